@@ -30,3 +30,25 @@ endmacro()
 
 set(THREADS_PREFER_PTHREAD_FLAG ON)
 find_package(Threads REQUIRED)
+
+# tarvel_add_fuzzer(NAME name SOURCES ... LIBS ... CORPUS dir)
+# A libFuzzer target, built only in the clang fuzz tree (TARVEL_FUZZ).  Its
+# seed corpus folder is copied beside the binary; scripts/fuzz-smoke runs
+# every target for a fixed time.
+function(tarvel_add_fuzzer)
+  if(NOT TARVEL_FUZZ)
+    return()
+  endif()
+  cmake_parse_arguments(F "" "NAME;CORPUS" "SOURCES;LIBS;DEPENDS" ${ARGN})
+  add_executable(${F_NAME} ${F_SOURCES})
+  target_compile_options(${F_NAME} PRIVATE -fsanitize=fuzzer)
+  target_link_options(${F_NAME} PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(${F_NAME} PRIVATE ${F_LIBS})
+  set_target_properties(${F_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
+  if(F_DEPENDS)
+    add_dependencies(${F_NAME} ${F_DEPENDS})
+  endif()
+  if(F_CORPUS)
+    file(WRITE ${CMAKE_BINARY_DIR}/fuzz/${F_NAME}.corpus "${F_CORPUS}\n")
+  endif()
+endfunction()
