@@ -4,6 +4,9 @@
 # One GoogleTest executable per folder; CTest runs it as one test so that a
 # whole tree runs in seconds rather than one process per test case.
 function(tarvel_add_test)
+  if(TARVEL_FUZZ)
+    return()  # the fuzz tree builds fuzz targets only
+  endif()
   cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
