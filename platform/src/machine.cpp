@@ -200,8 +200,11 @@ bool map_path(std::u16string_view win_path, std::string &real_path)
         used = 1;
     }
     std::string path = base;
-    for (size_t i = used; i < comps.size(); i++)
-        path += "/" + match_entry(path, comps[i]);
+    for (size_t i = used; i < comps.size(); i++) {
+        std::string name = match_entry(path, comps[i]);
+        path.push_back('/');
+        path.append(name);
+    }
     real_path = path;
     return true;
 }
@@ -241,7 +244,8 @@ bool unmap_path(const std::string &real_path, std::u16string &win_path)
             ch = '\\';
     if (rest.empty())
         rest = "\\";
-    win_path = utf8_to_utf16(prefix + rest);
+    prefix.append(rest);
+    win_path = utf8_to_utf16(prefix);
     return true;
 }
 
