@@ -243,7 +243,7 @@ bool unmap_path(const std::string &real_path, std::u16string &win_path)
         if (ch == '/')
             ch = '\\';
     if (rest.empty())
-        rest = "\\";
+        rest.assign(1, '\\');
     prefix.append(rest);
     win_path = utf8_to_utf16(prefix);
     return true;
