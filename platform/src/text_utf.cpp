@@ -1,7 +1,7 @@
 /*
  * UTF-16 <-> UTF-8 conversion used by the platform layer itself (paths,
- * diagnostics).  The ANSI code pages of the driver go through iconv in
- * codepage.cpp; this file needs no library.
+ * diagnostics) and by the CP_UTF8 conversions in codepage.cpp.  Ill-formed
+ * input becomes U+FFFD, one per maximal ill-formed subsequence.
  */
 #include <plat/text.h>
 
@@ -16,6 +16,76 @@ size_t wlen(const WCHAR *s)
     return n;
 }
 
+size_t utf8_decode(const unsigned char *s, size_t n, uint32_t &cp)
+{
+    unsigned char b = s[0];
+    if (b < 0x80) {
+        cp = b;
+        return 1;
+    }
+    size_t need;
+    uint32_t c;
+    /* The allowed range of the second byte rules out overlong forms,
+     * encoded surrogates and values above U+10FFFF. */
+    unsigned char lo = 0x80, hi = 0xBF;
+    if (b >= 0xC2 && b <= 0xDF) {
+        need = 1;
+        c = b & 0x1F;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        need = 2;
+        c = b & 0x0F;
+        if (b == 0xE0)
+            lo = 0xA0;
+        else if (b == 0xED)
+            hi = 0x9F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        need = 3;
+        c = b & 0x07;
+        if (b == 0xF0)
+            lo = 0x90;
+        else if (b == 0xF4)
+            hi = 0x8F;
+    } else {
+        cp = UTF8_INVALID;
+        return 1;
+    }
+    for (size_t k = 1; k <= need; k++) {
+        if (k >= n || s[k] < lo || s[k] > hi) {
+            cp = UTF8_INVALID;
+            return k;
+        }
+        c = (c << 6) | (s[k] & 0x3F);
+        lo = 0x80;
+        hi = 0xBF;
+    }
+    cp = c;
+    return need + 1;
+}
+
+size_t utf8_encode(uint32_t cp, char *out)
+{
+    if (cp < 0x80) {
+        out[0] = char(cp);
+        return 1;
+    }
+    if (cp < 0x800) {
+        out[0] = char(0xC0 | (cp >> 6));
+        out[1] = char(0x80 | (cp & 0x3F));
+        return 2;
+    }
+    if (cp < 0x10000) {
+        out[0] = char(0xE0 | (cp >> 12));
+        out[1] = char(0x80 | ((cp >> 6) & 0x3F));
+        out[2] = char(0x80 | (cp & 0x3F));
+        return 3;
+    }
+    out[0] = char(0xF0 | (cp >> 18));
+    out[1] = char(0x80 | ((cp >> 12) & 0x3F));
+    out[2] = char(0x80 | ((cp >> 6) & 0x3F));
+    out[3] = char(0x80 | (cp & 0x3F));
+    return 4;
+}
+
 std::string utf16_to_utf8(std::u16string_view s)
 {
     std::string out;
@@ -28,21 +98,8 @@ std::string utf16_to_utf8(std::u16string_view s)
         } else if (c >= 0xD800 && c <= 0xDFFF) {
             c = 0xFFFD;
         }
-        if (c < 0x80) {
-            out += char(c);
-        } else if (c < 0x800) {
-            out += char(0xC0 | (c >> 6));
-            out += char(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += char(0xE0 | (c >> 12));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        } else {
-            out += char(0xF0 | (c >> 18));
-            out += char(0x80 | ((c >> 12) & 0x3F));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        }
+        char buf[4];
+        out.append(buf, utf8_encode(c, buf));
     }
     return out;
 }
@@ -51,43 +108,14 @@ std::u16string utf8_to_utf16(std::string_view s)
 {
     std::u16string out;
     out.reserve(s.size());
+    const unsigned char *p = reinterpret_cast<const unsigned char *>(s.data());
     size_t i = 0;
     while (i < s.size()) {
-        unsigned char b = (unsigned char)s[i];
         uint32_t c;
-        size_t need;
-        if (b < 0x80) {
-            c = b;
-            need = 0;
-        } else if ((b & 0xE0) == 0xC0) {
-            c = b & 0x1F;
-            need = 1;
-        } else if ((b & 0xF0) == 0xE0) {
-            c = b & 0x0F;
-            need = 2;
-        } else if ((b & 0xF8) == 0xF0) {
-            c = b & 0x07;
-            need = 3;
-        } else {
+        i += utf8_decode(p + i, s.size() - i, c);
+        if (c == UTF8_INVALID) {
             out += u'\xFFFD';
-            i++;
-            continue;
-        }
-        bool ok = true;
-        for (size_t k = 1; k <= need; k++) {
-            if (i + k >= s.size() || ((unsigned char)s[i + k] & 0xC0) != 0x80) {
-                ok = false;
-                break;
-            }
-            c = (c << 6) | ((unsigned char)s[i + k] & 0x3F);
-        }
-        if (!ok) {
-            out += u'\xFFFD';
-            i++;
-            continue;
-        }
-        i += need + 1;
-        if (c >= 0x10000) {
+        } else if (c >= 0x10000) {
             c -= 0x10000;
             out += char16_t(0xD800 + (c >> 10));
             out += char16_t(0xDC00 + (c & 0x3FF));
