@@ -151,7 +151,13 @@ struct Sink {
     }
 };
 
-bool bad_length(int len) { return len == 0 || len < -1; }
+/* The argument checks both conversions share: an input, a length that is
+ * -1 or positive, an output size that is 0 (a query) or has a buffer, and
+ * no overlap of the first units of input and output. */
+bool bad_arguments(const void *in, int in_len, const void *out, int out_len)
+{
+    return !in || in_len == 0 || in_len < -1 || out_len < 0 || (!out && out_len > 0) || (out && out == in);
+}
 
 int fail(DWORD err)
 {
@@ -348,11 +354,8 @@ BOOL IsDBCSLeadByte(BYTE b) { return IsDBCSLeadByteEx(CP_ACP, b); }
 int WideCharToMultiByte(UINT code_page, DWORD flags, LPCWSTR in, int in_len, LPSTR out, int out_size,
                         LPCSTR default_char, LPBOOL used_default)
 {
-    if (!in || bad_length(in_len) || out_size < 0 || (!out && out_size > 0) ||
-        (out && static_cast<const void *>(out) == static_cast<const void *>(in)))
-        return fail(ERROR_INVALID_PARAMETER);
     const CodePage *cp = resolve(code_page);
-    if (!cp)
+    if (!cp || bad_arguments(in, in_len, out, out_size))
         return fail(ERROR_INVALID_PARAMETER);
     size_t n = in_len == -1 ? plat::wlen(in) + 1 : size_t(in_len);
     Sink<char> sink{out, size_t(out_size)};
@@ -372,11 +375,8 @@ int WideCharToMultiByte(UINT code_page, DWORD flags, LPCWSTR in, int in_len, LPS
 
 int MultiByteToWideChar(UINT code_page, DWORD flags, LPCSTR in, int in_len, LPWSTR out, int out_len)
 {
-    if (!in || bad_length(in_len) || out_len < 0 || (!out && out_len > 0) ||
-        (out && static_cast<const void *>(out) == static_cast<const void *>(in)))
-        return fail(ERROR_INVALID_PARAMETER);
     const CodePage *cp = resolve(code_page);
-    if (!cp)
+    if (!cp || bad_arguments(in, in_len, out, out_len))
         return fail(ERROR_INVALID_PARAMETER);
     size_t n = in_len == -1 ? std::strlen(in) + 1 : size_t(in_len);
     Sink<WCHAR> sink{out, size_t(out_len)};

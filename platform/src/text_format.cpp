@@ -173,6 +173,18 @@ void emit(Output &out, const Spec &spec, const std::u16string &prefix, const std
             out.put(' ');
 }
 
+/* Whether a c/C/s/S argument is wide: the lower-case type takes the
+ * output's own width, the upper-case one the other; h forces narrow and
+ * l or w wide. */
+bool wide_argument(const Spec &spec, bool lower_case, const Output &out)
+{
+    if (spec.size == Spec::Short)
+        return false;
+    if (spec.size == Spec::Long || spec.size == Spec::Wide)
+        return true;
+    return lower_case == out.wide();
+}
+
 void format(Output &out, Format f, va_list args)
 {
     va_list ap;
@@ -260,22 +272,14 @@ void format(Output &out, Format f, va_list args)
             break;
         }
         case 'c':
-        case 'C': {
-            /* Lower case takes the output's own width; h and l/w force one. */
-            bool wide = spec.size == Spec::Short ? false
-                        : (spec.size == Spec::Long || spec.size == Spec::Wide) ? true
-                                                                               : ((type == 'c') == out.wide());
-            emit(out, spec, u"", char_units(out, va_arg(ap, int), wide), false);
+        case 'C':
+            emit(out, spec, u"", char_units(out, va_arg(ap, int), wide_argument(spec, type == 'c', out)), false);
             break;
-        }
         case 's':
-        case 'S': {
-            bool wide = spec.size == Spec::Short ? false
-                        : (spec.size == Spec::Long || spec.size == Spec::Wide) ? true
-                                                                               : ((type == 's') == out.wide());
-            emit(out, spec, u"", string_units(out, va_arg(ap, const void *), wide, spec), false);
+        case 'S':
+            emit(out, spec, u"", string_units(out, va_arg(ap, const void *), wide_argument(spec, type == 's', out), spec),
+                 false);
             break;
-        }
         default: /* "%%", or an unknown type copied as it stands */
             out.put(type);
             break;
@@ -284,9 +288,13 @@ void format(Output &out, Format f, va_list args)
     va_end(ap);
 }
 
+/* The wsprintf forms: a null output gives 0; a null format an empty text. */
 int format_limited(Output out, Format f, va_list args)
 {
-    format(out, f, args);
+    if (!out.w && !out.a)
+        return 0;
+    if (f.w || f.a)
+        format(out, f, args);
     out.terminate();
     return int(out.len);
 }
@@ -295,23 +303,11 @@ int format_limited(Output out, Format f, va_list args)
 
 int wvsprintfW(LPWSTR out, LPCWSTR fmt, va_list args)
 {
-    if (!out)
-        return 0;
-    if (!fmt) {
-        out[0] = 0;
-        return 0;
-    }
     return format_limited(Output{out, nullptr, kWsprintfLimit}, Format{fmt, nullptr}, args);
 }
 
 int wvsprintfA(LPSTR out, LPCSTR fmt, va_list args)
 {
-    if (!out)
-        return 0;
-    if (!fmt) {
-        out[0] = 0;
-        return 0;
-    }
     return format_limited(Output{nullptr, out, kWsprintfLimit}, Format{nullptr, fmt}, args);
 }
 
