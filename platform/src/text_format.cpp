@@ -58,7 +58,8 @@ struct Output {
     }
 };
 
-struct Spec {
+/* One conversion: %[flags][width][.precision][size]type. */
+struct Field {
     bool left = false, zero = false, alt = false;
     size_t width = 0;
     bool has_precision = false;
@@ -88,10 +89,19 @@ size_t ansi_boundary(const char *s, size_t len)
     return i;
 }
 
-/* Units of a string argument, as output units (UTF-16 or ANSI bytes). */
-std::u16string string_units(const Output &out, const void *arg, bool arg_wide, const Spec &spec)
+/* ANSI bytes as output units, one byte each. */
+std::u16string byte_units(std::string_view bytes)
 {
-    size_t max = spec.has_precision ? spec.precision : SIZE_MAX;
+    std::u16string units;
+    for (char b : bytes)
+        units += char16_t(BYTE(b));
+    return units;
+}
+
+/* Units of a string argument, as output units (UTF-16 or ANSI bytes). */
+std::u16string string_units(const Output &out, const void *arg, bool arg_wide, const Field &field)
+{
+    size_t max = field.has_precision ? field.precision : SIZE_MAX;
     if (!arg) {
         std::u16string s = u"(null)";
         return s.substr(0, std::min(max, s.size()));
@@ -104,7 +114,7 @@ std::u16string string_units(const Output &out, const void *arg, bool arg_wide, c
         std::string bytes = plat::utf16_to_ansi(std::u16string_view(s, n));
         if (bytes.size() > max)
             bytes.resize(ansi_boundary(bytes.data(), max));
-        return std::u16string(bytes.begin(), bytes.end()) /* each unit one byte */;
+        return byte_units(bytes);
     }
     const char *s = static_cast<const char *>(arg);
     size_t n = strnlen(s, max);
@@ -116,8 +126,7 @@ std::u16string string_units(const Output &out, const void *arg, bool arg_wide, c
         if (units.size() > max)
             units.resize(max);
     } else {
-        for (size_t i = 0; i < n; i++)
-            units += char16_t(BYTE(s[i]));
+        units = byte_units(std::string_view(s, n));
     }
     return units;
 }
@@ -127,16 +136,17 @@ std::u16string char_units(const Output &out, int arg, bool arg_wide)
 {
     if (arg_wide) {
         WCHAR c = WCHAR(arg);
+        if (!c)
+            return std::u16string();
         if (out.wide())
-            return c ? std::u16string(1, c) : std::u16string();
-        std::string bytes = plat::utf16_to_ansi(std::u16string_view(&c, 1));
-        return std::u16string(bytes.begin(), bytes.end());
+            return std::u16string(1, c);
+        return byte_units(plat::utf16_to_ansi(std::u16string_view(&c, 1)));
     }
     char c = char(arg);
     if (!c)
         return std::u16string();
     if (!out.wide())
-        return std::u16string(1, char16_t(BYTE(c)));
+        return byte_units(std::string_view(&c, 1));
     return plat::ansi_to_utf16(std::string_view(&c, 1));
 }
 
@@ -153,22 +163,22 @@ std::u16string digits_of(uint64_t v, unsigned base, bool upper, size_t min_digit
     return d;
 }
 
-/* Writes prefix and body padded to the spec's width. */
-void emit(Output &out, const Spec &spec, const std::u16string &prefix, const std::u16string &body, bool zero_pad)
+/* Writes prefix and body padded to the field's width. */
+void emit(Output &out, const Field &field, const std::u16string &prefix, const std::u16string &body, bool zero_pad)
 {
     size_t used = prefix.size() + body.size();
-    size_t pad = spec.width > used ? spec.width - used : 0;
-    if (!spec.left && !zero_pad)
+    size_t pad = field.width > used ? field.width - used : 0;
+    if (!field.left && !zero_pad)
         for (size_t i = 0; i < pad; i++)
             out.put(' ');
     for (char16_t c : prefix)
         out.put(c);
-    if (!spec.left && zero_pad)
+    if (!field.left && zero_pad)
         for (size_t i = 0; i < pad; i++)
             out.put('0');
     for (char16_t c : body)
         out.put(c);
-    if (spec.left)
+    if (field.left)
         for (size_t i = 0; i < pad; i++)
             out.put(' ');
 }
@@ -176,11 +186,11 @@ void emit(Output &out, const Spec &spec, const std::u16string &prefix, const std
 /* Whether a c/C/s/S argument is wide: the lower-case type takes the
  * output's own width, the upper-case one the other; h forces narrow and
  * l or w wide. */
-bool wide_argument(const Spec &spec, bool lower_case, const Output &out)
+bool wide_argument(const Field &field, bool lower_case, const Output &out)
 {
-    if (spec.size == Spec::Short)
+    if (field.size == Field::Short)
         return false;
-    if (spec.size == Spec::Long || spec.size == Spec::Wide)
+    if (field.size == Field::Long || field.size == Field::Wide)
         return true;
     return lower_case == out.wide();
 }
@@ -194,45 +204,45 @@ void format(Output &out, Format f, va_list args)
             out.put(c);
             continue;
         }
-        Spec spec;
+        Field field;
         for (;; f.next()) {
             unsigned flag = f.peek();
             if (flag == '-')
-                spec.left = true;
+                field.left = true;
             else if (flag == '0')
-                spec.zero = true;
+                field.zero = true;
             else if (flag == '#')
-                spec.alt = true;
+                field.alt = true;
             else
                 break;
         }
-        spec.width = read_number(f);
+        field.width = read_number(f);
         if (f.peek() == '.') {
             f.next();
-            spec.has_precision = true;
-            spec.precision = read_number(f);
+            field.has_precision = true;
+            field.precision = read_number(f);
         }
         unsigned m = f.peek();
         if (m == 'h') {
-            spec.size = Spec::Short;
+            field.size = Field::Short;
             f.next();
         } else if (m == 'w') {
-            spec.size = Spec::Wide;
+            field.size = Field::Wide;
             f.next();
         } else if (m == 'l' && f.peek(1) == 'l') {
-            spec.size = Spec::Int64;
+            field.size = Field::Int64;
             f.pos += 2;
         } else if (m == 'l') {
-            spec.size = Spec::Long;
+            field.size = Field::Long;
             f.next();
         } else if (m == 'I' && f.peek(1) == '6' && f.peek(2) == '4') {
-            spec.size = Spec::Int64;
+            field.size = Field::Int64;
             f.pos += 3;
         } else if (m == 'I' && f.peek(1) == '3' && f.peek(2) == '2') {
-            spec.size = Spec::Long;
+            field.size = Field::Long;
             f.pos += 3;
         } else if (m == 'I') {
-            spec.size = Spec::Pointer;
+            field.size = Field::Pointer;
             f.next();
         }
         unsigned type = f.next();
@@ -241,13 +251,13 @@ void format(Output &out, Format f, va_list args)
         switch (type) {
         case 'd':
         case 'i': {
-            int64_t v = spec.size == Spec::Int64     ? va_arg(ap, int64_t)
-                        : spec.size == Spec::Pointer ? int64_t(va_arg(ap, intptr_t))
-                        : spec.size == Spec::Short   ? int64_t(short(va_arg(ap, int)))
+            int64_t v = field.size == Field::Int64     ? va_arg(ap, int64_t)
+                        : field.size == Field::Pointer ? int64_t(va_arg(ap, intptr_t))
+                        : field.size == Field::Short   ? int64_t(short(va_arg(ap, int)))
                                                      : int64_t(va_arg(ap, int32_t));
             uint64_t mag = v < 0 ? 0 - uint64_t(v) : uint64_t(v);
-            emit(out, spec, v < 0 ? u"-" : u"", digits_of(mag, 10, false, spec.precision),
-                 spec.zero && !spec.has_precision);
+            emit(out, field, v < 0 ? u"-" : u"", digits_of(mag, 10, false, field.precision),
+                 field.zero && !field.has_precision);
             break;
         }
         case 'u':
@@ -258,26 +268,26 @@ void format(Output &out, Format f, va_list args)
             if (type == 'p')
                 v = uintptr_t(va_arg(ap, void *));
             else
-                v = spec.size == Spec::Int64     ? va_arg(ap, uint64_t)
-                    : spec.size == Spec::Pointer ? uint64_t(va_arg(ap, uintptr_t))
-                    : spec.size == Spec::Short   ? uint64_t(uint16_t(va_arg(ap, unsigned)))
+                v = field.size == Field::Int64     ? va_arg(ap, uint64_t)
+                    : field.size == Field::Pointer ? uint64_t(va_arg(ap, uintptr_t))
+                    : field.size == Field::Short   ? uint64_t(uint16_t(va_arg(ap, unsigned)))
                                                  : uint64_t(va_arg(ap, uint32_t));
             bool hex = type != 'u';
             bool upper = type != 'x';
-            size_t min_digits = type == 'p' ? 2 * sizeof(void *) : spec.precision;
+            size_t min_digits = type == 'p' ? 2 * sizeof(void *) : field.precision;
             std::u16string prefix;
-            if (spec.alt && hex && type != 'p' && v != 0)
+            if (field.alt && hex && type != 'p' && v != 0)
                 prefix = type == 'X' ? u"0X" : u"0x";
-            emit(out, spec, prefix, digits_of(v, hex ? 16 : 10, upper, min_digits), spec.zero && !spec.has_precision);
+            emit(out, field, prefix, digits_of(v, hex ? 16 : 10, upper, min_digits), field.zero && !field.has_precision);
             break;
         }
         case 'c':
         case 'C':
-            emit(out, spec, u"", char_units(out, va_arg(ap, int), wide_argument(spec, type == 'c', out)), false);
+            emit(out, field, u"", char_units(out, va_arg(ap, int), wide_argument(field, type == 'c', out)), false);
             break;
         case 's':
         case 'S':
-            emit(out, spec, u"", string_units(out, va_arg(ap, const void *), wide_argument(spec, type == 's', out), spec),
+            emit(out, field, u"", string_units(out, va_arg(ap, const void *), wide_argument(field, type == 's', out), field),
                  false);
             break;
         default: /* "%%", or an unknown type copied as it stands */

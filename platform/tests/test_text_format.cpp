@@ -97,6 +97,8 @@ TEST_F(TextFormat, WsprintfANarrowAndWideStrings)
     /* %S is wide in the A form and goes through the ANSI code page. */
     wsprintfA(buf, "[%S]", u"caf\u00e9 \u65e5");
     EXPECT_STREQ(buf, "[caf\xE9 ?]");
+    EXPECT_EQ(wsprintfA(buf, "%c%C%c", 'a', int(u'\u00e9'), int('\xE8')), 3);
+    EXPECT_STREQ(buf, "a\xE9\xE8");
 
     ASSERT_TRUE(plat::set_ansi_code_page(932));
     wsprintfA(buf, "%S", u"\u65e5\u672c");
