@@ -1,5 +1,6 @@
-// Base64 encoder and decoder: RFC 4648 vectors, round trips, the capacity
-// rules, white space, padding and characters outside the alphabet.  Inputs
+// Base64 encoder and decoder: RFC 4648 vectors, round trips (also through
+// the scrambler), the capacity rules, white space, padding and characters
+// outside the alphabet.  Inputs
 // and outputs live in exact-size heap buffers so that the sanitizer sees any
 // access past them.
 #include <tarvel/base64.h>
@@ -77,39 +78,50 @@ TEST(Base64, EncodedSizeRule)
 
 TEST(Base64, RoundTripEveryLengthUpTo64)
 {
-    for (int n = 0; n <= 64; n++) {
-        SCOPED_TRACE(n);
-        std::vector<BYTE> bytes(size_t(n) + 1);
-        for (int i = 0; i < n; i++)
-            bytes[size_t(i)] = BYTE(i * 73 + 250); /* high and low values alike */
-        int expectLen = (n + 2) / 3 * 4;
-        int cap = UTL_Base64EncodedSize(n);
-        ASSERT_EQ(cap, expectLen + 1);
-        std::unique_ptr<char[]> text(new char[size_t(cap)]);
-        std::memset(text.get(), '#', size_t(cap));
-        int count = -1;
-        int rc = UTL_Base64Encode(bytes.data(), n, text.get(), &count, cap);
-        if (n == 0) {
-            EXPECT_EQ(rc, -2);
-            EXPECT_EQ(count, 0);
-            continue;
-        }
-        ASSERT_EQ(rc, 0);
-        ASSERT_EQ(count, expectLen);
-        EXPECT_EQ(text[size_t(count)], '#') << "no terminator is written";
-        std::string s(text.get(), size_t(count));
-        EXPECT_EQ(s.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/="),
-                  std::string::npos);
-        size_t pad = n % 3 == 0 ? 0 : 3 - size_t(n % 3);
-        EXPECT_EQ(s.find('='), pad ? s.size() - pad : std::string::npos);
+    /* Plain Base64, and scrambled Base64 (the same signatures). */
+    struct Pair {
+        const char *name;
+        int (*encode)(const BYTE *, int, char *, int *, int);
+        int (*decode)(const char *, int, BYTE *, int *, int);
+    } pairs[] = {
+        {"Base64", UTL_Base64Encode, UTL_Base64Decode},
+        {"scrambled", UTL_EncodeBytes, UTL_DecodeBytes},
+    };
+    for (const auto &p : pairs)
+        for (int n = 0; n <= 64; n++) {
+            SCOPED_TRACE(testing::Message() << p.name << " n " << n);
+            std::vector<BYTE> bytes(size_t(n) + 1);
+            for (int i = 0; i < n; i++)
+                bytes[size_t(i)] = BYTE(i * 73 + 250); /* high and low values alike */
+            int expectLen = (n + 2) / 3 * 4;
+            int cap = UTL_Base64EncodedSize(n);
+            ASSERT_EQ(cap, expectLen + 1);
+            std::unique_ptr<char[]> text(new char[size_t(cap)]);
+            std::memset(text.get(), '#', size_t(cap));
+            int count = -1;
+            int rc = p.encode(bytes.data(), n, text.get(), &count, cap);
+            if (n == 0) {
+                EXPECT_EQ(rc, -2);
+                EXPECT_EQ(count, 0);
+                continue;
+            }
+            ASSERT_EQ(rc, 0);
+            ASSERT_EQ(count, expectLen);
+            EXPECT_EQ(text[size_t(count)], '#') << "no terminator is written";
+            std::string s(text.get(), size_t(count));
+            EXPECT_EQ(s.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/="),
+                      std::string::npos);
+            size_t pad = n % 3 == 0 ? 0 : 3 - size_t(n % 3);
+            EXPECT_EQ(s.find('='), pad ? s.size() - pad : std::string::npos);
 
-        int dcap = (count + 3) / 4 * 3;
-        std::unique_ptr<BYTE[]> back(new BYTE[size_t(dcap)]);
-        int got = -1;
-        ASSERT_EQ(UTL_Base64Decode(text.get(), count, back.get(), &got, dcap), 0);
-        ASSERT_EQ(got, n);
-        EXPECT_EQ(std::memcmp(back.get(), bytes.data(), size_t(n)), 0);
-    }
+            /* The decoder asks for three bytes per four characters. */
+            int dcap = (count + 3) / 4 * 3;
+            std::unique_ptr<BYTE[]> back(new BYTE[size_t(dcap)]);
+            int got = -1;
+            ASSERT_EQ(p.decode(text.get(), count, back.get(), &got, dcap), 0);
+            ASSERT_EQ(got, n);
+            EXPECT_EQ(std::memcmp(back.get(), bytes.data(), size_t(n)), 0);
+        }
 }
 
 TEST(Base64, EncoderCapacityCoversTheWholeText)
@@ -138,29 +150,48 @@ TEST(Base64, EncoderCapacityCoversTheWholeText)
     }
 }
 
-TEST(Base64, ArgumentErrors)
+TEST(ByteRoutines, ArgumentErrors)
 {
-    const BYTE in[3] = {1, 2, 3};
-    char text[8];
-    BYTE bytes[8];
-    int count = 99;
-    EXPECT_EQ(UTL_Base64Encode(nullptr, 3, text, &count, 8), -1);
-    EXPECT_EQ(count, 0);
-    EXPECT_EQ(UTL_Base64Encode(in, 3, nullptr, &count, 8), -1);
-    EXPECT_EQ(UTL_Base64Encode(in, 3, text, nullptr, 8), -1);
-    EXPECT_EQ(UTL_Base64Encode(in, 0, text, &count, 8), -2);
-    EXPECT_EQ(UTL_Base64Encode(in, -3, text, &count, 8), -2);
-    EXPECT_EQ(UTL_Base64Encode(in, 3, text, &count, 0), -2);
-    EXPECT_EQ(UTL_Base64Encode(in, 3, text, &count, -8), -2);
-
-    count = 99;
-    EXPECT_EQ(UTL_Base64Decode(nullptr, 4, bytes, &count, 8), -1);
-    EXPECT_EQ(count, 0);
-    EXPECT_EQ(UTL_Base64Decode("Zm9v", 4, nullptr, &count, 8), -1);
-    EXPECT_EQ(UTL_Base64Decode("Zm9v", 4, bytes, nullptr, 8), -1);
-    EXPECT_EQ(UTL_Base64Decode("Zm9v", 0, bytes, &count, 8), -2);
-    EXPECT_EQ(UTL_Base64Decode("Zm9v", -4, bytes, &count, 8), -2);
-    EXPECT_EQ(UTL_Base64Decode("Zm9v", 4, bytes, &count, 0), -2);
+    /* Every byte routine checks its pointers (-1) before its sizes (-2) and
+     * clears the out count first. */
+    using Routine = int (*)(const void *, int, void *, int *, int);
+    struct Case {
+        const char *name;
+        Routine run;
+    } cases[] = {
+        {"Scramble", [](const void *i, int n, void *o, int *c, int cap) {
+             return UTL_Scramble(static_cast<const BYTE *>(i), n, static_cast<BYTE *>(o), c, cap);
+         }},
+        {"Base64Encode", [](const void *i, int n, void *o, int *c, int cap) {
+             return UTL_Base64Encode(static_cast<const BYTE *>(i), n, static_cast<char *>(o), c, cap);
+         }},
+        {"Base64Decode", [](const void *i, int n, void *o, int *c, int cap) {
+             return UTL_Base64Decode(static_cast<const char *>(i), n, static_cast<BYTE *>(o), c, cap);
+         }},
+        {"EncodeBytes", [](const void *i, int n, void *o, int *c, int cap) {
+             return UTL_EncodeBytes(static_cast<const BYTE *>(i), n, static_cast<char *>(o), c, cap);
+         }},
+        {"DecodeBytes", [](const void *i, int n, void *o, int *c, int cap) {
+             return UTL_DecodeBytes(static_cast<const char *>(i), n, static_cast<BYTE *>(o), c, cap);
+         }},
+    };
+    const char in[] = "Zm9vYmFy";
+    char out[16];
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        int count = 99;
+        EXPECT_EQ(c.run(nullptr, 8, out, &count, 16), -1);
+        EXPECT_EQ(count, 0);
+        EXPECT_EQ(c.run(in, 8, nullptr, &count, 16), -1);
+        EXPECT_EQ(c.run(in, 8, out, nullptr, 16), -1);
+        EXPECT_EQ(c.run(nullptr, 0, out, &count, 0), -1) << "pointers first";
+        count = 99;
+        EXPECT_EQ(c.run(in, 0, out, &count, 16), -2);
+        EXPECT_EQ(count, 0);
+        EXPECT_EQ(c.run(in, -8, out, &count, 16), -2);
+        EXPECT_EQ(c.run(in, 8, out, &count, 0), -2);
+        EXPECT_EQ(c.run(in, 8, out, &count, -16), -2);
+    }
 }
 
 TEST(Base64, DecoderCapacityIsThreeBytesPerFourCharacters)

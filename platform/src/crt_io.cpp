@@ -111,17 +111,20 @@ int open_mapped(std::u16string_view path, int oflag, int pmode)
     return fd;
 }
 
+/* The permission argument, which the caller passes only with _O_CREAT. */
+int creation_mode(int oflag, va_list ap)
+{
+    return (oflag & _O_CREAT) ? va_arg(ap, int) : 0;
+}
+
 } // namespace
 
 int _open(const char *filename, int oflag, ...)
 {
-    int pmode = 0;
-    if (oflag & _O_CREAT) {
-        va_list ap;
-        va_start(ap, oflag);
-        pmode = va_arg(ap, int);
-        va_end(ap);
-    }
+    va_list ap;
+    va_start(ap, oflag);
+    int pmode = creation_mode(oflag, ap);
+    va_end(ap);
     if (!filename) {
         errno = EINVAL;
         return -1;
@@ -142,13 +145,10 @@ int _open(const char *filename, int oflag, ...)
 
 int _wopen(const WCHAR *filename, int oflag, ...)
 {
-    int pmode = 0;
-    if (oflag & _O_CREAT) {
-        va_list ap;
-        va_start(ap, oflag);
-        pmode = va_arg(ap, int);
-        va_end(ap);
-    }
+    va_list ap;
+    va_start(ap, oflag);
+    int pmode = creation_mode(oflag, ap);
+    va_end(ap);
     if (!filename) {
         errno = EINVAL;
         return -1;
