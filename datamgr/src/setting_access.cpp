@@ -42,6 +42,7 @@ constexpr size_t OFF_FONT1_ORIENTATION = 600;
 constexpr size_t OFF_FONT2_ORIENTATION = 828;
 
 constexpr size_t SLOT_SIZE = 8;
+static_assert(sizeof(void *) <= SLOT_SIZE, "a record offset fits the slot");
 
 bool IsLane(WORD id) { return id >= ID_LANE_FIRST && id <= ID_LANE_LAST; }
 
@@ -119,24 +120,31 @@ WORD ReadValue(WORD id, void *devmode, void *printerData, WORD *type, LONG *size
         isFormed = false;
     }
 
-    WORD outType = item->reportedType != 0 ? item->reportedType : item->storedType;
+    const WORD outType = item->reportedType != 0 ? item->reportedType : item->storedType;
     LONG outSize = dma_TypeSize(outType);
-    LONG storedSize = dma_TypeSize(item->storedType);
+    const LONG storedSize = dma_TypeSize(item->storedType);
 
-    BYTE value[SLOT_SIZE] = {};
-    size_t copy = 0;
+    /*
+     * The value, zero-extended to 64 bits, and how many of its bytes go to
+     * the slot: the output size zero-filled, then the formed 4 bytes or the
+     * stored type's size, whichever is wider.
+     */
+    ULONGLONG value = 0;
+    LONG copy = storedSize;
     if (isFormed) {
-        plat::store(value, formed);
+        value = formed;
         copy = sizeof formed;
     } else if (item->storedType == SVT_WSTRING || item->storedType == SVT_LOGFONT) {
-        /* Strings and blocks travel as their offset, as wide as a pointer. */
-        ULONGLONG offset = item->offset;
-        std::memcpy(value, &offset, SLOT_SIZE);
-        copy = static_cast<size_t>(storedSize);
+        value = item->offset; /* strings and blocks travel as their offset, pointer-wide */
+    } else if (storedSize == 1) {
+        value = *address;
+    } else if (storedSize == 2) {
+        value = plat::load<WORD>(address);
     } else {
-        std::memcpy(value, address, static_cast<size_t>(storedSize));
-        copy = static_cast<size_t>(storedSize);
+        value = plat::load<DWORD>(address);
     }
+    if (outSize > copy)
+        copy = outSize;
 
     if (item->storedType == SVT_WSTRING) {
         /*
@@ -152,9 +160,20 @@ WORD ReadValue(WORD id, void *devmode, void *printerData, WORD *type, LONG *size
     }
 
     /* Nothing of the caller's has changed before this point. */
-    BYTE *slot = static_cast<BYTE *>(slot8);
-    std::memset(slot, 0, static_cast<size_t>(dma_TypeSize(outType)));
-    std::memcpy(slot, value, copy);
+    switch (copy) {
+    case 1:
+        plat::store(slot8, static_cast<BYTE>(value));
+        break;
+    case 2:
+        plat::store(slot8, static_cast<WORD>(value));
+        break;
+    case 4:
+        plat::store(slot8, static_cast<DWORD>(value));
+        break;
+    default:
+        plat::store(slot8, value);
+        break;
+    }
     *type = outType;
     *size = outSize;
     return DMA_OK;
@@ -246,9 +265,15 @@ WORD WriteValue(WORD id, void *devmode, void *printerData, WORD type, LONG size,
         bool set = (id == ID_INVERTED_FLAG) ? (first & 1) == 0 : first != 0;
         DWORD word = plat::load<DWORD>(address);
         plat::store<DWORD>(address, set ? (word | flagMask) : (word & ~flagMask));
-    } else {
-        /* memmove: a caller may hand over a value that sits in the same record. */
+    } else if (type == SVT_WSTRING || type == SVT_LOGFONT) {
+        /* memmove: a caller may hand over a string that sits in the same record. */
         std::memmove(address, source, writeLength);
+    } else if (writeLength == 1) {
+        *address = *source; /* a byte written as type 3 receives the low byte */
+    } else if (writeLength == 2) {
+        plat::store(address, plat::load<WORD>(source));
+    } else {
+        plat::store(address, plat::load<DWORD>(source));
     }
 
     /* Derived writes. */

@@ -266,6 +266,9 @@ constexpr FlagMaskTable FlagMaskTables[4] = {
     {4097, 4160, kMasks4097.data()},
     {4609, 4640, kMasks4609.data()},
 };
+static_assert(FlagMaskTables[0].last < FlagMaskTables[1].first && FlagMaskTables[1].last < FlagMaskTables[2].first &&
+                  FlagMaskTables[2].last < FlagMaskTables[3].first,
+              "flag ranges ascend (LAYOUT_FindFlagTable stops early)");
 
 namespace {
 
@@ -365,8 +368,11 @@ WORD LAYOUT_FindItem(WORD id, WORD *kind, const IdLayoutItem **item)
 
 const FlagMaskTable *LAYOUT_FindFlagTable(WORD id)
 {
+    /* The ranges ascend, so most identifiers are settled by the first test. */
     for (const FlagMaskTable &t : FlagMaskTables) {
-        if (id >= t.first && id <= t.last)
+        if (id < t.first)
+            return nullptr;
+        if (id <= t.last)
             return &t;
     }
     return nullptr;
