@@ -46,6 +46,16 @@ static_assert(sizeof(void *) <= SLOT_SIZE, "a record offset fits the slot");
 
 bool IsLane(WORD id) { return id >= ID_LANE_FIRST && id <= ID_LANE_LAST; }
 
+/*
+ * Whether a setting lies in one of the four flag ranges.  Every identifier
+ * of those ranges is a type-1 item, so other types are settled without a
+ * range search.
+ */
+bool IsRangeFlag(const IdLayoutItem &item)
+{
+    return item.storedType == SVT_FLAG && LAYOUT_FindFlagTable(item.id) != nullptr;
+}
+
 /* Bits 0-7, 8-15 or 16-23 of a lane word, for lanes 1, 2, 3 of each word. */
 DWORD LaneMask(WORD id) { return DWORD{0xFF} << (8 * ((id - ID_LANE_FIRST) % 3)); }
 
@@ -110,7 +120,7 @@ WORD ReadValue(WORD id, void *devmode, void *printerData, WORD *type, LONG *size
         formed = (quality << 16) + yres;
     } else if (IsLane(id)) {
         formed = plat::load<DWORD>(address) & LaneMask(id);
-    } else if (LAYOUT_FindFlagTable(id) != nullptr) {
+    } else if (IsRangeFlag(*item)) {
         DWORD mask = 0;
         if (!dma_GetFlagMask(id, &mask))
             return DMA_ERR_FAIL;
@@ -191,7 +201,7 @@ WORD WriteValue(WORD id, void *devmode, void *printerData, WORD type, LONG size,
         return status;
 
     /* Flags without a reported type take their size from the type alone. */
-    const bool isFlag = LAYOUT_FindFlagTable(id) != nullptr;
+    const bool isFlag = IsRangeFlag(*item);
     const LONG effective = (isFlag && item->reportedType == 0) ? 4 : size;
 
     LONG named = 0;

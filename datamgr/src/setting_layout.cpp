@@ -1,6 +1,6 @@
 /*
  * The setting layout table (IdLayoutTable), its flag mask tables and the
- * direct index behind LAYOUT_FindItem.  Everything here is constant data
+ * direct index by identifier (IdLayoutIndex).  Everything here is constant data
  * built at compile time from the layout written as runs of consecutive
  * identifiers.  The data manager and the common library both compile this
  * file (see setting_layout.h); it depends only on plat/types.h.
@@ -272,19 +272,9 @@ static_assert(FlagMaskTables[0].last < FlagMaskTables[1].first && FlagMaskTables
 
 namespace {
 
-/*
- * Direct index over identifiers 0..8215 (no group reaches beyond 8215):
- * for each identifier the first group (in table order) whose range holds
- * it, and its position in that group's list.  Built once at compile time
- * from the table, so it gives exactly what the linear scan gives.
- */
-constexpr WORD kIndexLimit = 8216;
-constexpr WORD kNoGroup = 0xFFFF;
-constexpr WORD kNotListed = 0x0FFF; /* position bits: in a range, not listed */
-
 struct LayoutIndex {
-    std::array<WORD, kIndexLimit> entry{}; /* group << 12 | position */
-    bool ok = true;                         /* ranges, bounds and uniqueness hold */
+    std::array<WORD, ID_LAYOUT_INDEX_LIMIT> entry{}; /* group << 12 | position */
+    bool ok = true;                                   /* ranges, bounds and uniqueness hold */
 };
 
 constexpr ULONGLONG RecordSize(WORD kind)
@@ -294,7 +284,7 @@ constexpr ULONGLONG RecordSize(WORD kind)
                                  : SETTINGS_PRINTERDATA_SIZE;
 }
 
-/* Bytes an item occupies in its record (an offset-sized type: its capacity). */
+/* Bytes an item occupies in its record (a string or block: its capacity). */
 constexpr ULONGLONG StoredWidth(const IdLayoutItem &it)
 {
     switch (it.storedType) {
@@ -311,26 +301,30 @@ constexpr ULONGLONG StoredWidth(const IdLayoutItem &it)
     }
 }
 
+/*
+ * Walks the groups in table order; the first group whose range holds an
+ * identifier claims it, as a scan would.  Checks the table on the way.
+ */
 constexpr LayoutIndex BuildIndex()
 {
     LayoutIndex ix;
     for (WORD &e : ix.entry)
-        e = kNoGroup;
+        e = ID_LAYOUT_NO_GROUP;
     for (unsigned g = 0; IdLayoutTable[g].items != nullptr; ++g) {
         const IdLayoutGroup &grp = IdLayoutTable[g];
-        if (grp.last >= kIndexLimit || grp.first > grp.last)
+        if (grp.last >= ID_LAYOUT_INDEX_LIMIT || grp.first > grp.last)
             ix.ok = false;
-        for (unsigned id = grp.first; id <= grp.last && id < kIndexLimit; ++id) {
-            if (ix.entry[id] == kNoGroup)
-                ix.entry[id] = static_cast<WORD>(g << 12 | kNotListed);
+        for (unsigned id = grp.first; id <= grp.last && id < ID_LAYOUT_INDEX_LIMIT; ++id) {
+            if (ix.entry[id] == ID_LAYOUT_NO_GROUP)
+                ix.entry[id] = static_cast<WORD>(g << 12 | ID_LAYOUT_NOT_LISTED);
         }
         for (unsigned p = 0; grp.items[p].id != 0; ++p) {
             const IdLayoutItem &it = grp.items[p];
-            bool typed = it.storedType == SVT_WSTRING || it.storedType == SVT_LOGFONT;
-            if (it.id < grp.first || it.id > grp.last || p >= kNotListed ||
-                ix.entry[it.id] != (g << 12 | kNotListed) ||
+            bool sized = it.storedType == SVT_WSTRING || it.storedType == SVT_LOGFONT;
+            if (it.id < grp.first || it.id > grp.last || p >= ID_LAYOUT_NOT_LISTED ||
+                ix.entry[it.id] != (g << 12 | ID_LAYOUT_NOT_LISTED) ||
                 it.offset + StoredWidth(it) > RecordSize(grp.kind) ||
-                (typed ? it.capacity == 0 || it.reportedType != 0 : it.capacity != 0) ||
+                (sized ? it.capacity == 0 || it.reportedType != 0 : it.capacity != 0) ||
                 it.reportedType == SVT_WSTRING || it.reportedType == SVT_LOGFONT)
                 ix.ok = false;
             else
@@ -351,29 +345,4 @@ static_assert(kIndex.ok, "layout table consistency");
 
 } // namespace
 
-WORD LAYOUT_FindItem(WORD id, WORD *kind, const IdLayoutItem **item)
-{
-    if (id >= kIndexLimit || kIndex.entry[id] == kNoGroup)
-        return 1;
-    WORD e = kIndex.entry[id];
-    const IdLayoutGroup &grp = IdLayoutTable[e >> 12];
-    if (kind)
-        *kind = grp.kind;
-    if ((e & kNotListed) == kNotListed)
-        return 16;
-    if (item)
-        *item = &grp.items[e & kNotListed];
-    return 0;
-}
-
-const FlagMaskTable *LAYOUT_FindFlagTable(WORD id)
-{
-    /* The ranges ascend, so most identifiers are settled by the first test. */
-    for (const FlagMaskTable &t : FlagMaskTables) {
-        if (id < t.first)
-            return nullptr;
-        if (id <= t.last)
-            return &t;
-    }
-    return nullptr;
-}
+constexpr std::array<WORD, ID_LAYOUT_INDEX_LIMIT> IdLayoutIndex = kIndex.entry;

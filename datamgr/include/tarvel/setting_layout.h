@@ -14,6 +14,8 @@
 
 #include "plat/types.h"
 
+#include <array>
+
 /* Record kinds (SettingRecordKind): which record a setting lives in. */
 inline constexpr WORD SRK_DEVMODE = 0;     /* DriverDevmode: devmode + offset */
 inline constexpr WORD SRK_EXTENSION = 1;   /* DevmodeExtension: devmode + 1,604 + offset */
@@ -83,19 +85,54 @@ extern const IdLayoutGroup IdLayoutTable[ID_LAYOUT_GROUP_COUNT + 1];
 extern const FlagMaskTable FlagMaskTables[4];
 
 /*
- * LAYOUT_FindItem: finds a setting by identifier, with the result a linear
- * scan of IdLayoutTable in table order gives.  Returns 0 with *item set,
- * 1 when the identifier lies in no group (neither output written), or 16
- * when it lies in a group's range but is not listed.  *kind (when kind is
- * not null) receives the group's record kind as soon as the group is found,
- * also for status 16.
+ * Direct index over identifiers 0 to ID_LAYOUT_INDEX_LIMIT - 1 (no group
+ * reaches further): for each identifier the first group, in table order,
+ * whose range holds it (entry >> 12) and its position in that group's list
+ * (entry & 0xFFF), ID_LAYOUT_NOT_LISTED in the position bits when the group
+ * does not list it, or ID_LAYOUT_NO_GROUP.  Built at compile time from the
+ * table, so it answers exactly what a scan of the table answers.
  */
-WORD LAYOUT_FindItem(WORD id, WORD *kind, const IdLayoutItem **item);
+inline constexpr WORD ID_LAYOUT_INDEX_LIMIT = 8216;
+inline constexpr WORD ID_LAYOUT_NO_GROUP = 0xFFFF;
+inline constexpr WORD ID_LAYOUT_NOT_LISTED = 0x0FFF;
+extern const std::array<WORD, ID_LAYOUT_INDEX_LIMIT> IdLayoutIndex;
+
+/*
+ * LAYOUT_FindItem: finds a setting by identifier.  Returns 0 with *item set
+ * (when item is not null), 1 when the identifier lies in no group (neither
+ * output written), or 16 when it lies in a group's range but is not listed.
+ * *kind (when kind is not null) receives the group's record kind as soon as
+ * the group is found, also for status 16.
+ */
+inline WORD LAYOUT_FindItem(WORD id, WORD *kind, const IdLayoutItem **item)
+{
+    if (id >= ID_LAYOUT_INDEX_LIMIT || IdLayoutIndex[id] == ID_LAYOUT_NO_GROUP)
+        return 1;
+    const WORD entry = IdLayoutIndex[id];
+    const IdLayoutGroup &group = IdLayoutTable[entry >> 12];
+    if (kind != nullptr)
+        *kind = group.kind;
+    if ((entry & ID_LAYOUT_NOT_LISTED) == ID_LAYOUT_NOT_LISTED)
+        return 16;
+    if (item != nullptr)
+        *item = &group.items[entry & ID_LAYOUT_NOT_LISTED];
+    return 0;
+}
 
 /*
  * LAYOUT_FindFlagTable: the flag mask table whose range holds the
  * identifier, or null when it lies in none of the four flag ranges.
  */
-const FlagMaskTable *LAYOUT_FindFlagTable(WORD id);
+inline const FlagMaskTable *LAYOUT_FindFlagTable(WORD id)
+{
+    /* The ranges ascend, so most identifiers are settled by the first test. */
+    for (const FlagMaskTable &table : FlagMaskTables) {
+        if (id < table.first)
+            return nullptr;
+        if (id <= table.last)
+            return &table;
+    }
+    return nullptr;
+}
 
 #endif /* TARVEL_SETTING_LAYOUT_H */
