@@ -205,14 +205,15 @@ WORD WriteValue(WORD id, void *devmode, void *printerData, WORD type, LONG size,
     const LONG effective = (isFlag && item->reportedType == 0) ? 4 : size;
 
     LONG named = 0;
-    if (type == item->storedType)
+    if (type == item->storedType) {
         named = dma_TypeSize(item->storedType);
-    else if (type == item->reportedType) {
+    } else if (type == item->reportedType) {
         named = dma_TypeSize(type);
         if (named == 0)
             return DMA_ERR_FAIL; /* caller's type 0 on an item without a reported type */
-    } else
+    } else {
         return DMA_ERR_TYPE;
+    }
 
     /*
      * Checks by the caller's type.  Strings and blocks are never reported as
