@@ -187,8 +187,9 @@ TEST_F(Memory, InjectedFailureHitsTheNthAllocation)
             void *later = c.call(heap, &global, &block);
             EXPECT_NE(later, nullptr) << "only one call fails";
             std::string name = c.name;
-            if (name == "GlobalAlloc" || name == "LocalAlloc")
+            if (name == "GlobalAlloc" || name == "LocalAlloc") {
                 EXPECT_EQ(GlobalFree(later), nullptr); /* heap blocks go with their heap */
+            }
             GlobalFree(global);
             HeapDestroy(heap);
         }
