@@ -5,6 +5,8 @@
 
 #include "test_file_fixture.h"
 
+#include <atomic>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -535,6 +537,34 @@ TEST_F(Files, HandleTableClosesObjectsWithTheirLastReference)
     EXPECT_TRUE(CloseHandle(reinterpret_cast<HANDLE>(intptr_t(-1)))) << "current-process pseudo-handle";
     EXPECT_FALSE(CloseHandle(nullptr));
     EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_HANDLE));
+}
+
+TEST_F(Files, ClosingAHandleWhileAnotherThreadUsesIt)
+{
+    put(u"C:\\busy.bin", std::string(4096, 'b'));
+    HANDLE h = open(u"C:\\busy.bin", GENERIC_READ, 0, OPEN_EXISTING);
+    std::atomic<bool> started{false};
+    std::atomic<int> failures{0};
+    std::thread reader([&] {
+        char buf[64];
+        DWORD n;
+        for (int i = 0; i < 20000 && failures == 0; i++) {
+            if (!ReadFile(h, buf, sizeof buf, &n, nullptr)) {
+                EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_HANDLE));
+                failures++;
+            }
+            SetFilePointer(h, 0, nullptr, FILE_BEGIN);
+            started = true;
+        }
+    });
+    while (!started)
+        std::this_thread::yield();
+    EXPECT_TRUE(CloseHandle(h));
+    reader.join();
+    /* The file is closed once the reader is done with it: it can be opened exclusively again. */
+    HANDLE again = open(u"C:\\busy.bin", GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING);
+    EXPECT_NE(again, INVALID_HANDLE_VALUE);
+    CloseHandle(again);
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <functional>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -291,6 +292,28 @@ TEST_F(Memory, HeapMaximumLimitsLiveBytes)
     EXPECT_NE(b, nullptr);
     EXPECT_EQ(HeapCreate(0, 2000, 1000), nullptr) << "initial above maximum";
     HeapDestroy(heap);
+}
+
+TEST_F(Memory, TablesHoldUpUnderConcurrentUse)
+{
+    HANDLE shared = HeapCreate(0, 0, 0);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; t++) {
+        threads.emplace_back([shared, t] {
+            for (int i = 0; i < 2000; i++) {
+                void *g = GlobalAlloc(i % 2 ? GHND : GPTR, size_t(i % 64) + 1);
+                void *h = HeapAlloc(shared, 0, size_t(t) + 1);
+                GlobalSize(g);
+                GlobalHandle(GlobalLock(g));
+                GlobalUnlock(g);
+                HeapFree(shared, 0, h);
+                GlobalFree(g);
+            }
+        });
+    }
+    for (auto &th : threads)
+        th.join();
+    EXPECT_TRUE(HeapDestroy(shared));
 }
 
 } // namespace
