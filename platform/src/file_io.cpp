@@ -76,6 +76,29 @@ DWORD seek_target(const FileObject &f, int64_t distance, DWORD method, uint64_t 
     return 0;
 }
 
+/*
+ * The open file for a ReadFile or WriteFile call, after the checks both
+ * make: a file handle, opened with `need` access, a buffer for a non-zero
+ * size.  Clears *count first.  Null with the last error set.
+ */
+FileRef io_start(HANDLE file, unsigned need, const void *buffer, DWORD size, LPDWORD count)
+{
+    if (count)
+        *count = 0;
+    FileRef f = file_from_handle(file);
+    if (!f)
+        return nullptr;
+    if (!(f->access & need)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
+    if (!buffer && size) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    return f;
+}
+
 bool may_write_attributes(const FileObject &f)
 {
     return (f.access & ACC_WRITE) || (f.rights & FILE_WRITE_ATTRIBUTES);
@@ -84,6 +107,40 @@ bool may_write_attributes(const FileObject &f)
 } // namespace
 
 namespace plat::files {
+
+DWORD pread_full(int fd, void *buffer, size_t size, uint64_t pos, size_t *done)
+{
+    BYTE *out = static_cast<BYTE *>(buffer);
+    *done = 0;
+    while (*done < size) {
+        ssize_t n = pread(fd, out + *done, size - *done, off_t(pos + *done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return ERROR_READ_FAULT;
+        if (n == 0)
+            break; /* end of file */
+        *done += size_t(n);
+    }
+    return 0;
+}
+
+DWORD pwrite_full(int fd, const void *buffer, size_t size, uint64_t pos, size_t *done, const std::string &path)
+{
+    const BYTE *in = static_cast<const BYTE *>(buffer);
+    *done = 0;
+    while (*done < size) {
+        ssize_t n = pwrite(fd, in + *done, size - *done, off_t(pos + *done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return error_from_errno(errno, path);
+        if (n == 0)
+            return ERROR_WRITE_FAULT;
+        *done += size_t(n);
+    }
+    return 0;
+}
 
 DWORD read_all(FileObject &f, std::string &out, size_t limit)
 {
@@ -94,18 +151,9 @@ DWORD read_all(FileObject &f, std::string &out, size_t limit)
         return ERROR_NOT_ENOUGH_MEMORY;
     out.assign(size_t(st.st_size), '\0');
     size_t done = 0;
-    while (done < out.size()) {
-        ssize_t n = pread(f.fd, &out[done], out.size() - done, off_t(done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return ERROR_READ_FAULT;
-        if (n == 0)
-            break; /* shrank meanwhile */
-        done += size_t(n);
-    }
-    out.resize(done);
-    return 0;
+    DWORD err = pread_full(f.fd, out.data(), out.size(), 0, &done);
+    out.resize(done); /* the file may have shrunk meanwhile */
+    return err;
 }
 
 DWORD replace_content(FileObject &f, const std::string &data)
@@ -113,55 +161,30 @@ DWORD replace_content(FileObject &f, const std::string &data)
     if (!data.empty() && plat::fault_disk_is_full())
         return ERROR_DISK_FULL;
     size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = pwrite(f.fd, data.data() + done, data.size() - done, off_t(done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return n < 0 ? error_from_errno(errno, f.path) : ERROR_WRITE_FAULT;
-        done += size_t(n);
-    }
-    if (ftruncate(f.fd, off_t(data.size())) != 0)
-        return error_from_errno(errno, f.path);
-    return 0;
+    DWORD err = pwrite_full(f.fd, data.data(), data.size(), 0, &done, f.path);
+    if (!err && ftruncate(f.fd, off_t(data.size())) != 0)
+        err = error_from_errno(errno, f.path);
+    return err;
 }
 
 } // namespace plat::files
 
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED overlapped)
 {
-    if (read)
-        *read = 0;
-    FileRef f = file_from_handle(file);
+    FileRef f = io_start(file, ACC_READ, buffer, size, read);
     if (!f)
         return FALSE;
-    if (!(f->access & ACC_READ))
-        return fail(ERROR_ACCESS_DENIED);
-    if (!buffer && size)
-        return fail(ERROR_INVALID_PARAMETER);
     std::lock_guard<std::mutex> g(f->lock);
     uint64_t pos = start_position(*f, overlapped);
     if (pos > kMaxPosition - size)
         return fail(ERROR_INVALID_PARAMETER);
-    BYTE *out = static_cast<BYTE *>(buffer);
     size_t done = 0;
-    while (done < size) {
-        ssize_t n = pread(f->fd, out + done, size - done, off_t(pos + done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            f->pos = pos + done;
-            if (read)
-                *read = DWORD(done);
-            return fail(ERROR_READ_FAULT);
-        }
-        if (n == 0)
-            break; /* end of file */
-        done += size_t(n);
-    }
+    DWORD err = pread_full(f->fd, buffer, size, pos, &done);
     f->pos = pos + done;
     if (read)
         *read = DWORD(done);
+    if (err)
+        return fail(err);
     if (overlapped && done == 0 && size > 0) {
         /* A positioned read at the end reports it, as Windows does. */
         complete(overlapped, 0, 0);
@@ -173,15 +196,9 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED
 
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written, LPOVERLAPPED overlapped)
 {
-    if (written)
-        *written = 0;
-    FileRef f = file_from_handle(file);
+    FileRef f = io_start(file, ACC_WRITE, buffer, size, written);
     if (!f)
         return FALSE;
-    if (!(f->access & ACC_WRITE))
-        return fail(ERROR_ACCESS_DENIED);
-    if (!buffer && size)
-        return fail(ERROR_INVALID_PARAMETER);
     DWORD error = 0, short_bytes = 0;
     switch (plat::fault_next_write(&error, &short_bytes)) {
     case plat::WRITE_FAIL:
@@ -198,24 +215,13 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written, LPOVERL
     uint64_t pos = start_position(*f, overlapped);
     if (pos > kMaxPosition - size)
         return fail(ERROR_INVALID_PARAMETER);
-    const BYTE *in = static_cast<const BYTE *>(buffer);
     size_t done = 0;
-    while (done < size) {
-        ssize_t n = pwrite(f->fd, in + done, size - done, off_t(pos + done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            DWORD err = n < 0 ? error_from_errno(errno, f->path) : ERROR_WRITE_FAULT;
-            f->pos = pos + done;
-            if (written)
-                *written = DWORD(done);
-            return fail(err);
-        }
-        done += size_t(n);
-    }
+    DWORD err = pwrite_full(f->fd, buffer, size, pos, &done, f->path);
     f->pos = pos + done;
     if (written)
         *written = DWORD(done);
+    if (err)
+        return fail(err);
     complete(overlapped, 0, done);
     return TRUE;
 }

@@ -30,27 +30,18 @@ BOOL fail(DWORD error)
 DWORD copy_data(int from, int to, const std::string &to_path)
 {
     char buf[64 * 1024];
-    off_t at = 0;
+    uint64_t at = 0;
     for (;;) {
-        ssize_t n = pread(from, buf, sizeof buf, at);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return ERROR_READ_FAULT;
-        if (n == 0)
-            return 0;
+        size_t got = 0, put = 0;
+        DWORD err = pread_full(from, buf, sizeof buf, at, &got);
+        if (err || got == 0)
+            return err;
         if (plat::fault_disk_is_full())
             return ERROR_DISK_FULL;
-        ssize_t done = 0;
-        while (done < n) {
-            ssize_t w = pwrite(to, buf + done, size_t(n - done), at + done);
-            if (w < 0 && errno == EINTR)
-                continue;
-            if (w <= 0)
-                return w < 0 ? error_from_errno(errno, to_path) : ERROR_WRITE_FAULT;
-            done += w;
-        }
-        at += n;
+        err = pwrite_full(to, buf, got, at, &put, to_path);
+        if (err)
+            return err;
+        at += got;
     }
 }
 
@@ -114,18 +105,37 @@ bool is_drive_root(const std::string &real)
     return real.size() == root.size() + 2 && real.compare(0, root.size(), root) == 0 && real[root.size()] == '/';
 }
 
+/*
+ * Maps a Windows path and looks at what is there (lstat with `follow` false,
+ * stat with it true); 0 or a last error.
+ */
+DWORD look_up(LPCWSTR name, std::string &real, struct stat &st, bool follow)
+{
+    DWORD err = resolve_path(name, real);
+    if (err)
+        return err;
+    if ((follow ? stat(real.c_str(), &st) : lstat(real.c_str(), &st)) != 0)
+        return error_from_errno(errno, real);
+    return 0;
+}
+
+/* Maps the source and destination paths of a move or copy; 0 or a last error. */
+DWORD resolve_pair(LPCWSTR existing, LPCWSTR new_name, std::string &from, std::string &to)
+{
+    DWORD err = resolve_path(existing, from);
+    return err ? err : resolve_path(new_name, to);
+}
+
 } // namespace
 
 BOOL DeleteFileW(LPCWSTR name)
 {
     std::string real;
-    DWORD err = resolve_path(name, real);
+    struct stat st;
+    std::lock_guard<std::mutex> g(files_lock());
+    DWORD err = look_up(name, real, st, false);
     if (err)
         return fail(err);
-    std::lock_guard<std::mutex> g(files_lock());
-    struct stat st;
-    if (lstat(real.c_str(), &st) != 0)
-        return fail(error_from_errno(errno, real));
     if (S_ISDIR(st.st_mode) || (S_ISREG(st.st_mode) && !(st.st_mode & S_IWUSR)))
         return fail(ERROR_ACCESS_DENIED);
     err = file_check_delete(st);
@@ -141,9 +151,7 @@ BOOL MoveFileExW(LPCWSTR existing, LPCWSTR new_name, DWORD flags)
     if ((flags & MOVEFILE_DELAY_UNTIL_REBOOT) || !new_name)
         return fail(ERROR_INVALID_PARAMETER);
     std::string from, to;
-    DWORD err = resolve_path(existing, from);
-    if (!err)
-        err = resolve_path(new_name, to);
+    DWORD err = resolve_pair(existing, new_name, from, to);
     if (err)
         return fail(err);
     std::lock_guard<std::mutex> g(files_lock());
@@ -182,9 +190,7 @@ BOOL MoveFileW(LPCWSTR existing, LPCWSTR new_name) { return MoveFileExW(existing
 BOOL CopyFileW(LPCWSTR existing, LPCWSTR new_name, BOOL fail_if_exists)
 {
     std::string from, to;
-    DWORD err = resolve_path(existing, from);
-    if (!err)
-        err = resolve_path(new_name, to);
+    DWORD err = resolve_pair(existing, new_name, from, to);
     if (err)
         return fail(err);
     FileRef src = file_open_ref(from, ACC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, OPEN_EXISTING, &err);
@@ -227,12 +233,10 @@ BOOL CreateDirectoryW(LPCWSTR name, LPSECURITY_ATTRIBUTES sa)
 BOOL RemoveDirectoryW(LPCWSTR name)
 {
     std::string real;
-    DWORD err = resolve_path(name, real);
+    struct stat st;
+    DWORD err = look_up(name, real, st, false);
     if (err)
         return fail(err);
-    struct stat st;
-    if (lstat(real.c_str(), &st) != 0)
-        return fail(error_from_errno(errno, real));
     if (!S_ISDIR(st.st_mode))
         return fail(ERROR_DIRECTORY);
     if (is_drive_root(real))
@@ -245,10 +249,8 @@ BOOL RemoveDirectoryW(LPCWSTR name)
 DWORD GetFileAttributesW(LPCWSTR name)
 {
     std::string real;
-    DWORD err = resolve_path(name, real);
     struct stat st;
-    if (!err && stat(real.c_str(), &st) != 0)
-        err = error_from_errno(errno, real);
+    DWORD err = look_up(name, real, st, true);
     if (err) {
         SetLastError(err);
         return INVALID_FILE_ATTRIBUTES;
@@ -261,12 +263,10 @@ DWORD GetFileAttributesW(LPCWSTR name)
 BOOL SetFileAttributesW(LPCWSTR name, DWORD attributes)
 {
     std::string real;
-    DWORD err = resolve_path(name, real);
+    struct stat st;
+    DWORD err = look_up(name, real, st, true);
     if (err)
         return fail(err);
-    struct stat st;
-    if (stat(real.c_str(), &st) != 0)
-        return fail(error_from_errno(errno, real));
     if (S_ISDIR(st.st_mode))
         return TRUE; /* the read-only attribute means nothing on a directory */
     mode_t mode = st.st_mode & 07777;

@@ -100,6 +100,15 @@ struct timespec timespec_from_filetime(const FILETIME &ft);
 /* Case folding used for file, section and key names: ASCII letters only, as path mapping does. */
 inline char16_t fold(char16_t c) { return c >= u'a' && c <= u'z' ? char16_t(c - u'a' + u'A') : c; }
 
+/*
+ * Reads `size` bytes at `pos`, stopping early only at the end of the file;
+ * *done receives the bytes read.  0, or ERROR_READ_FAULT.
+ */
+DWORD pread_full(int fd, void *buffer, size_t size, uint64_t pos, size_t *done);
+
+/* Writes `size` bytes at `pos`; *done receives the bytes written.  0 or a last error. */
+DWORD pwrite_full(int fd, const void *buffer, size_t size, uint64_t pos, size_t *done, const std::string &path);
+
 /* Reads the whole of `f` into `out` (at most `limit` bytes); 0 or a last error. */
 DWORD read_all(FileObject &f, std::string &out, size_t limit);
 

@@ -126,6 +126,22 @@ Block *find_heap_block(MemoryState &s, HANDLE heap, const void *mem)
     return &it->second;
 }
 
+/* Records a new block of `h`.  Caller holds the lock. */
+void add_heap_block(MemoryState &s, Heap *h, void *p, size_t bytes)
+{
+    s.blocks[hide(p)] = Block{bytes, hide(h), 0, 0};
+    h->blocks.insert(hide(p));
+    h->live += bytes;
+}
+
+/* Forgets a block of `h` (the caller frees its memory).  Caller holds the lock. */
+void remove_heap_block(MemoryState &s, Heap *h, const void *p, size_t bytes)
+{
+    h->live -= bytes;
+    h->blocks.erase(hide(p));
+    s.blocks.erase(hide(p));
+}
+
 } // namespace
 
 HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes)
@@ -337,9 +353,7 @@ LPVOID HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes)
     void *p = raw_alloc(bytes);
     if (!p)
         return fail(ERROR_NOT_ENOUGH_MEMORY);
-    s.blocks[hide(p)] = Block{bytes, hide(h), 0, 0};
-    h->blocks.insert(hide(p));
-    h->live += bytes;
+    add_heap_block(s, h, p, bytes);
     return p;
 }
 
@@ -368,11 +382,8 @@ LPVOID HeapReAlloc(HANDLE heap, DWORD flags, LPVOID mem, SIZE_T bytes)
     void *p = raw_copy(mem, b->size, bytes);
     if (!p)
         return fail(ERROR_NOT_ENOUGH_MEMORY);
-    s.blocks.erase(hide(mem));
-    h->blocks.erase(hide(mem));
-    s.blocks[hide(p)] = Block{bytes, hide(h), 0, 0};
-    h->blocks.insert(hide(p));
-    h->live = others + bytes;
+    remove_heap_block(s, h, mem, b->size);
+    add_heap_block(s, h, p, bytes);
     std::free(mem);
     return p;
 }
@@ -395,9 +406,7 @@ BOOL HeapFree(HANDLE heap, DWORD flags, LPVOID mem)
             SetLastError(ERROR_INVALID_PARAMETER);
             return FALSE;
         }
-        h->live -= b->size;
-        h->blocks.erase(hide(mem));
-        s.blocks.erase(hide(mem));
+        remove_heap_block(s, h, mem, b->size);
     }
     std::free(mem);
     return TRUE;
