@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <dirent.h>
+#include <fcntl.h>
 #include <vector>
 
 using namespace plat::files;
@@ -79,9 +80,9 @@ bool fill_entry(const std::string &dir, const std::string &name, std::u16string_
         d.dwFileAttributes = FILE_ATTRIBUTE_DIRECTORY;
     else
         d.dwFileAttributes = FILE_ATTRIBUTE_ARCHIVE | ((st.st_mode & S_IWUSR) ? 0 : FILE_ATTRIBUTE_READONLY);
-    d.ftCreationTime = filetime_from_timespec(st.st_mtim);
-    d.ftLastAccessTime = filetime_from_timespec(st.st_atim);
-    d.ftLastWriteTime = filetime_from_timespec(st.st_mtim);
+    if (file_times(AT_FDCWD, path.c_str(), 0, &d.ftCreationTime, &d.ftLastAccessTime, &d.ftLastWriteTime) != 0)
+        file_times(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, &d.ftCreationTime, &d.ftLastAccessTime,
+                   &d.ftLastWriteTime); /* a dangling link */
     if (!S_ISDIR(st.st_mode)) {
         uint64_t size = uint64_t(st.st_size);
         d.nFileSizeHigh = DWORD(size >> 32);

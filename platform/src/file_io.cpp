@@ -142,6 +142,27 @@ DWORD pwrite_full(int fd, const void *buffer, size_t size, uint64_t pos, size_t 
     return 0;
 }
 
+DWORD file_times(int dirfd, const char *path, int flags, FILETIME *creation, FILETIME *last_access,
+                 FILETIME *last_write)
+{
+    struct statx sx;
+    if (statx(dirfd, path, flags, STATX_BASIC_STATS | STATX_BTIME, &sx) != 0)
+        return error_from_errno(errno, path);
+    auto filetime = [](const struct statx_timestamp &t) {
+        struct timespec ts;
+        ts.tv_sec = time_t(t.tv_sec);
+        ts.tv_nsec = long(t.tv_nsec);
+        return filetime_from_timespec(ts);
+    };
+    if (creation)
+        *creation = filetime((sx.stx_mask & STATX_BTIME) ? sx.stx_btime : sx.stx_mtime);
+    if (last_access)
+        *last_access = filetime(sx.stx_atime);
+    if (last_write)
+        *last_write = filetime(sx.stx_mtime);
+    return 0;
+}
+
 DWORD read_all(FileObject &f, std::string &out, size_t limit)
 {
     struct stat st;
@@ -331,22 +352,8 @@ BOOL GetFileTime(HANDLE file, FILETIME *creation, FILETIME *last_access, FILETIM
     FileRef f = file_from_handle(file);
     if (!f)
         return FALSE;
-    struct statx sx;
-    if (statx(f->fd, "", AT_EMPTY_PATH, STATX_BASIC_STATS | STATX_BTIME, &sx) != 0)
-        return fail(error_from_errno(errno, f->path));
-    auto ts = [](const struct statx_timestamp &t) {
-        struct timespec s;
-        s.tv_sec = time_t(t.tv_sec);
-        s.tv_nsec = long(t.tv_nsec);
-        return s;
-    };
-    if (creation)
-        *creation = filetime_from_timespec(ts((sx.stx_mask & STATX_BTIME) ? sx.stx_btime : sx.stx_mtime));
-    if (last_access)
-        *last_access = filetime_from_timespec(ts(sx.stx_atime));
-    if (last_write)
-        *last_write = filetime_from_timespec(ts(sx.stx_mtime));
-    return TRUE;
+    DWORD err = file_times(f->fd, "", AT_EMPTY_PATH, creation, last_access, last_write);
+    return err ? fail(err) : TRUE;
 }
 
 BOOL SetFileTime(HANDLE file, const FILETIME *creation, const FILETIME *last_access, const FILETIME *last_write)

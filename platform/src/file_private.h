@@ -97,6 +97,14 @@ bool parent_exists(const std::string &real);
 FILETIME filetime_from_timespec(const struct timespec &ts);
 struct timespec timespec_from_filetime(const FILETIME &ft);
 
+/*
+ * The creation (birth, where the file system keeps one, else last-write),
+ * last-access and last-write times of `path` relative to `dirfd` (statx
+ * arguments; each output optional).  0 or a last error.
+ */
+DWORD file_times(int dirfd, const char *path, int flags, FILETIME *creation, FILETIME *last_access,
+                 FILETIME *last_write);
+
 /* Case folding used for file, section and key names: ASCII letters only, as path mapping does. */
 inline char16_t fold(char16_t c) { return c >= u'a' && c <= u'z' ? char16_t(c - u'a' + u'A') : c; }
 
