@@ -1,0 +1,172 @@
+/*
+ * The handle table (see plat/handle.h): a map from handle value to kind and
+ * shared object, under one lock.  Objects are closed outside the lock, so a
+ * close function may itself use the table.
+ */
+#include <plat/error.h>
+#include <plat/handle.h>
+#include <plat/machine.h>
+
+#include <mutex>
+#include <unordered_map>
+#include <vector>
+
+namespace plat {
+
+namespace {
+
+struct KindEntry {
+    handle_close_fn close = nullptr;
+    bool by_close_handle = true;
+};
+
+struct Entry {
+    uint32_t kind;
+    std::shared_ptr<void> object;
+};
+
+struct HandleTable {
+    std::mutex lock;
+    std::unordered_map<uint32_t, KindEntry> kinds;
+    std::unordered_map<uintptr_t, Entry> handles;
+    uintptr_t next = 0x100; /* first handle value; values grow by 4 */
+};
+
+HandleTable &table()
+{
+    static HandleTable *t = new HandleTable; /* never destroyed: handles may be closed during exit */
+    return *t;
+}
+
+HANDLE add_entry(HandleTable &t, uint32_t kind, std::shared_ptr<void> object)
+{
+    uintptr_t value = t.next;
+    t.next += 4;
+    t.handles.emplace(value, Entry{kind, std::move(object)});
+    return reinterpret_cast<HANDLE>(value);
+}
+
+/* Removes every handle; the objects close as their references go. */
+void handles_reset()
+{
+    HandleTable &t = table();
+    std::unordered_map<uintptr_t, Entry> gone;
+    {
+        std::lock_guard<std::mutex> g(t.lock);
+        gone.swap(t.handles);
+    }
+    gone.clear();
+}
+
+const bool registered = (machine_on_reset(handles_reset), true);
+
+} // namespace
+
+bool handle_register(uint32_t kind, handle_close_fn close, bool by_close_handle)
+{
+    (void)registered;
+    if (kind == HANDLE_KIND_ANY || !close)
+        return false;
+    HandleTable &t = table();
+    std::lock_guard<std::mutex> g(t.lock);
+    t.kinds[kind] = KindEntry{close, by_close_handle};
+    return true;
+}
+
+HANDLE handle_create(uint32_t kind, void *object)
+{
+    if (!object)
+        return nullptr;
+    HandleTable &t = table();
+    std::lock_guard<std::mutex> g(t.lock);
+    auto k = t.kinds.find(kind);
+    if (k == t.kinds.end())
+        return nullptr;
+    try {
+        return add_entry(t, kind, std::shared_ptr<void>(object, k->second.close));
+    } catch (...) {
+        /* Out of memory: shared_ptr has already closed the object. */
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+}
+
+std::shared_ptr<void> handle_object(HANDLE h, uint32_t kind)
+{
+    HandleTable &t = table();
+    std::lock_guard<std::mutex> g(t.lock);
+    auto it = t.handles.find(reinterpret_cast<uintptr_t>(h));
+    if (it == t.handles.end() || (kind != HANDLE_KIND_ANY && it->second.kind != kind))
+        return nullptr;
+    return it->second.object;
+}
+
+uint32_t handle_kind(HANDLE h)
+{
+    HandleTable &t = table();
+    std::lock_guard<std::mutex> g(t.lock);
+    auto it = t.handles.find(reinterpret_cast<uintptr_t>(h));
+    return it == t.handles.end() ? uint32_t(HANDLE_KIND_ANY) : it->second.kind;
+}
+
+bool handle_close(HANDLE h, uint32_t kind)
+{
+    HandleTable &t = table();
+    std::shared_ptr<void> gone;
+    {
+        std::lock_guard<std::mutex> g(t.lock);
+        auto it = t.handles.find(reinterpret_cast<uintptr_t>(h));
+        if (it == t.handles.end() || (kind != HANDLE_KIND_ANY && it->second.kind != kind))
+            return false;
+        gone = std::move(it->second.object);
+        t.handles.erase(it);
+    }
+    return true; /* `gone` closes the object here, outside the lock, if it was the last reference */
+}
+
+HANDLE handle_duplicate(HANDLE h)
+{
+    HandleTable &t = table();
+    std::lock_guard<std::mutex> g(t.lock);
+    auto it = t.handles.find(reinterpret_cast<uintptr_t>(h));
+    if (it == t.handles.end())
+        return nullptr;
+    Entry copy = it->second;
+    return add_entry(t, copy.kind, std::move(copy.object));
+}
+
+size_t handle_count(uint32_t kind)
+{
+    HandleTable &t = table();
+    std::lock_guard<std::mutex> g(t.lock);
+    size_t n = 0;
+    for (const auto &e : t.handles)
+        if (kind == HANDLE_KIND_ANY || e.second.kind == kind)
+            n++;
+    return n;
+}
+
+} // namespace plat
+
+BOOL CloseHandle(HANDLE h)
+{
+    using namespace plat;
+    if (h == reinterpret_cast<HANDLE>(intptr_t(-1)) || h == reinterpret_cast<HANDLE>(intptr_t(-2)))
+        return TRUE; /* pseudo-handles of the current process and thread */
+    HandleTable &t = table();
+    uint32_t kind;
+    {
+        std::lock_guard<std::mutex> g(t.lock);
+        auto it = t.handles.find(reinterpret_cast<uintptr_t>(h));
+        if (it == t.handles.end() || !t.kinds[it->second.kind].by_close_handle) {
+            SetLastError(ERROR_INVALID_HANDLE);
+            return FALSE;
+        }
+        kind = it->second.kind;
+    }
+    if (!handle_close(h, kind)) {
+        SetLastError(ERROR_INVALID_HANDLE); /* closed meanwhile by another thread */
+        return FALSE;
+    }
+    return TRUE;
+}
