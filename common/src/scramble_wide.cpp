@@ -9,7 +9,7 @@
 #include <tarvel/base64.h>
 
 #include <plat/memory.h> /* GlobalAlloc, GlobalFree */
-#include <plat/text.h>   /* WideCharToMultiByte, MultiByteToWideChar, CP_ACP */
+#include <plat/codepage.h> /* WideCharToMultiByte, MultiByteToWideChar, CP_ACP */
 
 #include <cstdlib>
 

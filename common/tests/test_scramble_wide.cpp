@@ -5,7 +5,7 @@
 
 #include <plat/machine.h>
 #include <plat/memory.h>
-#include <plat/text.h>
+#include <plat/codepage.h>
 
 #include <gtest/gtest.h>
 
@@ -31,7 +31,7 @@ protected:
         fs::remove_all(root);
     }
     /* The machine's ANSI code page (the code-page service's knob). */
-    static void use_ansi_code_page(UINT cp) { plat::machine_set_ansi_code_page(cp); }
+    static void use_ansi_code_page(UINT cp) { plat::set_ansi_code_page(cp); }
 
     /* UTL_ScrambleWide's answer as a string; "<FALSE>" when it fails. */
     static std::u16string run(int mode, const std::u16string &text)
