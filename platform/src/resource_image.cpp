@@ -42,6 +42,13 @@ RsrcStatus read_key(const BYTE *bytes, uint32_t raw, size_t pool_off, size_t poo
     size_t n = load_u16(bytes, pool_off + off);
     if (n == 0 || n > MAX_NAME || (pool_size - off - 2) / 2 < n)
         return RsrcStatus::bad_key;
+    /* A name the Windows functions could not pass: a NUL inside, or a
+     * leading "#" (read as a number). */
+    for (size_t i = 0; i < n; ++i) {
+        uint16_t c = load_u16(bytes, pool_off + off + 2 + 2 * i);
+        if (c == 0 || (i == 0 && c == u'#'))
+            return RsrcStatus::bad_key;
+    }
     key.named = true;
     key.name_at = uint32_t((pool_off + off + 2) / 2);
     key.name_len = WORD(n);
@@ -300,10 +307,7 @@ bool rsrc_string(const RsrcImage &image, UINT id, std::u16string_view &text)
 {
     if (id > 0xFFFF)
         return false;
-    RsrcKey type, block;
-    type.number = STRING_TYPE;
-    block.number = WORD(id / STRINGS_PER_BLOCK + 1);
-    const RsrcImage::Entry *e = image_find(image, type, block);
+    const RsrcImage::Entry *e = image_find(image, rsrc_number(STRING_TYPE), rsrc_number(WORD(id / STRINGS_PER_BLOCK + 1)));
     if (!e)
         return false;
     /* The block was checked at open: 16 records, each inside it. */

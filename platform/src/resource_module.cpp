@@ -149,14 +149,26 @@ DWORD find_string(ModuleTable &t, HMODULE h, UINT id, std::u16string_view &text)
     return 0;
 }
 
-/* True when `info` is an entry of module m's directory. */
-bool owns_entry(const DataModule &m, HRSRC info)
+/*
+ * The directory entry `info` of data-file module `module`, with the module's
+ * image; null with ERROR_INVALID_HANDLE when `info` is not an entry of that
+ * module.  Caller holds the lock.
+ */
+const RsrcImage::Entry *entry_of(ModuleTable &t, HMODULE module, HRSRC info, const RsrcImage *&image)
 {
-    const auto &entries = m.image->entries;
-    auto p = reinterpret_cast<ULONG_PTR>(info);
-    auto first = reinterpret_cast<ULONG_PTR>(entries.data());
-    auto end = reinterpret_cast<ULONG_PTR>(entries.data() + entries.size());
-    return p >= first && p < end && (p - first) % sizeof(RsrcImage::Entry) == 0;
+    DataModule *m = data_module(t, module);
+    if (m) {
+        const auto &entries = m->image->entries;
+        auto p = reinterpret_cast<ULONG_PTR>(info);
+        auto first = reinterpret_cast<ULONG_PTR>(entries.data());
+        auto end = reinterpret_cast<ULONG_PTR>(entries.data() + entries.size());
+        if (p >= first && p < end && (p - first) % sizeof(RsrcImage::Entry) == 0) {
+            image = m->image.get();
+            return static_cast<const RsrcImage::Entry *>(info);
+        }
+    }
+    SetLastError(ERROR_INVALID_HANDLE);
+    return nullptr;
 }
 
 } // namespace
@@ -332,13 +344,9 @@ HGLOBAL LoadResource(HMODULE module, HRSRC info)
 {
     ModuleTable &t = table();
     std::lock_guard<std::mutex> g(t.lock);
-    DataModule *m = data_module(t, module);
-    if (!m || !owns_entry(*m, info)) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return nullptr;
-    }
-    auto *e = static_cast<const RsrcImage::Entry *>(info);
-    return const_cast<BYTE *>(m->image->bytes() + e->off);
+    const RsrcImage *image = nullptr;
+    const RsrcImage::Entry *e = entry_of(t, module, info, image);
+    return e ? const_cast<BYTE *>(image->bytes() + e->off) : nullptr;
 }
 
 LPVOID LockResource(HGLOBAL data) { return data; }
@@ -347,12 +355,9 @@ DWORD SizeofResource(HMODULE module, HRSRC info)
 {
     ModuleTable &t = table();
     std::lock_guard<std::mutex> g(t.lock);
-    DataModule *m = data_module(t, module);
-    if (!m || !owns_entry(*m, info)) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return 0;
-    }
-    return static_cast<const RsrcImage::Entry *>(info)->size;
+    const RsrcImage *image = nullptr;
+    const RsrcImage::Entry *e = entry_of(t, module, info, image);
+    return e ? e->size : 0;
 }
 
 BOOL FreeResource(HGLOBAL) { return FALSE; }

@@ -8,21 +8,6 @@ using plat::RsrcStatus;
 
 namespace {
 
-plat::RsrcKey num(WORD n)
-{
-    plat::RsrcKey k;
-    k.number = n;
-    return k;
-}
-
-plat::RsrcKey name(std::u16string_view s)
-{
-    plat::RsrcKey k;
-    k.named = true;
-    k.name = s;
-    return k;
-}
-
 RsrcStatus open_status(const std::vector<BYTE> &bytes)
 {
     plat::RsrcImagePtr img;
@@ -42,17 +27,17 @@ TEST(ResourceImage, GoodContainerAnswersEveryLookup)
     ASSERT_EQ(plat::rsrc_open_image(g.bytes, img), RsrcStatus::ok);
 
     std::span<const BYTE> data;
-    ASSERT_TRUE(plat::rsrc_find(*img, num(2), num(101), data));
+    ASSERT_TRUE(plat::rsrc_find(*img, plat::rsrc_number(2), plat::rsrc_number(101), data));
     EXPECT_EQ(bytes_of(data), std::string("BMPDATA!"));
-    ASSERT_TRUE(plat::rsrc_find(*img, num(10), num(1), data));
+    ASSERT_TRUE(plat::rsrc_find(*img, plat::rsrc_number(10), plat::rsrc_number(1), data));
     EXPECT_EQ(bytes_of(data), std::string("raw"));
-    ASSERT_TRUE(plat::rsrc_find(*img, num(10), name(u"logo"), data)); // names ignore case
+    ASSERT_TRUE(plat::rsrc_find(*img, plat::rsrc_number(10), plat::rsrc_name(u"logo"), data)); // names ignore case
     EXPECT_EQ(bytes_of(data), std::string("LOGOBITS"));
-    ASSERT_TRUE(plat::rsrc_find(*img, name(u"Conf"), num(7), data));
+    ASSERT_TRUE(plat::rsrc_find(*img, plat::rsrc_name(u"Conf"), plat::rsrc_number(7), data));
     EXPECT_EQ(data.size(), 0u);
-    EXPECT_FALSE(plat::rsrc_find(*img, num(10), num(2), data));
-    EXPECT_FALSE(plat::rsrc_find(*img, num(10), name(u"LOG"), data));
-    EXPECT_FALSE(plat::rsrc_find(*img, name(u"CON"), num(7), data));
+    EXPECT_FALSE(plat::rsrc_find(*img, plat::rsrc_number(10), plat::rsrc_number(2), data));
+    EXPECT_FALSE(plat::rsrc_find(*img, plat::rsrc_number(10), plat::rsrc_name(u"LOG"), data));
+    EXPECT_FALSE(plat::rsrc_find(*img, plat::rsrc_name(u"CON"), plat::rsrc_number(7), data));
 
     std::u16string_view s;
     ASSERT_TRUE(plat::rsrc_string(*img, 1, s));
@@ -159,6 +144,8 @@ TEST(ResourceImage, DamagedContainersAreRefused)
         {"name odd offset", [&](auto &b) { put32(b, g.entry(4) + 4, 0x80000001u); }, RsrcStatus::bad_key},
         {"name length 0", [&](auto &b) { put16(b, g.pool, 0); }, RsrcStatus::bad_key},
         {"name longer than pool", [&](auto &b) { put16(b, g.pool, 100); }, RsrcStatus::bad_key},
+        {"name holding a NUL", [&](auto &b) { put16(b, g.pool + 4, 0); }, RsrcStatus::bad_key},
+        {"name starting with #", [&](auto &b) { put16(b, g.pool + 2, '#'); }, RsrcStatus::bad_key},
         {"entries swapped",
          [&](auto &b) {
              std::swap_ranges(b.begin() + long(g.entry(2)), b.begin() + long(g.entry(3)), b.begin() + long(g.entry(3)));

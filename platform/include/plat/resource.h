@@ -33,9 +33,10 @@
  *     is strictly ascending by (type, id): numbers before names, numbers by
  *     value, names by their upper-cased UTF-16 units (then by length), so a
  *     key occurs once and lookups are binary searches.
- *   name pool: names of u16 length n (1..255) followed by n UTF-16 units;
- *     names are matched ignoring case (ASCII and the platform's simple case
- *     mapping), as Windows matches resource names.
+ *   name pool: names of u16 length n (1..255) followed by n UTF-16 units,
+ *     none of them 0 and the first not "#" (the Windows functions read
+ *     "#123" as a number); names are matched ignoring case (the platform's
+ *     simple case mapping), as Windows matches resource names.
  *   data: each entry's bytes lie wholly inside the file.
  *
  *   Resource types: 2 bitmap (a DIB: BITMAPINFOHEADER, colour table, bits;
@@ -174,6 +175,21 @@ struct RsrcKey {
     WORD number = 0;
     std::u16string_view name;
 };
+
+/* The key of a number, and of a name (viewed, not copied). */
+inline RsrcKey rsrc_number(WORD number)
+{
+    RsrcKey k;
+    k.number = number;
+    return k;
+}
+inline RsrcKey rsrc_name(std::u16string_view name)
+{
+    RsrcKey k;
+    k.named = true;
+    k.name = name;
+    return k;
+}
 
 /*
  * The key that a Windows argument denotes: a number made by MAKEINTRESOURCEW,

@@ -59,21 +59,6 @@ std::string read_all(const fs::path &p)
     return s.str();
 }
 
-plat::RsrcKey num(WORD n)
-{
-    plat::RsrcKey k;
-    k.number = n;
-    return k;
-}
-
-plat::RsrcKey name(std::u16string_view s)
-{
-    plat::RsrcKey k;
-    k.named = true;
-    k.name = s;
-    return k;
-}
-
 std::string data_of(const plat::RsrcImage &img, const plat::RsrcKey &type, const plat::RsrcKey &id)
 {
     std::span<const BYTE> d;
@@ -147,11 +132,11 @@ TEST_F(RcFiles, EveryStatementRoundTrips)
     }
     std::u16string_view none;
     EXPECT_FALSE(plat::rsrc_string(*img, 1, none));
-    EXPECT_EQ(data_of(*img, num(10), num(7)), std::string("a\0b", 3));
-    EXPECT_EQ(data_of(*img, num(10), name(u"logo")), "");
-    EXPECT_EQ(data_of(*img, num(2), num(101)), bmp.substr(14));
-    EXPECT_EQ(data_of(*img, num(260), num(6)), std::string("a\0b", 3));
-    EXPECT_EQ(data_of(*img, name(u"GLYPHS_2"), name(u"X")), std::string("a\0b", 3));
+    EXPECT_EQ(data_of(*img, plat::rsrc_number(10), plat::rsrc_number(7)), std::string("a\0b", 3));
+    EXPECT_EQ(data_of(*img, plat::rsrc_number(10), plat::rsrc_name(u"logo")), "");
+    EXPECT_EQ(data_of(*img, plat::rsrc_number(2), plat::rsrc_number(101)), bmp.substr(14));
+    EXPECT_EQ(data_of(*img, plat::rsrc_number(260), plat::rsrc_number(6)), std::string("a\0b", 3));
+    EXPECT_EQ(data_of(*img, plat::rsrc_name(u"GLYPHS_2"), plat::rsrc_name(u"X")), std::string("a\0b", 3));
 }
 
 TEST_F(RcFiles, ShippedResourcesCompileToTheBuiltModule)
