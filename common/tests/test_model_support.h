@@ -13,7 +13,7 @@
 #include <plat/machine.h>
 #include <plat/text.h>
 
-#include "model_platform.h"
+#include "model_internal.h"
 
 #include <gtest/gtest.h>
 
