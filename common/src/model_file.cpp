@@ -124,6 +124,9 @@ WORD open_pair(const DddSource *source, LPCWSTR path, ModelFileReader *main, Mod
 {
     if (!path || !main || !companion || !has_ddd_extension(path))
         return DDD_ERR_FAIL;
+    /* Readers still holding a file would lose it (and its cache) without a close. */
+    if (main->loaded || main->cache || companion->loaded || companion->cache)
+        return DDD_ERR_FAIL;
     if (ddd_MapFromSource(source, false, path, main, nullptr) != DDD_OK)
         return DDD_ERR_FAIL;
     return open_loaded_pair(source, path, main, companion);

@@ -32,8 +32,9 @@ LPWSTR copy_chars(const WCHAR *s, DWORD chars, DWORD *bytes)
 /* Loads string `id` of the selector-1 module kept in the cache. */
 WORD load_selector1_string(ModelFileReader *reader, WORD id, LPWSTR *out, DWORD *length)
 {
-    if (DDD_LoadStringModule(reader) != DDD_OK)
-        return DDD_ERR_FAIL;
+    WORD loaded = DDD_LoadStringModule(reader);
+    if (loaded != DDD_OK)
+        return loaded;
     BYTE *buffer = DDD_TakeTextBuffer(reader, kModuleStringCapacity * sizeof(WCHAR));
     if (!buffer)
         return DDD_ERR_NO_MEMORY;
