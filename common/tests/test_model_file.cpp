@@ -83,7 +83,8 @@ Bytes entries()
     };
     Bytes body;
     for (size_t i = 1; i < e.size(); ++i)
-        body.insert(body.end(), e[i].begin(), e[i].end());
+        for (BYTE x : e[i])
+            body.push_back(x);
     Bytes b;
     put32(b, static_cast<DWORD>(body.size()));
     b.insert(b.end(), body.begin(), body.end());
