@@ -71,14 +71,25 @@ WORD DDD_CountRecords(ModelFileReader *reader, WORD kind)
     return count;
 }
 
-WORD DDD_FindRecordEntryById(ModelFileReader *reader, WORD kind, WORD id)
+namespace {
+
+/* Positions the reader after a kind's record count, which it answers. */
+WORD seek_rows(ModelFileReader *reader, WORD kind, WORD *count)
 {
     WORD r = DDD_SeekKindTable(reader, kind, 4);
     if (r != DDD_OK)
         return r;
+    return ddd_ReadU16(reader, count);
+}
+
+} // namespace
+
+WORD DDD_FindRecordEntryById(ModelFileReader *reader, WORD kind, WORD id)
+{
     WORD count = 0;
-    if (ddd_ReadU16(reader, &count) != DDD_OK)
-        return DDD_ERR_FAIL;
+    WORD r = seek_rows(reader, kind, &count);
+    if (r != DDD_OK)
+        return r;
     for (WORD i = 0; i < count; ++i) {
         WORD rowId = 0;
         if (ddd_Skip(reader, 1) != DDD_OK || ddd_ReadU16(reader, &rowId) != DDD_OK)
@@ -93,12 +104,10 @@ WORD DDD_FindRecordEntryById(ModelFileReader *reader, WORD kind, WORD id)
 
 WORD DDD_FindRecordEntryByIndex(ModelFileReader *reader, WORD kind, WORD n)
 {
-    WORD r = DDD_SeekKindTable(reader, kind, 4);
+    WORD count = 0;
+    WORD r = seek_rows(reader, kind, &count);
     if (r != DDD_OK)
         return r;
-    WORD count = 0;
-    if (ddd_ReadU16(reader, &count) != DDD_OK)
-        return DDD_ERR_FAIL;
     if (n == 0 || n > count)
         return DDD_ERR_NOT_FOUND;
     /* The row must lie inside the file before the reader stands on it. */

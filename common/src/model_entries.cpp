@@ -125,7 +125,10 @@ WORD DDD_ReadHeaderEntryArray(ModelFileReader *reader, WORD entry, WORD itemSize
     return DDD_OK;
 }
 
-WORD DDD_ReadHeaderString(ModelFileReader *reader, WORD entry, WORD itemNumber, LPWSTR *out)
+namespace {
+
+/* Text item `itemNumber` of an entry; `references` off decodes it as stored text only. */
+WORD read_header_string(ModelFileReader *reader, WORD entry, WORD itemNumber, LPWSTR *out, bool references)
 {
     if (!out)
         return DDD_ERR_FAIL;
@@ -137,27 +140,22 @@ WORD DDD_ReadHeaderString(ModelFileReader *reader, WORD entry, WORD itemNumber, 
     if (ddd_ReadU16(reader, &size) != DDD_OK)
         return DDD_ERR_FAIL;
     DWORD length = size;
-    r = DDD_ReadText(reader, out, &length);
+    r = references ? DDD_ReadText(reader, out, &length) : ddd_ReadStoredTextOnly(reader, out, &length);
     if (r != DDD_OK)
         return r;
     return *out ? DDD_OK : DDD_ERR_NOT_FOUND;
 }
 
-/* Reads a text item without trying the string-reference form (string-module names). */
+} // namespace
+
+WORD DDD_ReadHeaderString(ModelFileReader *reader, WORD entry, WORD itemNumber, LPWSTR *out)
+{
+    return read_header_string(reader, entry, itemNumber, out, true);
+}
+
 WORD ddd_ReadHeaderStoredString(ModelFileReader *reader, WORD entry, WORD itemNumber, LPWSTR *out)
 {
-    *out = nullptr;
-    WORD r = seek_text_item(reader, entry, itemNumber);
-    if (r != DDD_OK)
-        return r;
-    WORD size = 0;
-    if (ddd_ReadU16(reader, &size) != DDD_OK)
-        return DDD_ERR_FAIL;
-    DWORD length = size;
-    r = ddd_ReadStoredTextOnly(reader, out, &length);
-    if (r != DDD_OK)
-        return r;
-    return *out ? DDD_OK : DDD_ERR_NOT_FOUND;
+    return read_header_string(reader, entry, itemNumber, out, false);
 }
 
 LPWSTR DDD_GetHeaderString(ModelFileReader *reader, WORD entry, WORD itemNumber)
