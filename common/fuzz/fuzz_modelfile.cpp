@@ -1,0 +1,40 @@
+/*
+ * Fuzz target of the model data file reader.  The input holds both files of
+ * a pair: the main file's length (32-bit little-endian), the main file, then
+ * the companion file (none when the input ends with the main file).  The
+ * pair is opened through the same code as a file open (everything after the
+ * file reads), then every header entry, every record of every kind in both
+ * parse modes and every accessor is walked.
+ */
+#include <tarvel/model_file.h>
+#include <tarvel/model_records.h>
+
+#include "../tests/test_model_walk.h"
+
+#include <cstddef>
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    if (size < 4)
+        return 0;
+    size_t mainSize = static_cast<size_t>(data[0]) | (static_cast<size_t>(data[1]) << 8) |
+                      (static_cast<size_t>(data[2]) << 16) | (static_cast<size_t>(data[3]) << 24);
+    data += 4;
+    size -= 4;
+    if (mainSize > size)
+        mainSize = size;
+    const uint8_t *companion = mainSize < size ? data + mainSize : nullptr;
+    size_t companionSize = size - mainSize;
+
+    ModelFileReader main{};
+    ModelFileReader comp{};
+    if (ddd_OpenModelMemory(u"C:\\DRIVER\\FUZZ.DDD", data, mainSize, companion, companionSize, &main, &comp) ==
+        DDD_OK) {
+        /* Bounded per kind so one input cannot run for long. */
+        model_walk::walk(DDD_PARSE_PARTIAL, &main, &comp, 16);
+        model_walk::walk(DDD_PARSE_FULL, &main, &comp, 16);
+        DDD_CloseFiles(&main, &comp);
+    }
+    return 0;
+}
