@@ -1,28 +1,23 @@
 /*
- * Stand-ins for the platform services the model data reader needs before
- * the platform layer offers them.  Each function names the service it
- * stands for; when that service exists the body changes, not the callers:
- * - mdl_Alloc / mdl_Free: GlobalAlloc(GMEM_ZEROINIT) / GlobalFree (now
- *   calloc/free, with a test hook that fails the n-th allocation);
- * - ddd_ReadWholeFile: CreateFileW + ReadFile (now plat::map_path + POSIX);
+ * The platform services the model data reader uses, each behind one
+ * function so that the reader itself stays free of handles and code pages:
+ * - mdl_Alloc / mdl_Free: GlobalAlloc(GPTR) / GlobalFree, with a test hook
+ *   that fails the n-th allocation and counts the blocks still live;
+ * - ddd_ReadWholeFile: CreateFileW + ReadFile into one block;
  * - ddd_LoadModuleString: LoadLibraryExW of the module in the driver
- *   directory + LoadStringW (the string-module container comes later; until
- *   then every module is "not found");
- * - ddd_AnsiToWideAlloc: UTL_CodePageToWideAlloc with code page 0 (now
- *   Windows-1252, the default ANSI code page of the machine).
+ *   directory + LoadStringW (until the resource module's paths exist every
+ *   module is "not found");
+ * - ddd_AnsiToWideAlloc: MultiByteToWideChar in the ANSI code page.
  */
 #include "model_platform.h"
 
+#include <plat/codepage.h>
 #include <plat/error.h>
-#include <plat/machine.h>
+#include <plat/file.h>
+#include <plat/handle.h>
+#include <plat/memory.h>
 
 #include <atomic>
-#include <cstdlib>
-#include <string>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -37,7 +32,7 @@ void *mdl_Alloc(size_t size)
     unsigned n = ++g_allocCount;
     if (g_failAt != 0 && n == g_failAt)
         return nullptr;
-    void *p = std::calloc(size ? size : 1, 1);
+    void *p = GlobalAlloc(GPTR, size ? size : 1);
     if (p)
         ++g_liveBlocks;
     return p;
@@ -48,7 +43,7 @@ void mdl_Free(void *p)
     if (!p)
         return;
     --g_liveBlocks;
-    std::free(p);
+    GlobalFree(p);
 }
 
 void mdl_FailAllocation(unsigned n)
@@ -65,45 +60,36 @@ WORD ddd_ReadWholeFile(LPCWSTR path, BYTE **data, DWORD *size)
 {
     *data = nullptr;
     *size = 0;
-    std::string real;
-    size_t n = 0;
-    while (path[n])
-        ++n;
-    if (!plat::map_path(std::u16string_view(path, n), real)) {
-        SetLastError(ERROR_PATH_NOT_FOUND);
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
         return 1;
-    }
-    int fd = ::open(real.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        SetLastError(ERROR_FILE_NOT_FOUND);
-        return 1;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0 ||
-        static_cast<unsigned long long>(st.st_size) > 0xFFFFFFFFull) {
-        ::close(fd);
+    DWORD high = 0;
+    SetLastError(NO_ERROR);
+    DWORD length = GetFileSize(file, &high);
+    if ((length == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || high != 0) {
+        CloseHandle(file);
         SetLastError(ERROR_READ_FAULT);
         return 1;
     }
-    DWORD length = static_cast<DWORD>(st.st_size);
     BYTE *block = static_cast<BYTE *>(mdl_Alloc(length));
     if (!block) {
-        ::close(fd);
+        CloseHandle(file);
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return 4;
     }
     DWORD done = 0;
     while (done < length) {
-        ssize_t got = ::read(fd, block + done, length - done);
-        if (got <= 0) {
-            ::close(fd);
+        DWORD got = 0;
+        if (!ReadFile(file, block + done, length - done, &got, nullptr) || got == 0) {
+            CloseHandle(file);
             mdl_Free(block);
             SetLastError(ERROR_READ_FAULT);
             return 1;
         }
-        done += static_cast<DWORD>(got);
+        done += got;
     }
-    ::close(fd);
+    CloseHandle(file);
     *data = block;
     *size = length;
     return 0;
@@ -128,31 +114,23 @@ void ddd_FreeStringModule(HMODULE module)
     (void)module;
 }
 
-namespace {
-
-/* Windows-1252 bytes 0x80-0x9F; the other bytes are their own code points. */
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
-
-} // namespace
-
 LPWSTR ddd_AnsiToWideAlloc(const BYTE *text, size_t size, DWORD *chars)
 {
     size_t n = 0;
     while (n < size && text[n])
         ++n;
-    LPWSTR out = static_cast<LPWSTR>(mdl_Alloc((n + 1) * sizeof(WCHAR)));
+    if (n > 0x7FFFFFFE)
+        return nullptr;
+    int wide = n ? MultiByteToWideChar(CP_ACP, 0, reinterpret_cast<LPCSTR>(text), int(n), nullptr, 0) : 0;
+    if (n && wide <= 0)
+        return nullptr;
+    LPWSTR out = static_cast<LPWSTR>(mdl_Alloc((size_t(wide) + 1) * sizeof(WCHAR)));
     if (!out)
         return nullptr;
-    for (size_t i = 0; i < n; ++i) {
-        BYTE b = text[i];
-        out[i] = (b >= 0x80 && b <= 0x9F) ? kCp1252High[b - 0x80] : static_cast<char16_t>(b);
-    }
-    out[n] = 0;
+    if (n)
+        MultiByteToWideChar(CP_ACP, 0, reinterpret_cast<LPCSTR>(text), int(n), out, wide);
+    out[wide] = 0;
     if (chars)
-        *chars = static_cast<DWORD>(n);
+        *chars = static_cast<DWORD>(wide);
     return out;
 }
