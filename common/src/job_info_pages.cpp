@@ -11,6 +11,7 @@
 #include <tarvel/job_info.h>
 #include <tarvel/job_info_alloc.h>
 
+#include <atomic>
 #include <cassert>
 #include <cstdint>
 #include <cstdlib>
@@ -18,8 +19,9 @@
 
 namespace {
 
-unsigned g_failAllocAfter;   /* test hook: 0 disarmed */
-unsigned long g_allocCount;  /* test hook: calls counted */
+/* Test hook state; atomic because jobs on several threads allocate. */
+std::atomic<unsigned> g_failAllocAfter{0}; /* 0: disarmed */
+std::atomic<unsigned long> g_allocCount{0};
 
 /* Blocks needed for `slots` slots: blocks of 1,600, then one for the rest. */
 LONG BlocksFor(LONG slots)
@@ -120,7 +122,11 @@ bool GrowList(JobInfoPageList *list)
 void *JIF_Alloc(size_t count, size_t size)
 {
     g_allocCount++;
-    if (g_failAllocAfter > 0 && --g_failAllocAfter == 0)
+    /* Count the armed hook down; the call that takes it from 1 to 0 fails. */
+    unsigned armed = g_failAllocAfter.load();
+    while (armed > 0 && !g_failAllocAfter.compare_exchange_weak(armed, armed - 1)) {
+    }
+    if (armed == 1)
         return nullptr;
     if (count == 0)
         count = 1; /* a zero-size request still gets a distinct block */
