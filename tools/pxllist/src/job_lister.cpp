@@ -10,6 +10,7 @@
  * placeholders).  The first line that begins with ") " ends the PJL part as
  * the stream header.
  */
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -124,6 +125,9 @@ class JobLister {
 bool ListJob(std::span<const uint8_t> job, const Options &options, Listing *listing) {
   if (!listing) return false;
   *listing = Listing{};
+  // Room for the records of a job of small commands, so that the record
+  // table is not copied while it grows (address space only until used).
+  listing->records.reserve(std::min<size_t>(job.size() / 16, size_t{1} << 20));
   Shared shared{options, *listing, options.max_decoded_bytes};
   if (options.stream_body) {
     StreamMap streams;

@@ -38,7 +38,11 @@ uint32_t U32(const Attribute *a) {
   return a->values[0] >= 4294967295.0 ? 0xFFFFFFFFu : static_cast<uint32_t>(a->values[0]);
 }
 
-std::string_view Name(const Attribute &a) { return a.name.empty() ? "attribute" : a.name; }
+// A name of the format's tables as a C string: the tables hold string
+// literals, so a name's view ends at a terminating zero.
+const char *CStr(std::string_view name) { return name.empty() ? "" : name.data(); }
+
+const char *Name(const Attribute &a) { return a.name.empty() ? "attribute" : CStr(a.name); }
 
 std::string TypeList(uint64_t mask) {
   std::string out;
@@ -212,7 +216,7 @@ bool XlParser::ParseValue(size_t *pos, Attribute *value) {
   const size_t bytes = size_t{count} * ti.elem_size;
   if (n - p < bytes)
     return Fail(at, Printf("%s value cut off (%zu of %zu bytes)",
-                           std::string(DataTypeName(value->type)).c_str(), n - p, bytes));
+                           CStr(DataTypeName(value->type)), n - p, bytes));
   value->values.resize(count);
   const uint8_t *e = d + p;
   for (uint32_t i = 0; i < count; ++i, e += ti.elem_size) {
@@ -293,39 +297,40 @@ bool XlParser::ParseCommand(size_t *pos) {
 
 bool XlParser::CheckPlace(const Record &rec) {
   const OpInfo &oi = XL_OpInfo(rec.op);
-  const std::string name(rec.op_name);
+  const char *name = CStr(rec.op_name);
   const int need = BlockOf(rec.op);
   const int open = static_cast<int>(block_);
   if (open != 0 && need != open)
-    return FailAt(rec.op_offset, Printf("%s inside %s", name.c_str(), BlockName(open)));
+    return FailAt(rec.op_offset, Printf("%s inside %s", name, BlockName(open)));
   if (open == 0 && need != 0) {
     static const char *const kBegin[] = {"", "BeginImage", "BeginRastPattern", "BeginFontHeader",
                                          "BeginChar", "BeginStream"};
-    return FailAt(rec.op_offset, Printf("%s without %s", name.c_str(), kBegin[need]));
+    return FailAt(rec.op_offset, Printf("%s without %s", name, kBegin[need]));
   }
   if (body_) {
-    if (oi.scope == Scope::kOutsideSession || oi.scope == Scope::kSession)
-      return FailAt(rec.op_offset, Printf("%s is not allowed in user-stream data", name.c_str()));
+    // Stream data runs inside the caller's page, which it may not end.
+    if (oi.scope == Scope::kOutsideSession || oi.scope == Scope::kSession || rec.op == op::kEndPage)
+      return FailAt(rec.op_offset, Printf("%s is not allowed in user-stream data", name));
     return true;
   }
   switch (oi.scope) {
     case Scope::kOutsideSession:
-      if (in_session_) return FailAt(rec.op_offset, Printf("%s inside a session", name.c_str()));
+      if (in_session_) return FailAt(rec.op_offset, Printf("%s inside a session", name));
       break;
     case Scope::kSession:
       if (!in_session_) {
         if (rec.op == op::kEndSession) return FailAt(rec.op_offset, "EndSession without BeginSession");
-        return FailAt(rec.op_offset, Printf("%s outside a session", name.c_str()));
+        return FailAt(rec.op_offset, Printf("%s outside a session", name));
       }
-      if (in_page_) return FailAt(rec.op_offset, Printf("%s inside a page", name.c_str()));
+      if (in_page_) return FailAt(rec.op_offset, Printf("%s inside a page", name));
       break;
     case Scope::kSessionOrPage:
-      if (!in_session_) return FailAt(rec.op_offset, Printf("%s outside a session", name.c_str()));
+      if (!in_session_) return FailAt(rec.op_offset, Printf("%s outside a session", name));
       break;
     case Scope::kPage:
       if (!in_page_) {
         if (rec.op == op::kEndPage) return FailAt(rec.op_offset, "EndPage without BeginPage");
-        return FailAt(rec.op_offset, Printf("%s outside a page", name.c_str()));
+        return FailAt(rec.op_offset, Printf("%s outside a page", name));
       }
       break;
     case Scope::kAnywhere:
@@ -338,34 +343,34 @@ bool XlParser::CheckPlace(const Record &rec) {
 bool XlParser::CheckAttributes(const Record &rec) {
   const OpInfo &oi = XL_OpInfo(rec.op);
   if (!oi.checked) return true;
-  const std::string op_name(rec.op_name);
+  const char *op_name = CStr(rec.op_name);
   uint64_t seen = 0;  // bit i: rule i given
   for (const Attribute &a : rec.attributes) {
-    const std::string name(Name(a));
+    const char *name = Name(a);
     size_t i = 0;
     while (i < oi.rules.size() && oi.rules[i].id != a.id) ++i;
     if (i == oi.rules.size())
       return FailAt(a.offset, a.name.empty()
-                                  ? Printf("attribute %u is not allowed with %s", a.id, op_name.c_str())
-                                  : Printf("%s is not allowed with %s", name.c_str(), op_name.c_str()));
+                                  ? Printf("attribute %u is not allowed with %s", a.id, op_name)
+                                  : Printf("%s is not allowed with %s", name, op_name));
     const AttrRule &rule = oi.rules[i];
     if (seen & (uint64_t{1} << i))
-      return FailAt(a.offset, Printf("%s given twice with %s", name.c_str(), op_name.c_str()));
+      return FailAt(a.offset, Printf("%s given twice with %s", name, op_name));
     seen |= uint64_t{1} << i;
     if (!(rule.types & TypeBit(static_cast<uint8_t>(a.type))))
-      return FailAt(a.offset, Printf("%s of %s has type %s; allowed: %s", name.c_str(), op_name.c_str(),
-                                     std::string(DataTypeName(a.type)).c_str(),
+      return FailAt(a.offset, Printf("%s of %s has type %s; allowed: %s", name, op_name,
+                                     CStr(DataTypeName(a.type)),
                                      TypeList(rule.types).c_str()));
     if (rule.values != 0) {
       const double v = a.values[0];
       if (!(v >= 0 && v < 64) || !(rule.values & (uint64_t{1} << static_cast<int>(v))))
-        return FailAt(a.offset, Printf("%s value %g is not allowed", name.c_str(), v));
+        return FailAt(a.offset, Printf("%s value %g is not allowed", name, v));
     }
   }
   for (size_t i = 0; i < oi.rules.size(); ++i) {
     if (oi.rules[i].required && !(seen & (uint64_t{1} << i)))
-      return FailAt(rec.op_offset, Printf("%s without its %s attribute", op_name.c_str(),
-                                          std::string(XL_AttrName(oi.rules[i].id)).c_str()));
+      return FailAt(rec.op_offset, Printf("%s without its %s attribute", op_name,
+                                          CStr(XL_AttrName(oi.rules[i].id))));
   }
   return true;
 }
@@ -384,10 +389,10 @@ bool XlParser::ParseData(size_t *pos, Record *rec, std::span<const uint8_t> *dat
     case DataUse::kOptional: wanted = present; break;
   }
   if (!wanted) return true;
-  const std::string name(rec->op_name);
-  if (!present) return Fail(p, Printf("%s must be followed by embedded data", name.c_str()));
+  const char *name = CStr(rec->op_name);
+  if (!present) return Fail(p, Printf("%s must be followed by embedded data", name));
   if (!source_open_)
-    return FailAt(rec->op_offset, Printf("%s reads embedded data while no data source is open", name.c_str()));
+    return FailAt(rec->op_offset, Printf("%s reads embedded data while no data source is open", name));
   const size_t at = p;
   uint32_t length = 0;
   if (d[p] == 0xFA) {
@@ -464,7 +469,7 @@ bool XlParser::Apply(Record *rec, std::span<const uint8_t> data) {
       const std::string text = AttributeText(name);
       if (!body_ && !fonts_.count(text))
         return FailAt(name.offset, Printf("%s of font \"%s\" that was not downloaded",
-                                          std::string(r.op_name).c_str(), text.c_str()));
+                                          CStr(r.op_name), text.c_str()));
       if (r.op == op::kBeginChar) {
         block_ = Block::kChar;
       } else {
@@ -573,11 +578,11 @@ bool XlParser::SetSource(const Record &r) {
   const Attribute *pattern = Find(r, attr::kPatternSelectID);
   const int sources = (rgb != nullptr) + (Find(r, attr::kGrayLevel) != nullptr) +
                       (Find(r, null_id) != nullptr) + (pattern != nullptr);
-  const std::string name(r.op_name);
+  const char *name = CStr(r.op_name);
   if (sources != 1)
     return FailAt(r.op_offset, Printf("%s needs exactly one of RGBColor, GrayLevel, %s and "
-                                      "PatternSelectID", name.c_str(),
-                                      std::string(XL_AttrName(null_id)).c_str()));
+                                      "PatternSelectID", name,
+                                      CStr(XL_AttrName(null_id))));
   if (!pattern && (Find(r, attr::kPatternOrigin) || Find(r, attr::kNewDestinationSize)))
     return FailAt(r.op_offset, "PatternOrigin or NewDestinationSize without PatternSelectID");
   if (rgb && rgb->values.size() != 3)
@@ -618,17 +623,17 @@ bool XlParser::PathPoints(Record *rec, std::span<const uint8_t> data) {
                              : Find(r, attr::kEndPoint) != nullptr;
   const bool any_single = Find(r, attr::kEndPoint) || Find(r, attr::kControlPoint1) ||
                           Find(r, attr::kControlPoint2);
-  const std::string name(r.op_name);
+  const char *name = CStr(r.op_name);
   if (!count) {
     if (type) return FailAt(r.op_offset, "PointType without NumberOfPoints");
     if (!single)
       return FailAt(r.op_offset, Printf(bezier ? "%s needs ControlPoint1, ControlPoint2 and EndPoint, "
                                                  "or NumberOfPoints with PointType"
                                                : "%s needs EndPoint, or NumberOfPoints with PointType",
-                                        name.c_str()));
+                                        name));
     return true;
   }
-  if (any_single) return FailAt(r.op_offset, Printf("%s with both single points and NumberOfPoints", name.c_str()));
+  if (any_single) return FailAt(r.op_offset, Printf("%s with both single points and NumberOfPoints", name));
   if (!type) return FailAt(r.op_offset, "NumberOfPoints without PointType");
   const uint32_t n = U32(count);
   if (n == 0 || (bezier && n % 3 != 0))
@@ -662,13 +667,13 @@ bool XlParser::Text(const Record &r) {
     const Attribute *a = Find(r, id);
     if (a && a->values.size() != n)
       return FailAt(a->offset, Printf("%s of %zu elements for %zu characters",
-                                      std::string(a->name).c_str(), a->values.size(), n));
+                                      CStr(a->name), a->values.size(), n));
   }
   return true;
 }
 
 bool XlParser::BeginRaster(const Record &r) {
-  const std::string name(r.op_name);
+  const char *name = CStr(r.op_name);
   const Attribute *width = Find(r, attr::kSourceWidth);
   const Attribute *height = Find(r, attr::kSourceHeight);
   if (U32(width) == 0) return FailAt(width->offset, "SourceWidth of 0");
@@ -682,16 +687,16 @@ bool XlParser::BeginRaster(const Record &r) {
   if (indexed) {
     if (cs.kind == ColorState::kNotSet)
       return FailAt(r.op_offset, Printf("%s with indexed pixels before any SetColorSpace on this page",
-                                        name.c_str()));
+                                        name));
     if (cs.kind == ColorState::kSet && cs.palette_entries == 0)
       return FailAt(r.op_offset, Printf("%s with indexed pixels in a colour space without a palette",
-                                        name.c_str()));
+                                        name));
   } else {
     if (cs.kind == ColorState::kNotSet)
-      return FailAt(r.op_offset, Printf("%s before any SetColorSpace on this page", name.c_str()));
+      return FailAt(r.op_offset, Printf("%s before any SetColorSpace on this page", name));
     if (cs.kind != ColorState::kSet)
       return FailAt(r.op_offset, Printf("%s with direct pixels where the colour space is not known",
-                                        name.c_str()));
+                                        name));
     const uint32_t components = cs.space == 1 ? 1 : 3;
     bits = depth_bits * components;
     if (depth_bits == 8) jpeg_components = components;
@@ -742,7 +747,7 @@ bool XlParser::ReadRaster(Record *rec, std::span<const uint8_t> data) {
 
 bool XlParser::EndRaster(const Record &r) {
   if (raster_.rows_done != raster_.height)
-    return FailAt(r.op_offset, Printf("%s after %u of %u rows", std::string(r.op_name).c_str(),
+    return FailAt(r.op_offset, Printf("%s after %u of %u rows", CStr(r.op_name),
                                       raster_.rows_done, raster_.height));
   if (r.op == op::kEndRastPattern) {
     (pattern_persistence_ == 2 ? session_patterns_ : page_patterns_).insert(pattern_id_);

@@ -313,7 +313,11 @@ INSTANTIATE_TEST_SUITE_P(
         BrokenCase{"page operator in stream data",
                    Header() + Session() + B({0xC8, 0xC0, 0x01, 'S', 0xF8, 0x8B, 0x5B}) +
                        B({0xC2, 0x09, 0, 0, 0, 0xF8, 0x8C, 0x5C, 0xFB, 0x09}) + Page() + B({0x5D}),
-                   71, "BeginPage is not allowed in user-stream data"}),
+                   71, "BeginPage is not allowed in user-stream data"},
+        BrokenCase{"EndPage in stream data",
+                   Header() + Session() + B({0xC8, 0xC0, 0x01, 'S', 0xF8, 0x8B, 0x5B}) +
+                       B({0xC2, 0x01, 0, 0, 0, 0xF8, 0x8C, 0x5C, 0xFB, 0x01, 0x44, 0x5D}),
+                   63, "EndPage is not allowed in user-stream data"}),
     [](const auto &info) {
       std::string name = info.param.what;
       for (char &c : name) {
