@@ -8,9 +8,13 @@
 #define PXLLIST_TESTS_JOB_BYTES_H
 
 #include <cstdint>
+#include <cctype>
 #include <initializer_list>
+#include <string>
 #include <string_view>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "pxllist/pxllist.h"
 
@@ -87,6 +91,29 @@ inline const pxllist::Record *FindOp(const pxllist::Listing &listing, uint8_t op
   }
   return nullptr;
 }
+
+// Whether the listing stopped with an error at `offset` whose message holds
+// `message`.
+inline ::testing::AssertionResult RefusedAt(const pxllist::Listing &listing, uint64_t offset,
+                                            std::string_view message) {
+  if (listing.ok) return ::testing::AssertionFailure() << "listed without an error";
+  if (listing.error.offset != offset || listing.error.message.find(message) == std::string::npos)
+    return ::testing::AssertionFailure() << pxllist::FormatError(listing.error) << "; expected offset "
+                                         << offset << " and \"" << message << "\"";
+  return ::testing::AssertionSuccess();
+}
+
+// Test name of a parameterised case from its `what` text.
+struct CaseName {
+  template <typename Info>
+  std::string operator()(const Info &info) const {
+    std::string name = info.param.what;
+    for (char &c : name) {
+      if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+    }
+    return name;
+  }
+};
 
 }  // namespace pxltest
 

@@ -75,9 +75,7 @@ class EmbeddedErrorTest : public ::testing::TestWithParam<BadDataCase> {};
 TEST_P(EmbeddedErrorTest, RefusedAtTheDataTag) {
   const BadDataCase &c = GetParam();
   const pxllist::Listing listing = List(Header() + Session() + FontHeaderBegin() + c.tail);
-  ASSERT_FALSE(listing.ok);
-  EXPECT_EQ(listing.error.offset, c.offset) << listing.error.message;
-  EXPECT_NE(listing.error.message.find(c.message), std::string::npos) << listing.error.message;
+  EXPECT_TRUE(RefusedAt(listing, c.offset, c.message));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -93,13 +91,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "length cut off"},
         BadDataCase{"missing", ReadFontHeader(1) + B({0x51}), 63, "must be followed by embedded data"},
         BadDataCase{"without operator", B({0xFB, 0x00}), 57, "without an operator that reads it"}),
-    [](const auto &info) {
-      std::string name = info.param.what;
-      for (char &c : name) {
-        if (c == ' ') c = '_';
-      }
-      return name;
-    });
+    CaseName());
 
 TEST(Embedded, DataNeedsAnOpenDataSource) {
   // BeginSession without OpenDataSource (the first 16 bytes of Session()).
@@ -107,9 +99,8 @@ TEST(Embedded, DataNeedsAnOpenDataSource) {
   const Bytes session(full.begin(), full.begin() + 16);
   const pxllist::Listing listing =
       List(Header() + session + FontHeaderBegin() + ReadFontHeader(0) + B({0xFB, 0x00}));
-  ASSERT_FALSE(listing.ok);
-  EXPECT_EQ(listing.error.offset, 21u + 16 + 11 + 5);  // the ReadFontHeader byte
-  EXPECT_NE(listing.error.message.find("no data source is open"), std::string::npos);
+  // At the ReadFontHeader byte.
+  EXPECT_TRUE(RefusedAt(listing, 21u + 16 + 11 + 5, "no data source is open"));
 }
 
 TEST(Embedded, PointListsOfEveryPointType) {
@@ -141,18 +132,14 @@ TEST(Embedded, PointListLengthMustMatch) {
   const Bytes job = InPage() + B({0xC0, 0x03, 0xF8, 0x4D, 0xC0, 0x00, 0xF8, 0x50, 0x9B, 0xFB, 0x04,
                                   1, 2, 3, 4});
   const pxllist::Listing listing = List(job);
-  ASSERT_FALSE(listing.ok);
-  EXPECT_EQ(listing.error.offset, 55u + 9);
-  EXPECT_NE(listing.error.message.find("need 6 bytes"), std::string::npos) << listing.error.message;
+  EXPECT_TRUE(RefusedAt(listing, 55u + 9, "need 6 bytes"));
 }
 
 TEST(Embedded, BezierPointCountMustBeAMultipleOfThree) {
   const Bytes job = InPage() + B({0xC0, 0x02, 0xF8, 0x4D, 0xC0, 0x00, 0xF8, 0x50, 0x93, 0xFB, 0x04,
                                   1, 2, 3, 4});
   const pxllist::Listing listing = List(job);
-  ASSERT_FALSE(listing.ok);
-  EXPECT_EQ(listing.error.offset, 55u);  // the NumberOfPoints value
-  EXPECT_NE(listing.error.message.find("not a multiple of 3"), std::string::npos);
+  EXPECT_TRUE(RefusedAt(listing, 55u, "not a multiple of 3"));  // at the NumberOfPoints value
 }
 
 TEST(Embedded, SinglePointPathsTakeNoData) {
@@ -173,9 +160,7 @@ TEST(Embedded, ReadCharDataSizeMustMatch) {
                     B({0xC1, 0x41, 0x00, 0xF8, 0xA2, 0xC2, 0x05, 0, 0, 0, 0xF8, 0xA3, 0x53,
                        0xFB, 0x04, 1, 2, 3, 4});
   const pxllist::Listing listing = List(job);
-  ASSERT_FALSE(listing.ok);
-  EXPECT_EQ(listing.error.offset, 57u + 6 + 4 + 7 + 13);
-  EXPECT_NE(listing.error.message.find("CharDataSize 5"), std::string::npos) << listing.error.message;
+  EXPECT_TRUE(RefusedAt(listing, 57u + 6 + 4 + 7 + 13, "CharDataSize 5"));
 }
 
 }  // namespace

@@ -91,13 +91,7 @@ INSTANTIATE_TEST_SUITE_P(
         ValueCase{"real32_box",
                   B({0xE5, 0, 0, 0x80, 0x3F, 0, 0, 0, 0x40, 0, 0, 0x80, 0xBF, 0, 0, 0x80, 0x3E}),
                   DataType::kReal32Box, {1.0, 2.0, -1.0, 0.25}}),
-    [](const auto &info) {
-      std::string name = info.param.what;
-      for (char &c : name) {
-        if (!isalnum(static_cast<unsigned char>(c))) c = '_';
-      }
-      return name;
-    });
+    CaseName());
 
 TEST(Values, AttributeTagForms) {
   // F8 FF: identifier 255 in one byte; F9 2C 01: identifier 300 in two.
