@@ -13,7 +13,13 @@ namespace plat {
 
 namespace {
 
-constexpr size_t kMaxLog = size_t(4) << 20; /* characters kept; older text is dropped */
+/*
+ * The log holds at most kMaxLog characters.  When text would pass that, the
+ * oldest text goes down to kKeepLog at once, so that trimming happens once
+ * per million characters or so rather than on every call.
+ */
+constexpr size_t kMaxLog = size_t(4) << 20;
+constexpr size_t kKeepLog = size_t(3) << 20;
 
 struct DebugLog {
     std::mutex lock;
@@ -35,12 +41,12 @@ void append(std::u16string_view text)
     }
     DebugLog &d = log();
     std::lock_guard<std::mutex> g(d.lock);
-    if (text.size() >= kMaxLog) {
-        d.text.assign(text.substr(text.size() - kMaxLog));
+    if (text.size() >= kKeepLog) {
+        d.text.assign(text.substr(text.size() - kKeepLog));
         return;
     }
     if (d.text.size() + text.size() > kMaxLog)
-        d.text.erase(0, d.text.size() + text.size() - kMaxLog);
+        d.text.erase(0, d.text.size() + text.size() - kKeepLog);
     d.text.append(text);
 }
 

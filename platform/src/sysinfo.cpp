@@ -104,6 +104,28 @@ BOOL copy_name(const std::u16string &text, LPWSTR buf, LPDWORD size, bool count_
     return TRUE;
 }
 
+/*
+ * GetUserNameW (counts the NUL, ERROR_INSUFFICIENT_BUFFER) or
+ * GetComputerNameW (does not, ERROR_BUFFER_OVERFLOW), or the injected
+ * failure.
+ */
+BOOL answer_name(SysinfoCall call, LPWSTR buf, LPDWORD size)
+{
+    const bool user = call == SysinfoCall::UserName;
+    std::u16string name;
+    {
+        SysinfoState &s = state();
+        std::lock_guard<std::mutex> g(s.lock);
+        const DWORD fail = user ? s.fail_user : s.fail_computer;
+        if (fail) {
+            SetLastError(fail);
+            return FALSE;
+        }
+        name = user ? s.user : s.computer;
+    }
+    return copy_name(name, buf, size, user, user ? ERROR_INSUFFICIENT_BUFFER : ERROR_BUFFER_OVERFLOW);
+}
+
 } // namespace
 
 void sysinfo_fix_ids(DWORD pid, DWORD tid)
@@ -181,35 +203,9 @@ DWORD GetCurrentThreadId(void)
     return s.ids_fixed ? s.tid : DWORD(::gettid());
 }
 
-BOOL GetUserNameW(LPWSTR buf, LPDWORD size)
-{
-    std::u16string name;
-    {
-        SysinfoState &s = state();
-        std::lock_guard<std::mutex> g(s.lock);
-        if (s.fail_user) {
-            SetLastError(s.fail_user);
-            return FALSE;
-        }
-        name = s.user;
-    }
-    return copy_name(name, buf, size, true, ERROR_INSUFFICIENT_BUFFER);
-}
+BOOL GetUserNameW(LPWSTR buf, LPDWORD size) { return answer_name(SysinfoCall::UserName, buf, size); }
 
-BOOL GetComputerNameW(LPWSTR buf, LPDWORD size)
-{
-    std::u16string name;
-    {
-        SysinfoState &s = state();
-        std::lock_guard<std::mutex> g(s.lock);
-        if (s.fail_computer) {
-            SetLastError(s.fail_computer);
-            return FALSE;
-        }
-        name = s.computer;
-    }
-    return copy_name(name, buf, size, false, ERROR_BUFFER_OVERFLOW);
-}
+BOOL GetComputerNameW(LPWSTR buf, LPDWORD size) { return answer_name(SysinfoCall::ComputerName, buf, size); }
 
 LCID GetUserDefaultLCID(void)
 {

@@ -44,11 +44,23 @@ TEST_F(DebugOutput, EchoesToStderrWhenAsked)
 
 TEST_F(DebugOutput, KeepsOnlyTheNewestText)
 {
-    const std::u16string chunk(1 << 20, u'a');
-    for (int i = 0; i < 4; i++)
-        OutputDebugStringW(chunk.c_str());
+    const size_t mi = size_t(1) << 20;
+    for (char16_t letter = u'a'; letter <= u'e'; letter++)
+        OutputDebugStringW(std::u16string(mi, letter).c_str());
     OutputDebugStringW(u"tail");
-    const std::u16string log = plat::debug_output();
-    EXPECT_EQ(log.size(), size_t(4) << 20);
-    EXPECT_EQ(log.substr(log.size() - 4), u"tail");
+    std::u16string log = plat::debug_output();
+    EXPECT_LE(log.size(), 4 * mi);
+    EXPECT_GE(log.size(), 3 * mi);
+    EXPECT_EQ(log.substr(log.size() - mi - 4), std::u16string(mi, u'e') + u"tail");
+    EXPECT_EQ(log.find(u"aaaa"), std::u16string::npos);
+
+    /* One text larger than the whole log keeps its newest part. */
+    std::u16string huge(5 * mi, u'x');
+    huge.back() = u'!';
+    OutputDebugStringW(huge.c_str());
+    log = plat::debug_output();
+    EXPECT_GE(log.size(), 3 * mi);
+    EXPECT_LE(log.size(), 4 * mi);
+    EXPECT_EQ(log.back(), u'!');
+    EXPECT_EQ(log.find(u"eeee"), std::u16string::npos);
 }

@@ -3,9 +3,9 @@
  * that tests read and clear; with TARVEL_DEBUG_ECHO set in the environment
  * each text is also written to stderr (as UTF-8) as it arrives.
  *
- * The log keeps the most recent 4 Mi characters; older text is dropped so
- * that a chatty process cannot grow it without bound.  machine_reset clears
- * it.
+ * The log never holds more than 4 Mi characters: past that, the oldest text
+ * is dropped (keeping at least the newest 3 Mi), so that a chatty process
+ * cannot grow it without bound.  machine_reset clears it.
  */
 #ifndef PLAT_DEBUG_H
 #define PLAT_DEBUG_H
