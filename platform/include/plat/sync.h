@@ -41,7 +41,9 @@ typedef SECURITY_ATTRIBUTES *LPSECURITY_ATTRIBUTES;
 #endif
 
 /* Access rights for OpenEventW / OpenMutexW (accepted, not enforced). */
+#ifndef SYNCHRONIZE
 #define SYNCHRONIZE 0x00100000u
+#endif
 #define EVENT_MODIFY_STATE 0x0002u
 #define EVENT_ALL_ACCESS 0x001F0003u
 #define MUTEX_MODIFY_STATE 0x0001u

@@ -11,9 +11,14 @@
 
 typedef DWORD (*LPTHREAD_START_ROUTINE)(LPVOID param);
 
+/* CREATE_SUSPENDED and STILL_ACTIVE also serve process creation. */
+#ifndef CREATE_SUSPENDED
 #define CREATE_SUSPENDED 0x00000004u
+#endif
 #define STACK_SIZE_PARAM_IS_A_RESERVATION 0x00010000u
+#ifndef STILL_ACTIVE
 #define STILL_ACTIVE 259u
+#endif
 
 /*
  * Starts `start(param)` on a new thread, held before its first instruction
