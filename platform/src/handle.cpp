@@ -6,6 +6,7 @@
 #include <plat/error.h>
 #include <plat/handle.h>
 #include <plat/machine.h>
+#include <plat/sync.h>
 
 #include <mutex>
 #include <unordered_map>
@@ -154,15 +155,26 @@ BOOL CloseHandle(HANDLE h)
     if (h == reinterpret_cast<HANDLE>(intptr_t(-1)) || h == reinterpret_cast<HANDLE>(intptr_t(-2)))
         return TRUE; /* pseudo-handles of the current process and thread */
     HandleTable &t = table();
-    uint32_t kind;
+    uint32_t kind = 0;
+    bool known = false;
     {
         std::lock_guard<std::mutex> g(t.lock);
         auto it = t.handles.find(reinterpret_cast<uintptr_t>(h));
-        if (it == t.handles.end() || !t.kinds[it->second.kind].by_close_handle) {
-            SetLastError(ERROR_INVALID_HANDLE);
-            return FALSE;
+        if (it != t.handles.end()) {
+            if (!t.kinds[it->second.kind].by_close_handle) {
+                SetLastError(ERROR_INVALID_HANDLE);
+                return FALSE;
+            }
+            kind = it->second.kind;
+            known = true;
         }
-        kind = it->second.kind;
+    }
+    if (!known) {
+        /* events, mutexes and threads keep a table of their own */
+        if (sync_close_handle(h))
+            return TRUE;
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
     }
     if (!handle_close(h, kind)) {
         SetLastError(ERROR_INVALID_HANDLE); /* closed meanwhile by another thread */

@@ -402,11 +402,13 @@ DWORD loader_load_count(std::u16string_view name)
     return m ? m->refs : 0;
 }
 
-void loader_register_datafile_opener(const DatafileOpener *opener)
+const DatafileOpener *loader_register_datafile_opener(const DatafileOpener *opener)
 {
     LoaderState &s = state();
     std::lock_guard<std::recursive_mutex> g(s.lock);
+    const DatafileOpener *old = s.opener;
     s.opener = opener;
+    return old;
 }
 
 const std::string &loader_last_failure() { return t_last_failure; }

@@ -6,6 +6,7 @@
 #include "resource_private.h"
 
 #include <plat/error.h>
+#include <plat/loader.h>
 #include <plat/machine.h>
 #include <plat/text.h>
 
@@ -171,6 +172,38 @@ const RsrcImage::Entry *entry_of(ModuleTable &t, HMODULE module, HRSRC info, con
     return nullptr;
 }
 
+/*
+ * The resource handle behind a module handle.  LoadLibraryExW with the
+ * data-file flags answers the loader's own record, whose payload is the
+ * container module opened here; code modules and containers opened directly
+ * are their own resource handles.  Called without the table lock: the
+ * loader calls into this file with its own lock held.
+ */
+HMODULE resource_handle(HMODULE h)
+{
+    ModuleTable &t = table();
+    {
+        std::lock_guard<std::mutex> g(t.lock);
+        if (t.data.count(h) || t.strings.count(h))
+            return h;
+    }
+    void *payload = loader_module_payload(h);
+    return payload ? static_cast<HMODULE>(payload) : h;
+}
+
+void *open_for_loader(const std::string &, std::u16string_view win_path)
+{
+    std::u16string path(win_path);
+    return rsrc_open_file(path.c_str());
+}
+
+void close_for_loader(void *payload) { rsrc_close(static_cast<HMODULE>(payload)); }
+
+const DatafileOpener g_opener = {open_for_loader, close_for_loader};
+
+/* Data-file loads of the loader open containers here, never with dlopen. */
+const bool g_opener_registered = (loader_register_datafile_opener(&g_opener), true);
+
 } // namespace
 
 HMODULE rsrc_open_file(LPCWSTR path)
@@ -298,6 +331,7 @@ int LoadStringW(HINSTANCE instance, UINT id, LPWSTR buf, int cch)
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
+    instance = resource_handle(instance);
     ModuleTable &t = table();
     std::lock_guard<std::mutex> g(t.lock);
     std::u16string_view text;
@@ -327,6 +361,7 @@ HRSRC FindResourceW(HMODULE module, LPCWSTR name, LPCWSTR type)
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
+    module = resource_handle(module);
     ModuleTable &t = table();
     std::lock_guard<std::mutex> g(t.lock);
     DataModule *m = data_module(t, module);
@@ -342,6 +377,7 @@ HRSRC FindResourceW(HMODULE module, LPCWSTR name, LPCWSTR type)
 
 HGLOBAL LoadResource(HMODULE module, HRSRC info)
 {
+    module = resource_handle(module);
     ModuleTable &t = table();
     std::lock_guard<std::mutex> g(t.lock);
     const RsrcImage *image = nullptr;
@@ -353,6 +389,7 @@ LPVOID LockResource(HGLOBAL data) { return data; }
 
 DWORD SizeofResource(HMODULE module, HRSRC info)
 {
+    module = resource_handle(module);
     ModuleTable &t = table();
     std::lock_guard<std::mutex> g(t.lock);
     const RsrcImage *image = nullptr;

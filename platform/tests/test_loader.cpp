@@ -386,6 +386,7 @@ protected:
     void SetUp() override
     {
         Loader::SetUp();
+        saved_opener = plat::loader_register_datafile_opener(nullptr);
         g_opened = g_closed = 0;
         std::filesystem::create_directories(root / "c" / "Res");
         std::ofstream(root / "c" / "Res" / "tarvelrs.xrs") << "XRS\n";
@@ -393,9 +394,10 @@ protected:
     }
     void TearDown() override
     {
-        plat::loader_register_datafile_opener(nullptr);
+        plat::loader_register_datafile_opener(saved_opener);
         Loader::TearDown();
     }
+    const plat::DatafileOpener *saved_opener = nullptr;
 };
 
 TEST_F(LoaderData, DataFileLoadsNeedAnOpener)

@@ -3,6 +3,7 @@
 #include "test_resource_fixture.h"
 
 #include <plat/error.h>
+#include <plat/loader.h>
 #include <plat/machine.h>
 
 #include <unistd.h>
@@ -263,4 +264,24 @@ TEST_F(ResourceFiles, OpenFailures)
         EXPECT_EQ(plat::rsrc_open_file(c.path), nullptr);
         EXPECT_EQ(GetLastError(), c.err);
     }
+}
+
+TEST_F(ResourceFiles, DataFileLoadsOpenContainersThroughTheLoader)
+{
+    write("Strings.xrs", GoodContainer().bytes);
+    HMODULE m = LoadLibraryExW(u"C:\\drv\\strings.xrs", nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(m, nullptr);
+    HMODULE again = LoadLibraryExW(u"C:\\DRV\\Strings.xrs", nullptr, DONT_RESOLVE_DLL_REFERENCES);
+    EXPECT_EQ(again, m);
+    WCHAR buf[16];
+    EXPECT_EQ(LoadStringW(m, 265, buf, 16), 7);
+    EXPECT_EQ(std::u16string(buf), u"Caption");
+    HRSRC r = FindResourceW(m, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(10));
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(SizeofResource(m, r), 3u);
+    EXPECT_TRUE(FreeLibrary(again));
+    EXPECT_EQ(LoadStringW(m, 1, buf, 16), 2) << "one reference left";
+    EXPECT_TRUE(FreeLibrary(m));
+    SetLastError(0);
+    EXPECT_EQ(LoadStringW(m, 1, buf, 16), 0);
 }

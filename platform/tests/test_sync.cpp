@@ -4,6 +4,7 @@
 
 #include <plat/clock.h>
 #include <plat/error.h>
+#include <plat/handle.h>
 #include <plat/sysinfo.h>
 #include <plat/thread.h>
 
@@ -556,4 +557,14 @@ TEST(Interlocked, AnswersAsDocumented)
     for (auto &t : threads)
         t.join();
     EXPECT_EQ(counter, 40000);
+}
+
+TEST(SyncHandles, CloseHandleClosesEventsAndRefusesThemTwice)
+{
+    HANDLE e = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_NE(e, nullptr);
+    EXPECT_TRUE(CloseHandle(e));
+    SetLastError(0);
+    EXPECT_FALSE(CloseHandle(e));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_HANDLE));
 }

@@ -248,8 +248,12 @@ struct DatafileOpener {
     void (*close)(void *payload);
 };
 
-/* Installs `opener` (null removes it).  The record must outlive its use. */
-void loader_register_datafile_opener(const DatafileOpener *opener);
+/*
+ * Installs `opener` (null removes it) and answers the one it replaces, so
+ * that a test can put the resource container's opener back.  The record
+ * must outlive its use.
+ */
+const DatafileOpener *loader_register_datafile_opener(const DatafileOpener *opener);
 
 /*
  * Attaches a payload to a loaded module (for example the resources of a
