@@ -69,6 +69,33 @@ LONG resolve(Registry &r, HKEY key, Key &out)
     return ERROR_SUCCESS;
 }
 
+/* resolve() for a call that reads: the handle must carry `right`. */
+LONG resolve_for(Registry &r, HKEY key, REGSAM right, Key &out)
+{
+    if (LONG e = resolve(r, key, out))
+        return e;
+    return (out.rights & right) ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+}
+
+/* Copies a key or value name out: *size characters of room in, characters without the terminator out. */
+LONG copy_name(const std::u16string &name, LPWSTR out, LPDWORD size)
+{
+    if (*size < name.size() + 1)
+        return ERROR_MORE_DATA;
+    std::memcpy(out, name.c_str(), (name.size() + 1) * sizeof(WCHAR));
+    *size = DWORD(name.size());
+    return ERROR_SUCCESS;
+}
+
+/* Answers the (always empty) class of a key. */
+void empty_class(LPWSTR key_class, LPDWORD class_size)
+{
+    if (key_class && class_size && *class_size)
+        key_class[0] = 0;
+    if (class_size)
+        *class_size = 0;
+}
+
 /* Whether the caller may change `key` with `right`: the ordinary user never changes HKEY_LOCAL_MACHINE. */
 LONG may_write(const Registry &r, const Key &key, REGSAM right)
 {
@@ -211,7 +238,12 @@ LONG call(Body &&body)
     return result;
 }
 
-LONG create_key(Registry &r, HKEY key, LPCWSTR sub_key, REGSAM sam, PHKEY result, LPDWORD disposition)
+/*
+ * Opens `sub_key` below `key` with the rights `sam` into *result; with
+ * `create`, makes the keys that are missing and reports the disposition.
+ */
+LONG open_or_create(Registry &r, HKEY key, LPCWSTR sub_key, REGSAM sam, bool create, PHKEY result,
+                    LPDWORD disposition)
 {
     Key from;
     if (LONG e = resolve(r, key, from))
@@ -221,7 +253,7 @@ LONG create_key(Registry &r, HKEY key, LPCWSTR sub_key, REGSAM sam, PHKEY result
         return e;
     std::shared_ptr<Node> node;
     bool created;
-    if (LONG e = walk(r, from, sub_key, true, node, &created))
+    if (LONG e = walk(r, from, sub_key, create, node, &created))
         return e;
     if (LONG e = open_handle(node, rights, from.machine, result))
         return e;
@@ -230,20 +262,15 @@ LONG create_key(Registry &r, HKEY key, LPCWSTR sub_key, REGSAM sam, PHKEY result
     return ERROR_SUCCESS;
 }
 
-LONG open_key(Registry &r, HKEY key, const WCHAR *sub_key, DWORD options, REGSAM sam, PHKEY result)
+/* RegOpenKeyExW's checks of its arguments, then open_or_create without creating. */
+LONG open_existing(Registry &r, HKEY key, LPCWSTR sub_key, DWORD options, REGSAM sam, PHKEY result)
 {
+    if (!result)
+        return ERROR_INVALID_PARAMETER;
+    *result = nullptr;
     if (options & ~DWORD(REG_OPTION_OPEN_LINK))
         return ERROR_INVALID_PARAMETER;
-    Key from;
-    if (LONG e = resolve(r, key, from))
-        return e;
-    REGSAM rights;
-    if (LONG e = grant(r, from.machine, sam, rights))
-        return e;
-    std::shared_ptr<Node> node;
-    if (LONG e = walk(r, from, sub_key, false, node, nullptr))
-        return e;
-    return open_handle(node, rights, from.machine, result);
+    return open_or_create(r, key, sub_key, sam, false, result, nullptr);
 }
 
 /* Copies a value's type and data out, with the size rules of RegQueryValueExW. */
@@ -269,10 +296,8 @@ LONG deliver(DWORD value_type, const std::vector<BYTE> &value, LPDWORD type, LPB
 LONG find_readable(Registry &r, HKEY key, LPCWSTR name, Value *&out)
 {
     Key k;
-    if (LONG e = resolve(r, key, k))
+    if (LONG e = resolve_for(r, key, KEY_QUERY_VALUE, k))
         return e;
-    if (!(k.rights & KEY_QUERY_VALUE))
-        return ERROR_ACCESS_DENIED;
     out = find_value(*k.node, fold(std::u16string_view(name ? name : u"", wlen(name))));
     return out ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
 }
@@ -321,7 +346,7 @@ LONG RegCreateKeyExW(HKEY key, LPCWSTR sub_key, DWORD reserved, LPWSTR key_class
         *result = nullptr;
         if (reserved || options != REG_OPTION_NON_VOLATILE)
             return ERROR_INVALID_PARAMETER;
-        return create_key(r, key, sub_key, sam, result, disposition);
+        return open_or_create(r, key, sub_key, sam, true, result, disposition);
     });
 }
 
@@ -331,28 +356,20 @@ LONG RegCreateKeyW(HKEY key, LPCWSTR sub_key, PHKEY result)
         if (!result)
             return ERROR_INVALID_PARAMETER;
         *result = nullptr;
-        return create_key(r, key, sub_key, MAXIMUM_ALLOWED, result, nullptr);
+        return open_or_create(r, key, sub_key, MAXIMUM_ALLOWED, true, result, nullptr);
     });
 }
 
 LONG RegOpenKeyExW(HKEY key, LPCWSTR sub_key, DWORD options, REGSAM sam, PHKEY result)
 {
-    return call([&](Registry &r) -> LONG {
-        if (!result)
-            return ERROR_INVALID_PARAMETER;
-        *result = nullptr;
-        return open_key(r, key, sub_key, options, sam, result);
-    });
+    return call([&](Registry &r) { return open_existing(r, key, sub_key, options, sam, result); });
 }
 
 LONG RegOpenKeyExA(HKEY key, LPCSTR sub_key, DWORD options, REGSAM sam, PHKEY result)
 {
-    return call([&](Registry &r) -> LONG {
-        if (!result)
-            return ERROR_INVALID_PARAMETER;
-        *result = nullptr;
+    return call([&](Registry &r) {
         AnsiText path(sub_key);
-        return open_key(r, key, path.get(), options, sam, result);
+        return open_existing(r, key, path.get(), options, sam, result);
     });
 }
 
@@ -488,19 +505,16 @@ LONG RegEnumValueW(HKEY key, DWORD index, LPWSTR name, LPDWORD name_size, LPDWOR
         if (!name || !name_size || reserved || (data && !data_size))
             return ERROR_INVALID_PARAMETER;
         Key k;
-        if (LONG e = resolve(r, key, k))
+        if (LONG e = resolve_for(r, key, KEY_QUERY_VALUE, k))
             return e;
-        if (!(k.rights & KEY_QUERY_VALUE))
-            return ERROR_ACCESS_DENIED;
         if (index >= k.node->values.size())
             return ERROR_NO_MORE_ITEMS;
         const Value &v = k.node->values[index];
         if (*name_size < v.name.size() + 1)
             return ERROR_MORE_DATA;
-        if (data && *data_size < v.data.size())
-            return deliver(v.type, v.data, type, data, data_size);
-        std::memcpy(name, v.name.c_str(), (v.name.size() + 1) * sizeof(WCHAR));
-        *name_size = DWORD(v.name.size());
+        /* Data that does not fit: its size is answered and neither name nor data is written. */
+        if (!(data && *data_size < v.data.size()))
+            copy_name(v.name, name, name_size);
         return deliver(v.type, v.data, type, data, data_size);
     });
 }
@@ -512,21 +526,14 @@ LONG RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD name_size, LPDWOR
         if (!name || !name_size || reserved)
             return ERROR_INVALID_PARAMETER;
         Key k;
-        if (LONG e = resolve(r, key, k))
+        if (LONG e = resolve_for(r, key, KEY_ENUMERATE_SUB_KEYS, k))
             return e;
-        if (!(k.rights & KEY_ENUMERATE_SUB_KEYS))
-            return ERROR_ACCESS_DENIED;
         if (index >= k.node->children.size())
             return ERROR_NO_MORE_ITEMS;
         const Node &c = *k.node->children[index];
-        if (*name_size < c.name.size() + 1)
-            return ERROR_MORE_DATA;
-        std::memcpy(name, c.name.c_str(), (c.name.size() + 1) * sizeof(WCHAR));
-        *name_size = DWORD(c.name.size());
-        if (key_class && class_size && *class_size)
-            key_class[0] = 0;
-        if (class_size)
-            *class_size = 0;
+        if (LONG e = copy_name(c.name, name, name_size))
+            return e;
+        empty_class(key_class, class_size);
         if (last_write)
             *last_write = c.last_write;
         return ERROR_SUCCESS;
@@ -541,10 +548,8 @@ LONG RegQueryInfoKeyW(HKEY key, LPWSTR key_class, LPDWORD class_size, LPDWORD re
         if (reserved)
             return ERROR_INVALID_PARAMETER;
         Key k;
-        if (LONG e = resolve(r, key, k))
+        if (LONG e = resolve_for(r, key, KEY_QUERY_VALUE, k))
             return e;
-        if (!(k.rights & KEY_QUERY_VALUE))
-            return ERROR_ACCESS_DENIED;
         const Node &n = *k.node;
         size_t longest_key = 0, longest_name = 0, largest = 0;
         for (const auto &c : n.children)
@@ -553,10 +558,7 @@ LONG RegQueryInfoKeyW(HKEY key, LPWSTR key_class, LPDWORD class_size, LPDWORD re
             longest_name = std::max(longest_name, v.name.size());
             largest = std::max(largest, v.data.size());
         }
-        if (key_class && class_size && *class_size)
-            key_class[0] = 0;
-        if (class_size)
-            *class_size = 0;
+        empty_class(key_class, class_size);
         if (sub_keys)
             *sub_keys = DWORD(n.children.size());
         if (max_sub_key_len)

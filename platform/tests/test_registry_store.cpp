@@ -3,6 +3,7 @@
 // empty registry instead of a crash.
 #include "test_registry_fixture.h"
 
+#include <cstdlib>
 #include <random>
 
 namespace {
@@ -177,6 +178,22 @@ TEST_F(RegistryFile, HandWrittenFileLoads)
         << "a loaded file gets no fresh-machine seeds";
 }
 
+/* An image whose HKEY_LOCAL_MACHINE holds the given values and subkeys, and whose HKEY_USERS is empty. */
+std::string machine_image(uint32_t value_count, const std::string &values, uint32_t key_count, const std::string &keys)
+{
+    std::string s = "TVRG";
+    u32(s, 1);
+    node(s, u"");
+    u32(s, value_count);
+    s += values;
+    u32(s, key_count);
+    s += keys;
+    node(s, u"");
+    u32(s, 0);
+    u32(s, 0);
+    return s;
+}
+
 struct DamageCase {
     const char *what;
     std::string bytes;
@@ -205,51 +222,30 @@ std::vector<DamageCase> damaged_images()
     cases.push_back({"bytes after the end", good + "x"});
     cases.push_back({"last byte missing", good.substr(0, good.size() - 1)});
     {
-        std::string s = "TVRG";
-        u32(s, 1);
-        node(s, u"");
-        u32(s, 0);
-        u32(s, 2);
+        std::string keys;
         for (const char16_t *n : {u"Same", u"SAME"}) {
-            node(s, n);
-            u32(s, 0);
-            u32(s, 0);
+            node(keys, n);
+            u32(keys, 0);
+            u32(keys, 0);
         }
-        node(s, u"");
-        u32(s, 0);
-        u32(s, 0);
-        cases.push_back({"subkey named twice", s});
+        cases.push_back({"subkey named twice", machine_image(0, "", 2, keys)});
     }
     {
-        std::string s = "TVRG";
-        u32(s, 1);
-        node(s, u"");
-        u32(s, 2);
+        std::string values;
         for (const char16_t *n : {u"v", u"V"}) {
-            name(s, n);
-            u32(s, REG_DWORD);
-            u32(s, 0);
+            name(values, n);
+            u32(values, REG_DWORD);
+            u32(values, 0);
         }
-        u32(s, 0);
-        node(s, u"");
-        u32(s, 0);
-        u32(s, 0);
-        cases.push_back({"value named twice", s});
+        cases.push_back({"value named twice", machine_image(2, values, 0, "")});
     }
     {
-        std::string s = "TVRG";
-        u32(s, 1);
-        node(s, u"");
-        u32(s, 1);
-        name(s, u"big");
-        u32(s, REG_BINARY);
-        u32(s, (1u << 20) + 1);
-        s += std::string((1u << 20) + 1, 'x');
-        u32(s, 0);
-        node(s, u"");
-        u32(s, 0);
-        u32(s, 0);
-        cases.push_back({"value above 1 MB", s});
+        std::string values;
+        name(values, u"big");
+        u32(values, REG_BINARY);
+        u32(values, (1u << 20) + 1);
+        values += std::string((1u << 20) + 1, 'x');
+        cases.push_back({"value above 1 MB", machine_image(1, values, 0, "")});
     }
     {
         std::string s = "TVRG";
@@ -298,6 +294,21 @@ TEST_F(RegistryFile, EveryCutOfAGoodImageIsRefused)
         EXPECT_TRUE(registry_is_empty()) << n;
     }
     EXPECT_TRUE(plat::registry_load_bytes(good.data(), good.size()));
+}
+
+TEST_F(RegistryFile, FuzzSeedsAreGoodImages)
+{
+    const char *source = std::getenv("TARVEL_SOURCE_DIR");
+    ASSERT_NE(source, nullptr);
+    size_t seeds = 0;
+    for (const auto &e : fs::directory_iterator(fs::path(source) / "platform/fuzz/corpus/registry")) {
+        std::string bytes = read_file(e.path().string());
+        std::string why;
+        EXPECT_TRUE(plat::registry_load_bytes(bytes.data(), bytes.size(), &why)) << e.path() << ": " << why;
+        EXPECT_TRUE(plat::registry_image() == bytes) << e.path() << ": seeds are written in the writer's order";
+        seeds++;
+    }
+    EXPECT_GE(seeds, 3u);
 }
 
 TEST_F(RegistryFile, RandomDamageNeverCrashes)
