@@ -71,7 +71,8 @@ TEST_F(Registry, PathRules)
         {u"a\\\\", ERROR_BAD_PATHNAME},
         {std::u16string(255, u'k'), ERROR_SUCCESS},
         {std::u16string(256, u'k'), ERROR_INVALID_PARAMETER},
-        {u"C:/Users/tarvel/AppData/Local/Temp/QZP0001.TMP", ERROR_SUCCESS}, /* slashes and colons are plain characters */
+        /* Slashes and colons are plain characters of a key name. */
+        {u"C:/Users/tarvel/AppData/Local/Temp/QZP0001.TMP", ERROR_SUCCESS},
     };
     for (const auto &c : cases) {
         HKEY k = nullptr;
@@ -556,10 +557,10 @@ TEST_F(Registry, FreshMachineKnowsTheDefaultUser)
 TEST_F(Registry, SeedsIgnoreTheOrdinaryUserAndRefuseBadInput)
 {
     plat::registry_set_admin(false);
-    ASSERT_TRUE(plat::registry_seed_dword(HKEY_LOCAL_MACHINE, u"SOFTWARE\\OSTREL\\Queuelark\\Printers\\OSTREL Lumaset K4100",
-                                          u"ConnectTime", 30));
+    const char16_t *queuelark = u"SOFTWARE\\OSTREL\\Queuelark\\Printers\\OSTREL Lumaset K4100";
+    ASSERT_TRUE(plat::registry_seed_dword(HKEY_LOCAL_MACHINE, queuelark, u"ConnectTime", 30));
     ASSERT_TRUE(plat::registry_seed_key(HKEY_CURRENT_USER, u"Empty\\Key"));
-    HKEY k = open(HKEY_LOCAL_MACHINE, u"SOFTWARE\\OSTREL\\Queuelark\\Printers\\OSTREL Lumaset K4100");
+    HKEY k = open(HKEY_LOCAL_MACHINE, queuelark);
     EXPECT_EQ(get(k, u"ConnectTime"), (std::vector<BYTE>{30, 0, 0, 0}));
     RegCloseKey(k);
     RegCloseKey(open(HKEY_CURRENT_USER, u"empty\\key"));

@@ -15,7 +15,8 @@
  * - Subkeys enumerate in name order ignoring case; values in the order they
  *   were first set.
  * - HKEY_USERS holds one subkey per user name (not per SID); the current
- *   user's subkey is HKEY_CURRENT_USER.
+ *   user's subkey is HKEY_CURRENT_USER.  HKEY_CLASSES_ROOT is not kept:
+ *   calls on it answer ERROR_INVALID_HANDLE.
  *
  * Handles: opened keys live in the platform handle table with kind
  * HANDLE_KIND_REGKEY (20) and are closed with RegCloseKey only (CloseHandle
@@ -38,7 +39,9 @@
  * old one), so another process that calls plat::machine_reset on the same
  * folder reads it back.  A failed save is reported on stderr, keeps the
  * change in memory and is tried again with the next change or RegFlushKey
- * (which reports it).  Loading checks every length and count against the
+ * (which reports it).  One process at a time works on a machine folder's
+ * registry: a process reads the file at machine_reset only, and the last
+ * save wins.  Loading checks every length and count against the
  * file: a damaged file is set aside as "registry.dat.bad", reported on
  * stderr, and the machine starts with an empty registry.  A machine folder
  * without a registry file starts with the seeds of a fresh machine (see
