@@ -8,6 +8,7 @@
 
 #include <plat/error.h>
 #include <plat/ini.h>
+#include <plat/sysdir.h>
 #include <plat/text.h>
 
 #include <array>
@@ -220,8 +221,11 @@ void parse(const std::string &bytes, Ini &ini)
 DWORD ini_path(LPCWSTR file, std::string &real)
 {
     std::u16string name = file ? std::u16string(file, plat::wlen(file)) : u"win.ini";
-    if (!name.empty() && name.find_first_of(u"\\/") == name.npos && !(name.size() >= 2 && name[1] == u':'))
-        name = u"C:\\Windows\\" + name;
+    if (!name.empty() && name.find_first_of(u"\\/") == name.npos && !(name.size() >= 2 && name[1] == u':')) {
+        WCHAR windows[MAX_PATH];
+        UINT n = GetWindowsDirectoryW(windows, MAX_PATH);
+        name = std::u16string(windows, n < MAX_PATH ? n : 0) + u"\\" + name;
+    }
     return resolve_path(name.c_str(), real);
 }
 
