@@ -66,13 +66,14 @@ int XL_SetFont(PdevContext *pdev, const char *name, FLOAT charSize, WORD symbolS
 {
     if (!pdev || !name)
         return -1;
-    size_t length = strnlen(name, XL_FONT_NAME_CAPACITY);
-    if (length >= XL_FONT_NAME_CAPACITY)
-        return -1;
     GraphicsStateCache &c = pdev->xlCache;
+    /* The cached name is always terminated, so the comparison stops inside it. */
     if (c.textInvalid == 0 && c.charSize == charSize && c.symbolSet == SHORT(symbolSet) &&
         std::strcmp(c.fontName, name) == 0)
         return 0;
+    size_t length = strnlen(name, XL_FONT_NAME_CAPACITY);
+    if (length >= XL_FONT_NAME_CAPACITY)
+        return -1;
     if (XL_UByteArray(pdev, reinterpret_cast<const BYTE *>(name), DWORD(length)) != 0 ||
         XL_PutAttr(pdev, XLATTR_FontName) != 0 || xl_Real32Attr(pdev, charSize, XLATTR_CharSize) != 0 ||
         xl_UInt16Attr(pdev, symbolSet, XLATTR_SymbolSet) != 0 || XL_PutOperator(pdev, XLOP_SetFont) != 0)
