@@ -27,7 +27,7 @@ int xl_EmitPoints(PdevContext *pdev, WORD count, BYTE pointType, const BYTE *poi
 
 /* One packed run written inside `frame`; frees the buffer. */
 int xl_EmitRun(PdevContext *pdev, const CoordFrame *frame, LONG count, BYTE pointType, BOOL relative, BYTE *buffer,
-               bool bezier)
+               BOOL bezier)
 {
     int rc = -1;
     if (XL_EnterCoordFrame(pdev, frame) == 0) {
@@ -38,6 +38,54 @@ int xl_EmitRun(PdevContext *pdev, const CoordFrame *frame, LONG count, BYTE poin
     }
     GlobalFree(buffer);
     return rc;
+}
+
+/*
+ * Writes a line or Bezier point list in runs.  A run is what XL_PackPoints
+ * takes in the current frame (whole curves only in Bezier mode).  When not
+ * even one point (or curve) fits, the frame is placed once around what comes
+ * next: a line list moves the origin onto the next point, where it is (0, 0);
+ * a Bezier list fits a frame around the next curve.  If that still does not
+ * hold it, the list cannot be written.  The frame stays for the following
+ * runs until a point leaves it.
+ */
+int xl_PointPath(PdevContext *pdev, DWORD count, const DevicePoint *points, DevicePoint *previous, BOOL bezier)
+{
+    if (!pdev || (count != 0 && !points))
+        return -1;
+    CoordFrame frame = XL_IdentityFrame();
+    bool placed = false;
+    DWORD done = 0;
+    while (done < count) {
+        BYTE pointType;
+        LONG packed;
+        BOOL relative;
+        BYTE *buffer = XL_PackPoints(count - done, points + done, &frame, &pointType, &packed, previous, &relative,
+                                     bezier);
+        if (packed < 0)
+            return -1;
+        LONG usable = bezier ? packed - packed % 3 : packed;
+        if (usable > 0) {
+            if (xl_EmitRun(pdev, &frame, usable, pointType, relative, buffer, bezier) != 0)
+                return -1;
+            done += DWORD(usable);
+            placed = false;
+            continue;
+        }
+        GlobalFree(buffer);
+        if (placed)
+            return -1;
+        if (bezier) {
+            DevicePoint curve[3] = {points[done], points[done + 1], points[done + 2]};
+            XL_FitCoordFrame(3, curve, &frame);
+        } else {
+            frame = XL_IdentityFrame();
+            frame.originX = points[done].x;
+            frame.originY = points[done].y;
+        }
+        placed = true;
+    }
+    return 0;
 }
 
 } // namespace
@@ -54,68 +102,12 @@ int XL_EmitBezierPoints(PdevContext *pdev, WORD count, BYTE pointType, BOOL rela
 
 int XL_LinePath(PdevContext *pdev, DWORD count, const DevicePoint *points, DevicePoint *previous)
 {
-    if (!pdev || (count != 0 && !points))
-        return -1;
-    CoordFrame frame = XL_IdentityFrame();
-    bool moved = false;
-    DWORD done = 0;
-    while (done < count) {
-        BYTE pointType;
-        LONG packed;
-        BOOL relative;
-        BYTE *buffer = XL_PackPoints(count - done, points + done, &frame, &pointType, &packed, previous, &relative,
-                                     FALSE);
-        if (packed < 0)
-            return -1;
-        if (packed == 0) {
-            /* The next point fits no type in this frame: move the frame onto it,
-               where it is (0, 0).  A second empty run cannot happen; stop if it does. */
-            if (moved)
-                return -1;
-            frame = XL_IdentityFrame();
-            frame.originX = points[done].x;
-            frame.originY = points[done].y;
-            moved = true;
-            continue;
-        }
-        if (xl_EmitRun(pdev, &frame, packed, pointType, relative, buffer, false) != 0)
-            return -1;
-        done += DWORD(packed);
-        moved = false;
-    }
-    return 0;
+    return xl_PointPath(pdev, count, points, previous, FALSE);
 }
 
 int XL_BezierPath(PdevContext *pdev, DWORD count, const DevicePoint *points, DevicePoint *previous)
 {
-    if (!pdev || count % 3 != 0 || (count != 0 && !points))
+    if (count % 3 != 0)
         return -1;
-    CoordFrame frame = XL_IdentityFrame();
-    bool refitted = false;
-    DWORD done = 0;
-    while (done < count) {
-        BYTE pointType;
-        LONG packed;
-        BOOL relative;
-        BYTE *buffer = XL_PackPoints(count - done, points + done, &frame, &pointType, &packed, previous, &relative,
-                                     TRUE);
-        if (packed < 0)
-            return -1;
-        if (packed >= 3) {
-            LONG whole = packed - packed % 3; /* whole curves only */
-            if (xl_EmitRun(pdev, &frame, whole, pointType, relative, buffer, true) != 0)
-                return -1;
-            done += DWORD(whole);
-            refitted = false;
-            continue;
-        }
-        GlobalFree(buffer);
-        /* Not even one curve fits: fit a frame around the next curve, once. */
-        if (refitted)
-            return -1;
-        DevicePoint curve[3] = {points[done], points[done + 1], points[done + 2]};
-        XL_FitCoordFrame(3, curve, &frame);
-        refitted = true;
-    }
-    return 0;
+    return xl_PointPath(pdev, count, points, previous, TRUE);
 }

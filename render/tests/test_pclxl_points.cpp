@@ -60,54 +60,37 @@ TEST(PointTypes, SignedTypesWinOverUnsignedOnes)
     }
 }
 
-TEST(CoordFrames, PointsInsideTheRangeKeepTheIdentity)
+TEST(CoordFrames, FitAroundTwoPoints)
 {
-    DevicePoint pts[2] = {{-32768, 32767}, {100, -5}};
-    CoordFrame f;
-    EXPECT_EQ(XL_FitCoordFrame(2, pts, &f), 0);
-    EXPECT_EQ(f.originX, 0);
-    EXPECT_EQ(f.originY, 0);
-    EXPECT_EQ(f.angle, 0);
-    EXPECT_EQ(f.scaleX, 1.0f);
-    EXPECT_EQ(f.scaleY, 1.0f);
-    EXPECT_TRUE((pts[0] == DevicePoint{-32768, 32767}));
-    EXPECT_TRUE((pts[1] == DevicePoint{100, -5}));
-}
-
-TEST(CoordFrames, WideExtentIsCentredAndScaled)
-{
-    DevicePoint pts[2] = {{0, 0}, {70000, 100000}};
-    CoordFrame f;
-    XL_FitCoordFrame(2, pts, &f);
-    EXPECT_EQ(f.originX, 35000);
-    EXPECT_EQ(f.originY, 50000);
-    EXPECT_EQ(f.scaleX, 2.0f);
-    EXPECT_EQ(f.scaleY, 2.0f);
-    EXPECT_TRUE((pts[0] == DevicePoint{-17500, -25000}));
-    EXPECT_TRUE((pts[1] == DevicePoint{17500, 25000}));
-}
-
-TEST(CoordFrames, OddExtentOf65535KeepsBothEndsInRange)
-{
-    DevicePoint pts[2] = {{0, 7}, {65535, 7}};
-    CoordFrame f;
-    XL_FitCoordFrame(2, pts, &f);
-    EXPECT_EQ(f.originX, 32768);
-    EXPECT_EQ(f.originY, 7);
-    EXPECT_EQ(f.scaleX, 1.0f);
-    EXPECT_TRUE((pts[0] == DevicePoint{-32768, 0}));
-    EXPECT_TRUE((pts[1] == DevicePoint{32767, 0}));
-}
-
-TEST(CoordFrames, WholeThirtyTwoBitRangeDoesNotOverflow)
-{
-    DevicePoint pts[2] = {{INT_MIN, 0}, {INT_MAX, 0}};
-    CoordFrame f;
-    XL_FitCoordFrame(2, pts, &f);
-    EXPECT_EQ(f.originX, 0);
-    EXPECT_EQ(f.scaleX, 65536.0f);
-    EXPECT_TRUE((pts[0] == DevicePoint{-32768, 0}));
-    EXPECT_TRUE((pts[1] == DevicePoint{32767, 0}));
+    struct Case {
+        const char *name;
+        DevicePoint in[2];
+        LONG originX, originY;
+        FLOAT scale;
+        DevicePoint out[2];
+    } cases[] = {
+        {"inside the range: identity, points unchanged", {{-32768, 32767}, {100, -5}}, 0, 0, 1.0f,
+         {{-32768, 32767}, {100, -5}}},
+        {"wide extent: centred and halved", {{0, 0}, {70000, 100000}}, 35000, 50000, 2.0f,
+         {{-17500, -25000}, {17500, 25000}}},
+        {"odd extent of 65,535: both ends in range", {{0, 7}, {65535, 7}}, 32768, 7, 1.0f,
+         {{-32768, 0}, {32767, 0}}},
+        {"the whole 32-bit range without overflow", {{INT_MIN, 0}, {INT_MAX, 0}}, 0, 0, 65536.0f,
+         {{-32768, 0}, {32767, 0}}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        DevicePoint pts[2] = {c.in[0], c.in[1]};
+        CoordFrame f;
+        EXPECT_EQ(XL_FitCoordFrame(2, pts, &f), 0);
+        EXPECT_EQ(f.originX, c.originX);
+        EXPECT_EQ(f.originY, c.originY);
+        EXPECT_EQ(f.angle, 0);
+        EXPECT_EQ(f.scaleX, c.scale);
+        EXPECT_EQ(f.scaleY, c.scale);
+        EXPECT_TRUE(pts[0] == c.out[0]);
+        EXPECT_TRUE(pts[1] == c.out[1]);
+    }
 }
 
 TEST(CoordFrames, ToFrameDividesByTheScaleAndTruncates)
