@@ -40,6 +40,25 @@ DWORD place_file(const std::string &src, const std::filesystem::path &dir, bool 
     return ERROR_WRITE_FAULT;
 }
 
+/* Adds `item` to `list`, or puts it in place of `old` (an entry of `list`), and saves; undone when the save fails. */
+template <typename T>
+DWORD put_saved(State &st, std::vector<T> &list, T *old, T item)
+{
+    if (old) {
+        T before = std::move(*old);
+        *old = std::move(item);
+        DWORD err = save(st);
+        if (err)
+            *old = std::move(before);
+        return err;
+    }
+    list.push_back(std::move(item));
+    DWORD err = save(st);
+    if (err)
+        list.pop_back();
+    return err;
+}
+
 bool valid_printer_name(std::u16string_view name)
 {
     return !name.empty() && name.find(u',') == name.npos && name.find(u'\\') == name.npos;
@@ -100,20 +119,7 @@ DWORD spool_add_driver(const SpoolDriver &driver)
     d.default_data_type = driver.default_data_type;
 
     Session s;
-    Driver *old = find_driver(s.st, driver.name);
-    if (old) {
-        Driver before = *old;
-        *old = std::move(d);
-        DWORD err = save(s.st);
-        if (err)
-            *find_driver(s.st, driver.name) = std::move(before);
-        return err;
-    }
-    s.st.drivers.push_back(std::move(d));
-    DWORD err = save(s.st);
-    if (err)
-        s.st.drivers.pop_back();
-    return err;
+    return put_saved(s.st, s.st.drivers, find_driver(s.st, driver.name), std::move(d));
 }
 
 DWORD spool_add_printer(const SpoolPrinter &printer)
@@ -239,19 +245,7 @@ DWORD spool_add_port(const SpoolPort &port)
     p.description = port.description;
     p.type = port.type;
     p.address = port.address;
-    if (old) {
-        Port before = *old;
-        *old = std::move(p);
-        DWORD err = save(s.st);
-        if (err)
-            *find_port(s.st, port.name) = std::move(before);
-        return err;
-    }
-    s.st.ports.push_back(std::move(p));
-    DWORD err = save(s.st);
-    if (err)
-        s.st.ports.pop_back();
-    return err;
+    return put_saved(s.st, s.st.ports, old, std::move(p));
 }
 
 bool spool_port_status(std::u16string_view port, DWORD *status, DWORD *severity)

@@ -320,10 +320,7 @@ BOOL ClosePrinter(HANDLE hPrinter)
 BOOL GetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD cbBuf, LPDWORD pcbNeeded)
 {
     Session s(hPrinter);
-    DWORD err;
-    if (injected(s.st, SpoolCall::GetPrinter, &err))
-        return fail(err);
-    Printer *p = printer_of(s.st, s.live());
+    Printer *p = enter_printer(s, SpoolCall::GetPrinter);
     if (!p)
         return FALSE;
     if (!pcbNeeded)
@@ -331,6 +328,7 @@ BOOL GetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD cbBuf, LPD
     size_t rec = printer_record_size(Level);
     if (rec == 0)
         return fail(ERROR_INVALID_LEVEL);
+    DWORD err;
     if (!pack_answer(pPrinter, cbBuf, pcbNeeded, rec, [&](Packer &pk) { pack_printer(pk, 0, Level, s.st, *p); },
                      &err))
         return fail(err);
@@ -340,14 +338,10 @@ BOOL GetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD cbBuf, LPD
 BOOL SetPrinterW(HANDLE hPrinter, DWORD Level, const BYTE *pPrinter, DWORD Command)
 {
     Session s(hPrinter);
-    DWORD err;
-    if (injected(s.st, SpoolCall::SetPrinter, &err))
-        return fail(err);
-    Printer *p = printer_of(s.st, s.live());
+    Printer *p = enter_printer(s, SpoolCall::SetPrinter, PRINTER_ACCESS_ADMINISTER);
     if (!p)
         return FALSE;
-    if (!(s.live()->access & PRINTER_ACCESS_ADMINISTER))
-        return fail(ERROR_ACCESS_DENIED);
+    DWORD err;
     if (Level == 0)
         err = set_control(s.st, *p, pPrinter, Command);
     else if (Level == 2)
@@ -398,10 +392,7 @@ BOOL GetPrinterDriverW(HANDLE hPrinter, LPCWSTR pEnvironment, DWORD Level, LPBYT
                        LPDWORD pcbNeeded)
 {
     Session s(hPrinter);
-    DWORD err;
-    if (injected(s.st, SpoolCall::GetPrinterDriver, &err))
-        return fail(err);
-    Printer *p = printer_of(s.st, s.live());
+    Printer *p = enter_printer(s, SpoolCall::GetPrinterDriver);
     if (!p)
         return FALSE;
     if (!pcbNeeded)
@@ -443,6 +434,7 @@ BOOL GetPrinterDriverW(HANDLE hPrinter, LPCWSTR pEnvironment, DWORD Level, LPBYT
         r.pDefaultDataType = pk.str(d->default_data_type);
         pk.record(0, r);
     };
+    DWORD err;
     if (!pack_answer(pDriverInfo, cbBuf, pcbNeeded, rec, fill, &err))
         return fail(err);
     return TRUE;
