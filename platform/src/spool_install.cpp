@@ -7,6 +7,7 @@
 #include "spool_private.h"
 
 #include <plat/fault.h>
+#include <plat/machine.h>
 
 #include <filesystem>
 
@@ -98,8 +99,16 @@ DWORD spool_add_driver(const SpoolDriver &driver)
                 return ERROR_FILE_NOT_FOUND;
 
     ensure_loaded();
+    /* The folder the driver directory showed so far (the build's driver folder, when mounted there). */
+    std::string shown;
+    bool had = map_path(spool_driver_dir(), shown);
     mount_driver_dir();
     std::filesystem::path dir = spool_driver_dir_real();
+    if (had && std::filesystem::is_directory(shown, ec) && !std::filesystem::equivalent(shown, dir, ec))
+        for (const auto &entry : std::filesystem::directory_iterator(shown, ec))
+            if (entry.is_regular_file(ec))
+                if (DWORD err = place_file(entry.path().string(), dir, true))
+                    return err;
     for (const auto &src : driver.copy_files)
         if (DWORD err = place_file(src, dir, false))
             return err;
@@ -128,10 +137,8 @@ DWORD spool_add_printer(const SpoolPrinter &printer)
         return ERROR_INVALID_PRINTER_NAME;
     std::vector<BYTE> devmode = printer.devmode;
     if (!devmode.empty()) {
-        if (devmode.size() < 72)
-            return ERROR_INVALID_PARAMETER;
-        size_t whole = size_t(load_u16(devmode.data(), 68)) + load_u16(devmode.data(), 70);
-        if (whole < 72 || devmode.size() < whole)
+        size_t whole = devmode.size() < kMinDevmode ? 0 : devmode_size(devmode.data());
+        if (whole == 0 || devmode.size() < whole)
             return ERROR_INVALID_PARAMETER;
         devmode.resize(whole);
     }

@@ -279,8 +279,12 @@ BOOL WritePrinter(HANDLE hPrinter, LPCVOID pBuf, DWORD cbBuf, LPDWORD pcWritten)
     }
     if (fault_disk_is_full())
         return fail(ERROR_DISK_FULL);
-    if ((err = write_all(j->data.fd, pBuf, take)) != ERROR_SUCCESS)
+    if ((err = write_all(j->data.fd, pBuf, take)) != ERROR_SUCCESS) {
+        /* A write that stopped part way leaves nothing of itself behind. */
+        if (::ftruncate(j->data.fd, off_t(j->bytes)) != 0)
+            j->status |= JOB_STATUS_ERROR;
         return fail(err);
+    }
     j->bytes += take;
     *pcWritten = take;
     return TRUE;

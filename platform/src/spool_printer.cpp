@@ -21,9 +21,6 @@ constexpr DWORD kUserServer = SERVER_READ | SYNCHRONIZE;
 constexpr DWORD kDeviceNotSelectedTimeout = 15000;
 constexpr DWORD kTransmissionRetryTimeout = 45000;
 
-/* The smallest devmode taken: one that holds dmSize, dmDriverExtra and dmFields. */
-constexpr size_t kMinDevmode = 72;
-
 DWORD map_generic(DWORD asked, bool server)
 {
     DWORD out = asked & ~(GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE | GENERIC_ALL);
@@ -147,8 +144,8 @@ std::u16string driver_path(std::u16string_view file)
 bool copy_devmode(const DEVMODEW *dm, std::vector<BYTE> &out)
 {
     const BYTE *p = reinterpret_cast<const BYTE *>(dm);
-    size_t whole = size_t(load_u16(p, 68)) + load_u16(p, 70);
-    if (load_u16(p, 68) < kMinDevmode)
+    size_t whole = devmode_size(p);
+    if (whole == 0)
         return false;
     out.assign(p, p + whole);
     return true;

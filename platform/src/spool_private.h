@@ -29,6 +29,20 @@ inline constexpr char16_t kXcvPortPrefix[] = u",XcvPort ";
 /* The largest printer-data value kept: far above any blob chunk, small enough to refuse nonsense sizes. */
 inline constexpr DWORD kMaxValueBytes = 1u << 20;
 
+/* The smallest devmode kept: one that holds dmSize (offset 68), dmDriverExtra (70) and dmFields (72). */
+inline constexpr size_t kMinDevmode = 76;
+
+/*
+ * A devmode's whole size, dmSize + dmDriverExtra, read from its first
+ * kMinDevmode bytes (which the caller guarantees); 0 when its dmSize is
+ * smaller than kMinDevmode.
+ */
+inline size_t devmode_size(const BYTE *dm)
+{
+    size_t size = load_u16(dm, 68);
+    return size < kMinDevmode ? 0 : size + load_u16(dm, 70);
+}
+
 /* The longest form name taken (characters, without the terminator). */
 inline constexpr size_t kMaxFormName = 255;
 

@@ -283,8 +283,7 @@ bool parse(Reader &r, State &st)
         p.devmode = r.bytes();
         /* A devmode is kept whole: dmSize + dmDriverExtra bytes, so that readers of it stay inside it. */
         if (!p.devmode.empty() &&
-            (p.devmode.size() < 72 || p.devmode.size() != size_t(load_u16(p.devmode.data(), 68)) +
-                                                               load_u16(p.devmode.data(), 70)))
+            (p.devmode.size() < kMinDevmode || p.devmode.size() != devmode_size(p.devmode.data())))
             r.bad("devmode of a wrong size");
         uint32_t values = r.count(4 * 4);
         for (uint32_t k = 0; k < values && r.ok(); k++) {

@@ -104,11 +104,11 @@ inline std::u16string s16(const WCHAR *p) { return p ? std::u16string(p) : std::
 
 /*
  * A devmode blob of dmSize `size` and dmDriverExtra `extra`, its bytes
- * numbered from `seed` (at least the 72 bytes that hold the two sizes).
+ * numbered from `seed` (at least the 76 bytes up to dmFields).
  */
 inline std::vector<BYTE> make_devmode(WORD size = 220, WORD extra = 16, BYTE seed = 1)
 {
-    std::vector<BYTE> dm(std::max<size_t>(size_t(size) + extra, 72));
+    std::vector<BYTE> dm(std::max<size_t>(size_t(size) + extra, 76));
     for (size_t i = 0; i < dm.size(); i++)
         dm[i] = BYTE(seed + i);
     plat::store_u16(dm.data(), 68, size);
