@@ -1,0 +1,230 @@
+/*
+ * The GDI side of printing: the public devmode record and printer device
+ * contexts with their documents and pages, as an application (or the host)
+ * uses them.  Each device context is the engine's side of one job on a
+ * printer: it loads the printer's graphics library (the printer driver's
+ * file, GetPrinterDriverW level 2), enables it once per load
+ * (DrvEnableDriver), and drives the library through its DRVFN table:
+ *
+ *   CreateDCW   OpenPrinterW, DrvEnablePDEV, DrvCompletePDEV, DrvEnableSurface
+ *   StartDocW   StartDocPrinterW, DrvStartDoc (with the spooler's job id)
+ *   StartPage   StartPagePrinter, DrvStartPage
+ *   EndPage     DrvSendPage, EndPagePrinter
+ *   EndDoc      DrvEndDoc, EndDocPrinter
+ *   AbortDoc    DrvEndDoc(ED_ABORTDOC), AbortPrinter
+ *   DeleteDC    (AbortDoc), DrvDisableSurface, DrvDisablePDEV, ClosePrinter,
+ *               and DrvDisableDriver and the unload with the last context
+ *
+ * The devmode handed to DrvEnablePDEV is the caller's, or the printer's own
+ * when the caller gives none; GDI never changes it.  (The user-interface
+ * library's document events, which turn an application devmode into the
+ * driver's job devmode, join this road when that library exists; until
+ * then the caller hands in the job devmode itself.)
+ *
+ * A device context is used by one thread at a time; different contexts may
+ * be used on different threads.
+ */
+#ifndef PLAT_GDI_H
+#define PLAT_GDI_H
+
+#include <plat/engine.h>
+#include <plat/types.h>
+
+/* ---- The public devmode (220 bytes) ------------------------------------- */
+
+#define CCHDEVICENAME 32
+#define CCHFORMNAME 32
+
+/* A printer devmode's public part; the driver's private bytes (dmDriverExtra) follow it. */
+struct DEVMODEW {
+    WCHAR dmDeviceName[CCHDEVICENAME];
+    WORD dmSpecVersion;
+    WORD dmDriverVersion;
+    WORD dmSize;
+    WORD dmDriverExtra;
+    DWORD dmFields;
+    SHORT dmOrientation;
+    SHORT dmPaperSize;
+    SHORT dmPaperLength;
+    SHORT dmPaperWidth;
+    SHORT dmScale;
+    SHORT dmCopies;
+    SHORT dmDefaultSource;
+    SHORT dmPrintQuality;
+    SHORT dmColor;
+    SHORT dmDuplex;
+    SHORT dmYResolution;
+    SHORT dmTTOption;
+    SHORT dmCollate;
+    WCHAR dmFormName[CCHFORMNAME];
+    WORD dmLogPixels;
+    DWORD dmBitsPerPel;
+    DWORD dmPelsWidth;
+    DWORD dmPelsHeight;
+    DWORD dmNup;
+    DWORD dmDisplayFrequency;
+    DWORD dmICMMethod;
+    DWORD dmICMIntent;
+    DWORD dmMediaType;
+    DWORD dmDitherType;
+    DWORD dmReserved1;
+    DWORD dmReserved2;
+    DWORD dmPanningWidth;
+    DWORD dmPanningHeight;
+};
+typedef DEVMODEW *PDEVMODEW;
+typedef DEVMODEW *LPDEVMODEW;
+static_assert(sizeof(DEVMODEW) == 220, "DEVMODEW layout");
+static_assert(offsetof(DEVMODEW, dmFields) == 72 && offsetof(DEVMODEW, dmOrientation) == 76, "DEVMODEW layout");
+static_assert(offsetof(DEVMODEW, dmFormName) == 102 && offsetof(DEVMODEW, dmICMMethod) == 188, "DEVMODEW layout");
+
+/* dmFields bits. */
+#define DM_ORIENTATION 0x00000001u
+#define DM_PAPERSIZE 0x00000002u
+#define DM_PAPERLENGTH 0x00000004u
+#define DM_PAPERWIDTH 0x00000008u
+#define DM_SCALE 0x00000010u
+#define DM_POSITION 0x00000020u
+#define DM_NUP 0x00000040u
+#define DM_COPIES 0x00000100u
+#define DM_DEFAULTSOURCE 0x00000200u
+#define DM_PRINTQUALITY 0x00000400u
+#define DM_COLOR 0x00000800u
+#define DM_DUPLEX 0x00001000u
+#define DM_YRESOLUTION 0x00002000u
+#define DM_TTOPTION 0x00004000u
+#define DM_COLLATE 0x00008000u
+#define DM_FORMNAME 0x00010000u
+#define DM_LOGPIXELS 0x00020000u
+#define DM_BITSPERPEL 0x00040000u
+#define DM_PELSWIDTH 0x00080000u
+#define DM_PELSHEIGHT 0x00100000u
+#define DM_DISPLAYFLAGS 0x00200000u
+#define DM_DISPLAYFREQUENCY 0x00400000u
+#define DM_ICMMETHOD 0x00800000u
+#define DM_ICMINTENT 0x01000000u
+#define DM_MEDIATYPE 0x02000000u
+#define DM_DITHERTYPE 0x04000000u
+#define DM_PANNINGWIDTH 0x08000000u
+#define DM_PANNINGHEIGHT 0x10000000u
+
+#define DMORIENT_PORTRAIT 1
+#define DMORIENT_LANDSCAPE 2
+#define DMCOLOR_MONOCHROME 1
+#define DMCOLOR_COLOR 2
+#define DMPAPER_LETTER 1
+#define DMPAPER_LEGAL 5
+#define DMPAPER_A3 8
+#define DMPAPER_A4 9
+#define DMPAPER_A5 11
+#define DMPAPER_B5 13
+#define DMPAPER_USER 256
+
+/* ---- Printer device contexts ------------------------------------------- */
+
+typedef struct plat_dc *HDC;
+
+/* A document's name and output file (null: the spooler keeps the job). */
+struct DOCINFOW {
+    int cbSize;
+    LPCWSTR lpszDocName;
+    LPCWSTR lpszOutput;
+    LPCWSTR lpszDatatype;
+    DWORD fwType;
+};
+
+/* GetDeviceCaps indexes answered for printer contexts. */
+#define TECHNOLOGY 2
+#define HORZSIZE 4
+#define VERTSIZE 6
+#define HORZRES 8
+#define VERTRES 10
+#define BITSPIXEL 12
+#define PLANES 14
+#define NUMCOLORS 24
+#define ASPECTX 40
+#define ASPECTY 42
+#define ASPECTXY 44
+#define LOGPIXELSX 88
+#define LOGPIXELSY 90
+#define PHYSICALWIDTH 110
+#define PHYSICALHEIGHT 111
+#define PHYSICALOFFSETX 112
+#define PHYSICALOFFSETY 113
+
+/* Last errors of device contexts not listed in plat/types.h. */
+#ifndef ERROR_INVALID_DRIVER
+#define ERROR_INVALID_DRIVER 2001L
+#endif
+
+/*
+ * A device context on the printer `pwszDevice` (`pwszDriver` and `pszPort`
+ * are accepted and not used; the printer names its driver).  `pdm` is the
+ * devmode for the driver (null: the printer's own; it must be readable for
+ * its dmSize + dmDriverExtra bytes).  Returns the context (delete it with
+ * DeleteDC), or null with the last error: ERROR_INVALID_PRINTER_NAME or the
+ * spooler's error when the printer cannot be opened, ERROR_MOD_NOT_FOUND
+ * when its library cannot be loaded, ERROR_INVALID_DRIVER when the library
+ * lacks DrvEnableDriver or refuses to be enabled or lacks a function the
+ * engine needs, or the library's own error when DrvEnablePDEV or
+ * DrvEnableSurface fail (nothing is left open then).
+ */
+HDC CreateDCW(LPCWSTR pwszDriver, LPCWSTR pwszDevice, LPCWSTR pszPort, const DEVMODEW *pdm);
+
+/*
+ * Starts a document: a spooler job on the context's printer, then
+ * DrvStartDoc with its id.  Returns the job id (above 0), or SP_ERROR (-1)
+ * with the last error (the spooler job is deleted again when the library
+ * refuses).  A document already started is an error (ERROR_INVALID_PARAMETER).
+ */
+int StartDocW(HDC hdc, const DOCINFOW *lpdi);
+
+/* Starts a page (StartPagePrinter, DrvStartPage): above 0, or SP_ERROR (also outside a document). */
+int StartPage(HDC hdc);
+
+/* Ends a page (DrvSendPage, EndPagePrinter): above 0, or SP_ERROR (also outside a document). */
+int EndPage(HDC hdc);
+
+/* Ends the document (DrvEndDoc, EndDocPrinter): above 0, or SP_ERROR. */
+int EndDoc(HDC hdc);
+
+/* Abandons the document (DrvEndDoc with ED_ABORTDOC, AbortPrinter): above 0, or SP_ERROR. */
+int AbortDoc(HDC hdc);
+
+/* Deletes a device context (abandoning an unfinished document).  FALSE for anything else. */
+BOOL DeleteDC(HDC hdc);
+
+/* A capability of the context's device, from its GDIINFO; 0 for an unknown index or context. */
+int GetDeviceCaps(HDC hdc, int index);
+
+#define SP_ERROR (-1)
+
+namespace plat {
+
+/* What a test can see of a device context. */
+struct GdiDcInfo {
+    DHPDEV dhpdev;   /* the library's device context */
+    HDEV hdev;       /* the engine's device */
+    HSURF hsurf;     /* the surface DrvEnableSurface returned */
+    HANDLE printer;  /* the spooler handle given to DrvEnablePDEV */
+    GDIINFO gdiInfo; /* as DrvEnablePDEV filled it (zeros beyond what it wrote) */
+    DEVINFO devInfo;
+    DWORD jobId;     /* the document's spooler job; 0 outside a document */
+};
+
+/* Fills `info` for a live device context; false otherwise. */
+bool gdi_dc_info(HDC hdc, GdiDcInfo *info);
+
+/*
+ * The table entry of function index `index` of the library loaded for the
+ * context, or null when the table has none: how the engine reaches a
+ * function the library does not export.
+ */
+PFN gdi_driver_function(HDC hdc, ULONG index);
+
+/* Live device contexts; tests use it to find leaks. */
+size_t gdi_dc_count();
+
+} // namespace plat
+
+#endif /* PLAT_GDI_H */

@@ -1,0 +1,505 @@
+/*
+ * The engine's side of a job (see plat/gdi.h): printer device contexts, the
+ * graphics libraries they load and enable, and the document and page calls
+ * that drive a library through its DRVFN table.
+ *
+ * A library is enabled (DrvEnableDriver) when the first device context loads
+ * it and disabled (DrvDisableDriver) when the last one goes; each context
+ * holds one reference of its own on the module.  No engine lock is held
+ * while a library works on a device context, so contexts on different
+ * threads run side by side, as the library's own locks expect.
+ */
+#include <plat/error.h>
+#include <plat/gdi.h>
+#include <plat/loader.h>
+#include <plat/machine.h>
+#include <plat/spooler.h>
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+/* One enabled library: its function table and the device contexts using it. */
+struct Driver {
+    HMODULE module = nullptr;
+    std::vector<DRVFN> table;
+    unsigned users = 0;
+};
+
+} // namespace
+
+/* One device context. */
+struct plat_dc {
+    Driver *driver = nullptr;
+    HMODULE module = nullptr; /* this context's own reference */
+    HANDLE printer = nullptr;
+    std::u16string device;
+    HDEV hdev = nullptr;
+    DHPDEV dhpdev = nullptr;
+    HSURF hsurf = nullptr;
+    GDIINFO gdiInfo{};
+    DEVINFO devInfo{};
+    DWORD jobId = 0;
+    bool pageOpen = false;
+};
+
+namespace {
+
+struct GdiState {
+    std::mutex lock;
+    std::map<HMODULE, std::unique_ptr<Driver>> drivers;
+    std::set<plat_dc *> dcs;
+};
+
+GdiState &state()
+{
+    static GdiState *s = new GdiState;
+    return *s;
+}
+
+PFN find_function(const Driver *driver, ULONG index)
+{
+    for (const DRVFN &fn : driver->table)
+        if (fn.iFunc == index)
+            return fn.pfn;
+    return nullptr;
+}
+
+template <typename F>
+F driver_function(const plat_dc *dc, ULONG index)
+{
+    return reinterpret_cast<F>(reinterpret_cast<void (*)(void)>(find_function(dc->driver, index)));
+}
+
+/* Function indexes every library must answer for a device context to exist. */
+constexpr ULONG kRequired[] = {INDEX_DrvEnablePDEV, INDEX_DrvCompletePDEV, INDEX_DrvDisablePDEV,
+                               INDEX_DrvEnableSurface, INDEX_DrvDisableSurface};
+
+/*
+ * The enabled library of `module` for one more device context: enabled now
+ * when no context uses it yet.  Null with the last error when the library
+ * cannot be enabled.
+ */
+Driver *acquire_driver(HMODULE module)
+{
+    GdiState &s = state();
+    std::lock_guard<std::mutex> g(s.lock);
+    auto it = s.drivers.find(module);
+    if (it != s.drivers.end()) {
+        it->second->users++;
+        return it->second.get();
+    }
+    auto enable = plat::proc_cast<PFN_DrvEnableDriver>(GetProcAddress(module, "DrvEnableDriver"));
+    if (!enable) {
+        SetLastError(ERROR_INVALID_DRIVER);
+        return nullptr;
+    }
+    DRVENABLEDATA ded{};
+    SetLastError(0);
+    if (!enable(DDI_DRIVER_VERSION_NT5, sizeof ded, &ded)) {
+        if (GetLastError() == 0)
+            SetLastError(ERROR_INVALID_DRIVER);
+        return nullptr;
+    }
+    auto driver = std::make_unique<Driver>();
+    driver->module = module;
+    if (ded.pdrvfn)
+        driver->table.assign(ded.pdrvfn, ded.pdrvfn + std::min<ULONG>(ded.c, INDEX_LAST + 1));
+    for (ULONG index : kRequired) {
+        if (!find_function(driver.get(), index)) {
+            auto disable = plat::proc_cast<PFN_DrvDisableDriver>(GetProcAddress(module, "DrvDisableDriver"));
+            if (disable)
+                disable();
+            SetLastError(ERROR_INVALID_DRIVER);
+            return nullptr;
+        }
+    }
+    driver->users = 1;
+    Driver *d = driver.get();
+    s.drivers.emplace(module, std::move(driver));
+    return d;
+}
+
+/* One device context fewer on `driver`: the last one disables the library. */
+void release_driver(Driver *driver)
+{
+    GdiState &s = state();
+    std::lock_guard<std::mutex> g(s.lock);
+    if (--driver->users > 0)
+        return;
+    auto disable = plat::proc_cast<PFN_DrvDisableDriver>(GetProcAddress(driver->module, "DrvDisableDriver"));
+    if (disable)
+        disable();
+    s.drivers.erase(driver->module);
+}
+
+/* The full path of the printer's graphics library (DRIVER_INFO_2W pDriverPath); empty on failure. */
+std::u16string driver_path(HANDLE printer)
+{
+    DWORD needed = 0;
+    GetPrinterDriverW(printer, nullptr, 2, nullptr, 0, &needed);
+    if (needed == 0)
+        return std::u16string();
+    std::vector<BYTE> buf(needed);
+    if (!GetPrinterDriverW(printer, nullptr, 2, buf.data(), needed, &needed))
+        return std::u16string();
+    const auto *info = reinterpret_cast<const DRIVER_INFO_2W *>(buf.data());
+    return info->pDriverPath ? std::u16string(info->pDriverPath) : std::u16string();
+}
+
+/* The printer's own devmode (dmSize + dmDriverExtra bytes); empty when it has none. */
+std::vector<BYTE> printer_devmode(HANDLE printer)
+{
+    DWORD needed = 0;
+    GetPrinterW(printer, 2, nullptr, 0, &needed);
+    if (needed == 0)
+        return {};
+    std::vector<BYTE> buf(needed);
+    if (!GetPrinterW(printer, 2, buf.data(), needed, &needed))
+        return {};
+    const auto *info = reinterpret_cast<const PRINTER_INFO_2W *>(buf.data());
+    if (!info->pDevMode)
+        return {};
+    const BYTE *dm = reinterpret_cast<const BYTE *>(info->pDevMode);
+    size_t size = size_t(info->pDevMode->dmSize) + info->pDevMode->dmDriverExtra;
+    return std::vector<BYTE>(dm, dm + size);
+}
+
+/* Closes what a device context holds; the context itself is freed by the caller. */
+void close_dc(plat_dc *dc)
+{
+    if (dc->dhpdev) {
+        driver_function<PFN_DrvDisableSurface>(dc, INDEX_DrvDisableSurface)(dc->dhpdev);
+        driver_function<PFN_DrvDisablePDEV>(dc, INDEX_DrvDisablePDEV)(dc->dhpdev);
+    }
+    if (dc->hdev)
+        plat::engine_delete_device(dc->hdev);
+    if (dc->driver)
+        release_driver(dc->driver);
+    if (dc->module)
+        FreeLibrary(dc->module);
+    if (dc->printer)
+        ClosePrinter(dc->printer);
+}
+
+/* The live device context of `hdc`, or null. */
+plat_dc *live_dc(HDC hdc)
+{
+    GdiState &s = state();
+    std::lock_guard<std::mutex> g(s.lock);
+    return s.dcs.count(hdc) ? hdc : nullptr;
+}
+
+/*
+ * A reset closes the spooler's handles and unloads every module, so the
+ * records of contexts and libraries left open by a test are simply
+ * forgotten (their memory is released).
+ */
+void reset_gdi()
+{
+    GdiState &s = state();
+    std::lock_guard<std::mutex> g(s.lock);
+    for (plat_dc *dc : s.dcs)
+        delete dc;
+    s.dcs.clear();
+    s.drivers.clear();
+}
+
+const bool registered = (plat::machine_on_reset(reset_gdi), true);
+
+} // namespace
+
+HDC CreateDCW(LPCWSTR pwszDriver, LPCWSTR pwszDevice, LPCWSTR pszPort, const DEVMODEW *pdm)
+{
+    (void)pwszDriver;
+    (void)pszPort;
+    if (!pwszDevice || !*pwszDevice) {
+        SetLastError(ERROR_INVALID_PRINTER_NAME);
+        return nullptr;
+    }
+    auto dc = std::make_unique<plat_dc>();
+    dc->device = pwszDevice;
+    auto fail = [&dc]() -> HDC {
+        DWORD error = GetLastError();
+        close_dc(dc.get());
+        SetLastError(error);
+        return nullptr;
+    };
+    if (!OpenPrinterW(pwszDevice, &dc->printer, nullptr))
+        return fail();
+    std::u16string path = driver_path(dc->printer);
+    if (path.empty()) {
+        SetLastError(ERROR_UNKNOWN_PRINTER_DRIVER);
+        return fail();
+    }
+    dc->module = LoadLibraryW(path.c_str());
+    if (!dc->module)
+        return fail();
+    dc->driver = acquire_driver(dc->module);
+    if (!dc->driver)
+        return fail();
+
+    std::vector<BYTE> devmode;
+    if (pdm) {
+        const BYTE *p = reinterpret_cast<const BYTE *>(pdm);
+        devmode.assign(p, p + size_t(pdm->dmSize) + pdm->dmDriverExtra);
+    } else {
+        devmode = printer_devmode(dc->printer);
+    }
+    dc->hdev = plat::engine_create_device();
+    HSURF patterns[HS_DDI_MAX] = {};
+    std::u16string deviceName = dc->device;
+    SetLastError(0);
+    dc->dhpdev = driver_function<PFN_DrvEnablePDEV>(dc.get(), INDEX_DrvEnablePDEV)(
+        devmode.empty() ? nullptr : reinterpret_cast<DEVMODEW *>(devmode.data()), nullptr, HS_DDI_MAX, patterns,
+        sizeof dc->gdiInfo, reinterpret_cast<ULONG *>(&dc->gdiInfo), sizeof dc->devInfo, &dc->devInfo, dc->hdev,
+        deviceName.data(), dc->printer);
+    if (!dc->dhpdev)
+        return fail();
+    plat::engine_set_device_pdev(dc->hdev, dc->dhpdev);
+    driver_function<PFN_DrvCompletePDEV>(dc.get(), INDEX_DrvCompletePDEV)(dc->dhpdev, dc->hdev);
+    dc->hsurf = driver_function<PFN_DrvEnableSurface>(dc.get(), INDEX_DrvEnableSurface)(dc->dhpdev);
+    if (!dc->hsurf)
+        return fail();
+
+    GdiState &s = state();
+    std::lock_guard<std::mutex> g(s.lock);
+    s.dcs.insert(dc.get());
+    return dc.release();
+}
+
+BOOL DeleteDC(HDC hdc)
+{
+    plat_dc *dc = live_dc(hdc);
+    if (!dc) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (dc->jobId)
+        AbortDoc(hdc);
+    {
+        GdiState &s = state();
+        std::lock_guard<std::mutex> g(s.lock);
+        s.dcs.erase(dc);
+    }
+    close_dc(dc);
+    delete dc;
+    return TRUE;
+}
+
+int GetDeviceCaps(HDC hdc, int index)
+{
+    plat_dc *dc = live_dc(hdc);
+    if (!dc)
+        return 0;
+    const GDIINFO &gi = dc->gdiInfo;
+    switch (index) {
+    case TECHNOLOGY:
+        return int(gi.ulTechnology);
+    case HORZSIZE:
+        return int(gi.ulHorzSize);
+    case VERTSIZE:
+        return int(gi.ulVertSize);
+    case HORZRES:
+        return int(gi.ulHorzRes);
+    case VERTRES:
+        return int(gi.ulVertRes);
+    case BITSPIXEL:
+        return int(gi.cBitsPixel);
+    case PLANES:
+        return int(gi.cPlanes);
+    case NUMCOLORS:
+        return int(gi.ulNumColors);
+    case ASPECTX:
+        return int(gi.ulAspectX);
+    case ASPECTY:
+        return int(gi.ulAspectY);
+    case ASPECTXY:
+        return int(gi.ulAspectXY);
+    case LOGPIXELSX:
+        return int(gi.ulLogPixelsX);
+    case LOGPIXELSY:
+        return int(gi.ulLogPixelsY);
+    case PHYSICALWIDTH:
+        return gi.szlPhysSize.cx;
+    case PHYSICALHEIGHT:
+        return gi.szlPhysSize.cy;
+    case PHYSICALOFFSETX:
+        return gi.ptlPhysOffset.x;
+    case PHYSICALOFFSETY:
+        return gi.ptlPhysOffset.y;
+    default:
+        return 0;
+    }
+}
+
+namespace plat {
+
+bool gdi_dc_info(HDC hdc, GdiDcInfo *info)
+{
+    plat_dc *dc = live_dc(hdc);
+    if (!dc || !info)
+        return false;
+    info->dhpdev = dc->dhpdev;
+    info->hdev = dc->hdev;
+    info->hsurf = dc->hsurf;
+    info->printer = dc->printer;
+    info->gdiInfo = dc->gdiInfo;
+    info->devInfo = dc->devInfo;
+    info->jobId = dc->jobId;
+    return true;
+}
+
+PFN gdi_driver_function(HDC hdc, ULONG index)
+{
+    plat_dc *dc = live_dc(hdc);
+    return dc ? find_function(dc->driver, index) : nullptr;
+}
+
+size_t gdi_dc_count()
+{
+    GdiState &s = state();
+    std::lock_guard<std::mutex> g(s.lock);
+    return s.dcs.size();
+}
+
+} // namespace plat
+
+/* ---- Documents and pages ---------------------------------------------------- */
+
+namespace {
+
+/*
+ * Runs `call` with the context's surface locked (the SURFOBJ the library
+ * finds its device context in).  FALSE with ERROR_INVALID_HANDLE when the
+ * surface is gone, ERROR_INVALID_DRIVER when the library lacks the function.
+ */
+template <typename F, typename Call>
+BOOL with_surface(plat_dc *dc, ULONG index, Call call)
+{
+    F fn = driver_function<F>(dc, index);
+    if (!fn) {
+        SetLastError(ERROR_INVALID_DRIVER);
+        return FALSE;
+    }
+    SURFOBJ *pso = EngLockSurface(dc->hsurf);
+    if (!pso) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    BOOL ok = call(fn, pso);
+    EngUnlockSurface(pso);
+    return ok;
+}
+
+/* The live context of `hdc` with a document started, or null with ERROR_INVALID_PARAMETER / _HANDLE. */
+plat_dc *doc_dc(HDC hdc)
+{
+    plat_dc *dc = live_dc(hdc);
+    if (!dc) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    if (!dc->jobId) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    return dc;
+}
+
+} // namespace
+
+int StartDocW(HDC hdc, const DOCINFOW *lpdi)
+{
+    plat_dc *dc = live_dc(hdc);
+    if (!dc) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return SP_ERROR;
+    }
+    if (dc->jobId || !lpdi) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return SP_ERROR;
+    }
+    std::u16string name = lpdi->lpszDocName ? lpdi->lpszDocName : u"";
+    std::u16string output = lpdi->lpszOutput ? lpdi->lpszOutput : u"";
+    std::u16string raw = u"RAW";
+    DOC_INFO_1W info{name.data(), lpdi->lpszOutput ? output.data() : nullptr, raw.data()};
+    DWORD job = StartDocPrinterW(dc->printer, 1, reinterpret_cast<const BYTE *>(&info));
+    if (job == 0)
+        return SP_ERROR;
+    SetLastError(0);
+    BOOL ok = with_surface<PFN_DrvStartDoc>(dc, INDEX_DrvStartDoc, [&](PFN_DrvStartDoc fn, SURFOBJ *pso) {
+        return fn(pso, name.data(), job);
+    });
+    if (!ok) {
+        DWORD error = GetLastError();
+        AbortPrinter(dc->printer);
+        SetLastError(error);
+        return SP_ERROR;
+    }
+    dc->jobId = job;
+    dc->pageOpen = false;
+    return int(job);
+}
+
+int StartPage(HDC hdc)
+{
+    plat_dc *dc = doc_dc(hdc);
+    if (!dc)
+        return SP_ERROR;
+    if (!dc->pageOpen && !StartPagePrinter(dc->printer))
+        return SP_ERROR;
+    dc->pageOpen = true;
+    BOOL ok = with_surface<PFN_DrvStartPage>(dc, INDEX_DrvStartPage,
+                                             [](PFN_DrvStartPage fn, SURFOBJ *pso) { return fn(pso); });
+    return ok ? 1 : SP_ERROR;
+}
+
+int EndPage(HDC hdc)
+{
+    plat_dc *dc = doc_dc(hdc);
+    if (!dc)
+        return SP_ERROR;
+    BOOL ok = with_surface<PFN_DrvSendPage>(dc, INDEX_DrvSendPage,
+                                            [](PFN_DrvSendPage fn, SURFOBJ *pso) { return fn(pso); });
+    if (dc->pageOpen) {
+        DWORD error = GetLastError();
+        EndPagePrinter(dc->printer);
+        dc->pageOpen = false;
+        SetLastError(error);
+    }
+    return ok ? 1 : SP_ERROR;
+}
+
+namespace {
+
+/* Ends the context's document with `flags` to DrvEndDoc; `abort` deletes the spooler job. */
+int end_document(HDC hdc, FLONG flags, bool abort)
+{
+    plat_dc *dc = doc_dc(hdc);
+    if (!dc)
+        return SP_ERROR;
+    BOOL ok = with_surface<PFN_DrvEndDoc>(dc, INDEX_DrvEndDoc,
+                                          [flags](PFN_DrvEndDoc fn, SURFOBJ *pso) { return fn(pso, flags); });
+    DWORD error = GetLastError();
+    if (dc->pageOpen)
+        EndPagePrinter(dc->printer);
+    BOOL spooled = abort ? AbortPrinter(dc->printer) : EndDocPrinter(dc->printer);
+    dc->jobId = 0;
+    dc->pageOpen = false;
+    if (!ok)
+        SetLastError(error);
+    return ok && spooled ? 1 : SP_ERROR;
+}
+
+} // namespace
+
+int EndDoc(HDC hdc) { return end_document(hdc, 0, false); }
+
+int AbortDoc(HDC hdc) { return end_document(hdc, ED_ABORTDOC, true); }
