@@ -6,7 +6,6 @@
  * back to the stored text, and the standard models read the same with their
  * compiled string modules as with their fallbacks.
  */
-#include "test_model_support.h"
 #include "test_res_support.h"
 
 #include <standard_models.h>
@@ -20,26 +19,10 @@ namespace {
 using model_test::ReaderPair;
 using model_test::u8;
 
-/* The model reader's state and the module paths, both fresh. */
-class ResModelStrings : public model_test::ModelTest {
+class ResModelStrings : public res_test::MachineTest {
 protected:
-    void SetUp() override
-    {
-        model_test::ModelTest::SetUp();
-        RES_ResetForTest();
-    }
-    void TearDown() override
-    {
-        RES_ResetForTest();
-        model_test::ModelTest::TearDown();
-    }
     /* The library's module in `dir` (a Windows folder ending in "\"). */
-    static void initModuleIn(const std::u16string &dir)
-    {
-        ASSERT_TRUE(RES_AttachOwnStrings(res_test::ownCodeModule()));
-        RES_SetModulePathForTest((dir + u"tarvelui.dll").c_str());
-        RES_InitModulePaths(nullptr, nullptr);
-    }
+    void initModuleIn(const std::u16string &dir) { initModuleAt(dir + u"tarvelui.dll"); }
 };
 
 /* A model whose main file names test1s.xrs and whose companion also names test1c.xrs. */

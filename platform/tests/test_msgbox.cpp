@@ -7,29 +7,14 @@
 #include <plat/machine.h>
 #include <plat/msgbox.h>
 
-#include <gtest/gtest.h>
+#include "test_text_machine.h"
 
-#include <cstdlib>
-#include <filesystem>
+#include <gtest/gtest.h>
 
 namespace {
 
-class MsgBox : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        char tmpl[] = "/tmp/tarvel-msgbox-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        root_ = tmpl;
-        plat::machine_reset(root_);
-    }
-    void TearDown() override
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(root_, ec);
-    }
-    std::string root_;
-};
+/* Each test on a fresh machine: the recorder is machine state. */
+class MsgBox : public TextMachine {};
 
 TEST_F(MsgBox, RecordsEachBoxAndAnswersTheScriptInOrder)
 {
@@ -52,7 +37,7 @@ TEST_F(MsgBox, RecordsEachBoxAndAnswersTheScriptInOrder)
     EXPECT_EQ(log[2].answer, IDYES);
 
     plat::msgbox_script(IDOK);
-    plat::machine_reset(root_);
+    plat::machine_reset(root.string());
     EXPECT_TRUE(plat::msgbox_log().empty());
     EXPECT_EQ(MessageBoxW(nullptr, u"x", u"y", MB_OKCANCEL | MB_DEFBUTTON2), IDCANCEL) << "script cleared too";
 }
