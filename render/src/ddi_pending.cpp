@@ -1,0 +1,190 @@
+/*
+ * Workers of the job, escape, drawing, brush and font work that the library
+ * does not do yet.  Each checks its device context as the real worker will;
+ * a valid one then either gets the answer its work gives in the state this
+ * library cannot leave yet (no job, no device fonts), or fails visibly: one
+ * trace line naming the worker, ERROR_CALL_NOT_IMPLEMENTED and the failure
+ * value.  Each is replaced by the work it stands for.
+ */
+#include "ddi_workers.h"
+#include "fnt_device_fonts.h"
+#include "job_state.h"
+#include "pdev_context.h"
+
+#include <tarvel/log_trace.h>
+
+#include <plat/error.h>
+
+namespace {
+
+/* The context of a surface object, or null with ERROR_INVALID_PARAMETER. */
+PdevContext *checked(const SURFOBJ *pso)
+{
+    PdevContext *pdev = PDEV_FromSurface(pso);
+    if (!PDEV_IsValid(pdev)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    return pdev;
+}
+
+/* The failure of a worker whose work is not built: a trace line and the last error. */
+BOOL not_built(LPCWSTR worker)
+{
+    LOG_Printf(u"%s: not built yet", worker);
+    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+    return FALSE;
+}
+
+BOOL not_built_on(const SURFOBJ *pso, LPCWSTR worker) { return checked(pso) ? not_built(worker) : FALSE; }
+
+} // namespace
+
+/* ---- Job ----------------------------------------------------------------- */
+
+/* No document can start yet, so a context never holds a job to close. */
+void JOB_Close(PdevContext *pdev) { (void)pdev; }
+
+BOOL DDI_StartDoc(SURFOBJ *pso, LPWSTR docName, DWORD jobId)
+{
+    (void)docName;
+    (void)jobId;
+    return not_built_on(pso, u"DDI_StartDoc");
+}
+
+BOOL DDI_StartPage(SURFOBJ *pso) { return not_built_on(pso, u"DDI_StartPage"); }
+BOOL DDI_SendPage(SURFOBJ *pso) { return not_built_on(pso, u"DDI_SendPage"); }
+
+BOOL DDI_EndDoc(SURFOBJ *pso, FLONG fl)
+{
+    (void)fl;
+    return not_built_on(pso, u"DDI_EndDoc");
+}
+
+/* ---- Escapes: every escape is unknown for now ------------------------------ */
+
+ULONG ESC_Dispatch(SURFOBJ *pso, ULONG iEsc, ULONG cjIn, PVOID pvIn, ULONG cjOut, PVOID pvOut)
+{
+    (void)iEsc;
+    (void)cjIn;
+    (void)pvIn;
+    (void)cjOut;
+    (void)pvOut;
+    return not_built_on(pso, u"ESC_Dispatch");
+}
+
+/* ---- Drawing ---------------------------------------------------------------- */
+
+BOOL BLT_CopyBits(SURFOBJ *psoDest, SURFOBJ *, CLIPOBJ *, XLATEOBJ *, RECTL *, POINTL *)
+{
+    return not_built_on(psoDest, u"BLT_CopyBits");
+}
+
+BOOL BLT_StretchBlt(SURFOBJ *psoDest, SURFOBJ *, SURFOBJ *, CLIPOBJ *, XLATEOBJ *, COLORADJUSTMENT *, POINTL *,
+                    RECTL *, RECTL *, POINTL *, ULONG)
+{
+    return not_built_on(psoDest, u"BLT_StretchBlt");
+}
+
+BOOL BLT_BitBlt(SURFOBJ *psoTrg, SURFOBJ *, SURFOBJ *, CLIPOBJ *, XLATEOBJ *, RECTL *, POINTL *, POINTL *, BRUSHOBJ *,
+                POINTL *, ROP4)
+{
+    return not_built_on(psoTrg, u"BLT_BitBlt");
+}
+
+BOOL BLT_TransparentBlt(SURFOBJ *psoDst, SURFOBJ *, CLIPOBJ *, XLATEOBJ *, RECTL *, RECTL *, ULONG, ULONG)
+{
+    return not_built_on(psoDst, u"BLT_TransparentBlt");
+}
+
+BOOL BLT_DoBlt(SURFOBJ *psoDest, SURFOBJ *, SURFOBJ *, CLIPOBJ *, XLATEOBJ *, RECTL *, RECTL *, POINTL *, POINTL *,
+               BRUSHOBJ *, POINTL *, ROP4, LONG, COLORADJUSTMENT *, ULONG)
+{
+    return not_built_on(psoDest, u"BLT_DoBlt");
+}
+
+BOOL BRS_RealizeBrush(BRUSHOBJ *, SURFOBJ *psoTarget, SURFOBJ *, SURFOBJ *, XLATEOBJ *, ULONG)
+{
+    return not_built_on(psoTarget, u"BRS_RealizeBrush");
+}
+
+BOOL PTH_StrokePath(SURFOBJ *pso, PATHOBJ *, CLIPOBJ *, XFORMOBJ *, BRUSHOBJ *, POINTL *, LINEATTRS *, MIX)
+{
+    return not_built_on(pso, u"PTH_StrokePath");
+}
+
+BOOL PTH_FillPath(SURFOBJ *pso, PATHOBJ *, CLIPOBJ *, BRUSHOBJ *, POINTL *, MIX, FLONG)
+{
+    return not_built_on(pso, u"PTH_FillPath");
+}
+
+BOOL PTH_StrokeAndFillPath(SURFOBJ *pso, PATHOBJ *, CLIPOBJ *, XFORMOBJ *, BRUSHOBJ *, LINEATTRS *, BRUSHOBJ *,
+                           POINTL *, MIX, FLONG)
+{
+    return not_built_on(pso, u"PTH_StrokeAndFillPath");
+}
+
+BOOL TXT_TextOut(SURFOBJ *pso, STROBJ *, FONTOBJ *, CLIPOBJ *, RECTL *, RECTL *, BRUSHOBJ *, BRUSHOBJ *, POINTL *,
+                 MIX)
+{
+    return not_built_on(pso, u"TXT_TextOut");
+}
+
+/* ---- Device fonts: a context has none -------------------------------------- */
+
+int FNT_LoadDeviceFontList(PdevContext *pdev)
+{
+    pdev->deviceFontCount = 0;
+    pdev->deviceFonts = nullptr;
+    pdev->fontEntryCount = 0;
+    pdev->fontEntries = nullptr;
+    return 0;
+}
+
+int FNT_GetDefaultDeviceFont(PdevContext *pdev, DEVINFO *devinfo)
+{
+    (void)pdev;
+    (void)devinfo;
+    return 0;
+}
+
+/* No face lies in 1 .. the (zero) number of shown fonts. */
+PIFIMETRICS FNT_QueryFont(PdevContext *pdev, ULONG_PTR iFile, ULONG iFace, ULONG_PTR *pid)
+{
+    (void)iFile;
+    if (pid)
+        *pid = 0;
+    if (!PDEV_IsValid(pdev) || iFace < 1 || iFace > pdev->deviceFontCount)
+        SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+}
+
+PVOID FNT_QueryFontTree(PdevContext *pdev, ULONG_PTR iFile, ULONG iFace, ULONG iMode, ULONG_PTR *pid)
+{
+    (void)iFile;
+    (void)iMode;
+    if (pid)
+        *pid = 0;
+    if (!PDEV_IsValid(pdev) || iFace < 1 || iFace > pdev->deviceFontCount)
+        SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+}
+
+LONG FNT_QueryFontData(PdevContext *pdev, FONTOBJ *, ULONG, HGLYPH, GLYPHDATA *, PVOID, ULONG)
+{
+    if (!PDEV_IsValid(pdev)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return -1;
+    }
+    not_built(u"FNT_QueryFontData");
+    return -1;
+}
+
+BOOL FNT_QueryAdvanceWidths(PdevContext *pdev, FONTOBJ *, ULONG, HGLYPH *, PVOID, ULONG)
+{
+    if (!PDEV_IsValid(pdev)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    return not_built(u"FNT_QueryAdvanceWidths");
+}

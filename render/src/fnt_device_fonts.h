@@ -1,0 +1,58 @@
+/*
+ * Device fonts and the glyph sets.  The process-wide glyph-set state (the
+ * default glyph set of the engine's 256 ANSI codes and its lock) lives from
+ * DrvEnableDriver to DrvDisableDriver; the device fonts of a model are built
+ * per device context.  The device-font work joins this header; until then a
+ * device context has no device fonts (the engine then prints all text
+ * through downloaded fonts) and the font queries answer as below.
+ */
+#ifndef TARVELGR_FNT_DEVICE_FONTS_H
+#define TARVELGR_FNT_DEVICE_FONTS_H
+
+#include <plat/engine.h>
+#include <plat/types.h>
+
+struct PdevContext;
+
+/*
+ * Creates the glyph-set lock and the default glyph set
+ * (EngComputeGlyphSet(0, 0, 256)).  Nonzero on success; on failure nothing
+ * stays created.
+ */
+BOOL FNT_InitGlyphSetCache(void);
+
+/* Frees the default glyph set under its lock, then deletes the lock.  Does nothing when none was made. */
+void FNT_FreeGlyphSetCache(void);
+
+/* The default glyph set (null outside DrvEnableDriver .. DrvDisableDriver); the caller holds the lock. */
+FD_GLYPHSET *FNT_DefaultGlyphSet(void);
+
+/* Takes and releases the glyph-set lock (nothing happens while it does not exist). */
+void FNT_EnterGlyphSetLock(void);
+void FNT_LeaveGlyphSetLock(void);
+
+/* True while the glyph-set lock exists (tests). */
+bool FNT_GlyphSetLockExists(void);
+
+/*
+ * Builds the device-font tables of the context from the model's device-font
+ * records.  1 when the context has device fonts; 0 when it has none (it then
+ * works without them: counts 0).
+ */
+int FNT_LoadDeviceFontList(PdevContext *pdev);
+
+/*
+ * Fills DEVINFO's lfDefaultFont from the default device font (setting 384).
+ * 1 when filled, 0 when there is no such device font.
+ */
+int FNT_GetDefaultDeviceFont(PdevContext *pdev, DEVINFO *devinfo);
+
+/* Workers of the font queries. */
+PIFIMETRICS FNT_QueryFont(PdevContext *pdev, ULONG_PTR iFile, ULONG iFace, ULONG_PTR *pid);
+PVOID FNT_QueryFontTree(PdevContext *pdev, ULONG_PTR iFile, ULONG iFace, ULONG iMode, ULONG_PTR *pid);
+LONG FNT_QueryFontData(PdevContext *pdev, FONTOBJ *pfo, ULONG iMode, HGLYPH hg, GLYPHDATA *pgd, PVOID pv,
+                       ULONG cjSize);
+BOOL FNT_QueryAdvanceWidths(PdevContext *pdev, FONTOBJ *pfo, ULONG iMode, HGLYPH *phg, PVOID pvWidths,
+                            ULONG cGlyphs);
+
+#endif /* TARVELGR_FNT_DEVICE_FONTS_H */

@@ -1,0 +1,120 @@
+/*
+ * The device context's validity check and its settings access: every
+ * settings read of the rendering library goes through the data-manager
+ * binding to the context's settings image and printer-data record.
+ */
+#include "pdev_context.h"
+
+#include <tarvel/dmb_binding.h>
+
+#include <cstring>
+
+bool PDEV_IsValid(const PdevContext *pdev)
+{
+    return pdev && pdev->headMagic == PDEV_MAGIC && pdev->tailMagic == PDEV_MAGIC;
+}
+
+int PDEV_GetSetting32(PdevContext *pdev, WORD id, DWORD *value)
+{
+    if (!value)
+        return -1;
+    *value = 0;
+    if (!pdev)
+        return -1;
+    WORD type = 0;
+    LONG size = 0;
+    BYTE slot[8] = {};
+    if (DMB_GetValue(id, pdev->settings, pdev->printerData, &type, &size, slot) != DMA_OK)
+        return -1;
+    switch (type) {
+    case SVT_FLAG:
+    case SVT_INT32:
+    case SVT_UINT32:
+    case SVT_LOGFONT_MEMBER:
+        std::memcpy(value, slot, 4);
+        return 0;
+    case SVT_INT16: {
+        SHORT v = 0;
+        std::memcpy(&v, slot, 2);
+        *value = DWORD(LONG(v));
+        return 0;
+    }
+    case SVT_UINT16: {
+        WORD v = 0;
+        std::memcpy(&v, slot, 2);
+        *value = v;
+        return 0;
+    }
+    case SVT_BYTE:
+        *value = slot[0];
+        return 0;
+    default:
+        return -1;
+    }
+}
+
+int PDEV_GetSetting16(PdevContext *pdev, WORD id, WORD *value)
+{
+    if (!value)
+        return -1;
+    DWORD v = 0;
+    int r = PDEV_GetSetting32(pdev, id, &v);
+    *value = WORD(v);
+    return r;
+}
+
+LPCWSTR PDEV_GetSettingString(PdevContext *pdev, WORD id)
+{
+    if (!pdev)
+        return nullptr;
+    WORD type = 0;
+    LONG size = 0;
+    BYTE slot[8] = {};
+    if (DMB_GetValue(id, pdev->settings, pdev->printerData, &type, &size, slot) != DMA_OK || type != SVT_WSTRING)
+        return nullptr;
+    LPCWSTR text = nullptr;
+    std::memcpy(&text, slot, sizeof text);
+    return text;
+}
+
+int PDEV_SetSetting16(PdevContext *pdev, WORD id, WORD value)
+{
+    if (!pdev)
+        return -1;
+    WORD type = 0;
+    LONG size = 0;
+    BYTE slot[8] = {};
+    if (DMB_GetValue(id, pdev->settings, pdev->printerData, &type, &size, slot) != DMA_OK)
+        return -1;
+    switch (type) {
+    case SVT_FLAG:
+    case SVT_INT16:
+    case SVT_UINT16:
+    case SVT_BYTE:
+        break;
+    default:
+        return -1;
+    }
+    return DMB_SetValueArgs(pdev->settings, pdev->printerData, id, type, UINT(value)) == DMA_OK ? 0 : -1;
+}
+
+ULONG PDEV_HalftoneSize(LONG a, LONG b, BOOL smaller)
+{
+    LONG r = a < b ? a : b;
+    ULONG size;
+    if (r >= 2400)
+        size = 15;
+    else if (r >= 1800)
+        size = 13;
+    else if (r >= 1200)
+        size = 11;
+    else if (r >= 900)
+        size = 9;
+    else if (r >= 400)
+        size = 7;
+    else if (r < 180)
+        size = 3;
+    else
+        size = 5;
+    return smaller ? size - 2 : size;
+}
