@@ -3,10 +3,9 @@
  * mdl_pending.h).  Until each is wired:
  * - a model opens without configuration values and mapping description, as
  *   a model without a configuration file does;
- * - the work folder path, the resource language and the devmode read fail
- *   with ERROR_CALL_NOT_IMPLEMENTED and write one line naming the missing
- *   function to the debugger output, so that what depends on them fails
- *   visibly instead of answering made-up values.
+ * - the devmode read fails with ERROR_CALL_NOT_IMPLEMENTED and writes one
+ *   line naming the missing function to the debugger output, so that what
+ *   depends on it fails visibly instead of answering a made-up value.
  */
 #include "mdl_pending.h"
 
@@ -38,20 +37,6 @@ void mdl_DetachConfiguration(ModelContext *context)
     /* Nothing is attached yet (see mdl_AttachConfiguration). */
     context->specials = nullptr;
     context->dme = nullptr;
-}
-
-LPWSTR mdl_AllocWorkFolderPath(void)
-{
-    not_built(u"tarvel: RES_AllocWorkFolderPath is not built yet\n");
-    return nullptr;
-}
-
-BOOL mdl_GetResourceLanguage(DWORD *language)
-{
-    if (language)
-        *language = 0;
-    not_built(u"tarvel: RES_GetResourceLanguage is not built yet\n");
-    return FALSE;
 }
 
 BOOL mdl_ReadDevmodeWord(void *devmode, WORD id, WORD *value)
