@@ -53,11 +53,18 @@ inline constexpr DWORD LOG_CATEGORY_DOCPROPS = 0x40000;
  * A library chooses at build time by writing, once in one of its sources,
  *     LOG_TRACE_FILE_OF_LIBRARY(LOG_LIBRARY_USER_INTERFACE);
  * without it (the rendering library, tests) the rendering library's file is
- * used.  (The common library's own definition is weak.)
+ * used.  LOG_LibraryKind answers the choice: the common library's own
+ * definition is a weak function, which the macro's definition replaces at
+ * link time (a function, since a compiler may fold a constant's value).
  */
 enum : int { LOG_LIBRARY_RENDERING = 0, LOG_LIBRARY_USER_INTERFACE = 1 };
-extern const int LOG_LibraryKind;
-#define LOG_TRACE_FILE_OF_LIBRARY(kind) extern const int LOG_LibraryKind = (kind)
+int LOG_LibraryKind(void);
+#define LOG_TRACE_FILE_OF_LIBRARY(kind)                                                                          \
+    int LOG_LibraryKind(void)                                                                                    \
+    {                                                                                                            \
+        return (kind);                                                                                           \
+    }                                                                                                            \
+    static_assert(true, "the macro is followed by a semicolon")
 
 /* ---- The switch ---------------------------------------------------------- */
 
