@@ -35,11 +35,6 @@ protected:
         fixClockAndIds();
         bindRealDataManagerInOwnDir();
     }
-    void TearDown() override
-    {
-        DMB_Unload();
-        MachineTest::TearDown();
-    }
 };
 
 /* A devmode with the public fields of a typical job (built byte by byte). */
