@@ -7,7 +7,9 @@
 #include "test_dmb_support.h"
 
 #include <tarvel/cfg_model.h>
+#include <tarvel/dme_mapping.h>
 
+#include <plat/fault.h>
 #include <plat/memory.h>
 
 using namespace dmb_test;
@@ -216,6 +218,31 @@ TEST_F(Config, CommentOfTheModelsSection)
     EXPECT_EQ(takeText(CFG_GetComment(u"Tarvel CX 1500", kCfg)), u"Office floor 3");
     EXPECT_EQ(takeText(CFG_GetComment(u"Other", kCfg)), u"fallback");
     EXPECT_EQ(takeText(CFG_GetComment(u"Empty", kCfg)), u"<null>");
+}
+
+TEST_F(Config, AllocationFailuresAtEveryStepLoseNothing)
+{
+    writeFile(kCfg, "[Tarvel_CX_1500]\r\nduplex.default=1\r\nMONOCOLOR_PRINT=on\r\nCOMMENT=c\r\n"
+                    "[DME,1]\r\nbin.WindowsValue=1\r\nbin.TRAY1=15\r\nformdb.mode=1\r\n");
+    for (unsigned n = 1; n <= 80; ++n) {
+        plat::fault_fail_alloc_after(n);
+        ModelSpecials *s = CFG_LoadSpecials(u"Tarvel CX 1500", kCfg);
+        DmeDescription *dme = DME_Load(kCfg, 1);
+        LPWSTR comment = CFG_GetComment(u"Tarvel CX 1500", kCfg);
+        plat::fault_fail_alloc_after(0);
+        if (s != nullptr) {
+            EXPECT_EQ(s->switchCount, 1) << n;
+            CFG_FreeSpecials(s);
+        }
+        if (dme != nullptr) {
+            EXPECT_EQ(dme->items[DME_ITEM_BIN].pairCount, 27) << n;
+            DME_Free(dme);
+        }
+        if (comment != nullptr) {
+            EXPECT_EQ(std::u16string(comment), u"c") << n;
+            GlobalFree(comment);
+        }
+    }
 }
 
 TEST_F(Config, LoadingReadsTheTraceSwitchAgain)

@@ -71,8 +71,9 @@ int LOG_LibraryKind(void);
 /*
  * LOG_ReadSwitch: reads "tarvel.cfg" in the library's directory: the flag
  * word and the extra-setting list.  Returns 1 when the flags were read and
- * the list built, else 0 with the flags 0 (no directory, a "Log" value
- * longer than 10 characters or not a number).  Marks the switch as read.
+ * the list built, else 0: with the flags 0 for no directory or a "Log"
+ * value longer than 10 characters or not a number, with the flags read and
+ * an empty list when memory runs out.  Marks the switch as read.
  */
 int LOG_ReadSwitch(void);
 
