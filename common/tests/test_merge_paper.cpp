@@ -303,12 +303,12 @@ TEST_F(MergePaper, PaperFieldsWithFormsMerging)
     prepare("[DME,1]\nformdb.mode=1\n");
     ASSERT_EQ(put(5201, rec_.dm(), rec_.pd(), 1), DMA_OK);
     ASSERT_EQ(PPR_BuildPaperList(printer(), ctx(), rec_.pd()), PPR_OK);
-    /* 512 is the first spooler form added to the list: Letter Small, form 2. */
+    /* 512 is the first user form added to the list. */
     ASSERT_EQ(put(8, rec_.dm(), rec_.pd(), 512), DMA_OK);
     ASSERT_TRUE(FID_SyncPaperFields(ctx(), printer(), rec_.dm(), rec_.pd()));
-    EXPECT_EQ(read(19, rec_.dm(), rec_.pd()).text(), u"Letter Small") << "the paper list's name for 512";
-    EXPECT_EQ(read(8, rec_.dm(), rec_.pd()).number(), 2);
-    EXPECT_EQ(read(10, rec_.dm(), rec_.pd()).number(), 2159);
+    EXPECT_EQ(read(19, rec_.dm(), rec_.pd()).text(), u"My 200x300") << "the paper list's name for 512";
+    EXPECT_EQ(read(8, rec_.dm(), rec_.pd()).number(), kUserForm);
+    EXPECT_EQ(read(10, rec_.dm(), rec_.pd()).number(), 2000);
 }
 
 } // namespace
