@@ -6,6 +6,7 @@
 
 #include <plat/fault.h>
 
+#include <cstring>
 #include <iterator>
 #include <random>
 
@@ -75,12 +76,12 @@ uint32_t crc32_bitwise(const BYTE *p, size_t n)
 /* A state file around `body`, with a correct length and checksum. */
 std::vector<BYTE> wrap(const std::vector<BYTE> &file, const std::vector<BYTE> &body)
 {
-    std::vector<BYTE> out(file.begin(), file.begin() + 16);
+    std::vector<BYTE> out(16 + body.size() + 4);
+    std::memcpy(out.data(), file.data(), 16);
     plat::store_u32(out.data(), 12, uint32_t(body.size()));
-    out.insert(out.end(), body.begin(), body.end());
-    BYTE crc[4];
-    plat::store_u32(crc, 0, crc32_bitwise(body.data(), body.size()));
-    out.insert(out.end(), crc, crc + 4);
+    if (!body.empty())
+        std::memcpy(out.data() + 16, body.data(), body.size());
+    plat::store_u32(out.data(), 16 + body.size(), crc32_bitwise(body.data(), body.size()));
     return out;
 }
 
