@@ -167,11 +167,17 @@ TEST_F(PdevCreate, AModelThatCannotBeOpenedFailsTheContext)
     EXPECT_EQ(DMB_GetUseCount(), 1);
 }
 
-TEST_F(PdevCreate, WithoutThePrinterWideSettingsCodeNoContextIsMade)
+TEST_F(PdevCreate, AStoredPrinterDataRecordWaitsForThePrinterWideSettingsCode)
 {
-    /* Loading a printer's PrinterData waits for the printer-wide settings code. */
-    PDEV_SetPrinterDataLoaderForTest(nullptr);
+    /* Reading and upgrading a stored PrinterData record waits for the printer-wide settings code. */
     Printer printer(kColourPrinter);
+    HANDLE admin = nullptr;
+    PRINTER_DEFAULTSW all{nullptr, nullptr, PRINTER_ALL_ACCESS};
+    ASSERT_TRUE(OpenPrinterW(kColourPrinter, &admin, &all));
+    DWORD size = 6148;
+    EXPECT_EQ(SetPrinterDataW(admin, u"PrinterDataSize", REG_DWORD, reinterpret_cast<const BYTE *>(&size), sizeof size),
+              DWORD(ERROR_SUCCESS));
+    ClosePrinter(admin);
     JobDevmode dm;
     Enabled e = enable(printer.handle, dm);
     EXPECT_EQ(e.dhpdev, nullptr);

@@ -142,13 +142,6 @@ struct Enabled {
     PdevContext *pdev() const { return PDEV_FromHandle(dhpdev); }
 };
 
-/* PrinterData as a fresh printer holds it until the printer-wide settings code exists: zeros. */
-inline BOOL zeroPrinterData(HANDLE, void *printerData, ModelContext *)
-{
-    std::memset(printerData, 0, SETTINGS_PRINTERDATA_SIZE);
-    return TRUE;
-}
-
 class PdevTest : public MachineFolderTest {
 protected:
     void SetUp() override
@@ -162,7 +155,6 @@ protected:
         RES_AttachOwnStrings(plat::module_of_address(reinterpret_cast<const void *>(&RES_InitModulePaths)));
         RES_InitModulePaths(nullptr, nullptr);
         ASSERT_EQ(DMB_Load(RES_GetOwnModule()), 1) << plat::loader_last_failure();
-        PDEV_SetPrinterDataLoaderForTest(zeroPrinterData);
         DRVENABLEDATA ded{};
         ASSERT_TRUE(DrvEnableDriver(DDI_DRIVER_VERSION_NT5, sizeof ded, &ded));
         hdev = plat::engine_create_device();
@@ -170,7 +162,6 @@ protected:
 
     void TearDown() override
     {
-        PDEV_SetPrinterDataLoaderForTest(nullptr);
         PDEV_SetModelOpenHookForTest(nullptr);
         DrvDisableDriver();
         EXPECT_EQ(DMB_GetUseCount(), 1) << "a device context left the data manager loaded";
