@@ -266,7 +266,9 @@ int PDEV_ResolveJobForm(PdevContext *pdev, PaperForm *form)
         return 0;
     std::memset(form, 0, sizeof *form);
     if (fields & DM_FORMNAME) {
-        int r = job_form_by_name(pdev, PDEV_GetSettingString(pdev, ID_FORM_NAME), form);
+        WCHAR name[FORM_NAME_CHARS];
+        PDEV_CopySettingString(pdev, ID_FORM_NAME, name, FORM_NAME_CHARS);
+        int r = job_form_by_name(pdev, name, form);
         if (r != 2)
             return r;
     }

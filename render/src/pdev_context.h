@@ -225,8 +225,19 @@ inline PdevContext *PDEV_FromSurface(const SURFOBJ *pso) { return pso ? PDEV_Fro
 int PDEV_GetSetting32(PdevContext *pdev, WORD id, DWORD *value);
 int PDEV_GetSetting16(PdevContext *pdev, WORD id, WORD *value);
 
-/* A string setting: a pointer into the settings, or null when it cannot be read. */
+/*
+ * A string setting: a pointer into the settings, or null when it cannot be
+ * read.  Some fields lie at odd offsets, so read the text through
+ * PDEV_CopySettingString (or memcpy) rather than as WCHARs in place.
+ */
 LPCWSTR PDEV_GetSettingString(PdevContext *pdev, WORD id);
+
+/*
+ * Copies a string setting into `buffer` of `chars` characters (at most
+ * chars - 1 and a terminator).  0, or -1 when it cannot be read (then the
+ * buffer holds an empty text).
+ */
+int PDEV_CopySettingString(PdevContext *pdev, WORD id, LPWSTR buffer, size_t chars);
 
 /* Writes a number setting of up to 16 bits in its own type.  0, or -1. */
 int PDEV_SetSetting16(PdevContext *pdev, WORD id, WORD value);

@@ -77,6 +77,34 @@ LPCWSTR PDEV_GetSettingString(PdevContext *pdev, WORD id)
     return text;
 }
 
+int PDEV_CopySettingString(PdevContext *pdev, WORD id, LPWSTR buffer, size_t chars)
+{
+    if (!buffer || chars == 0)
+        return -1;
+    buffer[0] = 0;
+    if (!pdev)
+        return -1;
+    WORD type = 0;
+    LONG size = 0;
+    BYTE slot[8] = {};
+    if (DMB_GetValue(id, pdev->settings, pdev->printerData, &type, &size, slot) != DMA_OK || type != SVT_WSTRING)
+        return -1;
+    const BYTE *text = nullptr;
+    std::memcpy(&text, slot, sizeof text);
+    /* never past the field (its reported size) nor the buffer */
+    size_t units = size > 0 ? size_t(size) / 2 : 0;
+    size_t n = 0;
+    for (; n < units && n + 1 < chars; n++) {
+        WCHAR c;
+        std::memcpy(&c, text + 2 * n, sizeof c);
+        if (c == 0)
+            break;
+        buffer[n] = c;
+    }
+    buffer[n] = 0;
+    return 0;
+}
+
 int PDEV_SetSetting16(PdevContext *pdev, WORD id, WORD value)
 {
     if (!pdev)
