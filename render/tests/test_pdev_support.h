@@ -230,6 +230,8 @@ protected:
         e.dhpdev = DrvEnablePDEV(devmode.dm(), nullptr, HS_DDI_MAX, e.patterns, sizeof e.gdi,
                                  reinterpret_cast<ULONG *>(&e.gdi), sizeof e.dev, &e.dev, hdev, name.data(), printer);
         e.error = GetLastError();
+        if (e.dhpdev)
+            plat::engine_set_device_pdev(hdev, e.dhpdev); /* as the engine learns its device's context */
         return e;
     }
 
