@@ -7,10 +7,17 @@
  *   settings   load the data manager through the platform loader, make a
  *              fresh settings image and printer-data record, write a few
  *              settings and read them back.
+ *   install    install a printer of one of the driver's models.
+ *   caps       create a printer device context on a printer (the rendering
+ *              library enabled by the engine's side of a job) with its job
+ *              devmode, and show what the library told the engine.
  */
+#include "host_printer.h"
+
 #include <tarvel/datamgr.h>
 
 #include <plat/error.h>
+#include <plat/gdi.h>
 #include <plat/loader.h>
 #include <plat/machine.h>
 #include <plat/text.h>
@@ -124,6 +131,63 @@ int cmd_settings()
     return 0;
 }
 
+int cmd_install(const std::u16string &printer, const std::string &model, const std::u16string &port)
+{
+    std::string error;
+    if (!host::host_bind_library(error)) {
+        std::fprintf(stderr, "tarvel: %s\n", error.c_str());
+        return 1;
+    }
+    host::InstallReport report;
+    bool ok = host::host_install_printer(printer, model, port, report, error);
+    host::host_release_library();
+    if (!ok) {
+        std::fprintf(stderr, "tarvel: %s\n", error.c_str());
+        return 1;
+    }
+    std::printf("Installed \"%s\" (%s) on %s; %d spooler forms added for the model's papers\n",
+                plat::utf16_to_utf8(printer).c_str(), model.c_str(), plat::utf16_to_utf8(port).c_str(),
+                report.formsAdded);
+    if (report.formsFailed)
+        std::printf("  %d forms could not be added\n", report.formsFailed);
+    return 0;
+}
+
+int cmd_caps(const std::u16string &printer)
+{
+    std::string error;
+    if (!host::host_bind_library(error)) {
+        std::fprintf(stderr, "tarvel: %s\n", error.c_str());
+        return 1;
+    }
+    std::vector<BYTE> devmode;
+    bool ok = host::host_build_job_devmode(printer, devmode, error);
+    host::host_release_library();
+    if (!ok) {
+        std::fprintf(stderr, "tarvel: %s\n", error.c_str());
+        return 1;
+    }
+    HDC dc = CreateDCW(nullptr, printer.c_str(), nullptr, reinterpret_cast<const DEVMODEW *>(devmode.data()));
+    if (!dc) {
+        std::fprintf(stderr, "tarvel: no device context on \"%s\" (error %u)\n", plat::utf16_to_utf8(printer).c_str(),
+                     unsigned(GetLastError()));
+        return 1;
+    }
+    static const struct {
+        int index;
+        const char *name;
+    } caps[] = {{TECHNOLOGY, "TECHNOLOGY"},         {HORZSIZE, "HORZSIZE"},       {VERTSIZE, "VERTSIZE"},
+                {HORZRES, "HORZRES"},               {VERTRES, "VERTRES"},         {BITSPIXEL, "BITSPIXEL"},
+                {NUMCOLORS, "NUMCOLORS"},           {LOGPIXELSX, "LOGPIXELSX"},   {LOGPIXELSY, "LOGPIXELSY"},
+                {ASPECTXY, "ASPECTXY"},             {PHYSICALWIDTH, "PHYSICALWIDTH"}, {PHYSICALHEIGHT, "PHYSICALHEIGHT"},
+                {PHYSICALOFFSETX, "PHYSICALOFFSETX"}, {PHYSICALOFFSETY, "PHYSICALOFFSETY"}};
+    std::printf("Device context on \"%s\":\n", plat::utf16_to_utf8(printer).c_str());
+    for (const auto &c : caps)
+        std::printf("  %-16s %d\n", c.name, GetDeviceCaps(dc, c.index));
+    DeleteDC(dc);
+    return 0;
+}
+
 void usage(FILE *to)
 {
     std::fprintf(to,
@@ -131,6 +195,11 @@ void usage(FILE *to)
                  "\n"
                  "verbs:\n"
                  "  settings   write a few settings through the data manager and read them back\n"
+                 "  install PRINTER [MODEL] [PORT]\n"
+                 "             install a printer of a model data file (default TARVEL1.DDD) on a port\n"
+                 "             (default FILE:)\n"
+                 "  caps PRINTER\n"
+                 "             create a device context on the printer and show its capabilities\n"
                  "\n"
                  "The machine folder (default $TARVEL_MACHINE, else ./.machine) keeps the\n"
                  "simulated machine's state between runs.\n");
@@ -162,6 +231,11 @@ int main(int argc, char **argv)
     std::string verb = argv[i];
     if (verb == "settings")
         return cmd_settings();
+    if (verb == "install" && i + 1 < argc)
+        return cmd_install(plat::utf8_to_utf16(argv[i + 1]), i + 2 < argc ? argv[i + 2] : "TARVEL1.DDD",
+                           plat::utf8_to_utf16(i + 3 < argc ? argv[i + 3] : "FILE:"));
+    if (verb == "caps" && i + 1 < argc)
+        return cmd_caps(plat::utf8_to_utf16(argv[i + 1]));
     std::fprintf(stderr, "tarvel: unknown verb '%s'\n", verb.c_str());
     usage(stderr);
     return 2;

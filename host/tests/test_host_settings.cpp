@@ -45,6 +45,22 @@ TEST(HostSettings, WritesAndReadsBackThroughTheDataManager)
     std::filesystem::remove_all(dir);
 }
 
+TEST(HostSettings, InstallAndShowTheCapabilitiesOfAPrinter)
+{
+    std::string dir = machine_dir();
+    int status = -1;
+    std::string out = run("--machine " + dir + " install \"Tarvel CX 1500\"", &status);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_NE(out.find("2 spooler forms added"), std::string::npos) << out;
+    out = run("--machine " + dir + " caps \"Tarvel CX 1500\"", &status);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_NE(out.find("HORZRES          4902\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("PHYSICALHEIGHT   6600\n"), std::string::npos) << out;
+    out = run("--machine " + dir + " caps \"No Such Printer\"", &status);
+    EXPECT_EQ(status, 1) << out;
+    std::filesystem::remove_all(dir);
+}
+
 TEST(HostSettings, UnknownVerbAndHelp)
 {
     int status = -1;

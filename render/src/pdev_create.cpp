@@ -27,6 +27,9 @@ namespace {
 /* Initial size of a context's private heap. */
 constexpr SIZE_T kHeapInitialSize = 8192;
 
+/* The scale that leaves the page as it is, percent. */
+constexpr WORD kFullScale = 100;
+
 /* Settings-dump category of a new context's devmodes. */
 constexpr DWORD kDumpCategoryCreate = 0x10000;
 
@@ -42,12 +45,23 @@ bool is_job_devmode(DEVMODEW *devmode)
     return plat::load_u16(devmode, PDEV_TAIL_MARKER) == PDEV_JOB_DEVMODE_MARKER;
 }
 
-/* True when the settings ask for a resolution and a scale above 0 (they divide the page geometry). */
-bool has_sound_geometry(BYTE *settings)
+/* True when the settings ask for a resolution above 0: the whole page geometry is built on it. */
+bool has_resolution(BYTE *settings)
 {
-    SHORT resolution = SHORT(DMB_GetTypedValue(settings, nullptr, ID_RESOLUTION, SVT_INT16));
-    SHORT scale = SHORT(DMB_GetTypedValue(settings, nullptr, ID_SCALE, SVT_INT16));
-    return resolution > 0 && scale > 0;
+    return SHORT(DMB_GetTypedValue(settings, nullptr, ID_RESOLUTION, SVT_INT16)) > 0;
+}
+
+/*
+ * A scale of 0 or below (a devmode of a model that names no scale carries
+ * 0) is taken as 100 %, so nothing divides by it: the context's working
+ * settings say 100.
+ */
+int normalise_scale(PdevContext *pdev)
+{
+    DWORD scale = 0;
+    if (PDEV_GetSetting32(pdev, ID_SCALE, &scale) != 0)
+        return 0;
+    return LONG(scale) > 0 || PDEV_SetSetting16(pdev, ID_SCALE, kFullScale) == 0;
 }
 
 /* Opens the printer's model context under the model-data lock.  1 or 0. */
@@ -143,7 +157,7 @@ PdevContext *PDEV_Create(DEVMODEW *devmode, ULONG cPat, HSURF *patterns, ULONG c
     std::memcpy(input, devmode, SETTINGS_IMAGE_SIZE);
     if (DMB_SetValueArgs(input, nullptr, ID_DRIVER_EXTRA, SVT_UINT16, int(SETTINGS_DEVMODE_SIZE - PDEV_PUBLIC_DEVMODE_SIZE)) !=
             DMA_OK ||
-        !has_sound_geometry(input)) {
+        !has_resolution(input)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return fail(pdev);
     }
@@ -180,7 +194,7 @@ int PDEV_Init(PdevContext *pdev, const BYTE *settings)
     if (!pdev->printerData || !UPG_LoadPrinterData(pdev->printer, pdev->printerData, pdev->model))
         return 0;
     std::memcpy(pdev->settings, settings, SETTINGS_IMAGE_SIZE);
-    if (!PDEV_ResolveForms(pdev))
+    if (!normalise_scale(pdev) || !PDEV_ResolveForms(pdev))
         return 0;
     DWORD copies = 0, resolution = 0, scale = 0;
     if (PDEV_GetSetting32(pdev, ID_COPIES, &copies) != 0 || PDEV_GetSetting32(pdev, ID_RESOLUTION, &resolution) != 0 ||

@@ -15,8 +15,8 @@
  * the last error: ERROR_INVALID_PARAMETER for a missing record, engine
  * device or printer, a devmode that is not a job devmode (dmSize other than
  * 220, dmDriverExtra other than 5,700, marker other than 24) or that asks
- * for a resolution or scale of 0 or below; the error of the step that
- * failed otherwise.  Nothing stays allocated on failure and the data
+ * for a resolution of 0 or below; the error of the step that failed
+ * otherwise.  A scale of 0 or below is taken as 100 %.  Nothing stays allocated on failure and the data
  * manager's use count is back where it was.
  */
 PdevContext *PDEV_Create(DEVMODEW *devmode, ULONG cPat, HSURF *patterns, ULONG cjCaps, ULONG *caps, ULONG cjDevInfo,
@@ -24,8 +24,9 @@ PdevContext *PDEV_Create(DEVMODEW *devmode, ULONG cPat, HSURF *patterns, ULONG c
 
 /*
  * Fills a new context from the settings image `settings`: magics, the
- * printer's PrinterData, the settings, the paper forms, copies, the logical
- * resolution and the copy-set mode.  1, or 0 on failure.
+ * printer's PrinterData, the settings (a scale of 0 or below made 100 %),
+ * the paper forms, copies, the logical resolution and the copy-set mode.
+ * 1, or 0 on failure.
  */
 int PDEV_Init(PdevContext *pdev, const BYTE *settings);
 

@@ -106,8 +106,6 @@ TEST_F(PdevCreate, EachBadSizeFieldIsRefusedWithNothingLeft)
         {"marker 0", PDEV_TAIL_MARKER, 0, 0, 0},
         {"resolution 0", 0, 0, ID_RESOLUTION, 0},
         {"resolution -4", 0, 0, ID_RESOLUTION, -4},
-        {"scale 0", 0, 0, ID_SCALE, 0},
-        {"scale -100", 0, 0, ID_SCALE, -100},
     };
     for (const Case &c : cases) {
         JobDevmode dm;
@@ -120,6 +118,23 @@ TEST_F(PdevCreate, EachBadSizeFieldIsRefusedWithNothingLeft)
         EXPECT_EQ(e.error, DWORD(ERROR_INVALID_PARAMETER)) << c.what;
         EXPECT_EQ(DMB_GetUseCount(), 1) << c.what;
         EXPECT_EQ(plat::engine_palette_count(), 0u) << c.what;
+    }
+}
+
+TEST_F(PdevCreate, AScaleOfZeroOrBelowIsTakenAsFullSize)
+{
+    Printer printer(kColourPrinter);
+    for (LONG scale : {0, -100}) {
+        JobDevmode dm;
+        dm.set(ID_SCALE, scale);
+        Enabled e = enable(printer.handle, dm);
+        ASSERT_NE(e.dhpdev, nullptr) << scale;
+        EXPECT_EQ(e.pdev()->logicalResolution, 600) << scale;
+        EXPECT_EQ(e.gdi.ulHorzSize, 202u) << "A4's printable 201.6 mm at 100 %";
+        WORD stored = 0;
+        EXPECT_EQ(PDEV_GetSetting16(e.pdev(), ID_SCALE, &stored), 0);
+        EXPECT_EQ(stored, 100) << "the working settings say 100";
+        DrvDisablePDEV(e.dhpdev);
     }
 }
 

@@ -1,0 +1,280 @@
+/*
+ * Installing the host's printers and building their job devmodes (see
+ * host_printer.h), through the common library: the model context, the
+ * settings schema's defaults, the per-model configuration, the paper rules
+ * and the data-manager binding.
+ */
+#include "host_printer.h"
+
+#include <tarvel/cfg_model.h>
+#include <tarvel/dmb_binding.h>
+#include <tarvel/fid_defaults.h>
+#include <tarvel/mdl_context.h>
+#include <tarvel/model_file.h>
+#include <tarvel/model_records.h>
+#include <tarvel/paper_rules.h>
+#include <tarvel/ppr_paper.h>
+#include <tarvel/res_module.h>
+#include <tarvel/res_text.h>
+#include <tarvel/setting_layout.h>
+
+#include <plat/error.h>
+#include <plat/gdi.h>
+#include <plat/loader.h>
+#include <plat/spooler.h>
+#include <plat/text.h>
+
+#include <cstring>
+
+namespace host {
+
+namespace {
+
+/* Offsets and values of the job devmode's tail. */
+constexpr size_t kJobDevmodeSize = 5920;
+constexpr size_t kMarkerOffset = 5896;
+constexpr WORD kMarker = 24;
+constexpr size_t kFormsMergeOffset = 5912;
+constexpr size_t kEnforcedColourOffset = 5916;
+constexpr WORD kJobDriverExtra = 5700;
+
+/* Settings the tail depends on. */
+constexpr WORD kDriverExtraId = 5;
+constexpr WORD kColourModeId = 270;
+constexpr WORD kUserMarginsId = 387;
+
+/* The model's text that names the rendering library (its "SPLUserModePrinterDriver" value). */
+constexpr WORD kModelTextRenderer = 2;
+
+/* Paper code of the user-defined size, which gets no form. */
+constexpr WORD kUserDefinedPaper = 256;
+
+/* Size of the forms added for the custom paper slots, micrometres. */
+constexpr LONG kCustomSlotWidth = 210000;
+constexpr LONG kCustomSlotLength = 297000;
+
+/* A printer handle and model context, closed in that order when the holder goes. */
+struct OpenPrinter {
+    HANDLE handle = nullptr;
+    ModelContext *model = nullptr;
+    OpenPrinter(const std::u16string &name, DWORD access)
+    {
+        PRINTER_DEFAULTSW d{nullptr, nullptr, access};
+        if (OpenPrinterW(name.c_str(), &handle, &d))
+            model = MDL_Open(handle);
+    }
+    ~OpenPrinter()
+    {
+        if (model)
+            MDL_Close(model);
+        if (handle)
+            ClosePrinter(handle);
+    }
+    OpenPrinter(const OpenPrinter &) = delete;
+    OpenPrinter &operator=(const OpenPrinter &) = delete;
+};
+
+std::string utf8(const std::u16string &s) { return plat::utf16_to_utf8(s); }
+
+/* Writes "SPLUserModePrinterDriver": the model's name of the rendering library. */
+bool write_user_mode_driver(const OpenPrinter &p)
+{
+    LPWSTR text = nullptr;
+    if (DDD_GetModelText(p.model->main, kModelTextRenderer, &text) != 0 || !text)
+        return false;
+    DWORD bytes = DWORD((lstrlenW(text) + 1) * sizeof(WCHAR));
+    DWORD r = SetPrinterDataW(p.handle, u"SPLUserModePrinterDriver", REG_SZ, reinterpret_cast<const BYTE *>(text),
+                              bytes);
+    DDD_FreeRecord(&text, 0);
+    return r == ERROR_SUCCESS;
+}
+
+/* Stores the model's defaults for the printer as its devmode.  Empty on success, else a message. */
+std::string store_default_settings(const OpenPrinter &p, const std::u16string &name)
+{
+    std::vector<BYTE> image(SETTINGS_IMAGE_SIZE, 0), printerData(SETTINGS_PRINTERDATA_SIZE, 0);
+    if (!FID_InitDefaults(p.model, image.data(), printerData.data(), name.c_str()))
+        return "the model's defaults cannot be made";
+    CFG_ApplySpecials(p.model->specials, image.data(), printerData.data(), CFG_APPLY_ENFORCED);
+    DWORD needed = 0;
+    GetPrinterW(p.handle, 2, nullptr, 0, &needed);
+    std::vector<BYTE> info(needed ? needed : 1);
+    if (!GetPrinterW(p.handle, 2, info.data(), needed, &needed))
+        return "the printer cannot be read (error " + std::to_string(GetLastError()) + ")";
+    auto *pi = reinterpret_cast<PRINTER_INFO_2W *>(info.data());
+    pi->pDevMode = reinterpret_cast<DEVMODEW *>(image.data()); /* the driver devmode: 220 + 1,384 bytes */
+    if (!SetPrinterW(p.handle, 2, info.data(), 0))
+        return "the printer's settings cannot be stored (error " + std::to_string(GetLastError()) + ")";
+    return std::string();
+}
+
+/* The spooler form of a model paper: name, size and imageable area in micrometres. */
+bool paper_form(const ModelRecord *paper, std::u16string &name, FORM_INFO_1W &form)
+{
+    WORD code = paper->id;
+    if (FID_IsCustomPaperCode(code)) {
+        WCHAR slotName[64] = {};
+        if (!RES_MakeCustomPaperName(FID_CustomPaperCodeToSlot(code), slotName, 64))
+            return false;
+        name = slotName;
+        form.Size = SIZEL{kCustomSlotWidth, kCustomSlotLength};
+    } else {
+        LPCWSTR own = DDD_GetRecordName(paper);
+        const DddPair *size = DDD_PaperSize(paper);
+        if (!own || !size)
+            return false;
+        name = own;
+        form.Size = SIZEL{LONG(size->first) * 100, LONG(size->second) * 100};
+    }
+    DddPair first{}, second{};
+    DDD_PaperMargins(paper, &first, &second);
+    /* first pair: left and bottom margins; second pair: right and top margins */
+    form.ImageableArea = RECTL{LONG(first.first) * 100, LONG(second.second) * 100,
+                               form.Size.cx - LONG(second.first) * 100, form.Size.cy - LONG(first.second) * 100};
+    form.Flags = FORM_PRINTER;
+    return true;
+}
+
+/* Adds a spooler form for every paper of the model that the spooler lacks. */
+void add_missing_forms(const OpenPrinter &p, InstallReport &report)
+{
+    WORD count = DDD_CountRecords(p.model->main, DDD_KIND_PAPER);
+    for (WORD n = 1; n <= count; n++) {
+        ModelRecord *paper = nullptr;
+        if (DDD_GetRecordByIndex(DDD_PARSE_FULL, p.model->main, p.model->companion, DDD_KIND_PAPER, n, &paper) != 0)
+            break;
+        WORD code = paper->id;
+        std::u16string name;
+        FORM_INFO_1W form{};
+        if (code != kUserDefinedPaper && !PPR_IsBuiltinForm(p.handle, code)) {
+            if (!paper_form(paper, name, form)) {
+                report.formsFailed++;
+            } else {
+                DWORD needed = 0;
+                GetFormW(p.handle, name.c_str(), 1, nullptr, 0, &needed);
+                if (GetLastError() == ERROR_INVALID_FORM_NAME) {
+                    form.pName = name.data();
+                    if (AddFormW(p.handle, 1, reinterpret_cast<const BYTE *>(&form)))
+                        report.formsAdded++;
+                    else
+                        report.formsFailed++;
+                }
+            }
+        }
+        DDD_FreeRecord(&paper, -1);
+    }
+}
+
+/* The printer's stored driver devmode (220 + 1,384 bytes) into the start of `image`; false when it has none. */
+bool take_printer_devmode(HANDLE printer, BYTE *image)
+{
+    DWORD needed = 0;
+    GetPrinterW(printer, 2, nullptr, 0, &needed);
+    std::vector<BYTE> info(needed ? needed : 1);
+    if (!GetPrinterW(printer, 2, info.data(), needed, &needed))
+        return false;
+    const DEVMODEW *dm = reinterpret_cast<const PRINTER_INFO_2W *>(info.data())->pDevMode;
+    if (!dm || size_t(dm->dmSize) + dm->dmDriverExtra != SETTINGS_DEVMODE_SIZE)
+        return false;
+    std::memcpy(image, dm, SETTINGS_DEVMODE_SIZE);
+    return true;
+}
+
+} // namespace
+
+bool host_bind_library(std::string &error)
+{
+    HMODULE self = plat::module_of_address(reinterpret_cast<const void *>(&host_bind_library));
+    RES_AttachOwnStrings(self);
+    std::u16string path = plat::driver_dir_win() + u"\\tarvelui.dll";
+    RES_InitModulePaths(self, path.c_str());
+    if (DMB_Load(RES_GetOwnModule()) != 1) {
+        error = "the data manager cannot be loaded: " + plat::loader_last_failure();
+        DMB_Unload();
+        RES_ReleaseAll();
+        return false;
+    }
+    return true;
+}
+
+void host_release_library()
+{
+    DMB_Unload();
+    RES_ReleaseAll();
+}
+
+bool host_install_printer(const std::u16string &printer, const std::string &modelFile, const std::u16string &port,
+                          InstallReport &report, std::string &error)
+{
+    std::u16string model = plat::utf8_to_utf16(modelFile);
+    std::u16string companion = model.substr(0, model.find_last_of(u'.')) + u".DDC";
+    plat::SpoolDriver driver;
+    driver.name = u"Tarvel " + model.substr(0, model.find_last_of(u'.'));
+    driver.driver_file = u"tarvelgr.dll";
+    driver.data_file = model;
+    driver.config_file = u"tarvelui.dll";
+    driver.dependent_files = {companion, u"tarveldm.dll", u"tarvelrs.xrs"};
+    DWORD r = plat::spool_add_driver(driver);
+    if (r != ERROR_SUCCESS) {
+        error = "the driver cannot be installed (error " + std::to_string(r) + ")";
+        return false;
+    }
+    plat::SpoolPrinter p;
+    p.name = printer;
+    p.driver = driver.name;
+    p.port = port;
+    r = plat::spool_add_printer(p);
+    if (r != ERROR_SUCCESS) {
+        error = "the printer cannot be installed (error " + std::to_string(r) + ")";
+        return false;
+    }
+    OpenPrinter open(printer, PRINTER_ALL_ACCESS);
+    if (!open.model) {
+        error = "the model data " + modelFile + " cannot be opened for " + utf8(printer);
+        return false;
+    }
+    if (!write_user_mode_driver(open)) {
+        error = "\"SPLUserModePrinterDriver\" cannot be written";
+        return false;
+    }
+    error = store_default_settings(open, printer);
+    if (!error.empty())
+        return false;
+    add_missing_forms(open, report);
+    return true;
+}
+
+bool host_build_job_devmode(const std::u16string &printer, std::vector<BYTE> &jobDevmode, std::string &error)
+{
+    OpenPrinter open(printer, 0);
+    if (!open.model) {
+        error = "the printer " + utf8(printer) + " or its model data cannot be opened";
+        return false;
+    }
+    std::vector<BYTE> job(kJobDevmodeSize, 0), printerData(SETTINGS_PRINTERDATA_SIZE, 0);
+    if (!FID_InitDefaults(open.model, job.data(), printerData.data(), printer.c_str())) {
+        error = "the model's defaults cannot be made";
+        return false;
+    }
+    take_printer_devmode(open.handle, job.data());
+    CFG_ApplySpecials(open.model->specials, job.data(), printerData.data(), CFG_APPLY_ENFORCED);
+    WORD type = 0;
+    LONG size = 0;
+    BYTE userMargins[8] = {};
+    if (DMB_GetValue(kUserMarginsId, job.data(), printerData.data(), &type, &size, userMargins) != 0 ||
+        userMargins[0] != 0) {
+        error = "the printer's settings ask for the user's paper margins, whose store is not built yet";
+        return false;
+    }
+    plat::store_u16(job.data(), kMarkerOffset, kMarker);
+    plat::store_u32(job.data(), kFormsMergeOffset, PPR_IsFormsMergeEnabled(open.model, printerData.data()) ? 1 : 0);
+    plat::store_u32(job.data(), kEnforcedColourOffset, CFG_IsEnforced(kColourModeId, open.model->specials) ? 1 : 0);
+    if (DMB_SetValueArgs(job.data(), printerData.data(), kDriverExtraId, SVT_UINT16, int(kJobDriverExtra)) != 0) {
+        error = "the job devmode's size cannot be set";
+        return false;
+    }
+    jobDevmode.swap(job);
+    return true;
+}
+
+} // namespace host

@@ -1,0 +1,55 @@
+/*
+ * Printers of the host: installing a printer of one of the driver's models
+ * on the machine, and the job devmode the host hands GDI for it.  Until the
+ * user-interface library exists, the host does here, through the common
+ * library's own functions, what that library's printer-initialisation event
+ * and its create-DC document event would do.
+ */
+#ifndef TARVEL_HOST_PRINTER_H
+#define TARVEL_HOST_PRINTER_H
+
+#include <plat/types.h>
+
+#include <string>
+#include <vector>
+
+namespace host {
+
+/*
+ * Makes the common library's module state stand for the user-interface
+ * library in the driver directory (its strings, its directory), so that the
+ * data manager and the resource module are found there, and loads the data
+ * manager.  Pair with host_release_library.
+ */
+bool host_bind_library(std::string &error);
+void host_release_library();
+
+/* What installing a printer did. */
+struct InstallReport {
+    int formsAdded = 0;
+    int formsFailed = 0;
+};
+
+/*
+ * Installs the driver for `modelFile` (a model data file of the driver
+ * directory, e.g. "TARVEL1.DDD") and a printer `printer` on `port`: writes
+ * "SPLUserModePrinterDriver", stores the printer's settings (the model's
+ * defaults for the printer) as its devmode, and adds spooler forms for the
+ * model's papers that the spooler lacks.  False with a message on failure.
+ */
+bool host_install_printer(const std::u16string &printer, const std::string &modelFile, const std::u16string &port,
+                          InstallReport &report, std::string &error);
+
+/*
+ * The 5,920-byte job devmode of a job on `printer`, built from the printer's
+ * settings (its stored devmode over the model's defaults, the per-model
+ * configuration's enforced values applied) with the job devmode's tail: the
+ * marker 24, the forms-merge flag at 5,912 and the enforced-colour flag at
+ * 5,916.  False with a message on failure; settings that ask for the user's
+ * paper margins are refused (the margin store is not built yet).
+ */
+bool host_build_job_devmode(const std::u16string &printer, std::vector<BYTE> &jobDevmode, std::string &error);
+
+} // namespace host
+
+#endif /* TARVEL_HOST_PRINTER_H */

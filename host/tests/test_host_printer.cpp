@@ -1,0 +1,127 @@
+// Installing a printer on the host and its job devmode: the printer gets its
+// "SPLUserModePrinterDriver" value, its settings as its devmode and spooler
+// forms for the model's papers; the job devmode is 5,920 bytes with the tail
+// the rendering library reads; and a device context made with it reports the
+// printer's paper (Letter, a US user's default, at 600 dpi, in colour).
+#include "host_printer.h"
+
+#include <tarvel/dmb_binding.h>
+#include <tarvel/log_trace.h>
+#include <tarvel/res_module.h>
+
+#include <plat/error.h>
+#include <plat/gdi.h>
+#include <plat/machine.h>
+#include <plat/spooler.h>
+#include <plat/text.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr char16_t kPrinter[] = u"Tarvel CX 1500";
+
+class HostPrinter : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        root = std::filesystem::temp_directory_path() /
+               ("tarvel-hostprn-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(root);
+        plat::machine_reset(root.string());
+        RES_ResetForTest();
+        DMB_ResetForTest();
+        LOG_ResetForTest();
+        std::string error;
+        ASSERT_TRUE(host::host_bind_library(error)) << error;
+    }
+    void TearDown() override
+    {
+        host::host_release_library();
+        plat::machine_reset(root.string());
+        RES_ResetForTest();
+        DMB_ResetForTest();
+        LOG_ResetForTest();
+        std::filesystem::remove_all(root);
+    }
+    std::filesystem::path root;
+};
+
+} // namespace
+
+TEST_F(HostPrinter, InstallationGivesThePrinterWhatTheDriverReads)
+{
+    host::InstallReport report;
+    std::string error;
+    ASSERT_TRUE(host::host_install_printer(kPrinter, "TARVEL1.DDD", u"FILE:", report, error)) << error;
+    /* Postcard and the custom size's slot are the model's papers the spooler lacks */
+    EXPECT_EQ(report.formsAdded, 2);
+    EXPECT_EQ(report.formsFailed, 0);
+
+    HANDLE printer = nullptr;
+    ASSERT_TRUE(OpenPrinterW(kPrinter, &printer, nullptr));
+    WCHAR value[32] = {};
+    DWORD type = 0, needed = 0;
+    ASSERT_EQ(GetPrinterDataW(printer, u"SPLUserModePrinterDriver", &type, reinterpret_cast<BYTE *>(value),
+                              sizeof value, &needed),
+              DWORD(ERROR_SUCCESS));
+    EXPECT_EQ(type, REG_SZ);
+    EXPECT_EQ(std::u16string(value), u"tarvelgr.dll");
+    EXPECT_EQ(needed, DWORD(sizeof(u"tarvelgr.dll")));
+
+    BYTE form[256];
+    EXPECT_TRUE(GetFormW(printer, u"Postcard", 1, form, sizeof form, &needed));
+    const auto *postcard = reinterpret_cast<const FORM_INFO_1W *>(form);
+    EXPECT_EQ(postcard->Size.cx, 100000);
+    EXPECT_EQ(postcard->Size.cy, 148000);
+    EXPECT_EQ(postcard->ImageableArea.left, 4200);
+    EXPECT_EQ(postcard->ImageableArea.bottom, 148000 - 4200);
+    ClosePrinter(printer);
+}
+
+TEST_F(HostPrinter, TheJobDevmodeAndADeviceContextOnIt)
+{
+    host::InstallReport report;
+    std::string error;
+    ASSERT_TRUE(host::host_install_printer(kPrinter, "TARVEL1.DDD", u"FILE:", report, error)) << error;
+    std::vector<BYTE> dm;
+    ASSERT_TRUE(host::host_build_job_devmode(kPrinter, dm, error)) << error;
+    ASSERT_EQ(dm.size(), 5920u);
+    EXPECT_EQ(plat::load_u16(dm.data(), 68), 220) << "dmSize";
+    EXPECT_EQ(plat::load_u16(dm.data(), 70), 5700) << "dmDriverExtra";
+    EXPECT_EQ(plat::load_u16(dm.data(), 5896), 24) << "marker";
+    EXPECT_EQ(std::vector<BYTE>(dm.begin() + 5898, dm.begin() + 5912), std::vector<BYTE>(14, 0))
+        << "no paper information without user margins";
+    /* the standard configuration allows merging spooler forms (formdb mode 1); printer data 5201 is off */
+    EXPECT_EQ(plat::load_u32(dm.data(), 5912), 0u) << "forms-merge flag";
+    EXPECT_EQ(plat::load_u32(dm.data(), 5916), 0u) << "the colour mode is not enforced";
+
+    HDC dc = CreateDCW(nullptr, kPrinter, nullptr, reinterpret_cast<const DEVMODEW *>(dm.data()));
+    ASSERT_NE(dc, nullptr) << GetLastError();
+    /* Letter less 4.2 mm margins at 600 dpi: 207.5 x 271 mm, 4902 x 6402 of 5100 x 6600 pixels */
+    EXPECT_EQ(GetDeviceCaps(dc, HORZSIZE), 208);
+    EXPECT_EQ(GetDeviceCaps(dc, VERTSIZE), 271);
+    EXPECT_EQ(GetDeviceCaps(dc, HORZRES), 4902);
+    EXPECT_EQ(GetDeviceCaps(dc, VERTRES), 6402);
+    EXPECT_EQ(GetDeviceCaps(dc, PHYSICALWIDTH), 5100);
+    EXPECT_EQ(GetDeviceCaps(dc, PHYSICALHEIGHT), 6600);
+    EXPECT_EQ(GetDeviceCaps(dc, PHYSICALOFFSETX), 99);
+    EXPECT_EQ(GetDeviceCaps(dc, BITSPIXEL), 24);
+    EXPECT_TRUE(DeleteDC(dc));
+}
+
+TEST_F(HostPrinter, AnUnknownPrinterHasNoJobDevmode)
+{
+    std::vector<BYTE> dm;
+    std::string error;
+    EXPECT_FALSE(host::host_build_job_devmode(u"No Such Printer", dm, error));
+    EXPECT_NE(error.find("cannot be opened"), std::string::npos) << error;
+    EXPECT_TRUE(dm.empty());
+}
