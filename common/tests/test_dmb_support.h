@@ -20,6 +20,7 @@
 #include <plat/file.h>
 #include <plat/loader.h>
 #include <plat/machine.h>
+#include <plat/memory.h>
 #include <plat/sysinfo.h>
 #include <plat/text.h>
 
@@ -60,6 +61,8 @@ protected:
     }
     void TearDown() override
     {
+        while (DMB_GetUseCount() != 0)
+            DMB_Unload();
         DMB_ResetForTest();
         LOG_ResetForTest();
         RES_ResetForTest();
@@ -158,6 +161,15 @@ protected:
 
     fs::path root_;
 };
+
+/* The text of a new GlobalAlloc string, which is freed; "<null>" for null. */
+inline std::u16string takeText(LPWSTR s)
+{
+    std::u16string t = s != nullptr ? std::u16string(s) : u"<null>";
+    if (s != nullptr)
+        GlobalFree(s);
+    return t;
+}
 
 /* Reads a setting through the binding; the slot content, with type and size. */
 struct Read {

@@ -186,7 +186,7 @@ TEST_F(FidValidate, DerivedColour)
 TEST_F(FidValidate, NotBuiltYetFailVisibly)
 {
     install(kColour, "");
-    std::ofstream(plat::spool_driver_dir_real() + "/tarvel.cfg") << "[LOG]\nLog=0x80000001\n";
+    writeDriverFile("tarvel.cfg", "[LOG]\nLog=0x80000001\n");
     LOG_ResetForTest();
     for (WORD id : {8, 12, 298, 305, 358}) {
         const SettingDescriptorRow *row = FID_FindDescriptor(id);

@@ -210,7 +210,6 @@ HMODULE load(LPCWSTR name, DWORD flags)
 
 void reset_loader()
 {
-    machine_mount(kDriverDir, driver_dir_real());
     LoaderState &s = state();
     std::lock_guard<std::recursive_mutex> g(s.lock);
     for (;;) {

@@ -2,6 +2,7 @@
  * The simulated machine's root folder, its mounts and the mapping of Windows
  * paths onto real ones.
  */
+#include <plat/loader.h>
 #include <plat/machine.h>
 #include <plat/text.h>
 
@@ -131,6 +132,9 @@ void machine_reset(const std::string &root)
         c.mounts.clear();
         hooks = c.hooks;
     }
+    /* The driver directory shows the build's driver folder until a driver is
+     * installed on this machine (the spooler's hook then mounts its own). */
+    machine_mount(driver_dir_win(), driver_dir_real());
     for (auto h : hooks)
         h();
 }

@@ -193,14 +193,6 @@ Form *find_user_form(State &st, std::u16string_view name)
     return nullptr;
 }
 
-/* May this handle change forms?  Printer handles need administer access, server handles server administer. */
-bool may_change_forms(const HandleObject *h)
-{
-    if (h->kind == HandleObject::SERVER)
-        return (h->access & SERVER_ACCESS_ADMINISTER) != 0;
-    return h->kind == HandleObject::PRINTER && (h->access & PRINTER_ACCESS_ADMINISTER) != 0;
-}
-
 /* Checks a FORM_INFO_1W's flags, size and area; ERROR_SUCCESS or the error. */
 DWORD check_form(const FORM_INFO_1W &f)
 {
@@ -212,14 +204,34 @@ DWORD check_form(const FORM_INFO_1W &f)
     return ERROR_SUCCESS;
 }
 
-/* The handle of a forms call: a live printer or server handle, else null with ERROR_INVALID_HANDLE set. */
-HandleObject *forms_handle(Session &s)
+/*
+ * The start of a forms call: counts `call` against its injected fault and
+ * takes the handle, a live printer or server handle; to change forms it must
+ * administer (PRINTER_ACCESS_ADMINISTER, or SERVER_ACCESS_ADMINISTER on a
+ * server handle).  Only level 1 records are known (ERROR_INVALID_LEVEL).
+ * Null with the last error set when any step fails.
+ */
+HandleObject *enter_forms(Session &s, SpoolCall call, bool change, DWORD level)
 {
+    DWORD err;
+    if (injected(s.st, call, &err)) {
+        fail(err);
+        return nullptr;
+    }
     HandleObject *h = s.live();
     if (h && h->kind == HandleObject::PRINTER && !find_printer_id(s.st, h->printer_id))
         h = nullptr;
     if (!h || h->kind == HandleObject::XCV) {
         fail(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    DWORD need = h->kind == HandleObject::SERVER ? SERVER_ACCESS_ADMINISTER : PRINTER_ACCESS_ADMINISTER;
+    if (change && !(h->access & need)) {
+        fail(ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
+    if (level != 1) {
+        fail(ERROR_INVALID_LEVEL);
         return nullptr;
     }
     return h;
@@ -237,15 +249,10 @@ BOOL EnumFormsW(HANDLE hPrinter, DWORD Level, LPBYTE pForm, DWORD cbBuf, LPDWORD
     if (pcReturned)
         *pcReturned = 0;
     Session s(hPrinter);
-    DWORD err;
-    if (injected(s.st, SpoolCall::EnumForms, &err))
-        return fail(err);
-    if (!forms_handle(s))
+    if (!enter_forms(s, SpoolCall::EnumForms, false, Level))
         return FALSE;
     if (!pcbNeeded || !pcReturned)
         return fail(ERROR_INVALID_PARAMETER);
-    if (Level != 1)
-        return fail(ERROR_INVALID_LEVEL);
     size_t count = kBuiltinFormCount + s.st.forms.size();
     auto fill = [&](Packer &pk) {
         for (size_t i = 0; i < kBuiltinFormCount; i++)
@@ -253,6 +260,7 @@ BOOL EnumFormsW(HANDLE hPrinter, DWORD Level, LPBYTE pForm, DWORD cbBuf, LPDWORD
         for (size_t i = 0; i < s.st.forms.size(); i++)
             pack_form(pk, kBuiltinFormCount + i, user_view(s.st.forms[i]));
     };
+    DWORD err;
     if (!pack_answer(pForm, cbBuf, pcbNeeded, count * sizeof(FORM_INFO_1W), fill, &err))
         return fail(err);
     *pcReturned = DWORD(count);
@@ -262,15 +270,10 @@ BOOL EnumFormsW(HANDLE hPrinter, DWORD Level, LPBYTE pForm, DWORD cbBuf, LPDWORD
 BOOL GetFormW(HANDLE hPrinter, LPCWSTR pFormName, DWORD Level, LPBYTE pForm, DWORD cbBuf, LPDWORD pcbNeeded)
 {
     Session s(hPrinter);
-    DWORD err;
-    if (injected(s.st, SpoolCall::GetForm, &err))
-        return fail(err);
-    if (!forms_handle(s))
+    if (!enter_forms(s, SpoolCall::GetForm, false, Level))
         return FALSE;
     if (!pFormName || !pcbNeeded)
         return fail(ERROR_INVALID_PARAMETER);
-    if (Level != 1)
-        return fail(ERROR_INVALID_LEVEL);
     std::u16string name = wstr(pFormName);
     FormView view;
     long b = find_builtin(name);
@@ -281,6 +284,7 @@ BOOL GetFormW(HANDLE hPrinter, LPCWSTR pFormName, DWORD Level, LPBYTE pForm, DWO
     } else {
         return fail(ERROR_INVALID_FORM_NAME);
     }
+    DWORD err;
     if (!pack_answer(pForm, cbBuf, pcbNeeded, sizeof(FORM_INFO_1W), [&](Packer &pk) { pack_form(pk, 0, view); },
                      &err))
         return fail(err);
@@ -290,16 +294,9 @@ BOOL GetFormW(HANDLE hPrinter, LPCWSTR pFormName, DWORD Level, LPBYTE pForm, DWO
 BOOL AddFormW(HANDLE hPrinter, DWORD Level, const BYTE *pForm)
 {
     Session s(hPrinter);
-    DWORD err;
-    if (injected(s.st, SpoolCall::AddForm, &err))
-        return fail(err);
-    HandleObject *h = forms_handle(s);
-    if (!h)
+    if (!enter_forms(s, SpoolCall::AddForm, true, Level))
         return FALSE;
-    if (!may_change_forms(h))
-        return fail(ERROR_ACCESS_DENIED);
-    if (Level != 1)
-        return fail(ERROR_INVALID_LEVEL);
+    DWORD err;
     if (!pForm)
         return fail(ERROR_INVALID_PARAMETER);
     FORM_INFO_1W f = load<FORM_INFO_1W>(pForm);
@@ -321,16 +318,9 @@ BOOL AddFormW(HANDLE hPrinter, DWORD Level, const BYTE *pForm)
 BOOL SetFormW(HANDLE hPrinter, LPCWSTR pFormName, DWORD Level, const BYTE *pForm)
 {
     Session s(hPrinter);
-    DWORD err;
-    if (injected(s.st, SpoolCall::SetForm, &err))
-        return fail(err);
-    HandleObject *h = forms_handle(s);
-    if (!h)
+    if (!enter_forms(s, SpoolCall::SetForm, true, Level))
         return FALSE;
-    if (!may_change_forms(h))
-        return fail(ERROR_ACCESS_DENIED);
-    if (Level != 1)
-        return fail(ERROR_INVALID_LEVEL);
+    DWORD err;
     if (!pFormName || !pForm)
         return fail(ERROR_INVALID_PARAMETER);
     std::u16string name = wstr(pFormName);
@@ -357,14 +347,9 @@ BOOL SetFormW(HANDLE hPrinter, LPCWSTR pFormName, DWORD Level, const BYTE *pForm
 BOOL DeleteFormW(HANDLE hPrinter, LPCWSTR pFormName)
 {
     Session s(hPrinter);
-    DWORD err;
-    if (injected(s.st, SpoolCall::DeleteForm, &err))
-        return fail(err);
-    HandleObject *h = forms_handle(s);
-    if (!h)
+    if (!enter_forms(s, SpoolCall::DeleteForm, true, 1))
         return FALSE;
-    if (!may_change_forms(h))
-        return fail(ERROR_ACCESS_DENIED);
+    DWORD err;
     if (!pFormName)
         return fail(ERROR_INVALID_PARAMETER);
     std::u16string name = wstr(pFormName);

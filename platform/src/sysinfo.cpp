@@ -2,9 +2,12 @@
  * Process and thread ids, user and computer name and locale data of the
  * simulated machine, with the knobs tests use to change or break them.
  */
+#include <plat/codepage.h>
 #include <plat/error.h>
 #include <plat/machine.h>
+#include <plat/registry.h>
 #include <plat/sysinfo.h>
+#include <plat/text.h>
 
 #include <unistd.h>
 
@@ -25,7 +28,7 @@ struct LocaleRow {
     const char16_t *date_order;   /* LOCALE_IDATE: 0 M-D-Y, 1 D-M-Y, 2 Y-M-D */
     const char16_t *language;     /* LOCALE_SISO639LANGNAME */
     const char16_t *country;      /* LOCALE_SISO3166CTRYNAME */
-    const char16_t *ansi_cp;      /* LOCALE_IDEFAULTANSICODEPAGE */
+    const char16_t *ansi_cp;      /* LOCALE_IDEFAULTANSICODEPAGE, set with the locale */
 };
 
 constexpr std::array<LocaleRow, 7> kLocales = {{
@@ -146,9 +149,13 @@ void sysinfo_real_ids()
 
 void sysinfo_set_user_name(std::u16string_view name)
 {
-    SysinfoState &s = state();
-    std::lock_guard<std::mutex> g(s.lock);
-    s.user = name;
+    {
+        SysinfoState &s = state();
+        std::lock_guard<std::mutex> g(s.lock);
+        s.user = name;
+    }
+    /* the logged-on user owns HKEY_CURRENT_USER and the profile folders */
+    registry_set_current_user(name);
 }
 
 void sysinfo_set_computer_name(std::u16string_view name)
@@ -160,11 +167,16 @@ void sysinfo_set_computer_name(std::u16string_view name)
 
 bool sysinfo_set_locale(LCID lcid)
 {
-    if (!find_locale(lcid))
+    const LocaleRow *row = find_locale(lcid);
+    if (!row)
         return false;
-    SysinfoState &s = state();
-    std::lock_guard<std::mutex> g(s.lock);
-    s.locale = lcid;
+    {
+        SysinfoState &s = state();
+        std::lock_guard<std::mutex> g(s.lock);
+        s.locale = lcid;
+    }
+    /* a machine set up for a locale runs that locale's ANSI code page */
+    set_ansi_code_page(UINT(std::stoul(utf16_to_utf8(row->ansi_cp))));
     return true;
 }
 

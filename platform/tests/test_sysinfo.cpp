@@ -3,6 +3,8 @@
 #include "test_loader_fixture.h"
 
 #include <plat/error.h>
+#include <plat/codepage.h>
+#include <plat/registry.h>
 #include <plat/sysinfo.h>
 
 #include <thread>
@@ -201,4 +203,21 @@ TEST_F(Sysinfo, LocaleInfoBufferRulesAndErrors)
     EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
     plat::sysinfo_set_failure(plat::SysinfoCall::LocaleInfo, 0);
     EXPECT_EQ(GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_ICOUNTRY, buf, 8), 3);
+}
+
+TEST_F(Sysinfo, LocaleCarriesItsAnsiCodePage)
+{
+    ASSERT_TRUE(plat::sysinfo_set_locale(0x0411));
+    EXPECT_EQ(GetACP(), 932u);
+    WCHAR buf[8];
+    ASSERT_GT(GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_IDEFAULTANSICODEPAGE, buf, 8), 0);
+    EXPECT_EQ(std::u16string(buf), u"932");
+    ASSERT_TRUE(plat::sysinfo_set_locale(0x0409));
+    EXPECT_EQ(GetACP(), 1252u);
+}
+
+TEST_F(Sysinfo, UserNameOwnsTheCurrentUserTree)
+{
+    plat::sysinfo_set_user_name(u"alice");
+    EXPECT_EQ(plat::registry_current_user(), u"alice");
 }

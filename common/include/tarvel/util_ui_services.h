@@ -10,7 +10,8 @@
  * answers its failure value with last error ERROR_CALL_NOT_IMPLEMENTED and
  * writes one debugger line naming itself ("<name>: not built yet"), so a
  * caller fails visibly instead of seeing success for work not done.  The
- * stub interface answers exactly its fixed values.
+ * stub interface answers exactly its fixed values; its open, query and
+ * request also leave ERROR_CALL_NOT_IMPLEMENTED as the last error.
  */
 #ifndef TARVEL_UTIL_UI_SERVICES_H
 #define TARVEL_UTIL_UI_SERVICES_H

@@ -38,7 +38,8 @@ enum HandleKind : uint32_t {
     HANDLE_KIND_SEMAPHORE = 7,
     HANDLE_KIND_PROCESS = 8,
     HANDLE_KIND_TIMER = 9,
-    HANDLE_KIND_FIRST_FREE = 16 /* kinds from here on are free for later services */
+    HANDLE_KIND_FIRST_FREE = 16 /* kinds from here on belong to later services: */
+    /* 16 printer handles (spooler.h), 20 registry keys (registry.h) */
 };
 
 /* Closes an object of a kind, once its last reference has gone. */

@@ -98,7 +98,8 @@ void sysinfo_fix_ids(DWORD pid, DWORD tid);
 /* Returns both ids to the real ones. */
 void sysinfo_real_ids();
 
-/* Sets the user name GetUserNameW answers. */
+/* Sets the user name GetUserNameW answers; that user also becomes the
+ * owner of HKEY_CURRENT_USER. */
 void sysinfo_set_user_name(std::u16string_view name);
 
 /* Sets the computer name GetComputerNameW answers. */
@@ -108,7 +109,8 @@ void sysinfo_set_computer_name(std::u16string_view name);
  * Sets the machine's locale (user, system and user-interface language).
  * Answers false, changing nothing, for a locale the table does not hold:
  * 0x0409 en-US, 0x0809 en-GB, 0x0407 de-DE, 0x040C fr-FR, 0x080A es-MX,
- * 0x0411 ja-JP, 0x0804 zh-CN.
+ * 0x0411 ja-JP, 0x0804 zh-CN.  Also switches the machine's ANSI code page
+ * to the locale's (932 for ja-JP, 936 for zh-CN, else 1252).
  */
 bool sysinfo_set_locale(LCID lcid);
 
