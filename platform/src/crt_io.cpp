@@ -4,6 +4,7 @@
  * opened here are remembered so that _read, _lseek and _close refuse any
  * other number, and machine_reset closes those left open.
  */
+#include <plat/codepage.h>
 #include <plat/crt_io.h>
 #include <plat/machine.h>
 
@@ -129,16 +130,11 @@ int _open(const char *filename, int oflag, ...)
         errno = EINVAL;
         return -1;
     }
-    /* ASCII is the same in every ANSI code page; other bytes need the code
-     * page conversion, which paths do not go through yet. */
-    std::u16string wide;
-    for (const char *p = filename; *p; p++) {
-        unsigned char c = static_cast<unsigned char>(*p);
-        if (c >= 0x80) {
-            errno = EINVAL;
-            return -1;
-        }
-        wide.push_back(char16_t(c));
+    /* an ANSI path, in the machine's ANSI code page */
+    std::u16string wide = plat::ansi_to_utf16(filename);
+    if ((wide.empty() && *filename) || wide.find(u'\uFFFD') != std::u16string::npos) {
+        errno = EINVAL;
+        return -1;
     }
     return open_mapped(wide, oflag, pmode);
 }

@@ -7,6 +7,7 @@
 #include "file_private.h"
 
 #include <plat/error.h>
+#include <plat/codepage.h>
 #include <plat/ini.h>
 #include <plat/sysdir.h>
 #include <plat/text.h>
@@ -38,12 +39,6 @@ struct Ini {
     Encoding enc = ENC_UTF8;
     std::vector<Line> lines;
 };
-
-/* Code page 1252 at 0x80-0x9F; the other bytes are their own code points. */
-constexpr std::array<char16_t, 32> kCp1252High = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 std::mutex &ini_lock()
 {
@@ -108,11 +103,7 @@ std::u16string decode(const std::string &bytes, Encoding *enc)
         return plat::utf8_to_utf16(bytes);
     }
     *enc = ENC_ANSI;
-    for (char ch : bytes) {
-        unsigned char b = (unsigned char)ch;
-        out += b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : char16_t(b);
-    }
-    return out;
+    return plat::ansi_to_utf16(bytes);
 }
 
 /* Encodes `text` in `enc`; false when an ANSI file cannot hold a character. */
@@ -137,20 +128,21 @@ bool encode(const std::u16string &text, Encoding enc, std::string &out)
     case ENC_UTF8:
         out = plat::utf16_to_utf8(text);
         return true;
-    case ENC_ANSI:
-        for (char16_t c : text) {
-            if (c < 0x80 || (c >= 0xA0 && c < 0x100)) {
-                out += char(c);
-                continue;
-            }
-            size_t k = 0;
-            while (k < kCp1252High.size() && kCp1252High[k] != c)
-                k++;
-            if (k == kCp1252High.size())
-                return false;
-            out += char(0x80 + k);
-        }
+    case ENC_ANSI: {
+        if (text.empty())
+            return true;
+        if (text.size() > 0x7FFFFFFF)
+            return false;
+        BOOL lossy = FALSE;
+        int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), int(text.size()), nullptr, 0,
+                                    nullptr, &lossy);
+        if (n <= 0 || lossy)
+            return false;
+        out.resize(size_t(n));
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), int(text.size()), out.data(), n, nullptr,
+                            nullptr);
         return true;
+    }
     }
     return false;
 }

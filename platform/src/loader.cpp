@@ -7,6 +7,7 @@
  */
 #include "loader_private.h"
 
+#include <plat/codepage.h>
 #include <plat/error.h>
 #include <plat/machine.h>
 #include <plat/text.h>
@@ -314,15 +315,11 @@ bool parse_name(std::u16string_view given, ModuleName &out)
     return true;
 }
 
+/* An ANSI module name in the machine's ANSI code page; false when it does not convert. */
 bool ascii_to_wide(LPCSTR text, std::u16string &out)
 {
-    out.clear();
-    for (const char *p = text; *p; p++) {
-        if (static_cast<unsigned char>(*p) >= 0x80)
-            return false;
-        out.push_back(char16_t(*p));
-    }
-    return true;
+    out = ansi_to_utf16(text);
+    return !out.empty() && out.find(u'\uFFFD') == std::u16string::npos;
 }
 
 plat_module *find_record(LoaderState &s, HMODULE h)

@@ -1,6 +1,7 @@
 // The run-time library's low-level file functions over the machine's paths:
 // reading, seeking, the error answers, refused descriptors and the injected
 // failures.
+#include <plat/codepage.h>
 #include <plat/crt_io.h>
 #include <plat/machine.h>
 
@@ -77,7 +78,6 @@ TEST_F(CrtIo, OpenFailures)
         {"C:\\Data\\Ten.bin", _O_WRONLY | _O_RDWR, EINVAL},
         {"C:\\Data\\Ten.bin", _O_TEXT | _O_BINARY, EINVAL},
         {"C:\\Data\\Ten.bin", 0x10000, EINVAL},
-        {"C:\\Data\\Caf\xE9.bin", _O_RDONLY, EINVAL}, /* needs the ANSI code page */
     };
     for (const auto &c : cases) {
         errno = 0;
@@ -90,6 +90,19 @@ TEST_F(CrtIo, OpenFailures)
     EXPECT_EQ(_wopen(nullptr, _O_RDONLY), -1);
     EXPECT_EQ(_open("C:\\Data\\Ten.bin", _O_CREAT | _O_EXCL | _O_WRONLY, _S_IREAD | _S_IWRITE), -1);
     EXPECT_EQ(errno, EEXIST);
+}
+
+TEST_F(CrtIo, AnsiPathsFollowTheAnsiCodePage)
+{
+    fs::create_directories(root / "c" / "Data");
+    std::ofstream(root / "c" / "Data" / "Caf\xC3\xA9.bin") << "x";
+    int fd = _open("C:\\Data\\Caf\xE9.bin", _O_RDONLY); /* 0xE9 is U+00E9 in code page 1252 */
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(_close(fd), 0);
+    ASSERT_TRUE(plat::set_ansi_code_page(932));
+    errno = 0;
+    EXPECT_EQ(_open("C:\\Data\\Caf\x81", _O_RDONLY), -1) << "a lead byte with no trail byte";
+    EXPECT_EQ(errno, EINVAL);
 }
 
 TEST_F(CrtIo, CreatesBelowTheMachineRoot)

@@ -1,6 +1,7 @@
 // Profile (INI) files: lookups ignoring case, defaults, trimming and quotes,
 // truncation answers, lists, encodings, malformed files, and writing.
 #include <plat/fault.h>
+#include <plat/codepage.h>
 #include <plat/ini.h>
 
 #include "test_file_fixture.h"
@@ -220,6 +221,19 @@ TEST_F(Profile, EncodingsReadTheSame)
         DWORD ret = 0;
         EXPECT_EQ(get_string(u"sec", u"name", u"", 50, &ret, kFile), c.value);
     }
+}
+
+TEST_F(Profile, AnsiFilesFollowTheAnsiCodePage)
+{
+    /* "Name=日本" in code page 932 (93 FA 96 7B) is not valid UTF-8 */
+    ASSERT_TRUE(plat::set_ansi_code_page(932));
+    put(kFile, "[Sec]\r\nName=\x93\xFA\x96\x7B\r\n");
+    DWORD ret = 0;
+    EXPECT_EQ(get_string(u"sec", u"name", u"", 50, &ret, kFile), u"日本");
+    /* a new value written to that file stays in its code page */
+    ASSERT_TRUE(WritePrivateProfileStringW(u"Sec", u"Other", u"本", kFile));
+    EXPECT_EQ(get_string(u"sec", u"other", u"", 50, &ret, kFile), u"本");
+    EXPECT_NE(get(kFile).find("Other=\x96\x7B"), std::string::npos);
 }
 
 TEST_F(Profile, MalformedFilesNeverFailOrOverrun)
