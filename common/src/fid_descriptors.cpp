@@ -38,7 +38,6 @@ constexpr DWORD kCustomNameField = 30; /* settings 5929-5948 */
 constexpr SHORT kCustomSlotPaper = 9;
 
 /* Settings read by the handlers. */
-constexpr WORD kIdDmSize = 4;
 constexpr WORD kIdColourMode = 270;
 constexpr WORD kIdEconomy = 345;
 constexpr WORD kIdFormsMerge = 5201;
