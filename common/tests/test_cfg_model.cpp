@@ -110,7 +110,7 @@ TEST_F(Config, MissingFileOrSectionConfiguresNothing)
     EXPECT_EQ(s->featureCount, 0);
 }
 
-TEST_F(Config, ValuesAsThePartsRead)
+TEST_F(Config, ValueWordsNumbersAndMalformedValues)
 {
     struct Case {
         std::string line;

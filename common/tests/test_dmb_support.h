@@ -9,6 +9,8 @@
 #ifndef TARVEL_TEST_DMB_SUPPORT_H
 #define TARVEL_TEST_DMB_SUPPORT_H
 
+#include "test_res_support.h"
+
 #include <tarvel/dmb_binding.h>
 #include <tarvel/fid_value.h>
 #include <tarvel/log_trace.h>
@@ -47,15 +49,16 @@ struct Records {
     void *pd() { return printerData.data(); }
 };
 
-class MachineTest : public ::testing::Test {
+/*
+ * The resource tests' machine fixture, with this library's binding and trace
+ * state forgotten as well (every use of the data manager is released at the
+ * end of each test).
+ */
+class MachineTest : public res_test::MachineTest {
 protected:
     void SetUp() override
     {
-        root_ = fs::temp_directory_path() / ("tarvel-dmb-" + std::to_string(::getpid()) + "-" +
-                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root_);
-        plat::machine_reset(root_.string());
-        RES_ResetForTest();
+        res_test::MachineTest::SetUp();
         DMB_ResetForTest();
         LOG_ResetForTest();
     }
@@ -65,17 +68,13 @@ protected:
             DMB_Unload();
         DMB_ResetForTest();
         LOG_ResetForTest();
-        RES_ResetForTest();
-        plat::machine_reset(root_.string());
-        fs::remove_all(root_);
+        res_test::MachineTest::TearDown();
     }
 
     /* Makes this program the library at Windows path `path`, with its own strings. */
     void initLibrary(const std::u16string &path)
     {
-        RES_SetModulePathForTest(path.c_str());
-        RES_AttachOwnStrings(plat::module_of_address(reinterpret_cast<const void *>(&RES_InitModulePaths)));
-        RES_InitModulePaths(nullptr, nullptr);
+        initModuleAt(path);
         ASSERT_NE(RES_GetOwnModule(), nullptr);
     }
 
@@ -158,8 +157,6 @@ protected:
         ASSERT_TRUE(plat::clock_fix(t, 1000));
         plat::sysinfo_fix_ids(0x1234, 0x5678);
     }
-
-    fs::path root_;
 };
 
 /* The text of a new GlobalAlloc string, which is freed; "<null>" for null. */
