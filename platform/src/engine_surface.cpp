@@ -60,67 +60,64 @@ Surface *live_surface(Table &t, HSURF hsurf)
     return it->second.get();
 }
 
-std::unique_ptr<Surface> new_surface()
+/* A null handle with `error` as the last error. */
+HSURF refuse(DWORD error)
+{
+    SetLastError(error);
+    return nullptr;
+}
+
+/* A new surface record of `type` and `format` and `sizl` pixels; null when memory is short. */
+std::unique_ptr<Surface> new_surface(USHORT type, ULONG format, SIZEL sizl)
 {
     if (!plat::fault_alloc_allowed())
         return nullptr;
-    return std::unique_ptr<Surface>(new (std::nothrow) Surface);
+    std::unique_ptr<Surface> s(new (std::nothrow) Surface);
+    if (s) {
+        s->so.iType = type;
+        s->so.iBitmapFormat = format;
+        s->so.sizlBitmap = sizl;
+    }
+    return s;
 }
 
 } // namespace
 
 HSURF EngCreateDeviceSurface(DHSURF dhsurf, SIZEL sizl, ULONG iFormatCompat)
 {
-    if (sizl.cx <= 0 || sizl.cy <= 0 || iFormatCompat < BMF_1BPP || iFormatCompat > BMF_PNG) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return nullptr;
-    }
-    std::unique_ptr<Surface> s = new_surface();
-    if (!s) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return nullptr;
-    }
+    if (sizl.cx <= 0 || sizl.cy <= 0 || iFormatCompat < BMF_1BPP || iFormatCompat > BMF_PNG)
+        return refuse(ERROR_INVALID_PARAMETER);
+    std::unique_ptr<Surface> s = new_surface(STYPE_DEVICE, iFormatCompat, sizl);
+    if (!s)
+        return refuse(ERROR_NOT_ENOUGH_MEMORY);
     s->so.dhsurf = dhsurf;
-    s->so.sizlBitmap = sizl;
-    s->so.iBitmapFormat = iFormatCompat;
-    s->so.iType = STYPE_DEVICE;
     return add_surface(std::move(s));
 }
 
 HBITMAP EngCreateBitmap(SIZEL sizl, LONG lWidth, ULONG iFormat, FLONG fl, PVOID pvBits)
 {
     ULONG bpp = bits_per_pixel(iFormat);
-    if (sizl.cx <= 0 || sizl.cy <= 0 || bpp == 0 || lWidth <= 0) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return nullptr;
-    }
+    if (sizl.cx <= 0 || sizl.cy <= 0 || bpp == 0 || lWidth <= 0)
+        return refuse(ERROR_INVALID_PARAMETER);
     uint64_t rowBytes = (uint64_t(sizl.cx) * bpp + 7) / 8;
     uint64_t total = uint64_t(lWidth) * uint64_t(sizl.cy);
-    if (uint64_t(lWidth) < rowBytes || total > kMaxBitmapBytes) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return nullptr;
-    }
-    std::unique_ptr<Surface> s = new_surface();
-    if (!s) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return nullptr;
-    }
+    if (uint64_t(lWidth) < rowBytes || total > kMaxBitmapBytes)
+        return refuse(ERROR_INVALID_PARAMETER);
+    std::unique_ptr<Surface> s = new_surface(STYPE_BITMAP, iFormat, sizl);
+    if (!s)
+        return refuse(ERROR_NOT_ENOUGH_MEMORY);
     BYTE *bits = static_cast<BYTE *>(pvBits);
     if (!bits) {
-        if (!plat::fault_alloc_allowed()) {
-            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-            return nullptr;
-        }
+        if (!plat::fault_alloc_allowed())
+            return refuse(ERROR_NOT_ENOUGH_MEMORY);
         try {
             s->bits.assign(size_t(total), 0);
         } catch (const std::bad_alloc &) {
-            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-            return nullptr;
+            return refuse(ERROR_NOT_ENOUGH_MEMORY);
         }
         bits = s->bits.data();
     }
     SURFOBJ &so = s->so;
-    so.sizlBitmap = sizl;
     so.cjBits = ULONG(total);
     so.pvBits = bits;
     if (fl & BMF_TOPDOWN) {
@@ -130,8 +127,6 @@ HBITMAP EngCreateBitmap(SIZEL sizl, LONG lWidth, ULONG iFormat, FLONG fl, PVOID 
         so.pvScan0 = bits + size_t(total) - size_t(lWidth);
         so.lDelta = -lWidth;
     }
-    so.iBitmapFormat = iFormat;
-    so.iType = STYPE_BITMAP;
     so.fjBitmap = USHORT(fl & BMF_TOPDOWN);
     return add_surface(std::move(s));
 }

@@ -4,20 +4,19 @@
  * library needs no export beyond its graphics entry points.
  */
 #include "ddi_entry.h"
+#include "ddi_lock.h"
 #include "fnt_device_fonts.h"
 
 #include <tarvel/res_module.h>
 
 #include <plat/error.h>
 #include <plat/loader.h>
-#include <plat/sync.h>
 
 #include <cstring>
 
 namespace {
 
-CRITICAL_SECTION g_modelLock;
-bool g_modelLockExists = false;
+DdiLock g_modelLock;
 
 /* Bytes of DRVQUERY_USERMODE's answer: a DWORD that says the library runs in user mode. */
 constexpr DWORD kUserModeAnswerSize = sizeof(DWORD);
@@ -48,14 +47,12 @@ BOOL DDI_EnableDriver(ULONG iEngineVersion, ULONG cj, DRVENABLEDATA *pded)
     pded->iDriverVersion = DDI_DRIVER_VERSION_NT5;
     pded->c = DDI_FUNCTION_COUNT;
     pded->pdrvfn = const_cast<DRVFN *>(DDI_FunctionTable());
-    if (g_modelLockExists)
+    if (g_modelLock.exists)
         return TRUE; /* enabled already: the locks stay as they are */
-    if (!InitializeCriticalSectionAndSpinCount(&g_modelLock, 0))
+    if (!DDI_CreateLock(&g_modelLock))
         return FALSE;
-    g_modelLockExists = true;
     if (!FNT_InitGlyphSetCache()) {
-        DeleteCriticalSection(&g_modelLock);
-        g_modelLockExists = false;
+        DDI_DeleteLock(&g_modelLock);
         return FALSE;
     }
     return TRUE;
@@ -63,10 +60,7 @@ BOOL DDI_EnableDriver(ULONG iEngineVersion, ULONG cj, DRVENABLEDATA *pded)
 
 void DDI_DisableDriver(void)
 {
-    if (g_modelLockExists) {
-        DeleteCriticalSection(&g_modelLock);
-        g_modelLockExists = false;
-    }
+    DDI_DeleteLock(&g_modelLock);
     FNT_FreeGlyphSetCache();
     RES_ReleaseAll();
 }
@@ -88,16 +82,8 @@ BOOL DDI_QueryDriverInfo(DWORD dwMode, PVOID pBuffer, DWORD cbBuf, PDWORD pcbNee
     return TRUE;
 }
 
-void DDI_EnterModelLock(void)
-{
-    if (g_modelLockExists)
-        EnterCriticalSection(&g_modelLock);
-}
+void DDI_EnterModelLock(void) { DDI_EnterLock(&g_modelLock); }
 
-void DDI_LeaveModelLock(void)
-{
-    if (g_modelLockExists)
-        LeaveCriticalSection(&g_modelLock);
-}
+void DDI_LeaveModelLock(void) { DDI_LeaveLock(&g_modelLock); }
 
-bool DDI_ModelLockExists(void) { return g_modelLockExists; }
+bool DDI_ModelLockExists(void) { return g_modelLock.exists; }

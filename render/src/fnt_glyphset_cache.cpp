@@ -3,30 +3,26 @@
  * ANSI codes, made by DrvEnableDriver and freed by DrvDisableDriver, and
  * the lock that guards it and the glyph sets built from it later.
  */
+#include "ddi_lock.h"
 #include "fnt_device_fonts.h"
-
-#include <plat/sync.h>
 
 namespace {
 
-CRITICAL_SECTION g_lock;
-bool g_lockExists = false;
+DdiLock g_lock;
 FD_GLYPHSET *g_defaultGlyphSet = nullptr;
 
 } // namespace
 
 BOOL FNT_InitGlyphSetCache(void)
 {
-    if (!InitializeCriticalSectionAndSpinCount(&g_lock, 0))
+    if (!DDI_CreateLock(&g_lock))
         return FALSE;
-    g_lockExists = true;
-    EnterCriticalSection(&g_lock);
+    DDI_EnterLock(&g_lock);
     g_defaultGlyphSet = EngComputeGlyphSet(0, 0, 256);
     bool made = g_defaultGlyphSet != nullptr;
-    LeaveCriticalSection(&g_lock);
+    DDI_LeaveLock(&g_lock);
     if (!made) {
-        DeleteCriticalSection(&g_lock);
-        g_lockExists = false;
+        DDI_DeleteLock(&g_lock);
         return FALSE;
     }
     return TRUE;
@@ -34,28 +30,19 @@ BOOL FNT_InitGlyphSetCache(void)
 
 void FNT_FreeGlyphSetCache(void)
 {
-    if (!g_lockExists)
+    if (!g_lock.exists)
         return;
-    EnterCriticalSection(&g_lock);
+    DDI_EnterLock(&g_lock);
     EngFreeMem(g_defaultGlyphSet);
     g_defaultGlyphSet = nullptr;
-    LeaveCriticalSection(&g_lock);
-    DeleteCriticalSection(&g_lock);
-    g_lockExists = false;
+    DDI_LeaveLock(&g_lock);
+    DDI_DeleteLock(&g_lock);
 }
 
 FD_GLYPHSET *FNT_DefaultGlyphSet(void) { return g_defaultGlyphSet; }
 
-void FNT_EnterGlyphSetLock(void)
-{
-    if (g_lockExists)
-        EnterCriticalSection(&g_lock);
-}
+void FNT_EnterGlyphSetLock(void) { DDI_EnterLock(&g_lock); }
 
-void FNT_LeaveGlyphSetLock(void)
-{
-    if (g_lockExists)
-        LeaveCriticalSection(&g_lock);
-}
+void FNT_LeaveGlyphSetLock(void) { DDI_LeaveLock(&g_lock); }
 
-bool FNT_GlyphSetLockExists(void) { return g_lockExists; }
+bool FNT_GlyphSetLockExists(void) { return g_lock.exists; }

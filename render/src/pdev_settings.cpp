@@ -9,6 +9,29 @@
 
 #include <cstring>
 
+namespace {
+
+/* Reads setting `id` of the context: its type, size and 8-byte value slot.  False when it cannot be read. */
+bool read_setting(PdevContext *pdev, WORD id, WORD *type, LONG *size, BYTE (&slot)[8])
+{
+    return pdev && DMB_GetValue(id, pdev->settings, pdev->printerData, type, size, slot) == DMA_OK;
+}
+
+/* The text field of string setting `id` (possibly at an odd address) and its size in bytes; null when unreadable. */
+const BYTE *string_field(PdevContext *pdev, WORD id, LONG *size)
+{
+    WORD type = 0;
+    BYTE slot[8] = {};
+    *size = 0;
+    if (!read_setting(pdev, id, &type, size, slot) || type != SVT_WSTRING)
+        return nullptr;
+    const BYTE *text = nullptr;
+    std::memcpy(&text, slot, sizeof text);
+    return text;
+}
+
+} // namespace
+
 bool PDEV_IsValid(const PdevContext *pdev)
 {
     return pdev && pdev->headMagic == PDEV_MAGIC && pdev->tailMagic == PDEV_MAGIC;
@@ -19,12 +42,10 @@ int PDEV_GetSetting32(PdevContext *pdev, WORD id, DWORD *value)
     if (!value)
         return -1;
     *value = 0;
-    if (!pdev)
-        return -1;
     WORD type = 0;
     LONG size = 0;
     BYTE slot[8] = {};
-    if (DMB_GetValue(id, pdev->settings, pdev->printerData, &type, &size, slot) != DMA_OK)
+    if (!read_setting(pdev, id, &type, &size, slot))
         return -1;
     switch (type) {
     case SVT_FLAG:
@@ -63,18 +84,11 @@ int PDEV_GetSetting16(PdevContext *pdev, WORD id, WORD *value)
     return r;
 }
 
+
 LPCWSTR PDEV_GetSettingString(PdevContext *pdev, WORD id)
 {
-    if (!pdev)
-        return nullptr;
-    WORD type = 0;
     LONG size = 0;
-    BYTE slot[8] = {};
-    if (DMB_GetValue(id, pdev->settings, pdev->printerData, &type, &size, slot) != DMA_OK || type != SVT_WSTRING)
-        return nullptr;
-    LPCWSTR text = nullptr;
-    std::memcpy(&text, slot, sizeof text);
-    return text;
+    return reinterpret_cast<LPCWSTR>(string_field(pdev, id, &size));
 }
 
 int PDEV_CopySettingString(PdevContext *pdev, WORD id, LPWSTR buffer, size_t chars)
@@ -82,15 +96,10 @@ int PDEV_CopySettingString(PdevContext *pdev, WORD id, LPWSTR buffer, size_t cha
     if (!buffer || chars == 0)
         return -1;
     buffer[0] = 0;
-    if (!pdev)
-        return -1;
-    WORD type = 0;
     LONG size = 0;
-    BYTE slot[8] = {};
-    if (DMB_GetValue(id, pdev->settings, pdev->printerData, &type, &size, slot) != DMA_OK || type != SVT_WSTRING)
+    const BYTE *text = string_field(pdev, id, &size);
+    if (!text)
         return -1;
-    const BYTE *text = nullptr;
-    std::memcpy(&text, slot, sizeof text);
     /* never past the field (its reported size) nor the buffer */
     size_t units = size > 0 ? size_t(size) / 2 : 0;
     size_t n = 0;
@@ -107,12 +116,10 @@ int PDEV_CopySettingString(PdevContext *pdev, WORD id, LPWSTR buffer, size_t cha
 
 int PDEV_SetSetting16(PdevContext *pdev, WORD id, WORD value)
 {
-    if (!pdev)
-        return -1;
     WORD type = 0;
     LONG size = 0;
     BYTE slot[8] = {};
-    if (DMB_GetValue(id, pdev->settings, pdev->printerData, &type, &size, slot) != DMA_OK)
+    if (!read_setting(pdev, id, &type, &size, slot))
         return -1;
     switch (type) {
     case SVT_FLAG:
