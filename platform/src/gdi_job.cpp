@@ -77,6 +77,9 @@ F driver_function(const plat_dc *dc, ULONG index)
     return reinterpret_cast<F>(reinterpret_cast<void (*)(void)>(find_function(dc->driver, index)));
 }
 
+/* The least a devmode holds: its fields up to dmFields, which every reader looks at first. */
+constexpr size_t kLeastDevmode = offsetof(DEVMODEW, dmFields) + sizeof(DWORD);
+
 /* Function indexes every library must answer for a device context to exist. */
 constexpr ULONG kRequired[] = {INDEX_DrvEnablePDEV, INDEX_DrvCompletePDEV, INDEX_DrvDisablePDEV,
                                INDEX_DrvEnableSurface, INDEX_DrvDisableSurface};
@@ -246,6 +249,10 @@ HDC CreateDCW(LPCWSTR pwszDriver, LPCWSTR pwszDevice, LPCWSTR pszPort, const DEV
         return fail();
 
     std::vector<BYTE> devmode;
+    if (pdm && pdm->dmSize < kLeastDevmode) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return fail();
+    }
     if (pdm) {
         const BYTE *p = reinterpret_cast<const BYTE *>(pdm);
         devmode.assign(p, p + size_t(pdm->dmSize) + pdm->dmDriverExtra);

@@ -251,6 +251,12 @@ TEST_F(GdiJob, FailuresWhileCreatingLeaveNothingOpen)
         EXPECT_EQ(plat::handle_count(plat::HANDLE_KIND_PRINTER), 0u) << c.name;
         EXPECT_EQ(plat::engine_device_count(), 0u) << c.name;
     }
+    std::vector<BYTE> tiny = make_devmode(70, 0, 1); /* dmSize short of dmFields */
+    fake = FakeLibrary{};
+    SetLastError(0);
+    EXPECT_EQ(CreateDCW(nullptr, u"Fake Printer", nullptr, reinterpret_cast<const DEVMODEW *>(tiny.data())), nullptr);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(std::count(fake.calls.begin(), fake.calls.end(), "EnablePDEV"), 0);
     SetLastError(0);
     EXPECT_EQ(CreateDCW(nullptr, u"No Such Printer", nullptr, nullptr), nullptr);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PRINTER_NAME));

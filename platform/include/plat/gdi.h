@@ -161,8 +161,9 @@ struct DOCINFOW {
  * A device context on the printer `pwszDevice` (`pwszDriver` and `pszPort`
  * are accepted and not used; the printer names its driver).  `pdm` is the
  * devmode for the driver (null: the printer's own; it must be readable for
- * its dmSize + dmDriverExtra bytes).  Returns the context (delete it with
- * DeleteDC), or null with the last error: ERROR_INVALID_PRINTER_NAME or the
+ * its dmSize + dmDriverExtra bytes, and dmSize must cover the fields up to
+ * dmFields, else ERROR_INVALID_PARAMETER).  Returns the context (delete it
+ * with DeleteDC), or null with the last error: ERROR_INVALID_PRINTER_NAME or the
  * spooler's error when the printer cannot be opened, ERROR_MOD_NOT_FOUND
  * when its library cannot be loaded, ERROR_INVALID_DRIVER when the library
  * lacks DrvEnableDriver or refuses to be enabled or lacks a function the
