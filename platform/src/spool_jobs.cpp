@@ -1,0 +1,519 @@
+/*
+ * The job side of the spooler: a job started on a printer handle
+ * (StartDocPrinterW), its pages and bytes (WritePrinter appends to the job's
+ * file in the machine folder and records the length asked of every call),
+ * its end or abort, the job list (EnumJobsW, GetJobW), job commands
+ * (SetJobW), and the host's view of the jobs and their bytes.
+ */
+#include "spool_private.h"
+
+#include <plat/fault.h>
+#include <plat/machine.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+
+namespace plat::spool {
+
+namespace {
+
+/* The machine's name as job records give it (the computer name "TARVELPC"). */
+constexpr char16_t kMachineName[] = u"\\\\TARVELPC";
+
+SYSTEMTIME utc_now()
+{
+    using namespace std::chrono;
+    auto now = system_clock::now();
+    std::time_t t = system_clock::to_time_t(now);
+    std::tm tm{};
+    gmtime_r(&t, &tm);
+    auto ms = duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000;
+    return SYSTEMTIME{WORD(tm.tm_year + 1900), WORD(tm.tm_mon + 1), WORD(tm.tm_wday), WORD(tm.tm_mday),
+                      WORD(tm.tm_hour),        WORD(tm.tm_min),     WORD(tm.tm_sec),  WORD(ms)};
+}
+
+/* Writes all `n` bytes to `fd`; ERROR_SUCCESS or the error. */
+DWORD write_all(int fd, const void *data, size_t n)
+{
+    const BYTE *p = static_cast<const BYTE *>(data);
+    while (n > 0) {
+        ssize_t k = ::write(fd, p, n);
+        if (k < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno_error(errno);
+        }
+        p += k;
+        n -= size_t(k);
+    }
+    return ERROR_SUCCESS;
+}
+
+bool keeps_printed_jobs(State &st, const Job &job)
+{
+    Printer *p = find_printer(st, job.printer);
+    return p && (p->attributes & PRINTER_ATTRIBUTE_KEEPPRINTEDJOBS);
+}
+
+/* Removes a job that is not being written, saving first so that a failed save loses nothing.  Lock held. */
+DWORD remove_job(State &st, DWORD id)
+{
+    auto node = st.jobs.extract(id);
+    if (node.empty())
+        return ERROR_INVALID_PARAMETER;
+    DWORD err = save(st);
+    if (err) {
+        st.jobs.insert(std::move(node));
+        return err;
+    }
+    ::unlink(job_data_path(st, id).c_str());
+    ::unlink(job_sizes_path(st, id).c_str());
+    return ERROR_SUCCESS;
+}
+
+/* The handle's printer and its open job, or null with the last error set. */
+Job *open_job(Session &s)
+{
+    HandleObject *h = s.live();
+    if (!printer_of(s.st, h))
+        return nullptr;
+    if (h->job == 0) {
+        fail(ERROR_SPL_NO_STARTDOC);
+        return nullptr;
+    }
+    auto it = s.st.jobs.find(h->job);
+    if (it == s.st.jobs.end()) {
+        fail(ERROR_PRINT_CANCELLED); /* removed with its printer, or purged */
+        return nullptr;
+    }
+    return &it->second;
+}
+
+/* The jobs of a printer in queue order. */
+std::vector<const Job *> queue_of(const State &st, const Printer &p)
+{
+    std::vector<const Job *> list;
+    for (const auto &[id, job] : st.jobs)
+        if (same_name(job.printer, p.name))
+            list.push_back(&job);
+    return list;
+}
+
+void pack_job(Packer &pk, size_t index, const Job &j, DWORD position)
+{
+    JOB_INFO_1W r{};
+    r.JobId = j.id;
+    r.pPrinterName = pk.str(j.printer);
+    r.pMachineName = pk.str(j.machine);
+    r.pUserName = pk.str(j.owner);
+    r.pDocument = pk.str(j.document);
+    r.pDatatype = pk.str(j.data_type);
+    r.Status = j.status;
+    r.Priority = DEF_PRIORITY;
+    r.Position = position;
+    r.TotalPages = j.pages;
+    r.PagesPrinted = (j.status & JOB_STATUS_PRINTED) ? j.pages : 0;
+    r.Submitted = j.submitted;
+    pk.record(index, r);
+}
+
+SpoolJob host_view(const Job &j)
+{
+    SpoolJob v;
+    v.id = j.id;
+    v.printer = j.printer;
+    v.document = j.document;
+    v.owner = j.owner;
+    v.machine = j.machine;
+    v.data_type = j.data_type;
+    v.output_file = j.output_file;
+    v.status = j.status;
+    v.pages = j.pages;
+    v.bytes = j.bytes;
+    return v;
+}
+
+/* Reads a whole file; false when it cannot be opened. */
+bool read_file(const std::string &path, std::vector<BYTE> &out)
+{
+    out.clear();
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    Fd f(fd);
+    BYTE chunk[65536];
+    for (;;) {
+        ssize_t k = ::read(fd, chunk, sizeof chunk);
+        if (k < 0 && errno == EINTR)
+            continue;
+        if (k <= 0)
+            return k == 0;
+        out.insert(out.end(), chunk, chunk + k);
+    }
+}
+
+} // namespace
+
+void erase_job(State &st, DWORD id)
+{
+    st.jobs.erase(id);
+    ::unlink(job_data_path(st, id).c_str());
+    ::unlink(job_sizes_path(st, id).c_str());
+}
+
+void finish_job(State &st, DWORD id)
+{
+    auto it = st.jobs.find(id);
+    if (it == st.jobs.end())
+        return;
+    Job &j = it->second;
+    j.data.reset();
+    j.sizes.reset();
+    j.open = false;
+    j.status &= ~JOB_STATUS_SPOOLING;
+    if (j.status & JOB_STATUS_DELETING) {
+        erase_job(st, id);
+        return;
+    }
+    if (!j.output_file.empty()) {
+        std::string target;
+        std::error_code ec;
+        if (!map_path(j.output_file, target) ||
+            !std::filesystem::copy_file(job_data_path(st, id), target,
+                                        std::filesystem::copy_options::overwrite_existing, ec))
+            j.status |= JOB_STATUS_ERROR;
+    }
+    if ((j.status & JOB_STATUS_COMPLETE) && !keeps_printed_jobs(st, j))
+        erase_job(st, id);
+}
+
+} // namespace plat::spool
+
+using namespace plat;
+using namespace plat::spool;
+
+DWORD StartDocPrinterW(HANDLE hPrinter, DWORD Level, const BYTE *pDocInfo)
+{
+    Session s(hPrinter);
+    State &st = s.st;
+    DWORD err;
+    if (injected(st, SpoolCall::StartDocPrinter, &err))
+        return fail(err);
+    HandleObject *h = s.live();
+    Printer *p = printer_of(st, h);
+    if (!p)
+        return 0;
+    if (!(h->access & PRINTER_ACCESS_USE))
+        return fail(ERROR_ACCESS_DENIED);
+    if (Level != 1)
+        return fail(ERROR_INVALID_LEVEL);
+    if (!pDocInfo || h->job != 0)
+        return fail(ERROR_INVALID_PARAMETER);
+    DOC_INFO_1W di = load<DOC_INFO_1W>(pDocInfo);
+    std::u16string data_type = di.pDatatype ? wstr(di.pDatatype) : p->data_type;
+    if (!same_name(data_type, u"RAW"))
+        return fail(ERROR_INVALID_DATATYPE);
+
+    DWORD id = st.next_job_id;
+    while (id == 0 || st.jobs.count(id))
+        id++;
+    st.next_job_id = id + 1;
+    std::error_code ec;
+    std::filesystem::create_directories(st.folder + "/jobs", ec);
+    Fd data(::open(job_data_path(st, id).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644));
+    Fd sizes(::open(job_sizes_path(st, id).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644));
+    if (data.fd < 0 || sizes.fd < 0) {
+        err = errno_error(errno);
+        erase_job(st, id);
+        return fail(err);
+    }
+
+    Job j;
+    j.id = id;
+    j.printer = p->name;
+    j.document = wstr(di.pDocName);
+    j.owner = st.user_name;
+    j.machine = kMachineName;
+    j.data_type = data_type;
+    j.output_file = wstr(di.pOutputFile);
+    j.status = JOB_STATUS_SPOOLING;
+    j.submitted = utc_now();
+    j.open = true;
+    j.data = std::move(data);
+    j.sizes = std::move(sizes);
+    st.jobs.emplace(id, std::move(j));
+    if ((err = save(st)) != ERROR_SUCCESS) {
+        erase_job(st, id);
+        return fail(err);
+    }
+    h->job = id;
+    return id;
+}
+
+BOOL StartPagePrinter(HANDLE hPrinter)
+{
+    Session s(hPrinter);
+    DWORD err;
+    if (injected(s.st, SpoolCall::StartPagePrinter, &err))
+        return fail(err);
+    Job *j = open_job(s);
+    if (!j)
+        return FALSE;
+    j->pages++;
+    return TRUE;
+}
+
+BOOL EndPagePrinter(HANDLE hPrinter)
+{
+    Session s(hPrinter);
+    DWORD err;
+    if (injected(s.st, SpoolCall::EndPagePrinter, &err))
+        return fail(err);
+    return open_job(s) ? TRUE : FALSE;
+}
+
+BOOL WritePrinter(HANDLE hPrinter, LPCVOID pBuf, DWORD cbBuf, LPDWORD pcWritten)
+{
+    if (pcWritten)
+        *pcWritten = 0;
+    Session s(hPrinter);
+    State &st = s.st;
+    Job *j = open_job(s);
+    if (!j)
+        return FALSE;
+    BYTE asked[4];
+    store_u32(asked, 0, cbBuf);
+    if (DWORD err = write_all(j->sizes.fd, asked, sizeof asked))
+        return fail(err);
+
+    /* Both injected countdowns advance on every call, so arming one never shifts the other. */
+    DWORD err;
+    bool failing = injected(st, SpoolCall::WritePrinter, &err);
+    bool shortened = st.short_write_at != 0 && --st.short_write_at == 0;
+    if (failing)
+        return fail(err);
+    if (!pcWritten || (cbBuf && !pBuf))
+        return fail(ERROR_INVALID_PARAMETER);
+    if (j->status & JOB_STATUS_DELETING)
+        return fail(ERROR_PRINT_CANCELLED);
+    DWORD take = shortened && st.short_write_bytes < cbBuf ? st.short_write_bytes : cbBuf;
+    if (take == 0) {
+        *pcWritten = 0;
+        return TRUE;
+    }
+    if (fault_disk_is_full())
+        return fail(ERROR_DISK_FULL);
+    if ((err = write_all(j->data.fd, pBuf, take)) != ERROR_SUCCESS)
+        return fail(err);
+    j->bytes += take;
+    *pcWritten = take;
+    return TRUE;
+}
+
+BOOL EndDocPrinter(HANDLE hPrinter)
+{
+    Session s(hPrinter);
+    DWORD err;
+    if (injected(s.st, SpoolCall::EndDocPrinter, &err))
+        return fail(err);
+    HandleObject *h = s.live();
+    if (!printer_of(s.st, h))
+        return FALSE;
+    if (h->job == 0)
+        return fail(ERROR_SPL_NO_STARTDOC);
+    finish_job(s.st, h->job);
+    h->job = 0;
+    if ((err = save(s.st)) != ERROR_SUCCESS)
+        return fail(err);
+    return TRUE;
+}
+
+BOOL AbortPrinter(HANDLE hPrinter)
+{
+    Session s(hPrinter);
+    HandleObject *h = s.live();
+    if (!printer_of(s.st, h))
+        return FALSE;
+    if (h->job == 0)
+        return fail(ERROR_SPL_NO_STARTDOC);
+    erase_job(s.st, h->job);
+    h->job = 0;
+    if (DWORD err = save(s.st))
+        return fail(err);
+    return TRUE;
+}
+
+BOOL EnumJobsW(HANDLE hPrinter, DWORD FirstJob, DWORD NoJobs, DWORD Level, LPBYTE pJob, DWORD cbBuf,
+               LPDWORD pcbNeeded, LPDWORD pcReturned)
+{
+    if (pcReturned)
+        *pcReturned = 0;
+    Session s(hPrinter);
+    DWORD err;
+    if (injected(s.st, SpoolCall::EnumJobs, &err))
+        return fail(err);
+    Printer *p = printer_of(s.st, s.live());
+    if (!p)
+        return FALSE;
+    if (!pcbNeeded || !pcReturned)
+        return fail(ERROR_INVALID_PARAMETER);
+    if (Level != 1)
+        return fail(ERROR_INVALID_LEVEL);
+    std::vector<const Job *> queue = queue_of(s.st, *p);
+    size_t first = std::min<size_t>(FirstJob, queue.size());
+    size_t count = std::min<size_t>(NoJobs, queue.size() - first);
+    auto fill = [&](Packer &pk) {
+        for (size_t i = 0; i < count; i++)
+            pack_job(pk, i, *queue[first + i], DWORD(first + i + 1));
+    };
+    if (!pack_answer(pJob, cbBuf, pcbNeeded, count * sizeof(JOB_INFO_1W), fill, &err))
+        return fail(err);
+    *pcReturned = DWORD(count);
+    return TRUE;
+}
+
+BOOL GetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWORD cbBuf, LPDWORD pcbNeeded)
+{
+    Session s(hPrinter);
+    DWORD err;
+    if (injected(s.st, SpoolCall::GetJob, &err))
+        return fail(err);
+    Printer *p = printer_of(s.st, s.live());
+    if (!p)
+        return FALSE;
+    if (!pcbNeeded)
+        return fail(ERROR_INVALID_PARAMETER);
+    if (Level != 1)
+        return fail(ERROR_INVALID_LEVEL);
+    std::vector<const Job *> queue = queue_of(s.st, *p);
+    for (size_t i = 0; i < queue.size(); i++) {
+        if (queue[i]->id != JobId)
+            continue;
+        if (!pack_answer(pJob, cbBuf, pcbNeeded, sizeof(JOB_INFO_1W),
+                         [&](Packer &pk) { pack_job(pk, 0, *queue[i], DWORD(i + 1)); }, &err))
+            return fail(err);
+        return TRUE;
+    }
+    return fail(ERROR_INVALID_PARAMETER);
+}
+
+BOOL SetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, const BYTE *pJob, DWORD Command)
+{
+    (void)pJob; /* level 0 carries no record */
+    Session s(hPrinter);
+    State &st = s.st;
+    DWORD err;
+    if (injected(st, SpoolCall::SetJob, &err))
+        return fail(err);
+    Printer *p = printer_of(st, s.live());
+    if (!p)
+        return FALSE;
+    if (Level != 0)
+        return fail(ERROR_INVALID_LEVEL);
+    auto it = st.jobs.find(JobId);
+    if (it == st.jobs.end() || !same_name(it->second.printer, p->name))
+        return fail(ERROR_INVALID_PARAMETER);
+    Job &j = it->second;
+    DWORD before = j.status;
+    bool remove = false;
+    switch (Command) {
+    case JOB_CONTROL_PAUSE:
+        j.status |= JOB_STATUS_PAUSED;
+        break;
+    case JOB_CONTROL_RESUME:
+        j.status &= ~JOB_STATUS_PAUSED;
+        break;
+    case JOB_CONTROL_RESTART:
+        j.status |= JOB_STATUS_RESTART;
+        break;
+    case JOB_CONTROL_SENT_TO_PRINTER:
+        j.status |= JOB_STATUS_PRINTED;
+        break;
+    case JOB_CONTROL_LAST_PAGE_EJECTED:
+        j.status |= JOB_STATUS_PRINTED | JOB_STATUS_COMPLETE;
+        remove = !j.open && !keeps_printed_jobs(st, j);
+        break;
+    case JOB_CONTROL_CANCEL:
+    case JOB_CONTROL_DELETE:
+        j.status |= JOB_STATUS_DELETING;
+        remove = !j.open;
+        break;
+    case JOB_CONTROL_RETAIN:
+        j.status |= JOB_STATUS_RETAINED;
+        break;
+    case JOB_CONTROL_RELEASE:
+        j.status &= ~JOB_STATUS_RETAINED;
+        break;
+    default:
+        return fail(ERROR_INVALID_PARAMETER);
+    }
+    err = remove ? remove_job(st, JobId) : save(st);
+    if (err) {
+        auto again = st.jobs.find(JobId);
+        if (again != st.jobs.end())
+            again->second.status = before;
+        return fail(err);
+    }
+    return TRUE;
+}
+
+namespace plat {
+
+std::vector<SpoolJob> spool_jobs(std::u16string_view printer)
+{
+    Session s;
+    std::vector<SpoolJob> list;
+    for (const auto &[id, job] : s.st.jobs)
+        if (printer.empty() || same_name(job.printer, printer))
+            list.push_back(host_view(job));
+    return list;
+}
+
+bool spool_job_bytes(DWORD job, std::vector<BYTE> &bytes)
+{
+    Session s;
+    bytes.clear();
+    if (!s.st.jobs.count(job))
+        return false;
+    read_file(job_data_path(s.st, job), bytes);
+    return true;
+}
+
+std::vector<DWORD> spool_write_sizes(DWORD job)
+{
+    Session s;
+    std::vector<DWORD> sizes;
+    std::vector<BYTE> raw;
+    if (!s.st.jobs.count(job) || !read_file(job_sizes_path(s.st, job), raw))
+        return sizes;
+    for (size_t i = 0; i + 4 <= raw.size(); i += 4)
+        sizes.push_back(load_u32(raw.data(), i));
+    return sizes;
+}
+
+std::string spool_job_path(DWORD job)
+{
+    Session s;
+    return s.st.jobs.count(job) ? job_data_path(s.st, job) : std::string();
+}
+
+bool spool_delete_job(DWORD job)
+{
+    Session s;
+    auto it = s.st.jobs.find(job);
+    if (it == s.st.jobs.end())
+        return false;
+    if (it->second.open) {
+        it->second.status |= JOB_STATUS_DELETING;
+        save(s.st);
+        return true;
+    }
+    return remove_job(s.st, job) == ERROR_SUCCESS;
+}
+
+} // namespace plat

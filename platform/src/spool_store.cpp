@@ -1,0 +1,486 @@
+/*
+ * The spooler's state file: writing the whole state atomically (a new file
+ * renamed over the old one) and reading it back with every length and count
+ * checked against the bytes that are there.
+ *
+ * File: "TVSPOOL1" (8 bytes), format version (u32, 1), body length (u32),
+ * body, CRC-32 of the body (u32).  All numbers little-endian.  Strings are a
+ * u32 count of UTF-16 code units followed by the units; byte blocks a u32
+ * count followed by the bytes.  The body holds, in order: the next job id;
+ * the drivers; the added ports; the printers with their devmodes and printer
+ * data; the user forms; the jobs (their bytes are in files of their own).
+ * Each list is a u32 count followed by its entries.
+ */
+#include "spool_private.h"
+
+#include <plat/fault.h>
+#include <plat/text.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <set>
+
+namespace plat::spool {
+
+namespace {
+
+constexpr char kMagic[8] = {'T', 'V', 'S', 'P', 'O', 'O', 'L', '1'};
+constexpr uint32_t kVersion = 1;
+
+/* The standard CRC-32 (reflected, polynomial 0xEDB88320). */
+uint32_t crc32(const BYTE *p, size_t n)
+{
+    static const std::array<uint32_t, 256> table = [] {
+        std::array<uint32_t, 256> t{};
+        for (uint32_t i = 0; i < 256; i++) {
+            uint32_t c = i;
+            for (int k = 0; k < 8; k++)
+                c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            t[i] = c;
+        }
+        return t;
+    }();
+    uint32_t c = 0xFFFFFFFFu;
+    for (size_t i = 0; i < n; i++)
+        c = table[(c ^ p[i]) & 0xFF] ^ (c >> 8);
+    return c ^ 0xFFFFFFFFu;
+}
+
+class Writer {
+public:
+    std::vector<BYTE> out;
+    void u32(uint32_t v)
+    {
+        for (int i = 0; i < 4; i++)
+            out.push_back(BYTE(v >> (8 * i)));
+    }
+    void u64(uint64_t v)
+    {
+        u32(uint32_t(v));
+        u32(uint32_t(v >> 32));
+    }
+    void str(const std::u16string &s)
+    {
+        u32(uint32_t(s.size()));
+        for (char16_t c : s) {
+            out.push_back(BYTE(c));
+            out.push_back(BYTE(c >> 8));
+        }
+    }
+    void bytes(const std::vector<BYTE> &b)
+    {
+        u32(uint32_t(b.size()));
+        out.insert(out.end(), b.begin(), b.end());
+    }
+};
+
+/* Reads the body; the first short read or bad value sets `why` and every later read answers 0. */
+class Reader {
+public:
+    Reader(const BYTE *p, size_t n) : p_(p), n_(n) {}
+    const char *why = nullptr;
+    bool ok() const { return why == nullptr; }
+    bool at_end() const { return pos_ == n_; }
+    void bad(const char *reason)
+    {
+        if (!why)
+            why = reason;
+    }
+
+    uint32_t u32()
+    {
+        if (!ok() || n_ - pos_ < 4) {
+            bad("truncated");
+            return 0;
+        }
+        uint32_t v = 0;
+        for (int i = 0; i < 4; i++)
+            v |= uint32_t(p_[pos_ + i]) << (8 * i);
+        pos_ += 4;
+        return v;
+    }
+    uint64_t u64()
+    {
+        uint64_t lo = u32();
+        return lo | uint64_t(u32()) << 32;
+    }
+    std::u16string str()
+    {
+        uint32_t count = u32();
+        if (!ok() || (n_ - pos_) / 2 < count) {
+            bad("string runs past the end");
+            return std::u16string();
+        }
+        std::u16string s(count, u'\0');
+        for (uint32_t i = 0; i < count; i++)
+            s[i] = char16_t(p_[pos_ + 2 * i] | (p_[pos_ + 2 * i + 1] << 8));
+        pos_ += size_t(count) * 2;
+        return s;
+    }
+    std::vector<BYTE> bytes()
+    {
+        uint32_t count = u32();
+        if (!ok() || n_ - pos_ < count) {
+            bad("byte block runs past the end");
+            return std::vector<BYTE>();
+        }
+        std::vector<BYTE> b(p_ + pos_, p_ + pos_ + count);
+        pos_ += count;
+        return b;
+    }
+    /* A list count: each entry takes at least `min_entry` bytes, so a count beyond what is left is damage. */
+    uint32_t count(size_t min_entry)
+    {
+        uint32_t c = u32();
+        if (ok() && (n_ - pos_) / min_entry < c) {
+            bad("list longer than the file");
+            return 0;
+        }
+        return c;
+    }
+
+private:
+    const BYTE *p_;
+    size_t n_;
+    size_t pos_ = 0;
+};
+
+void put_systemtime(Writer &w, const SYSTEMTIME &t)
+{
+    const WORD f[8] = {t.wYear, t.wMonth, t.wDayOfWeek, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
+    for (int i = 0; i < 8; i += 2)
+        w.u32(uint32_t(f[i]) | uint32_t(f[i + 1]) << 16);
+}
+
+SYSTEMTIME get_systemtime(Reader &r)
+{
+    WORD f[8];
+    for (int i = 0; i < 8; i += 2) {
+        uint32_t v = r.u32();
+        f[i] = WORD(v);
+        f[i + 1] = WORD(v >> 16);
+    }
+    return SYSTEMTIME{f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7]};
+}
+
+std::vector<BYTE> serialize(const State &st)
+{
+    Writer w;
+    w.u32(st.next_job_id);
+    w.u32(uint32_t(st.drivers.size()));
+    for (const auto &d : st.drivers) {
+        w.str(d.name);
+        w.u32(d.version);
+        w.str(d.driver_file);
+        w.str(d.data_file);
+        w.str(d.config_file);
+        w.str(d.help_file);
+        w.u32(uint32_t(d.dependent_files.size()));
+        for (const auto &f : d.dependent_files)
+            w.str(f);
+        w.str(d.monitor_name);
+        w.str(d.default_data_type);
+    }
+    uint32_t added = 0;
+    for (const auto &p : st.ports)
+        added += p.builtin ? 0 : 1;
+    w.u32(added);
+    for (const auto &p : st.ports) {
+        if (p.builtin)
+            continue;
+        w.str(p.name);
+        w.str(p.monitor);
+        w.str(p.description);
+        w.str(p.address);
+        w.u32(p.type);
+    }
+    w.u32(uint32_t(st.printers.size()));
+    for (const auto &p : st.printers) {
+        for (const auto *s : {&p.name, &p.share_name, &p.port, &p.driver, &p.comment, &p.location, &p.sep_file,
+                              &p.print_processor, &p.data_type, &p.parameters})
+            w.str(*s);
+        for (DWORD v : {p.attributes, p.priority, p.default_priority, p.start_time, p.until_time, p.status,
+                        p.user_rights})
+            w.u32(v);
+        w.bytes(p.devmode);
+        w.u32(uint32_t(p.data.size()));
+        for (const auto &[slot, v] : p.data) {
+            w.str(v.key);
+            w.str(v.name);
+            w.u32(v.type);
+            w.bytes(v.bytes);
+        }
+    }
+    w.u32(uint32_t(st.forms.size()));
+    for (const auto &f : st.forms) {
+        w.str(f.name);
+        w.u32(f.flags);
+        for (LONG v : {f.cx, f.cy, f.area.left, f.area.top, f.area.right, f.area.bottom})
+            w.u32(uint32_t(v));
+    }
+    w.u32(uint32_t(st.jobs.size()));
+    for (const auto &[id, j] : st.jobs) {
+        w.u32(j.id);
+        for (const auto *s : {&j.printer, &j.document, &j.owner, &j.machine, &j.data_type, &j.output_file})
+            w.str(*s);
+        w.u32(j.status);
+        w.u32(j.pages);
+        w.u64(j.bytes);
+        put_systemtime(w, j.submitted);
+    }
+    return std::move(w.out);
+}
+
+/* Parses a body into `st` (already emptied).  False with r.why on damage. */
+bool parse(Reader &r, State &st)
+{
+    st.next_job_id = r.u32();
+    uint32_t n = r.count(4 * 9);
+    for (uint32_t i = 0; i < n && r.ok(); i++) {
+        Driver d;
+        d.name = r.str();
+        d.version = r.u32();
+        d.driver_file = r.str();
+        d.data_file = r.str();
+        d.config_file = r.str();
+        d.help_file = r.str();
+        uint32_t deps = r.count(4);
+        for (uint32_t k = 0; k < deps && r.ok(); k++)
+            d.dependent_files.push_back(r.str());
+        d.monitor_name = r.str();
+        d.default_data_type = r.str();
+        if (d.name.empty() || find_driver(st, d.name))
+            r.bad("driver without a name, or twice");
+        st.drivers.push_back(std::move(d));
+    }
+    n = r.count(4 * 5);
+    for (uint32_t i = 0; i < n && r.ok(); i++) {
+        Port p;
+        p.name = r.str();
+        p.monitor = r.str();
+        p.description = r.str();
+        p.address = r.str();
+        p.type = r.u32();
+        if (p.name.empty() || find_port(st, p.name))
+            r.bad("port without a name, or twice");
+        st.ports.push_back(std::move(p));
+    }
+    n = r.count(4 * 19);
+    for (uint32_t i = 0; i < n && r.ok(); i++) {
+        Printer p;
+        p.id = st.next_printer_id++;
+        for (auto *s : {&p.name, &p.share_name, &p.port, &p.driver, &p.comment, &p.location, &p.sep_file,
+                        &p.print_processor, &p.data_type, &p.parameters})
+            *s = r.str();
+        for (DWORD *v : {&p.attributes, &p.priority, &p.default_priority, &p.start_time, &p.until_time, &p.status,
+                         &p.user_rights})
+            *v = r.u32();
+        p.devmode = r.bytes();
+        /* A devmode is kept whole: dmSize + dmDriverExtra bytes, so that readers of it stay inside it. */
+        if (!p.devmode.empty() &&
+            (p.devmode.size() < 72 || p.devmode.size() != size_t(load_u16(p.devmode.data(), 68)) +
+                                                               load_u16(p.devmode.data(), 70)))
+            r.bad("devmode of a wrong size");
+        uint32_t values = r.count(4 * 4);
+        for (uint32_t k = 0; k < values && r.ok(); k++) {
+            DataValue v;
+            v.key = r.str();
+            v.name = r.str();
+            v.type = r.u32();
+            v.bytes = r.bytes();
+            if (v.bytes.size() > kMaxValueBytes || !p.data.emplace(data_slot(v.key, v.name), v).second)
+                r.bad("printer-data value too large, or twice");
+        }
+        if (p.name.empty() || find_printer(st, p.name))
+            r.bad("printer without a name, or twice");
+        st.printers.push_back(std::move(p));
+    }
+    n = r.count(4 * 8);
+    for (uint32_t i = 0; i < n && r.ok(); i++) {
+        Form f;
+        f.name = r.str();
+        f.flags = r.u32();
+        LONG *v[6] = {&f.cx, &f.cy, &f.area.left, &f.area.top, &f.area.right, &f.area.bottom};
+        for (LONG *x : v)
+            *x = LONG(r.u32());
+        bool dup = false;
+        for (const auto &g : st.forms)
+            dup = dup || same_name(g.name, f.name);
+        for (size_t k = 0; k < kBuiltinFormCount; k++)
+            dup = dup || same_name(kBuiltinForms[k].name, f.name);
+        if (f.name.empty() || f.name.size() > kMaxFormName || dup || (f.flags & FORM_BUILTIN))
+            r.bad("bad user form");
+        st.forms.push_back(std::move(f));
+    }
+    n = r.count(4 * 15);
+    DWORD top = 0;
+    for (uint32_t i = 0; i < n && r.ok(); i++) {
+        Job j;
+        j.id = r.u32();
+        for (auto *s : {&j.printer, &j.document, &j.owner, &j.machine, &j.data_type, &j.output_file})
+            *s = r.str();
+        j.status = r.u32();
+        j.pages = r.u32();
+        j.bytes = r.u64();
+        j.submitted = get_systemtime(r);
+        if (j.id == 0 || st.jobs.count(j.id))
+            r.bad("job id 0, or twice");
+        top = std::max(top, j.id);
+        st.jobs.emplace(j.id, std::move(j));
+    }
+    if (r.ok() && !r.at_end())
+        r.bad("bytes after the last list");
+    if (st.next_job_id <= top)
+        st.next_job_id = top + 1;
+    if (st.next_job_id == 0)
+        st.next_job_id = 1;
+    return r.ok();
+}
+
+} // namespace
+
+DWORD errno_error(int e)
+{
+    switch (e) {
+    case ENOSPC:
+    case EDQUOT:
+        return ERROR_DISK_FULL;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return ERROR_ACCESS_DENIED;
+    default:
+        return ERROR_WRITE_FAULT;
+    }
+}
+
+namespace {
+
+/* Writes all of `data` to a new file at `path`.  ERROR_SUCCESS or the error. */
+DWORD write_file(const std::string &path, const std::vector<BYTE> &data)
+{
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return errno_error(errno);
+    Fd f(fd);
+    size_t done = 0;
+    while (done < data.size()) {
+        ssize_t k = ::write(fd, data.data() + done, data.size() - done);
+        if (k < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno_error(errno);
+        }
+        done += size_t(k);
+    }
+    return ERROR_SUCCESS;
+}
+
+/* Forgets the loaded state (lock held): files closed, lists emptied, settings kept. */
+void clear(State &st)
+{
+    st.drivers.clear();
+    st.ports.clear();
+    st.printers.clear();
+    st.forms.clear();
+    st.jobs.clear(); /* closes any job file still open */
+    st.next_printer_id = 1;
+    st.next_job_id = 1;
+    seed_local_ports(st);
+}
+
+} // namespace
+
+std::string job_data_path(const State &st, DWORD id) { return st.folder + "/jobs/" + std::to_string(id) + ".spl"; }
+
+std::string job_sizes_path(const State &st, DWORD id)
+{
+    return st.folder + "/jobs/" + std::to_string(id) + ".sizes";
+}
+
+DWORD save(State &st)
+{
+    if (fault_disk_is_full())
+        return ERROR_DISK_FULL;
+    std::vector<BYTE> body = serialize(st);
+    Writer w;
+    w.out.assign(kMagic, kMagic + sizeof kMagic);
+    w.u32(kVersion);
+    w.u32(uint32_t(body.size()));
+    w.out.insert(w.out.end(), body.begin(), body.end());
+    w.u32(crc32(body.data(), body.size()));
+
+    std::error_code ec;
+    std::filesystem::create_directories(st.folder, ec);
+    std::string path = st.folder + "/spooler.dat";
+    std::string tmp = path + ".new";
+    DWORD err = write_file(tmp, w.out);
+    if (err == ERROR_SUCCESS && ::rename(tmp.c_str(), path.c_str()) != 0)
+        err = errno_error(errno);
+    if (err != ERROR_SUCCESS)
+        ::unlink(tmp.c_str());
+    return err;
+}
+
+void load_state(State &st, const std::string &root)
+{
+    clear(st);
+    st.generation++;
+    st.folder = root + "/spooler";
+    std::string path = st.folder + "/spooler.dat";
+
+    std::vector<BYTE> file;
+    {
+        int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return; /* a new machine: an empty spooler */
+        Fd f(fd);
+        BYTE chunk[65536];
+        for (;;) {
+            ssize_t k = ::read(fd, chunk, sizeof chunk);
+            if (k < 0 && errno == EINTR)
+                continue;
+            if (k <= 0)
+                break;
+            file.insert(file.end(), chunk, chunk + k);
+        }
+    }
+
+    const char *why = nullptr;
+    if (file.size() < 20 || std::memcmp(file.data(), kMagic, 8) != 0)
+        why = "not a spooler state file";
+    else if (load_u32(file.data(), 8) != kVersion)
+        why = "unknown format version";
+    else if (load_u32(file.data(), 12) != file.size() - 20)
+        why = "wrong length";
+    else if (crc32(file.data() + 16, file.size() - 20) != load_u32(file.data(), file.size() - 4))
+        why = "checksum mismatch";
+    if (!why) {
+        Reader r(file.data() + 16, file.size() - 20);
+        if (!parse(r, st))
+            why = r.why;
+    }
+    if (why) {
+        std::fprintf(stderr, "tarvel spooler: %s is damaged (%s); starting with an empty spooler\n", path.c_str(),
+                     why);
+        clear(st);
+        std::string aside = path + ".corrupt";
+        ::rename(path.c_str(), aside.c_str());
+        return;
+    }
+
+    /* Jobs whose writer died stay as far as they got, marked in error; byte counts come from their files. */
+    for (auto &[id, job] : st.jobs) {
+        if (job.status & JOB_STATUS_SPOOLING)
+            job.status = (job.status & ~JOB_STATUS_SPOOLING) | JOB_STATUS_ERROR;
+        struct stat sb;
+        job.bytes = ::stat(job_data_path(st, id).c_str(), &sb) == 0 ? uint64_t(sb.st_size) : 0;
+    }
+}
+
+} // namespace plat::spool
