@@ -7,6 +7,10 @@
 #ifndef TARVEL_TEST_PRN_SUPPORT_H
 #define TARVEL_TEST_PRN_SUPPORT_H
 
+#include <tarvel/mdl_context.h>
+
+#include "test_model_support.h"
+
 #include <plat/error.h>
 #include <plat/machine.h>
 #include <plat/memory.h>
@@ -53,9 +57,51 @@ template <typename T = BYTE>
 struct Global {
     T *p = nullptr;
     ~Global() { GlobalFree(p); }
-    T **out() { return &p; }
+    /* For an output argument: what it held before is freed. */
+    T **out()
+    {
+        GlobalFree(p);
+        p = nullptr;
+        return &p;
+    }
     operator T *() const { return p; }
 };
+
+/* A model context closed when it goes out of scope. */
+struct Context {
+    ModelContext *p = nullptr;
+    Context() = default;
+    explicit Context(ModelContext *context) : p(context) {}
+    ~Context()
+    {
+        if (p)
+            MDL_Close(p);
+    }
+    Context(const Context &) = delete;
+    Context &operator=(const Context &) = delete;
+    operator ModelContext *() const { return p; }
+};
+
+/*
+ * A context over a model built with the writer, or null.  `checked` false
+ * builds models the writer would refuse (a model without a key text).
+ */
+inline ModelContext *contextOf(const mw::Model &m, bool checked = true)
+{
+    mw::Bytes mainFile, companion;
+    std::string error;
+    EXPECT_TRUE(mw::build(m, mainFile, companion, error, checked)) << error;
+    ModelContext *context = MDL_AllocContext();
+    if (!context)
+        return nullptr;
+    if (ddd_OpenModelMemory(model_test::kMemoryPath, mainFile.data(), mainFile.size(),
+                            m.companionName.empty() ? nullptr : companion.data(), companion.size(), context->main,
+                            context->companion) != DDD_OK) {
+        MDL_FreeContext(context);
+        return nullptr;
+    }
+    return context;
+}
 
 /* `n` bytes counting up from `seed` (so chunks and offsets are told apart). */
 inline std::vector<BYTE> pattern(size_t n, BYTE seed = 1)
