@@ -149,7 +149,7 @@ protected:
         return dir ? dir : "";
     }
 
-    /* The driver (model TARVEL1.DDD and its companion) and the printers; again after a reset. */
+    /* The driver (model TARVEL1.DDD, its companion, the resource module) and the printers. */
     void installPrinters()
     {
         ASSERT_FALSE(driverDir().empty()) << "TARVEL_DRIVER_DIR is not set";
@@ -158,7 +158,7 @@ protected:
         d.driver_file = u"tarvelgr.dll";
         d.config_file = u"tarvelui.dll";
         d.data_file = u"TARVEL1.DDD";
-        d.copy_files = {driverDir() + "/TARVEL1.DDD", driverDir() + "/TARVEL1.DDC"};
+        d.copy_files = {driverDir() + "/TARVEL1.DDD", driverDir() + "/TARVEL1.DDC", driverDir() + "/tarvelrs.xrs"};
         ASSERT_EQ(plat::spool_add_driver(d), DWORD(ERROR_SUCCESS));
         for (const char16_t *name : {kPrinter, kPrinter2}) {
             plat::SpoolPrinter p;
