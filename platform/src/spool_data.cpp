@@ -7,6 +7,8 @@
  */
 #include "spool_private.h"
 
+#include <plat/error.h>
+
 #include <optional>
 
 namespace plat::spool {
@@ -29,12 +31,9 @@ DWORD GetPrinterDataExW(HANDLE hPrinter, LPCWSTR pKeyName, LPCWSTR pValueName, L
                         DWORD nSize, LPDWORD pcbNeeded)
 {
     Session s(hPrinter);
-    DWORD err;
-    if (injected(s.st, SpoolCall::GetPrinterData, &err))
-        return err;
-    Printer *p = printer_of(s.st, s.live());
+    Printer *p = enter_printer(s, SpoolCall::GetPrinterData);
     if (!p)
-        return ERROR_INVALID_HANDLE;
+        return GetLastError();
     if (!pKeyName || !pValueName || !pcbNeeded)
         return ERROR_INVALID_PARAMETER;
 
@@ -77,14 +76,9 @@ DWORD SetPrinterDataExW(HANDLE hPrinter, LPCWSTR pKeyName, LPCWSTR pValueName, D
                         DWORD cbData)
 {
     Session s(hPrinter);
-    DWORD err;
-    if (injected(s.st, SpoolCall::SetPrinterData, &err))
-        return err;
-    Printer *p = printer_of(s.st, s.live());
+    Printer *p = enter_printer(s, SpoolCall::SetPrinterData, PRINTER_ACCESS_ADMINISTER);
     if (!p)
-        return ERROR_INVALID_HANDLE;
-    if (!(s.live()->access & PRINTER_ACCESS_ADMINISTER))
-        return ERROR_ACCESS_DENIED;
+        return GetLastError();
     if (!pKeyName || !*pKeyName || !pValueName || (cbData && !pData) || cbData > kMaxValueBytes)
         return ERROR_INVALID_PARAMETER;
 
@@ -103,7 +97,7 @@ DWORD SetPrinterDataExW(HANDLE hPrinter, LPCWSTR pKeyName, LPCWSTR pValueName, D
         v.bytes.assign(pData, pData + cbData);
     else
         v.bytes.clear();
-    err = save(s.st);
+    DWORD err = save(s.st);
     if (err) {
         if (before)
             p->data[slot] = std::move(*before);
@@ -121,21 +115,16 @@ DWORD SetPrinterDataW(HANDLE hPrinter, LPCWSTR pValueName, DWORD Type, const BYT
 DWORD DeletePrinterDataExW(HANDLE hPrinter, LPCWSTR pKeyName, LPCWSTR pValueName)
 {
     Session s(hPrinter);
-    DWORD err;
-    if (injected(s.st, SpoolCall::DeletePrinterData, &err))
-        return err;
-    Printer *p = printer_of(s.st, s.live());
+    Printer *p = enter_printer(s, SpoolCall::DeletePrinterData, PRINTER_ACCESS_ADMINISTER);
     if (!p)
-        return ERROR_INVALID_HANDLE;
-    if (!(s.live()->access & PRINTER_ACCESS_ADMINISTER))
-        return ERROR_ACCESS_DENIED;
+        return GetLastError();
     if (!pKeyName || !pValueName)
         return ERROR_INVALID_PARAMETER;
     auto it = p->data.find(data_slot(wstr(pKeyName), wstr(pValueName)));
     if (it == p->data.end())
         return ERROR_FILE_NOT_FOUND;
     auto node = p->data.extract(it);
-    err = save(s.st);
+    DWORD err = save(s.st);
     if (err)
         p->data.insert(std::move(node));
     return err;

@@ -193,14 +193,6 @@ Form *find_user_form(State &st, std::u16string_view name)
     return nullptr;
 }
 
-/* May this handle change forms?  Printer handles need administer access, server handles server administer. */
-bool may_change_forms(const HandleObject *h)
-{
-    if (h->kind == HandleObject::SERVER)
-        return (h->access & SERVER_ACCESS_ADMINISTER) != 0;
-    return h->kind == HandleObject::PRINTER && (h->access & PRINTER_ACCESS_ADMINISTER) != 0;
-}
-
 /* Checks a FORM_INFO_1W's flags, size and area; ERROR_SUCCESS or the error. */
 DWORD check_form(const FORM_INFO_1W &f)
 {
@@ -212,14 +204,29 @@ DWORD check_form(const FORM_INFO_1W &f)
     return ERROR_SUCCESS;
 }
 
-/* The handle of a forms call: a live printer or server handle, else null with ERROR_INVALID_HANDLE set. */
-HandleObject *forms_handle(Session &s)
+/*
+ * The start of a forms call: counts `call` against its injected fault and
+ * takes the handle, a live printer or server handle; to change forms it must
+ * administer (PRINTER_ACCESS_ADMINISTER, or SERVER_ACCESS_ADMINISTER on a
+ * server handle).  Null with the last error set when any step fails.
+ */
+HandleObject *enter_forms(Session &s, SpoolCall call, bool change)
 {
+    DWORD err;
+    if (injected(s.st, call, &err)) {
+        fail(err);
+        return nullptr;
+    }
     HandleObject *h = s.live();
     if (h && h->kind == HandleObject::PRINTER && !find_printer_id(s.st, h->printer_id))
         h = nullptr;
     if (!h || h->kind == HandleObject::XCV) {
         fail(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    DWORD need = h->kind == HandleObject::SERVER ? SERVER_ACCESS_ADMINISTER : PRINTER_ACCESS_ADMINISTER;
+    if (change && !(h->access & need)) {
+        fail(ERROR_ACCESS_DENIED);
         return nullptr;
     }
     return h;
@@ -237,10 +244,7 @@ BOOL EnumFormsW(HANDLE hPrinter, DWORD Level, LPBYTE pForm, DWORD cbBuf, LPDWORD
     if (pcReturned)
         *pcReturned = 0;
     Session s(hPrinter);
-    DWORD err;
-    if (injected(s.st, SpoolCall::EnumForms, &err))
-        return fail(err);
-    if (!forms_handle(s))
+    if (!enter_forms(s, SpoolCall::EnumForms, false))
         return FALSE;
     if (!pcbNeeded || !pcReturned)
         return fail(ERROR_INVALID_PARAMETER);
@@ -253,6 +257,7 @@ BOOL EnumFormsW(HANDLE hPrinter, DWORD Level, LPBYTE pForm, DWORD cbBuf, LPDWORD
         for (size_t i = 0; i < s.st.forms.size(); i++)
             pack_form(pk, kBuiltinFormCount + i, user_view(s.st.forms[i]));
     };
+    DWORD err;
     if (!pack_answer(pForm, cbBuf, pcbNeeded, count * sizeof(FORM_INFO_1W), fill, &err))
         return fail(err);
     *pcReturned = DWORD(count);
@@ -262,10 +267,7 @@ BOOL EnumFormsW(HANDLE hPrinter, DWORD Level, LPBYTE pForm, DWORD cbBuf, LPDWORD
 BOOL GetFormW(HANDLE hPrinter, LPCWSTR pFormName, DWORD Level, LPBYTE pForm, DWORD cbBuf, LPDWORD pcbNeeded)
 {
     Session s(hPrinter);
-    DWORD err;
-    if (injected(s.st, SpoolCall::GetForm, &err))
-        return fail(err);
-    if (!forms_handle(s))
+    if (!enter_forms(s, SpoolCall::GetForm, false))
         return FALSE;
     if (!pFormName || !pcbNeeded)
         return fail(ERROR_INVALID_PARAMETER);
@@ -281,6 +283,7 @@ BOOL GetFormW(HANDLE hPrinter, LPCWSTR pFormName, DWORD Level, LPBYTE pForm, DWO
     } else {
         return fail(ERROR_INVALID_FORM_NAME);
     }
+    DWORD err;
     if (!pack_answer(pForm, cbBuf, pcbNeeded, sizeof(FORM_INFO_1W), [&](Packer &pk) { pack_form(pk, 0, view); },
                      &err))
         return fail(err);
@@ -290,14 +293,9 @@ BOOL GetFormW(HANDLE hPrinter, LPCWSTR pFormName, DWORD Level, LPBYTE pForm, DWO
 BOOL AddFormW(HANDLE hPrinter, DWORD Level, const BYTE *pForm)
 {
     Session s(hPrinter);
-    DWORD err;
-    if (injected(s.st, SpoolCall::AddForm, &err))
-        return fail(err);
-    HandleObject *h = forms_handle(s);
-    if (!h)
+    if (!enter_forms(s, SpoolCall::AddForm, true))
         return FALSE;
-    if (!may_change_forms(h))
-        return fail(ERROR_ACCESS_DENIED);
+    DWORD err;
     if (Level != 1)
         return fail(ERROR_INVALID_LEVEL);
     if (!pForm)
@@ -321,14 +319,9 @@ BOOL AddFormW(HANDLE hPrinter, DWORD Level, const BYTE *pForm)
 BOOL SetFormW(HANDLE hPrinter, LPCWSTR pFormName, DWORD Level, const BYTE *pForm)
 {
     Session s(hPrinter);
-    DWORD err;
-    if (injected(s.st, SpoolCall::SetForm, &err))
-        return fail(err);
-    HandleObject *h = forms_handle(s);
-    if (!h)
+    if (!enter_forms(s, SpoolCall::SetForm, true))
         return FALSE;
-    if (!may_change_forms(h))
-        return fail(ERROR_ACCESS_DENIED);
+    DWORD err;
     if (Level != 1)
         return fail(ERROR_INVALID_LEVEL);
     if (!pFormName || !pForm)
@@ -357,14 +350,9 @@ BOOL SetFormW(HANDLE hPrinter, LPCWSTR pFormName, DWORD Level, const BYTE *pForm
 BOOL DeleteFormW(HANDLE hPrinter, LPCWSTR pFormName)
 {
     Session s(hPrinter);
-    DWORD err;
-    if (injected(s.st, SpoolCall::DeleteForm, &err))
-        return fail(err);
-    HandleObject *h = forms_handle(s);
-    if (!h)
+    if (!enter_forms(s, SpoolCall::DeleteForm, true))
         return FALSE;
-    if (!may_change_forms(h))
-        return fail(ERROR_ACCESS_DENIED);
+    DWORD err;
     if (!pFormName)
         return fail(ERROR_INVALID_PARAMETER);
     std::u16string name = wstr(pFormName);

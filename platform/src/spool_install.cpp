@@ -7,6 +7,7 @@
 #include "spool_private.h"
 
 #include <plat/fault.h>
+#include <plat/machine.h>
 
 #include <filesystem>
 
@@ -38,6 +39,25 @@ DWORD place_file(const std::string &src, const std::filesystem::path &dir, bool 
     if (ec == std::errc::permission_denied || ec == std::errc::operation_not_permitted)
         return ERROR_ACCESS_DENIED;
     return ERROR_WRITE_FAULT;
+}
+
+/* Adds `item` to `list`, or puts it in place of `old` (an entry of `list`), and saves; undone when the save fails. */
+template <typename T>
+DWORD put_saved(State &st, std::vector<T> &list, T *old, T item)
+{
+    if (old) {
+        T before = std::move(*old);
+        *old = std::move(item);
+        DWORD err = save(st);
+        if (err)
+            *old = std::move(before);
+        return err;
+    }
+    list.push_back(std::move(item));
+    DWORD err = save(st);
+    if (err)
+        list.pop_back();
+    return err;
 }
 
 bool valid_printer_name(std::u16string_view name)
@@ -79,8 +99,16 @@ DWORD spool_add_driver(const SpoolDriver &driver)
                 return ERROR_FILE_NOT_FOUND;
 
     ensure_loaded();
+    /* The folder the driver directory showed so far (the build's driver folder, when mounted there). */
+    std::string shown;
+    bool had = map_path(spool_driver_dir(), shown);
     mount_driver_dir();
     std::filesystem::path dir = spool_driver_dir_real();
+    if (had && std::filesystem::is_directory(shown, ec) && !std::filesystem::equivalent(shown, dir, ec))
+        for (const auto &entry : std::filesystem::directory_iterator(shown, ec))
+            if (entry.is_regular_file(ec))
+                if (DWORD err = place_file(entry.path().string(), dir, true))
+                    return err;
     for (const auto &src : driver.copy_files)
         if (DWORD err = place_file(src, dir, false))
             return err;
@@ -100,20 +128,7 @@ DWORD spool_add_driver(const SpoolDriver &driver)
     d.default_data_type = driver.default_data_type;
 
     Session s;
-    Driver *old = find_driver(s.st, driver.name);
-    if (old) {
-        Driver before = *old;
-        *old = std::move(d);
-        DWORD err = save(s.st);
-        if (err)
-            *find_driver(s.st, driver.name) = std::move(before);
-        return err;
-    }
-    s.st.drivers.push_back(std::move(d));
-    DWORD err = save(s.st);
-    if (err)
-        s.st.drivers.pop_back();
-    return err;
+    return put_saved(s.st, s.st.drivers, find_driver(s.st, driver.name), std::move(d));
 }
 
 DWORD spool_add_printer(const SpoolPrinter &printer)
@@ -122,10 +137,8 @@ DWORD spool_add_printer(const SpoolPrinter &printer)
         return ERROR_INVALID_PRINTER_NAME;
     std::vector<BYTE> devmode = printer.devmode;
     if (!devmode.empty()) {
-        if (devmode.size() < 72)
-            return ERROR_INVALID_PARAMETER;
-        size_t whole = size_t(load_u16(devmode.data(), 68)) + load_u16(devmode.data(), 70);
-        if (whole < 72 || devmode.size() < whole)
+        size_t whole = devmode.size() < kMinDevmode ? 0 : devmode_size(devmode.data());
+        if (whole == 0 || devmode.size() < whole)
             return ERROR_INVALID_PARAMETER;
         devmode.resize(whole);
     }
@@ -239,19 +252,7 @@ DWORD spool_add_port(const SpoolPort &port)
     p.description = port.description;
     p.type = port.type;
     p.address = port.address;
-    if (old) {
-        Port before = *old;
-        *old = std::move(p);
-        DWORD err = save(s.st);
-        if (err)
-            *find_port(s.st, port.name) = std::move(before);
-        return err;
-    }
-    s.st.ports.push_back(std::move(p));
-    DWORD err = save(s.st);
-    if (err)
-        s.st.ports.pop_back();
-    return err;
+    return put_saved(s.st, s.st.ports, old, std::move(p));
 }
 
 bool spool_port_status(std::u16string_view port, DWORD *status, DWORD *severity)

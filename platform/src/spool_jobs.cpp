@@ -76,12 +76,12 @@ DWORD remove_job(State &st, DWORD id)
     return ERROR_SUCCESS;
 }
 
-/* The handle's printer and its open job, or null with the last error set. */
-Job *open_job(Session &s)
+/* The open job of the handle's printer (counting `call`'s injected fault), or null with the last error set. */
+Job *open_job(Session &s, SpoolCall call)
 {
-    HandleObject *h = s.live();
-    if (!printer_of(s.st, h))
+    if (!enter_printer(s, call))
         return nullptr;
+    HandleObject *h = s.live();
     if (h->job == 0) {
         fail(ERROR_SPL_NO_STARTDOC);
         return nullptr;
@@ -138,25 +138,6 @@ SpoolJob host_view(const Job &j)
     return v;
 }
 
-/* Reads a whole file; false when it cannot be opened. */
-bool read_file(const std::string &path, std::vector<BYTE> &out)
-{
-    out.clear();
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    Fd f(fd);
-    BYTE chunk[65536];
-    for (;;) {
-        ssize_t k = ::read(fd, chunk, sizeof chunk);
-        if (k < 0 && errno == EINTR)
-            continue;
-        if (k <= 0)
-            return k == 0;
-        out.insert(out.end(), chunk, chunk + k);
-    }
-}
-
 } // namespace
 
 void erase_job(State &st, DWORD id)
@@ -201,15 +182,10 @@ DWORD StartDocPrinterW(HANDLE hPrinter, DWORD Level, const BYTE *pDocInfo)
 {
     Session s(hPrinter);
     State &st = s.st;
-    DWORD err;
-    if (injected(st, SpoolCall::StartDocPrinter, &err))
-        return fail(err);
-    HandleObject *h = s.live();
-    Printer *p = printer_of(st, h);
+    Printer *p = enter_printer(s, SpoolCall::StartDocPrinter, PRINTER_ACCESS_USE);
     if (!p)
         return 0;
-    if (!(h->access & PRINTER_ACCESS_USE))
-        return fail(ERROR_ACCESS_DENIED);
+    HandleObject *h = s.live();
     if (Level != 1)
         return fail(ERROR_INVALID_LEVEL);
     if (!pDocInfo || h->job != 0)
@@ -223,6 +199,7 @@ DWORD StartDocPrinterW(HANDLE hPrinter, DWORD Level, const BYTE *pDocInfo)
     while (id == 0 || st.jobs.count(id))
         id++;
     st.next_job_id = id + 1;
+    DWORD err;
     std::error_code ec;
     std::filesystem::create_directories(st.folder + "/jobs", ec);
     Fd data(::open(job_data_path(st, id).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644));
@@ -258,10 +235,7 @@ DWORD StartDocPrinterW(HANDLE hPrinter, DWORD Level, const BYTE *pDocInfo)
 BOOL StartPagePrinter(HANDLE hPrinter)
 {
     Session s(hPrinter);
-    DWORD err;
-    if (injected(s.st, SpoolCall::StartPagePrinter, &err))
-        return fail(err);
-    Job *j = open_job(s);
+    Job *j = open_job(s, SpoolCall::StartPagePrinter);
     if (!j)
         return FALSE;
     j->pages++;
@@ -271,10 +245,7 @@ BOOL StartPagePrinter(HANDLE hPrinter)
 BOOL EndPagePrinter(HANDLE hPrinter)
 {
     Session s(hPrinter);
-    DWORD err;
-    if (injected(s.st, SpoolCall::EndPagePrinter, &err))
-        return fail(err);
-    return open_job(s) ? TRUE : FALSE;
+    return open_job(s, SpoolCall::EndPagePrinter) ? TRUE : FALSE;
 }
 
 BOOL WritePrinter(HANDLE hPrinter, LPCVOID pBuf, DWORD cbBuf, LPDWORD pcWritten)
@@ -283,7 +254,7 @@ BOOL WritePrinter(HANDLE hPrinter, LPCVOID pBuf, DWORD cbBuf, LPDWORD pcWritten)
         *pcWritten = 0;
     Session s(hPrinter);
     State &st = s.st;
-    Job *j = open_job(s);
+    Job *j = open_job(s, SpoolCall::Count); /* the injected fault is counted below, once the call is recorded */
     if (!j)
         return FALSE;
     BYTE asked[4];
@@ -308,8 +279,12 @@ BOOL WritePrinter(HANDLE hPrinter, LPCVOID pBuf, DWORD cbBuf, LPDWORD pcWritten)
     }
     if (fault_disk_is_full())
         return fail(ERROR_DISK_FULL);
-    if ((err = write_all(j->data.fd, pBuf, take)) != ERROR_SUCCESS)
+    if ((err = write_all(j->data.fd, pBuf, take)) != ERROR_SUCCESS) {
+        /* A write that stopped part way leaves nothing of itself behind. */
+        if (::ftruncate(j->data.fd, off_t(j->bytes)) != 0)
+            j->status |= JOB_STATUS_ERROR;
         return fail(err);
+    }
     j->bytes += take;
     *pcWritten = take;
     return TRUE;
@@ -318,17 +293,14 @@ BOOL WritePrinter(HANDLE hPrinter, LPCVOID pBuf, DWORD cbBuf, LPDWORD pcWritten)
 BOOL EndDocPrinter(HANDLE hPrinter)
 {
     Session s(hPrinter);
-    DWORD err;
-    if (injected(s.st, SpoolCall::EndDocPrinter, &err))
-        return fail(err);
-    HandleObject *h = s.live();
-    if (!printer_of(s.st, h))
+    if (!enter_printer(s, SpoolCall::EndDocPrinter))
         return FALSE;
+    HandleObject *h = s.live();
     if (h->job == 0)
         return fail(ERROR_SPL_NO_STARTDOC);
     finish_job(s.st, h->job);
     h->job = 0;
-    if ((err = save(s.st)) != ERROR_SUCCESS)
+    if (DWORD err = save(s.st))
         return fail(err);
     return TRUE;
 }
@@ -336,9 +308,9 @@ BOOL EndDocPrinter(HANDLE hPrinter)
 BOOL AbortPrinter(HANDLE hPrinter)
 {
     Session s(hPrinter);
-    HandleObject *h = s.live();
-    if (!printer_of(s.st, h))
+    if (!enter_printer(s, SpoolCall::Count))
         return FALSE;
+    HandleObject *h = s.live();
     if (h->job == 0)
         return fail(ERROR_SPL_NO_STARTDOC);
     erase_job(s.st, h->job);
@@ -354,10 +326,7 @@ BOOL EnumJobsW(HANDLE hPrinter, DWORD FirstJob, DWORD NoJobs, DWORD Level, LPBYT
     if (pcReturned)
         *pcReturned = 0;
     Session s(hPrinter);
-    DWORD err;
-    if (injected(s.st, SpoolCall::EnumJobs, &err))
-        return fail(err);
-    Printer *p = printer_of(s.st, s.live());
+    Printer *p = enter_printer(s, SpoolCall::EnumJobs);
     if (!p)
         return FALSE;
     if (!pcbNeeded || !pcReturned)
@@ -371,6 +340,7 @@ BOOL EnumJobsW(HANDLE hPrinter, DWORD FirstJob, DWORD NoJobs, DWORD Level, LPBYT
         for (size_t i = 0; i < count; i++)
             pack_job(pk, i, *queue[first + i], DWORD(first + i + 1));
     };
+    DWORD err;
     if (!pack_answer(pJob, cbBuf, pcbNeeded, count * sizeof(JOB_INFO_1W), fill, &err))
         return fail(err);
     *pcReturned = DWORD(count);
@@ -380,10 +350,7 @@ BOOL EnumJobsW(HANDLE hPrinter, DWORD FirstJob, DWORD NoJobs, DWORD Level, LPBYT
 BOOL GetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWORD cbBuf, LPDWORD pcbNeeded)
 {
     Session s(hPrinter);
-    DWORD err;
-    if (injected(s.st, SpoolCall::GetJob, &err))
-        return fail(err);
-    Printer *p = printer_of(s.st, s.live());
+    Printer *p = enter_printer(s, SpoolCall::GetJob);
     if (!p)
         return FALSE;
     if (!pcbNeeded)
@@ -394,6 +361,7 @@ BOOL GetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWORD cbBuf
     for (size_t i = 0; i < queue.size(); i++) {
         if (queue[i]->id != JobId)
             continue;
+        DWORD err;
         if (!pack_answer(pJob, cbBuf, pcbNeeded, sizeof(JOB_INFO_1W),
                          [&](Packer &pk) { pack_job(pk, 0, *queue[i], DWORD(i + 1)); }, &err))
             return fail(err);
@@ -407,10 +375,7 @@ BOOL SetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, const BYTE *pJob, DWORD 
     (void)pJob; /* level 0 carries no record */
     Session s(hPrinter);
     State &st = s.st;
-    DWORD err;
-    if (injected(st, SpoolCall::SetJob, &err))
-        return fail(err);
-    Printer *p = printer_of(st, s.live());
+    Printer *p = enter_printer(s, SpoolCall::SetJob);
     if (!p)
         return FALSE;
     if (Level != 0)
@@ -452,7 +417,7 @@ BOOL SetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, const BYTE *pJob, DWORD 
     default:
         return fail(ERROR_INVALID_PARAMETER);
     }
-    err = remove ? remove_job(st, JobId) : save(st);
+    DWORD err = remove ? remove_job(st, JobId) : save(st);
     if (err) {
         auto again = st.jobs.find(JobId);
         if (again != st.jobs.end())
@@ -480,7 +445,7 @@ bool spool_job_bytes(DWORD job, std::vector<BYTE> &bytes)
     bytes.clear();
     if (!s.st.jobs.count(job))
         return false;
-    read_file(job_data_path(s.st, job), bytes);
+    read_whole_file(job_data_path(s.st, job), bytes);
     return true;
 }
 
@@ -489,7 +454,7 @@ std::vector<DWORD> spool_write_sizes(DWORD job)
     Session s;
     std::vector<DWORD> sizes;
     std::vector<BYTE> raw;
-    if (!s.st.jobs.count(job) || !read_file(job_sizes_path(s.st, job), raw))
+    if (!s.st.jobs.count(job) || !read_whole_file(job_sizes_path(s.st, job), raw))
         return sizes;
     for (size_t i = 0; i + 4 <= raw.size(); i += 4)
         sizes.push_back(load_u32(raw.data(), i));

@@ -21,9 +21,6 @@ constexpr DWORD kUserServer = SERVER_READ | SYNCHRONIZE;
 constexpr DWORD kDeviceNotSelectedTimeout = 15000;
 constexpr DWORD kTransmissionRetryTimeout = 45000;
 
-/* The smallest devmode taken: one that holds dmSize, dmDriverExtra and dmFields. */
-constexpr size_t kMinDevmode = 72;
-
 DWORD map_generic(DWORD asked, bool server)
 {
     DWORD out = asked & ~(GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE | GENERIC_ALL);
@@ -147,8 +144,8 @@ std::u16string driver_path(std::u16string_view file)
 bool copy_devmode(const DEVMODEW *dm, std::vector<BYTE> &out)
 {
     const BYTE *p = reinterpret_cast<const BYTE *>(dm);
-    size_t whole = size_t(load_u16(p, 68)) + load_u16(p, 70);
-    if (load_u16(p, 68) < kMinDevmode)
+    size_t whole = devmode_size(p);
+    if (whole == 0)
         return false;
     out.assign(p, p + whole);
     return true;
@@ -320,10 +317,7 @@ BOOL ClosePrinter(HANDLE hPrinter)
 BOOL GetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD cbBuf, LPDWORD pcbNeeded)
 {
     Session s(hPrinter);
-    DWORD err;
-    if (injected(s.st, SpoolCall::GetPrinter, &err))
-        return fail(err);
-    Printer *p = printer_of(s.st, s.live());
+    Printer *p = enter_printer(s, SpoolCall::GetPrinter);
     if (!p)
         return FALSE;
     if (!pcbNeeded)
@@ -331,6 +325,7 @@ BOOL GetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD cbBuf, LPD
     size_t rec = printer_record_size(Level);
     if (rec == 0)
         return fail(ERROR_INVALID_LEVEL);
+    DWORD err;
     if (!pack_answer(pPrinter, cbBuf, pcbNeeded, rec, [&](Packer &pk) { pack_printer(pk, 0, Level, s.st, *p); },
                      &err))
         return fail(err);
@@ -340,14 +335,10 @@ BOOL GetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD cbBuf, LPD
 BOOL SetPrinterW(HANDLE hPrinter, DWORD Level, const BYTE *pPrinter, DWORD Command)
 {
     Session s(hPrinter);
-    DWORD err;
-    if (injected(s.st, SpoolCall::SetPrinter, &err))
-        return fail(err);
-    Printer *p = printer_of(s.st, s.live());
+    Printer *p = enter_printer(s, SpoolCall::SetPrinter, PRINTER_ACCESS_ADMINISTER);
     if (!p)
         return FALSE;
-    if (!(s.live()->access & PRINTER_ACCESS_ADMINISTER))
-        return fail(ERROR_ACCESS_DENIED);
+    DWORD err;
     if (Level == 0)
         err = set_control(s.st, *p, pPrinter, Command);
     else if (Level == 2)
@@ -398,10 +389,7 @@ BOOL GetPrinterDriverW(HANDLE hPrinter, LPCWSTR pEnvironment, DWORD Level, LPBYT
                        LPDWORD pcbNeeded)
 {
     Session s(hPrinter);
-    DWORD err;
-    if (injected(s.st, SpoolCall::GetPrinterDriver, &err))
-        return fail(err);
-    Printer *p = printer_of(s.st, s.live());
+    Printer *p = enter_printer(s, SpoolCall::GetPrinterDriver);
     if (!p)
         return FALSE;
     if (!pcbNeeded)
@@ -443,6 +431,7 @@ BOOL GetPrinterDriverW(HANDLE hPrinter, LPCWSTR pEnvironment, DWORD Level, LPBYT
         r.pDefaultDataType = pk.str(d->default_data_type);
         pk.record(0, r);
     };
+    DWORD err;
     if (!pack_answer(pDriverInfo, cbBuf, pcbNeeded, rec, fill, &err))
         return fail(err);
     return TRUE;

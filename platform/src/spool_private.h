@@ -29,6 +29,20 @@ inline constexpr char16_t kXcvPortPrefix[] = u",XcvPort ";
 /* The largest printer-data value kept: far above any blob chunk, small enough to refuse nonsense sizes. */
 inline constexpr DWORD kMaxValueBytes = 1u << 20;
 
+/* The smallest devmode kept: one that holds dmSize (offset 68), dmDriverExtra (70) and dmFields (72). */
+inline constexpr size_t kMinDevmode = 76;
+
+/*
+ * A devmode's whole size, dmSize + dmDriverExtra, read from its first
+ * kMinDevmode bytes (which the caller guarantees); 0 when its dmSize is
+ * smaller than kMinDevmode.
+ */
+inline size_t devmode_size(const BYTE *dm)
+{
+    size_t size = load_u16(dm, 68);
+    return size < kMinDevmode ? 0 : size + load_u16(dm, 70);
+}
+
 /* The longest form name taken (characters, without the terminator). */
 inline constexpr size_t kMaxFormName = 255;
 
@@ -172,6 +186,15 @@ struct Session {
 /* The printer of a PRINTER handle, or null (then the last error is set to ERROR_INVALID_HANDLE). */
 Printer *printer_of(State &st, const HandleObject *h);
 
+/*
+ * The start of a call on a printer handle: counts the call against its
+ * injected fault, finds the handle's printer and, when `need` is not 0,
+ * checks that the handle has one of those access bits.  Null with the last
+ * error set (the injected error, ERROR_INVALID_HANDLE, ERROR_ACCESS_DENIED)
+ * when any step fails.  SpoolCall::Count counts nothing.
+ */
+Printer *enter_printer(Session &s, SpoolCall call, DWORD need = 0);
+
 /* Lookups by name, ignoring case; null when absent. */
 Printer *find_printer(State &st, std::u16string_view name);
 Printer *find_printer_id(State &st, uint32_t id);
@@ -201,6 +224,9 @@ DWORD errno_error(int e);
 /* Loads the state of the machine whose root is `root` (lock held); a damaged file gives an empty spooler. */
 void load_state(State &st, const std::string &root);
 
+/* Reads a whole file into `out`; false when it cannot be opened or read. */
+bool read_whole_file(const std::string &path, std::vector<BYTE> &out);
+
 /* Removes a job with its files (lock held); the caller saves. */
 void erase_job(State &st, DWORD id);
 
@@ -217,7 +243,8 @@ void finish_job(State &st, DWORD id);
 
 /*
  * Counts one call of `call` against its armed fault (lock held).  True when
- * this call is to fail; *error receives the error.
+ * this call is to fail; *error receives the error.  SpoolCall::Count names
+ * no call and never fails.
  */
 bool injected(State &st, SpoolCall call, DWORD *error);
 

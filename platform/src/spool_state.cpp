@@ -46,6 +46,19 @@ void end_open_jobs(State &st)
         save(st);
 }
 
+/*
+ * Loads the machine at `root` with the per-process settings reset (lock
+ * held).  True when the driver directory is to be mounted (mount it after
+ * releasing the lock).
+ */
+bool load_machine(State &st, const std::string &root)
+{
+    reset_settings(st);
+    load_state(st, root);
+    g_loaded.store(true);
+    return !st.drivers.empty();
+}
+
 /* machine_reset hook: the old machine's open jobs end, the new machine's spooler is loaded. */
 void spool_reset()
 {
@@ -56,10 +69,7 @@ void spool_reset()
         std::lock_guard<std::mutex> g(st.lock);
         if (g_loaded.load())
             end_open_jobs(st);
-        reset_settings(st);
-        load_state(st, root);
-        g_loaded.store(true);
-        mount = !st.drivers.empty();
+        mount = load_machine(st, root);
     }
     if (mount)
         mount_driver_dir();
@@ -100,12 +110,8 @@ void ensure_loaded()
     bool mount = false;
     {
         std::lock_guard<std::mutex> g(st.lock);
-        if (!g_loaded.load()) {
-            reset_settings(st);
-            load_state(st, root);
-            g_loaded.store(true);
-            mount = !st.drivers.empty();
-        }
+        if (!g_loaded.load())
+            mount = load_machine(st, root);
     }
     if (mount)
         mount_driver_dir();
@@ -121,6 +127,21 @@ Printer *printer_of(State &st, const HandleObject *h)
     Printer *p = h && h->kind == HandleObject::PRINTER ? find_printer_id(st, h->printer_id) : nullptr;
     if (!p)
         SetLastError(ERROR_INVALID_HANDLE);
+    return p;
+}
+
+Printer *enter_printer(Session &s, SpoolCall call, DWORD need)
+{
+    DWORD err;
+    if (injected(s.st, call, &err)) {
+        SetLastError(err);
+        return nullptr;
+    }
+    Printer *p = printer_of(s.st, s.live());
+    if (p && need && !(s.live()->access & need)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
     return p;
 }
 
@@ -186,6 +207,8 @@ Port *find_port(State &st, std::u16string_view name)
 
 bool injected(State &st, SpoolCall call, DWORD *error)
 {
+    if (size_t(call) >= size_t(SpoolCall::Count))
+        return false; /* SpoolCall::Count: a call without a fault of its own */
     unsigned &left = st.fail_at[size_t(call)];
     if (left == 0 || --left != 0)
         return false;

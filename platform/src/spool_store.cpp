@@ -283,8 +283,7 @@ bool parse(Reader &r, State &st)
         p.devmode = r.bytes();
         /* A devmode is kept whole: dmSize + dmDriverExtra bytes, so that readers of it stay inside it. */
         if (!p.devmode.empty() &&
-            (p.devmode.size() < 72 || p.devmode.size() != size_t(load_u16(p.devmode.data(), 68)) +
-                                                               load_u16(p.devmode.data(), 70)))
+            (p.devmode.size() < kMinDevmode || p.devmode.size() != devmode_size(p.devmode.data())))
             r.bad("devmode of a wrong size");
         uint32_t values = r.count(4 * 4);
         for (uint32_t k = 0; k < values && r.ok(); k++) {
@@ -396,6 +395,24 @@ void clear(State &st)
 
 } // namespace
 
+bool read_whole_file(const std::string &path, std::vector<BYTE> &out)
+{
+    out.clear();
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    Fd f(fd);
+    BYTE chunk[65536];
+    for (;;) {
+        ssize_t k = ::read(fd, chunk, sizeof chunk);
+        if (k < 0 && errno == EINTR)
+            continue;
+        if (k <= 0)
+            return k == 0;
+        out.insert(out.end(), chunk, chunk + k);
+    }
+}
+
 std::string job_data_path(const State &st, DWORD id) { return st.folder + "/jobs/" + std::to_string(id) + ".spl"; }
 
 std::string job_sizes_path(const State &st, DWORD id)
@@ -435,21 +452,10 @@ void load_state(State &st, const std::string &root)
     std::string path = st.folder + "/spooler.dat";
 
     std::vector<BYTE> file;
-    {
-        int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0)
-            return; /* a new machine: an empty spooler */
-        Fd f(fd);
-        BYTE chunk[65536];
-        for (;;) {
-            ssize_t k = ::read(fd, chunk, sizeof chunk);
-            if (k < 0 && errno == EINTR)
-                continue;
-            if (k <= 0)
-                break;
-            file.insert(file.end(), chunk, chunk + k);
-        }
-    }
+    struct stat sb;
+    if (::stat(path.c_str(), &sb) != 0)
+        return; /* a new machine: an empty spooler */
+    read_whole_file(path, file); /* an unreadable file is damaged, below */
 
     const char *why = nullptr;
     if (file.size() < 20 || std::memcmp(file.data(), kMagic, 8) != 0)

@@ -1,8 +1,10 @@
-// A fresh machine folder for each spooler test, a driver and printer
-// installed on demand, printer handles that close themselves, and the
+// A fresh machine folder for each spooler test (the file services' fixture),
+// a driver and printer installed on demand, printer handles that close themselves, and the
 // two-call protocol of the spooler's Get and Enum functions.
 #ifndef SPOOL_FIXTURE_H
 #define SPOOL_FIXTURE_H
+
+#include "test_file_fixture.h"
 
 #include <plat/error.h>
 #include <plat/handle.h>
@@ -17,7 +19,6 @@
 #include <fstream>
 #include <memory>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace spooltest {
@@ -103,11 +104,11 @@ inline std::u16string s16(const WCHAR *p) { return p ? std::u16string(p) : std::
 
 /*
  * A devmode blob of dmSize `size` and dmDriverExtra `extra`, its bytes
- * numbered from `seed` (at least the 72 bytes that hold the two sizes).
+ * numbered from `seed` (at least the 76 bytes up to dmFields).
  */
 inline std::vector<BYTE> make_devmode(WORD size = 220, WORD extra = 16, BYTE seed = 1)
 {
-    std::vector<BYTE> dm(std::max<size_t>(size_t(size) + extra, 72));
+    std::vector<BYTE> dm(std::max<size_t>(size_t(size) + extra, 76));
     for (size_t i = 0; i < dm.size(); i++)
         dm[i] = BYTE(seed + i);
     plat::store_u16(dm.data(), 68, size);
@@ -115,26 +116,9 @@ inline std::vector<BYTE> make_devmode(WORD size = 220, WORD extra = 16, BYTE see
     return dm;
 }
 
-class SpoolTest : public ::testing::Test {
+/* A machine of its own for each test (MachineTest), with the spooler's helpers. */
+class SpoolTest : public MachineTest {
 protected:
-    void SetUp() override
-    {
-        const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string(info->test_suite_name()) + "-" + info->name();
-        for (char &c : name)
-            if (c == '/')
-                c = '_';
-        root = std::filesystem::temp_directory_path() / ("tarvel-" + std::to_string(::getpid()) + "-" + name);
-        std::filesystem::remove_all(root);
-        plat::machine_reset(root.string());
-    }
-    void TearDown() override
-    {
-        EXPECT_EQ(plat::handle_count(plat::HANDLE_KIND_PRINTER), 0u) << "a test left printer handles open";
-        plat::machine_reset(root.string());
-        std::filesystem::remove_all(root);
-    }
-
     /* Installs the test driver (its model file copied in) and a printer using it. */
     void install(const char16_t *printer = kPrinter, const std::u16string &port = u"FILE:",
                  std::vector<BYTE> devmode = std::vector<BYTE>())
@@ -167,7 +151,6 @@ protected:
     /* Starts the machine again on the same folder, as the next process would. */
     void restart() { plat::machine_reset(root.string()); }
 
-    std::filesystem::path root;
     bool driver_installed = false;
 };
 

@@ -238,12 +238,12 @@ TEST_F(SpoolData, FullDiskKeepsTheOldValue)
 TEST_F(SpoolData, TwoThreadsWriteTwoPrintersAtOnce)
 {
     install(u"Second");
-    constexpr int kValues = 150;
+    constexpr int kValues = 100;
     auto writer = [](const char16_t *printer, BYTE seed, bool *ok) {
         Printer h(printer, PRINTER_ALL_ACCESS);
         *ok = h.ok;
         for (int i = 1; i <= kValues && *ok; i++) {
-            std::vector<BYTE> chunk(size_t(i % 17) * 48 + 1, BYTE(seed + i));
+            std::vector<BYTE> chunk(size_t(i % 9) * 40 + 1, BYTE(seed + i));
             std::u16string name = u"PrinterData" + plat::utf8_to_utf16(std::to_string(i));
             *ok = SetPrinterDataW(h, name.c_str(), REG_BINARY, chunk.data(), DWORD(chunk.size())) == ERROR_SUCCESS;
         }
@@ -265,7 +265,7 @@ TEST_F(SpoolData, TwoThreadsWriteTwoPrintersAtOnce)
             ASSERT_EQ(GetPrinterDataW(h, name.c_str(), &type, out.data(), DWORD(out.size()), &needed),
                       DWORD(ERROR_SUCCESS));
             out.resize(needed);
-            EXPECT_EQ(out, std::vector<BYTE>(size_t(i % 17) * 48 + 1, BYTE(seed + i)));
+            EXPECT_EQ(out, std::vector<BYTE>(size_t(i % 9) * 40 + 1, BYTE(seed + i)));
         }
     }
 }

@@ -3,6 +3,8 @@
 // address a port monitor's configuration channel answers.
 #include "spool_fixture.h"
 
+#include <iterator>
+
 using namespace spooltest;
 
 namespace {
@@ -31,6 +33,32 @@ TEST_F(SpoolInstall, DriversCopyAndLinkTheirFiles)
     std::ofstream(root / "build" / "libtarvelgr.so") << "library v2";
     ASSERT_EQ(plat::spool_add_driver(d), DWORD(ERROR_SUCCESS));
     EXPECT_FALSE(std::filesystem::is_symlink(dir / "libtarvelgr.so"));
+}
+
+TEST_F(SpoolInstall, TheFirstInstallLinksTheBuildsDriverFolder)
+{
+    /* As the loader mounts the driver directory on the build's driver folder. */
+    std::filesystem::path build = root / "build-driver";
+    std::filesystem::create_directories(build / "sub");
+    std::ofstream(build / "libtarveldm.so") << "data manager";
+    std::ofstream(build / "tarvelrs.xrs") << "resources";
+    std::ofstream(build / "TVCOLOR.DDD") << "built model";
+    plat::machine_mount(plat::spool_driver_dir(), build.string());
+
+    install(); /* copies its own TVCOLOR.DDD */
+    std::string real;
+    ASSERT_TRUE(plat::map_path(plat::spool_driver_dir() + u"\\libtarveldm.so", real));
+    EXPECT_EQ(real.rfind(plat::machine_root() + "/c/", 0), 0u) << real;
+    std::filesystem::path dir = plat::spool_driver_dir_real();
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "libtarveldm.so"));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "tarvelrs.xrs"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "sub")) << "folders are not linked";
+    std::ifstream model(dir / "TVCOLOR.DDD");
+    std::string text((std::istreambuf_iterator<char>(model)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text, "model data") << "the driver's own files win over the build's";
+    std::ifstream built(build / "TVCOLOR.DDD");
+    std::string kept((std::istreambuf_iterator<char>(built)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(kept, "built model") << "nothing is written into the build's folder";
 }
 
 TEST_F(SpoolInstall, BadDriversAreRefusedWhole)

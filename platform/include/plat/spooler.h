@@ -17,8 +17,10 @@
  * Driver directory.  "C:\Windows\System32\spool\drivers\x64\3" is, once a
  * driver is installed on the machine, the real folder of that path below the
  * machine root (it is mounted there, over any mount of the build's driver
- * folder).  Installing a driver copies or links the files it is given into
- * that folder; a machine with no driver installed leaves the mount alone.
+ * folder).  The first install links every file of the folder the driver
+ * directory showed before (the build's driver folder: the libraries) into
+ * it, then copies or links the files it is given; a machine with no driver
+ * installed leaves the mount alone.
  *
  * Access.  The current user is an administrator or an ordinary user
  * (plat::spool_set_current_user_rights).  An administrator gets any access
@@ -480,7 +482,8 @@ BOOL GetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD cbBuf, LPD
  * the record's name (a rename; ERROR_PRINTER_ALREADY_EXISTS when taken),
  * share name, port, driver (ERROR_UNKNOWN_PRINTER_DRIVER when not
  * installed), comment, location, devmode (a copy of dmSize + dmDriverExtra
- * bytes; null keeps the old one), separator file, print processor, data
+ * bytes; null keeps the old one; ERROR_INVALID_PARAMETER for a dmSize below
+ * 76, the size up to dmFields), separator file, print processor, data
  * type, parameters, attributes, priorities, times and status; null strings
  * keep the old value.  ERROR_INVALID_LEVEL for other levels.
  */
@@ -694,9 +697,11 @@ struct SpoolDriver {
 };
 
 /*
- * Installs (or replaces) a driver: copies and links its files into the
- * driver directory (an existing file of the same name is replaced) and
- * mounts the driver directory on the machine folder.  Returns ERROR_SUCCESS,
+ * Installs (or replaces) a driver: mounts the driver directory on the
+ * machine folder, links into it every file of the folder the driver
+ * directory was mounted on before (when that was another folder), then
+ * copies and links the driver's own files (a file of the same name is
+ * replaced, never written through).  Returns ERROR_SUCCESS,
  * ERROR_INVALID_PARAMETER (empty name or driver file), ERROR_INVALID_ENVIRONMENT
  * (not "Windows x64"), ERROR_FILE_NOT_FOUND (a source file is missing; then
  * nothing is installed) or the error of a failed copy or save.
@@ -721,7 +726,8 @@ struct SpoolPrinter {
  * Installs a printer.  A port not known yet is added as a local port.
  * Returns ERROR_SUCCESS, ERROR_INVALID_PRINTER_NAME (empty, or holding ',' or
  * '\'), ERROR_PRINTER_ALREADY_EXISTS, ERROR_UNKNOWN_PRINTER_DRIVER,
- * ERROR_INVALID_PARAMETER (a devmode shorter than its dmSize + dmDriverExtra)
+ * ERROR_INVALID_PARAMETER (a devmode shorter than its dmSize + dmDriverExtra,
+ * or with a dmSize below 76)
  * or the error of a failed save.
  */
 DWORD spool_add_printer(const SpoolPrinter &printer);
