@@ -77,7 +77,7 @@ constexpr PaperSpec kPapers[] = {
     {1, "Letter", 2159, 2794, 0},   {5, "Legal", 2159, 3556, 1},       {8, "A3", 2970, 4200, 5},
     {9, "A4", 2100, 2970, 2},       {11, "A5", 1480, 2100, 16},        {13, "B5 (JIS)", 1820, 2570, 18},
     {307, "Postcard", 1000, 1480, 20}, {256, "User Defined Size", 2100, 2970, 96},
-    {262, "Custom Size", 2100, 2970, 97}, {3, "Tabloid", 2794, 4318, 4},
+    {262, "Custom Size", 2100, 2970, 97}, {3, "Tabloid", 2794, 4318, 4},  {12, "B4 (JIS)", 2570, 3640, 10},
 };
 
 struct TrayName {
@@ -394,15 +394,16 @@ void add_device_features(Model &m, Names &names)
     installed(4101, "Finisher");
     installed(4103, "Duplex Unit");
     installed(4125, "Hard Disk");
-    auto bytes = [&](WORD id, const char *name, std::vector<BYTE> values) {
+    auto bytes = [&](WORD id, const char *name, std::vector<BYTE> values, WORD def = 1) {
         std::vector<Option> opts;
         for (BYTE x : values)
             opts.push_back(opt(names(name), vByte(x)));
-        m.addFeature(DDD_KIND_DEVICE_FEATURE, feat(id, names(name), 1, 1), opts);
+        m.addFeature(DDD_KIND_DEVICE_FEATURE, feat(id, names(name), 1, def), opts);
     };
     bytes(4355, "Memory", {0, 1});
-    bytes(4356, "Paper Series", {0, 1, 2});
-    bytes(4358, "8K/16K", {0, 1});
+    /* The country's values replace these defaults where the model lets them (capability bits 32, 33). */
+    bytes(4356, "Paper Series", {0, 1, 2, 3, 4}, 3);
+    bytes(4358, "8K/16K", {0, 1}, 2);
     bytes(4359, "Output Bin", {0, 1, 2, 3, 4, 10});
 }
 
