@@ -31,46 +31,7 @@ std::vector<BYTE> faxList(WORD count)
     return v;
 }
 
-class PdtBlobUser : public StoreTest {
-protected:
-    void SetUp() override
-    {
-        StoreTest::SetUp();
-        open();
-    }
-    void TearDown() override
-    {
-        close();
-        StoreTest::TearDown();
-    }
-    void open(DWORD access = PRINTER_ALL_ACCESS)
-    {
-        printer_ = std::make_unique<Printer>(kPrinter, access);
-        ASSERT_TRUE(printer_->ok);
-        context_ = std::make_unique<Context>(MDL_Open(*printer_));
-        ASSERT_NE(context_->p, nullptr);
-    }
-    void close()
-    {
-        context_.reset();
-        printer_.reset();
-    }
-    HANDLE printer() { return *printer_; }
-    ModelContext *context() { return *context_; }
-
-    /* A value of the user's key with its type, or empty. */
-    std::vector<BYTE> userValue(const char16_t *name, DWORD *type = nullptr)
-    {
-        Global<> data;
-        DWORD size = 0;
-        if (REG_ReadValue(printer(), context(), data.out(), &size, type, nullptr, name) != REG_READ_OK)
-            return {};
-        return std::vector<BYTE>(data.p, data.p + size);
-    }
-
-    std::unique_ptr<Printer> printer_;
-    std::unique_ptr<Context> context_;
-};
+class PdtBlobUser : public OpenStoreTest {};
 
 TEST_F(PdtBlobUser, TwoPlainValuesPerBlob)
 {

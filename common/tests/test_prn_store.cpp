@@ -14,33 +14,8 @@ namespace {
 
 constexpr char16_t kKeyText[] = u"Software\\Tarvel\\CX1500";
 
-class PrnStore : public StoreTest {
+class PrnStore : public OpenStoreTest {
 protected:
-    void SetUp() override
-    {
-        StoreTest::SetUp();
-        open();
-    }
-    void open()
-    {
-        printer_ = std::make_unique<Printer>();
-        ASSERT_TRUE(printer_->ok);
-        context_ = std::make_unique<Context>(MDL_Open(*printer_));
-        ASSERT_NE(context_->p, nullptr);
-    }
-    void close()
-    {
-        context_.reset();
-        printer_.reset();
-    }
-    void TearDown() override
-    {
-        close();
-        StoreTest::TearDown();
-    }
-    HANDLE printer() { return *printer_; }
-    ModelContext *context() { return *context_; }
-
     /* The key name the printer's identifier gives, or empty without one. */
     std::u16string keyName()
     {
@@ -59,9 +34,6 @@ protected:
             RegCloseKey(key);
         return err == ERROR_SUCCESS;
     }
-
-    std::unique_ptr<Printer> printer_;
-    std::unique_ptr<Context> context_;
 };
 
 TEST_F(PrnStore, ReadsCreateNothingAndTheFirstWriteMakesTheIdentifierAndKey)

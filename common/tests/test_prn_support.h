@@ -8,6 +8,7 @@
 #define TARVEL_TEST_PRN_SUPPORT_H
 
 #include <tarvel/mdl_context.h>
+#include <tarvel/prn_store.h>
 
 #include "test_model_support.h"
 
@@ -21,6 +22,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -169,6 +171,51 @@ protected:
     }
 
     std::string root_;
+};
+
+/* StoreTest with the first printer opened and its model context open. */
+class OpenStoreTest : public StoreTest {
+protected:
+    void SetUp() override
+    {
+        StoreTest::SetUp();
+        open();
+    }
+    void TearDown() override
+    {
+        close();
+        StoreTest::TearDown();
+    }
+    /* Opens the printer (with `access`) and its context; again after close(). */
+    void open(DWORD access = PRINTER_ALL_ACCESS)
+    {
+        printer_ = std::make_unique<Printer>(kPrinter, access);
+        ASSERT_TRUE(printer_->ok);
+        context_ = std::make_unique<Context>(MDL_Open(*printer_));
+        ASSERT_NE(context_->p, nullptr);
+    }
+    void close()
+    {
+        context_.reset();
+        printer_.reset();
+    }
+    HANDLE printer() { return *printer_; }
+    ModelContext *context() { return *context_; }
+
+    /* A value of the user's key of the printer, with its type; empty when it cannot be read. */
+    std::vector<BYTE> userValue(const char16_t *name, DWORD *type = nullptr)
+    {
+        BYTE *data = nullptr;
+        DWORD size = 0;
+        if (REG_ReadValue(printer(), context(), &data, &size, type, nullptr, name) != REG_READ_OK)
+            return {};
+        std::vector<BYTE> v(data, data + size);
+        GlobalFree(data);
+        return v;
+    }
+
+    std::unique_ptr<Printer> printer_;
+    std::unique_ptr<Context> context_;
 };
 
 } // namespace prn_test

@@ -44,43 +44,28 @@ Record defaults(const char16_t *name = u"")
 Record sectionA(const Record &r) { return Record(r.begin() + 74, r.begin() + 428); }
 Record sectionB(const Record &r) { return Record(r.begin() + 432, r.end()); }
 
-class UsiStore : public StoreTest {
+class UsiStore : public OpenStoreTest {
 protected:
     void SetUp() override
     {
-        StoreTest::SetUp();
         RES_ResetForTest();
-        open();
+        OpenStoreTest::SetUp();
     }
     void TearDown() override
     {
-        close();
+        OpenStoreTest::TearDown();
         RES_ResetForTest();
-        StoreTest::TearDown();
     }
-    void open()
+    /* The resource module, loaded as the user-interface library loads it from the driver directory. */
+    void loadResourceModule()
     {
-        printer_ = std::make_unique<Printer>();
-        ASSERT_TRUE(printer_->ok);
-        context_ = std::make_unique<Context>(MDL_Open(*printer_));
-        ASSERT_NE(context_->p, nullptr);
+        HMODULE self = plat::module_of_address(reinterpret_cast<const void *>(&RES_InitModulePaths));
+        ASSERT_TRUE(RES_AttachOwnStrings(self));
+        RES_SetModulePathForTest(u"C:\\Windows\\System32\\spool\\drivers\\x64\\3\\tarvelui.dll");
+        RES_InitModulePaths(nullptr, nullptr);
+        ASSERT_NE(RES_LoadResourceModule(), nullptr) << plat::loader_last_failure();
     }
-    void close()
-    {
-        context_.reset();
-        printer_.reset();
-    }
-    HANDLE printer() { return *printer_; }
-    ModelContext *context() { return *context_; }
-
-    Record userValue()
-    {
-        Global<> data;
-        DWORD size = 0;
-        if (REG_ReadValue(printer(), context(), data.out(), &size, nullptr, nullptr, u"UserSettingInfo") != REG_READ_OK)
-            return {};
-        return Record(data.p, data.p + size);
-    }
+    Record userRecord() { return userValue(u"UserSettingInfo"); }
     void putUserValue(const Record &r)
     {
         ASSERT_TRUE(REG_WriteValue(printer(), context(), r.data(), DWORD(r.size()), REG_BINARY, nullptr,
@@ -92,16 +77,13 @@ protected:
         EXPECT_TRUE(USI_Load(printer(), context(), r.data(), kind, flag));
         return r;
     }
-
-    std::unique_ptr<Printer> printer_;
-    std::unique_ptr<Context> context_;
 };
 
 TEST_F(UsiStore, StoredInTheUsersKeyAndLoadedBack)
 {
     Record r = record(3);
     ASSERT_TRUE(USI_Store(printer(), context(), r.data(), USI_STORE_USER));
-    EXPECT_EQ(userValue(), r);
+    EXPECT_EQ(userRecord(), r);
     EXPECT_EQ(load(USI_STORE_USER), r);
     EXPECT_TRUE(REG_HasUserSettingInfo(printer(), context()));
 }
@@ -123,19 +105,19 @@ TEST_F(UsiStore, KindsOneAndTwoKeepAStoredSection)
             std::copy(stored.begin() + 74, stored.begin() + 428, expected.begin() + 74);
         else
             std::copy(stored.begin() + 432, stored.end(), expected.begin() + 432);
-        EXPECT_EQ(userValue(), expected);
+        EXPECT_EQ(userRecord(), expected);
         EXPECT_EQ(r, expected) << "the record stored is the caller's";
     }
     /* Nothing stored yet: the record goes in unchanged. */
     ASSERT_TRUE(USI_DeleteUserSettingInfo(printer(), context()));
     Record r = record(50);
     ASSERT_TRUE(USI_Store(printer(), context(), r.data(), USI_STORE_USER_KEEP_A));
-    EXPECT_EQ(userValue(), record(50));
+    EXPECT_EQ(userRecord(), record(50));
     /* A stored value too short for its section is not copied from. */
     putUserValue(Record(stored.begin(), stored.begin() + 400));
     r = record(60);
     ASSERT_TRUE(USI_Store(printer(), context(), r.data(), USI_STORE_USER_KEEP_A));
-    EXPECT_EQ(userValue(), record(60));
+    EXPECT_EQ(userRecord(), record(60));
 }
 
 TEST_F(UsiStore, ThePrinterWideCopyNeverSuppliesSectionB)
@@ -146,7 +128,7 @@ TEST_F(UsiStore, ThePrinterWideCopyNeverSuppliesSectionB)
     DWORD size = 0;
     ASSERT_TRUE(PDT_ReadChunked(printer(), blob.out(), &size, u"UserSettingInfo", u"UserSettingInfoSize"));
     EXPECT_EQ(Record(blob.p, blob.p + size), r);
-    EXPECT_EQ(userValue(), Record()) << "the user's key is not touched";
+    EXPECT_EQ(userRecord(), Record()) << "the user's key is not touched";
 
     /* The standard model has no empty-name capability and no resource module is loaded: an empty name. */
     for (int kind : {USI_STORE_PRINTER, USI_STORE_USER}) {
@@ -219,7 +201,7 @@ TEST_F(UsiStore, DeletingTheValueCreatesNothing)
     EXPECT_FALSE(REG_ReadPrnId(printer(), id)) << "no identifier was made";
     putUserValue(record(4));
     ASSERT_TRUE(USI_DeleteUserSettingInfo(printer(), context()));
-    EXPECT_EQ(userValue(), Record());
+    EXPECT_EQ(userRecord(), Record());
     EXPECT_FALSE(USI_DeleteUserSettingInfo(printer(), context()));
 }
 
@@ -229,11 +211,7 @@ TEST_F(UsiStore, DefaultNameComesFromTheResourceModule)
     USI_SetDefaults(FALSE, r.data());
     EXPECT_EQ(r, defaults()) << "no resource module: an empty name";
 
-    HMODULE self = plat::module_of_address(reinterpret_cast<const void *>(&RES_InitModulePaths));
-    ASSERT_TRUE(RES_AttachOwnStrings(self));
-    RES_SetModulePathForTest(u"C:\\Windows\\System32\\spool\\drivers\\x64\\3\\tarvelui.dll");
-    RES_InitModulePaths(nullptr, nullptr);
-    ASSERT_NE(RES_LoadResourceModule(), nullptr) << plat::loader_last_failure();
+    loadResourceModule();
     USI_SetDefaults(FALSE, r.data());
     EXPECT_EQ(r, defaults(u"No Name"));
     USI_SetDefaults(TRUE, r.data());
@@ -247,10 +225,7 @@ TEST_F(UsiStore, TheEmptyNameCapabilityOfTheModelDecidesTheLoadedName)
     m.main.entries[26] = mw::eU32(USI_CAP_EMPTY_DEFAULT_NAME);
     Context bare(contextOf(m));
     ASSERT_NE(bare.p, nullptr);
-    HMODULE self = plat::module_of_address(reinterpret_cast<const void *>(&RES_InitModulePaths));
-    ASSERT_TRUE(RES_AttachOwnStrings(self));
-    RES_SetModulePathForTest(u"C:\\Windows\\System32\\spool\\drivers\\x64\\3\\tarvelui.dll");
-    RES_InitModulePaths(nullptr, nullptr);
+    loadResourceModule();
     Record r(USI_RECORD_SIZE);
     ASSERT_TRUE(USI_Load(printer(), bare, r.data(), USI_STORE_USER, FALSE));
     EXPECT_EQ(r, defaults());
