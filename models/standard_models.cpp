@@ -16,7 +16,14 @@ namespace tarvel_models {
 
 namespace {
 
-/* String identifiers of the selector-1 module start here; each name takes the next. */
+/*
+ * String identifiers of the selector-1 module start here; each name takes
+ * the next.  Names that only the printer-and-fax model has take theirs from
+ * kFaxOnlyNames on instead, so that every name both models share keeps one
+ * identifier and one string module (tarvel1s.xrs) serves both.
+ */
+constexpr WORD kFaxOnlyNames = 1900;
+
 struct Names {
     WORD next = 1000;
     Text operator()(const char *english) { return reference(1, next++, english); }
@@ -344,7 +351,15 @@ void add_document_features(Model &m, Names &names, bool fax)
         m.addFeature(DDD_KIND_DOCUMENT_FEATURE, f, opts);
     }
     ushorts(321, "Fold", {0, 1, 2}, 1);
-    ushorts(334, "Job Type", fax ? std::vector<WORD>{0, 1, 2, 3, 4, 5} : std::vector<WORD>{0, 1, 2, 3, 4}, 1);
+    {
+        std::vector<Option> opts;
+        for (WORD x : {0, 1, 2, 3, 4})
+            opts.push_back(opt(names("Job Type"), vUShort(x)));
+        Feature f = feat(334, names("Job Type"), 1, 1);
+        if (fax)
+            opts.push_back(opt(reference(1, kFaxOnlyNames, "Job Type"), vUShort(5)));
+        m.addFeature(DDD_KIND_DOCUMENT_FEATURE, f, opts);
+    }
     ushorts(341, "Punch", {0, 1, 2, 3, 4, 5}, 1);
     ushorts(345, "Economy Mode", {0, 1}, 1);
     ushorts(388, "Scaling", {25, 100, 400}, 2);

@@ -4,18 +4,22 @@
  * - mdl_Alloc / mdl_Free: GlobalAlloc(GPTR) / GlobalFree, with a test hook
  *   that fails the n-th allocation and counts the blocks still live;
  * - ddd_ReadWholeFile: CreateFileW + ReadFile into one block;
- * - ddd_LoadModuleString: LoadLibraryExW of the module in the driver
- *   directory + LoadStringW (until the resource module's paths exist every
- *   module is "not found");
+ * - ddd_LoadModuleString: LoadLibraryExW of the string module (a data file)
+ *   in the driver directory (RES_GetDriverDirectory) + LoadStringW;
  * - ddd_AnsiToWideAlloc: MultiByteToWideChar in the ANSI code page.
  */
 #include "model_platform.h"
+
+#include <tarvel/res_module.h>
 
 #include <plat/codepage.h>
 #include <plat/error.h>
 #include <plat/file.h>
 #include <plat/handle.h>
+#include <plat/loader.h>
 #include <plat/memory.h>
+#include <plat/resource.h>
+#include <plat/text.h>
 
 #include <atomic>
 
@@ -97,21 +101,47 @@ WORD ddd_ReadWholeFile(LPCWSTR path, BYTE **data, DWORD *size)
 
 int ddd_LoadModuleString(LPCWSTR moduleName, HMODULE *module, UINT id, LPWSTR buffer, int capacity)
 {
-    (void)moduleName;
-    (void)id;
     if (buffer && capacity > 0)
         buffer[0] = 0;
-    if (!*module) {
-        /* No string-module container yet: every module is missing. */
-        SetLastError(ERROR_MOD_NOT_FOUND);
+    if (!module) {
+        SetLastError(ERROR_INVALID_PARAMETER);
         return -1;
     }
-    return 0;
+    if (!*module) {
+        /* The module is a data file in this library's directory; the path must stay under MAX_PATH. */
+        WCHAR path[MAX_PATH + 1] = {};
+        if (!moduleName || !moduleName[0] || !RES_GetDriverDirectory(path, sizeof(path))) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return -1;
+        }
+        int dirLength = lstrlenW(path);
+        if (dirLength == 0) {
+            /* The module paths were never recorded: there is no directory to look in. */
+            SetLastError(ERROR_MOD_NOT_FOUND);
+            return -1;
+        }
+        int nameLength = lstrlenW(moduleName);
+        if (dirLength + nameLength >= MAX_PATH) {
+            SetLastError(ERROR_FILENAME_EXCED_RANGE);
+            return -1;
+        }
+        lstrcpynW(path + dirLength, moduleName, nameLength + 1);
+        /* Within the library's activation context on Windows; ours do nothing. */
+        HMODULE loaded = LoadLibraryExW(path, nullptr, DONT_RESOLVE_DLL_REFERENCES | LOAD_WITH_ALTERED_SEARCH_PATH);
+        if (!loaded)
+            return -1;
+        *module = loaded;
+    }
+    if (id == 0 || !buffer || capacity <= 0)
+        return 0;
+    int n = LoadStringW(*module, id, buffer, capacity);
+    return n > 0 ? n : 0;
 }
 
 void ddd_FreeStringModule(HMODULE module)
 {
-    (void)module;
+    if (module)
+        FreeLibrary(module);
 }
 
 LPWSTR ddd_AnsiToWideAlloc(const BYTE *text, size_t size, DWORD *chars)

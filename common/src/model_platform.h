@@ -41,7 +41,9 @@ WORD ddd_ReadWholeFile(LPCWSTR path, BYTE **data, DWORD *size);
  * free with ddd_FreeStringModule; id 0 only loads the module.  Returns the
  * number of characters (0 for id 0), 0 when
  * the module holds no such string, and -1 when the module cannot be loaded
- * (last error set).
+ * (last error set): no such file, a directory and name of MAX_PATH
+ * characters or more, or no driver directory (RES_InitModulePaths never
+ * ran), in which case no other folder is searched.
  */
 int ddd_LoadModuleString(LPCWSTR moduleName, HMODULE *module, UINT id, LPWSTR buffer, int capacity);
 void ddd_FreeStringModule(HMODULE module);

@@ -7,7 +7,11 @@
 #include <plat/memory.h>
 #include <plat/text.h>
 
-int UTL_WcsNLen(LPCWSTR text, int n)
+namespace {
+
+/* Units before the first 0 of `text`, looking at no more than n of them. */
+template <typename Char>
+int boundedLength(const Char *text, int n)
 {
     if (!text || n <= 0)
         return 0;
@@ -17,15 +21,11 @@ int UTL_WcsNLen(LPCWSTR text, int n)
     return i;
 }
 
-int UTL_StrNLen(LPCSTR text, int n)
-{
-    if (!text || n <= 0)
-        return 0;
-    int i = 0;
-    while (i < n && text[i])
-        ++i;
-    return i;
-}
+} // namespace
+
+int UTL_WcsNLen(LPCWSTR text, int n) { return boundedLength(text, n); }
+
+int UTL_StrNLen(LPCSTR text, int n) { return boundedLength(text, n); }
 
 int UTL_WcsNCat(LPWSTR buffer, int n, LPCWSTR text)
 {

@@ -1,0 +1,94 @@
+/*
+ * The user-interface utilities whose services are not built yet (each
+ * answers its failure value and says so on the debugger output) and the
+ * fixed answers of the fax destination service's stub interface.
+ */
+#include <tarvel/util_ui_services.h>
+
+#include <plat/debug.h>
+#include <plat/error.h>
+#include <plat/memory.h>
+
+#include <string>
+
+namespace {
+
+/* One debugger line naming a function that is not built yet, and its last error. */
+void notBuilt(const char16_t *name)
+{
+    std::u16string line(name);
+    line += u": not built yet\n";
+    OutputDebugStringW(line.c_str());
+    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+}
+
+/* Size of the request block the service would fill. */
+constexpr SIZE_T kRequestBlockBytes = 16;
+
+} // namespace
+
+BOOL UTL_IsUserAdmin(void)
+{
+    notBuilt(u"UTL_IsUserAdmin");
+    return FALSE;
+}
+
+BOOL UTL_IsComComponentAvailable(ModelContext *model, BOOL *available)
+{
+    if (!model || !available)
+        return FALSE;
+    *available = FALSE;
+    notBuilt(u"UTL_IsComComponentAvailable");
+    return FALSE;
+}
+
+int UTL_EnumFamilyFontsProc(const void *, const void *, DWORD, LPARAM)
+{
+    notBuilt(u"UTL_EnumFamilyFontsProc");
+    return 0;
+}
+
+int UTL_CollectFullNameProc(const void *, const void *, DWORD, LPARAM)
+{
+    notBuilt(u"UTL_CollectFullNameProc");
+    return 0;
+}
+
+void UTL_FreeFaceNameList(FontSubWork *)
+{
+    notBuilt(u"UTL_FreeFaceNameList");
+}
+
+int STB_Open(LPCWSTR)
+{
+    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+    return STB_ERR_UNAVAILABLE;
+}
+
+int STB_Query(HANDLE, LPCVOID)
+{
+    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+    return STB_ERR_NO_QUERY;
+}
+
+int STB_Request(HANDLE service, LPCVOID request, StbReply **reply, LPVOID context)
+{
+    if (!service || !request || !reply || !context)
+        return STB_ERR_NULL_ARGUMENT;
+    HGLOBAL block = GlobalAlloc(GPTR, kRequestBlockBytes);
+    if (!block)
+        return STB_ERR_NO_MEMORY;
+    GlobalFree(block);
+    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+    return STB_ERR_UNAVAILABLE;
+}
+
+int STB_FreeReply(StbReply *reply)
+{
+    if (!reply)
+        return STB_ERR_NULL_ARGUMENT;
+    if (reply->buffer)
+        GlobalFree(reply->buffer);
+    GlobalFree(reply);
+    return 1;
+}

@@ -1,0 +1,101 @@
+/*
+ * Tests of the user-interface utilities: the three that wait for services
+ * not built yet fail visibly (failure value, ERROR_CALL_NOT_IMPLEMENTED, one
+ * debugger line naming them), and the stub interface of the fax
+ * destination service gives its fixed answers.
+ */
+#include "test_res_support.h"
+
+#include <tarvel/util_ui_services.h>
+
+#include <plat/debug.h>
+#include <plat/error.h>
+#include <plat/fault.h>
+#include <plat/memory.h>
+
+namespace {
+
+class UtilUiServices : public res_test::MachineTest {};
+
+/* The debugger output holds exactly one line, naming `function`. */
+void expectOneNotBuiltLine(const char *function)
+{
+    std::string out = plat::utf16_to_utf8(plat::debug_output());
+    EXPECT_EQ(out, std::string(function) + ": not built yet\n");
+    plat::debug_clear();
+}
+
+TEST_F(UtilUiServices, AdministratorCheckIsNotBuiltYet)
+{
+    plat::debug_clear();
+    SetLastError(0);
+    EXPECT_FALSE(UTL_IsUserAdmin());
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
+    expectOneNotBuiltLine("UTL_IsUserAdmin");
+}
+
+TEST_F(UtilUiServices, ComComponentCheckIsNotBuiltYet)
+{
+    plat::debug_clear();
+    /* Missing arguments: 0 without a trace. */
+    BOOL available = 7;
+    EXPECT_FALSE(UTL_IsComComponentAvailable(nullptr, &available));
+    EXPECT_EQ(available, 7);
+    /* Any pointer stands for a model context here: it is not looked at. */
+    auto *model = reinterpret_cast<ModelContext *>(&available);
+    EXPECT_FALSE(UTL_IsComComponentAvailable(model, nullptr));
+    EXPECT_TRUE(plat::debug_output().empty());
+
+    SetLastError(0);
+    EXPECT_FALSE(UTL_IsComComponentAvailable(model, &available));
+    EXPECT_EQ(available, FALSE);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
+    expectOneNotBuiltLine("UTL_IsComComponentAvailable");
+}
+
+TEST_F(UtilUiServices, TrueTypeNameListIsNotBuiltYet)
+{
+    plat::debug_clear();
+    SetLastError(0);
+    EXPECT_EQ(UTL_EnumFamilyFontsProc(nullptr, nullptr, 4, 0), 0);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
+    expectOneNotBuiltLine("UTL_EnumFamilyFontsProc");
+    SetLastError(0);
+    EXPECT_EQ(UTL_CollectFullNameProc(nullptr, nullptr, 4, 0), 0);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
+    expectOneNotBuiltLine("UTL_CollectFullNameProc");
+    SetLastError(0);
+    UTL_FreeFaceNameList(nullptr);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
+    expectOneNotBuiltLine("UTL_FreeFaceNameList");
+}
+
+TEST_F(UtilUiServices, StubInterfaceAnswersItsFixedValues)
+{
+    EXPECT_EQ(STB_Open(u"Printer"), -100);
+    EXPECT_EQ(STB_Open(nullptr), -100);
+    EXPECT_EQ(STB_Query(nullptr, nullptr), -101);
+
+    int a = 0, b = 0, c = 0;
+    StbReply *reply = nullptr;
+    HANDLE service = &a;
+    EXPECT_EQ(STB_Request(service, &b, &reply, &c), -100);
+    EXPECT_EQ(reply, nullptr);
+    EXPECT_EQ(STB_Request(nullptr, &b, &reply, &c), -1);
+    EXPECT_EQ(STB_Request(service, nullptr, &reply, &c), -1);
+    EXPECT_EQ(STB_Request(service, &b, nullptr, &c), -1);
+    EXPECT_EQ(STB_Request(service, &b, &reply, nullptr), -1);
+    plat::fault_fail_alloc_after(1);
+    EXPECT_EQ(STB_Request(service, &b, &reply, &c), -5);
+    plat::fault_fail_alloc_after(0);
+
+    /* A reply with and without a buffer is freed whole (leak checking sees the rest). */
+    auto *full = static_cast<StbReply *>(GlobalAlloc(GPTR, sizeof(StbReply)));
+    full->buffer = GlobalAlloc(GPTR, 32);
+    EXPECT_EQ(STB_FreeReply(full), 1);
+    auto *empty = static_cast<StbReply *>(GlobalAlloc(GPTR, sizeof(StbReply)));
+    EXPECT_EQ(STB_FreeReply(empty), 1);
+    EXPECT_EQ(STB_FreeReply(nullptr), -1);
+}
+
+} // namespace
