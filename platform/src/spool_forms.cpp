@@ -208,9 +208,10 @@ DWORD check_form(const FORM_INFO_1W &f)
  * The start of a forms call: counts `call` against its injected fault and
  * takes the handle, a live printer or server handle; to change forms it must
  * administer (PRINTER_ACCESS_ADMINISTER, or SERVER_ACCESS_ADMINISTER on a
- * server handle).  Null with the last error set when any step fails.
+ * server handle).  Only level 1 records are known (ERROR_INVALID_LEVEL).
+ * Null with the last error set when any step fails.
  */
-HandleObject *enter_forms(Session &s, SpoolCall call, bool change)
+HandleObject *enter_forms(Session &s, SpoolCall call, bool change, DWORD level)
 {
     DWORD err;
     if (injected(s.st, call, &err)) {
@@ -229,6 +230,10 @@ HandleObject *enter_forms(Session &s, SpoolCall call, bool change)
         fail(ERROR_ACCESS_DENIED);
         return nullptr;
     }
+    if (level != 1) {
+        fail(ERROR_INVALID_LEVEL);
+        return nullptr;
+    }
     return h;
 }
 
@@ -244,12 +249,10 @@ BOOL EnumFormsW(HANDLE hPrinter, DWORD Level, LPBYTE pForm, DWORD cbBuf, LPDWORD
     if (pcReturned)
         *pcReturned = 0;
     Session s(hPrinter);
-    if (!enter_forms(s, SpoolCall::EnumForms, false))
+    if (!enter_forms(s, SpoolCall::EnumForms, false, Level))
         return FALSE;
     if (!pcbNeeded || !pcReturned)
         return fail(ERROR_INVALID_PARAMETER);
-    if (Level != 1)
-        return fail(ERROR_INVALID_LEVEL);
     size_t count = kBuiltinFormCount + s.st.forms.size();
     auto fill = [&](Packer &pk) {
         for (size_t i = 0; i < kBuiltinFormCount; i++)
@@ -267,12 +270,10 @@ BOOL EnumFormsW(HANDLE hPrinter, DWORD Level, LPBYTE pForm, DWORD cbBuf, LPDWORD
 BOOL GetFormW(HANDLE hPrinter, LPCWSTR pFormName, DWORD Level, LPBYTE pForm, DWORD cbBuf, LPDWORD pcbNeeded)
 {
     Session s(hPrinter);
-    if (!enter_forms(s, SpoolCall::GetForm, false))
+    if (!enter_forms(s, SpoolCall::GetForm, false, Level))
         return FALSE;
     if (!pFormName || !pcbNeeded)
         return fail(ERROR_INVALID_PARAMETER);
-    if (Level != 1)
-        return fail(ERROR_INVALID_LEVEL);
     std::u16string name = wstr(pFormName);
     FormView view;
     long b = find_builtin(name);
@@ -293,11 +294,9 @@ BOOL GetFormW(HANDLE hPrinter, LPCWSTR pFormName, DWORD Level, LPBYTE pForm, DWO
 BOOL AddFormW(HANDLE hPrinter, DWORD Level, const BYTE *pForm)
 {
     Session s(hPrinter);
-    if (!enter_forms(s, SpoolCall::AddForm, true))
+    if (!enter_forms(s, SpoolCall::AddForm, true, Level))
         return FALSE;
     DWORD err;
-    if (Level != 1)
-        return fail(ERROR_INVALID_LEVEL);
     if (!pForm)
         return fail(ERROR_INVALID_PARAMETER);
     FORM_INFO_1W f = load<FORM_INFO_1W>(pForm);
@@ -319,11 +318,9 @@ BOOL AddFormW(HANDLE hPrinter, DWORD Level, const BYTE *pForm)
 BOOL SetFormW(HANDLE hPrinter, LPCWSTR pFormName, DWORD Level, const BYTE *pForm)
 {
     Session s(hPrinter);
-    if (!enter_forms(s, SpoolCall::SetForm, true))
+    if (!enter_forms(s, SpoolCall::SetForm, true, Level))
         return FALSE;
     DWORD err;
-    if (Level != 1)
-        return fail(ERROR_INVALID_LEVEL);
     if (!pFormName || !pForm)
         return fail(ERROR_INVALID_PARAMETER);
     std::u16string name = wstr(pFormName);
@@ -350,7 +347,7 @@ BOOL SetFormW(HANDLE hPrinter, LPCWSTR pFormName, DWORD Level, const BYTE *pForm
 BOOL DeleteFormW(HANDLE hPrinter, LPCWSTR pFormName)
 {
     Session s(hPrinter);
-    if (!enter_forms(s, SpoolCall::DeleteForm, true))
+    if (!enter_forms(s, SpoolCall::DeleteForm, true, 1))
         return FALSE;
     DWORD err;
     if (!pFormName)
