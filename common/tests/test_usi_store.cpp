@@ -2,8 +2,7 @@
  * UserSettingInfo stores: the user's key with its three store kinds, the
  * printer-wide blob whose section B never reaches a user, loads of older,
  * short and long stored records, the default name from the resource module,
- * an ordinary user, persistence, and the settings transfer that waits for
- * the data-manager binding.
+ * an ordinary user, and persistence.
  */
 #include <tarvel/pdt_chunk.h>
 #include <tarvel/prn_store.h>
@@ -12,7 +11,6 @@
 
 #include "test_prn_support.h"
 
-#include <plat/debug.h>
 #include <plat/loader.h>
 
 using namespace prn_test;
@@ -275,21 +273,6 @@ TEST_F(UsiStore, ASettingWrittenByOneProcessIsReadByTheNext)
     plat::machine_reset(root_);
     open();
     EXPECT_EQ(load(USI_STORE_USER), r);
-}
-
-TEST_F(UsiStore, SettingsTransferWaitsForTheDataManagerBinding)
-{
-    std::vector<BYTE> printerData(6148);
-    Record r(USI_RECORD_SIZE, 0xEE);
-    plat::debug_clear();
-    SetLastError(0);
-    EXPECT_FALSE(USI_ReadFromSettings(printer(), context(), printerData.data(), r.data()));
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
-    EXPECT_NE(plat::debug_output().find(u"DMB_GetValue"), std::u16string::npos);
-    Record values = record(1);
-    EXPECT_FALSE(USI_WriteToSettings(printerData.data(), values.data(), 0));
-    EXPECT_NE(plat::debug_output().find(u"DMB_SetValue"), std::u16string::npos);
-    EXPECT_EQ(printerData, std::vector<BYTE>(6148));
 }
 
 } // namespace
