@@ -1,8 +1,8 @@
 /*
- * The model context's calls into services not wired in yet (see
- * mdl_pending.h).  Until each is wired:
- * - a model opens without configuration values and mapping description, as
- *   a model without a configuration file does;
+ * The model context's calls into services of other parts of the common
+ * library (see mdl_pending.h).  The configuration values and the mapping
+ * description are wired in: a model opens with those of its configuration
+ * file (none without one).  Until each of the others is wired:
  * - the work folder path, the resource language and the devmode read fail
  *   with ERROR_CALL_NOT_IMPLEMENTED and write one line naming the missing
  *   function to the debugger output, so that what depends on them fails
@@ -10,8 +10,12 @@
  */
 #include "mdl_pending.h"
 
+#include "tarvel/cfg_model.h"
+#include "tarvel/dme_mapping.h"
+
 #include <plat/debug.h>
 #include <plat/error.h>
+#include <plat/memory.h>
 
 namespace {
 
@@ -29,13 +33,26 @@ void mdl_AttachConfiguration(ModelContext *context)
         return;
     context->specials = nullptr;
     context->dme = nullptr;
+    LPWSTR path = CFG_GetModelCfgPath(context);
+    if (!path)
+        return;
+    LPWSTR name = nullptr;
+    WORD reason = 0;
+    if (MDL_GetModelName(context, &name, &reason)) {
+        context->specials = CFG_LoadSpecials(name, path);
+        GlobalFree(name);
+    }
+    context->dme = DME_Load(path, 1);
+    GlobalFree(path);
 }
 
 void mdl_DetachConfiguration(ModelContext *context)
 {
     if (!context)
         return;
-    /* Nothing is attached yet (see mdl_AttachConfiguration). */
+    CFG_FreeSpecials(context->specials);
+    if (context->dme)
+        DME_Free(context->dme);
     context->specials = nullptr;
     context->dme = nullptr;
 }
