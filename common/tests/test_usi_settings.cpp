@@ -51,27 +51,6 @@ TEST(UsiMaps, RowsAgreeWithTheSettingLayoutTable)
 
 class UsiSettings : public OpenStoreTest {
 protected:
-    void SetUp() override
-    {
-        RES_ResetForTest();
-        DMB_ResetForTest();
-        OpenStoreTest::SetUp();
-    }
-    void TearDown() override
-    {
-        DMB_Unload();
-        DMB_ResetForTest();
-        RES_ResetForTest();
-        OpenStoreTest::TearDown();
-    }
-    /* Loads the real data manager from the driver directory, as the user-interface library does. */
-    void bindDataManager()
-    {
-        RES_SetModulePathForTest(u"C:\\Windows\\System32\\spool\\drivers\\x64\\3\\tarvelui.dll");
-        RES_AttachOwnStrings(plat::module_of_address(reinterpret_cast<const void *>(&RES_InitModulePaths)));
-        RES_InitModulePaths(nullptr, nullptr);
-        ASSERT_EQ(DMB_Load(RES_GetOwnModule()), 1) << plat::loader_last_failure();
-    }
     void setString(WORD id, const char16_t *text)
     {
         ASSERT_EQ(DMB_SetValue(id, nullptr, printerData.data(), kString, LONG(plat::wlen(text) * 2 + 2), &text), 0)

@@ -44,25 +44,6 @@ Record sectionB(const Record &r) { return Record(r.begin() + 432, r.end()); }
 
 class UsiStore : public OpenStoreTest {
 protected:
-    void SetUp() override
-    {
-        RES_ResetForTest();
-        OpenStoreTest::SetUp();
-    }
-    void TearDown() override
-    {
-        OpenStoreTest::TearDown();
-        RES_ResetForTest();
-    }
-    /* The resource module, loaded as the user-interface library loads it from the driver directory. */
-    void loadResourceModule()
-    {
-        HMODULE self = plat::module_of_address(reinterpret_cast<const void *>(&RES_InitModulePaths));
-        ASSERT_TRUE(RES_AttachOwnStrings(self));
-        RES_SetModulePathForTest(u"C:\\Windows\\System32\\spool\\drivers\\x64\\3\\tarvelui.dll");
-        RES_InitModulePaths(nullptr, nullptr);
-        ASSERT_NE(RES_LoadResourceModule(), nullptr) << plat::loader_last_failure();
-    }
     Record userRecord() { return userValue(u"UserSettingInfo"); }
     void putUserValue(const Record &r)
     {
@@ -209,12 +190,11 @@ TEST_F(UsiStore, DefaultNameComesFromTheResourceModule)
     USI_SetDefaults(FALSE, r.data());
     EXPECT_EQ(r, defaults()) << "no resource module: an empty name";
 
-    loadResourceModule();
+    initLibrary();
     USI_SetDefaults(FALSE, r.data());
     EXPECT_EQ(r, defaults(u"No Name"));
     USI_SetDefaults(TRUE, r.data());
     EXPECT_EQ(r, defaults()) << "the empty-name capability";
-    RES_FreeResourceModule();
 }
 
 TEST_F(UsiStore, TheEmptyNameCapabilityOfTheModelDecidesTheLoadedName)
@@ -223,13 +203,12 @@ TEST_F(UsiStore, TheEmptyNameCapabilityOfTheModelDecidesTheLoadedName)
     m.main.entries[26] = mw::eU32(USI_CAP_EMPTY_DEFAULT_NAME);
     Context bare(contextOf(m));
     ASSERT_NE(bare.p, nullptr);
-    loadResourceModule();
+    initLibrary();
     Record r(USI_RECORD_SIZE);
     ASSERT_TRUE(USI_Load(printer(), bare, r.data(), USI_STORE_USER, FALSE));
     EXPECT_EQ(r, defaults());
     ASSERT_TRUE(USI_Load(printer(), context(), r.data(), USI_STORE_USER, FALSE));
     EXPECT_EQ(r, defaults(u"No Name"));
-    RES_FreeResourceModule();
 }
 
 TEST_F(UsiStore, AnOrdinaryUser)
