@@ -84,7 +84,9 @@ BOOL FID_LimitResolutionForPaper(void *image)
     if (!read_short(kIdPaperWidth, image, nullptr, &width) || !read_short(kIdPaperLength, image, nullptr, &length) ||
         !read_short(kIdPrintQuality, image, nullptr, &resolution))
         return FALSE;
-    const LONG longer = width > length ? width : length;
+    /* Sizes are taken as unsigned 16-bit values: a paper may be longer than 3,276.7 mm. */
+    const LONG w = static_cast<WORD>(width), l = static_cast<WORD>(length);
+    const LONG longer = w > l ? w : l;
     if (longer <= 0)
         return FALSE;
     const LONG limit = FID_MAX_DOTS_TENTH_MM / longer;

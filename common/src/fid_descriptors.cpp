@@ -159,9 +159,9 @@ bool is_check(WORD operation)
  */
 BOOL list_not_built(WORD operation, WORD id)
 {
-    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     LOG_Printf(u"FID descriptor handler: option-list operation %d of DDMID %d is not built yet",
                static_cast<int>(operation), static_cast<int>(id));
+    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     return FALSE;
 }
 

@@ -86,7 +86,7 @@ BOOL FID_DeriveColor(WORD type345, WORD type270, const void *value345, const voi
 
 int FID_CheckDefaultConflicts(HMODULE, ModelContext *, void *, void *, void *, void **, HWND, FidIdListEntry *, WORD *)
 {
-    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     LOG_Printf(u"FID_CheckDefaultConflicts: not built yet (waits for the option lists and the constraint engine)");
+    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     return -1;
 }

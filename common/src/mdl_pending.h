@@ -3,8 +3,8 @@
  * library provide, each behind one function so that wiring one touches one
  * place (mdl_pending.cpp):
  * - the per-model configuration values and the devmode mapping description
- *   (CFG_GetModelCfgPath, CFG_LoadSpecials, DME_Load and their frees; wired);
- * - not wired in yet: the work folder path (RES_AllocWorkFolderPath);
+ *   (CFG_GetModelCfgPath, CFG_LoadSpecials, DME_Load and their frees);
+ * - the work folder path (RES_AllocWorkFolderPath);
  * - the resource module's user-interface language (RES_GetResourceLanguage);
  * - a setting of the job's devmode through the data-manager binding
  *   (DMB_GetValue).

@@ -71,10 +71,18 @@ struct Read {
     ULONGLONG slot = 0;
     LONG number() const { return FID_ReadValueAsInt(&slot, type); }
     DWORD unsignedNumber() const { return FID_ReadValueAsUInt(&slot, type); }
+    /* The string a type-6 slot points to (read unit by unit: fields may lie at odd offsets). */
     std::u16string text() const
     {
-        LPCWSTR s = FID_SlotString(&slot);
-        return s ? std::u16string(s) : std::u16string();
+        const auto *p = reinterpret_cast<const BYTE *>(FID_SlotString(&slot));
+        std::u16string s;
+        for (size_t i = 0; p != nullptr && i < 512; i += 2) {
+            const WCHAR c = plat::load<WCHAR>(p + i);
+            if (c == 0)
+                break;
+            s.push_back(c);
+        }
+        return s;
     }
 };
 

@@ -37,7 +37,8 @@ DWORD FID_GetUserSizeFlag(void *image, void *printerData);
 
 /*
  * FID_LimitResolutionForPaper: lowers the resolution (dmPrintQuality and
- * dmYResolution) so that the paper's longer side (9 or 10) stays within
+ * dmYResolution) so that the paper's longer side (9 or 10, read as unsigned
+ * 16-bit tenths of a millimetre) stays within
  * FID_MAX_PAGE_DOTS: to 600, 300 or 200 dpi.  Returns 1 when the resolution
  * was kept or lowered, 0 when no resolution of the three fits, the size is
  * not positive, or a read or write fails.
