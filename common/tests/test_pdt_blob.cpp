@@ -147,6 +147,28 @@ TEST_F(PdtBlob, OlderNDevIsFilledOverTheDefaults)
     EXPECT_FALSE(PDT_BuildDefaultExtension(reinterpret_cast<HANDLE>(1), defaults.data()));
 }
 
+TEST_F(PdtBlob, AStoredOlderNDevLoadsOverTheStandardModelsDefaults)
+{
+    Printer printer;
+    bindDataManager();
+    std::vector<BYTE> defaults(4292);
+    ASSERT_TRUE(PDT_BuildDefaultExtension(printer, defaults.data()));
+    EXPECT_NE(std::vector<BYTE>(defaults.begin() + 4000, defaults.end()), std::vector<BYTE>(292, 0))
+        << "the model has defaults behind byte 4,000";
+
+    std::vector<BYTE> stored = pattern(4000, 9);
+    std::vector<BYTE> blob = ndev(20500, 4000, stored);
+    ASSERT_TRUE(PDT_WriteChunked(printer, blob.data(), DWORD(blob.size()), u"N_Dev", u"N_DevSize"));
+    std::vector<BYTE> info = tmb(0, {});
+    ASSERT_TRUE(PDT_WriteChunked(printer, info.data(), DWORD(info.size()), u"TMBInfo", u"TMBInfoSize"));
+    std::vector<BYTE> out(4292, 0xAA);
+    ASSERT_TRUE(PDT_LoadDeviceBlobs(printer, nullptr, nullptr, PDT_STORE_PRINTER, nullptr, nullptr, out.data(),
+                                    nullptr, nullptr));
+    EXPECT_EQ(out[0] | out[1] << 8, 21048);
+    EXPECT_TRUE(std::equal(stored.begin() + 2, stored.end(), out.begin() + 2));
+    EXPECT_TRUE(std::equal(defaults.begin() + 4000, defaults.end(), out.begin() + 4000));
+}
+
 TEST_F(PdtBlob, TmbInfoBlocks)
 {
     struct Case {
