@@ -318,7 +318,8 @@ BOOL FID_IsKnownForm(ModelContext *context, HANDLE printer, WORD number, const F
     bool known = false;
     if (context != nullptr && MDL_FindPaper(context, ID_PAPER_SIZE, MDL_FIND_BY_SIZE, &key, &found, &reason)) {
         Forms forms;
-        for (DWORD i = 0; found.name != nullptr && forms.load(printer) && i < forms.count; ++i) {
+        const bool listed = found.name != nullptr && forms.load(printer);
+        for (DWORD i = 0; listed && i < forms.count; ++i) {
             if (forms.forms[i].pName != nullptr && lstrcmpW(forms.forms[i].pName, found.name) == 0) {
                 known = true;
                 break;

@@ -186,7 +186,8 @@ int PPR_BuildPaperList(HANDLE printer, ModelContext *context, void *printerData)
     if (ok && FID_CustomPaperLimits(context, &limits)) {
         for (DWORD i = 0; i < formCount && list->modelCount + list->formCount < capacity; ++i) {
             const FORM_INFO_1W &form = forms[i];
-            if (named_like_a_model_paper(*list, form.pName))
+            /* Only the user's forms are added: the built-in ones stand for model papers or none. */
+            if ((form.Flags & FORM_BUILTIN) != 0 || named_like_a_model_paper(*list, form.pName))
                 continue;
             if (form.Size.cx < limits.minWidth * kThousandthsPerTenth ||
                 form.Size.cx > limits.maxWidth * kThousandthsPerTenth ||

@@ -222,16 +222,26 @@ protected:
         installFiles({dir + "/" + files.main, dir + "/" + files.companion}, files.companion, cfg);
     }
 
-    /* Installs a model written with the writer (its files written into the test's folder). */
-    void installWritten(const mw::Model &m, const std::string &cfg)
+    /*
+     * Installs a model built with the writer (its files written into the
+     * test's folder); `checked` false lets through a model the writer's
+     * consistency check would refuse.
+     */
+    void installWritten(const mw::Model &m, const std::string &cfg, bool checked = true)
     {
-        const std::string dir = (root_ / "models").string();
+        const fs::path dir = root_ / "models";
         fs::create_directories(dir);
+        mw::Bytes mainFile, companion;
         std::string error;
-        ASSERT_TRUE(mw::writeFiles(m, dir, error)) << error;
-        std::vector<std::string> files{dir + "/" + m.fileName};
-        if (!m.companionName.empty())
-            files.push_back(dir + "/" + m.companionName);
+        ASSERT_TRUE(mw::build(m, mainFile, companion, error, checked)) << error;
+        std::vector<std::string> files{(dir / m.fileName).string()};
+        std::ofstream(files.back(), std::ios::binary).write(reinterpret_cast<const char *>(mainFile.data()),
+                                                             std::streamsize(mainFile.size()));
+        if (!m.companionName.empty()) {
+            files.push_back((dir / m.companionName).string());
+            std::ofstream(files.back(), std::ios::binary)
+                .write(reinterpret_cast<const char *>(companion.data()), std::streamsize(companion.size()));
+        }
         installFiles(files, m.companionName, cfg);
     }
 

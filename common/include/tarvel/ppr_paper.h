@@ -3,8 +3,8 @@
  * order EnumFormsW gives them; built-in forms carry FORM_BUILTIN), the
  * mapping between forms and the model's paper codes, and the paper list of
  * a model context: the model's papers, each tied to a spooler form,
- * followed by the user's spooler forms that fit the model's custom paper
- * range (codes from 512 up).  The list exists only when the model's devmode
+ * followed by the user's spooler forms (not the built-in ones) that fit the
+ * model's custom paper range (codes from 512 up).  The list exists only when the model's devmode
  * mapping description has formdb mode 1 and printer-data setting 5201 is
  * on; without it callers use the model's papers directly.  Also the table
  * that ties a paper source to its five per-tray printer-data settings.
