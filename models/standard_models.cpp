@@ -84,7 +84,7 @@ constexpr PaperSpec kPapers[] = {
     {1, "Letter", 2159, 2794, 0},   {5, "Legal", 2159, 3556, 1},       {8, "A3", 2970, 4200, 5},
     {9, "A4", 2100, 2970, 2},       {11, "A5", 1480, 2100, 16},        {13, "B5 (JIS)", 1820, 2570, 18},
     {307, "Postcard", 1000, 1480, 20}, {256, "User Defined Size", 2100, 2970, 96},
-    {262, "Custom Size", 2100, 2970, 97},
+    {262, "Custom Size", 2100, 2970, 97}, {3, "Tabloid", 2794, 4318, 4},  {12, "B4 (JIS)", 2570, 3640, 10},
 };
 
 struct TrayName {
@@ -365,6 +365,30 @@ void add_document_features(Model &m, Names &names, bool fax)
     ushorts(388, "Scaling", {25, 100, 400}, 2);
     ushorts(453, "Image Quality", {0, 1, 2}, 1);
 
+    /* Paper settings beside the paper size: the second paper of mixed-size jobs, the paper of the margin
+       page and the paper list of the custom sizes.  Their defaults follow the user's paper region. */
+    auto paperCodes = [&](WORD id, const char *name, WORD def) {
+        std::vector<Option> opts;
+        for (const PaperSpec &p : kPapers)
+            if (p.code != 256 && p.code != 262)
+                opts.push_back(opt(names(p.name), vUShort(p.code), DDD_KIND_PAPER, p.code));
+        m.addFeature(DDD_KIND_DOCUMENT_FEATURE, feat(id, names(name), 1, def), opts);
+    };
+    paperCodes(327, "Second Paper Size", 3); /* A3 */
+    paperCodes(1824, "Margin Paper", 4);     /* A4 */
+    paperCodes(1883, "Custom Paper List", 4);
+    ushorts(1804, "Cover Sheet Layout", {0, 1}, 1);
+    m.addFeature(DDD_KIND_DOCUMENT_FEATURE, feat(1829, names("Form Folder"), 3, 1),
+                 {opt(names("Forms"), vString(stored("Forms\\"))),
+                  opt(names("Overlays"), vString(stored("Overlays\\")))});
+    /* Secure printing is a printer-data setting that the model describes per document. */
+    {
+        std::vector<Option> opts;
+        for (BYTE x : {0, 1})
+            opts.push_back(opt(names("Secure Print"), vByte(x)));
+        m.addFeature(DDD_KIND_DOCUMENT_FEATURE, feat(4363, names("Secure Print"), 1, 1), opts);
+    }
+
     /* Presets: option values are the identifiers of the preset records (kind 21). */
     m.addFeature(DDD_KIND_DOCUMENT_FEATURE, feat(36888, names("Presets"), 1, 1),
                  {opt(stored("Standard\rEveryday printing"), vUShort(1)),
@@ -385,17 +409,17 @@ void add_device_features(Model &m, Names &names)
     installed(4101, "Finisher");
     installed(4103, "Duplex Unit");
     installed(4125, "Hard Disk");
-    auto bytes = [&](WORD id, const char *name, std::vector<BYTE> values) {
+    auto bytes = [&](WORD id, const char *name, std::vector<BYTE> values, WORD def = 1) {
         std::vector<Option> opts;
         for (BYTE x : values)
             opts.push_back(opt(names(name), vByte(x)));
-        m.addFeature(DDD_KIND_DEVICE_FEATURE, feat(id, names(name), 1, 1), opts);
+        m.addFeature(DDD_KIND_DEVICE_FEATURE, feat(id, names(name), 1, def), opts);
     };
     bytes(4355, "Memory", {0, 1});
-    bytes(4356, "Paper Series", {0, 1, 2});
-    bytes(4358, "8K/16K", {0, 1});
+    /* The country's values replace these defaults where the model lets them (capability bits 32, 33). */
+    bytes(4356, "Paper Series", {0, 1, 2, 3, 4}, 3);
+    bytes(4358, "8K/16K", {0, 1}, 2);
     bytes(4359, "Output Bin", {0, 1, 2, 3, 4, 10});
-    bytes(4363, "Secure Print", {0, 1});
 }
 
 void add_other_records(Model &m, Names &names)

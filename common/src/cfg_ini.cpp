@@ -1,0 +1,202 @@
+/*
+ * INI routines of the configuration files: file size and existence, the
+ * choice of a model's section, reading a whole section, and searching its
+ * "key=value" lines by key prefix.  The files themselves are parsed by the
+ * platform's profile functions; everything here works on the section text
+ * they hand back (NUL-terminated lines, then one more NUL).
+ */
+#include <tarvel/cfg_model.h>
+
+#include <plat/error.h>
+#include <plat/file.h>
+#include <plat/handle.h>
+#include <plat/ini.h>
+#include <plat/memory.h>
+#include <plat/text.h>
+
+#include <climits>
+
+namespace {
+
+/* Characters of a text, 0 for null. */
+size_t text_length(LPCWSTR s)
+{
+    return plat::wlen(s);
+}
+
+/* A new GlobalAlloc copy of n characters of `text`, terminated; null when memory runs out. */
+LPWSTR copy_text(LPCWSTR text, size_t n)
+{
+    auto *copy = static_cast<LPWSTR>(GlobalAlloc(GPTR, (n + 1) * sizeof(WCHAR)));
+    if (copy != nullptr && n != 0)
+        std::memcpy(copy, text, n * sizeof(WCHAR));
+    return copy;
+}
+
+/* Characters of the buffer a whole-file list needs: one per byte (a character takes at least one byte) and the NUL. */
+DWORD list_chars(DWORD fileSize)
+{
+    return (fileSize < CFG_MAX_FILE_SIZE ? fileSize : CFG_MAX_FILE_SIZE) + 2;
+}
+
+/* True when `line` starts with `prefix` of length n, case ignored. */
+bool starts_with(LPCWSTR line, LPCWSTR prefix, size_t n)
+{
+    for (size_t i = 0; i < n; ++i) {
+        if (line[i] == 0 || plat::wlower(line[i]) != plat::wlower(prefix[i]))
+            return false;
+    }
+    return true;
+}
+
+/* Length of a usable key prefix, or 0 when it is null, empty or too long to search. */
+size_t prefix_length(LPCWSTR prefix)
+{
+    const size_t n = text_length(prefix);
+    return n >= static_cast<size_t>(CFG_MAX_PREFIX) ? 0 : n;
+}
+
+} // namespace
+
+DWORD CFG_GetFileSize(LPCWSTR path)
+{
+    if (path == nullptr)
+        return 0;
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return 0;
+    DWORD high = 0;
+    DWORD low = GetFileSize(file, &high);
+    CloseHandle(file);
+    if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR)
+        return 0;
+    return high != 0 ? 0xFFFFFFFFu : low;
+}
+
+int CFG_FileExists(LPCWSTR path)
+{
+    if (path == nullptr || path[0] == 0)
+        return 0;
+    const DWORD attributes = GetFileAttributesW(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ? 1 : 0;
+}
+
+int CFG_SectionExists(LPCWSTR path, LPCWSTR section)
+{
+    if (section == nullptr)
+        return 0;
+    const DWORD size = CFG_GetFileSize(path);
+    if (size == 0)
+        return 0;
+    const DWORD chars = list_chars(size);
+    auto *names = static_cast<LPWSTR>(GlobalAlloc(GPTR, static_cast<SIZE_T>(chars) * sizeof(WCHAR)));
+    if (names == nullptr)
+        return 0;
+    int found = 0;
+    if (GetPrivateProfileSectionNamesW(names, chars, path) != 0) {
+        for (LPCWSTR name = names; *name != 0 && found == 0; name += text_length(name) + 1)
+            found = lstrcmpiW(name, section) == 0 ? 1 : 0;
+    }
+    GlobalFree(names);
+    return found;
+}
+
+LPWSTR CFG_ChooseSection(LPCWSTR path, DWORD size, LPCWSTR modelName)
+{
+    (void)size;
+    static const WCHAR kDefault[] = u"default";
+    const size_t n = text_length(modelName);
+    LPWSTR section = copy_text(modelName, n);
+    if (section == nullptr)
+        return nullptr;
+    for (size_t i = 0; i < n; ++i)
+        if (section[i] == u' ' || section[i] == u'/' || section[i] == u'-')
+            section[i] = u'_';
+    if (n != 0 && CFG_SectionExists(path, section))
+        return section;
+    GlobalFree(section);
+    return copy_text(kDefault, text_length(kDefault));
+}
+
+LPWSTR CFG_ReadSection(LPCWSTR path, LPCWSTR section)
+{
+    const DWORD size = CFG_GetFileSize(path);
+    if (size == 0 || section == nullptr)
+        return nullptr;
+    const DWORD chars = list_chars(size);
+    auto *text = static_cast<LPWSTR>(GlobalAlloc(GPTR, static_cast<SIZE_T>(chars) * sizeof(WCHAR)));
+    if (text == nullptr)
+        return nullptr;
+    if (GetPrivateProfileSectionW(section, text, chars, path) == 0) {
+        GlobalFree(text);
+        return nullptr;
+    }
+    return text;
+}
+
+int CFG_FindKeyValue(LPCWSTR sectionText, LPCWSTR keyPrefix, WCHAR value[CFG_VALUE_CHARS])
+{
+    const size_t n = prefix_length(keyPrefix);
+    if (sectionText == nullptr || value == nullptr || n == 0)
+        return 0;
+    for (LPCWSTR line = sectionText; *line != 0; line += text_length(line) + 1) {
+        const size_t length = text_length(line);
+        if (length <= n || !starts_with(line, keyPrefix, n))
+            continue;
+        size_t take = length - n;
+        if (take >= static_cast<size_t>(CFG_VALUE_CHARS))
+            take = CFG_VALUE_CHARS - 2;
+        std::memcpy(value, line + n, take * sizeof(WCHAR));
+        value[take] = 0;
+        return 1;
+    }
+    return 0;
+}
+
+int CFG_FindNthKeyValue(int startLine, int takeLast, LPCWSTR sectionText, LPCWSTR keyPrefix, LPWSTR *value)
+{
+    if (value != nullptr)
+        *value = nullptr;
+    const size_t n = prefix_length(keyPrefix);
+    if (sectionText == nullptr || n == 0)
+        return 0;
+    int number = 0;
+    int found = 0;
+    LPCWSTR foundLine = nullptr;
+    for (LPCWSTR line = sectionText; *line != 0; line += text_length(line) + 1) {
+        ++number;
+        if (number < startLine || !starts_with(line, keyPrefix, n))
+            continue;
+        found = number;
+        foundLine = line;
+        if (!takeLast)
+            break;
+    }
+    if (found == 0 || value == nullptr)
+        return found;
+    *value = copy_text(foundLine + n, text_length(foundLine) - n);
+    return *value != nullptr ? found : 0;
+}
+
+int CFG_ParseValueWord(const CfgValueWord *table, LPCWSTR text, DWORD *out)
+{
+    if (text == nullptr || text[0] == 0 || out == nullptr)
+        return 0;
+    for (const CfgValueWord *row = table; row != nullptr && row->word != nullptr; ++row) {
+        if (lstrcmpiW(row->word, text) == 0) {
+            *out = row->value;
+            return 1;
+        }
+    }
+    ULONGLONG number = 0;
+    for (LPCWSTR p = text; *p != 0; ++p) {
+        if (*p < u'0' || *p > u'9')
+            return 0;
+        number = number * 10 + static_cast<ULONGLONG>(*p - u'0');
+        if (number > UINT_MAX)
+            return 0;
+    }
+    *out = static_cast<DWORD>(number);
+    return 1;
+}
