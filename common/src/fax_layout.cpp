@@ -5,7 +5,7 @@
  */
 #include "tarvel/fax_layout.h"
 
-static_assert(FAX_E_ATTR6_TEXT + 42 == FAX_ENTRY_SIZE, "the last field ends the entry");
+static_assert(FAX_E_ATTR6_TEXT + FAX_E_ATTR56_SIZE == FAX_ENTRY_SIZE, "the last field ends the entry");
 static_assert(FAX_OFF_HEADER_TEXT2 + FAX_HEADER_TEXT2_SIZE == FAX_HEADER_SIZE, "the second text ends the header");
 
 BOOL FAX_GetListHeader(const BYTE *block, BYTE *header)

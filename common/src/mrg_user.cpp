@@ -36,7 +36,7 @@ LPWSTR copyText(LPCWSTR text, LPCWSTR suffix = nullptr)
 }
 
 /* The value name of a paper: its ID in decimal. */
-void valueName(WORD paperId, WCHAR (&name)[16]) { wsprintfW(name, u"%u", unsigned(paperId)); }
+void valueName(WORD paperId, WCHAR (&name)[16]) { StringCchPrintfW(name, 16, u"%u", unsigned(paperId)); }
 
 LONG deleteTree(HKEY parent, LPCWSTR subkey, int depth)
 {

@@ -8,6 +8,7 @@
 #include <plat/text.h>
 
 #include <cstring>
+#include <iterator>
 
 namespace {
 

@@ -27,7 +27,7 @@ inline constexpr WORD FAX_MAX_ENTRIES = DPF_FAX_MAX_ENTRIES;      /* 86: the byt
 inline constexpr DWORD FAX_ENTRY_SIZE = DPF_FAX_ENTRY_SIZE;       /* 742 */
 inline constexpr DWORD FAX_E_ADDRESS_KIND = 0;     /* 1794, 16-bit: 1 = the address is sent as written, quoted */
 inline constexpr DWORD FAX_E_ADDRESS = 2;          /* 1795, 258 bytes: 128 characters */
-inline constexpr DWORD FAX_E_ADDRESS_CHARS = 128;
+inline constexpr DWORD FAX_E_ADDRESS_SIZE = 258;
 inline constexpr DWORD FAX_E_PREFIX_SELECT = 260;  /* 1796, 16-bit: 2 first prefix, 1 second, else none */
 inline constexpr DWORD FAX_E_TEXT_1797 = 262;      /* 82 bytes: 40 characters */
 inline constexpr DWORD FAX_E_TEXT_1798 = 344;      /* 166 bytes: 82 characters; 426-509 stay zero */
@@ -35,14 +35,14 @@ inline constexpr DWORD FAX_E_ATTR3 = 510;          /* 1810, 16-bit: 0, 1 or 2 */
 inline constexpr DWORD FAX_E_ATTR_SELECT = 512;    /* 1811, 16-bit: 1 attribute 4, 2 attribute 1 */
 inline constexpr DWORD FAX_E_ATTR4_NUMBER = 514;   /* 1812, 16-bit, four digits */
 inline constexpr DWORD FAX_E_ATTR4_TEXT = 516;     /* 1813, 18 bytes: 8 characters */
-inline constexpr DWORD FAX_E_ATTR4_TEXT_CHARS = 8;
+inline constexpr DWORD FAX_E_ATTR4_TEXT_SIZE = 18;
 inline constexpr DWORD FAX_E_ATTR1_NUMBER = 534;   /* 1814, 16-bit, four digits */
 inline constexpr DWORD FAX_E_ATTR1_FLAG = 536;     /* 1815, 16-bit: 1 = on */
 inline constexpr DWORD FAX_E_ATTR1_LIST = 538;     /* 1816, 120 bytes: 59 characters, comma-separated */
-inline constexpr DWORD FAX_E_ATTR1_LIST_CHARS = 59;
+inline constexpr DWORD FAX_E_ATTR1_LIST_SIZE = 120;
 inline constexpr DWORD FAX_E_ATTR5_TEXT = 658;     /* 1817, 42 bytes: 20 characters */
 inline constexpr DWORD FAX_E_ATTR6_TEXT = 700;     /* 1818, 42 bytes: 20 characters */
-inline constexpr DWORD FAX_E_ATTR56_CHARS = 20;
+inline constexpr DWORD FAX_E_ATTR56_SIZE = 42;
 
 /* The field of each entry setting 1794-1818, in entry order: {setting, offset, size}. */
 struct FaxEntryField {
