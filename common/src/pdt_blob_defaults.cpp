@@ -1,36 +1,33 @@
 /*
  * The default extension block of a printer: what an older stored N_Dev is
- * filled over, and what callers fall back to when no N_Dev can be read.
- *
- * Filling a settings image with the model's defaults is the settings
- * schema's work (FID_InitDefaults), which this library does not have yet:
- * until it does, the defaults cannot be built and every caller sees a
- * failure (with a trace line on the debugger output), never a made-up
- * extension.
+ * filled over, and what callers fall back to when no N_Dev can be read.  A
+ * fresh settings image is filled with the model's defaults by the settings
+ * schema, and its part behind the devmode is the extension.
  */
 #include <tarvel/pdt_blob.h>
 
-#include <plat/debug.h>
-#include <plat/error.h>
+#include <tarvel/fid_defaults.h>
+#include <tarvel/mdl_context.h>
+#include <tarvel/setting_layout.h>
 
-namespace {
+#include <plat/memory.h>
 
-BOOL (*g_testSource)(HANDLE, BYTE *) = nullptr;
+#include <cstring>
 
-} // namespace
-
-void pdt_SetDefaultExtensionSourceForTest(BOOL (*source)(HANDLE printer, BYTE *extension))
-{
-    g_testSource = source;
-}
+static_assert(DPF_EXTENSION_SIZE == SETTINGS_EXTENSION_SIZE, "N_Dev carries the whole extension block");
 
 BOOL PDT_BuildDefaultExtension(HANDLE printer, BYTE *extension)
 {
     if (!printer || !extension)
         return FALSE;
-    if (g_testSource)
-        return g_testSource(printer, extension);
-    OutputDebugStringW(u"PDT_BuildDefaultExtension: not built yet (waits for FID_InitDefaults)\n");
-    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-    return FALSE;
+    ModelContext *context = MDL_Open(printer);
+    if (!context)
+        return FALSE;
+    BYTE *image = static_cast<BYTE *>(GlobalAlloc(GPTR, SETTINGS_IMAGE_SIZE));
+    BOOL ok = image && FID_InitDefaults(context, image, nullptr, u"DummyName");
+    if (ok)
+        std::memcpy(extension, image + SETTINGS_DEVMODE_SIZE, DPF_EXTENSION_SIZE);
+    GlobalFree(image);
+    MDL_Close(context);
+    return ok;
 }

@@ -5,12 +5,11 @@
  */
 #include <tarvel/usi_store.h>
 
+#include <tarvel/dmb_binding.h>
 #include <tarvel/mdl_context.h>
 #include <tarvel/pdt_chunk.h>
 #include <tarvel/prn_store.h>
 #include <tarvel/res_module.h>
-
-#include "usi_pending.h"
 
 #include <plat/memory.h>
 #include <plat/resource.h>
@@ -41,7 +40,7 @@ bool readMap(const UsiMap &map, void *printerData, BYTE *record)
         WORD type = 0;
         LONG size = 0;
         BYTE slot[8] = {};
-        if (usi_ReadSetting(row.id, printerData, &type, &size, slot) != 0)
+        if (DMB_GetValue(row.id, nullptr, printerData, &type, &size, slot) != 0)
             return false;
         switch (row.type) {
         case T_FLAG:
@@ -70,9 +69,9 @@ bool writeMap(const UsiMap &map, void *printerData, const BYTE *record)
             for (WORD unit = 0; unit + 1 < row.size / 2; ++unit)
                 copy[unit] = WCHAR(plat::load_u16(record, row.offset + size_t(unit) * 2));
             const WCHAR *text = copy;
-            status = usi_WriteSetting(row.id, printerData, row.type, row.size, &text);
+            status = DMB_SetValue(row.id, nullptr, printerData, row.type, row.size, &text);
         } else {
-            status = usi_WriteSetting(row.id, printerData, row.type, row.size, record + row.offset);
+            status = DMB_SetValue(row.id, nullptr, printerData, row.type, row.size, record + row.offset);
         }
         if (status != 0)
             return false;

@@ -9,7 +9,6 @@
 
 #include "test_prn_support.h"
 
-#include <plat/debug.h>
 #include <plat/file.h>
 #include <plat/handle.h>
 
@@ -69,21 +68,7 @@ std::vector<BYTE> extension(BYTE seed)
     return v;
 }
 
-/* Defaults of the tests' choosing: every byte 0xD5. */
-BOOL fakeDefaults(HANDLE, BYTE *extension)
-{
-    std::memset(extension, 0xD5, DPF_EXTENSION_SIZE);
-    return TRUE;
-}
-
-class PdtBlob : public StoreTest {
-protected:
-    void TearDown() override
-    {
-        pdt_SetDefaultExtensionSourceForTest(nullptr);
-        StoreTest::TearDown();
-    }
-};
+class PdtBlob : public StoreTest {};
 
 TEST_F(PdtBlob, NDevHeadersAreCheckedBeforeAnythingIsCopied)
 {
@@ -131,30 +116,57 @@ TEST_F(PdtBlob, NDevHeadersAreCheckedBeforeAnythingIsCopied)
 
 TEST_F(PdtBlob, OlderNDevIsFilledOverTheDefaults)
 {
-    Printer printer;
+    /* A model of few features, whose defaults the schema can give whole. */
+    installModelPrinter(model_test::emptyModel(0x1600, false), u"Bare");
+    Printer printer(u"Bare");
+    ASSERT_TRUE(printer.ok);
     std::vector<BYTE> stored = pattern(4000, 60);
     std::vector<BYTE> block = ndev(21047, 4000, stored);
     std::vector<BYTE> out(4292, 0xAA);
     const BYTE *position = block.data();
     DWORD left = DWORD(block.size());
 
-    /* The defaults are the settings schema's, which is not built yet: the blob is refused, visibly. */
-    plat::debug_clear();
-    SetLastError(0);
+    /* The defaults are written through the data manager: without it there are none, and the blob is refused. */
+    std::vector<BYTE> defaults(4292, 0xAA);
+    EXPECT_FALSE(PDT_BuildDefaultExtension(printer, defaults.data()));
+    EXPECT_EQ(defaults, std::vector<BYTE>(4292, 0xAA));
     EXPECT_FALSE(PDT_ParseNDevHeader(&position, &left, out.data(), printer));
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
-    EXPECT_NE(plat::debug_output().find(u"PDT_BuildDefaultExtension"), std::u16string::npos);
     EXPECT_EQ(out, std::vector<BYTE>(4292, 0xAA));
-    BYTE extension[4292];
-    EXPECT_FALSE(PDT_BuildDefaultExtension(printer, extension));
 
-    pdt_SetDefaultExtensionSourceForTest(fakeDefaults);
+    bindDataManager();
+    ASSERT_TRUE(PDT_BuildDefaultExtension(printer, defaults.data()));
     ASSERT_TRUE(PDT_ParseNDevHeader(&position, &left, out.data(), printer));
     EXPECT_EQ(left, 0u);
     EXPECT_EQ(out[0], 0x38);
     EXPECT_EQ(out[1], 0x52);
     EXPECT_TRUE(std::equal(stored.begin() + 2, stored.end(), out.begin() + 2));
-    EXPECT_EQ(std::vector<BYTE>(out.begin() + 4000, out.end()), std::vector<BYTE>(292, 0xD5));
+    EXPECT_TRUE(std::equal(defaults.begin() + 4000, defaults.end(), out.begin() + 4000))
+        << "behind the stored 4,000 bytes the defaults, not what the buffer held";
+
+    /* A printer whose model cannot be opened has no defaults either. */
+    EXPECT_FALSE(PDT_BuildDefaultExtension(reinterpret_cast<HANDLE>(1), defaults.data()));
+}
+
+TEST_F(PdtBlob, AStoredOlderNDevLoadsOverTheStandardModelsDefaults)
+{
+    Printer printer;
+    bindDataManager();
+    std::vector<BYTE> defaults(4292);
+    ASSERT_TRUE(PDT_BuildDefaultExtension(printer, defaults.data()));
+    EXPECT_NE(std::vector<BYTE>(defaults.begin() + 4000, defaults.end()), std::vector<BYTE>(292, 0))
+        << "the model has defaults behind byte 4,000";
+
+    std::vector<BYTE> stored = pattern(4000, 9);
+    std::vector<BYTE> blob = ndev(20500, 4000, stored);
+    ASSERT_TRUE(PDT_WriteChunked(printer, blob.data(), DWORD(blob.size()), u"N_Dev", u"N_DevSize"));
+    std::vector<BYTE> info = tmb(0, {});
+    ASSERT_TRUE(PDT_WriteChunked(printer, info.data(), DWORD(info.size()), u"TMBInfo", u"TMBInfoSize"));
+    std::vector<BYTE> out(4292, 0xAA);
+    ASSERT_TRUE(PDT_LoadDeviceBlobs(printer, nullptr, nullptr, PDT_STORE_PRINTER, nullptr, nullptr, out.data(),
+                                    nullptr, nullptr));
+    EXPECT_EQ(out[0] | out[1] << 8, 21048);
+    EXPECT_TRUE(std::equal(stored.begin() + 2, stored.end(), out.begin() + 2));
+    EXPECT_TRUE(std::equal(defaults.begin() + 4000, defaults.end(), out.begin() + 4000));
 }
 
 TEST_F(PdtBlob, TmbInfoBlocks)

@@ -7,12 +7,15 @@
 #ifndef TARVEL_TEST_PRN_SUPPORT_H
 #define TARVEL_TEST_PRN_SUPPORT_H
 
+#include <tarvel/dmb_binding.h>
 #include <tarvel/mdl_context.h>
 #include <tarvel/prn_store.h>
+#include <tarvel/res_module.h>
 
 #include "test_model_support.h"
 
 #include <plat/error.h>
+#include <plat/loader.h>
 #include <plat/machine.h>
 #include <plat/memory.h>
 #include <plat/registry.h>
@@ -22,6 +25,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -136,10 +140,15 @@ protected:
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         root_ = tmpl;
         plat::machine_reset(root_);
+        RES_ResetForTest();
+        DMB_ResetForTest();
         installPrinters();
     }
     void TearDown() override
     {
+        DMB_Unload();
+        DMB_ResetForTest();
+        RES_ResetForTest();
         plat::machine_reset(root_); /* closes what a failed test left open */
         std::string cmd = "rm -rf '" + root_ + "'";
         (void)std::system(cmd.c_str());
@@ -168,6 +177,49 @@ protected:
             p.driver = kDriver;
             ASSERT_EQ(plat::spool_add_printer(p), DWORD(ERROR_SUCCESS));
         }
+    }
+
+    /*
+     * Installs a driver for a model built with the writer (its files written
+     * into the test's folder) and a printer `name` of it.
+     */
+    void installModelPrinter(const mw::Model &m, const char16_t *name)
+    {
+        std::string dir = root_ + "/models";
+        std::string error;
+        std::filesystem::create_directories(dir);
+        ASSERT_TRUE(mw::writeFiles(m, dir, error)) << error;
+        plat::SpoolDriver d;
+        d.name = std::u16string(u"Driver of ") + name;
+        d.driver_file = u"tarvelgr.dll";
+        d.data_file = plat::utf8_to_utf16(m.fileName);
+        d.copy_files = {dir + "/" + m.fileName};
+        if (!m.companionName.empty())
+            d.copy_files.push_back(dir + "/" + m.companionName);
+        ASSERT_EQ(plat::spool_add_driver(d), DWORD(ERROR_SUCCESS));
+        plat::SpoolPrinter p;
+        p.name = name;
+        p.driver = d.name;
+        ASSERT_EQ(plat::spool_add_printer(p), DWORD(ERROR_SUCCESS));
+    }
+
+    /*
+     * This program as the user-interface library in the driver directory:
+     * its own strings, its module paths, the resource module beside it.
+     */
+    void initLibrary()
+    {
+        RES_SetModulePathForTest(u"C:\\Windows\\System32\\spool\\drivers\\x64\\3\\tarvelui.dll");
+        ASSERT_TRUE(RES_AttachOwnStrings(plat::module_of_address(reinterpret_cast<const void *>(&RES_InitModulePaths))));
+        RES_InitModulePaths(nullptr, nullptr);
+        ASSERT_NE(RES_LoadResourceModule(), nullptr) << plat::loader_last_failure();
+    }
+
+    /* The real data manager, loaded through the binding as the library loads it. */
+    void bindDataManager()
+    {
+        initLibrary();
+        ASSERT_EQ(DMB_Load(RES_GetOwnModule()), 1) << plat::loader_last_failure();
     }
 
     std::string root_;

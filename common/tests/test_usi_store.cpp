@@ -2,8 +2,7 @@
  * UserSettingInfo stores: the user's key with its three store kinds, the
  * printer-wide blob whose section B never reaches a user, loads of older,
  * short and long stored records, the default name from the resource module,
- * an ordinary user, persistence, and the settings transfer that waits for
- * the data-manager binding.
+ * an ordinary user, and persistence.
  */
 #include <tarvel/pdt_chunk.h>
 #include <tarvel/prn_store.h>
@@ -12,7 +11,6 @@
 
 #include "test_prn_support.h"
 
-#include <plat/debug.h>
 #include <plat/loader.h>
 
 using namespace prn_test;
@@ -46,25 +44,6 @@ Record sectionB(const Record &r) { return Record(r.begin() + 432, r.end()); }
 
 class UsiStore : public OpenStoreTest {
 protected:
-    void SetUp() override
-    {
-        RES_ResetForTest();
-        OpenStoreTest::SetUp();
-    }
-    void TearDown() override
-    {
-        OpenStoreTest::TearDown();
-        RES_ResetForTest();
-    }
-    /* The resource module, loaded as the user-interface library loads it from the driver directory. */
-    void loadResourceModule()
-    {
-        HMODULE self = plat::module_of_address(reinterpret_cast<const void *>(&RES_InitModulePaths));
-        ASSERT_TRUE(RES_AttachOwnStrings(self));
-        RES_SetModulePathForTest(u"C:\\Windows\\System32\\spool\\drivers\\x64\\3\\tarvelui.dll");
-        RES_InitModulePaths(nullptr, nullptr);
-        ASSERT_NE(RES_LoadResourceModule(), nullptr) << plat::loader_last_failure();
-    }
     Record userRecord() { return userValue(u"UserSettingInfo"); }
     void putUserValue(const Record &r)
     {
@@ -211,12 +190,11 @@ TEST_F(UsiStore, DefaultNameComesFromTheResourceModule)
     USI_SetDefaults(FALSE, r.data());
     EXPECT_EQ(r, defaults()) << "no resource module: an empty name";
 
-    loadResourceModule();
+    initLibrary();
     USI_SetDefaults(FALSE, r.data());
     EXPECT_EQ(r, defaults(u"No Name"));
     USI_SetDefaults(TRUE, r.data());
     EXPECT_EQ(r, defaults()) << "the empty-name capability";
-    RES_FreeResourceModule();
 }
 
 TEST_F(UsiStore, TheEmptyNameCapabilityOfTheModelDecidesTheLoadedName)
@@ -225,13 +203,12 @@ TEST_F(UsiStore, TheEmptyNameCapabilityOfTheModelDecidesTheLoadedName)
     m.main.entries[26] = mw::eU32(USI_CAP_EMPTY_DEFAULT_NAME);
     Context bare(contextOf(m));
     ASSERT_NE(bare.p, nullptr);
-    loadResourceModule();
+    initLibrary();
     Record r(USI_RECORD_SIZE);
     ASSERT_TRUE(USI_Load(printer(), bare, r.data(), USI_STORE_USER, FALSE));
     EXPECT_EQ(r, defaults());
     ASSERT_TRUE(USI_Load(printer(), context(), r.data(), USI_STORE_USER, FALSE));
     EXPECT_EQ(r, defaults(u"No Name"));
-    RES_FreeResourceModule();
 }
 
 TEST_F(UsiStore, AnOrdinaryUser)
@@ -275,21 +252,6 @@ TEST_F(UsiStore, ASettingWrittenByOneProcessIsReadByTheNext)
     plat::machine_reset(root_);
     open();
     EXPECT_EQ(load(USI_STORE_USER), r);
-}
-
-TEST_F(UsiStore, SettingsTransferWaitsForTheDataManagerBinding)
-{
-    std::vector<BYTE> printerData(6148);
-    Record r(USI_RECORD_SIZE, 0xEE);
-    plat::debug_clear();
-    SetLastError(0);
-    EXPECT_FALSE(USI_ReadFromSettings(printer(), context(), printerData.data(), r.data()));
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
-    EXPECT_NE(plat::debug_output().find(u"DMB_GetValue"), std::u16string::npos);
-    Record values = record(1);
-    EXPECT_FALSE(USI_WriteToSettings(printerData.data(), values.data(), 0));
-    EXPECT_NE(plat::debug_output().find(u"DMB_SetValue"), std::u16string::npos);
-    EXPECT_EQ(printerData, std::vector<BYTE>(6148));
 }
 
 } // namespace

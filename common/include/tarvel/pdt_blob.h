@@ -36,16 +36,10 @@ BOOL PDT_WriteNDevToRegistry(HANDLE printer, ModelContext *context, const BYTE *
  * Fills `extension` (4,292 bytes) with the model's defaults for `printer`:
  * a fresh settings image filled by the settings schema (printer name
  * "DummyName"), of which the part behind the 1,604-byte devmode is copied.
- * Returns 1 or 0 (the buffer is then untouched).
+ * The schema writes through the data-manager binding, so the data manager
+ * must be loaded.  Returns 1 or 0 (the buffer is then untouched).
  */
 BOOL PDT_BuildDefaultExtension(HANDLE printer, BYTE *extension);
-
-/*
- * Test-only: makes PDT_BuildDefaultExtension answer through `source` (null:
- * its own work again), so that the filling of older N_Dev blobs over
- * defaults can be checked with defaults of the test's choosing.
- */
-void pdt_SetDefaultExtensionSourceForTest(BOOL (*source)(HANDLE printer, BYTE *extension));
 
 /*
  * Parses an N_Dev block at *position (*bytesLeft bytes from there) into
