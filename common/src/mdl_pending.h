@@ -1,7 +1,7 @@
 /*
  * The model context's calls into services that other parts of the common
- * library provide and that are not wired in yet, each behind one function
- * so that wiring one touches one place (mdl_pending.cpp):
+ * library provide, each behind one function so that wiring one touches one
+ * place (mdl_pending.cpp):
  * - the per-model configuration values and the devmode mapping description
  *   (CFG_GetModelCfgPath, CFG_LoadSpecials, DME_Load and their frees);
  * - the work folder path (RES_AllocWorkFolderPath);

@@ -1,0 +1,479 @@
+/*
+ * The built-in descriptors of the settings schema and their handlers: the
+ * defaults and value checks of the public devmode fields, the record
+ * headers, the stamp font and the custom paper slots.  A handler answers
+ * operation 1 (default), 2 (check with the model) and 16 (check without
+ * it) as its descriptor's table says, and 0 to every other operation.  The
+ * option-list operations (4 and 8) of 8, 12, 298, 305 and 358 are not built
+ * yet: they fail with ERROR_CALL_NOT_IMPLEMENTED and a trace line.
+ */
+#include "fid_descriptors.h"
+
+#include "tarvel/dmb_binding.h"
+#include "tarvel/dme_mapping.h"
+#include "tarvel/fid_defaults.h"
+#include "tarvel/fid_value.h"
+#include "tarvel/log_trace.h"
+#include "tarvel/mdl_context.h"
+#include "tarvel/res_text.h"
+#include "tarvel/setting_layout.h"
+#include "tarvel/stp_builtin.h"
+#include "tarvel/util_system.h"
+
+#include <plat/error.h>
+#include <plat/memory.h>
+#include <plat/text.h>
+
+#include <cstring>
+
+namespace {
+
+/* Field sizes of the string defaults, in bytes, and the characters they hold. */
+constexpr DWORD kNameField = 64;      /* dmDeviceName, dmFormName, model name, face names */
+constexpr int kNameChars = 31;
+constexpr DWORD kStampNameField = 66; /* setting 298 */
+constexpr DWORD kCustomNameField = 30; /* settings 5929-5948 */
+
+/* The paper whose size the custom slots start with (A4). */
+constexpr SHORT kCustomSlotPaper = 9;
+
+/* Settings read by the handlers. */
+constexpr WORD kIdDmSize = 4;
+constexpr WORD kIdColourMode = 270;
+constexpr WORD kIdEconomy = 345;
+constexpr WORD kIdFormsMerge = 5201;
+constexpr WORD kIdPaperSize = 8;
+
+/* ---- Building a default ------------------------------------------------- */
+
+/* A number default of `type`. */
+BOOL put_number(void *args, WORD type, DWORD value)
+{
+    auto *a = static_cast<FidDefaultArgs *>(args);
+    if (a == nullptr || a->slot == nullptr || a->type == nullptr || a->size == nullptr)
+        return FALSE;
+    std::memset(a->slot, 0, FID_SLOT_SIZE);
+    const LONG size = FID_ValueSize(&value, type, -1);
+    std::memcpy(a->slot, &value, static_cast<size_t>(size));
+    *a->type = type;
+    *a->size = size;
+    return TRUE;
+}
+
+/*
+ * A string default: a zero-filled block of `field` bytes (or, for 0, just
+ * large enough) holding at most `maxChars` characters of `text`.  The size
+ * handed out is the field's size, or 2 x characters + 2 without a field.
+ */
+BOOL put_text(void *args, LPCWSTR text, DWORD field, int maxChars)
+{
+    auto *a = static_cast<FidDefaultArgs *>(args);
+    if (a == nullptr || a->slot == nullptr || a->type == nullptr || a->size == nullptr || text == nullptr)
+        return FALSE;
+    size_t chars = plat::wlen(text);
+    if (chars > static_cast<size_t>(maxChars))
+        chars = static_cast<size_t>(maxChars);
+    const DWORD bytes = field != 0 ? field : static_cast<DWORD>(2 * chars + 2);
+    auto *block = static_cast<WCHAR *>(GlobalAlloc(GPTR, bytes));
+    if (block == nullptr)
+        return FALSE;
+    std::memcpy(block, text, chars * sizeof(WCHAR));
+    FID_SetSlotPointer(a->slot, block);
+    *a->type = SVT_WSTRING;
+    *a->size = static_cast<LONG>(bytes);
+    return TRUE;
+}
+
+/* A string default taken over from a model string, which is freed here. */
+BOOL put_model_text(void *args, LPWSTR text)
+{
+    const BOOL ok = text != nullptr && put_text(args, text, 0, kNameChars);
+    if (text != nullptr)
+        GlobalFree(text);
+    return ok;
+}
+
+/* ---- Reading a value under test ----------------------------------------- */
+
+const FidCheckArgs *check_args(void *args)
+{
+    auto *a = static_cast<const FidCheckArgs *>(args);
+    return (a != nullptr && a->slot != nullptr) ? a : nullptr;
+}
+
+SHORT as_short(const FidCheckArgs *a)
+{
+    return FID_ReadValueAsShort(a->slot, SVT_INT16);
+}
+
+DWORD as_uint(const FidCheckArgs *a, WORD type)
+{
+    return FID_ReadValueAsUInt(a->slot, type);
+}
+
+/* The model knows the value under test for setting `id`. */
+BOOL model_has(ModelContext *context, WORD id, const FidCheckArgs *a)
+{
+    return context != nullptr && MDL_HasValue(context, id, a->slot);
+}
+
+/*
+ * An application's value of item `item` is taken as it stands: the mapping
+ * description came from the configuration file, forms merging (5201) is on
+ * and the item's merge value is 1.
+ */
+BOOL mapping_takes_value(ModelContext *context, const FidCheckArgs *a, int item)
+{
+    if (context == nullptr || DME_IsConfigured(context->dme) == 0)
+        return FALSE;
+    WORD type = 0;
+    LONG size = 0;
+    ULONGLONG slot = 0;
+    if (DMB_GetValue(kIdFormsMerge, a->devmode, a->printerData, &type, &size, &slot) != DMA_OK ||
+        FID_ReadValueAsUInt(&slot, type) == 0)
+        return FALSE;
+    SHORT merge = 0;
+    return DME_GetMerge(context->dme, item, &merge) == 1 && merge == 1;
+}
+
+/* The ICM fields accept any value on the older classes 0x101 and 0x201, else 1-4. */
+BOOL icm_value_valid(const FidCheckArgs *a)
+{
+    int osClass = 0;
+    if (UTL_GetOsVersionClass(&osClass) != 1)
+        return FALSE;
+    if (osClass == UTL_OS_9X_40 || osClass == UTL_OS_NT_4)
+        return TRUE;
+    const DWORD v = as_uint(a, SVT_UINT32);
+    return v >= 1 && v <= 4;
+}
+
+bool is_check(WORD operation)
+{
+    return operation == FID_OP_CHECK_MODEL || operation == FID_OP_CHECK;
+}
+
+/*
+ * The option-list operations are built with the option lists; until then
+ * they fail visibly.
+ */
+BOOL list_not_built(WORD operation, WORD id)
+{
+    LOG_Printf(u"FID descriptor handler: option-list operation %d of DDMID %d is not built yet",
+               static_cast<int>(operation), static_cast<int>(id));
+    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+    return FALSE;
+}
+
+bool is_list(WORD operation)
+{
+    return operation == FID_OP_LIST_HEADER || operation == FID_OP_LIST_ITEM;
+}
+
+/* ---- Handlers ------------------------------------------------------------ */
+
+/* 1 dmDeviceName: the printer name, at most 31 characters, in a 64-byte field. */
+BOOL h_deviceName(ModelContext *, WORD operation, WORD, void *args)
+{
+    if (operation != FID_OP_DEFAULT)
+        return FALSE;
+    auto *a = static_cast<FidDefaultArgs *>(args);
+    if (a == nullptr || a->printerName == nullptr)
+        return FALSE;
+    return put_text(args, a->printerName, kNameField, kNameChars);
+}
+
+/* 2, 4, 5 and 258/8203: the header numbers of this driver and the values they accept. */
+BOOL h_header(ModelContext *, WORD operation, WORD id, void *args)
+{
+    WORD value = 0;
+    switch (id) {
+    case 2: value = FID_DM_SPEC_VERSION; break;
+    case 4: value = FID_DM_SIZE; break;
+    case 5: value = FID_DM_DRIVER_EXTRA; break;
+    default: value = FID_PRIVATE_VERSION; break;
+    }
+    if (operation == FID_OP_DEFAULT)
+        return put_number(args, SVT_UINT16, value);
+    if (operation != FID_OP_CHECK_MODEL)
+        return FALSE;
+    const FidCheckArgs *a = check_args(args);
+    if (a == nullptr)
+        return FALSE;
+    const DWORD v = as_uint(a, SVT_UINT16);
+    switch (id) {
+    case 4: return v == FID_DM_SIZE || v == SETTINGS_DEVMODE_SIZE || v == 212;
+    case 5: return v == FID_DM_DRIVER_EXTRA || v == 5700;
+    default: return v == value;
+    }
+}
+
+/* 6 dmFields: the fields a default devmode sets on this system. */
+BOOL h_fields(ModelContext *context, WORD operation, WORD, void *args)
+{
+    if (operation != FID_OP_DEFAULT)
+        return FALSE;
+    DWORD mask = 0;
+    if (!FID_GetSupportedDmFields(context, &mask, FID_USAGE_DEFAULT))
+        return FALSE;
+    return put_number(args, SVT_UINT32, mask);
+}
+
+/* 9 dmPaperLength and 10 dmPaperWidth: the size of the model's default paper. */
+BOOL h_paperDimension(ModelContext *context, WORD operation, WORD id, void *args)
+{
+    if (operation != FID_OP_DEFAULT || context == nullptr)
+        return FALSE;
+    WORD width = 0, length = 0;
+    if (!MDL_GetDefaultPaperSize(context, kIdPaperSize, &width, &length))
+        return FALSE;
+    return put_number(args, SVT_INT16, id == 9 ? length : width);
+}
+
+/* 19 dmFormName: the name of the model's default paper. */
+BOOL h_formName(ModelContext *context, WORD operation, WORD, void *args)
+{
+    if (operation != FID_OP_DEFAULT || context == nullptr)
+        return FALSE;
+    LPWSTR name = nullptr;
+    WORD reason = 0;
+    if (!MDL_GetDefaultTargetName(context, kIdPaperSize, &name, &reason))
+        return FALSE;
+    return put_model_text(args, name);
+}
+
+/* 15 dmColor: monochrome when the defaults of 270 and 345 are both 1. */
+BOOL h_color(ModelContext *context, WORD operation, WORD, void *args)
+{
+    if (operation == FID_OP_DEFAULT) {
+        WORD type270 = 0, type345 = 0;
+        LONG size = 0;
+        ULONGLONG v270 = 0, v345 = 0;
+        if (FID_GetDefault(context, kIdColourMode, &type270, &size, &v270) != FID_DEFAULT_FOUND)
+            v270 = 0;
+        if (FID_GetDefault(context, kIdEconomy, &type345, &size, &v345) != FID_DEFAULT_FOUND)
+            v345 = 0;
+        SHORT color = 0;
+        FID_DeriveColor(type345, type270, &v345, &v270, &color);
+        return put_number(args, SVT_INT16, static_cast<WORD>(color));
+    }
+    if (!is_check(operation))
+        return FALSE;
+    const FidCheckArgs *a = check_args(args);
+    return a != nullptr && (as_short(a) == 1 || as_short(a) == 2);
+}
+
+/* 7, 11, 16, 17, 24, 25: public fields whose default comes from the model. */
+BOOL h_modelField(ModelContext *context, WORD operation, WORD id, void *args)
+{
+    if (!is_check(operation))
+        return FALSE;
+    const FidCheckArgs *a = check_args(args);
+    if (a == nullptr)
+        return FALSE;
+    const SHORT v = as_short(a);
+    switch (id) {
+    case 7: return v == 1 || v == 2;
+    case 11: return v > 0;
+    case 16: return operation == FID_OP_CHECK ? (v >= 1 && v <= 3) : model_has(context, id, a);
+    case 17: return v >= 1 && v <= 4;
+    default: /* 24 and 25 */
+        return operation == FID_OP_CHECK ? TRUE : model_has(context, id, a);
+    }
+}
+
+/* 8 dmPaperSize: checked with the model; its option lists are not built yet. */
+BOOL h_paperSize(ModelContext *context, WORD operation, WORD id, void *args)
+{
+    if (is_list(operation))
+        return list_not_built(operation, id);
+    if (operation != FID_OP_CHECK_MODEL)
+        return FALSE;
+    const FidCheckArgs *a = check_args(args);
+    return a != nullptr && model_has(context, id, a);
+}
+
+/* 12 dmCopies: 1 by default; 1 to the model's maximum with the model, above 0 without. */
+BOOL h_copies(ModelContext *context, WORD operation, WORD id, void *args)
+{
+    if (operation == FID_OP_DEFAULT)
+        return put_number(args, SVT_INT16, 1);
+    if (is_list(operation))
+        return list_not_built(operation, id);
+    const FidCheckArgs *a = check_args(args);
+    if (a == nullptr)
+        return FALSE;
+    if (operation == FID_OP_CHECK)
+        return as_short(a) > 0;
+    if (operation != FID_OP_CHECK_MODEL || context == nullptr)
+        return FALSE;
+    const WORD v = static_cast<WORD>(as_short(a));
+    return v >= 1 && v <= MDL_GetMaxCopies(context);
+}
+
+/* 13 dmDefaultSource and 18 dmCollate: the mapping description may take any value. */
+BOOL h_mappedField(ModelContext *context, WORD operation, WORD id, void *args)
+{
+    if (!is_check(operation))
+        return FALSE;
+    const FidCheckArgs *a = check_args(args);
+    if (a == nullptr)
+        return FALSE;
+    if (mapping_takes_value(context, a, id == 13 ? DME_ITEM_BIN : DME_ITEM_COLLATE))
+        return TRUE;
+    const SHORT v = as_short(a);
+    if (id == 18)
+        return v == 0 || v == 1;
+    return operation == FID_OP_CHECK ? v > 0 : model_has(context, id, a);
+}
+
+/* 22 dmICMMethod (default 1) and 23 dmICMIntent. */
+BOOL h_icm(ModelContext *, WORD operation, WORD id, void *args)
+{
+    if (operation == FID_OP_DEFAULT)
+        return id == 22 && put_number(args, SVT_UINT32, 1);
+    if (!is_check(operation))
+        return FALSE;
+    const FidCheckArgs *a = check_args(args);
+    return a != nullptr && icm_value_valid(a);
+}
+
+/* 259: the model name; a devmode of another model does not pass. */
+BOOL h_modelName(ModelContext *context, WORD operation, WORD, void *args)
+{
+    if (context == nullptr)
+        return FALSE;
+    LPWSTR name = nullptr;
+    WORD reason = 0;
+    if (operation == FID_OP_DEFAULT) {
+        if (!MDL_GetModelName(context, &name, &reason))
+            return FALSE;
+        return put_model_text(args, name);
+    }
+    if (operation != FID_OP_CHECK_MODEL)
+        return FALSE;
+    const FidCheckArgs *a = check_args(args);
+    LPCWSTR given = a != nullptr ? FID_SlotString(a->slot) : nullptr;
+    if (given == nullptr || !MDL_GetModelName(context, &name, &reason))
+        return FALSE;
+    const BOOL same = name != nullptr && lstrcmpW(name, given) == 0;
+    GlobalFree(name);
+    return same;
+}
+
+/* 298 (66-byte field) and 305 (64-byte field): empty strings; lists not built yet. */
+BOOL h_emptyName(ModelContext *, WORD operation, WORD id, void *args)
+{
+    if (operation == FID_OP_DEFAULT)
+        return put_text(args, u"", id == 298 ? kStampNameField : kNameField, kNameChars);
+    if (is_list(operation))
+        return list_not_built(operation, id);
+    return FALSE;
+}
+
+/* 357: the stamps' default font; 358: its face name (lists as 305, not built yet). */
+BOOL h_stampFont(ModelContext *, WORD operation, WORD id, void *args)
+{
+    if (is_list(operation) && id == 358)
+        return list_not_built(operation, id);
+    if (operation != FID_OP_DEFAULT)
+        return FALSE;
+    BYTE font[STP_FONT_SIZE] = {};
+    STP_GetDefaultFont(font);
+    if (id == 358) {
+        WCHAR face[STP_LF_FACE_CHARS] = {};
+        std::memcpy(face, font + STP_LF_FACENAME, sizeof face);
+        face[STP_LF_FACE_CHARS - 1] = 0;
+        return put_text(args, face, kNameField, kNameChars);
+    }
+    auto *a = static_cast<FidDefaultArgs *>(args);
+    if (a == nullptr || a->slot == nullptr || a->type == nullptr || a->size == nullptr)
+        return FALSE;
+    void *block = GlobalAlloc(GPTR, STP_FONT_SIZE);
+    if (block == nullptr)
+        return FALSE;
+    std::memcpy(block, font, STP_FONT_SIZE);
+    FID_SetSlotPointer(a->slot, block);
+    *a->type = SVT_LOGFONT;
+    *a->size = static_cast<LONG>(STP_FONT_SIZE);
+    return TRUE;
+}
+
+/* 439 and 463: checked with the model only. */
+BOOL h_modelByte(ModelContext *context, WORD operation, WORD id, void *args)
+{
+    if (operation != FID_OP_CHECK_MODEL)
+        return FALSE;
+    const FidCheckArgs *a = check_args(args);
+    return a != nullptr && model_has(context, id, a);
+}
+
+/* 5889-5948: the 20 custom paper slots start as A4 with their default names. */
+BOOL h_customSlot(ModelContext *context, WORD operation, WORD id, void *args)
+{
+    if (operation != FID_OP_DEFAULT)
+        return FALSE;
+    if (id >= 5929) {
+        WCHAR name[kCustomNameField / sizeof(WCHAR)] = {};
+        if (!RES_MakeCustomPaperName(id - 5929, name, static_cast<int>(std::size(name))))
+            return FALSE;
+        return put_text(args, name, kCustomNameField, static_cast<int>(std::size(name)) - 1);
+    }
+    if (context == nullptr)
+        return FALSE;
+    ULONGLONG paper = 0;
+    std::memcpy(&paper, &kCustomSlotPaper, sizeof kCustomSlotPaper);
+    WORD width = 0, length = 0, reason = 0;
+    if (!MDL_GetPaperSizeById(context, kIdPaperSize, &paper, &width, &length, nullptr, nullptr, &reason))
+        return FALSE;
+    return put_number(args, SVT_UINT16, id < 5909 ? width : length);
+}
+
+/* Constant defaults. */
+constexpr SettingConstDefault kVersionConstant = {1, SVT_UINT16, -1, FID_DM_DRIVER_VERSION, nullptr};
+constexpr SettingConstDefault kPrinterDataSizeConstant = {1, SVT_UINT16, -1, FID_PRINTERDATA_SIZE, nullptr};
+/* 439 and 463 carry a constant 0 that their flags never let stand. */
+constexpr SettingConstDefault kUnusedByteConstant = {1, SVT_BYTE, -1, 0, nullptr};
+
+constexpr DWORD kCheckBoth = FID_DESC_CHECK_MODEL | FID_DESC_CHECK;
+constexpr DWORD kLists = FID_DESC_LIST_HEADER | FID_DESC_LIST_ITEM;
+
+} // namespace
+
+namespace fid_desc {
+
+const SettingDescriptor deviceName = {nullptr, h_deviceName, FID_DESC_ALL};
+const SettingDescriptor specVersion = {nullptr, h_header, FID_DESC_ALL};
+const SettingDescriptor driverVersion = {&kVersionConstant, nullptr, FID_DESC_ALL};
+const SettingDescriptor devmodeSize = {nullptr, h_header, FID_DESC_ALL};
+const SettingDescriptor driverExtra = {nullptr, h_header, FID_DESC_ALL};
+const SettingDescriptor fields = {nullptr, h_fields, FID_DESC_ALL};
+const SettingDescriptor orientation = {nullptr, h_modelField, kCheckBoth};
+const SettingDescriptor paperSize = {nullptr, h_paperSize, kLists};
+const SettingDescriptor paperLength = {nullptr, h_paperDimension, FID_DESC_ALL};
+const SettingDescriptor paperWidth = {nullptr, h_paperDimension, FID_DESC_ALL};
+const SettingDescriptor scale = {nullptr, h_modelField, kCheckBoth};
+const SettingDescriptor copies = {nullptr, h_copies, FID_DESC_ALL};
+const SettingDescriptor defaultSource = {nullptr, h_mappedField, kCheckBoth};
+const SettingDescriptor color = {nullptr, h_color, FID_DESC_ALL};
+const SettingDescriptor duplex = {nullptr, h_modelField, FID_DESC_CHECK};
+const SettingDescriptor trueTypeOption = {nullptr, h_modelField, kCheckBoth};
+const SettingDescriptor collate = {nullptr, h_mappedField, kCheckBoth};
+const SettingDescriptor formName = {nullptr, h_formName, FID_DESC_ALL};
+const SettingDescriptor icmMethod = {nullptr, h_icm, FID_DESC_ALL};
+const SettingDescriptor icmIntent = {nullptr, h_icm, kCheckBoth};
+const SettingDescriptor modelPublic = {nullptr, h_modelField, 0};
+
+const SettingDescriptor privateVersion = {nullptr, h_header, FID_DESC_ALL};
+const SettingDescriptor printerDataSize = {&kPrinterDataSizeConstant, nullptr, FID_DESC_ALL};
+const SettingDescriptor modelName = {nullptr, h_modelName, FID_DESC_ALL};
+const SettingDescriptor stampNameList = {nullptr, h_emptyName, FID_DESC_ALL};
+const SettingDescriptor faceNameList = {nullptr, h_emptyName, FID_DESC_ALL};
+const SettingDescriptor stampFont = {nullptr, h_stampFont, FID_DESC_ALL};
+const SettingDescriptor stampFaceName = {nullptr, h_stampFont, FID_DESC_ALL};
+const SettingDescriptor modelByte = {&kUnusedByteConstant, h_modelByte, 0};
+const SettingDescriptor customWidth = {nullptr, h_customSlot, FID_DESC_ALL};
+const SettingDescriptor customLength = {nullptr, h_customSlot, FID_DESC_ALL};
+const SettingDescriptor customName = {nullptr, h_customSlot, FID_DESC_ALL};
+
+} // namespace fid_desc
