@@ -216,7 +216,7 @@ protected:
     }
 };
 
-/* A copy of a standard model with other job-language records and entry-26 flags. */
+/* A copy of a standard model with other job-language records and entry-26 flags, and an empty value array 4. */
 inline mw::Model withJobLines(DWORD flags26, const std::vector<mw::JobLine> &lines, bool fax = false)
 {
     mw::Model m = tarvel_models::colourPrinter(DDD_GATE_0x1600, fax);
@@ -225,6 +225,8 @@ inline mw::Model withJobLines(DWORD flags26, const std::vector<mw::JobLine> &lin
                     m.records.end());
     m.main.entries[26] = mw::eU32(flags26);
     m.companion.entries[26] = mw::eU32(flags26);
+    /* Value array 4: no elements. */
+    m.add(mw::encode(mw::ValueArray{4, 0, DDD_VT_SHORT, 2, 0, {}}, m.formatVersion));
     for (const mw::JobLine &l : lines)
         m.add(mw::encode(l, m.formatVersion));
     return m;
