@@ -20,8 +20,11 @@
  *   "Refuse"       DWORD 1: the library refuses to load (as if missing).
  *   "AnswerZero"   text: the entry of that name ("*": every entry) answers 0
  *                  and writes nothing.
- *   "NoTerminator" DWORD 1: every answer fills the whole buffer, the text
- *                  followed by "~" bytes, with no terminator.
+ *   "NoTerminator" DWORD 1: every answer fills the buffer with the text
+ *                  followed by "~" bytes, with no terminator, and goes on
+ *                  for 8 bytes past the size it was given, as a
+ *                  careless component would (the driver's answer buffers
+ *                  are 256 bytes, so this stays inside them).
  * Built a second time as "tarveljlpart.dll" without the N-up and
  * host-address entry points (TJL_WITHOUT_NUP_AND_HOST_ADDRESS).
  */
@@ -37,6 +40,9 @@
 namespace {
 
 constexpr const char16_t *kSwitchKey = u"SOFTWARE\\Tarvel\\Test\\JobLanguage";
+
+/* Bytes an unterminated answer runs on past the size given. */
+constexpr size_t kOverrun = 8;
 
 /* A DWORD switch; 0 when it is not set. */
 DWORD switchValue(const char16_t *name)
@@ -83,7 +89,7 @@ int answer(const char *text, LPSTR buffer, WORD *size, DWORD *out)
     const size_t length = std::strlen(text);
     size_t written = 0;
     if (switchValue(u"NoTerminator") == 1) {
-        for (; written < room; ++written)
+        for (; written < room + kOverrun; ++written)
             buffer[written] = written < length ? text[written] : '~';
     } else {
         written = length < room - 1 ? length : room - 1;
