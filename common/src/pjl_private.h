@@ -16,6 +16,7 @@
 #include <tarvel/model_records.h>
 #include <tarvel/pjl_header.h>
 
+#include <initializer_list>
 #include <span>
 
 /* ---- Fixed texts ---------------------------------------------------------- */

@@ -418,6 +418,14 @@ TEST_F(PjlHeader, ModelWithoutJobModeRecord)
     EXPECT_EQ(b.text.substr(0, kUel.size() + 28), kUel + "@PJL COMMENT DATE=03/07/2024");
 }
 
+TEST_F(PjlHeader, WithoutTheDataManagerNoHeaderIsBuilt)
+{
+    ReaderPair p;
+    openStandard(p, "TARVEL1");
+    DMB_Unload();
+    EXPECT_EQ(build(p, job_).result, PJL_ERR_READ);
+}
+
 TEST_F(PjlHeader, TrailersOfBothForms)
 {
     struct Case {
