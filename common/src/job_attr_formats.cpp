@@ -156,16 +156,7 @@ LONG pjl_FormatPaperName(LPCWSTR key, WORD id, const JobHeaderParams *params, Pj
 
 LONG pjl_FormatFeedEdge(LPCWSTR key, WORD id, const JobHeaderParams *params, PjlBuffer *out)
 {
-    LONG status = 0;
-    auto read = [&](WORD setting, WORD type) {
-        DWORD v = 0;
-        if (status >= 0) {
-            LONG r = PJL_ReadSetting(params, setting, type, &v);
-            if (r < 0)
-                status = r;
-        }
-        return v;
-    };
+    PjlReader read{params};
     WORD edgeSetting = kFeedEdge2;
     WORD edgeType = SVT_BYTE;
     if (id == kFeedEdge) {
@@ -178,8 +169,8 @@ LONG pjl_FormatFeedEdge(LPCWSTR key, WORD id, const JobHeaderParams *params, Pjl
         }
     }
     const DWORD edge = read(edgeSetting, edgeType);
-    if (status < 0)
-        return status;
+    if (read.status < 0)
+        return read.status;
     return PJL_AppendKeyValue(key, edge == kShortEdge ? u"SEF" : u"LEF", out);
 }
 
@@ -225,12 +216,11 @@ LONG pjl_FormatUserName(LPCWSTR key, const JobHeaderParams *params, PjlBuffer *o
 
 LONG pjl_FormatScheduledTime(LPCWSTR key, const JobHeaderParams *params, PjlBuffer *out)
 {
-    DWORD hour = 0, minute = 0;
-    LONG r = PJL_ReadSetting(params, kScheduledHour, SVT_BYTE, &hour);
-    if (r == 0)
-        r = PJL_ReadSetting(params, kScheduledMinute, SVT_BYTE, &minute);
-    if (r < 0)
-        return r;
+    PjlReader read{params};
+    const DWORD hour = read(kScheduledHour, SVT_BYTE);
+    const DWORD minute = read(kScheduledMinute, SVT_BYTE);
+    if (read.status < 0)
+        return read.status;
     SYSTEMTIME now{};
     GetLocalTime(&now);
     SYSTEMTIME when = now;

@@ -67,22 +67,6 @@ bool lookup(std::span<const Code> table, DWORD key, WORD *code)
     return false;
 }
 
-/* Reads settings in turn and keeps the first error. */
-struct Reader {
-    const JobHeaderParams *params;
-    LONG status = 0;
-    DWORD operator()(WORD id, WORD type)
-    {
-        DWORD v = 0;
-        if (status >= 0) {
-            LONG r = PJL_ReadSetting(params, id, type, &v);
-            if (r < 0)
-                status = r;
-        }
-        return v;
-    }
-};
-
 /* A fax option line when the fax gate holds: "@PJL SET JOBATTR="<attribute><word>"". */
 LONG faxOption(JobHeaderContext *ctx, PjlBuffer *out, WORD id, LPCWSTR attribute,
                std::span<const LPCWSTR> words)
@@ -97,31 +81,45 @@ LONG faxOption(JobHeaderContext *ctx, PjlBuffer *out, WORD id, LPCWSTR attribute
     return pjl_AppendJobAttrLine(out, attribute, v < words.size() ? words[v] : words[0]);
 }
 
-/* Calls an owner entry of the library and appends its answer; -510 when it cannot. */
+/*
+ * Asks the library's entry `name` (of type Fn) for a text in a buffer of
+ * `size` bytes (call(fn, buffer, &size, &out) makes the call with the
+ * entry's other arguments) and appends the answer; PJL_ERR_LIBRARY when the
+ * entry is missing or answers 0.
+ */
+template <typename Fn, typename Call>
+LONG askLibrary(JobHeaderContext *ctx, PjlBuffer *out, const char *name, WORD size, Call call)
+{
+    FARPROC entry = nullptr;
+    if (!PJL_GetLibraryEntry(ctx, name, &entry))
+        return PJL_ERR_LIBRARY;
+    char answer[kAnswerBytes] = {};
+    WORD given = size;
+    DWORD result = 0;
+    if (!call(plat::proc_cast<Fn>(entry), answer, &given, &result))
+        return PJL_ERR_LIBRARY;
+    return pjl_AppendLibraryAnswer(ctx, answer, size, out);
+}
+
+/* Calls an owner entry of the library (with a user text: "...FromInputA") and appends its answer. */
 LONG ownerCall(JobHeaderContext *ctx, PjlBuffer *out, WORD kind, LPCWSTR user, WORD layout, WORD outputCode)
 {
-    char answer[kAnswerBytes] = {};
-    WORD size = PJL_OWNER_BYTES;
-    DWORD result = 0;
-    FARPROC entry = nullptr;
-    int ok = 0;
-    if (user) {
-        if (!PJL_GetLibraryEntry(ctx, PJL_ENTRY_OWNER_FROM_INPUT, &entry))
-            return PJL_ERR_LIBRARY;
-        LPSTR ansi = nullptr;
-        DWORD length = 0;
-        if (!UTL_WideToMultiByteAlloc(user, &ansi, &length, CP_ACP))
-            return PJL_ERR_CONVERSION;
-        ok = plat::proc_cast<PjlOwnerFromInputFn>(entry)(kind, ansi, layout, outputCode, answer, &size, &result);
-        GlobalFree(ansi);
-    } else {
-        if (!PJL_GetLibraryEntry(ctx, PJL_ENTRY_OWNER_FROM_HOST, &entry))
-            return PJL_ERR_LIBRARY;
-        ok = plat::proc_cast<PjlOwnerFromHostFn>(entry)(kind, layout, outputCode, answer, &size, &result);
+    if (!user) {
+        return askLibrary<PjlOwnerFromHostFn>(ctx, out, PJL_ENTRY_OWNER_FROM_HOST, PJL_OWNER_BYTES,
+                                              [&](PjlOwnerFromHostFn fn, LPSTR buffer, WORD *size, DWORD *result) {
+                                                  return fn(kind, layout, outputCode, buffer, size, result);
+                                              });
     }
-    if (!ok)
-        return PJL_ERR_LIBRARY;
-    return pjl_AppendLibraryAnswer(ctx, answer, PJL_OWNER_BYTES, out);
+    LPSTR ansi = nullptr;
+    DWORD length = 0;
+    if (!UTL_WideToMultiByteAlloc(user, &ansi, &length, CP_ACP))
+        return PJL_ERR_CONVERSION;
+    LONG r = askLibrary<PjlOwnerFromInputFn>(ctx, out, PJL_ENTRY_OWNER_FROM_INPUT, PJL_OWNER_BYTES,
+                                             [&](PjlOwnerFromInputFn fn, LPSTR buffer, WORD *size, DWORD *result) {
+                                                 return fn(kind, ansi, layout, outputCode, buffer, size, result);
+                                             });
+    GlobalFree(ansi);
+    return r;
 }
 
 /* Appends `r`'s text and the line end when it wrote text; the error otherwise. */
@@ -137,7 +135,7 @@ LONG withLineEnd(LONG r, PjlBuffer *out, LPCWSTR lineEnd, bool always = false)
 
 LONG PJL_WriteNupString(JobHeaderContext *ctx, PjlBuffer *out)
 {
-    Reader read{ctx->params};
+    PjlReader read{ctx->params};
     const DWORD fold = read(kFold, SVT_UINT16);
     if (read.status < 0)
         return read.status;
@@ -158,15 +156,10 @@ LONG PJL_WriteNupString(JobHeaderContext *ctx, PjlBuffer *out)
         return read.status;
     if (!found)
         return 0;
-    FARPROC entry = nullptr;
-    if (!PJL_GetLibraryEntry(ctx, PJL_ENTRY_NUP, &entry))
-        return PJL_ERR_LIBRARY;
-    char answer[kAnswerBytes] = {};
-    WORD size = PJL_NUP_BYTES;
-    DWORD result = 0;
-    if (!plat::proc_cast<PjlNupFn>(entry)(code, answer, &size, &result))
-        return PJL_ERR_LIBRARY;
-    return pjl_AppendLibraryAnswer(ctx, answer, PJL_NUP_BYTES, out);
+    return askLibrary<PjlNupFn>(ctx, out, PJL_ENTRY_NUP, PJL_NUP_BYTES,
+                                [&](PjlNupFn fn, LPSTR buffer, WORD *size, DWORD *result) {
+                                    return fn(code, buffer, size, result);
+                                });
 }
 
 LONG PJL_WriteHostAddress(JobHeaderContext *ctx, PjlBuffer *out)
@@ -174,15 +167,10 @@ LONG PJL_WriteHostAddress(JobHeaderContext *ctx, PjlBuffer *out)
     LONG gate = pjl_HostGate(ctx->params);
     if (gate <= 0)
         return gate;
-    FARPROC entry = nullptr;
-    if (!PJL_GetLibraryEntry(ctx, PJL_ENTRY_HOST_ADDRESS, &entry))
-        return PJL_ERR_LIBRARY;
-    char answer[kAnswerBytes] = {};
-    WORD size = PJL_HOST_ADDRESS_BYTES;
-    DWORD result = 0;
-    if (!plat::proc_cast<PjlHostAddressFn>(entry)(answer, &size, &result))
-        return PJL_ERR_LIBRARY;
-    return pjl_AppendLibraryAnswer(ctx, answer, PJL_HOST_ADDRESS_BYTES, out);
+    return askLibrary<PjlHostAddressFn>(ctx, out, PJL_ENTRY_HOST_ADDRESS, PJL_HOST_ADDRESS_BYTES,
+                                        [](PjlHostAddressFn fn, LPSTR buffer, WORD *size, DWORD *result) {
+                                            return fn(buffer, size, result);
+                                        });
 }
 
 LONG PJL_WriteHostName(JobHeaderContext *ctx, PjlBuffer *out)
@@ -190,15 +178,10 @@ LONG PJL_WriteHostName(JobHeaderContext *ctx, PjlBuffer *out)
     LONG gate = pjl_HostGate(ctx->params);
     if (gate <= 0)
         return gate;
-    FARPROC entry = nullptr;
-    if (!PJL_GetLibraryEntry(ctx, PJL_ENTRY_HOST_NAME, &entry))
-        return PJL_ERR_LIBRARY;
-    char answer[kAnswerBytes] = {};
-    WORD size = PJL_OWNER_BYTES;
-    DWORD result = 0;
-    if (!plat::proc_cast<PjlHostNameFn>(entry)(kHostNameWhat, answer, &size, nullptr, &result))
-        return PJL_ERR_LIBRARY;
-    return pjl_AppendLibraryAnswer(ctx, answer, PJL_OWNER_BYTES, out);
+    return askLibrary<PjlHostNameFn>(ctx, out, PJL_ENTRY_HOST_NAME, PJL_OWNER_BYTES,
+                                     [](PjlHostNameFn fn, LPSTR buffer, WORD *size, DWORD *result) {
+                                         return fn(kHostNameWhat, buffer, size, nullptr, result);
+                                     });
 }
 
 LONG PJL_WriteJobOwner(JobHeaderContext *ctx, PjlBuffer *out)
@@ -208,7 +191,7 @@ LONG PJL_WriteJobOwner(JobHeaderContext *ctx, PjlBuffer *out)
     if (gate <= 0)
         return gate;
     const DWORD f = ctx->flags26;
-    Reader read{p};
+    PjlReader read{p};
     const bool alternate = read(kOwnerSwitch, SVT_BYTE) != 0;
     const DWORD kindValue = read(alternate ? kOwnerKindAlt : kOwnerKind, SVT_UINT16);
     if (read.status < 0)

@@ -29,7 +29,6 @@ constexpr WORD kBookletFlag = 1328;
 constexpr WORD kTwoPassDuplex = 1365;
 constexpr WORD kOptionTray4 = 4099;
 constexpr WORD kOptionOther = 4123;
-constexpr WORD kHardDisk = 4125;
 constexpr WORD kOutputBin = 4359;
 
 constexpr DWORD kCapBooklet45 = MDL_CAP_BIT(45);
@@ -85,18 +84,6 @@ LONG line(PjlBuffer *out, std::initializer_list<LPCWSTR> texts)
         return r;
     LONG lf = PJL_AppendText(PJL_TEXT_LF, out);
     return lf < 0 ? lf : r + lf;
-}
-
-/* Reads `id` into *value, keeping the first error in *status. */
-DWORD read(const JobHeaderParams *params, WORD id, WORD type, LONG *status)
-{
-    DWORD v = 0;
-    if (*status >= 0) {
-        LONG r = PJL_ReadSetting(params, id, type, &v);
-        if (r < 0)
-            *status = r;
-    }
-    return v;
 }
 
 /* Step 3: the first applicable "@PJL JOB MODE=" record, written and remembered. */
@@ -155,13 +142,10 @@ LONG writeIwaSide2Start(JobHeaderContext *ctx, PjlBuffer *out)
 {
     if (!MDL_TestCapabilityBit(&ctx->caps, kCapIwaSide2Start))
         return 0;
-    LONG status = 0;
-    DWORD duplex = read(ctx->params, kDuplex, SVT_INT16, &status);
-    DWORD twoPass = read(ctx->params, kTwoPassDuplex, SVT_FLAG, &status);
-    if (status < 0)
-        return status;
-    if (duplex == 1 || twoPass == 0)
-        return 0;
+    PjlReader read{ctx->params};
+    const bool due = read(kDuplex, SVT_INT16) != 1 && read(kTwoPassDuplex, SVT_FLAG) != 0;
+    if (read.status < 0 || !due)
+        return read.status;
     WCHAR value[16] = {};
     wsprintfW(value, u"%5d", int(ctx->params->iwaSide2StartValue));
     const DWORD at = out->length;
@@ -176,20 +160,19 @@ LONG writeHcpn(JobHeaderContext *ctx, PjlBuffer *out)
 {
     if (!(ctx->flags26 & PJL_F26_HCPN) || !MDL_TestCapabilityBit(&ctx->caps, kCapHcpn))
         return 0;
-    const JobHeaderParams *p = ctx->params;
-    LONG status = 0;
-    DWORD bin = read(p, kOutputBin, SVT_BYTE, &status);
-    DWORD hcpnSwitch = read(p, kHcpnSwitch, SVT_FLAG, &status);
-    DWORD other = read(p, kOptionOther, SVT_FLAG, &status);
-    DWORD tray4 = read(p, kOptionTray4, SVT_FLAG, &status);
-    DWORD collate = read(p, kCollate, SVT_INT16, &status);
-    DWORD copies = read(p, kCopies, SVT_INT16, &status);
-    if (status < 0)
-        return status;
+    PjlReader read{ctx->params};
+    const DWORD bin = read(kOutputBin, SVT_BYTE);
+    const DWORD hcpnSwitch = read(kHcpnSwitch, SVT_FLAG);
+    const DWORD other = read(kOptionOther, SVT_FLAG);
+    const DWORD tray4 = read(kOptionTray4, SVT_FLAG);
+    const DWORD collate = read(kCollate, SVT_INT16);
+    const DWORD copies = read(kCopies, SVT_INT16);
+    if (read.status < 0)
+        return read.status;
     if (bin == 0 || !(hcpnSwitch == 0 || (other == 0 && tray4 == 0)) || collate != 1 || copies == 1)
         return 0;
     WCHAR value[16] = {};
-    wsprintfW(value, u"%5d", int(p->hcpnValue));
+    wsprintfW(value, u"%5d", int(ctx->params->hcpnValue));
     const DWORD at = out->length;
     LONG r = line(out, {PJL_TEXT_JOBATTR, PJL_TEXT_QUOTE, u"@HCPN=", value, PJL_TEXT_QUOTE});
     if (r >= 0)
@@ -202,16 +185,12 @@ LONG bookletDue(JobHeaderContext *ctx)
 {
     if (!(ctx->flags26 & PJL_F26_BOOKLET))
         return 0;
-    const JobHeaderParams *p = ctx->params;
-    LONG status = 0;
-    DWORD fold = read(p, kFold, SVT_UINT16, &status);
-    DWORD on = read(p, kBookletOn, SVT_BYTE, &status);
-    bool kind = MDL_TestCapabilityBit(&ctx->caps, kCapBooklet45) ? read(p, kBookletKind, SVT_BYTE, &status) == 2
-                                                                  : read(p, kBookletFlag, SVT_FLAG, &status) == 1;
-    if (status < 0)
-        return status;
-    if (fold != 2 || on != 1 || !kind)
-        return 0;
+    PjlReader read{ctx->params};
+    const bool due = read(kFold, SVT_UINT16) == 2 && read(kBookletOn, SVT_BYTE) == 1 &&
+                     (MDL_TestCapabilityBit(&ctx->caps, kCapBooklet45) ? read(kBookletKind, SVT_BYTE) == 2
+                                                                        : read(kBookletFlag, SVT_FLAG) == 1);
+    if (read.status < 0 || !due)
+        return read.status;
     LONG excluded = pjl_BookletExcluded(ctx);
     return excluded < 0 ? excluded : !excluded;
 }
@@ -221,14 +200,7 @@ LONG faxDestinationsDue(JobHeaderContext *ctx)
 {
     if (ctx->deviceClass == MDL_CLASS_FAX)
         return 1;
-    if (ctx->deviceClass != MDL_CLASS_PRINTER_FAX)
-        return 0;
-    LONG status = 0;
-    DWORD jobType = read(ctx->params, MDL_ID_JOB_TYPE, SVT_UINT16, &status);
-    DWORD hardDisk = read(ctx->params, kHardDisk, SVT_FLAG, &status);
-    if (status < 0)
-        return status;
-    return jobType == MDL_JOB_TYPE_FAX && hardDisk != 0;
+    return ctx->deviceClass == MDL_CLASS_PRINTER_FAX ? pjl_FaxGate(ctx->params) : 0;
 }
 
 /* What a marker record writes: the booklet slot, the inserts and the fax destinations. */

@@ -112,6 +112,17 @@ LONG pjl_ReadRaw(const JobHeaderParams *params, WORD id, PjlSettingValue *value)
  */
 LONG pjl_ReadText(const JobHeaderParams *params, WORD id, LPWSTR *text);
 
+/*
+ * Reads settings one after the other in the width `type` asks for (see
+ * PJL_ReadSetting) and keeps the first error in `status`; once a read has
+ * failed, every later read answers 0 without reading.
+ */
+struct PjlReader {
+    const JobHeaderParams *params;
+    LONG status = 0;
+    DWORD operator()(WORD id, WORD type);
+};
+
 /* 1 when setting `id` read in `type` differs from `value`, 0 when equal, or the read error. */
 LONG PJL_SettingDiffers(const JobHeaderParams *params, WORD id, WORD type, DWORD value);
 

@@ -103,6 +103,17 @@ LONG pjl_ReadText(const JobHeaderParams *params, WORD id, LPWSTR *text)
     return 0;
 }
 
+DWORD PjlReader::operator()(WORD id, WORD type)
+{
+    DWORD v = 0;
+    if (status >= 0) {
+        LONG r = PJL_ReadSetting(params, id, type, &v);
+        if (r < 0)
+            status = r;
+    }
+    return v;
+}
+
 LONG PJL_SettingDiffers(const JobHeaderParams *params, WORD id, WORD type, DWORD value)
 {
     DWORD v = 0;
@@ -150,11 +161,7 @@ LONG pjl_HostGate(const JobHeaderParams *params)
 
 LONG pjl_FaxGate(const JobHeaderParams *params)
 {
-    DWORD jobType = 0, hardDisk = 0;
-    LONG r = PJL_ReadSetting(params, kJobType, SVT_UINT16, &jobType);
-    if (r == 0)
-        r = PJL_ReadSetting(params, kHardDisk, SVT_FLAG, &hardDisk);
-    if (r < 0)
-        return r;
-    return jobType == MDL_JOB_TYPE_FAX && hardDisk != 0;
+    PjlReader read{params};
+    const bool open = read(kJobType, SVT_UINT16) == MDL_JOB_TYPE_FAX && read(kHardDisk, SVT_FLAG) != 0;
+    return read.status < 0 ? read.status : open;
 }

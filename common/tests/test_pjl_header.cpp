@@ -41,121 +41,58 @@ protected:
 
 TEST_F(PjlHeader, StandardPrinterJobs)
 {
+    /* The user and document lines, and the N-up and language lines that close every one of these headers. */
+    const std::string names = "@PJL SET JOBATTR=\"@JOAU=tarvel\"\n"
+                              "@PJL SET JOBATTR=\"@JOBN=Report\"\n";
+    const std::string close = "@PJL SET JOBATTR=\"@NUPL=0\"\n"
+                              "@PJL ENTER LANGUAGE=PCLXL\n";
     struct Case {
         const char *what;
         std::function<void(Job &)> setup;
         std::string body; /* after the comments */
     } cases[] = {
         {"plain", [](Job &) {},
-         "@PJL SET JOBATTR=\"@JOAU=tarvel\"\n"
-         "@PJL SET JOBATTR=\"@JOBN=Report\"\n"
-         "@PJL SET COPIES=1\n"
-         "@PJL SET DUPLEX=OFF\n"
-         "@PJL SET RENDERMODE=COLOR\n"
-         "@PJL SET RESOLUTION=600\n"
-         "@PJL SET JOBATTR=\"@NUPL=0\"\n"
-         "@PJL ENTER LANGUAGE=PCLXL\n"},
+         names + "@PJL SET COPIES=1\n@PJL SET DUPLEX=OFF\n@PJL SET RENDERMODE=COLOR\n@PJL SET RESOLUTION=600\n" + close},
         {"duplex on the long edge", [](Job &j) { j.set(16, 2); },
-         "@PJL SET JOBATTR=\"@JOAU=tarvel\"\n"
-         "@PJL SET JOBATTR=\"@JOBN=Report\"\n"
-         "@PJL SET COPIES=1\n"
-         "@PJL SET DUPLEX=ON\n"
-         "@PJL SET BINDING=LONGEDGE\n"
-         "@PJL SET RENDERMODE=COLOR\n"
-         "@PJL SET RESOLUTION=600\n"
-         "@PJL SET JOBATTR=\"@NUPL=0\"\n"
-         "@PJL ENTER LANGUAGE=PCLXL\n"},
+         names + "@PJL SET COPIES=1\n@PJL SET DUPLEX=ON\n@PJL SET BINDING=LONGEDGE\n@PJL SET RENDERMODE=COLOR\n"
+                 "@PJL SET RESOLUTION=600\n" +
+             close},
         {"duplex on the short edge, 1200 dpi", [](Job &j) { j.set(16, 3); j.set(20, 1200); },
-         "@PJL SET JOBATTR=\"@JOAU=tarvel\"\n"
-         "@PJL SET JOBATTR=\"@JOBN=Report\"\n"
-         "@PJL SET COPIES=1\n"
-         "@PJL SET DUPLEX=ON\n"
-         "@PJL SET BINDING=SHORTEDGE\n"
-         "@PJL SET RENDERMODE=COLOR\n"
-         "@PJL SET RESOLUTION=1200\n"
-         "@PJL SET JOBATTR=\"@NUPL=0\"\n"
-         "@PJL ENTER LANGUAGE=PCLXL\n"},
+         names + "@PJL SET COPIES=1\n@PJL SET DUPLEX=ON\n@PJL SET BINDING=SHORTEDGE\n@PJL SET RENDERMODE=COLOR\n"
+                 "@PJL SET RESOLUTION=1200\n" +
+             close},
         {"three collated copies", [](Job &j) { j.set(12, 3); j.set(18, 1); },
-         "@PJL SET JOBATTR=\"@JOAU=tarvel\"\n"
-         "@PJL SET JOBATTR=\"@JOBN=Report\"\n"
-         "@PJL SET COPIES=3\n"
-         "@PJL SET DUPLEX=OFF\n"
-         "@PJL SET RENDERMODE=COLOR\n"
-         "@PJL SET RESOLUTION=600\n"
-         "@PJL SET JOBATTR=\"@NUPL=0\"\n"
-         "@PJL ENTER LANGUAGE=PCLXL\n"},
+         names + "@PJL SET COPIES=3\n@PJL SET DUPLEX=OFF\n@PJL SET RENDERMODE=COLOR\n@PJL SET RESOLUTION=600\n" + close},
         {"grey, portrait", [](Job &j) { j.set(270, 2); },
-         "@PJL SET JOBATTR=\"@JOAU=tarvel\"\n"
-         "@PJL SET JOBATTR=\"@JOBN=Report\"\n"
-         "@PJL SET COPIES=1\n"
-         "@PJL SET DUPLEX=OFF\n"
-         "@PJL SET RENDERMODE=GRAYSCALE\n"
-         "@PJL SET RESOLUTION=600\n"
-         "@PJL SET JOBATTR=\"@NUPL=0\"\n"
-         "@PJL ENTER LANGUAGE=PCLXL\n"},
+         names + "@PJL SET COPIES=1\n@PJL SET DUPLEX=OFF\n@PJL SET RENDERMODE=GRAYSCALE\n@PJL SET RESOLUTION=600\n" +
+             close},
         {"grey, landscape", [](Job &j) { j.set(270, 2); j.set(7, 2); },
-         "@PJL SET JOBATTR=\"@JOAU=tarvel\"\n"
-         "@PJL SET JOBATTR=\"@JOBN=Report\"\n"
-         "@PJL SET COPIES=1\n"
-         "@PJL SET DUPLEX=OFF\n"
-         "@PJL SET RENDERMODE=GRAYSCALE\n"
-         "@PJL SET RESOLUTION=600\n"
-         "@PJL SET JOBATTR=\"@NUPL=0\"\n"
-         "@PJL ENTER LANGUAGE=PCLXL\n"},
+         names + "@PJL SET COPIES=1\n@PJL SET DUPLEX=OFF\n@PJL SET RENDERMODE=GRAYSCALE\n@PJL SET RESOLUTION=600\n" +
+             close},
         /* The grey record lists orientations 1 and 2 only; the colour record wants colour mode other than 2. */
         {"grey, orientation 3", [](Job &j) { j.set(270, 2); j.set(7, 3); },
-         "@PJL SET JOBATTR=\"@JOAU=tarvel\"\n"
-         "@PJL SET JOBATTR=\"@JOBN=Report\"\n"
-         "@PJL SET COPIES=1\n"
-         "@PJL SET DUPLEX=OFF\n"
-         "@PJL SET RESOLUTION=600\n"
-         "@PJL SET JOBATTR=\"@NUPL=0\"\n"
-         "@PJL ENTER LANGUAGE=PCLXL\n"},
+         names + "@PJL SET COPIES=1\n@PJL SET DUPLEX=OFF\n@PJL SET RESOLUTION=600\n" + close},
         {"secure print", [](Job &j) { j.set(4363, 1); j.setText(329, u"1234"); },
-         "@PJL SET JOBATTR=\"@JOAU=tarvel\"\n"
-         "@PJL SET JOBATTR=\"@JOBN=Report\"\n"
-         "@PJL SET COPIES=1\n"
-         "@PJL SET DUPLEX=OFF\n"
-         "@PJL SET RENDERMODE=COLOR\n"
-         "@PJL SET RESOLUTION=600\n"
-         "@PJL SET JOBATTR=\"@JOBK=SECURE\"\n"
-         "@PJL SET JOBATTR=\"@PSWD=1234\"\n"
-         "@PJL SET JOBATTR=\"@NUPL=0\"\n"
-         "@PJL ENTER LANGUAGE=PCLXL\n"},
+         names + "@PJL SET COPIES=1\n@PJL SET DUPLEX=OFF\n@PJL SET RENDERMODE=COLOR\n@PJL SET RESOLUTION=600\n"
+                 "@PJL SET JOBATTR=\"@JOBK=SECURE\"\n@PJL SET JOBATTR=\"@PSWD=1234\"\n" +
+             close},
         {"four pages per sheet, job identifier",
          [](Job &j) {
              j.set(295, 4);
              j.params.jobIdPresent = 1;
              std::strcpy(j.params.jobId, "CL01.JOB42");
          },
-         "@PJL SET JOBATTR=\"@JCID=CL01.JOB42\"\n"
-         "@PJL SET JOBATTR=\"@JOAU=tarvel\"\n"
-         "@PJL SET JOBATTR=\"@JOBN=Report\"\n"
-         "@PJL SET COPIES=1\n"
-         "@PJL SET DUPLEX=OFF\n"
-         "@PJL SET RENDERMODE=COLOR\n"
-         "@PJL SET RESOLUTION=600\n"
-         "@PJL SET JOBATTR=\"@NUPL=2\"\n"
-         "@PJL ENTER LANGUAGE=PCLXL\n"},
+         "@PJL SET JOBATTR=\"@JCID=CL01.JOB42\"\n" + names +
+             "@PJL SET COPIES=1\n@PJL SET DUPLEX=OFF\n@PJL SET RENDERMODE=COLOR\n@PJL SET RESOLUTION=600\n"
+             "@PJL SET JOBATTR=\"@NUPL=2\"\n@PJL ENTER LANGUAGE=PCLXL\n"},
         /* The owner gate open: the owner text of the library (owner kind 1 with the N-up insert). */
         {"job owner", [](Job &j) { j.set(5203, 1); j.set(5127, 0); },
-         "@PJL SET JOBATTR=\"@JOAU=tarvel\"\n"
-         "@PJL SET JOBATTR=\"@JOBN=Report\"\n"
-         "@PJL SET COPIES=1\n"
-         "@PJL SET DUPLEX=OFF\n"
-         "@PJL SET RENDERMODE=COLOR\n"
-         "@PJL SET RESOLUTION=600\n"
-         "@PJL SET JOBATTR=\"@NUPL=0\"\n"
-         "@PJL SET JOBATTR=\"@JOUH=1,0,0\"\n"
-         "@PJL ENTER LANGUAGE=PCLXL\n"},
+         names + "@PJL SET COPIES=1\n@PJL SET DUPLEX=OFF\n@PJL SET RENDERMODE=COLOR\n@PJL SET RESOLUTION=600\n"
+                 "@PJL SET JOBATTR=\"@NUPL=0\"\n@PJL SET JOBATTR=\"@JOUH=1,0,0\"\n@PJL ENTER LANGUAGE=PCLXL\n"},
         {"host off", [](Job &j) { j.set(1333, 1); },
-         "@PJL SET JOBATTR=\"@JOBN=Report\"\n"
-         "@PJL SET COPIES=1\n"
-         "@PJL SET DUPLEX=OFF\n"
-         "@PJL SET RENDERMODE=COLOR\n"
-         "@PJL SET RESOLUTION=600\n"
-         "@PJL SET JOBATTR=\"@NUPL=0\"\n"
-         "@PJL ENTER LANGUAGE=PCLXL\n"},
+         "@PJL SET JOBATTR=\"@JOBN=Report\"\n@PJL SET COPIES=1\n@PJL SET DUPLEX=OFF\n@PJL SET RENDERMODE=COLOR\n"
+         "@PJL SET RESOLUTION=600\n" +
+             close},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
