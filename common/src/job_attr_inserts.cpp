@@ -67,9 +67,12 @@ bool lookup(std::span<const Code> table, DWORD key, WORD *code)
     return false;
 }
 
-/* A fax option line when the fax gate holds: "@PJL SET JOBATTR="<attribute><word>"". */
-LONG faxOption(JobHeaderContext *ctx, PjlBuffer *out, WORD id, LPCWSTR attribute,
-               std::span<const LPCWSTR> words)
+/*
+ * The word of fax setting `id` when the fax gate holds: words[value], or
+ * words[0] for a value past the list.  1 with *word, 0 when the gate is
+ * shut, or a read error.
+ */
+LONG faxWord(const JobHeaderContext *ctx, WORD id, std::span<const LPCWSTR> words, LPCWSTR *word)
 {
     LONG gate = pjl_FaxGate(ctx->params);
     if (gate <= 0)
@@ -78,7 +81,17 @@ LONG faxOption(JobHeaderContext *ctx, PjlBuffer *out, WORD id, LPCWSTR attribute
     LONG r = PJL_ReadSetting(ctx->params, id, SVT_UINT16, &v);
     if (r < 0)
         return r;
-    return pjl_AppendJobAttrLine(out, attribute, v < words.size() ? words[v] : words[0]);
+    *word = v < words.size() ? words[v] : words[0];
+    return 1;
+}
+
+/* A fax option line when the fax gate holds: "@PJL SET JOBATTR="<attribute><word>"". */
+LONG faxOption(JobHeaderContext *ctx, PjlBuffer *out, WORD id, LPCWSTR attribute,
+               std::span<const LPCWSTR> words)
+{
+    LPCWSTR word = nullptr;
+    LONG r = faxWord(ctx, id, words, &word);
+    return r <= 0 ? r : pjl_AppendJobAttrLine(out, attribute, word);
 }
 
 /*
@@ -279,14 +292,10 @@ LONG PJL_WriteJobOwner(JobHeaderContext *ctx, PjlBuffer *out)
 
 LONG PJL_WriteFaxResolution(JobHeaderContext *ctx, PjlBuffer *out)
 {
-    LONG gate = pjl_FaxGate(ctx->params);
-    if (gate <= 0)
-        return gate;
-    DWORD v = 0;
-    LONG r = PJL_ReadSetting(ctx->params, kFaxResolution, SVT_UINT16, &v);
-    if (r < 0)
-        return r;
-    return pjl_AppendAll(out, {u"@PJL SET RESOLUTION=", v == 2 ? u"400" : v == 3 ? u"600" : u"200", PJL_TEXT_LF});
+    static constexpr LPCWSTR dpi[] = {u"200", u"200", u"400", u"600"};
+    LPCWSTR word = nullptr;
+    LONG r = faxWord(ctx, kFaxResolution, dpi, &word);
+    return r <= 0 ? r : pjl_AppendAll(out, {u"@PJL SET RESOLUTION=", word, PJL_TEXT_LF});
 }
 
 LONG PJL_WriteFareAttribute(JobHeaderContext *ctx, PjlBuffer *out)

@@ -28,6 +28,23 @@ std::string utf8Start(const char *jobMode = "PRINTER")
            "@PJL COMMENT DNAME=Report\n";
 }
 
+/* The plain-form model's lines after the comments, for A4 paper and a document name as written. */
+std::string plainModelBody(const std::string &name, bool secondJobMode)
+{
+    return "@PJL SET JOBNAME=" + name +
+           "\n"
+           "@PJL SET USERNAME=tarvel\n"
+           "@PJL SET COPIES=1\n"
+           "@PJL SET PAPER=A4\n"
+           "@PJL SET FEED=LEF\n"
+           "@PJL COMMENT NOTALL=1-1-6\n"
+           "@PJL SET ECONOMODE=OFF\n" +
+           (secondJobMode ? "@PJL JOB MODE=AGAIN\n" : "") +
+           "@HOAD=192.0.2.15\n"
+           "@HONM=TARVELHOST\n"
+           "@PJL ENTER LANGUAGE=PCLXL\n";
+}
+
 class PjlHeader : public PjlTest {
 protected:
     void SetUp() override
@@ -236,18 +253,8 @@ TEST_F(PjlHeader, AnsiModeWithADoubleByteDocumentName)
                               "@PJL COMMENT DATE=03/07/2024\n"
                               "@PJL COMMENT TIME=09:05:01\n"
                               "@PJL COMMENT DNAME=\x95\xF1\x8D\x90\x8F\x91\n"
-                              "@PJL JOB MODE=PRINTER\n"
-                              "@PJL SET JOBNAME=\x95\xF1\x8D\x90\x8F\x91\n"
-                              "@PJL SET USERNAME=tarvel\n"
-                              "@PJL SET COPIES=1\n"
-                              "@PJL SET PAPER=A4\n"
-                              "@PJL SET FEED=LEF\n"
-                              "@PJL COMMENT NOTALL=1-1-6\n"
-                              "@PJL SET ECONOMODE=OFF\n"
-                              "@PJL JOB MODE=AGAIN\n"
-                              "@HOAD=192.0.2.15\n"
-                              "@HONM=TARVELHOST\n"
-                              "@PJL ENTER LANGUAGE=PCLXL\n");
+                              "@PJL JOB MODE=PRINTER\n" +
+                              plainModelBody("\x95\xF1\x8D\x90\x8F\x91", true));
     }
 }
 
@@ -264,17 +271,8 @@ TEST_F(PjlHeader, Utf8ModeWritesTheDoubleByteNameInUtf8)
                           "@PJL SET STRINGCODESET=UTF8\n"
                           "@PJL COMMENT DATE=03/07/2024\n"
                           "@PJL COMMENT TIME=09:05:01\n"
-                          "@PJL COMMENT DNAME=\xE5\xA0\xB1\xE5\x91\x8A\xE6\x9B\xB8\n"
-                          "@PJL SET JOBNAME=\xE5\xA0\xB1\xE5\x91\x8A\xE6\x9B\xB8\n"
-                          "@PJL SET USERNAME=tarvel\n"
-                          "@PJL SET COPIES=1\n"
-                          "@PJL SET PAPER=A4\n"
-                          "@PJL SET FEED=LEF\n"
-                          "@PJL COMMENT NOTALL=1-1-6\n"
-                          "@PJL SET ECONOMODE=OFF\n"
-                          "@HOAD=192.0.2.15\n"
-                          "@HONM=TARVELHOST\n"
-                          "@PJL ENTER LANGUAGE=PCLXL\n");
+                          "@PJL COMMENT DNAME=\xE5\xA0\xB1\xE5\x91\x8A\xE6\x9B\xB8\n" +
+                          plainModelBody("\xE5\xA0\xB1\xE5\x91\x8A\xE6\x9B\xB8", false));
     EXPECT_EQ(PJL_GetTextMode(), PJL_TEXT_UTF8);
 }
 
