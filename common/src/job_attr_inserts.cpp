@@ -350,7 +350,7 @@ LONG PJL_WriteFaxAddressFile(JobHeaderContext *ctx, PjlBuffer *out)
     DeleteFileW(path);
     GlobalFree(path);
     if (!text)
-        return PJL_ERR_CONVERSION;
+        return PJL_ERR_NO_MEMORY;
     text[got] = 0;
     r = PJL_AppendAnsiText(text, out);
     GlobalFree(text);

@@ -295,11 +295,16 @@ LONG PJL_FormatFaxValue(LPCWSTR key, WORD id, const JobHeaderParams *params, Pjl
         LONG r = pjl_ReadText(params, id, &text);
         if (r < 0)
             return r;
+        if (text[0] == 0) {
+            GlobalFree(text);
+            return 0;
+        }
+        /* A name that is to be hidden never goes out plain: a failed scramble fails the value. */
         WCHAR *scrambled = nullptr;
         BOOL ok = UTL_ScrambleWide(1, text, &scrambled);
         GlobalFree(text);
         if (!ok)
-            return 0;
+            return PJL_ERR_CONVERSION;
         r = keyAndValue(key, scrambled, out);
         GlobalFree(scrambled);
         return r;

@@ -81,6 +81,9 @@ LONG pjl_AppendAll(PjlBuffer *out, std::initializer_list<LPCWSTR> texts);
 /* "@PJL SET JOBATTR=" + '"' + word + '"' + LF (the fax option lines). */
 LONG pjl_AppendJobAttrLine(PjlBuffer *out, LPCWSTR attribute, LPCWSTR word);
 
+/* Memory for a working text that cannot be had counts as a failed conversion: the table has no code of its own for it. */
+inline constexpr LONG PJL_ERR_NO_MEMORY = PJL_ERR_CONVERSION;
+
 /* 1 for the errors of the output itself, which no writer swallows. */
 inline bool pjl_IsOutputError(LONG r)
 {
@@ -122,6 +125,9 @@ struct PjlReader {
     LONG status = 0;
     DWORD operator()(WORD id, WORD type);
 };
+
+/* A new, aligned copy of the string that a raw read of a string setting points to (free with GlobalFree). */
+LONG pjl_CopySettingText(const PjlSettingValue *value, LPWSTR *text);
 
 /* 1 when setting `id` read in `type` differs from `value`, 0 when equal, or the read error. */
 LONG PJL_SettingDiffers(const JobHeaderParams *params, WORD id, WORD type, DWORD value);

@@ -11,8 +11,6 @@
 #include <plat/memory.h>
 #include <plat/text.h>
 
-#include <cstring>
-
 namespace {
 
 /* Condition connectors. */
@@ -202,13 +200,9 @@ LONG PJL_CompareConditionValue(const DddSettingItem *condition, DWORD index, con
         /* A string condition holds one text. */
         LPCWSTR want = index == 0 ? static_cast<LPCWSTR>(v.data) : nullptr;
         LPWSTR have = nullptr;
-        const BYTE *field = plat::load<const BYTE *>(setting->slot);
-        DWORD bytes = setting->size > 0 ? DWORD(setting->size) : 0;
-        have = static_cast<LPWSTR>(GlobalAlloc(GPTR, bytes + sizeof(WCHAR)));
-        if (!have)
-            return PJL_ERR_READ;
-        if (field && bytes)
-            std::memcpy(have, field, bytes - bytes % sizeof(WCHAR));
+        LONG r = pjl_CopySettingText(setting, &have);
+        if (r < 0)
+            return r;
         bool same = want && lstrcmpW(want, have) == 0;
         GlobalFree(have);
         return (op == kEqual) == same ? 1 : 0;
@@ -332,7 +326,7 @@ LONG PJL_WriteRecordLine(JobHeaderContext *ctx, const DddJobLineRecord *record, 
     const int keyChars = lstrlenW(command) + (quoted ? 1 + lstrlenW(fixed) : 0);
     auto *key = static_cast<LPWSTR>(GlobalAlloc(GPTR, (size_t(keyChars) + 1) * sizeof(WCHAR)));
     if (!key)
-        return PJL_ERR_NULL_ARGUMENT;
+        return PJL_ERR_NO_MEMORY;
     lstrcpyW(key, command);
     if (quoted) {
         lstrcatW(key, PJL_TEXT_QUOTE);

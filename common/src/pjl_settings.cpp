@@ -89,14 +89,20 @@ LONG pjl_ReadText(const JobHeaderParams *params, WORD id, LPWSTR *text)
     LONG r = pjl_ReadRaw(params, id, &raw);
     if (r < 0)
         return r;
-    if (raw.type != SVT_WSTRING)
+    return pjl_CopySettingText(&raw, text);
+}
+
+LONG pjl_CopySettingText(const PjlSettingValue *value, LPWSTR *text)
+{
+    *text = nullptr;
+    if (value->type != SVT_WSTRING)
         return PJL_ERR_VALUE_TYPE;
-    const BYTE *field = plat::load<const BYTE *>(raw.slot);
+    const BYTE *field = plat::load<const BYTE *>(value->slot);
     /* The size counts the terminator and never passes the field; the copy gets its own terminator. */
-    DWORD bytes = raw.size > 0 ? DWORD(raw.size) : 0;
+    DWORD bytes = value->size > 0 ? DWORD(value->size) : 0;
     auto *copy = static_cast<LPWSTR>(GlobalAlloc(GPTR, bytes + sizeof(WCHAR)));
     if (!copy)
-        return PJL_ERR_READ;
+        return PJL_ERR_NO_MEMORY;
     if (field && bytes)
         std::memcpy(copy, field, bytes - bytes % sizeof(WCHAR));
     *text = copy;

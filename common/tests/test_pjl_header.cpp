@@ -11,6 +11,8 @@
 
 #include <tarvel/fax_layout.h>
 
+#include <plat/fault.h>
+
 #include <functional>
 
 namespace {
@@ -351,6 +353,52 @@ TEST_F(PjlHeader, ModelWithoutJobModeRecord)
     Built b = build(p, job_);
     ASSERT_GT(b.result, 0);
     EXPECT_EQ(b.text.substr(0, kUel.size() + 28), kUel + "@PJL COMMENT DATE=03/07/2024");
+}
+
+TEST_F(PjlHeader, EveryAllocationThatFailsEndsTheHeaderCleanly)
+{
+    ReaderPair p;
+    openStandard(p, "TARVEL2");
+    std::vector<BYTE> list = faxList({u"0312345678"});
+    PjlFaxCursor cursor{0, 0, list.data(), DWORD(list.size())};
+    auto faxJob = [&](Job &job) {
+        job.plainDefaults();
+        job.params.documentName = u"Report";
+        job.set(334, 5);
+        job.set(4125, 1);
+        job.set(5203, 1);
+        job.setText(1865, u"Ann");
+        job.setText(1799, u"C:\\FAXDATA\\ADDR.TXT");
+        job.set(380, 1);
+        job.params.faxCursor = &cursor;
+        writeFile(u"C:\\FAXDATA\\ADDR.TXT", "@PJL COMMENT ADDRESSES\r\n");
+    };
+    constexpr DWORD kRoom = 100000;
+    Job whole;
+    faxJob(whole);
+    const unsigned long before = plat::alloc_count();
+    const std::string expected = build(p, whole, kRoom).text;
+    const unsigned long used = plat::alloc_count() - before;
+    ASSERT_GT(used, 10u);
+    unsigned failed = 0;
+    for (unsigned n = 1; n <= used; ++n) {
+        SCOPED_TRACE(n);
+        Job job;
+        faxJob(job);
+        plat::fault_fail_alloc_after(n);
+        Built b = build(p, job, kRoom);
+        plat::fault_fail_alloc_after(0);
+        /* Either a failure, or a whole header (an allocation that fails may still drop an optional line). */
+        failed += b.result < 0;
+        if (b.result >= 0) {
+            EXPECT_EQ(b.text.substr(0, kUel.size()), kUel);
+            EXPECT_EQ(b.text.substr(b.text.size() - 26), "@PJL ENTER LANGUAGE=PCLXL\n");
+            EXPECT_EQ(b.text.find("@FASN=Ann"), std::string::npos) << "the sender's name never goes out plain";
+        }
+    }
+    EXPECT_GT(failed, used / 2);
+    EXPECT_EQ(plat::loader_load_count(u"tarveljl.dll"), 0u);
+    EXPECT_FALSE(expected.empty());
 }
 
 TEST_F(PjlHeader, WithoutTheDataManagerNoHeaderIsBuilt)
