@@ -146,7 +146,7 @@ LONG PJL_FormatPlainValue(LPCWSTR key, WORD id, const JobHeaderParams *params, P
         break;
     case SVT_WSTRING: {
         LPWSTR value = nullptr;
-        r = pjl_ReadText(params, id, &value);
+        r = pjl_CopySettingText(&raw, &value);
         if (r < 0)
             return r;
         r = PJL_AppendKeyValue(key, value, out);
