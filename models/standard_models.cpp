@@ -84,8 +84,14 @@ constexpr PaperSpec kPapers[] = {
     {1, "Letter", 2159, 2794, 0},   {5, "Legal", 2159, 3556, 1},       {8, "A3", 2970, 4200, 5},
     {9, "A4", 2100, 2970, 2},       {11, "A5", 1480, 2100, 16},        {13, "B5 (JIS)", 1820, 2570, 18},
     {307, "Postcard", 1000, 1480, 20}, {256, "User Defined Size", 2100, 2970, 96},
-    {262, "Custom Size", 2100, 2970, 97}, {3, "Tabloid", 2794, 4318, 4},  {12, "B4 (JIS)", 2570, 3640, 10},
+    {262, "Custom Size", 2100, 2970, 97},
 };
+
+/*
+ * Papers added after the names were numbered: their names are stored texts,
+ * so that the numbered names (and the string module) stay as they are.
+ */
+constexpr PaperSpec kLaterPapers[] = {{3, "Tabloid", 2794, 4318, 4}, {12, "B4 (JIS)", 2570, 3640, 10}};
 
 struct TrayName {
     WORD id;
@@ -150,7 +156,7 @@ void add_header(Model &m, FileHead &h, bool companion, bool fax, Names &names)
     e[38] = eText(noText());
     e[39] = eU32s({(1u << 0) | (1u << 1) | (1u << 7), 0});
     e[40] = eU16(2);
-    e[41] = eU16(static_cast<WORD>(std::size(kPapers) + 2));
+    e[41] = eU16(static_cast<WORD>(std::size(kPapers) + std::size(kLaterPapers) + 2));
     (void)m;
 }
 
@@ -158,7 +164,7 @@ void add_papers(Model &m, Names &names)
 {
     DWORD v = m.formatVersion;
     WORD dim = 1;
-    for (const PaperSpec &p : kPapers) {
+    auto addPaper = [&](const PaperSpec &p, Text name) {
         bool custom = p.code == 262;
         WORD sizeId = dim++, extentsId = dim++, marginsId = dim++;
         m.add(encode(Dimensions{sizeId, p.width, p.length, p.length, p.width}, v));
@@ -169,7 +175,7 @@ void add_papers(Model &m, Names &names)
         m.add(encode(Dimensions{marginsId, 42, 42, 42, 42}, v));
         Paper paper;
         paper.id = p.code;
-        paper.name = names(p.name);
+        paper.name = std::move(name);
         paper.sizeId = sizeId;
         paper.extentsId = extentsId;
         paper.marginsId = marginsId;
@@ -182,7 +188,11 @@ void add_papers(Model &m, Names &names)
             paper.fourthId = fourth;
         }
         m.add(encode(paper, v));
-    }
+    };
+    for (const PaperSpec &p : kPapers)
+        addPaper(p, names(p.name));
+    for (const PaperSpec &p : kLaterPapers)
+        addPaper(p, stored(p.name));
 }
 
 void add_trays(Model &m, Names &names)
@@ -271,6 +281,8 @@ void add_document_features(Model &m, Names &names, bool fax)
             o.forwardRules = {3};
         papers.push_back(o);
     }
+    for (const PaperSpec &p : kLaterPapers)
+        papers.push_back(opt(stored(p.name), vShort(static_cast<int16_t>(p.code)), DDD_KIND_PAPER, p.code));
     m.addFeature(DDD_KIND_DOCUMENT_FEATURE, paper, papers);
 
     Feature source = feat(13, names("Paper Source"), 1, 1);
@@ -365,30 +377,6 @@ void add_document_features(Model &m, Names &names, bool fax)
     ushorts(388, "Scaling", {25, 100, 400}, 2);
     ushorts(453, "Image Quality", {0, 1, 2}, 1);
 
-    /* Paper settings beside the paper size: the second paper of mixed-size jobs, the paper of the margin
-       page and the paper list of the custom sizes.  Their defaults follow the user's paper region. */
-    auto paperCodes = [&](WORD id, const char *name, WORD def) {
-        std::vector<Option> opts;
-        for (const PaperSpec &p : kPapers)
-            if (p.code != 256 && p.code != 262)
-                opts.push_back(opt(names(p.name), vUShort(p.code), DDD_KIND_PAPER, p.code));
-        m.addFeature(DDD_KIND_DOCUMENT_FEATURE, feat(id, names(name), 1, def), opts);
-    };
-    paperCodes(327, "Second Paper Size", 3); /* A3 */
-    paperCodes(1824, "Margin Paper", 4);     /* A4 */
-    paperCodes(1883, "Custom Paper List", 4);
-    ushorts(1804, "Cover Sheet Layout", {0, 1}, 1);
-    m.addFeature(DDD_KIND_DOCUMENT_FEATURE, feat(1829, names("Form Folder"), 3, 1),
-                 {opt(names("Forms"), vString(stored("Forms\\"))),
-                  opt(names("Overlays"), vString(stored("Overlays\\")))});
-    /* Secure printing is a printer-data setting that the model describes per document. */
-    {
-        std::vector<Option> opts;
-        for (BYTE x : {0, 1})
-            opts.push_back(opt(names("Secure Print"), vByte(x)));
-        m.addFeature(DDD_KIND_DOCUMENT_FEATURE, feat(4363, names("Secure Print"), 1, 1), opts);
-    }
-
     /* Presets: option values are the identifiers of the preset records (kind 21). */
     m.addFeature(DDD_KIND_DOCUMENT_FEATURE, feat(36888, names("Presets"), 1, 1),
                  {opt(stored("Standard\rEveryday printing"), vUShort(1)),
@@ -409,17 +397,48 @@ void add_device_features(Model &m, Names &names)
     installed(4101, "Finisher");
     installed(4103, "Duplex Unit");
     installed(4125, "Hard Disk");
-    auto bytes = [&](WORD id, const char *name, std::vector<BYTE> values, WORD def = 1) {
+    auto bytes = [&](WORD kind, WORD id, const char *name, std::vector<BYTE> values, WORD def) {
         std::vector<Option> opts;
         for (BYTE x : values)
             opts.push_back(opt(names(name), vByte(x)));
-        m.addFeature(DDD_KIND_DEVICE_FEATURE, feat(id, names(name), 1, def), opts);
+        m.addFeature(kind, feat(id, names(name), 1, def), opts);
     };
-    bytes(4355, "Memory", {0, 1});
+    bytes(DDD_KIND_DEVICE_FEATURE, 4355, "Memory", {0, 1}, 1);
     /* The country's values replace these defaults where the model lets them (capability bits 32, 33). */
-    bytes(4356, "Paper Series", {0, 1, 2, 3, 4}, 3);
-    bytes(4358, "8K/16K", {0, 1}, 2);
-    bytes(4359, "Output Bin", {0, 1, 2, 3, 4, 10});
+    bytes(DDD_KIND_DEVICE_FEATURE, 4356, "Paper Series", {0, 1, 2}, 3);
+    bytes(DDD_KIND_DEVICE_FEATURE, 4358, "8K/16K", {0, 1}, 2);
+    bytes(DDD_KIND_DEVICE_FEATURE, 4359, "Output Bin", {0, 1, 2, 3, 4, 10}, 1);
+    /* Secure printing is a printer-data setting that models describe as a document feature. */
+    bytes(DDD_KIND_DOCUMENT_FEATURE, 4363, "Secure Print", {0, 1}, 1);
+}
+
+/*
+ * Settings added after the names were numbered (stored texts, see
+ * kLaterPapers): the second paper of mixed-size jobs, the paper of the
+ * margin page and the paper list of the custom sizes, whose defaults follow
+ * the user's paper region; the cover sheet layout, which follows the
+ * user-interface language; the folder of form files, whose default is the
+ * work folder.
+ */
+void add_later_settings(Model &m)
+{
+    auto paperCodes = [&](WORD id, const char *name, WORD def) {
+        std::vector<Option> opts;
+        for (const PaperSpec &p : kPapers)
+            if (p.code != 256 && p.code != 262)
+                opts.push_back(opt(stored(p.name), vUShort(p.code), DDD_KIND_PAPER, p.code));
+        for (const PaperSpec &p : kLaterPapers)
+            opts.push_back(opt(stored(p.name), vUShort(p.code), DDD_KIND_PAPER, p.code));
+        m.addFeature(DDD_KIND_DOCUMENT_FEATURE, feat(id, stored(name), 1, def), opts);
+    };
+    paperCodes(327, "Second Paper Size", 3); /* A3 */
+    paperCodes(1824, "Margin Paper", 4);     /* A4 */
+    paperCodes(1883, "Custom Paper List", 4);
+    m.addFeature(DDD_KIND_DOCUMENT_FEATURE, feat(1804, stored("Cover Sheet Layout"), 1, 1),
+                 {opt(stored("Cover Sheet Layout"), vUShort(0)), opt(stored("Cover Sheet Layout"), vUShort(1))});
+    m.addFeature(DDD_KIND_DOCUMENT_FEATURE, feat(1829, stored("Form Folder"), 3, 1),
+                 {opt(stored("Forms"), vString(stored("Forms\\"))),
+                  opt(stored("Overlays"), vString(stored("Overlays\\")))});
 }
 
 void add_other_records(Model &m, Names &names)
@@ -486,6 +505,7 @@ Model colourPrinter(DWORD formatVersion, bool fax)
     add_document_features(m, names, fax);
     add_device_features(m, names);
     add_other_records(m, names);
+    add_later_settings(m);
     return m;
 }
 

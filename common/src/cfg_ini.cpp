@@ -7,6 +7,8 @@
  */
 #include <tarvel/cfg_model.h>
 
+#include "cfg_private.h"
+
 #include <plat/error.h>
 #include <plat/file.h>
 #include <plat/handle.h>
@@ -82,8 +84,9 @@ int CFG_FileExists(LPCWSTR path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ? 1 : 0;
 }
 
-int CFG_SectionExists(LPCWSTR path, LPCWSTR section)
+int cfg_SectionExists(LPCWSTR path, LPCWSTR section, bool &noMemory)
 {
+    noMemory = false;
     if (section == nullptr)
         return 0;
     const DWORD size = CFG_GetFileSize(path);
@@ -91,8 +94,10 @@ int CFG_SectionExists(LPCWSTR path, LPCWSTR section)
         return 0;
     const DWORD chars = list_chars(size);
     auto *names = static_cast<LPWSTR>(GlobalAlloc(GPTR, static_cast<SIZE_T>(chars) * sizeof(WCHAR)));
-    if (names == nullptr)
+    if (names == nullptr) {
+        noMemory = true;
         return 0;
+    }
     int found = 0;
     if (GetPrivateProfileSectionNamesW(names, chars, path) != 0) {
         for (LPCWSTR name = names; *name != 0 && found == 0; name += text_length(name) + 1)
@@ -102,9 +107,15 @@ int CFG_SectionExists(LPCWSTR path, LPCWSTR section)
     return found;
 }
 
+int CFG_SectionExists(LPCWSTR path, LPCWSTR section)
+{
+    bool noMemory = false;
+    return cfg_SectionExists(path, section, noMemory);
+}
+
 LPWSTR CFG_ChooseSection(LPCWSTR path, DWORD size, LPCWSTR modelName)
 {
-    (void)size;
+    (void)size; /* the section names are read whole (cfg_SectionExists sizes its own buffer) */
     static const WCHAR kDefault[] = u"default";
     const size_t n = text_length(modelName);
     LPWSTR section = copy_text(modelName, n);
@@ -113,26 +124,38 @@ LPWSTR CFG_ChooseSection(LPCWSTR path, DWORD size, LPCWSTR modelName)
     for (size_t i = 0; i < n; ++i)
         if (section[i] == u' ' || section[i] == u'/' || section[i] == u'-')
             section[i] = u'_';
-    if (n != 0 && CFG_SectionExists(path, section))
+    bool noMemory = false;
+    const int exists = n != 0 ? cfg_SectionExists(path, section, noMemory) : 0;
+    if (exists)
         return section;
     GlobalFree(section);
-    return copy_text(kDefault, text_length(kDefault));
+    /* Without memory the model's section cannot be told from "default": no answer. */
+    return noMemory ? nullptr : copy_text(kDefault, text_length(kDefault));
 }
 
-LPWSTR CFG_ReadSection(LPCWSTR path, LPCWSTR section)
+LPWSTR cfg_ReadSection(LPCWSTR path, LPCWSTR section, bool &noMemory)
 {
+    noMemory = false;
     const DWORD size = CFG_GetFileSize(path);
     if (size == 0 || section == nullptr)
         return nullptr;
     const DWORD chars = list_chars(size);
     auto *text = static_cast<LPWSTR>(GlobalAlloc(GPTR, static_cast<SIZE_T>(chars) * sizeof(WCHAR)));
-    if (text == nullptr)
+    if (text == nullptr) {
+        noMemory = true;
         return nullptr;
+    }
     if (GetPrivateProfileSectionW(section, text, chars, path) == 0) {
         GlobalFree(text);
         return nullptr;
     }
     return text;
+}
+
+LPWSTR CFG_ReadSection(LPCWSTR path, LPCWSTR section)
+{
+    bool noMemory = false;
+    return cfg_ReadSection(path, section, noMemory);
 }
 
 int CFG_FindKeyValue(LPCWSTR sectionText, LPCWSTR keyPrefix, WCHAR value[CFG_VALUE_CHARS])
@@ -154,7 +177,7 @@ int CFG_FindKeyValue(LPCWSTR sectionText, LPCWSTR keyPrefix, WCHAR value[CFG_VAL
     return 0;
 }
 
-int CFG_FindNthKeyValue(int startLine, int takeLast, LPCWSTR sectionText, LPCWSTR keyPrefix, LPWSTR *value)
+int cfg_FindNthLine(int startLine, int takeLast, LPCWSTR sectionText, LPCWSTR keyPrefix, LPCWSTR *value)
 {
     if (value != nullptr)
         *value = nullptr;
@@ -173,9 +196,20 @@ int CFG_FindNthKeyValue(int startLine, int takeLast, LPCWSTR sectionText, LPCWST
         if (!takeLast)
             break;
     }
+    if (found != 0 && value != nullptr)
+        *value = foundLine + n;
+    return found;
+}
+
+int CFG_FindNthKeyValue(int startLine, int takeLast, LPCWSTR sectionText, LPCWSTR keyPrefix, LPWSTR *value)
+{
+    if (value != nullptr)
+        *value = nullptr;
+    LPCWSTR inPlace = nullptr;
+    const int found = cfg_FindNthLine(startLine, takeLast, sectionText, keyPrefix, &inPlace);
     if (found == 0 || value == nullptr)
         return found;
-    *value = copy_text(foundLine + n, text_length(foundLine) - n);
+    *value = copy_text(inPlace, text_length(inPlace));
     return *value != nullptr ? found : 0;
 }
 

@@ -8,14 +8,17 @@
 #include <tarvel/dmb_binding.h>
 #include <tarvel/fid_value.h>
 #include <tarvel/log_trace.h>
+#include <tarvel/mdl_context.h>
+#include <tarvel/model_records.h>
 #include <tarvel/res_module.h>
 #include <tarvel/setting_layout.h>
+
+#include "cfg_private.h"
 
 #include <plat/memory.h>
 #include <plat/text.h>
 
 #include <span>
-#include <vector>
 
 const CfgValueWord CfgValueWords[] = {
     {u"on", 1},
@@ -280,12 +283,17 @@ int read_key(LPCWSTR sectionText, LPCWSTR name, LPCWSTR suffix, DWORD &value, bo
     return 1;
 }
 
+/* Most entries a section can give: one per feature, one per switch key. */
+constexpr size_t kMaxFeatures = sizeof kFeatures / sizeof kFeatures[0];
+constexpr size_t kMaxSwitches = sizeof kSwitches / sizeof kSwitches[0];
+
 /* Packs the two lists (in reverse order of discovery) into one block. */
-ModelSpecials *build_record(const std::vector<CfgFeatureEntry> &features, const std::vector<CfgSwitchEntry> &switches)
+ModelSpecials *build_record(const CfgFeatureEntry *features, size_t featureCount, const CfgSwitchEntry *switches,
+                            size_t switchCount)
 {
     const size_t head = sizeof(ModelSpecials);
-    const size_t featureBytes = features.size() * sizeof(CfgFeatureEntry);
-    const size_t switchBytes = switches.size() * sizeof(CfgSwitchEntry);
+    const size_t featureBytes = featureCount * sizeof(CfgFeatureEntry);
+    const size_t switchBytes = switchCount * sizeof(CfgSwitchEntry);
     static_assert(sizeof(ModelSpecials) % alignof(CfgFeatureEntry) == 0 &&
                       sizeof(CfgFeatureEntry) % alignof(CfgSwitchEntry) == 0,
                   "entry arrays follow the head without padding");
@@ -293,14 +301,14 @@ ModelSpecials *build_record(const std::vector<CfgFeatureEntry> &features, const 
     if (block == nullptr)
         return nullptr;
     auto *record = reinterpret_cast<ModelSpecials *>(block);
-    record->featureCount = static_cast<WORD>(features.size());
-    record->switchCount = static_cast<WORD>(switches.size());
+    record->featureCount = static_cast<WORD>(featureCount);
+    record->switchCount = static_cast<WORD>(switchCount);
     record->features = reinterpret_cast<CfgFeatureEntry *>(block + head);
     record->switches = reinterpret_cast<CfgSwitchEntry *>(block + head + featureBytes);
-    for (size_t i = 0; i < features.size(); ++i)
-        record->features[i] = features[features.size() - 1 - i];
-    for (size_t i = 0; i < switches.size(); ++i)
-        record->switches[i] = switches[switches.size() - 1 - i];
+    for (size_t i = 0; i < featureCount; ++i)
+        record->features[i] = features[featureCount - 1 - i];
+    for (size_t i = 0; i < switchCount; ++i)
+        record->switches[i] = switches[switchCount - 1 - i];
     return record;
 }
 
@@ -337,10 +345,23 @@ LPWSTR CFG_MakeModelCfgPath(LPCWSTR companionName)
     return path;
 }
 
+LPWSTR CFG_GetModelCfgPath(ModelContext *context)
+{
+    if (context == nullptr || context->main == nullptr)
+        return nullptr;
+    ModelRecord *record = nullptr;
+    if (DDD_ReadHeaderInfo(context->main, &record) != DDD_OK)
+        return nullptr;
+    LPWSTR path = CFG_MakeModelCfgPath(reinterpret_cast<DddHeaderInfo *>(record)->companionName);
+    DDD_FreeRecord(&record, DDD_KIND_HEADER);
+    return path;
+}
+
 ModelSpecials *CFG_ParseSpecials(LPCWSTR sectionText)
 {
-    std::vector<CfgFeatureEntry> features;
-    std::vector<CfgSwitchEntry> switches;
+    CfgFeatureEntry features[kMaxFeatures];
+    CfgSwitchEntry switches[kMaxSwitches];
+    size_t featureCount = 0, switchCount = 0;
     for (const Feature &feature : kFeatures) {
         DWORD value = 0, display = 0;
         WORD flags = 0;
@@ -358,15 +379,15 @@ ModelSpecials *CFG_ParseSpecials(LPCWSTR sectionText)
                 flags |= CFG_FLAG_SHOW;
         }
         if (flags != 0)
-            features.push_back({feature.id, (flags & (CFG_FLAG_DEFAULT | CFG_FLAG_ENFORCED)) ? value : 0, flags});
+            features[featureCount++] = {feature.id, (flags & (CFG_FLAG_DEFAULT | CFG_FLAG_ENFORCED)) ? value : 0, flags};
     }
     for (const Switch &sw : kSwitches) {
         DWORD value = 0;
         bool isNumber = false;
         if (read_key(sectionText, sw.key, nullptr, value, isNumber) && isNumber)
-            switches.push_back({sw.number, value});
+            switches[switchCount++] = {sw.number, value};
     }
-    return build_record(features, switches);
+    return build_record(features, featureCount, switches, switchCount);
 }
 
 ModelSpecials *CFG_LoadSpecials(LPCWSTR modelName, LPCWSTR path)
@@ -375,14 +396,16 @@ ModelSpecials *CFG_LoadSpecials(LPCWSTR modelName, LPCWSTR path)
         return nullptr;
     const DWORD size = CFG_GetFileSize(path);
     LPWSTR text = nullptr;
+    bool noMemory = false;
     if (size != 0) {
         LPWSTR section = CFG_ChooseSection(path, size, modelName);
+        noMemory = section == nullptr;
         if (section != nullptr) {
-            text = CFG_ReadSection(path, section);
+            text = cfg_ReadSection(path, section, noMemory);
             GlobalFree(section);
         }
     }
-    ModelSpecials *specials = CFG_ParseSpecials(text);
+    ModelSpecials *specials = noMemory ? nullptr : CFG_ParseSpecials(text);
     if (text != nullptr)
         GlobalFree(text);
     LOG_ReloadSwitch();

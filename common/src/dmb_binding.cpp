@@ -45,8 +45,8 @@ constexpr size_t kPathChars = 2 * MAX_PATH + 1;
 HMODULE load_library(HMODULE self)
 {
     WCHAR path[kPathChars] = {};
-    if (!RES_GetDriverDirectory(path, RES_DRIVER_DIR_BYTES))
-        return nullptr;
+    if (!RES_GetDriverDirectory(path, RES_DRIVER_DIR_BYTES) || path[0] == 0)
+        return nullptr; /* the library's own folder is not known: never a search elsewhere */
     WCHAR name[kNameChars + 1] = {};
     if (LoadStringW(self, RES_ID_DATA_MANAGER_NAME, name, kNameChars + 1) <= 0)
         return nullptr;

@@ -10,9 +10,12 @@
 #include <tarvel/fid_value.h>
 #include <tarvel/util_text.h>
 
+#include "cfg_private.h"
+
 #include <plat/memory.h>
 #include <plat/text.h>
 
+#include <new>
 #include <span>
 #include <vector>
 
@@ -136,12 +139,8 @@ bool last_number(LPCWSTR sectionText, LPCWSTR item, LPCWSTR key, DWORD &number)
     if (plat::wlen(item) + plat::wlen(key) + 3 > static_cast<size_t>(kKeyChars))
         return false;
     wsprintfW(prefix, u"%s.%s=", item, key);
-    LPWSTR value = nullptr;
-    if (CFG_FindNthKeyValue(1, 1, sectionText, prefix, &value) == 0)
-        return false;
-    const BOOL ok = UTL_ParseNumber(value, &number);
-    GlobalFree(value);
-    return ok != FALSE;
+    LPCWSTR value = nullptr;
+    return cfg_FindNthLine(1, 1, sectionText, prefix, &value) != 0 && UTL_ParseNumber(value, &number);
 }
 
 /* The keyword overrides of one item (step a) and the standard table (step b). */
@@ -193,13 +192,10 @@ void apply_value_names(const ItemSpec &spec, DmeItem &item, LPCWSTR sectionText,
         WCHAR prefix[kKeyChars];
         wsprintfW(prefix, u"%s.%s=", spec.name, v.name);
         int line = 0;
-        LPWSTR value = nullptr;
-        while ((line = CFG_FindNthKeyValue(line + 1, 0, sectionText, prefix, &value)) != 0) {
+        LPCWSTR value = nullptr;
+        while ((line = cfg_FindNthLine(line + 1, 0, sectionText, prefix, &value)) != 0) {
             DWORD number = 0;
-            const BOOL ok = UTL_ParseNumber(value, &number);
-            GlobalFree(value);
-            value = nullptr;
-            if (!ok)
+            if (!UTL_ParseNumber(value, &number))
                 continue;
             const LONG windows = static_cast<LONG>(number);
             bool found = false;
@@ -258,14 +254,18 @@ int DME_ApplySection(DmeDescription *description, LPCWSTR sectionText)
         return 0;
     if (sectionText == nullptr)
         return 1;
-    for (WORD i = 0; i < DME_ITEM_COUNT && i < description->itemCount; ++i) {
-        const ItemSpec &spec = kItems[i];
-        DmeItem &item = description->items[i];
-        std::vector<DmePair> pairs(item.pairs, item.pairs + item.pairCount);
-        apply_keywords(spec, item, sectionText, pairs);
-        apply_value_names(spec, item, sectionText, pairs);
-        if (!set_pairs(item, pairs))
-            return 0;
+    try {
+        for (WORD i = 0; i < DME_ITEM_COUNT && i < description->itemCount; ++i) {
+            const ItemSpec &spec = kItems[i];
+            DmeItem &item = description->items[i];
+            std::vector<DmePair> pairs(item.pairs, item.pairs + item.pairCount);
+            apply_keywords(spec, item, sectionText, pairs);
+            apply_value_names(spec, item, sectionText, pairs);
+            if (!set_pairs(item, pairs))
+                return 0;
+        }
+    } catch (const std::bad_alloc &) {
+        return 0; /* the pair lists are kept in a vector while they change */
     }
     DWORD mode = 0;
     if (last_number(sectionText, u"formdb", u"mode", mode))
@@ -282,11 +282,10 @@ DmeDescription *DME_Load(LPCWSTR path, int sectionNumber)
         return nullptr;
     WCHAR section[kKeyChars];
     wsprintfW(section, u"%s,%d", u"DME", sectionNumber);
-    description->sectionFound = static_cast<DWORD>(CFG_SectionExists(path, section));
-    if (description->sectionFound == 0)
-        return description;
-    LPWSTR text = CFG_ReadSection(path, section);
-    const int ok = DME_ApplySection(description, text);
+    bool noMemory = false;
+    description->sectionFound = static_cast<DWORD>(cfg_SectionExists(path, section, noMemory));
+    LPWSTR text = description->sectionFound != 0 ? cfg_ReadSection(path, section, noMemory) : nullptr;
+    const int ok = !noMemory && DME_ApplySection(description, text);
     if (text != nullptr)
         GlobalFree(text);
     if (!ok) {

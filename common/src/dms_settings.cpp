@@ -4,6 +4,7 @@
  * arguments and fail visibly until it is built).
  */
 #include <tarvel/dms_settings.h>
+#include <tarvel/fid_defaults.h>
 #include <tarvel/log_trace.h>
 #include <tarvel/setting_layout.h>
 
@@ -81,8 +82,13 @@ int DMS_DevQueryPrintCheck(const void *devmode)
 {
     if (devmode == nullptr)
         return 0;
-    not_built(u"DMS_DevQueryPrintCheck");
-    return 0;
+    /* 2, 4 and 5 come first: a devmode that passes them holds the private part that 258 reads. */
+    void *settings = const_cast<void *>(devmode);
+    for (WORD id : {WORD(2), WORD(4), WORD(5), WORD(258)}) {
+        if (!FID_ValidateValue(nullptr, id, settings, nullptr, FID_OP_CHECK_MODEL))
+            return 0;
+    }
+    return 1;
 }
 
 int DMS_ConvertDevMode(LPCWSTR printerName, ModelContext *context, const void *input, void *output, LONG *size,

@@ -38,7 +38,6 @@ constexpr DWORD kCustomNameField = 30; /* settings 5929-5948 */
 constexpr SHORT kCustomSlotPaper = 9;
 
 /* Settings read by the handlers. */
-constexpr WORD kIdDmSize = 4;
 constexpr WORD kIdColourMode = 270;
 constexpr WORD kIdEconomy = 345;
 constexpr WORD kIdFormsMerge = 5201;
@@ -95,10 +94,12 @@ BOOL put_model_text(void *args, LPWSTR text)
 
 /* ---- Reading a value under test ----------------------------------------- */
 
-const FidCheckArgs *check_args(void *args)
+/* The arguments of a check (operation 2 or 16); null for another operation or missing arguments. */
+const FidCheckArgs *check_args(WORD operation, void *args)
 {
     auto *a = static_cast<const FidCheckArgs *>(args);
-    return (a != nullptr && a->slot != nullptr) ? a : nullptr;
+    const bool check = operation == FID_OP_CHECK_MODEL || operation == FID_OP_CHECK;
+    return (check && a != nullptr && a->slot != nullptr) ? a : nullptr;
 }
 
 SHORT as_short(const FidCheckArgs *a)
@@ -148,11 +149,6 @@ BOOL icm_value_valid(const FidCheckArgs *a)
     return v >= 1 && v <= 4;
 }
 
-bool is_check(WORD operation)
-{
-    return operation == FID_OP_CHECK_MODEL || operation == FID_OP_CHECK;
-}
-
 /*
  * The option-list operations are built with the option lists; until then
  * they fail visibly.
@@ -195,9 +191,7 @@ BOOL h_header(ModelContext *, WORD operation, WORD id, void *args)
     }
     if (operation == FID_OP_DEFAULT)
         return put_number(args, SVT_UINT16, value);
-    if (operation != FID_OP_CHECK_MODEL)
-        return FALSE;
-    const FidCheckArgs *a = check_args(args);
+    const FidCheckArgs *a = operation == FID_OP_CHECK_MODEL ? check_args(operation, args) : nullptr;
     if (a == nullptr)
         return FALSE;
     const DWORD v = as_uint(a, SVT_UINT16);
@@ -257,18 +251,14 @@ BOOL h_color(ModelContext *context, WORD operation, WORD, void *args)
         FID_DeriveColor(type345, type270, &v345, &v270, &color);
         return put_number(args, SVT_INT16, static_cast<WORD>(color));
     }
-    if (!is_check(operation))
-        return FALSE;
-    const FidCheckArgs *a = check_args(args);
+    const FidCheckArgs *a = check_args(operation, args);
     return a != nullptr && (as_short(a) == 1 || as_short(a) == 2);
 }
 
 /* 7, 11, 16, 17, 24, 25: public fields whose default comes from the model. */
 BOOL h_modelField(ModelContext *context, WORD operation, WORD id, void *args)
 {
-    if (!is_check(operation))
-        return FALSE;
-    const FidCheckArgs *a = check_args(args);
+    const FidCheckArgs *a = check_args(operation, args);
     if (a == nullptr)
         return FALSE;
     const SHORT v = as_short(a);
@@ -287,9 +277,7 @@ BOOL h_paperSize(ModelContext *context, WORD operation, WORD id, void *args)
 {
     if (is_list(operation))
         return list_not_built(operation, id);
-    if (operation != FID_OP_CHECK_MODEL)
-        return FALSE;
-    const FidCheckArgs *a = check_args(args);
+    const FidCheckArgs *a = operation == FID_OP_CHECK_MODEL ? check_args(operation, args) : nullptr;
     return a != nullptr && model_has(context, id, a);
 }
 
@@ -300,12 +288,12 @@ BOOL h_copies(ModelContext *context, WORD operation, WORD id, void *args)
         return put_number(args, SVT_INT16, 1);
     if (is_list(operation))
         return list_not_built(operation, id);
-    const FidCheckArgs *a = check_args(args);
+    const FidCheckArgs *a = check_args(operation, args);
     if (a == nullptr)
         return FALSE;
     if (operation == FID_OP_CHECK)
         return as_short(a) > 0;
-    if (operation != FID_OP_CHECK_MODEL || context == nullptr)
+    if (context == nullptr)
         return FALSE;
     const WORD v = static_cast<WORD>(as_short(a));
     return v >= 1 && v <= MDL_GetMaxCopies(context);
@@ -314,9 +302,7 @@ BOOL h_copies(ModelContext *context, WORD operation, WORD id, void *args)
 /* 13 dmDefaultSource and 18 dmCollate: the mapping description may take any value. */
 BOOL h_mappedField(ModelContext *context, WORD operation, WORD id, void *args)
 {
-    if (!is_check(operation))
-        return FALSE;
-    const FidCheckArgs *a = check_args(args);
+    const FidCheckArgs *a = check_args(operation, args);
     if (a == nullptr)
         return FALSE;
     if (mapping_takes_value(context, a, id == 13 ? DME_ITEM_BIN : DME_ITEM_COLLATE))
@@ -332,9 +318,7 @@ BOOL h_icm(ModelContext *, WORD operation, WORD id, void *args)
 {
     if (operation == FID_OP_DEFAULT)
         return id == 22 && put_number(args, SVT_UINT32, 1);
-    if (!is_check(operation))
-        return FALSE;
-    const FidCheckArgs *a = check_args(args);
+    const FidCheckArgs *a = check_args(operation, args);
     return a != nullptr && icm_value_valid(a);
 }
 
@@ -350,9 +334,7 @@ BOOL h_modelName(ModelContext *context, WORD operation, WORD, void *args)
             return FALSE;
         return put_model_text(args, name);
     }
-    if (operation != FID_OP_CHECK_MODEL)
-        return FALSE;
-    const FidCheckArgs *a = check_args(args);
+    const FidCheckArgs *a = operation == FID_OP_CHECK_MODEL ? check_args(operation, args) : nullptr;
     LPCWSTR given = a != nullptr ? FID_SlotString(a->slot) : nullptr;
     if (given == nullptr || !MDL_GetModelName(context, &name, &reason))
         return FALSE;
@@ -402,9 +384,7 @@ BOOL h_stampFont(ModelContext *, WORD operation, WORD id, void *args)
 /* 439 and 463: checked with the model only. */
 BOOL h_modelByte(ModelContext *context, WORD operation, WORD id, void *args)
 {
-    if (operation != FID_OP_CHECK_MODEL)
-        return FALSE;
-    const FidCheckArgs *a = check_args(args);
+    const FidCheckArgs *a = operation == FID_OP_CHECK_MODEL ? check_args(operation, args) : nullptr;
     return a != nullptr && model_has(context, id, a);
 }
 

@@ -68,9 +68,24 @@ static_assert(sizeof kDashes / sizeof kDashes[0] == 70, "69 dashes");
 /* Longest string value copied into a dump line (a line stays below 514 characters anyway). */
 constexpr size_t kTextChars = LOG_LINE_LIMIT;
 
-bool flags_set(DWORD needed)
+/* What begin_dump answers when the dump goes on (1 and 0 are the dump's own answers). */
+constexpr int kDumpGoOn = -1;
+
+/*
+ * The start every devmode dump shares: 1 (nothing to do) unless tracing and
+ * the dump's flag are on; for a null record the `nullText` line and 0;
+ * otherwise the title (`defaultTitle` when none is given) and kDumpGoOn.
+ */
+int begin_dump(DWORD flag, const void *record, LPCWSTR nullText, LPCWSTR title, LPCWSTR defaultTitle)
 {
-    return (LOG_GetFlags() & needed) == needed;
+    if ((LOG_GetFlags() & (LOG_FLAG_ON | flag)) != (LOG_FLAG_ON | flag))
+        return 1;
+    if (record == nullptr) {
+        LOG_Printf(u"%s", nullText);
+        return 0;
+    }
+    LOG_Printf(u"%s", title != nullptr ? title : defaultTitle);
+    return kDumpGoOn;
 }
 
 /* A devmode name field of 32 characters, terminated even when the field is not. */
@@ -115,13 +130,9 @@ bool read_setting(WORD id, void *image, void *printerData, WORD &type, LONG &siz
 
 int LOG_DumpPublicDevmode(LPCWSTR title, const void *devmode)
 {
-    if (!flags_set(LOG_FLAG_ON | LOG_FLAG_DEVMODE))
-        return 1;
-    if (devmode == nullptr) {
-        LOG_Printf(u"lpdevmode = NULL");
-        return 0;
-    }
-    LOG_Printf(u"%s", title != nullptr ? title : u"\r\n<PublicDevmode>");
+    const int begun = begin_dump(LOG_FLAG_DEVMODE, devmode, u"lpdevmode = NULL", title, u"\r\n<PublicDevmode>");
+    if (begun != kDumpGoOn)
+        return begun;
     for (const PublicField &field : kPublicFields) {
         const BYTE *at = static_cast<const BYTE *>(devmode) + field.offset;
         WCHAR name[33];
@@ -147,13 +158,9 @@ int LOG_DumpPublicDevmode(LPCWSTR title, const void *devmode)
 
 int LOG_DumpPrivateSetting(LPCWSTR title, void *image, WORD id)
 {
-    if (!flags_set(LOG_FLAG_ON | LOG_FLAG_DEVMODE))
-        return 1;
-    if (image == nullptr) {
-        LOG_Printf(u"lpdevmode = NULL");
-        return 0;
-    }
-    LOG_Printf(u"%s", title != nullptr ? title : u"\r\n<PrivateDevmode>");
+    const int begun = begin_dump(LOG_FLAG_DEVMODE, image, u"lpdevmode = NULL", title, u"\r\n<PrivateDevmode>");
+    if (begun != kDumpGoOn)
+        return begun;
     WORD type = 0;
     LONG size = 0;
     BYTE slot[FID_SLOT_SIZE];
@@ -170,13 +177,9 @@ int LOG_DumpPrivateSetting(LPCWSTR title, void *image, WORD id)
 
 int LOG_DumpFields(LPCWSTR title, const void *devmode)
 {
-    if (!flags_set(LOG_FLAG_ON | LOG_FLAG_FIELDS))
-        return 1;
-    if (devmode == nullptr) {
-        LOG_Printf(u"lpDevmode = NULL");
-        return 0;
-    }
-    LOG_Printf(u"%s", title != nullptr ? title : u"\r\n<dmFields>");
+    const int begun = begin_dump(LOG_FLAG_FIELDS, devmode, u"lpDevmode = NULL", title, u"\r\n<dmFields>");
+    if (begun != kDumpGoOn)
+        return begun;
     const DWORD fields = plat::load<DWORD>(static_cast<const BYTE *>(devmode) + 72);
     for (const auto &f : kFieldBits)
         LOG_Printf(u"%s = %s", f.name, (fields & f.bit) != 0 ? u"ON" : u"OFF");

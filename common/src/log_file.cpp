@@ -18,7 +18,10 @@
 #include <mutex>
 
 /* The rendering library's file unless the linking library names its own (LOG_TRACE_FILE_OF_LIBRARY). */
-__attribute__((weak)) extern const int LOG_LibraryKind = LOG_LIBRARY_RENDERING;
+__attribute__((weak)) int LOG_LibraryKind(void)
+{
+    return LOG_LIBRARY_RENDERING;
+}
 
 namespace {
 
@@ -88,7 +91,7 @@ HANDLE LOG_OpenAppend(LogFile &f)
 
 LPCWSTR log_TraceFileName(void)
 {
-    return LOG_LibraryKind == LOG_LIBRARY_USER_INTERFACE ? u"\\DDI_PRNUI_TRACE_LOG.txt" : u"\\DDI_UM_TRACE_LOG.txt";
+    return LOG_LibraryKind() == LOG_LIBRARY_USER_INTERFACE ? u"\\DDI_PRNUI_TRACE_LOG.txt" : u"\\DDI_UM_TRACE_LOG.txt";
 }
 
 int LOG_Open(void)

@@ -30,6 +30,16 @@ int format_text(WCHAR (&out)[LOG_FORMAT_CHARS], LPCWSTR format, va_list args)
     return length >= LOG_LINE_LIMIT ? -1 : length;
 }
 
+/* The time stamp, the ids and `marker`: the start of an entry or exit line. */
+std::u16string stamped(LPCWSTR marker)
+{
+    std::u16string line;
+    LOG_AppendTime(line);
+    LOG_AppendIds(line);
+    line += marker;
+    return line;
+}
+
 } // namespace
 
 void LOG_AppendTime(std::u16string &line)
@@ -72,10 +82,7 @@ int LOG_TraceIn(LPCWSTR functionName)
 {
     if (!entry_exit_on())
         return 1;
-    std::u16string line;
-    LOG_AppendTime(line);
-    LOG_AppendIds(line);
-    line += u"IN <<";
+    std::u16string line = stamped(u"IN <<");
     if (functionName != nullptr)
         line += functionName;
     return LOG_WriteLine(line.c_str());
@@ -92,10 +99,7 @@ int LOG_TraceOut(LPCWSTR format, ...)
     va_end(args);
     if (length < 0)
         return 0;
-    std::u16string line;
-    LOG_AppendTime(line);
-    LOG_AppendIds(line);
-    line += u"OUT>>";
+    std::u16string line = stamped(u"OUT>>");
     line += text;
     line += u"\r\n";
     return LOG_WriteLine(line.c_str());

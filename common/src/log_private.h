@@ -16,7 +16,11 @@ inline constexpr int LOG_FORMAT_CHARS = 1024;
 /* LOG_GetConfigPath: the library's directory followed by "tarvel.cfg" into `buffer` (`chars` characters); 0 without a directory. */
 int LOG_GetConfigPath(LPWSTR buffer, size_t chars);
 
-/* LOG_ReadIdList: rebuilds the extra-setting list from the "LOGOUT.DDMID=" lines of the switch file's "LOG" section; the count. */
+/*
+ * LOG_ReadIdList: rebuilds the extra-setting list from the "LOGOUT.DDMID="
+ * lines of the switch file's "LOG" section; the count, or -1 (an empty list)
+ * when memory runs out.
+ */
 int LOG_ReadIdList(LPCWSTR path);
 
 /* LOG_AppendTime: appends "%m-%d-%Y %H:%M:%S " of the local time. */

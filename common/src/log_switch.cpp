@@ -3,11 +3,11 @@
  * "tarvel.cfg" in the library's directory, on first use and whenever a
  * per-model configuration file is loaded.
  */
-#include <tarvel/cfg_model.h>
 #include <tarvel/log_trace.h>
 #include <tarvel/res_module.h>
 #include <tarvel/util_text.h>
 
+#include "cfg_private.h"
 #include "log_private.h"
 
 #include <plat/ini.h>
@@ -58,20 +58,18 @@ int LOG_ReadIdList(LPCWSTR path)
     Switch &s = state();
     std::lock_guard<std::mutex> guard(s.lock);
     s.count = 0;
-    LPWSTR text = CFG_ReadSection(path, u"LOG");
+    bool noMemory = false;
+    LPWSTR text = cfg_ReadSection(path, u"LOG", noMemory);
     if (text == nullptr)
-        return 0;
+        return noMemory ? -1 : 0;
     int line = 0;
-    LPWSTR value = nullptr;
+    LPCWSTR value = nullptr;
     for (int lines = 0; lines < LOG_MAX_EXTRA_IDS; ++lines) {
-        line = CFG_FindNthKeyValue(line + 1, 0, text, u"LOGOUT.DDMID=", &value);
+        line = cfg_FindNthLine(line + 1, 0, text, u"LOGOUT.DDMID=", &value);
         if (line == 0)
             break;
         DWORD id = 0;
-        const bool ok = UTL_ParseNumber(value, &id) && id <= 0xFFFF;
-        GlobalFree(value);
-        value = nullptr;
-        if (!ok)
+        if (!UTL_ParseNumber(value, &id) || id > 0xFFFF)
             continue;
         bool present = false;
         for (int i = 0; i < s.count && !present; ++i)
@@ -93,8 +91,7 @@ int LOG_ReadSwitch(void)
     if (LOG_GetConfigPath(path, MAX_PATH + 1)) {
         const DWORD length = GetPrivateProfileStringW(u"LOG", u"Log", u"0", value, kValueChars, path);
         if (length <= static_cast<DWORD>(LOG_MAX_FLAG_TEXT) && UTL_ParseNumber(value, &flags)) {
-            LOG_ReadIdList(path);
-            ok = 1;
+            ok = LOG_ReadIdList(path) >= 0 ? 1 : 0;
         } else {
             flags = 0;
         }

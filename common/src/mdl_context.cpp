@@ -3,7 +3,7 @@
  * spooler, the pair of model data files, the per-model configuration.
  */
 #include "mdl_internal.h"
-#include "mdl_pending.h"
+#include "mdl_hooks.h"
 
 #include <tarvel/pdt_info.h>
 

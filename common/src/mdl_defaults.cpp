@@ -6,9 +6,11 @@
  * layout variant that follows the user-interface language.
  */
 #include "mdl_internal.h"
-#include "mdl_pending.h"
 
 #include <tarvel/paper_rules.h>
+#include <tarvel/res_text.h>
+
+#include <plat/memory.h>
 
 #include <cstring>
 
@@ -27,7 +29,7 @@ constexpr WORD kLayoutVariant = 1804;
 /* Codes the rules write. */
 constexpr WORD kLetter = 1;
 constexpr WORD kTabloid = 3;
-constexpr DWORD kJapanese = 1041;
+constexpr int kJapanese = 1041;
 
 /* Capabilities the rules test. */
 constexpr DWORD kCapLetterRegion = 1u << 22; /* a mask on word 0 */
@@ -66,6 +68,17 @@ WORD read_default_value(ModelFileReader *main, ModelFileReader *companion, WORD 
     return ddd_ReadOptionValueInPlace(ddd_ReaderForSelector(main, companion, optionSelector), out);
 }
 
+/* The work folder path with its "\" as a new block of the model allocator, or null. */
+LPWSTR work_folder_path()
+{
+    LPWSTR path = RES_AllocWorkFolderPath();
+    if (!path)
+        return nullptr;
+    LPWSTR copy = ddd_DupString(path, nullptr);
+    GlobalFree(path);
+    return copy;
+}
+
 /* Applies the locale rules to a default value block (never null here). */
 void apply_locale_rules(ModelFileReader *main, WORD id, void *value)
 {
@@ -92,8 +105,8 @@ void apply_locale_rules(ModelFileReader *main, WORD id, void *value)
         }
         break;
     case kLayoutVariant: {
-        DWORD language = 0;
-        if (mdl_GetResourceLanguage(&language) && language != kJapanese)
+        int language = 0;
+        if (RES_GetResourceLanguage(&language) && language != kJapanese)
             *static_cast<BYTE *>(value) = 1;
         break;
     }
@@ -165,9 +178,12 @@ WORD DDD_GetDefaultById(ModelFileReader *main, ModelFileReader *companion, WORD 
     if (r != DDD_OK)
         return r;
     if (id == kWorkFolder) {
-        /* The model's value stands for the work folder, which only the system knows. */
+        /*
+         * The model's value stands for the work folder, which only the system
+         * knows.  Without one the setting has no default to give.
+         */
         mdl_Free(*value);
-        *value = mdl_AllocWorkFolderPath();
+        *value = work_folder_path();
         if (!*value) {
             *type = 0;
             return DDD_ERR_FAIL;

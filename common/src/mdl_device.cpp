@@ -3,7 +3,7 @@
  * capability words, read from the main file's header entries 23, 26 and 39.
  */
 #include "mdl_internal.h"
-#include "mdl_pending.h"
+#include "mdl_hooks.h"
 
 namespace {
 

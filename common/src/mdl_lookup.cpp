@@ -6,6 +6,8 @@
  */
 #include "mdl_internal.h"
 
+#include <plat/text.h>
+
 namespace {
 
 bool is_feature_kind(WORD kind)
@@ -47,15 +49,9 @@ bool value_matches(const DddValue &option, const void *value)
         return data[0] == *static_cast<const BYTE *>(value);
     case DDD_VT_FLOAT:
         return option.length >= 4 && plat::load<float>(data) == plat::load<float>(value);
-    case DDD_VT_STRING: {
-        const auto *a = static_cast<LPCWSTR>(option.data);
-        const auto *b = static_cast<LPCWSTR>(value);
-        while (*a && *a == *b) {
-            ++a;
-            ++b;
-        }
-        return *a == *b;
-    }
+    case DDD_VT_STRING:
+        /* Exact: ordinal on UTF-16 units, case counts. */
+        return lstrcmpW(static_cast<LPCWSTR>(option.data), static_cast<LPCWSTR>(value)) == 0;
     default:
         return false;
     }

@@ -5,6 +5,8 @@
  */
 #include "mdl_internal.h"
 
+#include <plat/text.h>
+
 #include <cstdlib>
 
 namespace {
@@ -30,14 +32,7 @@ bool paper_matches(const ModelRecord *target, WORD mode, const MdlPaperKey *key)
     }
     case MDL_FIND_BY_NAME: {
         LPCWSTR name = DDD_GetRecordName(target);
-        if (!name)
-            return false;
-        LPCWSTR a = name, b = key->name;
-        while (*a && *a == *b) {
-            ++a;
-            ++b;
-        }
-        return *a == *b;
+        return name && lstrcmpW(name, key->name) == 0;
     }
     default:
         return false;

@@ -7,6 +7,7 @@
 #include "tarvel/fid_merge.h"
 
 #include "merge_internal.h"
+#include "ppr_internal.h"
 
 #include "tarvel/dmb_binding.h"
 #include "tarvel/fid_custom_size.h"
@@ -33,22 +34,6 @@ constexpr int kFormNameFieldChars = 32;
 
 /* Search methods. */
 enum class Method { code, name, size };
-
-/* The spooler's forms, freed when the holder goes. */
-struct Forms {
-    FORM_INFO_1W *forms = nullptr;
-    DWORD count = 0;
-    ~Forms()
-    {
-        if (forms != nullptr)
-            GlobalFree(forms);
-    }
-    bool load(HANDLE printer)
-    {
-        DWORD needed = 0;
-        return PPR_EnumForms(printer, &forms, &needed, &count) == PPR_FORM_OK;
-    }
-};
 
 /* A new copy of at most FID_PAPER_NAME_CHARS characters of `name`, or null. */
 LPWSTR copy_name(LPCWSTR name)
@@ -269,8 +254,8 @@ BOOL FID_FindFormBySize(ModelContext *context, void *input, void *printerData, H
 {
     if (request == nullptr || result == nullptr)
         return FALSE;
-    Forms forms;
-    if (!forms.load(printer))
+    PprForms forms;
+    if (forms.load(printer) != PPR_FORM_OK)
         return FALSE;
 
     /* Forms of the requested size that the model knows by name. */
@@ -317,8 +302,8 @@ BOOL FID_IsKnownForm(ModelContext *context, HANDLE printer, WORD number, const F
     WORD reason = 0;
     bool known = false;
     if (context != nullptr && MDL_FindPaper(context, ID_PAPER_SIZE, MDL_FIND_BY_SIZE, &key, &found, &reason)) {
-        Forms forms;
-        const bool listed = found.name != nullptr && forms.load(printer);
+        PprForms forms;
+        const bool listed = found.name != nullptr && forms.load(printer) == PPR_FORM_OK;
         for (DWORD i = 0; listed && i < forms.count; ++i) {
             if (forms.forms[i].pName != nullptr && lstrcmpW(forms.forms[i].pName, found.name) == 0) {
                 known = true;
@@ -335,8 +320,8 @@ BOOL FID_FindFormByCodeOrName(ModelContext *context, void *printerData, HANDLE p
 {
     if (request == nullptr || result == nullptr || (byName && request->formName == nullptr))
         return FALSE;
-    Forms forms;
-    if (!forms.load(printer))
+    PprForms forms;
+    if (forms.load(printer) != PPR_FORM_OK)
         return FALSE;
     for (DWORD i = 0; i < forms.count; ++i) {
         const FORM_INFO_1W &f = forms.forms[i];

@@ -5,6 +5,8 @@
  */
 #include "tarvel/ppr_paper.h"
 
+#include "ppr_internal.h"
+
 #include "tarvel/mdl_context.h"
 #include "tarvel/model_records.h"
 
@@ -15,23 +17,6 @@
 namespace {
 
 constexpr WORD kIdPaperSize = 8;
-
-/* The spooler's forms, freed when the holder goes. */
-struct FormTable {
-    FORM_INFO_1W *forms = nullptr;
-    DWORD count = 0;
-    ~FormTable()
-    {
-        if (forms != nullptr)
-            GlobalFree(forms);
-    }
-};
-
-int load_forms(HANDLE printer, FormTable &table)
-{
-    DWORD needed = 0;
-    return PPR_EnumForms(printer, &table.forms, &needed, &table.count);
-}
 
 /* The model has paper-size option `code` (the value compared as a 16-bit number). */
 BOOL context_has_code(ModelContext *context, WORD code)
@@ -95,8 +80,8 @@ int PPR_EnumForms(HANDLE printer, FORM_INFO_1W **forms, DWORD *needed, DWORD *co
 
 BOOL PPR_IsBuiltinForm(HANDLE printer, WORD number)
 {
-    FormTable table;
-    if (number == 0 || load_forms(printer, table) != PPR_FORM_OK || number > table.count)
+    PprForms table;
+    if (number == 0 || table.load(printer) != PPR_FORM_OK || number > table.count)
         return FALSE;
     return (table.forms[number - 1].Flags & FORM_BUILTIN) != 0;
 }
@@ -105,8 +90,8 @@ int PPR_CopyFormName(HANDLE printer, WORD number, LPWSTR name, int chars)
 {
     if (name == nullptr || chars <= 0 || number == 0)
         return PPR_FORM_NO_MEMORY;
-    FormTable table;
-    const int status = load_forms(printer, table);
+    PprForms table;
+    const int status = table.load(printer);
     if (status != PPR_FORM_OK)
         return status;
     if (number > table.count)
@@ -117,8 +102,8 @@ int PPR_CopyFormName(HANDLE printer, WORD number, LPWSTR name, int chars)
 
 LPWSTR PPR_GetFormName(HANDLE printer, WORD number)
 {
-    FormTable table;
-    if (number == 0 || load_forms(printer, table) != PPR_FORM_OK || number > table.count)
+    PprForms table;
+    if (number == 0 || table.load(printer) != PPR_FORM_OK || number > table.count)
         return nullptr;
     LPCWSTR source = table.forms[number - 1].pName != nullptr ? table.forms[number - 1].pName : u"";
     const size_t chars = plat::wlen(source) + 1;

@@ -5,6 +5,8 @@
  */
 #include "tarvel/ppr_paper.h"
 
+#include "ppr_internal.h"
+
 #include "tarvel/dmb_binding.h"
 #include "tarvel/dme_mapping.h"
 #include "tarvel/fid_merge.h"
@@ -166,9 +168,8 @@ int PPR_BuildPaperList(HANDLE printer, ModelContext *context, void *printerData)
     if (list == nullptr)
         return PPR_BAD_ARGUMENT;
     list->items = static_cast<PaperListItem *>(GlobalAlloc(GPTR, capacity * sizeof(PaperListItem)));
-    FORM_INFO_1W *forms = nullptr;
-    DWORD needed = 0, formCount = 0;
-    if (list->items == nullptr || PPR_EnumForms(printer, &forms, &needed, &formCount) != PPR_FORM_OK) {
+    PprForms spooler;
+    if (list->items == nullptr || spooler.load(printer) != PPR_FORM_OK) {
         free_list(list);
         return PPR_BAD_ARGUMENT;
     }
@@ -177,15 +178,15 @@ int PPR_BuildPaperList(HANDLE printer, ModelContext *context, void *printerData)
     for (WORD n = 1; ok && n <= papers; ++n) {
         ModelRecord *paper = nullptr;
         ok = DDD_GetRecordByIndex(DDD_PARSE_PARTIAL, context->main, context->companion, kPaperKind, n, &paper) == DDD_OK &&
-             take_model_paper(context, paper, forms, formCount, list->items[n - 1]);
+             take_model_paper(context, paper, spooler.forms, spooler.count, list->items[n - 1]);
         DDD_FreeRecord(&paper, -1);
     }
     list->modelCount = papers;
 
     FidPaperLimits limits{};
     if (ok && FID_CustomPaperLimits(context, &limits)) {
-        for (DWORD i = 0; i < formCount && list->modelCount + list->formCount < capacity; ++i) {
-            const FORM_INFO_1W &form = forms[i];
+        for (DWORD i = 0; i < spooler.count && list->modelCount + list->formCount < capacity; ++i) {
+            const FORM_INFO_1W &form = spooler.forms[i];
             /* Only the user's forms are added: the built-in ones stand for model papers or none. */
             if ((form.Flags & FORM_BUILTIN) != 0 || named_like_a_model_paper(*list, form.pName))
                 continue;
@@ -201,7 +202,6 @@ int PPR_BuildPaperList(HANDLE printer, ModelContext *context, void *printerData)
             ++list->formCount;
         }
     }
-    GlobalFree(forms);
     if (!ok) {
         free_list(list);
         return PPR_BAD_ARGUMENT;

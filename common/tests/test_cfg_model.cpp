@@ -7,7 +7,9 @@
 #include "test_dmb_support.h"
 
 #include <tarvel/cfg_model.h>
+#include <tarvel/dme_mapping.h>
 
+#include <plat/fault.h>
 #include <plat/memory.h>
 
 using namespace dmb_test;
@@ -59,34 +61,22 @@ protected:
         MachineTest::SetUp();
         bindRealDataManagerInOwnDir();
     }
-    void TearDown() override
-    {
-        DMB_Unload();
-        Config::TearDown();
-    }
     Records r;
 };
 
-std::u16string text(LPWSTR s)
-{
-    std::u16string t = s != nullptr ? std::u16string(s) : u"<null>";
-    if (s != nullptr)
-        GlobalFree(s);
-    return t;
-}
 
 } // namespace
 
 TEST_F(Config, FileNameComesFromTheCompanionName)
 {
-    EXPECT_EQ(text(CFG_MakeModelCfgPath(u"TARVEL1.DDC")), u"C:\\Tarvel\\TARVEL1.cfg");
-    EXPECT_EQ(text(CFG_MakeModelCfgPath(u"a.b.DDC")), u"C:\\Tarvel\\a.b.cfg");
-    EXPECT_EQ(text(CFG_MakeModelCfgPath(u"NOEXT")), u"<null>");
-    EXPECT_EQ(text(CFG_MakeModelCfgPath(u"")), u"<null>");
-    EXPECT_EQ(text(CFG_MakeModelCfgPath(nullptr)), u"<null>");
-    EXPECT_EQ(text(CFG_MakeModelCfgPath(u"..\\x.DDC")), u"<null>");
-    EXPECT_EQ(text(CFG_MakeModelCfgPath(u"C:x.DDC")), u"<null>");
-    EXPECT_EQ(text(CFG_MakeModelCfgPath(std::u16string(300, u'a').append(u".DDC").c_str())), u"<null>");
+    EXPECT_EQ(takeText(CFG_MakeModelCfgPath(u"TARVEL1.DDC")), u"C:\\Tarvel\\TARVEL1.cfg");
+    EXPECT_EQ(takeText(CFG_MakeModelCfgPath(u"a.b.DDC")), u"C:\\Tarvel\\a.b.cfg");
+    EXPECT_EQ(takeText(CFG_MakeModelCfgPath(u"NOEXT")), u"<null>");
+    EXPECT_EQ(takeText(CFG_MakeModelCfgPath(u"")), u"<null>");
+    EXPECT_EQ(takeText(CFG_MakeModelCfgPath(nullptr)), u"<null>");
+    EXPECT_EQ(takeText(CFG_MakeModelCfgPath(u"..\\x.DDC")), u"<null>");
+    EXPECT_EQ(takeText(CFG_MakeModelCfgPath(u"C:x.DDC")), u"<null>");
+    EXPECT_EQ(takeText(CFG_MakeModelCfgPath(std::u16string(300, u'a').append(u".DDC").c_str())), u"<null>");
 }
 
 TEST_F(Config, SectionFromTheModelNameElseDefault)
@@ -94,9 +84,9 @@ TEST_F(Config, SectionFromTheModelNameElseDefault)
     writeFile(kCfg, "[default]\r\nduplex.default=2\r\n[model_x_1_2]\r\nduplex.default=1\r\n");
     const DWORD size = CFG_GetFileSize(kCfg);
     EXPECT_GT(size, 0u);
-    EXPECT_EQ(text(CFG_ChooseSection(kCfg, size, u"Model-X 1/2")), u"Model_X_1_2");
-    EXPECT_EQ(text(CFG_ChooseSection(kCfg, size, u"Model Y")), u"default");
-    EXPECT_EQ(text(CFG_ChooseSection(kCfg, size, nullptr)), u"default");
+    EXPECT_EQ(takeText(CFG_ChooseSection(kCfg, size, u"Model-X 1/2")), u"Model_X_1_2");
+    EXPECT_EQ(takeText(CFG_ChooseSection(kCfg, size, u"Model Y")), u"default");
+    EXPECT_EQ(takeText(CFG_ChooseSection(kCfg, size, nullptr)), u"default");
     ASSERT_NE(load("[default]\r\nduplex.default=2\r\n[model_x_1_2]\r\nduplex.default=1\r\n", u"Model-X 1/2"), nullptr);
     EXPECT_EQ(value(16), 2) << "configuration 1 is duplex value 2";
     ASSERT_NE(load("[default]\r\nduplex.default=2\r\n", u"Model-X 1/2"), nullptr);
@@ -120,7 +110,7 @@ TEST_F(Config, MissingFileOrSectionConfiguresNothing)
     EXPECT_EQ(s->featureCount, 0);
 }
 
-TEST_F(Config, ValuesAsThePartsRead)
+TEST_F(Config, ValueWordsNumbersAndMalformedValues)
 {
     struct Case {
         std::string line;
@@ -225,9 +215,34 @@ TEST_F(Config, SpecialValueInTheCallersType)
 TEST_F(Config, CommentOfTheModelsSection)
 {
     writeFile(kCfg, "[default]\r\nCOMMENT=fallback\r\n[Tarvel_CX_1500]\r\ncomment=Office floor 3\r\n[Empty]\r\nCOMMENT=\r\n");
-    EXPECT_EQ(text(CFG_GetComment(u"Tarvel CX 1500", kCfg)), u"Office floor 3");
-    EXPECT_EQ(text(CFG_GetComment(u"Other", kCfg)), u"fallback");
-    EXPECT_EQ(text(CFG_GetComment(u"Empty", kCfg)), u"<null>");
+    EXPECT_EQ(takeText(CFG_GetComment(u"Tarvel CX 1500", kCfg)), u"Office floor 3");
+    EXPECT_EQ(takeText(CFG_GetComment(u"Other", kCfg)), u"fallback");
+    EXPECT_EQ(takeText(CFG_GetComment(u"Empty", kCfg)), u"<null>");
+}
+
+TEST_F(Config, AllocationFailuresAtEveryStepLoseNothing)
+{
+    writeFile(kCfg, "[Tarvel_CX_1500]\r\nduplex.default=1\r\nMONOCOLOR_PRINT=on\r\nCOMMENT=c\r\n"
+                    "[DME,1]\r\nbin.WindowsValue=1\r\nbin.TRAY1=15\r\nformdb.mode=1\r\n");
+    for (unsigned n = 1; n <= 80; ++n) {
+        plat::fault_fail_alloc_after(n);
+        ModelSpecials *s = CFG_LoadSpecials(u"Tarvel CX 1500", kCfg);
+        DmeDescription *dme = DME_Load(kCfg, 1);
+        LPWSTR comment = CFG_GetComment(u"Tarvel CX 1500", kCfg);
+        plat::fault_fail_alloc_after(0);
+        if (s != nullptr) {
+            EXPECT_EQ(s->switchCount, 1) << n;
+            CFG_FreeSpecials(s);
+        }
+        if (dme != nullptr) {
+            EXPECT_EQ(dme->items[DME_ITEM_BIN].pairCount, 27) << n;
+            DME_Free(dme);
+        }
+        if (comment != nullptr) {
+            EXPECT_EQ(std::u16string(comment), u"c") << n;
+            GlobalFree(comment);
+        }
+    }
 }
 
 TEST_F(Config, LoadingReadsTheTraceSwitchAgain)
@@ -260,17 +275,17 @@ TEST_F(Config, KeySearchInASectionText)
 
     LPWSTR copy = nullptr;
     EXPECT_EQ(CFG_FindNthKeyValue(1, 0, section, u"b.x=", &copy), 2);
-    EXPECT_EQ(text(copy), u"2");
+    EXPECT_EQ(takeText(copy), u"2");
     EXPECT_EQ(CFG_FindNthKeyValue(3, 0, section, u"b.x=", &copy), 3);
-    EXPECT_EQ(text(copy), u"3");
+    EXPECT_EQ(takeText(copy), u"3");
     EXPECT_EQ(CFG_FindNthKeyValue(1, 1, section, u"b.x=", &copy), 3);
-    EXPECT_EQ(text(copy), u"3");
+    EXPECT_EQ(takeText(copy), u"3");
     EXPECT_EQ(CFG_FindNthKeyValue(4, 0, section, u"b.x=", &copy), 0);
     EXPECT_EQ(copy, nullptr);
     EXPECT_EQ(CFG_FindNthKeyValue(1, 0, section, u"c=", &copy), 4);
-    EXPECT_EQ(text(copy), u"");
+    EXPECT_EQ(takeText(copy), u"");
     EXPECT_EQ(CFG_FindNthKeyValue(1, 0, section, u"long=", &copy), 5);
-    EXPECT_EQ(text(copy), u"0123456789012345678901234567890123456789") << "no cut here";
+    EXPECT_EQ(takeText(copy), u"0123456789012345678901234567890123456789") << "no cut here";
 }
 
 TEST_F(Config, ValueWords)

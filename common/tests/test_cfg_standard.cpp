@@ -26,13 +26,6 @@ protected:
     }
 };
 
-std::u16string take(LPWSTR s)
-{
-    std::u16string t = s != nullptr ? std::u16string(s) : u"<null>";
-    if (s != nullptr)
-        GlobalFree(s);
-    return t;
-}
 
 } // namespace
 
@@ -43,7 +36,7 @@ TEST_F(StandardConfig, EachStandardModelHasItsConfigurationBesideItsModelData)
         SCOPED_TRACE(m.companionName);
         const std::u16string model = plat::utf8_to_utf16(m.main.modelName);
         const std::u16string companion = plat::utf8_to_utf16(m.companionName);
-        const std::u16string path = take(CFG_MakeModelCfgPath(companion.c_str()));
+        const std::u16string path = takeText(CFG_MakeModelCfgPath(companion.c_str()));
         ASSERT_EQ(path, plat::driver_dir_win() + u"\\" + companion.substr(0, companion.rfind(u'.')) + u".cfg");
 
         const DWORD size = CFG_GetFileSize(path.c_str());
@@ -52,8 +45,8 @@ TEST_F(StandardConfig, EachStandardModelHasItsConfigurationBesideItsModelData)
         for (char16_t &c : section)
             if (c == u' ')
                 c = u'_';
-        EXPECT_EQ(take(CFG_ChooseSection(path.c_str(), size, model.c_str())), section);
-        EXPECT_EQ(take(CFG_GetComment(model.c_str(), path.c_str())), model + u" standard configuration");
+        EXPECT_EQ(takeText(CFG_ChooseSection(path.c_str(), size, model.c_str())), section);
+        EXPECT_EQ(takeText(CFG_GetComment(model.c_str(), path.c_str())), model + u" standard configuration");
 
         ModelSpecials *specials = CFG_LoadSpecials(model.c_str(), path.c_str());
         ASSERT_NE(specials, nullptr);

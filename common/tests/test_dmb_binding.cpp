@@ -199,6 +199,16 @@ TEST_F(Binding, FailedLoadCountsAndLaterLoadsDoNotRetryUntilTheCountReturnsTo0)
     DMB_Unload();
 }
 
+TEST_F(Binding, WithoutTheLibrarysFolderNothingIsLoaded)
+{
+    registerFake({{"dma_GetValue", plat::to_farproc(&fake_get)}});
+    HMODULE module = self();
+    RES_ResetForTest(); /* the module paths were never recorded */
+    EXPECT_EQ(DMB_Load(module), 0);
+    EXPECT_EQ(loadCount(), 0u);
+    DMB_Unload();
+}
+
 TEST_F(Binding, NullModuleHandleFailsButCounts)
 {
     registerFake({{"dma_GetValue", plat::to_farproc(&fake_get)}});

@@ -116,11 +116,6 @@ TEST_F(SettingsBlocks, ServicesNotBuiltYetFailVisibly)
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CALL_NOT_IMPLEMENTED));
     EXPECT_EQ(DMS_ConvertDevMode(u"P", someContext(), nullptr, out, &size, CDM_DRIVER_DEFAULT), -2);
 
-    SetLastError(0);
-    EXPECT_EQ(DMS_DevQueryPrintCheck(in), 0);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CALL_NOT_IMPLEMENTED));
-    EXPECT_EQ(DMS_DevQueryPrintCheck(nullptr), 0);
-
     int success = 7;
     SetLastError(0);
     EXPECT_EQ(DMS_GetPrinterDevmode(someHandle(), someContext(), out, &size, &success), nullptr);
@@ -140,7 +135,6 @@ TEST_F(SettingsBlocks, ServicesNotBuiltYetFailVisibly)
 
     EXPECT_EQ(debugText(), "DMS_ConvertDevMode: not built yet\r\n"
                            "DMS_ConvertDevMode: not built yet\r\n"
-                           "DMS_DevQueryPrintCheck: not built yet\r\n"
                            "DMS_GetPrinterDevmode: not built yet\r\n"
                            "DMB_PublicIdToDmaId: not built yet\r\n"
                            "DMB_DmaIdToPublicId: not built yet\r\n");

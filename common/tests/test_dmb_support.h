@@ -9,6 +9,8 @@
 #ifndef TARVEL_TEST_DMB_SUPPORT_H
 #define TARVEL_TEST_DMB_SUPPORT_H
 
+#include "test_res_support.h"
+
 #include <tarvel/dmb_binding.h>
 #include <tarvel/fid_value.h>
 #include <tarvel/log_trace.h>
@@ -20,6 +22,7 @@
 #include <plat/file.h>
 #include <plat/loader.h>
 #include <plat/machine.h>
+#include <plat/memory.h>
 #include <plat/sysinfo.h>
 #include <plat/text.h>
 
@@ -46,33 +49,32 @@ struct Records {
     void *pd() { return printerData.data(); }
 };
 
-class MachineTest : public ::testing::Test {
+/*
+ * The resource tests' machine fixture, with this library's binding and trace
+ * state forgotten as well (every use of the data manager is released at the
+ * end of each test).
+ */
+class MachineTest : public res_test::MachineTest {
 protected:
     void SetUp() override
     {
-        root_ = fs::temp_directory_path() / ("tarvel-dmb-" + std::to_string(::getpid()) + "-" +
-                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root_);
-        plat::machine_reset(root_.string());
-        RES_ResetForTest();
+        res_test::MachineTest::SetUp();
         DMB_ResetForTest();
         LOG_ResetForTest();
     }
     void TearDown() override
     {
+        while (DMB_GetUseCount() != 0)
+            DMB_Unload();
         DMB_ResetForTest();
         LOG_ResetForTest();
-        RES_ResetForTest();
-        plat::machine_reset(root_.string());
-        fs::remove_all(root_);
+        res_test::MachineTest::TearDown();
     }
 
     /* Makes this program the library at Windows path `path`, with its own strings. */
     void initLibrary(const std::u16string &path)
     {
-        RES_SetModulePathForTest(path.c_str());
-        RES_AttachOwnStrings(plat::module_of_address(reinterpret_cast<const void *>(&RES_InitModulePaths)));
-        RES_InitModulePaths(nullptr, nullptr);
+        initModuleAt(path);
         ASSERT_NE(RES_GetOwnModule(), nullptr);
     }
 
@@ -155,9 +157,16 @@ protected:
         ASSERT_TRUE(plat::clock_fix(t, 1000));
         plat::sysinfo_fix_ids(0x1234, 0x5678);
     }
-
-    fs::path root_;
 };
+
+/* The text of a new GlobalAlloc string, which is freed; "<null>" for null. */
+inline std::u16string takeText(LPWSTR s)
+{
+    std::u16string t = s != nullptr ? std::u16string(s) : u"<null>";
+    if (s != nullptr)
+        GlobalFree(s);
+    return t;
+}
 
 /* Reads a setting through the binding; the slot content, with type and size. */
 struct Read {

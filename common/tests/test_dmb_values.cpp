@@ -17,11 +17,6 @@ protected:
         MachineTest::SetUp();
         bindRealDataManager();
     }
-    void TearDown() override
-    {
-        DMB_Unload();
-        MachineTest::TearDown();
-    }
     Records r;
 };
 

@@ -219,11 +219,6 @@ protected:
         MachineTest::SetUp();
         bindRealDataManagerInOwnDir();
     }
-    void TearDown() override
-    {
-        DMB_Unload();
-        Dme::TearDown();
-    }
 };
 
 TEST_F(DmeDevmode, ApplyMapsCollateSourceAndMediaInPlace)

@@ -195,10 +195,9 @@ protected:
         d.link_files.push_back(build + "/libtarveldm.so");
         d.link_files.push_back(build + "/tarvelrs.xrs");
         ASSERT_EQ(plat::spool_add_driver(d), DWORD(ERROR_SUCCESS));
-        if (!cfg.empty()) {
-            const std::string name = companion.substr(0, companion.rfind('.')) + ".cfg";
-            std::ofstream(plat::spool_driver_dir_real() + "/" + name, std::ios::binary) << cfg;
-        }
+        /* The model's configuration file: the test's own, or none (not the build's). */
+        const std::string name = companion.substr(0, companion.rfind('.')) + ".cfg";
+        writeDriverFile(name, cfg);
         plat::SpoolPrinter p;
         p.name = u"Tarvel";
         p.driver = d.name;
@@ -213,6 +212,20 @@ protected:
         ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(u"Tarvel"), &printer_.handle, &defaults));
         context_.ctx = MDL_Open(printer_.handle);
         ASSERT_NE(context_.ctx, nullptr);
+    }
+
+    /*
+     * Writes `text` as the file `name` of the installed driver directory, or
+     * removes it for empty text.  The directory holds links to the build's
+     * files: the link is removed first, so that nothing is written through it.
+     */
+    static void writeDriverFile(const std::string &name, const std::string &text)
+    {
+        const fs::path path = fs::path(plat::spool_driver_dir_real()) / name;
+        std::error_code ec;
+        fs::remove(path, ec);
+        if (!text.empty())
+            std::ofstream(path, std::ios::binary) << text;
     }
 
     /* Installs a standard model from the build's driver directory. */

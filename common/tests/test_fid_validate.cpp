@@ -8,6 +8,7 @@
  */
 #include "test_fid_support.h"
 
+#include <tarvel/dms_settings.h>
 #include <tarvel/fid_defaults.h>
 #include <tarvel/fid_schema.h>
 
@@ -166,6 +167,20 @@ TEST_F(FidValidate, HeaderOfThisDriversDevmode)
     }
 }
 
+/* The check behind DevQueryPrintEx: the header values without a model, and nothing read past a short devmode. */
+TEST_F(FidValidate, DevQueryPrintCheck)
+{
+    prepare();
+    EXPECT_EQ(DMS_DevQueryPrintCheck(rec_.dm()), 1);
+    ASSERT_EQ(put(258, rec_.dm(), rec_.pd(), 4161), DMA_OK);
+    EXPECT_EQ(DMS_DevQueryPrintCheck(rec_.dm()), 0);
+    EXPECT_EQ(DMS_DevQueryPrintCheck(nullptr), 0);
+    std::vector<BYTE> bare(220, 0);
+    plat::store<WORD>(&bare[64], 0x401);
+    plat::store<WORD>(&bare[68], 220);
+    EXPECT_EQ(DMS_DevQueryPrintCheck(bare.data()), 0) << "no driver extra: refused before 258 is read";
+}
+
 TEST_F(FidValidate, DerivedColour)
 {
     const WORD one = 1, zero = 0;
@@ -186,7 +201,7 @@ TEST_F(FidValidate, DerivedColour)
 TEST_F(FidValidate, NotBuiltYetFailVisibly)
 {
     install(kColour, "");
-    std::ofstream(plat::spool_driver_dir_real() + "/tarvel.cfg") << "[LOG]\nLog=0x80000001\n";
+    writeDriverFile("tarvel.cfg", "[LOG]\nLog=0x80000001\n");
     LOG_ResetForTest();
     for (WORD id : {8, 12, 298, 305, 358}) {
         const SettingDescriptorRow *row = FID_FindDescriptor(id);

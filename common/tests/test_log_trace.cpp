@@ -6,6 +6,7 @@
  */
 #include "test_dmb_support.h"
 
+#include <plat/fault.h>
 #include <plat/file.h>
 
 #include <thread>
@@ -34,11 +35,6 @@ protected:
         MachineTest::SetUp();
         fixClockAndIds();
         bindRealDataManagerInOwnDir();
-    }
-    void TearDown() override
-    {
-        DMB_Unload();
-        MachineTest::TearDown();
     }
 };
 
@@ -224,6 +220,18 @@ TEST_F(Trace, LogFolderThatCannotBeMadeLosesTheLineOnly)
     EXPECT_EQ(LOG_Printf(u"lost"), 0);
     EXPECT_EQ(LOG_Open(), 0);
     EXPECT_EQ(readFile(u"C:\\DEBUG_LOG"), "a file where the folder should be");
+}
+
+TEST_F(Trace, FailedWriteLosesTheLineOnly)
+{
+    writeSwitch("[LOG]\r\nLog=1\r\n");
+    LOG_Printf(u"first");
+    plat::fault_fail_write_after(1);
+    EXPECT_EQ(LOG_Printf(u"lost"), 0);
+    plat::fault_short_write_after(1, 3);
+    EXPECT_EQ(LOG_Printf(u"short"), 0);
+    EXPECT_EQ(LOG_Printf(u"last"), 1);
+    EXPECT_EQ(readFile(traceFile()), "first\r\nsholast\r\n") << "a short write keeps what it wrote";
 }
 
 TEST_F(Trace, SwitchIsReadOnceUntilReloaded)

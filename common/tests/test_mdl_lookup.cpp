@@ -8,6 +8,8 @@
  */
 #include "test_mdl_support.h"
 
+#include <tarvel/dmb_binding.h>
+
 using namespace mdl_test;
 using namespace mw;
 
@@ -331,18 +333,24 @@ TEST_F(MdlLookup, ColourSupportDeviceClassAndFaxJobs)
 
 /*
  * On a printer-and-fax model the job type decides, read through the
- * data-manager binding: while the data manager is not loaded the read fails
- * and the job counts as no fax job.
+ * data-manager binding: a fax job type makes a fax job; without the data
+ * manager the read fails and the job counts as no fax job.
  */
-TEST_F(MdlLookup, FaxJobOfAPrinterAndFaxModelWhileTheDataManagerIsMissing)
+TEST_F(MdlLookup, FaxJobOfAPrinterAndFaxModelReadsTheJobType)
 {
+    initModule();
     ModelContext *ctx = openStandard("TARVEL2.DDD", "TARVEL2.DDC");
     ASSERT_NE(ctx, nullptr);
     ASSERT_EQ(MDL_GetDeviceClass(ctx->main), MDL_CLASS_PRINTER_FAX);
     BYTE devmode[5896] = {};
     devmode[748] = 5; /* setting 334, the job type: fax */
+    EXPECT_FALSE(MDL_IsFaxJob(ctx->main, devmode)) << "no data manager bound yet";
+    ASSERT_EQ(DMB_Load(RES_GetOwnModule()), 1);
+    EXPECT_TRUE(MDL_IsFaxJob(ctx->main, devmode));
+    devmode[748] = 1;
     EXPECT_FALSE(MDL_IsFaxJob(ctx->main, devmode));
     EXPECT_FALSE(MDL_IsFaxJob(ctx->main, nullptr));
+    DMB_Unload();
     EXPECT_TRUE(MDL_Close(ctx));
 }
 

@@ -8,6 +8,9 @@
  */
 #include "test_mdl_support.h"
 
+#include <tarvel/cfg_model.h>
+#include <tarvel/dme_mapping.h>
+
 #include <plat/fault.h>
 
 #include <filesystem>
@@ -19,7 +22,7 @@ namespace {
 
 class MdlOpen : public MdlTest {};
 
-TEST_F(MdlOpen, StandardModelOpensWithBothFilesAndNoConfiguration)
+TEST_F(MdlOpen, StandardModelOpensWithBothFilesAndNoConfigurationWithoutTheLibrarysFolder)
 {
     ASSERT_TRUE(installStandard("TARVEL1.DDD", "TARVEL1.DDC"));
     Printer printer(printerFor("TARVEL1.DDD"));
@@ -32,10 +35,67 @@ TEST_F(MdlOpen, StandardModelOpensWithBothFilesAndNoConfiguration)
     EXPECT_NE(ctx->main->loaded, nullptr);
     EXPECT_NE(ctx->companion->loaded, nullptr);
     EXPECT_EQ(ctx->main->role, DDD_ROLE_MAIN);
-    EXPECT_EQ(ctx->specials, nullptr); /* no per-model configuration is attached yet */
+    /* No module path: the library's folder, where the configuration file lies, is not known. */
+    EXPECT_EQ(ctx->specials, nullptr);
     EXPECT_EQ(ctx->dme, nullptr);
     EXPECT_EQ(ctx->paperList, nullptr);
     EXPECT_EQ(DDD_GetLastFormatVersion(), 0x1600u);
+    EXPECT_EQ(MDL_Close(ctx), TRUE);
+    EXPECT_EQ(mdl_LiveBlocks(), liveAtStart_);
+}
+
+TEST_F(MdlOpen, StandardModelOpensWithItsConfigurationFile)
+{
+    initModule(); /* the library beside the model files and their configuration files */
+    ASSERT_TRUE(installStandard("TARVEL2.DDD", "TARVEL2.DDC"));
+    Printer printer(printerFor("TARVEL2.DDD"));
+    ModelContext *ctx = MDL_Open(printer.handle);
+    ASSERT_NE(ctx, nullptr);
+    LPWSTR path = CFG_GetModelCfgPath(ctx);
+    EXPECT_EQ(model_test::u8(path), "C:\\Windows\\System32\\spool\\drivers\\x64\\3\\TARVEL2.cfg");
+    GlobalFree(path);
+    ASSERT_NE(ctx->specials, nullptr);
+    EXPECT_EQ(ctx->specials->featureCount, 0);
+    ASSERT_NE(ctx->dme, nullptr);
+    EXPECT_EQ(DME_IsConfigured(ctx->dme), 1u);
+    EXPECT_EQ(DME_IsFormsMergeMode(ctx->dme), 1);
+    EXPECT_EQ(MDL_Close(ctx), TRUE);
+    EXPECT_EQ(mdl_LiveBlocks(), liveAtStart_);
+}
+
+TEST_F(MdlOpen, ConfigurationFileOfTheModelsSectionAndItsDevmodeMapping)
+{
+    initModuleAt(u"C:\\TestDrv\\tarvelgr.dll");
+    std::string real;
+    ASSERT_TRUE(plat::map_path(u"C:\\TestDrv\\CFGTEST.cfg", real));
+    std::filesystem::create_directories(std::filesystem::path(real).parent_path());
+    std::ofstream(real) << "[default]\r\nduplex.enforced=0\r\n[Test_Model]\r\nduplex.enforced=2\r\n"
+                           "staple.display=hide\r\n[DME,1]\r\nbin.WindowsValue=1\r\n";
+    mw::Model m = model_test::emptyModel(0x1600);
+    m.fileName = "CFGTEST.DDD";
+    m.companionName = "CFGTEST.DDC";
+    ModelContext *ctx = openWritten(m);
+    ASSERT_NE(ctx, nullptr);
+    ASSERT_NE(ctx->specials, nullptr);
+    EXPECT_EQ(CFG_IsEnforced(16, ctx->specials), 1);
+    BYTE slot[8] = {};
+    ASSERT_EQ(CFG_GetSpecialValue(16, ctx->specials, slot, 2), 1);
+    EXPECT_EQ(slot[0], 3) << "the model's own section, not \"default\"";
+    WORD flags = 0;
+    EXPECT_EQ(CFG_GetSpecialFlags(320, ctx->specials, &flags), 1);
+    EXPECT_EQ(flags, CFG_FLAG_HIDE);
+    ASSERT_NE(ctx->dme, nullptr);
+    EXPECT_EQ(ctx->dme->items[DME_ITEM_BIN].pairCount, 26);
+    EXPECT_EQ(MDL_Close(ctx), TRUE);
+
+    /* A model whose companion has no configuration file beside the library. */
+    mw::Model other = model_test::emptyModel(0x1600);
+    other.fileName = "NOCFG.DDD";
+    other.companionName = "NOCFG.DDC";
+    ctx = openWritten(other);
+    ASSERT_NE(ctx, nullptr);
+    EXPECT_EQ(ctx->specials, nullptr);
+    EXPECT_EQ(ctx->dme, nullptr);
     EXPECT_EQ(MDL_Close(ctx), TRUE);
     EXPECT_EQ(mdl_LiveBlocks(), liveAtStart_);
 }
@@ -64,6 +124,11 @@ TEST_F(MdlOpen, BadDriversAndFilesGiveNoContext)
     std::filesystem::copy_file(model, dir + "/CUT.DDD");
     std::filesystem::resize_file(dir + "/CUT.DDD", 100);
     std::filesystem::copy_file(companion, dir + "/CUT.DDC");
+    /* A main file whose companion is not there. */
+    mw::Model lonely = model_test::emptyModel(0x1600);
+    lonely.fileName = "LONELY.DDD";
+    lonely.companionName = "GONE.DDC";
+    const std::string lonelyMain = writeModel(lonely)[0];
     /* A main file whose companion names a damaged file. */
     std::filesystem::copy_file(model, dir + "/TARVEL1.DDD");
     std::ofstream(dir + "/TARVEL1.DDC") << "not a model data file";
@@ -76,7 +141,7 @@ TEST_F(MdlOpen, BadDriversAndFilesGiveNoContext)
         {"no data file", "", {}},
         {"data file not installed", "NOSUCH.DDD", {}},
         {"wrong extension", "TARVEL1.DAT", {dir + "/TARVEL1.DAT", companion}},
-        {"missing companion", "TARVEL2.DDD", {driverDir() + "/TARVEL2.DDD"}},
+        {"missing companion", "LONELY.DDD", {lonelyMain}},
         {"truncated main file", "CUT.DDD", {dir + "/CUT.DDD", dir + "/CUT.DDC"}},
         {"damaged companion", "TARVEL1.DDD", {dir + "/TARVEL1.DDD", dir + "/TARVEL1.DDC"}},
     };
@@ -95,8 +160,11 @@ TEST_F(MdlOpen, BadDriversAndFilesGiveNoContext)
         ASSERT_EQ(plat::spool_add_printer(p), DWORD(ERROR_SUCCESS));
         Printer printer(p.name);
         ASSERT_NE(printer.handle, nullptr);
-        EXPECT_EQ(MDL_Open(printer.handle), nullptr);
-        EXPECT_EQ(mdl_LiveBlocks(), liveAtStart_);
+        Context ctx(MDL_Open(printer.handle));
+        EXPECT_EQ(ctx.ctx, nullptr);
+        if (!ctx.ctx) {
+            EXPECT_EQ(mdl_LiveBlocks(), liveAtStart_);
+        }
         ++n;
     }
     EXPECT_EQ(MDL_Open(nullptr), nullptr);

@@ -205,20 +205,36 @@ TEST_F(MdlQueries, LocaleRulesNeedTheModelsCapabilities)
     EXPECT_EQ(defaultOf(old.ctx, 4356).value, 2u);
 }
 
-/*
- * Without the resource module the work folder cannot be named (its default
- * fails) and the language cannot be read (the file's layout variant stands).
- */
-TEST_F(MdlQueries, WorkFolderAndLayoutVariantWithoutTheResourceModule)
+/* The work folder and the cover layout come from the resource module. */
+TEST_F(MdlQueries, WorkFolderAndLayoutVariantFollowTheResourceModule)
 {
+    /* Without the resource module there is no work folder and no language. */
     Answer folder = defaultOf(ctx_, 1829);
     EXPECT_FALSE(folder.ok);
     EXPECT_EQ(folder.reason, MDL_REASON_FAIL);
     EXPECT_EQ(folder.value, 0u);
-
+    EXPECT_EQ(folder.type, 0);
     Answer layout = defaultOf(ctx_, 1804);
     EXPECT_TRUE(layout.ok);
     EXPECT_EQ(layout.value, 0u) << "the language cannot be read: the file's value stands";
+
+    /* The driver's resource module: language 1033, work folder "...\Tarvel\Work". */
+    initModule();
+    folder = defaultOf(ctx_, 1829);
+    ASSERT_TRUE(folder.ok);
+    EXPECT_EQ(folder.type, DDD_VT_STRING);
+    std::string path = model_test::u8(reinterpret_cast<LPCWSTR>(folder.value));
+    EXPECT_EQ(path.substr(path.size() - 13), "\\Tarvel\\Work\\") << path;
+    EXPECT_EQ(path.find("Forms"), std::string::npos) << "the model's own value is replaced";
+    EXPECT_TRUE(MDL_FreeValue(folder.value, folder.type));
+    EXPECT_EQ(defaultOf(ctx_, 1804).value, 1u);
+
+    /* A Japanese user interface keeps the first layout. */
+    RES_ResetForTest();
+    initModuleWithResources("STRING 5146 \"1041\"");
+    EXPECT_EQ(defaultOf(ctx_, 1804).value, 0u);
+    folder = defaultOf(ctx_, 1829);
+    EXPECT_FALSE(folder.ok) << "this resource module names no work folder";
 }
 
 TEST_F(MdlQueries, RawDefaultBlocks)

@@ -7,7 +7,7 @@
 #ifndef TARVEL_TEST_MDL_SUPPORT_H
 #define TARVEL_TEST_MDL_SUPPORT_H
 
-#include "test_model_support.h"
+#include "test_res_support.h"
 
 #include <tarvel/mdl_context.h>
 #include <tarvel/mdl_lookup.h>
@@ -102,12 +102,15 @@ inline bool installStandard(const std::string &mainFile, const std::string &comp
     return installPrinter(mainFile, {driverDir() + "/" + mainFile, driverDir() + "/" + companionFile});
 }
 
-/* A fresh machine, no cached locale answers, an empty debugger output. */
-class MdlTest : public model_test::ModelTest {
+/*
+ * A fresh machine, no module paths (so no resource module) and no cached
+ * locale answers, an empty debugger output.
+ */
+class MdlTest : public res_test::MachineTest {
 protected:
     void SetUp() override
     {
-        ModelTest::SetUp();
+        MachineTest::SetUp();
         ASSERT_FALSE(driverDir().empty()) << "TARVEL_DRIVER_DIR is not set";
         utl_ResetLocaleCachesForTest();
         plat::debug_clear();
@@ -115,7 +118,7 @@ protected:
     void TearDown() override
     {
         utl_ResetLocaleCachesForTest();
-        ModelTest::TearDown();
+        MachineTest::TearDown();
     }
 
     /* Writes a writer model's files into the test's folder; the real paths of the files written. */

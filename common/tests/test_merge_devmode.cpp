@@ -299,7 +299,7 @@ TEST_F(MergeDevmode, MappingAShortDevmodeStaysInsideIt)
 TEST_F(MergeDevmode, TracedMergeDumpsInputAndOutput)
 {
     prepare();
-    std::ofstream(plat::spool_driver_dir_real() + "/tarvel.cfg") << "[LOG]\nLog=0x8000000F\n";
+    writeDriverFile("tarvel.cfg", "[LOG]\nLog=0x8000000F\n");
     LOG_ResetForTest();
     plat::debug_clear();
     AppDevmode app(188, 0);

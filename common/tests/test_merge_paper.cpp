@@ -102,6 +102,19 @@ TEST_F(MergePaper, ResolutionTable)
     }
 }
 
+/* When the spooler cannot list its forms nothing is found by code, name or size. */
+TEST_F(MergePaper, SpoolerFailureFindsNothing)
+{
+    prepare();
+    PaperRequest byCode{9, 0, 0, nullptr}, bySize{0, 2100, 2970, nullptr};
+    PaperRequest result{};
+    plat::spool_fail_after(plat::SpoolCall::EnumForms, 1, ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_FALSE(FID_ResolvePaper(ctx(), rec_.dm(), rec_.pd(), printer(), &byCode, &result, kCode, 0));
+    plat::spool_fail_after(plat::SpoolCall::EnumForms, 1, ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_FALSE(FID_ResolvePaper(ctx(), rec_.dm(), rec_.pd(), printer(), &bySize, &result, kSize, 0));
+    EXPECT_EQ(result.formName, nullptr);
+}
+
 /* With forms merging on every spooler form is taken by code or name. */
 TEST_F(MergePaper, FormsMergeTakesEveryForm)
 {

@@ -199,8 +199,13 @@ TEST_F(ModelErrors, TextLengthPastTheRecord)
 {
     ReaderPair p;
     ASSERT_EQ(openBytes(p, main_, &companion_), DDD_OK);
-    WORD last = DDD_CountRecords(&p.main, DDD_KIND_DOCUMENT_OPTION);
-    ASSERT_EQ(DDD_FindRecordEntryByIndex(&p.main, DDD_KIND_DOCUMENT_OPTION, last), DDD_OK);
+    /* The second option of the presets (36888): its record number is its identifier. */
+    ModelRecord *presets = nullptr;
+    ASSERT_EQ(DDD_FetchRecord(DDD_PARSE_FULL, &p.main, &p.companion, DDD_KIND_DOCUMENT_FEATURE, 36888, 0, &presets),
+              DDD_OK);
+    WORD second = reinterpret_cast<DddFeatureRecord *>(presets)->options.items[1].value;
+    DDD_FreeRecord(&presets, -1);
+    ASSERT_EQ(DDD_FindRecordEntryByIndex(&p.main, DDD_KIND_DOCUMENT_OPTION, second), DDD_OK);
     WORD id = plat::load<WORD>(p.main.data + p.main.position + 1);
     DWORD at = plat::load<DWORD>(p.main.data + p.main.position + 3);
     Bytes bad = main_;

@@ -1,8 +1,9 @@
 /*
  * The job's output channel: the 2,048-byte write buffer in front of the
- * channel's target, and the channel's life from creation to release.  The
- * targets themselves are back-ends of their own (the spooler in
- * output_spooler.cpp).
+ * channel's target, the choice of target by mode, and the channel's life
+ * from creation to release.  The targets are back-ends of their own: the
+ * spooler (output_spooler.cpp), the spool file of recorded pages
+ * (output_record.cpp) and plain files (output_file.cpp).
  */
 #include "output_channel.h"
 
@@ -12,18 +13,51 @@
 
 namespace {
 
+/* A file target write with the retry box on failure: 0, or -1 when the user cancelled. */
+int out_WriteFileTarget(OutputChannel *channel, const BYTE *bytes, DWORD length)
+{
+    if (channel->file == INVALID_HANDLE_VALUE)
+        return -1; /* a file mode without a file: nothing the user could mend */
+    while (length > 0) {
+        DWORD written = 0;
+        if (OUT_FileWrite(channel->file, bytes, length, &written) == 0 && written >= length)
+            return 0;
+        /* Whatever the failed call wrote stays; only the rest is tried again. */
+        if (written > length)
+            written = length;
+        bytes += written;
+        length -= written;
+        if (OUT_AskFileRetry(channel) != IDOK)
+            return -1;
+    }
+    return 0;
+}
+
 /* Sends `length` bytes to the channel's current target; 0 or -1. */
 int out_SendToTarget(OutputChannel *channel, const BYTE *bytes, DWORD length)
 {
+    int rc = 0;
     switch (channel->mode) {
-    case OUT_MODE_PRINTER: {
+    case OUT_MODE_RECORD:
+        return OUT_SpoolAppend(channel, length, bytes);
+    case OUT_MODE_PRINTER:
+    case OUT_MODE_PRINTER_AND_FILE: {
         DWORD written = 0;
-        return OUT_PrinterWrite(channel->target, bytes, length, &written);
+        if (OUT_PrinterWrite(channel->target, bytes, length, &written) != 0)
+            rc = -1;
+        if (channel->mode == OUT_MODE_PRINTER)
+            return rc;
+        break;
     }
+    case OUT_MODE_FILE:
+    case OUT_MODE_FILE_ONLY:
+        break;
     default:
-        /* Record and file targets are not available in this build of the channel. */
         return -1;
     }
+    if (out_WriteFileTarget(channel, bytes, length) != 0)
+        rc = -1;
+    return rc;
 }
 
 } // namespace
@@ -35,13 +69,24 @@ OutputChannel *OUT_CreateChannel(HMODULE resourceModule)
         return nullptr;
     channel->mode = OUT_MODE_CLOSED;
     channel->resourceModule = resourceModule;
+    channel->file = INVALID_HANDLE_VALUE;
+    channel->fileDrive = u' ';
+    channel->errorMessageId = 0;
+    OUT_InitSpoolFile(&channel->spoolFile, FALSE, resourceModule);
+    SEG_Init(&channel->recorder);
     return channel;
 }
 
 int OUT_OpenOnPrinter(OutputChannel *channel, HANDLE printer)
 {
-    if (!channel || !printer)
+    if (!channel || !printer || channel->mode != OUT_MODE_CLOSED)
         return -1;
+    /* A new job: files that an earlier job left behind go now.  The
+       channel's own spool file (if a recording is still held) is kept. */
+    if (channel->spoolFile.file == INVALID_HANDLE_VALUE)
+        OUT_InitSpoolFile(&channel->spoolFile, TRUE, channel->resourceModule);
+    else
+        OUT_DeleteStaleTempFiles();
     channel->target = OUT_AttachPrinterHandle(printer);
     channel->mode = OUT_MODE_PRINTER;
     channel->fill = 0;
@@ -81,6 +126,18 @@ int OUT_Flush(OutputChannel *channel)
     return rc;
 }
 
+int OUT_SetMode(OutputChannel *channel, WORD mode)
+{
+    if (!channel || channel->mode > OUT_MODE_FILE_ONLY || mode > OUT_MODE_FILE_ONLY)
+        return -1;
+    int rc = 0;
+    if (channel->mode != OUT_MODE_CLOSED)
+        rc = OUT_Flush(channel);
+    channel->fill = 0;
+    channel->mode = mode;
+    return rc;
+}
+
 int OUT_Close(OutputChannel *channel, BOOL commit)
 {
     (void)commit;
@@ -89,6 +146,8 @@ int OUT_Close(OutputChannel *channel, BOOL commit)
     int rc = 0;
     if (channel->mode != OUT_MODE_CLOSED)
         rc = OUT_Flush(channel);
+    OUT_FileClose(channel->file);
+    channel->file = INVALID_HANDLE_VALUE;
     if (channel->target)
         OUT_DetachPrinterHandle(channel->target);
     channel->target = nullptr;
@@ -101,7 +160,9 @@ void OUT_FreeChannel(OutputChannel *channel)
 {
     if (!channel)
         return;
-    if (channel->target)
+    if (channel->target || channel->mode != OUT_MODE_CLOSED)
         OUT_Close(channel, TRUE);
+    OUT_FileClose(channel->file);
+    OUT_EndRecording(channel);
     GlobalFree(channel);
 }

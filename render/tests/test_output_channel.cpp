@@ -149,17 +149,44 @@ TEST_F(ChannelTest, CreationFailsCleanlyWhenMemoryIsShort)
     EXPECT_EQ(OUT_CreateChannel(nullptr), nullptr);
 }
 
-TEST_F(ChannelTest, WithoutASpoolerWriterEveryWriteFails)
+TEST_F(ChannelTest, WithoutATestWriterWritesGoToTheSpooler)
 {
+    /* The capture record is no printer handle: WritePrinter refuses it. */
     OUT_SetTestSink(nullptr);
     Bytes data = pattern(3000);
     SetLastError(0);
     EXPECT_EQ(OUT_Write(ch(), 3000, data.data()), -1);
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
-    DWORD written = 99;
-    EXPECT_EQ(OUT_PrinterWrite(&capture, data.data(), 3000, &written), -1);
-    EXPECT_EQ(written, 0u);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_HANDLE));
+    EXPECT_TRUE(capture.calls.empty());
     OUT_SetTestSink(captureWriter);
+}
+
+TEST_F(ChannelTest, OpeningAnOpenChannelIsRefused)
+{
+    EXPECT_EQ(OUT_OpenOnPrinter(ch(), &capture), -1);
+    EXPECT_EQ(ch()->target, &capture);
+}
+
+TEST_F(ChannelTest, SetModeFlushesIntoTheOldModeThenSwitches)
+{
+    Bytes data = pattern(10);
+    ASSERT_EQ(OUT_Write(ch(), 10, data.data()), 10);
+    EXPECT_EQ(OUT_SetMode(ch(), OUT_MODE_FILE_ONLY), 0);
+    EXPECT_EQ(capture.bytes, data);
+    EXPECT_EQ(ch()->mode, OUT_MODE_FILE_ONLY);
+    EXPECT_EQ(OUT_Write(ch(), 3000, pattern(3000).data()), -1) << "a file mode without a file fails at once";
+    EXPECT_EQ(OUT_SetMode(ch(), 6), -1);
+    EXPECT_EQ(ch()->mode, OUT_MODE_FILE_ONLY);
+    ch()->mode = 9;
+    EXPECT_EQ(OUT_SetMode(ch(), OUT_MODE_PRINTER), -1) << "the current mode is not a mode";
+    ch()->mode = OUT_MODE_PRINTER;
+    EXPECT_EQ(OUT_SetMode(nullptr, OUT_MODE_PRINTER), -1);
+
+    ASSERT_EQ(OUT_Write(ch(), 10, data.data()), 10);
+    capture.failAt = capture.calls.size() + 1;
+    EXPECT_EQ(OUT_SetMode(ch(), OUT_MODE_PRINTER_AND_FILE), -1) << "the flush failed";
+    EXPECT_EQ(ch()->mode, OUT_MODE_PRINTER_AND_FILE) << "the switch happened anyway";
+    EXPECT_EQ(ch()->fill, 0u);
 }
 
 TEST_F(ChannelTest, PrinterWriteArguments)

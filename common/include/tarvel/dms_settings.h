@@ -66,9 +66,8 @@ PRINTER_INFO_2W *DMS_GetPrinterDevmode(HANDLE printer, ModelContext *context, vo
 
 /*
  * DMS_DevQueryPrintCheck: 1 when the header settings 2, 4, 5 and 258 of the
- * devmode are valid, 0 otherwise or for a null devmode.  Not built yet (it
- * waits for the settings checks): 0 with ERROR_CALL_NOT_IMPLEMENTED and a
- * trace line.
+ * devmode pass FID_ValidateValue with operation 2 (without a model
+ * context), 0 otherwise or for a null devmode.
  */
 int DMS_DevQueryPrintCheck(const void *devmode);
 

@@ -180,20 +180,52 @@ inline constexpr int FID_CUSTOM_NAMES_DEFAULT = 2; /* the default names ("Custom
 /* FID_IsCustomPaperName: 1 when one of the 20 custom slot names begins `text`. */
 BOOL FID_IsCustomPaperName(void *devmode, void *printerData, LPCWSTR text, int mode);
 
-/* ---- Single synchronisation steps (1 success, 0 failure) ---------------------------- */
+/* ---- Single synchronisation steps: each answers 1, or 0 when a read or store fails ---- */
 
+/*
+ * FID_MergeResolution: with operation 2 the input's combined resolution
+ * (14) when the model has it; with operation 16 the input's dmPrintQuality,
+ * when above 0, as both dmPrintQuality and dmYResolution.  Then
+ * DM_PRINTQUALITY and DM_YRESOLUTION are set in the output's dmFields.
+ */
 BOOL FID_MergeResolution(ModelContext *context, void *output, void *input, void *printerData, WORD operation);
-/* direction 17: setting 292 from dmTTOption; any other: dmTTOption from 292. */
+
+/*
+ * FID_SyncTrueTypeOption: direction 17 sets font substitution (292) from
+ * dmTTOption (1 when it is DMTT_BITMAP, else 2 when 292 is on and 0 when
+ * off); any other direction sets dmTTOption from 292 (1, else DMTT_SUBDEV).
+ */
 BOOL FID_SyncTrueTypeOption(void *devmode, void *printerData, WORD direction);
+
+/* FID_SyncColorField: colour mode 1 when the printer data forces it (5202); dmColor from 270 and 345; DM_COLOR set. */
 BOOL FID_SyncColorField(void *devmode, void *printerData);
+
+/* FID_SyncScaleFlag: DM_SCALE in dmFields follows flag 1324. */
 BOOL FID_SyncScaleFlag(void *devmode);
+
+/* FID_SyncCustomSizeFlags: DM_PAPERLENGTH and DM_PAPERWIDTH in dmFields follow flag 1331. */
 BOOL FID_SyncCustomSizeFlags(void *devmode);
-/* The target takes the source's value unless the tray mode (457) is 0 or 2 or the source holds `value`. */
+
+/* FID_SyncPaperSource: the target takes the source's value unless the tray mode (457) is 0 or 2 or the source holds `value`. */
 BOOL FID_SyncPaperSource(void *devmode, void *printerData, SHORT value, WORD source, WORD target);
+
+/* FID_SyncDefaultSourceFromTray: dmDefaultSource from 265 (unless 265 is 258). */
 BOOL FID_SyncDefaultSourceFromTray(void *devmode, void *printerData);
+
+/* FID_SyncIcmMethod: dmICMMethod 2 (system) when 293 is 3, else 1 (none); DM_ICMMETHOD set. */
 BOOL FID_SyncIcmMethod(void *devmode, void *printerData);
+
+/* FID_SyncId273Mask: setting 273 gets one bit per group of settings (274-285) that holds a non-zero value. */
 BOOL FID_SyncId273Mask(void *devmode, void *printerData);
+
+/*
+ * FID_ApplyMappedColour: with the mapping description's colour mode not 0,
+ * colour mode 270 from the input's dmColor (not colour: 1; colour: 0 in
+ * mode 2, else 2).  0 also when the mode cannot be had.
+ */
 BOOL FID_ApplyMappedColour(ModelContext *context, void *output, void *input, void *printerData);
+
+/* FID_ApplyMappedMedia: with the media item's merge not 0, dmMediaType copied into 388 and 453. */
 BOOL FID_ApplyMappedMedia(ModelContext *context, void *output, void *printerData);
 
 #endif /* TARVEL_FID_MERGE_H */

@@ -53,19 +53,27 @@ inline constexpr DWORD LOG_CATEGORY_DOCPROPS = 0x40000;
  * A library chooses at build time by writing, once in one of its sources,
  *     LOG_TRACE_FILE_OF_LIBRARY(LOG_LIBRARY_USER_INTERFACE);
  * without it (the rendering library, tests) the rendering library's file is
- * used.  (The common library's own definition is weak.)
+ * used.  LOG_LibraryKind answers the choice: the common library's own
+ * definition is a weak function, which the macro's definition replaces at
+ * link time (a function, since a compiler may fold a constant's value).
  */
 enum : int { LOG_LIBRARY_RENDERING = 0, LOG_LIBRARY_USER_INTERFACE = 1 };
-extern const int LOG_LibraryKind;
-#define LOG_TRACE_FILE_OF_LIBRARY(kind) extern const int LOG_LibraryKind = (kind)
+int LOG_LibraryKind(void);
+#define LOG_TRACE_FILE_OF_LIBRARY(kind)                                                                          \
+    int LOG_LibraryKind(void)                                                                                    \
+    {                                                                                                            \
+        return (kind);                                                                                           \
+    }                                                                                                            \
+    static_assert(true, "the macro is followed by a semicolon")
 
 /* ---- The switch ---------------------------------------------------------- */
 
 /*
  * LOG_ReadSwitch: reads "tarvel.cfg" in the library's directory: the flag
  * word and the extra-setting list.  Returns 1 when the flags were read and
- * the list built, else 0 with the flags 0 (no directory, a "Log" value
- * longer than 10 characters or not a number).  Marks the switch as read.
+ * the list built, else 0: with the flags 0 for no directory or a "Log"
+ * value longer than 10 characters or not a number, with the flags read and
+ * an empty list when memory runs out.  Marks the switch as read.
  */
 int LOG_ReadSwitch(void);
 

@@ -1,0 +1,157 @@
+/*
+ * Fuzz target of the configuration files: the per-model configuration file
+ * with its devmode mapping section, and the trace switch file.  Each input is
+ * taken twice:
+ * - from memory: its lines (split at CR, LF and NUL, as UTF-8) as a section
+ *   text, through the same parse steps the file path ends in
+ *   (CFG_ParseSpecials, DME_ApplySection, the key searches);
+ * - as the files themselves: written as "TARVEL1.cfg" and "tarvel.cfg" in
+ *   the library's folder of a private machine and loaded as a model context
+ *   and the trace switch load them.
+ * Every answer is then queried and applied, with no data manager bound (so
+ * writes fail as they would without one).
+ */
+#include <tarvel/cfg_model.h>
+#include <tarvel/dme_mapping.h>
+#include <tarvel/log_trace.h>
+#include <tarvel/res_module.h>
+#include <tarvel/setting_layout.h>
+
+#include <plat/file.h>
+#include <plat/handle.h>
+#include <plat/machine.h>
+#include <plat/memory.h>
+#include <plat/text.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+const char16_t *kCfg = u"C:\\Fuzz\\TARVEL1.cfg";
+const char16_t *kSwitch = u"C:\\Fuzz\\tarvel.cfg";
+
+/* A private machine with the library in C:\Fuzz, made once. */
+void setup()
+{
+    static bool done = false;
+    if (done)
+        return;
+    done = true;
+    static char root[] = "/tmp/tarvel-fuzz-ini-XXXXXX";
+    if (mkdtemp(root) == nullptr)
+        std::abort();
+    plat::machine_reset(root);
+    std::atexit([] { std::filesystem::remove_all(root); });
+    CreateDirectoryW(u"C:\\Fuzz", nullptr);
+    RES_ResetForTest();
+    RES_SetModulePathForTest(u"C:\\Fuzz\\tarvelgr.dll");
+    RES_InitModulePaths(nullptr, nullptr);
+}
+
+void write_file(const char16_t *path, const uint8_t *data, size_t size)
+{
+    HANDLE h = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return;
+    DWORD written = 0;
+    WriteFile(h, data, static_cast<DWORD>(size), &written, nullptr);
+    CloseHandle(h);
+}
+
+/* The input's lines as a section text: each line NUL-terminated, then one more NUL. */
+std::u16string section_text(const uint8_t *data, size_t size)
+{
+    std::u16string text = plat::utf8_to_utf16(std::string_view(reinterpret_cast<const char *>(data), size));
+    std::u16string block;
+    std::u16string line;
+    for (char16_t c : text) {
+        if (c == u'\r' || c == u'\n' || c == 0) {
+            if (!line.empty())
+                block += line + u'\0';
+            line.clear();
+        } else {
+            line += c;
+        }
+    }
+    if (!line.empty())
+        block += line + u'\0';
+    block += u'\0';
+    return block;
+}
+
+/* Asks a configuration record everything, and applies it to records without a data manager. */
+void query_specials(const ModelSpecials *specials)
+{
+    std::vector<BYTE> image(SETTINGS_IMAGE_SIZE), printerData(SETTINGS_PRINTERDATA_SIZE);
+    for (WORD id : {16, 270, 292, 320, 334, 4099, 4129, 4359, 5153}) {
+        BYTE slot[8] = {};
+        WORD flags = 0;
+        CFG_GetSpecialValue(id, specials, slot, SVT_UINT16);
+        CFG_GetSpecialFlags(id, specials, &flags);
+        CFG_IsEnforced(id, specials);
+    }
+    CFG_ApplySpecials(specials, image.data(), printerData.data(), CFG_APPLY_ALL);
+    CFG_ApplySpecials(specials, image.data(), printerData.data(), CFG_APPLY_ENFORCED);
+}
+
+void query_dme(const DmeDescription *dme)
+{
+    if (dme == nullptr)
+        return;
+    for (int i = 0; i < dme->itemCount; ++i)
+        for (LONG v : {0, 1, 7, 11, 14, 257, -1}) {
+            LONG driver = 0;
+            DME_MapToDriverValue(&dme->items[i], v, &driver);
+        }
+    DWORD fields = 0;
+    DME_ComputeFields(dme, 0x1FF13, 1, &fields);
+    DME_ComputeFields(dme, 0, 0, &fields);
+    SHORT v = 0;
+    DME_GetMerge(dme, 3, &v);
+    DME_GetMode(dme, 2, &v);
+    DME_IsFormsMergeMode(dme);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    setup();
+
+    const std::u16string block = section_text(data, size);
+    ModelSpecials *specials = CFG_ParseSpecials(block.c_str());
+    query_specials(specials);
+    CFG_FreeSpecials(specials);
+    DmeDescription *dme = DME_BuildBuiltIn();
+    if (dme != nullptr && DME_ApplySection(dme, block.c_str()))
+        query_dme(dme);
+    DME_Free(dme);
+    WCHAR value[CFG_VALUE_CHARS];
+    CFG_FindKeyValue(block.c_str(), u"COMMENT=", value);
+    LPWSTR copy = nullptr;
+    for (int line = 0; (line = CFG_FindNthKeyValue(line + 1, 0, block.c_str(), u"LOGOUT.DDMID=", &copy)) != 0;) {
+        GlobalFree(copy);
+        copy = nullptr;
+    }
+
+    write_file(kCfg, data, size);
+    write_file(kSwitch, data, size);
+    specials = CFG_LoadSpecials(u"Tarvel CX 1500", kCfg);
+    query_specials(specials);
+    CFG_FreeSpecials(specials);
+    if (LPWSTR comment = CFG_GetComment(u"Model-X 1/2", kCfg))
+        GlobalFree(comment);
+    dme = DME_Load(kCfg, 1);
+    query_dme(dme);
+    DME_Free(dme);
+    LOG_ReloadSwitch();
+    WORD ids[LOG_MAX_EXTRA_IDS];
+    LOG_GetExtraIds(ids, LOG_MAX_EXTRA_IDS);
+    return 0;
+}
