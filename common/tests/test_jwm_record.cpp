@@ -71,19 +71,8 @@ protected:
         LPCWSTR p = text.c_str();
         ASSERT_EQ(DMB_SetValue(id, image_.data(), printerData_.data(), 6, LONG((text.size() + 1) * 2), &p), 0) << id;
     }
-    static const DocmonRecord *record()
-    {
-        auto get = plat::proc_cast<DocmonGetRecordFn>(
-            GetProcAddress(GetModuleHandleW(u"tarveljwm.dll"), "DocmonGetRecord"));
-        return get ? get() : nullptr;
-    }
-    static void configure(const DocmonConfig &config)
-    {
-        auto set = plat::proc_cast<DocmonConfigureFn>(
-            GetProcAddress(GetModuleHandleW(u"tarveljwm.dll"), "DocmonConfigure"));
-        ASSERT_NE(set, nullptr);
-        set(&config);
-    }
+    static const DocmonRecord *record() { return DocmonRecordOf(u"tarveljwm.dll"); }
+    static void configure(const DocmonConfig &config) { ASSERT_TRUE(DocmonConfigureModule(u"tarveljwm.dll", config)); }
     /* A registration that keeps the stand-in loaded, so a test can configure it before the next. */
     HANDLE holdMonitor()
     {

@@ -44,19 +44,8 @@ protected:
         install(plat::driver_dir_win() + u"\\" + name);
     }
     static DWORD loads(const char16_t *name = u"tarveljwm.dll") { return plat::loader_load_count(name); }
-    static const DocmonRecord *record(const char16_t *name = u"tarveljwm.dll")
-    {
-        HMODULE m = GetModuleHandleW(name);
-        auto get = plat::proc_cast<DocmonGetRecordFn>(GetProcAddress(m, "DocmonGetRecord"));
-        return get ? get() : nullptr;
-    }
-    static void configure(const DocmonConfig &config, const char16_t *name = u"tarveljwm.dll")
-    {
-        HMODULE m = GetModuleHandleW(name);
-        auto set = plat::proc_cast<DocmonConfigureFn>(GetProcAddress(m, "DocmonConfigure"));
-        ASSERT_NE(set, nullptr);
-        set(&config);
-    }
+    static const DocmonRecord *record(const char16_t *name = u"tarveljwm.dll") { return DocmonRecordOf(name); }
+    static void configure(const DocmonConfig &config) { ASSERT_TRUE(DocmonConfigureModule(u"tarveljwm.dll", config)); }
 };
 
 /* A job's blocks with recognisable texts. */

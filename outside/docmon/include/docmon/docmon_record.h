@@ -9,6 +9,8 @@
 
 #include <tarvel/uix_jobwatch.h>
 
+#include <plat/loader.h>
+
 /* How the stand-in answers.  Empty identifiers: its own ("CLIENT-<n>", "JOB-<n>"). */
 struct DocmonConfig {
     BOOL refuseInit;
@@ -41,5 +43,21 @@ struct DocmonRecord {
 
 typedef const DocmonRecord *(*DocmonGetRecordFn)(void);
 typedef void (*DocmonConfigureFn)(const DocmonConfig *config);
+
+/* The record of the loaded stand-in `module` ("tarveljwm.dll"), or null when it is not loaded. */
+inline const DocmonRecord *DocmonRecordOf(LPCWSTR module)
+{
+    auto get = plat::proc_cast<DocmonGetRecordFn>(GetProcAddress(GetModuleHandleW(module), "DocmonGetRecord"));
+    return get ? get() : nullptr;
+}
+
+/* Tells the loaded stand-in `module` how to answer; false when it is not loaded. */
+inline bool DocmonConfigureModule(LPCWSTR module, const DocmonConfig &config)
+{
+    auto set = plat::proc_cast<DocmonConfigureFn>(GetProcAddress(GetModuleHandleW(module), "DocmonConfigure"));
+    if (set)
+        set(&config);
+    return set != nullptr;
+}
 
 #endif /* DOCMON_RECORD_H */
