@@ -104,11 +104,16 @@ DWORD spool_add_driver(const SpoolDriver &driver)
     bool had = map_path(spool_driver_dir(), shown);
     mount_driver_dir();
     std::filesystem::path dir = spool_driver_dir_real();
+    /* Libraries are linked; data files (model data, configuration, resources)
+     * are copied, so that a test or a user changing one on this machine never
+     * writes through into the build's folder. */
     if (had && std::filesystem::is_directory(shown, ec) && !std::filesystem::equivalent(shown, dir, ec))
         for (const auto &entry : std::filesystem::directory_iterator(shown, ec))
-            if (entry.is_regular_file(ec))
-                if (DWORD err = place_file(entry.path().string(), dir, true))
+            if (entry.is_regular_file(ec)) {
+                bool library = entry.path().extension() == ".so";
+                if (DWORD err = place_file(entry.path().string(), dir, library))
                     return err;
+            }
     for (const auto &src : driver.copy_files)
         if (DWORD err = place_file(src, dir, false))
             return err;

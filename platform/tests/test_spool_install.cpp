@@ -35,7 +35,7 @@ TEST_F(SpoolInstall, DriversCopyAndLinkTheirFiles)
     EXPECT_FALSE(std::filesystem::is_symlink(dir / "libtarvelgr.so"));
 }
 
-TEST_F(SpoolInstall, TheFirstInstallLinksTheBuildsDriverFolder)
+TEST_F(SpoolInstall, TheFirstInstallLinksTheBuildsLibrariesAndCopiesItsData)
 {
     /* As the loader mounts the driver directory on the build's driver folder. */
     std::filesystem::path build = root / "build-driver";
@@ -51,7 +51,11 @@ TEST_F(SpoolInstall, TheFirstInstallLinksTheBuildsDriverFolder)
     EXPECT_EQ(real.rfind(plat::machine_root() + "/c/", 0), 0u) << real;
     std::filesystem::path dir = plat::spool_driver_dir_real();
     EXPECT_TRUE(std::filesystem::is_symlink(dir / "libtarveldm.so"));
-    EXPECT_TRUE(std::filesystem::is_symlink(dir / "tarvelrs.xrs"));
+    EXPECT_FALSE(std::filesystem::is_symlink(dir / "tarvelrs.xrs")) << "data files are copies";
+    std::ofstream(dir / "tarvelrs.xrs") << "changed on this machine";
+    std::ifstream resources(build / "tarvelrs.xrs");
+    std::string original((std::istreambuf_iterator<char>(resources)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(original, "resources") << "a change on the machine never reaches the build's folder";
     EXPECT_FALSE(std::filesystem::exists(dir / "sub")) << "folders are not linked";
     std::ifstream model(dir / "TVCOLOR.DDD");
     std::string text((std::istreambuf_iterator<char>(model)), std::istreambuf_iterator<char>());

@@ -117,10 +117,10 @@ int XL_SetColorSpace(PdevContext *pdev, BYTE colorSpace);
 /*
  * SetColorSpace with a palette (ColorSpace, PaletteDepth, PaletteData).  The
  * palette goes out padded with zero bytes to 2, 16 or 256 entries (3 bytes
- * an entry for eRGB, 1 otherwise).  A palette longer than 768 bytes (eRGB)
- * or 256 bytes (other spaces), or a missing one, gives -1 with nothing
- * written; a length of 0 is XL_SetColorSpace.  Skipped when space, depth and
- * the unpadded palette are all in force.
+ * an entry for eRGB and eSRGB, 1 otherwise).  A palette longer than 768
+ * bytes (eRGB, eSRGB) or 256 bytes (other spaces), or a missing one, gives
+ * -1 with nothing written; a length of 0 is XL_SetColorSpace.  Skipped when
+ * space, depth and the unpadded palette are all in force.
  */
 int XL_SetColorSpacePalette(PdevContext *pdev, BYTE colorSpace, BYTE paletteDepth, DWORD paletteLength,
                             const BYTE *palette);

@@ -51,12 +51,17 @@ void xl_RecordColorSpace(GraphicsStateCache &cache, BYTE colorSpace)
     cache.colorSpace = colorSpace;
 }
 
-/* The padded palette size for `length` bytes, or 0 when the palette is too long. */
+/*
+ * The padded palette size for `length` bytes, or 0 when the palette is too
+ * long.  An entry of the RGB spaces (eRGB and eSRGB) is 3 bytes, of any
+ * other space 1 byte; padding sRGB as 1-byte entries would leave a palette
+ * of part entries that the printer refuses.
+ */
 DWORD xl_PaddedPaletteSize(BYTE colorSpace, DWORD length)
 {
     static constexpr DWORD kRgb[] = {6, 48, 768};
     static constexpr DWORD kOther[] = {2, 16, 256};
-    const DWORD *sizes = colorSpace == XL_eRGB ? kRgb : kOther;
+    const DWORD *sizes = colorSpace == XL_eRGB || colorSpace == XL_eSRGB ? kRgb : kOther;
     for (int i = 0; i < 3; i++)
         if (length <= sizes[i])
             return sizes[i];

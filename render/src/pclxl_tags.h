@@ -192,6 +192,7 @@ enum : BYTE {
 enum : BYTE {
     XL_eGray = 1,
     XL_eRGB = 2,
+    XL_eSRGB = 6,
 };
 
 #endif /* TARVELGR_PCLXL_TAGS_H */

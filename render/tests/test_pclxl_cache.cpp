@@ -222,6 +222,13 @@ TEST_F(CacheTest, PalettesArePaddedToWholeTablesAndLongOnesRefused)
     Bytes rgb768(768, 3);
     ASSERT_EQ(XL_SetColorSpacePalette(ctx(), 2, 2, 768, rgb768.data()), 0);
     EXPECT_EQ(take(), "C0 02 F8 03 C0 02 F8 02 C8 C1 00 03 " + hex(rgb768) + " F8 06 6A");
+    /* eSRGB entries are 3 bytes like eRGB ones: 7 bytes pad to 16 entries, 769 are too many. */
+    ASSERT_EQ(XL_SetColorSpacePalette(ctx(), 6, 2, 7, rgb7.data()), 0);
+    EXPECT_EQ(take(), "C0 06 F8 03 C0 02 F8 02 C8 C0 30 " + hex(rgb7) + " " + hex(Bytes(41, 0)) + " F8 06 6A");
+    ASSERT_EQ(XL_SetColorSpacePalette(ctx(), 6, 2, 768, rgb768.data()), 0);
+    EXPECT_EQ(take(), "C0 06 F8 03 C0 02 F8 02 C8 C1 00 03 " + hex(rgb768) + " F8 06 6A");
+    EXPECT_EQ(XL_SetColorSpacePalette(ctx(), 6, 2, 769, rgb769.data()), -1);
+    EXPECT_EQ(take(), "");
     ASSERT_EQ(XL_SetColorSpacePalette(ctx(), 2, 2, 0, nullptr), 0);
     EXPECT_EQ(take(), "C0 02 F8 03 6A") << "no palette is the plain colour space";
 }
