@@ -35,8 +35,13 @@ LPWSTR copyText(LPCWSTR text, LPCWSTR suffix = nullptr)
     return copy;
 }
 
-/* The value name of a paper: its ID in decimal. */
-void valueName(WORD paperId, WCHAR (&name)[16]) { StringCchPrintfW(name, 16, u"%u", unsigned(paperId)); }
+/* Opens (or creates and seeds) the user's key and names the paper's value: its ID in decimal. */
+int openPaperValue(HANDLE printer, ModelContext *context, LPCWSTR base, WORD paperId, HKEY *key,
+                   WCHAR (&name)[16])
+{
+    StringCchPrintfW(name, 16, u"%u", unsigned(paperId));
+    return MRG_OpenUserKey(printer, context, base, key, nullptr);
+}
 
 LONG deleteTree(HKEY parent, LPCWSTR subkey, int depth)
 {
@@ -136,14 +141,11 @@ int MRG_OpenUserKey(HANDLE printer, ModelContext *context, LPCWSTR base, HKEY *k
 
 int MRG_ReadUserMargin(HANDLE printer, ModelContext *context, LPCWSTR base, WORD paperId, LONG stored[4])
 {
-    if (!stored)
-        return MRG_NOT_FOUND;
     HKEY key = nullptr;
-    int result = MRG_OpenUserKey(printer, context, base, &key, nullptr);
+    WCHAR name[16];
+    int result = stored ? openPaperValue(printer, context, base, paperId, &key, name) : MRG_NOT_FOUND;
     if (result != MRG_OK)
         return result;
-    WCHAR name[16];
-    valueName(paperId, name);
     BYTE value[MRG_USER_VALUE_SIZE];
     DWORD type = 0, size = sizeof value;
     LONG err = RegQueryValueExW(key, name, nullptr, &type, value, &size);
@@ -157,14 +159,11 @@ int MRG_ReadUserMargin(HANDLE printer, ModelContext *context, LPCWSTR base, WORD
 
 int MRG_WriteUserMargin(HANDLE printer, ModelContext *context, LPCWSTR base, WORD paperId, const LONG stored[4])
 {
-    if (!stored)
-        return MRG_NOT_FOUND;
     HKEY key = nullptr;
-    int result = MRG_OpenUserKey(printer, context, base, &key, nullptr);
+    WCHAR name[16];
+    int result = stored ? openPaperValue(printer, context, base, paperId, &key, name) : MRG_NOT_FOUND;
     if (result != MRG_OK)
         return result;
-    WCHAR name[16];
-    valueName(paperId, name);
     BYTE value[MRG_USER_VALUE_SIZE];
     plat::store_u32(value, kOffUserId, paperId);
     for (int i = 0; i < 4; ++i)

@@ -96,9 +96,11 @@ bool listVisit(void *state, LPCWSTR, const BYTE *record)
     auto *l = static_cast<Listing *>(state);
     if (l->seen == STP_MAX_STAMPS)
         return true;
-    ++l->seen;
     WCHAR name[STP_NAME_ROOM];
     stp_RecordName(record, name);
+    if (!name[0])
+        return false; /* an empty name would end the list early */
+    ++l->seen;
     const DWORD bytes = DWORD(plat::wlen(name) + 1) * sizeof(WCHAR);
     l->needed += bytes;
     /* A name goes in only when the list's final terminator still fits behind it. */

@@ -271,6 +271,9 @@ TEST_F(StpStore, ShortStoredValuesAreReadAsFarAsTheyGo)
 TEST_F(StpStore, ListNamesSizesAndFallBack)
 {
     ASSERT_EQ(write(makeStamp(u"Memo")), STP_OK);
+    const Record nameless{};
+    ASSERT_TRUE(plat::registry_seed(HKEY_CURRENT_USER, stampsKey(), u"Nameless", REG_BINARY, nameless.data(),
+                                    STP_RECORD_SIZE)); /* not listed: it would end the list */
     std::u16string all;
     for (const std::u16string &n : kBuiltInNames)
         all += n + u'\0';

@@ -98,8 +98,8 @@ int STP_CountStamps(HANDLE printer, DWORD *count, ModelContext *context);
 int STP_ReadStamp(HANDLE printer, LPCWSTR name, BYTE *record, BOOL builtInOnly, ModelContext *context);
 
 /*
- * STP_ListNames: the names of the stored stamps (at most 32) as a
- * multi-string: each name with its terminator, appended while it and the
+ * STP_ListNames: the names of the stored stamps (at most 32; a record
+ * without a name is left out) as a multi-string: each name with its terminator, appended while it and the
  * final extra terminator fit, then the extra terminator.  *size (bytes; in:
  * the buffer's size) always receives the size needed (the names and 2
  * bytes); *count (optional) the names written.  Returns 1;
