@@ -8,6 +8,8 @@
  */
 #include "standard_models.h"
 
+#include "job_language.h"
+
 #include <cstdio>
 
 using namespace mw;
@@ -450,13 +452,6 @@ void add_other_records(Model &m, Names &names)
     m.add(encode(OptionImage{1, tiny_dib(1, 2, 3)}, v));
     m.add(encode(OptionImage{2, tiny_dib(4, 5, 6)}, v));
 
-    m.add(encode(JobLine{1, 0, {}, stored("@PJL SET JOBNAME="), stored("TARVEL"), 0}, v));
-    m.add(encode(JobLine{2, 20, {}, stored("@PJL SET RESOLUTION="), noText(), 0}, v));
-    m.add(encode(JobLine{3, 16, {cond(16, 2, vShort(1), 1)}, stored("@PJL SET DUPLEX="), noText(), 1}, v));
-    m.add(encode(JobLine{4, 0, {cond(270, 1, vUShort(2), 1), cond(7, 1, vArrayRef(1), 4)},
-                         stored("@PJL SET RENDERMODE="), stored("GRAYSCALE"), 0},
-                 v));
-
     if (v >= DDD_GATE_512) {
         m.add(encode(FlagRecord{1, names("Plain"), 1, stored("PLAIN")}, v));
         m.add(encode(FlagRecord{2, names("Heavy"), 0, stored("HEAVY")}, v));
@@ -506,6 +501,7 @@ Model colourPrinter(DWORD formatVersion, bool fax)
     add_device_features(m, names);
     add_other_records(m, names);
     add_later_settings(m);
+    addStandardJobLines(m, fax);
     return m;
 }
 

@@ -1,0 +1,121 @@
+/*
+ * Services of the property-page framework that the settings stores and the
+ * conflict messages use: a small singly linked list (the fax pages keep
+ * their destinations in one), the sheet state a page or dialog window
+ * belongs to, the sheet's unit options, and the conversions between the
+ * values a page shows and the values the settings store.
+ *
+ * SheetContext and SheetState are the framework's records at their least:
+ * the property-page framework completes them; what is here is what these
+ * services read.
+ */
+#ifndef TARVEL_PGF_SERVICES_H
+#define TARVEL_PGF_SERVICES_H
+
+#include <plat/types.h>
+
+struct ModelContext;
+
+/* ---- The list ---------------------------------------------------------- */
+
+/* One node: two keys, the item (not owned by the list) and the next node. */
+struct PgfListNode {
+    DWORD firstKey;
+    DWORD secondKey;
+    void *item;
+    PgfListNode *next;
+};
+
+/* A list: the head node (the newest item) and the number of items. */
+struct PgfList {
+    PgfListNode *head;
+    LONG count;
+};
+
+/*
+ * PGF_ListPush: puts a new zero-filled node {firstKey, secondKey, item} at
+ * the head of `list` and counts it.  The item is not copied: the list keeps
+ * the pointer.  Returns 1; 0 for a null list or item or when memory runs out
+ * (the list is then unchanged).
+ */
+BOOL PGF_ListPush(PgfList *list, DWORD firstKey, DWORD secondKey, void *item);
+
+/*
+ * PGF_ListFirst: the item of the head node, with the node after it in *next.
+ * Null for a null or empty list (*next is then left alone).
+ */
+void *PGF_ListFirst(const PgfList *list, PgfListNode **next);
+
+/* PGF_ListNext: the item of `node`, with the node after it in *next; null for a null node. */
+void *PGF_ListNext(const PgfListNode *node, PgfListNode **next);
+
+/* PGF_ListCount: the number of items; -1 for a null list. */
+LONG PGF_ListCount(const PgfList *list);
+
+/*
+ * PGF_ListFree: frees every node of `list` and, when `freeItems` is set, every
+ * item with GlobalFree; the list is left empty.  Null is ignored.
+ */
+void PGF_ListFree(PgfList *list, BOOL freeItems);
+
+/* ---- Sheets ------------------------------------------------------------ */
+
+/* Default measurement units of a sheet. */
+inline constexpr DWORD PGF_UNIT_MILLIMETRES = 0;
+inline constexpr DWORD PGF_UNIT_INCHES = 1;
+
+/* What the services read of a property sheet's state. */
+struct SheetState {
+    ModelContext *context; /* the printer's model, opened and closed by the sheet */
+    BOOL unitKnown;        /* the sheet's default measurement unit has been read */
+    DWORD defaultUnit;     /* PGF_UNIT_MILLIMETRES or PGF_UNIT_INCHES */
+};
+
+/* A page's record, kept in its window's DWLP_USER; its first member points to the sheet's state. */
+struct SheetContext {
+    SheetState *state;
+};
+
+/*
+ * PGF_GetSheetState: the SheetState of the sheet that the page or dialog
+ * window `window` belongs to: its DWLP_USER word gives the page's
+ * SheetContext, whose first member points to the state.  Null when the
+ * window has no SheetContext.
+ */
+SheetState *PGF_GetSheetState(HWND window);
+
+/*
+ * PGF_GetUnitOptions: options[0] = 1 when inch display is in force (the
+ * model's capability bit 34 allows a choice of units and the sheet's default
+ * unit is inches), else 0; options[1] = 1 when the model has capability bit
+ * 35.  Returns 1; 0 for a null argument, a sheet without a model, or a
+ * default unit that cannot be read (options untouched).
+ */
+BOOL PGF_GetUnitOptions(const SheetState *state, DWORD options[2]);
+
+/* Directions of PGF_ConvertDisplayValue. */
+inline constexpr int PGF_DISPLAYED_TO_STORED = 1;
+
+/*
+ * PGF_ConvertDisplayValue: converts the value at `input` between the
+ * displayed and the stored form of setting `id` (direction 1: displayed to
+ * stored; any other: stored to displayed) into *output.  The input is read
+ * as a 32-bit value for settings 392-403 and 1856, else as a signed 16-bit
+ * value.  Settings 268, 269, 311, 324 and 1856 are stored as ten times the
+ * displayed value (1856 limited to 0-65535 for value type 3 and to the
+ * signed 16-bit range for type 2); 392-403 hold a power of two times a base
+ * (1, 256 or 65536 by position) and are displayed as its exponent counted
+ * from -3.  Returns 1 when the setting has a conversion; 0 otherwise, and
+ * for a displayed exponent whose stored value would not fit 32 bits, with
+ * the value copied unchanged.  0 with nothing written for a null pointer.
+ */
+BOOL PGF_ConvertDisplayValue(int direction, WORD id, WORD type, const void *input, LONG *output);
+
+/*
+ * PGF_ToHundredthInch: tenths of a millimetre to hundredths of an inch,
+ * rounded half away from zero (UTL_TenthMmToHundredthInch); for settings
+ * 268, 269 and 324 limited to -19..19.
+ */
+LONG PGF_ToHundredthInch(LONG tenthMm, WORD id);
+
+#endif /* TARVEL_PGF_SERVICES_H */

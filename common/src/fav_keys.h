@@ -1,0 +1,19 @@
+/*
+ * Inside the favourites store: the subkey names of one favourite.
+ */
+#ifndef TARVEL_FAV_KEYS_H
+#define TARVEL_FAV_KEYS_H
+
+#include <plat/types.h>
+
+/* Room for "Favorite\UserSel<number>\<tail>". */
+inline constexpr DWORD FAV_KEY_CHARS = 64;
+
+/*
+ * The subkey of favourite `number`: "Favorite\UserSel%02d" (the number with
+ * two digits at least, never cut), and "\" and `tail` when given.  1; 0 for
+ * a negative number or a name that does not fit.
+ */
+BOOL fav_EntryKey(int number, LPCWSTR tail, WCHAR (&out)[FAV_KEY_CHARS]);
+
+#endif /* TARVEL_FAV_KEYS_H */
