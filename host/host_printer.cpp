@@ -10,10 +10,12 @@
 #include <tarvel/dmb_binding.h>
 #include <tarvel/fid_defaults.h>
 #include <tarvel/mdl_context.h>
+#include <tarvel/mrg_store.h>
 #include <tarvel/model_file.h>
 #include <tarvel/model_records.h>
 #include <tarvel/paper_rules.h>
 #include <tarvel/ppr_paper.h>
+#include <tarvel/prn_store.h>
 #include <tarvel/res_module.h>
 #include <tarvel/res_text.h>
 #include <tarvel/setting_layout.h>
@@ -21,6 +23,7 @@
 #include <plat/error.h>
 #include <plat/gdi.h>
 #include <plat/loader.h>
+#include <plat/memory.h>
 #include <plat/spooler.h>
 #include <plat/text.h>
 
@@ -33,6 +36,7 @@ namespace {
 /* Offsets and values of the job devmode's tail. */
 constexpr size_t kJobDevmodeSize = 5920;
 constexpr size_t kMarkerOffset = 5896;
+constexpr size_t kPaperOffset = 5898; /* paper size, model paper code, four margins */
 constexpr WORD kMarker = 24;
 constexpr size_t kFormsMergeOffset = 5912;
 constexpr size_t kEnforcedColourOffset = 5916;
@@ -40,6 +44,8 @@ constexpr WORD kJobDriverExtra = 5700;
 
 /* Settings the tail depends on. */
 constexpr WORD kDriverExtraId = 5;
+constexpr WORD kPaperSizeId = 8;
+constexpr WORD kUseUserStoreId = 463;
 constexpr WORD kColourModeId = 270;
 constexpr WORD kUserMarginsId = 387;
 
@@ -87,6 +93,15 @@ bool write_user_mode_driver(const OpenPrinter &p)
                               bytes);
     DDD_FreeRecord(&text, 0);
     return r == ERROR_SUCCESS;
+}
+
+/* Gives the printer its identifier unless it has one. */
+bool write_printer_id(const OpenPrinter &p)
+{
+    BYTE id[PRN_ID_SIZE] = {};
+    if (REG_ReadPrnId(p.handle, id))
+        return true;
+    return REG_MakePrnId(p.handle, id) && REG_WritePrnId(p.handle, id);
 }
 
 /* Stores the model's defaults for the printer as its devmode.  Empty on success, else a message. */
@@ -165,6 +180,46 @@ void add_missing_forms(const OpenPrinter &p, InstallReport &report)
     }
 }
 
+/* A number setting of the job's records, 0 when it cannot be read. */
+DWORD setting(BYTE *image, BYTE *printerData, WORD id)
+{
+    WORD type = 0;
+    LONG size = 0;
+    BYTE slot[8] = {};
+    if (DMB_GetValue(id, image, printerData, &type, &size, slot) != 0)
+        return 0;
+    DWORD v = 0;
+    std::memcpy(&v, slot, size > 0 && size < 4 ? size_t(size) : 4);
+    return v;
+}
+
+/*
+ * The paper margins a job with user margins uses for `code`: the user's own
+ * (when the settings say to use the user's store), else the printer's list,
+ * else the built-in ones.  Left, right, top, bottom: the stored third,
+ * fourth, first and second values.
+ */
+void job_paper_margins(const OpenPrinter &p, WORD code, bool userStore, WORD margins[4])
+{
+    LONG stored[4] = {46, 46, 46, 46};
+    bool found = false;
+    if (userStore) {
+        LPWSTR base = MRG_GetMachineKeyText(p.model);
+        found = MRG_ReadUserMargin(p.handle, p.model, base, code, stored) == MRG_OK;
+        GlobalFree(base);
+    }
+    if (!found) {
+        PaperMarginList *list = MRG_LoadArray(p.handle);
+        found = list && MRG_FindMargin(p.handle, list, code, stored) == MRG_OK;
+        MRG_FreeArray(list);
+    }
+    if (!found)
+        MRG_GetDefaultMargin(stored);
+    const int order[4] = {2, 3, 0, 1};
+    for (int i = 0; i < 4; i++)
+        margins[i] = WORD(stored[order[i]]);
+}
+
 /* The printer's stored driver devmode (220 + 1,384 bytes) into the start of `image`; false when it has none. */
 bool take_printer_devmode(HANDLE printer, BYTE *image)
 {
@@ -233,6 +288,10 @@ bool host_install_printer(const std::u16string &printer, const std::string &mode
         error = "the model data " + modelFile + " cannot be opened for " + utf8(printer);
         return false;
     }
+    if (!write_printer_id(open)) {
+        error = "the printer's identifier cannot be written";
+        return false;
+    }
     if (!write_user_mode_driver(open)) {
         error = "\"SPLUserModePrinterDriver\" cannot be written";
         return false;
@@ -258,13 +317,16 @@ bool host_build_job_devmode(const std::u16string &printer, std::vector<BYTE> &jo
     }
     take_printer_devmode(open.handle, job.data());
     CFG_ApplySpecials(open.model->specials, job.data(), printerData.data(), CFG_APPLY_ENFORCED);
-    WORD type = 0;
-    LONG size = 0;
-    BYTE userMargins[8] = {};
-    if (DMB_GetValue(kUserMarginsId, job.data(), printerData.data(), &type, &size, userMargins) != 0 ||
-        userMargins[0] != 0) {
-        error = "the printer's settings ask for the user's paper margins, whose store is not built yet";
-        return false;
+    WORD paper = WORD(setting(job.data(), printerData.data(), kPaperSizeId));
+    WORD code = 0;
+    if (setting(job.data(), printerData.data(), kUserMarginsId) != 0 &&
+        PPR_FormToModelPaper(open.handle, paper, &code) == 1) {
+        WORD margins[4];
+        job_paper_margins(open, code, setting(job.data(), printerData.data(), kUseUserStoreId) != 0, margins);
+        plat::store_u16(job.data(), kPaperOffset, paper);
+        plat::store_u16(job.data(), kPaperOffset + 2, code);
+        for (int i = 0; i < 4; i++)
+            plat::store_u16(job.data(), kPaperOffset + 4 + 2 * i, margins[i]);
     }
     plat::store_u16(job.data(), kMarkerOffset, kMarker);
     plat::store_u32(job.data(), kFormsMergeOffset, PPR_IsFormsMergeEnabled(open.model, printerData.data()) ? 1 : 0);

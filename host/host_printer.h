@@ -32,8 +32,9 @@ struct InstallReport {
 
 /*
  * Installs the driver for `modelFile` (a model data file of the driver
- * directory, e.g. "TARVEL1.DDD") and a printer `printer` on `port`: writes
- * "SPLUserModePrinterDriver", stores the printer's settings (the model's
+ * directory, e.g. "TARVEL1.DDD") and a printer `printer` on `port`: gives
+ * it its identifier (PRNID), writes "SPLUserModePrinterDriver", stores the
+ * printer's settings (the model's
  * defaults for the printer) as its devmode, and adds spooler forms for the
  * model's papers that the spooler lacks.  False with a message on failure.
  */
@@ -44,9 +45,10 @@ bool host_install_printer(const std::u16string &printer, const std::string &mode
  * The 5,920-byte job devmode of a job on `printer`, built from the printer's
  * settings (its stored devmode over the model's defaults, the per-model
  * configuration's enforced values applied) with the job devmode's tail: the
- * marker 24, the forms-merge flag at 5,912 and the enforced-colour flag at
- * 5,916.  False with a message on failure; settings that ask for the user's
- * paper margins are refused (the margin store is not built yet).
+ * marker 24, with user margins the paper size, its model paper code and the
+ * paper's margins (the user's, the printer's or the built-in ones), the
+ * forms-merge flag at 5,912 and the enforced-colour flag at 5,916.  False
+ * with a message on failure.
  */
 bool host_build_job_devmode(const std::u16string &printer, std::vector<BYTE> &jobDevmode, std::string &error);
 

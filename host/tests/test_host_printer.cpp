@@ -7,6 +7,7 @@
 
 #include <tarvel/dmb_binding.h>
 #include <tarvel/log_trace.h>
+#include <tarvel/prn_store.h>
 #include <tarvel/res_module.h>
 
 #include <plat/error.h>
@@ -75,6 +76,9 @@ TEST_F(HostPrinter, InstallationGivesThePrinterWhatTheDriverReads)
     EXPECT_EQ(type, REG_SZ);
     EXPECT_EQ(std::u16string(value), u"tarvelgr.dll");
     EXPECT_EQ(needed, DWORD(sizeof(u"tarvelgr.dll")));
+    BYTE id[16] = {};
+    ASSERT_TRUE(REG_ReadPrnId(printer, id)) << "the printer has its identifier";
+    EXPECT_NE(std::vector<BYTE>(id, id + 16), std::vector<BYTE>(16, 0));
 
     BYTE form[256];
     EXPECT_TRUE(GetFormW(printer, u"Postcard", 1, form, sizeof form, &needed));
@@ -114,6 +118,46 @@ TEST_F(HostPrinter, TheJobDevmodeAndADeviceContextOnIt)
     EXPECT_EQ(GetDeviceCaps(dc, PHYSICALHEIGHT), 6600);
     EXPECT_EQ(GetDeviceCaps(dc, PHYSICALOFFSETX), 99);
     EXPECT_EQ(GetDeviceCaps(dc, BITSPIXEL), 24);
+    EXPECT_TRUE(DeleteDC(dc));
+}
+
+TEST_F(HostPrinter, UserMarginsTravelInTheJobDevmodesTail)
+{
+    host::InstallReport report;
+    std::string error;
+    ASSERT_TRUE(host::host_install_printer(kPrinter, "TARVEL1.DDD", u"FILE:", report, error)) << error;
+    /* the printer's settings ask for the user's margins (setting 387) */
+    HANDLE printer = nullptr;
+    PRINTER_DEFAULTSW all{nullptr, nullptr, PRINTER_ALL_ACCESS};
+    ASSERT_TRUE(OpenPrinterW(kPrinter, &printer, &all));
+    DWORD needed = 0;
+    GetPrinterW(printer, 2, nullptr, 0, &needed);
+    std::vector<BYTE> info(needed);
+    ASSERT_TRUE(GetPrinterW(printer, 2, info.data(), needed, &needed));
+    auto *pi = reinterpret_cast<PRINTER_INFO_2W *>(info.data());
+    std::vector<BYTE> devmode(reinterpret_cast<BYTE *>(pi->pDevMode),
+                              reinterpret_cast<BYTE *>(pi->pDevMode) + 1604);
+    ASSERT_EQ(DMB_SetValueArgs(devmode.data(), nullptr, 387, 3u, 1), 0);
+    pi->pDevMode = reinterpret_cast<DEVMODEW *>(devmode.data());
+    ASSERT_TRUE(SetPrinterW(printer, 2, info.data(), 0));
+    ClosePrinter(printer);
+
+    std::vector<BYTE> dm;
+    ASSERT_TRUE(host::host_build_job_devmode(kPrinter, dm, error)) << error;
+    /* Letter (1), model paper 1, the built-in margins of 4.6 mm in every place */
+    const WORD tail[6] = {1, 1, 46, 46, 46, 46};
+    for (int i = 0; i < 6; i++)
+        EXPECT_EQ(plat::load_u16(dm.data(), 5898 + 2 * i), tail[i]) << "tail word " << i;
+
+    HDC dc = CreateDCW(nullptr, kPrinter, nullptr, reinterpret_cast<const DEVMODEW *>(dm.data()));
+    ASSERT_NE(dc, nullptr) << GetLastError();
+    /* Letter less 4.6 mm each side: 206.7 x 270.2 mm, 4883 x 6383 pixels from (109, 109) */
+    EXPECT_EQ(GetDeviceCaps(dc, HORZSIZE), 207);
+    EXPECT_EQ(GetDeviceCaps(dc, VERTSIZE), 270);
+    EXPECT_EQ(GetDeviceCaps(dc, HORZRES), 4883);
+    EXPECT_EQ(GetDeviceCaps(dc, VERTRES), 6383);
+    EXPECT_EQ(GetDeviceCaps(dc, PHYSICALOFFSETX), 109);
+    EXPECT_EQ(GetDeviceCaps(dc, PHYSICALOFFSETY), 109);
     EXPECT_TRUE(DeleteDC(dc));
 }
 
