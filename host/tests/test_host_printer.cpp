@@ -55,6 +55,16 @@ protected:
     std::filesystem::path root;
 };
 
+/* Creates a device context on the printer with `dm` and checks capabilities {index, value}. */
+void expectCaps(const std::vector<BYTE> &dm, std::initializer_list<std::pair<int, int>> caps)
+{
+    HDC dc = CreateDCW(nullptr, kPrinter, nullptr, reinterpret_cast<const DEVMODEW *>(dm.data()));
+    ASSERT_NE(dc, nullptr) << GetLastError();
+    for (const auto &[index, value] : caps)
+        EXPECT_EQ(GetDeviceCaps(dc, index), value) << "index " << index;
+    EXPECT_TRUE(DeleteDC(dc));
+}
+
 } // namespace
 
 TEST_F(HostPrinter, InstallationGivesThePrinterWhatTheDriverReads)
@@ -107,18 +117,9 @@ TEST_F(HostPrinter, TheJobDevmodeAndADeviceContextOnIt)
     EXPECT_EQ(plat::load_u32(dm.data(), 5912), 0u) << "forms-merge flag";
     EXPECT_EQ(plat::load_u32(dm.data(), 5916), 0u) << "the colour mode is not enforced";
 
-    HDC dc = CreateDCW(nullptr, kPrinter, nullptr, reinterpret_cast<const DEVMODEW *>(dm.data()));
-    ASSERT_NE(dc, nullptr) << GetLastError();
     /* Letter less 4.2 mm margins at 600 dpi: 207.5 x 271 mm, 4902 x 6402 of 5100 x 6600 pixels */
-    EXPECT_EQ(GetDeviceCaps(dc, HORZSIZE), 208);
-    EXPECT_EQ(GetDeviceCaps(dc, VERTSIZE), 271);
-    EXPECT_EQ(GetDeviceCaps(dc, HORZRES), 4902);
-    EXPECT_EQ(GetDeviceCaps(dc, VERTRES), 6402);
-    EXPECT_EQ(GetDeviceCaps(dc, PHYSICALWIDTH), 5100);
-    EXPECT_EQ(GetDeviceCaps(dc, PHYSICALHEIGHT), 6600);
-    EXPECT_EQ(GetDeviceCaps(dc, PHYSICALOFFSETX), 99);
-    EXPECT_EQ(GetDeviceCaps(dc, BITSPIXEL), 24);
-    EXPECT_TRUE(DeleteDC(dc));
+    expectCaps(dm, {{HORZSIZE, 208}, {VERTSIZE, 271}, {HORZRES, 4902}, {VERTRES, 6402}, {PHYSICALWIDTH, 5100},
+                    {PHYSICALHEIGHT, 6600}, {PHYSICALOFFSETX, 99}, {BITSPIXEL, 24}});
 }
 
 TEST_F(HostPrinter, UserMarginsTravelInTheJobDevmodesTail)
@@ -149,16 +150,9 @@ TEST_F(HostPrinter, UserMarginsTravelInTheJobDevmodesTail)
     for (int i = 0; i < 6; i++)
         EXPECT_EQ(plat::load_u16(dm.data(), 5898 + 2 * i), tail[i]) << "tail word " << i;
 
-    HDC dc = CreateDCW(nullptr, kPrinter, nullptr, reinterpret_cast<const DEVMODEW *>(dm.data()));
-    ASSERT_NE(dc, nullptr) << GetLastError();
     /* Letter less 4.6 mm each side: 206.7 x 270.2 mm, 4883 x 6383 pixels from (109, 109) */
-    EXPECT_EQ(GetDeviceCaps(dc, HORZSIZE), 207);
-    EXPECT_EQ(GetDeviceCaps(dc, VERTSIZE), 270);
-    EXPECT_EQ(GetDeviceCaps(dc, HORZRES), 4883);
-    EXPECT_EQ(GetDeviceCaps(dc, VERTRES), 6383);
-    EXPECT_EQ(GetDeviceCaps(dc, PHYSICALOFFSETX), 109);
-    EXPECT_EQ(GetDeviceCaps(dc, PHYSICALOFFSETY), 109);
-    EXPECT_TRUE(DeleteDC(dc));
+    expectCaps(dm, {{HORZSIZE, 207}, {VERTSIZE, 270}, {HORZRES, 4883}, {VERTRES, 6383}, {PHYSICALOFFSETX, 109},
+                    {PHYSICALOFFSETY, 109}});
 }
 
 TEST_F(HostPrinter, AnUnknownPrinterHasNoJobDevmode)
