@@ -311,12 +311,12 @@ TEST_F(Profile, WritingCreatesReplacesAndDeletes)
         {u"Fav", u"Name", u"One", "[Fav]\r\nName=One\r\n"},
         {u"Fav", u"Size", u"12", "[Fav]\r\nName=One\r\nSize=12\r\n"},
         {u"FAV", u"name", u"Two", "[Fav]\r\nName=Two\r\nSize=12\r\n"},
-        {u"Paper Margin", u"L", u"1,2", "[Fav]\r\nName=Two\r\nSize=12\r\n\r\n[Paper Margin]\r\nL=1,2\r\n"},
-        {u"Fav", u"Size", nullptr, "[Fav]\r\nName=Two\r\n\r\n[Paper Margin]\r\nL=1,2\r\n"},
-        {u"Fav", u"Extra", u" padded ", "[Fav]\r\nName=Two\r\nExtra= padded \r\n\r\n[Paper Margin]\r\nL=1,2\r\n"},
-        {u"fav", nullptr, nullptr, "[Paper Margin]\r\nL=1,2\r\n"},
-        {u"Fav", u"gone", nullptr, "[Paper Margin]\r\nL=1,2\r\n"},
-        {u"none", nullptr, nullptr, "[Paper Margin]\r\nL=1,2\r\n"},
+        {u"Paper Margin", u"Left", u"1,2", "[Fav]\r\nName=Two\r\nSize=12\r\n\r\n[Paper Margin]\r\nLeft=1,2\r\n"},
+        {u"Fav", u"Size", nullptr, "[Fav]\r\nName=Two\r\n\r\n[Paper Margin]\r\nLeft=1,2\r\n"},
+        {u"Fav", u"Extra", u" padded ", "[Fav]\r\nName=Two\r\nExtra= padded \r\n\r\n[Paper Margin]\r\nLeft=1,2\r\n"},
+        {u"fav", nullptr, nullptr, "[Paper Margin]\r\nLeft=1,2\r\n"},
+        {u"Fav", u"gone", nullptr, "[Paper Margin]\r\nLeft=1,2\r\n"},
+        {u"none", nullptr, nullptr, "[Paper Margin]\r\nLeft=1,2\r\n"},
     };
     for (const auto &s : steps) {
         SCOPED_TRACE(s.file);

@@ -2,15 +2,15 @@
  * UTF-16 text routines of the platform layer, under their Windows names.
  *
  * All wide text of the driver is UTF-16 (WCHAR is char16_t), so none of the
- * C library's wchar_t routines can serve it; this header gives the string,
+ * C library's own wide-character routines can serve it; this header gives the string,
  * number, case, formatting and time-stamp routines the driver calls, written
  * from their documented behaviour.  Narrow ("A") text is in the ANSI code
  * page (plat/codepage.h).  The helpers in namespace plat convert between
  * UTF-16 and the UTF-8 that Linux paths and test output use.
  *
- * Names that the C library also declares for wchar_t (wcslen, wcsncpy,
- * wcstok, wcstoul, wcsftime, ...) are overloads for WCHAR here; they never
- * touch the wchar_t versions.
+ * Names that the C library also declares for its own wide characters
+ * (wcslen, wcsncpy, wcstok, wcstoul, wcsftime, ...) are overloads for WCHAR
+ * here; they never touch the C library's versions.
  *
  * Case-insensitive comparisons and CharUpperW/CharLowerW use a simple
  * one-to-one case mapping covering ASCII, Latin-1, Latin Extended-A, Greek,

@@ -4,7 +4,7 @@
  * The driver code is written against the Windows names its design uses;
  * this header gives those names their Windows widths on Linux: LONG, ULONG
  * and DWORD are 32-bit (never `long`), WCHAR is a UTF-16 code unit
- * (char16_t, never wchar_t), and pointers and handles keep the native width,
+ * (char16_t, never the C library's wide character), and pointers and handles keep the native width,
  * so the same header serves the 64-bit tree and the -m32 tree.
  *
  * This header is self-contained and header-only: the data manager, which
