@@ -324,7 +324,7 @@ TEST_F(Profile, WritingCreatesReplacesAndDeletes)
         EXPECT_EQ(get(kFile), s.file);
     }
     DWORD ret = 0;
-    EXPECT_EQ(get_string(u"paper margin", u"l", u"", 10, &ret, kFile), u"1,2");
+    EXPECT_EQ(get_string(u"paper margin", u"left", u"", 10, &ret, kFile), u"1,2");
     EXPECT_TRUE(WritePrivateProfileStringW(u"a", nullptr, nullptr, u"C:\\cfg\\never.ini"));
     EXPECT_FALSE(exists(u"C:\\cfg\\never.ini")) << "deleting from nothing creates nothing";
 }
