@@ -54,6 +54,9 @@ DWORD write_all(int fd, const void *data, size_t n)
     return ERROR_SUCCESS;
 }
 
+/* Pending bytes a job gathers before they go to its files. */
+constexpr size_t kPendingLimit = size_t(1) << 20;
+
 bool keeps_printed_jobs(State &st, const Job &job)
 {
     Printer *p = find_printer(st, job.printer);
@@ -140,6 +143,30 @@ SpoolJob host_view(const Job &j)
 
 } // namespace
 
+DWORD flush_job(Job &j)
+{
+    DWORD err = ERROR_SUCCESS;
+    if (!j.sizes_pending.empty() && j.sizes.fd >= 0)
+        err = write_all(j.sizes.fd, j.sizes_pending.data(), j.sizes_pending.size());
+    j.sizes_pending.clear();
+    if (!err && !j.data_pending.empty() && j.data.fd >= 0) {
+        err = write_all(j.data.fd, j.data_pending.data(), j.data_pending.size());
+        if (err) {
+            /* A write that stopped part way leaves nothing of itself behind. */
+            if (::ftruncate(j.data.fd, off_t(j.bytes_in_file)) != 0)
+                j.status |= JOB_STATUS_ERROR;
+        } else {
+            j.bytes_in_file += j.data_pending.size();
+        }
+    }
+    if (err) {
+        j.status |= JOB_STATUS_ERROR;
+        j.bytes = j.bytes_in_file;
+    }
+    j.data_pending.clear();
+    return err;
+}
+
 void erase_job(State &st, DWORD id)
 {
     st.jobs.erase(id);
@@ -153,6 +180,7 @@ void finish_job(State &st, DWORD id)
     if (it == st.jobs.end())
         return;
     Job &j = it->second;
+    flush_job(j);
     j.data.reset();
     j.sizes.reset();
     j.open = false;
@@ -259,8 +287,11 @@ BOOL WritePrinter(HANDLE hPrinter, LPCVOID pBuf, DWORD cbBuf, LPDWORD pcWritten)
         return FALSE;
     BYTE asked[4];
     store_u32(asked, 0, cbBuf);
-    if (DWORD err = write_all(j->sizes.fd, asked, sizeof asked))
-        return fail(err);
+    j->sizes_pending.insert(j->sizes_pending.end(), asked, asked + sizeof asked);
+    if (j->sizes_pending.size() >= kPendingLimit) {
+        if (DWORD err = flush_job(*j))
+            return fail(err);
+    }
 
     /* Both injected countdowns advance on every call, so arming one never shifts the other. */
     DWORD err;
@@ -279,12 +310,10 @@ BOOL WritePrinter(HANDLE hPrinter, LPCVOID pBuf, DWORD cbBuf, LPDWORD pcWritten)
     }
     if (fault_disk_is_full())
         return fail(ERROR_DISK_FULL);
-    if ((err = write_all(j->data.fd, pBuf, take)) != ERROR_SUCCESS) {
-        /* A write that stopped part way leaves nothing of itself behind. */
-        if (::ftruncate(j->data.fd, off_t(j->bytes)) != 0)
-            j->status |= JOB_STATUS_ERROR;
+    const BYTE *from = static_cast<const BYTE *>(pBuf);
+    j->data_pending.insert(j->data_pending.end(), from, from + take);
+    if (j->data_pending.size() >= kPendingLimit && (err = flush_job(*j)) != ERROR_SUCCESS)
         return fail(err);
-    }
     j->bytes += take;
     *pcWritten = take;
     return TRUE;
@@ -443,8 +472,10 @@ bool spool_job_bytes(DWORD job, std::vector<BYTE> &bytes)
 {
     Session s;
     bytes.clear();
-    if (!s.st.jobs.count(job))
+    auto it = s.st.jobs.find(job);
+    if (it == s.st.jobs.end())
         return false;
+    flush_job(it->second);
     read_whole_file(job_data_path(s.st, job), bytes);
     return true;
 }
@@ -454,7 +485,11 @@ std::vector<DWORD> spool_write_sizes(DWORD job)
     Session s;
     std::vector<DWORD> sizes;
     std::vector<BYTE> raw;
-    if (!s.st.jobs.count(job) || !read_whole_file(job_sizes_path(s.st, job), raw))
+    auto it = s.st.jobs.find(job);
+    if (it == s.st.jobs.end())
+        return sizes;
+    flush_job(it->second);
+    if (!read_whole_file(job_sizes_path(s.st, job), raw))
         return sizes;
     for (size_t i = 0; i + 4 <= raw.size(); i += 4)
         sizes.push_back(load_u32(raw.data(), i));
@@ -464,7 +499,11 @@ std::vector<DWORD> spool_write_sizes(DWORD job)
 std::string spool_job_path(DWORD job)
 {
     Session s;
-    return s.st.jobs.count(job) ? job_data_path(s.st, job) : std::string();
+    auto it = s.st.jobs.find(job);
+    if (it == s.st.jobs.end())
+        return std::string();
+    flush_job(it->second);
+    return job_data_path(s.st, job);
 }
 
 bool spool_delete_job(DWORD job)

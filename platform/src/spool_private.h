@@ -121,7 +121,14 @@ struct Job {
     SYSTEMTIME submitted{};
     bool open = false;  /* being written through a handle */
     Fd data, sizes;     /* open while the job is written */
+    /* Bytes and recorded call sizes not yet in the files: the engine writes in
+       small pieces, and a file write per call would dominate its cost. */
+    std::vector<BYTE> data_pending, sizes_pending;
+    uint64_t bytes_in_file = 0;
 };
+
+/* Moves a job's pending bytes and call sizes into its files; ERROR_SUCCESS or the error. */
+DWORD flush_job(Job &job);
 
 /* Everything the spooler holds; guarded by State::lock. */
 struct State {

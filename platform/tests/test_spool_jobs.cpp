@@ -94,6 +94,32 @@ TEST_F(SpoolJobs, MillionBytePiecesAreRecordedAsCalled)
     EXPECT_EQ(job_bytes(job), big);
 }
 
+TEST_F(SpoolJobs, ManySmallWritesKeepEveryByteAndLengthInOrder)
+{
+    // Enough calls that both the bytes and the recorded lengths pass what the
+    // spooler gathers in memory before writing its files.
+    Printer h(kPrinter);
+    DWORD job = start(h);
+    std::vector<BYTE> all;
+    std::vector<DWORD> lengths;
+    std::vector<BYTE> piece = pattern(7, 3);
+    for (DWORD i = 0; i < 300000; i++) {
+        DWORD n = i % 8, written = 99;
+        ASSERT_TRUE(WritePrinter(h, piece.data(), n, &written));
+        ASSERT_EQ(written, n);
+        all.insert(all.end(), piece.begin(), piece.begin() + n);
+        lengths.push_back(n);
+        if (i == 150000) {
+            EXPECT_EQ(job_bytes(job), all) << "bytes of a job still being written";
+            EXPECT_EQ(plat::spool_write_sizes(job), lengths);
+        }
+    }
+    ASSERT_TRUE(EndDocPrinter(h));
+    EXPECT_EQ(plat::spool_jobs()[0].bytes, all.size());
+    EXPECT_EQ(job_bytes(job), all);
+    EXPECT_EQ(plat::spool_write_sizes(job), lengths);
+}
+
 TEST_F(SpoolJobs, InjectedWriteFailureHitsTheNthCall)
 {
     for (unsigned n = 1; n <= 3; n++) {

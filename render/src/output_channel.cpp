@@ -13,6 +13,24 @@
 
 namespace {
 
+/* Copies 1-16 bytes with fixed-size moves that overlap in the middle: most
+   values the stream writer sends are this small, and a library call per value
+   would cost more than the copy. */
+inline void out_CopySmall(BYTE *to, const BYTE *from, DWORD length)
+{
+    if (length >= 8) {
+        std::memcpy(to, from, 8);
+        std::memcpy(to + length - 8, from + length - 8, 8);
+    } else if (length >= 4) {
+        std::memcpy(to, from, 4);
+        std::memcpy(to + length - 4, from + length - 4, 4);
+    } else {
+        to[0] = from[0];
+        to[length / 2] = from[length / 2];
+        to[length - 1] = from[length - 1];
+    }
+}
+
 /* A file target write with the retry box on failure: 0, or -1 when the user cancelled. */
 int out_WriteFileTarget(OutputChannel *channel, const BYTE *bytes, DWORD length)
 {
@@ -102,7 +120,10 @@ LONG OUT_Write(OutputChannel *channel, DWORD length, const void *bytes)
     if (!bytes || length > 0x7FFFFFFFu)
         return -1;
     if (length <= OUT_BUFFER_SIZE - channel->fill) {
-        std::memcpy(channel->buffer + channel->fill, bytes, length);
+        if (length <= 16)
+            out_CopySmall(channel->buffer + channel->fill, static_cast<const BYTE *>(bytes), length);
+        else
+            std::memcpy(channel->buffer + channel->fill, bytes, length);
         channel->fill += length;
         return LONG(length);
     }

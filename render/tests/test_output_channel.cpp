@@ -32,6 +32,20 @@ TEST_F(ChannelTest, WriteThatFitsTheBufferStaysInIt)
     EXPECT_EQ(capture.bytes, data);
 }
 
+TEST_F(ChannelTest, SmallWritesOfEveryLengthKeepEveryByteInOrder)
+{
+    // Lengths 1-20 cover each way a small value is copied into the buffer.
+    Bytes source = pattern(20), expected;
+    for (DWORD n = 1; n <= 20; n++) {
+        Bytes piece(source.begin() + (20 - n), source.end());
+        piece[0] ^= BYTE(n);
+        ASSERT_EQ(OUT_Write(ch(), n, piece.data()), LONG(n));
+        expected.insert(expected.end(), piece.begin(), piece.end());
+    }
+    EXPECT_EQ(OUT_Flush(ch()), 0);
+    EXPECT_EQ(capture.bytes, expected);
+}
+
 TEST_F(ChannelTest, WriteOneByteTooLargeGoesStraightToTheSpooler)
 {
     Bytes data = pattern(2049);
