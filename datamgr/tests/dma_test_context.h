@@ -12,6 +12,8 @@
 #include "plat/codepage.h"
 #include "plat/machine.h"
 
+#include "tarvel/pdt_docprop_layout.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
