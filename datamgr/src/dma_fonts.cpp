@@ -13,40 +13,18 @@ constexpr size_t FACE_WIDE_CHARS = 32;
 static_assert(MEMBERS_SIZE + FACE_ANSI_SIZE == DMA_LOGFONTA_SIZE);
 static_assert(MEMBERS_SIZE + 2 * FACE_WIDE_CHARS == SETTINGS_LOGFONT_SIZE);
 
-bool IsFaxHeaderText(DWORD id) { return id == DMAID_FAX_HEADER_TEXT1 || id == DMAID_FAX_HEADER_TEXT2; }
-
-DMARESULT FindFont(const DmaContext *context, DWORD id, DmaSetting *setting)
-{
-    if (context == nullptr)
-        return DMAR_FAIL;
-    if (IsFaxHeaderText(id))
-        return DMAR_STRING_ID;
-    DMARESULT r = dma_FindSetting(context, id, setting);
-    if (r != DMAR_DONE)
-        return r;
-    if (setting->item->storedType == SVT_WSTRING)
-        return DMAR_STRING_ID;
-    if (setting->item->storedType != SVT_LOGFONT)
-        return DMAR_WRONG_KIND;
-    return DMAR_DONE;
-}
-
 } // namespace
 
 DMARESULT DMA_GetLogFontData(DmaContext *context, DWORD id, void *logFont, DWORD *size)
 {
     DmaSetting s{};
-    DMARESULT r = FindFont(context, id, &s);
+    DMARESULT r = dma_FindSettingAs(context, id, DmaUse::Font, &s);
     if (r != DMAR_DONE)
         return r;
     if (size == nullptr)
         return DMAR_FAIL;
-    if (logFont == nullptr) {
-        if (*size != 0)
-            return DMAR_FAIL;
-        *size = DMA_LOGFONTA_SIZE;
-        return DMAR_BUFFER;
-    }
+    if (logFont == nullptr)
+        return dma_AnswerSizeQuery(size, DMA_LOGFONTA_SIZE);
     if (*size < DMA_LOGFONTA_SIZE)
         return DMAR_BUFFER;
     std::string face;
@@ -65,7 +43,7 @@ DMARESULT DMA_GetLogFontData(DmaContext *context, DWORD id, void *logFont, DWORD
 DMARESULT DMA_SetLogFontData(DmaContext *context, DWORD id, const void *logFont, DWORD size)
 {
     DmaSetting s{};
-    DMARESULT r = FindFont(context, id, &s);
+    DMARESULT r = dma_FindSettingAs(context, id, DmaUse::Font, &s);
     if (r != DMAR_DONE)
         return r;
     if (logFont == nullptr)

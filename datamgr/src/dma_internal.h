@@ -34,6 +34,31 @@ struct DmaSetting {
  */
 DMARESULT dma_FindSetting(const DmaContext *context, DWORD publicId, DmaSetting *out);
 
+/* What a DMA_ function wants of the setting it names. */
+enum class DmaUse { Number, String, Font };
+
+/*
+ * dma_FindSettingAs: the checks the single-setting functions share: a null
+ * context (-10), the fax header texts (-2 for numbers and fonts), the map
+ * (-1), the lookup (-10) and the stored type against the use: a string where
+ * a number or font is wanted -2, a font where a number or string is wanted
+ * -7, anything but a string (string use) or a font (font use) -3.
+ */
+DMARESULT dma_FindSettingAs(const DmaContext *context, DWORD publicId, DmaUse use, DmaSetting *out);
+
+/*
+ * dma_ReadValue: dma_GetValue of an internal identifier on the context's
+ * records into an 8-byte slot; size and kind optional.  False when it fails.
+ */
+bool dma_ReadValue(const DmaContext *context, WORD internalId, BYTE (&slot)[8], LONG *size = nullptr,
+                   WORD *kind = nullptr);
+
+/*
+ * dma_AnswerSizeQuery: a call without a buffer: with *size 0 the size
+ * `needed` is written and -5 answered; any other *size is a failure (-10).
+ */
+DMARESULT dma_AnswerSizeQuery(DWORD *size, DWORD needed);
+
 /* ANSI setting 329 keeps bytes, not wide characters, in its field. */
 inline constexpr WORD DMA_ANSI_FIELD_ID = 329;
 

@@ -163,11 +163,8 @@ bool ParsePaperCode(LPCSTR key, WORD *code)
 /* The margin order kind the devmode's orientation names (1 portrait, 2 landscape). */
 bool OrientationKind(const DmaContext *context, int *kind)
 {
-    WORD type = 0, recordKind = 0;
-    LONG size = 0;
     BYTE slot[8] = {};
-    if (dma_GetValue(ID_ORIENTATION, context->settingsImage, context->printerData, &type, &size, slot, &recordKind) !=
-        DMA_OK)
+    if (!dma_ReadValue(context, ID_ORIENTATION, slot))
         return false;
     *kind = plat::load<SHORT>(slot);
     return true;
@@ -175,10 +172,8 @@ bool OrientationKind(const DmaContext *context, int *kind)
 
 bool ReadNumber(const DmaContext *context, WORD id, BYTE *out, size_t bytes)
 {
-    WORD type = 0, kind = 0;
-    LONG size = 0;
     BYTE slot[8] = {};
-    if (dma_GetValue(id, context->settingsImage, context->printerData, &type, &size, slot, &kind) != DMA_OK)
+    if (!dma_ReadValue(context, id, slot))
         return false;
     std::memcpy(out, slot, bytes < sizeof slot ? bytes : sizeof slot);
     return true;

@@ -41,19 +41,6 @@ bool FaxHeaderText(DWORD id, HeaderText *text)
     return false;
 }
 
-/* A string setting's checks shared by the string functions. */
-DMARESULT FindString(const DmaContext *context, DWORD id, DmaSetting *setting)
-{
-    DMARESULT r = dma_FindSetting(context, id, setting);
-    if (r != DMAR_DONE)
-        return r;
-    if (setting->item->storedType == SVT_LOGFONT)
-        return DMAR_FONT_ID;
-    if (setting->item->storedType != SVT_WSTRING)
-        return DMAR_WRONG_KIND;
-    return DMAR_DONE;
-}
-
 bool IsAnsiField(const DmaSetting &s) { return s.internalId == DMA_ANSI_FIELD_ID; }
 
 size_t FieldBytes(const DmaSetting &s) { return static_cast<size_t>(s.item->capacity); }
@@ -169,6 +156,15 @@ DMARESULT SetWideField(const DmaSetting &s, LPCSTR text)
     return DMAR_DONE;
 }
 
+/* The checks of the two string setters after the special identifiers. */
+DMARESULT FindStringToWrite(const DmaContext *context, DWORD id, LPCSTR text, DmaSetting *s)
+{
+    DMARESULT r = dma_FindSettingAs(context, id, DmaUse::String, s);
+    if (r != DMAR_DONE)
+        return r;
+    return text == nullptr ? DMAR_FAIL : DMAR_DONE;
+}
+
 } // namespace
 
 DMARESULT DMA_GetStringData(DmaContext *context, DWORD id, LPSTR buffer, DWORD *size)
@@ -179,15 +175,12 @@ DMARESULT DMA_GetStringData(DmaContext *context, DWORD id, LPSTR buffer, DWORD *
     if (FaxHeaderText(id, &header))
         return GetFaxHeaderText(context, header, buffer, size);
     DmaSetting s{};
-    DMARESULT r = FindString(context, id, &s);
+    DMARESULT r = dma_FindSettingAs(context, id, DmaUse::String, &s);
     if (r != DMAR_DONE)
         return r;
-    if (buffer == nullptr) {
-        if (*size != 0)
-            return DMAR_FAIL;
-        *size = IsScrambled(id) ? kScrambledMaxLength[id - PUBLIC_ID_SCRAMBLED_FIRST] : CapacityChars(s);
-        return DMAR_BUFFER;
-    }
+    if (buffer == nullptr)
+        return dma_AnswerSizeQuery(size, IsScrambled(id) ? kScrambledMaxLength[id - PUBLIC_ID_SCRAMBLED_FIRST]
+                                                         : CapacityChars(s));
     if (IsScrambled(id))
         return DMAR_FAIL; /* scrambled settings are not read back */
     if (*size < CapacityChars(s))
@@ -207,11 +200,9 @@ DMARESULT DMA_SetStringData(DmaContext *context, DWORD id, LPCSTR text, DWORD le
     if (FaxHeaderText(id, &header))
         return SetFaxHeaderText(context, header, text);
     DmaSetting s{};
-    DMARESULT r = FindString(context, id, &s);
+    DMARESULT r = FindStringToWrite(context, id, text, &s);
     if (r != DMAR_DONE)
         return r;
-    if (text == nullptr)
-        return DMAR_FAIL;
     if (IsScrambled(id))
         return SetScrambled(s, id, text, length);
     /* The field keeps room for its terminator. */
@@ -225,7 +216,7 @@ DMARESULT DMA_GetStringData_StrLength(DmaContext *context, DWORD id, LPSTR buffe
     if (context == nullptr || size == nullptr)
         return DMAR_FAIL;
     DmaSetting s{};
-    DMARESULT r = FindString(context, id, &s);
+    DMARESULT r = dma_FindSettingAs(context, id, DmaUse::String, &s);
     if (r != DMAR_DONE)
         return r;
     std::string text;
@@ -234,12 +225,8 @@ DMARESULT DMA_GetStringData_StrLength(DmaContext *context, DWORD id, LPSTR buffe
     const size_t needed = text.size() + 1;
     if (needed > FieldBytes(s))
         return DMAR_FAIL;
-    if (buffer == nullptr) {
-        if (*size != 0)
-            return DMAR_FAIL;
-        *size = static_cast<DWORD>(needed);
-        return DMAR_BUFFER;
-    }
+    if (buffer == nullptr)
+        return dma_AnswerSizeQuery(size, static_cast<DWORD>(needed));
     if (*size < needed)
         return DMAR_BUFFER;
     std::memcpy(buffer, text.c_str(), needed);
@@ -248,13 +235,9 @@ DMARESULT DMA_GetStringData_StrLength(DmaContext *context, DWORD id, LPSTR buffe
 
 DMARESULT DMA_SetStringData_StrLength(DmaContext *context, DWORD id, LPCSTR text)
 {
-    if (context == nullptr)
-        return DMAR_FAIL;
     DmaSetting s{};
-    DMARESULT r = FindString(context, id, &s);
+    DMARESULT r = FindStringToWrite(context, id, text, &s);
     if (r != DMAR_DONE)
         return r;
-    if (text == nullptr)
-        return DMAR_FAIL;
     return IsAnsiField(s) ? SetAnsiField(s, text) : SetWideField(s, text);
 }

@@ -18,13 +18,12 @@ constexpr WORD ID_OLD_LAYOUT_FLAG = 5163; /* with it, a record of an older versi
 /* Reads one mapped setting into its place in the record. */
 bool ReadRow(const DmaContext *context, const UsiMapRow &row, BYTE *record)
 {
-    WORD type = 0, kind = 0;
+    WORD kind = 0;
     LONG size = 0;
     BYTE slot[8] = {};
-    if (dma_GetValue(row.id, context->settingsImage, context->printerData, &type, &size, slot, &kind) != DMA_OK ||
-        kind != SRK_PRINTERDATA)
+    if (!dma_ReadValue(context, row.id, slot, &size, &kind) || kind != SRK_PRINTERDATA)
         return false;
-    if (type != SVT_WSTRING) {
+    if (row.type != SVT_WSTRING) {
         std::memcpy(record + row.offset, slot, row.size <= sizeof slot ? row.size : sizeof slot);
         return true;
     }
@@ -85,12 +84,8 @@ DMARESULT DMA_GetUserSettingInfo(DmaContext *context, BYTE *buffer, DWORD *size)
 {
     if (context == nullptr || size == nullptr)
         return DMAR_FAIL;
-    if (buffer == nullptr) {
-        if (*size != 0)
-            return DMAR_FAIL;
-        *size = USI_RECORD_SIZE;
-        return DMAR_BUFFER;
-    }
+    if (buffer == nullptr)
+        return dma_AnswerSizeQuery(size, USI_RECORD_SIZE);
     if (*size < USI_RECORD_SIZE)
         return DMAR_BUFFER;
     std::vector<BYTE> record(USI_RECORD_SIZE, 0);
@@ -119,11 +114,8 @@ DMARESULT DMA_SetUserSettingInfo(DmaContext *context, const BYTE *record)
         return DMAR_FAIL;
     BOOL oldLayoutFlag = FALSE;
     if (version < USI_VERSION) {
-        WORD type = 0, kind = 0;
-        LONG size = 0;
         BYTE slot[8] = {};
-        if (dma_GetValue(ID_OLD_LAYOUT_FLAG, context->settingsImage, context->printerData, &type, &size, slot,
-                         &kind) != DMA_OK)
+        if (!dma_ReadValue(context, ID_OLD_LAYOUT_FLAG, slot))
             return DMAR_FAIL;
         oldLayoutFlag = plat::load<WORD>(slot) == 1;
     }

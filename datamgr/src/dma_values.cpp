@@ -16,23 +16,6 @@ constexpr WORD ID_FAX_ADDRESS_COUNT = 380;
 
 bool IsFaxHeaderText(DWORD id) { return id == DMAID_FAX_HEADER_TEXT1 || id == DMAID_FAX_HEADER_TEXT2; }
 
-/* A number setting's checks shared by DMA_GetValue and DMA_SetValue. */
-DMARESULT FindNumber(const DmaContext *context, DWORD id, DmaSetting *setting)
-{
-    if (context == nullptr)
-        return DMAR_FAIL;
-    if (IsFaxHeaderText(id))
-        return DMAR_STRING_ID;
-    DMARESULT r = dma_FindSetting(context, id, setting);
-    if (r != DMAR_DONE)
-        return r;
-    if (setting->item->storedType == SVT_WSTRING)
-        return DMAR_STRING_ID;
-    if (setting->item->storedType == SVT_LOGFONT)
-        return DMAR_FONT_ID;
-    return DMAR_DONE;
-}
-
 /* Flag bits of an enumerated identifier by value type; false for a type that is none of the three. */
 bool TypeFlags(WORD type, DWORD *flags)
 {
@@ -118,20 +101,60 @@ DMARESULT dma_FindSetting(const DmaContext *context, DWORD publicId, DmaSetting 
     return DMAR_DONE;
 }
 
+DMARESULT dma_FindSettingAs(const DmaContext *context, DWORD publicId, DmaUse use, DmaSetting *out)
+{
+    if (context == nullptr)
+        return DMAR_FAIL;
+    if (use != DmaUse::String && IsFaxHeaderText(publicId))
+        return DMAR_STRING_ID;
+    DMARESULT r = dma_FindSetting(context, publicId, out);
+    if (r != DMAR_DONE)
+        return r;
+    const WORD type = out->item->storedType;
+    switch (use) {
+    case DmaUse::Number:
+        return type == SVT_WSTRING ? DMAR_STRING_ID : type == SVT_LOGFONT ? DMAR_FONT_ID : DMAR_DONE;
+    case DmaUse::String:
+        return type == SVT_LOGFONT ? DMAR_FONT_ID : type != SVT_WSTRING ? DMAR_WRONG_KIND : DMAR_DONE;
+    case DmaUse::Font:
+        return type == SVT_WSTRING ? DMAR_STRING_ID : type != SVT_LOGFONT ? DMAR_WRONG_KIND : DMAR_DONE;
+    }
+    return DMAR_FAIL;
+}
+
+bool dma_ReadValue(const DmaContext *context, WORD internalId, BYTE (&slot)[8], LONG *size, WORD *kind)
+{
+    WORD type = 0, recordKind = 0;
+    LONG bytes = 0;
+    if (dma_GetValue(internalId, context->settingsImage, context->printerData, &type, &bytes, slot, &recordKind) !=
+        DMA_OK)
+        return false;
+    if (size != nullptr)
+        *size = bytes;
+    if (kind != nullptr)
+        *kind = recordKind;
+    return true;
+}
+
+DMARESULT dma_AnswerSizeQuery(DWORD *size, DWORD needed)
+{
+    if (*size != 0)
+        return DMAR_FAIL;
+    *size = needed;
+    return DMAR_BUFFER;
+}
+
 DMARESULT DMA_GetValue(DmaContext *context, DWORD id, DWORD *value)
 {
     DmaSetting setting{};
-    DMARESULT r = FindNumber(context, id, &setting);
+    DMARESULT r = dma_FindSettingAs(context, id, DmaUse::Number, &setting);
     if (r != DMAR_DONE)
         return r;
     if (value == nullptr)
         return DMAR_FAIL;
     *value = 0;
-    WORD type = 0, kind = 0;
-    LONG size = 0;
     BYTE slot[8] = {};
-    if (dma_GetValue(setting.internalId, context->settingsImage, context->printerData, &type, &size, slot, &kind) !=
-        DMA_OK)
+    if (!dma_ReadValue(context, setting.internalId, slot))
         return DMAR_FAIL;
     *value = plat::load<DWORD>(slot);
     return DMAR_DONE;
@@ -140,7 +163,7 @@ DMARESULT DMA_GetValue(DmaContext *context, DWORD id, DWORD *value)
 DMARESULT DMA_SetValue(DmaContext *context, DWORD id, DWORD value)
 {
     DmaSetting setting{};
-    DMARESULT r = FindNumber(context, id, &setting);
+    DMARESULT r = dma_FindSettingAs(context, id, DmaUse::Number, &setting);
     if (r != DMAR_DONE)
         return r;
     const WORD type = setting.item->storedType;
@@ -167,11 +190,8 @@ DMARESULT DMA_SetFaxAddressNum(DmaContext *context, LONG count, BOOL relative)
         return DMAR_FAIL;
     LONGLONG total = count;
     if (relative) {
-        WORD type = 0, kind = 0;
-        LONG size = 0;
         BYTE slot[8] = {};
-        if (dma_GetValue(ID_FAX_ADDRESS_COUNT, context->settingsImage, context->printerData, &type, &size, slot,
-                         &kind) != DMA_OK)
+        if (!dma_ReadValue(context, ID_FAX_ADDRESS_COUNT, slot))
             return DMAR_FAIL;
         total += plat::load<WORD>(slot);
     }
