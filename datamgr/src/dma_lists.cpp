@@ -248,6 +248,7 @@ bool ReadEntry(const DmaContext *context, const DmaFieldTable &table, BYTE *entr
         return true;
     }
     BYTE callerBytes[16] = {};
+    plat::store_u16(entry, 2, 0); /* the two bytes behind the paper code stay zero */
     if (!ReadRow(context, table.rows[0], entry))
         return false;
     for (WORD i = 1; i < table.rowCount; ++i)

@@ -5,6 +5,8 @@
  */
 #include "dma_test_context.h"
 
+#include "plat/fault.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -122,6 +124,31 @@ TEST_F(DmaDocProp, OneTimeFileHoldsTheFaxListOnly)
     EXPECT_EQ(DMA_ExtractOneTime(&ctx, &out), DMAR_CREATE_ONE_TIME);
     setFile(DM_375, u"");
     EXPECT_EQ(DMA_ExtractOneTime(&ctx, &out), DMAR_DONE);
+}
+
+TEST_F(DmaDocProp, FailedWritesAndAllocationsAreReported)
+{
+    std::vector<BYTE> ext = ExtensionBlock(10), job = JobBlock(4), faxList = FaxBlock(0);
+    const DmaDocPropBuffers bufs = {{ext.data(), DWORD(ext.size())},
+                                    {job.data(), DWORD(job.size())},
+                                    {faxList.data(), DWORD(faxList.size())}};
+    setFile(DM_374, u"C:\\work\\doc.dat");
+    setFile(DM_375, u"C:\\work\\once.dat");
+    plat::fault_fail_write_after(2); /* the job block */
+    EXPECT_EQ(DMA_ExtractDocProp(&ctx, &bufs), DMAR_WRITE);
+    plat::fault_short_write_after(3, 100); /* the fax list, cut short */
+    EXPECT_EQ(DMA_ExtractDocProp(&ctx, &bufs), DMAR_WRITE);
+    plat::fault_disk_full(true);
+    EXPECT_EQ(DMA_ExtractOneTime(&ctx, &bufs), DMAR_WRITE_ONE_TIME);
+    plat::fault_disk_full(false);
+
+    ASSERT_EQ(DMA_ExtractDocProp(&ctx, &bufs), DMAR_DONE);
+    std::vector<BYTE> e(ext.size()), j(job.size()), f(faxList.size());
+    DmaDocPropBuffers in = {{e.data(), DWORD(e.size())}, {j.data(), DWORD(j.size())}, {f.data(), DWORD(f.size())}};
+    plat::fault_fail_alloc_after(1);
+    EXPECT_EQ(DMA_ReplaceDocProp(&ctx, &in), DMAR_READ);
+    EXPECT_EQ(DMA_ReplaceDocProp(&ctx, &in), DMAR_DONE);
+    EXPECT_EQ(f, faxList);
 }
 
 TEST_F(DmaDocProp, EmptyNamesMissingFilesAndArguments)

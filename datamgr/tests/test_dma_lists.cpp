@@ -224,8 +224,10 @@ TEST_F(DmaLists, MarginsFollowTheOrientation)
     for (const char *bad : {"0", "123456", "65536", "", "9a", "-1"})
         EXPECT_EQ(DMA_ApplyData(&ctx, DMA_KIND_MARGIN, 0, bad), DMAR_FAIL) << bad;
     EXPECT_EQ(DMA_ApplyData(&ctx, DMA_KIND_MARGIN, 0, nullptr), DMAR_FAIL);
+    plat::store<WORD>(margins.entry(1) + 2, 0xFFFF);
     ASSERT_EQ(DMA_ApplyData(&ctx, DMA_KIND_MARGIN, 1, "297"), DMAR_DONE);
     EXPECT_EQ(plat::load<WORD>(margins.entry(1)), 297);
+    EXPECT_EQ(plat::load<WORD>(margins.entry(1) + 2), 0);
     EXPECT_EQ(margins.flags[1], DMA_ENTRY_IN_USE);
     ASSERT_EQ(DMA_ApplyData(&ctx, DMA_KIND_MARGIN, 1, "65535"), DMAR_DONE);
     EXPECT_EQ(plat::load<WORD>(margins.entry(1)), 65535);

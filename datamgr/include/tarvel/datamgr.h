@@ -129,6 +129,9 @@ struct DmaContext {
     DmaDataList stamps;       /* kind 2 */
     DmaDataList kind3;        /* kind 3 */
 };
+static_assert(offsetof(DmaContext, settingsImage) == 528, "the caller's 528 bytes come first");
+static_assert(offsetof(DmaContext, faxAddresses) == 528 + 4 * sizeof(void *), "four pointers, then the lists");
+static_assert(sizeof(DmaDataList) == 8 + 2 * sizeof(void *), "count, entry size, two pointers");
 
 /* One enumerated identifier. */
 struct DmaIdInfo {
