@@ -8,6 +8,7 @@
 #include <tarvel/dmb_binding.h>
 #include <tarvel/fid_value.h>
 #include <tarvel/log_trace.h>
+#include <tarvel/public_id_map.h>
 #include <tarvel/res_module.h>
 #include <tarvel/setting_layout.h>
 
@@ -223,19 +224,28 @@ WORD DMB_SetValue(WORD id, void *devmode, void *printerData, WORD type, LONG siz
 
 int DMB_PublicIdToDmaId(WORD publicId, WORD *internalId, DWORD version)
 {
-    (void)publicId;
-    (void)internalId;
-    (void)version;
-    LOG_Printf(u"DMB_PublicIdToDmaId: not built yet");
-    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-    return 0;
+    if (internalId == nullptr)
+        return 0;
+    /* Favourites written by data-manager version 0x5002 name these settings by their own numbers. */
+    if (version == DMB_DATA_VERSION_OWN_IDS &&
+        (publicId == 448 || publicId == 449 || publicId == 450 || (publicId >= 1281 && publicId <= 1330))) {
+        *internalId = publicId;
+        return 1;
+    }
+    const WORD found = PID_ToInternal(publicId, PUBLIC_ID_COMMON_RANGE_COUNT);
+    if (found == 0)
+        return 0;
+    *internalId = found;
+    return 1;
 }
 
 int DMB_DmaIdToPublicId(WORD internalId, WORD *publicId)
 {
-    (void)internalId;
-    (void)publicId;
-    LOG_Printf(u"DMB_DmaIdToPublicId: not built yet");
-    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-    return 0;
+    if (publicId == nullptr)
+        return 0;
+    const WORD found = PID_ToPublic(internalId, PUBLIC_ID_COMMON_RANGE_COUNT);
+    if (found == 0)
+        return 0;
+    *publicId = found;
+    return 1;
 }

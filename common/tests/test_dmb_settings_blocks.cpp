@@ -1,6 +1,6 @@
 /*
  * Tests of the settings blocks and the layout-table rows, and of the devmode
- * services and identifier lookups that are not built yet: they fail with
+ * services that are not built yet: they fail with
  * ERROR_CALL_NOT_IMPLEMENTED and a trace line naming them.
  */
 #include "test_dmb_support.h"
@@ -125,17 +125,7 @@ TEST_F(SettingsBlocks, ServicesNotBuiltYetFailVisibly)
     EXPECT_EQ(DMS_GetPrinterDevmode(nullptr, someContext(), out, &size, &success), nullptr);
     EXPECT_EQ(success, 0);
 
-    WORD internal = 0xFFFF, pub = 0xFFFF;
-    SetLastError(0);
-    EXPECT_EQ(DMB_PublicIdToDmaId(1300, &internal, 20482), 0);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CALL_NOT_IMPLEMENTED));
-    EXPECT_EQ(DMB_DmaIdToPublicId(1300, &pub), 0);
-    EXPECT_EQ(internal, 0xFFFF);
-    EXPECT_EQ(pub, 0xFFFF);
-
     EXPECT_EQ(debugText(), "DMS_ConvertDevMode: not built yet\r\n"
                            "DMS_ConvertDevMode: not built yet\r\n"
-                           "DMS_GetPrinterDevmode: not built yet\r\n"
-                           "DMB_PublicIdToDmaId: not built yet\r\n"
-                           "DMB_DmaIdToPublicId: not built yet\r\n");
+                           "DMS_GetPrinterDevmode: not built yet\r\n");
 }

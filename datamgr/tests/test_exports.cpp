@@ -58,9 +58,23 @@ std::set<std::string> ExportedNames(const char *path)
     return names;
 }
 
-TEST(Exports, OnlyTheTwoAccessorsAreVisible)
+TEST(Exports, ExactlyTheAccessorsAndThePublicFunctionsAreVisible)
 {
-    const std::set<std::string> expected = {"dma_GetValue", "dma_SetValue"};
+    const std::set<std::string> expected = {
+        "dma_GetValue",         "dma_SetValue",
+        "DMA_GetValue",         "DMA_SetValue",
+        "DMA_GetStringData",    "DMA_SetStringData",
+        "DMA_GetStringData_StrLength", "DMA_SetStringData_StrLength",
+        "DMA_GetLogFontData",   "DMA_SetLogFontData",
+        "DMA_GetFaxAddressNum", "DMA_SetFaxAddressNum",
+        "DMA_QueryStructSize",  "DMA_EnumDMAID_ByTargetInfo",
+        "DMA_GetUserSettingInfo", "DMA_SetUserSettingInfo",
+        "DMA_AccessibleData",   "DMA_DeleteData",
+        "DMA_ApplyData",        "DMA_GetNameFromInfo",
+        "DMA_ExtractDocProp",   "DMA_ExtractOneTime",
+        "DMA_ReplaceDocProp",
+    };
+    EXPECT_EQ(expected.size(), 23u);
     EXPECT_EQ(ExportedNames(TARVELDM_LIBRARY_PATH), expected);
 }
 

@@ -156,20 +156,23 @@ int DMB_GetValueChecked(WORD id, void *devmode, void *printerData, WORD *type, L
  */
 LONGLONG DMB_GetEffectiveValue(void *devmode, void *printerData, WORD id, WORD type);
 
-/* ---- Public identifiers (not built yet: they answer 0) ------------------ */
+/* ---- Public identifiers ------------------------------------------------ */
+
+/* The data-manager version whose data names some settings by their own numbers. */
+inline constexpr DWORD DMB_DATA_VERSION_OWN_IDS = 20482; /* 0x5002 */
 
 /*
  * DMB_PublicIdToDmaId: the internal identifier of the public identifier
- * `publicId` for data of the data-manager version `version`; 1 found, 0 not
- * found.  Waits for the public identifier map: answers 0 with
- * ERROR_CALL_NOT_IMPLEMENTED and a trace line meanwhile.
+ * `publicId` for data of the data-manager version `version`, from the first
+ * 14 ranges of the public identifier map.  Data of version 20482 names 448,
+ * 449, 450 and 1281-1330 by their own numbers.  Returns 1 with *internalId
+ * set; 0 when the map has no pair for it (*internalId untouched).
  */
 int DMB_PublicIdToDmaId(WORD publicId, WORD *internalId, DWORD version);
 
 /*
- * DMB_DmaIdToPublicId: the public identifier of the internal identifier
- * `internalId`; 1 found, 0 not found.  Not built yet: 0 with
- * ERROR_CALL_NOT_IMPLEMENTED and a trace line.
+ * DMB_DmaIdToPublicId: the first public identifier paired with the internal
+ * identifier `internalId`.  Returns 1 with *publicId set; 0 when none is.
  */
 int DMB_DmaIdToPublicId(WORD internalId, WORD *publicId);
 

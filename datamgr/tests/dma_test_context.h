@@ -1,0 +1,67 @@
+/*
+ * Test helpers of the DMA_ functions: a fresh machine folder per test (the
+ * document-property tests write files; the code page is 1252 unless a test
+ * picks another), and a DmaContext over exact-size records and a fax block.
+ */
+#ifndef TARVEL_DATAMGR_DMA_TEST_CONTEXT_H
+#define TARVEL_DATAMGR_DMA_TEST_CONTEXT_H
+
+#include "dm_test_records.h"
+#include "dma_internal.h"
+
+#include "plat/codepage.h"
+#include "plat/machine.h"
+
+#include "tarvel/pdt_docprop_layout.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace dmtest {
+
+class DmaTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char tmpl[] = "/tmp/tarvel-dma-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        root_ = tmpl;
+        plat::machine_reset(root_);
+        ASSERT_TRUE(plat::set_ansi_code_page(1252));
+        ctx.settingsImage = rec.dm();
+        ctx.printerData = rec.pd();
+        ctx.faxBlock = fax.data();
+    }
+    void TearDown() override
+    {
+        plat::set_ansi_code_page(1252);
+        std::string cmd = "rm -rf '" + root_ + "'";
+        EXPECT_EQ(std::system(cmd.c_str()), 0);
+    }
+
+    /* The real path of a file of this test's machine. */
+    std::string realPath(const std::u16string &winPath)
+    {
+        std::string real;
+        EXPECT_TRUE(plat::map_path(winPath, real));
+        return real;
+    }
+
+    /* Writes a wide string straight into a record field. */
+    static void PutWide(BYTE *field, const std::u16string &text)
+    {
+        std::memcpy(field, text.c_str(), 2 * (text.size() + 1));
+    }
+
+    Records rec;
+    std::vector<BYTE> fax = std::vector<BYTE>(1442 + 742 * 4, 0);
+    DmaContext ctx{};
+    std::string root_;
+};
+
+} // namespace dmtest
+
+#endif /* TARVEL_DATAMGR_DMA_TEST_CONTEXT_H */
