@@ -197,24 +197,12 @@ TEST_F(FidValidate, DerivedColour)
     EXPECT_FALSE(FID_DeriveColor(SVT_UINT16, SVT_UINT16, nullptr, &one, &out));
 }
 
-/* The option-list operations and the conflict check wait for the option lists and the constraint engine. */
+/* The conflict check waits for the constraint engine. */
 TEST_F(FidValidate, NotBuiltYetFailVisibly)
 {
     install(kColour, "");
     writeDriverFile("tarvel.cfg", "[LOG]\nLog=0x80000001\n");
     LOG_ResetForTest();
-    for (WORD id : {8, 12, 298, 305, 358}) {
-        const SettingDescriptorRow *row = FID_FindDescriptor(id);
-        ASSERT_NE(row, nullptr);
-        for (WORD operation : {FID_OP_LIST_HEADER, FID_OP_LIST_ITEM}) {
-            plat::debug_clear();
-            SetLastError(0);
-            BYTE args[64] = {};
-            EXPECT_FALSE(row->descriptor->handler(ctx(), operation, id, args)) << id;
-            EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED)) << id;
-            EXPECT_NE(u8(plat::debug_output().c_str()).find("not built yet"), std::string::npos) << id;
-        }
-    }
     plat::debug_clear();
     SetLastError(0);
     FidIdListEntry list[FID_ID_LIST_ENTRIES] = {};
