@@ -12,7 +12,6 @@
 #include <tarvel/fid_defaults.h>
 #include <tarvel/fid_schema.h>
 
-#include <plat/debug.h>
 
 namespace {
 
@@ -195,21 +194,6 @@ TEST_F(FidValidate, DerivedColour)
     EXPECT_TRUE(FID_DeriveColor(SVT_UINT16, SVT_UINT16, &one, &zero, &out));
     EXPECT_EQ(out, 2);
     EXPECT_FALSE(FID_DeriveColor(SVT_UINT16, SVT_UINT16, nullptr, &one, &out));
-}
-
-/* The conflict check waits for the constraint engine. */
-TEST_F(FidValidate, NotBuiltYetFailVisibly)
-{
-    install(kColour, "");
-    writeDriverFile("tarvel.cfg", "[LOG]\nLog=0x80000001\n");
-    LOG_ResetForTest();
-    plat::debug_clear();
-    SetLastError(0);
-    FidIdListEntry list[FID_ID_LIST_ENTRIES] = {};
-    WORD last = 0;
-    EXPECT_EQ(FID_CheckDefaultConflicts(nullptr, ctx(), nullptr, nullptr, nullptr, nullptr, nullptr, list, &last), -1);
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
-    EXPECT_NE(u8(plat::debug_output().c_str()).find("FID_CheckDefaultConflicts"), std::string::npos);
 }
 
 } // namespace

@@ -53,7 +53,7 @@ inline constexpr WORD DC_PRINTRATEPPM = 31;
 inline constexpr WORD DC_COLORDEVICE = 32;
 inline constexpr WORD DC_NUP = 33;
 
-inline constexpr LONG DCTT_DOWNLOAD = 1;
+inline constexpr LONG DCTT_DOWNLOAD = 2;
 inline constexpr LONG DCTT_SUBDEV = 4;
 inline constexpr LONG PRINTRATEUNIT_PPM = 1;
 
