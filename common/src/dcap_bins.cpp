@@ -30,11 +30,9 @@ struct Bin {
 /* The options of a feature (16-bit value, name cut to 23 characters); false when one cannot be read. */
 bool read_options(ModelContext *context, WORD id, std::vector<Bin> *bins)
 {
-    ModelRecord *feature = nullptr;
-    WORD kind = 0, count = 0, reason = 0;
-    if (!MDL_GetFeatureInfo(context, id, &feature, &kind, &count, nullptr, &reason))
+    WORD count = 0, reason = 0;
+    if (!dcap_OptionCount(context, id, &count))
         return false;
-    MDL_FreeRecord(feature);
     for (WORD n = 1; n <= count; ++n) {
         DddOptionDetails *details = nullptr;
         const void *value = nullptr;

@@ -5,7 +5,6 @@
  */
 #include "dcap_internal.h"
 
-#include "tarvel/dmb_binding.h"
 #include "tarvel/fid_defaults.h"
 #include "tarvel/fid_value.h"
 #include "tarvel/mdl_context.h"
@@ -80,27 +79,15 @@ LONG devmode_or(WORD sources, WORD id, void *devmode, void *printerData, LONG fa
     return dcap_read(id, devmode, printerData, &value) ? value : -1;
 }
 
-/* Option count of a feature of the model; false when it cannot be read. */
-bool option_count(ModelContext *context, WORD id, WORD *count)
+} // namespace
+
+bool dcap_OptionCount(ModelContext *context, WORD id, WORD *count)
 {
     ModelRecord *record = nullptr;
     WORD kind = 0, reason = 0;
     if (!MDL_GetFeatureInfo(context, id, &record, &kind, count, nullptr, &reason))
         return false;
     MDL_FreeRecord(record);
-    return true;
-}
-
-} // namespace
-
-bool dcap_read(WORD id, void *devmode, void *printerData, LONG *value)
-{
-    WORD type = 0;
-    LONG size = 0;
-    ULONGLONG slot = 0;
-    if (DMB_GetValue(id, devmode, printerData, &type, &size, &slot) != DMA_OK)
-        return false;
-    *value = LONG(FID_ReadValueAsUInt(&slot, type));
     return true;
 }
 
@@ -166,7 +153,7 @@ DCAP_HANDLER(DCAP_Resolutions)
 {
     (void)printer, (void)index, (void)devmode, (void)printerData;
     WORD count = 0;
-    if (!dcap_has(sources, DCAP_SRC_MODEL) || !option_count(context, kIdResolution, &count) || count == 0)
+    if (!dcap_has(sources, DCAP_SRC_MODEL) || !dcap_OptionCount(context, kIdResolution, &count) || count == 0)
         return -1;
     for (WORD n = 1; output != nullptr && n <= count; ++n) {
         DddOptionDetails *details = nullptr;
@@ -235,7 +222,7 @@ DCAP_HANDLER(DCAP_MediaReady)
 {
     (void)printer, (void)index, (void)devmode, (void)printerData;
     WORD count = 0;
-    if (!dcap_has(sources, DCAP_SRC_MODEL) || !option_count(context, kIdPaperSize, &count))
+    if (!dcap_has(sources, DCAP_SRC_MODEL) || !dcap_OptionCount(context, kIdPaperSize, &count))
         return -1;
     for (WORD n = 1; output != nullptr && n <= count; ++n) {
         DddOptionDetails *details = nullptr;

@@ -5,6 +5,7 @@
 #ifndef TARVEL_DCAP_INTERNAL_H
 #define TARVEL_DCAP_INTERNAL_H
 
+#include "opt_internal.h"
 #include "tarvel/dcap_caps.h"
 
 #define DCAP_HANDLER(name)                                                                                       \
@@ -38,6 +39,12 @@ inline bool dcap_has(WORD sources, WORD needed)
 }
 
 /* A setting read through the binding as a number; false when it cannot be read. */
-bool dcap_read(WORD id, void *devmode, void *printerData, LONG *value);
+inline bool dcap_read(WORD id, void *devmode, void *printerData, LONG *value)
+{
+    return opt_ReadNumber(id, devmode, printerData, value);
+}
+
+/* The option count of setting `id`'s feature in the model; false when it cannot be read. */
+bool dcap_OptionCount(ModelContext *context, WORD id, WORD *count);
 
 #endif /* TARVEL_DCAP_INTERNAL_H */

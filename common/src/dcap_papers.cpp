@@ -221,11 +221,9 @@ bool paper_table(HANDLE printer, void *devmode, void *printerData, ModelContext 
 LONG DCAP_BuildPaperTable(HANDLE printer, void *devmode, void *printerData, ModelContext *context,
                           DcapPaperEntry *table, BOOL includeUser)
 {
-    ModelRecord *feature = nullptr;
-    WORD kind = 0, count = 0, reason = 0;
-    if (!MDL_GetFeatureInfo(context, kIdPaperSize, &feature, &kind, &count, nullptr, &reason))
+    WORD count = 0;
+    if (!dcap_OptionCount(context, kIdPaperSize, &count))
         return 0;
-    MDL_FreeRecord(feature);
     Forms forms;
     DWORD needed = 0;
     const bool fill = table != nullptr && PPR_EnumForms(printer, &forms.forms, &needed, &forms.count) == PPR_FORM_OK;

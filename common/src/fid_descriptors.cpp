@@ -9,6 +9,8 @@
  */
 #include "fid_descriptors.h"
 
+#include "opt_internal.h"
+
 #include "tarvel/dmb_binding.h"
 #include "tarvel/dme_mapping.h"
 #include "tarvel/fid_defaults.h"
@@ -253,13 +255,7 @@ BOOL list_of_papers(ModelContext *context, WORD operation, WORD id, void *args)
         LPCWSTR title = nullptr;
         if (a->list == nullptr || !MDL_GetFeatureInfo(context, id, &record, &kind, &count, &title, &reason))
             return FALSE;
-        a->list->title = nullptr;
-        if (title != nullptr) {
-            const size_t chars = plat::wlen(title) + 1;
-            a->list->title = static_cast<LPWSTR>(GlobalAlloc(GPTR, chars * sizeof(WCHAR)));
-            if (a->list->title != nullptr)
-                std::memcpy(a->list->title, title, chars * sizeof(WCHAR));
-        }
+        a->list->title = opt_CopyText(title);
         MDL_FreeRecord(record);
         if (title != nullptr && a->list->title == nullptr)
             return FALSE;

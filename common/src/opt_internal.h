@@ -25,6 +25,9 @@ BOOL opt_ItemFromDescriptor(ModelContext *context, WORD id, const SettingDescrip
 BOOL opt_AddPaperTexts(HMODULE resources, ModelContext *context, OptionList *list, void *devmode, void *printerData,
                        WORD unitFlags);
 
+/* A setting read through the binding as a number (by its type); false when it cannot be read. */
+bool opt_ReadNumber(WORD id, void *devmode, void *printerData, LONG *value);
+
 /* Replaces the text of `item` (the old text is freed); 1, or 0 for a null text. */
 BOOL opt_ReplaceText(OptionListItem *item, LPWSTR text);
 

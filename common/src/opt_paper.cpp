@@ -5,7 +5,6 @@
  */
 #include "opt_internal.h"
 
-#include "tarvel/dmb_binding.h"
 #include "tarvel/fid_merge.h"
 #include "tarvel/fid_value.h"
 #include "tarvel/paper_rules.h"
@@ -53,18 +52,6 @@ bool size_text(LONG tenthMm, WORD unitFlags, LPCWSTR separator, LPWSTR out)
                                       unsigned(fraction)));
 }
 
-LONG read_number(WORD id, void *devmode, void *printerData, bool *ok)
-{
-    WORD type = 0;
-    LONG size = 0;
-    ULONGLONG slot = 0;
-    if (DMB_GetValue(id, devmode, printerData, &type, &size, &slot) != DMA_OK) {
-        *ok = false;
-        return 0;
-    }
-    return FID_ReadValueAsInt(&slot, type);
-}
-
 /* Gives `item` the text of `name` with the size `width` x `length`. */
 bool set_size_text(HMODULE resources, OptionListItem *item, LPCWSTR name, LONG width, LONG length, WORD unitFlags)
 {
@@ -85,9 +72,9 @@ bool user_size_text(HMODULE resources, OptionList *list, void *devmode, void *pr
     for (LONG i = 0; i < list->count; ++i) {
         if (item_number(list, i) != kCodeUser)
             continue;
-        bool ok = true;
-        const LONG width = read_number(kIdUserWidth, devmode, printerData, &ok);
-        const LONG length = read_number(kIdUserLength, devmode, printerData, &ok);
+        LONG width = 0, length = 0;
+        bool ok = opt_ReadNumber(kIdUserWidth, devmode, printerData, &width) &&
+                  opt_ReadNumber(kIdUserLength, devmode, printerData, &length);
         LPWSTR own = opt_CopyText(list->items[i].text);
         ok = ok && own != nullptr && set_size_text(resources, &list->items[i], own, width, length, unitFlags);
         if (own != nullptr)
@@ -122,10 +109,9 @@ bool tray_text(HMODULE resources, OptionList *list, void *devmode, void *printer
         WORD widthId = 0, lengthId = 0;
         if (!PPR_GetTrayCustomSizeIds(WORD(list->id), &widthId, &lengthId))
             return true; /* the list's setting has no tray size of its own */
-        bool ok = true;
-        const LONG width = read_number(widthId, devmode, printerData, &ok);
-        const LONG length = read_number(lengthId, devmode, printerData, &ok);
-        return ok && set_size_text(resources, &list->items[i], u"", width, length, unitFlags);
+        LONG width = 0, length = 0;
+        return opt_ReadNumber(widthId, devmode, printerData, &width) &&
+               opt_ReadNumber(lengthId, devmode, printerData, &length) && set_size_text(resources, &list->items[i], u"", width, length, unitFlags);
     }
     return true;
 }

@@ -5,6 +5,7 @@
  */
 #include "opt_internal.h"
 
+#include "tarvel/dmb_binding.h"
 #include "tarvel/fid_defaults.h"
 #include "tarvel/fid_value.h"
 #include "tarvel/mdl_context.h"
@@ -21,6 +22,17 @@ namespace {
 constexpr COLORREF kKeyColours[] = {0x0033FF, 0x3399FF, 0x00CCFF, 0x658963, 0xCC6633, 0x93518D, 0x000000};
 
 } // namespace
+
+bool opt_ReadNumber(WORD id, void *devmode, void *printerData, LONG *value)
+{
+    WORD type = 0;
+    LONG size = 0;
+    ULONGLONG slot = 0;
+    if (DMB_GetValue(id, devmode, printerData, &type, &size, &slot) != DMA_OK)
+        return false;
+    *value = FID_ReadValueAsInt(&slot, type);
+    return true;
+}
 
 LPWSTR FID_FormatValue(WORD type, const void *value, LPWSTR buffer, int chars)
 {
