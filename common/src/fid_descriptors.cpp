@@ -15,7 +15,6 @@
 #include "tarvel/dme_mapping.h"
 #include "tarvel/fid_defaults.h"
 #include "tarvel/fid_value.h"
-#include "tarvel/log_trace.h"
 #include "tarvel/mdl_context.h"
 #include "tarvel/opt_list.h"
 #include "tarvel/ppr_paper.h"
@@ -24,7 +23,6 @@
 #include "tarvel/stp_builtin.h"
 #include "tarvel/util_system.h"
 
-#include <plat/error.h>
 #include <plat/memory.h>
 #include <plat/resource.h>
 #include <plat/text.h>

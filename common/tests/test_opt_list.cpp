@@ -12,7 +12,9 @@
 #include <tarvel/fid_merge.h>
 #include <tarvel/opt_list.h>
 
+#include <modelwriter/model_writer.h>
 #include <plat/gdi_objects.h>
+#include <standard_models.h>
 
 #include <algorithm>
 #include <cstring>
@@ -687,4 +689,38 @@ TEST_F(OptList, PaletteOfA256ColourPicture)
     const std::vector<BYTE> header24 = infoHeader(2, 4, 24, 0);
     EXPECT_EQ(FID_CreatePalette(header24.data(), header24.size()), nullptr);
     EXPECT_EQ(FID_CreatePalette(nullptr, 100), nullptr);
+}
+
+TEST_F(OptList, TrayPaperListShowsItsCustomSizes)
+{
+    /* The standard model with a paper list of tray 1 (6145): A4, custom slot 5 (code 287) and the tray's own size. */
+    mw::Model m = tarvel_models::colourPrinter(DDD_GATE_0x1600);
+    mw::Feature f;
+    f.id = 6145;
+    f.name = mw::stored("Tray 1 Paper");
+    f.uiKind = 1;
+    f.defaultOption = 1;
+    std::vector<mw::Option> options;
+    for (const auto &[name, code] : {std::pair{"A4", 9}, std::pair{"Slot", 287}, std::pair{"Tray", 275}}) {
+        mw::Option o;
+        o.name = mw::stored(name);
+        o.setting = mw::vUShort(WORD(code));
+        options.push_back(o);
+    }
+    m.addFeature(DDD_KIND_DOCUMENT_FEATURE, f, options);
+    installWritten(m, "");
+    resources_ = RES_LoadResourceModule();
+    ASSERT_TRUE(FID_InitDefaults(ctx(), rec_.dm(), rec_.pd(), FID_DUMMY_PRINTER_NAME));
+    ASSERT_EQ(put(5894, rec_.dm(), rec_.pd(), 1000), DMA_OK);
+    ASSERT_EQ(put(5914, rec_.dm(), rec_.pd(), 3000), DMA_OK);
+    ASSERT_EQ(putText(5934, rec_.dm(), rec_.pd(), u"Wide"), DMA_OK);
+    ASSERT_EQ(put(6190, rec_.dm(), rec_.pd(), 1200), DMA_OK); /* tray 1's custom width and length */
+    ASSERT_EQ(put(6205, rec_.dm(), rec_.pd(), 1800), DMA_OK);
+    OptionList *list = build(6145);
+    ASSERT_NE(list, nullptr);
+    ASSERT_EQ(list->count, 3);
+    EXPECT_EQ(u8(text(list, 0).c_str()), "A4");
+    EXPECT_EQ(u8(text(list, 1).c_str()), "Wide (100 x 300 mm)");
+    EXPECT_EQ(u8(text(list, 2).c_str()), " (120 x 180 mm)") << "the tray's size with an empty name";
+    EXPECT_TRUE(FID_ListFree(list));
 }
