@@ -11,7 +11,6 @@
 #include <tarvel/model_file.h>
 #include <tarvel/paper_rules.h>
 #include <tarvel/setting_layout.h>
-#include <tarvel/stp_store.h>
 
 #include <plat/memory.h>
 #include <plat/text.h>
@@ -110,12 +109,7 @@ bool stampSwitchConflicts(HANDLE printer, const SettingsRef *ref, const std::u16
     LONG on = 0;
     if (!cnf_ReadNumber(ref, 1333, &on))
         return false;
-    *conflict = false;
-    if (on == 0)
-        return true;
-    BYTE record[832] = {};
-    *conflict = STP_ReadStamp(printer, name.c_str(), record, FALSE, ref->context) == 1 &&
-                plat::load<WORD>(record + 310) != 0;
+    *conflict = on != 0 && cnf_StampFlagSet(printer, ref, name);
     return true;
 }
 

@@ -81,6 +81,9 @@ bool cnf_ReadJobPaper(const SettingsRef *ref, LONG *code);
 /* Minimum and maximum custom size of a tray record (kind 5 or 6) that lists paper code 262; false when none. */
 bool cnf_GetTrayRange(const SettingsRef *ref, WORD kind, WORD trayId, DddPair *min, DddPair *max, bool *found);
 
+/* The stored stamp `name` exists and has its flag word set. */
+bool cnf_StampFlagSet(HANDLE printer, const SettingsRef *ref, const std::u16string &name);
+
 /* Adds the entries of an identifier list to another; 0 or 2. */
 WORD cnf_AddAll(CnfIds *to, const CnfIds &from);
 

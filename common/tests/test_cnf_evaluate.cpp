@@ -44,8 +44,6 @@ std::vector<std::pair<WORD, DWORD>> operator+(std::vector<std::pair<WORD, DWORD>
     return a;
 }
 
-mw::Setting on453(WORD value) { return cond(kOwner, 1, vUShort(value)); }
-
 class CnfEvaluateTest : public CnfTest {
 protected:
     void run(const Case &c, RuleModel rm = RuleModel{})

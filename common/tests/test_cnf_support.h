@@ -34,6 +34,9 @@ inline mw::Condition entry(WORD id, BYTE op, mw::Value v, BYTE connector)
 
 inline mw::Setting cond(WORD id, BYTE op, mw::Value v) { return mw::Setting{0, op, id, std::move(v)}; }
 
+/* The main condition "453 is value". */
+inline mw::Setting on453(WORD value = 2) { return cond(kOwner, 1, mw::vUShort(value)); }
+
 inline mw::Setting action(WORD id, mw::Value v) { return mw::Setting{0, 0, id, std::move(v)}; }
 
 inline mw::Rule rule(mw::Setting condition, WORD flags, std::vector<mw::Condition> involved = {},
