@@ -12,6 +12,7 @@
 #include <tarvel/fid_value.h>
 #include <tarvel/jwm_record.h>
 #include <tarvel/setting_layout.h>
+#include <tarvel/stp_builtin.h>
 #include <tarvel/stp_store.h>
 #include <tarvel/util_system.h>
 #include <tarvel/util_ui_services.h>
@@ -26,8 +27,6 @@ namespace {
 constexpr WORD kStampAdd = 0x9001;
 constexpr WORD kStampUse = 0x9002;
 constexpr WORD kStampUseStored = 0x9003;
-constexpr DWORD kStampRecordSize = 832;
-constexpr size_t kStampFlagOffset = 310;
 constexpr DWORD kMaxStamps = 32;
 
 /* What a row decided. */
@@ -80,15 +79,6 @@ bool testedNumber(const SettingsRef *ref, const CnfValue *value, LONG *out)
     return cnf_ReadNumber(ref, value->id, out);
 }
 
-/* The stored stamp of `name` has its flag word set (a missing stamp has none). */
-bool stampFlagSet(HANDLE printer, const SettingsRef *ref, const std::u16string &name)
-{
-    std::vector<BYTE> record(kStampRecordSize, 0);
-    if (STP_ReadStamp(printer, name.c_str(), record.data(), FALSE, ref->context) != 1)
-        return false;
-    return plat::load<WORD>(record.data() + kStampFlagOffset) != 0;
-}
-
 /* The configuration enforces the job type 334 with a value other than 0. */
 bool jobTypeEnforced(const SettingsRef *ref)
 {
@@ -137,7 +127,7 @@ WORD decide(HANDLE printer, const SettingsRef *ref, const CnfValue *value, Decis
                 break;
             name.push_back(c);
         }
-        if (stampFlagSet(printer, ref, name))
+        if (cnf_StampFlagSet(printer, ref, name))
             change(d, 3, {1333});
         return 0;
     }
@@ -231,6 +221,14 @@ WORD decide(HANDLE printer, const SettingsRef *ref, const CnfValue *value, Decis
 }
 
 } // namespace
+
+bool cnf_StampFlagSet(HANDLE printer, const SettingsRef *ref, const std::u16string &name)
+{
+    std::vector<BYTE> record(STP_RECORD_SIZE, 0);
+    if (STP_ReadStamp(printer, name.c_str(), record.data(), FALSE, ref->context) != 1)
+        return false;
+    return plat::load<WORD>(record.data() + STP_OFF_USER_FLAG) != 0;
+}
 
 WORD CNF_ApplyFeatureRules(HANDLE printer, const SettingsRef *ref, const CnfValue *value, const ChangeList *,
                            ChangeList *list, WORD **changed, WORD *count)

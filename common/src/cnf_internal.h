@@ -8,6 +8,8 @@
 #include <tarvel/mdl_context.h>
 #include <tarvel/model_records.h>
 
+#include <string>
+
 /* An identifier list with inline entries that grows in steps of 5. */
 struct CnfIds {
     explicit CnfIds(WORD inlineCapacity);
@@ -79,7 +81,19 @@ bool cnf_ReadJobPaper(const SettingsRef *ref, LONG *code);
 /* Minimum and maximum custom size of a tray record (kind 5 or 6) that lists paper code 262; false when none. */
 bool cnf_GetTrayRange(const SettingsRef *ref, WORD kind, WORD trayId, DddPair *min, DddPair *max, bool *found);
 
+/* The stored stamp `name` exists and has its flag word set. */
+bool cnf_StampFlagSet(HANDLE printer, const SettingsRef *ref, const std::u16string &name);
+
 /* Adds the entries of an identifier list to another; 0 or 2. */
 WORD cnf_AddAll(CnfIds *to, const CnfIds &from);
+
+/* Resource string `id` of the resource module; false when it is missing or empty. */
+bool cnf_LoadString(UINT id, std::u16string *out);
+/* A new GlobalAlloc text: resource string `id` formatted with up to four text arguments; null on failure. */
+LPWSTR cnf_FormatString(UINT id, LPCWSTR a, LPCWSTR b = nullptr, LPCWSTR c = nullptr, LPCWSTR d = nullptr);
+/* A text of a settings record (read unit by unit; null gives an empty text). */
+std::u16string cnf_Text(const void *text);
+/* The display name of setting `id` (with a value: the name of that option); false when the model has none. */
+bool cnf_NameOf(const SettingsRef *ref, WORD id, const void *value, std::u16string *out);
 
 #endif /* TARVEL_CNF_INTERNAL_H */

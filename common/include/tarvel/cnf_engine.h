@@ -166,7 +166,12 @@ WORD CNF_Evaluate(WORD mode, HANDLE printer, ModelContext *context, void *image,
                   const WORD *restrictIds, WORD id, WORD type, const void *value, ChangeList *list, WORD **changed,
                   WORD flags);
 
-/* Runs a rule's actions, adding each changed setting to the list: 4 all ran, 3 none, 1 failure, 2 no memory. */
+/*
+ * Runs a rule's actions, adding each changed setting to the list (inline
+ * capacity 5; a local list when none is given): 4 all ran, 3 none, 1
+ * failure, 2 no memory.  The 16-bit values 0x8000 and 0x8001 stand for the
+ * model default of the action's setting and of setting 8.
+ */
 WORD CNF_ApplyRuleActions(const SettingsRef *ref, const DddRuleRecord *rule, WORD **changed, WORD *count);
 
 /* --- Built-in rules and fixes --------------------------------------------- */
@@ -178,10 +183,10 @@ WORD CNF_ApplyFeatureRules(HANDLE printer, const SettingsRef *ref, const CnfValu
 /* Applies the actions of rules read by identifier (forward: kind 7, else 8): 4 changed, 3 not, 1 failure. */
 WORD CNF_ApplyRuleList(WORD forward, const SettingsRef *ref, WORD **changed, WORD *count, WORD n,
                        const WORD *ruleIds);
-/* Writes n values, adding each to the changed list: 4, 3 for n 0, 1 failure. */
+/* Writes n values, adding each to the changed list (inline capacity 5): 4, 3 for n 0, 1 failure, 2 no memory. */
 WORD CNF_ApplyValueList(const SettingsRef *ref, WORD **changed, WORD *count, WORD n, const CnfValue *items);
 
-/* One proposed value of a proposal (16 bytes). */
+/* One proposed value of a proposal (16 bytes); the value block holds the number, or the characters of a text. */
 struct CnfProposalItem {
     WORD id;
     WORD type;
@@ -208,8 +213,14 @@ WORD CNF_CheckLayoutFit(const SettingsRef *ref, const CnfValue *value, WORD **li
 /* The fit check with its message: 9 go on, 3 keep the old value, 1 failure. */
 WORD CNF_CheckLayoutFitAndWarn(HWND window, const SettingsRef *ref, const CnfValue *value);
 
+/* A setting and its number. */
+struct CnfNumber {
+    WORD id;
+    WORD type;
+    DWORD value;
+};
 /* Recomputes the output tray 266 from the finishing settings (written only when it differs): 1 or 0. */
-BOOL CNF_SelectOutputTray(ModelContext *context, void *image, void *printerData, CnfValue *out);
+BOOL CNF_SelectOutputTray(ModelContext *context, void *image, void *printerData, CnfNumber *out);
 /* 1 when the document monitor is available and the default of 8201 is 1. */
 BOOL CNF_IsMonitorDefaultOn(ModelContext *context);
 
