@@ -50,6 +50,48 @@ Bytes tiny_dib(BYTE b, BYTE g, BYTE r)
     return d;
 }
 
+/*
+ * An icon image of `side` x `side` pixels and `bits` (4 or 8) bits a pixel:
+ * a BITMAPINFOHEADER whose height counts the colour rows and the mask rows,
+ * the full colour table, the colour rows (pixel (x, y) has colour index
+ * (x + y) mod the colour count) and the mask rows (left half opaque), each
+ * row padded to 4 bytes, bottom-up.
+ */
+Bytes icon_dib(WORD side, WORD bits)
+{
+    const DWORD colours = 1u << bits;
+    Bytes d;
+    putU32(d, 40);
+    putU32(d, side);
+    putU32(d, 2u * side);
+    putU16(d, 1);
+    putU16(d, bits);
+    for (int i = 0; i < 6; ++i)
+        putU32(d, 0);
+    for (DWORD i = 0; i < colours; ++i)
+        d.insert(d.end(), {BYTE(i * 3), BYTE(i * 5), BYTE(i * 7), 0});
+    const size_t stride = (size_t(side) * bits + 31) / 32 * 4;
+    for (WORD y = 0; y < side; ++y) {
+        Bytes row(stride, 0);
+        for (WORD x = 0; x < side; ++x) {
+            const BYTE index = BYTE((x + y) % colours);
+            if (bits == 8)
+                row[x] = index;
+            else
+                row[x / 2] |= BYTE(x % 2 == 0 ? index << 4 : index);
+        }
+        d.insert(d.end(), row.begin(), row.end());
+    }
+    const size_t maskStride = (size_t(side) + 31) / 32 * 4;
+    for (WORD y = 0; y < side; ++y) {
+        Bytes row(maskStride, 0);
+        for (WORD x = side / 2; x < side; ++x)
+            row[x / 8] |= BYTE(0x80 >> (x % 8));
+        d.insert(d.end(), row.begin(), row.end());
+    }
+    return d;
+}
+
 Condition cond(WORD settingId, BYTE op, Value v, BYTE connector)
 {
     return Condition{Setting{0, op, settingId, std::move(v)}, connector};
@@ -297,7 +339,8 @@ void add_document_features(Model &m, Names &names, bool fax)
     m.addFeature(DDD_KIND_DOCUMENT_FEATURE, resolution,
                  {opt(names("600 x 600 dpi"), vULong((600u << 16) | 600)),
                   opt(names("1200 x 1200 dpi"), vULong((1200u << 16) | 1200)),
-                  opt(names("1200 x 600 dpi"), vULong((1200u << 16) | 600))});
+                  opt(names("1200 x 600 dpi"), vULong((1200u << 16) | 600)),
+                  opt(stored("600 x 300 dpi"), vULong((600u << 16) | 300))});
 
     Feature duplex = feat(16, names("Print on Both Sides"), 1, 1);
     duplex.optionImage = 1;
@@ -449,8 +492,9 @@ void add_other_records(Model &m, Names &names)
     m.add(encode(Image{1, 1, 16, 16, {}, tiny_dib(0x20, 0x40, 0x80)}, v));
     m.add(encode(Image{2, 2, 32, 8, {0xAA, 0xBB}, tiny_dib(0xFF, 0xFF, 0xFF)}, v));
     m.add(encode(Image{3, 1, 0, 0, {}, tiny_dib(0, 0, 0)}, v));
-    m.add(encode(OptionImage{1, tiny_dib(1, 2, 3)}, v));
-    m.add(encode(OptionImage{2, tiny_dib(4, 5, 6)}, v));
+    /* Option pictures are icon images: 16 x 16 in 16 colours, and 48 x 48 in 256 colours. */
+    m.add(encode(OptionImage{1, icon_dib(16, 4)}, v));
+    m.add(encode(OptionImage{2, icon_dib(48, 8)}, v));
 
     if (v >= DDD_GATE_512) {
         m.add(encode(FlagRecord{1, names("Plain"), 1, stored("PLAIN")}, v));

@@ -4,24 +4,27 @@
  * headers, the stamp font and the custom paper slots.  A handler answers
  * operation 1 (default), 2 (check with the model) and 16 (check without
  * it) as its descriptor's table says, and 0 to every other operation.  The
- * option-list operations (4 and 8) of 8, 12, 298, 305 and 358 are not built
- * yet: they fail with ERROR_CALL_NOT_IMPLEMENTED and a trace line.
+ * handlers of 8, 12, 298, 305 and 358 also build their option lists
+ * (operation 4 the header, operation 8 one item, tarvel/opt_list.h).
  */
 #include "fid_descriptors.h"
+
+#include "opt_internal.h"
 
 #include "tarvel/dmb_binding.h"
 #include "tarvel/dme_mapping.h"
 #include "tarvel/fid_defaults.h"
 #include "tarvel/fid_value.h"
-#include "tarvel/log_trace.h"
 #include "tarvel/mdl_context.h"
+#include "tarvel/opt_list.h"
+#include "tarvel/ppr_paper.h"
 #include "tarvel/res_text.h"
 #include "tarvel/setting_layout.h"
 #include "tarvel/stp_builtin.h"
 #include "tarvel/util_system.h"
 
-#include <plat/error.h>
 #include <plat/memory.h>
+#include <plat/resource.h>
 #include <plat/text.h>
 
 #include <cstring>
@@ -149,16 +152,152 @@ BOOL icm_value_valid(const FidCheckArgs *a)
     return v >= 1 && v <= 4;
 }
 
-/*
- * The option-list operations are built with the option lists; until then
- * they fail visibly.
- */
-BOOL list_not_built(WORD operation, WORD id)
+/* ---- Option lists (operations 4 and 8) ------------------------------------ */
+
+/* Text of the "no stamp" item of the stamp-name list. */
+constexpr UINT kStrNoStamp = 426;
+
+FidListFillArgs *list_args(void *args)
 {
-    LOG_Printf(u"FID descriptor handler: option-list operation %d of DDMID %d is not built yet",
-               static_cast<int>(operation), static_cast<int>(id));
-    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-    return FALSE;
+    return static_cast<FidListFillArgs *>(args);
+}
+
+/* Operation 4: the header's UI kind and count. */
+BOOL list_header(void *args, WORD kind, LONG count)
+{
+    FidListFillArgs *a = list_args(args);
+    if (a == nullptr || a->list == nullptr)
+        return FALSE;
+    a->list->uiKind = kind;
+    a->list->count = count;
+    return TRUE;
+}
+
+/* Operation 8: an item whose text is copied into the record. */
+BOOL list_item(FidListFillArgs *a, LPCWSTR text, WORD type, const void *value)
+{
+    if (text == nullptr)
+        return FALSE;
+    lstrcpynW(a->textBuffer, text, FID_LIST_TEXT_CHARS);
+    a->text = a->textBuffer;
+    a->type = type;
+    a->value = 0;
+    if (type == SVT_WSTRING)
+        FID_SetSlotPointer(&a->value, value);
+    else
+        FID_CopyValue(type, &a->value, value);
+    return TRUE;
+}
+
+/* The n-th (0-based) name of a double-NUL name list, or null. */
+LPCWSTR nth_name(LPCWSTR names, LONG n)
+{
+    for (LONG i = 0; names != nullptr && *names != 0; ++i) {
+        if (i == n)
+            return names;
+        names += plat::wlen(names) + 1;
+    }
+    return nullptr;
+}
+
+/* Operations 4 and 8 of 305 and 358: the strings of the caller's array. */
+BOOL list_of_strings(WORD operation, void *args)
+{
+    FidListFillArgs *a = list_args(args);
+    const auto *strings = a != nullptr ? static_cast<const FidStringArray *>(a->callerData) : nullptr;
+    if (strings == nullptr || strings->count <= 0 || strings->strings == nullptr)
+        return FALSE;
+    if (operation == FID_OP_LIST_HEADER)
+        return list_header(args, OPT_KIND_LIST, strings->count);
+    if (a->index < 0 || a->index >= strings->count)
+        return FALSE;
+    LPCWSTR s = strings->strings[a->index];
+    return list_item(a, s, SVT_WSTRING, s);
+}
+
+/* Operations 4 and 8 of 298: "None", then the stamp names the list builder read. */
+BOOL list_of_stamps(WORD operation, void *args)
+{
+    FidListFillArgs *a = list_args(args);
+    if (a == nullptr || a->callerRecord == nullptr)
+        return FALSE;
+    LPCWSTR names = a->callerRecord->stampNames;
+    if (operation == FID_OP_LIST_HEADER) {
+        LONG count = 0;
+        while (nth_name(names, count) != nullptr)
+            ++count;
+        return list_header(args, OPT_KIND_LIST, count + 1);
+    }
+    if (a->index == 0) {
+        WCHAR none[FID_LIST_TEXT_CHARS] = {};
+        return LoadStringW(a->resources, kStrNoStamp, none, FID_LIST_TEXT_CHARS) > 0 &&
+               list_item(a, none, SVT_WSTRING, u"");
+    }
+    LPCWSTR name = nth_name(names, a->index - 1);
+    return name != nullptr && list_item(a, name, SVT_WSTRING, name);
+}
+
+/*
+ * Operations 4 and 8 of 8: the papers of the context's paper list when it
+ * merges the spooler's forms, else the model's paper-size options.
+ */
+BOOL list_of_papers(ModelContext *context, WORD operation, WORD id, void *args)
+{
+    FidListFillArgs *a = list_args(args);
+    if (a == nullptr || context == nullptr)
+        return FALSE;
+    const bool merged = PPR_HasPaperList(context) != 0;
+    if (operation == FID_OP_LIST_HEADER) {
+        ModelRecord *record = nullptr;
+        WORD kind = 0, count = 0, reason = 0;
+        LPCWSTR title = nullptr;
+        if (a->list == nullptr || !MDL_GetFeatureInfo(context, id, &record, &kind, &count, &title, &reason))
+            return FALSE;
+        a->list->title = opt_CopyText(title);
+        MDL_FreeRecord(record);
+        if (title != nullptr && a->list->title == nullptr)
+            return FALSE;
+        if (merged && PPR_GetPaperCount(context, &count, PPR_ALL_PAPERS) != PPR_OK)
+            return FALSE;
+        return list_header(args, kind, count);
+    }
+    if (merged) {
+        ULONGLONG code = 0, name = 0;
+        if (PPR_GetPaperByIndex(context, a->index, PPR_GIVE_CODE, &code) != PPR_OK ||
+            PPR_GetPaperByIndex(context, a->index, PPR_GIVE_NAME, &name) != PPR_OK)
+            return FALSE;
+        const SHORT paper = SHORT(code);
+        return list_item(a, reinterpret_cast<LPCWSTR>(static_cast<uintptr_t>(name)), SVT_INT16, &paper);
+    }
+    DddOptionDetails *details = nullptr;
+    WORD reason = 0;
+    if (!MDL_GetOption(context, id, WORD(a->index + 1), &details, &reason))
+        return FALSE;
+    const void *value = nullptr;
+    LPCWSTR name = nullptr;
+    WORD type = 0;
+    const BOOL ok = MDL_GetOptionFields(details, &value, &name, &type, nullptr) && type != SVT_WSTRING &&
+                    list_item(a, name, type, value);
+    MDL_FreeOption(details);
+    return ok;
+}
+
+/* Operations 4 and 8 of 12: a range from 1 to the model's maximum copies in steps of 1. */
+BOOL list_of_copies(ModelContext *context, WORD operation, void *args)
+{
+    FidListFillArgs *a = list_args(args);
+    if (a == nullptr || context == nullptr)
+        return FALSE;
+    if (operation == FID_OP_LIST_HEADER)
+        return list_header(args, OPT_KIND_RANGE, 3);
+    const SHORT values[3] = {1, SHORT(MDL_GetMaxCopies(context)), 1};
+    if (a->index < 0 || a->index > 2)
+        return FALSE;
+    WCHAR text[16] = {};
+    ULONGLONG slot = 0;
+    FID_CopyValue(SVT_INT16, &slot, &values[a->index]);
+    return FID_FormatValue(SVT_INT16, &slot, text, 16) != nullptr &&
+           list_item(a, text, SVT_INT16, &values[a->index]);
 }
 
 bool is_list(WORD operation)
@@ -272,22 +411,22 @@ BOOL h_modelField(ModelContext *context, WORD operation, WORD id, void *args)
     }
 }
 
-/* 8 dmPaperSize: checked with the model; its option lists are not built yet. */
+/* 8 dmPaperSize: checked with the model; its list is the paper list. */
 BOOL h_paperSize(ModelContext *context, WORD operation, WORD id, void *args)
 {
     if (is_list(operation))
-        return list_not_built(operation, id);
+        return list_of_papers(context, operation, id, args);
     const FidCheckArgs *a = operation == FID_OP_CHECK_MODEL ? check_args(operation, args) : nullptr;
     return a != nullptr && model_has(context, id, a);
 }
 
 /* 12 dmCopies: 1 by default; 1 to the model's maximum with the model, above 0 without. */
-BOOL h_copies(ModelContext *context, WORD operation, WORD id, void *args)
+BOOL h_copies(ModelContext *context, WORD operation, WORD, void *args)
 {
     if (operation == FID_OP_DEFAULT)
         return put_number(args, SVT_INT16, 1);
     if (is_list(operation))
-        return list_not_built(operation, id);
+        return list_of_copies(context, operation, args);
     const FidCheckArgs *a = check_args(operation, args);
     if (a == nullptr)
         return FALSE;
@@ -343,21 +482,21 @@ BOOL h_modelName(ModelContext *context, WORD operation, WORD, void *args)
     return same;
 }
 
-/* 298 (66-byte field) and 305 (64-byte field): empty strings; lists not built yet. */
+/* 298 (66-byte field) and 305 (64-byte field): empty strings; lists of stamp names and of the caller's strings. */
 BOOL h_emptyName(ModelContext *, WORD operation, WORD id, void *args)
 {
     if (operation == FID_OP_DEFAULT)
         return put_text(args, u"", id == 298 ? kStampNameField : kNameField, kNameChars);
     if (is_list(operation))
-        return list_not_built(operation, id);
+        return id == 298 ? list_of_stamps(operation, args) : list_of_strings(operation, args);
     return FALSE;
 }
 
-/* 357: the stamps' default font; 358: its face name (lists as 305, not built yet). */
+/* 357: the stamps' default font; 358: its face name (listed as 305). */
 BOOL h_stampFont(ModelContext *, WORD operation, WORD id, void *args)
 {
     if (is_list(operation) && id == 358)
-        return list_not_built(operation, id);
+        return list_of_strings(operation, args);
     if (operation != FID_OP_DEFAULT)
         return FALSE;
     BYTE font[STP_FONT_SIZE] = {};

@@ -2,18 +2,16 @@
  * Value checks of the settings engine: a setting's current value against
  * its descriptor or the model, the checks a public field passes before a
  * merge takes it, the header check that recognises this driver's own
- * devmode, and the derived dmColor.  The conflict check of the defaults
- * waits for the option lists and the constraint engine.
+ * devmode, and the derived dmColor.  The conflict check of the defaults is
+ * in opt_conflicts.cpp.
  */
 #include "tarvel/fid_defaults.h"
 
 #include "tarvel/dmb_binding.h"
 #include "tarvel/fid_value.h"
-#include "tarvel/log_trace.h"
 #include "tarvel/mdl_context.h"
 #include "tarvel/setting_layout.h"
 
-#include <plat/error.h>
 
 namespace {
 
@@ -82,11 +80,4 @@ BOOL FID_DeriveColor(WORD type345, WORD type270, const void *value345, const voi
     const bool mono = FID_ReadValueAsUInt(value270, type270) == 1 && FID_ReadValueAsUInt(value345, type345) == 1;
     *out = mono ? 1 : 2;
     return TRUE;
-}
-
-int FID_CheckDefaultConflicts(HMODULE, ModelContext *, void *, void *, void *, void **, HWND, FidIdListEntry *, WORD *)
-{
-    LOG_Printf(u"FID_CheckDefaultConflicts: not built yet (waits for the option lists and the constraint engine)");
-    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-    return -1;
 }

@@ -12,7 +12,6 @@
 #include <tarvel/fid_defaults.h>
 #include <tarvel/fid_schema.h>
 
-#include <plat/debug.h>
 
 namespace {
 
@@ -195,33 +194,6 @@ TEST_F(FidValidate, DerivedColour)
     EXPECT_TRUE(FID_DeriveColor(SVT_UINT16, SVT_UINT16, &one, &zero, &out));
     EXPECT_EQ(out, 2);
     EXPECT_FALSE(FID_DeriveColor(SVT_UINT16, SVT_UINT16, nullptr, &one, &out));
-}
-
-/* The option-list operations and the conflict check wait for the option lists and the constraint engine. */
-TEST_F(FidValidate, NotBuiltYetFailVisibly)
-{
-    install(kColour, "");
-    writeDriverFile("tarvel.cfg", "[LOG]\nLog=0x80000001\n");
-    LOG_ResetForTest();
-    for (WORD id : {8, 12, 298, 305, 358}) {
-        const SettingDescriptorRow *row = FID_FindDescriptor(id);
-        ASSERT_NE(row, nullptr);
-        for (WORD operation : {FID_OP_LIST_HEADER, FID_OP_LIST_ITEM}) {
-            plat::debug_clear();
-            SetLastError(0);
-            BYTE args[64] = {};
-            EXPECT_FALSE(row->descriptor->handler(ctx(), operation, id, args)) << id;
-            EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED)) << id;
-            EXPECT_NE(u8(plat::debug_output().c_str()).find("not built yet"), std::string::npos) << id;
-        }
-    }
-    plat::debug_clear();
-    SetLastError(0);
-    FidIdListEntry list[FID_ID_LIST_ENTRIES] = {};
-    WORD last = 0;
-    EXPECT_EQ(FID_CheckDefaultConflicts(nullptr, ctx(), nullptr, nullptr, nullptr, nullptr, nullptr, list, &last), -1);
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
-    EXPECT_NE(u8(plat::debug_output().c_str()).find("FID_CheckDefaultConflicts"), std::string::npos);
 }
 
 } // namespace

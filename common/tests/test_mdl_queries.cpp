@@ -306,8 +306,8 @@ TEST_F(MdlQueries, OptionDetails)
     } cases[] = {
         {8, 1, "Letter", DDD_VT_SHORT, 1, nullptr, 0},
         {8, 11, "B4 (JIS)", DDD_VT_SHORT, 12, nullptr, 0},
-        {16, 2, "Long Edge", DDD_VT_SHORT, 2, nullptr, 44},         /* option image 2: a 44-byte DIB */
-        {16, 0, "Print on Both Sides", 0, 0, nullptr, 44},          /* the feature itself: no value */
+        {16, 2, "Long Edge", DDD_VT_SHORT, 2, nullptr, 3752},       /* option image 2: 48 x 48 icon, 256 colours */
+        {16, 0, "Print on Both Sides", 0, 0, nullptr, 296},         /* the feature itself: no value; 16 x 16, 16 colours */
         {14, 3, "1200 x 600 dpi", DDD_VT_ULONG, 0x04B00258, nullptr, 0},
         {4101, 2, "Installed", DDD_VT_FLAG, 1, nullptr, 0},
         {4359, 6, "Output Bin", DDD_VT_BYTE, 10, nullptr, 0},

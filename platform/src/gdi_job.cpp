@@ -9,6 +9,8 @@
  * while a library works on a device context, so contexts on different
  * threads run side by side, as the library's own locks expect.
  */
+#include "gdi_display.h"
+
 #include <plat/error.h>
 #include <plat/gdi.h>
 #include <plat/loader.h>
@@ -220,8 +222,9 @@ const bool registered = (plat::machine_on_reset(reset_gdi), true);
 
 HDC CreateDCW(LPCWSTR pwszDriver, LPCWSTR pwszDevice, LPCWSTR pszPort, const DEVMODEW *pdm)
 {
-    (void)pwszDriver;
     (void)pszPort;
+    if (plat::gdi::is_display_driver(pwszDriver))
+        return plat::gdi::create_display_dc();
     if (!pwszDevice || !*pwszDevice) {
         SetLastError(ERROR_INVALID_PRINTER_NAME);
         return nullptr;
@@ -283,6 +286,8 @@ HDC CreateDCW(LPCWSTR pwszDriver, LPCWSTR pwszDevice, LPCWSTR pszPort, const DEV
 
 BOOL DeleteDC(HDC hdc)
 {
+    if (plat::gdi::delete_display_dc(hdc))
+        return TRUE;
     plat_dc *dc = live_dc(hdc);
     if (!dc) {
         SetLastError(ERROR_INVALID_HANDLE);
@@ -302,6 +307,9 @@ BOOL DeleteDC(HDC hdc)
 
 int GetDeviceCaps(HDC hdc, int index)
 {
+    int display = 0;
+    if (plat::gdi::display_caps(hdc, index, &display))
+        return display;
     plat_dc *dc = live_dc(hdc);
     if (!dc)
         return 0;

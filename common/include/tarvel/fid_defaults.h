@@ -144,20 +144,46 @@ BOOL FID_ValidateHeaderIds(ModelContext *context, void *devmode, void *printerDa
  */
 BOOL FID_DeriveColor(WORD type345, WORD type270, const void *value345, const void *value270, SHORT *out);
 
-/* One entry of the conflict check's identifier list. */
+/*
+ * One entry of the conflict check's identifier list.  `flag`: bit 0 the
+ * identifier is flagged in this run; bit 1 it is entered (it changed twice
+ * in a row, or a third time in all); bits 16-31 how many times the check has
+ * changed it so far.
+ */
 struct FidIdListEntry {
     WORD id;
     DWORD flag;
 };
 inline constexpr int FID_ID_LIST_ENTRIES = 100;
+inline constexpr DWORD FID_ID_FLAGGED = 0x1;
+inline constexpr DWORD FID_ID_ENTERED = 0x2;
+inline constexpr int FID_ID_CHANGE_SHIFT = 16;
+
+/* Answers of FID_CheckDefaultConflicts. */
+inline constexpr int FID_CONFLICTS_NONE = 1;
+inline constexpr int FID_CONFLICTS_AGAIN = 2;   /* a setting was changed: call again */
+inline constexpr int FID_CONFLICTS_FAILED = -1; /* also after the "Default Set Err" box */
 
 /*
- * FID_CheckDefaultConflicts: runs the constraint engine over the defaults of
- * every schema group and reports the first setting it had to change twice.
- * Not built yet (it waits for the option lists and the constraint engine):
- * answers -1 with ERROR_CALL_NOT_IMPLEMENTED and a trace line.
+ * FID_CheckDefaultConflicts: runs the constraint engine's default check
+ * (mode 3) over the current value of every setting that has an option list
+ * (schema groups 0 to 11, lists of UI kinds 4 and 6 left out).  At the
+ * first setting whose value made the rules change something it answers 2:
+ * `*lastChanged` names it and *bufferToFree holds the engine's list of the
+ * settings changed (a GlobalAlloc block; the caller frees it, or the next
+ * call does).  The caller calls again, with the same identifier list
+ * (FID_AllocIdList) and last-changed identifier, until the answer is not 2.
+ *
+ * A setting that changes twice in a row, or a third time in all, is
+ * entered in the list; when an entered setting changes again it is
+ * flagged and the run goes on.  A run that ends with a flagged setting shows
+ * the "Default Set Err" box (resource string 389) naming the first one and
+ * answers -1.  So each setting answers 2 at most three times, and a setting
+ * that finds no free entry (the list holds 100) ends with -1: a caller's
+ * loop ends after at most 301 calls, also when two rules keep changing each
+ * other's settings.  1 when nothing was changed; -1 on any failure.
  */
-int FID_CheckDefaultConflicts(HMODULE resources, ModelContext *context, void *sheetState, void *devmode,
+int FID_CheckDefaultConflicts(HMODULE resources, ModelContext *context, HANDLE printer, void *devmode,
                               void *printerData, void **bufferToFree, HWND owner, FidIdListEntry *idList,
                               WORD *lastChanged);
 

@@ -38,10 +38,31 @@ inline constexpr DWORD FID_SCHEMA_GROUP_COUNT = 12;
 inline constexpr DWORD FID_SCHEMA_END_GROUP = 12;
 inline constexpr WORD FID_SCHEMA_ROW_COUNT = 799;
 
+/* Bits of a constant record's `use` word. */
+inline constexpr WORD FID_CONST_USE = 1;         /* the constant is the default */
+inline constexpr WORD FID_CONST_LIST_HEADER = 4; /* `list` gives the option-list header */
+inline constexpr WORD FID_CONST_LIST_ITEMS = 8;  /* `list` gives the option-list items */
+
+/*
+ * A constant option list: its UI kind; for kinds 4 and 6 the minimum,
+ * maximum and step; for kind 2 `count` items whose texts are the resource
+ * strings `stringBase` + offsets[i] and whose values are their positions.
+ */
+struct SettingConstList {
+    WORD uiKind;
+    LONG minimum;
+    LONG maximum;
+    LONG step;
+    UINT stringBase;
+    const WORD *offsets;
+    WORD count;
+};
+
 /*
  * A constant default.  `use` is 1 when the constant stands; `length` is the
  * maximum number of characters for type 6 and -1 otherwise; the number sits
- * in `value`, a type-6 constant in `text`.
+ * in `value`, a type-6 constant in `text`.  `list` is the constant option
+ * list that use bits 4 and 8 refer to.
  */
 struct SettingConstDefault {
     WORD use;
@@ -49,6 +70,7 @@ struct SettingConstDefault {
     LONG length;
     ULONGLONG value;
     const WCHAR *text;
+    const SettingConstList *list = nullptr;
 };
 
 /*

@@ -158,8 +158,9 @@ struct DOCINFOW {
 #endif
 
 /*
- * A device context on the printer `pwszDevice` (`pwszDriver` and `pszPort`
- * are accepted and not used; the printer names its driver).  `pdm` is the
+ * A device context on the printer `pwszDevice` (`pszPort` is not used and
+ * `pwszDriver` only for "DISPLAY", which gives a display context, see
+ * plat/gdi_objects.h; the printer names its driver).  `pdm` is the
  * devmode for the driver (null: the printer's own; it must be readable for
  * its dmSize + dmDriverExtra bytes, and dmSize must cover the fields up to
  * dmFields, else ERROR_INVALID_PARAMETER).  Returns the context (delete it
