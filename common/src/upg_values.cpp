@@ -44,6 +44,12 @@ bool upg_SetString(WORD id, void *devmode, void *printerData, const BYTE *text, 
     DWORD n = 0;
     while (copy[n] != 0)
         ++n;
+    /* An older field may hold more than the current one: the text is cut to fit it. */
+    const IdLayoutItem *item = nullptr;
+    if (LAYOUT_FindItem(id, nullptr, &item) == 0 && item->storedType == SVT_WSTRING && item->reportedType == 0)
+        while (n > 0 && 2 * ULONGLONG(n) + 2 > item->capacity)
+            --n;
+    copy[n] = 0;
     LPCWSTR p = copy.data();
     return DMB_SetValue(id, devmode, printerData, SVT_WSTRING, LONG(2 * n + 2), &p) == 0;
 }

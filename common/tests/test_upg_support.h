@@ -17,6 +17,7 @@
 
 #include <model_kinds.h>
 
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -51,8 +52,17 @@ inline std::u16string text(void *devmode, void *printerData, WORD id)
     LONG size = 0;
     BYTE slot[FID_SLOT_SIZE] = {};
     EXPECT_EQ(DMB_GetValue(id, devmode, printerData, &type, &size, slot), 0) << id;
-    LPCWSTR s = FID_SlotString(slot);
-    return s ? s : u"";
+    /* a string field may lie at an odd offset: read it unit by unit */
+    const BYTE *s = reinterpret_cast<const BYTE *>(FID_SlotString(slot));
+    std::u16string out;
+    for (size_t i = 0; s; i += 2) {
+        WCHAR c;
+        std::memcpy(&c, s + i, 2);
+        if (!c)
+            break;
+        out.push_back(c);
+    }
+    return out;
 }
 
 inline void setText(void *devmode, void *printerData, WORD id, const char16_t *value)
