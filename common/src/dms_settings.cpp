@@ -3,6 +3,8 @@
  * services built on the settings upgrade: the printer's current devmode,
  * the DevQueryPrintEx check and the DrvConvertDevMode worker.
  */
+#include "upg_private.h"
+
 #include <tarvel/cfg_model.h>
 #include <tarvel/dms_settings.h>
 #include <tarvel/fid_defaults.h>
@@ -20,15 +22,6 @@
 
 namespace {
 
-/* A GlobalAlloc block freed at the end of the scope. */
-struct Block {
-    BYTE *p;
-    explicit Block(DWORD size) : p(static_cast<BYTE *>(GlobalAlloc(GPTR, size))) {}
-    ~Block() { GlobalFree(p); }
-    Block(const Block &) = delete;
-    Block &operator=(const Block &) = delete;
-};
-
 /*
  * The configuration's enforced values applied to a 1,604-byte devmode, in
  * a whole settings image so that no setting of the extension block is
@@ -36,7 +29,7 @@ struct Block {
  */
 void applyEnforced(ModelContext *context, void *devmode)
 {
-    Block image(SETTINGS_IMAGE_SIZE);
+    UpgBlock image(SETTINGS_IMAGE_SIZE);
     if (!image.p)
         return;
     std::memcpy(image.p, devmode, SETTINGS_DEVMODE_SIZE);
@@ -49,7 +42,7 @@ bool driverDefaults(LPCWSTR printerName, ModelContext *context, BYTE *image)
 {
     if (!FID_InitDefaults(context, image, nullptr, printerName))
         return false;
-    Block printerData(SETTINGS_PRINTERDATA_SIZE);
+    UpgBlock printerData(SETTINGS_PRINTERDATA_SIZE);
     HANDLE printer = nullptr;
     if (!printerData.p || !printerName || !OpenPrinterW(printerName, &printer, nullptr))
         return false;
@@ -118,7 +111,7 @@ PRINTER_INFO_2W *DMS_GetPrinterDevmode(HANDLE printer, ModelContext *context, vo
         return nullptr;
     auto *pi = reinterpret_cast<PRINTER_INFO_2W *>(info);
     const void *current = pi->pDevMode;
-    Block fresh(pi->pDevMode ? 0 : SETTINGS_IMAGE_SIZE);
+    UpgBlock fresh(pi->pDevMode ? 0 : SETTINGS_IMAGE_SIZE);
     if (!current) {
         if (!fresh.p || !FID_InitDefaults(context, fresh.p, nullptr, pi->pPrinterName)) {
             GlobalFree(info);
@@ -175,7 +168,7 @@ int DMS_ConvertDevMode(LPCWSTR printerName, ModelContext *context, const void *i
         const int result = UPG_ConvertDevmode(input, output, printerName, context);
         return result >= UPG_CONVERTED && result <= UPG_DEFAULTS ? result + 1 : -2;
     }
-    Block image(SETTINGS_IMAGE_SIZE);
+    UpgBlock image(SETTINGS_IMAGE_SIZE);
     if (!image.p)
         return -2;
     const bool ok = driverDefaults(printerName, context, image.p);

@@ -15,6 +15,7 @@
 
 #include <tarvel/dmb_binding.h>
 #include <tarvel/fid_defaults.h>
+#include <tarvel/fid_value.h>
 #include <tarvel/mdl_context.h>
 #include <tarvel/pdt_blob.h>
 #include <tarvel/pdt_info.h>
@@ -56,15 +57,6 @@ constexpr DWORD kMinDriverExtra = 69;
 /* Private versions from here are updated in place; older ones are lifted to it first. */
 constexpr DWORD kFirstUpdatable = 20483;
 constexpr DWORD kModelNameChars = 32;
-
-/* A GlobalAlloc block freed at the end of the scope. */
-struct Block {
-    BYTE *p;
-    explicit Block(DWORD size) : p(static_cast<BYTE *>(GlobalAlloc(GPTR, size))) {}
-    ~Block() { GlobalFree(p); }
-    Block(const Block &) = delete;
-    Block &operator=(const Block &) = delete;
-};
 
 /*
  * The devmode being converted: a zero-filled copy of at least a settings
@@ -122,8 +114,8 @@ bool readVersions(BYTE *devmode, Versions &v)
 
 /* The defaults of the printer name: a settings image and the printer-data record they were made with. */
 struct Defaults {
-    Block image{kImageSize};
-    Block printerData{SETTINGS_PRINTERDATA_SIZE};
+    UpgBlock image{kImageSize};
+    UpgBlock printerData{SETTINGS_PRINTERDATA_SIZE};
     Versions v;
     WORD kind = 0;
     bool make(ModelContext *context, LPCWSTR printerName)
@@ -150,7 +142,7 @@ bool putVersions(BYTE *devmode, const Versions &d, DWORD privateVersion)
 /* The printer opened by name with full access, with its current PrinterData and its stored fax send list. */
 struct PrinterStores {
     HANDLE printer = nullptr;
-    Block printerData{SETTINGS_PRINTERDATA_SIZE};
+    UpgBlock printerData{SETTINGS_PRINTERDATA_SIZE};
     BYTE *fax = nullptr;
     DWORD faxSize = 0;
     ~PrinterStores()
@@ -272,28 +264,11 @@ bool update(ModelContext *context, BYTE *source, DWORD extent, const Defaults &d
 /* Reads row `row` of an older layout from the source into the image; a field past the source's end keeps its default. */
 bool liftRow(const UpgLayoutRow &row, const Source &s, BYTE *image)
 {
-    DWORD bytes = 0;
-    switch (row.type) {
-    case SVT_FLAG:
-    case SVT_INT32:
-    case SVT_UINT32:
-    case SVT_LOGFONT_MEMBER:
-        bytes = 4;
-        break;
-    case SVT_INT16:
-    case SVT_UINT16:
-        bytes = 2;
-        break;
-    case SVT_BYTE:
-        bytes = 1;
-        break;
-    case SVT_WSTRING:
-    case SVT_LOGFONT:
-        bytes = row.size;
-        break;
-    default:
+    /* 4 bytes for types 1, 4, 5 and 10, 2 for 2 and 3, 1 for 8, the row's size for 6 and 9 */
+    const LONG size = FID_ValueSize(nullptr, row.type, row.size);
+    if (size <= 0)
         return false;
-    }
+    const DWORD bytes = DWORD(size);
     if (DWORD(row.offset) + bytes > s.extent)
         return true;
     const BYTE *at = s.bytes + row.offset;
@@ -401,7 +376,7 @@ bool lift(ModelContext *context, const Source &s, const Versions &sv, const Defa
     const UpgBand *band = upg_FindBand(WORD(sv.priv));
     if (!band)
         return false;
-    Block inter(kImageSize);
+    UpgBlock inter(kImageSize);
     if (!inter.p)
         return false;
     std::memcpy(inter.p, d.image.p, kImageSize);
@@ -433,7 +408,7 @@ int upg_ConvertDevmodeBounded(const void *devmode, DWORD limit, void *out, LPCWS
     if (!devmode || !out || !context)
         return UPG_FAILED;
     Defaults d;
-    Block work(kImageSize);
+    UpgBlock work(kImageSize);
     if (!work.p || !d.make(context, printerName))
         return UPG_FAILED;
     Source s;

@@ -57,15 +57,6 @@ constexpr WORD kPaperWidthId = 5889;
 constexpr WORD kPaperLengthId = 5909;
 constexpr WORD kPaperNameId = 5929;
 
-/* A GlobalAlloc block freed at the end of the scope. */
-struct Block {
-    BYTE *p;
-    explicit Block(DWORD size) : p(static_cast<BYTE *>(GlobalAlloc(GPTR, size))) {}
-    ~Block() { GlobalFree(p); }
-    Block(const Block &) = delete;
-    Block &operator=(const Block &) = delete;
-};
-
 struct RecordVersions {
     DWORD size = 0, version = 0, driver = 0, kind = 0;
 };
@@ -261,7 +252,7 @@ bool updateRecord(ModelContext *context, const BYTE *stored, DWORD available, co
 bool liftRecord(ModelContext *context, const BYTE *stored, DWORD available, const BYTE *defaults,
                 const RecordVersions &s, const RecordVersions &d, void *out)
 {
-    Block inter(kRecordSize);
+    UpgBlock inter(kRecordSize);
     if (!inter.p)
         return false;
     std::memcpy(inter.p, defaults, kRecordSize);
@@ -288,7 +279,7 @@ bool liftRecord(ModelContext *context, const BYTE *stored, DWORD available, cons
  */
 int convertPrinterData(const void *storedRecord, DWORD available, void *out, ModelContext *context)
 {
-    Block defaults(kRecordSize), stored(kRecordSize);
+    UpgBlock defaults(kRecordSize), stored(kRecordSize);
     RecordVersions d, s;
     if (!defaults.p || !stored.p || !upg_DefaultPrinterData(context, defaults.p) || !readVersions(defaults.p, d))
         return UPG_FAILED;
@@ -379,7 +370,7 @@ bool loadStored(HANDLE printer, ModelContext *context, void *out)
     DWORD size = 0;
     if (!PDT_ReadNamedBlob(printer, PDT_BLOB_PRINTERDATA, nullptr, &size) || size == 0)
         return false;
-    Block stored(std::max(size, kRecordSize));
+    UpgBlock stored(std::max(size, kRecordSize));
     if (!stored.p || !PDT_ReadNamedBlob(printer, PDT_BLOB_PRINTERDATA, stored.p, &size))
         return false;
     DWORD driver = 0, version = 0;

@@ -6,6 +6,7 @@
 #ifndef TARVEL_UPG_PRIVATE_H
 #define TARVEL_UPG_PRIVATE_H
 
+#include <plat/memory.h>
 #include <plat/types.h>
 
 struct ModelContext;
@@ -53,6 +54,15 @@ const UpgBand *upg_FindBand(WORD version);
  */
 int upg_ConvertDevmodeBounded(const void *devmode, DWORD limit, void *out, LPCWSTR printerName,
                               ModelContext *context);
+
+/* A zero-filled GlobalAlloc block (null when memory runs out), freed at the end of the scope. */
+struct UpgBlock {
+    BYTE *p;
+    explicit UpgBlock(DWORD size) : p(static_cast<BYTE *>(GlobalAlloc(GPTR, size))) {}
+    ~UpgBlock() { GlobalFree(p); }
+    UpgBlock(const UpgBlock &) = delete;
+    UpgBlock &operator=(const UpgBlock &) = delete;
+};
 
 /* Model kinds (setting 5137): the family is kind & 0xFFF0. */
 inline constexpr WORD upg_Family(WORD kind) { return WORD(kind & 0xFFF0); }
