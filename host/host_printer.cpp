@@ -14,11 +14,14 @@
 #include <tarvel/model_file.h>
 #include <tarvel/model_records.h>
 #include <tarvel/paper_rules.h>
+#include <tarvel/pdt_blob.h>
+#include <tarvel/pdt_fontsub.h>
 #include <tarvel/ppr_paper.h>
 #include <tarvel/prn_store.h>
 #include <tarvel/res_module.h>
 #include <tarvel/res_text.h>
 #include <tarvel/setting_layout.h>
+#include <tarvel/upg_settings.h>
 
 #include <plat/error.h>
 #include <plat/gdi.h>
@@ -49,8 +52,8 @@ constexpr WORD kUseUserStoreId = 463;
 constexpr WORD kColourModeId = 270;
 constexpr WORD kUserMarginsId = 387;
 
-/* The model's text that names the rendering library (its "SPLUserModePrinterDriver" value). */
-constexpr WORD kModelTextRenderer = 2;
+/* The model capability that lets jobs use the job-information component ("SupportJobOwnerTool"). */
+constexpr DWORD kCapJobOwnerTool = MDL_CAP_BIT(43);
 
 /* Paper code of the user-defined size, which gets no form. */
 constexpr WORD kUserDefinedPaper = 256;
@@ -82,19 +85,6 @@ struct OpenPrinter {
 
 std::string utf8(const std::u16string &s) { return plat::utf16_to_utf8(s); }
 
-/* Writes "SPLUserModePrinterDriver": the model's name of the rendering library. */
-bool write_user_mode_driver(const OpenPrinter &p)
-{
-    LPWSTR text = nullptr;
-    if (DDD_GetModelText(p.model->main, kModelTextRenderer, &text) != 0 || !text)
-        return false;
-    DWORD bytes = DWORD((lstrlenW(text) + 1) * sizeof(WCHAR));
-    DWORD r = SetPrinterDataW(p.handle, u"SPLUserModePrinterDriver", REG_SZ, reinterpret_cast<const BYTE *>(text),
-                              bytes);
-    DDD_FreeRecord(&text, 0);
-    return r == ERROR_SUCCESS;
-}
-
 /* Gives the printer its identifier unless it has one. */
 bool write_printer_id(const OpenPrinter &p)
 {
@@ -102,6 +92,40 @@ bool write_printer_id(const OpenPrinter &p)
     if (REG_ReadPrnId(p.handle, id))
         return true;
     return REG_MakePrnId(p.handle, id) && REG_WritePrnId(p.handle, id);
+}
+
+/*
+ * The printer's stored records refreshed as the printer-initialisation
+ * event does: the shared PrinterData record (with the user fields at their
+ * defaults), the device blobs (N_Dev with the fax send list, TMBInfo),
+ * "SupportJobOwnerTool" and the font substitution table.  Empty on
+ * success, else a message.
+ */
+std::string refresh_printer_settings(const OpenPrinter &p)
+{
+    std::vector<BYTE> printerData(SETTINGS_PRINTERDATA_SIZE, 0);
+    if (!UPG_LoadPrinterData(p.handle, printerData.data(), p.model) ||
+        !UPG_SaveSharedPrinterData(p.handle, printerData.data(), p.model, TRUE))
+        return "the printer's shared settings cannot be stored";
+    std::vector<BYTE> extension(SETTINGS_EXTENSION_SIZE, 0);
+    BYTE *fax = nullptr, *tmb = nullptr;
+    DWORD faxSize = 0, tmbLength = 0;
+    if (!PDT_LoadDeviceBlobs(p.handle, p.model, nullptr, PDT_STORE_PRINTER, &fax, &faxSize, extension.data(), &tmb,
+                             &tmbLength) &&
+        !PDT_BuildDefaultExtension(p.handle, extension.data()))
+        return "the printer's device settings cannot be made";
+    const BOOL saved = PDT_SaveDeviceBlobs(p.handle, p.model, nullptr, PDT_STORE_PRINTER, fax, faxSize,
+                                           extension.data(), tmb, tmbLength);
+    GlobalFree(fax);
+    GlobalFree(tmb);
+    if (!saved)
+        return "the printer's device settings cannot be stored";
+    const DWORD ownerTool = MDL_HasCapability(p.model->main, kCapJobOwnerTool) ? 1 : 0;
+    if (SetPrinterDataW(p.handle, u"SupportJobOwnerTool", REG_DWORD, reinterpret_cast<const BYTE *>(&ownerTool),
+                        sizeof ownerTool) != ERROR_SUCCESS)
+        return "\"SupportJobOwnerTool\" cannot be written";
+    PDT_InitFontSubTable(p.handle, p.model);
+    return std::string();
 }
 
 /* Stores the model's defaults for the printer as its devmode.  Empty on success, else a message. */
@@ -292,11 +316,13 @@ bool host_install_printer(const std::u16string &printer, const std::string &mode
         error = "the printer's identifier cannot be written";
         return false;
     }
-    if (!write_user_mode_driver(open)) {
+    if (!UPG_WriteUserModeDriverName(open.handle)) {
         error = "\"SPLUserModePrinterDriver\" cannot be written";
         return false;
     }
-    error = store_default_settings(open, printer);
+    error = refresh_printer_settings(open);
+    if (error.empty())
+        error = store_default_settings(open, printer);
     if (!error.empty())
         return false;
     add_missing_forms(open, report);

@@ -1,23 +1,55 @@
 /*
  * Settings blocks and the rows of the setting layout table, and the devmode
- * services that wait for the printer-data upgrade work (they check their
- * arguments and fail visibly until it is built).
+ * services built on the settings upgrade: the printer's current devmode,
+ * the DevQueryPrintEx check and the DrvConvertDevMode worker.
  */
+#include "upg_private.h"
+
+#include <tarvel/cfg_model.h>
 #include <tarvel/dms_settings.h>
 #include <tarvel/fid_defaults.h>
-#include <tarvel/log_trace.h>
+#include <tarvel/fid_merge.h>
+#include <tarvel/mdl_context.h>
+#include <tarvel/pdt_info.h>
 #include <tarvel/setting_layout.h>
+#include <tarvel/upg_settings.h>
 
 #include <plat/error.h>
 #include <plat/memory.h>
+#include <plat/spooler.h>
+
+#include <cstring>
 
 namespace {
 
-/* Fails a call whose work is not built yet: trace line, last error, and the caller's failure value. */
-void not_built(LPCWSTR name)
+/*
+ * The configuration's enforced values applied to a 1,604-byte devmode, in
+ * a whole settings image so that no setting of the extension block is
+ * written past the caller's devmode.
+ */
+void applyEnforced(ModelContext *context, void *devmode)
 {
-    LOG_Printf(u"%s: not built yet", name);
-    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+    UpgBlock image(SETTINGS_IMAGE_SIZE);
+    if (!image.p)
+        return;
+    std::memcpy(image.p, devmode, SETTINGS_DEVMODE_SIZE);
+    CFG_ApplySpecials(context->specials, image.p, nullptr, CFG_APPLY_ENFORCED);
+    std::memcpy(devmode, image.p, SETTINGS_DEVMODE_SIZE);
+}
+
+/* The driver's defaults for the printer with its PrinterData loaded and the paper fields in step; false when a step fails. */
+bool driverDefaults(LPCWSTR printerName, ModelContext *context, BYTE *image)
+{
+    if (!FID_InitDefaults(context, image, nullptr, printerName))
+        return false;
+    UpgBlock printerData(SETTINGS_PRINTERDATA_SIZE);
+    HANDLE printer = nullptr;
+    if (!printerData.p || !printerName || !OpenPrinterW(printerName, &printer, nullptr))
+        return false;
+    const bool ok = UPG_LoadPrinterData(printer, printerData.p, context) &&
+                    FID_SyncPaperFields(context, printer, image, printerData.p);
+    ClosePrinter(printer);
+    return ok;
 }
 
 } // namespace
@@ -74,8 +106,29 @@ PRINTER_INFO_2W *DMS_GetPrinterDevmode(HANDLE printer, ModelContext *context, vo
         *success = 0;
     if (printer == nullptr || context == nullptr || devmode == nullptr || size == nullptr)
         return nullptr;
-    not_built(u"DMS_GetPrinterDevmode");
-    return nullptr;
+    BYTE *info = PDT_GetPrinterInfo(printer, 2);
+    if (!info)
+        return nullptr;
+    auto *pi = reinterpret_cast<PRINTER_INFO_2W *>(info);
+    const void *current = pi->pDevMode;
+    UpgBlock fresh(pi->pDevMode ? 0 : SETTINGS_IMAGE_SIZE);
+    if (!current) {
+        if (!fresh.p || !FID_InitDefaults(context, fresh.p, nullptr, pi->pPrinterName)) {
+            GlobalFree(info);
+            return nullptr;
+        }
+        current = fresh.p;
+    }
+    const int converted = DMS_ConvertDevMode(pi->pPrinterName, context, current, devmode, size, CDM_CONVERT);
+    if (converted < 1 || converted > 3) {
+        GlobalFree(info);
+        return nullptr;
+    }
+    if (success != nullptr)
+        *success = 1;
+    applyEnforced(context, devmode);
+    pi->pDevMode = static_cast<DEVMODEW *>(devmode);
+    return pi;
 }
 
 int DMS_DevQueryPrintCheck(const void *devmode)
@@ -94,7 +147,6 @@ int DMS_DevQueryPrintCheck(const void *devmode)
 int DMS_ConvertDevMode(LPCWSTR printerName, ModelContext *context, const void *input, void *output, LONG *size,
                        DWORD mode)
 {
-    (void)printerName;
     if (size == nullptr) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return -2;
@@ -112,6 +164,14 @@ int DMS_ConvertDevMode(LPCWSTR printerName, ModelContext *context, const void *i
     }
     if (output == nullptr || (mode == CDM_CONVERT && input == nullptr))
         return -2;
-    not_built(u"DMS_ConvertDevMode");
-    return -2;
+    if (mode == CDM_CONVERT) {
+        const int result = UPG_ConvertDevmode(input, output, printerName, context);
+        return result >= UPG_CONVERTED && result <= UPG_DEFAULTS ? result + 1 : -2;
+    }
+    UpgBlock image(SETTINGS_IMAGE_SIZE);
+    if (!image.p)
+        return -2;
+    const bool ok = driverDefaults(printerName, context, image.p);
+    std::memcpy(output, image.p, SETTINGS_DEVMODE_SIZE);
+    return ok ? 3 : -2;
 }

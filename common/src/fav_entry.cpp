@@ -5,12 +5,12 @@
  * and the searches over it.
  */
 #include "fav_keys.h"
-#include "fav_pending.h"
 
 #include <tarvel/dmb_binding.h>
 #include <tarvel/fav_store.h>
 #include <tarvel/fid_value.h>
 #include <tarvel/prn_store.h>
+#include <tarvel/upg_settings.h>
 
 #include <plat/memory.h>
 #include <plat/text.h>
@@ -19,6 +19,8 @@
 #include <string>
 
 namespace {
+
+FavDevmodeConverter g_converter = nullptr;
 
 constexpr WORD kModelNameId = 259;
 constexpr DWORD kModelNameChars = 32;
@@ -76,7 +78,8 @@ bool readImage(HANDLE printer, ModelContext *context, void *callerImage, void *c
     DWORD size = 0;
     if (REG_ReadValue(printer, context, &stored, &size, nullptr, key, u"DEVMODE") != REG_READ_OK)
         return false;
-    const int converted = UPG_ConvertDevmodeForPrinter(printer, stored, size, image);
+    const int converted = g_converter ? g_converter(printer, stored, size, image)
+                                      : UPG_ConvertDevmodeForPrinter(printer, stored, size, image);
     GlobalFree(stored);
     std::u16string mine, theirs;
     if (converted == -1 || !modelName(callerImage, callerPrinterData, mine) ||
@@ -103,6 +106,8 @@ void release(LPWSTR *text)
 }
 
 } // namespace
+
+void fav_SetDevmodeConverterForTest(FavDevmodeConverter converter) { g_converter = converter; }
 
 BOOL fav_EntryKey(int number, LPCWSTR tail, WCHAR (&out)[FAV_KEY_CHARS])
 {

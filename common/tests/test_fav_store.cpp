@@ -3,8 +3,8 @@
  * the values and their types, the display-order index (free numbers, a full
  * index, short and long stored indexes), the model's presets (made over the
  * defaults, reused by name, never past a full index), reading a favourite
- * through the devmode conversion (a test converter while the conversion is
- * not built; its absence fails visibly), favourites of another model, and
+ * through the devmode conversion (and through a test converter that hands
+ * out what the conversion never would), favourites of another model, and
  * the favourite's paper margins.
  */
 #include <tarvel/dmb_binding.h>
@@ -13,7 +13,7 @@
 #include <tarvel/fid_value.h>
 #include <tarvel/mrg_store.h>
 
-#include "fav_pending.h"
+#include "fav_keys.h"
 #include "test_mrg_support.h"
 
 #include <standard_models.h>
@@ -250,16 +250,20 @@ TEST_F(FavStore, AFullIndexGetsNoEndMarkAndNoNewNumber)
     EXPECT_EQ(a, (std::array<WORD, 2>{1, 0xBEEF}));
 }
 
-TEST_F(FavStore, ReadingAnImageWaitsForTheDevmodeConversion)
+TEST_F(FavStore, ReadingAnImageConvertsItForThePrinter)
 {
     std::vector<BYTE> image = defaults();
+    plat::store<BYTE>(image.data() + 5000, 0x5A);
     ASSERT_TRUE(FAV_WriteEntry(printer(), context(), 1, image.data(), u"Mine", u"", nullptr));
     std::vector<BYTE> out(FAV_IMAGE_SIZE);
-    plat::debug_clear();
-    SetLastError(0);
-    EXPECT_FALSE(FAV_ReadEntry(printer(), context(), image.data(), nullptr, 1, out.data(), nullptr, nullptr, nullptr, 4));
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
-    EXPECT_NE(plat::utf16_to_utf8(plat::debug_output()).find("UPG_ConvertDevmodeForPrinter"), std::string::npos);
+    ASSERT_TRUE(FAV_ReadEntry(printer(), context(), image.data(), nullptr, 1, out.data(), nullptr, nullptr, nullptr, 4));
+    EXPECT_EQ(out, image) << "this driver's image is taken with its extension";
+
+    /* a stored image cut inside its devmode is no image of this driver: the defaults */
+    ASSERT_TRUE(plat::registry_seed(HKEY_CURRENT_USER, favKey(u"\\UserSel01"), u"DEVMODE", REG_BINARY, image.data(),
+                                    700));
+    ASSERT_TRUE(FAV_ReadEntry(printer(), context(), image.data(), nullptr, 1, out.data(), nullptr, nullptr, nullptr, 4));
+    EXPECT_EQ(out, defaults());
 }
 
 TEST_F(FavStore, ReadingAnImageOfThisModel)

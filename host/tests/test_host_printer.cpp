@@ -1,5 +1,6 @@
 // Installing a printer on the host and its job devmode: the printer gets its
-// "SPLUserModePrinterDriver" value, its settings as its devmode and spooler
+// "SPLUserModePrinterDriver" value, the shared PrinterData record, its device
+// blobs, "SupportJobOwnerTool", its settings as its devmode and spooler
 // forms for the model's papers; the job devmode is 5,920 bytes with the tail
 // the rendering library reads; and a device context made with it reports the
 // printer's paper (Letter, a US user's default, at 600 dpi, in colour).
@@ -7,6 +8,8 @@
 
 #include <tarvel/dmb_binding.h>
 #include <tarvel/log_trace.h>
+#include <tarvel/pdt_blob.h>
+#include <tarvel/pdt_chunk.h>
 #include <tarvel/prn_store.h>
 #include <tarvel/res_module.h>
 
@@ -89,6 +92,18 @@ TEST_F(HostPrinter, InstallationGivesThePrinterWhatTheDriverReads)
     BYTE id[16] = {};
     ASSERT_TRUE(REG_ReadPrnId(printer, id)) << "the printer has its identifier";
     EXPECT_NE(std::vector<BYTE>(id, id + 16), std::vector<BYTE>(16, 0));
+
+    DWORD stored = 0;
+    EXPECT_TRUE(PDT_ReadNamedBlob(printer, PDT_BLOB_PRINTERDATA, nullptr, &stored));
+    EXPECT_EQ(stored, 6148u) << "the shared PrinterData record";
+    std::vector<BYTE> extension(4292);
+    EXPECT_TRUE(PDT_ReadNDev(printer, nullptr, PDT_STORE_PRINTER, extension.data(), nullptr, nullptr));
+    DWORD ownerTool = 7;
+    ASSERT_EQ(GetPrinterDataW(printer, u"SupportJobOwnerTool", &type, reinterpret_cast<BYTE *>(&ownerTool),
+                              sizeof ownerTool, &needed),
+              DWORD(ERROR_SUCCESS));
+    EXPECT_EQ(type, REG_DWORD);
+    EXPECT_EQ(ownerTool, 0u) << "the standard model has no capability bit 43";
 
     BYTE form[256];
     EXPECT_TRUE(GetFormW(printer, u"Postcard", 1, form, sizeof form, &needed));

@@ -9,12 +9,12 @@
 #include "job_ext.h"
 #include "job_state.h"
 #include "pdev_lifecycle.h"
-#include "pdev_pending.h"
 #include "spool_file.h"
 
 #include <tarvel/dmb_binding.h>
 #include <tarvel/log_trace.h>
 #include <tarvel/res_module.h>
+#include <tarvel/upg_settings.h>
 
 #include <plat/error.h>
 #include <plat/memory.h>

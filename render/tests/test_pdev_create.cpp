@@ -7,6 +7,9 @@
 #include "job_settings.h"
 
 #include <standard_models.h>
+#include <tarvel/fid_defaults.h>
+#include <tarvel/mdl_context.h>
+#include <tarvel/pdt_chunk.h>
 
 using namespace pdev_test;
 
@@ -182,21 +185,31 @@ TEST_F(PdevCreate, AModelThatCannotBeOpenedFailsTheContext)
     EXPECT_EQ(DMB_GetUseCount(), 1);
 }
 
-TEST_F(PdevCreate, AStoredPrinterDataRecordWaitsForThePrinterWideSettingsCode)
+TEST_F(PdevCreate, AStoredPrinterDataRecordIsTheContextsPrinterData)
 {
-    /* Reading and upgrading a stored PrinterData record waits for the printer-wide settings code. */
+    /* The printer's stored record (the defaults with a setting of its own) is what the context reads. */
     Printer printer(kColourPrinter);
+    ModelContext *model = MDL_Open(printer.handle);
+    ASSERT_NE(model, nullptr);
+    std::vector<BYTE> record(SETTINGS_PRINTERDATA_SIZE, 0);
+    ASSERT_TRUE(FID_InitDefaults(model, nullptr, record.data(), u"DummyName"));
+    MDL_Close(model);
+    const WORD duplexUnit = 1;
+    ASSERT_EQ(DMB_SetValue(4365, nullptr, record.data(), SVT_UINT16, 2, &duplexUnit), DMA_OK);
     HANDLE admin = nullptr;
     PRINTER_DEFAULTSW all{nullptr, nullptr, PRINTER_ALL_ACCESS};
     ASSERT_TRUE(OpenPrinterW(kColourPrinter, &admin, &all));
-    DWORD size = 6148;
-    EXPECT_EQ(SetPrinterDataW(admin, u"PrinterDataSize", REG_DWORD, reinterpret_cast<const BYTE *>(&size), sizeof size),
-              DWORD(ERROR_SUCCESS));
+    ASSERT_TRUE(PDT_WriteNamedBlob(admin, record.data(), DWORD(record.size()), PDT_BLOB_PRINTERDATA));
     ClosePrinter(admin);
     JobDevmode dm;
     Enabled e = enable(printer.handle, dm);
-    EXPECT_EQ(e.dhpdev, nullptr);
-    EXPECT_EQ(e.error, DWORD(ERROR_CALL_NOT_IMPLEMENTED));
+    ASSERT_NE(e.dhpdev, nullptr) << e.error;
+    WORD type = 0;
+    LONG size = 0;
+    BYTE slot[8] = {};
+    EXPECT_EQ(DMB_GetValue(4365, nullptr, e.pdev()->printerData, &type, &size, slot), DMA_OK);
+    EXPECT_EQ(slot[0], 1);
+    DrvDisablePDEV(e.dhpdev);
     EXPECT_EQ(DMB_GetUseCount(), 1);
 }
 

@@ -11,7 +11,6 @@
 #include "ddi_entry.h"
 #include "ddi_exports.h"
 #include "pdev_lifecycle.h"
-#include "pdev_pending.h"
 #include "spool_file.h"
 #include "xl_test_support.h"
 

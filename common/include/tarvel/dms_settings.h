@@ -54,12 +54,13 @@ int DMS_GetIdGroupKind(DWORD row, WORD *kind);
 WORD DMS_GetIdGroupItem(DWORD row, DWORD n);
 
 /*
- * DMS_GetPrinterDevmode: the printer's PRINTER_INFO_2W with its pDevMode
- * pointing at `devmode` (the printer's devmode converted into the caller's
- * buffer of *size bytes, the enforced configuration values applied); the
- * caller frees it.  *success is 1 when the conversion succeeded.  Null for a
- * null argument.  Not built yet (it waits for the printer-data upgrade
- * work): null with ERROR_CALL_NOT_IMPLEMENTED and a trace line.
+ * DMS_GetPrinterDevmode: the printer's PRINTER_INFO_2W (a GlobalAlloc
+ * block the caller frees) with its pDevMode pointing at `devmode`: the
+ * printer's devmode (or, when it has none, the defaults for its name)
+ * converted into the caller's buffer of *size bytes (DMS_ConvertDevMode,
+ * CDM_CONVERT), the configuration's enforced values applied.  *success
+ * becomes 1 then.  Null, *success 0, for a null argument, a printer that
+ * cannot be read or a failed conversion.
  */
 PRINTER_INFO_2W *DMS_GetPrinterDevmode(HANDLE printer, ModelContext *context, void *devmode, LONG *size,
                                        int *success);
@@ -76,9 +77,11 @@ int DMS_DevQueryPrintCheck(const void *devmode);
  * when *size is below 1,604 (the needed 1,604 is written back, last error
  * ERROR_INSUFFICIENT_BUFFER), -2 failure (a null size pointer gives
  * ERROR_INVALID_PARAMETER; modes other than CDM_CONVERT and
- * CDM_DRIVER_DEFAULT fail).  The argument and size checks are built; the
- * conversions wait for the printer-data upgrade work and answer -2 with
- * ERROR_CALL_NOT_IMPLEMENTED and a trace line meanwhile.
+ * CDM_DRIVER_DEFAULT fail).  CDM_CONVERT converts `input` into the
+ * 1,604-byte `output` (UPG_ConvertDevmode: converted 1, copied 2, defaults
+ * 3).  CDM_DRIVER_DEFAULT writes the driver's defaults for the printer
+ * (its PrinterData loaded and the paper fields in step): 3, or -2 when a
+ * step failed (the output then holds what was made).
  */
 int DMS_ConvertDevMode(LPCWSTR printerName, ModelContext *context, const void *input, void *output, LONG *size,
                        DWORD mode);
