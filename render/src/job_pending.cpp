@@ -7,7 +7,9 @@
  * trace line naming the function, ERROR_CALL_NOT_IMPLEMENTED and -1.  Each
  * is deleted from here when its work is built.
  */
+#include "esc_job_data.h"
 #include "form_overlay.h"
+#include "job_header.h"
 #include "job_ext.h"
 #include "job_settings.h"
 #include "job_state.h"
@@ -72,6 +74,8 @@ int JOB_BeginCopySetSheets(PdevContext *) { return not_built(u"JOB_BeginCopySetS
 int JOB_EmitFirstSheetData(PdevContext *) { return not_built(u"JOB_EmitFirstSheetData"); }
 int JOB_FinishCopySets(PdevContext *) { return not_built(u"JOB_FinishCopySets"); }
 
+int JOB_LogEvent(PdevContext *, int) { return not_built(u"JOB_LogEvent"); }
+
 /* ---- Page recording and replay ---------------------------------------------- */
 
 /* Only an open colour-holding page record can be flushed. */
@@ -115,4 +119,14 @@ int ESC_RestoreSettings(PdevContext *pdev)
     if (!pdev)
         return -1;
     return pdev->ext.saved ? not_built(u"ESC_RestoreSettings") : 0;
+}
+
+/* The escapes that hand these blocks over are not built, so a job holds none. */
+int ESC_FreeJobData(PdevContext *pdev)
+{
+    if (!pdev)
+        return -1;
+    if (pdev->annotation || pdev->copySetHeaders || pdev->auxBlock)
+        return not_built(u"ESC_FreeJobData");
+    return 0;
 }
