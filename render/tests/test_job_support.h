@@ -84,13 +84,13 @@ protected:
         return std::string(bytes.begin(), bytes.end());
     }
 
-    /* Writes a number setting of the context (settings image or printer data) in its stored type. */
+    /* Writes a number setting of the context (settings image or printer data) in the type it is handed out as. */
     void put(WORD id, LONG value)
     {
         const IdLayoutItem *item = nullptr;
         ASSERT_EQ(LAYOUT_FindItem(id, nullptr, &item), 0) << id;
-        ASSERT_EQ(DMB_SetValueArgs(pdev->settings, pdev->printerData, id, item->storedType, int(value)), DMA_OK)
-            << id;
+        WORD type = item->reportedType ? item->reportedType : item->storedType;
+        ASSERT_EQ(DMB_SetValueArgs(pdev->settings, pdev->printerData, id, type, int(value)), DMA_OK) << id;
     }
 
     /* Writes a string setting of the context. */
