@@ -455,3 +455,43 @@ TEST_F(JobState, InvalidContextsAreRefused)
         EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER)) << entry.name;
     }
 }
+
+TEST_F(JobState, ASettingItsMapDoesNotListRefusesTheDocument)
+{
+    put(295, 3); /* three pages per sheet */
+    SetLastError(0);
+    EXPECT_FALSE(startDoc());
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+    EXPECT_NE(pdev->flags & PDEV_FAILED, 0u);
+    EXPECT_FALSE(DrvStartPage(so));
+    EXPECT_TRUE(DrvEndDoc(so, 0));
+    EXPECT_EQ(spooled(), "");
+
+    put(295, 4);
+    EXPECT_TRUE(startDoc()) << "the next document with a listed value starts";
+    EXPECT_TRUE(DrvStartPage(so));
+    EXPECT_TRUE(DrvEndDoc(so, 0));
+}
+
+TEST_F(JobState, MemoryRunningOutAtAnyStepOfTheDocumentStartFailsItCleanly)
+{
+    std::u16string doc = u"Report", raw = u"RAW";
+    DOC_INFO_1W info{doc.data(), nullptr, raw.data()};
+    bool started = false;
+    for (unsigned n = 1; n < 64 && !started; ++n) {
+        jobId = StartDocPrinterW(printer->handle, 1, reinterpret_cast<const BYTE *>(&info));
+        ASSERT_NE(jobId, 0u);
+        plat::fault_fail_alloc_after(n);
+        started = DrvStartDoc(so, doc.data(), jobId);
+        plat::fault_fail_alloc_after(0);
+        if (!started) {
+            EXPECT_NE(pdev->flags & PDEV_FAILED, 0u) << n;
+        }
+        EXPECT_TRUE(DrvEndDoc(so, 0)) << n;
+        EXPECT_EQ(spooled(), "") << n;
+        EXPECT_EQ(pdev->channel, nullptr) << n;
+        EndDocPrinter(printer->handle);
+    }
+    EXPECT_TRUE(started) << "the document starts once memory suffices";
+    jobId = 0;
+}
