@@ -157,6 +157,19 @@ BOOL JOB_IsSheetSetUp(const PdevContext *pdev);
  */
 int JOB_RestartCtm(PdevContext *pdev, BOOL force);
 
+/*
+ * A context replaced inside a document takes the page geometry again:
+ * JOB_GEOMETRY_PENDING in `newPdev`.  -1 when either job is aborted or a
+ * page is open in the new one.
+ */
+int JOB_MarkGeometryPending(PdevContext *newPdev, const PdevContext *oldPdev);
+
+/* Hands the copy-set data of its escape to the copy-set work.  -1 for a missing block or a length of 0. */
+int JOB_SetCopySetData(PdevContext *pdev, DWORD length, const void *block);
+
+/* Copies a 2 x 3 transform (six reals).  -1 when either is null. */
+int JOB_CopyTransform(FLOAT *to, const FLOAT *from);
+
 /* Decoration queries (the watermark and annotation brackets of the escapes). */
 BOOL JOB_IsDecorationDrawing(const PdevContext *pdev);
 BOOL JOB_IsSheetDecoration(const PdevContext *pdev);
