@@ -34,10 +34,6 @@ enum : LONG {
     JOB_PAGE_COLOR_COLOR = 2,
 };
 
-/* Record flags that mark a page record as open (kind bits and the open bit). */
-inline constexpr DWORD JOB_RECORD_ON = 0x8000;
-inline constexpr DWORD JOB_RECORD_PAGE_OPEN = 0x0001;
-
 /* Sheet counters of a job, cleared with JobState. */
 struct JobCounters {
     WORD logicalPages; /* logical pages ended */
@@ -132,11 +128,12 @@ int JOB_BeginSheetSetup(PdevContext *pdev);
 int JOB_EndJob(PdevContext *pdev);
 
 /*
- * Abandons the job: JOB_ABORTED, the channel closed without commit (a job
- * whose first sheet was set up gets its closing exit so the printer leaves
- * PCL XL), the job's state freed, JOB_OPEN and JOB_SHEET_SET_UP cleared.
- * -1 when already aborted or not open; else the OR of the close and the
- * release.
+ * Abandons the job after a failure inside it: JOB_ABORTED; when bytes of
+ * the job went out, the universal exit, so the printer leaves PCL XL; the
+ * channel closed without commit; the job's state freed; JOB_OPEN and
+ * JOB_SHEET_SET_UP cleared.  The failure's last error is kept (and the
+ * document end answers FALSE with it).  -1 when already aborted or not
+ * open; else the OR of the close and the release.
  */
 int JOB_Abort(PdevContext *pdev);
 
