@@ -533,3 +533,140 @@ TEST_F(JobState, SmallJobOperations)
     EXPECT_EQ(JOB_CopyTransform(nullptr, from), -1);
     EXPECT_EQ(JOB_CopyTransform(to, nullptr), -1);
 }
+
+namespace {
+
+/* A second context on the same printer, as the engine makes one for DrvResetPDEV, with its surface locked. */
+struct Replacement {
+    Enabled e;
+    HSURF surface = nullptr;
+    SURFOBJ *so = nullptr;
+    PdevContext *pdev() const { return e.pdev(); }
+    void disable()
+    {
+        if (so)
+            EngUnlockSurface(so);
+        if (e.dhpdev) {
+            DrvDisableSurface(e.dhpdev);
+            DrvDisablePDEV(e.dhpdev);
+        }
+        so = nullptr;
+        e.dhpdev = nullptr;
+    }
+};
+
+LONG settingOf(PdevContext *p, WORD id)
+{
+    DWORD v = 0;
+    EXPECT_EQ(PDEV_GetSetting32(p, id, &v), 0) << id;
+    return LONG(v);
+}
+
+} // namespace
+
+class JobReset : public JobState {
+protected:
+    void makeReplacement(JobDevmode &devmode)
+    {
+        r.e = enable(printer->handle, devmode);
+        ASSERT_NE(r.e.dhpdev, nullptr);
+        DrvCompletePDEV(r.e.dhpdev, hdev);
+        r.surface = DrvEnableSurface(r.e.dhpdev);
+        ASSERT_NE(r.surface, nullptr);
+        r.so = EngLockSurface(r.surface);
+    }
+    void TearDown() override
+    {
+        r.disable();
+        JobState::TearDown();
+    }
+    Replacement r;
+};
+
+TEST_F(JobReset, TheRunningJobMovesToTheNewContext)
+{
+    put(1834, 5); /* an extension-block setting of the job */
+    ASSERT_TRUE(startDoc());
+    ASSERT_TRUE(DrvStartPage(so));
+    JobDevmode letter;
+    letter.set(ID_PAPER_SIZE, DMPAPER_LETTER);
+    makeReplacement(letter);
+    PdevContext *next = r.pdev();
+    OutputChannel *channel = pdev->channel;
+    CtmTracker *tracker = pdev->ctmTracker;
+    JobInfoRecord *info = pdev->jobInfo;
+
+    ASSERT_TRUE(DrvResetPDEV(e.dhpdev, r.e.dhpdev));
+    EXPECT_EQ(next->jobState, JOB_OPEN | JOB_GEOMETRY_PENDING);
+    EXPECT_EQ(next->flags & (PDEV_RESET_IN_DOC | PDEV_STARTDOC_SEEN | PDEV_PAGE_STARTED | PDEV_PAGE_IN_PROGRESS),
+              PDEV_RESET_IN_DOC | PDEV_STARTDOC_SEEN | PDEV_PAGE_STARTED | PDEV_PAGE_IN_PROGRESS);
+    EXPECT_EQ(next->channel, channel);
+    EXPECT_EQ(next->ctmTracker, tracker);
+    EXPECT_EQ(tracker->pdev, next) << "the tracker's owner changes";
+    EXPECT_EQ(next->jobInfo, info);
+    EXPECT_EQ(next->owner.jobId, jobId);
+    ASSERT_NE(next->jobSettings, nullptr);
+    EXPECT_NE(next->jobSettings, pdev->jobSettings) << "copied onto the new context's heap";
+    EXPECT_EQ(std::u16string(next->jobSettings->documentName), u"Report");
+    EXPECT_EQ(pdev->channel, nullptr);
+    EXPECT_EQ(pdev->ctmTracker, nullptr);
+    EXPECT_EQ(pdev->jobInfo, nullptr);
+    EXPECT_EQ(pdev->jobState, 0u);
+    /* no sheet was set up: the new devmode part stays, the job's extension block comes along */
+    EXPECT_EQ(settingOf(next, ID_PAPER_SIZE), DMPAPER_LETTER);
+    EXPECT_EQ(settingOf(next, 1834), 5);
+
+    disable(); /* the engine disables the replaced context: nothing of the job goes with it */
+    ASSERT_NE(next->channel, nullptr);
+    EXPECT_TRUE(DrvStartDoc(r.so, nullptr, jobId)) << "the job goes on";
+    EXPECT_EQ(next->jobState, JOB_OPEN | JOB_GEOMETRY_PENDING);
+    EXPECT_EQ(next->channel, channel);
+    EXPECT_TRUE(DrvEndDoc(r.so, 0));
+    EXPECT_EQ(spooled(), "");
+}
+
+TEST_F(JobReset, AJobWithItsFirstSheetSetUpKeepsItsSettings)
+{
+    put(1350, 1); /* the duplex setting follows a replacement */
+    put(ID_COPIES, 3);
+    ASSERT_TRUE(startDoc());
+    pdev->jobState |= JOB_SHEET_SET_UP;
+    pdev->jobSettings->samePaper = 0; /* the job prints on a feed paper of its own */
+    JobDevmode next;
+    next.set(ID_PAPER_SIZE, DMPAPER_LETTER);
+    next.set(ID_ORIENTATION, 2);
+    next.set(16, 2);
+    next.set(ID_COPIES, 9);
+    makeReplacement(next);
+    ModelRecord *feedPaper = pdev->feedForm.modelPaper;
+    ASSERT_NE(feedPaper, nullptr);
+
+    ASSERT_TRUE(DrvResetPDEV(e.dhpdev, r.e.dhpdev));
+    PdevContext *p = r.pdev();
+    EXPECT_EQ(settingOf(p, ID_PAPER_SIZE), DMPAPER_LETTER);
+    EXPECT_EQ(settingOf(p, ID_ORIENTATION), 2);
+    EXPECT_EQ(settingOf(p, 16), 2) << "with 1350 on";
+    EXPECT_EQ(settingOf(p, ID_COPIES), 3) << "the job's own";
+    EXPECT_EQ(p->feedForm.modelPaper, feedPaper) << "the job's feed form moves over";
+    EXPECT_EQ(pdev->feedForm.modelPaper, nullptr);
+    disable();
+    p->jobState &= ~JOB_SHEET_SET_UP;
+    EXPECT_TRUE(DrvEndDoc(r.so, 0));
+}
+
+TEST_F(JobReset, AJobWithAPageOpenOrAbortedDoesNotMove)
+{
+    ASSERT_TRUE(startDoc());
+    JobDevmode same;
+    makeReplacement(same);
+    for (DWORD bit : {DWORD(JOB_PAGE_OPEN), DWORD(JOB_ABORTED)}) {
+        pdev->jobState |= bit;
+        SetLastError(0);
+        EXPECT_FALSE(DrvResetPDEV(e.dhpdev, r.e.dhpdev)) << bit;
+        EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+        EXPECT_NE(pdev->channel, nullptr) << "nothing moved";
+        EXPECT_EQ(r.pdev()->channel, nullptr);
+        pdev->jobState &= ~bit;
+    }
+    EXPECT_TRUE(DrvEndDoc(so, 0));
+}
