@@ -324,6 +324,7 @@ TEST_F(JobState, EveryWaitingCallFailsVisibly)
         {"JOB_BeginCopySetSheets", nullptr, JOB_BeginCopySetSheets},
         {"JOB_EmitFirstSheetData", nullptr, JOB_EmitFirstSheetData},
         {"JOB_FinishCopySets", nullptr, JOB_FinishCopySets},
+        {"JOB_CopySetSettings", nullptr, [](PdevContext *p) { return JOB_CopySetSettings(p->settings, p->settings); }},
         {"JOB_LogEvent", nullptr, [](PdevContext *p) { return JOB_LogEvent(p, JOB_EVENT_END_JOB); }},
         {"REC_FlushIfColorKnown",
          [](PdevContext *p) { p->recordFlags = REC_FLAG_RECORDING | REC_FLAG_PAGE_OPEN | REC_FLAG_KIND_COLOR_HOLD; },
