@@ -88,6 +88,16 @@ TEST_F(JobState, AnEmptyDocumentWritesNothing)
     }
 }
 
+TEST_F(JobState, AnEmptyDuplexDocumentWritesNothing)
+{
+    put(16, 2);
+    ASSERT_TRUE(startDoc());
+    ASSERT_EQ(pdev->jobSettings->duplex, 2);
+    ASSERT_TRUE(DrvStartPage(so));
+    EXPECT_TRUE(DrvEndDoc(so, 0)) << "no sheet, so no back face to leave blank";
+    EXPECT_EQ(spooled(), "");
+}
+
 TEST_F(JobState, ADocumentNameIsKeptAt260Characters)
 {
     std::u16string name(300, u'd');
@@ -241,7 +251,12 @@ TEST_F(JobState, TheRoadsThatAreNotBuiltFailVisibly)
         {"JOB_EndLogicalPage", [](PdevContext *p) { p->jobState |= JOB_SHEET_SET_UP | JOB_PAGE_OPEN; },
          JOB_EndPage},
         {"JOB_LogEvent", [](PdevContext *p) { p->jobState |= JOB_SHEET_SET_UP | JOB_PAGE_OPEN; }, JOB_EndJob},
-        {"JOB_BackFaceDue", [](PdevContext *p) { p->jobSettings->duplex = 2; }, JOB_EndJob},
+        {"JOB_BackFaceDue",
+         [](PdevContext *p) {
+             p->jobState |= JOB_SHEET_SET_UP;
+             p->jobSettings->duplex = 2;
+         },
+         JOB_EndJob},
         {"JOB_EndJobOutput", [](PdevContext *p) { p->jobState |= JOB_SHEET_SET_UP; }, JOB_EndJob},
         {"JOB_EmitBlankSheet",
          [](PdevContext *p) {
