@@ -558,17 +558,6 @@ struct Replacement {
     HSURF surface = nullptr;
     SURFOBJ *so = nullptr;
     PdevContext *pdev() const { return e.pdev(); }
-    void disable()
-    {
-        if (so)
-            EngUnlockSurface(so);
-        if (e.dhpdev) {
-            DrvDisableSurface(e.dhpdev);
-            DrvDisablePDEV(e.dhpdev);
-        }
-        so = nullptr;
-        e.dhpdev = nullptr;
-    }
 };
 
 LONG settingOf(PdevContext *p, WORD id)
@@ -593,7 +582,7 @@ protected:
     }
     void TearDown() override
     {
-        r.disable();
+        disableContext(r.e, r.so);
         JobState::TearDown();
     }
     Replacement r;
