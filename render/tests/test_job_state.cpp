@@ -675,3 +675,22 @@ TEST_F(JobReset, AJobWithAPageOpenOrAbortedDoesNotMove)
     }
     EXPECT_TRUE(DrvEndDoc(so, 0));
 }
+
+TEST_F(JobState, QzsrAndQzccComments)
+{
+    put(1293, 1);
+    put(1294, 1);
+    ASSERT_TRUE(startDoc());
+    headWritten();
+    ASSERT_EQ(pdev->jobSettings->qzsr[0], 1u);
+    EXPECT_EQ(JOB_WriteQzsr(pdev), 0);
+    EXPECT_EQ(JOB_WriteQzccEndPage(pdev), 0);
+    ASSERT_EQ(OUT_Flush(pdev->channel), 0);
+    /* Comment: ubyte_array (C8) of ubyte length (C0 07), the text, CommentData (F8 81), operator 47; EndPage 44 */
+    const std::string qzsr = std::string("\xC8\xC0\x07") + "QZSR=05" + "\xF8\x81\x47";
+    const std::string qzcc = std::string("\xC8\xC0\x07") + "QZCC=00" + "\xF8\x81\x47" + "\x44";
+    EXPECT_EQ(spooled(), kHead + qzsr + qzcc);
+    pdev->jobState &= ~JOB_SHEET_SET_UP;
+    EXPECT_TRUE(DrvEndDoc(so, 0));
+    EXPECT_EQ(JOB_WriteQzsr(nullptr), -1);
+}
