@@ -694,3 +694,40 @@ TEST_F(JobState, QzsrAndQzccComments)
     EXPECT_TRUE(DrvEndDoc(so, 0));
     EXPECT_EQ(JOB_WriteQzsr(nullptr), -1);
 }
+
+/* The same decisions through the platform's device-context calls and the real library. */
+TEST_F(JobTest, ThroughTheGraphicsInterface)
+{
+    HDC dc = CreateDCW(nullptr, kColourPrinter, nullptr, dm->dm());
+    ASSERT_NE(dc, nullptr) << GetLastError() << " " << plat::loader_last_failure();
+    DOCINFOW doc{sizeof(DOCINFOW), u"Empty", nullptr, nullptr, 0};
+
+    /* an empty document: a spooler job of no bytes, printed */
+    ASSERT_GT(StartDocW(dc, &doc), 0);
+    EXPECT_EQ(StartPage(dc), 1);
+    EXPECT_EQ(EndDoc(dc), 1);
+
+    /* a blank page must become a sheet side, which waits for the sheet pipeline: the job fails visibly */
+    doc.lpszDocName = u"Blank page";
+    ASSERT_GT(StartDocW(dc, &doc), 0);
+    EXPECT_EQ(StartPage(dc), 1);
+    SetLastError(0);
+    EXPECT_EQ(EndPage(dc), SP_ERROR);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
+    EXPECT_EQ(StartPage(dc), SP_ERROR) << "every later page call fails";
+    EXPECT_EQ(EndDoc(dc), SP_ERROR) << "not reported as printed";
+
+    /* the application's abort */
+    doc.lpszDocName = u"Aborted";
+    ASSERT_GT(StartDocW(dc, &doc), 0);
+    EXPECT_EQ(StartPage(dc), 1);
+    EXPECT_EQ(AbortDoc(dc), 1);
+
+    auto jobs = plat::spool_jobs(kColourPrinter);
+    ASSERT_EQ(jobs.size(), 2u) << "the aborted job is deleted";
+    EXPECT_EQ(jobs[0].document, u"Empty");
+    EXPECT_EQ(jobs[0].bytes, 0u);
+    EXPECT_EQ(jobs[1].document, u"Blank page");
+    EXPECT_EQ(jobs[1].bytes, 0u);
+    EXPECT_TRUE(DeleteDC(dc));
+}
