@@ -125,6 +125,7 @@ LONG OUT_Write(OutputChannel *channel, DWORD length, const void *bytes)
         else
             std::memcpy(channel->buffer + channel->fill, bytes, length);
         channel->fill += length;
+        channel->written += length;
         return LONG(length);
     }
     /* Too large for the free space: empty the buffer, then send these bytes
@@ -133,6 +134,7 @@ LONG OUT_Write(OutputChannel *channel, DWORD length, const void *bytes)
         return -1;
     if (out_SendToTarget(channel, static_cast<const BYTE *>(bytes), length) != 0)
         return -1;
+    channel->written += length;
     return LONG(length);
 }
 

@@ -14,7 +14,9 @@
 #ifndef TARVELGR_PDEV_CONTEXT_H
 #define TARVELGR_PDEV_CONTEXT_H
 
+#include "job_state.h"
 #include "paper_form.h"
+#include "pcs_color_set.h"
 #include "pclxl_ops.h"
 #include "pclxl_transform.h"
 
@@ -32,6 +34,7 @@ struct DeviceFontRecord;
 struct DeviceFontEntry;
 struct ColorObject;
 struct ImageSpool;
+struct PendingImageList;
 
 /* The magic of a live context: the letters "KRLD" read as a number, most significant first. */
 inline constexpr DWORD PDEV_MAGIC = 0x4B524C44u;
@@ -178,8 +181,11 @@ struct PdevContext {
 
     /* Job and page state. */
     DWORD jobState;
+    DWORD jobAbortError;                  /* last error of the failure that aborted the job; 0 when none */
     DWORD recordFlags;
+    JobCounters jobCounters;              /* sheet counters of the job, cleared with jobState */
     LONG pageColorMode;
+    PageColorSet pageColors;              /* colours of the current page, reset when the channel opens */
     LONG sheetRotation;                   /* SHEET_ROTATE_...: the base angle of page transforms */
     BOOL watermarkBracket;
     BOOL annotationBracket;
@@ -195,6 +201,7 @@ struct PdevContext {
     CtmTracker *ctmTracker;               /* the job's CTM tracker */
     ColorObject *colorObject;
     ImageSpool *imageSpool;
+    PendingImageList *pendingImages;      /* made with the image spool */
     JobOwnerRecord owner;
     void *copySetHeaders;
     BYTE settingsCopy[SETTINGS_IMAGE_SIZE]; /* the settings when the first sheet was set up */
@@ -216,6 +223,9 @@ inline PdevContext *PDEV_FromHandle(DHPDEV dhpdev) { return reinterpret_cast<Pde
 /* The context of a surface object (its dhpdev), or null without one (no check). */
 inline PdevContext *PDEV_FromSurface(const SURFOBJ *pso) { return pso ? PDEV_FromHandle(pso->dhpdev) : nullptr; }
 
+/* The context of a surface object when it passes PDEV_IsValid, else null with ERROR_INVALID_PARAMETER. */
+PdevContext *PDEV_CheckedFromSurface(const SURFOBJ *pso);
+
 /*
  * Settings of the context, read through the data-manager binding from its
  * settings image and printer data.  Numbers are widened to 32 bits (signed
@@ -224,6 +234,9 @@ inline PdevContext *PDEV_FromSurface(const SURFOBJ *pso) { return pso ? PDEV_Fro
  */
 int PDEV_GetSetting32(PdevContext *pdev, WORD id, DWORD *value);
 int PDEV_GetSetting16(PdevContext *pdev, WORD id, WORD *value);
+
+/* PDEV_GetSetting32 on a settings image and printer-data record of the caller's. */
+int PDEV_ReadSetting32(void *settings, void *printerData, WORD id, DWORD *value);
 
 /*
  * A string setting: a pointer into the settings, or null when it cannot be

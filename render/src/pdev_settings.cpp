@@ -7,6 +7,8 @@
 
 #include <tarvel/dmb_binding.h>
 
+#include <plat/error.h>
+
 #include <cstring>
 
 namespace {
@@ -37,7 +39,27 @@ bool PDEV_IsValid(const PdevContext *pdev)
     return pdev && pdev->headMagic == PDEV_MAGIC && pdev->tailMagic == PDEV_MAGIC;
 }
 
+PdevContext *PDEV_CheckedFromSurface(const SURFOBJ *pso)
+{
+    PdevContext *pdev = PDEV_FromSurface(pso);
+    if (!PDEV_IsValid(pdev)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    return pdev;
+}
+
 int PDEV_GetSetting32(PdevContext *pdev, WORD id, DWORD *value)
+{
+    if (!pdev) {
+        if (value)
+            *value = 0;
+        return -1;
+    }
+    return PDEV_ReadSetting32(pdev->settings, pdev->printerData, id, value);
+}
+
+int PDEV_ReadSetting32(void *settings, void *printerData, WORD id, DWORD *value)
 {
     if (!value)
         return -1;
@@ -45,7 +67,7 @@ int PDEV_GetSetting32(PdevContext *pdev, WORD id, DWORD *value)
     WORD type = 0;
     LONG size = 0;
     BYTE slot[8] = {};
-    if (!read_setting(pdev, id, &type, &size, slot))
+    if (!settings || DMB_GetValue(id, settings, printerData, &type, &size, slot) != DMA_OK)
         return -1;
     switch (type) {
     case SVT_FLAG:

@@ -72,9 +72,9 @@ BOOL PDEV_Reset(PdevContext *oldPdev, PdevContext *newPdev)
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    if ((oldPdev->flags & PDEV_STARTDOC_SEEN) || oldPdev->startDocNotice) {
-        LOG_Printf(u"%s: not built yet", u"PDEV_Reset (running job)");
-        SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+    if (((oldPdev->flags & PDEV_STARTDOC_SEEN) || oldPdev->startDocNotice) &&
+        JOB_MoveToContext(oldPdev, newPdev) != 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
     std::memcpy(newPdev->settingsCopy, oldPdev->settingsCopy, sizeof newPdev->settingsCopy);

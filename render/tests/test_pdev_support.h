@@ -23,6 +23,7 @@
 #include <plat/engine.h>
 #include <plat/error.h>
 #include <plat/fault.h>
+#include <plat/file.h>
 #include <plat/gdi.h>
 #include <plat/loader.h>
 #include <plat/memory.h>
@@ -35,6 +36,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -43,6 +45,26 @@ namespace pdev_test {
 /* The printers of the two standard models. */
 inline constexpr char16_t kColourPrinter[] = u"Tarvel CX 1500";   /* TARVEL1.DDD */
 inline constexpr char16_t kFaxPrinter[] = u"Tarvel CX 1500F";     /* TARVEL2.DDD */
+
+/* Writes the trace switch file beside the library with flag word `log` and makes the trace read it again. */
+inline void traceWith(const std::string &log)
+{
+    std::string dir;
+    ASSERT_TRUE(plat::map_path(plat::driver_dir_win(), dir));
+    std::ofstream(dir + "/tarvel.cfg", std::ios::binary) << "[LOG]\r\nLog=" << log << "\r\n";
+    LOG_ReloadSwitch();
+}
+
+/* The rendering library's trace file as written so far. */
+inline std::string traceText()
+{
+    std::string path;
+    EXPECT_TRUE(plat::map_path(u"C:\\DEBUG_LOG\\WIN2000\\DDI_UM_TRACE_LOG.txt", path));
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
 
 /* An open printer handle, closed when the holder goes. */
 struct Printer {
@@ -64,8 +86,8 @@ struct Printer {
 /*
  * A job devmode of exactly 5,920 bytes in a heap block of that size (so the
  * sanitizer sees any read past it): sizes 220 + 5,700, marker 24, A4
- * portrait in colour at 600 dpi, 100 %, one copy, the job's own output
- * paper, unless a test sets otherwise.  Settings are written through the
+ * portrait in colour at 600 dpi, 100 %, one copy, simplex, one page per
+ * sheet, the job's own output paper, unless a test sets otherwise.  Settings are written through the
  * data manager, which must be bound.
  */
 class JobDevmode {
@@ -82,6 +104,8 @@ public:
         set(ID_COLOR, DMCOLOR_COLOR);
         resolution(600);
         set(ID_OUTPUT_PAPER, FORM_PAPER_JOB_OWN);
+        set(16, 1);  /* simplex */
+        set(295, 1); /* pages per sheet */
         set(ID_COLOUR_MODE, 2);
         set(ID_FULL_COLOUR, 1);
         marker(PDEV_JOB_DEVMODE_MARKER);
