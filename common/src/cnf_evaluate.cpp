@@ -82,11 +82,13 @@ WORD hasOwnConflict(const CnfWalk &w, WORD id, bool *conflict)
     return 0;
 }
 
+} // namespace
+
 /*
  * Searches the involved entries of a forward rule for a group that holds:
  * 1 a group completed, 0 none, CNF_HARD_* on failure.
  */
-WORD searchGroups(const CnfWalk &w, const DddRuleRecord *rule)
+WORD cnf_SearchGroups(const CnfWalk &w, const DddRuleRecord *rule)
 {
     const WORD n = rule->involved.count;
     const DddConditionItem *items = rule->involved.items;
@@ -160,6 +162,8 @@ WORD searchGroups(const CnfWalk &w, const DddRuleRecord *rule)
     return fired ? 1 : 0;
 }
 
+namespace {
+
 /* The replacement search of one rule: 1 fires, 0 not, CNF_HARD_* on failure. */
 WORD searchReplacement(const CnfWalk &w, bool reverse, const DddRuleRecord *rule)
 {
@@ -174,7 +178,7 @@ WORD searchReplacement(const CnfWalk &w, bool reverse, const DddRuleRecord *rule
             return CNF_HARD_NO_MEMORY;
         return h == 1 ? 0 : 1;
     }
-    return searchGroups(w, rule);
+    return cnf_SearchGroups(w, rule);
 }
 
 /*
