@@ -12,6 +12,7 @@
 #include <tarvel/model_file.h>
 #include <tarvel/paper_rules.h>
 #include <tarvel/pgf_services.h>
+#include <tarvel/ppr_paper.h>
 #include <tarvel/res_format.h>
 #include <tarvel/setting_layout.h>
 
@@ -89,6 +90,13 @@ bool paperText(HMODULE module, const SettingsRef *ref, WORD id, LONG code, const
     if (id == 262 && code == kSameAsOutputPaper && !cnf_ReadNumber(ref, 8, &code))
         return false;
     if (!FID_IsCustomPaperCode(code)) {
+        /* A model that takes its papers from the form database names them by the paper list. */
+        ULONGLONG listed = 0;
+        if (PPR_IsFormsMergeEnabled(ref->context, ref->printerData) && PPR_HasPaperList(ref->context) &&
+            PPR_FindPaper(ref->context, PPR_BY_CODE, ULONG_PTR(code), PPR_GIVE_NAME, &listed) == PPR_OK && listed) {
+            out->assign(reinterpret_cast<LPCWSTR>(static_cast<ULONG_PTR>(listed)));
+            return true;
+        }
         const SHORT key = SHORT(code);
         return cnf_NameOf(ref, 8, &key, out);
     }
