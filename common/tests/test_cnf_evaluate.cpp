@@ -310,6 +310,8 @@ TEST_F(CnfEvaluateTest, ModeOneReportsAConflictThatAlreadyStands)
             EXPECT_EQ(r.outcome, 0);
             EXPECT_EQ(r.forward, (std::vector<WORD>{rm.forwardIds[0]})) << "the current state's lists";
             EXPECT_TRUE(r.changed.empty());
+            EXPECT_EQ(list_->forward, list_->forwardInline) << "the replaced list points at its own entries";
+            EXPECT_EQ(list_->involved, list_->involvedInline);
         }
         Result test = evalValue(0, kOwner, 2);
         EXPECT_EQ(test.outcome, 2) << "mode 0 evaluates the value only";
@@ -469,6 +471,7 @@ TEST_F(CnfEntryTest, PaperRangeRelations)
         {"0x1800 out", 0x1800, customPaper(2500, 2000) + S{{411, 262}, {408, 264}}, true, 0x280, {411}},
         {"0x1800 in", 0x1800, S{{411, 11}}, false, 0, {411}},
         {"0x1C00 out", 0x1C00, customPaper(2500, 2000) + S{{411, 262}, {266, 3}}, true, 0xA0, {411, 266}},
+        {"0x1C00 in", 0x1C00, S{{411, 11}, {266, 3}}, false, 0, {411, 266}},
         {"0x2000 out", 0x2000, customPaper(2500, 2000) + S{{410, 262}, {266, 3}}, true, 0x60, {410, 266}},
         {"0x2000 in", 0x2000, S{{410, 11}, {266, 3}}, false, 0, {410, 266}},
         {"0x2400 out", 0x2400, customPaper(3000, 2000) + S{{333, 4}, {332, 1}}, true, 0x803, {262, 8, 333}},

@@ -281,6 +281,48 @@ TEST_F(CnfMessagesTest, ValueAndLayoutMessages)
                                    kConflicts);
 }
 
+/* The poster fit with its message: 14 shows string 716 in an exclamation box with OK only. */
+TEST_F(CnfMessagesTest, LayoutFitAndWarn)
+{
+    for (bool named : {true, false}) {
+        RuleModel rm;
+        rm.otherFeatures = {{263, {}}};
+        if (named)
+            rm.otherFeatures.push_back({1281, {}});
+        installModel(rm);
+        setAll({{296, 0x203}, {321, 1}, {1281, 1}, {262, 267}, {8, 9}, {263, 400}});
+        plat::msgbox_clear();
+        const SettingsRef r = ref();
+        const WORD layout = 0x203;
+        const CnfValue v{296, SVT_UINT16, &layout};
+        if (!named) {
+            EXPECT_EQ(CNF_CheckLayoutFitAndWarn(kWindow, &r, &v), CNF_PROMPT_KEEP) << "the text cannot be built";
+            EXPECT_TRUE(boxes().empty());
+            break;
+        }
+        EXPECT_EQ(CNF_CheckLayoutFitAndWarn(kWindow, &r, &v), CNF_PROMPT_GO_ON) << "13: the page is too small";
+        auto log = boxes();
+        ASSERT_EQ(log.size(), 1u);
+        EXPECT_EQ(u8(log[0].text).substr(0, 70), "With Poster set to Poster the printed page is too small for the poster");
+        set(263, 2);
+        plat::msgbox_clear();
+        plat::msgbox_script(IDOK);
+        EXPECT_EQ(CNF_CheckLayoutFitAndWarn(kWindow, &r, &v), CNF_PROMPT_GO_ON);
+        log = boxes();
+        ASSERT_EQ(log.size(), 1u);
+        EXPECT_EQ(u8(log[0].text), "With Poster set to Poster the printed page is too large for the poster layout. "
+                                   "Check these settings:\n\nPaper Size: A4\nToner Save: A4\nSetting 1281: Option 1\n"
+                                   "Setting 263: 2");
+        EXPECT_EQ(log[0].style, MB_OK | MB_ICONEXCLAMATION);
+        set(263, 150);
+        plat::msgbox_clear();
+        EXPECT_EQ(CNF_CheckLayoutFitAndWarn(kWindow, &r, &v), CNF_PROMPT_GO_ON);
+        EXPECT_TRUE(boxes().empty()) << "it fits";
+        TearDown();
+        SetUp();
+    }
+}
+
 TEST_F(CnfMessagesTest, FormatNumber)
 {
     struct Row {
