@@ -18,9 +18,7 @@ namespace {
 
 constexpr BYTE kOpEqual = 1;
 constexpr BYTE kOpNotEqual = 2;
-constexpr BYTE kOpSize = 9;
 
-constexpr BYTE kConnAnd = 1;
 constexpr BYTE kConnOr = 2;
 
 bool endsGroup(BYTE connector) { return connector == 3 || connector == 4; }
