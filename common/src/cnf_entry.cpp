@@ -331,17 +331,13 @@ WORD cnf_CheckRelation(const CnfWalk &w, WORD flags)
     bool found = false;
     if (applies && !cnf_GetTrayRange(ref, rel->trayKind, WORD(tray), &min, &max, &found))
         return CNF_HARD_FAIL;
-    if (!applies || !found) {
-        w.list->relationBits = 0;
+    if (!applies || !found)
         return 0;
-    }
     LONG width = 0, length = 0;
     if (CNF_GetPaperExtent(ref, WORD(code), &width, &length) != 0)
         return CNF_HARD_FAIL;
-    if (fits(width, length, min, max)) {
-        w.list->relationBits = 0;
+    if (fits(width, length, min, max))
         return 0;
-    }
     WORD bits = rel->bits;
     if (rel->code == 0x1400 || rel->code == 0x1800) {
         static constexpr WORD kTraySettings[3] = {407, 408, 409};

@@ -257,12 +257,17 @@ WORD ruleFires(const CnfWalk &w, bool collect, bool reverse, const DddRuleRecord
             }
         }
     }
+    const WORD before = w.list->relationBits;
     for (DWORD i = first; i < first + count; ++i) {
         WORD r = evaluateRule(w, collect, reverse, rule, v.count ? elementAt(v, i) : nullptr);
         if (isHard(r))
             return r;
-        if ((r == 1 || r == 3) && hasRelation(rule->flags))
+        if ((r == 1 || r == 3) && hasRelation(rule->flags)) {
             r = cnf_CheckRelation(w, rule->flags);
+            /* A relation in range takes back the bits this rule's groups set; other rules' bits stay. */
+            if (r == 0)
+                w.list->relationBits = before;
+        }
         if (isHard(r))
             return r;
         if (r == 1 || r == 3)

@@ -69,7 +69,7 @@ constexpr WORD CNF_HARD_NO_MEMORY = 0x8002;
 
 /* Tests one involved entry or main condition: 1 holds, 0 not, CNF_HARD_* on failure. */
 WORD cnf_TestEntry(const CnfWalk &walk, const DddSettingItem &entry, WORD *bits);
-/* Paper-range relation of a rule flags word: 1 fires, 0 not, CNF_HARD_* on failure. */
+/* Paper-range relation of a rule flags word: 1 fires (its bits added), 0 not, CNF_HARD_* on failure. */
 WORD cnf_CheckRelation(const CnfWalk &walk, WORD flags);
 /* The settings a relation code reads (for the involved list); count 0 for codes without a relation. */
 WORD cnf_RelationSettings(WORD flags, const WORD **ids);

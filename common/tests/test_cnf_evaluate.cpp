@@ -502,15 +502,33 @@ TEST_F(CnfEntryTest, PaperRangeRelations)
     }
 }
 
-/* A relation in range clears the bits an earlier rule set. */
-TEST_F(CnfEntryTest, RelationInRangeClearsEarlierBits)
+/* A relation in range takes back its own rule's group bits and leaves those of other rules. */
+TEST_F(CnfEntryTest, RelationInRangeKeepsOtherRulesBits)
 {
-    run({.name = "out then in",
-         .forward = {rule(on453(2), 2 | 0x400), rule(on453(2), 2 | 0xC00)},
-         .settings = customPaper(3000, 2000) + std::vector<std::pair<WORD, DWORD>>{{265, 4}, {266, 1}},
-         .outcome = 2,
-         .firedForward = {0},
-         .bits = 0});
+    using S = std::vector<std::pair<WORD, DWORD>>;
+    for (bool outFirst : {true, false}) {
+        Case c{.name = "out and in",
+               .forward = {rule(on453(2), 2 | 0x400), rule(on453(2), 2 | 0xC00)},
+               .settings = customPaper(3000, 2000) + S{{265, 4}, {266, 1}},
+               .outcome = 2,
+               .firedForward = {0},
+               .bits = 0xF};
+        if (!outFirst) {
+            std::swap(c.forward[0], c.forward[1]);
+            c.firedForward = {1};
+        }
+        run(c);
+        TearDown();
+        SetUp();
+    }
+    /*
+     * The tray check of the rule's group sets 0xA; its relation (tray 389, switched off) does not apply: no bits
+     * stay, while the group's settings were already named as changed.
+     */
+    run({.name = "own group bits",
+         .forward = {rule(on453(2), 2 | 0x800, {entry(265, 7, vUShort(4), 4)})},
+         .settings = customPaper(3000, 2000) + S{{265, 4}, {389, 4}},
+         .changed = {265, kOwner}});
 }
 
 /* --- Growing lists ------------------------------------------------------------------------------------------------- */
