@@ -107,6 +107,13 @@ Option opt(Text name, Value v, WORD targetKind = 0, WORD targetId = 0)
     return o;
 }
 
+/* An option with forward rules (record numbers of kind 7). */
+Option withRules(Option o, std::vector<WORD> forwardRules)
+{
+    o.forwardRules = std::move(forwardRules);
+    return o;
+}
+
 Feature feat(WORD id, Text name, BYTE uiKind, WORD defaultOption)
 {
     Feature f;
@@ -290,9 +297,14 @@ void add_rules_and_arrays(Model &m)
     m.add(encode(ValueArray{2, 0, DDD_VT_FLAG, 1, 3, flags}, v));
     m.add(encode(ValueArray{3, 0, DDD_VT_MEMBER, 4, 2, members}, v));
 
-    /* Forward rules (kind 7), identifiers equal to their record numbers. */
-    Rule r1{1, Setting{0, 1, 4103, vFlag(false)}, 2, stored("The duplex unit is not installed."), {},
-            {Setting{0, 0, 16, vShort(1)}}};
+    /*
+     * Forward rules (kind 7), identifiers equal to their record numbers.  A
+     * rule fires when its main condition holds for the value under test and
+     * a group of its involved entries holds (connectors 1 and, 2 or, 3 or 4
+     * end a group); a rule without involved entries fires at once.
+     */
+    Rule r1{1, Setting{0, 2, 16, vShort(1)}, 2, stored("The duplex unit is not installed."),
+            {cond(4103, 1, vFlag(false), 4)}, {Setting{0, 0, 16, vShort(1)}}};
     Rule r2{2, Setting{0, 1, 8, vShort(11)}, 3, stored("A5 paper cannot be printed on both sides."),
             {cond(16, 2, vShort(1), 1), cond(4103, 1, vFlag(true), 1), cond(7, 1, vArrayRef(1), 4)},
             {Setting{0, 0, 16, vShort(1)}}};
@@ -301,12 +313,42 @@ void add_rules_and_arrays(Model &m)
     Rule r4{4, Setting{0, 9, 270, vUShort(1)}, 9, noText(), {}, {}};
     Rule r5{5, Setting{0, 1, 4101, vFlag(false)}, 2 | 0x4000, stored("The finisher is not installed."), {},
             {Setting{0x8000, 0, 320, vUShort(0)}}};
-    for (const Rule &r : {r1, r2, r3, r4, r5})
+    /* A custom paper that does not fit the bypass tray's custom range (tray check), as is or turned. */
+    Rule r6{6, Setting{0, 1, 8, vShort(262)}, 2, stored("The custom size does not fit the bypass tray."),
+            {cond(13, 7, vShort(4), 4)}, {}};
+    Rule r7{7, Setting{0, 1, 8, vShort(262)}, 3, stored("The custom size does not fit the cover source."),
+            {cond(265, 12, vUShort(4), 4)}, {Setting{0, 0, 265, vUShort(7)}}};
+    /* A custom paper outside the custom paper record's extents (no involved entries: the limit decides). */
+    Rule r8{8, Setting{0, 1, 8, vShort(262)}, 0x1000 | 8, stored("The custom size is out of range."), {}, {}};
+    /* Postcards are not printed on both sides: single-sided, and the model's default paper instead. */
+    Rule r9{9, Setting{0, 1, 8, vShort(307)}, 3, stored("Postcards cannot be printed on both sides."),
+            {cond(16, 2, vShort(1), 4)}, {Setting{0, 0, 16, vShort(1)}, Setting{0, 0, 8, vShort(static_cast<int16_t>(0x8001))}}};
+    /* The finisher tray needs the finisher; the output tray's custom range bounds the paper. */
+    Rule r10{10, Setting{0, 1, 266, vUShort(2)}, 0xC00 | 7, stored("The paper does not fit the finisher tray."),
+             {cond(4101, 1, vFlag(true), 4)}, {}};
+    Rule r11{11, Setting{0, 1, 266, vUShort(2)}, 8, stored("The finisher is not installed."),
+             {cond(4101, 1, vFlag(false), 4)}, {Setting{0, 0, 266, vUShort(0x8000)}}};
+    /* Economy mode with the finest image quality: a note only, not while checking a value. */
+    Rule r12{12, Setting{0, 1, 345, vUShort(1)}, 0x200 | 4, stored("Economy mode lowers the image quality."),
+             {cond(453, 1, vUShort(2), 4)}, {Setting{0, 0, 453, vUShort(1)}}};
+    /* Punching needs staples off or in a corner: the dependent-option question. */
+    Rule r13{13, Setting{0, 5, 341, vUShort(0)}, 0x100 | 5, stored("Punching needs another staple position."),
+             {cond(320, 1, vUShort(11), 4)}, {Setting{0, 0, 320, vUShort(0)}}};
+    /* Colour modes checked for defaults only: the finisher with gloss (groups: 1, 4 then 2, 4). */
+    Rule r14{14, Setting{0, 0, 270, vNone(DDD_VT_USHORT)}, 0x4000 | 2, stored("Gloss needs colour printing."),
+             {cond(293, 1, vUShort(1), 1), cond(270, 1, vUShort(1), 4), cond(4101, 2, vFlag(false), 2),
+              cond(293, 5, vUShort(1), 4)},
+             {Setting{0, 0, 293, vUShort(0)}}};
+    for (const Rule &r : {r1, r2, r3, r4, r5, r6, r7, r8, r9, r10, r11, r12, r13, r14})
         m.add(encode(DDD_KIND_RULE, r, v));
     Rule rr1{1, Setting{0, 1, 16, vShort(2)}, 2 | 0x100, stored("Printing on both sides needs the duplex unit."),
              {cond(4103, 1, vFlag(false), 2), cond(4103, 1, vMember(0), 2), cond(4099, 1, vArrayRef(2), 4)},
              {Setting{0, 0, 4103, vFlag(true)}}};
     m.add(encode(DDD_KIND_REVERSE_RULE, rr1, v));
+    /* Removing the finisher while its tray is chosen (reverse: fires when the main condition does not hold). */
+    Rule rr2{2, Setting{0, 1, 4101, vFlag(false)}, 8, stored("The finisher tray is in use."),
+             {cond(266, 1, vUShort(2), 4)}, {Setting{0, 0, 266, vUShort(1)}}};
+    m.add(encode(DDD_KIND_REVERSE_RULE, rr2, v));
 }
 
 void add_document_features(Model &m, Names &names, bool fax)
@@ -322,7 +364,9 @@ void add_document_features(Model &m, Names &names, bool fax)
         if (p.code == 11)
             o.forwardRules = {2};
         if (p.code == 262)
-            o.forwardRules = {3};
+            o.forwardRules = {3, 6, 7, 8};
+        if (p.code == 307)
+            o.forwardRules = {9};
         papers.push_back(o);
     }
     for (const PaperSpec &p : kLaterPapers)
@@ -386,14 +430,14 @@ void add_document_features(Model &m, Names &names, bool fax)
         m.addFeature(DDD_KIND_DOCUMENT_FEATURE, feat(265, names("Cover Source"), 1, 1), opts);
         m.addFeature(DDD_KIND_DOCUMENT_FEATURE, feat(266, names("Output Tray"), 1, 1),
                      {opt(names("Face Down Tray"), vUShort(1), DDD_KIND_TRAY2, 1),
-                      opt(names("Finisher Tray"), vUShort(2), DDD_KIND_TRAY2, 2)});
+                      withRules(opt(names("Finisher Tray"), vUShort(2), DDD_KIND_TRAY2, 2), {10, 11})});
     }
     {
         std::vector<Option> opts;
         for (WORD x : {0, 1, 2})
             opts.push_back(opt(names("Colour Mode"), vUShort(x)));
         Feature f = feat(270, names("Colour Mode"), 1, 1);
-        f.forwardRules = {4};
+        f.forwardRules = {4, 14};
         m.addFeature(DDD_KIND_DOCUMENT_FEATURE, f, opts);
     }
     ushorts(293, "Gloss", {0, 1}, 1);
@@ -417,8 +461,18 @@ void add_document_features(Model &m, Names &names, bool fax)
             opts.push_back(opt(reference(1, kFaxOnlyNames, "Job Type"), vUShort(5)));
         m.addFeature(DDD_KIND_DOCUMENT_FEATURE, f, opts);
     }
-    ushorts(341, "Punch", {0, 1, 2, 3, 4, 5}, 1);
-    ushorts(345, "Economy Mode", {0, 1}, 1);
+    {
+        std::vector<Option> opts;
+        for (WORD x : {0, 1, 2, 3, 4, 5}) {
+            opts.push_back(opt(names("Punch"), vUShort(x)));
+            if (x != 0)
+                opts.back().forwardRules = {13};
+        }
+        m.addFeature(DDD_KIND_DOCUMENT_FEATURE, feat(341, names("Punch"), 1, 1), opts);
+        std::vector<Option> economy = {opt(names("Economy Mode"), vUShort(0)), opt(names("Economy Mode"), vUShort(1))};
+        economy[1].forwardRules = {12};
+        m.addFeature(DDD_KIND_DOCUMENT_FEATURE, feat(345, names("Economy Mode"), 1, 1), economy);
+    }
     ushorts(388, "Scaling", {25, 100, 400}, 2);
     ushorts(453, "Image Quality", {0, 1, 2}, 1);
 
@@ -435,6 +489,8 @@ void add_device_features(Model &m, Names &names)
         Option on = opt(names("Installed"), vFlag(true));
         if (id == 4103)
             off.reverseRules = {1};
+        if (id == 4101)
+            off.reverseRules = {2};
         m.addFeature(DDD_KIND_DEVICE_FEATURE, feat(id, names(name), 2, 1), {off, on});
     };
     installed(4097, "Optional Tray 3");

@@ -92,15 +92,25 @@ bool fits(LONG w, LONG l, const DddPair &min, const DddPair &max)
     return w >= min.first && w <= max.first && l >= min.second && l <= max.second;
 }
 
-/* Whether a paper fits a tray's custom range the way an operator asks; false too when the tray has no range. */
-WORD trayCheck(const CnfWalk &w, BYTE op, WORD *bits)
+/* The job's paper when it is a custom size: 1 with its extent and bits, 0 for another paper, CNF_HARD_FAIL. */
+WORD jobCustomPaper(const CnfWalk &w, LONG *width, LONG *length, WORD *bits)
 {
     LONG paper = 0;
-    WORD paperBits = 0;
-    if (!readJobPaper(w.ref, &paper, &paperBits))
+    if (!readJobPaper(w.ref, &paper, bits))
         return CNF_HARD_FAIL;
     if (!FID_IsCustomPaperCode(paper))
         return 0;
+    return CNF_GetPaperExtent(w.ref, WORD(paper), width, length) == 0 ? 1 : CNF_HARD_FAIL;
+}
+
+/* Whether a paper fits a tray's custom range the way an operator asks; false too when the tray has no range. */
+WORD trayCheck(const CnfWalk &w, BYTE op, WORD *bits)
+{
+    LONG width = 0, length = 0;
+    WORD paperBits = 0;
+    const WORD custom = jobCustomPaper(w, &width, &length, &paperBits);
+    if (custom != 1)
+        return custom;
     LONG tray = 0;
     WORD trayBits = 0;
     if (op == 8) {
@@ -116,9 +126,6 @@ WORD trayCheck(const CnfWalk &w, BYTE op, WORD *bits)
         return CNF_HARD_FAIL;
     if (!found)
         return 0;
-    LONG width = 0, length = 0;
-    if (CNF_GetPaperExtent(w.ref, WORD(paper), &width, &length) != 0)
-        return CNF_HARD_FAIL;
     bool ok = false;
     switch (op) {
     case 11: ok = fits(length, width, min, max); break;
@@ -169,15 +176,11 @@ WORD sizeCheck(const CnfWalk &w, const DddSettingItem &entry, WORD *bits)
     DddPair min{}, max{};
     if (DDD_GetDimensionPairs(ctx->main, ctx->companion, dimensionId, &min, &max) != DDD_OK)
         return 0;
-    LONG paper = 0;
-    WORD paperBits = 0;
-    if (!readJobPaper(w.ref, &paper, &paperBits))
-        return CNF_HARD_FAIL;
-    if (!FID_IsCustomPaperCode(paper))
-        return 0;
     LONG width = 0, length = 0;
-    if (CNF_GetPaperExtent(w.ref, WORD(paper), &width, &length) != 0)
-        return CNF_HARD_FAIL;
+    WORD paperBits = 0;
+    const WORD custom = jobCustomPaper(w, &width, &length, &paperBits);
+    if (custom != 1)
+        return custom;
     if (fits(width, length, min, max))
         return 0;
     *bits |= kBit262;
@@ -328,17 +331,13 @@ WORD cnf_CheckRelation(const CnfWalk &w, WORD flags)
     bool found = false;
     if (applies && !cnf_GetTrayRange(ref, rel->trayKind, WORD(tray), &min, &max, &found))
         return CNF_HARD_FAIL;
-    if (!applies || !found) {
-        w.list->relationBits = 0;
+    if (!applies || !found)
         return 0;
-    }
     LONG width = 0, length = 0;
     if (CNF_GetPaperExtent(ref, WORD(code), &width, &length) != 0)
         return CNF_HARD_FAIL;
-    if (fits(width, length, min, max)) {
-        w.list->relationBits = 0;
+    if (fits(width, length, min, max))
         return 0;
-    }
     WORD bits = rel->bits;
     if (rel->code == 0x1400 || rel->code == 0x1800) {
         static constexpr WORD kTraySettings[3] = {407, 408, 409};

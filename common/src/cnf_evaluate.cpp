@@ -18,9 +18,7 @@ namespace {
 
 constexpr BYTE kOpEqual = 1;
 constexpr BYTE kOpNotEqual = 2;
-constexpr BYTE kOpSize = 9;
 
-constexpr BYTE kConnAnd = 1;
 constexpr BYTE kConnOr = 2;
 
 bool endsGroup(BYTE connector) { return connector == 3 || connector == 4; }
@@ -82,11 +80,13 @@ WORD hasOwnConflict(const CnfWalk &w, WORD id, bool *conflict)
     return 0;
 }
 
+} // namespace
+
 /*
  * Searches the involved entries of a forward rule for a group that holds:
  * 1 a group completed, 0 none, CNF_HARD_* on failure.
  */
-WORD searchGroups(const CnfWalk &w, const DddRuleRecord *rule)
+WORD cnf_SearchGroups(const CnfWalk &w, const DddRuleRecord *rule)
 {
     const WORD n = rule->involved.count;
     const DddConditionItem *items = rule->involved.items;
@@ -160,6 +160,8 @@ WORD searchGroups(const CnfWalk &w, const DddRuleRecord *rule)
     return fired ? 1 : 0;
 }
 
+namespace {
+
 /* The replacement search of one rule: 1 fires, 0 not, CNF_HARD_* on failure. */
 WORD searchReplacement(const CnfWalk &w, bool reverse, const DddRuleRecord *rule)
 {
@@ -174,7 +176,7 @@ WORD searchReplacement(const CnfWalk &w, bool reverse, const DddRuleRecord *rule
             return CNF_HARD_NO_MEMORY;
         return h == 1 ? 0 : 1;
     }
-    return searchGroups(w, rule);
+    return cnf_SearchGroups(w, rule);
 }
 
 /*
@@ -255,12 +257,17 @@ WORD ruleFires(const CnfWalk &w, bool collect, bool reverse, const DddRuleRecord
             }
         }
     }
+    const WORD before = w.list->relationBits;
     for (DWORD i = first; i < first + count; ++i) {
         WORD r = evaluateRule(w, collect, reverse, rule, v.count ? elementAt(v, i) : nullptr);
         if (isHard(r))
             return r;
-        if ((r == 1 || r == 3) && hasRelation(rule->flags))
+        if ((r == 1 || r == 3) && hasRelation(rule->flags)) {
             r = cnf_CheckRelation(w, rule->flags);
+            /* A relation in range takes back the bits this rule's groups set; other rules' bits stay. */
+            if (r == 0)
+                w.list->relationBits = before;
+        }
         if (isHard(r))
             return r;
         if (r == 1 || r == 3)

@@ -69,7 +69,7 @@ constexpr WORD CNF_HARD_NO_MEMORY = 0x8002;
 
 /* Tests one involved entry or main condition: 1 holds, 0 not, CNF_HARD_* on failure. */
 WORD cnf_TestEntry(const CnfWalk &walk, const DddSettingItem &entry, WORD *bits);
-/* Paper-range relation of a rule flags word: 1 fires, 0 not, CNF_HARD_* on failure. */
+/* Paper-range relation of a rule flags word: 1 fires (its bits added), 0 not, CNF_HARD_* on failure. */
 WORD cnf_CheckRelation(const CnfWalk &walk, WORD flags);
 /* The settings a relation code reads (for the involved list); count 0 for codes without a relation. */
 WORD cnf_RelationSettings(WORD flags, const WORD **ids);
@@ -89,6 +89,22 @@ WORD cnf_AddAll(CnfIds *to, const CnfIds &from);
 
 /* Resource string `id` of the resource module; false when it is missing or empty. */
 bool cnf_LoadString(UINT id, std::u16string *out);
+/* Resource string `id` of `module` (null: the resource module). */
+bool cnf_LoadFrom(HMODULE module, UINT id, std::u16string *out);
+/* The display text of a value (null: the setting's name); false when it cannot be built. */
+bool cnf_ValueText(BOOL withRange, HMODULE module, const SettingsRef *ref, WORD id, const void *value,
+                   const DWORD unitOptions[2], std::u16string *out);
+/* Collects the settings of every group of a forward rule that holds into walk.changed: 1, 0 or CNF_HARD_*. */
+WORD cnf_SearchGroups(const CnfWalk &walk, const DddRuleRecord *rule);
+/* The conflict list text of an evaluation's fired forward rules and relation bits. */
+bool cnf_ConflictListText(HMODULE module, const SettingsRef *ref, const CnfValue *value, const ChangeList *list,
+                          const DWORD unitOptions[2], std::u16string *out);
+/* The change list text of the fired forward rules (onlyKind >= 0: only rules of that outcome kind). */
+bool cnf_ChangeListText(HMODULE module, const SettingsRef *ref, const ChangeList *list, SHORT onlyKind,
+                        const DWORD unitOptions[2], std::u16string *out);
+/* The settings list text of `ids` (zero-terminated when count is 0) with their current values. */
+bool cnf_SettingsListText(HMODULE module, const SettingsRef *ref, const WORD *ids, WORD count,
+                          const DWORD unitOptions[2], std::u16string *out);
 /* A new GlobalAlloc text: resource string `id` formatted with up to four text arguments; null on failure. */
 LPWSTR cnf_FormatString(UINT id, LPCWSTR a, LPCWSTR b = nullptr, LPCWSTR c = nullptr, LPCWSTR d = nullptr);
 /* A text of a settings record (read unit by unit; null gives an empty text). */

@@ -18,10 +18,13 @@ namespace {
 constexpr int kTextChars = 1024;
 } // namespace
 
-bool cnf_LoadString(UINT id, std::u16string *out)
+bool cnf_LoadString(UINT id, std::u16string *out) { return cnf_LoadFrom(nullptr, id, out); }
+
+bool cnf_LoadFrom(HMODULE module, UINT id, std::u16string *out)
 {
     out->clear();
-    HMODULE module = RES_LoadResourceModule();
+    if (!module)
+        module = RES_LoadResourceModule();
     if (!module)
         return false;
     const WCHAR *p = nullptr;

@@ -108,6 +108,7 @@ protected:
 TEST_F(CnfBuiltinTest, PaperWithAStampName)
 {
     install();
+    set(16, 1); /* single-sided: the model's postcard rule stays quiet */
     EXPECT_EQ(evalShort(8, SVT_INT16, 309).outcome, 0) << "empty name";
     name(297, u"Draft");
     for (WORD paper : {307, 308, 309, 310}) {

@@ -310,6 +310,8 @@ TEST_F(CnfEvaluateTest, ModeOneReportsAConflictThatAlreadyStands)
             EXPECT_EQ(r.outcome, 0);
             EXPECT_EQ(r.forward, (std::vector<WORD>{rm.forwardIds[0]})) << "the current state's lists";
             EXPECT_TRUE(r.changed.empty());
+            EXPECT_EQ(list_->forward, list_->forwardInline) << "the replaced list points at its own entries";
+            EXPECT_EQ(list_->involved, list_->involvedInline);
         }
         Result test = evalValue(0, kOwner, 2);
         EXPECT_EQ(test.outcome, 2) << "mode 0 evaluates the value only";
@@ -469,6 +471,7 @@ TEST_F(CnfEntryTest, PaperRangeRelations)
         {"0x1800 out", 0x1800, customPaper(2500, 2000) + S{{411, 262}, {408, 264}}, true, 0x280, {411}},
         {"0x1800 in", 0x1800, S{{411, 11}}, false, 0, {411}},
         {"0x1C00 out", 0x1C00, customPaper(2500, 2000) + S{{411, 262}, {266, 3}}, true, 0xA0, {411, 266}},
+        {"0x1C00 in", 0x1C00, S{{411, 11}, {266, 3}}, false, 0, {411, 266}},
         {"0x2000 out", 0x2000, customPaper(2500, 2000) + S{{410, 262}, {266, 3}}, true, 0x60, {410, 266}},
         {"0x2000 in", 0x2000, S{{410, 11}, {266, 3}}, false, 0, {410, 266}},
         {"0x2400 out", 0x2400, customPaper(3000, 2000) + S{{333, 4}, {332, 1}}, true, 0x803, {262, 8, 333}},
@@ -499,15 +502,33 @@ TEST_F(CnfEntryTest, PaperRangeRelations)
     }
 }
 
-/* A relation in range clears the bits an earlier rule set. */
-TEST_F(CnfEntryTest, RelationInRangeClearsEarlierBits)
+/* A relation in range takes back its own rule's group bits and leaves those of other rules. */
+TEST_F(CnfEntryTest, RelationInRangeKeepsOtherRulesBits)
 {
-    run({.name = "out then in",
-         .forward = {rule(on453(2), 2 | 0x400), rule(on453(2), 2 | 0xC00)},
-         .settings = customPaper(3000, 2000) + std::vector<std::pair<WORD, DWORD>>{{265, 4}, {266, 1}},
-         .outcome = 2,
-         .firedForward = {0},
-         .bits = 0});
+    using S = std::vector<std::pair<WORD, DWORD>>;
+    for (bool outFirst : {true, false}) {
+        Case c{.name = "out and in",
+               .forward = {rule(on453(2), 2 | 0x400), rule(on453(2), 2 | 0xC00)},
+               .settings = customPaper(3000, 2000) + S{{265, 4}, {266, 1}},
+               .outcome = 2,
+               .firedForward = {0},
+               .bits = 0xF};
+        if (!outFirst) {
+            std::swap(c.forward[0], c.forward[1]);
+            c.firedForward = {1};
+        }
+        run(c);
+        TearDown();
+        SetUp();
+    }
+    /*
+     * The tray check of the rule's group sets 0xA; its relation (tray 389, switched off) does not apply: no bits
+     * stay, while the group's settings were already named as changed.
+     */
+    run({.name = "own group bits",
+         .forward = {rule(on453(2), 2 | 0x800, {entry(265, 7, vUShort(4), 4)})},
+         .settings = customPaper(3000, 2000) + S{{265, 4}, {389, 4}},
+         .changed = {265, kOwner}});
 }
 
 /* --- Growing lists ------------------------------------------------------------------------------------------------- */

@@ -92,7 +92,7 @@ struct RuleModel {
         std::erase_if(m.records, [&](const mw::Record &r) { return r.kind == DDD_KIND_DOCUMENT_FEATURE && r.id == id; });
         mw::Feature f;
         f.id = id;
-        f.name = mw::stored("Test Setting");
+        f.name = mw::stored("Setting " + std::to_string(id));
         f.uiKind = 1;
         f.defaultOption = 1;
         f.forwardRules = ids(feature.forward, forwardIds);
@@ -100,7 +100,7 @@ struct RuleModel {
         std::vector<mw::Option> opts;
         for (WORD v : values) {
             mw::Option o;
-            o.name = mw::stored("Option");
+            o.name = mw::stored("Option " + std::to_string(v));
             o.setting = mw::vUShort(v);
             auto it = options.find(v);
             if (it != options.end()) {
