@@ -19,4 +19,10 @@ struct PdevContext;
  */
 int JOB_InitExtState(PdevContext *pdev);
 
+/*
+ * End of job: puts back the settings that application escapes changed for
+ * the job (the extension's saved values).  0, or -1.
+ */
+int ESC_RestoreSettings(PdevContext *pdev);
+
 #endif /* TARVELGR_JOB_EXT_H */

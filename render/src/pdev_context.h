@@ -14,6 +14,7 @@
 #ifndef TARVELGR_PDEV_CONTEXT_H
 #define TARVELGR_PDEV_CONTEXT_H
 
+#include "job_state.h"
 #include "paper_form.h"
 #include "pclxl_ops.h"
 #include "pclxl_transform.h"
@@ -32,6 +33,7 @@ struct DeviceFontRecord;
 struct DeviceFontEntry;
 struct ColorObject;
 struct ImageSpool;
+struct PendingImageList;
 
 /* The magic of a live context: the letters "KRLD" read as a number, most significant first. */
 inline constexpr DWORD PDEV_MAGIC = 0x4B524C44u;
@@ -179,6 +181,7 @@ struct PdevContext {
     /* Job and page state. */
     DWORD jobState;
     DWORD recordFlags;
+    JobCounters jobCounters;              /* sheet counters of the job, cleared with jobState */
     LONG pageColorMode;
     LONG sheetRotation;                   /* SHEET_ROTATE_...: the base angle of page transforms */
     BOOL watermarkBracket;
@@ -195,6 +198,7 @@ struct PdevContext {
     CtmTracker *ctmTracker;               /* the job's CTM tracker */
     ColorObject *colorObject;
     ImageSpool *imageSpool;
+    PendingImageList *pendingImages;      /* made with the image spool */
     JobOwnerRecord owner;
     void *copySetHeaders;
     BYTE settingsCopy[SETTINGS_IMAGE_SIZE]; /* the settings when the first sheet was set up */
@@ -224,6 +228,9 @@ inline PdevContext *PDEV_FromSurface(const SURFOBJ *pso) { return pso ? PDEV_Fro
  */
 int PDEV_GetSetting32(PdevContext *pdev, WORD id, DWORD *value);
 int PDEV_GetSetting16(PdevContext *pdev, WORD id, WORD *value);
+
+/* PDEV_GetSetting32 on a settings image and printer-data record of the caller's. */
+int PDEV_ReadSetting32(void *settings, void *printerData, WORD id, DWORD *value);
 
 /*
  * A string setting: a pointer into the settings, or null when it cannot be

@@ -39,13 +39,23 @@ bool PDEV_IsValid(const PdevContext *pdev)
 
 int PDEV_GetSetting32(PdevContext *pdev, WORD id, DWORD *value)
 {
+    if (!pdev) {
+        if (value)
+            *value = 0;
+        return -1;
+    }
+    return PDEV_ReadSetting32(pdev->settings, pdev->printerData, id, value);
+}
+
+int PDEV_ReadSetting32(void *settings, void *printerData, WORD id, DWORD *value)
+{
     if (!value)
         return -1;
     *value = 0;
     WORD type = 0;
     LONG size = 0;
     BYTE slot[8] = {};
-    if (!read_setting(pdev, id, &type, &size, slot))
+    if (!settings || DMB_GetValue(id, settings, printerData, &type, &size, slot) != DMA_OK)
         return -1;
     switch (type) {
     case SVT_FLAG:

@@ -1,0 +1,16 @@
+/*
+ * Fonts downloaded to the printer during a job: the list is emptied at the
+ * job's first page and every page removes the fonts it downloaded.
+ */
+#ifndef TARVELGR_FNT_DOWNLOAD_H
+#define TARVELGR_FNT_DOWNLOAD_H
+
+struct PdevContext;
+
+/* Empties the list of downloaded fonts and its count.  0, or -1 without a context. */
+int FNT_ResetDownloadState(PdevContext *pdev);
+
+/* Removes every downloaded font from the printer (end of page and of document).  0, or -1. */
+int FNT_RemoveAllDownloadedFonts(PdevContext *pdev);
+
+#endif /* TARVELGR_FNT_DOWNLOAD_H */

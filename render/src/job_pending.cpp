@@ -1,0 +1,118 @@
+/*
+ * Calls of the job state machine into the sheet pipeline, page recording
+ * and replay, form overlays, sheet data and the escape extension, which are
+ * not built yet.  Each either gives the answer its work gives in the state
+ * this library cannot leave yet (no copy-set data, no recording, no
+ * duplex back face, no escape-changed settings), or fails visibly: one
+ * trace line naming the function, ERROR_CALL_NOT_IMPLEMENTED and -1.  Each
+ * is deleted from here when its work is built.
+ */
+#include "form_overlay.h"
+#include "job_ext.h"
+#include "job_settings.h"
+#include "job_state.h"
+#include "page_recording.h"
+#include "pdev_context.h"
+#include "sheet_data.h"
+#include "sheet_pipeline.h"
+
+#include <tarvel/log_trace.h>
+
+#include <plat/error.h>
+
+namespace {
+
+/* The failure of a call whose work is not built: a trace line and the last error. */
+int not_built(LPCWSTR function)
+{
+    LOG_Printf(u"%s: not built yet", function);
+    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+    return -1;
+}
+
+} // namespace
+
+/* ---- Sheet pipeline -------------------------------------------------------- */
+
+/* No font substitution tables exist yet, so there is no set to select. */
+int JOB_SelectFontAliases(PdevContext *pdev) { return pdev ? 0 : -1; }
+
+/* The pipeline keeps no per-job state yet. */
+int JOB_InitSheetPipeline(PdevContext *pdev) { return pdev ? 0 : -1; }
+
+int JOB_TranslateSettings(PdevContext *) { return not_built(u"JOB_TranslateSettings"); }
+int JOB_StartSheet(PdevContext *) { return not_built(u"JOB_StartSheet"); }
+int JOB_EndSheet(PdevContext *) { return not_built(u"JOB_EndSheet"); }
+int JOB_StartLogicalPage(PdevContext *) { return not_built(u"JOB_StartLogicalPage"); }
+int JOB_EndLogicalPage(PdevContext *) { return not_built(u"JOB_EndLogicalPage"); }
+int JOB_BeginJobOutput(PdevContext *, WORD) { return not_built(u"JOB_BeginJobOutput"); }
+int JOB_EndJobOutput(PdevContext *) { return not_built(u"JOB_EndJobOutput"); }
+int JOB_EmitBlankSheet(PdevContext *, SHORT) { return not_built(u"JOB_EmitBlankSheet"); }
+int JOB_SkipBackFace(PdevContext *) { return not_built(u"JOB_SkipBackFace"); }
+
+/* A back face is only ever due in a duplex job. */
+int JOB_BackFaceDue(PdevContext *pdev, int)
+{
+    if (!pdev || !pdev->jobSettings)
+        return -1;
+    if (pdev->jobSettings->duplex != 2)
+        return 0;
+    return not_built(u"JOB_BackFaceDue");
+}
+
+/* Without copy-set data there is nothing to finish after a committed job. */
+int JOB_FinishSheetPipeline(PdevContext *pdev)
+{
+    if (!pdev)
+        return -1;
+    return pdev->copySetData ? not_built(u"JOB_FinishSheetPipeline") : 0;
+}
+
+int JOB_BeginCopySetSheets(PdevContext *) { return not_built(u"JOB_BeginCopySetSheets"); }
+int JOB_EmitFirstSheetData(PdevContext *) { return not_built(u"JOB_EmitFirstSheetData"); }
+int JOB_FinishCopySets(PdevContext *) { return not_built(u"JOB_FinishCopySets"); }
+
+/* ---- Page recording and replay ---------------------------------------------- */
+
+/* Only an open colour-holding page record can be flushed. */
+int REC_FlushIfColorKnown(PdevContext *pdev)
+{
+    if (!pdev)
+        return -1;
+    const DWORD held = REC_FLAG_RECORDING | REC_FLAG_PAGE_OPEN | REC_FLAG_KIND_COLOR_HOLD;
+    if ((pdev->recordFlags & held) != held)
+        return 0;
+    return not_built(u"REC_FlushIfColorKnown");
+}
+
+int REC_ReplayJob(PdevContext *) { return not_built(u"REC_ReplayJob"); }
+int REC_ReplayBooklet(PdevContext *) { return not_built(u"REC_ReplayBooklet"); }
+int REC_ReplayCopySets(PdevContext *) { return not_built(u"REC_ReplayCopySets"); }
+
+/* A job that never started recording has nothing to stop. */
+int REC_StopRecording(PdevContext *pdev)
+{
+    if (!pdev)
+        return -1;
+    return pdev->recordFlags ? not_built(u"REC_StopRecording") : 0;
+}
+
+/* ---- Form overlays, sheet data, escapes ----------------------------------- */
+
+int OVL_CloseFormOutput(PdevContext *) { return not_built(u"OVL_CloseFormOutput"); }
+
+/* Copy-set data only arrives through its escape; without it there is nothing to free. */
+int SDB_FreeCopySetData(PdevContext *pdev)
+{
+    if (!pdev)
+        return -1;
+    return pdev->copySetData ? not_built(u"SDB_FreeCopySetData") : 0;
+}
+
+/* Only application escapes change settings for a job; none has saved any. */
+int ESC_RestoreSettings(PdevContext *pdev)
+{
+    if (!pdev)
+        return -1;
+    return pdev->ext.saved ? not_built(u"ESC_RestoreSettings") : 0;
+}

@@ -1,0 +1,78 @@
+/*
+ * The sheet pipeline: turns the application's logical pages into physical
+ * sheet sides (N-up cells, poster tiles, booklets, insert and blank sheets,
+ * duplex back faces), latches each sheet's paper, tray and colour, writes
+ * the page starts and ends and the job's output frame (header, session,
+ * trailer).  The job state machine calls it at the first sheet, at every
+ * start and end of a logical page and at the end of the job.
+ *
+ * Operations answer 0 or -1 (the state machine then aborts the job) unless
+ * said otherwise.
+ */
+#ifndef TARVELGR_SHEET_PIPELINE_H
+#define TARVELGR_SHEET_PIPELINE_H
+
+#include <plat/types.h>
+
+struct PdevContext;
+
+/* Kinds of JOB_BackFaceDue. */
+enum : int {
+    JOB_BACK_FACE_PAPER_CHANGED = 0,
+    JOB_BACK_FACE_END = 1, /* end of a copy or of the job */
+    JOB_BACK_FACE_INSERT = 2,
+};
+
+/* Job reset: selects the font-alias table set of the job's font substitution. */
+int JOB_SelectFontAliases(PdevContext *pdev);
+
+/* Job open: clears the pipeline's per-job state (counters, paper and tray state). */
+int JOB_InitSheetPipeline(PdevContext *pdev);
+
+/*
+ * First sheet of the job: the extension state, the resolution, the page and
+ * paper records, the first tray, the sheet rotation code and the layout
+ * option of the job settings.
+ */
+int JOB_TranslateSettings(PdevContext *pdev);
+
+/* Starts a physical sheet side (refused while a sheet or page is open): paper, tray, colour, recording, page start. */
+int JOB_StartSheet(PdevContext *pdev);
+
+/* Ends the physical sheet side (refused while a page is open). */
+int JOB_EndSheet(PdevContext *pdev);
+
+/* Opens a logical page: JOB_PAGE_OPEN, the "StartPage" event, the cell transform. */
+int JOB_StartLogicalPage(PdevContext *pdev);
+
+/* Ends the logical page (and the sheet when its N-up cells are full). */
+int JOB_EndLogicalPage(PdevContext *pdev);
+
+/* The job's output head for copy set `copySet`: PJL job header, stream header, session. */
+int JOB_BeginJobOutput(PdevContext *pdev, WORD copySet);
+
+/* The job's output tail: the end event, the session's end, the job-information block, the PJL trailer. */
+int JOB_EndJobOutput(PdevContext *pdev);
+
+/* Writes a blank sheet fed from the tray `tray`. */
+int JOB_EmitBlankSheet(PdevContext *pdev, SHORT tray);
+
+/* Leaves the back face of a duplex front blank ("skip backface of duplex"). */
+int JOB_SkipBackFace(PdevContext *pdev);
+
+/* 1 when a blank back face is due for `kind` (JOB_BACK_FACE_...), 0 when not, -1 on failure. */
+int JOB_BackFaceDue(PdevContext *pdev, int kind);
+
+/* The end-of-job step after a committed job (copy-set data files deleted). */
+int JOB_FinishSheetPipeline(PdevContext *pdev);
+
+/* Copy-set jobs with one spool job per data set: prepares the first copy set's sheet data. */
+int JOB_BeginCopySetSheets(PdevContext *pdev);
+
+/* Copy-set jobs: builds and emits the first sheet data block and counts the first data-set sheet. */
+int JOB_EmitFirstSheetData(PdevContext *pdev);
+
+/* Copy-set jobs: finishes the copy sets at the end of the job. */
+int JOB_FinishCopySets(PdevContext *pdev);
+
+#endif /* TARVELGR_SHEET_PIPELINE_H */
