@@ -297,15 +297,16 @@ int LAY_CellTransform(const LayoutRecord *l, LONG n, LONG side, PageTransform *o
         area[3] += dy;
     }
 
-    const FLOAT pw = l->pageWidth, ph = l->pageHeight;
-    bool pageTurned = (l->pageLandscape != l->sheetLandscape) != (l->cellsTurned != 0);
-    FLOAT ew = pageTurned ? ph : pw, eh = pageTurned ? pw : ph;
-
     LONG k = (n - 1) % (l->columns * l->rows), u = 0, v = 0;
     if (LAY_CellPosition(l->orderState, k, l->columns, l->rows, &u, &v) != 0)
         return -1;
     FLOAT cw = (area[2] - area[0]) / FLOAT(l->columns), ch = (area[3] - area[1]) / FLOAT(l->rows);
     FLOAT cl = area[0] + FLOAT(u) * cw, ct = area[1] + FLOAT(l->rows - 1 - v) * ch;
+
+    /* A page whose shape differs from its cell's (tall in a wide cell, wide in a tall one) is turned into it. */
+    const FLOAT pw = l->pageWidth, ph = l->pageHeight;
+    bool pageTurned = (pw > ph) != (cw > ch) && pw != ph && cw != ch;
+    FLOAT ew = pageTurned ? ph : pw, eh = pageTurned ? pw : ph;
 
     FLOAT scale = l->zoomOn ? FLOAT(l->zoomPercent) / 100.0f : std::min(cw / ew, ch / eh);
 

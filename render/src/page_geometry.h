@@ -8,9 +8,11 @@
  * Coordinates: the sheet and the application page are both in device pixels
  * with y growing downward (the PCL XL page space).  A page transform maps a
  * point of the application page (its printable area's top-left corner at
- * 0, 0) onto the sheet.  A landscape layout is worked out on the sheet turned
- * a quarter turn counter-clockwise (the page's top along the paper's left
- * edge), then turned back, so every transform is the whole mapping.
+ * 0, 0) onto the sheet.  A page whose shape differs from its cell's (a
+ * tall page in a wide cell) is turned a quarter turn counter-clockwise into
+ * it (its top along the cell's left edge).  A landscape layout is worked out
+ * on the sheet turned the same way, then turned back, so every transform is
+ * the whole mapping and the sheet is always fed upright.
  *
  * Booklet and poster geometry arrive with their replay; until then their
  * functions fail (see page_geometry_pending.cpp).
@@ -58,7 +60,7 @@ struct LayoutParams {
     LONG pagesPerSheet;    /* 1, 2, 4, 8, 16, 32 */
     LONG cellOrder;        /* setting 264: 0 to 6 */
     LONG sheetLandscape;   /* 1: the layout is worked out on the turned sheet */
-    LONG cellsTurned;      /* 1: each page is turned a quarter turn in its cell */
+    LONG cellsTurned;      /* 1: the cells are turned (the order state and the back-face alignment follow it) */
     LONG zoomOn;
     LONG zoomPercent;      /* 25 to 400 with zoom on */
     LONG fit;              /* fit to area: a binding margin shrinks the area */
