@@ -288,7 +288,27 @@ int JOB_WriteStreamHeader(PdevContext *pdev)
     return XL_PutRaw(pdev, line, DWORD(n));
 }
 
-int JOB_LogEvent(PdevContext *pdev, LPCSTR text, DWORD flags)
+LPCSTR JOB_EventText(int code)
+{
+    switch (code) {
+    case JOB_EVENT_START_PAGE: return "StartPage";
+    case JOB_EVENT_END_PHYSICAL: return "EndPage of Physical";
+    case JOB_EVENT_END_LOGICAL: return "EndPage of Logical";
+    case JOB_EVENT_END_JOB: return "EndJob";
+    case JOB_EVENT_END_WITHOUT_END_PAGE: return "EndJob without EndPage";
+    case JOB_EVENT_END_WITH_LEFT_NUP: return "EndJob with left Nup";
+    case JOB_EVENT_SKIP_BACK_FACE: return "skip backface of duplex";
+    default: return nullptr;
+    }
+}
+
+int JOB_LogEvent(PdevContext *pdev, int code)
+{
+    LPCSTR text = JOB_EventText(code);
+    return text ? JOB_LogEventText(pdev, text, JOB_EVENT_ELAPSED) : -1;
+}
+
+int JOB_LogEventText(PdevContext *pdev, LPCSTR text, DWORD flags)
 {
     if (!pdev)
         return -1;

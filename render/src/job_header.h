@@ -23,21 +23,29 @@ enum : int {
     JOB_TEXT_TRAILER = 1,
 };
 
-/* JOB_LogEvent flags. */
+/* Job event codes. */
+enum : int {
+    JOB_EVENT_START_PAGE = 1,
+    JOB_EVENT_END_PHYSICAL = 2,
+    JOB_EVENT_END_LOGICAL = 3,
+    JOB_EVENT_END_JOB = 4,
+    JOB_EVENT_END_WITHOUT_END_PAGE = 6, /* the job ends while a logical page is open */
+    JOB_EVENT_END_WITH_LEFT_NUP = 7,    /* the job ends while a sheet has empty N-up cells */
+    JOB_EVENT_SKIP_BACK_FACE = 8,
+};
+
+/* Writes event `code` with the elapsed milliseconds as a comment into the job.  0, or -1. */
+int JOB_LogEvent(PdevContext *pdev, int code);
+
+/* JOB_LogEventText flags. */
 enum : DWORD {
     JOB_EVENT_START_TICK = 0x1, /* remember the tick count as the job's start */
     JOB_EVENT_ELAPSED = 0x2,    /* "[%ldms]" since the start */
     JOB_EVENT_STAMP = 0x4,      /* the local time, the document and port names */
 };
 
-/* Event texts of the sheet pipeline. */
-inline constexpr char JOB_EVENT_START_PAGE[] = "StartPage";
-inline constexpr char JOB_EVENT_END_PHYSICAL[] = "EndPage of Physical";
-inline constexpr char JOB_EVENT_END_LOGICAL[] = "EndPage of Logical";
-inline constexpr char JOB_EVENT_SKIP_BACK[] = "skip backface of duplex";
-inline constexpr char JOB_EVENT_END_JOB[] = "EndJob";
-inline constexpr char JOB_EVENT_END_WITHOUT_PAGE_END[] = "EndJob without EndPage";
-inline constexpr char JOB_EVENT_END_WITH_LEFT_NUP[] = "EndJob with left Nup";
+/* The text of event `code`, or null for a code without one. */
+LPCSTR JOB_EventText(int code);
 
 /* Characters of the job owner's name, its terminator included. */
 inline constexpr int JOB_OWNER_CHARS = 64;
@@ -98,7 +106,7 @@ int JOB_WriteStreamHeader(PdevContext *pdev);
  * "[<n>ms]", then `text`.  JOB_EVENT_START_TICK keeps the tick count as the
  * job's start.  Without text nothing is written.  0, or -1.
  */
-int JOB_LogEvent(PdevContext *pdev, LPCSTR text, DWORD flags);
+int JOB_LogEventText(PdevContext *pdev, LPCSTR text, DWORD flags);
 
 /* BeginSession and OpenDataSource unless the job creates a form.  0, or -1. */
 int JOB_BeginSessionUnlessForm(PdevContext *pdev);

@@ -204,7 +204,7 @@ int JOB_InitSheetPipeline(PdevContext *pdev)
         return -1;
     std::memset(sheet, 0, sizeof *sheet);
     sheet->mediaSource = -1;
-    return JOB_LogEvent(pdev, nullptr, JOB_EVENT_START_TICK);
+    return JOB_LogEventText(pdev, nullptr, JOB_EVENT_START_TICK);
 }
 
 int JOB_TranslateSettings(PdevContext *pdev)
@@ -317,7 +317,7 @@ int JOB_EndSheet(PdevContext *pdev)
     DWORD borders = setting(pdev, 1337);
     if (borders)
         return not_built(u"LAY_DrawCellBorders", u"cell borders");
-    if (REC_EndPage(pdev) != 0 || REC_Mark(pdev) != 0 || JOB_LogEvent(pdev, JOB_EVENT_END_PHYSICAL, JOB_EVENT_ELAPSED) != 0)
+    if (REC_EndPage(pdev) != 0 || REC_Mark(pdev) != 0 || JOB_LogEvent(pdev, JOB_EVENT_END_PHYSICAL) != 0)
         return -1;
     if (sheet->pageDrawn)
         JIG_MarkPageDrawn(pdev);
@@ -337,7 +337,7 @@ int JOB_StartLogicalPage(PdevContext *pdev)
     pdev->jobState |= JOB_PAGE_OPEN;
     if (!sheet->openingBlank)
         sheet->pageDrawn = 1;
-    if (JOB_LogEvent(pdev, JOB_EVENT_START_PAGE, JOB_EVENT_ELAPSED) != 0)
+    if (JOB_LogEvent(pdev, JOB_EVENT_START_PAGE) != 0)
         return -1;
     PageTransform t;
     LONG side = sheet->sideIndex ? 1 : 0;
@@ -367,7 +367,7 @@ int JOB_EndLogicalPage(PdevContext *pdev)
         if (r != 0 || !(pdev->jobState & JOB_PAGE_OPEN))
             return -1;
     }
-    if (JOB_LogEvent(pdev, JOB_EVENT_END_LOGICAL, JOB_EVENT_ELAPSED) != 0)
+    if (JOB_LogEvent(pdev, JOB_EVENT_END_LOGICAL) != 0)
         return -1;
     pdev->jobState &= ~(JOB_PAGE_OPEN | JOB_GEOMETRY_PENDING);
     pdev->jobCounters.logicalPages++;
@@ -387,14 +387,14 @@ int JOB_BeginJobOutput(PdevContext *pdev, WORD copySet)
         return -1;
     if (JOB_WriteStreamHeader(pdev) != 0 || JOB_BeginSessionUnlessForm(pdev) != 0)
         return -1;
-    return form ? 0 : JOB_LogEvent(pdev, "", JOB_EVENT_STAMP);
+    return form ? 0 : JOB_LogEventText(pdev, "", JOB_EVENT_STAMP);
 }
 
 int JOB_EndJobOutput(PdevContext *pdev)
 {
     if (!pdev || !pdev->jobSettings)
         return -1;
-    if (JOB_LogEvent(pdev, JOB_EVENT_END_JOB, JOB_EVENT_ELAPSED) != 0 || REC_EndSession(pdev) != 0 ||
+    if (JOB_LogEvent(pdev, JOB_EVENT_END_JOB) != 0 || REC_EndSession(pdev) != 0 ||
         JIG_FillJobItems(pdev) != 0)
         return -1;
     return pdev->jobSettings->formMode ? 0 : JOB_WriteHeader(pdev, JOB_TEXT_TRAILER, 0);
@@ -442,7 +442,7 @@ int JOB_SkipBackFace(PdevContext *pdev)
         return -1;
     if (due && JOB_EmitBlankSheet(pdev, SHORT(sheet->tray)) != 0)
         return -1;
-    if (JOB_LogEvent(pdev, JOB_EVENT_SKIP_BACK, JOB_EVENT_ELAPSED) != 0)
+    if (JOB_LogEvent(pdev, JOB_EVENT_SKIP_BACK_FACE) != 0)
         return -1;
     sheet->sidesEmitted++;
     sheet->sideIndex++;

@@ -97,15 +97,16 @@ TEST_F(JobHeaderTest, EventCommentsInDoubleQuotes)
     t.wMinute = 5;
     t.wSecond = 4;
     ASSERT_TRUE(plat::clock_fix(t, 1000));
-    ASSERT_EQ(JOB_LogEvent(ctx(), nullptr, JOB_EVENT_START_TICK), 0);
+    ASSERT_EQ(JOB_LogEventText(ctx(), nullptr, JOB_EVENT_START_TICK), 0);
     EXPECT_EQ(take(), "");
-    ASSERT_EQ(JOB_LogEvent(ctx(), "", JOB_EVENT_STAMP), 0);
+    ASSERT_EQ(JOB_LogEventText(ctx(), "", JOB_EVENT_STAMP), 0);
     EXPECT_EQ(take(), comment("\"[2026,03/07,09:05:04][Report.txt][LPT1:]\""));
     Sleep(250);
-    ASSERT_EQ(JOB_LogEvent(ctx(), "StartPage", JOB_EVENT_ELAPSED), 0);
+    ASSERT_EQ(JOB_LogEvent(ctx(), JOB_EVENT_START_PAGE), 0);
     EXPECT_EQ(take(), comment("\"[250ms]StartPage\""));
-    ASSERT_EQ(JOB_LogEvent(ctx(), "EndJob", 0), 0);
+    ASSERT_EQ(JOB_LogEventText(ctx(), "EndJob", 0), 0);
     EXPECT_EQ(take(), comment("\"EndJob\""));
+    EXPECT_EQ(JOB_LogEvent(ctx(), 5), -1);
     ClosePrinter(printer);
 }
 
