@@ -102,15 +102,16 @@ TEST_F(PdevSurface, ResetOutsideADocumentCarriesTheSettingsCopyAndTheGroupText)
     EXPECT_EQ(newPdev->jobForm.modelPaper->id, DMPAPER_LETTER) << "the new context keeps its own devmode";
     EXPECT_EQ(newPdev->flags, 0u);
 
-    /* inside a document the running job would move over: not built yet */
+    /* inside a document the running job moves over; a context that holds no job cannot hand one over */
     oldPdev->flags |= PDEV_STARTDOC_SEEN;
     SetLastError(0);
     EXPECT_FALSE(DrvResetPDEV(a.dhpdev, b.dhpdev));
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
     oldPdev->flags = 0;
     oldPdev->startDocNotice = 1;
+    SetLastError(0);
     EXPECT_FALSE(DrvResetPDEV(a.dhpdev, b.dhpdev));
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
 
     oldPdev->startDocNotice = 0;
     SetLastError(0);
