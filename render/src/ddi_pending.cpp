@@ -1,5 +1,5 @@
 /*
- * Workers of the job, escape, drawing, brush and font work that the library
+ * Workers of the escape, drawing, brush and font work that the library
  * does not do yet.  Each checks its device context as the real worker will;
  * a valid one then either gets the answer its work gives in the state this
  * library cannot leave yet (no job, no device fonts), or fails visibly: one
@@ -8,7 +8,6 @@
  */
 #include "ddi_workers.h"
 #include "fnt_device_fonts.h"
-#include "job_state.h"
 #include "pdev_context.h"
 
 #include <tarvel/log_trace.h>
@@ -39,27 +38,6 @@ BOOL not_built(LPCWSTR worker)
 BOOL not_built_on(const SURFOBJ *pso, LPCWSTR worker) { return checked(pso) ? not_built(worker) : FALSE; }
 
 } // namespace
-
-/* ---- Job ----------------------------------------------------------------- */
-
-/* No document can start yet, so a context never holds a job to close. */
-void JOB_Close(PdevContext *pdev) { (void)pdev; }
-
-BOOL DDI_StartDoc(SURFOBJ *pso, LPWSTR docName, DWORD jobId)
-{
-    (void)docName;
-    (void)jobId;
-    return not_built_on(pso, u"DDI_StartDoc");
-}
-
-BOOL DDI_StartPage(SURFOBJ *pso) { return not_built_on(pso, u"DDI_StartPage"); }
-BOOL DDI_SendPage(SURFOBJ *pso) { return not_built_on(pso, u"DDI_SendPage"); }
-
-BOOL DDI_EndDoc(SURFOBJ *pso, FLONG fl)
-{
-    (void)fl;
-    return not_built_on(pso, u"DDI_EndDoc");
-}
 
 /* ---- Escapes: every escape is unknown for now ------------------------------ */
 

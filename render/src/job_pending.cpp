@@ -7,7 +7,9 @@
  * trace line naming the function, ERROR_CALL_NOT_IMPLEMENTED and -1.  Each
  * is deleted from here when its work is built.
  */
+#include "esc_job_data.h"
 #include "form_overlay.h"
+#include "job_header.h"
 #include "job_ext.h"
 #include "job_settings.h"
 #include "job_state.h"
@@ -32,16 +34,10 @@ int not_built(LPCWSTR function)
 
 } // namespace
 
-/* ---- Job state machine ----------------------------------------------------- */
-
-/* Opening a page on its own (a blank page's end) waits for the job state machine. */
-int JOB_BeginPage(PdevContext *) { return not_built(u"JOB_BeginPage"); }
-
 /* ---- Sheet pipeline -------------------------------------------------------- */
 
 /* No font substitution tables exist yet, so there is no set to select. */
 int JOB_SelectFontAliases(PdevContext *pdev) { return pdev ? 0 : -1; }
-
 
 /* Without copy-set data there is nothing to finish after a committed job. */
 int JOB_FinishSheetPipeline(PdevContext *pdev)
@@ -90,4 +86,14 @@ int SDB_FreeCopySetData(PdevContext *pdev)
     if (!pdev)
         return -1;
     return pdev->copySetData ? not_built(u"SDB_FreeCopySetData") : 0;
+}
+
+/* The escapes that hand these blocks over are not built, so a job holds none. */
+int ESC_FreeJobData(PdevContext *pdev)
+{
+    if (!pdev)
+        return -1;
+    if (pdev->annotation || pdev->copySetHeaders || pdev->auxBlock)
+        return not_built(u"ESC_FreeJobData");
+    return 0;
 }

@@ -140,6 +140,13 @@ int JOB_EndJob(PdevContext *pdev);
  */
 int JOB_Abort(PdevContext *pdev);
 
+/*
+ * The abort the application asks for (ED_ABORTDOC): as JOB_Abort, but
+ * nothing more is written (the spool job is deleted) and the document end
+ * still succeeds.
+ */
+int JOB_AbortDocument(PdevContext *pdev);
+
 /* JOB_OPEN and JOB_SHEET_SET_UP both set. */
 BOOL JOB_IsSheetSetUp(const PdevContext *pdev);
 

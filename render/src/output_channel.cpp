@@ -104,6 +104,7 @@ LONG OUT_Write(OutputChannel *channel, DWORD length, const void *bytes)
     if (length <= OUT_BUFFER_SIZE - channel->fill) {
         std::memcpy(channel->buffer + channel->fill, bytes, length);
         channel->fill += length;
+        channel->written += length;
         return LONG(length);
     }
     /* Too large for the free space: empty the buffer, then send these bytes
@@ -112,6 +113,7 @@ LONG OUT_Write(OutputChannel *channel, DWORD length, const void *bytes)
         return -1;
     if (out_SendToTarget(channel, static_cast<const BYTE *>(bytes), length) != 0)
         return -1;
+    channel->written += length;
     return LONG(length);
 }
 

@@ -70,6 +70,7 @@ struct OutputChannel {
     DWORD errorMessageId;          /* resource string of the file retry box's text */
     GrowTable pagePositions;       /* one PagePosition per recorded page */
     SegmentRecorder recorder;      /* side records of the page being recorded */
+    ULONGLONG written;             /* bytes OUT_Write accepted since the channel was created */
 };
 
 /*

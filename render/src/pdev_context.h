@@ -16,6 +16,7 @@
 
 #include "job_state.h"
 #include "paper_form.h"
+#include "pcs_color_set.h"
 #include "pclxl_ops.h"
 #include "pclxl_transform.h"
 
@@ -180,9 +181,11 @@ struct PdevContext {
 
     /* Job and page state. */
     DWORD jobState;
+    DWORD jobAbortError;                  /* last error of the failure that aborted the job; 0 when none */
     DWORD recordFlags;
     JobCounters jobCounters;              /* sheet counters of the job, cleared with jobState */
     LONG pageColorMode;
+    PageColorSet pageColors;              /* colours of the current page, reset when the channel opens */
     LONG sheetRotation;                   /* SHEET_ROTATE_...: the base angle of page transforms */
     BOOL watermarkBracket;
     BOOL annotationBracket;

@@ -1,6 +1,7 @@
-// The graphics entry points whose work is not built yet: each checks its
-// device context (ERROR_INVALID_PARAMETER for a bad one) and then fails
-// visibly with ERROR_CALL_NOT_IMPLEMENTED; the font queries give their
+// The graphics entry points whose work is not built yet (drawing, brushes,
+// text, escapes): each checks its device context (ERROR_INVALID_PARAMETER
+// for a bad one) and then fails visibly with ERROR_CALL_NOT_IMPLEMENTED; the
+// document and page calls are the job tests'; the font queries give their
 // answers for a context without device fonts; DrvStretchBltROP and
 // DrvTransparentBlt refuse missing rectangles before any drawing.
 #include "test_pdev_support.h"
@@ -48,7 +49,7 @@ protected:
 
 } // namespace
 
-TEST_F(DdiWorkers, DrawingAndDocumentEntriesFailVisiblyUntilTheirWorkExists)
+TEST_F(DdiWorkers, DrawingEntriesFailVisiblyUntilTheirWorkExists)
 {
     RECTL r{0, 0, 10, 10};
     POINTL p{0, 0};
@@ -56,10 +57,6 @@ TEST_F(DdiWorkers, DrawingAndDocumentEntriesFailVisiblyUntilTheirWorkExists)
         const char *name;
         std::function<BOOL(SURFOBJ *)> call;
     } entries[] = {
-        {"DrvStartDoc", [](SURFOBJ *s) { return DrvStartDoc(s, nullptr, 1); }},
-        {"DrvStartPage", [](SURFOBJ *s) { return DrvStartPage(s); }},
-        {"DrvSendPage", [](SURFOBJ *s) { return DrvSendPage(s); }},
-        {"DrvEndDoc", [](SURFOBJ *s) { return DrvEndDoc(s, 0); }},
         {"DrvBitBlt", [&](SURFOBJ *s) { return DrvBitBlt(s, nullptr, nullptr, nullptr, nullptr, &r, &p, nullptr,
                                                          nullptr, nullptr, 0xF0F0); }},
         {"DrvCopyBits", [&](SURFOBJ *s) { return DrvCopyBits(s, s, nullptr, nullptr, &r, &p); }},

@@ -65,8 +65,8 @@ struct Printer {
 /*
  * A job devmode of exactly 5,920 bytes in a heap block of that size (so the
  * sanitizer sees any read past it): sizes 220 + 5,700, marker 24, A4
- * portrait in colour at 600 dpi, 100 %, one copy, the job's own output
- * paper, unless a test sets otherwise.  Settings are written through the
+ * portrait in colour at 600 dpi, 100 %, one copy, simplex, one page per
+ * sheet, the job's own output paper, unless a test sets otherwise.  Settings are written through the
  * data manager, which must be bound.
  */
 class JobDevmode {
@@ -83,6 +83,8 @@ public:
         set(ID_COLOR, DMCOLOR_COLOR);
         resolution(600);
         set(ID_OUTPUT_PAPER, FORM_PAPER_JOB_OWN);
+        set(16, 1);  /* simplex */
+        set(295, 1); /* pages per sheet */
         set(ID_COLOUR_MODE, 2);
         set(ID_FULL_COLOUR, 1);
         marker(PDEV_JOB_DEVMODE_MARKER);

@@ -1,0 +1,34 @@
+/*
+ * The output channel of a device context's job: created with the job,
+ * opened on the engine's printer handle when the document starts, closed
+ * at the end of the job (committing only a job that finished) and freed
+ * with it.  Operations answer 0 or -1.
+ */
+#ifndef TARVELGR_JOB_CHANNEL_H
+#define TARVELGR_JOB_CHANNEL_H
+
+#include <plat/types.h>
+
+struct PdevContext;
+
+/* Clears the record flags and creates the context's channel (closed); an existing one is freed first. */
+int OUT_CreateJobChannel(PdevContext *pdev);
+
+/* Frees the context's channel (closing it first when it has a target); nothing without one. */
+void OUT_FreeJobChannel(PdevContext *pdev);
+
+/* Resets the page colour set from the job settings and opens the channel on the job's printer handle. */
+int OUT_OpenJobChannel(PdevContext *pdev);
+
+/*
+ * Closes the channel when it has a target.  `commit` says the job finished;
+ * a channel closed without it has its buffered bytes sent all the same
+ * (the spooler keeps what was written).  0 also when there was nothing to
+ * close.
+ */
+int OUT_CloseJobChannel(PdevContext *pdev, BOOL commit);
+
+/* Appends `length` bytes of the job; only once the first sheet is set up.  0, or -1. */
+int OUT_WriteJob(PdevContext *pdev, DWORD length, const void *bytes);
+
+#endif /* TARVELGR_JOB_CHANNEL_H */

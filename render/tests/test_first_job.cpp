@@ -1,0 +1,368 @@
+// Whole jobs on the direct road through the library's document and page
+// calls: the PJL parts byte for byte against texts worked out by hand, the
+// PCL XL part through the job lister, the job-information block line by
+// line, and where each page lands on its sheet.
+#include "page_geometry.h"
+#include "test_job_support.h"
+
+#include "pxllist/pxllist.h"
+
+#include <plat/clock.h>
+
+#include <cmath>
+#include <cstdio>
+
+using namespace job_test;
+
+namespace {
+
+/* The fixed moment of every job here: 7 March 2024, 09:05:01, tick 5000. */
+SYSTEMTIME fixedTime()
+{
+    SYSTEMTIME t{};
+    t.wYear = 2024;
+    t.wMonth = 3;
+    t.wDay = 7;
+    t.wHour = 9;
+    t.wMinute = 5;
+    t.wSecond = 1;
+    return t;
+}
+
+const std::string kUel = "\x1B%-12345X";
+
+/* The PJL header of the standard model for the document "Report" by "tarvel" (the model's job-language records in order). */
+std::string pjlHeader(const std::string &duplex, int copies)
+{
+    return kUel +
+           "@PJL JOB MODE=PRINTER\n"
+           "@PJL SET STRINGCODESET=UTF8\n"
+           "@PJL COMMENT DATE=03/07/2024\n"
+           "@PJL COMMENT TIME=09:05:01\n"
+           "@PJL COMMENT DNAME=Report\n"
+           "@PJL SET JOBATTR=\"@JOAU=tarvel\"\n"
+           "@PJL SET JOBATTR=\"@JOBN=Report\"\n"
+           "@PJL SET COPIES=" +
+           std::to_string(copies) + "\n" + duplex +
+           "@PJL SET RENDERMODE=GRAYSCALE\n" /* colour mode 2 (the model's job-language records word it so) */
+           "@PJL SET RESOLUTION=600\n"
+           "@PJL SET JOBATTR=\"@NUPL=0\"\n"
+           "@PJL ENTER LANGUAGE=PCLXL\n";
+}
+
+const std::string kSimplex = "@PJL SET DUPLEX=OFF\n";
+const std::string kLongEdge = "@PJL SET DUPLEX=ON\n@PJL SET BINDING=LONGEDGE\n";
+
+/* Windows 10.0 (the machine's version) in hexadecimal, protocol class 2.0 (the printer's default). */
+const std::string kStreamHeader = ") HP-PCL XL;2;1;QZKRL2-2.0.0,WINNT-a.0,KRL2DRV-1.1.0.0\n";
+
+/* One operator in a compact form: its name, then each attribute as name=values; comments as their text. */
+std::string compact(const pxllist::Record &r)
+{
+    if (r.op == pxllist::op::kComment) {
+        const pxllist::Attribute *a = pxllist::FindAttribute(r, pxllist::attr::kCommentData);
+        return "Comment " + (a ? pxllist::AttributeText(*a) : std::string());
+    }
+    std::string s(pxllist::OperatorName(r.op));
+    for (const pxllist::Attribute &a : r.attributes) {
+        s += " " + std::string(a.name) + "=";
+        for (size_t i = 0; i < a.values.size(); i++) {
+            char v[32];
+            std::snprintf(v, sizeof v, "%s%g", i ? "," : "", a.values[i]);
+            s += v;
+        }
+    }
+    return s;
+}
+
+struct Job {
+    std::string bytes;
+    pxllist::Listing listing;
+    std::vector<std::string> ops;   /* compact form of every operator */
+    std::string header;             /* the PJL bytes before the stream header line */
+    std::string streamHeader;       /* the stream header line with its line end */
+    std::string trailer;            /* the bytes after the last operator */
+};
+
+Job list(const std::string &bytes)
+{
+    Job j;
+    j.bytes = bytes;
+    std::span<const uint8_t> span(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size());
+    EXPECT_TRUE(pxllist::ListJob(span, {}, &j.listing)) << pxllist::FormatError(j.listing.error);
+    size_t lastOp = 0;
+    for (const pxllist::Record &r : j.listing.records) {
+        if (r.kind == pxllist::RecordKind::kStreamHeader) {
+            j.header = bytes.substr(0, size_t(r.offset));
+            j.streamHeader = bytes.substr(size_t(r.offset), size_t(r.length));
+        } else if (r.kind == pxllist::RecordKind::kOperator && r.depth == 0) {
+            j.ops.push_back(compact(r));
+            lastOp = size_t(r.offset + r.length);
+        }
+    }
+    j.trailer = bytes.substr(lastOp);
+    return j;
+}
+
+/* The operators of one page side as the sheet pipeline writes them, for a transform of origin (x, y), scale s, angle a. */
+std::vector<std::string> side(int ms, const std::string &origin, const std::string &scale, int angle,
+                              const std::string &media = "MediaSource=1 MediaSize=2")
+{
+    std::string t = "[" + std::to_string(ms) + "ms]";
+    return {"Comment QZPC=03",
+            "BeginPage Orientation=0 " + media,
+            "Comment \"" + t + "StartPage\"",
+            "SetPageRotation PageAngle=0",
+            "SetPageDefaultCTM",
+            "SetPageOrigin PageOrigin=" + origin,
+            "SetPageScale PageScale=" + scale,
+            "SetPageRotation PageAngle=" + std::to_string(angle),
+            "Comment QZSR=00",
+            "Comment \"" + t + "EndPage of Logical\"",
+            "EndPage",
+            "Comment \"" + t + "EndPage of Physical\""};
+}
+
+/* The job-information block: the job items worked out for the job, then one PAGEINFO line per side. */
+std::string jobInfo(const std::string &items, const std::vector<std::string> &pages)
+{
+    std::string s = "@PJL COMMENT QZJOBINFO VERSION=1.1.0\n"
+                    "@PJL COMMENT QZJOBINFO BEGIN\n"
+                    "@PJL COMMENT QZJOBINFO PDLTYPE=PDL[PCLXL]:VERSION[2.0.0]\n"
+                    "@PJL COMMENT QZJOBINFO JOBTYPE=PRINT\n"
+                    "@PJL COMMENT QZJOBINFO STOREDJOBTYPE=IMMEDIATE\n" +
+                    items + "@PJL COMMENT QZJOBINFO PAGEINFOBEGIN\n";
+    for (const std::string &p : pages)
+        s += "@PJL COMMENT QZJOBINFO PAGEINFO=" + p + "\n";
+    return s + "@PJL COMMENT QZJOBINFO PAGEINFOEND\n@PJL COMMENT QZJOBINFO END\n";
+}
+
+std::string items(int jobCopies, int pageCopies, const char *duplex, int nup, int logical, int sheets)
+{
+    return "@PJL COMMENT QZJOBINFO JOBCOPIES=" + std::to_string(jobCopies) +
+           "\n@PJL COMMENT QZJOBINFO PAGECOPIES=" + std::to_string(pageCopies) +
+           "\n@PJL COMMENT QZJOBINFO DUPLEXTYPE=" + duplex + "\n@PJL COMMENT QZJOBINFO NUP=" + std::to_string(nup) +
+           "\n@PJL COMMENT QZJOBINFO POSTER=1\n"
+           "@PJL COMMENT QZJOBINFO BOOKLETTYPE=TYPE[NOBOOKLET]\n"
+           "@PJL COMMENT QZJOBINFO PAGEORDER=1TON\n"
+           "@PJL COMMENT QZJOBINFO SLIPSHEET=NOSLIPSHEET\n"
+           "@PJL COMMENT QZJOBINFO TONERSAVE=OFF\n"
+           "@PJL COMMENT QZJOBINFO PHYSICALPAGES=0\n" /* blank sides are not counted */
+           "@PJL COMMENT QZJOBINFO LOGICALPAGES=" +
+           std::to_string(logical) + "\n@PJL COMMENT QZJOBINFO ESTIMATEDSHEETS=" + std::to_string(sheets) + "\n";
+}
+
+const char kA4Simplex[] = "SIZE[210.0X297.0]:MODE[EMPTY]::INTRAY[0]:DUPLEX[SIMPLEX]";
+const char kA4Duplex[] = "SIZE[210.0X297.0]:MODE[EMPTY]::INTRAY[0]:DUPLEX[DUPLEX]";
+
+class FirstJob : public JobTest {
+protected:
+    void SetUp() override
+    {
+        JobTest::SetUp();
+        dm->set(13, 7);   /* Automatically Select: media source 1 */
+        dm->set(1334, 0); /* blank pages are printed */
+        ASSERT_TRUE(plat::clock_fix(fixedTime(), 5000));
+    }
+
+    /* Prints `pages` blank pages, 100 ms apart on the fixed clock; false when a call failed. */
+    bool printBlank(int pages)
+    {
+        if (!startDoc())
+            return false;
+        for (int i = 0; i < pages; i++) {
+            Sleep(100);
+            if (!DrvStartPage(so) || !DrvSendPage(so))
+                return false;
+        }
+        Sleep(100);
+        return DrvEndDoc(so, 0);
+    }
+};
+
+/* The sequence of the whole job: session, begin comment, the sides, the end comment, the session's end. */
+std::vector<std::string> frame(const std::vector<std::vector<std::string>> &sides, int endMs,
+                               const std::vector<std::string> &beforeEnd = {})
+{
+    std::vector<std::string> ops = {"BeginSession UnitsPerMeasure=600,600 Measure=0 ErrorReport=0",
+                                    "OpenDataSource SourceType=0 DataOrg=1",
+                                    "Comment \"[2024,03/07,09:05:01][Report][FILE:]\""};
+    for (const auto &s : sides)
+        ops.insert(ops.end(), s.begin(), s.end());
+    ops.insert(ops.end(), beforeEnd.begin(), beforeEnd.end());
+    ops.push_back("Comment \"[" + std::to_string(endMs) + "ms]EndJob\"");
+    ops.push_back("CloseDataSource");
+    ops.push_back("EndSession");
+    return ops;
+}
+
+TEST_F(FirstJob, TwoBlankA4PagesInOrder)
+{
+    enableContext();
+    ASSERT_TRUE(printBlank(2));
+    Job j = list(spooled());
+    EXPECT_EQ(j.header, pjlHeader(kSimplex, 1));
+    EXPECT_EQ(j.streamHeader, kStreamHeader);
+    /* 4.2 mm margins at 600 dpi: the page's origin 99 pixels in; the second side sends its transform again */
+    EXPECT_EQ(j.ops, frame({side(100, "99,99", "1,1", 0), side(200, "99,99", "1,1", 0)}, 300));
+    EXPECT_EQ(j.trailer, kUel + jobInfo(items(1, 1, "SIMPLEX", 1, 2, 2), {kA4Simplex, kA4Simplex}) + "@PJL EOJ\n");
+}
+
+TEST_F(FirstJob, AnEmptyDocumentWritesNothing)
+{
+    enableContext();
+    ASSERT_TRUE(printBlank(0));
+    EXPECT_EQ(spooled(), "");
+}
+
+TEST_F(FirstJob, DuplexWithOddAndEvenPageCounts)
+{
+    dm->set(16, 2); /* long edge */
+    for (int pages : {3, 4}) {
+        SCOPED_TRACE(pages);
+        enableContext();
+        ASSERT_TRUE(printBlank(pages));
+        Job j = list(spooled());
+        EXPECT_EQ(j.header, pjlHeader(kLongEdge, 1));
+        std::vector<std::vector<std::string>> sides;
+        for (int p = 1; p <= pages; p++)
+            sides.push_back(side(100 * p, "99,99", "1,1", 0));
+        EXPECT_EQ(j.ops, frame(sides, 100 * (pages + 1)));
+        EXPECT_EQ(j.trailer, kUel +
+                                 jobInfo(items(1, 1, "DUPLEX", 1, pages, pages),
+                                         std::vector<std::string>(size_t(pages), kA4Duplex)) +
+                                 "@PJL EOJ\n");
+        disable();
+        plat::clock_fix(fixedTime(), 5000);
+    }
+}
+
+TEST_F(FirstJob, UncollatedCopiesAreThePrintersAndCollatedOnesWaitForRecording)
+{
+    dm->set(12, 3);
+    dm->set(18, 0);
+    enableContext();
+    ASSERT_TRUE(printBlank(1));
+    Job j = list(spooled());
+    EXPECT_EQ(j.header, pjlHeader(kSimplex, 3));
+    EXPECT_EQ(j.trailer, kUel + jobInfo(items(1, 3, "SIMPLEX", 1, 1, 3), {kA4Simplex}) + "@PJL EOJ\n");
+    disable();
+
+    /* collated by the driver: every page must be recorded first */
+    dm->set(18, 1);
+    enableContext();
+    EXPECT_FALSE(printBlank(1));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
+    EXPECT_FALSE(DrvEndDoc(so, 0));
+    EXPECT_EQ(spooled(), "") << "refused before any byte was written";
+}
+
+/* Each page's transform, read back from the commands the job lister decoded. */
+std::vector<PageTransform> transforms(const Job &j)
+{
+    std::vector<PageTransform> out;
+    PageTransform t{};
+    FLOAT sx = 1, sy = 1;
+    bool afterDefault = false;
+    for (const pxllist::Record &r : j.listing.records) {
+        if (r.kind != pxllist::RecordKind::kOperator)
+            continue;
+        if (r.op == pxllist::op::kSetPageDefaultCTM) {
+            t = PageTransform{};
+            afterDefault = true;
+        } else if (r.op == pxllist::op::kSetPageOrigin && afterDefault) {
+            const auto *a = pxllist::FindAttribute(r, pxllist::attr::kPageOrigin);
+            t.dx += FLOAT(a->values[0]);
+            t.dy += FLOAT(a->values[1]);
+        } else if (r.op == pxllist::op::kSetPageScale && afterDefault) {
+            const auto *a = pxllist::FindAttribute(r, pxllist::attr::kPageScale);
+            sx = FLOAT(a->values[0]);
+            sy = FLOAT(a->values[1]);
+        } else if (r.op == pxllist::op::kSetPageRotation && afterDefault) {
+            /* the transform's own quarter turns, as the writer reduces a transform to them */
+            int angle = int(pxllist::FindAttribute(r, pxllist::attr::kPageAngle)->values[0]);
+            if (angle == 0) {
+                t.m11 = sx;
+                t.m22 = sy;
+            } else if (angle == 90) {
+                t.m12 = -sx;
+                t.m21 = sy;
+            } else if (angle == 180) {
+                t.m11 = -sx;
+                t.m22 = -sy;
+            } else {
+                t.m12 = sx;
+                t.m21 = -sy;
+            }
+            out.push_back(t);
+            afterDefault = false;
+        }
+    }
+    return out;
+}
+
+struct Box {
+    FLOAT left, top, right, bottom; /* tenths of a millimetre on the sheet */
+};
+
+/* The page's four corners (its printable area, 4,762 x 6,817 pixels) all lie in `cell`. */
+void expectInCell(const PageTransform &t, const Box &cell, int page)
+{
+    const FLOAT px = 600.0f / 254.0f;
+    const FLOAT corners[4][2] = {{0, 0}, {4762, 0}, {0, 6817}, {4762, 6817}};
+    for (const auto &c : corners) {
+        FLOAT x, y;
+        LAY_Apply(&t, c[0], c[1], &x, &y);
+        EXPECT_GE(x / px, cell.left - 1) << "page " << page;
+        EXPECT_LE(x / px, cell.right + 1) << "page " << page;
+        EXPECT_GE(y / px, cell.top - 1) << "page " << page;
+        EXPECT_LE(y / px, cell.bottom + 1) << "page " << page;
+    }
+}
+
+TEST_F(FirstJob, TwoUpEndsWithTheHalfFilledSheet)
+{
+    dm->set(295, 2);
+    dm->set(264, 1); /* the lower half first */
+    enableContext();
+    ASSERT_TRUE(printBlank(3));
+    Job j = list(spooled());
+    auto t = transforms(j);
+    ASSERT_EQ(t.size(), 3u);
+    /* area 42..2058 x 42..2928 tenths: halves 1,443 high */
+    const Box lower{42, 1485, 2058, 2928}, upper{42, 42, 2058, 1485};
+    expectInCell(t[0], lower, 1);
+    expectInCell(t[1], upper, 2);
+    expectInCell(t[2], lower, 3);
+    for (const PageTransform &p : t)
+        EXPECT_LT(p.m12, 0.0f) << "turned a quarter turn into its half";
+    size_t begins = 0;
+    for (const std::string &op : j.ops)
+        begins += op.rfind("BeginPage", 0) == 0;
+    EXPECT_EQ(begins, 2u);
+    ASSERT_GE(j.ops.size(), 6u);
+    EXPECT_EQ(j.ops[j.ops.size() - 6], "Comment \"[400ms]EndJob with left Nup\"");
+    EXPECT_EQ(j.ops[j.ops.size() - 5], "EndPage");
+    EXPECT_EQ(j.ops[j.ops.size() - 4], "Comment \"[400ms]EndPage of Physical\"");
+    EXPECT_NE(j.trailer.find("QZJOBINFO NUP=2\n"), std::string::npos);
+    EXPECT_NE(j.trailer.find("QZJOBINFO LOGICALPAGES=3\n"), std::string::npos);
+    EXPECT_NE(j.trailer.find("QZJOBINFO ESTIMATEDSHEETS=2\n"), std::string::npos);
+}
+
+TEST_F(FirstJob, FourUpOrderThreeFillsTheTopRowFirst)
+{
+    dm->set(295, 4);
+    dm->set(264, 3);
+    enableContext();
+    ASSERT_TRUE(printBlank(4));
+    Job j = list(spooled());
+    auto t = transforms(j);
+    ASSERT_EQ(t.size(), 4u);
+    const Box cells[4] = {{42, 42, 1050, 1485}, {1050, 42, 2058, 1485}, {42, 1485, 1050, 2928}, {1050, 1485, 2058, 2928}};
+    for (int i = 0; i < 4; i++) {
+        expectInCell(t[size_t(i)], cells[i], i + 1);
+        EXPECT_FLOAT_EQ(t[size_t(i)].m11, 0.5f);
+    }
+}
+
+} // namespace

@@ -1,0 +1,432 @@
+// The job and page state machine through the engine's document and page
+// calls: what a document start opens, what an empty document writes, the
+// page calls' answers, the aborts (a failure inside the job, the
+// application's ED_ABORTDOC) and the decision that a job cut off by a
+// failure is closed with the universal exit and its document end answers
+// FALSE, the end of a job without a started page, the drawing gate, and the
+// roads that wait for the sheet pipeline, recording, replay and overlays.
+#include "test_job_support.h"
+
+#include "esc_job_data.h"
+#include "form_overlay.h"
+#include "job_channel.h"
+#include "job_ext.h"
+#include "job_header.h"
+#include "job_info_glue.h"
+#include "page_recording.h"
+#include "pclxl_transform.h"
+#include "sheet_data.h"
+#include "sheet_pipeline.h"
+
+#include <tarvel/job_info.h>
+
+#include <functional>
+
+using namespace job_test;
+
+namespace {
+
+/* The universal exit: ESC "%-12345X". */
+const std::string kUel = "\x1B%-12345X";
+
+/* What the job header writer will have written when the first sheet is set up (any bytes do). */
+const std::string kHead = "@PJL JOB\n) HP-PCL XL;2;0\n";
+
+class JobState : public JobTest {
+protected:
+    void SetUp() override
+    {
+        JobTest::SetUp();
+        enableContext();
+    }
+
+    /* The state after the first sheet's set-up wrote the job's head (the sheet pipeline's part). */
+    void headWritten()
+    {
+        pdev->jobState |= JOB_SHEET_SET_UP;
+        ASSERT_EQ(OUT_WriteJob(pdev, DWORD(kHead.size()), kHead.data()), 0);
+        ASSERT_EQ(OUT_Flush(pdev->channel), 0);
+    }
+};
+
+} // namespace
+
+TEST_F(JobState, DocumentStartOpensTheJobAndWritesNothing)
+{
+    ASSERT_TRUE(startDoc(u"Quarterly report"));
+    EXPECT_EQ(pdev->jobState, DWORD(JOB_OPEN));
+    EXPECT_NE(pdev->flags & PDEV_STARTDOC_SEEN, 0u);
+    ASSERT_NE(pdev->channel, nullptr);
+    EXPECT_EQ(pdev->channel->mode, OUT_MODE_PRINTER);
+    EXPECT_EQ(pdev->channel->target, printer->handle);
+    ASSERT_NE(pdev->jobSettings, nullptr);
+    EXPECT_EQ(std::u16string(pdev->jobSettings->documentName), u"Quarterly report");
+    EXPECT_EQ(pdev->jobSettings->printer, printer->handle);
+    EXPECT_EQ(pdev->jobSettings->protocolClass, JOB_PROTOCOL_2_0);
+    EXPECT_EQ(pdev->owner.jobId, jobId);
+    EXPECT_NE(pdev->ctmTracker, nullptr);
+    EXPECT_NE(pdev->jobInfo, nullptr);
+    EXPECT_EQ(spooled(), "");
+}
+
+TEST_F(JobState, AnEmptyDocumentWritesNothing)
+{
+    /* no page at all, and a page started without drawing */
+    for (bool page : {false, true}) {
+        ASSERT_TRUE(startDoc());
+        if (page) {
+            ASSERT_TRUE(DrvStartPage(so));
+        }
+        SetLastError(0);
+        EXPECT_TRUE(DrvEndDoc(so, 0)) << page;
+        EXPECT_EQ(spooled(), "") << page;
+        EXPECT_EQ(pdev->jobState, 0u);
+        EXPECT_EQ(pdev->channel, nullptr) << "the channel goes with the job";
+        EXPECT_EQ(pdev->ctmTracker, nullptr);
+        EXPECT_EQ(pdev->jobInfo, nullptr);
+        EXPECT_EQ(pdev->flags & (PDEV_STARTDOC_SEEN | PDEV_PAGE_STARTED), 0u);
+    }
+}
+
+TEST_F(JobState, ADocumentNameIsKeptAt260Characters)
+{
+    std::u16string name(300, u'd');
+    ASSERT_TRUE(startDoc(name.c_str()));
+    EXPECT_EQ(std::u16string(pdev->jobSettings->documentName), std::u16string(260, u'd'));
+    EXPECT_TRUE(DrvEndDoc(so, 0));
+}
+
+TEST_F(JobState, ASecondStartPageAnswersTrueAndChangesNothing)
+{
+    ASSERT_TRUE(startDoc());
+    ASSERT_TRUE(DrvStartPage(so));
+    EXPECT_EQ(pdev->flags & (PDEV_PAGE_STARTED | PDEV_PAGE_IN_PROGRESS), PDEV_PAGE_STARTED | PDEV_PAGE_IN_PROGRESS);
+    const DWORD flags = pdev->flags, state = pdev->jobState;
+    EXPECT_TRUE(DrvStartPage(so));
+    EXPECT_EQ(pdev->flags, flags);
+    EXPECT_EQ(pdev->jobState, state);
+    EXPECT_EQ(spooled(), "");
+    EXPECT_TRUE(DrvEndDoc(so, 0));
+}
+
+TEST_F(JobState, AFailingFirstSheetAbortsTheJob)
+{
+    /* copies collated by the driver: the first sheet is refused until page recording exists */
+    put(12, 3);
+    put(18, 1);
+    ASSERT_TRUE(startDoc());
+    ASSERT_TRUE(DrvStartPage(so));
+    SetLastError(0);
+    EXPECT_EQ(JOB_PrepareDraw(pdev), -1) << "the first drawing call sets up the first sheet";
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED)) << "the recorded road is not built yet";
+    EXPECT_NE(pdev->jobState & JOB_ABORTED, 0u);
+    EXPECT_EQ(pdev->jobState & (JOB_OPEN | JOB_SHEET_SET_UP), 0u);
+    EXPECT_NE(pdev->flags & PDEV_FAILED, 0u);
+    EXPECT_EQ(JOB_PrepareDraw(pdev), -1) << "every later job operation fails";
+    EXPECT_EQ(JOB_BeginPage(pdev), -1);
+
+    EXPECT_FALSE(DrvSendPage(so));
+    EXPECT_FALSE(DrvStartPage(so));
+    SetLastError(0);
+    EXPECT_FALSE(DrvEndDoc(so, 0)) << "a job cut off by a failure is not reported as printed";
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED)) << "the failure's own error";
+    EXPECT_EQ(spooled(), "") << "nothing had gone out, so no exit is written either";
+
+    /* the next document starts afresh */
+    put(12, 1);
+    ASSERT_TRUE(startDoc());
+    EXPECT_EQ(pdev->jobState, DWORD(JOB_OPEN));
+    EXPECT_TRUE(DrvStartPage(so));
+    EXPECT_TRUE(DrvEndDoc(so, 0));
+}
+
+TEST_F(JobState, AFailureAfterOutputClosesTheJobWithTheUniversalExit)
+{
+    put(1334, 0);
+    put(1337, 1); /* cell borders: the sheet's end waits for them */
+    ASSERT_TRUE(startDoc());
+    ASSERT_TRUE(DrvStartPage(so));
+    SetLastError(0);
+    EXPECT_FALSE(DrvSendPage(so)) << "ending the sheet fails: its cell borders are not built";
+    EXPECT_NE(pdev->jobState & JOB_ABORTED, 0u);
+    const std::string written = spooled();
+    EXPECT_EQ(written.substr(0, kUel.size() + 4), kUel + "@PJL") << "the job's head went out";
+    EXPECT_EQ(written.substr(written.size() - kUel.size()), kUel);
+    EXPECT_FALSE(DrvStartPage(so));
+    EXPECT_FALSE(DrvEndDoc(so, 0));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
+    EXPECT_EQ(spooled(), written) << "nothing more after the abort";
+}
+
+TEST_F(JobState, TheApplicationsAbortWritesNoTrailer)
+{
+    ASSERT_TRUE(startDoc());
+    ASSERT_TRUE(DrvStartPage(so));
+    headWritten();
+    SetLastError(0);
+    EXPECT_TRUE(DrvEndDoc(so, ED_ABORTDOC));
+    EXPECT_EQ(spooled(), kHead) << "no exit, no trailer";
+    EXPECT_EQ(pdev->jobState, 0u);
+    EXPECT_EQ(pdev->channel, nullptr);
+
+    /* ED_ABORTDOC of an empty document */
+    ASSERT_TRUE(startDoc());
+    EXPECT_TRUE(DrvEndDoc(so, ED_ABORTDOC));
+    EXPECT_EQ(spooled(), "");
+}
+
+TEST_F(JobState, TheDocumentEndFinishesAJobWhoseSheetWasSetUpWithoutAStartedPage)
+{
+    /* a decoration escape can set up the first sheet before any DrvStartPage */
+    ASSERT_TRUE(startDoc());
+    pdev->jobState |= JOB_SHEET_SET_UP;
+    ASSERT_EQ(pdev->flags & PDEV_PAGE_STARTED, 0u);
+    EXPECT_TRUE(DrvEndDoc(so, 0));
+    const std::string written = spooled();
+    EXPECT_NE(written.find("EndJob"), std::string::npos) << "the job was ended, not dropped";
+    EXPECT_EQ(written.substr(written.size() - 9), "@PJL EOJ\n") << "with its trailer";
+}
+
+TEST_F(JobState, DrawingIsRefusedOutsideAnOpenJob)
+{
+    EXPECT_EQ(JOB_PrepareDraw(pdev), -1);
+    EXPECT_NE(pdev->flags & PDEV_FAILED, 0u) << "no job: the context fails";
+    pdev->flags &= ~PDEV_FAILED;
+    EXPECT_EQ(JOB_BeginPage(pdev), -1);
+    EXPECT_EQ(JOB_EndPage(pdev), -1);
+    EXPECT_EQ(JOB_EndJob(pdev), -1);
+    EXPECT_EQ(JOB_Abort(pdev), -1);
+    EXPECT_EQ(JOB_PrepareDraw(nullptr), -1);
+}
+
+TEST_F(JobState, ADecorationBeingDrawnOpensNoPage)
+{
+    ASSERT_TRUE(startDoc());
+    pdev->jobSettings->pageWatermark = 1;
+    pdev->watermarkBracket = TRUE;
+    EXPECT_EQ(JOB_PrepareDraw(pdev), 0);
+    EXPECT_EQ(pdev->jobState, DWORD(JOB_OPEN)) << "no sheet set up, no page opened";
+    pdev->watermarkBracket = FALSE;
+    pdev->annotationBracket = TRUE;
+    EXPECT_EQ(JOB_PrepareDraw(pdev), 0);
+    EXPECT_EQ(pdev->jobState, DWORD(JOB_OPEN));
+    pdev->annotationBracket = FALSE;
+    EXPECT_TRUE(DrvEndDoc(so, 0));
+}
+
+TEST_F(JobState, ACopySetJobWithoutDocumentPagesDrawsNothingButDoesNotFail)
+{
+    ASSERT_TRUE(startDoc());
+    put(381, 1); /* the document's own pages are not printed */
+    BYTE copySetData[16] = {};
+    pdev->copySetMode = 1;
+    pdev->copySetData = copySetData;
+    pdev->jobState |= JOB_SHEET_SET_UP;
+    EXPECT_EQ(JOB_PrepareDraw(pdev), -1);
+    EXPECT_EQ(pdev->flags & PDEV_FAILED, 0u) << "later drawing calls may still succeed";
+    EXPECT_EQ(pdev->jobState & (JOB_ABORTED | JOB_PAGE_OPEN), 0u);
+    EXPECT_EQ(JOB_EndPage(pdev), 0) << "its page end writes nothing";
+    pdev->copySetData = nullptr;
+    pdev->copySetMode = 0;
+    pdev->jobState &= ~JOB_SHEET_SET_UP;
+    EXPECT_TRUE(DrvEndDoc(so, 0));
+}
+
+TEST_F(JobState, TheRoadsThatAreNotBuiltFailVisibly)
+{
+    struct Road {
+        const char *waitsFor;
+        std::function<void(PdevContext *)> setUp;
+        int (*run)(PdevContext *);
+    } roads[] = {
+        {"REC_ReplayJob",
+         [](PdevContext *p) {
+             p->jobState |= JOB_SHEET_SET_UP;
+             p->jobSettings->reverseOrder = p->jobSettings->recorded = 1;
+         },
+         JOB_EndJob},
+        {"REC_ReplayBooklet",
+         [](PdevContext *p) {
+             p->jobState |= JOB_SHEET_SET_UP;
+             p->jobSettings->booklet = 1;
+         },
+         JOB_EndJob},
+        {"OVL_CloseFormOutput",
+         [](PdevContext *p) {
+             p->jobState |= JOB_SHEET_SET_UP;
+             p->jobSettings->formMode = 1;
+         },
+         JOB_EndJob},
+        {"REC_FlushIfColorKnown",
+         [](PdevContext *p) {
+             p->jobState |= JOB_SHEET_SET_UP | JOB_SHEET_OPEN | JOB_PAGE_OPEN;
+             p->recordFlags = REC_FLAG_RECORDING | REC_FLAG_PAGE_OPEN | REC_FLAG_KIND_COLOR_HOLD;
+         },
+         JOB_PrepareDraw},
+    };
+    traceWith("0x1");
+    for (const Road &road : roads) {
+        ASSERT_TRUE(startDoc());
+        road.setUp(pdev);
+        SetLastError(0);
+        EXPECT_EQ(road.run(pdev), -1) << road.waitsFor;
+        EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED)) << road.waitsFor;
+        if (road.run == JOB_PrepareDraw) {
+            EXPECT_NE(pdev->flags & PDEV_FAILED, 0u) << road.waitsFor << ": the context fails";
+        } else {
+            EXPECT_NE(pdev->jobState & JOB_ABORTED, 0u) << road.waitsFor << ": the job is aborted";
+        }
+        EXPECT_NE(traceText().find(std::string(road.waitsFor) + ": not built yet"), std::string::npos)
+            << road.waitsFor;
+        pdev->recordFlags = 0;
+        if (road.run == JOB_PrepareDraw) {
+            EXPECT_TRUE(DrvEndDoc(so, ED_ABORTDOC)) << road.waitsFor;
+            continue;
+        }
+        EXPECT_FALSE(DrvEndDoc(so, 0)) << road.waitsFor;
+        EXPECT_EQ(spooled(), "") << road.waitsFor;
+    }
+}
+
+TEST_F(JobState, EveryWaitingCallFailsVisibly)
+{
+    BYTE block[16] = {};
+    ASSERT_TRUE(startDoc());
+    struct Call {
+        const char *name;
+        std::function<void(PdevContext *)> setUp; /* the state in which it has work to do */
+        std::function<int(PdevContext *)> call;
+    } calls[] = {
+        {"JOB_FinishSheetPipeline", [&](PdevContext *p) { p->copySetData = block; }, JOB_FinishSheetPipeline},
+        {"JOB_BeginCopySetSheets", nullptr, JOB_BeginCopySetSheets},
+        {"JOB_EmitFirstSheetData", nullptr, JOB_EmitFirstSheetData},
+        {"JOB_FinishCopySets", nullptr, JOB_FinishCopySets},
+        {"REC_FlushIfColorKnown",
+         [](PdevContext *p) { p->recordFlags = REC_FLAG_RECORDING | REC_FLAG_PAGE_OPEN | REC_FLAG_KIND_COLOR_HOLD; },
+         REC_FlushIfColorKnown},
+        {"REC_ReplayJob", nullptr, REC_ReplayJob},
+        {"REC_ReplayBooklet", nullptr, REC_ReplayBooklet},
+        {"REC_ReplayCopySets", nullptr, REC_ReplayCopySets},
+        {"REC_StopRecording", [](PdevContext *p) { p->recordFlags = REC_FLAG_RECORDING; }, REC_StopRecording},
+        {"OVL_CloseFormOutput", nullptr, OVL_CloseFormOutput},
+        {"SDB_FreeCopySetData", [&](PdevContext *p) { p->copySetData = block; }, SDB_FreeCopySetData},
+        {"ESC_FreeJobData", [&](PdevContext *p) { p->auxBlock = block; }, ESC_FreeJobData},
+    };
+    traceWith("0x1");
+    for (const Call &c : calls) {
+        const DWORD state = pdev->jobState;
+        if (c.setUp) {
+            EXPECT_EQ(c.call(pdev), 0) << c.name << " has nothing to do in the state this library cannot leave";
+            c.setUp(pdev);
+        }
+        SetLastError(0);
+        EXPECT_EQ(c.call(pdev), -1) << c.name;
+        EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED)) << c.name;
+        EXPECT_NE(traceText().find(std::string(c.name) + ": not built yet"), std::string::npos) << c.name;
+        EXPECT_EQ(pdev->jobState, state) << c.name << " changes nothing";
+        pdev->copySetData = nullptr;
+        pdev->auxBlock = nullptr;
+        pdev->ext.saved = 0;
+        pdev->recordFlags = 0;
+        pdev->jobSettings->duplex = 1;
+    }
+    EXPECT_TRUE(DrvEndDoc(so, 0));
+    EXPECT_EQ(spooled(), "");
+}
+
+TEST_F(JobState, TheTransformTrackerIsResetAndMadeValidByJobKind)
+{
+    ASSERT_TRUE(startDoc());
+    struct Case {
+        LONG JobSettings::*field;
+        LONG valid;
+    } cases[] = {{nullptr, 1},
+                 {&JobSettings::poster, 0},
+                 {&JobSettings::driverCollate, 0}};
+    for (const Case &c : cases) {
+        if (c.field)
+            pdev->jobSettings->*c.field = 1;
+        XL_SetCtmValid(pdev->ctmTracker, 5);
+        EXPECT_EQ(JOB_RestartCtm(pdev, TRUE), 0);
+        EXPECT_EQ(XL_SetCtmValid(pdev->ctmTracker, 1), c.valid);
+        if (c.field)
+            pdev->jobSettings->*c.field = 0;
+    }
+    XL_SetCtmValid(pdev->ctmTracker, 5);
+    EXPECT_EQ(JOB_RestartCtm(pdev, FALSE), 0);
+    EXPECT_EQ(XL_SetCtmValid(pdev->ctmTracker, 1), 5) << "not forced: the validity stays";
+    EXPECT_TRUE(DrvEndDoc(so, 0));
+}
+
+TEST_F(JobState, DecorationAndPageColourQueries)
+{
+    ASSERT_TRUE(startDoc());
+    EXPECT_EQ(JOB_SetDecorationMode(pdev, TRUE, FALSE), -1) << "no sheet open";
+    pdev->jobState |= JOB_SHEET_SET_UP | JOB_SHEET_OPEN;
+    EXPECT_EQ(JOB_SetDecorationMode(pdev, TRUE, FALSE), -1) << "no watermark configured";
+    EXPECT_TRUE(pdev->watermarkBracket) << "the flag stays set";
+    EXPECT_FALSE(JOB_IsDecorationDrawing(pdev));
+    pdev->jobSettings->sheetWatermark = 1;
+    EXPECT_EQ(JOB_SetDecorationMode(pdev, TRUE, FALSE), 0);
+    EXPECT_TRUE(JOB_IsDecorationDrawing(pdev));
+    EXPECT_TRUE(JOB_IsSheetDecoration(pdev));
+    EXPECT_FALSE(JOB_IsWatermarkSeeThrough(pdev));
+    put(1287, 1);
+    EXPECT_TRUE(JOB_IsWatermarkSeeThrough(pdev));
+    EXPECT_EQ(JOB_SetDecorationMode(pdev, FALSE, TRUE), 0);
+    EXPECT_TRUE(JOB_IsSheetDecoration(pdev));
+    EXPECT_EQ(JOB_SetDecorationMode(pdev, FALSE, FALSE), 0);
+    EXPECT_FALSE(JOB_IsDecorationDrawing(pdev));
+
+    EXPECT_EQ(JOB_SetPageColorMode(pdev, 3), -1);
+    EXPECT_EQ(JOB_SetPageColorMode(pdev, JOB_PAGE_COLOR_UNDECIDED), 0);
+    EXPECT_FALSE(JOB_IsPageColorKnown(pdev));
+    EXPECT_TRUE(JOB_UseExactGreyTest(pdev)) << "setting 1289 is off";
+    pdev->jobSettings->tolerantGreyTest = 1;
+    EXPECT_FALSE(JOB_UseExactGreyTest(pdev));
+    EXPECT_EQ(JOB_MarkPageColor(pdev), 0);
+    EXPECT_EQ(pdev->pageColorMode, JOB_PAGE_COLOR_COLOR);
+    EXPECT_TRUE(JOB_IsPageColorKnown(pdev));
+    EXPECT_EQ(JOB_MarkPageColor(pdev), -1) << "already known";
+    pdev->jobState &= ~(JOB_SHEET_SET_UP | JOB_SHEET_OPEN);
+    EXPECT_TRUE(DrvEndDoc(so, 0));
+}
+
+TEST_F(JobState, TheJobInformationRecordIsMadeOnceAndResetForTheNextJob)
+{
+    ASSERT_EQ(JIG_InitJobInfo(pdev), 0);
+    JobInfoRecord *record = pdev->jobInfo;
+    ASSERT_NE(record, nullptr);
+    EXPECT_GT(JIF_ListAppend(record->pages), 0);
+    EXPECT_EQ(JIG_InitJobInfo(pdev), 0);
+    EXPECT_EQ(pdev->jobInfo, record) << "reset in place";
+    EXPECT_EQ(JIF_ListCount(record->pages), 0);
+    JIG_FreeJobInfo(pdev);
+    EXPECT_EQ(pdev->jobInfo, nullptr);
+    JIG_FreeJobInfo(pdev);
+    EXPECT_EQ(JIG_InitJobInfo(nullptr), -1);
+}
+
+TEST_F(JobState, InvalidContextsAreRefused)
+{
+    BYTE junk[64] = {};
+    SURFOBJ bad{};
+    bad.dhpdev = reinterpret_cast<DHPDEV>(&junk);
+    struct Entry {
+        const char *name;
+        std::function<BOOL(SURFOBJ *)> call;
+    } entries[] = {
+        {"DrvStartDoc", [](SURFOBJ *s) { return DrvStartDoc(s, nullptr, 1); }},
+        {"DrvStartPage", [](SURFOBJ *s) { return DrvStartPage(s); }},
+        {"DrvSendPage", [](SURFOBJ *s) { return DrvSendPage(s); }},
+        {"DrvEndDoc", [](SURFOBJ *s) { return DrvEndDoc(s, 0); }},
+    };
+    for (const Entry &entry : entries) {
+        SetLastError(0);
+        EXPECT_FALSE(entry.call(&bad)) << entry.name;
+        EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER)) << entry.name;
+        SetLastError(0);
+        EXPECT_FALSE(entry.call(nullptr)) << entry.name;
+        EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER)) << entry.name;
+    }
+}
