@@ -33,6 +33,7 @@ enum : WORD {
     S_FORM_NAME = 19,
     S_RESOLUTION_X = 20,
     S_RESOLUTION_Y = 21,
+    S_OUTPUT_PAPER = 262,  /* 267: the job's own paper is fed */
     S_NUP_ORDER = 264,
     S_COLOUR_MODE = 270,
     S_NUP = 295,
@@ -89,7 +90,8 @@ bool apply_choices(const PrintRequest &r, std::vector<BYTE> &dm, std::string &er
             error = "unknown paper '" + r.paper + "'";
             return false;
         }
-        if (!set_number(dm, S_PAPER, p->number, error) || !set_text(dm, S_FORM_NAME, p->form, error))
+        if (!set_number(dm, S_PAPER, p->number, error) || !set_text(dm, S_FORM_NAME, p->form, error) ||
+            !set_number(dm, S_OUTPUT_PAPER, 267, error))
             return false;
     }
     if (r.orientation && !set_number(dm, S_ORIENTATION, r.orientation, error))
@@ -126,6 +128,17 @@ std::string failure(const char *call, int page)
     return where + " failed (error " + std::to_string(e) + ")";
 }
 
+/* The kinds of job the driver refuses until page recording exists, as the request asks for them. */
+std::string unbuilt_roads(const PrintRequest &r)
+{
+    std::string why;
+    if (r.colour == 3)
+        why += "; automatic colour waits for page recording";
+    if (r.copies > 1 && r.collate == 1)
+        why += "; copies collated by the driver wait for page recording";
+    return why;
+}
+
 bool printer_exists(const std::u16string &name)
 {
     HANDLE h = nullptr;
@@ -150,18 +163,11 @@ bool host_print(const PrintRequest &request, PrintReport &report, std::string &e
         error = "the page count cannot be negative";
         return false;
     }
-    for (const PageChoice &c : request.perPage) {
-        bool paper = !c.paper.empty() && c.paper != (request.paper.empty() ? c.paper : request.paper);
-        bool turn = c.orientation && c.orientation != (request.orientation ? request.orientation : c.orientation);
-        if (paper || turn || (!c.paper.empty() && !find_paper(c.paper))) {
-            if (!c.paper.empty() && !find_paper(c.paper)) {
-                error = "unknown paper '" + c.paper + "'";
-                return false;
-            }
-            error = "changing the paper or the orientation between pages is not built yet (it needs ResetDC)";
+    for (const PageChoice &c : request.perPage)
+        if (!c.paper.empty() && !find_paper(c.paper)) {
+            error = "unknown paper '" + c.paper + "'";
             return false;
         }
-    }
     if (!host_bind_library(error))
         return false;
     std::vector<BYTE> devmode;
@@ -173,6 +179,19 @@ bool host_print(const PrintRequest &request, PrintReport &report, std::string &e
     }
     if (ok)
         ok = host_build_job_devmode(request.printer, devmode, error) && apply_choices(request, devmode, error);
+    /* The devmode of each page that asks for its own paper or orientation (empty: the document's). */
+    std::vector<std::vector<BYTE>> pageDevmodes(request.perPage.size());
+    for (size_t i = 0; ok && i < request.perPage.size(); i++) {
+        const PageChoice &c = request.perPage[i];
+        if (c.paper.empty() && !c.orientation)
+            continue;
+        PrintRequest page;
+        page.paper = c.paper;
+        page.orientation = c.orientation;
+        page.colour = 0;
+        pageDevmodes[i] = devmode;
+        ok = apply_choices(page, pageDevmodes[i], error);
+    }
     host_release_library();
     if (!ok)
         return false;
@@ -192,7 +211,19 @@ bool host_print(const PrintRequest &request, PrintReport &report, std::string &e
         return false;
     }
     report.jobId = unsigned(job);
+    const std::vector<BYTE> *current = &devmode;
     for (int page = 1; page <= request.pages && ok; page++) {
+        /* A page with its own paper or orientation gets a device context reset before it starts. */
+        size_t i = size_t(page - 1);
+        const std::vector<BYTE> *wanted = i < pageDevmodes.size() && !pageDevmodes[i].empty() ? &pageDevmodes[i] : &devmode;
+        if (wanted != current && *wanted != *current) {
+            if (!ResetDCW(dc, reinterpret_cast<const DEVMODEW *>(wanted->data()))) {
+                error = failure("ResetDC", page);
+                ok = false;
+                break;
+            }
+        }
+        current = wanted;
         if (StartPage(dc) <= 0) {
             error = failure("StartPage", page);
             ok = false;
@@ -207,8 +238,10 @@ bool host_print(const PrintRequest &request, PrintReport &report, std::string &e
         error = failure("EndDoc", 0);
         ok = false;
     }
-    if (!ok)
+    if (!ok) {
+        error += unbuilt_roads(request);
         AbortDoc(dc);
+    }
     DeleteDC(dc);
     if (!ok)
         return false;
