@@ -134,8 +134,8 @@ std::string unbuilt_roads(const PrintRequest &r)
     std::string why;
     if (r.colour == 3)
         why += "; automatic colour waits for page recording";
-    if (r.copies > 1 && r.collate == 1)
-        why += "; copies collated by the driver wait for page recording";
+    if (r.copies > 1 && r.collate != 0)
+        why += "; copies collated by the driver wait for page recording (--no-collate leaves them to the printer)";
     return why;
 }
 
