@@ -366,3 +366,126 @@ TEST_F(FirstJob, FourUpOrderThreeFillsTheTopRowFirst)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(FirstJob, RoadsThatNeedPageRecordingAreRefusedBeforeAnyByte)
+{
+    struct Road {
+        const char *waitsFor;
+        std::vector<std::pair<WORD, LONG>> settings;
+    } roads[] = {
+        {"REC_ReplayBooklet: not built yet (booklet)", {{321, 2}}},
+        {"REC_ReplayJob: not built yet (reverse order)", {{1312, 1}}},
+        {"REC_ReplayJob: not built yet (copies collated by the driver)", {{12, 3}, {18, 1}}},
+        {"REC_OpenPageRecord: not built yet (automatic colour)", {{270, 0}}},
+        {"OVL_DefineFormStreams: not built yet (form overlay)", {{339, 2}}},
+    };
+    traceWith("0x1");
+    for (const Road &road : roads) {
+        SCOPED_TRACE(road.waitsFor);
+        dm = std::make_unique<JobDevmode>();
+        dm->set(13, 7);
+        dm->set(1334, 0);
+        for (const auto &[id, value] : road.settings)
+            dm->set(id, value);
+        enableContext();
+        ASSERT_TRUE(startDoc());
+        ASSERT_TRUE(DrvStartPage(so));
+        SetLastError(0);
+        EXPECT_FALSE(DrvSendPage(so));
+        EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
+        EXPECT_NE(traceText().find(road.waitsFor), std::string::npos);
+        EXPECT_FALSE(DrvEndDoc(so, 0));
+        EXPECT_EQ(spooled(), "");
+        disable();
+    }
+}
+
+TEST_F(FirstJob, ASheetWithCellBordersFailsUntilTheyAreBuilt)
+{
+    dm->set(1337, 1);
+    enableContext();
+    ASSERT_TRUE(startDoc());
+    ASSERT_TRUE(DrvStartPage(so));
+    traceWith("0x1");
+    SetLastError(0);
+    EXPECT_FALSE(DrvSendPage(so));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
+    EXPECT_NE(traceText().find("LAY_DrawCellBorders: not built yet"), std::string::npos);
+    EXPECT_FALSE(DrvEndDoc(so, 0));
+}
+
+TEST_F(FirstJob, TheExtensionsOverridesHoldForTheJobAndAreTakenBack)
+{
+    enableContext();
+    /* with the extension off nothing is applied, even with overrides left in the record */
+    pdev->ext.overrides[EXT_OVERRIDE_PAGES_PER_SHEET] = 4;
+    ASSERT_TRUE(printBlank(1));
+    EXPECT_NE(list(spooled()).trailer.find("QZJOBINFO NUP=1\n"), std::string::npos);
+    WORD nup = 0;
+    ASSERT_EQ(PDEV_GetSetting16(pdev, 295, &nup), 0);
+    EXPECT_EQ(nup, 1);
+
+    /* on: the job is printed 4-up, and the document's own value is back afterwards */
+    pdev->ext.mode = 1;
+    pdev->ext.overrides[EXT_OVERRIDE_NUP_ORDER] = 3;
+    plat::clock_fix(fixedTime(), 5000);
+    ASSERT_TRUE(printBlank(2));
+    Job j = list(spooled());
+    EXPECT_NE(j.trailer.find("QZJOBINFO NUP=4\n"), std::string::npos);
+    auto t = transforms(j);
+    ASSERT_EQ(t.size(), 2u);
+    EXPECT_FLOAT_EQ(t[0].m11, 0.5f);
+    ASSERT_EQ(PDEV_GetSetting16(pdev, 295, &nup), 0);
+    EXPECT_EQ(nup, 1) << "the document's own pages-per-sheet value";
+    EXPECT_EQ(pdev->ext.saved, 0u);
+}
+
+TEST_F(FirstJob, PaperAndOrientationChangeBetweenPages)
+{
+    HDC dc = CreateDCW(nullptr, kColourPrinter, nullptr, dm->dm());
+    ASSERT_NE(dc, nullptr) << GetLastError();
+    DOCINFOW doc{sizeof(DOCINFOW), u"Report", nullptr, nullptr, 0};
+    int job = StartDocW(dc, &doc);
+    ASSERT_GT(job, 0);
+    ASSERT_GT(StartPage(dc), 0);
+    ASSERT_GT(EndPage(dc), 0);
+    JobDevmode letter;
+    letter.set(13, 7);
+    letter.set(1334, 0);
+    letter.set(ID_PAPER_SIZE, DMPAPER_LETTER);
+    letter.set(ID_ORIENTATION, DMORIENT_LANDSCAPE);
+    ASSERT_EQ(ResetDCW(dc, letter.dm()), dc) << GetLastError();
+    ASSERT_GT(StartPage(dc), 0);
+    ASSERT_GT(EndPage(dc), 0);
+    ASSERT_EQ(ResetDCW(dc, dm->dm()), dc);
+    ASSERT_GT(StartPage(dc), 0);
+    ASSERT_GT(EndPage(dc), 0);
+    ASSERT_GT(EndDoc(dc), 0);
+    EXPECT_TRUE(DeleteDC(dc));
+    std::vector<BYTE> bytes;
+    ASSERT_TRUE(plat::spool_job_bytes(DWORD(job), bytes));
+    Job j = list(std::string(bytes.begin(), bytes.end()));
+    std::vector<std::string> begins;
+    for (const std::string &op : j.ops)
+        if (op.rfind("BeginPage", 0) == 0)
+            begins.push_back(op);
+    /* A4, then Letter (PCL XL media size 0), then A4 again */
+    EXPECT_EQ(begins, (std::vector<std::string>{"BeginPage Orientation=0 MediaSource=1 MediaSize=2",
+                                                "BeginPage Orientation=0 MediaSource=1 MediaSize=0",
+                                                "BeginPage Orientation=0 MediaSource=1 MediaSize=2"}));
+    auto t = transforms(j);
+    ASSERT_EQ(t.size(), 3u);
+    /* the landscape Letter page (6,400 x 4,900 pixels printable) turned onto the paper: its top along the left edge */
+    EXPECT_EQ(t[1].m11, 0.0f);
+    EXPECT_LT(t[1].m12, 0.0f);
+    FLOAT x, y;
+    LAY_Apply(&t[1], 0, 0, &x, &y);
+    EXPECT_NEAR(x, 99, 1);
+    EXPECT_NEAR(y, 2752 * 600.0 / 254, 1) << "the page's top-left corner at the paper's bottom-left";
+    EXPECT_NE(j.trailer.find("PAGEINFO=SIZE[215.9X279.4]"), std::string::npos);
+    EXPECT_NE(j.trailer.find("LOGICALPAGES=3\n"), std::string::npos);
+}
+
+} // namespace
