@@ -17,15 +17,7 @@
 namespace {
 
 /* The context of a surface object, or null with ERROR_INVALID_PARAMETER. */
-PdevContext *checked(const SURFOBJ *pso)
-{
-    PdevContext *pdev = PDEV_FromSurface(pso);
-    if (!PDEV_IsValid(pdev)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return nullptr;
-    }
-    return pdev;
-}
+PdevContext *checked(const SURFOBJ *pso) { return PDEV_CheckedFromSurface(pso); }
 
 /* The failure of a worker whose work is not built: a trace line and the last error. */
 BOOL not_built(LPCWSTR worker)

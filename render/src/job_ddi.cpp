@@ -29,15 +29,7 @@ constexpr DWORD kDumpCategoryStartDoc = 0x80000;
 constexpr DWORD kDumpCategoryStartPage = 0x100000;
 
 /* The context of a surface object, or null with ERROR_INVALID_PARAMETER. */
-PdevContext *checked(const SURFOBJ *pso)
-{
-    PdevContext *pdev = PDEV_FromSurface(pso);
-    if (!PDEV_IsValid(pdev)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return nullptr;
-    }
-    return pdev;
-}
+PdevContext *checked(const SURFOBJ *pso) { return PDEV_CheckedFromSurface(pso); }
 
 } // namespace
 

@@ -80,6 +80,8 @@ int REC_StopRecording(PdevContext *pdev)
 
 int OVL_CloseFormOutput(PdevContext *) { return not_built(u"OVL_CloseFormOutput"); }
 
+int SDB_LoadCopySetData(PdevContext *, DWORD, const void *) { return not_built(u"SDB_LoadCopySetData"); }
+
 /* Copy-set data only arrives through its escape; without it there is nothing to free. */
 int SDB_FreeCopySetData(PdevContext *pdev)
 {

@@ -57,15 +57,6 @@ template <typename T> void move(T &to, T &from)
 
 } // namespace
 
-int JOB_MarkGeometryPending(PdevContext *newPdev, PdevContext *oldPdev)
-{
-    if (!newPdev || !oldPdev || (newPdev->jobState & (JOB_ABORTED | JOB_PAGE_OPEN)) ||
-        (oldPdev->jobState & JOB_ABORTED))
-        return -1;
-    newPdev->jobState |= JOB_GEOMETRY_PENDING;
-    return 0;
-}
-
 int JOB_MoveToContext(PdevContext *oldPdev, PdevContext *newPdev)
 {
     if (!oldPdev || !newPdev || !oldPdev->ctmTracker || !oldPdev->jobSettings || !oldPdev->pageLayout ||

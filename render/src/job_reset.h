@@ -28,10 +28,4 @@ struct PdevContext;
  */
 int JOB_MoveToContext(PdevContext *oldPdev, PdevContext *newPdev);
 
-/*
- * Marks the page geometry of `newPdev`'s job to be taken again: -1 when
- * either job is aborted or a page is open in the new one.
- */
-int JOB_MarkGeometryPending(PdevContext *newPdev, PdevContext *oldPdev);
-
 #endif /* TARVELGR_JOB_RESET_H */

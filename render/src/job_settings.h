@@ -42,11 +42,6 @@ inline constexpr WORD JOB_MEDIA_A4 = 2;
 inline constexpr WORD JOB_A4_WIDTH = 2100;
 inline constexpr WORD JOB_A4_LENGTH = 2970;
 
-/* Job types of JobSettings.jobType (setting 334 mapped). */
-enum : LONG {
-    JOB_TYPE_NORMAL = 0,
-};
-
 /* Colour state of the job (setting 270 mapped). */
 enum : LONG {
     JOB_COLOR_PER_PAGE = 0, /* decided page by page from what is drawn */

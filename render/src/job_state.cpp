@@ -263,3 +263,27 @@ BOOL JOB_IsSheetSetUp(const PdevContext *pdev)
     const DWORD both = JOB_OPEN | JOB_SHEET_SET_UP;
     return pdev && (pdev->jobState & both) == both;
 }
+
+int JOB_MarkGeometryPending(PdevContext *newPdev, const PdevContext *oldPdev)
+{
+    if (!newPdev || !oldPdev || ((newPdev->jobState | oldPdev->jobState) & JOB_ABORTED) ||
+        (newPdev->jobState & JOB_PAGE_OPEN))
+        return -1;
+    newPdev->jobState |= JOB_GEOMETRY_PENDING;
+    return 0;
+}
+
+int JOB_SetCopySetData(PdevContext *pdev, DWORD length, const void *block)
+{
+    if (!pdev || !block || length == 0)
+        return -1;
+    return SDB_LoadCopySetData(pdev, length, block);
+}
+
+int JOB_CopyTransform(FLOAT *to, const FLOAT *from)
+{
+    if (!to || !from)
+        return -1;
+    std::memcpy(to, from, 6 * sizeof(FLOAT));
+    return 0;
+}

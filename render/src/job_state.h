@@ -34,10 +34,6 @@ enum : LONG {
     JOB_PAGE_COLOR_COLOR = 2,
 };
 
-/* Record flags that mark a page record as open (kind bits and the open bit). */
-inline constexpr DWORD JOB_RECORD_ON = 0x8000;
-inline constexpr DWORD JOB_RECORD_PAGE_OPEN = 0x0001;
-
 /* Sheet counters of a job, cleared with JobState. */
 struct JobCounters {
     WORD logicalPages; /* logical pages ended */
@@ -132,11 +128,12 @@ int JOB_BeginSheetSetup(PdevContext *pdev);
 int JOB_EndJob(PdevContext *pdev);
 
 /*
- * Abandons the job: JOB_ABORTED, the channel closed without commit (a job
- * whose first sheet was set up gets its closing exit so the printer leaves
- * PCL XL), the job's state freed, JOB_OPEN and JOB_SHEET_SET_UP cleared.
- * -1 when already aborted or not open; else the OR of the close and the
- * release.
+ * Abandons the job after a failure inside it: JOB_ABORTED; when bytes of
+ * the job went out, the universal exit, so the printer leaves PCL XL; the
+ * channel closed without commit; the job's state freed; JOB_OPEN and
+ * JOB_SHEET_SET_UP cleared.  The failure's last error is kept (and the
+ * document end answers FALSE with it).  -1 when already aborted or not
+ * open; else the OR of the close and the release.
  */
 int JOB_Abort(PdevContext *pdev);
 
@@ -156,6 +153,19 @@ BOOL JOB_IsSheetSetUp(const PdevContext *pdev);
  * collated or duplexed by the driver; then its current transform is reset.
  */
 int JOB_RestartCtm(PdevContext *pdev, BOOL force);
+
+/*
+ * A context replaced inside a document takes the page geometry again:
+ * JOB_GEOMETRY_PENDING in `newPdev`.  -1 when either job is aborted or a
+ * page is open in the new one.
+ */
+int JOB_MarkGeometryPending(PdevContext *newPdev, const PdevContext *oldPdev);
+
+/* Hands the copy-set data of its escape to the copy-set work.  -1 for a missing block or a length of 0. */
+int JOB_SetCopySetData(PdevContext *pdev, DWORD length, const void *block);
+
+/* Copies a 2 x 3 transform (six reals).  -1 when either is null. */
+int JOB_CopyTransform(FLOAT *to, const FLOAT *from);
 
 /* Decoration queries (the watermark and annotation brackets of the escapes). */
 BOOL JOB_IsDecorationDrawing(const PdevContext *pdev);

@@ -223,6 +223,9 @@ inline PdevContext *PDEV_FromHandle(DHPDEV dhpdev) { return reinterpret_cast<Pde
 /* The context of a surface object (its dhpdev), or null without one (no check). */
 inline PdevContext *PDEV_FromSurface(const SURFOBJ *pso) { return pso ? PDEV_FromHandle(pso->dhpdev) : nullptr; }
 
+/* The context of a surface object when it passes PDEV_IsValid, else null with ERROR_INVALID_PARAMETER. */
+PdevContext *PDEV_CheckedFromSurface(const SURFOBJ *pso);
+
 /*
  * Settings of the context, read through the data-manager binding from its
  * settings image and printer data.  Numbers are widened to 32 bits (signed

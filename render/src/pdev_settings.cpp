@@ -7,6 +7,8 @@
 
 #include <tarvel/dmb_binding.h>
 
+#include <plat/error.h>
+
 #include <cstring>
 
 namespace {
@@ -35,6 +37,16 @@ const BYTE *string_field(PdevContext *pdev, WORD id, LONG *size)
 bool PDEV_IsValid(const PdevContext *pdev)
 {
     return pdev && pdev->headMagic == PDEV_MAGIC && pdev->tailMagic == PDEV_MAGIC;
+}
+
+PdevContext *PDEV_CheckedFromSurface(const SURFOBJ *pso)
+{
+    PdevContext *pdev = PDEV_FromSurface(pso);
+    if (!PDEV_IsValid(pdev)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    return pdev;
 }
 
 int PDEV_GetSetting32(PdevContext *pdev, WORD id, DWORD *value)

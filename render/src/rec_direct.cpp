@@ -7,6 +7,7 @@
 
 #include "job_settings.h"
 #include "job_state.h"
+#include "page_recording.h"
 #include "pclxl_ops.h"
 #include "pdev_context.h"
 
@@ -32,7 +33,7 @@ int not_built(LPCWSTR function)
 /* The record bit asked for while a page record is open. */
 bool records(const PdevContext *pdev, DWORD kind)
 {
-    return (pdev->recordFlags & JOB_RECORD_PAGE_OPEN) && (pdev->recordFlags & kind);
+    return (pdev->recordFlags & REC_FLAG_PAGE_OPEN) && (pdev->recordFlags & kind);
 }
 
 DWORD form_mode(PdevContext *pdev)

@@ -7,6 +7,11 @@
 
 struct PdevContext;
 
+#include <plat/types.h>
+
+/* Parses the copy-set data of the escape (a fax send list) into the context's copy-set data.  0, or -1. */
+int SDB_LoadCopySetData(PdevContext *pdev, DWORD length, const void *block);
+
 /* Frees the context's copy-set data blocks (copy-set mode).  0, or -1. */
 int SDB_FreeCopySetData(PdevContext *pdev);
 

@@ -39,25 +39,6 @@ protected:
         PdevTest::TearDown();
     }
 
-    /* Writes the switch file beside the library and makes the trace read it again. */
-    void traceWith(const std::string &log)
-    {
-        std::string dir;
-        ASSERT_TRUE(plat::map_path(plat::driver_dir_win(), dir));
-        std::ofstream(dir + "/tarvel.cfg", std::ios::binary) << "[LOG]\r\nLog=" << log << "\r\n";
-        LOG_ReloadSwitch();
-    }
-
-    static std::string traceText()
-    {
-        std::string path;
-        EXPECT_TRUE(plat::map_path(u"C:\\DEBUG_LOG\\WIN2000\\DDI_UM_TRACE_LOG.txt", path));
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-
     static std::string hex32(const void *p)
     {
         char b[16];

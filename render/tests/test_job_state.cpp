@@ -310,6 +310,7 @@ TEST_F(JobState, EveryWaitingCallFailsVisibly)
         {"REC_StopRecording", [](PdevContext *p) { p->recordFlags = REC_FLAG_RECORDING; }, REC_StopRecording},
         {"OVL_CloseFormOutput", nullptr, OVL_CloseFormOutput},
         {"SDB_FreeCopySetData", [&](PdevContext *p) { p->copySetData = block; }, SDB_FreeCopySetData},
+        {"SDB_LoadCopySetData", nullptr, [&](PdevContext *p) { return JOB_SetCopySetData(p, sizeof block, block); }},
         {"ESC_FreeJobData", [&](PdevContext *p) { p->auxBlock = block; }, ESC_FreeJobData},
     };
     traceWith("0x1");
@@ -429,4 +430,81 @@ TEST_F(JobState, InvalidContextsAreRefused)
         EXPECT_FALSE(entry.call(nullptr)) << entry.name;
         EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER)) << entry.name;
     }
+}
+
+TEST_F(JobState, ASettingItsMapDoesNotListRefusesTheDocument)
+{
+    put(295, 3); /* three pages per sheet */
+    SetLastError(0);
+    EXPECT_FALSE(startDoc());
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+    EXPECT_NE(pdev->flags & PDEV_FAILED, 0u);
+    EXPECT_FALSE(DrvStartPage(so));
+    EXPECT_TRUE(DrvEndDoc(so, 0));
+    EXPECT_EQ(spooled(), "");
+
+    put(295, 4);
+    EXPECT_TRUE(startDoc()) << "the next document with a listed value starts";
+    EXPECT_TRUE(DrvStartPage(so));
+    EXPECT_TRUE(DrvEndDoc(so, 0));
+}
+
+TEST_F(JobState, MemoryRunningOutAtAnyStepOfTheDocumentStartFailsItCleanly)
+{
+    std::u16string doc = u"Report", raw = u"RAW";
+    DOC_INFO_1W info{doc.data(), nullptr, raw.data()};
+    bool started = false;
+    for (unsigned n = 1; n < 64 && !started; ++n) {
+        jobId = StartDocPrinterW(printer->handle, 1, reinterpret_cast<const BYTE *>(&info));
+        ASSERT_NE(jobId, 0u);
+        plat::fault_fail_alloc_after(n);
+        started = DrvStartDoc(so, doc.data(), jobId);
+        plat::fault_fail_alloc_after(0);
+        if (!started) {
+            EXPECT_NE(pdev->flags & PDEV_FAILED, 0u) << n;
+        }
+        EXPECT_TRUE(DrvEndDoc(so, 0)) << n;
+        EXPECT_EQ(spooled(), "") << n;
+        EXPECT_EQ(pdev->channel, nullptr) << n;
+        EndDocPrinter(printer->handle);
+    }
+    EXPECT_TRUE(started) << "the document starts once memory suffices";
+    jobId = 0;
+}
+
+TEST_F(JobState, SmallJobOperations)
+{
+    /* a context replaced inside a document takes the page geometry again */
+    Enabled other = enable(printer->handle, *dm);
+    ASSERT_NE(other.dhpdev, nullptr);
+    PdevContext *replacement = other.pdev();
+    struct Case {
+        DWORD oldState, newState;
+        int result;
+    } cases[] = {
+        {JOB_OPEN, JOB_OPEN, 0},
+        {JOB_OPEN | JOB_ABORTED, JOB_OPEN, -1},
+        {JOB_OPEN, JOB_OPEN | JOB_ABORTED, -1},
+        {JOB_OPEN, JOB_OPEN | JOB_PAGE_OPEN, -1},
+        {JOB_OPEN | JOB_PAGE_OPEN, JOB_OPEN, 0},
+    };
+    for (const Case &c : cases) {
+        pdev->jobState = c.oldState;
+        replacement->jobState = c.newState;
+        EXPECT_EQ(JOB_MarkGeometryPending(replacement, pdev), c.result);
+        EXPECT_EQ((replacement->jobState & JOB_GEOMETRY_PENDING) != 0, c.result == 0);
+    }
+    pdev->jobState = replacement->jobState = 0;
+    EXPECT_EQ(JOB_MarkGeometryPending(nullptr, pdev), -1);
+    DrvDisablePDEV(other.dhpdev);
+
+    BYTE block[4] = {};
+    EXPECT_EQ(JOB_SetCopySetData(pdev, 0, block), -1);
+    EXPECT_EQ(JOB_SetCopySetData(pdev, 4, nullptr), -1);
+
+    FLOAT from[6] = {1, 2, 3, 4, 5, 6}, to[6] = {};
+    EXPECT_EQ(JOB_CopyTransform(to, from), 0);
+    EXPECT_EQ(std::vector<FLOAT>(to, to + 6), std::vector<FLOAT>(from, from + 6));
+    EXPECT_EQ(JOB_CopyTransform(nullptr, from), -1);
+    EXPECT_EQ(JOB_CopyTransform(to, nullptr), -1);
 }

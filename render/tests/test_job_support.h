@@ -11,10 +11,6 @@
 #include "output_channel.h"
 #include "test_pdev_support.h"
 
-#include <plat/file.h>
-
-#include <sstream>
-
 namespace job_test {
 
 using namespace pdev_test;
@@ -84,13 +80,13 @@ protected:
         return std::string(bytes.begin(), bytes.end());
     }
 
-    /* Writes a number setting of the context (settings image or printer data) in its stored type. */
+    /* Writes a number setting of the context (settings image or printer data) in the type it is handed out as. */
     void put(WORD id, LONG value)
     {
         const IdLayoutItem *item = nullptr;
         ASSERT_EQ(LAYOUT_FindItem(id, nullptr, &item), 0) << id;
-        ASSERT_EQ(DMB_SetValueArgs(pdev->settings, pdev->printerData, id, item->storedType, int(value)), DMA_OK)
-            << id;
+        WORD type = item->reportedType ? item->reportedType : item->storedType;
+        ASSERT_EQ(DMB_SetValueArgs(pdev->settings, pdev->printerData, id, type, int(value)), DMA_OK) << id;
     }
 
     /* Writes a string setting of the context. */
@@ -100,25 +96,6 @@ protected:
         ASSERT_EQ(DMB_SetValue(id, pdev->settings, pdev->printerData, SVT_WSTRING, LONG((text.size() + 1) * 2), &p),
                   DMA_OK)
             << id;
-    }
-
-    /* Switches the rendering library's trace on with flag word `log`. */
-    static void traceWith(const std::string &log)
-    {
-        std::string dir;
-        ASSERT_TRUE(plat::map_path(plat::driver_dir_win(), dir));
-        std::ofstream(dir + "/tarvel.cfg", std::ios::binary) << "[LOG]\r\nLog=" << log << "\r\n";
-        LOG_ReloadSwitch();
-    }
-
-    static std::string traceText()
-    {
-        std::string path;
-        EXPECT_TRUE(plat::map_path(u"C:\\DEBUG_LOG\\WIN2000\\DDI_UM_TRACE_LOG.txt", path));
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return s.str();
     }
 
     std::unique_ptr<Printer> printer;

@@ -24,6 +24,7 @@
 #include <plat/engine.h>
 #include <plat/error.h>
 #include <plat/fault.h>
+#include <plat/file.h>
 #include <plat/gdi.h>
 #include <plat/loader.h>
 #include <plat/memory.h>
@@ -36,6 +37,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -44,6 +46,26 @@ namespace pdev_test {
 /* The printers of the two standard models. */
 inline constexpr char16_t kColourPrinter[] = u"Tarvel CX 1500";   /* TARVEL1.DDD */
 inline constexpr char16_t kFaxPrinter[] = u"Tarvel CX 1500F";     /* TARVEL2.DDD */
+
+/* Writes the trace switch file beside the library with flag word `log` and makes the trace read it again. */
+inline void traceWith(const std::string &log)
+{
+    std::string dir;
+    ASSERT_TRUE(plat::map_path(plat::driver_dir_win(), dir));
+    std::ofstream(dir + "/tarvel.cfg", std::ios::binary) << "[LOG]\r\nLog=" << log << "\r\n";
+    LOG_ReloadSwitch();
+}
+
+/* The rendering library's trace file as written so far. */
+inline std::string traceText()
+{
+    std::string path;
+    EXPECT_TRUE(plat::map_path(u"C:\\DEBUG_LOG\\WIN2000\\DDI_UM_TRACE_LOG.txt", path));
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
 
 /* An open printer handle, closed when the holder goes. */
 struct Printer {
