@@ -156,21 +156,11 @@ int host_paper_number(const std::string &name)
     return p ? p->number : 0;
 }
 
-bool host_print(const PrintRequest &request, PrintReport &report, std::string &error,
-                const std::function<void(int, int)> &progress)
+bool host_job_devmodes(const PrintRequest &request, PrintReport &report, std::vector<BYTE> &devmode,
+                       std::vector<std::vector<BYTE>> &pageDevmodes, std::string &error)
 {
-    if (request.pages < 0) {
-        error = "the page count cannot be negative";
-        return false;
-    }
-    for (const PageChoice &c : request.perPage)
-        if (!c.paper.empty() && !find_paper(c.paper)) {
-            error = "unknown paper '" + c.paper + "'";
-            return false;
-        }
     if (!host_bind_library(error))
         return false;
-    std::vector<BYTE> devmode;
     bool ok = true;
     if (!printer_exists(request.printer)) {
         InstallReport installed;
@@ -180,7 +170,7 @@ bool host_print(const PrintRequest &request, PrintReport &report, std::string &e
     if (ok)
         ok = host_build_job_devmode(request.printer, devmode, error) && apply_choices(request, devmode, error);
     /* The devmode of each page that asks for its own paper or orientation (empty: the document's). */
-    std::vector<std::vector<BYTE>> pageDevmodes(request.perPage.size());
+    pageDevmodes.assign(request.perPage.size(), {});
     for (size_t i = 0; ok && i < request.perPage.size(); i++) {
         const PageChoice &c = request.perPage[i];
         if (c.paper.empty() && !c.orientation)
@@ -193,7 +183,24 @@ bool host_print(const PrintRequest &request, PrintReport &report, std::string &e
         ok = apply_choices(page, pageDevmodes[i], error);
     }
     host_release_library();
-    if (!ok)
+    return ok;
+}
+
+bool host_print(const PrintRequest &request, PrintReport &report, std::string &error,
+                const std::function<void(int, int)> &progress)
+{
+    if (request.pages < 0) {
+        error = "the page count cannot be negative";
+        return false;
+    }
+    for (const PageChoice &c : request.perPage)
+        if (!c.paper.empty() && !find_paper(c.paper)) {
+            error = "unknown paper '" + c.paper + "'";
+            return false;
+        }
+    std::vector<BYTE> devmode;
+    std::vector<std::vector<BYTE>> pageDevmodes;
+    if (!host_job_devmodes(request, report, devmode, pageDevmodes, error))
         return false;
 
     HDC dc = CreateDCW(nullptr, request.printer.c_str(), nullptr, reinterpret_cast<const DEVMODEW *>(devmode.data()));
@@ -211,6 +218,7 @@ bool host_print(const PrintRequest &request, PrintReport &report, std::string &e
         return false;
     }
     report.jobId = unsigned(job);
+    bool ok = true;
     const std::vector<BYTE> *current = &devmode;
     for (int page = 1; page <= request.pages && ok; page++) {
         /* A page with its own paper or orientation gets a device context reset before it starts. */

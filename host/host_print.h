@@ -8,6 +8,8 @@
 #ifndef TARVEL_HOST_PRINT_H
 #define TARVEL_HOST_PRINT_H
 
+#include <plat/types.h>
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -48,6 +50,15 @@ struct PrintReport {
 
 /* The paper number of a paper name the option accepts, or 0. */
 int host_paper_number(const std::string &name);
+
+/*
+ * The job devmode of `request` (the printer installed first when it does
+ * not exist: report.installed) and, for each page that asks for its own
+ * paper or orientation, that page's devmode (empty for the others).  False
+ * with a message on failure.
+ */
+bool host_job_devmodes(const PrintRequest &request, PrintReport &report, std::vector<BYTE> &devmode,
+                       std::vector<std::vector<BYTE>> &pageDevmodes, std::string &error);
 
 /*
  * Prints the test document.  `progress` (may be empty) is told each page
