@@ -3,6 +3,9 @@
 // PCL XL part through the job lister, the job-information block line by
 // line, and where each page lands on its sheet.
 #include "page_geometry.h"
+#include "page_recording.h"
+#include "page_recording_direct.h"
+#include "sheet_pipeline.h"
 #include "test_job_support.h"
 
 #include "pxllist/pxllist.h"
@@ -11,6 +14,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <functional>
 
 using namespace job_test;
 
@@ -486,6 +490,93 @@ TEST_F(FirstJob, PaperAndOrientationChangeBetweenPages)
     EXPECT_NEAR(y, 2752 * 600.0 / 254, 1) << "the page's top-left corner at the paper's bottom-left";
     EXPECT_NE(j.trailer.find("PAGEINFO=SIZE[215.9X279.4]"), std::string::npos);
     EXPECT_NE(j.trailer.find("LOGICALPAGES=3\n"), std::string::npos);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(FirstJob, EveryRoadThatWaitsIsRefusedAtTheFirstSheet)
+{
+    struct Road {
+        const char *trace;
+        std::function<void(JobSettings &, PdevContext *)> set;
+    } roads[] = {
+        {"REC_ReplayBooklet: not built yet (booklet)", [](JobSettings &js, PdevContext *) { js.booklet = 1; }},
+        {"LAY_PosterLayout: not built yet (poster)", [](JobSettings &js, PdevContext *) { js.poster = 1; }},
+        {"OVL_DefineFormStreams: not built yet (form overlay)", [](JobSettings &js, PdevContext *) { js.formMode = 1; }},
+        {"JOB_ReadCopySetSettings: not built yet (copy sets)", [](JobSettings &, PdevContext *p) { p->copySetMode = 1; }},
+        {"REC_ReplayJob: not built yet (reverse order)", [](JobSettings &js, PdevContext *) { js.reverseOrder = 1; }},
+        {"REC_ReplayJob: not built yet (copies collated by the driver)",
+         [](JobSettings &js, PdevContext *) { js.hcpnLine = 1; }},
+        {"REC_ReplayJob: not built yet (duplex by the driver)", [](JobSettings &js, PdevContext *) { js.driverDuplex = 1; }},
+        {"REC_OpenPageRecord: not built yet (automatic colour)",
+         [](JobSettings &js, PdevContext *) { js.colorState = JOB_COLOR_PER_PAGE; }},
+        {"JOB_SetDecorationMode: not built yet (decorations)", [](JobSettings &js, PdevContext *) { js.annotation = 1; }},
+    };
+    enableContext();
+    traceWith("0x1");
+    for (const Road &road : roads) {
+        SCOPED_TRACE(road.trace);
+        ASSERT_TRUE(startDoc());
+        road.set(*pdev->jobSettings, pdev);
+        SetLastError(0);
+        EXPECT_EQ(JOB_TranslateSettings(pdev), -1);
+        EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
+        EXPECT_NE(traceText().find(road.trace), std::string::npos);
+        pdev->copySetMode = 0;
+        EXPECT_TRUE(DrvEndDoc(so, ED_ABORTDOC));
+        EXPECT_EQ(spooled(), "");
+    }
+}
+
+TEST_F(FirstJob, RecordedPagesWaitForPageRecording)
+{
+    enableContext();
+    ASSERT_TRUE(startDoc());
+    traceWith("0x1");
+    pdev->jobState |= JOB_SHEET_OPEN;
+    PageTransform identity;
+    LAY_SetIdentity(&identity);
+    struct Case {
+        DWORD records;
+        const char *trace;
+        std::function<int()> call;
+    } cases[] = {
+        {REC_RECORDS_PAGE_START, "REC_BeginPage (recorded): not built yet",
+         [&] { return REC_BeginPage(pdev, 2, 1, 2, 0, 0); }},
+        {REC_RECORDS_PAGE_END, "REC_EndPage (recorded): not built yet", [&] { return REC_EndPage(pdev); }},
+        {REC_RECORDS_SHEET_MARK, "REC_Mark (recorded): not built yet", [&] { return REC_Mark(pdev); }},
+        {REC_RECORDS_TRANSFORM, "REC_SetTransform (recorded): not built yet",
+         [&] { return REC_SetTransform(pdev, &identity); }},
+    };
+    for (const Case &c : cases) {
+        pdev->recordFlags = REC_FLAG_RECORDING | REC_FLAG_PAGE_OPEN | c.records;
+        SetLastError(0);
+        EXPECT_EQ(c.call(), -1) << c.trace;
+        EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED)) << c.trace;
+        EXPECT_NE(traceText().find(c.trace), std::string::npos) << c.trace;
+    }
+    pdev->recordFlags = 0;
+    pdev->jobState &= ~JOB_SHEET_OPEN;
+    EXPECT_TRUE(DrvEndDoc(so, ED_ABORTDOC));
+}
+
+TEST_F(FirstJob, TheDocumentMonitorsJobIdentifierWaitsForItsRegistration)
+{
+    enableContext();
+    const DWORD on = 1;
+    ASSERT_EQ(DMB_SetValue(8201, pdev->settings, pdev->printerData, SVT_FLAG, 4, &on), DMA_OK);
+    put(1321, 1);
+    traceWith("0x1");
+    ASSERT_TRUE(startDoc());
+    ASSERT_TRUE(DrvStartPage(so));
+    SetLastError(0);
+    EXPECT_FALSE(DrvSendPage(so));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
+    EXPECT_NE(traceText().find("JOB_RegisterJobIdentifier: not built yet"), std::string::npos);
+    EXPECT_FALSE(DrvEndDoc(so, 0));
+    EXPECT_EQ(spooled(), "") << "the header fails before any byte";
 }
 
 } // namespace
