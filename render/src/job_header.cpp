@@ -7,6 +7,7 @@
 
 #include "job_info_fill.h"
 #include "job_settings.h"
+#include "not_built.h"
 #include "page_recording_direct.h"
 #include "pclxl_encoder.h"
 #include "pclxl_ops.h"
@@ -199,9 +200,7 @@ int write_built_header(PdevContext *pdev)
     if (PDEV_GetSetting32(pdev, ID_JOB_ID_WRITE, &idWrite) == 0 && PDEV_GetSetting32(pdev, ID_JOB_ID_ON, &idOn) == 0 &&
         idWrite && idOn) {
         /* The document monitor's job registration joins the job with the monitor work. */
-        LOG_Printf(u"%s: not built yet", u"JOB_RegisterJobIdentifier");
-        SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-        return -1;
+        return REN_NotBuilt(u"JOB_RegisterJobIdentifier");
     }
 
     ModelFileReader *main = pdev->mainReader, *companion = pdev->companionReader;

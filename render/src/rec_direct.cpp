@@ -7,13 +7,10 @@
 
 #include "job_settings.h"
 #include "job_state.h"
+#include "not_built.h"
 #include "page_recording.h"
 #include "pclxl_ops.h"
 #include "pdev_context.h"
-
-#include <tarvel/log_trace.h>
-
-#include <plat/error.h>
 
 namespace {
 
@@ -23,12 +20,6 @@ enum : WORD {
     ID_ERROR_REPORT = 1336,
 };
 
-int not_built(LPCWSTR function)
-{
-    LOG_Printf(u"%s: not built yet", function);
-    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-    return -1;
-}
 
 /* The record bit asked for while a page record is open. */
 bool records(const PdevContext *pdev, DWORD kind)
@@ -76,9 +67,9 @@ int REC_BeginPage(PdevContext *pdev, BYTE colorCode, SHORT mediaSource, SHORT me
         return -1;
     DWORD mode = form_mode(pdev);
     if (mode == 2)
-        return not_built(u"OVL_DefineFormStreams");
+        return REN_NotBuilt(u"OVL_DefineFormStreams");
     if (records(pdev, REC_RECORDS_PAGE_START))
-        return not_built(u"REC_BeginPage (recorded)");
+        return REN_NotBuilt(u"REC_BeginPage (recorded)");
     if (mode == 1)
         return 0;
     BYTE kind = colorCode & 0x0F;
@@ -106,7 +97,7 @@ int REC_EndPage(PdevContext *pdev)
     if (!pdev)
         return -1;
     if (records(pdev, REC_RECORDS_PAGE_END))
-        return not_built(u"REC_EndPage (recorded)");
+        return REN_NotBuilt(u"REC_EndPage (recorded)");
     return XL_EndPage(pdev, 0);
 }
 
@@ -117,7 +108,7 @@ int REC_SetTransform(PdevContext *pdev, const PageTransform *transform)
     if (!(pdev->jobState & JOB_SHEET_OPEN))
         return 0;
     if (records(pdev, REC_RECORDS_TRANSFORM))
-        return not_built(u"REC_SetTransform (recorded)");
+        return REN_NotBuilt(u"REC_SetTransform (recorded)");
     return XL_ApplyCtm(pdev->ctmTracker, transform);
 }
 
@@ -126,6 +117,6 @@ int REC_Mark(PdevContext *pdev)
     if (!pdev)
         return -1;
     if (records(pdev, REC_RECORDS_SHEET_MARK))
-        return not_built(u"REC_Mark (recorded)");
+        return REN_NotBuilt(u"REC_Mark (recorded)");
     return 0;
 }

@@ -16,14 +16,10 @@
 #include "job_info_fill.h"
 #include "job_settings.h"
 #include "job_state.h"
+#include "not_built.h"
 #include "page_recording_direct.h"
 #include "pclxl_ops.h"
 #include "pdev_context.h"
-
-#include <tarvel/log_trace.h>
-
-#include <plat/error.h>
-#include <plat/gdi.h>
 
 #include <cstring>
 
@@ -42,35 +38,29 @@ constexpr DWORD kPaperTypeByTray = 258;
 /* RecordFlags bit while an inserted sheet is set up. */
 constexpr DWORD kInsertedSheet = 0x0080;
 
-int not_built(LPCWSTR function, LPCWSTR road)
-{
-    LOG_Printf(u"%s: not built yet (%s)", function, road);
-    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-    return -1;
-}
 
 /* The first road of the job that needs page recording or other work not built yet, or 0 when it is direct. */
 int refuse_unbuilt_road(PdevContext *pdev)
 {
     const JobSettings &js = *pdev->jobSettings;
     if (js.booklet)
-        return not_built(u"REC_ReplayBooklet", u"booklet");
+        return REN_NotBuilt(u"REC_ReplayBooklet", u"booklet");
     if (js.poster)
-        return not_built(u"LAY_PosterLayout", u"poster");
+        return REN_NotBuilt(u"LAY_PosterLayout", u"poster");
     if (js.formMode || js.formOther)
-        return not_built(u"OVL_DefineFormStreams", u"form overlay");
+        return REN_NotBuilt(u"OVL_DefineFormStreams", u"form overlay");
     if (pdev->copySetMode)
-        return not_built(u"JOB_ReadCopySetSettings", u"copy sets");
+        return REN_NotBuilt(u"JOB_ReadCopySetSettings", u"copy sets");
     if (js.reverseOrder)
-        return not_built(u"REC_ReplayJob", u"reverse order");
+        return REN_NotBuilt(u"REC_ReplayJob", u"reverse order");
     if (js.driverCollate || js.hcpnLine)
-        return not_built(u"REC_ReplayJob", u"copies collated by the driver");
+        return REN_NotBuilt(u"REC_ReplayJob", u"copies collated by the driver");
     if (js.driverDuplex)
-        return not_built(u"REC_ReplayJob", u"duplex by the driver");
+        return REN_NotBuilt(u"REC_ReplayJob", u"duplex by the driver");
     if (js.colorState == JOB_COLOR_PER_PAGE)
-        return not_built(u"REC_OpenPageRecord", u"automatic colour");
+        return REN_NotBuilt(u"REC_OpenPageRecord", u"automatic colour");
     if (js.pageWatermark || js.sheetWatermark || js.annotation)
-        return not_built(u"JOB_SetDecorationMode", u"decorations");
+        return REN_NotBuilt(u"JOB_SetDecorationMode", u"decorations");
     return 0;
 }
 
@@ -316,7 +306,7 @@ int JOB_EndSheet(PdevContext *pdev)
         return -1;
     DWORD borders = setting(pdev, 1337);
     if (borders)
-        return not_built(u"LAY_DrawCellBorders", u"cell borders");
+        return REN_NotBuilt(u"LAY_DrawCellBorders", u"cell borders");
     if (REC_EndPage(pdev) != 0 || REC_Mark(pdev) != 0 || JOB_LogEvent(pdev, JOB_EVENT_END_PHYSICAL) != 0)
         return -1;
     if (sheet->pageDrawn)
