@@ -186,6 +186,23 @@ void LAY_Multiply(PageTransform *a, const PageTransform *b);
 /* Maps (x, y) through `t`. */
 void LAY_Apply(const PageTransform *t, FLOAT x, FLOAT y, FLOAT *outX, FLOAT *outY);
 
+/* ---- Cell frames ------------------------------------------------------------- */
+
+/*
+ * The frames' pen: width (2i + 1) / 2 with the inset i = whole part of
+ * (resolution / 4 / 72 + 1.999) / 2 (2 at 600 dpi), round joins and caps, a
+ * solid line, RGB, no brush, ROP3 0xF0, black.  0, or -1.
+ */
+int LAY_SetBorderPen(PdevContext *pdev, LONG resolution);
+
+/*
+ * Frames cells 1 to `count` of the sheet side `side` (1 front, 2 back): the
+ * identity transform through the context's transform tracker, the pen, then
+ * four lines per cell (left edge, bottom, right edge, top) inset by i from
+ * the cell; the graphics-state cache is left unset.  0, or -1.
+ */
+int LAY_DrawCellBorders(PdevContext *pdev, const LayoutRecord *layout, LONG side, LONG count);
+
 /* ---- Booklet and poster geometry (arrive with their replay) -------------------- */
 
 /* The transform of page `index` on a booklet side.  Not built yet: -1. */

@@ -21,6 +21,8 @@
 #include "pclxl_ops.h"
 #include "pdev_context.h"
 
+#include <plat/error.h>
+
 #include <cstring>
 
 namespace {
@@ -29,6 +31,7 @@ enum : WORD {
     ID_TRAY = 13,           /* the tray of the page (15: the paper type's tray) */
     ID_PAPER_TYPE_TRAY = 265,
     ID_TRAY_SELECTION = 457, /* 2: the paper type's tray decides */
+    ID_CELL_BORDERS = 1337,  /* frames around the N-up cells */
 };
 
 /* Tray values that hand the choice to the other setting. */
@@ -103,14 +106,16 @@ LayoutParams layout_params(const PageLayout &pl, const PageGeometry &page)
 }
 
 /* The paper fed and the application's page of this sheet, from the context's forms. */
-int latch_paper(PdevContext *pdev, SheetPipelineState &sheet, PaperRecord *paper, PageGeometry *page)
+int latch_paper(PdevContext *pdev, PaperRecord *paper, PageGeometry *page)
 {
     const JobSettings &js = *pdev->jobSettings;
     DWORD code = setting(pdev, ID_OUTPUT_PAPER);
     if (code == FORM_PAPER_JOB_OWN)
         code = setting(pdev, ID_PAPER_SIZE);
-    if (LAY_PaperRecord(&pdev->feedForm, SHORT(code), js.borderless, paper) != 0)
+    if (LAY_PaperRecord(&pdev->feedForm, SHORT(code), js.borderless, paper) != 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
         return -1;
+    }
     LONG margins[4];
     const StartPagePaperInfo &m = pdev->jobFormPaper.info;
     margins[0] = m.left;
@@ -118,9 +123,12 @@ int latch_paper(PdevContext *pdev, SheetPipelineState &sheet, PaperRecord *paper
     margins[2] = m.top;
     margins[3] = m.bottom;
     DWORD orientation = setting(pdev, ID_ORIENTATION, 1);
-    (void)sheet;
-    return LAY_PageGeometry(&pdev->jobForm, SHORT(code), js.borderless, LONG(orientation),
-                            js.userMargins ? margins : nullptr, page);
+    if (LAY_PageGeometry(&pdev->jobForm, SHORT(code), js.borderless, LONG(orientation), js.userMargins ? margins : nullptr,
+                         page) != 0) {
+        SetLastError(ERROR_INVALID_PARAMETER); /* a paper or orientation the page cannot take */
+        return -1;
+    }
+    return 0;
 }
 
 /* How BeginPage names this sheet's paper and tray. */
@@ -216,7 +224,7 @@ int JOB_TranslateSettings(PdevContext *pdev)
         return -1;
     LONG resolution = LONG(setting(pdev, ID_RESOLUTION));
     sheet->resolution = resolution > 0 ? resolution : 600;
-    if (latch_paper(pdev, *sheet, &sheet->paper, &sheet->page) != 0)
+    if (latch_paper(pdev, &sheet->paper, &sheet->page) != 0)
         return -1;
     sheet->tray = tray_for_page(pdev);
     sheet->cellIndex = 0;
@@ -250,7 +258,7 @@ int JOB_StartSheet(PdevContext *pdev)
     /* What changed since the previous sheet: tray, paper, duplex. */
     PaperRecord paper{};
     PageGeometry page{};
-    if (latch_paper(pdev, *sheet, &paper, &page) != 0)
+    if (latch_paper(pdev, &paper, &page) != 0)
         return -1;
     WORD tray = pl.pagesPerSheet > 1 && sheet->paperKnown ? sheet->tray : tray_for_page(pdev);
     DWORD duplex = setting(pdev, 16, 1);
@@ -304,9 +312,9 @@ int JOB_EndSheet(PdevContext *pdev)
     SheetPipelineState *sheet = JOB_SheetState(pdev);
     if (!sheet || !pdev->jobSettings || (pdev->jobState & JOB_PAGE_OPEN) || !(pdev->jobState & JOB_SHEET_OPEN))
         return -1;
-    DWORD borders = setting(pdev, 1337);
-    if (borders)
-        return REN_NotBuilt(u"LAY_DrawCellBorders", u"cell borders");
+    if (setting(pdev, ID_CELL_BORDERS) &&
+        LAY_DrawCellBorders(pdev, &sheet->layout, sheet->sideIndex ? 2 : 1, sheet->cellIndex) != 0)
+        return -1;
     if (REC_EndPage(pdev) != 0 || REC_Mark(pdev) != 0 || JOB_LogEvent(pdev, JOB_EVENT_END_PHYSICAL) != 0)
         return -1;
     if (sheet->pageDrawn)

@@ -12,6 +12,7 @@
 
 #include <plat/clock.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -406,18 +407,30 @@ TEST_F(FirstJob, RoadsThatNeedPageRecordingAreRefusedBeforeAnyByte)
     }
 }
 
-TEST_F(FirstJob, ASheetWithCellBordersFailsUntilTheyAreBuilt)
+TEST_F(FirstJob, CellBordersFrameTheFilledCells)
 {
+    dm->set(295, 4);
+    dm->set(264, 3);
     dm->set(1337, 1);
     enableContext();
-    ASSERT_TRUE(startDoc());
-    ASSERT_TRUE(DrvStartPage(so));
-    traceWith("0x1");
-    SetLastError(0);
-    EXPECT_FALSE(DrvSendPage(so));
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
-    EXPECT_NE(traceText().find("LAY_DrawCellBorders: not built yet"), std::string::npos);
-    EXPECT_FALSE(DrvEndDoc(so, 0));
+    ASSERT_TRUE(printBlank(3));
+    Job j = list(spooled());
+    /* three pages on the sheet: three frames of four lines each, drawn before the sheet's end */
+    int paints = 0;
+    for (const std::string &op : j.ops)
+        paints += op == "PaintPath";
+    EXPECT_EQ(paints, 12);
+    const std::vector<std::string> pen = {"SetPenWidth PenWidth=2",        "SetLineJoin LineJoinStyle=1",
+                                          "SetLineCap LineCapStyle=1",     "SetLineDash SolidLine=0",
+                                          "SetColorSpace ColorSpace=2",    "SetBrushSource NullBrush=0",
+                                          "SetROP ROP3=240",               "SetPenSource RGBColor=0,0,0"};
+    auto at = std::search(j.ops.begin(), j.ops.end(), pen.begin(), pen.end());
+    ASSERT_NE(at, j.ops.end());
+    /* the first frame: the top-left cell (42..1050 x 42..1485 tenths: 99.2..2480.3 x 99.2..3507.9 pixels, truncated) inset by 2 */
+    const std::vector<std::string> first = {"NewPath", "SetCursor Point=101,101", "LinePath EndPoint=101,3505",
+                                            "PaintPath"};
+    EXPECT_TRUE(std::equal(first.begin(), first.end(), at + long(pen.size()))) << *(at + long(pen.size()) + 1);
+    EXPECT_EQ(j.ops[j.ops.size() - 5], "EndPage");
 }
 
 TEST_F(FirstJob, TheExtensionsOverridesHoldForTheJobAndAreTakenBack)

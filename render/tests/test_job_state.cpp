@@ -143,18 +143,20 @@ TEST_F(JobState, AFailingFirstSheetAbortsTheJob)
 TEST_F(JobState, AFailureAfterOutputClosesTheJobWithTheUniversalExit)
 {
     put(1334, 0);
-    put(1337, 1); /* cell borders: the sheet's end waits for them */
     ASSERT_TRUE(startDoc());
     ASSERT_TRUE(DrvStartPage(so));
+    ASSERT_TRUE(DrvSendPage(so)) << "the first page goes out";
+    put(ID_ORIENTATION, 3); /* an orientation no page can take */
+    ASSERT_TRUE(DrvStartPage(so));
     SetLastError(0);
-    EXPECT_FALSE(DrvSendPage(so)) << "ending the sheet fails: its cell borders are not built";
+    EXPECT_FALSE(DrvSendPage(so)) << "the second sheet cannot be started";
     EXPECT_NE(pdev->jobState & JOB_ABORTED, 0u);
     const std::string written = spooled();
     EXPECT_EQ(written.substr(0, kUel.size() + 4), kUel + "@PJL") << "the job's head went out";
     EXPECT_EQ(written.substr(written.size() - kUel.size()), kUel);
     EXPECT_FALSE(DrvStartPage(so));
     EXPECT_FALSE(DrvEndDoc(so, 0));
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER)) << "the failure's own error";
     EXPECT_EQ(spooled(), written) << "nothing more after the abort";
 }
 
