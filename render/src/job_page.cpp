@@ -101,7 +101,8 @@ int close_open_sheet(PdevContext *pdev)
             (pdev->jobState & JOB_SHEET_OPEN))
             return -1;
     }
-    int due = JOB_BackFaceDue(pdev, JOB_BACK_FACE_END);
+    /* a job that set up no sheet has no front waiting for its back */
+    int due = (pdev->jobState & JOB_SHEET_SET_UP) ? JOB_BackFaceDue(pdev, JOB_BACK_FACE_END) : 0;
     if (due < 0 || (due > 0 && JOB_SkipBackFace(pdev) != 0))
         return -1;
     ++pdev->jobCounters.sheets;

@@ -50,6 +50,7 @@ int JOB_FinishSheetPipeline(PdevContext *pdev)
 int JOB_BeginCopySetSheets(PdevContext *) { return not_built(u"JOB_BeginCopySetSheets"); }
 int JOB_EmitFirstSheetData(PdevContext *) { return not_built(u"JOB_EmitFirstSheetData"); }
 int JOB_FinishCopySets(PdevContext *) { return not_built(u"JOB_FinishCopySets"); }
+int JOB_CopySetSettings(void *, void *) { return not_built(u"JOB_CopySetSettings"); }
 
 /* ---- Page recording and replay ---------------------------------------------- */
 

@@ -1,138 +1,182 @@
 /*
- * The running job moved to a device context that replaces its own inside a
- * document.  Records on the old context's heap are copied onto the new
- * one's (the old heap goes with the old context); everything else changes
- * owner, and the old context is left holding nothing of the job, so that
- * its destruction frees nothing the job still uses.
+ * A device context replaced inside a document (DrvResetPDEV between pages):
+ * the running job moves from the old context to the new one, which then
+ * takes the page geometry again.  Everything the job owns moves with it and
+ * is cleared in the old context, so that the old context's destruction
+ * frees nothing of the job.  Records on the old context's private heap
+ * (the job settings, the page layout) are copied into the new one's, since
+ * that heap goes with the old context.
  */
-#include "job_reset.h"
-
 #include "job_settings.h"
 #include "job_state.h"
+#include "pclxl_transform.h"
 #include "pdev_context.h"
+#include "sheet_pipeline.h"
 
-#include <tarvel/dmb_binding.h>
-#include <tarvel/log_trace.h>
-
-#include <plat/error.h>
-#include <plat/memory.h>
+#include <tarvel/setting_layout.h>
 
 #include <cstring>
 
 namespace {
 
-/* Settings a page may change inside a set-up job: orientation, paper number, length, width, form name, source. */
-constexpr WORD kPageSettings[] = {7, 8, 9, 10, 19, 13};
+/* Settings a job whose first sheet is set up takes from the new context's devmode. */
+constexpr WORD kTakenAfterSetUp[] = {
+    ID_ORIENTATION, ID_PAPER_SIZE, ID_PAPER_LENGTH, ID_PAPER_WIDTH, ID_FORM_NAME,
+    13, /* paper source */
+};
 constexpr WORD kDuplex = 16;
+constexpr WORD kDuplexFollowsReset = 1350; /* on: the duplex setting is taken from the new devmode too */
 
-/* Bytes of the devmode part of a settings image; the extension block follows. */
-constexpr size_t kDevmodePart = 1604;
+/* PdevFlags that follow the job into the new context. */
+constexpr DWORD kCarriedFlags = PDEV_STARTDOC_SEEN | PDEV_PAGE_STARTED | PDEV_PAGE_IN_PROGRESS | PDEV_FAILED;
 
-/* Copies a record of the old heap onto the new heap.  The copy, or null when memory is short. */
-template <typename T> T *copy_record(PdevContext *to, const T *from)
+/* Copies the field of setting `id` (devmode or extension block) from the settings image `from` to `to`. */
+void copy_field(BYTE *to, const BYTE *from, WORD id)
 {
-    if (!from)
-        return nullptr;
-    T *copy = static_cast<T *>(HeapAlloc(to->heap, 0, sizeof(T)));
-    if (copy)
-        std::memcpy(copy, from, sizeof(T));
-    return copy;
+    WORD kind = 0;
+    const IdLayoutItem *item = nullptr;
+    if (LAYOUT_FindItem(id, &kind, &item) != 0 || !item || kind == SRK_PRINTERDATA)
+        return;
+    size_t size = 0;
+    switch (item->storedType) {
+    case SVT_BYTE:
+        size = 1;
+        break;
+    case SVT_INT16:
+    case SVT_UINT16:
+        size = 2;
+        break;
+    case SVT_INT32:
+    case SVT_UINT32:
+    case SVT_LOGFONT_MEMBER:
+        size = 4;
+        break;
+    case SVT_WSTRING:
+    case SVT_LOGFONT:
+        size = size_t(item->capacity);
+        break;
+    default:
+        return; /* a flag shares its word with others */
+    }
+    size_t offset = size_t(item->offset) + (kind == SRK_EXTENSION ? SETTINGS_DEVMODE_SIZE : 0);
+    if (offset + size <= SETTINGS_IMAGE_SIZE)
+        std::memcpy(to + offset, from + offset, size);
 }
 
-/* Setting `id` of the image `from` written into the new context's settings. */
-void take_setting(PdevContext *to, BYTE *from, WORD id)
+/*
+ * The settings of a job whose first sheet is set up: the old ones, except
+ * paper, orientation, form name, source (and duplex with setting 1350)
+ * from the new devmode.  The old feed form moves over unless the job
+ * printed on its own paper.
+ */
+void take_settings_after_set_up(PdevContext *oldPdev, PdevContext *newPdev)
 {
-    WORD type = 0;
-    LONG size = 0;
-    BYTE slot[8] = {};
-    if (DMB_GetValue(id, from, to->printerData, &type, &size, slot) == DMA_OK)
-        DMB_SetValue(id, to->settings, to->printerData, type, size, slot);
+    BYTE fresh[SETTINGS_IMAGE_SIZE];
+    std::memcpy(fresh, newPdev->settings, sizeof fresh);
+    std::memcpy(newPdev->settings, oldPdev->settings, sizeof fresh);
+    for (WORD id : kTakenAfterSetUp)
+        copy_field(newPdev->settings, fresh, id);
+    DWORD duplexFollows = 0;
+    if (PDEV_GetSetting32(oldPdev, kDuplexFollowsReset, &duplexFollows) == 0 && duplexFollows)
+        copy_field(newPdev->settings, fresh, kDuplex);
+
+    if (oldPdev->jobSettings && oldPdev->jobSettings->samePaper)
+        return;
+    if (newPdev->sheetForm.modelPaper == newPdev->feedForm.modelPaper)
+        newPdev->sheetForm.modelPaper = nullptr;
+    FORM_Free(&newPdev->feedForm);
+    newPdev->feedForm = oldPdev->feedForm;
+    if (oldPdev->sheetForm.modelPaper == oldPdev->feedForm.modelPaper)
+        oldPdev->sheetForm.modelPaper = nullptr;
+    std::memset(&oldPdev->feedForm, 0, sizeof oldPdev->feedForm);
 }
 
-template <typename T> void move(T &to, T &from)
+/* Moves a pointer the job owns: the new context takes it, the old one forgets it. */
+template <typename T>
+void move(T *&to, T *&from)
 {
     to = from;
-    from = T{};
+    from = nullptr;
 }
 
 } // namespace
 
 int JOB_MoveToContext(PdevContext *oldPdev, PdevContext *newPdev)
 {
-    if (!oldPdev || !newPdev || !oldPdev->ctmTracker || !oldPdev->jobSettings || !oldPdev->pageLayout ||
-        (oldPdev->jobState & (JOB_ABORTED | JOB_PAGE_OPEN))) {
-        SetLastError(ERROR_INVALID_PARAMETER);
+    if (!oldPdev || !newPdev || oldPdev == newPdev)
         return -1;
-    }
-    JobSettings *js = copy_record(newPdev, oldPdev->jobSettings);
-    PageLayout *layout = copy_record(newPdev, oldPdev->pageLayout);
-    if (!js || !layout) {
-        if (js)
-            HeapFree(newPdev->heap, 0, js);
-        if (layout)
-            HeapFree(newPdev->heap, 0, layout);
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    const bool docSeen = (oldPdev->flags & PDEV_STARTDOC_SEEN) != 0;
+    if (docSeen && !oldPdev->ctmTracker)
         return -1;
+    if (((oldPdev->jobState | newPdev->jobState) & JOB_ABORTED) ||
+        ((oldPdev->jobState | newPdev->jobState) & JOB_PAGE_OPEN))
+        return -1;
+    /* the copy-set state of a job holding copy-set data is re-derived by the copy-set work */
+    if (oldPdev->copySetMode && oldPdev->copySetData && !(oldPdev->jobState & JOB_SHEET_SET_UP) &&
+        JOB_CopySetSettings(newPdev->settings, oldPdev->settings) != 0)
+        return -1;
+
+    if (oldPdev->jobSettings) {
+        if (JOB_ClearJobRecords(newPdev) != 0)
+            return -1;
+        *newPdev->jobSettings = *oldPdev->jobSettings;
+        if (oldPdev->pageLayout)
+            *newPdev->pageLayout = *oldPdev->pageLayout;
     }
 
-    /* The graphics state the printer holds, and the transform in force. */
-    newPdev->xlCache = oldPdev->xlCache;
-    move(newPdev->ctmTracker, oldPdev->ctmTracker);
-    newPdev->ctmTracker->pdev = newPdev;
-
-    /* The settings: a set-up job keeps its own, with the page's paper and orientation. */
-    const bool setUp = (oldPdev->jobState & JOB_OPEN) && (oldPdev->jobState & JOB_SHEET_SET_UP);
-    if (setUp) {
-        BYTE *fresh = static_cast<BYTE *>(HeapAlloc(newPdev->heap, 0, SETTINGS_IMAGE_SIZE));
-        if (fresh) {
-            std::memcpy(fresh, newPdev->settings, SETTINGS_IMAGE_SIZE);
-            std::memcpy(newPdev->settings, oldPdev->settings, SETTINGS_IMAGE_SIZE);
-            for (WORD id : kPageSettings)
-                take_setting(newPdev, fresh, id);
-            if (js->perPageDuplex)
-                take_setting(newPdev, fresh, kDuplex);
-            HeapFree(newPdev->heap, 0, fresh);
-        }
-        if (!js->samePaper) {
-            FORM_Free(&newPdev->feedForm);
-            move(newPdev->feedForm, oldPdev->feedForm);
-        }
-    } else {
-        std::memcpy(newPdev->settings + kDevmodePart, oldPdev->settings + kDevmodePart,
-                    SETTINGS_IMAGE_SIZE - kDevmodePart);
+    if (docSeen) {
+        newPdev->xlCache = oldPdev->xlCache;
+        XL_FreeCtmTracker(newPdev->ctmTracker);
+        move(newPdev->ctmTracker, oldPdev->ctmTracker);
+        newPdev->ctmTracker->pdev = newPdev;
     }
 
-    /* The job itself. */
-    newPdev->jobSettings = js;
-    newPdev->pageLayout = layout;
-    oldPdev->jobSettings = nullptr;
-    oldPdev->pageLayout = nullptr;
-    move(newPdev->jobState, oldPdev->jobState);
-    move(newPdev->jobCounters, oldPdev->jobCounters);
-    move(newPdev->recordFlags, oldPdev->recordFlags);
+    if (JOB_IsSheetSetUp(oldPdev))
+        take_settings_after_set_up(oldPdev, newPdev);
+    else
+        std::memcpy(newPdev->settings + SETTINGS_DEVMODE_SIZE, oldPdev->settings + SETTINGS_DEVMODE_SIZE,
+                    SETTINGS_EXTENSION_SIZE);
+
+    newPdev->jobState = oldPdev->jobState;
+    newPdev->jobAbortError = oldPdev->jobAbortError;
+    newPdev->recordFlags = oldPdev->recordFlags;
+    newPdev->jobCounters = oldPdev->jobCounters;
     newPdev->pageColorMode = oldPdev->pageColorMode;
+    newPdev->pageColors = oldPdev->pageColors;
     newPdev->sheetRotation = oldPdev->sheetRotation;
-    move(newPdev->watermarkBracket, oldPdev->watermarkBracket);
-    move(newPdev->annotationBracket, oldPdev->annotationBracket);
+    newPdev->watermarkBracket = oldPdev->watermarkBracket;
+    newPdev->annotationBracket = oldPdev->annotationBracket;
+    newPdev->jobFormPaper = oldPdev->jobFormPaper;
+    std::memcpy(newPdev->jobFormExtras, oldPdev->jobFormExtras, sizeof newPdev->jobFormExtras);
+    newPdev->ext = oldPdev->ext;
+    newPdev->owner = oldPdev->owner;
+    newPdev->startDocNotice = oldPdev->startDocNotice;
+    newPdev->auxBlockSize = oldPdev->auxBlockSize;
+    newPdev->extDataSize = oldPdev->extDataSize;
     move(newPdev->channel, oldPdev->channel);
     move(newPdev->annotation, oldPdev->annotation);
-    newPdev->jobFormPaper = oldPdev->jobFormPaper;
-    newPdev->ext = oldPdev->ext;
-    move(newPdev->auxBlockSize, oldPdev->auxBlockSize);
+    move(newPdev->copySetData, oldPdev->copySetData);
+    move(newPdev->copySetHeaders, oldPdev->copySetHeaders);
     move(newPdev->auxBlock, oldPdev->auxBlock);
-    move(newPdev->extDataSize, oldPdev->extDataSize);
     move(newPdev->extData, oldPdev->extData);
     move(newPdev->jobInfo, oldPdev->jobInfo);
     move(newPdev->colorObject, oldPdev->colorObject);
     move(newPdev->imageSpool, oldPdev->imageSpool);
     move(newPdev->pendingImages, oldPdev->pendingImages);
-    move(newPdev->owner, oldPdev->owner);
-    move(newPdev->copySetHeaders, oldPdev->copySetHeaders);
-    move(newPdev->copySetData, oldPdev->copySetData);
-    newPdev->copySetMode = oldPdev->copySetMode;
-    newPdev->startDocNotice = oldPdev->startDocNotice;
-    std::memcpy(newPdev->jobIdentity, oldPdev->jobIdentity, sizeof newPdev->jobIdentity);
+    if (newPdev->ctmTracker)
+        newPdev->ctmTracker->channel = newPdev->channel;
 
-    newPdev->flags |= PDEV_RESET_IN_DOC | (oldPdev->flags & (PDEV_STARTDOC_SEEN | PDEV_PAGE_STARTED));
-    return JOB_MarkGeometryPending(newPdev, oldPdev);
+    oldPdev->jobState = 0;
+    oldPdev->recordFlags = 0;
+    oldPdev->owner = JobOwnerRecord{};
+    oldPdev->auxBlockSize = 0;
+    oldPdev->extDataSize = 0;
+
+    newPdev->flags |= oldPdev->flags & kCarriedFlags;
+    /* only a job that is open continues: a new context without one starts its own document */
+    if (newPdev->jobState & JOB_OPEN) {
+        newPdev->flags |= PDEV_RESET_IN_DOC;
+        JOB_MarkGeometryPending(newPdev, oldPdev);
+    }
+    return 0;
 }

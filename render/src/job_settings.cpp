@@ -6,6 +6,7 @@
 #include "job_settings.h"
 
 #include "paper_form.h"
+#include "pclxl_ops.h"
 #include "pdev_context.h"
 
 #include <tarvel/dmb_binding.h>
@@ -534,4 +535,18 @@ int JOB_SamePaper(const JobPaper *a, const JobPaper *b)
     if (!a || !b)
         return 1;
     return (a->paperCode == b->paperCode && a->width == b->width && a->length == b->length) ? 0 : 1;
+}
+
+int JOB_WriteQzsr(PdevContext *pdev)
+{
+    if (!pdev || !pdev->jobSettings)
+        return -1;
+    return XL_CommentSr(pdev, LONG(pdev->jobSettings->qzsr[0]), LONG(pdev->jobSettings->qzsr[1]));
+}
+
+int JOB_WriteQzccEndPage(PdevContext *pdev)
+{
+    if (!pdev || XL_CommentCc(pdev) != 0)
+        return -1;
+    return XL_EndPage(pdev, 0);
 }

@@ -230,4 +230,10 @@ int JOB_PaperMediaSize(const JobPaper *paper, const ModelRecord *modelPaper, WOR
 /* 0 when both papers have the same number, width and length, else 1 (also when either is missing). */
 int JOB_SamePaper(const JobPaper *a, const JobPaper *b);
 
+/* The comment "QZSR=%02d" of the job's two QZSR values (the first, plus 4 for the second).  0, or -1. */
+int JOB_WriteQzsr(PdevContext *pdev);
+
+/* The comment "QZCC=00", then EndPage without copies.  0, or -1. */
+int JOB_WriteQzccEndPage(PdevContext *pdev);
+
 #endif /* TARVELGR_JOB_SETTINGS_H */

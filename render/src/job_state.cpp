@@ -58,7 +58,7 @@ T *zeroed_record(PdevContext *pdev, T *record)
 {
     if (!record)
         return static_cast<T *>(HeapAlloc(pdev->heap, HEAP_ZERO_MEMORY, sizeof(T)));
-    std::memset(record, 0, sizeof(T));
+    std::memset(static_cast<void *>(record), 0, sizeof(T));
     return record;
 }
 
@@ -129,15 +129,20 @@ int abort_job(PdevContext *pdev, bool closingExit)
 
 } // namespace
 
+int JOB_ClearJobRecords(PdevContext *pdev)
+{
+    if (!pdev)
+        return -1;
+    pdev->jobSettings = zeroed_record(pdev, pdev->jobSettings);
+    pdev->pageLayout = zeroed_record(pdev, pdev->pageLayout);
+    return pdev->jobSettings && pdev->pageLayout ? 0 : -1;
+}
+
 int JOB_Reset(PdevContext *pdev, HANDLE printer)
 {
     if (!pdev)
         return -1;
-    int rc = 0;
-    pdev->jobSettings = zeroed_record(pdev, pdev->jobSettings);
-    pdev->pageLayout = zeroed_record(pdev, pdev->pageLayout);
-    if (!pdev->jobSettings || !pdev->pageLayout)
-        rc = -1;
+    int rc = JOB_ClearJobRecords(pdev);
 
     ModelCapabilityBits caps{};
     if (!MDL_GetCapabilityBits(pdev->mainReader, &caps))

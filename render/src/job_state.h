@@ -43,6 +43,12 @@ struct JobCounters {
 };
 
 /*
+ * The context's job settings and page layout records, zeroed: allocated on
+ * its heap the first time.  0, or -1 when memory is short.
+ */
+int JOB_ClearJobRecords(PdevContext *pdev);
+
+/*
  * Starts a new job on the context: clears the job settings and the page
  * layout record (allocating them on the context's heap the first time),
  * reads the model's capability words, takes the protocol class and the
@@ -160,6 +166,21 @@ int JOB_RestartCtm(PdevContext *pdev, BOOL force);
  * page is open in the new one.
  */
 int JOB_MarkGeometryPending(PdevContext *newPdev, const PdevContext *oldPdev);
+
+/*
+ * The running job of `oldPdev` moves to `newPdev`, which replaces it inside
+ * a document: the graphics-state cache and transform tracker (once the
+ * document started), the job settings and page layout, the state words and
+ * counters, the output channel and every record the job owns; the settings
+ * follow the job (a job whose first sheet is set up keeps its settings but
+ * for paper, orientation, form name, source and, with setting 1350,
+ * duplex; otherwise the new context keeps its devmode part and takes the
+ * old extension block).  A job that is open continues: PDEV_RESET_IN_DOC
+ * and JOB_GEOMETRY_PENDING in the new context.  -1 (nothing moved) when the
+ * old context started a document without a tracker, either job is aborted
+ * or has a page open, or memory is short.
+ */
+int JOB_MoveToContext(PdevContext *oldPdev, PdevContext *newPdev);
 
 /* Hands the copy-set data of its escape to the copy-set work.  -1 for a missing block or a length of 0. */
 int JOB_SetCopySetData(PdevContext *pdev, DWORD length, const void *block);

@@ -34,11 +34,11 @@ int PDEV_Init(PdevContext *pdev, const BYTE *settings);
 void PDEV_Complete(PdevContext *pdev, HDEV hdev);
 
 /*
- * DrvResetPDEV's worker: `newPdev` replaces `oldPdev` outside a document:
- * it takes the old settings copy and setting 329.  TRUE, or FALSE with
- * ERROR_INVALID_PARAMETER for an invalid context; a reset inside a
- * document (which moves the running job over) fails with
- * ERROR_CALL_NOT_IMPLEMENTED until the job work exists.
+ * DrvResetPDEV's worker: `newPdev` replaces `oldPdev`: inside a document
+ * the running job moves over (JOB_MoveToContext); in every case it takes
+ * the old settings copy and setting 329.  TRUE, or FALSE with
+ * ERROR_INVALID_PARAMETER for an invalid context or a job that cannot
+ * move (see JOB_MoveToContext).
  */
 BOOL PDEV_Reset(PdevContext *oldPdev, PdevContext *newPdev);
 

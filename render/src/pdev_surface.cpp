@@ -4,7 +4,6 @@
  * the size of the job form's printable area at the job's resolution; the
  * library draws every hooked call itself.
  */
-#include "job_reset.h"
 #include "job_state.h"
 #include "pdev_lifecycle.h"
 
@@ -73,8 +72,11 @@ BOOL PDEV_Reset(PdevContext *oldPdev, PdevContext *newPdev)
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    if (((oldPdev->flags & PDEV_STARTDOC_SEEN) || oldPdev->startDocNotice) && JOB_MoveToContext(oldPdev, newPdev) != 0)
+    if (((oldPdev->flags & PDEV_STARTDOC_SEEN) || oldPdev->startDocNotice) &&
+        JOB_MoveToContext(oldPdev, newPdev) != 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
+    }
     std::memcpy(newPdev->settingsCopy, oldPdev->settingsCopy, sizeof newPdev->settingsCopy);
     WORD type = 0;
     LONG size = 0;

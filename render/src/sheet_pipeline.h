@@ -72,6 +72,9 @@ int JOB_BeginCopySetSheets(PdevContext *pdev);
 /* Copy-set jobs: builds and emits the first sheet data block and counts the first data-set sheet. */
 int JOB_EmitFirstSheetData(PdevContext *pdev);
 
+/* Copies the copy-set settings (374 to 377, 379 to 381) from one settings image to another. */
+int JOB_CopySetSettings(void *toSettings, void *fromSettings);
+
 /* Copy-set jobs: finishes the copy sets at the end of the job. */
 int JOB_FinishCopySets(PdevContext *pdev);
 

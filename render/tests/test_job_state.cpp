@@ -88,6 +88,16 @@ TEST_F(JobState, AnEmptyDocumentWritesNothing)
     }
 }
 
+TEST_F(JobState, AnEmptyDuplexDocumentWritesNothing)
+{
+    put(16, 2);
+    ASSERT_TRUE(startDoc());
+    ASSERT_EQ(pdev->jobSettings->duplex, 2);
+    ASSERT_TRUE(DrvStartPage(so));
+    EXPECT_TRUE(DrvEndDoc(so, 0)) << "no sheet, so no back face to leave blank";
+    EXPECT_EQ(spooled(), "");
+}
+
 TEST_F(JobState, ADocumentNameIsKeptAt260Characters)
 {
     std::u16string name(300, u'd');
@@ -303,6 +313,7 @@ TEST_F(JobState, EveryWaitingCallFailsVisibly)
         {"JOB_BeginCopySetSheets", nullptr, JOB_BeginCopySetSheets},
         {"JOB_EmitFirstSheetData", nullptr, JOB_EmitFirstSheetData},
         {"JOB_FinishCopySets", nullptr, JOB_FinishCopySets},
+        {"JOB_CopySetSettings", nullptr, [](PdevContext *p) { return JOB_CopySetSettings(p->settings, p->settings); }},
         {"REC_FlushIfColorKnown",
          [](PdevContext *p) { p->recordFlags = REC_FLAG_RECORDING | REC_FLAG_PAGE_OPEN | REC_FLAG_KIND_COLOR_HOLD; },
          REC_FlushIfColorKnown},
@@ -509,4 +520,200 @@ TEST_F(JobState, SmallJobOperations)
     EXPECT_EQ(std::vector<FLOAT>(to, to + 6), std::vector<FLOAT>(from, from + 6));
     EXPECT_EQ(JOB_CopyTransform(nullptr, from), -1);
     EXPECT_EQ(JOB_CopyTransform(to, nullptr), -1);
+}
+
+namespace {
+
+/* A second context on the same printer, as the engine makes one for DrvResetPDEV, with its surface locked. */
+struct Replacement {
+    Enabled e;
+    HSURF surface = nullptr;
+    SURFOBJ *so = nullptr;
+    PdevContext *pdev() const { return e.pdev(); }
+};
+
+LONG settingOf(PdevContext *p, WORD id)
+{
+    DWORD v = 0;
+    EXPECT_EQ(PDEV_GetSetting32(p, id, &v), 0) << id;
+    return LONG(v);
+}
+
+} // namespace
+
+class JobReset : public JobState {
+protected:
+    void makeReplacement(JobDevmode &devmode)
+    {
+        r.e = enable(printer->handle, devmode);
+        ASSERT_NE(r.e.dhpdev, nullptr);
+        DrvCompletePDEV(r.e.dhpdev, hdev);
+        r.surface = DrvEnableSurface(r.e.dhpdev);
+        ASSERT_NE(r.surface, nullptr);
+        r.so = EngLockSurface(r.surface);
+    }
+    void TearDown() override
+    {
+        disableContext(r.e, r.so);
+        JobState::TearDown();
+    }
+    Replacement r;
+};
+
+TEST_F(JobReset, TheRunningJobMovesToTheNewContext)
+{
+    put(1834, 5); /* an extension-block setting of the job */
+    ASSERT_TRUE(startDoc());
+    ASSERT_TRUE(DrvStartPage(so));
+    JobDevmode letter;
+    letter.set(ID_PAPER_SIZE, DMPAPER_LETTER);
+    makeReplacement(letter);
+    PdevContext *next = r.pdev();
+    OutputChannel *channel = pdev->channel;
+    CtmTracker *tracker = pdev->ctmTracker;
+    JobInfoRecord *info = pdev->jobInfo;
+
+    ASSERT_TRUE(DrvResetPDEV(e.dhpdev, r.e.dhpdev));
+    EXPECT_EQ(next->jobState, JOB_OPEN | JOB_GEOMETRY_PENDING);
+    EXPECT_EQ(next->flags & (PDEV_RESET_IN_DOC | PDEV_STARTDOC_SEEN | PDEV_PAGE_STARTED | PDEV_PAGE_IN_PROGRESS),
+              PDEV_RESET_IN_DOC | PDEV_STARTDOC_SEEN | PDEV_PAGE_STARTED | PDEV_PAGE_IN_PROGRESS);
+    EXPECT_EQ(next->channel, channel);
+    EXPECT_EQ(next->ctmTracker, tracker);
+    EXPECT_EQ(tracker->pdev, next) << "the tracker's owner changes";
+    EXPECT_EQ(next->jobInfo, info);
+    EXPECT_EQ(next->owner.jobId, jobId);
+    ASSERT_NE(next->jobSettings, nullptr);
+    EXPECT_NE(next->jobSettings, pdev->jobSettings) << "copied onto the new context's heap";
+    EXPECT_EQ(std::u16string(next->jobSettings->documentName), u"Report");
+    EXPECT_EQ(pdev->channel, nullptr);
+    EXPECT_EQ(pdev->ctmTracker, nullptr);
+    EXPECT_EQ(pdev->jobInfo, nullptr);
+    EXPECT_EQ(pdev->jobState, 0u);
+    /* no sheet was set up: the new devmode part stays, the job's extension block comes along */
+    EXPECT_EQ(settingOf(next, ID_PAPER_SIZE), DMPAPER_LETTER);
+    EXPECT_EQ(settingOf(next, 1834), 5);
+
+    disable(); /* the engine disables the replaced context: nothing of the job goes with it */
+    ASSERT_NE(next->channel, nullptr);
+    EXPECT_TRUE(DrvStartDoc(r.so, nullptr, jobId)) << "the job goes on";
+    EXPECT_EQ(next->jobState, JOB_OPEN | JOB_GEOMETRY_PENDING);
+    EXPECT_EQ(next->channel, channel);
+    EXPECT_TRUE(DrvEndDoc(r.so, 0));
+    EXPECT_EQ(spooled(), "");
+}
+
+TEST_F(JobReset, AJobWithItsFirstSheetSetUpKeepsItsSettings)
+{
+    put(1350, 1); /* the duplex setting follows a replacement */
+    put(ID_COPIES, 3);
+    ASSERT_TRUE(startDoc());
+    pdev->jobState |= JOB_SHEET_SET_UP;
+    pdev->jobSettings->samePaper = 0; /* the job prints on a feed paper of its own */
+    JobDevmode next;
+    next.set(ID_PAPER_SIZE, DMPAPER_LETTER);
+    next.set(ID_ORIENTATION, 2);
+    next.set(16, 2);
+    next.set(ID_COPIES, 9);
+    makeReplacement(next);
+    ModelRecord *feedPaper = pdev->feedForm.modelPaper;
+    ASSERT_NE(feedPaper, nullptr);
+
+    ASSERT_TRUE(DrvResetPDEV(e.dhpdev, r.e.dhpdev));
+    PdevContext *p = r.pdev();
+    EXPECT_EQ(settingOf(p, ID_PAPER_SIZE), DMPAPER_LETTER);
+    EXPECT_EQ(settingOf(p, ID_ORIENTATION), 2);
+    EXPECT_EQ(settingOf(p, 16), 2) << "with 1350 on";
+    EXPECT_EQ(settingOf(p, ID_COPIES), 3) << "the job's own";
+    EXPECT_EQ(p->feedForm.modelPaper, feedPaper) << "the job's feed form moves over";
+    EXPECT_EQ(pdev->feedForm.modelPaper, nullptr);
+    disable();
+    p->jobState &= ~JOB_SHEET_SET_UP;
+    EXPECT_TRUE(DrvEndDoc(r.so, 0));
+}
+
+TEST_F(JobReset, AJobWithAPageOpenOrAbortedDoesNotMove)
+{
+    ASSERT_TRUE(startDoc());
+    JobDevmode same;
+    makeReplacement(same);
+    for (DWORD bit : {DWORD(JOB_PAGE_OPEN), DWORD(JOB_ABORTED)}) {
+        pdev->jobState |= bit;
+        SetLastError(0);
+        EXPECT_FALSE(DrvResetPDEV(e.dhpdev, r.e.dhpdev)) << bit;
+        EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+        EXPECT_NE(pdev->channel, nullptr) << "nothing moved";
+        EXPECT_EQ(r.pdev()->channel, nullptr);
+        pdev->jobState &= ~bit;
+    }
+    EXPECT_TRUE(DrvEndDoc(so, 0));
+}
+
+TEST_F(JobState, QzsrAndQzccComments)
+{
+    put(1293, 1);
+    put(1294, 1);
+    ASSERT_TRUE(startDoc());
+    headWritten();
+    ASSERT_EQ(pdev->jobSettings->qzsr[0], 1u);
+    EXPECT_EQ(JOB_WriteQzsr(pdev), 0);
+    EXPECT_EQ(JOB_WriteQzccEndPage(pdev), 0);
+    ASSERT_EQ(OUT_Flush(pdev->channel), 0);
+    /* Comment: ubyte_array (C8) of ubyte length (C0 07), the text, CommentData (F8 81), operator 47; EndPage 44 */
+    const std::string qzsr = std::string("\xC8\xC0\x07") + "QZSR=05" + "\xF8\x81\x47";
+    const std::string qzcc = std::string("\xC8\xC0\x07") + "QZCC=00" + "\xF8\x81\x47" + "\x44";
+    EXPECT_EQ(spooled(), kHead + qzsr + qzcc);
+    pdev->jobState &= ~JOB_SHEET_SET_UP;
+    EXPECT_TRUE(DrvEndDoc(so, 0));
+    EXPECT_EQ(JOB_WriteQzsr(nullptr), -1);
+}
+
+/* The same decisions through the platform's device-context calls and the real library. */
+TEST_F(JobTest, ThroughTheGraphicsInterface)
+{
+    HDC dc = CreateDCW(nullptr, kColourPrinter, nullptr, dm->dm());
+    ASSERT_NE(dc, nullptr) << GetLastError() << " " << plat::loader_last_failure();
+    DOCINFOW doc{sizeof(DOCINFOW), u"Empty", nullptr, nullptr, 0};
+
+    /* an empty document: a spooler job of no bytes, printed */
+    ASSERT_GT(StartDocW(dc, &doc), 0);
+    EXPECT_EQ(StartPage(dc), 1);
+    EXPECT_EQ(EndDoc(dc), 1);
+
+    /* a blank page becomes a sheet side */
+    doc.lpszDocName = u"Blank page";
+    ASSERT_GT(StartDocW(dc, &doc), 0);
+    EXPECT_EQ(StartPage(dc), 1);
+    EXPECT_EQ(EndPage(dc), 1);
+    EXPECT_EQ(EndDoc(dc), 1);
+
+    /* the application's abort */
+    doc.lpszDocName = u"Aborted";
+    ASSERT_GT(StartDocW(dc, &doc), 0);
+    EXPECT_EQ(StartPage(dc), 1);
+    EXPECT_EQ(AbortDoc(dc), 1);
+    EXPECT_TRUE(DeleteDC(dc));
+
+    /* copies collated by the driver wait for page recording: the job fails visibly, with nothing written */
+    dm->set(12, 3);
+    dm->set(18, 1);
+    dc = CreateDCW(nullptr, kColourPrinter, nullptr, dm->dm());
+    ASSERT_NE(dc, nullptr);
+    doc.lpszDocName = u"Collated";
+    ASSERT_GT(StartDocW(dc, &doc), 0);
+    EXPECT_EQ(StartPage(dc), 1);
+    SetLastError(0);
+    EXPECT_EQ(EndPage(dc), SP_ERROR);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
+    EXPECT_EQ(StartPage(dc), SP_ERROR) << "every later page call fails";
+    EXPECT_EQ(EndDoc(dc), SP_ERROR) << "not reported as printed";
+
+    auto jobs = plat::spool_jobs(kColourPrinter);
+    ASSERT_EQ(jobs.size(), 3u) << "the aborted job is deleted";
+    EXPECT_EQ(jobs[0].document, u"Empty");
+    EXPECT_EQ(jobs[0].bytes, 0u);
+    EXPECT_EQ(jobs[1].document, u"Blank page");
+    EXPECT_GT(jobs[1].bytes, 0u);
+    EXPECT_EQ(jobs[2].document, u"Collated");
+    EXPECT_EQ(jobs[2].bytes, 0u);
+    EXPECT_TRUE(DeleteDC(dc));
 }

@@ -46,16 +46,22 @@ protected:
         pdev = e.pdev();
     }
 
+    /* Unlocks the surface and disables a context as the engine does; both are forgotten. */
+    static void disableContext(Enabled &context, SURFOBJ *&surfaceObject)
+    {
+        if (surfaceObject)
+            EngUnlockSurface(surfaceObject);
+        if (context.dhpdev) {
+            DrvDisableSurface(context.dhpdev);
+            DrvDisablePDEV(context.dhpdev);
+        }
+        surfaceObject = nullptr;
+        context.dhpdev = nullptr;
+    }
+
     void disable()
     {
-        if (so)
-            EngUnlockSurface(so);
-        if (e.dhpdev) {
-            DrvDisableSurface(e.dhpdev);
-            DrvDisablePDEV(e.dhpdev);
-        }
-        so = nullptr;
-        e.dhpdev = nullptr;
+        disableContext(e, so);
         pdev = nullptr;
     }
 

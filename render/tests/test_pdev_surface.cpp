@@ -102,16 +102,17 @@ TEST_F(PdevSurface, ResetOutsideADocumentCarriesTheSettingsCopyAndTheGroupText)
     EXPECT_EQ(newPdev->jobForm.modelPaper->id, DMPAPER_LETTER) << "the new context keeps its own devmode";
     EXPECT_EQ(newPdev->flags, 0u);
 
-    /* inside a document the running job moves over; a context that holds no job cannot hand one over */
+    /* a context that started a document must have the job's transform tracker to hand over */
     oldPdev->flags |= PDEV_STARTDOC_SEEN;
     SetLastError(0);
     EXPECT_FALSE(DrvResetPDEV(a.dhpdev, b.dhpdev));
     EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+    /* before its document starts there is no open job to continue: the new context starts its own */
     oldPdev->flags = 0;
     oldPdev->startDocNotice = 1;
-    SetLastError(0);
-    EXPECT_FALSE(DrvResetPDEV(a.dhpdev, b.dhpdev));
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+    EXPECT_TRUE(DrvResetPDEV(a.dhpdev, b.dhpdev));
+    EXPECT_EQ(newPdev->flags & PDEV_RESET_IN_DOC, 0u);
+    EXPECT_EQ(newPdev->jobState, 0u);
 
     oldPdev->startDocNotice = 0;
     SetLastError(0);
