@@ -11,6 +11,8 @@
 #include "pxllist/pxllist.h"
 
 #include <plat/clock.h>
+#include <plat/registry.h>
+#include <plat/sysinfo.h>
 
 #include <algorithm>
 #include <cmath>
@@ -590,6 +592,40 @@ TEST_F(FirstJob, TheDocumentMonitorsJobIdentifierWaitsForItsRegistration)
     EXPECT_NE(traceText().find("JOB_RegisterJobIdentifier: not built yet"), std::string::npos);
     EXPECT_FALSE(DrvEndDoc(so, 0));
     EXPECT_EQ(spooled(), "") << "the header fails before any byte";
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(FirstJob, AMissingFaxDataFileStopsTheJobBeforeAnyByte)
+{
+    enableContext();
+    put(334, 5);
+    put(4125, 1);
+    putText(375, u"C:\\FAXDATA\\MISSING.DAT");
+    traceWith("0x1");
+    ASSERT_TRUE(startDoc());
+    ASSERT_TRUE(DrvStartPage(so));
+    EXPECT_FALSE(DrvSendPage(so));
+    EXPECT_NE(traceText().find("JOB_CheckFaxData: the fax data file cannot be opened"), std::string::npos);
+    EXPECT_FALSE(DrvEndDoc(so, 0));
+    EXPECT_EQ(spooled(), "") << "no header-only job is left behind";
+}
+
+TEST_F(FirstJob, ASystemServiceWithoutADefaultUserStillPrints)
+{
+    plat::sysinfo_set_user_name(u"SYSTEM");
+    HKEY winlogon = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon", 0,
+                      KEY_ALL_ACCESS, &winlogon) == ERROR_SUCCESS) {
+        RegDeleteValueW(winlogon, u"DefaultUserName");
+        RegCloseKey(winlogon);
+    }
+    enableContext();
+    ASSERT_TRUE(printBlank(1));
+    Job j = list(spooled());
+    EXPECT_EQ(j.ops.size(), frame({side(100, "99,99", "1,1", 0)}, 200).size());
 }
 
 } // namespace
