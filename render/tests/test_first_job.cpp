@@ -23,18 +23,8 @@ using namespace job_test;
 
 namespace {
 
-/* The fixed moment of every job here: 7 March 2024, 09:05:01, tick 5000. */
-SYSTEMTIME fixedTime()
-{
-    SYSTEMTIME t{};
-    t.wYear = 2024;
-    t.wMonth = 3;
-    t.wDay = 7;
-    t.wHour = 9;
-    t.wMinute = 5;
-    t.wSecond = 1;
-    return t;
-}
+/* The fixed moment of every job here: 7 March 2024, 09:05:01 (tick 5000). */
+SYSTEMTIME fixedTime() { return localTime(2024, 3, 7, 9, 5, 1); }
 
 const std::string kUel = "\x1B%-12345X";
 

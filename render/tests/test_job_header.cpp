@@ -89,14 +89,7 @@ TEST_F(JobHeaderTest, EventCommentsInDoubleQuotes)
     js->printer = printer;
     std::memcpy(js->documentName, u"Report.txt", sizeof(u"Report.txt"));
 
-    SYSTEMTIME t{};
-    t.wYear = 2026;
-    t.wMonth = 3;
-    t.wDay = 7;
-    t.wHour = 9;
-    t.wMinute = 5;
-    t.wSecond = 4;
-    ASSERT_TRUE(plat::clock_fix(t, 1000));
+    ASSERT_TRUE(plat::clock_fix(localTime(2026, 3, 7, 9, 5, 4), 1000));
     ASSERT_EQ(JOB_LogEventText(ctx(), nullptr, JOB_EVENT_START_TICK), 0);
     EXPECT_EQ(take(), "");
     ASSERT_EQ(JOB_LogEventText(ctx(), "", JOB_EVENT_STAMP), 0);
