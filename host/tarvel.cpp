@@ -11,7 +11,10 @@
  *   caps       create a printer device context on a printer (the rendering
  *              library enabled by the engine's side of a job) with its job
  *              devmode, and show what the library told the engine.
+ *   print      print the built-in test document through the whole road to
+ *              a job file (the main command).
  */
+#include "host_print.h"
 #include "host_printer.h"
 
 #include <tarvel/datamgr.h>
@@ -26,6 +29,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -188,12 +192,161 @@ int cmd_caps(const std::u16string &printer)
     return 0;
 }
 
+void print_usage(FILE *to)
+{
+    std::fprintf(to,
+                 "usage: tarvel [--machine DIR] print [OPTIONS]\n"
+                 "\n"
+                 "Prints the built-in test document (blank pages) through the rendering\n"
+                 "library and the spooler, and writes the job to a file.  The printer is\n"
+                 "installed with the standard model on first use.\n"
+                 "\n"
+                 "options:\n"
+                 "  --printer NAME        printer (default \"Tarvel CX 1500\")\n"
+                 "  --model FILE          model data file for a new printer (default TARVEL1.DDD)\n"
+                 "  -o, --output FILE     job file (default tarvel-job.prn)\n"
+                 "  --document NAME       document name (default \"Tarvel test document\")\n"
+                 "  --pages N             number of pages (default 1; 0 prints an empty document)\n"
+                 "  --page N:PAPER[:ORIENTATION]\n"
+                 "                        paper and orientation of page N\n"
+                 "  --paper NAME          A4, Letter, Legal, A3, A5, B5, B4, Tabloid\n"
+                 "  --orientation portrait|landscape\n"
+                 "  --duplex none|long|short\n"
+                 "  --copies N            copies (uncollated unless --collate)\n"
+                 "  --collate, --no-collate\n"
+                 "  --nup N               pages per sheet: 1, 2, 4, 8, 16, 32\n"
+                 "  --nup-order N         cell order 0 to 6\n"
+                 "  --colour mono|colour|auto\n"
+                 "                        colour mode (default colour; auto is not printed yet)\n"
+                 "  --resolution DPI      300, 600 or 1200\n"
+                 "  -h, --help            this text\n");
+}
+
+bool parse_int(const char *text, int low, int high, int &out)
+{
+    char *end = nullptr;
+    long v = std::strtol(text, &end, 10);
+    if (!text[0] || *end || v < low || v > high)
+        return false;
+    out = int(v);
+    return true;
+}
+
+int parse_orientation(const std::string &s)
+{
+    return s == "portrait" ? 1 : s == "landscape" ? 2 : 0;
+}
+
+int cmd_print(int argc, char **argv, int first)
+{
+    host::PrintRequest r;
+    auto bad = [](const std::string &what) {
+        std::fprintf(stderr, "tarvel print: %s (see tarvel print --help)\n", what.c_str());
+        return 2;
+    };
+    for (int i = first; i < argc; i++) {
+        std::string a = argv[i];
+        const char *v = i + 1 < argc ? argv[i + 1] : nullptr;
+        auto need = [&]() { return v != nullptr; };
+        if (a == "--help" || a == "-h") {
+            print_usage(stdout);
+            return 0;
+        } else if (a == "--collate") {
+            r.collate = 1;
+            continue;
+        } else if (a == "--no-collate") {
+            r.collate = 0;
+            continue;
+        }
+        if (!need())
+            return bad("option '" + a + "' needs a value");
+        std::string value = v;
+        i++;
+        if (a == "--printer") {
+            r.printer = plat::utf8_to_utf16(value);
+        } else if (a == "--model") {
+            r.model = value;
+        } else if (a == "--output" || a == "-o") {
+            r.output = value;
+        } else if (a == "--document") {
+            r.document = plat::utf8_to_utf16(value);
+        } else if (a == "--pages") {
+            if (!parse_int(v, 0, 1000000, r.pages))
+                return bad("--pages takes a number from 0 to 1000000");
+        } else if (a == "--page") {
+            /* N:PAPER[:ORIENTATION] */
+            size_t c1 = value.find(':');
+            int n = 0;
+            if (c1 == std::string::npos || !parse_int(value.substr(0, c1).c_str(), 1, 1000000, n))
+                return bad("--page takes N:PAPER[:ORIENTATION]");
+            std::string rest = value.substr(c1 + 1);
+            size_t c2 = rest.find(':');
+            host::PageChoice choice;
+            choice.paper = rest.substr(0, c2);
+            if (c2 != std::string::npos && !(choice.orientation = parse_orientation(rest.substr(c2 + 1))))
+                return bad("orientation is portrait or landscape");
+            if (!choice.paper.empty() && !host::host_paper_number(choice.paper))
+                return bad("unknown paper '" + choice.paper + "'");
+            if (r.perPage.size() < size_t(n))
+                r.perPage.resize(size_t(n));
+            r.perPage[size_t(n - 1)] = choice;
+        } else if (a == "--paper") {
+            if (!host::host_paper_number(value))
+                return bad("unknown paper '" + value + "'");
+            r.paper = value;
+        } else if (a == "--orientation") {
+            if (!(r.orientation = parse_orientation(value)))
+                return bad("orientation is portrait or landscape");
+        } else if (a == "--duplex") {
+            r.duplex = value == "none" ? 1 : value == "long" ? 2 : value == "short" ? 3 : 0;
+            if (!r.duplex)
+                return bad("duplex is none, long or short");
+        } else if (a == "--copies") {
+            if (!parse_int(v, 1, 999, r.copies))
+                return bad("--copies takes 1 to 999");
+        } else if (a == "--nup") {
+            if (!parse_int(v, 1, 32, r.nup) || (r.nup & (r.nup - 1)))
+                return bad("--nup takes 1, 2, 4, 8, 16 or 32");
+        } else if (a == "--nup-order") {
+            if (!parse_int(v, 0, 6, r.nupOrder))
+                return bad("--nup-order takes 0 to 6");
+        } else if (a == "--colour" || a == "--color") {
+            r.colour = value == "mono" ? 1 : (value == "colour" || value == "color") ? 2 : value == "auto" ? 3 : 0;
+            if (!r.colour)
+                return bad("colour is mono, colour or auto");
+        } else if (a == "--resolution") {
+            if (!parse_int(v, 1, 9600, r.resolution))
+                return bad("--resolution takes dots per inch");
+        } else {
+            return bad("unknown option '" + a + "'");
+        }
+    }
+    const bool terminal = isatty(fileno(stderr));
+    host::PrintReport report;
+    std::string error;
+    bool ok = host::host_print(r, report, error, [&](int page, int pages) {
+        if (terminal)
+            std::fprintf(stderr, "page %d of %d printed\n", page, pages);
+    });
+    if (report.installed)
+        std::printf("Installed printer \"%s\" (%s) on FILE:\n", plat::utf16_to_utf8(r.printer).c_str(), r.model.c_str());
+    if (!ok) {
+        std::fprintf(stderr, "tarvel print: %s\n", error.c_str());
+        return 1;
+    }
+    std::printf("Printed %d page%s to %s (%zu bytes, spooler job %lu)\n", r.pages, r.pages == 1 ? "" : "s",
+                r.output.c_str(), report.bytes, report.jobId);
+    return 0;
+}
+
 void usage(FILE *to)
 {
     std::fprintf(to,
                  "usage: tarvel [--machine DIR] VERB\n"
                  "\n"
                  "verbs:\n"
+                 "  print [OPTIONS]\n"
+                 "             print the built-in test document to a job file (tarvel print --help)\n"
                  "  settings   write a few settings through the data manager and read them back\n"
                  "  install PRINTER [MODEL] [PORT]\n"
                  "             install a printer of a model data file (default TARVEL1.DDD) on a port\n"
@@ -234,6 +387,8 @@ int main(int argc, char **argv)
     if (verb == "install" && i + 1 < argc)
         return cmd_install(plat::utf8_to_utf16(argv[i + 1]), i + 2 < argc ? argv[i + 2] : "TARVEL1.DDD",
                            plat::utf8_to_utf16(i + 3 < argc ? argv[i + 3] : "FILE:"));
+    if (verb == "print")
+        return cmd_print(argc, argv, i + 1);
     if (verb == "caps" && i + 1 < argc)
         return cmd_caps(plat::utf8_to_utf16(argv[i + 1]));
     std::fprintf(stderr, "tarvel: unknown verb '%s'\n", verb.c_str());

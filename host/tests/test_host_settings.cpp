@@ -1,5 +1,7 @@
 // The `tarvel` program end to end: the settings verb loads the data manager
 // through the platform loader and reads back what it wrote.
+#include "host_test_support.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -7,19 +9,6 @@
 #include <string>
 
 namespace {
-
-std::string run(const std::string &args, int *status)
-{
-    std::string cmd = std::string(TARVEL_HOST_BINARY) + " " + args + " 2>&1";
-    FILE *p = ::popen(cmd.c_str(), "r");
-    std::string out;
-    char buf[512];
-    while (p && std::fgets(buf, sizeof buf, p))
-        out += buf;
-    int rc = p ? ::pclose(p) : -1;
-    *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-    return out;
-}
 
 std::string machine_dir()
 {

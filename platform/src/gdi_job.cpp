@@ -49,6 +49,7 @@ struct plat_dc {
     DEVINFO devInfo{};
     DWORD jobId = 0;
     bool pageOpen = false;
+    std::u16string docName; /* of the document in progress */
 };
 
 namespace {
@@ -460,6 +461,7 @@ int StartDocW(HDC hdc, const DOCINFOW *lpdi)
     }
     dc->jobId = job;
     dc->pageOpen = false;
+    dc->docName = name;
     return int(job);
 }
 
@@ -518,3 +520,76 @@ int end_document(HDC hdc, FLONG flags, bool abort)
 int EndDoc(HDC hdc) { return end_document(hdc, 0, false); }
 
 int AbortDoc(HDC hdc) { return end_document(hdc, ED_ABORTDOC, true); }
+
+/* ---- Reset ------------------------------------------------------------------ */
+
+HDC ResetDCW(HDC hdc, const DEVMODEW *pdm)
+{
+    plat_dc *dc = live_dc(hdc);
+    if (!dc) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    if (!pdm || pdm->dmSize < kLeastDevmode || dc->pageOpen) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    const BYTE *p = reinterpret_cast<const BYTE *>(pdm);
+    std::vector<BYTE> devmode(p, p + size_t(pdm->dmSize) + pdm->dmDriverExtra);
+    HDEV hdev = plat::engine_create_device();
+    HSURF patterns[HS_DDI_MAX] = {};
+    GDIINFO gdiInfo{};
+    DEVINFO devInfo{};
+    std::u16string deviceName = dc->device;
+    SetLastError(0);
+    DHPDEV fresh = driver_function<PFN_DrvEnablePDEV>(dc, INDEX_DrvEnablePDEV)(
+        reinterpret_cast<DEVMODEW *>(devmode.data()), nullptr, HS_DDI_MAX, patterns, sizeof gdiInfo,
+        reinterpret_cast<ULONG *>(&gdiInfo), sizeof devInfo, &devInfo, hdev, deviceName.data(), dc->printer);
+    if (!fresh) {
+        DWORD error = GetLastError();
+        plat::engine_delete_device(hdev);
+        SetLastError(error);
+        return nullptr;
+    }
+    plat::engine_set_device_pdev(hdev, fresh);
+    driver_function<PFN_DrvCompletePDEV>(dc, INDEX_DrvCompletePDEV)(fresh, hdev);
+    auto undo = [&](HSURF surface) -> HDC {
+        DWORD error = GetLastError();
+        if (surface)
+            driver_function<PFN_DrvDisableSurface>(dc, INDEX_DrvDisableSurface)(fresh);
+        driver_function<PFN_DrvDisablePDEV>(dc, INDEX_DrvDisablePDEV)(fresh);
+        plat::engine_delete_device(hdev);
+        SetLastError(error);
+        return nullptr;
+    };
+    /* The old context hands over to the new one (inside a document, the running job). */
+    auto reset = driver_function<PFN_DrvResetPDEV>(dc, INDEX_DrvResetPDEV);
+    if (!reset) {
+        SetLastError(ERROR_INVALID_DRIVER);
+        return undo(nullptr);
+    }
+    if (!reset(dc->dhpdev, fresh))
+        return undo(nullptr);
+    HSURF surface = driver_function<PFN_DrvEnableSurface>(dc, INDEX_DrvEnableSurface)(fresh);
+    if (!surface)
+        return undo(nullptr);
+    driver_function<PFN_DrvDisableSurface>(dc, INDEX_DrvDisableSurface)(dc->dhpdev);
+    driver_function<PFN_DrvDisablePDEV>(dc, INDEX_DrvDisablePDEV)(dc->dhpdev);
+    plat::engine_delete_device(dc->hdev);
+    dc->dhpdev = fresh;
+    dc->hdev = hdev;
+    dc->hsurf = surface;
+    dc->gdiInfo = gdiInfo;
+    dc->devInfo = devInfo;
+    if (dc->jobId) {
+        /* The document goes on on the new context. */
+        std::u16string name = dc->docName;
+        DWORD job = dc->jobId;
+        BOOL ok = with_surface<PFN_DrvStartDoc>(dc, INDEX_DrvStartDoc, [&](PFN_DrvStartDoc fn, SURFOBJ *pso) {
+            return fn(pso, name.data(), job);
+        });
+        if (!ok)
+            return nullptr;
+    }
+    return hdc;
+}

@@ -20,6 +20,15 @@ struct PdevContext;
 int JOB_InitExtState(PdevContext *pdev);
 
 /*
+ * First sheet of a job, with the extension on: keeps the job's own values
+ * of settings 16, 295, 264, 294, 321, 296 and 270 and writes the
+ * extension's overrides over them (setting 270 becomes 0, colour page by
+ * page, while the application controls the colour).  With the extension
+ * off nothing changes.  0, or -1 when a setting cannot be read or written.
+ */
+int ESC_SaveSettings(PdevContext *pdev);
+
+/*
  * End of job: puts back the settings that application escapes changed for
  * the job (the extension's saved values).  0, or -1.
  */

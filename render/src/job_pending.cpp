@@ -39,29 +39,6 @@ int not_built(LPCWSTR function)
 /* No font substitution tables exist yet, so there is no set to select. */
 int JOB_SelectFontAliases(PdevContext *pdev) { return pdev ? 0 : -1; }
 
-/* The pipeline keeps no per-job state yet. */
-int JOB_InitSheetPipeline(PdevContext *pdev) { return pdev ? 0 : -1; }
-
-int JOB_TranslateSettings(PdevContext *) { return not_built(u"JOB_TranslateSettings"); }
-int JOB_StartSheet(PdevContext *) { return not_built(u"JOB_StartSheet"); }
-int JOB_EndSheet(PdevContext *) { return not_built(u"JOB_EndSheet"); }
-int JOB_StartLogicalPage(PdevContext *) { return not_built(u"JOB_StartLogicalPage"); }
-int JOB_EndLogicalPage(PdevContext *) { return not_built(u"JOB_EndLogicalPage"); }
-int JOB_BeginJobOutput(PdevContext *, WORD) { return not_built(u"JOB_BeginJobOutput"); }
-int JOB_EndJobOutput(PdevContext *) { return not_built(u"JOB_EndJobOutput"); }
-int JOB_EmitBlankSheet(PdevContext *, SHORT) { return not_built(u"JOB_EmitBlankSheet"); }
-int JOB_SkipBackFace(PdevContext *) { return not_built(u"JOB_SkipBackFace"); }
-
-/* A back face is only ever due in a duplex job. */
-int JOB_BackFaceDue(PdevContext *pdev, int)
-{
-    if (!pdev || !pdev->jobSettings)
-        return -1;
-    if (pdev->jobSettings->duplex != 2)
-        return 0;
-    return not_built(u"JOB_BackFaceDue");
-}
-
 /* Without copy-set data there is nothing to finish after a committed job. */
 int JOB_FinishSheetPipeline(PdevContext *pdev)
 {
@@ -74,8 +51,6 @@ int JOB_BeginCopySetSheets(PdevContext *) { return not_built(u"JOB_BeginCopySetS
 int JOB_EmitFirstSheetData(PdevContext *) { return not_built(u"JOB_EmitFirstSheetData"); }
 int JOB_FinishCopySets(PdevContext *) { return not_built(u"JOB_FinishCopySets"); }
 int JOB_CopySetSettings(void *, void *) { return not_built(u"JOB_CopySetSettings"); }
-
-int JOB_LogEvent(PdevContext *, int) { return not_built(u"JOB_LogEvent"); }
 
 /* ---- Page recording and replay ---------------------------------------------- */
 
@@ -114,14 +89,6 @@ int SDB_FreeCopySetData(PdevContext *pdev)
     if (!pdev)
         return -1;
     return pdev->copySetData ? not_built(u"SDB_FreeCopySetData") : 0;
-}
-
-/* Only application escapes change settings for a job; none has saved any. */
-int ESC_RestoreSettings(PdevContext *pdev)
-{
-    if (!pdev)
-        return -1;
-    return pdev->ext.saved ? not_built(u"ESC_RestoreSettings") : 0;
 }
 
 /* The escapes that hand these blocks over are not built, so a job holds none. */

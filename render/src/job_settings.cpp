@@ -4,6 +4,8 @@
  * value a map does not list fails the whole record.
  */
 #include "job_settings.h"
+
+#include "paper_form.h"
 #include "pclxl_ops.h"
 #include "pdev_context.h"
 
@@ -512,7 +514,8 @@ int JOB_PaperMediaSize(const JobPaper *paper, const ModelRecord *modelPaper, WOR
     if (!size || !alt)
         return -1;
     WORD media = DDD_PaperMediaCode(modelPaper);
-    bool range = size->first != alt->first || size->second != alt->second;
+    /* The second pair may hold the same paper turned: that is one size, not a range. */
+    bool range = !FORM_IsFixedSize(modelPaper);
     if (range && media != JOB_MEDIA_BY_SIZE)
         return -1;
     if (range && paper->width == JOB_A4_WIDTH && paper->length == JOB_A4_LENGTH) {

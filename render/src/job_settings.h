@@ -13,6 +13,8 @@
 #ifndef TARVELGR_JOB_SETTINGS_H
 #define TARVELGR_JOB_SETTINGS_H
 
+#include "sheet_state.h"
+
 #include <tarvel/mdl_context.h>
 #include <tarvel/model_records.h>
 
@@ -156,6 +158,8 @@ struct PageLayout {
     LONG value382;              /* 1 .. 4, else 0; 0 for poster */
     LONG imageShift;            /* 459: 1 or 2, else 0 */
     SHORT imageShiftValues[2];  /* 460, 461 when the shift is 1 */
+
+    SheetPipelineState sheet;   /* the sheet pipeline's own fields */
 };
 
 /*

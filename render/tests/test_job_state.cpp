@@ -121,11 +121,14 @@ TEST_F(JobState, ASecondStartPageAnswersTrueAndChangesNothing)
 
 TEST_F(JobState, AFailingFirstSheetAbortsTheJob)
 {
+    /* copies collated by the driver: the first sheet is refused until page recording exists */
+    put(12, 3);
+    put(18, 1);
     ASSERT_TRUE(startDoc());
     ASSERT_TRUE(DrvStartPage(so));
     SetLastError(0);
     EXPECT_EQ(JOB_PrepareDraw(pdev), -1) << "the first drawing call sets up the first sheet";
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED)) << "the sheet pipeline is not built yet";
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED)) << "the recorded road is not built yet";
     EXPECT_NE(pdev->jobState & JOB_ABORTED, 0u);
     EXPECT_EQ(pdev->jobState & (JOB_OPEN | JOB_SHEET_SET_UP), 0u);
     EXPECT_NE(pdev->flags & PDEV_FAILED, 0u);
@@ -140,6 +143,7 @@ TEST_F(JobState, AFailingFirstSheetAbortsTheJob)
     EXPECT_EQ(spooled(), "") << "nothing had gone out, so no exit is written either";
 
     /* the next document starts afresh */
+    put(12, 1);
     ASSERT_TRUE(startDoc());
     EXPECT_EQ(pdev->jobState, DWORD(JOB_OPEN));
     EXPECT_TRUE(DrvStartPage(so));
@@ -148,17 +152,22 @@ TEST_F(JobState, AFailingFirstSheetAbortsTheJob)
 
 TEST_F(JobState, AFailureAfterOutputClosesTheJobWithTheUniversalExit)
 {
+    put(1334, 0);
     ASSERT_TRUE(startDoc());
     ASSERT_TRUE(DrvStartPage(so));
-    headWritten();
+    ASSERT_TRUE(DrvSendPage(so)) << "the first page goes out";
+    put(ID_ORIENTATION, 3); /* an orientation no page can take */
+    ASSERT_TRUE(DrvStartPage(so));
     SetLastError(0);
-    EXPECT_FALSE(DrvSendPage(so)) << "ending the page fails: the sheet pipeline is not built";
+    EXPECT_FALSE(DrvSendPage(so)) << "the second sheet cannot be started";
     EXPECT_NE(pdev->jobState & JOB_ABORTED, 0u);
-    EXPECT_EQ(spooled(), kHead + kUel);
+    const std::string written = spooled();
+    EXPECT_EQ(written.substr(0, kUel.size() + 4), kUel + "@PJL") << "the job's head went out";
+    EXPECT_EQ(written.substr(written.size() - kUel.size()), kUel);
     EXPECT_FALSE(DrvStartPage(so));
     EXPECT_FALSE(DrvEndDoc(so, 0));
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
-    EXPECT_EQ(spooled(), kHead + kUel) << "nothing more after the abort";
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER)) << "the failure's own error";
+    EXPECT_EQ(spooled(), written) << "nothing more after the abort";
 }
 
 TEST_F(JobState, TheApplicationsAbortWritesNoTrailer)
@@ -184,12 +193,10 @@ TEST_F(JobState, TheDocumentEndFinishesAJobWhoseSheetWasSetUpWithoutAStartedPage
     ASSERT_TRUE(startDoc());
     pdev->jobState |= JOB_SHEET_SET_UP;
     ASSERT_EQ(pdev->flags & PDEV_PAGE_STARTED, 0u);
-    traceWith("0x1");
-    SetLastError(0);
-    EXPECT_FALSE(DrvEndDoc(so, 0)) << "the job's tail is not built yet";
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
-    EXPECT_NE(traceText().find("JOB_EndJobOutput: not built yet"), std::string::npos)
-        << "the job was ended, not dropped";
+    EXPECT_TRUE(DrvEndDoc(so, 0));
+    const std::string written = spooled();
+    EXPECT_NE(written.find("EndJob"), std::string::npos) << "the job was ended, not dropped";
+    EXPECT_EQ(written.substr(written.size() - 9), "@PJL EOJ\n") << "with its trailer";
 }
 
 TEST_F(JobState, DrawingIsRefusedOutsideAnOpenJob)
@@ -244,26 +251,6 @@ TEST_F(JobState, TheRoadsThatAreNotBuiltFailVisibly)
         std::function<void(PdevContext *)> setUp;
         int (*run)(PdevContext *);
     } roads[] = {
-        {"JOB_TranslateSettings", [](PdevContext *) {}, JOB_BeginSheetSetup},
-        {"JOB_StartSheet", [](PdevContext *p) { p->jobState |= JOB_SHEET_SET_UP; }, JOB_BeginPage},
-        {"JOB_StartLogicalPage", [](PdevContext *p) { p->jobState |= JOB_SHEET_SET_UP | JOB_SHEET_OPEN; },
-         JOB_BeginPage},
-        {"JOB_EndLogicalPage", [](PdevContext *p) { p->jobState |= JOB_SHEET_SET_UP | JOB_PAGE_OPEN; },
-         JOB_EndPage},
-        {"JOB_LogEvent", [](PdevContext *p) { p->jobState |= JOB_SHEET_SET_UP | JOB_PAGE_OPEN; }, JOB_EndJob},
-        {"JOB_BackFaceDue",
-         [](PdevContext *p) {
-             p->jobState |= JOB_SHEET_SET_UP;
-             p->jobSettings->duplex = 2;
-         },
-         JOB_EndJob},
-        {"JOB_EndJobOutput", [](PdevContext *p) { p->jobState |= JOB_SHEET_SET_UP; }, JOB_EndJob},
-        {"JOB_EmitBlankSheet",
-         [](PdevContext *p) {
-             p->jobState |= JOB_SHEET_SET_UP;
-             p->jobSettings->trailingInsert = 1;
-         },
-         JOB_EndJob},
         {"REC_ReplayJob",
          [](PdevContext *p) {
              p->jobState |= JOB_SHEET_SET_UP;
@@ -274,12 +261,6 @@ TEST_F(JobState, TheRoadsThatAreNotBuiltFailVisibly)
          [](PdevContext *p) {
              p->jobState |= JOB_SHEET_SET_UP;
              p->jobSettings->booklet = 1;
-         },
-         JOB_EndJob},
-        {"JOB_BeginJobOutput",
-         [](PdevContext *p) {
-             p->jobState |= JOB_SHEET_SET_UP;
-             p->jobSettings->driverDuplex = p->jobSettings->recorded = 1; /* its head waits for the page count */
          },
          JOB_EndJob},
         {"OVL_CloseFormOutput",
@@ -310,6 +291,10 @@ TEST_F(JobState, TheRoadsThatAreNotBuiltFailVisibly)
         EXPECT_NE(traceText().find(std::string(road.waitsFor) + ": not built yet"), std::string::npos)
             << road.waitsFor;
         pdev->recordFlags = 0;
+        if (road.run == JOB_PrepareDraw) {
+            EXPECT_TRUE(DrvEndDoc(so, ED_ABORTDOC)) << road.waitsFor;
+            continue;
+        }
         EXPECT_FALSE(DrvEndDoc(so, 0)) << road.waitsFor;
         EXPECT_EQ(spooled(), "") << road.waitsFor;
     }
@@ -324,23 +309,11 @@ TEST_F(JobState, EveryWaitingCallFailsVisibly)
         std::function<void(PdevContext *)> setUp; /* the state in which it has work to do */
         std::function<int(PdevContext *)> call;
     } calls[] = {
-        {"JOB_TranslateSettings", nullptr, JOB_TranslateSettings},
-        {"JOB_StartSheet", nullptr, JOB_StartSheet},
-        {"JOB_EndSheet", nullptr, JOB_EndSheet},
-        {"JOB_StartLogicalPage", nullptr, JOB_StartLogicalPage},
-        {"JOB_EndLogicalPage", nullptr, JOB_EndLogicalPage},
-        {"JOB_BeginJobOutput", nullptr, [](PdevContext *p) { return JOB_BeginJobOutput(p, 0); }},
-        {"JOB_EndJobOutput", nullptr, JOB_EndJobOutput},
-        {"JOB_EmitBlankSheet", nullptr, [](PdevContext *p) { return JOB_EmitBlankSheet(p, 1); }},
-        {"JOB_SkipBackFace", nullptr, JOB_SkipBackFace},
-        {"JOB_BackFaceDue", [](PdevContext *p) { p->jobSettings->duplex = 2; },
-         [](PdevContext *p) { return JOB_BackFaceDue(p, JOB_BACK_FACE_END); }},
         {"JOB_FinishSheetPipeline", [&](PdevContext *p) { p->copySetData = block; }, JOB_FinishSheetPipeline},
         {"JOB_BeginCopySetSheets", nullptr, JOB_BeginCopySetSheets},
         {"JOB_EmitFirstSheetData", nullptr, JOB_EmitFirstSheetData},
         {"JOB_FinishCopySets", nullptr, JOB_FinishCopySets},
         {"JOB_CopySetSettings", nullptr, [](PdevContext *p) { return JOB_CopySetSettings(p->settings, p->settings); }},
-        {"JOB_LogEvent", nullptr, [](PdevContext *p) { return JOB_LogEvent(p, JOB_EVENT_END_JOB); }},
         {"REC_FlushIfColorKnown",
          [](PdevContext *p) { p->recordFlags = REC_FLAG_RECORDING | REC_FLAG_PAGE_OPEN | REC_FLAG_KIND_COLOR_HOLD; },
          REC_FlushIfColorKnown},
@@ -351,7 +324,6 @@ TEST_F(JobState, EveryWaitingCallFailsVisibly)
         {"OVL_CloseFormOutput", nullptr, OVL_CloseFormOutput},
         {"SDB_FreeCopySetData", [&](PdevContext *p) { p->copySetData = block; }, SDB_FreeCopySetData},
         {"SDB_LoadCopySetData", nullptr, [&](PdevContext *p) { return JOB_SetCopySetData(p, sizeof block, block); }},
-        {"ESC_RestoreSettings", [](PdevContext *p) { p->ext.saved = 1; }, ESC_RestoreSettings},
         {"ESC_FreeJobData", [&](PdevContext *p) { p->auxBlock = block; }, ESC_FreeJobData},
     };
     traceWith("0x1");
@@ -707,8 +679,26 @@ TEST_F(JobTest, ThroughTheGraphicsInterface)
     EXPECT_EQ(StartPage(dc), 1);
     EXPECT_EQ(EndDoc(dc), 1);
 
-    /* a blank page must become a sheet side, which waits for the sheet pipeline: the job fails visibly */
+    /* a blank page becomes a sheet side */
     doc.lpszDocName = u"Blank page";
+    ASSERT_GT(StartDocW(dc, &doc), 0);
+    EXPECT_EQ(StartPage(dc), 1);
+    EXPECT_EQ(EndPage(dc), 1);
+    EXPECT_EQ(EndDoc(dc), 1);
+
+    /* the application's abort */
+    doc.lpszDocName = u"Aborted";
+    ASSERT_GT(StartDocW(dc, &doc), 0);
+    EXPECT_EQ(StartPage(dc), 1);
+    EXPECT_EQ(AbortDoc(dc), 1);
+    EXPECT_TRUE(DeleteDC(dc));
+
+    /* copies collated by the driver wait for page recording: the job fails visibly, with nothing written */
+    dm->set(12, 3);
+    dm->set(18, 1);
+    dc = CreateDCW(nullptr, kColourPrinter, nullptr, dm->dm());
+    ASSERT_NE(dc, nullptr);
+    doc.lpszDocName = u"Collated";
     ASSERT_GT(StartDocW(dc, &doc), 0);
     EXPECT_EQ(StartPage(dc), 1);
     SetLastError(0);
@@ -717,17 +707,13 @@ TEST_F(JobTest, ThroughTheGraphicsInterface)
     EXPECT_EQ(StartPage(dc), SP_ERROR) << "every later page call fails";
     EXPECT_EQ(EndDoc(dc), SP_ERROR) << "not reported as printed";
 
-    /* the application's abort */
-    doc.lpszDocName = u"Aborted";
-    ASSERT_GT(StartDocW(dc, &doc), 0);
-    EXPECT_EQ(StartPage(dc), 1);
-    EXPECT_EQ(AbortDoc(dc), 1);
-
     auto jobs = plat::spool_jobs(kColourPrinter);
-    ASSERT_EQ(jobs.size(), 2u) << "the aborted job is deleted";
+    ASSERT_EQ(jobs.size(), 3u) << "the aborted job is deleted";
     EXPECT_EQ(jobs[0].document, u"Empty");
     EXPECT_EQ(jobs[0].bytes, 0u);
     EXPECT_EQ(jobs[1].document, u"Blank page");
-    EXPECT_EQ(jobs[1].bytes, 0u);
+    EXPECT_GT(jobs[1].bytes, 0u);
+    EXPECT_EQ(jobs[2].document, u"Collated");
+    EXPECT_EQ(jobs[2].bytes, 0u);
     EXPECT_TRUE(DeleteDC(dc));
 }

@@ -8,6 +8,7 @@
 #include "output_channel.h"
 #include "pdev_context.h"
 
+#include <plat/clock.h>
 #include <plat/machine.h>
 
 #include <gtest/gtest.h>
@@ -85,6 +86,19 @@ inline Bytes unhex(const std::string &text)
 inline std::string hexText(const std::string &text)
 {
     return hex(Bytes(text.begin(), text.end()));
+}
+
+/* A local time to fix the machine clock at (milliseconds 0). */
+inline SYSTEMTIME localTime(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second)
+{
+    SYSTEMTIME t{};
+    t.wYear = year;
+    t.wMonth = month;
+    t.wDay = day;
+    t.wHour = hour;
+    t.wMinute = minute;
+    t.wSecond = second;
+    return t;
 }
 
 class MachineFolderTest : public ::testing::Test {

@@ -11,6 +11,9 @@
  *   StartPage   StartPagePrinter, DrvStartPage
  *   EndPage     DrvSendPage, EndPagePrinter
  *   EndDoc      DrvEndDoc, EndDocPrinter
+ *   ResetDCW    DrvEnablePDEV, DrvCompletePDEV, DrvResetPDEV, DrvEnableSurface,
+ *               DrvDisableSurface and DrvDisablePDEV of the old context
+ *               (and DrvStartDoc inside a document)
  *   AbortDoc    DrvEndDoc(ED_ABORTDOC), AbortPrinter
  *   DeleteDC    (AbortDoc), DrvDisableSurface, DrvDisablePDEV, ClosePrinter,
  *               and DrvDisableDriver and the unload with the last context
@@ -192,6 +195,18 @@ int EndDoc(HDC hdc);
 
 /* Abandons the document (DrvEndDoc with ED_ABORTDOC, AbortPrinter): above 0, or SP_ERROR. */
 int AbortDoc(HDC hdc);
+
+/*
+ * Gives the context a new devmode (between pages, also inside a document):
+ * a new DrvEnablePDEV and DrvCompletePDEV, DrvResetPDEV from the old
+ * library context to the new one, the new surface, then the old surface
+ * and context disabled; inside a document DrvStartDoc on the new context
+ * continues the job.  Returns `hdc`, or null with the last error (the old
+ * context stays when the new one cannot be made or the library refuses the
+ * reset); ERROR_INVALID_PARAMETER while a page is open or for a devmode
+ * without its fields.
+ */
+HDC ResetDCW(HDC hdc, const DEVMODEW *pdm);
 
 /* Deletes a device context (abandoning an unfinished document).  FALSE for anything else. */
 BOOL DeleteDC(HDC hdc);

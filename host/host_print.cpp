@@ -1,0 +1,273 @@
+/*
+ * The host's test document: blank pages printed through GDI's stand-in and
+ * the rendering library into a spooler job, whose bytes are then written to
+ * the job file.  The caller's choices go into the job devmode the way the
+ * user-interface library's document properties will put them there.
+ */
+#include "host_print.h"
+
+#include "host_printer.h"
+
+#include <tarvel/dmb_binding.h>
+#include <tarvel/setting_layout.h>
+
+#include <plat/error.h>
+#include <plat/gdi.h>
+#include <plat/spooler.h>
+#include <plat/text.h>
+
+#include <cstdio>
+#include <fstream>
+
+namespace host {
+namespace {
+
+/* Settings the options write. */
+enum : WORD {
+    S_ORIENTATION = 7,
+    S_PAPER = 8,
+    S_COPIES = 12,
+    S_COLOR = 15,
+    S_DUPLEX = 16,
+    S_COLLATE = 18,
+    S_FORM_NAME = 19,
+    S_RESOLUTION_X = 20,
+    S_RESOLUTION_Y = 21,
+    S_OUTPUT_PAPER = 262,  /* 267: the job's own paper is fed */
+    S_NUP_ORDER = 264,
+    S_COLOUR_MODE = 270,
+    S_NUP = 295,
+    S_SKIP_BLANK = 1334,
+};
+
+struct PaperName {
+    const char *option;
+    int number;
+    const char16_t *form; /* the spooler's form of that paper */
+};
+
+constexpr PaperName kPapers[] = {
+    {"A4", 9, u"A4"},         {"Letter", 1, u"Letter"},   {"Legal", 5, u"Legal"},       {"A3", 8, u"A3"},
+    {"A5", 11, u"A5"},        {"B5", 13, u"B5 (JIS)"},    {"B4", 12, u"B4 (JIS)"},      {"Tabloid", 3, u"Tabloid"},
+};
+
+const PaperName *find_paper(const std::string &name)
+{
+    for (const PaperName &p : kPapers)
+        if (plat::utf8_to_utf16(name) == plat::utf8_to_utf16(p.option) ||
+            lstrcmpiW(plat::utf8_to_utf16(name).c_str(), plat::utf8_to_utf16(p.option).c_str()) == 0)
+            return &p;
+    return nullptr;
+}
+
+bool set_number(std::vector<BYTE> &devmode, WORD id, int value, std::string &error)
+{
+    const IdLayoutItem *item = nullptr;
+    if (LAYOUT_FindItem(id, nullptr, &item) != 0 ||
+        DMB_SetValueArgs(devmode.data(), nullptr, id, item->storedType, value) != DMA_OK) {
+        error = "setting " + std::to_string(id) + " cannot be written";
+        return false;
+    }
+    return true;
+}
+
+bool set_text(std::vector<BYTE> &devmode, WORD id, const std::u16string &text, std::string &error)
+{
+    const WCHAR *p = text.c_str();
+    if (DMB_SetValue(id, devmode.data(), nullptr, SVT_WSTRING, LONG((text.size() + 1) * 2), &p) != DMA_OK) {
+        error = "setting " + std::to_string(id) + " cannot be written";
+        return false;
+    }
+    return true;
+}
+
+/* The caller's choices in the job devmode (the data manager is bound). */
+bool apply_choices(const PrintRequest &r, std::vector<BYTE> &dm, std::string &error)
+{
+    if (!r.paper.empty()) {
+        const PaperName *p = find_paper(r.paper);
+        if (!p) {
+            error = "unknown paper '" + r.paper + "'";
+            return false;
+        }
+        if (!set_number(dm, S_PAPER, p->number, error) || !set_text(dm, S_FORM_NAME, p->form, error) ||
+            !set_number(dm, S_OUTPUT_PAPER, 267, error))
+            return false;
+    }
+    if (r.orientation && !set_number(dm, S_ORIENTATION, r.orientation, error))
+        return false;
+    if (r.duplex && !set_number(dm, S_DUPLEX, r.duplex, error))
+        return false;
+    if (r.copies && !set_number(dm, S_COPIES, r.copies, error))
+        return false;
+    if (r.collate >= 0 && !set_number(dm, S_COLLATE, r.collate ? 1 : 0, error))
+        return false;
+    if (r.nup && !set_number(dm, S_NUP, r.nup, error))
+        return false;
+    if (r.nupOrder >= 0 && !set_number(dm, S_NUP_ORDER, r.nupOrder, error))
+        return false;
+    if (r.colour) {
+        if (!set_number(dm, S_COLOUR_MODE, r.colour == 2 ? 2 : r.colour == 1 ? 1 : 0, error) ||
+            !set_number(dm, S_COLOR, r.colour == 1 ? 1 : 2, error))
+            return false;
+    }
+    if (r.resolution &&
+        (!set_number(dm, S_RESOLUTION_X, r.resolution, error) || !set_number(dm, S_RESOLUTION_Y, r.resolution, error)))
+        return false;
+    /* The test document is blank: its pages must not be skipped as blank. */
+    return set_number(dm, S_SKIP_BLANK, 0, error);
+}
+
+/* Why a GDI call failed, in words. */
+std::string failure(const char *call, int page)
+{
+    DWORD e = GetLastError();
+    std::string where = page > 0 ? std::string(call) + " of page " + std::to_string(page) : std::string(call);
+    if (e == ERROR_CALL_NOT_IMPLEMENTED)
+        return where + " failed: the driver does not print this kind of job yet (error 120, see the trace log)";
+    return where + " failed (error " + std::to_string(e) + ")";
+}
+
+/* The kinds of job the driver refuses until page recording exists, as the request asks for them. */
+std::string unbuilt_roads(const PrintRequest &r)
+{
+    std::string why;
+    if (r.colour == 3)
+        why += "; automatic colour waits for page recording";
+    if (r.copies > 1 && r.collate != 0)
+        why += "; copies collated by the driver wait for page recording (--no-collate leaves them to the printer)";
+    return why;
+}
+
+bool printer_exists(const std::u16string &name)
+{
+    HANDLE h = nullptr;
+    if (!OpenPrinterW(const_cast<LPWSTR>(name.c_str()), &h, nullptr))
+        return false;
+    ClosePrinter(h);
+    return true;
+}
+
+} // namespace
+
+int host_paper_number(const std::string &name)
+{
+    const PaperName *p = find_paper(name);
+    return p ? p->number : 0;
+}
+
+bool host_job_devmodes(const PrintRequest &request, PrintReport &report, std::vector<BYTE> &devmode,
+                       std::vector<std::vector<BYTE>> &pageDevmodes, std::string &error)
+{
+    if (!host_bind_library(error))
+        return false;
+    bool ok = true;
+    if (!printer_exists(request.printer)) {
+        InstallReport installed;
+        ok = host_install_printer(request.printer, request.model, u"FILE:", installed, error);
+        report.installed = ok;
+    }
+    if (ok)
+        ok = host_build_job_devmode(request.printer, devmode, error) && apply_choices(request, devmode, error);
+    /* The devmode of each page that asks for its own paper or orientation (empty: the document's). */
+    pageDevmodes.assign(request.perPage.size(), {});
+    for (size_t i = 0; ok && i < request.perPage.size(); i++) {
+        const PageChoice &c = request.perPage[i];
+        if (c.paper.empty() && !c.orientation)
+            continue;
+        PrintRequest page;
+        page.paper = c.paper;
+        page.orientation = c.orientation;
+        page.colour = 0;
+        pageDevmodes[i] = devmode;
+        ok = apply_choices(page, pageDevmodes[i], error);
+    }
+    host_release_library();
+    return ok;
+}
+
+bool host_print(const PrintRequest &request, PrintReport &report, std::string &error,
+                const std::function<void(int, int)> &progress)
+{
+    if (request.pages < 0) {
+        error = "the page count cannot be negative";
+        return false;
+    }
+    for (const PageChoice &c : request.perPage)
+        if (!c.paper.empty() && !find_paper(c.paper)) {
+            error = "unknown paper '" + c.paper + "'";
+            return false;
+        }
+    std::vector<BYTE> devmode;
+    std::vector<std::vector<BYTE>> pageDevmodes;
+    if (!host_job_devmodes(request, report, devmode, pageDevmodes, error))
+        return false;
+
+    HDC dc = CreateDCW(nullptr, request.printer.c_str(), nullptr, reinterpret_cast<const DEVMODEW *>(devmode.data()));
+    if (!dc) {
+        error = failure("CreateDC", 0);
+        return false;
+    }
+    DOCINFOW doc{};
+    doc.cbSize = sizeof doc;
+    doc.lpszDocName = request.document.c_str();
+    int job = StartDocW(dc, &doc);
+    if (job <= 0) {
+        error = failure("StartDoc", 0);
+        DeleteDC(dc);
+        return false;
+    }
+    report.jobId = unsigned(job);
+    bool ok = true;
+    const std::vector<BYTE> *current = &devmode;
+    for (int page = 1; page <= request.pages && ok; page++) {
+        /* A page with its own paper or orientation gets a device context reset before it starts. */
+        size_t i = size_t(page - 1);
+        const std::vector<BYTE> *wanted = i < pageDevmodes.size() && !pageDevmodes[i].empty() ? &pageDevmodes[i] : &devmode;
+        if (wanted != current && *wanted != *current) {
+            if (!ResetDCW(dc, reinterpret_cast<const DEVMODEW *>(wanted->data()))) {
+                error = failure("ResetDC", page);
+                ok = false;
+                break;
+            }
+        }
+        current = wanted;
+        if (StartPage(dc) <= 0) {
+            error = failure("StartPage", page);
+            ok = false;
+        } else if (EndPage(dc) <= 0) {
+            error = failure("EndPage", page);
+            ok = false;
+        } else if (progress) {
+            progress(page, request.pages);
+        }
+    }
+    if (ok && EndDoc(dc) <= 0) {
+        error = failure("EndDoc", 0);
+        ok = false;
+    }
+    if (!ok) {
+        error += unbuilt_roads(request);
+        AbortDoc(dc);
+    }
+    DeleteDC(dc);
+    if (!ok)
+        return false;
+
+    std::vector<BYTE> bytes;
+    if (!plat::spool_job_bytes(DWORD(job), bytes)) {
+        error = "the spooler job's bytes cannot be read";
+        return false;
+    }
+    std::ofstream out(request.output, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
+    out.close();
+    if (!out) {
+        error = "cannot write '" + request.output + "'";
+        return false;
+    }
+    report.bytes = bytes.size();
+    return true;
+}
+
+} // namespace host

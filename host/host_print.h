@@ -1,0 +1,73 @@
+/*
+ * Printing the host's built-in test document: blank pages (until the
+ * drawing work exists) through the whole road: the job devmode from the
+ * printer's settings with the caller's choices, a printer device context
+ * (GDI stand-in and the rendering library), the document and its pages,
+ * and the spooler job whose bytes become the job file.
+ */
+#ifndef TARVEL_HOST_PRINT_H
+#define TARVEL_HOST_PRINT_H
+
+#include <plat/types.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace host {
+
+/* One page's own paper and orientation ("" / 0: as the document's). */
+struct PageChoice {
+    std::string paper;
+    int orientation = 0; /* 1 portrait, 2 landscape */
+};
+
+/* What to print and how; 0 or "" leaves the printer's setting. */
+struct PrintRequest {
+    std::u16string printer = u"Tarvel CX 1500";
+    std::string model = "TARVEL1.DDD";   /* for the installation on first use */
+    std::u16string document = u"Tarvel test document";
+    std::string output = "tarvel-job.prn";
+    int pages = 1;
+    std::vector<PageChoice> perPage;     /* from the first page on; the rest as the document */
+    std::string paper;                   /* A4, Letter, Legal, A3, A5, B5, B4, Tabloid */
+    int orientation = 0;
+    int duplex = 0;                      /* 1 none, 2 long edge, 3 short edge */
+    int copies = 0;
+    int collate = -1;                    /* 0 or 1 */
+    int nup = 0;                         /* 1, 2, 4, 8, 16, 32 */
+    int nupOrder = -1;                   /* 0 to 6 */
+    int colour = 2;                      /* 1 monochrome, 2 colour (automatic needs page recording) */
+    int resolution = 0;                  /* dpi */
+};
+
+/* What printing did. */
+struct PrintReport {
+    bool installed = false;   /* the printer was installed first */
+    unsigned long jobId = 0;
+    size_t bytes = 0;         /* written to the job file */
+};
+
+/* The paper number of a paper name the option accepts, or 0. */
+int host_paper_number(const std::string &name);
+
+/*
+ * The job devmode of `request` (the printer installed first when it does
+ * not exist: report.installed) and, for each page that asks for its own
+ * paper or orientation, that page's devmode (empty for the others).  False
+ * with a message on failure.
+ */
+bool host_job_devmodes(const PrintRequest &request, PrintReport &report, std::vector<BYTE> &devmode,
+                       std::vector<std::vector<BYTE>> &pageDevmodes, std::string &error);
+
+/*
+ * Prints the test document.  `progress` (may be empty) is told each page
+ * printed (1-based) and the page count.  False with a message on any
+ * failure, including every road the driver does not print yet.
+ */
+bool host_print(const PrintRequest &request, PrintReport &report, std::string &error,
+                const std::function<void(int, int)> &progress);
+
+} // namespace host
+
+#endif /* TARVEL_HOST_PRINT_H */

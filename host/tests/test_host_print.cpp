@@ -1,0 +1,155 @@
+// `tarvel print` end to end: the built-in test document through the GDI
+// stand-in, the rendering library and the spooler into a job file that the
+// job lister accepts; the options reach the job; every refused road ends
+// with a message and a non-zero exit.
+#include "pxllist/pxllist.h"
+
+#include "host_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+class HostPrint : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir = std::filesystem::temp_directory_path() / ("tarvel-print-" + std::to_string(::getpid()));
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directories(dir);
+        job = (dir / "job.prn").string();
+    }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+
+    std::string print(const std::string &options, int *status)
+    {
+        return run("--machine " + (dir / "machine").string() + " print -o " + job + " " + options, status);
+    }
+
+    std::string jobBytes() const
+    {
+        std::ifstream in(job, std::ios::binary);
+        std::ostringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+
+    /* The job's records, checked by the lister. */
+    pxllist::Listing listed() const
+    {
+        std::string bytes = jobBytes();
+        pxllist::Listing l;
+        EXPECT_TRUE(pxllist::ListJob(std::span<const uint8_t>(reinterpret_cast<const uint8_t *>(bytes.data()),
+                                                             bytes.size()),
+                                     {}, &l))
+            << pxllist::FormatError(l.error);
+        return l;
+    }
+
+    static int count(const pxllist::Listing &l, uint8_t op)
+    {
+        int n = 0;
+        for (const auto &r : l.records)
+            n += r.kind == pxllist::RecordKind::kOperator && r.op == op;
+        return n;
+    }
+
+    static bool hasLine(const pxllist::Listing &l, const std::string &text)
+    {
+        for (const auto &r : l.records)
+            if (r.kind == pxllist::RecordKind::kPjlLine && r.text == text)
+                return true;
+        return false;
+    }
+
+    std::filesystem::path dir;
+    std::string job;
+};
+
+TEST_F(HostPrint, PrintsTheTestDocumentAndInstallsThePrinterOnFirstUse)
+{
+    int status = -1;
+    std::string out = print("--pages 2 --paper A4", &status);
+    ASSERT_EQ(status, 0) << out;
+    EXPECT_NE(out.find("Installed printer \"Tarvel CX 1500\""), std::string::npos) << out;
+    EXPECT_NE(out.find("Printed 2 pages to " + job), std::string::npos) << out;
+    pxllist::Listing l = listed();
+    EXPECT_EQ(count(l, pxllist::op::kBeginPage), 2);
+    EXPECT_EQ(count(l, pxllist::op::kEndSession), 1);
+    EXPECT_TRUE(hasLine(l, "@PJL COMMENT QZJOBINFO LOGICALPAGES=2"));
+    EXPECT_TRUE(hasLine(l, "@PJL EOJ"));
+
+    /* the second run finds the printer */
+    out = print("--pages 1", &status);
+    ASSERT_EQ(status, 0) << out;
+    EXPECT_EQ(out.find("Installed"), std::string::npos) << out;
+}
+
+TEST_F(HostPrint, OptionsReachTheJob)
+{
+    int status = -1;
+    std::string out = print("--pages 3 --paper A4 --duplex long --copies 2 --no-collate --resolution 600 --colour mono", &status);
+    ASSERT_EQ(status, 0) << out;
+    pxllist::Listing l = listed();
+    EXPECT_TRUE(hasLine(l, "@PJL SET DUPLEX=ON"));
+    EXPECT_TRUE(hasLine(l, "@PJL SET COPIES=2"));
+    EXPECT_TRUE(hasLine(l, "@PJL COMMENT QZJOBINFO DUPLEXTYPE=DUPLEX"));
+    EXPECT_TRUE(hasLine(l, "@PJL COMMENT QZJOBINFO PAGECOPIES=2"));
+    EXPECT_NE(jobBytes().find("QZPC=01"), std::string::npos) << "monochrome pages";
+
+    out = print("--pages 5 --nup 4 --nup-order 3", &status);
+    ASSERT_EQ(status, 0) << out;
+    l = listed();
+    EXPECT_EQ(count(l, pxllist::op::kBeginPage), 2);
+    EXPECT_TRUE(hasLine(l, "@PJL COMMENT QZJOBINFO NUP=4"));
+
+    /* page 2 on Letter, turned */
+    out = print("--pages 3 --paper A4 --page 2:Letter:landscape", &status);
+    ASSERT_EQ(status, 0) << out;
+    l = listed();
+    EXPECT_TRUE(hasLine(l, "@PJL COMMENT QZJOBINFO PAGEINFO=SIZE[210.0X297.0]:MODE[EMPTY]::INTRAY[0]:DUPLEX[SIMPLEX]"));
+    EXPECT_TRUE(hasLine(l, "@PJL COMMENT QZJOBINFO PAGEINFO=SIZE[215.9X279.4]:MODE[EMPTY]::INTRAY[0]:DUPLEX[SIMPLEX]"));
+}
+
+TEST_F(HostPrint, AnEmptyDocumentIsAnEmptyJobFile)
+{
+    int status = -1;
+    std::string out = print("--pages 0", &status);
+    ASSERT_EQ(status, 0) << out;
+    EXPECT_EQ(jobBytes(), "");
+}
+
+TEST_F(HostPrint, RefusedRoadsAndBadOptionsFailWithAMessage)
+{
+    struct Case {
+        const char *options;
+        int status;
+        const char *message;
+    } cases[] = {
+        {"--colour auto", 1, "automatic colour waits for page recording"},
+        {"--copies 3 --collate", 1, "copies collated by the driver wait for page recording"},
+        {"--paper Foolscap", 2, "unknown paper 'Foolscap'"},
+        {"--nup 3", 2, "--nup takes 1, 2, 4, 8, 16 or 32"},
+        {"--pages", 2, "option '--pages' needs a value"},
+        {"--frobnicate 1", 2, "unknown option '--frobnicate'"},
+        {"--printer \"Missing\" --model NOSUCH.DDD", 1, "tarvel print:"},
+    };
+    for (const Case &c : cases) {
+        int status = -1;
+        std::string out = print(c.options, &status);
+        EXPECT_EQ(status, c.status) << c.options << "\n" << out;
+        EXPECT_NE(out.find(c.message), std::string::npos) << c.options << "\n" << out;
+    }
+    int status = -1;
+    std::string out = run("print --help", &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(out.find("--page N:PAPER[:ORIENTATION]"), std::string::npos) << out;
+}
+
+} // namespace

@@ -1,0 +1,214 @@
+/*
+ * Page geometry of the sheet pipeline: the sheet's paper and the
+ * application's page in tenths of a millimetre, the layout of a sheet in
+ * device pixels (imageable area, binding margins, image shift, zoom or fit,
+ * 180-degree turn, N-up grid and cell order) and the page transform that
+ * puts one logical page into its cell of a physical sheet side.
+ *
+ * Coordinates: the sheet and the application page are both in device pixels
+ * with y growing downward (the PCL XL page space).  A page transform maps a
+ * point of the application page (its printable area's top-left corner at
+ * 0, 0) onto the sheet.  A page whose shape differs from its cell's (a
+ * tall page in a wide cell) is turned a quarter turn counter-clockwise into
+ * it (its top along the cell's left edge).  A landscape layout is worked out
+ * on the sheet turned the same way, then turned back, so every transform is
+ * the whole mapping and the sheet is always fed upright.
+ *
+ * Booklet and poster geometry arrive with their replay; until then their
+ * functions fail (see page_geometry_pending.cpp).
+ */
+#ifndef TARVELGR_PAGE_GEOMETRY_H
+#define TARVELGR_PAGE_GEOMETRY_H
+
+#include "pclxl_transform.h"
+
+#include <plat/types.h>
+
+struct PdevContext;
+struct PaperForm;
+
+/*
+ * A paper or page in tenths of a millimetre (32 bytes, the size recorded
+ * pages store; the two last fields are padding and stay 0).
+ */
+struct PaperRecord {
+    SHORT paperCode;
+    SHORT width;
+    SHORT length;
+    SHORT printableWidth;
+    SHORT printableLength;
+    SHORT leftMargin;      /* (width - printable width + 1) / 2 */
+    SHORT topMargin;       /* (length - printable length + 1) / 2 */
+    SHORT reserved[2];
+    SHORT inCustomRange;   /* 1 for papers that are not custom sizes */
+    SHORT layoutLeft;      /* the margins the layout uses */
+    SHORT layoutRight;
+    SHORT layoutTop;
+    SHORT layoutBottom;
+    SHORT padding[2];
+};
+static_assert(sizeof(PaperRecord) == 32, "PaperRecord is stored as 32 bytes");
+
+/* The application's page: its paper and margins, and whether it is landscape. */
+struct PageGeometry {
+    PaperRecord paper;
+    LONG landscape;        /* setting 7: 1 portrait -> 0, 2 landscape -> 1 */
+};
+
+/* Layout settings of a job, as the layout record of the job holds them. */
+struct LayoutParams {
+    LONG pagesPerSheet;    /* 1, 2, 4, 8, 16, 32 */
+    LONG cellOrder;        /* setting 264: 0 to 6 */
+    LONG sheetLandscape;   /* 1: the layout is worked out on the turned sheet */
+    LONG cellsTurned;      /* 1: the cells are turned (the order state and the back-face alignment follow it) */
+    LONG zoomOn;
+    LONG zoomPercent;      /* 25 to 400 with zoom on */
+    LONG fit;              /* fit to area: a binding margin shrinks the area */
+    LONG binding;          /* 0 none, 1 left, 2 right, 3 top, 4 bottom */
+    LONG bindingFront;     /* tenths of a millimetre */
+    LONG bindingBack;
+    LONG duplexBinding;    /* 0 simplex, 1 short edge, 2 long edge */
+    LONG shiftMode;        /* 1: shift by shiftX, shiftY */
+    LONG shiftX;           /* tenths of a millimetre, x to the right, y upward */
+    LONG shiftY;
+    LONG turn180;          /* 0 none, 1 landscape pages, 2 portrait pages, 3 every page */
+    LONG alignment;        /* 0 top-left, 1 top-right, 2 bottom-right, 3 bottom-left, 4 centred */
+};
+
+/*
+ * The layout of one sheet side, built by LAY_BuildLayout.  Lengths are in
+ * tenths of a millimetre (so a page that fills its area gets the scale 1
+ * exactly); transforms turn them into pixels at `resolution`.
+ */
+struct LayoutRecord {
+    LONG resolution;       /* dpi, both axes */
+    FLOAT pageWidth;       /* the application page's printable area */
+    FLOAT pageHeight;
+    FLOAT sheetWidth;      /* the paper as fed (never turned) */
+    FLOAT sheetHeight;
+    FLOAT area[4];         /* imageable area: left, top, right, bottom, in the layout frame */
+    LONG pageLandscape;
+    LONG sheetLandscape;
+    LONG zoomOn;
+    LONG zoomPercent;
+    LONG duplexBinding;
+    LONG turn180;
+    LONG orderState;       /* 0 to 7 */
+    LONG pagesPerSheet;
+    LONG columns;
+    LONG rows;
+    LONG cellsTurned;
+    LONG binding;
+    FLOAT bindingFront;
+    FLOAT bindingBack;
+    LONG fit;
+    LONG alignment;
+    LONG shiftMode;
+    FLOAT shiftX;
+    FLOAT shiftY;
+};
+
+/* Tenths of a millimetre to pixels along an axis (v x resolution / 254). */
+FLOAT LAY_ToPixels(LONG tenths, LONG resolution);
+
+/* Internal units (1/18432 inch) to tenths of a millimetre: (v x 254 + 9216) / 18432 in single precision, truncated. */
+LONG LAY_UnitsToTenths(LONG units);
+
+/*
+ * The record of `form` (the paper fed, or the page asked for): sizes and
+ * printable extents from the form, centring margins, and the layout margins
+ * (left, left, top, top).  `borderless` makes the printable size the paper
+ * size and the margins 0.  `paperCode` is stored as given.  0, or -1 for a
+ * missing argument or a form without size.
+ */
+int LAY_PaperRecord(const PaperForm *form, SHORT paperCode, BOOL borderless, PaperRecord *out);
+
+/*
+ * The application page from the job form: as LAY_PaperRecord, with the
+ * right and bottom layout margins what is left of the width and length,
+ * and the landscape flag from `orientation` (setting 7: 1 or 2; other
+ * values fail).  `userMargins` (left, right, top, bottom in tenths, or
+ * null) replace the layout margins unless left + right or top + bottom
+ * reaches the width or length.  0, or -1.
+ */
+int LAY_PageGeometry(const PaperForm *jobForm, SHORT paperCode, BOOL borderless, LONG orientation,
+                     const LONG *userMargins, PageGeometry *out);
+
+/* Columns and rows of an N-up count: 1x1, 1x2, 2x2, 2x4, 4x4, 4x8.  0, or -1 for another count. */
+int LAY_GridOf(LONG pagesPerSheet, LONG *columns, LONG *rows);
+
+/*
+ * The cell order state (0 to 7) of an N-up count, cell order setting and
+ * turned flag: 1-up 4; 2-up 1 or 5; 4-up and more by orders 3 to 6 (orders
+ * 0 to 2 are taken as 3).  -1 for an N-up count or order outside its table.
+ */
+int LAY_CellOrderState(LONG pagesPerSheet, LONG cellOrder, LONG turned);
+
+/*
+ * Column u (from the smaller x) and row v (from the bottom) of cell index k
+ * in a grid of `columns` x `rows` under order state `state`.  0, or -1.
+ */
+int LAY_CellPosition(LONG state, LONG k, LONG columns, LONG rows, LONG *u, LONG *v);
+
+/*
+ * The layout of a sheet side from the job's layout settings, the sheet's
+ * paper record, the application page and the resolution (dpi, both axes).
+ * 0, or -1 for a missing argument, a resolution below 1, an N-up count,
+ * cell order, zoom percent (25 to 400 with zoom on), binding or alignment
+ * outside its table.
+ */
+int LAY_BuildLayout(const LayoutParams *params, const PaperRecord *sheet, const PageGeometry *page, LONG resolution,
+                    LayoutRecord *out);
+
+/*
+ * The page transform of the page in cell n (1-based; cells past the grid
+ * wrap) on side `side` (1 front, 2 back), and the cell's box on the sheet
+ * (left, top, right, bottom in pixels; may be null).  0, or -1 for a missing record
+ * or a side other than 1 and 2.
+ */
+int LAY_CellTransform(const LayoutRecord *layout, LONG n, LONG side, PageTransform *out, FLOAT *cellBox);
+
+/*
+ * The transform of the current page: cell index 0 to 31 and side 0 or 1
+ * (LAY_CellTransform of cell index + 1, side + 1).  -1 for a cell index of
+ * 32 or more or another side.
+ */
+int LAY_PageTransform(const LayoutRecord *layout, LONG cellIndex, LONG side, PageTransform *out);
+
+/* ---- Transform arithmetic ---------------------------------------------------- */
+
+/* Sets `t` to the identity. */
+void LAY_SetIdentity(PageTransform *t);
+
+/* Replaces a by a followed by b (a point goes through a first). */
+void LAY_Multiply(PageTransform *a, const PageTransform *b);
+
+/* Maps (x, y) through `t`. */
+void LAY_Apply(const PageTransform *t, FLOAT x, FLOAT y, FLOAT *outX, FLOAT *outY);
+
+/* ---- Cell frames ------------------------------------------------------------- */
+
+/*
+ * The frames' pen: width (2i + 1) / 2 with the inset i = whole part of
+ * (resolution / 4 / 72 + 1.999) / 2 (2 at 600 dpi), round joins and caps, a
+ * solid line, RGB, no brush, ROP3 0xF0, black.  0, or -1.
+ */
+int LAY_SetBorderPen(PdevContext *pdev, LONG resolution);
+
+/*
+ * Frames cells 1 to `count` of the sheet side `side` (1 front, 2 back): the
+ * identity transform through the context's transform tracker, the pen, then
+ * four lines per cell (left edge, bottom, right edge, top) inset by i from
+ * the cell; the graphics-state cache is left unset.  0, or -1.
+ */
+int LAY_DrawCellBorders(PdevContext *pdev, const LayoutRecord *layout, LONG side, LONG count);
+
+/* ---- Booklet and poster geometry (arrive with their replay) -------------------- */
+
+/* The transform of page `index` on a booklet side.  Not built yet: -1. */
+int LAY_BookletCellTransform(PdevContext *pdev, LONG index, PageTransform *out);
+
+/* The transform of poster tile `tile`.  Not built yet: -1. */
+int LAY_PosterLayout(PdevContext *pdev, LONG tile, PageTransform *out);
+
+#endif /* TARVELGR_PAGE_GEOMETRY_H */

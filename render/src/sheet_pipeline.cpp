@@ -1,0 +1,470 @@
+/*
+ * The sheet pipeline on the direct road: logical pages placed in the cells
+ * of physical sheet sides that go straight to the printer.  Each sheet side
+ * latches its paper, tray, duplex and colour, resets the graphics-state
+ * cache and the transform tracker (so every side sends its transform
+ * again), writes its page start, and gets a job-information entry; each
+ * logical page gets its cell's transform.  Jobs that must record their
+ * pages (booklets, posters, reverse order, driver-collated copies, driver
+ * duplex, automatic colour, forms, copy sets) are refused when their first
+ * sheet is set up, before any byte is written, until page recording exists.
+ */
+#include "sheet_pipeline.h"
+
+#include "job_ext.h"
+#include "job_header.h"
+#include "job_info_fill.h"
+#include "job_settings.h"
+#include "job_state.h"
+#include "not_built.h"
+#include "page_recording_direct.h"
+#include "pclxl_ops.h"
+#include "pdev_context.h"
+
+#include <plat/error.h>
+
+#include <cstring>
+
+namespace {
+
+enum : WORD {
+    ID_TRAY = 13,           /* the tray of the page (15: the paper type's tray) */
+    ID_PAPER_TYPE_TRAY = 265,
+    ID_TRAY_SELECTION = 457, /* 2: the paper type's tray decides */
+    ID_CELL_BORDERS = 1337,  /* frames around the N-up cells */
+};
+
+/* Tray values that hand the choice to the other setting. */
+constexpr DWORD kTrayByPaperType = 15;
+constexpr DWORD kPaperTypeByTray = 258;
+
+/* RecordFlags bit while an inserted sheet is set up. */
+constexpr DWORD kInsertedSheet = 0x0080;
+
+
+/* The first road of the job that needs page recording or other work not built yet, or 0 when it is direct. */
+int refuse_unbuilt_road(PdevContext *pdev)
+{
+    const JobSettings &js = *pdev->jobSettings;
+    if (js.booklet)
+        return REN_NotBuilt(u"REC_ReplayBooklet", u"booklet");
+    if (js.poster)
+        return REN_NotBuilt(u"LAY_PosterLayout", u"poster");
+    if (js.formMode || js.formOther)
+        return REN_NotBuilt(u"OVL_DefineFormStreams", u"form overlay");
+    if (pdev->copySetMode)
+        return REN_NotBuilt(u"JOB_ReadCopySetSettings", u"copy sets");
+    if (js.reverseOrder)
+        return REN_NotBuilt(u"REC_ReplayJob", u"reverse order");
+    if (js.driverCollate || js.hcpnLine)
+        return REN_NotBuilt(u"REC_ReplayJob", u"copies collated by the driver");
+    if (js.driverDuplex)
+        return REN_NotBuilt(u"REC_ReplayJob", u"duplex by the driver");
+    if (js.colorState == JOB_COLOR_PER_PAGE)
+        return REN_NotBuilt(u"REC_OpenPageRecord", u"automatic colour");
+    if (js.pageWatermark || js.sheetWatermark || js.annotation)
+        return REN_NotBuilt(u"JOB_SetDecorationMode", u"decorations");
+    return 0;
+}
+
+DWORD setting(PdevContext *pdev, WORD id, DWORD fallback = 0)
+{
+    DWORD v = 0;
+    return PDEV_GetSetting32(pdev, id, &v) == 0 ? v : fallback;
+}
+
+/* The tray this page asks for. */
+WORD tray_for_page(PdevContext *pdev)
+{
+    DWORD tray = setting(pdev, ID_TRAY), typeTray = setting(pdev, ID_PAPER_TYPE_TRAY);
+    if (pdev->jobSettings->paperTypeTrays && setting(pdev, ID_TRAY_SELECTION) != 2)
+        return WORD(tray == kTrayByPaperType ? typeTray : tray);
+    return WORD(typeTray == kPaperTypeByTray ? tray : typeTray);
+}
+
+/* The layout settings of this sheet: the job's layout record, the page's own orientation for 1-up. */
+LayoutParams layout_params(const PageLayout &pl, const PageGeometry &page)
+{
+    LayoutParams p{};
+    p.pagesPerSheet = pl.pagesPerSheet;
+    p.cellOrder = pl.nupOrder;
+    p.sheetLandscape = pl.pagesPerSheet == 1 ? page.landscape : 0;
+    p.cellsTurned = pl.sheetTurned;
+    p.zoomOn = pl.scaling;
+    p.zoomPercent = LONG(pl.scale);
+    p.fit = pl.fit;
+    p.binding = pl.binding;
+    p.bindingFront = pl.bindingValues[0];
+    p.bindingBack = pl.bindingValues[1];
+    p.duplexBinding = pl.duplexEdge;
+    p.shiftMode = pl.imageShift;
+    p.shiftX = pl.imageShiftValues[0];
+    p.shiftY = pl.imageShiftValues[1];
+    p.turn180 = pl.value437;
+    p.alignment = pl.value382;
+    return p;
+}
+
+/* The paper fed and the application's page of this sheet, from the context's forms. */
+int latch_paper(PdevContext *pdev, PaperRecord *paper, PageGeometry *page)
+{
+    const JobSettings &js = *pdev->jobSettings;
+    DWORD code = setting(pdev, ID_OUTPUT_PAPER);
+    if (code == FORM_PAPER_JOB_OWN)
+        code = setting(pdev, ID_PAPER_SIZE);
+    if (LAY_PaperRecord(&pdev->feedForm, SHORT(code), js.borderless, paper) != 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return -1;
+    }
+    LONG margins[4];
+    const StartPagePaperInfo &m = pdev->jobFormPaper.info;
+    margins[0] = m.left;
+    margins[1] = m.right;
+    margins[2] = m.top;
+    margins[3] = m.bottom;
+    DWORD orientation = setting(pdev, ID_ORIENTATION, 1);
+    if (LAY_PageGeometry(&pdev->jobForm, SHORT(code), js.borderless, LONG(orientation), js.userMargins ? margins : nullptr,
+                         page) != 0) {
+        SetLastError(ERROR_INVALID_PARAMETER); /* a paper or orientation the page cannot take */
+        return -1;
+    }
+    return 0;
+}
+
+/* How BeginPage names this sheet's paper and tray. */
+int latch_media(PdevContext *pdev, SheetPipelineState &sheet)
+{
+    WORD source = 0;
+    if (JOB_TrayMediaSource(pdev->mainReader, pdev->companionReader, sheet.tray, &source) == 0)
+        sheet.mediaSource = SHORT(source);
+    JobPaper jp{};
+    jp.paperCode = WORD(sheet.paper.paperCode);
+    jp.width = WORD(sheet.paper.width);
+    jp.length = WORD(sheet.paper.length);
+    WORD code = 0, width = 0, length = 0;
+    if (JOB_PaperMediaSize(&jp, pdev->feedForm.modelPaper, &code, &width, &length) != 0)
+        return -1;
+    sheet.customSize = code == JOB_MEDIA_BY_SIZE;
+    if (sheet.customSize) {
+        sheet.mediaSize = -1;
+        sheet.customWidth = FLOAT(width) / 10.0f;
+        sheet.customHeight = FLOAT(length) / 10.0f;
+    } else {
+        sheet.mediaSize = SHORT(code);
+    }
+    return 0;
+}
+
+/* The colour code of BeginPage: the job's fixed colour, else what the page showed. */
+BYTE color_code(PdevContext *pdev)
+{
+    LONG state = pdev->jobSettings->colorState;
+    if (state == JOB_COLOR_MONO)
+        return 1;
+    if (state == JOB_COLOR_COLOR)
+        return 2;
+    return pdev->pageColorMode == JOB_PAGE_COLOR_COLOR ? 2 : 1;
+}
+
+/* The side's page start: the orientation note, the cache reset, BeginPage, the job-information entry. */
+int write_sheet_start(PdevContext *pdev, SheetPipelineState &sheet)
+{
+    if (pdev->jobSettings->informOrientation) {
+        if (XL_Comment(pdev, sheet.page.landscape ? "InformOrientation=LANDSCAPE" : "InformOrientation=PORTRAIT") != 0)
+            return -1;
+    }
+    /* A new side starts from an unknown graphics state: every state command and the transform go out again. */
+    if (XL_ResetCtmTracker(pdev->ctmTracker) != 0)
+        return -1;
+    sheet.colorCode = color_code(pdev);
+    if (REC_BeginPage(pdev, sheet.colorCode, sheet.mediaSource, sheet.mediaSize, sheet.customWidth,
+                      sheet.customHeight) != 0)
+        return -1;
+    return JIG_AddPageEntry(pdev, sheet.customSize);
+}
+
+bool same_paper(const PaperRecord &a, const PaperRecord &b)
+{
+    return a.paperCode == b.paperCode && a.width == b.width && a.length == b.length;
+}
+
+} // namespace
+
+SheetPipelineState *JOB_SheetState(PdevContext *pdev)
+{
+    return pdev && pdev->pageLayout ? &pdev->pageLayout->sheet : nullptr;
+}
+
+int JOB_InitSheetPipeline(PdevContext *pdev)
+{
+    SheetPipelineState *sheet = JOB_SheetState(pdev);
+    if (!sheet)
+        return -1;
+    std::memset(sheet, 0, sizeof *sheet);
+    sheet->mediaSource = -1;
+    return JOB_LogEventText(pdev, nullptr, JOB_EVENT_START_TICK);
+}
+
+int JOB_TranslateSettings(PdevContext *pdev)
+{
+    SheetPipelineState *sheet = JOB_SheetState(pdev);
+    if (!sheet || !pdev->jobSettings)
+        return -1;
+    JobSettings &js = *pdev->jobSettings;
+    if (pdev->ext.mode == 1) {
+        /* The application's overrides change the settings the job was condensed from. */
+        ModelCapabilityBits caps{};
+        MDL_GetCapabilityBits(pdev->mainReader, &caps);
+        if (ESC_SaveSettings(pdev) != 0 ||
+            JOB_SnapshotSettings(&js, js.protocolClass, pdev->settings, pdev->printerData, &caps) != 0 ||
+            JOB_TranslateLayout(pdev->pageLayout, &js, pdev->settings, pdev->printerData, &caps) != 0)
+            return -1;
+    }
+    if (refuse_unbuilt_road(pdev) != 0 || JOB_CheckFaxData(pdev) != 0)
+        return -1;
+    LONG resolution = LONG(setting(pdev, ID_RESOLUTION));
+    sheet->resolution = resolution > 0 ? resolution : 600;
+    if (latch_paper(pdev, &sheet->paper, &sheet->page) != 0)
+        return -1;
+    sheet->tray = tray_for_page(pdev);
+    sheet->cellIndex = 0;
+    sheet->sideIndex = 0;
+    sheet->sidesEmitted = 0;
+    sheet->sidesStarted = 0;
+    sheet->paperKnown = 0;
+    const PageLayout &pl = *pdev->pageLayout;
+    if (pl.pagesPerSheet == 1)
+        pdev->sheetRotation = sheet->page.landscape ? SHEET_ROTATE_90 : SHEET_ROTATE_NONE;
+    else
+        pdev->sheetRotation = pl.sheetTurned ? SHEET_ROTATE_90 : SHEET_ROTATE_NONE;
+    sheet->translated = 1;
+    return 0;
+}
+
+int JOB_StartSheet(PdevContext *pdev)
+{
+    SheetPipelineState *sheet = JOB_SheetState(pdev);
+    if (!sheet || !pdev->jobSettings || (pdev->jobState & (JOB_SHEET_OPEN | JOB_PAGE_OPEN)))
+        return -1;
+    if (!sheet->translated && JOB_TranslateSettings(pdev) != 0)
+        return -1;
+    const JobSettings &js = *pdev->jobSettings;
+    const PageLayout &pl = *pdev->pageLayout;
+    pdev->jobState |= JOB_SHEET_OPEN;
+
+    /* The sheet's colour: the application's while it controls the colour, else the job's. */
+    pdev->pageColorMode = pdev->ext.colourOverride ? LONG(pdev->ext.colourMode) : js.colorState;
+
+    /* What changed since the previous sheet: tray, paper, duplex. */
+    PaperRecord paper{};
+    PageGeometry page{};
+    if (latch_paper(pdev, &paper, &page) != 0)
+        return -1;
+    WORD tray = pl.pagesPerSheet > 1 && sheet->paperKnown ? sheet->tray : tray_for_page(pdev);
+    DWORD duplex = setting(pdev, 16, 1);
+    bool changed = sheet->paperKnown && (tray != sheet->tray || !same_paper(paper, sheet->paper) ||
+                                         (js.perPageDuplex && duplex != sheet->duplex));
+    if (changed && sheet->sidesPerSheet == 2 && sheet->sideIndex == 1) {
+        if (JOB_SkipBackFace(pdev) != 0)
+            return -1;
+    }
+    sheet->previousPaper = sheet->paper;
+    sheet->paper = paper;
+    sheet->page = page;
+    sheet->tray = tray;
+    sheet->duplex = WORD(js.perPageDuplex ? duplex : js.duplex);
+    sheet->sidesPerSheet = sheet->duplex >= 2 ? 2 : 1;
+    if (js.perPageDuplex)
+        sheet->duplexKind = LONG(duplex);
+    if (changed || sheet->sideIndex >= sheet->sidesPerSheet || !sheet->paperKnown)
+        sheet->sideIndex = 0;
+    if (sheet->sideIndex == 0)
+        sheet->sidesStarted++;
+    sheet->paperKnown = 1;
+    sheet->pageDrawn = 0;
+    if (pl.pagesPerSheet == 1)
+        pdev->sheetRotation = page.landscape ? SHEET_ROTATE_90 : SHEET_ROTATE_NONE;
+
+    LayoutParams params = layout_params(pl, page);
+    sheet->params = params;
+    if (LAY_BuildLayout(&params, &paper, &page, sheet->resolution, &sheet->layout) != 0 ||
+        latch_media(pdev, *sheet) != 0)
+        return -1;
+
+    /* An insert sheet before this sheet's number. */
+    if (js.pageInserts && sheet->sideIndex == 0) {
+        for (SHORT &number : pdev->jobSettings->pageInsertValues) {
+            if (number > 0 && number == SHORT(sheet->sidesStarted)) {
+                number = 0;
+                pdev->jobState &= ~JOB_SHEET_OPEN;
+                int r = JOB_EmitBlankSheet(pdev, js.pageInsertTray);
+                pdev->jobState |= JOB_SHEET_OPEN;
+                if (r != 0)
+                    return -1;
+            }
+        }
+    }
+    return write_sheet_start(pdev, *sheet);
+}
+
+int JOB_EndSheet(PdevContext *pdev)
+{
+    SheetPipelineState *sheet = JOB_SheetState(pdev);
+    if (!sheet || !pdev->jobSettings || (pdev->jobState & JOB_PAGE_OPEN) || !(pdev->jobState & JOB_SHEET_OPEN))
+        return -1;
+    if (setting(pdev, ID_CELL_BORDERS) &&
+        LAY_DrawCellBorders(pdev, &sheet->layout, sheet->sideIndex ? 2 : 1, sheet->cellIndex) != 0)
+        return -1;
+    if (REC_EndPage(pdev) != 0 || REC_Mark(pdev) != 0 || JOB_LogEvent(pdev, JOB_EVENT_END_PHYSICAL) != 0)
+        return -1;
+    if (sheet->pageDrawn)
+        JIG_MarkPageDrawn(pdev);
+    sheet->sidesEmitted++;
+    sheet->sideIndex++;
+    sheet->cellIndex = 0;
+    pdev->jobCounters.sheets++;
+    pdev->jobState &= ~JOB_SHEET_OPEN;
+    return 0;
+}
+
+int JOB_StartLogicalPage(PdevContext *pdev)
+{
+    SheetPipelineState *sheet = JOB_SheetState(pdev);
+    if (!sheet || !pdev->jobSettings || (pdev->jobState & JOB_PAGE_OPEN) || !(pdev->jobState & JOB_SHEET_OPEN))
+        return -1;
+    pdev->jobState |= JOB_PAGE_OPEN;
+    if (!sheet->openingBlank)
+        sheet->pageDrawn = 1;
+    if (JOB_LogEvent(pdev, JOB_EVENT_START_PAGE) != 0)
+        return -1;
+    PageTransform t;
+    LONG side = sheet->sideIndex ? 1 : 0;
+    if (LAY_PageTransform(&sheet->layout, sheet->cellIndex, side, &t) != 0 || REC_SetTransform(pdev, &t) != 0)
+        return -1;
+    const JobSettings &js = *pdev->jobSettings;
+    if (XL_CommentSr(pdev, int(js.qzsr[0]), int(js.qzsr[1])) != 0)
+        return -1;
+    /* Images on a page turned into its cell turn with it. */
+    sheet->pageTurned = t.m11 == 0.0f && t.m22 == 0.0f;
+    sheet->pageAngle = sheet->pageTurned ? 90 : 0;
+    return 0;
+}
+
+int JOB_EndLogicalPage(PdevContext *pdev)
+{
+    SheetPipelineState *sheet = JOB_SheetState(pdev);
+    if (!sheet || !pdev->jobSettings)
+        return -1;
+    if (!(pdev->jobState & JOB_PAGE_OPEN)) {
+        if (pdev->jobSettings->skipBlankPages)
+            return 0;
+        /* A blank page still makes its sheet side. */
+        sheet->openingBlank = 1;
+        int r = JOB_BeginPage(pdev);
+        sheet->openingBlank = 0;
+        if (r != 0 || !(pdev->jobState & JOB_PAGE_OPEN))
+            return -1;
+    }
+    if (JOB_LogEvent(pdev, JOB_EVENT_END_LOGICAL) != 0)
+        return -1;
+    pdev->jobState &= ~(JOB_PAGE_OPEN | JOB_GEOMETRY_PENDING);
+    pdev->jobCounters.logicalPages++;
+    sheet->cellIndex++;
+    LONG perSheet = pdev->pageLayout->pagesPerSheet > 0 ? pdev->pageLayout->pagesPerSheet : 1;
+    if (sheet->cellIndex >= perSheet)
+        return JOB_EndSheet(pdev);
+    return 0;
+}
+
+int JOB_BeginJobOutput(PdevContext *pdev, WORD copySet)
+{
+    if (!pdev || !pdev->jobSettings)
+        return -1;
+    bool form = pdev->jobSettings->formMode != 0;
+    if (!form && JOB_WriteHeader(pdev, JOB_TEXT_HEADER, copySet) != 0)
+        return -1;
+    if (JOB_WriteStreamHeader(pdev) != 0 || JOB_BeginSessionUnlessForm(pdev) != 0)
+        return -1;
+    return form ? 0 : JOB_LogEventText(pdev, "", JOB_EVENT_STAMP);
+}
+
+int JOB_EndJobOutput(PdevContext *pdev)
+{
+    if (!pdev || !pdev->jobSettings)
+        return -1;
+    if (JOB_LogEvent(pdev, JOB_EVENT_END_JOB) != 0 || REC_EndSession(pdev) != 0 ||
+        JIG_FillJobItems(pdev) != 0)
+        return -1;
+    return pdev->jobSettings->formMode ? 0 : JOB_WriteHeader(pdev, JOB_TEXT_TRAILER, 0);
+}
+
+int JOB_EmitBlankSheet(PdevContext *pdev, SHORT tray)
+{
+    SheetPipelineState *sheet = JOB_SheetState(pdev);
+    if (!sheet || !pdev->jobSettings || (pdev->jobState & JOB_SHEET_OPEN))
+        return -1;
+    pdev->jobState |= JOB_SHEET_OPEN;
+    SHORT source = sheet->mediaSource;
+    WORD value = 0;
+    if (JOB_TrayMediaSource(pdev->mainReader, pdev->companionReader, WORD(tray), &value) == 0)
+        source = SHORT(value);
+    BYTE code = pdev->jobSettings->colorState == JOB_COLOR_PER_PAGE ? 1 : 3;
+    PageTransform identity;
+    LAY_SetIdentity(&identity);
+    pdev->recordFlags |= kInsertedSheet;
+    int r = XL_ResetCtmTracker(pdev->ctmTracker);
+    if (r == 0)
+        r = REC_BeginPage(pdev, code, source, sheet->mediaSize, sheet->customWidth, sheet->customHeight);
+    pdev->recordFlags &= ~kInsertedSheet;
+    if (r == 0)
+        r = REC_SetTransform(pdev, &identity);
+    if (r == 0)
+        r = XL_CommentCc(pdev);
+    if (r == 0)
+        r = XL_EndPage(pdev, 0);
+    if (r == 0)
+        r = REC_Mark(pdev);
+    pdev->jobState &= ~JOB_SHEET_OPEN;
+    return r;
+}
+
+int JOB_SkipBackFace(PdevContext *pdev)
+{
+    SheetPipelineState *sheet = JOB_SheetState(pdev);
+    if (!sheet)
+        return -1;
+    if (sheet->sideIndex != 1)
+        return 0;
+    int due = JOB_BackFaceDue(pdev, JOB_BACK_FACE_PAPER_CHANGED);
+    if (due < 0)
+        return -1;
+    if (due && JOB_EmitBlankSheet(pdev, SHORT(sheet->tray)) != 0)
+        return -1;
+    if (JOB_LogEvent(pdev, JOB_EVENT_SKIP_BACK_FACE) != 0)
+        return -1;
+    sheet->sidesEmitted++;
+    sheet->sideIndex++;
+    return 0;
+}
+
+int JOB_BackFaceDue(PdevContext *pdev, int kind)
+{
+    SheetPipelineState *sheet = JOB_SheetState(pdev);
+    if (!sheet || !pdev->jobSettings)
+        return -1;
+    const JobSettings &js = *pdev->jobSettings;
+    if (sheet->sidesPerSheet != 2)
+        return 0;
+    /* The cover tray's two-sided printing comes with cover sheets. */
+    if (kind == JOB_BACK_FACE_INSERT)
+        return 0;
+    if (sheet->sideIndex != 1 || js.booklet)
+        return 0;
+    if (js.reverseOrder || js.driverDuplex)
+        return 1;
+    if (kind == JOB_BACK_FACE_END && js.driverCollate)
+        return 1;
+    if (kind == JOB_BACK_FACE_PAPER_CHANGED && js.driverCollate && !same_paper(sheet->paper, sheet->previousPaper))
+        return 1;
+    return 0;
+}

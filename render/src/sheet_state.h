@@ -1,0 +1,50 @@
+/*
+ * The sheet pipeline's own state of a job, kept at the end of the job's
+ * page layout record (cleared with it at every job start): the layout and
+ * paper of the current sheet, the current tray, where the next page goes
+ * (cell and side), how the sheet is named in BeginPage, and the job's
+ * start tick for the event comments.
+ */
+#ifndef TARVELGR_SHEET_STATE_H
+#define TARVELGR_SHEET_STATE_H
+
+#include "page_geometry.h"
+
+#include <plat/types.h>
+
+struct PdevContext;
+
+struct SheetPipelineState {
+    DWORD startTick;        /* GetTickCount at job open */
+    LONG resolution;        /* setting 20, at least 1 (600 when 0 or less) */
+    LONG translated;        /* 1 once the first sheet's settings were translated */
+    LayoutParams params;    /* from the page layout record */
+    LayoutRecord layout;    /* the current sheet's layout */
+    PaperRecord paper;      /* the current sheet's paper */
+    PaperRecord previousPaper;
+    PageGeometry page;      /* the application page of the current sheet */
+    LONG paperKnown;        /* 1 once a sheet latched its paper */
+    WORD tray;              /* the current tray code */
+    WORD cellIndex;         /* the next cell on the current sheet */
+    WORD sideIndex;         /* 1 while a duplex front waits for its back */
+    WORD sidesPerSheet;     /* 1 simplex, 2 duplex */
+    WORD sidesEmitted;      /* sheet sides ended or skipped (not inserted blank sheets) */
+    WORD sidesStarted;      /* physical sheets started */
+    LONG pageDrawn;         /* 1 once drawing reached the current sheet side */
+    LONG openingBlank;      /* set while a blank page is opened to end it */
+    WORD duplex;            /* setting 16 of the current sheet */
+    LONG duplexKind;        /* 1 simplex, 2 duplex, 3 tumble (per-page duplex) */
+    BYTE colorCode;         /* BeginPage colour code of the current sheet */
+    SHORT mediaSource;      /* -1: none known */
+    SHORT mediaSize;        /* negative: sent by its size */
+    FLOAT customWidth;      /* millimetres */
+    FLOAT customHeight;
+    LONG customSize;        /* 1 when the paper goes by its size */
+    LONG pageAngle;         /* rotation of images on the page: 0, 90, 180, 270 */
+    LONG pageTurned;        /* 1 for 90 and 270 */
+};
+
+/* The context's pipeline state, or null outside a job. */
+SheetPipelineState *JOB_SheetState(PdevContext *pdev);
+
+#endif /* TARVELGR_SHEET_STATE_H */

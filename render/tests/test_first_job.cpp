@@ -1,0 +1,621 @@
+// Whole jobs on the direct road through the library's document and page
+// calls: the PJL parts byte for byte against texts worked out by hand, the
+// PCL XL part through the job lister, the job-information block line by
+// line, and where each page lands on its sheet.
+#include "page_geometry.h"
+#include "page_recording.h"
+#include "page_recording_direct.h"
+#include "sheet_pipeline.h"
+#include "test_job_support.h"
+
+#include "pxllist/pxllist.h"
+
+#include <plat/clock.h>
+#include <plat/registry.h>
+#include <plat/sysinfo.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+
+using namespace job_test;
+
+namespace {
+
+/* The fixed moment of every job here: 7 March 2024, 09:05:01 (tick 5000). */
+SYSTEMTIME fixedTime() { return localTime(2024, 3, 7, 9, 5, 1); }
+
+const std::string kUel = "\x1B%-12345X";
+
+/* The PJL header of the standard model for the document "Report" by "tarvel" (the model's job-language records in order). */
+std::string pjlHeader(const std::string &duplex, int copies)
+{
+    return kUel +
+           "@PJL JOB MODE=PRINTER\n"
+           "@PJL SET STRINGCODESET=UTF8\n"
+           "@PJL COMMENT DATE=03/07/2024\n"
+           "@PJL COMMENT TIME=09:05:01\n"
+           "@PJL COMMENT DNAME=Report\n"
+           "@PJL SET JOBATTR=\"@JOAU=tarvel\"\n"
+           "@PJL SET JOBATTR=\"@JOBN=Report\"\n"
+           "@PJL SET COPIES=" +
+           std::to_string(copies) + "\n" + duplex +
+           "@PJL SET RENDERMODE=GRAYSCALE\n" /* colour mode 2 (the model's job-language records word it so) */
+           "@PJL SET RESOLUTION=600\n"
+           "@PJL SET JOBATTR=\"@NUPL=0\"\n"
+           "@PJL ENTER LANGUAGE=PCLXL\n";
+}
+
+const std::string kSimplex = "@PJL SET DUPLEX=OFF\n";
+const std::string kLongEdge = "@PJL SET DUPLEX=ON\n@PJL SET BINDING=LONGEDGE\n";
+
+/* Windows 10.0 (the machine's version) in hexadecimal, protocol class 2.0 (the printer's default). */
+const std::string kStreamHeader = ") HP-PCL XL;2;1;QZKRL2-2.0.0,WINNT-a.0,KRL2DRV-1.1.0.0\n";
+
+/* One operator in a compact form: its name, then each attribute as name=values; comments as their text. */
+std::string compact(const pxllist::Record &r)
+{
+    if (r.op == pxllist::op::kComment) {
+        const pxllist::Attribute *a = pxllist::FindAttribute(r, pxllist::attr::kCommentData);
+        return "Comment " + (a ? pxllist::AttributeText(*a) : std::string());
+    }
+    std::string s(pxllist::OperatorName(r.op));
+    for (const pxllist::Attribute &a : r.attributes) {
+        s += " " + std::string(a.name) + "=";
+        for (size_t i = 0; i < a.values.size(); i++) {
+            char v[32];
+            std::snprintf(v, sizeof v, "%s%g", i ? "," : "", a.values[i]);
+            s += v;
+        }
+    }
+    return s;
+}
+
+struct Job {
+    std::string bytes;
+    pxllist::Listing listing;
+    std::vector<std::string> ops;   /* compact form of every operator */
+    std::string header;             /* the PJL bytes before the stream header line */
+    std::string streamHeader;       /* the stream header line with its line end */
+    std::string trailer;            /* the bytes after the last operator */
+};
+
+Job list(const std::string &bytes)
+{
+    Job j;
+    j.bytes = bytes;
+    std::span<const uint8_t> span(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size());
+    EXPECT_TRUE(pxllist::ListJob(span, {}, &j.listing)) << pxllist::FormatError(j.listing.error);
+    size_t lastOp = 0;
+    for (const pxllist::Record &r : j.listing.records) {
+        if (r.kind == pxllist::RecordKind::kStreamHeader) {
+            j.header = bytes.substr(0, size_t(r.offset));
+            j.streamHeader = bytes.substr(size_t(r.offset), size_t(r.length));
+        } else if (r.kind == pxllist::RecordKind::kOperator && r.depth == 0) {
+            j.ops.push_back(compact(r));
+            lastOp = size_t(r.offset + r.length);
+        }
+    }
+    j.trailer = bytes.substr(lastOp);
+    return j;
+}
+
+/* The operators of one page side as the sheet pipeline writes them, for a transform of origin (x, y), scale s, angle a. */
+std::vector<std::string> side(int ms, const std::string &origin, const std::string &scale, int angle,
+                              const std::string &media = "MediaSource=1 MediaSize=2")
+{
+    std::string t = "[" + std::to_string(ms) + "ms]";
+    return {"Comment QZPC=03",
+            "BeginPage Orientation=0 " + media,
+            "Comment \"" + t + "StartPage\"",
+            "SetPageRotation PageAngle=0",
+            "SetPageDefaultCTM",
+            "SetPageOrigin PageOrigin=" + origin,
+            "SetPageScale PageScale=" + scale,
+            "SetPageRotation PageAngle=" + std::to_string(angle),
+            "Comment QZSR=00",
+            "Comment \"" + t + "EndPage of Logical\"",
+            "EndPage",
+            "Comment \"" + t + "EndPage of Physical\""};
+}
+
+/* The job-information block: the job items worked out for the job, then one PAGEINFO line per side. */
+std::string jobInfo(const std::string &items, const std::vector<std::string> &pages)
+{
+    std::string s = "@PJL COMMENT QZJOBINFO VERSION=1.1.0\n"
+                    "@PJL COMMENT QZJOBINFO BEGIN\n"
+                    "@PJL COMMENT QZJOBINFO PDLTYPE=PDL[PCLXL]:VERSION[2.0.0]\n"
+                    "@PJL COMMENT QZJOBINFO JOBTYPE=PRINT\n"
+                    "@PJL COMMENT QZJOBINFO STOREDJOBTYPE=IMMEDIATE\n" +
+                    items + "@PJL COMMENT QZJOBINFO PAGEINFOBEGIN\n";
+    for (const std::string &p : pages)
+        s += "@PJL COMMENT QZJOBINFO PAGEINFO=" + p + "\n";
+    return s + "@PJL COMMENT QZJOBINFO PAGEINFOEND\n@PJL COMMENT QZJOBINFO END\n";
+}
+
+std::string items(int jobCopies, int pageCopies, const char *duplex, int nup, int logical, int sheets)
+{
+    return "@PJL COMMENT QZJOBINFO JOBCOPIES=" + std::to_string(jobCopies) +
+           "\n@PJL COMMENT QZJOBINFO PAGECOPIES=" + std::to_string(pageCopies) +
+           "\n@PJL COMMENT QZJOBINFO DUPLEXTYPE=" + duplex + "\n@PJL COMMENT QZJOBINFO NUP=" + std::to_string(nup) +
+           "\n@PJL COMMENT QZJOBINFO POSTER=1\n"
+           "@PJL COMMENT QZJOBINFO BOOKLETTYPE=TYPE[NOBOOKLET]\n"
+           "@PJL COMMENT QZJOBINFO PAGEORDER=1TON\n"
+           "@PJL COMMENT QZJOBINFO SLIPSHEET=NOSLIPSHEET\n"
+           "@PJL COMMENT QZJOBINFO TONERSAVE=OFF\n"
+           "@PJL COMMENT QZJOBINFO PHYSICALPAGES=0\n" /* blank sides are not counted */
+           "@PJL COMMENT QZJOBINFO LOGICALPAGES=" +
+           std::to_string(logical) + "\n@PJL COMMENT QZJOBINFO ESTIMATEDSHEETS=" + std::to_string(sheets) + "\n";
+}
+
+const char kA4Simplex[] = "SIZE[210.0X297.0]:MODE[EMPTY]::INTRAY[0]:DUPLEX[SIMPLEX]";
+const char kA4Duplex[] = "SIZE[210.0X297.0]:MODE[EMPTY]::INTRAY[0]:DUPLEX[DUPLEX]";
+
+class FirstJob : public JobTest {
+protected:
+    void SetUp() override
+    {
+        JobTest::SetUp();
+        dm->set(13, 7);   /* Automatically Select: media source 1 */
+        dm->set(1334, 0); /* blank pages are printed */
+        ASSERT_TRUE(plat::clock_fix(fixedTime(), 5000));
+    }
+
+    /* Prints `pages` blank pages, 100 ms apart on the fixed clock; false when a call failed. */
+    bool printBlank(int pages)
+    {
+        if (!startDoc())
+            return false;
+        for (int i = 0; i < pages; i++) {
+            Sleep(100);
+            if (!DrvStartPage(so) || !DrvSendPage(so))
+                return false;
+        }
+        Sleep(100);
+        return DrvEndDoc(so, 0);
+    }
+};
+
+/* The sequence of the whole job: session, begin comment, the sides, the end comment, the session's end. */
+std::vector<std::string> frame(const std::vector<std::vector<std::string>> &sides, int endMs,
+                               const std::vector<std::string> &beforeEnd = {})
+{
+    std::vector<std::string> ops = {"BeginSession UnitsPerMeasure=600,600 Measure=0 ErrorReport=0",
+                                    "OpenDataSource SourceType=0 DataOrg=1",
+                                    "Comment \"[2024,03/07,09:05:01][Report][FILE:]\""};
+    for (const auto &s : sides)
+        ops.insert(ops.end(), s.begin(), s.end());
+    ops.insert(ops.end(), beforeEnd.begin(), beforeEnd.end());
+    ops.push_back("Comment \"[" + std::to_string(endMs) + "ms]EndJob\"");
+    ops.push_back("CloseDataSource");
+    ops.push_back("EndSession");
+    return ops;
+}
+
+TEST_F(FirstJob, TwoBlankA4PagesInOrder)
+{
+    enableContext();
+    ASSERT_TRUE(printBlank(2));
+    Job j = list(spooled());
+    EXPECT_EQ(j.header, pjlHeader(kSimplex, 1));
+    EXPECT_EQ(j.streamHeader, kStreamHeader);
+    /* 4.2 mm margins at 600 dpi: the page's origin 99 pixels in; the second side sends its transform again */
+    EXPECT_EQ(j.ops, frame({side(100, "99,99", "1,1", 0), side(200, "99,99", "1,1", 0)}, 300));
+    EXPECT_EQ(j.trailer, kUel + jobInfo(items(1, 1, "SIMPLEX", 1, 2, 2), {kA4Simplex, kA4Simplex}) + "@PJL EOJ\n");
+}
+
+TEST_F(FirstJob, AnEmptyDocumentWritesNothing)
+{
+    enableContext();
+    ASSERT_TRUE(printBlank(0));
+    EXPECT_EQ(spooled(), "");
+}
+
+TEST_F(FirstJob, DuplexWithOddAndEvenPageCounts)
+{
+    dm->set(16, 2); /* long edge */
+    for (int pages : {3, 4}) {
+        SCOPED_TRACE(pages);
+        enableContext();
+        ASSERT_TRUE(printBlank(pages));
+        Job j = list(spooled());
+        EXPECT_EQ(j.header, pjlHeader(kLongEdge, 1));
+        std::vector<std::vector<std::string>> sides;
+        for (int p = 1; p <= pages; p++)
+            sides.push_back(side(100 * p, "99,99", "1,1", 0));
+        EXPECT_EQ(j.ops, frame(sides, 100 * (pages + 1)));
+        EXPECT_EQ(j.trailer, kUel +
+                                 jobInfo(items(1, 1, "DUPLEX", 1, pages, pages),
+                                         std::vector<std::string>(size_t(pages), kA4Duplex)) +
+                                 "@PJL EOJ\n");
+        disable();
+        plat::clock_fix(fixedTime(), 5000);
+    }
+}
+
+TEST_F(FirstJob, UncollatedCopiesAreThePrintersAndCollatedOnesWaitForRecording)
+{
+    dm->set(12, 3);
+    dm->set(18, 0);
+    enableContext();
+    ASSERT_TRUE(printBlank(1));
+    Job j = list(spooled());
+    EXPECT_EQ(j.header, pjlHeader(kSimplex, 3));
+    EXPECT_EQ(j.trailer, kUel + jobInfo(items(1, 3, "SIMPLEX", 1, 1, 3), {kA4Simplex}) + "@PJL EOJ\n");
+    disable();
+
+    /* collated by the driver: every page must be recorded first */
+    dm->set(18, 1);
+    enableContext();
+    EXPECT_FALSE(printBlank(1));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
+    EXPECT_FALSE(DrvEndDoc(so, 0));
+    EXPECT_EQ(spooled(), "") << "refused before any byte was written";
+}
+
+/* Each page's transform, read back from the commands the job lister decoded. */
+std::vector<PageTransform> transforms(const Job &j)
+{
+    std::vector<PageTransform> out;
+    PageTransform t{};
+    FLOAT sx = 1, sy = 1;
+    bool afterDefault = false;
+    for (const pxllist::Record &r : j.listing.records) {
+        if (r.kind != pxllist::RecordKind::kOperator)
+            continue;
+        if (r.op == pxllist::op::kSetPageDefaultCTM) {
+            t = PageTransform{};
+            afterDefault = true;
+        } else if (r.op == pxllist::op::kSetPageOrigin && afterDefault) {
+            const auto *a = pxllist::FindAttribute(r, pxllist::attr::kPageOrigin);
+            t.dx += FLOAT(a->values[0]);
+            t.dy += FLOAT(a->values[1]);
+        } else if (r.op == pxllist::op::kSetPageScale && afterDefault) {
+            const auto *a = pxllist::FindAttribute(r, pxllist::attr::kPageScale);
+            sx = FLOAT(a->values[0]);
+            sy = FLOAT(a->values[1]);
+        } else if (r.op == pxllist::op::kSetPageRotation && afterDefault) {
+            /* the transform's own quarter turns, as the writer reduces a transform to them */
+            int angle = int(pxllist::FindAttribute(r, pxllist::attr::kPageAngle)->values[0]);
+            if (angle == 0) {
+                t.m11 = sx;
+                t.m22 = sy;
+            } else if (angle == 90) {
+                t.m12 = -sx;
+                t.m21 = sy;
+            } else if (angle == 180) {
+                t.m11 = -sx;
+                t.m22 = -sy;
+            } else {
+                t.m12 = sx;
+                t.m21 = -sy;
+            }
+            out.push_back(t);
+            afterDefault = false;
+        }
+    }
+    return out;
+}
+
+struct Box {
+    FLOAT left, top, right, bottom; /* tenths of a millimetre on the sheet */
+};
+
+/* The page's four corners (its printable area, 4,762 x 6,817 pixels) all lie in `cell`. */
+void expectInCell(const PageTransform &t, const Box &cell, int page)
+{
+    const FLOAT px = 600.0f / 254.0f;
+    const FLOAT corners[4][2] = {{0, 0}, {4762, 0}, {0, 6817}, {4762, 6817}};
+    for (const auto &c : corners) {
+        FLOAT x, y;
+        LAY_Apply(&t, c[0], c[1], &x, &y);
+        EXPECT_GE(x / px, cell.left - 1) << "page " << page;
+        EXPECT_LE(x / px, cell.right + 1) << "page " << page;
+        EXPECT_GE(y / px, cell.top - 1) << "page " << page;
+        EXPECT_LE(y / px, cell.bottom + 1) << "page " << page;
+    }
+}
+
+TEST_F(FirstJob, TwoUpEndsWithTheHalfFilledSheet)
+{
+    dm->set(295, 2);
+    dm->set(264, 1); /* the lower half first */
+    enableContext();
+    ASSERT_TRUE(printBlank(3));
+    Job j = list(spooled());
+    auto t = transforms(j);
+    ASSERT_EQ(t.size(), 3u);
+    /* area 42..2058 x 42..2928 tenths: halves 1,443 high */
+    const Box lower{42, 1485, 2058, 2928}, upper{42, 42, 2058, 1485};
+    expectInCell(t[0], lower, 1);
+    expectInCell(t[1], upper, 2);
+    expectInCell(t[2], lower, 3);
+    for (const PageTransform &p : t)
+        EXPECT_LT(p.m12, 0.0f) << "turned a quarter turn into its half";
+    size_t begins = 0;
+    for (const std::string &op : j.ops)
+        begins += op.rfind("BeginPage", 0) == 0;
+    EXPECT_EQ(begins, 2u);
+    ASSERT_GE(j.ops.size(), 6u);
+    EXPECT_EQ(j.ops[j.ops.size() - 6], "Comment \"[400ms]EndJob with left Nup\"");
+    EXPECT_EQ(j.ops[j.ops.size() - 5], "EndPage");
+    EXPECT_EQ(j.ops[j.ops.size() - 4], "Comment \"[400ms]EndPage of Physical\"");
+    EXPECT_NE(j.trailer.find("QZJOBINFO NUP=2\n"), std::string::npos);
+    EXPECT_NE(j.trailer.find("QZJOBINFO LOGICALPAGES=3\n"), std::string::npos);
+    EXPECT_NE(j.trailer.find("QZJOBINFO ESTIMATEDSHEETS=2\n"), std::string::npos);
+}
+
+TEST_F(FirstJob, FourUpOrderThreeFillsTheTopRowFirst)
+{
+    dm->set(295, 4);
+    dm->set(264, 3);
+    enableContext();
+    ASSERT_TRUE(printBlank(4));
+    Job j = list(spooled());
+    auto t = transforms(j);
+    ASSERT_EQ(t.size(), 4u);
+    const Box cells[4] = {{42, 42, 1050, 1485}, {1050, 42, 2058, 1485}, {42, 1485, 1050, 2928}, {1050, 1485, 2058, 2928}};
+    for (int i = 0; i < 4; i++) {
+        expectInCell(t[size_t(i)], cells[i], i + 1);
+        EXPECT_FLOAT_EQ(t[size_t(i)].m11, 0.5f);
+    }
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(FirstJob, RoadsThatNeedPageRecordingAreRefusedBeforeAnyByte)
+{
+    struct Road {
+        const char *waitsFor;
+        std::vector<std::pair<WORD, LONG>> settings;
+    } roads[] = {
+        {"REC_ReplayBooklet: not built yet (booklet)", {{321, 2}}},
+        {"REC_ReplayJob: not built yet (reverse order)", {{1312, 1}}},
+        {"REC_ReplayJob: not built yet (copies collated by the driver)", {{12, 3}, {18, 1}}},
+        {"REC_OpenPageRecord: not built yet (automatic colour)", {{270, 0}}},
+        {"OVL_DefineFormStreams: not built yet (form overlay)", {{339, 2}}},
+    };
+    traceWith("0x1");
+    for (const Road &road : roads) {
+        SCOPED_TRACE(road.waitsFor);
+        dm = std::make_unique<JobDevmode>();
+        dm->set(13, 7);
+        dm->set(1334, 0);
+        for (const auto &[id, value] : road.settings)
+            dm->set(id, value);
+        enableContext();
+        ASSERT_TRUE(startDoc());
+        ASSERT_TRUE(DrvStartPage(so));
+        SetLastError(0);
+        EXPECT_FALSE(DrvSendPage(so));
+        EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
+        EXPECT_NE(traceText().find(road.waitsFor), std::string::npos);
+        EXPECT_FALSE(DrvEndDoc(so, 0));
+        EXPECT_EQ(spooled(), "");
+        disable();
+    }
+}
+
+TEST_F(FirstJob, CellBordersFrameTheFilledCells)
+{
+    dm->set(295, 4);
+    dm->set(264, 3);
+    dm->set(1337, 1);
+    enableContext();
+    ASSERT_TRUE(printBlank(3));
+    Job j = list(spooled());
+    /* three pages on the sheet: three frames of four lines each, drawn before the sheet's end */
+    int paints = 0;
+    for (const std::string &op : j.ops)
+        paints += op == "PaintPath";
+    EXPECT_EQ(paints, 12);
+    const std::vector<std::string> pen = {"SetPenWidth PenWidth=2",        "SetLineJoin LineJoinStyle=1",
+                                          "SetLineCap LineCapStyle=1",     "SetLineDash SolidLine=0",
+                                          "SetColorSpace ColorSpace=2",    "SetBrushSource NullBrush=0",
+                                          "SetROP ROP3=240",               "SetPenSource RGBColor=0,0,0"};
+    auto at = std::search(j.ops.begin(), j.ops.end(), pen.begin(), pen.end());
+    ASSERT_NE(at, j.ops.end());
+    /* the first frame: the top-left cell (42..1050 x 42..1485 tenths: 99.2..2480.3 x 99.2..3507.9 pixels, truncated) inset by 2 */
+    const std::vector<std::string> first = {"NewPath", "SetCursor Point=101,101", "LinePath EndPoint=101,3505",
+                                            "PaintPath"};
+    EXPECT_TRUE(std::equal(first.begin(), first.end(), at + long(pen.size()))) << *(at + long(pen.size()) + 1);
+    EXPECT_EQ(j.ops[j.ops.size() - 5], "EndPage");
+}
+
+TEST_F(FirstJob, TheExtensionsOverridesHoldForTheJobAndAreTakenBack)
+{
+    enableContext();
+    /* with the extension off nothing is applied, even with overrides left in the record */
+    pdev->ext.overrides[EXT_OVERRIDE_PAGES_PER_SHEET] = 4;
+    ASSERT_TRUE(printBlank(1));
+    EXPECT_NE(list(spooled()).trailer.find("QZJOBINFO NUP=1\n"), std::string::npos);
+    WORD nup = 0;
+    ASSERT_EQ(PDEV_GetSetting16(pdev, 295, &nup), 0);
+    EXPECT_EQ(nup, 1);
+
+    /* on: the job is printed 4-up, and the document's own value is back afterwards */
+    pdev->ext.mode = 1;
+    pdev->ext.overrides[EXT_OVERRIDE_NUP_ORDER] = 3;
+    plat::clock_fix(fixedTime(), 5000);
+    ASSERT_TRUE(printBlank(2));
+    Job j = list(spooled());
+    EXPECT_NE(j.trailer.find("QZJOBINFO NUP=4\n"), std::string::npos);
+    auto t = transforms(j);
+    ASSERT_EQ(t.size(), 2u);
+    EXPECT_FLOAT_EQ(t[0].m11, 0.5f);
+    ASSERT_EQ(PDEV_GetSetting16(pdev, 295, &nup), 0);
+    EXPECT_EQ(nup, 1) << "the document's own pages-per-sheet value";
+    EXPECT_EQ(pdev->ext.saved, 0u);
+}
+
+TEST_F(FirstJob, PaperAndOrientationChangeBetweenPages)
+{
+    HDC dc = CreateDCW(nullptr, kColourPrinter, nullptr, dm->dm());
+    ASSERT_NE(dc, nullptr) << GetLastError();
+    DOCINFOW doc{sizeof(DOCINFOW), u"Report", nullptr, nullptr, 0};
+    int job = StartDocW(dc, &doc);
+    ASSERT_GT(job, 0);
+    ASSERT_GT(StartPage(dc), 0);
+    ASSERT_GT(EndPage(dc), 0);
+    JobDevmode letter;
+    letter.set(13, 7);
+    letter.set(1334, 0);
+    letter.set(ID_PAPER_SIZE, DMPAPER_LETTER);
+    letter.set(ID_ORIENTATION, DMORIENT_LANDSCAPE);
+    ASSERT_EQ(ResetDCW(dc, letter.dm()), dc) << GetLastError();
+    ASSERT_GT(StartPage(dc), 0);
+    ASSERT_GT(EndPage(dc), 0);
+    ASSERT_EQ(ResetDCW(dc, dm->dm()), dc);
+    ASSERT_GT(StartPage(dc), 0);
+    ASSERT_GT(EndPage(dc), 0);
+    ASSERT_GT(EndDoc(dc), 0);
+    EXPECT_TRUE(DeleteDC(dc));
+    std::vector<BYTE> bytes;
+    ASSERT_TRUE(plat::spool_job_bytes(DWORD(job), bytes));
+    Job j = list(std::string(bytes.begin(), bytes.end()));
+    std::vector<std::string> begins;
+    for (const std::string &op : j.ops)
+        if (op.rfind("BeginPage", 0) == 0)
+            begins.push_back(op);
+    /* A4, then Letter (PCL XL media size 0), then A4 again */
+    EXPECT_EQ(begins, (std::vector<std::string>{"BeginPage Orientation=0 MediaSource=1 MediaSize=2",
+                                                "BeginPage Orientation=0 MediaSource=1 MediaSize=0",
+                                                "BeginPage Orientation=0 MediaSource=1 MediaSize=2"}));
+    auto t = transforms(j);
+    ASSERT_EQ(t.size(), 3u);
+    /* the landscape Letter page (6,400 x 4,900 pixels printable) turned onto the paper: its top along the left edge */
+    EXPECT_EQ(t[1].m11, 0.0f);
+    EXPECT_LT(t[1].m12, 0.0f);
+    FLOAT x, y;
+    LAY_Apply(&t[1], 0, 0, &x, &y);
+    EXPECT_NEAR(x, 99, 1);
+    EXPECT_NEAR(y, 2752 * 600.0 / 254, 1) << "the page's top-left corner at the paper's bottom-left";
+    EXPECT_NE(j.trailer.find("PAGEINFO=SIZE[215.9X279.4]"), std::string::npos);
+    EXPECT_NE(j.trailer.find("LOGICALPAGES=3\n"), std::string::npos);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(FirstJob, EveryRoadThatWaitsIsRefusedAtTheFirstSheet)
+{
+    struct Road {
+        const char *trace;
+        std::function<void(JobSettings &, PdevContext *)> set;
+    } roads[] = {
+        {"REC_ReplayBooklet: not built yet (booklet)", [](JobSettings &js, PdevContext *) { js.booklet = 1; }},
+        {"LAY_PosterLayout: not built yet (poster)", [](JobSettings &js, PdevContext *) { js.poster = 1; }},
+        {"OVL_DefineFormStreams: not built yet (form overlay)", [](JobSettings &js, PdevContext *) { js.formMode = 1; }},
+        {"JOB_ReadCopySetSettings: not built yet (copy sets)", [](JobSettings &, PdevContext *p) { p->copySetMode = 1; }},
+        {"REC_ReplayJob: not built yet (reverse order)", [](JobSettings &js, PdevContext *) { js.reverseOrder = 1; }},
+        {"REC_ReplayJob: not built yet (copies collated by the driver)",
+         [](JobSettings &js, PdevContext *) { js.hcpnLine = 1; }},
+        {"REC_ReplayJob: not built yet (duplex by the driver)", [](JobSettings &js, PdevContext *) { js.driverDuplex = 1; }},
+        {"REC_OpenPageRecord: not built yet (automatic colour)",
+         [](JobSettings &js, PdevContext *) { js.colorState = JOB_COLOR_PER_PAGE; }},
+        {"JOB_SetDecorationMode: not built yet (decorations)", [](JobSettings &js, PdevContext *) { js.annotation = 1; }},
+    };
+    enableContext();
+    traceWith("0x1");
+    for (const Road &road : roads) {
+        SCOPED_TRACE(road.trace);
+        ASSERT_TRUE(startDoc());
+        road.set(*pdev->jobSettings, pdev);
+        SetLastError(0);
+        EXPECT_EQ(JOB_TranslateSettings(pdev), -1);
+        EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
+        EXPECT_NE(traceText().find(road.trace), std::string::npos);
+        pdev->copySetMode = 0;
+        EXPECT_TRUE(DrvEndDoc(so, ED_ABORTDOC));
+        EXPECT_EQ(spooled(), "");
+    }
+}
+
+TEST_F(FirstJob, RecordedPagesWaitForPageRecording)
+{
+    enableContext();
+    ASSERT_TRUE(startDoc());
+    traceWith("0x1");
+    pdev->jobState |= JOB_SHEET_OPEN;
+    PageTransform identity;
+    LAY_SetIdentity(&identity);
+    struct Case {
+        DWORD records;
+        const char *trace;
+        std::function<int()> call;
+    } cases[] = {
+        {REC_RECORDS_PAGE_START, "REC_BeginPage (recorded): not built yet",
+         [&] { return REC_BeginPage(pdev, 2, 1, 2, 0, 0); }},
+        {REC_RECORDS_PAGE_END, "REC_EndPage (recorded): not built yet", [&] { return REC_EndPage(pdev); }},
+        {REC_RECORDS_SHEET_MARK, "REC_Mark (recorded): not built yet", [&] { return REC_Mark(pdev); }},
+        {REC_RECORDS_TRANSFORM, "REC_SetTransform (recorded): not built yet",
+         [&] { return REC_SetTransform(pdev, &identity); }},
+    };
+    for (const Case &c : cases) {
+        pdev->recordFlags = REC_FLAG_RECORDING | REC_FLAG_PAGE_OPEN | c.records;
+        SetLastError(0);
+        EXPECT_EQ(c.call(), -1) << c.trace;
+        EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED)) << c.trace;
+        EXPECT_NE(traceText().find(c.trace), std::string::npos) << c.trace;
+    }
+    pdev->recordFlags = 0;
+    pdev->jobState &= ~JOB_SHEET_OPEN;
+    EXPECT_TRUE(DrvEndDoc(so, ED_ABORTDOC));
+}
+
+TEST_F(FirstJob, TheDocumentMonitorsJobIdentifierWaitsForItsRegistration)
+{
+    enableContext();
+    const DWORD on = 1;
+    ASSERT_EQ(DMB_SetValue(8201, pdev->settings, pdev->printerData, SVT_FLAG, 4, &on), DMA_OK);
+    put(1321, 1);
+    traceWith("0x1");
+    ASSERT_TRUE(startDoc());
+    ASSERT_TRUE(DrvStartPage(so));
+    SetLastError(0);
+    EXPECT_FALSE(DrvSendPage(so));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
+    EXPECT_NE(traceText().find("JOB_RegisterJobIdentifier: not built yet"), std::string::npos);
+    EXPECT_FALSE(DrvEndDoc(so, 0));
+    EXPECT_EQ(spooled(), "") << "the header fails before any byte";
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(FirstJob, AMissingFaxDataFileStopsTheJobBeforeAnyByte)
+{
+    enableContext();
+    put(334, 5);
+    put(4125, 1);
+    putText(375, u"C:\\FAXDATA\\MISSING.DAT");
+    traceWith("0x1");
+    ASSERT_TRUE(startDoc());
+    ASSERT_TRUE(DrvStartPage(so));
+    EXPECT_FALSE(DrvSendPage(so));
+    EXPECT_NE(traceText().find("JOB_CheckFaxData: the fax data file cannot be opened"), std::string::npos);
+    EXPECT_FALSE(DrvEndDoc(so, 0));
+    EXPECT_EQ(spooled(), "") << "no header-only job is left behind";
+}
+
+TEST_F(FirstJob, ASystemServiceWithoutADefaultUserStillPrints)
+{
+    plat::sysinfo_set_user_name(u"SYSTEM");
+    HKEY winlogon = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon", 0,
+                      KEY_ALL_ACCESS, &winlogon) == ERROR_SUCCESS) {
+        RegDeleteValueW(winlogon, u"DefaultUserName");
+        RegCloseKey(winlogon);
+    }
+    enableContext();
+    ASSERT_TRUE(printBlank(1));
+    Job j = list(spooled());
+    EXPECT_EQ(j.ops.size(), frame({side(100, "99,99", "1,1", 0)}, 200).size());
+}
+
+} // namespace

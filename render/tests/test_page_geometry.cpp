@@ -1,0 +1,311 @@
+// Page geometry: cell orders, and where the corners of a page land on the
+// sheet through its cell transform, against positions worked out by hand.
+#include "page_geometry.h"
+
+#include "paper_form.h"
+
+#include <plat/error.h>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+namespace {
+
+/* A4 at 600 dpi with 4.2 mm margins all round (tenths of a millimetre). */
+constexpr LONG kDpi = 600;
+constexpr FLOAT kPx = 600.0f / 254.0f; /* pixels per tenth */
+
+PaperRecord a4Sheet()
+{
+    PaperRecord r{};
+    r.paperCode = 9;
+    r.width = 2100;
+    r.length = 2970;
+    r.printableWidth = 2016;
+    r.printableLength = 2886;
+    r.leftMargin = r.topMargin = 42;
+    r.layoutLeft = r.layoutRight = r.layoutTop = r.layoutBottom = 42;
+    r.inCustomRange = 1;
+    return r;
+}
+
+PageGeometry a4Page(bool landscape = false)
+{
+    PageGeometry g{};
+    g.paper = a4Sheet();
+    if (landscape) {
+        std::swap(g.paper.width, g.paper.length);
+        std::swap(g.paper.printableWidth, g.paper.printableLength);
+    }
+    g.landscape = landscape ? 1 : 0;
+    return g;
+}
+
+LayoutParams params(LONG nup, LONG order = 0, LONG turned = 0)
+{
+    LayoutParams p{};
+    p.pagesPerSheet = nup;
+    p.cellOrder = order;
+    p.cellsTurned = turned;
+    p.zoomPercent = 100;
+    return p;
+}
+
+struct Point {
+    FLOAT x, y;
+};
+
+/* A page point (pixels) through the transform, in tenths of a millimetre on the sheet. */
+Point land(const PageTransform &t, FLOAT x, FLOAT y)
+{
+    Point p;
+    LAY_Apply(&t, x * kPx, y * kPx, &p.x, &p.y);
+    return {p.x / kPx, p.y / kPx};
+}
+
+void expectNear(Point got, FLOAT x, FLOAT y, const char *what)
+{
+    EXPECT_NEAR(got.x, x, 0.05f) << what;
+    EXPECT_NEAR(got.y, y, 0.05f) << what;
+}
+
+TEST(PageGeometry, CellOrderStates)
+{
+    struct Case {
+        LONG nup, order, turned, state;
+    } cases[] = {
+        {1, 0, 0, 4}, {2, 1, 1, 1}, {2, 0, 1, 5}, {2, 0, 0, 1}, {2, 3, 0, 5}, {4, 3, 0, 4}, {4, 4, 0, 5},
+        {4, 5, 0, 6}, {4, 6, 0, 7}, {8, 3, 1, 1}, {8, 4, 1, 0}, {8, 5, 1, 5}, {8, 6, 1, 4},
+        {4, 0, 0, 4}, {16, 2, 0, 4}, /* orders 0-2 fill as order 3 */
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(LAY_CellOrderState(c.nup, c.order, c.turned), c.state) << c.nup << " " << c.order << " " << c.turned;
+    EXPECT_EQ(LAY_CellOrderState(3, 3, 0), -1);
+    EXPECT_EQ(LAY_CellOrderState(4, 7, 0), -1);
+}
+
+TEST(PageGeometry, FourUpOrderThreeFillsTheTopRowFirst)
+{
+    const LONG expected[4][2] = {{0, 1}, {1, 1}, {0, 0}, {1, 0}};
+    for (LONG k = 0; k < 4; k++) {
+        LONG u = -1, v = -1;
+        ASSERT_EQ(LAY_CellPosition(4, k, 2, 2, &u, &v), 0);
+        EXPECT_EQ(u, expected[k][0]) << k;
+        EXPECT_EQ(v, expected[k][1]) << k;
+    }
+    LONG c = 0, r = 0;
+    ASSERT_EQ(LAY_GridOf(32, &c, &r), 0);
+    EXPECT_EQ(c, 4);
+    EXPECT_EQ(r, 8);
+}
+
+TEST(PageGeometry, OneUpSamePaperIsTheMarginsAtScaleOne)
+{
+    PaperRecord sheet = a4Sheet();
+    PageGeometry page = a4Page();
+    LayoutParams p = params(1);
+    LayoutRecord l;
+    ASSERT_EQ(LAY_BuildLayout(&p, &sheet, &page, kDpi, &l), 0);
+    PageTransform t;
+    ASSERT_EQ(LAY_PageTransform(&l, 0, 0, &t), 0);
+    EXPECT_EQ(t.m11, 1.0f);
+    EXPECT_EQ(t.m22, 1.0f);
+    EXPECT_EQ(t.m12, 0.0f);
+    EXPECT_EQ(t.m21, 0.0f);
+    /* 42 tenths at 600 dpi: 42 x 600 / 254 = 99.21 pixels */
+    EXPECT_NEAR(t.dx, 99.2126f, 0.001f);
+    EXPECT_NEAR(t.dy, 99.2126f, 0.001f);
+}
+
+TEST(PageGeometry, FourUpPagesLandInTheirQuadrants)
+{
+    PaperRecord sheet = a4Sheet();
+    PageGeometry page = a4Page();
+    LayoutParams p = params(4, 3);
+    LayoutRecord l;
+    ASSERT_EQ(LAY_BuildLayout(&p, &sheet, &page, kDpi, &l), 0);
+    /* area 42..2058 x 42..2928; cells 1008 x 1443; scale 1/2 (page 2016 x 2886) */
+    const FLOAT cells[4][2] = {{42, 42}, {1050, 42}, {42, 1485}, {1050, 1485}};
+    for (LONG i = 0; i < 4; i++) {
+        PageTransform t;
+        ASSERT_EQ(LAY_PageTransform(&l, i, 0, &t), 0);
+        EXPECT_EQ(t.m11, 0.5f);
+        expectNear(land(t, 0, 0), cells[i][0], cells[i][1], "top-left");
+        expectNear(land(t, 2016, 2886), cells[i][0] + 1008, cells[i][1] + 1443, "bottom-right");
+    }
+}
+
+TEST(PageGeometry, TwoUpTurnsEachPageIntoItsHalf)
+{
+    PaperRecord sheet = a4Sheet();
+    PageGeometry page = a4Page();
+    LayoutParams p = params(2, 1, 1); /* state 1: the bottom half first */
+    LayoutRecord l;
+    ASSERT_EQ(LAY_BuildLayout(&p, &sheet, &page, kDpi, &l), 0);
+    /* cells 2016 x 1443; the page turned is 2886 x 2016: scale 2016 / 2886 */
+    const FLOAT s = 2016.0f / 2886.0f;
+    const FLOAT bottoms[2] = {2928, 1485};
+    for (LONG i = 0; i < 2; i++) {
+        PageTransform t;
+        ASSERT_EQ(LAY_PageTransform(&l, i, 0, &t), 0);
+        EXPECT_EQ(t.m11, 0.0f);
+        EXPECT_LT(t.m12, 0.0f); /* a quarter turn counter-clockwise: the page's top along the cell's left edge */
+        /* the page's top-left corner at the cell's bottom-left, its top-right up the left edge */
+        expectNear(land(t, 0, 0), 42, bottoms[i], "top-left");
+        expectNear(land(t, 2016, 0), 42, bottoms[i] - s * 2016, "top-right");
+        expectNear(land(t, 0, 2886), 2058, bottoms[i], "bottom-left");
+    }
+}
+
+TEST(PageGeometry, LandscapePageIsTurnedOntoThePaper)
+{
+    PaperRecord sheet = a4Sheet();
+    PageGeometry page = a4Page(true);
+    LayoutParams p = params(1);
+    p.sheetLandscape = 1;
+    LayoutRecord l;
+    ASSERT_EQ(LAY_BuildLayout(&p, &sheet, &page, kDpi, &l), 0);
+    PageTransform t;
+    ASSERT_EQ(LAY_PageTransform(&l, 0, 0, &t), 0);
+    /* the landscape page's top runs along the paper's left edge, at scale 1 */
+    EXPECT_EQ(t.m11, 0.0f);
+    EXPECT_EQ(t.m12, -1.0f);
+    EXPECT_EQ(t.m21, 1.0f);
+    expectNear(land(t, 0, 0), 42, 2928, "top-left at the paper's bottom-left");
+    expectNear(land(t, 2886, 0), 42, 42, "top-right at the paper's top-left");
+    expectNear(land(t, 2886, 2016), 2058, 42, "bottom-right at the paper's top-right");
+}
+
+TEST(PageGeometry, ZoomAlignmentAndBackFaces)
+{
+    PaperRecord sheet = a4Sheet();
+    PageGeometry page = a4Page();
+    struct Case {
+        LONG alignment, duplexBinding, side;
+        FLOAT x, y; /* where the page's top-left lands */
+    } cases[] = {
+        {0, 0, 1, 42, 42},                     /* half size at the area's top-left */
+        {1, 0, 1, 42 + 1008, 42},              /* top-right */
+        {2, 0, 1, 42 + 1008, 42 + 1443},       /* bottom-right */
+        {3, 0, 1, 42, 42 + 1443},              /* bottom-left */
+        {4, 0, 1, 42 + 504, 42 + 721.5f},      /* centred */
+        {1, 2, 2, 42, 42},                     /* long-edge back face: right and left swap */
+        {0, 1, 2, 42, 42 + 1443},              /* short-edge back face: top and bottom swap */
+        {1, 2, 1, 42 + 1008, 42},              /* front faces keep their alignment */
+    };
+    for (const Case &c : cases) {
+        LayoutParams p = params(1);
+        p.zoomOn = 1;
+        p.zoomPercent = 50;
+        p.alignment = c.alignment;
+        p.duplexBinding = c.duplexBinding;
+        LayoutRecord l;
+        ASSERT_EQ(LAY_BuildLayout(&p, &sheet, &page, kDpi, &l), 0);
+        PageTransform t;
+        ASSERT_EQ(LAY_CellTransform(&l, 1, c.side, &t, nullptr), 0);
+        EXPECT_EQ(t.m11, 0.5f);
+        expectNear(land(t, 0, 0), c.x, c.y, "aligned corner");
+    }
+}
+
+TEST(PageGeometry, BindingMarginShiftsOrShrinksTheArea)
+{
+    PaperRecord sheet = a4Sheet();
+    PageGeometry page = a4Page();
+    struct Case {
+        LONG binding, front, fit;
+        FLOAT left, right; /* where the page's left and right edges land */
+    } cases[] = {
+        {1, 30, 0, 42, 2058},        /* smaller than the printable margin: unchanged */
+        {1, 142, 0, 142, 2158},      /* the area moves right by 100 */
+        {1, 142, 1, 142, 2058},      /* fit: the area shrinks */
+        {2, 142, 1, 42, 1958},       /* the right edge moves in */
+    };
+    for (const Case &c : cases) {
+        LayoutParams p = params(1);
+        p.binding = c.binding;
+        p.bindingFront = c.front;
+        p.fit = c.fit;
+        p.zoomOn = 1;
+        p.zoomPercent = 100;
+        if (c.fit) {
+            p.zoomOn = 0;
+        }
+        LayoutRecord l;
+        ASSERT_EQ(LAY_BuildLayout(&p, &sheet, &page, kDpi, &l), 0);
+        PageTransform t;
+        FLOAT box[4];
+        ASSERT_EQ(LAY_CellTransform(&l, 1, 1, &t, box), 0);
+        EXPECT_NEAR(box[0] / kPx, c.left, 0.05f) << c.binding << " " << c.front << " " << c.fit;
+        EXPECT_NEAR(box[2] / kPx, c.right, 0.05f) << c.binding << " " << c.front << " " << c.fit;
+    }
+}
+
+TEST(PageGeometry, RefusedValues)
+{
+    PaperRecord sheet = a4Sheet();
+    PageGeometry page = a4Page();
+    LayoutRecord l;
+    LayoutParams p = params(3);
+    EXPECT_EQ(LAY_BuildLayout(&p, &sheet, &page, kDpi, &l), -1);
+    p = params(1);
+    p.zoomOn = 1;
+    p.zoomPercent = 24;
+    EXPECT_EQ(LAY_BuildLayout(&p, &sheet, &page, kDpi, &l), -1);
+    p.zoomPercent = 401;
+    EXPECT_EQ(LAY_BuildLayout(&p, &sheet, &page, kDpi, &l), -1);
+    p.zoomPercent = 400;
+    ASSERT_EQ(LAY_BuildLayout(&p, &sheet, &page, kDpi, &l), 0);
+    PageTransform t;
+    EXPECT_EQ(LAY_PageTransform(&l, 32, 0, &t), -1);
+    EXPECT_EQ(LAY_PageTransform(&l, 0, 2, &t), -1);
+    EXPECT_EQ(LAY_PageTransform(&l, 31, 1, &t), 0);
+    EXPECT_EQ(LAY_BuildLayout(&p, &sheet, &page, 0, &l), -1);
+}
+
+TEST(PageGeometry, PaperRecordFromAForm)
+{
+    /* A4 in 1/18432 inch: 210 mm = 152,390.55..., printable 4.2 mm in from each edge */
+    PaperForm form{};
+    form.width = LONG(2100 * 18432.0 / 254);
+    form.height = LONG(2970 * 18432.0 / 254);
+    form.left = LONG(42 * 18432.0 / 254) + 1;
+    form.top = LONG(42 * 18432.0 / 254) + 1;
+    form.right = form.width - form.left + 1;
+    form.bottom = form.height - form.top + 1;
+    PaperRecord r;
+    ASSERT_EQ(LAY_PaperRecord(&form, 9, FALSE, &r), 0);
+    EXPECT_EQ(r.width, 2100);
+    EXPECT_EQ(r.length, 2970);
+    EXPECT_EQ(r.printableWidth, 2016);
+    EXPECT_EQ(r.printableLength, 2886);
+    EXPECT_EQ(r.leftMargin, 42);
+    EXPECT_EQ(r.layoutRight, 42);
+    ASSERT_EQ(LAY_PaperRecord(&form, 9, TRUE, &r), 0);
+    EXPECT_EQ(r.printableWidth, 2100);
+    EXPECT_EQ(r.leftMargin, 0);
+    PageGeometry g;
+    EXPECT_EQ(LAY_PageGeometry(&form, 9, FALSE, 3, nullptr, &g), -1);
+    const LONG user[4] = {100, 200, 50, 60};
+    ASSERT_EQ(LAY_PageGeometry(&form, 9, FALSE, 2, user, &g), 0);
+    EXPECT_EQ(g.landscape, 1);
+    EXPECT_EQ(g.paper.layoutRight, 200);
+    const LONG tooWide[4] = {1100, 1000, 50, 60};
+    ASSERT_EQ(LAY_PageGeometry(&form, 9, FALSE, 1, tooWide, &g), 0);
+    EXPECT_EQ(g.paper.layoutLeft, 42);
+}
+
+TEST(PageGeometry, BookletAndPosterGeometryAreNotBuiltYet)
+{
+    PageTransform t;
+    SetLastError(0);
+    EXPECT_EQ(LAY_BookletCellTransform(nullptr, 0, &t), -1);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
+    SetLastError(0);
+    EXPECT_EQ(LAY_PosterLayout(nullptr, 0, &t), -1);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
+}
+
+} // namespace
