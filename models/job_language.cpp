@@ -67,9 +67,9 @@ void addStandardJobLines(Model &m, bool fax)
     l.add(0, {cond(16, kNe, vShort(1), 4)}, "@PJL SET DUPLEX=", "ON");
     l.add(0, {cond(16, kEq, vShort(2), 4)}, "@PJL SET BINDING=", "LONGEDGE");
     l.add(0, {cond(16, kEq, vShort(3), 4)}, "@PJL SET BINDING=", "SHORTEDGE");
-    /* Grey for colour mode 2 in either orientation (value array 1 holds 1 and 2). */
-    l.add(0, {cond(270, kEq, vUShort(2), 1), cond(7, kEq, vArrayRef(1), 4)}, "@PJL SET RENDERMODE=", "GRAYSCALE");
-    l.add(0, {cond(270, kNe, vUShort(2), 4)}, "@PJL SET RENDERMODE=", "COLOR");
+    /* Grey for monochrome (colour mode 1) in either orientation (value array 1 holds 1 and 2). */
+    l.add(0, {cond(270, kEq, vUShort(1), 1), cond(7, kEq, vArrayRef(1), 4)}, "@PJL SET RENDERMODE=", "GRAYSCALE");
+    l.add(0, {cond(270, kNe, vUShort(1), 4)}, "@PJL SET RENDERMODE=", "COLOR");
     l.add(20, {}, "@PJL SET RESOLUTION=", nullptr);
     l.add(0, {cond(4363, kEq, vByte(1), 4)}, kJobAttr, "\"@JOBK=SECURE\"");
     l.add(329, {cond(4363, kEq, vByte(1), 4)}, kJobAttr, "@PSWD=");

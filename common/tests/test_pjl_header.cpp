@@ -82,14 +82,14 @@ TEST_F(PjlHeader, StandardPrinterJobs)
              close},
         {"three collated copies", [](Job &j) { j.set(12, 3); j.set(18, 1); },
          names + "@PJL SET COPIES=3\n@PJL SET DUPLEX=OFF\n@PJL SET RENDERMODE=COLOR\n@PJL SET RESOLUTION=600\n" + close},
-        {"grey, portrait", [](Job &j) { j.set(270, 2); },
+        {"grey, portrait", [](Job &j) { j.set(270, 1); },
          names + "@PJL SET COPIES=1\n@PJL SET DUPLEX=OFF\n@PJL SET RENDERMODE=GRAYSCALE\n@PJL SET RESOLUTION=600\n" +
              close},
-        {"grey, landscape", [](Job &j) { j.set(270, 2); j.set(7, 2); },
+        {"grey, landscape", [](Job &j) { j.set(270, 1); j.set(7, 2); },
          names + "@PJL SET COPIES=1\n@PJL SET DUPLEX=OFF\n@PJL SET RENDERMODE=GRAYSCALE\n@PJL SET RESOLUTION=600\n" +
              close},
-        /* The grey record lists orientations 1 and 2 only; the colour record wants colour mode other than 2. */
-        {"grey, orientation 3", [](Job &j) { j.set(270, 2); j.set(7, 3); },
+        /* The grey record lists orientations 1 and 2 only; the colour record wants colour mode other than 1. */
+        {"grey, orientation 3", [](Job &j) { j.set(270, 1); j.set(7, 3); },
          names + "@PJL SET COPIES=1\n@PJL SET DUPLEX=OFF\n@PJL SET RESOLUTION=600\n" + close},
         {"secure print", [](Job &j) { j.set(4363, 1); j.setText(329, u"1234"); },
          names + "@PJL SET COPIES=1\n@PJL SET DUPLEX=OFF\n@PJL SET RENDERMODE=COLOR\n@PJL SET RESOLUTION=600\n"

@@ -41,7 +41,7 @@ std::string pjlHeader(const std::string &duplex, int copies)
            "@PJL SET JOBATTR=\"@JOBN=Report\"\n"
            "@PJL SET COPIES=" +
            std::to_string(copies) + "\n" + duplex +
-           "@PJL SET RENDERMODE=GRAYSCALE\n" /* colour mode 2 (the model's job-language records word it so) */
+           "@PJL SET RENDERMODE=COLOR\n" /* colour mode 2: colour */
            "@PJL SET RESOLUTION=600\n"
            "@PJL SET JOBATTR=\"@NUPL=0\"\n"
            "@PJL ENTER LANGUAGE=PCLXL\n";
