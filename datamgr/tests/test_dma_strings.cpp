@@ -319,4 +319,22 @@ TEST_F(DmaStrings, DoubleByteFaceNamesThatDoNotFitAreRefused)
     EXPECT_EQ(out[58], 0);
 }
 
+TEST_F(DmaStrings, AFaceNameEndingInALeadByteIsNotReadPastTheStructure)
+{
+    ASSERT_TRUE(plat::set_ansi_code_page(932));
+    PutWide(rec.dm() + DM_FONT1 + 28, u"Keep");
+    /* 31 letters and a lead byte in the last byte of an exact 60-byte structure: no terminator. */
+    auto font = LogFontA(12, 400, 0, "");
+    std::memset(font.get() + 28, 'a', 31);
+    font[59] = 0x82;
+    EXPECT_EQ(DMA_SetLogFontData(&ctx, 304, font.get(), 60), DMAR_TOO_LONG);
+    EXPECT_EQ(dma_ReadWide(rec.dm() + DM_FONT1 + 28, 32), u"Keep");
+    /* The lead byte just before the terminator: the name ends there. */
+    font[58] = 0x82;
+    font[59] = 0;
+    EXPECT_EQ(DMA_SetLogFontData(&ctx, 304, font.get(), 60), DMAR_DONE);
+    EXPECT_EQ(dma_ReadWide(rec.dm() + DM_FONT1 + 28, 30), std::u16string(30, u'a'));
+    EXPECT_EQ(plat::load<LONG>(rec.dm() + DM_FONT1), 12);
+}
+
 } // namespace
