@@ -371,7 +371,7 @@ WORD CNF_ApplyRuleActions(const SettingsRef *ref, const DddRuleRecord *rule, WOR
         if (listed && rule->flags == 3)
             continue;
         const DddValue &v = a.value;
-        if (!v.data)
+        if (!v.data || v.length < cnf_TypeSize(v.type))
             return CNF_FAIL;
         void *defaultValue = nullptr;
         const void *data = v.type == SVT_WSTRING ? static_cast<const void *>(&v.data) : v.data;

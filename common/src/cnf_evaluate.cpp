@@ -206,6 +206,9 @@ WORD evaluateRule(const CnfWalk &w, bool collect, bool reverse, const DddRuleRec
     if (c.value.count > 0) {
         if (c.settingId != w.value->id)
             return 2;
+        /* Elements shorter than their type do not compare (nothing is read past them). */
+        if (c.value.length < cnf_TypeSize(c.value.type))
+            return 2;
         TestValue t;
         if (testValue(w, &t) != 0)
             return 2;
