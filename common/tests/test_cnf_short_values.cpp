@@ -49,3 +49,29 @@ TEST_F(CnfShortValueTest, ActionWithAShortValueFails)
 
 } // namespace
 
+namespace {
+
+using namespace cnf_test;
+
+/*
+ * A rule with the largest number of entries, all "or" and none ending a
+ * group: the first holds, the rest are stepped over, no group completes
+ * and the search ends.
+ */
+TEST_F(CnfShortValueTest, LargestOrChainEnds)
+{
+    RuleModel rm;
+    std::vector<mw::Condition> chain(0xFFFF, entry(345, 1, mw::vUShort(1), 2));
+    rm.forward(rule(on453(), 3, std::move(chain)));
+    rm.onOption2.forward.push_back(0);
+    installModel(rm);
+    set(345, 1);
+    const WORD two = 2;
+    const Result r = eval(CNF_MODE_TEST, kOwner, &two);
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.outcome, 0);
+    EXPECT_TRUE(r.forward.empty());
+    EXPECT_TRUE(r.changed.empty());
+}
+
+} // namespace
