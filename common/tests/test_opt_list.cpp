@@ -724,3 +724,36 @@ TEST_F(OptList, TrayPaperListShowsItsCustomSizes)
     EXPECT_EQ(u8(text(list, 2).c_str()), " (120 x 180 mm)") << "the tray's size with an empty name";
     EXPECT_TRUE(FID_ListFree(list));
 }
+
+/* Options of one setting whose values have different types: the list fails and frees what it made. */
+TEST_F(OptList, OptionsOfMixedValueTypesFailTheList)
+{
+    const std::vector<std::vector<mw::Value>> orders = {
+        {mw::vUShort(0x1234), mw::vString(mw::stored("Text"))},
+        {mw::vString(mw::stored("Text")), mw::vUShort(9)},
+    };
+    for (const auto &values : orders) {
+        mw::Model m = tarvel_models::colourPrinter(DDD_GATE_0x1600);
+        mw::Feature f;
+        f.id = 6145;
+        f.name = mw::stored("Tray 1 Paper");
+        f.uiKind = 1;
+        f.defaultOption = 1;
+        std::vector<mw::Option> options;
+        for (const mw::Value &v : values) {
+            mw::Option o;
+            o.name = mw::stored("Option");
+            o.setting = v;
+            options.push_back(o);
+        }
+        m.addFeature(DDD_KIND_DOCUMENT_FEATURE, f, options);
+        installWritten(m, "");
+        resources_ = RES_LoadResourceModule();
+        ASSERT_TRUE(FID_InitDefaults(ctx(), rec_.dm(), rec_.pd(), FID_DUMMY_PRINTER_NAME));
+        EXPECT_EQ(build(6145), nullptr);
+        RES_FreeResourceModule();
+        resources_ = nullptr;
+        TearDown();
+        SetUp();
+    }
+}
