@@ -691,6 +691,8 @@ TEST_F(OptList, PaletteOfA256ColourPicture)
     EXPECT_EQ(FID_CreatePalette(nullptr, 100), nullptr);
 }
 
+namespace {
+
 /* The standard model with a paper list of tray 1 (6145) of the given options (name, value). */
 mw::Model withTrayPaperList(const std::vector<std::pair<const char *, mw::Value>> &values)
 {
@@ -710,6 +712,8 @@ mw::Model withTrayPaperList(const std::vector<std::pair<const char *, mw::Value>
     m.addFeature(DDD_KIND_DOCUMENT_FEATURE, f, options);
     return m;
 }
+
+} // namespace
 
 TEST_F(OptList, TrayPaperListShowsItsCustomSizes)
 {
