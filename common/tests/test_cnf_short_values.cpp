@@ -1,8 +1,8 @@
 /*
- * Rule values of the model data shorter than their type: a main condition
- * whose elements are 1 byte for a 16-bit type, and an action value of 1
- * byte for a 16-bit setting.  Nothing is read past a value: the rule is
- * left out, the action fails.
+ * Rules as outside input: values shorter than their type (a main condition
+ * whose elements are 1 byte for a 16-bit type, an action value of 1 byte
+ * for a 16-bit setting; nothing is read past them: the rule is left out,
+ * the action fails), and a rule with the largest number of entries.
  */
 #include "test_cnf_support.h"
 
@@ -46,12 +46,6 @@ TEST_F(CnfShortValueTest, ActionWithAShortValueFails)
     EXPECT_EQ(CNF_ApplyRuleList(1, &r, nullptr, nullptr, 1, wholeRule), CNF_CHANGED);
     EXPECT_EQ(get(345), 1);
 }
-
-} // namespace
-
-namespace {
-
-using namespace cnf_test;
 
 /*
  * A rule with the largest number of entries, all "or" and none ending a
