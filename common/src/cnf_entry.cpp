@@ -14,6 +14,8 @@
 
 #include <plat/memory.h>
 
+#include <cstring>
+
 namespace {
 
 /* Relation bits by setting. */
@@ -144,6 +146,7 @@ WORD sizeCheck(const CnfWalk &w, const DddSettingItem &entry, WORD *bits)
     ModelContext *ctx = w.ref->context;
     const void *key = nullptr;
     CnfSetting current;
+    ULONGLONG widened = 0;
     if (entry.settingId == w.value->id) {
         if (w.value->value) {
             key = cnf_ValueData(w.value->type, w.value->value);
@@ -152,8 +155,12 @@ WORD sizeCheck(const CnfWalk &w, const DddSettingItem &entry, WORD *bits)
                 return CNF_HARD_FAIL;
             key = current.data();
         }
-    } else {
+    } else if (entry.value.type == SVT_WSTRING || !entry.value.data) {
         key = entry.value.data;
+    } else {
+        /* The lookup reads the key by the setting's type: a narrower value is widened, nothing is read past it. */
+        std::memcpy(&widened, entry.value.data, entry.value.length < sizeof widened ? entry.value.length : sizeof widened);
+        key = &widened;
     }
     if (!key)
         return 0;
@@ -371,7 +378,7 @@ WORD CNF_ApplyRuleActions(const SettingsRef *ref, const DddRuleRecord *rule, WOR
         if (listed && rule->flags == 3)
             continue;
         const DddValue &v = a.value;
-        if (!v.data)
+        if (!v.data || v.length < cnf_TypeSize(v.type))
             return CNF_FAIL;
         void *defaultValue = nullptr;
         const void *data = v.type == SVT_WSTRING ? static_cast<const void *>(&v.data) : v.data;

@@ -88,19 +88,20 @@ WORD hasOwnConflict(const CnfWalk &w, WORD id, bool *conflict)
  */
 WORD cnf_SearchGroups(const CnfWalk &w, const DddRuleRecord *rule)
 {
-    const WORD n = rule->involved.count;
+    /* Indices are 32-bit: stepping past the last of 65535 entries must not wrap to the first. */
+    const DWORD n = rule->involved.count;
     const DddConditionItem *items = rule->involved.items;
     CnfIds group(CNF_CHANGED_INLINE);
     WORD groupBits = 0;
     bool fired = false;
-    WORD i = 0;
+    DWORD i = 0;
     while (i < n) {
         const DddConditionItem &e = items[i];
         WORD bits = 0;
         WORD h = cnf_TestEntry(w, e.setting, &bits);
         if (isHard(h))
             return h;
-        WORD complete = 0xFFFF;
+        DWORD complete = 0;
         if (h == 1) {
             if (group.add(e.setting.settingId) != 0)
                 return CNF_HARD_NO_MEMORY;
@@ -108,13 +109,13 @@ WORD cnf_SearchGroups(const CnfWalk &w, const DddRuleRecord *rule)
             if (endsGroup(e.connector)) {
                 complete = i;
             } else if (e.connector == kConnOr) {
-                WORD j = WORD(i + 1);
+                DWORD j = i + 1;
                 while (j < n && items[j].connector == kConnOr)
                     ++j;
                 if (j < n && endsGroup(items[j].connector)) {
                     complete = j;
                 } else {
-                    i = WORD(j + 1); /* the entry reached is passed over untested */
+                    i = j + 1; /* the entry reached is passed over untested */
                     continue;
                 }
             } else {
@@ -126,7 +127,7 @@ WORD cnf_SearchGroups(const CnfWalk &w, const DddRuleRecord *rule)
                 ++i;
                 continue;
             }
-            WORD k = i;
+            DWORD k = i;
             while (k < n && !endsGroup(items[k].connector))
                 ++k;
             if (k == n)
@@ -134,7 +135,7 @@ WORD cnf_SearchGroups(const CnfWalk &w, const DddRuleRecord *rule)
             groupBits = 0;
             if (w.changed)
                 group.clear();
-            i = WORD(k + 1);
+            i = k + 1;
             continue;
         }
         /* A group completed at `complete`. */
@@ -155,7 +156,7 @@ WORD cnf_SearchGroups(const CnfWalk &w, const DddRuleRecord *rule)
                 return CNF_HARD_NO_MEMORY;
         }
         group.clear();
-        i = WORD(complete + 1);
+        i = complete + 1;
     }
     return fired ? 1 : 0;
 }
@@ -205,6 +206,9 @@ WORD evaluateRule(const CnfWalk &w, bool collect, bool reverse, const DddRuleRec
     const DddSettingItem &c = rule->condition;
     if (c.value.count > 0) {
         if (c.settingId != w.value->id)
+            return 2;
+        /* Elements shorter than their type do not compare (nothing is read past them). */
+        if (c.value.length < cnf_TypeSize(c.value.type))
             return 2;
         TestValue t;
         if (testValue(w, &t) != 0)

@@ -245,8 +245,9 @@ WORD CNF_ProposeDependentValues(HANDLE printer, const SettingsRef *ref, const Cn
         if (!cnf_ReadNumber(ref, 1321, &monitor) || !readName(1857))
             return CNF_FAIL;
         const bool on = cnf_ValueNumber(value->type, value->value) != 0;
+        /* With a monitor text the stamp names are cleared; the proposal shows the stamp name. */
         if (on && !name.empty())
-            return proposeClearNames(name, proposal);
+            return readName(297) ? proposeClearNames(name, proposal) : CNF_FAIL;
         if (!on || monitor == 0 || !CNF_IsMonitorDefaultOn(ref->context))
             return 0;
         std::u16string label, onText, offText;

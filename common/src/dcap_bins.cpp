@@ -23,11 +23,15 @@ constexpr WORD kIdCoverSource = 265;
 struct Bin {
     WORD value = 0;
     WORD type = 0;
+    ULONGLONG slot = 0; /* the value as the engine takes it under `type` */
     WCHAR name[DCAP_BIN_NAME_CHARS] = {};
     bool marked = false;
 };
 
-/* The options of a feature (16-bit value, name cut to 23 characters); false when one cannot be read. */
+/*
+ * The options of a feature (16-bit value, name cut to 23 characters); false
+ * when one cannot be read or its value is not a number.
+ */
 bool read_options(ModelContext *context, WORD id, std::vector<Bin> *bins)
 {
     WORD count = 0, reason = 0;
@@ -40,11 +44,14 @@ bool read_options(ModelContext *context, WORD id, std::vector<Bin> *bins)
         WORD type = 0;
         if (!MDL_GetOption(context, id, n, &details, &reason))
             return false;
-        const bool ok = MDL_GetOptionFields(details, &value, &name, &type, nullptr) && value != nullptr;
+        bool ok = MDL_GetOptionFields(details, &value, &name, &type, nullptr) && value != nullptr;
+        const LONG size = ok ? FID_ValueSize(nullptr, type, -1) : 0;
+        ok = ok && (size == 1 || size == 2 || size == 4);
         Bin bin;
         if (ok) {
             bin.value = WORD(FID_ReadValueAsUInt(value, type));
             bin.type = type;
+            FID_CopyValue(type, &bin.slot, value);
             if (name != nullptr)
                 lstrcpynW(bin.name, name, DCAP_BIN_NAME_CHARS);
         }
@@ -69,6 +76,7 @@ DCAP_HANDLER(DCAP_Bins)
             if (!b.marked && c.value == b.value) {
                 b.marked = true;
                 b.type = c.type;
+                b.slot = c.slot;
             }
         }
     }
@@ -80,7 +88,7 @@ DCAP_HANDLER(DCAP_Bins)
     for (const Bin &b : bins) {
         CNF_ResetChangeList(list);
         if (CNF_Evaluate(CNF_MODE_TEST, printer, context, devmode, printerData, nullptr,
-                         b.marked ? kIdCoverSource : kIdPaperSource, b.type, &b.value, list, nullptr, 0) != CNF_OK) {
+                         b.marked ? kIdCoverSource : kIdPaperSource, b.type, &b.slot, list, nullptr, 0) != CNF_OK) {
             ok = false;
             break;
         }

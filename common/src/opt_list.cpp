@@ -87,9 +87,15 @@ BOOL fill_list_header(HMODULE resources, ModelContext *context, WORD id, const S
     return TRUE;
 }
 
-/* Stores the text, value and type of one item; the list takes the value type. */
-BOOL store_item(OptionList *list, OptionListItem *item, LPCWSTR text, WORD type, const void *value)
+/*
+ * Stores the text, value and type of one item; the list takes the value
+ * type.  Every item has the first item's type: freeing reads the values by
+ * the list's one type (strings are freed, numbers are not).
+ */
+BOOL store_item(OptionList *list, OptionListItem *item, bool first, LPCWSTR text, WORD type, const void *value)
 {
+    if (!first && type != list->valueType)
+        return FALSE;
     item->text = opt_CopyText(text != nullptr ? text : u"");
     if (item->text == nullptr)
         return FALSE;
@@ -123,7 +129,7 @@ BOOL model_item(HMODULE resources, ModelContext *context, OptionList *list, LONG
     if (ok && list->uiKind == OPT_KIND_RANGE_EMPTY && i == 2)
         value = nullptr;
     OptionListItem *item = &list->items[i];
-    ok = ok && store_item(list, item, name, type, value);
+    ok = ok && store_item(list, item, i == 0, name, type, value);
     if (ok && image != nullptr && image->data != nullptr && image->length != 0)
         ok = FID_CreateIconFromImage(resources, image->data, image->length, &item->icon, &item->palette);
     MDL_FreeOption(details);
@@ -144,7 +150,7 @@ BOOL descriptor_item(HMODULE resources, ModelContext *context, OptionList *list,
     const void *value = &args.value;
     if (args.type == SVT_WSTRING)
         value = FID_SlotString(&args.value);
-    return store_item(list, &list->items[i], args.text, args.type, noValue ? nullptr : value);
+    return store_item(list, &list->items[i], i == 0, args.text, args.type, noValue ? nullptr : value);
 }
 
 } // namespace

@@ -420,6 +420,12 @@ TEST_F(CnfBuiltinTest, ProposalSwitchesTheStampSwitchOff)
     ASSERT_EQ(CNF_ProposeDependentValues(printer(), &r, &stampSwitch, &p), 0);
     EXPECT_EQ(p.count, 3) << "the name proposal replaces it";
     CNF_FreeProposal(&p);
+    name(297, u"Draft");
+    ASSERT_EQ(CNF_ProposeDependentValues(printer(), &r, &stampSwitch, &p), 0);
+    ASSERT_EQ(p.count, 3);
+    EXPECT_EQ(fid_test::u8(p.before), "Stamp: Draft") << "the stamp name is shown, not the monitor text";
+    EXPECT_EQ(fid_test::u8(p.after), "Stamp: None");
+    CNF_FreeProposal(&p);
 }
 
 /* Poster fit: a 2 x 2 poster of a page on the same paper. */

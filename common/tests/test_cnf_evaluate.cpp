@@ -400,6 +400,15 @@ TEST_F(CnfEntryTest, OperatorNineChecksTheJobPaperAgainstTheOptionSize)
     }
 }
 
+/* The option named by a value narrower than the setting's type: the value widened, nothing read past it. */
+TEST_F(CnfEntryTest, OperatorNineWithANarrowOptionValue)
+{
+    run({.name = "byte value 1 names option 1", .forward = {rule(on453(2), 2, {entry(388, 9, mw::vByte(1), 4)})},
+         .settings = customPaper(2500, 1500), .outcome = 2, .firedForward = {0}, .bits = 0x2,
+         .changed = {388, kOwner}},
+        sizedModel());
+}
+
 TEST_F(CnfEntryTest, TrayChecks)
 {
     /* Bypass tray 4 takes custom sizes 900 x 1480 to 2970 x 4318; tray 1 lists no custom size. */

@@ -289,3 +289,25 @@ TEST_F(DcapCaps, BinsLeaveOutWhatTheEngineRejects)
     ASSERT_EQ(put(7, rec_.dm(), rec_.pd(), 2), DMA_OK);
     EXPECT_EQ(ask(DC_BINS, nullptr), 6) << "landscape: the rule does not hold";
 }
+
+/* A paper source whose option value is a text: no tray code can be offered, the query fails cleanly. */
+TEST_F(DcapCaps, BinsWithATextValuedSourceFail)
+{
+    mw::Model m = tarvel_models::colourPrinter(DDD_GATE_0x1600);
+    size_t feature = 0;
+    for (size_t i = 0; i < m.records.size(); ++i)
+        if (m.records[i].kind == DDD_KIND_DOCUMENT_FEATURE && m.records[i].id == 13)
+            feature = i;
+    ASSERT_GT(feature, 0u);
+    mw::Record &last = m.records[feature - 1]; /* a feature's options precede it */
+    ASSERT_EQ(last.kind, DDD_KIND_DOCUMENT_OPTION);
+    mw::Option o;
+    o.id = last.id;
+    o.name = mw::stored("Text Tray");
+    o.setting = mw::vString(mw::stored("Tray"));
+    last = mw::encode(DDD_KIND_DOCUMENT_OPTION, o, m.formatVersion);
+    installWritten(m, "");
+    afterInstall();
+    EXPECT_EQ(ask(DC_BINS, nullptr), -1);
+    EXPECT_EQ(ask(DC_BINNAMES, nullptr), -1);
+}

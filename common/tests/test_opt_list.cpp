@@ -691,9 +691,11 @@ TEST_F(OptList, PaletteOfA256ColourPicture)
     EXPECT_EQ(FID_CreatePalette(nullptr, 100), nullptr);
 }
 
-TEST_F(OptList, TrayPaperListShowsItsCustomSizes)
+namespace {
+
+/* The standard model with a paper list of tray 1 (6145) of the given options (name, value). */
+mw::Model withTrayPaperList(const std::vector<std::pair<const char *, mw::Value>> &values)
 {
-    /* The standard model with a paper list of tray 1 (6145): A4, custom slot 5 (code 287) and the tray's own size. */
     mw::Model m = tarvel_models::colourPrinter(DDD_GATE_0x1600);
     mw::Feature f;
     f.id = 6145;
@@ -701,13 +703,22 @@ TEST_F(OptList, TrayPaperListShowsItsCustomSizes)
     f.uiKind = 1;
     f.defaultOption = 1;
     std::vector<mw::Option> options;
-    for (const auto &[name, code] : {std::pair{"A4", 9}, std::pair{"Slot", 287}, std::pair{"Tray", 275}}) {
+    for (const auto &[name, value] : values) {
         mw::Option o;
         o.name = mw::stored(name);
-        o.setting = mw::vUShort(WORD(code));
+        o.setting = value;
         options.push_back(o);
     }
     m.addFeature(DDD_KIND_DOCUMENT_FEATURE, f, options);
+    return m;
+}
+
+} // namespace
+
+TEST_F(OptList, TrayPaperListShowsItsCustomSizes)
+{
+    /* A4, custom slot 5 (code 287) and the tray's own size. */
+    mw::Model m = withTrayPaperList({{"A4", mw::vUShort(9)}, {"Slot", mw::vUShort(287)}, {"Tray", mw::vUShort(275)}});
     installWritten(m, "");
     resources_ = RES_LoadResourceModule();
     ASSERT_TRUE(FID_InitDefaults(ctx(), rec_.dm(), rec_.pd(), FID_DUMMY_PRINTER_NAME));
@@ -723,4 +734,24 @@ TEST_F(OptList, TrayPaperListShowsItsCustomSizes)
     EXPECT_EQ(u8(text(list, 1).c_str()), "Wide (100 x 300 mm)");
     EXPECT_EQ(u8(text(list, 2).c_str()), " (120 x 180 mm)") << "the tray's size with an empty name";
     EXPECT_TRUE(FID_ListFree(list));
+}
+
+/* Options of one setting whose values have different types: the list fails and frees what it made. */
+TEST_F(OptList, OptionsOfMixedValueTypesFailTheList)
+{
+    const std::vector<std::vector<std::pair<const char *, mw::Value>>> orders = {
+        {{"Number", mw::vUShort(0x1234)}, {"Text", mw::vString(mw::stored("Text"))}},
+        {{"Text", mw::vString(mw::stored("Text"))}, {"Number", mw::vUShort(9)}},
+    };
+    for (const auto &values : orders) {
+        mw::Model m = withTrayPaperList(values);
+        installWritten(m, "");
+        resources_ = RES_LoadResourceModule();
+        ASSERT_TRUE(FID_InitDefaults(ctx(), rec_.dm(), rec_.pd(), FID_DUMMY_PRINTER_NAME));
+        EXPECT_EQ(build(6145), nullptr);
+        RES_FreeResourceModule();
+        resources_ = nullptr;
+        TearDown();
+        SetUp();
+    }
 }
