@@ -406,3 +406,106 @@ TEST_F(DevmodeUpgrade, ThePrintersDevmode)
     EXPECT_EQ(success, 0);
     EXPECT_EQ(size, 1604);
 }
+
+TEST_F(DevmodeUpgrade, RulesOfTheUpdateByPrivateVersionAndFamily)
+{
+    struct Case {
+        DWORD version;
+        DWORD out454, out456;
+    };
+    /* 1308 set, 1311 clear: 454 = 1, and 456 takes 5651 (1) of the printer's PrinterData, up to 20484 */
+    for (const Case &c : {Case{20484, 1, 1}, Case{20485, 0, 0}}) {
+        SCOPED_TRACE(c.version);
+        std::vector<BYTE> dm = defaults();
+        dm.resize(1604);
+        set(dm.data(), nullptr, 257, c.version);
+        set(dm.data(), nullptr, 258, 4000);
+        set(dm.data(), nullptr, 1308, 1);
+        set(dm.data(), nullptr, 1311, 0);
+        set(dm.data(), nullptr, 454, 0);
+        set(dm.data(), nullptr, 456, 0);
+        std::vector<BYTE> out;
+        ASSERT_EQ(convert(dm, out), UPG_CONVERTED);
+        expectFields(out, {{454, c.out454}, {456, c.out456}, {257, 21048}});
+    }
+
+    /* Family 0x20 takes the default of 271; a 350 of 0 takes its default. */
+    KindPrinter k = kindPrinter(0x20, kKindPrinter);
+    std::vector<BYTE> kd = defaults(k.model(), kKindPrinter);
+    std::vector<BYTE> dm(kd.begin(), kd.begin() + 1604);
+    set(dm.data(), nullptr, 257, 20600);
+    set(dm.data(), nullptr, 258, 4000);
+    set(dm.data(), nullptr, 271, get(kd.data(), nullptr, 271) + 1);
+    set(dm.data(), nullptr, 350, 0);
+    std::vector<BYTE> out;
+    ASSERT_EQ(convert(dm, out, k.model(), kKindPrinter), UPG_CONVERTED);
+    expectFields(out, {{271, get(kd.data(), nullptr, 271)}, {350, get(kd.data(), nullptr, 350)}});
+
+    std::vector<BYTE> d = defaults();
+    std::vector<BYTE> mine(d.begin(), d.begin() + 1604);
+    set(mine.data(), nullptr, 257, 20600);
+    set(mine.data(), nullptr, 258, 4000);
+    set(mine.data(), nullptr, 271, get(d.data(), nullptr, 271) + 1);
+    set(mine.data(), nullptr, 350, 2);
+    ASSERT_EQ(convert(mine, out), UPG_CONVERTED);
+    expectFields(out, {{271, get(d.data(), nullptr, 271) + 1}, {350, 2}});
+}
+
+TEST_F(DevmodeUpgrade, AFavouritesDevmodeCutShortGivesTheDefaults)
+{
+    std::vector<BYTE> d = defaults();
+    std::vector<BYTE> image(SETTINGS_IMAGE_SIZE, 0xEE);
+    auto convertCut = [&](const std::vector<BYTE> &dm, DWORD total) {
+        std::unique_ptr<BYTE[]> block(new BYTE[total]);
+        std::memcpy(block.get(), dm.data(), total);
+        std::fill(image.begin(), image.end(), BYTE(0xEE));
+        return UPG_ConvertDevmodeForPrinter(printer(), block.get(), total, image.data());
+    };
+
+    /* Too short to hold dmSize and dmDriverExtra. */
+    std::vector<BYTE> current(d.begin(), d.begin() + 1604);
+    EXPECT_EQ(convertCut(current, 60), UPG_DEFAULTS);
+    EXPECT_EQ(image, d);
+
+    /* This driver's devmode without the end of its private part: not copied. */
+    EXPECT_EQ(convertCut(current, 1000), UPG_DEFAULTS);
+    EXPECT_EQ(image, d);
+
+    /* A later private version without all of its bytes: not updated. */
+    std::vector<BYTE> later = current;
+    set(later.data(), nullptr, 257, 20483);
+    set(later.data(), nullptr, 258, 4000);
+    EXPECT_EQ(convertCut(later, 1000), UPG_DEFAULTS);
+    EXPECT_EQ(image, d);
+}
+
+TEST_F(DevmodeUpgrade, TheConvertDevModeWorkersArgumentsAndModes)
+{
+    std::vector<BYTE> d = defaults();
+    std::vector<BYTE> out(1604, 0);
+    LONG size = 1604;
+
+    SetLastError(0);
+    EXPECT_EQ(DMS_ConvertDevMode(kPrinter, context(), d.data(), out.data(), nullptr, CDM_CONVERT), -2);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(DMS_ConvertDevMode(kPrinter, nullptr, d.data(), out.data(), &size, CDM_CONVERT), -2);
+
+    for (DWORD mode : {CDM_CONVERT351, DWORD(0), DWORD(3), DWORD(8)}) {
+        size = 10;
+        EXPECT_EQ(DMS_ConvertDevMode(kPrinter, context(), d.data(), out.data(), &size, mode), -2) << mode;
+        EXPECT_EQ(size, 10) << "another mode writes no size";
+    }
+
+    for (DWORD mode : {CDM_CONVERT, CDM_DRIVER_DEFAULT}) {
+        SetLastError(0);
+        size = 1603;
+        EXPECT_EQ(DMS_ConvertDevMode(kPrinter, context(), d.data(), out.data(), &size, mode), -1) << mode;
+        EXPECT_EQ(size, 1604);
+        EXPECT_EQ(GetLastError(), DWORD(ERROR_INSUFFICIENT_BUFFER));
+        size = 5000;
+        EXPECT_EQ(DMS_ConvertDevMode(kPrinter, context(), d.data(), nullptr, &size, mode), -2) << mode;
+        EXPECT_EQ(size, 1604) << "the size is written before the buffers are checked";
+    }
+    size = 1604;
+    EXPECT_EQ(DMS_ConvertDevMode(kPrinter, context(), nullptr, out.data(), &size, CDM_CONVERT), -2);
+}
