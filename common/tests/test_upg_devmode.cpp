@@ -509,3 +509,27 @@ TEST_F(DevmodeUpgrade, TheConvertDevModeWorkersArgumentsAndModes)
     size = 1604;
     EXPECT_EQ(DMS_ConvertDevMode(kPrinter, context(), nullptr, out.data(), &size, CDM_CONVERT), -2);
 }
+
+TEST_F(DevmodeUpgrade, TheSecondBandsByteOf323IsCutTo20)
+{
+    /* 323 is the byte at 1,203 in the second band; 324 follows at 1,204. */
+    struct Case {
+        WORD version;
+        BYTE old323;
+        WORD old324;
+        DWORD out323;
+    };
+    const Case cases[] = {
+        {20480, 5, 30, 5}, {20481, 3, 0x0101, 3}, {20480, 20, 30, 20}, {20480, 21, 30, 20}, {20481, 200, 0, 20},
+        {20482, 25, 30, 25}, /* from 20482 on it is left alone */
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.version << ": " << int(c.old323) << ", " << c.old324);
+        std::vector<BYTE> dm = oldDevmode(c.version, 2407);
+        dm[1203] = c.old323;
+        plat::store_u16(dm.data(), 1204, c.old324);
+        std::vector<BYTE> out;
+        ASSERT_EQ(convert(dm, out), UPG_CONVERTED);
+        expectFields(out, {{323, c.out323}, {324, c.old324}});
+    }
+}
