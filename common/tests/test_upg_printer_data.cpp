@@ -526,3 +526,42 @@ TEST_F(PrinterDataUpgrade, AStoredRecordOfTenPapersCutShortKeepsTheDefaultsOfThe
     storeRecord(k.handle(), std::vector<BYTE>{0x10, 0x00, 0x01});
     ASSERT_TRUE(UPG_LoadPrinterData(k.handle(), loaded.data(), k.model()));
 }
+
+TEST_F(PrinterDataUpgrade, TheDriverDirectoryEndsAtTheBackslashBeforeTheFirstDll)
+{
+    const std::u16string base = plat::spool_driver_dir() + u"\\";
+    struct Case {
+        const char16_t *file;
+        const char16_t *directory; /* behind the driver directory; null: none */
+    };
+    const Case cases[] = {
+        {u"tarvelgr.dll", u""},
+        {u"sub\\Tarvelgr.DlL", u"sub\\"},
+        {u"a\\b.dll\\c.dll", u"a\\"},        /* the first ".DLL" */
+        {u"a\\b.dllx\\c.exe", u"a\\"},       /* ".DLL" need not end the path */
+        {u"tarvelgr.exe", nullptr},
+        {u"a\\b.dl", nullptr},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(plat::utf16_to_utf8(c.file));
+        const std::u16string name = u"Path " + plat::utf8_to_utf16(std::to_string(&c - cases));
+        plat::SpoolDriver d;
+        d.name = u"Driver of " + name;
+        d.driver_file = c.file;
+        ASSERT_EQ(plat::spool_add_driver(d), DWORD(ERROR_SUCCESS));
+        plat::SpoolPrinter p;
+        p.name = name;
+        p.driver = d.name;
+        ASSERT_EQ(plat::spool_add_printer(p), DWORD(ERROR_SUCCESS));
+        Printer printer(name.c_str());
+        ASSERT_TRUE(printer.ok);
+        LPWSTR dir = UPG_GetDriverDirectory(printer);
+        if (!c.directory) {
+            EXPECT_EQ(dir, nullptr);
+            continue;
+        }
+        ASSERT_NE(dir, nullptr);
+        EXPECT_EQ(std::u16string(dir), base + c.directory);
+        GlobalFree(dir);
+    }
+}
