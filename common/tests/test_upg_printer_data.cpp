@@ -565,3 +565,37 @@ TEST_F(PrinterDataUpgrade, TheDriverDirectoryEndsAtTheBackslashBeforeTheFirstDll
         GlobalFree(dir);
     }
 }
+
+TEST_F(PrinterDataUpgrade, AnOrdinaryUserLoadsAnOldPrinterWideRecordOfAPrinterWithoutIdentifier)
+{
+    /* Without an identifier the user's key has no name: the record keeps its user fields. */
+    std::vector<BYTE> stored = defaultRecord();
+    set(nullptr, stored.data(), 8204, 16388);
+    set(nullptr, stored.data(), 8203, 4000);
+    set(nullptr, stored.data(), 4365, 1);
+    setText(nullptr, stored.data(), 5150, u"Alice");
+    storeRecord(printer(), stored);
+
+    plat::spool_set_current_user_rights(plat::SpoolUser::Ordinary);
+    plat::registry_set_admin(false);
+    {
+        Printer mine(kPrinter, PRINTER_ACCESS_USE);
+        ASSERT_TRUE(mine.ok);
+        std::vector<BYTE> loaded(6148);
+        ASSERT_TRUE(UPG_LoadPrinterData(mine, loaded.data(), context()));
+        EXPECT_EQ(get(nullptr, loaded.data(), 4365), 1u) << "the stored record, not the defaults";
+        EXPECT_EQ(get(nullptr, loaded.data(), 8204), 21048u);
+        EXPECT_EQ(text(nullptr, loaded.data(), 5150), u"Alice");
+        BYTE id[16];
+        EXPECT_FALSE(REG_ReadPrnId(mine, id)) << "no identifier stored";
+    }
+    plat::spool_set_current_user_rights(plat::SpoolUser::Administrator);
+    plat::registry_set_admin(true);
+
+    /* An administrator's load names the key and moves the fields into it. */
+    std::vector<BYTE> loaded(6148);
+    ASSERT_TRUE(UPG_LoadPrinterData(printer(), loaded.data(), context()));
+    std::vector<BYTE> usi = userValue(USI_VALUE_NAME);
+    ASSERT_EQ(usi.size(), USI_RECORD_SIZE);
+    EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t *>(usi.data() + 432)), u"Alice");
+}
