@@ -70,6 +70,17 @@ protected:
         return UPG_ConvertDevmode(block.get(), out.data(), name, context ? context : this->context());
     }
 
+    /* The devmode part of the defaults as a later private version of an older layout (4000) wrote it. */
+    std::vector<BYTE> laterDevmode(DWORD privateVersion, ModelContext *context = nullptr,
+                                   const char16_t *name = kPrinter)
+    {
+        std::vector<BYTE> dm = defaults(context, name);
+        dm.resize(1604);
+        set(dm.data(), nullptr, 257, privateVersion);
+        set(dm.data(), nullptr, 258, 4000);
+        return dm;
+    }
+
     /* The extension stored as the printer's N_Dev. */
     std::vector<BYTE> storedExtension()
     {
@@ -235,10 +246,7 @@ TEST_F(DevmodeUpgrade, CasesThatGiveTheDefaults)
 
 TEST_F(DevmodeUpgrade, UpdateOfALaterPrivateVersion)
 {
-    std::vector<BYTE> dm = defaults();
-    dm.resize(1604);
-    set(dm.data(), nullptr, 257, 20483);
-    set(dm.data(), nullptr, 258, 4000);
+    std::vector<BYTE> dm = laterDevmode(20483);
     set(dm.data(), nullptr, 1308, 1);
     set(dm.data(), nullptr, 1311, 1);
     set(dm.data(), nullptr, 345, 1);
@@ -416,10 +424,7 @@ TEST_F(DevmodeUpgrade, RulesOfTheUpdateByPrivateVersionAndFamily)
     /* 1308 set, 1311 clear: 454 = 1, and 456 takes 5651 (1) of the printer's PrinterData, up to 20484 */
     for (const Case &c : {Case{20484, 1, 1}, Case{20485, 0, 0}}) {
         SCOPED_TRACE(c.version);
-        std::vector<BYTE> dm = defaults();
-        dm.resize(1604);
-        set(dm.data(), nullptr, 257, c.version);
-        set(dm.data(), nullptr, 258, 4000);
+        std::vector<BYTE> dm = laterDevmode(c.version);
         set(dm.data(), nullptr, 1308, 1);
         set(dm.data(), nullptr, 1311, 0);
         set(dm.data(), nullptr, 454, 0);
@@ -432,9 +437,7 @@ TEST_F(DevmodeUpgrade, RulesOfTheUpdateByPrivateVersionAndFamily)
     /* Family 0x20 takes the default of 271; a 350 of 0 takes its default. */
     KindPrinter k = kindPrinter(0x20, kKindPrinter);
     std::vector<BYTE> kd = defaults(k.model(), kKindPrinter);
-    std::vector<BYTE> dm(kd.begin(), kd.begin() + 1604);
-    set(dm.data(), nullptr, 257, 20600);
-    set(dm.data(), nullptr, 258, 4000);
+    std::vector<BYTE> dm = laterDevmode(20600, k.model(), kKindPrinter);
     set(dm.data(), nullptr, 271, get(kd.data(), nullptr, 271) + 1);
     set(dm.data(), nullptr, 350, 0);
     std::vector<BYTE> out;
@@ -442,9 +445,7 @@ TEST_F(DevmodeUpgrade, RulesOfTheUpdateByPrivateVersionAndFamily)
     expectFields(out, {{271, get(kd.data(), nullptr, 271)}, {350, get(kd.data(), nullptr, 350)}});
 
     std::vector<BYTE> d = defaults();
-    std::vector<BYTE> mine(d.begin(), d.begin() + 1604);
-    set(mine.data(), nullptr, 257, 20600);
-    set(mine.data(), nullptr, 258, 4000);
+    std::vector<BYTE> mine = laterDevmode(20600);
     set(mine.data(), nullptr, 271, get(d.data(), nullptr, 271) + 1);
     set(mine.data(), nullptr, 350, 2);
     ASSERT_EQ(convert(mine, out), UPG_CONVERTED);
@@ -472,9 +473,7 @@ TEST_F(DevmodeUpgrade, AFavouritesDevmodeCutShortGivesTheDefaults)
     EXPECT_EQ(image, d);
 
     /* A later private version without all of its bytes: not updated. */
-    std::vector<BYTE> later = current;
-    set(later.data(), nullptr, 257, 20483);
-    set(later.data(), nullptr, 258, 4000);
+    std::vector<BYTE> later = laterDevmode(20483);
     EXPECT_EQ(convertCut(later, 1000), UPG_DEFAULTS);
     EXPECT_EQ(image, d);
 }

@@ -30,7 +30,38 @@ protected:
         set(nullptr, r.data(), 8204, 20482);
         return r;
     }
+
+    /* The printer's record as an ordinary user loads it, who may not store an identifier. */
+    std::vector<BYTE> loadAsOrdinaryUser()
+    {
+        std::vector<BYTE> loaded(6148);
+        plat::spool_set_current_user_rights(plat::SpoolUser::Ordinary);
+        plat::registry_set_admin(false);
+        {
+            Printer mine(kPrinter, PRINTER_ACCESS_USE);
+            EXPECT_TRUE(mine.ok);
+            Printer refused(kPrinter, PRINTER_ALL_ACCESS);
+            EXPECT_FALSE(refused.ok) << "the stand-in refuses full access to an ordinary user";
+            EXPECT_TRUE(UPG_LoadPrinterData(mine, loaded.data(), context()));
+            BYTE id[16];
+            EXPECT_FALSE(REG_ReadPrnId(mine, id)) << "no identifier stored";
+        }
+        plat::spool_set_current_user_rights(plat::SpoolUser::Administrator);
+        plat::registry_set_admin(true);
+        return loaded;
+    }
 };
+
+/* The first bytes of an older record, zero behind: its size, driver and record version, and model kind. */
+std::vector<BYTE> oldRecord(WORD bytes, WORD driver, WORD version, WORD kind)
+{
+    std::vector<BYTE> r(bytes, 0);
+    plat::store_u16(r.data(), 0, bytes);
+    plat::store_u16(r.data(), 2, driver);
+    plat::store_u16(r.data(), 4, version);
+    plat::store_u16(r.data(), 1188, kind); /* 5137 */
+    return r;
+}
 
 } // namespace
 
@@ -77,23 +108,9 @@ TEST_F(PrinterDataUpgrade, AnOrdinaryUserLoadsThroughHisOwnHandleAndStoresNoIden
     storeRecord(printer(), stored);
     ASSERT_FALSE(REG_ReadPrnId(printer(), std::vector<BYTE>(16).data()));
 
-    plat::spool_set_current_user_rights(plat::SpoolUser::Ordinary);
-    plat::registry_set_admin(false);
-    {
-        Printer mine(kPrinter, PRINTER_ACCESS_USE);
-        ASSERT_TRUE(mine.ok);
-        Printer refused(kPrinter, PRINTER_ALL_ACCESS);
-        ASSERT_FALSE(refused.ok) << "the stand-in refuses full access to an ordinary user";
-        std::vector<BYTE> loaded(6148);
-        ASSERT_TRUE(UPG_LoadPrinterData(mine, loaded.data(), context()));
-        EXPECT_EQ(get(nullptr, loaded.data(), 4365), 1u) << "the stored record, not the defaults";
-        BYTE id[16];
-        EXPECT_FALSE(REG_ReadPrnId(mine, id)) << "no identifier stored";
-    }
-    plat::spool_set_current_user_rights(plat::SpoolUser::Administrator);
-    plat::registry_set_admin(true);
+    std::vector<BYTE> loaded = loadAsOrdinaryUser();
+    EXPECT_EQ(get(nullptr, loaded.data(), 4365), 1u) << "the stored record, not the defaults";
 
-    std::vector<BYTE> loaded(6148);
     ASSERT_TRUE(UPG_LoadPrinterData(printer(), loaded.data(), context()));
     BYTE id[16];
     EXPECT_TRUE(REG_ReadPrnId(printer(), id)) << "an administrator's load makes the identifier";
@@ -233,12 +250,8 @@ TEST_F(PrinterDataUpgrade, LiftOfA16388RecordWrittenByHand)
     KindPrinter k = kindPrinter(0x10, kKindPrinter);
     std::vector<BYTE> d = defaultRecord(k.model());
     /* 2,000 bytes: size, driver and record version, the old custom papers, mode and kind */
-    std::vector<BYTE> old(2000, 0);
-    plat::store_u16(old.data(), 0, 2000);
-    plat::store_u16(old.data(), 2, 16388);
-    plat::store_u16(old.data(), 4, 1000);
-    plat::store_u16(old.data(), 16, 1);      /* 5127 */
-    plat::store_u16(old.data(), 1188, 0x10); /* 5137 */
+    std::vector<BYTE> old = oldRecord(2000, 16388, 1000, 0x10);
+    plat::store_u16(old.data(), 16, 1); /* 5127 */
     const char16_t *names[] = {u"First", u"Second", u"Third", u"Fourth", u"Fifth"};
     for (int i = 0; i < 5; ++i) {
         plat::store_u16(old.data(), 896 + 2 * i, WORD(2100 + i));
@@ -494,11 +507,7 @@ TEST_F(PrinterDataUpgrade, AStoredRecordOfTenPapersCutShortKeepsTheDefaultsOfThe
     KindPrinter k = kindPrinter(0x10, kKindPrinter);
     std::vector<BYTE> d = defaultRecord(k.model());
     /* Driver 20000 stored 1,700 bytes: papers 0 and 1 whole, paper 2 without its name, none after. */
-    std::vector<BYTE> old(1700, 0);
-    plat::store_u16(old.data(), 0, 1700);
-    plat::store_u16(old.data(), 2, 20000);
-    plat::store_u16(old.data(), 4, 3000);
-    plat::store_u16(old.data(), 1188, 0x10);
+    std::vector<BYTE> old = oldRecord(1700, 20000, 3000, 0x10);
     for (int i = 0; i < 3; ++i) {
         plat::store_u16(old.data(), 1608 + 34 * i, WORD(700 + i));
         plat::store_u16(old.data(), 1610 + 34 * i, WORD(900 + i));
@@ -576,24 +585,12 @@ TEST_F(PrinterDataUpgrade, AnOrdinaryUserLoadsAnOldPrinterWideRecordOfAPrinterWi
     setText(nullptr, stored.data(), 5150, u"Alice");
     storeRecord(printer(), stored);
 
-    plat::spool_set_current_user_rights(plat::SpoolUser::Ordinary);
-    plat::registry_set_admin(false);
-    {
-        Printer mine(kPrinter, PRINTER_ACCESS_USE);
-        ASSERT_TRUE(mine.ok);
-        std::vector<BYTE> loaded(6148);
-        ASSERT_TRUE(UPG_LoadPrinterData(mine, loaded.data(), context()));
-        EXPECT_EQ(get(nullptr, loaded.data(), 4365), 1u) << "the stored record, not the defaults";
-        EXPECT_EQ(get(nullptr, loaded.data(), 8204), 21048u);
-        EXPECT_EQ(text(nullptr, loaded.data(), 5150), u"Alice");
-        BYTE id[16];
-        EXPECT_FALSE(REG_ReadPrnId(mine, id)) << "no identifier stored";
-    }
-    plat::spool_set_current_user_rights(plat::SpoolUser::Administrator);
-    plat::registry_set_admin(true);
+    std::vector<BYTE> loaded = loadAsOrdinaryUser();
+    EXPECT_EQ(get(nullptr, loaded.data(), 4365), 1u) << "the stored record, not the defaults";
+    EXPECT_EQ(get(nullptr, loaded.data(), 8204), 21048u);
+    EXPECT_EQ(text(nullptr, loaded.data(), 5150), u"Alice");
 
     /* An administrator's load names the key and moves the fields into it. */
-    std::vector<BYTE> loaded(6148);
     ASSERT_TRUE(UPG_LoadPrinterData(printer(), loaded.data(), context()));
     std::vector<BYTE> usi = userValue(USI_VALUE_NAME);
     ASSERT_EQ(usi.size(), USI_RECORD_SIZE);
