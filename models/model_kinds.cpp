@@ -53,6 +53,9 @@ mw::Model printerOfKind(WORD kind, bool capability45)
     addOneValue(m, 5127, "Storage Mode", mw::vUShort(7));
     addOneValue(m, 4129, "Option 4129", mw::vFlag(false));
     addOneValue(m, 5153, "Setting 5153", mw::vByte(2));
+    /* ... and of the devmode settings 271 and 350, which the devmode update resets. */
+    addOneValue(m, 271, "Setting 271", mw::vUShort(1));
+    addOneValue(m, 350, "Setting 350", mw::vUShort(2));
     if (capability45) {
         setCapabilityBit(m.main, 45);
         setCapabilityBit(m.companion, 45);

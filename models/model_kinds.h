@@ -16,7 +16,8 @@ namespace tarvel_models {
  * The colour printer (format 0x1600) whose model kind defaults to `kind`
  * (setting 5137, described as a document feature, with that one value)
  * and with defaults for the printer-data settings 5127 (7), 4129 (off) and
- * 5153 (2), which the upgrade resets, in files "K<kind>.DDD" and
+ * 5153 (2) and the devmode settings 271 (1) and 350 (2), which the
+ * upgrade resets, in files "K<kind>.DDD" and
  * "K<kind>.DDC" (with "B" behind the kind when `capability45`: then it also
  * has capability bit 45, binding with its own finishing).
  */

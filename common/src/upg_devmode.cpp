@@ -67,7 +67,8 @@ struct Source {
     DWORD extent = 0;
     ~Source() { GlobalFree(bytes); }
 
-    /* A 16-bit (or 32-bit) value at an offset of the old devmode; zero past its end. */
+    /* A byte, 16-bit or 32-bit value at an offset of the old devmode; zero past its end. */
+    DWORD byte(DWORD offset) const { return offset < extent ? bytes[offset] : 0; }
     DWORD word(DWORD offset) const { return offset + 2 <= extent ? plat::load_u16(bytes, offset) : 0; }
     DWORD dword(DWORD offset) const { return offset + 4 <= extent ? plat::load_u32(bytes, offset) : 0; }
 };
@@ -360,7 +361,8 @@ bool applyOldDevmodeRules(ModelContext *context, BYTE *image, const Source &s, D
             return false;
     }
     if (v <= 20481) {
-        if ((b == 1 ? s.word(1352) : s.word(1203)) > 20 && !set(323, 20))
+        /* 323 is 16-bit in the first band, one byte in the second (324 follows at 1,204) */
+        if ((b == 1 ? s.word(1352) : s.byte(1203)) > 20 && !set(323, 20))
             return false;
         const DWORD mapped = map444(b == 1 ? s.word(312) : s.word(304));
         if (mapped != 0 && !set(444, mapped))

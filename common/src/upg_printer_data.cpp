@@ -335,7 +335,8 @@ HANDLE reopenWithFullAccess(HANDLE printer, bool *denied)
  * Moves the user's own fields between the stored record and the user's key
  * by the driver version that wrote the record: a current record takes the
  * current user's UserSettingInfo; an old printer-wide one (16,388 or older)
- * gives its fields to the user's key once, unless the user has his own.
+ * gives its fields to the user's key once, unless the user has his own
+ * (or the key cannot be named yet).
  */
 bool exchangeUserSettings(HANDLE printer, ModelContext *context, BYTE *stored, DWORD driver)
 {
@@ -356,6 +357,10 @@ bool exchangeUserSettings(HANDLE printer, ModelContext *context, BYTE *stored, D
         ok = USI_Load(h, context, record, USI_STORE_USER, flag5163) && USI_WriteToSettings(stored, record, 0);
     } else if (hasId && REG_HasUserSettingInfo(h, context)) {
         ok = USI_Load(h, context, record, USI_STORE_USER, flag5163) && USI_WriteToSettings(stored, record, 0);
+    } else if (!hasId && denied) {
+        /* The user's key is named by the identifier, which an ordinary user may not store: the record keeps
+           its user fields until a load that can move them. */
+        ok = true;
     } else {
         ok = USI_ReadFromSettings(h, context, stored, record) && USI_Store(h, context, record, USI_STORE_USER);
     }

@@ -70,6 +70,17 @@ protected:
         return UPG_ConvertDevmode(block.get(), out.data(), name, context ? context : this->context());
     }
 
+    /* The devmode part of the defaults as a later private version of an older layout (4000) wrote it. */
+    std::vector<BYTE> laterDevmode(DWORD privateVersion, ModelContext *context = nullptr,
+                                   const char16_t *name = kPrinter)
+    {
+        std::vector<BYTE> dm = defaults(context, name);
+        dm.resize(1604);
+        set(dm.data(), nullptr, 257, privateVersion);
+        set(dm.data(), nullptr, 258, 4000);
+        return dm;
+    }
+
     /* The extension stored as the printer's N_Dev. */
     std::vector<BYTE> storedExtension()
     {
@@ -235,10 +246,7 @@ TEST_F(DevmodeUpgrade, CasesThatGiveTheDefaults)
 
 TEST_F(DevmodeUpgrade, UpdateOfALaterPrivateVersion)
 {
-    std::vector<BYTE> dm = defaults();
-    dm.resize(1604);
-    set(dm.data(), nullptr, 257, 20483);
-    set(dm.data(), nullptr, 258, 4000);
+    std::vector<BYTE> dm = laterDevmode(20483);
     set(dm.data(), nullptr, 1308, 1);
     set(dm.data(), nullptr, 1311, 1);
     set(dm.data(), nullptr, 345, 1);
@@ -405,4 +413,122 @@ TEST_F(DevmodeUpgrade, ThePrintersDevmode)
     EXPECT_EQ(DMS_GetPrinterDevmode(printer(), context(), out.data(), &size, &success), nullptr);
     EXPECT_EQ(success, 0);
     EXPECT_EQ(size, 1604);
+}
+
+TEST_F(DevmodeUpgrade, RulesOfTheUpdateByPrivateVersionAndFamily)
+{
+    struct Case {
+        DWORD version;
+        DWORD out454, out456;
+    };
+    /* 1308 set, 1311 clear: 454 = 1, and 456 takes 5651 (1) of the printer's PrinterData, up to 20484 */
+    for (const Case &c : {Case{20484, 1, 1}, Case{20485, 0, 0}}) {
+        SCOPED_TRACE(c.version);
+        std::vector<BYTE> dm = laterDevmode(c.version);
+        set(dm.data(), nullptr, 1308, 1);
+        set(dm.data(), nullptr, 1311, 0);
+        set(dm.data(), nullptr, 454, 0);
+        set(dm.data(), nullptr, 456, 0);
+        std::vector<BYTE> out;
+        ASSERT_EQ(convert(dm, out), UPG_CONVERTED);
+        expectFields(out, {{454, c.out454}, {456, c.out456}, {257, 21048}});
+    }
+
+    /* Family 0x20 takes the default of 271; a 350 of 0 takes its default. */
+    KindPrinter k = kindPrinter(0x20, kKindPrinter);
+    std::vector<BYTE> kd = defaults(k.model(), kKindPrinter);
+    std::vector<BYTE> dm = laterDevmode(20600, k.model(), kKindPrinter);
+    set(dm.data(), nullptr, 271, get(kd.data(), nullptr, 271) + 1);
+    set(dm.data(), nullptr, 350, 0);
+    std::vector<BYTE> out;
+    ASSERT_EQ(convert(dm, out, k.model(), kKindPrinter), UPG_CONVERTED);
+    expectFields(out, {{271, get(kd.data(), nullptr, 271)}, {350, get(kd.data(), nullptr, 350)}});
+
+    std::vector<BYTE> d = defaults();
+    std::vector<BYTE> mine = laterDevmode(20600);
+    set(mine.data(), nullptr, 271, get(d.data(), nullptr, 271) + 1);
+    set(mine.data(), nullptr, 350, 2);
+    ASSERT_EQ(convert(mine, out), UPG_CONVERTED);
+    expectFields(out, {{271, get(d.data(), nullptr, 271) + 1}, {350, 2}});
+}
+
+TEST_F(DevmodeUpgrade, AFavouritesDevmodeCutShortGivesTheDefaults)
+{
+    std::vector<BYTE> d = defaults();
+    std::vector<BYTE> image(SETTINGS_IMAGE_SIZE, 0xEE);
+    auto convertCut = [&](const std::vector<BYTE> &dm, DWORD total) {
+        std::unique_ptr<BYTE[]> block(new BYTE[total]);
+        std::memcpy(block.get(), dm.data(), total);
+        std::fill(image.begin(), image.end(), BYTE(0xEE));
+        return UPG_ConvertDevmodeForPrinter(printer(), block.get(), total, image.data());
+    };
+
+    /* Too short to hold dmSize and dmDriverExtra. */
+    std::vector<BYTE> current(d.begin(), d.begin() + 1604);
+    EXPECT_EQ(convertCut(current, 60), UPG_DEFAULTS);
+    EXPECT_EQ(image, d);
+
+    /* This driver's devmode without the end of its private part: not copied. */
+    EXPECT_EQ(convertCut(current, 1000), UPG_DEFAULTS);
+    EXPECT_EQ(image, d);
+
+    /* A later private version without all of its bytes: not updated. */
+    std::vector<BYTE> later = laterDevmode(20483);
+    EXPECT_EQ(convertCut(later, 1000), UPG_DEFAULTS);
+    EXPECT_EQ(image, d);
+}
+
+TEST_F(DevmodeUpgrade, TheConvertDevModeWorkersArgumentsAndModes)
+{
+    std::vector<BYTE> d = defaults();
+    std::vector<BYTE> out(1604, 0);
+    LONG size = 1604;
+
+    SetLastError(0);
+    EXPECT_EQ(DMS_ConvertDevMode(kPrinter, context(), d.data(), out.data(), nullptr, CDM_CONVERT), -2);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(DMS_ConvertDevMode(kPrinter, nullptr, d.data(), out.data(), &size, CDM_CONVERT), -2);
+
+    for (DWORD mode : {CDM_CONVERT351, DWORD(0), DWORD(3), DWORD(8)}) {
+        size = 10;
+        EXPECT_EQ(DMS_ConvertDevMode(kPrinter, context(), d.data(), out.data(), &size, mode), -2) << mode;
+        EXPECT_EQ(size, 10) << "another mode writes no size";
+    }
+
+    for (DWORD mode : {CDM_CONVERT, CDM_DRIVER_DEFAULT}) {
+        SetLastError(0);
+        size = 1603;
+        EXPECT_EQ(DMS_ConvertDevMode(kPrinter, context(), d.data(), out.data(), &size, mode), -1) << mode;
+        EXPECT_EQ(size, 1604);
+        EXPECT_EQ(GetLastError(), DWORD(ERROR_INSUFFICIENT_BUFFER));
+        size = 5000;
+        EXPECT_EQ(DMS_ConvertDevMode(kPrinter, context(), d.data(), nullptr, &size, mode), -2) << mode;
+        EXPECT_EQ(size, 1604) << "the size is written before the buffers are checked";
+    }
+    size = 1604;
+    EXPECT_EQ(DMS_ConvertDevMode(kPrinter, context(), nullptr, out.data(), &size, CDM_CONVERT), -2);
+}
+
+TEST_F(DevmodeUpgrade, TheSecondBandsByteOf323IsCutTo20)
+{
+    /* 323 is the byte at 1,203 in the second band; 324 follows at 1,204. */
+    struct Case {
+        WORD version;
+        BYTE old323;
+        WORD old324;
+        DWORD out323;
+    };
+    const Case cases[] = {
+        {20480, 5, 30, 5}, {20481, 3, 0x0101, 3}, {20480, 20, 30, 20}, {20480, 21, 30, 20}, {20481, 200, 0, 20},
+        {20482, 25, 30, 25}, /* from 20482 on it is left alone */
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.version << ": " << int(c.old323) << ", " << c.old324);
+        std::vector<BYTE> dm = oldDevmode(c.version, 2407);
+        dm[1203] = c.old323;
+        plat::store_u16(dm.data(), 1204, c.old324);
+        std::vector<BYTE> out;
+        ASSERT_EQ(convert(dm, out), UPG_CONVERTED);
+        expectFields(out, {{323, c.out323}, {324, c.old324}});
+    }
 }

@@ -30,7 +30,38 @@ protected:
         set(nullptr, r.data(), 8204, 20482);
         return r;
     }
+
+    /* The printer's record as an ordinary user loads it, who may not store an identifier. */
+    std::vector<BYTE> loadAsOrdinaryUser()
+    {
+        std::vector<BYTE> loaded(6148);
+        plat::spool_set_current_user_rights(plat::SpoolUser::Ordinary);
+        plat::registry_set_admin(false);
+        {
+            Printer mine(kPrinter, PRINTER_ACCESS_USE);
+            EXPECT_TRUE(mine.ok);
+            Printer refused(kPrinter, PRINTER_ALL_ACCESS);
+            EXPECT_FALSE(refused.ok) << "the stand-in refuses full access to an ordinary user";
+            EXPECT_TRUE(UPG_LoadPrinterData(mine, loaded.data(), context()));
+            BYTE id[16];
+            EXPECT_FALSE(REG_ReadPrnId(mine, id)) << "no identifier stored";
+        }
+        plat::spool_set_current_user_rights(plat::SpoolUser::Administrator);
+        plat::registry_set_admin(true);
+        return loaded;
+    }
 };
+
+/* The first bytes of an older record, zero behind: its size, driver and record version, and model kind. */
+std::vector<BYTE> oldRecord(WORD bytes, WORD driver, WORD version, WORD kind)
+{
+    std::vector<BYTE> r(bytes, 0);
+    plat::store_u16(r.data(), 0, bytes);
+    plat::store_u16(r.data(), 2, driver);
+    plat::store_u16(r.data(), 4, version);
+    plat::store_u16(r.data(), 1188, kind); /* 5137 */
+    return r;
+}
 
 } // namespace
 
@@ -77,23 +108,9 @@ TEST_F(PrinterDataUpgrade, AnOrdinaryUserLoadsThroughHisOwnHandleAndStoresNoIden
     storeRecord(printer(), stored);
     ASSERT_FALSE(REG_ReadPrnId(printer(), std::vector<BYTE>(16).data()));
 
-    plat::spool_set_current_user_rights(plat::SpoolUser::Ordinary);
-    plat::registry_set_admin(false);
-    {
-        Printer mine(kPrinter, PRINTER_ACCESS_USE);
-        ASSERT_TRUE(mine.ok);
-        Printer refused(kPrinter, PRINTER_ALL_ACCESS);
-        ASSERT_FALSE(refused.ok) << "the stand-in refuses full access to an ordinary user";
-        std::vector<BYTE> loaded(6148);
-        ASSERT_TRUE(UPG_LoadPrinterData(mine, loaded.data(), context()));
-        EXPECT_EQ(get(nullptr, loaded.data(), 4365), 1u) << "the stored record, not the defaults";
-        BYTE id[16];
-        EXPECT_FALSE(REG_ReadPrnId(mine, id)) << "no identifier stored";
-    }
-    plat::spool_set_current_user_rights(plat::SpoolUser::Administrator);
-    plat::registry_set_admin(true);
+    std::vector<BYTE> loaded = loadAsOrdinaryUser();
+    EXPECT_EQ(get(nullptr, loaded.data(), 4365), 1u) << "the stored record, not the defaults";
 
-    std::vector<BYTE> loaded(6148);
     ASSERT_TRUE(UPG_LoadPrinterData(printer(), loaded.data(), context()));
     BYTE id[16];
     EXPECT_TRUE(REG_ReadPrnId(printer(), id)) << "an administrator's load makes the identifier";
@@ -233,12 +250,8 @@ TEST_F(PrinterDataUpgrade, LiftOfA16388RecordWrittenByHand)
     KindPrinter k = kindPrinter(0x10, kKindPrinter);
     std::vector<BYTE> d = defaultRecord(k.model());
     /* 2,000 bytes: size, driver and record version, the old custom papers, mode and kind */
-    std::vector<BYTE> old(2000, 0);
-    plat::store_u16(old.data(), 0, 2000);
-    plat::store_u16(old.data(), 2, 16388);
-    plat::store_u16(old.data(), 4, 1000);
-    plat::store_u16(old.data(), 16, 1);      /* 5127 */
-    plat::store_u16(old.data(), 1188, 0x10); /* 5137 */
+    std::vector<BYTE> old = oldRecord(2000, 16388, 1000, 0x10);
+    plat::store_u16(old.data(), 16, 1); /* 5127 */
     const char16_t *names[] = {u"First", u"Second", u"Third", u"Fourth", u"Fifth"};
     for (int i = 0; i < 5; ++i) {
         plat::store_u16(old.data(), 896 + 2 * i, WORD(2100 + i));
@@ -383,4 +396,203 @@ TEST_F(PrinterDataUpgrade, DriverDirectoryAndHelperPrograms)
     EXPECT_EQ(UPG_GetDriverDirectory(nullptr), nullptr);
     EXPECT_EQ(UPG_StubFirstUseHook(), 0);
     EXPECT_EQ(UPG_StubReturnOne(), 1);
+}
+
+TEST_F(PrinterDataUpgrade, EachRuleStopsAtTheLastDriverVersionItNames)
+{
+    KindPrinter k = kindPrinter(0x30, kKindPrinter);
+    std::vector<BYTE> d = defaultRecord(k.model());
+    struct Case {
+        DWORD driver;
+        DWORD out4359, out4355, out4357, out5163, out4362;
+        const char16_t *out8213;
+    };
+    /* 4101 set: 4359 1 below 20497; 4104 set, 4117 clear: option 2 of 4355 (1) up to 20484; only 4105
+       set: 4357 1 up to 20495; 5127 = 6: 5163 1 up to 20495; 4097 set: 4362 1 up to 20543; 8213 takes
+       8209 up to 20799 */
+    const Case cases[] = {
+        {20484, 1, 1, 1, 1, 1, u"New"}, {20485, 1, 0, 1, 1, 1, u"New"}, {20495, 1, 0, 1, 1, 1, u"New"},
+        {20496, 1, 0, 9, 0, 1, u"New"}, {20497, 0, 0, 9, 0, 1, u"New"}, {20543, 0, 0, 9, 0, 1, u"New"},
+        {20544, 0, 0, 9, 0, 0, u"New"}, {20799, 0, 0, 9, 0, 0, u"New"}, {20800, 0, 0, 9, 0, 0, u"Old"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << "driver " << c.driver);
+        std::vector<BYTE> s = record20482(k.model());
+        set(nullptr, s.data(), 8204, c.driver);
+        const std::pair<WORD, DWORD> values[] = {
+            {4101, 1}, {4359, 0}, {4104, 1}, {4117, 0}, {4355, 0}, {4105, 1}, {4106, 0}, {4107, 0},
+            {4357, 9}, {5127, 6}, {5163, 0}, {4097, 1}, {4362, 0}, {4364, 0},
+            {4129, get(nullptr, d.data(), 4129) ? 0u : 1u}, {5153, get(nullptr, d.data(), 5153) + 1},
+        };
+        for (const auto &[id, v] : values)
+            set(nullptr, s.data(), id, v);
+        setText(nullptr, s.data(), 8209, u"New");
+        setText(nullptr, s.data(), 8213, u"Old");
+        std::vector<BYTE> out(6148);
+        ASSERT_EQ(UPG_ConvertPrinterData(s.data(), out.data(), k.model()), UPG_CONVERTED);
+        EXPECT_EQ(get(nullptr, out.data(), 4359), c.out4359);
+        EXPECT_EQ(get(nullptr, out.data(), 4355), c.out4355);
+        EXPECT_EQ(get(nullptr, out.data(), 4357), c.out4357);
+        EXPECT_EQ(get(nullptr, out.data(), 5163), c.out5163);
+        EXPECT_EQ(get(nullptr, out.data(), 5127), 6u) << "only 1 and 5 change";
+        EXPECT_EQ(get(nullptr, out.data(), 4362), c.out4362);
+        EXPECT_EQ(text(nullptr, out.data(), 8213), c.out8213);
+        EXPECT_EQ(get(nullptr, out.data(), 4364), 0u) << "reset only for driver 20482";
+        EXPECT_EQ(get(nullptr, out.data(), 4129), get(nullptr, d.data(), 4129)) << "reset for every driver";
+        EXPECT_EQ(get(nullptr, out.data(), 5153), get(nullptr, d.data(), 5153)) << "reset for every driver";
+    }
+}
+
+TEST_F(PrinterDataUpgrade, TheOptionOf4355ByTheFlagsAndKind55)
+{
+    /* 4355's options are {0, 1}: option n gives n - 1, and there is no option 3 (0) */
+    struct Case {
+        WORD kind;
+        DWORD set4104, set4117, out4355;
+    };
+    const Case cases[] = {
+        {0x30, 0, 0, 0}, {0x30, 0, 1, 1}, {0x30, 1, 0, 1}, {0x30, 1, 1, 0},
+        {55, 1, 0, 0},   {55, 1, 1, 1},   {55, 0, 1, 1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << "kind " << c.kind << ", 4104 " << c.set4104 << ", 4117 " << c.set4117);
+        const std::u16string name = u"Kind " + plat::utf8_to_utf16(std::to_string(&c - cases));
+        KindPrinter k = kindPrinter(c.kind, name.c_str());
+        std::vector<BYTE> s = record20482(k.model());
+        set(nullptr, s.data(), 4101, 0);
+        set(nullptr, s.data(), 4104, c.set4104);
+        set(nullptr, s.data(), 4117, c.set4117);
+        set(nullptr, s.data(), 4355, 1 - c.out4355);
+        std::vector<BYTE> out(6148);
+        ASSERT_EQ(UPG_ConvertPrinterData(s.data(), out.data(), k.model()), UPG_CONVERTED);
+        EXPECT_EQ(get(nullptr, out.data(), 4355), c.out4355);
+    }
+}
+
+TEST_F(PrinterDataUpgrade, RecordsOfDriversThatStoredAnotherKindTakeTheModelsKind)
+{
+    struct Case {
+        WORD kind;     /* the model's */
+        DWORD driver;  /* the stored record's, which says kind 0x20 */
+        int result;
+    };
+    const Case cases[] = {
+        {115, 16389, UPG_CONVERTED},   /* lifted, kind 115 */
+        {115, 16390, UPG_DEFAULTS},
+        {0x30, 16389, UPG_DEFAULTS},
+        {0x30, 16386, UPG_CONVERTED},  /* below 16387 every kind is the model's */
+        {0x351, 0x5100, UPG_CONVERTED}, /* updated, family 0x350 */
+        {0x351, 0x5101, UPG_DEFAULTS},
+        {0x30, 0x5100, UPG_DEFAULTS},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << "kind " << c.kind << ", driver " << c.driver);
+        const std::u16string name = u"Kind " + plat::utf8_to_utf16(std::to_string(&c - cases));
+        KindPrinter k = kindPrinter(c.kind, name.c_str());
+        std::vector<BYTE> d = defaultRecord(k.model());
+        std::vector<BYTE> s = record20482(k.model());
+        set(nullptr, s.data(), 8204, c.driver);
+        set(nullptr, s.data(), 5137, 0x20);
+        set(nullptr, s.data(), 4101, 0);
+        set(nullptr, s.data(), 4365, 1);
+        std::vector<BYTE> out(6148);
+        ASSERT_EQ(UPG_ConvertPrinterData(s.data(), out.data(), k.model()), c.result);
+        EXPECT_EQ(get(nullptr, out.data(), 5137), c.kind);
+        EXPECT_EQ(get(nullptr, out.data(), 4365), c.result == UPG_CONVERTED ? 1u : get(nullptr, d.data(), 4365));
+    }
+}
+
+TEST_F(PrinterDataUpgrade, AStoredRecordOfTenPapersCutShortKeepsTheDefaultsOfThePapersItLacks)
+{
+    KindPrinter k = kindPrinter(0x10, kKindPrinter);
+    std::vector<BYTE> d = defaultRecord(k.model());
+    /* Driver 20000 stored 1,700 bytes: papers 0 and 1 whole, paper 2 without its name, none after. */
+    std::vector<BYTE> old = oldRecord(1700, 20000, 3000, 0x10);
+    for (int i = 0; i < 3; ++i) {
+        plat::store_u16(old.data(), 1608 + 34 * i, WORD(700 + i));
+        plat::store_u16(old.data(), 1610 + 34 * i, WORD(900 + i));
+    }
+    putText(old, 1612, u"Zero");
+    putText(old, 1646, u"One");
+    storeRecord(k.handle(), old);
+
+    std::vector<BYTE> loaded(6148);
+    ASSERT_TRUE(UPG_LoadPrinterData(k.handle(), loaded.data(), k.model()));
+    EXPECT_EQ(get(nullptr, loaded.data(), 8204), 21048u) << "converted, not the defaults";
+    for (WORD i = 0; i < 3; ++i) {
+        EXPECT_EQ(get(nullptr, loaded.data(), WORD(5889 + i)), 700u + i) << i;
+        EXPECT_EQ(get(nullptr, loaded.data(), WORD(5909 + i)), 900u + i) << i;
+    }
+    EXPECT_EQ(text(nullptr, loaded.data(), 5929), u"Zero");
+    EXPECT_EQ(text(nullptr, loaded.data(), 5930), u"One");
+    EXPECT_EQ(text(nullptr, loaded.data(), 5931), text(nullptr, d.data(), 5931));
+    for (WORD i = 3; i < 10; ++i) {
+        EXPECT_EQ(get(nullptr, loaded.data(), WORD(5889 + i)), get(nullptr, d.data(), WORD(5889 + i))) << i;
+        EXPECT_EQ(get(nullptr, loaded.data(), WORD(5909 + i)), get(nullptr, d.data(), WORD(5909 + i))) << i;
+    }
+
+    /* A blob of a few bytes is no record to lift from, and is never read past. */
+    storeRecord(k.handle(), std::vector<BYTE>{0x10, 0x00, 0x01});
+    ASSERT_TRUE(UPG_LoadPrinterData(k.handle(), loaded.data(), k.model()));
+}
+
+TEST_F(PrinterDataUpgrade, TheDriverDirectoryEndsAtTheBackslashBeforeTheFirstDll)
+{
+    const std::u16string base = plat::spool_driver_dir() + u"\\";
+    struct Case {
+        const char16_t *file;
+        const char16_t *directory; /* behind the driver directory; null: none */
+    };
+    const Case cases[] = {
+        {u"tarvelgr.dll", u""},
+        {u"sub\\Tarvelgr.DlL", u"sub\\"},
+        {u"a\\b.dll\\c.dll", u"a\\"},        /* the first ".DLL" */
+        {u"a\\b.dllx\\c.exe", u"a\\"},       /* ".DLL" need not end the path */
+        {u"tarvelgr.exe", nullptr},
+        {u"a\\b.dl", nullptr},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(plat::utf16_to_utf8(c.file));
+        const std::u16string name = u"Path " + plat::utf8_to_utf16(std::to_string(&c - cases));
+        plat::SpoolDriver d;
+        d.name = u"Driver of " + name;
+        d.driver_file = c.file;
+        ASSERT_EQ(plat::spool_add_driver(d), DWORD(ERROR_SUCCESS));
+        plat::SpoolPrinter p;
+        p.name = name;
+        p.driver = d.name;
+        ASSERT_EQ(plat::spool_add_printer(p), DWORD(ERROR_SUCCESS));
+        Printer printer(name.c_str());
+        ASSERT_TRUE(printer.ok);
+        LPWSTR dir = UPG_GetDriverDirectory(printer);
+        if (!c.directory) {
+            EXPECT_EQ(dir, nullptr);
+            continue;
+        }
+        ASSERT_NE(dir, nullptr);
+        EXPECT_EQ(std::u16string(dir), base + c.directory);
+        GlobalFree(dir);
+    }
+}
+
+TEST_F(PrinterDataUpgrade, AnOrdinaryUserLoadsAnOldPrinterWideRecordOfAPrinterWithoutIdentifier)
+{
+    /* Without an identifier the user's key has no name: the record keeps its user fields. */
+    std::vector<BYTE> stored = defaultRecord();
+    set(nullptr, stored.data(), 8204, 16388);
+    set(nullptr, stored.data(), 8203, 4000);
+    set(nullptr, stored.data(), 4365, 1);
+    setText(nullptr, stored.data(), 5150, u"Alice");
+    storeRecord(printer(), stored);
+
+    std::vector<BYTE> loaded = loadAsOrdinaryUser();
+    EXPECT_EQ(get(nullptr, loaded.data(), 4365), 1u) << "the stored record, not the defaults";
+    EXPECT_EQ(get(nullptr, loaded.data(), 8204), 21048u);
+    EXPECT_EQ(text(nullptr, loaded.data(), 5150), u"Alice");
+
+    /* An administrator's load names the key and moves the fields into it. */
+    ASSERT_TRUE(UPG_LoadPrinterData(printer(), loaded.data(), context()));
+    std::vector<BYTE> usi = userValue(USI_VALUE_NAME);
+    ASSERT_EQ(usi.size(), USI_RECORD_SIZE);
+    EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t *>(usi.data() + 432)), u"Alice");
 }
