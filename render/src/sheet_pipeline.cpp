@@ -294,7 +294,7 @@ int JOB_StartSheet(PdevContext *pdev)
     /* An insert sheet before this sheet's number. */
     if (js.pageInserts && sheet->sideIndex == 0) {
         for (SHORT &number : pdev->jobSettings->pageInsertValues) {
-            if (number > 0 && number == SHORT(sheet->sidesStarted)) {
+            if (number > 0 && DWORD(number) == sheet->sidesStarted) {
                 number = 0;
                 pdev->jobState &= ~JOB_SHEET_OPEN;
                 int r = JOB_EmitBlankSheet(pdev, js.pageInsertTray);
