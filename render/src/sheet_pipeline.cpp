@@ -232,11 +232,7 @@ int JOB_TranslateSettings(PdevContext *pdev)
     sheet->sidesEmitted = 0;
     sheet->sidesStarted = 0;
     sheet->paperKnown = 0;
-    const PageLayout &pl = *pdev->pageLayout;
-    if (pl.pagesPerSheet == 1)
-        pdev->sheetRotation = sheet->page.landscape ? SHEET_ROTATE_90 : SHEET_ROTATE_NONE;
-    else
-        pdev->sheetRotation = pl.sheetTurned ? SHEET_ROTATE_90 : SHEET_ROTATE_NONE;
+    /* The sheet's rotation is set at each sheet start, once the layout record is translated. */
     sheet->translated = 1;
     return 0;
 }
@@ -284,6 +280,8 @@ int JOB_StartSheet(PdevContext *pdev)
     sheet->pageDrawn = 0;
     if (pl.pagesPerSheet == 1)
         pdev->sheetRotation = page.landscape ? SHEET_ROTATE_90 : SHEET_ROTATE_NONE;
+    else
+        pdev->sheetRotation = pl.sheetTurned ? SHEET_ROTATE_90 : SHEET_ROTATE_NONE;
 
     LayoutParams params = layout_params(pl, page);
     sheet->params = params;
