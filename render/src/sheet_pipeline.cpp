@@ -335,6 +335,17 @@ int JOB_StartLogicalPage(PdevContext *pdev)
         sheet->pageDrawn = 1;
     if (JOB_LogEvent(pdev, JOB_EVENT_START_PAGE) != 0)
         return -1;
+    if ((pdev->jobState & JOB_GEOMETRY_PENDING) && sheet->cellIndex > 0) {
+        /* A page of its own paper or orientation inside a sheet already open: its cell takes the page as it is now. */
+        PaperRecord paper{};
+        PageGeometry page{};
+        if (latch_paper(pdev, &paper, &page) != 0)
+            return -1;
+        sheet->page = page;
+        sheet->params = layout_params(*pdev->pageLayout, page);
+        if (LAY_BuildLayout(&sheet->params, &sheet->paper, &page, sheet->resolution, &sheet->layout) != 0)
+            return -1;
+    }
     PageTransform t;
     LONG side = sheet->sideIndex ? 1 : 0;
     if (LAY_PageTransform(&sheet->layout, sheet->cellIndex, side, &t) != 0 || REC_SetTransform(pdev, &t) != 0)
