@@ -747,3 +747,37 @@ TEST_F(FirstJob, AFailedJobTakesTheExtensionsOverridesBackToo)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(FirstJob, JobTypesAndCopiesInTheJobInformationBlock)
+{
+    /* setting 334 -> JOBTYPE and STOREDJOBTYPE; 3 uncollated copies: the printer's page copies, except for proofs */
+    struct Case {
+        LONG type;
+        const char *jobType, *stored;
+        int jobCopies, pageCopies;
+    } cases[] = {
+        {0, "PRINT", "IMMEDIATE", 1, 3},   {1, "PRINT", "SECURITY", 1, 3},     {2, "PRINT", "PROOF", 3, 1},
+        {3, "PRINT", "PERSONALBOX", 1, 3}, {5, "DIRECTFAX", "IMMEDIATE", 1, 3}, {8, "PRINT", "IMMEDIATE", 1, 3},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.type);
+        dm->set(334, c.type);
+        dm->set(12, 3);
+        dm->set(18, 0);
+        enableContext();
+        ASSERT_TRUE(printBlank(1));
+        const std::string t = list(spooled()).trailer;
+        const std::string p = "@PJL COMMENT QZJOBINFO ";
+        EXPECT_NE(t.find(p + "JOBTYPE=" + c.jobType + "\n"), std::string::npos) << t;
+        EXPECT_NE(t.find(p + "STOREDJOBTYPE=" + c.stored + "\n"), std::string::npos) << t;
+        EXPECT_NE(t.find(p + "JOBCOPIES=" + std::to_string(c.jobCopies) + "\n"), std::string::npos) << t;
+        EXPECT_NE(t.find(p + "PAGECOPIES=" + std::to_string(c.pageCopies) + "\n"), std::string::npos) << t;
+        EXPECT_NE(t.find(p + "ESTIMATEDSHEETS=3\n"), std::string::npos) << t;
+        disable();
+        plat::clock_fix(fixedTime(), 5000);
+    }
+}
+
+} // namespace
