@@ -175,6 +175,30 @@ protected:
         Sleep(100);
         return DrvEndDoc(so, 0);
     }
+
+    /* One blank page per devmode through the graphics interface, ResetDCW before a page whose devmode differs. */
+    std::string printThroughDc(const std::vector<JobDevmode *> &pages)
+    {
+        HDC dc = CreateDCW(nullptr, kColourPrinter, nullptr, pages[0]->dm());
+        EXPECT_NE(dc, nullptr) << GetLastError();
+        if (!dc)
+            return "";
+        DOCINFOW doc{sizeof(DOCINFOW), u"Report", nullptr, nullptr, 0};
+        int job = StartDocW(dc, &doc);
+        EXPECT_GT(job, 0);
+        for (size_t i = 0; i < pages.size(); i++) {
+            if (i > 0 && pages[i] != pages[i - 1]) {
+                EXPECT_EQ(ResetDCW(dc, pages[i]->dm()), dc) << GetLastError();
+            }
+            EXPECT_GT(StartPage(dc), 0);
+            EXPECT_GT(EndPage(dc), 0);
+        }
+        EXPECT_GT(EndDoc(dc), 0);
+        EXPECT_TRUE(DeleteDC(dc));
+        std::vector<BYTE> bytes;
+        EXPECT_TRUE(plat::spool_job_bytes(DWORD(job), bytes));
+        return std::string(bytes.begin(), bytes.end());
+    }
 };
 
 /* The sequence of the whole job: session, begin comment, the sides, the end comment, the session's end. */
@@ -453,29 +477,12 @@ TEST_F(FirstJob, TheExtensionsOverridesHoldForTheJobAndAreTakenBack)
 
 TEST_F(FirstJob, PaperAndOrientationChangeBetweenPages)
 {
-    HDC dc = CreateDCW(nullptr, kColourPrinter, nullptr, dm->dm());
-    ASSERT_NE(dc, nullptr) << GetLastError();
-    DOCINFOW doc{sizeof(DOCINFOW), u"Report", nullptr, nullptr, 0};
-    int job = StartDocW(dc, &doc);
-    ASSERT_GT(job, 0);
-    ASSERT_GT(StartPage(dc), 0);
-    ASSERT_GT(EndPage(dc), 0);
     JobDevmode letter;
     letter.set(13, 7);
     letter.set(1334, 0);
     letter.set(ID_PAPER_SIZE, DMPAPER_LETTER);
     letter.set(ID_ORIENTATION, DMORIENT_LANDSCAPE);
-    ASSERT_EQ(ResetDCW(dc, letter.dm()), dc) << GetLastError();
-    ASSERT_GT(StartPage(dc), 0);
-    ASSERT_GT(EndPage(dc), 0);
-    ASSERT_EQ(ResetDCW(dc, dm->dm()), dc);
-    ASSERT_GT(StartPage(dc), 0);
-    ASSERT_GT(EndPage(dc), 0);
-    ASSERT_GT(EndDoc(dc), 0);
-    EXPECT_TRUE(DeleteDC(dc));
-    std::vector<BYTE> bytes;
-    ASSERT_TRUE(plat::spool_job_bytes(DWORD(job), bytes));
-    Job j = list(std::string(bytes.begin(), bytes.end()));
+    Job j = list(printThroughDc({dm.get(), &letter, dm.get()}));
     std::vector<std::string> begins;
     for (const std::string &op : j.ops)
         if (op.rfind("BeginPage", 0) == 0)
@@ -641,27 +648,13 @@ TEST_F(FirstJob, AnOrientationChangeInsideATwoUpSheetPlacesTheNewPageByItsOwnSha
 {
     dm->set(295, 2);
     dm->set(264, 1); /* the lower half first */
-    HDC dc = CreateDCW(nullptr, kColourPrinter, nullptr, dm->dm());
-    ASSERT_NE(dc, nullptr) << GetLastError();
-    DOCINFOW doc{sizeof(DOCINFOW), u"Report", nullptr, nullptr, 0};
-    int job = StartDocW(dc, &doc);
-    ASSERT_GT(job, 0);
-    ASSERT_GT(StartPage(dc), 0);
-    ASSERT_GT(EndPage(dc), 0);
     JobDevmode landscape;
     landscape.set(13, 7);
     landscape.set(1334, 0);
     landscape.set(295, 2);
     landscape.set(264, 1);
     landscape.set(ID_ORIENTATION, DMORIENT_LANDSCAPE);
-    ASSERT_EQ(ResetDCW(dc, landscape.dm()), dc) << GetLastError();
-    ASSERT_GT(StartPage(dc), 0);
-    ASSERT_GT(EndPage(dc), 0);
-    ASSERT_GT(EndDoc(dc), 0);
-    EXPECT_TRUE(DeleteDC(dc));
-    std::vector<BYTE> bytes;
-    ASSERT_TRUE(plat::spool_job_bytes(DWORD(job), bytes));
-    Job j = list(std::string(bytes.begin(), bytes.end()));
+    Job j = list(printThroughDc({dm.get(), &landscape}));
     auto t = transforms(j);
     ASSERT_EQ(t.size(), 2u);
     /* one sheet: the portrait page turned into the lower half, the landscape one upright in the upper half */
