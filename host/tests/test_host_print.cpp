@@ -149,6 +149,7 @@ TEST_F(HostPrint, RefusedRoadsAndBadOptionsFailWithAMessage)
         {"--copies 3 --collate", 1, "copies collated by the driver wait for page recording"},
         {"--paper Foolscap", 2, "unknown paper 'Foolscap'"},
         {"--nup 3", 2, "--nup takes 1, 2, 4, 8, 16 or 32"},
+        {"--pages 2 --page 5:A3", 2, "--page 5 is beyond the document's 2 pages"},
         {"--pages", 2, "option '--pages' needs a value"},
         {"--frobnicate 1", 2, "unknown option '--frobnicate'"},
         {"--printer \"Missing\" --model NOSUCH.DDD", 1, "tarvel print:"},
