@@ -100,7 +100,9 @@ bool apply_choices(const PrintRequest &r, std::vector<BYTE> &dm, std::string &er
         return false;
     if (r.copies && !set_number(dm, S_COPIES, r.copies, error))
         return false;
-    if (r.collate >= 0 && !set_number(dm, S_COLLATE, r.collate ? 1 : 0, error))
+    /* Copies are the printer's (uncollated) unless --collate asks the driver to collate them. */
+    int collate = r.collate >= 0 ? r.collate : (r.copies > 1 ? 0 : -1);
+    if (collate >= 0 && !set_number(dm, S_COLLATE, collate, error))
         return false;
     if (r.nup && !set_number(dm, S_NUP, r.nup, error))
         return false;
@@ -134,7 +136,7 @@ std::string unbuilt_roads(const PrintRequest &r)
     std::string why;
     if (r.colour == 3)
         why += "; automatic colour waits for page recording";
-    if (r.copies > 1 && r.collate != 0)
+    if (r.copies > 1 && r.collate == 1)
         why += "; copies collated by the driver wait for page recording (--no-collate leaves them to the printer)";
     return why;
 }

@@ -321,6 +321,9 @@ int cmd_print(int argc, char **argv, int first)
             return bad("unknown option '" + a + "'");
         }
     }
+    if (r.perPage.size() > size_t(r.pages))
+        return bad("--page " + std::to_string(r.perPage.size()) + " is beyond the document's " +
+                   std::to_string(r.pages) + " pages");
     const bool terminal = isatty(fileno(stderr));
     host::PrintReport report;
     std::string error;

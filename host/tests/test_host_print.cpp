@@ -117,6 +117,19 @@ TEST_F(HostPrint, OptionsReachTheJob)
     EXPECT_TRUE(hasLine(l, "@PJL COMMENT QZJOBINFO PAGEINFO=SIZE[215.9X279.4]:MODE[EMPTY]::INTRAY[0]:DUPLEX[SIMPLEX]"));
 }
 
+TEST_F(HostPrint, CopiesAreUncollatedUnlessAsked)
+{
+    /* the model's default collates; --copies alone leaves the copies to the printer, as --help says */
+    int status = -1;
+    std::string out = print("--pages 2 --copies 3", &status);
+    ASSERT_EQ(status, 0) << out;
+    pxllist::Listing l = listed();
+    EXPECT_TRUE(hasLine(l, "@PJL SET COPIES=3"));
+    EXPECT_TRUE(hasLine(l, "@PJL COMMENT QZJOBINFO JOBCOPIES=1"));
+    EXPECT_TRUE(hasLine(l, "@PJL COMMENT QZJOBINFO PAGECOPIES=3"));
+    EXPECT_TRUE(hasLine(l, "@PJL COMMENT QZJOBINFO ESTIMATEDSHEETS=6"));
+}
+
 TEST_F(HostPrint, AnEmptyDocumentIsAnEmptyJobFile)
 {
     int status = -1;
@@ -136,6 +149,7 @@ TEST_F(HostPrint, RefusedRoadsAndBadOptionsFailWithAMessage)
         {"--copies 3 --collate", 1, "copies collated by the driver wait for page recording"},
         {"--paper Foolscap", 2, "unknown paper 'Foolscap'"},
         {"--nup 3", 2, "--nup takes 1, 2, 4, 8, 16 or 32"},
+        {"--pages 2 --page 5:A3", 2, "--page 5 is beyond the document's 2 pages"},
         {"--pages", 2, "option '--pages' needs a value"},
         {"--frobnicate 1", 2, "unknown option '--frobnicate'"},
         {"--printer \"Missing\" --model NOSUCH.DDD", 1, "tarvel print:"},

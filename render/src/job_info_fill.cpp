@@ -13,6 +13,7 @@
 
 #include <tarvel/job_info.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -171,20 +172,21 @@ int JIG_FillJobItems(PdevContext *pdev)
     set_item(r, JIF_ITEM_SLIPSHEET);
     r->tonerSave = js.value1320 ? 1 : 0;
     set_item(r, JIF_ITEM_TONERSAVE);
-    r->logicalPages = pdev->jobCounters.logicalPages;
+    r->logicalPages = LONG(std::min<DWORD>(pdev->jobCounters.logicalPages, 0x7FFFFFFF));
     set_item(r, JIF_ITEM_LOGICALPAGES);
 
-    LONG sides = sheet.sidesEmitted;
+    LONGLONG sides = sheet.sidesEmitted, estimate;
     if (js.booklet)
-        r->estimatedSheets = copies * ((LONG(sheet.sidesStarted) + 3) / 4);
+        estimate = copies * ((LONGLONG(sheet.sidesStarted) + 3) / 4);
     else if (js.poster)
-        r->estimatedSheets = sides * copies * js.posterAcross * js.posterDown;
+        estimate = sides * copies * js.posterAcross * js.posterDown;
     else if (js.formMode)
-        r->estimatedSheets = 0;
+        estimate = 0;
     else if (copySetPages && setting_is(pdev, ID_SHEET_DATA, 1))
-        r->estimatedSheets = sides + 1;
+        estimate = sides + 1;
     else
-        r->estimatedSheets = sides * copies;
+        estimate = sides * copies;
+    r->estimatedSheets = LONG(std::min<LONGLONG>(estimate, 0x7FFFFFFF)); /* many copies of a long job: no overflow */
     set_item(r, JIF_ITEM_ESTIMATEDSHEETS);
     return 0;
 }

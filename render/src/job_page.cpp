@@ -227,8 +227,10 @@ int JOB_EndJob(PdevContext *pdev)
         return fail(pdev);
     int rc = 0;
     if (pdev->jobState & JOB_SHEET_SET_UP) {
-        rc = finish_output(pdev);
-        if (OUT_CloseJobChannel(pdev, rc == 0) != 0)
+        /* A failed tail aborts with the channel still open, so the closing exit can follow the bytes written. */
+        if (finish_output(pdev) != 0)
+            return fail(pdev);
+        if (OUT_CloseJobChannel(pdev, TRUE) != 0)
             rc = -1;
         if (rc == 0)
             rc = JOB_FinishSheetPipeline(pdev);

@@ -15,6 +15,7 @@
 #include "clr_color_object.h"
 #include "esc_job_data.h"
 #include "job_channel.h"
+#include "job_ext.h"
 #include "job_info_glue.h"
 #include "job_settings.h"
 #include "job_state.h"
@@ -121,6 +122,9 @@ int abort_job(PdevContext *pdev, bool closingExit)
     pdev->jobState |= JOB_ABORTED;
     int rc = OUT_CloseJobChannel(pdev, FALSE);
     if (JOB_FreeJobState(pdev) != 0)
+        rc = -1;
+    /* The context's settings are the document's again, as at a job's normal end. */
+    if (ESC_RestoreSettings(pdev) != 0)
         rc = -1;
     pdev->jobState &= ~(JOB_OPEN | JOB_SHEET_SET_UP);
     SetLastError(error);

@@ -36,8 +36,8 @@ enum : LONG {
 
 /* Sheet counters of a job, cleared with JobState. */
 struct JobCounters {
-    WORD logicalPages; /* logical pages ended */
-    WORD sheets;       /* sheets counted */
+    DWORD logicalPages; /* logical pages ended (32-bit: a long job must not wrap) */
+    DWORD sheets;       /* sheets counted */
     WORD setUpSheets;  /* first sheets set up */
     WORD workFlags;    /* the sheet pipeline's sheet-count work flags */
 };

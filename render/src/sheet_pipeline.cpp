@@ -232,11 +232,7 @@ int JOB_TranslateSettings(PdevContext *pdev)
     sheet->sidesEmitted = 0;
     sheet->sidesStarted = 0;
     sheet->paperKnown = 0;
-    const PageLayout &pl = *pdev->pageLayout;
-    if (pl.pagesPerSheet == 1)
-        pdev->sheetRotation = sheet->page.landscape ? SHEET_ROTATE_90 : SHEET_ROTATE_NONE;
-    else
-        pdev->sheetRotation = pl.sheetTurned ? SHEET_ROTATE_90 : SHEET_ROTATE_NONE;
+    /* The sheet's rotation is set at each sheet start, once the layout record is translated. */
     sheet->translated = 1;
     return 0;
 }
@@ -284,6 +280,8 @@ int JOB_StartSheet(PdevContext *pdev)
     sheet->pageDrawn = 0;
     if (pl.pagesPerSheet == 1)
         pdev->sheetRotation = page.landscape ? SHEET_ROTATE_90 : SHEET_ROTATE_NONE;
+    else
+        pdev->sheetRotation = pl.sheetTurned ? SHEET_ROTATE_90 : SHEET_ROTATE_NONE;
 
     LayoutParams params = layout_params(pl, page);
     sheet->params = params;
@@ -294,7 +292,7 @@ int JOB_StartSheet(PdevContext *pdev)
     /* An insert sheet before this sheet's number. */
     if (js.pageInserts && sheet->sideIndex == 0) {
         for (SHORT &number : pdev->jobSettings->pageInsertValues) {
-            if (number > 0 && number == SHORT(sheet->sidesStarted)) {
+            if (number > 0 && DWORD(number) == sheet->sidesStarted) {
                 number = 0;
                 pdev->jobState &= ~JOB_SHEET_OPEN;
                 int r = JOB_EmitBlankSheet(pdev, js.pageInsertTray);
@@ -337,6 +335,17 @@ int JOB_StartLogicalPage(PdevContext *pdev)
         sheet->pageDrawn = 1;
     if (JOB_LogEvent(pdev, JOB_EVENT_START_PAGE) != 0)
         return -1;
+    if ((pdev->jobState & JOB_GEOMETRY_PENDING) && sheet->cellIndex > 0) {
+        /* A page of its own paper or orientation inside a sheet already open: its cell takes the page as it is now. */
+        PaperRecord paper{};
+        PageGeometry page{};
+        if (latch_paper(pdev, &paper, &page) != 0)
+            return -1;
+        sheet->page = page;
+        sheet->params = layout_params(*pdev->pageLayout, page);
+        if (LAY_BuildLayout(&sheet->params, &sheet->paper, &page, sheet->resolution, &sheet->layout) != 0)
+            return -1;
+    }
     PageTransform t;
     LONG side = sheet->sideIndex ? 1 : 0;
     if (LAY_PageTransform(&sheet->layout, sheet->cellIndex, side, &t) != 0 || REC_SetTransform(pdev, &t) != 0)

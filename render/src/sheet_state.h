@@ -28,8 +28,8 @@ struct SheetPipelineState {
     WORD cellIndex;         /* the next cell on the current sheet */
     WORD sideIndex;         /* 1 while a duplex front waits for its back */
     WORD sidesPerSheet;     /* 1 simplex, 2 duplex */
-    WORD sidesEmitted;      /* sheet sides ended or skipped (not inserted blank sheets) */
-    WORD sidesStarted;      /* physical sheets started */
+    DWORD sidesEmitted;     /* sheet sides ended or skipped (not inserted blank sheets); 32-bit for long jobs */
+    DWORD sidesStarted;     /* physical sheets started */
     LONG pageDrawn;         /* 1 once drawing reached the current sheet side */
     LONG openingBlank;      /* set while a blank page is opened to end it */
     WORD duplex;            /* setting 16 of the current sheet */

@@ -175,6 +175,30 @@ protected:
         Sleep(100);
         return DrvEndDoc(so, 0);
     }
+
+    /* One blank page per devmode through the graphics interface, ResetDCW before a page whose devmode differs. */
+    std::string printThroughDc(const std::vector<JobDevmode *> &pages)
+    {
+        HDC dc = CreateDCW(nullptr, kColourPrinter, nullptr, pages[0]->dm());
+        EXPECT_NE(dc, nullptr) << GetLastError();
+        if (!dc)
+            return "";
+        DOCINFOW doc{sizeof(DOCINFOW), u"Report", nullptr, nullptr, 0};
+        int job = StartDocW(dc, &doc);
+        EXPECT_GT(job, 0);
+        for (size_t i = 0; i < pages.size(); i++) {
+            if (i > 0 && pages[i] != pages[i - 1]) {
+                EXPECT_EQ(ResetDCW(dc, pages[i]->dm()), dc) << GetLastError();
+            }
+            EXPECT_GT(StartPage(dc), 0);
+            EXPECT_GT(EndPage(dc), 0);
+        }
+        EXPECT_GT(EndDoc(dc), 0);
+        EXPECT_TRUE(DeleteDC(dc));
+        std::vector<BYTE> bytes;
+        EXPECT_TRUE(plat::spool_job_bytes(DWORD(job), bytes));
+        return std::string(bytes.begin(), bytes.end());
+    }
 };
 
 /* The sequence of the whole job: session, begin comment, the sides, the end comment, the session's end. */
@@ -453,29 +477,12 @@ TEST_F(FirstJob, TheExtensionsOverridesHoldForTheJobAndAreTakenBack)
 
 TEST_F(FirstJob, PaperAndOrientationChangeBetweenPages)
 {
-    HDC dc = CreateDCW(nullptr, kColourPrinter, nullptr, dm->dm());
-    ASSERT_NE(dc, nullptr) << GetLastError();
-    DOCINFOW doc{sizeof(DOCINFOW), u"Report", nullptr, nullptr, 0};
-    int job = StartDocW(dc, &doc);
-    ASSERT_GT(job, 0);
-    ASSERT_GT(StartPage(dc), 0);
-    ASSERT_GT(EndPage(dc), 0);
     JobDevmode letter;
     letter.set(13, 7);
     letter.set(1334, 0);
     letter.set(ID_PAPER_SIZE, DMPAPER_LETTER);
     letter.set(ID_ORIENTATION, DMORIENT_LANDSCAPE);
-    ASSERT_EQ(ResetDCW(dc, letter.dm()), dc) << GetLastError();
-    ASSERT_GT(StartPage(dc), 0);
-    ASSERT_GT(EndPage(dc), 0);
-    ASSERT_EQ(ResetDCW(dc, dm->dm()), dc);
-    ASSERT_GT(StartPage(dc), 0);
-    ASSERT_GT(EndPage(dc), 0);
-    ASSERT_GT(EndDoc(dc), 0);
-    EXPECT_TRUE(DeleteDC(dc));
-    std::vector<BYTE> bytes;
-    ASSERT_TRUE(plat::spool_job_bytes(DWORD(job), bytes));
-    Job j = list(std::string(bytes.begin(), bytes.end()));
+    Job j = list(printThroughDc({dm.get(), &letter, dm.get()}));
     std::vector<std::string> begins;
     for (const std::string &op : j.ops)
         if (op.rfind("BeginPage", 0) == 0)
@@ -616,6 +623,154 @@ TEST_F(FirstJob, ASystemServiceWithoutADefaultUserStillPrints)
     ASSERT_TRUE(printBlank(1));
     Job j = list(spooled());
     EXPECT_EQ(j.ops.size(), frame({side(100, "99,99", "1,1", 0)}, 200).size());
+}
+
+} // namespace
+
+namespace {
+
+/* The four corners of a page of w x h pixels, mapped through `t`, lie in `cell` (tenths of a millimetre). */
+void expectPageInCell(const PageTransform &t, FLOAT w, FLOAT h, const Box &cell)
+{
+    const FLOAT px = 600.0f / 254.0f;
+    const FLOAT corners[4][2] = {{0, 0}, {w, 0}, {0, h}, {w, h}};
+    for (const auto &c : corners) {
+        FLOAT x, y;
+        LAY_Apply(&t, c[0], c[1], &x, &y);
+        EXPECT_GE(x / px, cell.left - 1) << c[0] << "," << c[1];
+        EXPECT_LE(x / px, cell.right + 1) << c[0] << "," << c[1];
+        EXPECT_GE(y / px, cell.top - 1) << c[0] << "," << c[1];
+        EXPECT_LE(y / px, cell.bottom + 1) << c[0] << "," << c[1];
+    }
+}
+
+TEST_F(FirstJob, AnOrientationChangeInsideATwoUpSheetPlacesTheNewPageByItsOwnShape)
+{
+    dm->set(295, 2);
+    dm->set(264, 1); /* the lower half first */
+    JobDevmode landscape;
+    landscape.set(13, 7);
+    landscape.set(1334, 0);
+    landscape.set(295, 2);
+    landscape.set(264, 1);
+    landscape.set(ID_ORIENTATION, DMORIENT_LANDSCAPE);
+    Job j = list(printThroughDc({dm.get(), &landscape}));
+    auto t = transforms(j);
+    ASSERT_EQ(t.size(), 2u);
+    /* one sheet: the portrait page turned into the lower half, the landscape one upright in the upper half */
+    const Box lower{42, 1485, 2058, 2928}, upper{42, 42, 2058, 1485};
+    expectPageInCell(t[0], 4762, 6817, lower);
+    EXPECT_LT(t[0].m12, 0.0f);
+    expectPageInCell(t[1], 6817, 4762, upper);
+    EXPECT_EQ(t[1].m12, 0.0f);
+    EXPECT_GT(t[1].m11, 0.0f);
+    EXPECT_NE(j.trailer.find("QZJOBINFO LOGICALPAGES=2\n"), std::string::npos);
+}
+
+/* The base rotation each side's transform starts with: the sheet's turn of its cells. */
+std::vector<int> baseAngles(const Job &j)
+{
+    std::vector<int> out;
+    for (size_t i = 0; i + 1 < j.ops.size(); i++)
+        if (j.ops[i + 1] == "SetPageDefaultCTM" && j.ops[i].rfind("SetPageRotation PageAngle=", 0) == 0)
+            out.push_back(std::stoi(j.ops[i].substr(26)));
+    return out;
+}
+
+TEST_F(FirstJob, NupSheetsStartTheirTransformFromTheTurnOfTheirCells)
+{
+    /* 2-up and 8-up on a portrait sheet turn their cells (90 degrees); 4-up does not; landscape pages invert it */
+    struct Case {
+        LONG nup, orientation;
+        int angle;
+    } cases[] = {{2, DMORIENT_PORTRAIT, 90}, {4, DMORIENT_PORTRAIT, 0}, {8, DMORIENT_PORTRAIT, 90},
+                 {2, DMORIENT_LANDSCAPE, 0}, {4, DMORIENT_LANDSCAPE, 90}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.nup);
+        SCOPED_TRACE(c.orientation);
+        dm->set(295, c.nup);
+        dm->set(264, 3);
+        dm->set(ID_ORIENTATION, c.orientation);
+        enableContext();
+        ASSERT_TRUE(printBlank(2));
+        Job j = list(spooled());
+        EXPECT_EQ(baseAngles(j), std::vector<int>(2, c.angle));
+        disable();
+    }
+}
+
+TEST_F(FirstJob, PageAndSheetCountsGoPastSixteenBits)
+{
+    enableContext();
+    ASSERT_TRUE(startDoc());
+    ASSERT_TRUE(DrvStartPage(so));
+    ASSERT_TRUE(DrvSendPage(so));
+    /* as if 65,535 pages and sides had gone before */
+    pdev->jobCounters.logicalPages = 65535;
+    pdev->pageLayout->sheet.sidesEmitted = 65535;
+    ASSERT_TRUE(DrvStartPage(so));
+    ASSERT_TRUE(DrvSendPage(so));
+    ASSERT_TRUE(DrvEndDoc(so, 0));
+    Job j = list(spooled());
+    EXPECT_NE(j.trailer.find("QZJOBINFO LOGICALPAGES=65536\n"), std::string::npos) << j.trailer;
+    EXPECT_NE(j.trailer.find("QZJOBINFO ESTIMATEDSHEETS=65536\n"), std::string::npos) << j.trailer;
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(FirstJob, AFailedJobTakesTheExtensionsOverridesBackToo)
+{
+    enableContext();
+    pdev->ext.mode = 1;
+    pdev->ext.overrides[EXT_OVERRIDE_PAGES_PER_SHEET] = 4;
+    /* the overrides are applied at the first sheet, then the missing fax data file fails the job */
+    put(334, 5);
+    put(4125, 1);
+    putText(375, u"C:\\FAXDATA\\MISSING.DAT");
+    ASSERT_TRUE(startDoc());
+    ASSERT_TRUE(DrvStartPage(so));
+    EXPECT_FALSE(DrvSendPage(so));
+    EXPECT_FALSE(DrvEndDoc(so, 0));
+    WORD nup = 0;
+    ASSERT_EQ(PDEV_GetSetting16(pdev, 295, &nup), 0);
+    EXPECT_EQ(nup, 1) << "the document's own pages-per-sheet value";
+    EXPECT_EQ(pdev->ext.saved, 0u);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(FirstJob, JobTypesAndCopiesInTheJobInformationBlock)
+{
+    /* setting 334 -> JOBTYPE and STOREDJOBTYPE; 3 uncollated copies: the printer's page copies, except for proofs */
+    struct Case {
+        LONG type;
+        const char *jobType, *stored;
+        int jobCopies, pageCopies;
+    } cases[] = {
+        {0, "PRINT", "IMMEDIATE", 1, 3},   {1, "PRINT", "SECURITY", 1, 3},     {2, "PRINT", "PROOF", 3, 1},
+        {3, "PRINT", "PERSONALBOX", 1, 3}, {5, "DIRECTFAX", "IMMEDIATE", 1, 3}, {8, "PRINT", "IMMEDIATE", 1, 3},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.type);
+        dm->set(334, c.type);
+        dm->set(12, 3);
+        dm->set(18, 0);
+        enableContext();
+        ASSERT_TRUE(printBlank(1));
+        const std::string t = list(spooled()).trailer;
+        const std::string p = "@PJL COMMENT QZJOBINFO ";
+        EXPECT_NE(t.find(p + "JOBTYPE=" + c.jobType + "\n"), std::string::npos) << t;
+        EXPECT_NE(t.find(p + "STOREDJOBTYPE=" + c.stored + "\n"), std::string::npos) << t;
+        EXPECT_NE(t.find(p + "JOBCOPIES=" + std::to_string(c.jobCopies) + "\n"), std::string::npos) << t;
+        EXPECT_NE(t.find(p + "PAGECOPIES=" + std::to_string(c.pageCopies) + "\n"), std::string::npos) << t;
+        EXPECT_NE(t.find(p + "ESTIMATEDSHEETS=3\n"), std::string::npos) << t;
+        disable();
+        plat::clock_fix(fixedTime(), 5000);
+    }
 }
 
 } // namespace

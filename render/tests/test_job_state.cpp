@@ -170,6 +170,25 @@ TEST_F(JobState, AFailureAfterOutputClosesTheJobWithTheUniversalExit)
     EXPECT_EQ(spooled(), written) << "nothing more after the abort";
 }
 
+TEST_F(JobState, AFailureWhileTheJobEndsClosesItWithTheUniversalExit)
+{
+    put(1334, 0);
+    ASSERT_TRUE(startDoc());
+    ASSERT_TRUE(DrvStartPage(so));
+    ASSERT_TRUE(DrvSendPage(so));
+    /* the job-information record is gone: the tail fails after the session's end went out */
+    JobInfoRecord *info = pdev->jobInfo;
+    pdev->jobInfo = nullptr;
+    SetLastError(0);
+    EXPECT_FALSE(DrvEndDoc(so, 0));
+    JIF_Destroy(info);
+    const std::string written = spooled();
+    ASSERT_GT(written.size(), kUel.size() + 2);
+    /* EndSession (0x42), then the closing exit; no job-information block, no end-of-job line */
+    EXPECT_EQ(written.substr(written.size() - kUel.size() - 1), "\x42" + kUel);
+    EXPECT_EQ(written.find("QZJOBINFO"), std::string::npos);
+}
+
 TEST_F(JobState, TheApplicationsAbortWritesNoTrailer)
 {
     ASSERT_TRUE(startDoc());
