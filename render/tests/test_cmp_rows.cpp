@@ -1,9 +1,11 @@
 // The row coders: run-length and delta-row codes against bytes worked out by
 // hand from the two formats, the pixel helpers, refusals of bad arguments
 // and of buffers that are too small (never written past), and a round trip
-// of random images through the PCL XL writer and the job lister's decoders.
+// of random images (and of a JPEG band) through the PCL XL writer and the
+// job lister's decoders.
 #include "cmp_raster.h"
 #include "pclxl_ops.h"
+#include "spool_file.h"
 #include "xl_test_support.h"
 
 #include <plat/error.h>
@@ -471,6 +473,31 @@ TEST_F(RasterRoundTrip, DeltaRowRgbRowsWithTheSeedAcrossBlocks)
         ASSERT_TRUE(listing.ok) << pxllist::FormatError(listing.error) << " width " << width;
         ASSERT_EQ(allRows(listing), pixels) << "width " << width << " rows " << rows;
     }
+}
+
+TEST_F(RasterRoundTrip, JpegBandAsOneBlock)
+{
+    /* An RGB band of 40 x 20 as the image writer sends it: one block, PadBytesMultiple 3. */
+    const DWORD width = 40, rows = 20;
+    Bytes band(size_t(width) * rows * 3);
+    for (size_t i = 0; i < band.size(); i++)
+        band[i] = BYTE(i / 3 % width * 4);
+    SpoolFile scratch{};
+    ASSERT_EQ(OUT_InitSpoolFile(&scratch, FALSE, nullptr), 0);
+    BYTE kind = CMP_KIND_RGB, method = CMP_METHOD_NONE;
+    DWORD length = DWORD(band.size());
+    ASSERT_EQ(CMP_JpegEncodeBand(&scratch, &kind, width, rows, &method, &length, band.data()), CMP_JPEG_DONE);
+    OUT_DeleteSpoolFile(&scratch);
+
+    XL_InvalidateState(ctx());
+    ASSERT_EQ(XL_SetColorSpace(ctx(), 2), 0);
+    ASSERT_EQ(XL_BeginImage(ctx(), 0, 2, WORD(width), WORD(rows), WORD(width), WORD(rows)), 0);
+    ASSERT_EQ(XL_ReadImageHeader(ctx(), 0, WORD(rows), 2, 3, length), 0);
+    ASSERT_EQ(XL_WriteData(ctx(), band.data(), length), 0);
+    ASSERT_EQ(XL_EndImage(ctx()), 0);
+    const pxllist::Listing listing = list();
+    ASSERT_TRUE(listing.ok) << pxllist::FormatError(listing.error);
+    EXPECT_EQ(allRows(listing).size(), size_t(width) * rows * 3) << "the lister decoded every row";
 }
 
 } // namespace
