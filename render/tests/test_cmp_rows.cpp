@@ -78,6 +78,8 @@ TEST(RunLength, RowsCodedByHand)
         {"130 different: 127 then 3", counting(130), Bytes{0x7E} + counting(127) + unhex("02 7F 80 81")},
         {"127 different then a pair", counting(127) + same(2, 0xF0), Bytes{0x7E} + counting(127) + unhex("FF F0")},
         {"run, literal, run", unhex("09 09 09 01 02 03 04 04"), unhex("FE 09 02 01 02 03 FF 04")},
+        {"worst case: lone bytes between pairs", unhex("01 02 02 01 02 02 01 02 02"),
+         unhex("00 01 FF 02 00 01 FF 02 00 01 FF 02")},
     };
     for (const RleCase &c : cases) {
         SCOPED_TRACE(c.what);
@@ -90,6 +92,7 @@ TEST(RunLength, RowsCodedByHand)
         EXPECT_EQ(hex(code), hex(c.code));
         EXPECT_EQ(CMP_RleEncode(nullptr, 0, c.row.data(), DWORD(c.row.size())), LONG(c.code.size()))
             << "counting gives the same size";
+        EXPECT_LE(c.code.size(), CMP_RleBound(DWORD(c.row.size())));
         if (!c.code.empty()) {
             SetLastError(0);
             codeInto(DWORD(c.code.size() - 1),
@@ -423,9 +426,11 @@ TEST_F(RasterRoundTrip, RunLengthGreyRowsWithPadCode)
         BYTE *p = block.data();
         DWORD total = 0;
         for (DWORD r = 0; r < rows; r++) {
-            p = CMP_RleEncodeRow(p, DWORD(block.data() + block.size() - p), pixels.data() + r * width, width,
+            BYTE *start = p;
+            p = CMP_RleEncodeRow(p, CMP_RleBound(width) + DWORD(padLength), pixels.data() + r * width, width,
                                  padCode, DWORD(padLength), &total);
-            ASSERT_NE(p, nullptr);
+            ASSERT_NE(p, nullptr) << "a row's code fits its bound";
+            ASSERT_LE(DWORD(p - start), CMP_RleBound(width) + DWORD(padLength));
         }
         ASSERT_EQ(total, DWORD(p - block.data()));
         XL_InvalidateState(ctx());
@@ -460,9 +465,9 @@ TEST_F(RasterRoundTrip, DeltaRowRgbRowsWithTheSeedAcrossBlocks)
             BYTE *p = block.data();
             DWORD total = 0;
             for (DWORD r = start; r < start + height; r++) {
-                p = CMP_DeltaRowEncodeRow(p, DWORD(block.data() + block.size() - p), pixels.data() + r * rowBytes,
-                                          seed.data(), rowBytes, rowBytes, &total);
-                ASSERT_NE(p, nullptr);
+                p = CMP_DeltaRowEncodeRow(p, CMP_DeltaRowBound(rowBytes), pixels.data() + r * rowBytes, seed.data(),
+                                          rowBytes, rowBytes, &total);
+                ASSERT_NE(p, nullptr) << "a row's code fits its bound";
             }
             ASSERT_EQ(XL_ReadImageHeader(ctx(), WORD(start), WORD(height), 3, 4, total), 0);
             ASSERT_EQ(XL_WriteData(ctx(), block.data(), total), 0);
