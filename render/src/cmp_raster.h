@@ -167,8 +167,9 @@ int CMP_ChooseMethod(const CmpImageQuery *query, const BYTE *pixels, BYTE *metho
 /*
  * Compresses a band of `rows` rows of `width` pixels (`*kind` 4: 3 bytes
  * blue, green, red each, else 1 grey byte; rows packed) at `pixels`
- * (`*length` bytes, at least the band) into the scratch spool file (created
- * when it is not open), as a baseline JPEG of quality 83 with the fast
+ * (`*length` bytes, at least the band) into the scratch spool file (made
+ * anew when it is not open or no longer writable), from its offset 0, as a
+ * baseline JPEG of quality 83 with the fast
  * integer DCT.  When the JPEG is smaller than `*length`, reads it back over
  * `pixels`, sets `*length` to its size, `*kind` to 5 and `*method` to 4.
  * Returns CMP_JPEG_DONE; CMP_JPEG_NOT_SMALLER (also after an error inside
