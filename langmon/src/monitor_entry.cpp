@@ -11,7 +11,6 @@
  */
 #include "monitor.h"
 
-#include <plat/debug.h>
 #include <plat/error.h>
 #include <plat/loader.h>
 #include <plat/memory.h>

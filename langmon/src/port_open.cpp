@@ -16,8 +16,6 @@
 #include "monitor.h"
 
 #include <plat/clock.h>
-#include <plat/codepage.h>
-#include <plat/debug.h>
 #include <plat/error.h>
 #include <plat/handle.h>
 #include <plat/winsock.h>

@@ -26,6 +26,15 @@ void set_sz(const std::u16string &key, const WCHAR *name, const std::u16string &
     RegCloseKey(k);
 }
 
+void add_port(const std::u16string &name, const std::u16string &monitor, const std::u16string &address)
+{
+    plat::SpoolPort port;
+    port.name = name;
+    port.monitor = monitor;
+    port.address = address;
+    ASSERT_EQ(plat::spool_add_port(port), DWORD(ERROR_SUCCESS));
+}
+
 std::string address_of(const WCHAR *port)
 {
     char *a = LMP_GetTcpPortAddress(port);
@@ -92,15 +101,8 @@ TEST_F(MonitorTest, KindIsSetOnceWhenThePortOpens)
 
 TEST_F(MonitorTest, StandardTcpIpPortFoundThroughTheSpoolerOnVistaAndLater)
 {
-    plat::SpoolPort tcp;
-    tcp.name = u"IP_10.0.0.5";
-    tcp.monitor = u"tcpmon.dll";
-    tcp.address = u"10.0.0.5";
-    ASSERT_EQ(plat::spool_add_port(tcp), DWORD(ERROR_SUCCESS));
-    plat::SpoolPort other = tcp;
-    other.name = u"IP_10.0.0.6";
-    other.monitor = u"localspl.dll";
-    ASSERT_EQ(plat::spool_add_port(other), DWORD(ERROR_SUCCESS));
+    add_port(u"IP_10.0.0.5", u"tcpmon.dll", u"10.0.0.5");
+    add_port(u"IP_10.0.0.6", u"localspl.dll", u"10.0.0.6");
 
     EXPECT_TRUE(LMP_IsStandardTcpIpPort(u"IP_10.0.0.5"));
     EXPECT_FALSE(LMP_IsStandardTcpIpPort(u"ip_10.0.0.5")) << "port names compare exactly";
@@ -132,11 +134,7 @@ TEST_F(MonitorTest, StandardTcpIpPortFoundInTheRegistryBeforeVista)
 
 TEST_F(MonitorTest, NetworkPortIsBidirectionalAndAsksForItsSnmpSession)
 {
-    plat::SpoolPort tcp;
-    tcp.name = u"IP_10.0.0.5";
-    tcp.monitor = u"TCPMON.DLL";
-    tcp.address = u"10.0.0.5";
-    ASSERT_EQ(plat::spool_add_port(tcp), DWORD(ERROR_SUCCESS));
+    add_port(u"IP_10.0.0.5", u"TCPMON.DLL", u"10.0.0.5");
     plat::debug_clear();
     HANDLE h = nullptr;
     ASSERT_TRUE(open(u"IP_10.0.0.5", &h));
