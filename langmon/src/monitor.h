@@ -65,6 +65,27 @@ WCHAR *LMU_DupWide(const WCHAR *s);
 /* Heap copy of a UTF-16 string converted to the ANSI code page; null for null or failure. */
 char *LMU_WideToAnsi(const WCHAR *s);
 
+/* Heap copy of a UTF-8 string converted to UTF-16; null for null or failure. */
+WCHAR *LMU_Utf8ToWide(const char *s);
+/*
+ * Appends n bytes to the heap buffer *buf of *len bytes: a new buffer of the
+ * sum replaces it (the old one freed).  FALSE, nothing changed, when the heap
+ * refuses or the length would pass 32 bits.
+ */
+BOOL LMU_AppendBytes(BYTE **buf, DWORD *len, const void *bytes, DWORD n);
+/* Removes the first n bytes of the heap buffer *buf of *len bytes; all of them: freed, null, 0. */
+void LMU_DropFront(BYTE **buf, DWORD *len, DWORD n);
+/* Appends a narrow string to the heap string *s (null: empty) as a new heap string; FALSE, unchanged, on failure. */
+BOOL LMU_AppendString(char **s, const char *tail);
+/* First occurrence of c in s, or null. */
+const char *LMU_FindChar(const char *s, char c);
+/* Byte-wise comparison of n bytes: the difference of the first unequal (unsigned) bytes, 0 when equal. */
+int LMU_CompareBytes(const void *a, const void *b, DWORD n);
+/* 64-bit applicability masks taken as two 32-bit halves: any common bit; unequal; copy. */
+bool LMU_MaskIntersects(ULONGLONG a, ULONGLONG b);
+bool LMU_MaskDiffers(ULONGLONG a, ULONGLONG b);
+void LMU_SetMask(ULONGLONG *dst, ULONGLONG src);
+
 /*
  * Length of a UTF-16 name that must end within `max` characters: the
  * length, or -1 for a null name or one without a terminator in that reach
