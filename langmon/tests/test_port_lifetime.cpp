@@ -396,3 +396,22 @@ TEST_F(MonitorTest, ClosePortSaysThatServedPrintersAreNotRepublishedYet)
     EXPECT_TRUE(LMP_ClosePort(h));
     EXPECT_NE(plat::debug_output().find(u"LMS_PublishToManager: not built yet"), std::u16string::npos);
 }
+
+TEST_F(MonitorTest, CloseWaitsForARunningWorkerOnlyForABoundedTime)
+{
+    HANDLE h = nullptr;
+    ASSERT_TRUE(open(u"USB001", &h));
+    /* A worker that never leaves: its event stays set in the record. */
+    HANDLE workerEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    ASSERT_NE(workerEvent, nullptr);
+    rec(h)->threadEvent = workerEvent;
+    LMP_SetState(rec(h), ST_POLL_RUN | ST_POLL_STARTED);
+    const DWORD before = GetTickCount();
+    EXPECT_TRUE(LMP_ClosePort(h));
+    const DWORD waited = GetTickCount() - before;
+    EXPECT_EQ(WaitForSingleObject(workerEvent, 0), WAIT_OBJECT_0) << "the worker was woken";
+    EXPECT_GE(waited, 60000u + 4010u + 300u) << "60 s for the worker, 4010 ms more when the record goes, 300 ms";
+    EXPECT_LT(waited, 70000u);
+    EXPECT_EQ(port_count(), 0u);
+    CloseHandle(workerEvent); /* the worker's own handle */
+}
