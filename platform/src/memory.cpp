@@ -424,3 +424,15 @@ SIZE_T HeapSize(HANDLE heap, DWORD flags, LPCVOID mem)
     }
     return b->size;
 }
+
+namespace plat {
+
+size_t heap_live_blocks(HANDLE heap)
+{
+    MemoryState &s = state();
+    std::lock_guard<std::mutex> g(s.lock);
+    Heap *h = find_heap(s, heap);
+    return h ? h->blocks.size() : size_t(-1);
+}
+
+} // namespace plat

@@ -145,4 +145,11 @@ BOOL HeapFree(HANDLE heap, DWORD flags, LPVOID mem);
 /* A block's size; (SIZE_T)-1 when `mem` is not a live block of `heap`. */
 SIZE_T HeapSize(HANDLE heap, DWORD flags, LPCVOID mem);
 
+namespace plat {
+
+/* Blocks still allocated in a private heap (for leak checks of a library's own heap); (size_t)-1 for an unknown heap. */
+size_t heap_live_blocks(HANDLE heap);
+
+} // namespace plat
+
 #endif /* PLAT_MEMORY_H */

@@ -101,6 +101,10 @@ HANDLE CreateEventW(LPSECURITY_ATTRIBUTES sa, BOOL manual_reset, BOOL initial_st
  */
 HANDLE OpenEventW(DWORD access, BOOL inherit, LPCWSTR name);
 
+/* CreateEventW and OpenEventW with a name in the ANSI code page (ERROR_INVALID_NAME when it does not convert). */
+HANDLE CreateEventA(LPSECURITY_ATTRIBUTES sa, BOOL manual_reset, BOOL initial_state, LPCSTR name);
+HANDLE OpenEventA(DWORD access, BOOL inherit, LPCSTR name);
+
 /* Signals the event; FALSE with ERROR_INVALID_HANDLE for anything but an event handle. */
 BOOL SetEvent(HANDLE event);
 

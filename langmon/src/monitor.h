@@ -1,0 +1,321 @@
+/*
+ * The language monitor's internal interface: the process-wide state, the
+ * port record and its bits, and every operation the monitor's sources call
+ * one another by, including those whose work is not built yet (their
+ * stand-ins live in pending.cpp).
+ *
+ * Memory: records, buffers and string copies come zero-filled from the
+ * monitor's private heap (LMU_Alloc), created at process attach and
+ * destroyed at detach.
+ *
+ * Threads: the global lock guards the port list and the creation and
+ * destruction of ports.  A port's state bits are changed from the spooler's
+ * threads and the port's worker at once, so they are only touched through
+ * LMP_SetState / LMP_ClearState / LMP_TestState, which are atomic; a plain
+ * read-modify-write there could lose a bit that another thread set.
+ */
+#ifndef TARVEL_LANGMON_MONITOR_H
+#define TARVEL_LANGMON_MONITOR_H
+
+#include <plat/printmon.h>
+#include <plat/sync.h>
+#include <plat/types.h>
+
+/* ---- Process-wide state ----------------------------------------------------- */
+
+struct MonitorPort;
+
+struct MonitorGlobals {
+    HANDLE heap;                /* private heap, created at process attach */
+    CRITICAL_SECTION lock;      /* guards the port list, port creation and destruction */
+    LONG lockDepth;             /* entries minus exits of `lock` */
+    MonitorPort *portList;      /* first port record */
+    DWORD osMajor, osMinor;     /* from GetVersionExW at InitializePrintMonitor2; 0 when it failed */
+    HANDLE monitorHandle;       /* the 8-byte block handed to the spooler; holds the MONITORINIT pointer */
+    HMODULE module;             /* this library's instance handle */
+    DWORD ignoredJobStatus;     /* JOB_INFO_1 status bits of jobs that do not count as queued */
+    BOOL attached;              /* process attach ran and detach has not */
+    BOOL winsockStarted;        /* WSAStartup succeeded for the first open port */
+};
+
+extern MonitorGlobals g_lm;
+
+/* Ignored-job status masks: before Windows XP, and XP onward (adds JOB_STATUS_COMPLETE). */
+constexpr DWORD LM_IGNORED_JOBS_PRE_XP = 0x195;
+constexpr DWORD LM_IGNORED_JOBS_XP = 0x1195;
+
+/* The library's entry: process attach creates the heap and the lock, detach removes them. */
+BOOL LMP_DllEntry(HMODULE module, DWORD reason, LPVOID reserved);
+
+/* The spooler's MONITORINIT kept by InitializePrintMonitor2, or null (never initialised, or shut down). */
+PMONITORINIT LMP_MonitorInit();
+
+bool LMP_IsXpOrLater();
+bool LMP_IsVistaOrLater();
+
+/* ---- Small helpers (heap, strings) ---------------------------------------- */
+
+/* A zero-filled block of the monitor heap; null when the heap refuses or does not exist. */
+void *LMU_Alloc(SIZE_T bytes);
+/* Frees a block of the monitor heap when not null. */
+void LMU_Free(void *p);
+/* Heap copies of a narrow or UTF-16 string; null for null or when the heap refuses. */
+char *LMU_DupNarrow(const char *s);
+WCHAR *LMU_DupWide(const WCHAR *s);
+/* Heap copy of a UTF-16 string converted to the ANSI code page; null for null or failure. */
+char *LMU_WideToAnsi(const WCHAR *s);
+
+/* Heap copy of a UTF-8 string converted to UTF-16; null for null or failure. */
+WCHAR *LMU_Utf8ToWide(const char *s);
+/*
+ * Appends n bytes to the heap buffer *buf of *len bytes: a new buffer of the
+ * sum replaces it (the old one freed).  FALSE, nothing changed, when the heap
+ * refuses or the length would pass 32 bits.
+ */
+BOOL LMU_AppendBytes(BYTE **buf, DWORD *len, const void *bytes, DWORD n);
+/* Removes the first n bytes of the heap buffer *buf of *len bytes; all of them: freed, null, 0. */
+void LMU_DropFront(BYTE **buf, DWORD *len, DWORD n);
+/* Appends a narrow string to the heap string *s (null: empty) as a new heap string; FALSE, unchanged, on failure. */
+BOOL LMU_AppendString(char **s, const char *tail);
+/* First occurrence of c in s, or null. */
+const char *LMU_FindChar(const char *s, char c);
+/* Byte-wise comparison of n bytes: the difference of the first unequal (unsigned) bytes, 0 when equal. */
+int LMU_CompareBytes(const void *a, const void *b, DWORD n);
+/* 64-bit applicability masks taken as two 32-bit halves: any common bit; unequal; copy. */
+bool LMU_MaskIntersects(ULONGLONG a, ULONGLONG b);
+bool LMU_MaskDiffers(ULONGLONG a, ULONGLONG b);
+void LMU_SetMask(ULONGLONG *dst, ULONGLONG src);
+
+/*
+ * Length of a UTF-16 name that must end within `max` characters: the
+ * length, or -1 for a null name or one without a terminator in that reach
+ * (never reads past name[max]).
+ */
+constexpr int LM_MAX_NAME = 1024;
+int LMU_BoundedLength(const WCHAR *name, int max = LM_MAX_NAME);
+
+/* ---- Port record ------------------------------------------------------------ */
+
+struct ServedPrinter;
+struct StatusVariable;
+struct ReplyParser;
+struct TcpClient;
+struct SnmpSession;
+struct JobQueueEntry;
+
+/* State bits of MonitorPort::stateFlags. */
+constexpr DWORD ST_JOB_OPEN = 0x1;
+constexpr DWORD ST_POLL_RUN = 0x2;
+constexpr DWORD ST_POLL_STARTED = 0x4;
+constexpr DWORD ST_HEADER_SENT = 0x10;
+constexpr DWORD ST_HEADER_DUE = 0x20;
+constexpr DWORD ST_PORT_OPEN = 0x40;
+constexpr DWORD ST_IDENTIFIED = 0x80;
+constexpr DWORD ST_END_REQUESTED = 0x200;
+constexpr DWORD ST_NO_DOCINFO = 0x1000;
+constexpr DWORD ST_UNREACHABLE = 0x2000;
+constexpr DWORD ST_FRESH = 0x8000;
+constexpr DWORD ST_JOB_FINISHED = 0x40000;
+constexpr DWORD ST_DISCARD = 0x100000;
+constexpr DWORD ST_END_SENT = 0x800000;
+constexpr DWORD ST_TERMINATED = 0x4000000;
+constexpr DWORD ST_CLOSING = 0x40000000;
+
+/* Kind bits of MonitorPort::portKind, fixed when the port opens. */
+constexpr DWORD KIND_ANY = 0x1;
+constexpr DWORD KIND_USB = 0x2;
+constexpr DWORD KIND_BIDI = 0x4;
+constexpr DWORD KIND_COM = 0x10;
+constexpr DWORD KIND_LOCAL = 0x20;
+constexpr DWORD KIND_UNC = 0x40;
+constexpr DWORD KIND_NETWORK = 0x100;
+
+constexpr DWORD LM_PORT_SIGNATURE = 0x4F50; /* "PO" */
+constexpr DWORD LM_NO_TICK = 0xFFFFFFFF;
+constexpr DWORD LM_DEVICE_INFO_BYTES = 212;
+constexpr size_t LM_TEXT_ID = 81;
+
+/* A job passed to the device and not yet released to the spooler. */
+struct JobQueueEntry {
+    DWORD jobId;
+    char identifier[LM_TEXT_ID];
+    char jobName[LM_TEXT_ID];
+    ServedPrinter *printer;
+    DWORD flags;
+    JobQueueEntry *next;
+};
+
+/* List head of the job records built from device replies. */
+struct JobRecordList {
+    DWORD count;
+    void *first;
+};
+
+/*
+ * One port opened through the monitor: a zero-filled heap block, this fixed
+ * part followed directly by the port name (UTF-16 with its terminator).
+ */
+struct MonitorPort {
+    DWORD signature;
+    DWORD recordSize;
+    MonitorPort *next;
+    WCHAR *portName;
+    DWORD stateFlags; /* ST_ bits: through LMP_SetState / LMP_ClearState / LMP_TestState only */
+    WCHAR *printerName;
+    DWORD jobId;
+    DWORD docInfoLevel;
+    void *docInfo;
+    HANDLE portHandle;
+    DWORD portKind;
+    ServedPrinter *servedPrinters;
+    ServedPrinter *jobPrinter;
+    JobQueueEntry *jobQueueHead, *jobQueueTail;
+    StatusVariable *statusVariables;
+    ReplyParser *replyParser;
+    DWORD pendingLength;
+    BYTE *pendingOutput;
+    char *partialReply;
+    HANDLE portMutex;
+    HANDLE threadEvent;
+    HANDLE spareMutex;
+    HANDLE closeEvent;
+    DWORD endDocTick;
+    DWORD stallTick;
+    LONG savedPriority;
+    HANDLE priorityThread;
+    ULONGLONG modelMask;
+    ServedPrinter *selectedPrinter;
+    JobRecordList *jobRecordQueue;
+    DWORD lastPageCount;
+    DWORD replyCarry;
+    MONITOR2 portMonitor;
+    DWORD portMode;
+    DWORD flowing;
+    CRITICAL_SECTION *portLock;
+    LONG portLockDepth;
+    LONG writeBlocked;
+    HANDLE threadEndedEvent;
+    DWORD suspendRequested;
+    DWORD wakeUpPolling;
+    DWORD jobStarted;
+    DWORD errorWait;
+    DWORD errorWaitTick;
+    DWORD ustatusOffDue;
+    char jobIdentifier[LM_TEXT_ID];
+    char heldTail[LM_TEXT_ID];
+    LONG streamLanguage;
+    char streamJobIdentifier[LM_TEXT_ID];
+    DWORD inspectionDone;
+    DWORD releaseOnIdle;
+    DWORD statusPortOpen;
+    DWORD deviceIdRetry;
+    DWORD dataWritten;
+    BYTE jobRecordScratch[48];
+    DWORD pollCycle;
+    DWORD lastWriteError;
+    DWORD writeFailed;
+    DWORD releaseCount;
+    DWORD usbResidue;
+    BYTE residueByte;
+    DWORD residueLength;
+    BYTE deviceInfo[LM_DEVICE_INFO_BYTES];
+    DWORD serviceTagState;
+    DWORD refreshActive;
+    char serviceTag[8];
+    DWORD displayLangState;
+    DWORD displayLang;
+    DWORD streamHasUel;
+    DWORD trailerOwed;
+    DWORD postScriptJob;
+    DWORD deviceIdAnswered;
+    DWORD jobEndSeen;
+    DWORD jobEndCount;
+    DWORD busy;
+    DWORD deviceFreeBytes;
+    BYTE deviceBlockKB;
+    signed char deviceFreeBlocks;
+    DWORD devicePrinting;
+    DWORD idleSkip;
+    DWORD cancelSeen;
+    DWORD jobIdFromStream;
+    TcpClient *tcpClient;
+    SnmpSession *snmpSession;
+    char *community;
+    DWORD lastSeverity;
+    DWORD managerWorker;
+};
+
+/* Atomic changes and tests of a port's state bits. */
+void LMP_SetState(MonitorPort *port, DWORD bits);
+void LMP_ClearState(MonitorPort *port, DWORD bits);
+bool LMP_TestState(const MonitorPort *port, DWORD bits);
+DWORD LMP_State(const MonitorPort *port);
+
+/* Enter or leave the port's lock (the global lock for null), counting the depth. */
+void LMP_Lock(MonitorPort *port);
+void LMP_Unlock(MonitorPort *port);
+
+/* Allocates and initialises a record and appends it to the port list; null when that fails. */
+MonitorPort *LMP_CreatePort(const WCHAR *portName, const WCHAR *printerName);
+/* Unlinks and frees a record; FALSE when it was not in the list. */
+BOOL LMP_FreePort(MonitorPort *port);
+/* The record of that port name (any case) from `first` on, or null.  Caller holds the global lock. */
+MonitorPort *LMP_FindPort(MonitorPort *first, const WCHAR *name);
+/* True when `port` is a record of the port list.  Caller holds the global lock. */
+bool LMP_InPortList(const MonitorPort *port);
+
+/* Port kinds. */
+void LMP_ClassifyPort(MonitorPort *port);
+bool LMP_IsUsbPort(const WCHAR *name);
+bool LMP_IsComPort(const WCHAR *name);
+bool LMP_IsStandardTcpIpPort(const WCHAR *name);
+/* The address of a Standard TCP/IP port in the ANSI code page (heap string), or null. */
+char *LMP_GetTcpPortAddress(const WCHAR *name);
+/* Refreshes portMode from "MyPortMode". */
+void LMP_ReadMyPortMode(MonitorPort *port);
+
+/* Jobs passed to the device and not yet released. */
+BOOL LMJ_QueueJob(DWORD jobId, MonitorPort *port);
+BOOL LMJ_SetQueuedJobText(const char *text, DWORD which, MonitorPort *port);
+JobQueueEntry *LMJ_FindQueuedJob(const char *text, DWORD which, MonitorPort *port);
+
+/* ---- Monitor functions (MONITOR2 members) -------------------------------------- */
+
+extern "C" LPMONITOR2 InitializePrintMonitor2(PMONITORINIT pMonitorInit, PHANDLE phMonitor);
+
+BOOL LMP_OpenPortEx(HANDLE hMonitor, HANDLE hMonitorPort, LPWSTR pPortName, LPWSTR pPrinterName, PHANDLE pHandle,
+                    MONITOR2 *pMonitor2);
+BOOL LMP_ClosePort(HANDLE hPort);
+void LMP_Shutdown(HANDLE hMonitor);
+
+/* ---- Work of other parts of the monitor, not built yet (pending.cpp) ------------ */
+
+/* The job road. */
+BOOL StartDocPort(HANDLE hPort, LPWSTR pPrinterName, DWORD JobId, DWORD Level, LPBYTE pDocInfo);
+BOOL WritePort(HANDLE hPort, LPBYTE pBuffer, DWORD cbBuf, LPDWORD pcbWritten);
+BOOL EndDocPort(HANDLE hPort);
+/* Port input through the port monitor. */
+BOOL ReadPort(HANDLE hPort, LPBYTE pBuffer, DWORD cbBuffer, LPDWORD pcbRead);
+/* Named requests and pass-through control codes. */
+BOOL GetPrinterDataFromPort(HANDLE hPort, DWORD ControlID, LPWSTR pValueName, LPWSTR lpInBuffer, DWORD cbInBuffer,
+                            LPWSTR lpOutBuffer, DWORD cbOutBuffer, LPDWORD lpcbReturned);
+
+/* Status values of a port: while no port holds a status table, these have nothing to change. */
+void LMS_SeedPrinterStatus(MonitorPort *port, BOOL publish);
+BOOL LMS_ClearErrorValues(MonitorPort *port, BOOL notify);
+void LMS_ClearJobStatus(MonitorPort *port);
+void LMS_ResetDeviceValues(MonitorPort *port, BOOL notify);
+void LMS_UpdateExtStatus(MonitorPort *port);
+/* Clears bits of "PrinterExtStatus"; TRUE when it held a value. */
+BOOL LMS_ClearExtStatusBits(MonitorPort *port, DWORD bits);
+void LMS_FreeStatusVariables(MonitorPort *port);
+
+/* Job bookkeeping at the end of a port's jobs. */
+BOOL LMS_FinishJobs(MonitorPort *port, BOOL deleteCurrent);
+/* Bringing the served printers in line with the spooler's printers on the port. */
+BOOL LMS_PublishToManager(MonitorPort *port);
+/* SNMP session of a network port. */
+SnmpSession *LMN_OpenSession(const char *address, const char *community);
+void LMN_CloseSession(SnmpSession *session);
+
+#endif /* TARVEL_LANGMON_MONITOR_H */

@@ -1,0 +1,243 @@
+/*
+ * The print-monitor side of the spooler: the MONITORINIT it hands a monitor
+ * library (with registry callbacks over the machine's registry), and a
+ * scripted port monitor whose ports live in memory, for stacking a language
+ * monitor on.  Its port handles count up and are never reused.
+ */
+#include <plat/error.h>
+#include <plat/machine.h>
+#include <plat/printmon.h>
+#include <plat/text.h>
+
+#include <map>
+#include <memory>
+#include <mutex>
+
+namespace {
+
+struct PortmonState {
+    std::mutex m;
+    std::map<uintptr_t, std::string> ports; /* handle -> port name (UTF-8) */
+    uintptr_t next_handle = 0x5000;
+    struct Failure {
+        DWORD error = 0;
+        unsigned count = 0;
+    };
+    std::map<plat::PortmonCall, Failure> failures;
+    std::vector<std::string> log;
+    std::map<std::u16string, std::unique_ptr<MONITORINIT>> inits;
+    MONITORREG reg{};
+};
+
+PortmonState &state()
+{
+    static PortmonState *s = new PortmonState;
+    return *s;
+}
+
+const char *call_name(plat::PortmonCall c)
+{
+    switch (c) {
+    case plat::PortmonCall::OpenPort: return "OpenPort";
+    case plat::PortmonCall::ClosePort: return "ClosePort";
+    case plat::PortmonCall::StartDocPort: return "StartDocPort";
+    case plat::PortmonCall::WritePort: return "WritePort";
+    case plat::PortmonCall::ReadPort: return "ReadPort";
+    case plat::PortmonCall::EndDocPort: return "EndDocPort";
+    }
+    return "?";
+}
+
+/*
+ * Logs the call; false (the call goes on) unless a failure is scripted, which
+ * then sets the scripted last error (also 0, for a port monitor that fails
+ * without saying why).  Caller holds the lock.
+ */
+bool refused(PortmonState &s, plat::PortmonCall c, const std::string &port)
+{
+    s.log.push_back(std::string(call_name(c)) + " " + port);
+    auto it = s.failures.find(c);
+    if (it == s.failures.end() || it->second.count == 0)
+        return false;
+    --it->second.count;
+    SetLastError(it->second.error);
+    return true;
+}
+
+/* The port of a handle, or null with ERROR_INVALID_HANDLE.  Caller holds the lock. */
+const std::string *port_of(PortmonState &s, HANDLE h)
+{
+    auto it = s.ports.find(reinterpret_cast<uintptr_t>(h));
+    if (it == s.ports.end()) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    return &it->second;
+}
+
+BOOL pm_open_port(HANDLE, LPWSTR name, PHANDLE out)
+{
+    PortmonState &s = state();
+    std::lock_guard<std::mutex> g(s.m);
+    if (!name || !out) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    const std::string port = plat::utf16_to_utf8(name);
+    if (refused(s, plat::PortmonCall::OpenPort, port))
+        return FALSE;
+    const uintptr_t h = s.next_handle++;
+    s.ports[h] = port;
+    *out = reinterpret_cast<HANDLE>(h);
+    return TRUE;
+}
+
+BOOL pm_close_port(HANDLE h)
+{
+    PortmonState &s = state();
+    std::lock_guard<std::mutex> g(s.m);
+    const std::string *port = port_of(s, h);
+    if (!port)
+        return FALSE;
+    if (refused(s, plat::PortmonCall::ClosePort, *port))
+        return FALSE;
+    s.ports.erase(reinterpret_cast<uintptr_t>(h));
+    return TRUE;
+}
+
+/* A call on an open port that only answers as scripted. */
+BOOL simple_call(HANDLE h, plat::PortmonCall c)
+{
+    PortmonState &s = state();
+    std::lock_guard<std::mutex> g(s.m);
+    const std::string *port = port_of(s, h);
+    if (!port)
+        return FALSE;
+    if (refused(s, c, *port))
+        return FALSE;
+    return TRUE;
+}
+
+BOOL pm_start_doc(HANDLE h, LPWSTR, DWORD, DWORD, LPBYTE) { return simple_call(h, plat::PortmonCall::StartDocPort); }
+BOOL pm_end_doc(HANDLE h) { return simple_call(h, plat::PortmonCall::EndDocPort); }
+
+BOOL pm_write(HANDLE h, LPBYTE, DWORD n, LPDWORD written)
+{
+    if (written)
+        *written = 0;
+    if (!simple_call(h, plat::PortmonCall::WritePort))
+        return FALSE;
+    if (written)
+        *written = n;
+    return TRUE;
+}
+
+BOOL pm_read(HANDLE h, LPBYTE, DWORD, LPDWORD read)
+{
+    if (read)
+        *read = 0;
+    return simple_call(h, plat::PortmonCall::ReadPort);
+}
+
+const MONITOR2 table = [] {
+    MONITOR2 t{};
+    t.cbSize = sizeof(MONITOR2);
+    t.pfnOpenPort = pm_open_port;
+    t.pfnStartDocPort = pm_start_doc;
+    t.pfnWritePort = pm_write;
+    t.pfnReadPort = pm_read;
+    t.pfnEndDocPort = pm_end_doc;
+    t.pfnClosePort = pm_close_port;
+    return t;
+}();
+
+/* ---- MONITORINIT registry callbacks -------------------------------------- */
+
+LONG reg_open_key(HANDLE key, LPCWSTR sub, REGSAM sam, HANDLE *out, HANDLE)
+{
+    if (!out)
+        return ERROR_INVALID_PARAMETER;
+    HKEY k = nullptr;
+    const LONG rc = RegOpenKeyExW(static_cast<HKEY>(key), sub ? sub : u"", 0, sam, &k);
+    *out = rc == ERROR_SUCCESS ? static_cast<HANDLE>(k) : nullptr;
+    return rc;
+}
+
+LONG reg_close_key(HANDLE key, HANDLE) { return RegCloseKey(static_cast<HKEY>(key)); }
+
+LONG reg_query_value(HANDLE key, LPCWSTR name, PDWORD type, PBYTE data, PDWORD size, HANDLE)
+{
+    return RegQueryValueExW(static_cast<HKEY>(key), name, nullptr, type, data, size);
+}
+
+void portmon_reset()
+{
+    PortmonState &s = state();
+    std::lock_guard<std::mutex> g(s.m);
+    s.ports.clear();
+    s.failures.clear();
+    s.log.clear();
+    for (auto &[name, init] : s.inits)
+        RegCloseKey(static_cast<HKEY>(init->hckRegistry));
+    s.inits.clear();
+}
+
+const bool registered = (plat::machine_on_reset(portmon_reset), true);
+
+} // namespace
+
+namespace plat {
+
+PMONITORINIT monitor_init_for(const std::u16string &monitor)
+{
+    PortmonState &s = state();
+    std::lock_guard<std::mutex> g(s.m);
+    auto it = s.inits.find(monitor);
+    if (it != s.inits.end())
+        return it->second.get();
+    HKEY key = nullptr;
+    const std::u16string path = u"SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\" + monitor;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return nullptr;
+    s.reg.cbSize = sizeof(MONITORREG);
+    s.reg.fpOpenKey = reg_open_key;
+    s.reg.fpCloseKey = reg_close_key;
+    s.reg.fpQueryValue = reg_query_value;
+    auto init = std::make_unique<MONITORINIT>();
+    init->cbSize = sizeof(MONITORINIT);
+    init->hSpooler = reinterpret_cast<HANDLE>(uintptr_t{0x5900});
+    init->hckRegistry = key;
+    init->pMonitorReg = &s.reg;
+    init->bLocal = TRUE;
+    PMONITORINIT p = init.get();
+    s.inits.emplace(monitor, std::move(init));
+    return p;
+}
+
+LPMONITOR2 portmon_table() { return const_cast<LPMONITOR2>(&table); }
+
+HANDLE portmon_handle() { return reinterpret_cast<HANDLE>(uintptr_t{0x5800}); }
+
+void portmon_fail(PortmonCall call, DWORD error, unsigned count)
+{
+    PortmonState &s = state();
+    std::lock_guard<std::mutex> g(s.m);
+    s.failures[call] = {error, count};
+}
+
+std::vector<std::string> portmon_log()
+{
+    PortmonState &s = state();
+    std::lock_guard<std::mutex> g(s.m);
+    return s.log;
+}
+
+size_t portmon_open_ports()
+{
+    PortmonState &s = state();
+    std::lock_guard<std::mutex> g(s.m);
+    return s.ports.size();
+}
+
+} // namespace plat
