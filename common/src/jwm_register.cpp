@@ -34,10 +34,14 @@ std::atomic<DWORD> g_jobTime{0};
 /* A text within its limit: false (JWM_TOO_LONG) beyond it. */
 bool within(LPCSTR text, size_t limit) { return !text || std::strlen(text) <= limit; }
 
+/* Copies `text` into the first size - 1 bytes of `field`, zero-filling the rest of them. */
 void copyText(CHAR *field, size_t size, LPCSTR text)
 {
-    if (text)
-        std::strncpy(field, text, size - 1);
+    if (!text)
+        return;
+    size_t n = strnlen(text, size - 1);
+    std::memcpy(field, text, n);
+    std::memset(field + n, 0, size - 1 - n);
 }
 
 /* The local time of day, in seconds, of `unixSeconds`. */

@@ -29,8 +29,9 @@ LPWSTR copyText(LPCWSTR text, LPCWSTR suffix = nullptr)
     auto *copy = static_cast<LPWSTR>(GlobalAlloc(GPTR, (a + b + 1) * sizeof(WCHAR)));
     if (!copy)
         return nullptr;
-    std::memcpy(copy, text, a * sizeof(WCHAR));
-    if (b)
+    if (a && text)
+        std::memcpy(copy, text, a * sizeof(WCHAR));
+    if (b && suffix)
         std::memcpy(copy + a, suffix, b * sizeof(WCHAR));
     return copy;
 }

@@ -111,7 +111,7 @@ struct Reader {
     }
     bool name(std::u16string &out)
     {
-        uint16_t n;
+        uint16_t n = 0;
         if (!u16(n))
             return false;
         if (left / 2 < n)
@@ -136,7 +136,7 @@ struct Reader {
 
 bool read_values(Reader &rd, Node &n)
 {
-    uint32_t count;
+    uint32_t count = 0;
     if (!rd.u32(count))
         return false;
     if (count > rd.left / kMinValueBytes)
@@ -145,7 +145,7 @@ bool read_values(Reader &rd, Node &n)
     n.values.reserve(count);
     for (uint32_t i = 0; i < count; i++) {
         Value v;
-        uint32_t size;
+        uint32_t size = 0;
         if (!rd.name(v.name) || !rd.u32(v.type) || !rd.u32(size))
             return false;
         if (v.name.size() > kMaxValueName || v.name.find(u'\0') != v.name.npos)
@@ -164,7 +164,7 @@ bool read_values(Reader &rd, Node &n)
 
 bool read_node(Reader &rd, Node &n, bool root)
 {
-    uint32_t lo, hi;
+    uint32_t lo = 0, hi = 0;
     if (!rd.name(n.name) || !rd.u32(lo) || !rd.u32(hi))
         return false;
     if (root ? !n.name.empty() : !valid_key_name(n.name))
@@ -174,7 +174,7 @@ bool read_node(Reader &rd, Node &n, bool root)
     n.last_write.dwHighDateTime = hi;
     if (!read_values(rd, n))
         return false;
-    uint32_t count;
+    uint32_t count = 0;
     if (!rd.u32(count))
         return false;
     if (count == 0)

@@ -60,8 +60,11 @@ DWORD JIG_TrayNumber(WORD trayCode)
 void JIG_PageSizeText(LONG width, LONG length, BOOL customSize, char *text, size_t capacity)
 {
     LONG a = width < length ? width : length, b = width < length ? length : width;
-    std::snprintf(text, capacity, "%s%ld.%ldX%ld.%ld", customSize ? "*" : "", long(a / 10), long(a % 10),
-                  long(b / 10), long(b % 10));
+    /* A text cut at the capacity is still terminated; only a formatting error leaves it empty. */
+    if (std::snprintf(text, capacity, "%s%ld.%ldX%ld.%ld", customSize ? "*" : "", long(a / 10), long(a % 10),
+                      long(b / 10), long(b % 10)) < 0 &&
+        capacity > 0)
+        text[0] = '\0';
 }
 
 int JIG_AddPageEntry(PdevContext *pdev, BOOL customSize)
