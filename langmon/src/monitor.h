@@ -324,6 +324,8 @@ BOOL LMP_PortRead(MonitorPort *port, LPBYTE buffer, DWORD size, LPDWORD read);
 BOOL LMP_PortWrite(MonitorPort *port, LPBYTE data, DWORD length, LPDWORD written);
 /* Free blocks a write needs: 2 when the job's printer is bound to the status manager, else 5. */
 DWORD LMP_FlowThreshold(const MonitorPort *port);
+/* Zeroes *count (when given); false with ERROR_INVALID_PARAMETER for a null port or a null buffer of some length. */
+bool LMP_CheckIo(const MonitorPort *port, const void *buffer, DWORD length, LPDWORD count);
 /* Lowers deviceFreeBytes by `bytes`, stopping at 0. */
 void LMP_LowerFreeBytes(MonitorPort *port, DWORD bytes);
 /*

@@ -116,11 +116,8 @@ BOOL LMP_SendControlData(MonitorPort *port, LPBYTE data, DWORD length, LPDWORD w
     DWORD moved = 0;
     if (!written)
         written = &moved;
-    *written = 0;
-    if (!port || (!data && length)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
+    if (!LMP_CheckIo(port, data, length, written))
         return FALSE;
-    }
     if (onlyIfIdentified && (!(port->portKind & KIND_BIDI) || !LMP_TestState(port, ST_IDENTIFIED)))
         return FALSE;
     bool opened = false;
@@ -190,11 +187,8 @@ BOOL LMP_WriteJobDataDirect(MonitorPort *port, LPBYTE data, DWORD length, LPDWOR
     DWORD moved = 0;
     if (!written)
         written = &moved;
-    *written = 0;
-    if (!port || (!data && length)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
+    if (!LMP_CheckIo(port, data, length, written))
         return FALSE;
-    }
     const BOOL ok = LMP_PortWrite(port, data, length, written);
     const DWORD error = GetLastError();
     hold_tail(port, data, std::min(length, kJobChunk));
@@ -214,11 +208,8 @@ BOOL LMP_WriteJobDataPaced(MonitorPort *port, LPBYTE data, DWORD length, LPDWORD
     DWORD moved = 0;
     if (!written)
         written = &moved;
-    *written = 0;
-    if (!port || (!data && length)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
+    if (!LMP_CheckIo(port, data, length, written))
         return FALSE;
-    }
     const DWORD offered = std::min(length, kJobChunk);
     const BOOL ok = LMP_PortWrite(port, data, offered, written);
     const DWORD error = GetLastError();
@@ -291,12 +282,14 @@ BOOL LMS_ReadFromPort(MonitorPort *port, BOOL notify)
     const DWORD chunk = chunk_size(port);
     BYTE *raw = static_cast<BYTE *>(LMU_Alloc(chunk + 1));
     unsigned failures = 0;
-    while (raw) {
+    DWORD total = 0;
+    while (raw && total <= kMaxReadBytes) {
         bool failed = false;
         const DWORD got = read_chunk(port, raw, chunk, failed);
         if (!got)
             break;
         failures = failed ? failures + 1 : 0;
+        total += got;
         raw[got] = 0;
         /* the text is what was held back from the last read followed by this chunk */
         char *text = port->partialReply;
@@ -320,7 +313,7 @@ BOOL LMS_ReadFromPort(MonitorPort *port, BOOL notify)
                 break;
         }
         LMU_Free(text);
-        if (answer == 2 || failures >= kMaxEmptyFailures)
+        if (failures >= kMaxEmptyFailures)
             break;
         if (port->partialReply && std::strlen(port->partialReply) > kMaxReadBytes) {
             /* a reply that never ends is dropped rather than held for ever */

@@ -53,6 +53,16 @@ bool live_port(const MonitorPort *port)
 
 } // namespace
 
+bool LMP_CheckIo(const MonitorPort *port, const void *buffer, DWORD length, LPDWORD count)
+{
+    if (count)
+        *count = 0;
+    if (port && (buffer || !length))
+        return true;
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+}
+
 void LMP_LowerFreeBytes(MonitorPort *port, DWORD bytes)
 {
     port->deviceFreeBytes = bytes >= port->deviceFreeBytes ? 0 : port->deviceFreeBytes - bytes;
@@ -111,8 +121,7 @@ BOOL LMP_PortRead(MonitorPort *port, LPBYTE buffer, DWORD size, LPDWORD read)
     DWORD got = 0;
     if (!read)
         read = &got;
-    *read = 0;
-    if (!port || !port->portMonitor.pfnReadPort || (!buffer && size)) {
+    if (!LMP_CheckIo(port, buffer, size, read) || !port->portMonitor.pfnReadPort) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
@@ -133,8 +142,7 @@ BOOL LMP_PortWrite(MonitorPort *port, LPBYTE data, DWORD length, LPDWORD written
     DWORD moved = 0;
     if (!written)
         written = &moved;
-    *written = 0;
-    if (!port || !port->portMonitor.pfnWritePort || (!data && length)) {
+    if (!LMP_CheckIo(port, data, length, written) || !port->portMonitor.pfnWritePort) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }

@@ -638,11 +638,13 @@ TEST_F(PortIoTest, ReadFromPortHandsRepliesToTheParserNotBuiltYet)
 {
     MonitorPort *p = open_port(u"USB001", KIND_USB | KIND_BIDI);
     plat::portmon_script_read("@PJL INFO STATUS\r\nCODE=10001\r\n\f");
+    plat::portmon_script_read("@PJL USTATUS DEVICE\r\n");
     plat::debug_clear();
     p->replyCarry = 1;
     LMP_SetState(p, LM_ST_REPLY_PENDING);
     EXPECT_EQ(LMS_ReadFromPort(p, TRUE), 1);
     EXPECT_TRUE(said(u"LMS_FeedReply"));
+    EXPECT_EQ(count_calls("ReadPort"), 3u) << "reads until the device has nothing more";
     EXPECT_EQ(p->partialReply, nullptr);
     EXPECT_EQ(p->replyCarry, 1u);
     EXPECT_TRUE(LMP_TestState(p, LM_ST_REPLY_PENDING));
