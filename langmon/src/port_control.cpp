@@ -136,12 +136,9 @@ BOOL LMP_SendControlData(MonitorPort *port, LPBYTE data, DWORD length, LPDWORD w
                 LMU_DropFront(&port->pendingOutput, &port->pendingLength, port->pendingLength);
             } else {
                 pendingDone = false;
-                if (r.moved == 0 || (usb && !r.ok)) {
-                    SetLastError(r.error);
-                } else {
-                    LMU_DropFront(&port->pendingOutput, &port->pendingLength, r.moved);
-                    SetLastError(0);
-                }
+                /* bytes the port monitor took are never sent twice, even from a failed USB write */
+                LMU_DropFront(&port->pendingOutput, &port->pendingLength, r.moved);
+                SetLastError(r.moved == 0 || (usb && !r.ok) ? r.error : 0);
             }
         }
         if (!pendingDone) {
@@ -168,8 +165,9 @@ BOOL LMP_SendControlData(MonitorPort *port, LPBYTE data, DWORD length, LPDWORD w
                 keep_pending(port, data + r.moved, length - r.moved);
                 result = TRUE;
             } else {
+                /* a failed USB write may have moved a part: only the rest is kept */
                 if (keepOnFailure)
-                    keep_pending(port, data, length);
+                    keep_pending(port, data + r.moved, length - r.moved);
                 SetLastError(r.error);
                 result = FALSE;
             }

@@ -354,6 +354,20 @@ TEST_F(PortIoTest, ControlDataPartlyMovedKeepsTheRestPending)
     EXPECT_EQ(p->pendingOutput, nullptr);
 }
 
+TEST_F(PortIoTest, ControlDataOfAFailedUsbWriteKeepsOnlyWhatDidNotMove)
+{
+    MonitorPort *p = open_port(u"USB001", KIND_USB | KIND_BIDI);
+    std::string data = "0123456789";
+    plat::portmon_script_write(4, FALSE, ERROR_ACCESS_DENIED);
+    DWORD n = 0;
+    EXPECT_FALSE(LMP_SendControlData(p, bytes(data), 10, &n, TRUE, FALSE));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(n, 4u);
+    EXPECT_EQ(pending(p), "456789");
+    EXPECT_TRUE(LMP_SendControlData(p, nullptr, 0, &n, FALSE, FALSE));
+    EXPECT_EQ(plat::portmon_written(), data) << "every byte once";
+}
+
 TEST_F(PortIoTest, ControlDataWhileWritesAreBlocked)
 {
     MonitorPort *p = open_port(u"USB001", KIND_USB | KIND_BIDI);
@@ -401,7 +415,8 @@ TEST_F(PortIoTest, PendingOutputThatMovesOnlyInPart)
         DWORD error;
     } cases[] = {
         {0, TRUE, "DEnew", 0},                        /* moved front dropped, new data kept behind */
-        {KIND_USB, FALSE, "ABCDEnew", ERROR_ACCESS_DENIED}, /* a USB failure keeps the pending whole */
+        /* a failed USB write keeps its error; the 3 bytes it took are not sent again */
+        {KIND_USB, FALSE, "DEnew", ERROR_ACCESS_DENIED},
     };
     for (const Case &c : cases) {
         MonitorPort *p = open_port(u"USB001", c.kind);
