@@ -7,7 +7,10 @@
 
 #include <plat/sync.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -144,6 +147,42 @@ TEST_F(PortIoTest, UsbReadsFailingWithoutDataTable)
         for (DWORD i = 0; i < c.size; ++i)
             ASSERT_EQ(buf[i], i < c.read ? 0 : 0xAA) << "byte " << i;
     }
+}
+
+TEST_F(PortIoTest, ReadPortGoesOnAfterThirtySecondsWithoutTheMutex)
+{
+    using namespace std::chrono_literals;
+    MonitorPort *p = open_port(u"USB001", KIND_USB | KIND_BIDI);
+    std::atomic<bool> held{false}, release{false}, done{false};
+    std::thread holder([&] {
+        WaitForSingleObject(p->portMutex, INFINITE);
+        held = true;
+        while (!release)
+            std::this_thread::sleep_for(1ms);
+        ReleaseMutex(p->portMutex);
+    });
+    while (!held)
+        std::this_thread::sleep_for(1ms);
+    plat::portmon_script_read("late");
+    BYTE buf[8] = {};
+    DWORD n = 0;
+    BOOL ok = FALSE;
+    const DWORD start = GetTickCount();
+    std::thread reader([&] {
+        ok = table->pfnReadPort(p, buf, 8, &n);
+        done = true;
+    });
+    while (!done) {
+        plat::clock_advance(1000);
+        std::this_thread::sleep_for(1ms);
+    }
+    reader.join();
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(std::string(reinterpret_cast<char *>(buf), n), "late");
+    EXPECT_GE(GetTickCount() - start, 30000u);
+    EXPECT_EQ(WaitForSingleObject(p->portMutex, 0), DWORD(WAIT_TIMEOUT)) << "still the holder's";
+    release = true;
+    holder.join();
 }
 
 TEST_F(PortIoTest, ComPortsPauseAroundTheirDocuments)
