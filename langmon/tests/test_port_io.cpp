@@ -695,6 +695,7 @@ TEST_F(PortIoTest, ReadFromPortHandsRepliesToTheParserNotBuiltYet)
     plat::portmon_script_read("@PJL USTATUS DEVICE\r\n");
     plat::debug_clear();
     p->replyCarry = 1;
+    p->partialReply = LMU_DupNarrow("@PJL USTA");
     LMP_SetState(p, LM_ST_REPLY_PENDING);
     EXPECT_EQ(LMS_ReadFromPort(p, TRUE), 1);
     EXPECT_TRUE(said(u"LMS_FeedReply"));
@@ -703,6 +704,14 @@ TEST_F(PortIoTest, ReadFromPortHandsRepliesToTheParserNotBuiltYet)
     EXPECT_EQ(p->replyCarry, 1u);
     EXPECT_TRUE(LMP_TestState(p, LM_ST_REPLY_PENDING));
     EXPECT_FALSE(LMP_TestState(p, ST_PORT_OPEN));
+
+    /* without the carried flags both stay clear */
+    p->replyCarry = 0;
+    LMP_ClearState(p, LM_ST_REPLY_PENDING);
+    plat::portmon_script_read("x");
+    EXPECT_EQ(LMS_ReadFromPort(p, FALSE), 1);
+    EXPECT_EQ(p->replyCarry, 0u);
+    EXPECT_FALSE(LMP_TestState(p, LM_ST_REPLY_PENDING));
 
     /* other ports: nothing to read */
     p->portKind = KIND_USB;
