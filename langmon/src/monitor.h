@@ -120,6 +120,11 @@ constexpr DWORD ST_DISCARD = 0x100000;
 constexpr DWORD ST_END_SENT = 0x800000;
 constexpr DWORD ST_TERMINATED = 0x4000000;
 constexpr DWORD ST_CLOSING = 0x40000000;
+/* State bits the reply reader keeps from one read to the next. */
+constexpr DWORD LM_ST_REPLY_DONE = 0x20000;
+constexpr DWORD LM_ST_REPLY_WAIT = 0x80000;
+constexpr DWORD LM_ST_REPLY_QUERY = 0x2000000;
+constexpr DWORD LM_ST_REPLY_PENDING = 0x20000000;
 
 /* Kind bits of MonitorPort::portKind, fixed when the port opens. */
 constexpr DWORD KIND_ANY = 0x1;
@@ -279,6 +284,91 @@ BOOL LMJ_QueueJob(DWORD jobId, MonitorPort *port);
 BOOL LMJ_SetQueuedJobText(const char *text, DWORD which, MonitorPort *port);
 JobQueueEntry *LMJ_FindQueuedJob(const char *text, DWORD which, MonitorPort *port);
 
+/* ---- Port I/O through the port monitor ----------------------------------------- */
+
+#ifndef ERROR_GEN_FAILURE
+#define ERROR_GEN_FAILURE 31L
+#endif
+#ifndef ERROR_TIMEOUT
+#define ERROR_TIMEOUT 1460L
+#endif
+#ifndef WSAECONNRESET
+#define WSAECONNRESET 10054L
+#endif
+#ifndef ERROR_PRINT_CANCELLED
+#define ERROR_PRINT_CANCELLED 63L
+#endif
+
+/* How long the monitor waits for a port's mutex at a time. */
+constexpr DWORD LM_PORT_WAIT_MS = 30000;
+
+/* The port monitor's StartDocPort; COM ports pause 100 ms first, USB ports get their time-outs after. */
+BOOL LMP_PortStartDoc(MonitorPort *port, LPWSTR printerName, DWORD jobId, DWORD level, LPBYTE docInfo);
+/* LMP_PortStartDoc with the monitor's own status document (job 0xFFFFFFFF, level 3, "RVQMON Doc"). */
+BOOL LMP_OpenStatusDoc(MonitorPort *port);
+/* The port monitor's EndDocPort; COM ports pause 100 ms after. */
+BOOL LMP_PortEndDoc(MonitorPort *port);
+/* The time-outs of ports other than USB; FALSE when the port monitor has no SetPortTimeOuts. */
+BOOL LMP_SetDefaultTimeouts(MonitorPort *port);
+/*
+ * The port monitor's ReadPort.  From Windows XP on, a USB read failing with
+ * ERROR_GEN_FAILURE and no data succeeds with the size rounded down to 64
+ * bytes, zero-filled (last error left at ERROR_GEN_FAILURE).
+ */
+BOOL LMP_PortRead(MonitorPort *port, LPBYTE buffer, DWORD size, LPDWORD read);
+/*
+ * The port monitor's WritePort under free-memory flow control (portMode bit
+ * 0x2): without room on the device it answers TRUE with 0 written and sets
+ * writeFailed.  Records USB write failures; keeps the port monitor's last error.
+ */
+BOOL LMP_PortWrite(MonitorPort *port, LPBYTE data, DWORD length, LPDWORD written);
+/* Free blocks a write needs: 2 when the job's printer is bound to the status manager, else 5. */
+DWORD LMP_FlowThreshold(const MonitorPort *port);
+/* Zeroes *count (when given); false with ERROR_INVALID_PARAMETER for a null port or a null buffer of some length. */
+bool LMP_CheckIo(const MonitorPort *port, const void *buffer, DWORD length, LPDWORD count);
+/* Lowers deviceFreeBytes by `bytes`, stopping at 0. */
+void LMP_LowerFreeBytes(MonitorPort *port, DWORD bytes);
+/*
+ * Sends data the monitor made itself.  Pending output goes first; data that
+ * cannot go is kept as pending output with keepOnFailure; each write is
+ * tried up to 50 times, 1000 ms apart.  With onlyIfIdentified nothing is
+ * sent unless the port is bidirectional and the device identified.
+ */
+BOOL LMP_SendControlData(MonitorPort *port, LPBYTE data, DWORD length, LPDWORD written, BOOL keepOnFailure,
+                         BOOL onlyIfIdentified);
+/* Job data in one write; FALSE only for a reset connection or a cancelled print.  Keeps the tail. */
+BOOL LMP_WriteJobDataDirect(MonitorPort *port, LPBYTE data, DWORD length, LPDWORD written);
+/* At most 4096 bytes of job data under flow control; keeps the tail; always 1 for a valid port. */
+BOOL LMP_WriteJobDataPaced(MonitorPort *port, LPBYTE data, DWORD length, LPDWORD written);
+/*
+ * Reads everything a bidirectional port has queued, appended to the heap
+ * buffer *buffer (capacity and used length given), which grows by 4096
+ * bytes at a time.  Other ports: TRUE at once.
+ */
+BOOL LMP_ReadAll(MonitorPort *port, BYTE **buffer, DWORD *capacity, DWORD *length);
+/* Reads everything a bidirectional port has queued and feeds it to the reply parser. */
+BOOL LMS_ReadFromPort(MonitorPort *port, BOOL notify);
+
+/* ---- Job identifiers ------------------------------------------------------------ */
+
+/* Characters of a local identifier (without the terminator) and bytes a network one may need. */
+constexpr size_t LM_JOB_ID_CHARS = 24;
+constexpr size_t LM_GUID_ID_BYTES = 33;
+
+/* 16-bit CRC of a narrow string with the identifier's nibble tables (0 for null). */
+WORD JobIdCrc(const char *text);
+/*
+ * Writes the local identifier (24 hex digits and a terminator, 25 bytes):
+ * the leading number's low byte, the first 5 bytes of the computer name
+ * ("00" past its end), the CRC of the whole name (of "********" when it is
+ * null or empty) and GetTickCount.
+ */
+void LMJ_FormatJobId(char *out, const char *computerName, DWORD leading);
+/* A new local identifier for this computer (25 bytes), leading number 3. */
+void LMJ_MakeJobId(char *out);
+/* A new network identifier from a new GUID (24 to 32 hex digits; out holds at least 33 bytes). */
+void LMJ_MakeGuidJobId(char *out);
+
 /* ---- Monitor functions (MONITOR2 members) -------------------------------------- */
 
 extern "C" LPMONITOR2 InitializePrintMonitor2(PMONITORINIT pMonitorInit, PHANDLE phMonitor);
@@ -288,13 +378,13 @@ BOOL LMP_OpenPortEx(HANDLE hMonitor, HANDLE hMonitorPort, LPWSTR pPortName, LPWS
 BOOL LMP_ClosePort(HANDLE hPort);
 void LMP_Shutdown(HANDLE hMonitor);
 
-/* ---- Work of other parts of the monitor, not built yet (pending.cpp) ------------ */
+/* ---- Work of other parts of the monitor, most not built yet (pending.cpp) ------- */
 
 /* The job road. */
 BOOL StartDocPort(HANDLE hPort, LPWSTR pPrinterName, DWORD JobId, DWORD Level, LPBYTE pDocInfo);
 BOOL WritePort(HANDLE hPort, LPBYTE pBuffer, DWORD cbBuf, LPDWORD pcbWritten);
 BOOL EndDocPort(HANDLE hPort);
-/* Port input through the port monitor. */
+/* Port input through the port monitor (port_io.cpp). */
 BOOL ReadPort(HANDLE hPort, LPBYTE pBuffer, DWORD cbBuffer, LPDWORD pcbRead);
 /* Named requests and pass-through control codes. */
 BOOL GetPrinterDataFromPort(HANDLE hPort, DWORD ControlID, LPWSTR pValueName, LPWSTR lpInBuffer, DWORD cbInBuffer,
@@ -309,6 +399,17 @@ void LMS_UpdateExtStatus(MonitorPort *port);
 /* Clears bits of "PrinterExtStatus"; TRUE when it held a value. */
 BOOL LMS_ClearExtStatusBits(MonitorPort *port, DWORD bits);
 void LMS_FreeStatusVariables(MonitorPort *port);
+
+/* True when a served printer is bound to the status manager (has its module and manager handle). */
+bool LMS_IsBoundToManager(const ServedPrinter *printer);
+/* Reads and parses the device ID; true when the device answered as the supported model. */
+bool LMS_QueryDeviceId(MonitorPort *port);
+/*
+ * Feeds reply text to the PJL reply parser from *cursor on: 0 a reply was
+ * consumed (cursor behind it), 1 unfinished (text from cursor is kept),
+ * 2 stop, 6 skipping.  `flags` carries the parser's flags across calls.
+ */
+int LMS_FeedReply(const char *text, const char **cursor, MonitorPort *port, BOOL notify, DWORD *flags);
 
 /* Job bookkeeping at the end of a port's jobs. */
 BOOL LMS_FinishJobs(MonitorPort *port, BOOL deleteCurrent);

@@ -46,14 +46,6 @@ BOOL EndDocPort(HANDLE)
     return FALSE;
 }
 
-BOOL ReadPort(HANDLE, LPBYTE, DWORD, LPDWORD pcbRead)
-{
-    if (pcbRead)
-        *pcbRead = 0;
-    not_built(u"ReadPort");
-    return FALSE;
-}
-
 BOOL GetPrinterDataFromPort(HANDLE, DWORD, LPWSTR, LPWSTR, DWORD, LPWSTR, DWORD, LPDWORD)
 {
     not_built(u"GetPrinterDataFromPort");
@@ -77,6 +69,22 @@ BOOL LMS_ClearExtStatusBits(MonitorPort *, DWORD) { return FALSE; }
 void LMS_FreeStatusVariables(MonitorPort *) {}
 
 /* ---- Job bookkeeping, served printers, network access ------------------------- */
+
+/* No printer is bound to the status manager yet. */
+bool LMS_IsBoundToManager(const ServedPrinter *) { return false; }
+
+bool LMS_QueryDeviceId(MonitorPort *)
+{
+    not_built(u"LMS_QueryDeviceId");
+    return false;
+}
+
+/* The reply text is not parsed: the reader stops (answer 2) and keeps nothing. */
+int LMS_FeedReply(const char *, const char **, MonitorPort *, BOOL, DWORD *)
+{
+    not_built(u"LMS_FeedReply");
+    return 2;
+}
 
 BOOL LMS_FinishJobs(MonitorPort *, BOOL)
 {

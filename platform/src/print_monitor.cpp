@@ -9,6 +9,9 @@
 #include <plat/printmon.h>
 #include <plat/text.h>
 
+#include <algorithm>
+#include <cstring>
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -25,6 +28,21 @@ struct PortmonState {
     };
     std::map<plat::PortmonCall, Failure> failures;
     std::vector<std::string> log;
+    struct WriteStep {
+        DWORD moved;
+        BOOL ok;
+        DWORD error;
+    };
+    std::deque<WriteStep> writes;
+    std::string written;
+    struct ReadStep {
+        std::string data;
+        BOOL ok;
+        DWORD error;
+    };
+    std::deque<ReadStep> reads;
+    std::vector<COMMTIMEOUTS> timeouts;
+    std::vector<std::string> docs;
     std::map<std::u16string, std::unique_ptr<MONITORINIT>> inits;
     MONITORREG reg{};
 };
@@ -118,25 +136,81 @@ BOOL simple_call(HANDLE h, plat::PortmonCall c)
     return TRUE;
 }
 
-BOOL pm_start_doc(HANDLE h, LPWSTR, DWORD, DWORD, LPBYTE) { return simple_call(h, plat::PortmonCall::StartDocPort); }
+BOOL pm_start_doc(HANDLE h, LPWSTR printer, DWORD job, DWORD level, LPBYTE info)
+{
+    if (!simple_call(h, plat::PortmonCall::StartDocPort))
+        return FALSE;
+    PortmonState &s = state();
+    std::lock_guard<std::mutex> g(s.m);
+    std::string doc = printer ? plat::utf16_to_utf8(printer) : std::string("(null)");
+    doc += "|" + std::to_string(job) + "|" + std::to_string(level) + "|";
+    const auto *d = reinterpret_cast<const DOC_INFO_3W *>(info); /* levels 1 and 3 begin alike */
+    doc += d && d->pDocName ? plat::utf16_to_utf8(d->pDocName) : std::string("(null)");
+    s.docs.push_back(doc);
+    return TRUE;
+}
+
 BOOL pm_end_doc(HANDLE h) { return simple_call(h, plat::PortmonCall::EndDocPort); }
 
-BOOL pm_write(HANDLE h, LPBYTE, DWORD n, LPDWORD written)
+BOOL pm_write(HANDLE h, LPBYTE data, DWORD n, LPDWORD written)
 {
     if (written)
         *written = 0;
     if (!simple_call(h, plat::PortmonCall::WritePort))
         return FALSE;
+    PortmonState &s = state();
+    std::lock_guard<std::mutex> g(s.m);
+    PortmonState::WriteStep step{n, TRUE, 0};
+    const bool scripted = !s.writes.empty();
+    if (scripted) {
+        step = s.writes.front();
+        s.writes.pop_front();
+    }
+    const DWORD moved = std::min(n, step.moved);
+    if (data && moved)
+        s.written.append(reinterpret_cast<const char *>(data), moved);
     if (written)
-        *written = n;
-    return TRUE;
+        *written = moved;
+    if (scripted)
+        SetLastError(step.error);
+    return step.ok;
 }
 
-BOOL pm_read(HANDLE h, LPBYTE, DWORD, LPDWORD read)
+BOOL pm_read(HANDLE h, LPBYTE buffer, DWORD size, LPDWORD read)
 {
     if (read)
         *read = 0;
-    return simple_call(h, plat::PortmonCall::ReadPort);
+    if (!simple_call(h, plat::PortmonCall::ReadPort))
+        return FALSE;
+    PortmonState &s = state();
+    std::lock_guard<std::mutex> g(s.m);
+    if (s.reads.empty())
+        return TRUE;
+    PortmonState::ReadStep step = s.reads.front();
+    s.reads.pop_front();
+    const DWORD n = buffer ? DWORD(std::min<size_t>(size, step.data.size())) : 0;
+    if (n)
+        std::memcpy(buffer, step.data.data(), n);
+    if (read)
+        *read = n;
+    if (n < step.data.size())
+        s.reads.push_front({step.data.substr(n), TRUE, 0});
+    SetLastError(step.error);
+    return step.ok;
+}
+
+BOOL pm_set_timeouts(HANDLE h, LPCOMMTIMEOUTS t, DWORD)
+{
+    PortmonState &s = state();
+    std::lock_guard<std::mutex> g(s.m);
+    if (!port_of(s, h))
+        return FALSE;
+    if (!t) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    s.timeouts.push_back(*t);
+    return TRUE;
 }
 
 const MONITOR2 table = [] {
@@ -148,6 +222,7 @@ const MONITOR2 table = [] {
     t.pfnReadPort = pm_read;
     t.pfnEndDocPort = pm_end_doc;
     t.pfnClosePort = pm_close_port;
+    t.pfnSetPortTimeOuts = pm_set_timeouts;
     return t;
 }();
 
@@ -177,6 +252,11 @@ void portmon_reset()
     s.ports.clear();
     s.failures.clear();
     s.log.clear();
+    s.writes.clear();
+    s.written.clear();
+    s.reads.clear();
+    s.timeouts.clear();
+    s.docs.clear();
     for (auto &[name, init] : s.inits)
         RegCloseKey(static_cast<HKEY>(init->hckRegistry));
     s.inits.clear();
@@ -224,6 +304,42 @@ void portmon_fail(PortmonCall call, DWORD error, unsigned count)
     PortmonState &s = state();
     std::lock_guard<std::mutex> g(s.m);
     s.failures[call] = {error, count};
+}
+
+void portmon_script_write(DWORD moved, BOOL ok, DWORD error, unsigned times)
+{
+    PortmonState &s = state();
+    std::lock_guard<std::mutex> g(s.m);
+    for (unsigned i = 0; i < times; ++i)
+        s.writes.push_back({moved, ok, error});
+}
+
+std::string portmon_written()
+{
+    PortmonState &s = state();
+    std::lock_guard<std::mutex> g(s.m);
+    return s.written;
+}
+
+void portmon_script_read(const std::string &data, BOOL ok, DWORD error)
+{
+    PortmonState &s = state();
+    std::lock_guard<std::mutex> g(s.m);
+    s.reads.push_back({data, ok, error});
+}
+
+std::vector<COMMTIMEOUTS> portmon_timeouts()
+{
+    PortmonState &s = state();
+    std::lock_guard<std::mutex> g(s.m);
+    return s.timeouts;
+}
+
+std::vector<std::string> portmon_docs()
+{
+    PortmonState &s = state();
+    std::lock_guard<std::mutex> g(s.m);
+    return s.docs;
 }
 
 std::vector<std::string> portmon_log()

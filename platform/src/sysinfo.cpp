@@ -12,6 +12,8 @@
 #include <unistd.h>
 
 #include <array>
+#include <deque>
+#include <random>
 #include <mutex>
 #include <string>
 
@@ -54,6 +56,8 @@ struct SysinfoState {
     DWORD fail_user = 0;
     DWORD fail_computer = 0;
     DWORD fail_locale = 0;
+    DWORD fail_guid = 0;
+    std::deque<GUID> guids;
 };
 
 SysinfoState &state()
@@ -78,7 +82,8 @@ void reset_sysinfo()
     s.user = u"tarvel";
     s.computer = u"TARVELPC";
     s.locale = kDefaultLocale;
-    s.fail_user = s.fail_computer = s.fail_locale = 0;
+    s.fail_user = s.fail_computer = s.fail_locale = s.fail_guid = 0;
+    s.guids.clear();
 }
 
 const bool registered = (machine_on_reset(reset_sysinfo), true);
@@ -194,7 +199,17 @@ void sysinfo_set_failure(SysinfoCall call, DWORD error)
     case SysinfoCall::LocaleInfo:
         s.fail_locale = error;
         break;
+    case SysinfoCall::Guid:
+        s.fail_guid = error;
+        break;
     }
+}
+
+void sysinfo_queue_guid(const GUID &guid)
+{
+    SysinfoState &s = state();
+    std::lock_guard<std::mutex> g(s.lock);
+    s.guids.push_back(guid);
 }
 
 } // namespace plat
@@ -218,6 +233,57 @@ DWORD GetCurrentThreadId(void)
 BOOL GetUserNameW(LPWSTR buf, LPDWORD size) { return answer_name(SysinfoCall::UserName, buf, size); }
 
 BOOL GetComputerNameW(LPWSTR buf, LPDWORD size) { return answer_name(SysinfoCall::ComputerName, buf, size); }
+
+BOOL GetComputerNameA(LPSTR buf, LPDWORD size)
+{
+    std::u16string name;
+    {
+        SysinfoState &s = state();
+        std::lock_guard<std::mutex> g(s.lock);
+        if (s.fail_computer) {
+            SetLastError(s.fail_computer);
+            return FALSE;
+        }
+        name = s.computer;
+    }
+    if (!size) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    const int need = WideCharToMultiByte(CP_ACP, 0, name.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    if (need <= 0)
+        return FALSE;
+    if (!buf || *size < DWORD(need)) {
+        *size = DWORD(need);
+        SetLastError(ERROR_BUFFER_OVERFLOW);
+        return FALSE;
+    }
+    WideCharToMultiByte(CP_ACP, 0, name.c_str(), -1, buf, need, nullptr, nullptr);
+    *size = DWORD(need - 1);
+    return TRUE;
+}
+
+HRESULT CoCreateGuid(GUID *guid)
+{
+    SysinfoState &s = state();
+    std::lock_guard<std::mutex> g(s.lock);
+    if (!guid || s.fail_guid)
+        return E_FAIL;
+    if (!s.guids.empty()) {
+        *guid = s.guids.front();
+        s.guids.pop_front();
+        return S_OK;
+    }
+    static std::mt19937_64 rng{std::random_device{}()};
+    const unsigned long long a = rng(), b = rng();
+    guid->Data1 = DWORD(a);
+    guid->Data2 = WORD(a >> 32);
+    guid->Data3 = WORD((a >> 48 & 0x0FFF) | 0x4000);
+    for (int i = 0; i < 8; ++i)
+        guid->Data4[i] = BYTE(b >> (8 * i));
+    guid->Data4[0] = BYTE((guid->Data4[0] & 0x3F) | 0x80);
+    return S_OK;
+}
 
 LCID GetUserDefaultLCID(void)
 {

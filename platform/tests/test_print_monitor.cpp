@@ -130,3 +130,51 @@ TEST_F(PrintMonitor, HeapLiveBlocksCountsWhatIsStillAllocated)
     HeapDestroy(heap);
     EXPECT_EQ(plat::heap_live_blocks(heap), size_t(-1));
 }
+
+TEST_F(PrintMonitor, ScriptedWritesReadsTimeoutsAndDocuments)
+{
+    LPMONITOR2 pm = plat::portmon_table();
+    HANDLE a = nullptr;
+    ASSERT_TRUE(pm->pfnOpenPort(plat::portmon_handle(), const_cast<LPWSTR>(u"USB001"), &a));
+
+    BYTE data[6] = {'a', 'b', 'c', 'd', 'e', 'f'};
+    DWORD n = 0;
+    plat::portmon_script_write(2);
+    plat::portmon_script_write(0, FALSE, 1460, 2);
+    EXPECT_TRUE(pm->pfnWritePort(a, data, 6, &n));
+    EXPECT_EQ(n, 2u);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_FALSE(pm->pfnWritePort(a, data, 6, &n));
+        EXPECT_EQ(n, 0u);
+        EXPECT_EQ(GetLastError(), 1460u);
+    }
+    EXPECT_TRUE(pm->pfnWritePort(a, data + 2, 4, &n));
+    EXPECT_EQ(n, 4u);
+    EXPECT_EQ(plat::portmon_written(), "abcdef");
+
+    plat::portmon_script_read("12345");
+    plat::portmon_script_read("", FALSE, 31);
+    BYTE buf[3];
+    EXPECT_TRUE(pm->pfnReadPort(a, buf, 3, &n));
+    EXPECT_EQ(std::string(reinterpret_cast<char *>(buf), n), "123");
+    EXPECT_TRUE(pm->pfnReadPort(a, buf, 3, &n));
+    EXPECT_EQ(std::string(reinterpret_cast<char *>(buf), n), "45");
+    EXPECT_FALSE(pm->pfnReadPort(a, buf, 3, &n));
+    EXPECT_EQ(n, 0u);
+    EXPECT_EQ(GetLastError(), 31u);
+    EXPECT_TRUE(pm->pfnReadPort(a, buf, 3, &n));
+    EXPECT_EQ(n, 0u) << "nothing scripted: nothing to read";
+
+    COMMTIMEOUTS t = {1, 2, 3, 4, 5};
+    EXPECT_TRUE(pm->pfnSetPortTimeOuts(a, &t, 0));
+    ASSERT_EQ(plat::portmon_timeouts().size(), 1u);
+    EXPECT_EQ(plat::portmon_timeouts()[0].WriteTotalTimeoutConstant, 5u);
+
+    DOC_INFO_3W doc{};
+    WCHAR name[] = u"Doc", printer[] = u"P";
+    doc.pDocName = name;
+    EXPECT_TRUE(pm->pfnStartDocPort(a, printer, 12, 3, reinterpret_cast<LPBYTE>(&doc)));
+    EXPECT_TRUE(pm->pfnStartDocPort(a, printer, 13, 1, nullptr));
+    EXPECT_EQ(plat::portmon_docs(), (std::vector<std::string>{"P|12|3|Doc", "P|13|1|(null)"}));
+    EXPECT_TRUE(pm->pfnClosePort(a));
+}

@@ -7,6 +7,7 @@
 #include <plat/registry.h>
 #include <plat/sysinfo.h>
 
+#include <cstring>
 #include <thread>
 
 class Sysinfo : public FreshMachine {};
@@ -220,4 +221,42 @@ TEST_F(Sysinfo, UserNameOwnsTheCurrentUserTree)
 {
     plat::sysinfo_set_user_name(u"alice");
     EXPECT_EQ(plat::registry_current_user(), u"alice");
+}
+
+TEST_F(Sysinfo, NarrowComputerNameAndItsBufferRules)
+{
+    plat::sysinfo_set_computer_name(u"HOST-2");
+    char buf[16];
+    DWORD size = sizeof buf;
+    ASSERT_TRUE(GetComputerNameA(buf, &size));
+    EXPECT_STREQ(buf, "HOST-2");
+    EXPECT_EQ(size, 6u);
+    size = 6;
+    EXPECT_FALSE(GetComputerNameA(buf, &size));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_BUFFER_OVERFLOW));
+    EXPECT_EQ(size, 7u);
+    EXPECT_FALSE(GetComputerNameA(buf, nullptr));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+    plat::sysinfo_set_failure(plat::SysinfoCall::ComputerName, ERROR_ACCESS_DENIED);
+    size = sizeof buf;
+    EXPECT_FALSE(GetComputerNameA(buf, &size));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
+}
+
+TEST_F(Sysinfo, GuidsAreQueuedOrRandomAndCanFail)
+{
+    const GUID fixed = {0x01020304, 0x0506, 0x0708, {9, 10, 11, 12, 13, 14, 15, 16}};
+    plat::sysinfo_queue_guid(fixed);
+    GUID a{}, b{};
+    ASSERT_EQ(CoCreateGuid(&a), S_OK);
+    EXPECT_EQ(std::memcmp(&a, &fixed, sizeof a), 0);
+    ASSERT_EQ(CoCreateGuid(&a), S_OK);
+    ASSERT_EQ(CoCreateGuid(&b), S_OK);
+    EXPECT_NE(std::memcmp(&a, &b, sizeof a), 0);
+    EXPECT_EQ(a.Data3 >> 12, 4) << "version 4";
+    EXPECT_EQ(CoCreateGuid(nullptr), E_FAIL);
+    plat::sysinfo_set_failure(plat::SysinfoCall::Guid, 1);
+    GUID c = fixed;
+    EXPECT_EQ(CoCreateGuid(&c), E_FAIL);
+    EXPECT_EQ(std::memcmp(&c, &fixed, sizeof c), 0);
 }

@@ -30,6 +30,14 @@ struct COMMTIMEOUTS {
 };
 typedef COMMTIMEOUTS *LPCOMMTIMEOUTS;
 
+/* The level-3 document record of StartDocPort (DOC_INFO_1W, in spooler.h, plus flags). */
+struct DOC_INFO_3W {
+    LPWSTR pDocName;
+    LPWSTR pOutputFile;
+    LPWSTR pDatatype;
+    DWORD dwFlags;
+};
+
 typedef DWORD ACCESS_MASK;
 struct BIDI_REQUEST_CONTAINER;
 struct BIDI_RESPONSE_CONTAINER;
@@ -131,6 +139,27 @@ enum class PortmonCall { OpenPort, ClosePort, StartDocPort, WritePort, ReadPort,
 
 /* Makes the next `count` calls of `call` fail with last error `error` (which may be 0); count 0 stops it. */
 void portmon_fail(PortmonCall call, DWORD error, unsigned count = 1);
+
+/*
+ * Scripts the next `times` WritePort calls (after any scripted before): each
+ * moves at most `moved` bytes of what it is given, sets last error `error`
+ * and answers `ok`.  Unscripted writes move everything and answer TRUE.
+ */
+void portmon_script_write(DWORD moved, BOOL ok = TRUE, DWORD error = 0, unsigned times = 1);
+/* The bytes every WritePort so far moved, in order. */
+std::string portmon_written();
+
+/*
+ * Scripts the next ReadPort: it hands out as much of `data` as the buffer
+ * takes (the rest is what the read after it gets), sets last error `error`
+ * and answers `ok`.  With nothing scripted a read gets 0 bytes and TRUE.
+ */
+void portmon_script_read(const std::string &data, BOOL ok = TRUE, DWORD error = 0);
+
+/* Every COMMTIMEOUTS set through SetPortTimeOuts, in order. */
+std::vector<COMMTIMEOUTS> portmon_timeouts();
+/* Every StartDocPort so far: "<printer>|<job id>|<level>|<document name of DOC_INFO_1/3>". */
+std::vector<std::string> portmon_docs();
 
 /* Every call so far, one line each: "OpenPort USB001", "ClosePort USB001", ... */
 std::vector<std::string> portmon_log();

@@ -71,6 +71,27 @@ BOOL GetUserNameW(LPWSTR buf, LPDWORD size);
  */
 BOOL GetComputerNameW(LPWSTR buf, LPDWORD size);
 
+/*
+ * The computer name in the ANSI code page, with the size rules of
+ * GetComputerNameW (`*size` in bytes; too small: ERROR_BUFFER_OVERFLOW and
+ * the size needed including the NUL).
+ */
+BOOL GetComputerNameA(LPSTR buf, LPDWORD size);
+
+/* A globally unique identifier as COM lays it out. */
+struct GUID {
+    DWORD Data1;
+    WORD Data2;
+    WORD Data3;
+    BYTE Data4[8];
+};
+/*
+ * A new GUID: random unless a test queued GUIDs (plat::sysinfo_queue_guid),
+ * which are handed out first, in order.  E_FAIL when a failure is injected
+ * or for null (the GUID is then left as it was).
+ */
+HRESULT CoCreateGuid(GUID *guid);
+
 /* The user's, the system's and the user interface's locale / language. */
 LCID GetUserDefaultLCID(void);
 LCID GetSystemDefaultLCID(void);
@@ -114,8 +135,10 @@ void sysinfo_set_computer_name(std::u16string_view name);
  */
 bool sysinfo_set_locale(LCID lcid);
 
-/* Calls whose failure a test can inject. */
-enum class SysinfoCall { UserName, ComputerName, LocaleInfo };
+/* Queues a GUID for the next CoCreateGuid call. */
+void sysinfo_queue_guid(const GUID &guid);
+/* Calls whose failure a test can inject (Guid: CoCreateGuid, whatever the error). */
+enum class SysinfoCall { UserName, ComputerName, LocaleInfo, Guid };
 
 /*
  * Makes every later `call` fail with last error `error`, until it is called
