@@ -542,38 +542,6 @@ TEST_F(FirstJob, EveryRoadThatWaitsIsRefusedAtTheFirstSheet)
     }
 }
 
-TEST_F(FirstJob, RecordedPagesWaitForPageRecording)
-{
-    enableContext();
-    ASSERT_TRUE(startDoc());
-    traceWith("0x1");
-    pdev->jobState |= JOB_SHEET_OPEN;
-    PageTransform identity;
-    LAY_SetIdentity(&identity);
-    struct Case {
-        DWORD records;
-        const char *trace;
-        std::function<int()> call;
-    } cases[] = {
-        {REC_RECORDS_PAGE_START, "REC_BeginPage (recorded): not built yet",
-         [&] { return REC_BeginPage(pdev, 2, 1, 2, 0, 0); }},
-        {REC_RECORDS_PAGE_END, "REC_EndPage (recorded): not built yet", [&] { return REC_EndPage(pdev); }},
-        {REC_RECORDS_SHEET_MARK, "REC_Mark (recorded): not built yet", [&] { return REC_Mark(pdev); }},
-        {REC_RECORDS_TRANSFORM, "REC_SetTransform (recorded): not built yet",
-         [&] { return REC_SetTransform(pdev, &identity); }},
-    };
-    for (const Case &c : cases) {
-        pdev->recordFlags = REC_FLAG_RECORDING | REC_FLAG_PAGE_OPEN | c.records;
-        SetLastError(0);
-        EXPECT_EQ(c.call(), -1) << c.trace;
-        EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED)) << c.trace;
-        EXPECT_NE(traceText().find(c.trace), std::string::npos) << c.trace;
-    }
-    pdev->recordFlags = 0;
-    pdev->jobState &= ~JOB_SHEET_OPEN;
-    EXPECT_TRUE(DrvEndDoc(so, ED_ABORTDOC));
-}
-
 TEST_F(FirstJob, TheDocumentMonitorsJobIdentifierWaitsForItsRegistration)
 {
     enableContext();

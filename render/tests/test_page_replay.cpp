@@ -1,0 +1,262 @@
+// Recording a page with its side records and replaying it: the replayed
+// stream is the direct stream of the same page (with the graphics state the
+// recorded page start pushes), each action bit acts at its side record, and
+// bad records, failed reads and failed writes stop the replay cleanly.
+#include "xl_test_support.h"
+
+#include "job_settings.h"
+#include "job_state.h"
+#include "output_channel.h"
+#include "page_geometry.h"
+#include "page_recording.h"
+#include "page_recording_direct.h"
+#include "page_recording_replay.h"
+#include "pclxl_ops.h"
+#include "sheet_state.h"
+
+#include <cstring>
+#include <functional>
+
+namespace {
+
+constexpr DWORD kAllRecords = REC_RECORDS_PAGE_START | REC_RECORDS_PAGE_END | REC_RECORDS_SHEET_MARK |
+                              REC_RECORDS_TRANSFORM;
+
+/* Hex pieces joined with single spaces, empty pieces left out. */
+std::string join(std::initializer_list<std::string> pieces)
+{
+    std::string out;
+    for (const std::string &p : pieces)
+        if (!p.empty())
+            out += (out.empty() ? "" : " ") + p;
+    return out;
+}
+
+class Replay : public XlTest {
+protected:
+    void SetUp() override
+    {
+        XlTest::SetUp();
+        layout = std::make_unique<PageLayout>();
+        pdev->pageLayout = layout.get();
+        pdev->ctmTracker = XL_CreateCtmTracker(ctx(), 1);
+        ASSERT_NE(pdev->ctmTracker, nullptr);
+        pdev->jobState |= JOB_SHEET_OPEN;
+        sheet()->tray = 0x0102;
+        for (size_t i = 0; i < sizeof sheet()->paper; i++)
+            reinterpret_cast<BYTE *>(&sheet()->paper)[i] = BYTE(0xA0 + i);
+        ASSERT_EQ(OUT_BeginRecording(pdev->channel, 3, 8, 2), 0);
+    }
+    void TearDown() override
+    {
+        OUT_EndRecording(pdev->channel);
+        XL_FreeCtmTracker(pdev->ctmTracker);
+        pdev->pageLayout = nullptr;
+        XlTest::TearDown();
+    }
+
+    SheetPipelineState *sheet() { return &layout->sheet; }
+
+    /* The pieces of one page, each as the direct road writes it. */
+    struct Page {
+        std::string begin, transform, draw, end;
+    };
+
+    /* Runs the page's calls; with `pieces`, collects what each wrote. */
+    void runPage(Page *pieces = nullptr)
+    {
+        auto piece = [&](std::string *out) {
+            std::string s = take();
+            if (out)
+                *out = s;
+        };
+        ASSERT_EQ(REC_BeginPage(ctx(), colorCode, 1, mediaSize, 210.0f, 297.0f), 0);
+        piece(pieces ? &pieces->begin : nullptr);
+        ASSERT_EQ(REC_SetTransform(ctx(), &transform), 0);
+        piece(pieces ? &pieces->transform : nullptr);
+        ASSERT_EQ(XL_SetRop(ctx(), 0xCC), 0);
+        ASSERT_EQ(REC_Mark(ctx()), 0);
+        ASSERT_EQ(XL_SetRop(ctx(), 0x66), 0);
+        piece(pieces ? &pieces->draw : nullptr);
+        ASSERT_EQ(REC_EndPage(ctx()), 0);
+        piece(pieces ? &pieces->end : nullptr);
+    }
+
+    /* The page written straight to the printer, piece by piece. */
+    Page directPage()
+    {
+        XL_ResetCtmTracker(pdev->ctmTracker);
+        Page p;
+        runPage(&p);
+        XL_ResetCtmTracker(pdev->ctmTracker);
+        return p;
+    }
+
+    /* Records the page as page 3 with every kind of side record. */
+    void recordPage()
+    {
+        take();
+        ASSERT_EQ(OUT_BeginPageRecord(pdev->channel, 3), 0);
+        pdev->recordFlags = REC_FLAG_RECORDING | REC_FLAG_PAGE_OPEN | kAllRecords;
+        runPage();
+        EXPECT_EQ(take(), "") << "nothing reaches the printer while recording";
+        ASSERT_EQ(OUT_EndPageRecord(pdev->channel), 0);
+        pdev->recordFlags = REC_FLAG_RECORDING;
+        XL_InvalidateState(ctx());
+    }
+
+    std::unique_ptr<PageLayout> layout;
+    BYTE colorCode = 2;
+    SHORT mediaSize = 2;
+    PageTransform transform{0.5f, 0, 0, 0.5f, 100, 200};
+};
+
+TEST_F(Replay, ReplayedPageIsTheDirectPageInsideASavedGraphicsState)
+{
+    Page d = directPage();
+    recordPage();
+    EXPECT_EQ(XL_SetCtmValid(pdev->ctmTracker, 1), 1);
+    PageTransform identity;
+    LAY_SetIdentity(&identity);
+    struct Case {
+        DWORD actions;
+        std::string expect;
+    } cases[] = {
+        /* PushGS (61) after the page start, PopGS (60) before the page end */
+        {1, join({d.begin, "61", d.transform, d.draw, "60"})},
+        {9, join({d.begin, "61", d.transform, d.draw, "60"})},
+        {14, join({"61", d.transform, d.draw, "60", d.end})},
+        {15, join({d.begin, "61", d.transform, d.draw, "60", d.end})},
+        {0, join({"61", d.transform, d.draw, "60"})},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.actions);
+        XL_InvalidateState(ctx());
+        ASSERT_EQ(REC_ReplayPage(ctx(), 3, c.actions, 0, &identity, -1), 0);
+        EXPECT_EQ(take(), c.expect);
+        EXPECT_EQ(XL_SetCtmValid(pdev->ctmTracker, 1), 1) << "the valid flag came back";
+        EXPECT_EQ(pdev->channel->recorder.state, SEG_STATE_IDLE);
+    }
+}
+
+TEST_F(Replay, PageStartRecordHoldsThePageAndPutsItBack)
+{
+    recordPage();
+    /* The first side record lies at the start of the page: {0, 52, distance}, then the payload. */
+    SpoolFile *f = &pdev->channel->spoolFile;
+    Bytes record(60);
+    ASSERT_EQ(OUT_SpoolSeek(f, 0), 0);
+    ASSERT_EQ(OUT_SpoolRead(f, record.data(), 60), 60);
+    std::string paper;
+    for (int i = 0; i < 32; i++)
+        paper += (i ? " " : "") + hex(Bytes{BYTE(0xA0 + i)});
+    EXPECT_EQ(hex(Bytes(record.begin(), record.begin() + 4)), "00 00 34 00");
+    EXPECT_EQ(hex(Bytes(record.begin() + 8, record.end())),
+              "02 01 02 00 00 00 52 43 00 80 94 43 " + paper + " 02 01 00 00 00 00 00 00");
+
+    std::memset(&sheet()->paper, 0, sizeof sheet()->paper);
+    sheet()->tray = 7;
+    ASSERT_EQ(REC_ReplayPage(ctx(), 3, 1, 0, nullptr, -1), 0);
+    take();
+    EXPECT_EQ(sheet()->tray, 0x0102);
+    EXPECT_EQ(reinterpret_cast<BYTE *>(&sheet()->paper)[31], 0xBF);
+}
+
+TEST_F(Replay, ColourCodeAndMediaSourceOverrideTheRecordedOnes)
+{
+    mediaSize = -1; /* a custom size */
+    colorCode = 1;
+    recordPage();
+    ASSERT_EQ(REC_WritePageStart(ctx(), 2, 4, -1, 210.0f, 297.0f), 0);
+    std::string start = take();
+    XL_InvalidateState(ctx());
+    ASSERT_EQ(REC_ReplayPage(ctx(), 3, 1, 2, nullptr, 4), 0);
+    EXPECT_EQ(take().rfind(start + " 61", 0), 0u);
+    ASSERT_EQ(REC_WritePageStart(ctx(), 1, 1, -1, 210.0f, 297.0f), 0);
+    start = take();
+    XL_InvalidateState(ctx());
+    ASSERT_EQ(REC_ReplayPage(ctx(), 3, 1, 0, nullptr, -1), 0);
+    EXPECT_EQ(take().rfind(start + " 61", 0), 0u) << "the recorded code, source and custom size";
+}
+
+TEST_F(Replay, TransformsArePlacedInTheirCell)
+{
+    LAY_SetIdentity(&transform);
+    recordPage();
+    PageTransform cell{0, 1, -1, 0, 300, 40};
+    XL_ResetCtmTracker(pdev->ctmTracker);
+    ASSERT_EQ(XL_ApplyCtm(pdev->ctmTracker, &cell), 0);
+    std::string placed = take();
+    XL_InvalidateState(ctx());
+    ASSERT_EQ(REC_ReplayPage(ctx(), 3, 14, 0, &cell, -1), 0);
+    EXPECT_EQ(take().rfind("61 " + placed, 0), 0u) << "the identity followed by the cell is the cell";
+    EXPECT_EQ(REC_ReplayPage(ctx(), 3, 8, 0, nullptr, -1), -1) << "no cell to place the page in";
+}
+
+TEST_F(Replay, BadPagesAndFailuresStopTheReplay)
+{
+    recordPage();
+    PageTransform identity;
+    LAY_SetIdentity(&identity);
+    EXPECT_EQ(REC_ReplayPage(ctx(), 4, 15, 0, &identity, -1), -1) << "not recorded";
+    EXPECT_EQ(REC_ReplayPage(ctx(), 2, 15, 0, &identity, -1), -1);
+    EXPECT_EQ(REC_ReplayPage(nullptr, 3, 15, 0, &identity, -1), -1);
+
+    SpoolFile *f = &pdev->channel->spoolFile;
+    PagePosition pos{};
+    ASSERT_EQ(GT_Get(&pdev->channel->pagePositions, 0, &pos), 0);
+    Bytes good(pos.end);
+    ASSERT_EQ(OUT_SpoolSeek(f, 0), 0);
+    ASSERT_EQ(OUT_SpoolRead(f, good.data(), pos.end), LONG(pos.end));
+    struct Case {
+        const char *what;
+        std::function<void()> spoil;
+        std::function<void()> mend;
+    } cases[] = {
+        {"unknown side-record type",
+         [&] {
+             BYTE seven = 7;
+             OUT_SpoolSeek(f, 0);
+             OUT_SpoolWrite(f, &seven, 1);
+         },
+         [&] {
+             OUT_SpoolSeek(f, 0);
+             OUT_SpoolWrite(f, good.data(), 1);
+         }},
+        {"the spool file given up", [&] { f->writable = 0; }, [&] { f->writable = 1; }},
+        {"the printer write fails", [&] { failAfter(0); }, [&] { clearFailure(); }},
+        {"a page record open", [&] { ASSERT_EQ(OUT_BeginPageRecord(pdev->channel, 4), 0); },
+         [&] {
+             ASSERT_EQ(OUT_EndPageRecord(pdev->channel), 0);
+         }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        take();
+        c.spoil();
+        EXPECT_EQ(REC_ReplayPage(ctx(), 3, 15, 0, &identity, -1), -1);
+        EXPECT_EQ(XL_SetCtmValid(pdev->ctmTracker, 1), 1);
+        c.mend();
+        EXPECT_NE(pdev->channel->recorder.state, SEG_STATE_READING);
+        take();
+        XL_InvalidateState(ctx());
+        EXPECT_EQ(REC_ReplayPage(ctx(), 3, 15, 0, &identity, -1), 0) << "the page is whole again";
+    }
+    take();
+    XL_InvalidateState(ctx());
+    EXPECT_EQ(REC_ReplayPage(ctx(), 3, 15, 0, &identity, -1), 0) << "the page is whole again";
+}
+
+TEST_F(Replay, RecordingCallsFailWithoutARecordedPage)
+{
+    pdev->recordFlags = REC_FLAG_RECORDING | REC_FLAG_PAGE_OPEN | kAllRecords;
+    take();
+    EXPECT_EQ(REC_BeginPage(ctx(), 2, 1, 2, 0, 0), -1);
+    EXPECT_EQ(REC_Mark(ctx()), -1);
+    EXPECT_EQ(REC_SetTransform(ctx(), &transform), -1);
+    EXPECT_EQ(REC_EndPage(ctx()), -1);
+    EXPECT_EQ(OUT_SpoolSize(&pdev->channel->spoolFile), 0);
+    pdev->recordFlags = 0;
+}
+
+} // namespace
