@@ -5,6 +5,7 @@
 #include "page_geometry.h"
 #include "page_recording.h"
 #include "page_recording_direct.h"
+#include "page_recording_replay.h"
 #include "sheet_pipeline.h"
 #include "test_job_support.h"
 
@@ -540,6 +541,27 @@ TEST_F(FirstJob, EveryRoadThatWaitsIsRefusedAtTheFirstSheet)
         EXPECT_TRUE(DrvEndDoc(so, ED_ABORTDOC));
         EXPECT_EQ(spooled(), "");
     }
+}
+
+TEST_F(FirstJob, ReplayedPageStartsOfFormJobsWaitForFormOverlays)
+{
+    enableContext();
+    ASSERT_TRUE(startDoc());
+    traceWith("0x1");
+    struct Case {
+        LONG mode;
+        const char *trace;
+    } cases[] = {{1, "OVL_WriteFormInfo: not built yet"}, {2, "OVL_DefineFormStreams: not built yet"}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.trace);
+        put(339, c.mode);
+        SetLastError(0);
+        EXPECT_EQ(REC_ReplayPageStart(pdev, 0, -1), -1);
+        EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
+        EXPECT_NE(traceText().find(c.trace), std::string::npos);
+    }
+    put(339, 0);
+    EXPECT_TRUE(DrvEndDoc(so, ED_ABORTDOC));
 }
 
 TEST_F(FirstJob, TheDocumentMonitorsJobIdentifierWaitsForItsRegistration)
