@@ -69,14 +69,6 @@ int REC_ReplayJob(PdevContext *) { return not_built(u"REC_ReplayJob"); }
 int REC_ReplayBooklet(PdevContext *) { return not_built(u"REC_ReplayBooklet"); }
 int REC_ReplayCopySets(PdevContext *) { return not_built(u"REC_ReplayCopySets"); }
 
-/* A job that never started recording has nothing to stop. */
-int REC_StopRecording(PdevContext *pdev)
-{
-    if (!pdev)
-        return -1;
-    return pdev->recordFlags ? not_built(u"REC_StopRecording") : 0;
-}
-
 /* ---- Form overlays, sheet data, escapes ----------------------------------- */
 
 int OVL_CloseFormOutput(PdevContext *) { return not_built(u"OVL_CloseFormOutput"); }

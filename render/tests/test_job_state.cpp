@@ -339,7 +339,6 @@ TEST_F(JobState, EveryWaitingCallFailsVisibly)
         {"REC_ReplayJob", nullptr, REC_ReplayJob},
         {"REC_ReplayBooklet", nullptr, REC_ReplayBooklet},
         {"REC_ReplayCopySets", nullptr, REC_ReplayCopySets},
-        {"REC_StopRecording", [](PdevContext *p) { p->recordFlags = REC_FLAG_RECORDING; }, REC_StopRecording},
         {"OVL_CloseFormOutput", nullptr, OVL_CloseFormOutput},
         {"SDB_FreeCopySetData", [&](PdevContext *p) { p->copySetData = block; }, SDB_FreeCopySetData},
         {"SDB_LoadCopySetData", nullptr, [&](PdevContext *p) { return JOB_SetCopySetData(p, sizeof block, block); }},

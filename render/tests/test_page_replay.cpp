@@ -14,6 +14,9 @@
 #include "pclxl_ops.h"
 #include "sheet_state.h"
 
+#include <plat/fault.h>
+#include <plat/file.h>
+
 #include <cstring>
 #include <functional>
 
@@ -257,6 +260,106 @@ TEST_F(Replay, RecordingCallsFailWithoutARecordedPage)
     EXPECT_EQ(REC_EndPage(ctx()), -1);
     EXPECT_EQ(OUT_SpoolSize(&pdev->channel->spoolFile), 0);
     pdev->recordFlags = 0;
+}
+
+} // namespace
+
+namespace {
+
+/* Recording control on a context whose first sheet is set up (no recording started yet). */
+class RecordingControl : public XlTest {
+protected:
+    void SetUp() override
+    {
+        XlTest::SetUp();
+        pdev->jobState |= JOB_SHEET_SET_UP;
+    }
+    void TearDown() override
+    {
+        OUT_EndRecording(pdev->channel);
+        XlTest::TearDown();
+    }
+};
+
+TEST_F(RecordingControl, PagesAreRecordedOneAfterTheOther)
+{
+    ASSERT_EQ(REC_StartRecording(ctx(), 4, 1), 0);
+    EXPECT_EQ(pdev->recordFlags, 0x8000u);
+    EXPECT_EQ(REC_StartRecording(ctx(), 4, 1), -1) << "never started twice";
+    EXPECT_EQ(REC_ClosePageRecord(ctx(), 4), -1) << "no page open";
+    for (DWORD kind : {0x00u, 0x01u, 0x40u, 0x42u, 0x8002u})
+        EXPECT_EQ(REC_OpenPageRecord(ctx(), 4, 0, kind, 1, 4, 0), -1) << kind;
+    EXPECT_EQ(REC_OpenPageRecord(ctx(), 4, 0, 0x04, 1, 16, 0), -1) << "too large a colour set";
+    EXPECT_EQ(pdev->recordFlags, 0x8000u) << "refusals change nothing";
+
+    PageLayout layout{};
+    layout.value437 = 3;
+    layout.binding = 2;
+    layout.nupOrder = 5;
+    layout.pagesPerSheet = 9; /* not recorded */
+    for (DWORD page : {4u, 5u}) {
+        SCOPED_TRACE(page);
+        ASSERT_EQ(REC_OpenPageRecord(ctx(), page, 2, 0x3C, 1, 4, 1), 0);
+        EXPECT_EQ(pdev->recordFlags, 0x803Du);
+        EXPECT_EQ(pdev->pageColorMode, 2);
+        EXPECT_EQ(pdev->pageColors.active, 1);
+        EXPECT_EQ(pdev->pageColors.capacity, 4u);
+        EXPECT_EQ(REC_OpenPageRecord(ctx(), page + 1, 0, 0x04, 1, 4, 0), -1) << "one page record at a time";
+        EXPECT_EQ(REC_StopRecording(ctx()), -1) << "a page is open";
+        ASSERT_EQ(REC_StorePageHeader(ctx(), page, &layout, 1), 0);
+        Bytes bytes = {0xC0, BYTE(page)};
+        ASSERT_EQ(OUT_Write(pdev->channel, 2, bytes.data()), 2);
+        pdev->pageColorMode = 1;
+        pdev->pageColors.count = 3;
+        ASSERT_EQ(REC_ClosePageRecord(ctx(), page), 0);
+        EXPECT_EQ(pdev->recordFlags, 0x8000u);
+    }
+    EXPECT_EQ(pdev->channel->pageCount, 2u);
+    EXPECT_EQ(take(), "") << "the pages went to the spool file";
+
+    SpoolPageRecord record{};
+    ASSERT_EQ(OUT_GetPageRecord(pdev->channel, 5, sizeof record, &record), 0);
+    EXPECT_EQ(record.colorMode, 1);
+    EXPECT_EQ(record.colors.count, 3u);
+    EXPECT_EQ(record.orientation, 1);
+    PageLayout back{};
+    LONG orientation = 0;
+    ASSERT_EQ(REC_LoadPageHeader(ctx(), 5, &back, &orientation), 0);
+    EXPECT_EQ(orientation, 1);
+    EXPECT_EQ(back.value437, 3);
+    EXPECT_EQ(back.binding, 2);
+    EXPECT_EQ(back.nupOrder, 5);
+    EXPECT_EQ(back.pagesPerSheet, 0) << "only the leading fields are recorded";
+    EXPECT_EQ(REC_LoadPageHeader(ctx(), 3, &back, &orientation), -1);
+
+    ASSERT_EQ(REC_ReplayPage(ctx(), 5, 0, 0, nullptr, -1), 0);
+    EXPECT_EQ(take(), "C0 05");
+
+    std::u16string path = pdev->channel->spoolFile.path;
+    ASSERT_EQ(REC_StopRecording(ctx()), 0);
+    EXPECT_EQ(pdev->recordFlags, 0u);
+    EXPECT_EQ(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES) << "the spool file is gone";
+    EXPECT_EQ(REC_StopRecording(ctx()), 0) << "nothing left to stop";
+}
+
+TEST_F(RecordingControl, RecordingNeedsTheFirstSheetAndMemory)
+{
+    pdev->jobState &= ~JOB_SHEET_SET_UP;
+    EXPECT_EQ(REC_StartRecording(ctx(), 0, 2), -1);
+    pdev->jobState |= JOB_SHEET_SET_UP;
+    plat::fault_fail_alloc_after(1);
+    EXPECT_EQ(REC_StartRecording(ctx(), 0, 2), -1);
+    EXPECT_EQ(pdev->recordFlags, 0u);
+    ASSERT_EQ(REC_StartRecording(ctx(), 0, 1), 0);
+    ASSERT_EQ(REC_OpenPageRecord(ctx(), 0, 0, 0x02, 0, 0, 0), 0);
+    ASSERT_EQ(REC_ClosePageRecord(ctx(), 0), 0);
+    plat::fault_fail_alloc_after(1);
+    EXPECT_EQ(REC_OpenPageRecord(ctx(), 1, 0, 0x02, 0, 0, 0), -1) << "the page table cannot grow";
+    EXPECT_EQ(pdev->recordFlags, 0x8000u);
+    ASSERT_EQ(REC_OpenPageRecord(ctx(), 1, 0, 0x02, 0, 0, 0), 0);
+    ASSERT_EQ(REC_ClosePageRecord(ctx(), 1), 0);
+    EXPECT_EQ(pdev->channel->pageCount, 2u);
+    EXPECT_EQ(REC_StopRecording(ctx()), 0);
 }
 
 } // namespace
