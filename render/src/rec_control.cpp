@@ -86,6 +86,9 @@ int REC_ClosePageRecord(PdevContext *pdev, DWORD pageIndex)
     const DWORD open = REC_FLAG_RECORDING | REC_FLAG_PAGE_OPEN;
     if (!pdev || !pdev->channel || (pdev->recordFlags & open) != open)
         return -1;
+    /* Only the page that is open can be closed. */
+    if (pageIndex != DWORD(pdev->channel->firstPageIndex) + pdev->channel->pageCount)
+        return -1;
     SpoolPageRecord record{};
     if (rec_Get(pdev, pageIndex, &record) != 0)
         return -1;
@@ -101,9 +104,9 @@ int REC_StopRecording(PdevContext *pdev)
 {
     if (!pdev)
         return -1;
-    if (pdev->recordFlags == 0)
+    if (!(pdev->recordFlags & REC_FLAG_RECORDING))
         return 0;
-    if (pdev->recordFlags != REC_FLAG_RECORDING || !pdev->channel)
+    if ((pdev->recordFlags & REC_FLAG_PAGE_OPEN) || !pdev->channel)
         return -1;
     pdev->recordFlags = 0;
     return OUT_EndRecording(pdev->channel);

@@ -9,8 +9,8 @@
 #include "job_state.h"
 #include "not_built.h"
 #include "page_recording.h"
-#include "pclxl_ops.h"
 #include "output_channel.h"
+#include "pclxl_ops.h"
 #include "pdev_context.h"
 #include "sheet_state.h"
 

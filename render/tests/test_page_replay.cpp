@@ -311,6 +311,7 @@ TEST_F(RecordingControl, PagesAreRecordedOneAfterTheOther)
         ASSERT_EQ(OUT_Write(pdev->channel, 2, bytes.data()), 2);
         pdev->pageColorMode = 1;
         pdev->pageColors.count = 3;
+        EXPECT_EQ(REC_ClosePageRecord(ctx(), page + 1), -1) << "not the open page";
         ASSERT_EQ(REC_ClosePageRecord(ctx(), page), 0);
         EXPECT_EQ(pdev->recordFlags, 0x8000u);
     }
