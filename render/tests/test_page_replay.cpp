@@ -250,6 +250,48 @@ TEST_F(Replay, BadPagesAndFailuresStopTheReplay)
     EXPECT_EQ(REC_ReplayPage(ctx(), 3, 15, 0, &identity, -1), 0) << "the page is whole again";
 }
 
+TEST_F(Replay, AnyCorruptSideRecordHeaderFailsCleanly)
+{
+    recordPage();
+    PageTransform identity;
+    LAY_SetIdentity(&identity);
+    SpoolFile *f = &pdev->channel->spoolFile;
+    PagePosition pos{};
+    ASSERT_EQ(GT_Get(&pdev->channel->pagePositions, 0, &pos), 0);
+    /* The headers of the page's side records, found by walking the chain. */
+    std::vector<DWORD> headers;
+    for (DWORD at = DWORD(pos.firstSide);;) {
+        headers.push_back(at);
+        BYTE raw[8];
+        ASSERT_EQ(OUT_SpoolSeek(f, at), LONGLONG(at));
+        ASSERT_EQ(OUT_SpoolRead(f, raw, 8), 8);
+        DWORD distance = raw[4] | raw[5] << 8 | raw[6] << 16 | DWORD(raw[7]) << 24;
+        if (!distance)
+            break;
+        at += distance;
+    }
+    ASSERT_EQ(headers.size(), 4u) << "page start, transform, sheet mark, end of page";
+    for (DWORD header : headers) {
+        for (DWORD i = 0; i < 8; i++) {
+            for (BYTE value : {BYTE(0x00), BYTE(0x01), BYTE(0x03), BYTE(0x34), BYTE(0x7F), BYTE(0xFF)}) {
+                BYTE old = 0;
+                ASSERT_EQ(OUT_SpoolSeek(f, header + i), LONGLONG(header + i));
+                ASSERT_EQ(OUT_SpoolRead(f, &old, 1), 1);
+                ASSERT_EQ(OUT_SpoolSeek(f, header + i), LONGLONG(header + i));
+                ASSERT_EQ(OUT_SpoolWrite(f, &value, 1), 1);
+                XL_InvalidateState(ctx());
+                int rc = REC_ReplayPage(ctx(), 3, 15, 0, &identity, -1);
+                EXPECT_TRUE(rc == 0 || rc == -1);
+                EXPECT_EQ(pdev->channel->recorder.state, SEG_STATE_IDLE);
+                EXPECT_EQ(XL_SetCtmValid(pdev->ctmTracker, 1), 1);
+                ASSERT_EQ(OUT_SpoolSeek(f, header + i), LONGLONG(header + i));
+                ASSERT_EQ(OUT_SpoolWrite(f, &old, 1), 1);
+                take();
+            }
+        }
+    }
+}
+
 TEST_F(Replay, RecordingCallsFailWithoutARecordedPage)
 {
     pdev->recordFlags = REC_FLAG_RECORDING | REC_FLAG_PAGE_OPEN | kAllRecords;
