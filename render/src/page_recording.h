@@ -40,10 +40,19 @@ enum : DWORD {
 };
 
 /*
- * Before every drawing operation: when a page held only for its colour has
- * its colour decided, it is replayed and the recording stops.  0, or -1.
+ * Before every drawing operation: when a page held only for its colour is
+ * marked colour and its colour set has stopped collecting (nothing can
+ * change its colour comment any more), it is replayed and the recording
+ * stops (REC_FlushHeldPage).  0 (also when nothing is held), or -1.
  */
 int REC_FlushIfColorKnown(PdevContext *pdev);
+
+/*
+ * With no page counted yet: closes the open page record, replays it with a
+ * regenerated BeginPage (colour code from the page's colour mode and colour
+ * set) and stops the recording.  0, or -1.
+ */
+int REC_FlushHeldPage(PdevContext *pdev);
 
 /* Replays the recorded pages of a recorded job in their final order. */
 int REC_ReplayJob(PdevContext *pdev);

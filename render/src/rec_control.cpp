@@ -9,6 +9,7 @@
 #include "job_settings.h"
 #include "job_state.h"
 #include "output_channel.h"
+#include "page_recording_replay.h"
 #include "pdev_context.h"
 
 #include <cstring>
@@ -110,4 +111,30 @@ int REC_StopRecording(PdevContext *pdev)
         return -1;
     pdev->recordFlags = 0;
     return OUT_EndRecording(pdev->channel);
+}
+
+int REC_FlushHeldPage(PdevContext *pdev)
+{
+    if (!pdev || !pdev->channel || pdev->channel->pageCount != 0)
+        return -1;
+    DWORD page = pdev->channel->firstPageIndex;
+    BYTE code = pdev->pageColorMode == JOB_PAGE_COLOR_COLOR ? 2 : 1;
+    code = PCS_ColorCode(&pdev->pageColors, code);
+    if (REC_ClosePageRecord(pdev, page) != 0 || REC_ReplayPage(pdev, page, REC_REPLAY_PAGE_START, code, nullptr, -1) != 0)
+        return -1;
+    return REC_StopRecording(pdev);
+}
+
+int REC_FlushIfColorKnown(PdevContext *pdev)
+{
+    if (!pdev)
+        return -1;
+    /* Only a page held for its colour alone, not one kept for the whole job. */
+    const DWORD held = REC_FLAG_RECORDING | REC_FLAG_PAGE_OPEN | REC_FLAG_KIND_COLOR_HOLD;
+    if ((pdev->recordFlags & held) != held || (pdev->recordFlags & REC_FLAG_KIND_RECORDED))
+        return 0;
+    /* Undecided, or the colour set may still shrink the page's comment: keep holding. */
+    if (pdev->pageColorMode != JOB_PAGE_COLOR_COLOR || pdev->pageColors.active)
+        return 0;
+    return REC_FlushHeldPage(pdev);
 }

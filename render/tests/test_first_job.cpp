@@ -400,7 +400,7 @@ TEST_F(FirstJob, RoadsThatNeedPageRecordingAreRefusedBeforeAnyByte)
         {"REC_ReplayBooklet: not built yet (booklet)", {{321, 2}}},
         {"REC_ReplayJob: not built yet (reverse order)", {{1312, 1}}},
         {"REC_ReplayJob: not built yet (copies collated by the driver)", {{12, 3}, {18, 1}}},
-        {"REC_FlushIfColorKnown: not built yet (automatic colour)", {{270, 0}}},
+        {"REC_ReplayHeldPage: not built yet (automatic colour)", {{270, 0}}},
         {"OVL_DefineFormStreams: not built yet (form overlay)", {{339, 2}}},
     };
     traceWith("0x1");
@@ -523,7 +523,7 @@ TEST_F(FirstJob, EveryRoadThatWaitsIsRefusedAtTheFirstSheet)
         {"REC_ReplayJob: not built yet (copies collated by the driver)",
          [](JobSettings &js, PdevContext *) { js.hcpnLine = 1; }},
         {"REC_ReplayJob: not built yet (duplex by the driver)", [](JobSettings &js, PdevContext *) { js.driverDuplex = 1; }},
-        {"REC_FlushIfColorKnown: not built yet (automatic colour)",
+        {"REC_ReplayHeldPage: not built yet (automatic colour)",
          [](JobSettings &js, PdevContext *) { js.colorState = JOB_COLOR_PER_PAGE; }},
         {"JOB_SetDecorationMode: not built yet (decorations)", [](JobSettings &js, PdevContext *) { js.annotation = 1; }},
     };

@@ -11,6 +11,7 @@
 #include "page_recording.h"
 #include "page_recording_direct.h"
 #include "page_recording_replay.h"
+#include "pcs_color_set.h"
 #include "pclxl_ops.h"
 #include "sheet_state.h"
 
@@ -403,6 +404,77 @@ TEST_F(RecordingControl, RecordingNeedsTheFirstSheetAndMemory)
     ASSERT_EQ(REC_ClosePageRecord(ctx(), 1), 0);
     EXPECT_EQ(pdev->channel->pageCount, 2u);
     EXPECT_EQ(REC_StopRecording(ctx()), 0);
+}
+
+TEST_F(RecordingControl, HeldPageIsEmittedOnceItsColourIsKnown)
+{
+    ASSERT_EQ(REC_WritePageStart(ctx(), 2, 1, 2, 0, 0), 0);
+    const std::string start = take();
+    XL_InvalidateState(ctx());
+    struct Case {
+        const char *what;
+        LONG colorMode;
+        LONG collecting;
+        DWORD kind;
+        bool flushed;
+    } cases[] = {
+        {"colour, set overflowed", 2, 0, 0x04, true},
+        {"colour, still within its set", 2, 1, 0x04, false},
+        {"monochrome so far", 1, 0, 0x04, false},
+        {"undecided", 0, 0, 0x04, false},
+        {"kept for the whole job", 2, 0, 0x06, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_EQ(REC_StartRecording(ctx(), 0, 2), 0);
+        ASSERT_EQ(REC_OpenPageRecord(ctx(), 0, 0, c.kind, 1, 4, 0), 0);
+        ASSERT_EQ(REC_BeginPage(ctx(), 1, 1, 2, 0, 0), 0);
+        Bytes drawn{0xC0, 0x07};
+        ASSERT_EQ(OUT_Write(pdev->channel, 2, drawn.data()), 2);
+        EXPECT_EQ(take(), "");
+        pdev->pageColorMode = c.colorMode;
+        pdev->pageColors.active = c.collecting;
+        ASSERT_EQ(REC_FlushIfColorKnown(ctx()), 0);
+        if (c.flushed) {
+            EXPECT_EQ(pdev->recordFlags, 0u) << "the recording stopped";
+            EXPECT_EQ(take(), start + " 61 C0 07") << "announced as colour";
+        } else {
+            EXPECT_EQ(pdev->recordFlags & REC_FLAG_PAGE_OPEN, REC_FLAG_PAGE_OPEN) << "still held";
+            EXPECT_EQ(take(), "");
+            ASSERT_EQ(REC_ClosePageRecord(ctx(), 0), 0);
+            ASSERT_EQ(REC_StopRecording(ctx()), 0);
+        }
+        XL_InvalidateState(ctx());
+    }
+    EXPECT_EQ(REC_FlushIfColorKnown(ctx()), 0) << "nothing held";
+}
+
+TEST_F(RecordingControl, HeldPageFlushedAtTheEndOfItsSheet)
+{
+    ASSERT_EQ(REC_WritePageStart(ctx(), 1, 1, 2, 0, 0), 0);
+    const std::string mono = take();
+    XL_InvalidateState(ctx());
+    ASSERT_EQ(REC_StartRecording(ctx(), 0, 2), 0);
+    ASSERT_EQ(REC_OpenPageRecord(ctx(), 0, 0, 0x04, 1, 4, 0), 0);
+    ASSERT_EQ(REC_BeginPage(ctx(), 1, 1, 2, 0, 0), 0);
+    pdev->pageColorMode = 1;
+    ASSERT_EQ(REC_FlushHeldPage(ctx()), 0);
+    EXPECT_EQ(take(), mono + " 61");
+    EXPECT_EQ(pdev->recordFlags, 0u);
+    EXPECT_EQ(REC_FlushHeldPage(ctx()), -1) << "nothing held";
+}
+
+TEST(PageColorSet, ColourPagesTellHowFewColoursTheyHave)
+{
+    PageColorSet set{};
+    ASSERT_EQ(PCS_Init(&set, 1, 4, 0), 0);
+    set.count = 3;
+    EXPECT_EQ(PCS_ColorCode(&set, 2), 0x32);
+    EXPECT_EQ(PCS_ColorCode(&set, 1), 1);
+    EXPECT_EQ(PCS_ColorCode(&set, 3), 3);
+    set.active = 0;
+    EXPECT_EQ(PCS_ColorCode(&set, 2), 2) << "an overflowed set says nothing";
+    EXPECT_EQ(PCS_ColorCode(nullptr, 2), 2);
 }
 
 } // namespace
