@@ -84,7 +84,9 @@ int REC_ReplayPageStart(PdevContext *pdev, BYTE colorCode, SHORT mediaSource)
         sheet->tray = WORD(payload[REC_PS_TRAY] | payload[REC_PS_TRAY + 1] << 8);
     }
     BYTE code = colorCode ? colorCode : payload[REC_PS_COLOR];
-    SHORT source = mediaSource >= 0 ? mediaSource : SHORT(static_cast<signed char>(payload[REC_PS_SOURCE]));
+    /* 0xFF is the recorded "none known" (-1). */
+    BYTE stored = payload[REC_PS_SOURCE];
+    SHORT source = mediaSource >= 0 ? mediaSource : stored == 0xFF ? SHORT(-1) : SHORT(stored);
     SHORT size = payload[REC_PS_SIZE] == REC_CUSTOM_SIZE ? SHORT(-1) : SHORT(payload[REC_PS_SIZE]);
     FLOAT width = 0, height = 0;
     std::memcpy(&width, payload + REC_PS_CUSTOM, 4);
