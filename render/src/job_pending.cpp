@@ -54,28 +54,9 @@ int JOB_CopySetSettings(void *, void *) { return not_built(u"JOB_CopySetSettings
 
 /* ---- Page recording and replay ---------------------------------------------- */
 
-/* Only an open colour-holding page record can be flushed. */
-int REC_FlushIfColorKnown(PdevContext *pdev)
-{
-    if (!pdev)
-        return -1;
-    const DWORD held = REC_FLAG_RECORDING | REC_FLAG_PAGE_OPEN | REC_FLAG_KIND_COLOR_HOLD;
-    if ((pdev->recordFlags & held) != held)
-        return 0;
-    return not_built(u"REC_FlushIfColorKnown");
-}
-
 int REC_ReplayJob(PdevContext *) { return not_built(u"REC_ReplayJob"); }
 int REC_ReplayBooklet(PdevContext *) { return not_built(u"REC_ReplayBooklet"); }
 int REC_ReplayCopySets(PdevContext *) { return not_built(u"REC_ReplayCopySets"); }
-
-/* A job that never started recording has nothing to stop. */
-int REC_StopRecording(PdevContext *pdev)
-{
-    if (!pdev)
-        return -1;
-    return pdev->recordFlags ? not_built(u"REC_StopRecording") : 0;
-}
 
 /* ---- Form overlays, sheet data, escapes ----------------------------------- */
 

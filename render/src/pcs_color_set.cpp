@@ -1,6 +1,7 @@
 /*
  * The page colour set (see pcs_color_set.h): its initialisation, done for
- * every job when its channel opens and for every recorded page.
+ * every job when its channel opens and for every recorded page, and the
+ * colour code it gives a colour page.
  */
 #include "pcs_color_set.h"
 
@@ -15,4 +16,11 @@ int PCS_Init(PageColorSet *set, LONG active, WORD capacity, LONG mode)
     for (LONG &color : set->colors)
         color = PCS_WHITE;
     return 0;
+}
+
+BYTE PCS_ColorCode(const PageColorSet *set, BYTE colorCode)
+{
+    if (!set || colorCode != 2 || set->active != 1)
+        return colorCode;
+    return BYTE(16 * set->count + 2);
 }

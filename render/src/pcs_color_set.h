@@ -32,4 +32,11 @@ static_assert(sizeof(PageColorSet) == 76, "PageColorSet layout");
  */
 int PCS_Init(PageColorSet *set, LONG active, WORD capacity, LONG mode);
 
+/*
+ * The BeginPage colour code of a page: a colour page (code 2) whose set is
+ * still collecting tells how few colours it has, 16 x count + 2; any other
+ * code is returned unchanged.
+ */
+BYTE PCS_ColorCode(const PageColorSet *set, BYTE colorCode);
+
 #endif /* TARVELGR_PCS_COLOR_SET_H */

@@ -1,7 +1,7 @@
 /*
- * The page-recording calls on the direct road: the bytes go straight to the
- * printer.  While a page record asks for side records (page recording,
- * form overlays), each call fails visibly until that work exists.
+ * The page-recording calls of the sheet pipeline: the bytes go straight to
+ * the printer, or, while a page record asks for them, the matching side
+ * records go into the recorded page for its replay to act on.
  */
 #include "page_recording_direct.h"
 
@@ -9,8 +9,12 @@
 #include "job_state.h"
 #include "not_built.h"
 #include "page_recording.h"
+#include "output_channel.h"
 #include "pclxl_ops.h"
 #include "pdev_context.h"
+#include "sheet_state.h"
+
+#include <cstring>
 
 namespace {
 
@@ -60,18 +64,9 @@ int REC_EndSession(PdevContext *pdev)
     return XL_EndSession(pdev);
 }
 
-int REC_BeginPage(PdevContext *pdev, BYTE colorCode, SHORT mediaSource, SHORT mediaSize, FLOAT customWidth,
-                  FLOAT customHeight)
+int REC_WritePageStart(PdevContext *pdev, BYTE colorCode, SHORT mediaSource, SHORT mediaSize, FLOAT customWidth,
+                       FLOAT customHeight)
 {
-    if (!pdev)
-        return -1;
-    DWORD mode = form_mode(pdev);
-    if (mode == 2)
-        return REN_NotBuilt(u"OVL_DefineFormStreams");
-    if (records(pdev, REC_RECORDS_PAGE_START))
-        return REN_NotBuilt(u"REC_BeginPage (recorded)");
-    if (mode == 1)
-        return 0;
     BYTE kind = colorCode & 0x0F;
     if (kind == 1 || kind == 2) {
         if (XL_CommentPc(pdev, kind == 1 ? 1 : 3) != 0)
@@ -92,12 +87,45 @@ int REC_BeginPage(PdevContext *pdev, BYTE colorCode, SHORT mediaSource, SHORT me
     return XL_BeginPage(pdev, &page);
 }
 
+int REC_BeginPage(PdevContext *pdev, BYTE colorCode, SHORT mediaSource, SHORT mediaSize, FLOAT customWidth,
+                  FLOAT customHeight)
+{
+    if (!pdev)
+        return -1;
+    DWORD mode = form_mode(pdev);
+    if (mode == 2)
+        return REN_NotBuilt(u"OVL_DefineFormStreams");
+    if (records(pdev, REC_RECORDS_PAGE_START)) {
+        BYTE payload[REC_PAGE_START_SIZE] = {};
+        payload[REC_PS_COLOR] = colorCode;
+        payload[REC_PS_SOURCE] = BYTE(mediaSource);
+        payload[REC_PS_SIZE] = mediaSize < 0 ? BYTE(REC_CUSTOM_SIZE) : BYTE(mediaSize);
+        std::memcpy(payload + REC_PS_CUSTOM, &customWidth, 4);
+        std::memcpy(payload + REC_PS_CUSTOM + 4, &customHeight, 4);
+        if (const SheetPipelineState *sheet = JOB_SheetState(pdev)) {
+            std::memcpy(payload + REC_PS_PAPER, &sheet->paper, sizeof sheet->paper);
+            payload[REC_PS_TRAY] = BYTE(sheet->tray);
+            payload[REC_PS_TRAY + 1] = BYTE(sheet->tray >> 8);
+        }
+        if (OUT_AddSideRecord(pdev->channel, SEG_PAGE_START, sizeof payload, payload) != 0)
+            return -1;
+        return XL_PushGS(pdev);
+    }
+    if (mode == 1)
+        return 0;
+    return REC_WritePageStart(pdev, colorCode, mediaSource, mediaSize, customWidth, customHeight);
+}
+
 int REC_EndPage(PdevContext *pdev)
 {
     if (!pdev)
         return -1;
-    if (records(pdev, REC_RECORDS_PAGE_END))
-        return REN_NotBuilt(u"REC_EndPage (recorded)");
+    if (records(pdev, REC_RECORDS_PAGE_END)) {
+        /* The PopGS closes the graphics state the recorded page start pushed. */
+        if (XL_PopGS(pdev) != 0)
+            return -1;
+        return OUT_AddSideRecord(pdev->channel, SEG_END_OF_PAGE, 0, nullptr);
+    }
     return XL_EndPage(pdev, 0);
 }
 
@@ -107,8 +135,11 @@ int REC_SetTransform(PdevContext *pdev, const PageTransform *transform)
         return -1;
     if (!(pdev->jobState & JOB_SHEET_OPEN))
         return 0;
-    if (records(pdev, REC_RECORDS_TRANSFORM))
-        return REN_NotBuilt(u"REC_SetTransform (recorded)");
+    if (records(pdev, REC_RECORDS_TRANSFORM)) {
+        if (OUT_AddSideRecord(pdev->channel, SEG_PAGE_TRANSFORM, sizeof *transform, transform) != 0)
+            return -1;
+        return XL_RememberCtm(pdev->ctmTracker, transform);
+    }
     return XL_ApplyCtm(pdev->ctmTracker, transform);
 }
 
@@ -117,6 +148,6 @@ int REC_Mark(PdevContext *pdev)
     if (!pdev)
         return -1;
     if (records(pdev, REC_RECORDS_SHEET_MARK))
-        return REN_NotBuilt(u"REC_Mark (recorded)");
+        return OUT_AddSideRecord(pdev->channel, SEG_SHEET_MARK, 0, nullptr);
     return 0;
 }

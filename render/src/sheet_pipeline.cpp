@@ -61,7 +61,7 @@ int refuse_unbuilt_road(PdevContext *pdev)
     if (js.driverDuplex)
         return REN_NotBuilt(u"REC_ReplayJob", u"duplex by the driver");
     if (js.colorState == JOB_COLOR_PER_PAGE)
-        return REN_NotBuilt(u"REC_OpenPageRecord", u"automatic colour");
+        return REN_NotBuilt(u"REC_ReplayHeldPage", u"automatic colour");
     if (js.pageWatermark || js.sheetWatermark || js.annotation)
         return REN_NotBuilt(u"JOB_SetDecorationMode", u"decorations");
     return 0;

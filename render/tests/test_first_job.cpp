@@ -5,6 +5,7 @@
 #include "page_geometry.h"
 #include "page_recording.h"
 #include "page_recording_direct.h"
+#include "page_recording_replay.h"
 #include "sheet_pipeline.h"
 #include "test_job_support.h"
 
@@ -399,7 +400,7 @@ TEST_F(FirstJob, RoadsThatNeedPageRecordingAreRefusedBeforeAnyByte)
         {"REC_ReplayBooklet: not built yet (booklet)", {{321, 2}}},
         {"REC_ReplayJob: not built yet (reverse order)", {{1312, 1}}},
         {"REC_ReplayJob: not built yet (copies collated by the driver)", {{12, 3}, {18, 1}}},
-        {"REC_OpenPageRecord: not built yet (automatic colour)", {{270, 0}}},
+        {"REC_ReplayHeldPage: not built yet (automatic colour)", {{270, 0}}},
         {"OVL_DefineFormStreams: not built yet (form overlay)", {{339, 2}}},
     };
     traceWith("0x1");
@@ -522,7 +523,7 @@ TEST_F(FirstJob, EveryRoadThatWaitsIsRefusedAtTheFirstSheet)
         {"REC_ReplayJob: not built yet (copies collated by the driver)",
          [](JobSettings &js, PdevContext *) { js.hcpnLine = 1; }},
         {"REC_ReplayJob: not built yet (duplex by the driver)", [](JobSettings &js, PdevContext *) { js.driverDuplex = 1; }},
-        {"REC_OpenPageRecord: not built yet (automatic colour)",
+        {"REC_ReplayHeldPage: not built yet (automatic colour)",
          [](JobSettings &js, PdevContext *) { js.colorState = JOB_COLOR_PER_PAGE; }},
         {"JOB_SetDecorationMode: not built yet (decorations)", [](JobSettings &js, PdevContext *) { js.annotation = 1; }},
     };
@@ -542,35 +543,24 @@ TEST_F(FirstJob, EveryRoadThatWaitsIsRefusedAtTheFirstSheet)
     }
 }
 
-TEST_F(FirstJob, RecordedPagesWaitForPageRecording)
+TEST_F(FirstJob, ReplayedPageStartsOfFormJobsWaitForFormOverlays)
 {
     enableContext();
     ASSERT_TRUE(startDoc());
     traceWith("0x1");
-    pdev->jobState |= JOB_SHEET_OPEN;
-    PageTransform identity;
-    LAY_SetIdentity(&identity);
     struct Case {
-        DWORD records;
+        LONG mode;
         const char *trace;
-        std::function<int()> call;
-    } cases[] = {
-        {REC_RECORDS_PAGE_START, "REC_BeginPage (recorded): not built yet",
-         [&] { return REC_BeginPage(pdev, 2, 1, 2, 0, 0); }},
-        {REC_RECORDS_PAGE_END, "REC_EndPage (recorded): not built yet", [&] { return REC_EndPage(pdev); }},
-        {REC_RECORDS_SHEET_MARK, "REC_Mark (recorded): not built yet", [&] { return REC_Mark(pdev); }},
-        {REC_RECORDS_TRANSFORM, "REC_SetTransform (recorded): not built yet",
-         [&] { return REC_SetTransform(pdev, &identity); }},
-    };
+    } cases[] = {{1, "OVL_WriteFormInfo: not built yet"}, {2, "OVL_DefineFormStreams: not built yet"}};
     for (const Case &c : cases) {
-        pdev->recordFlags = REC_FLAG_RECORDING | REC_FLAG_PAGE_OPEN | c.records;
+        SCOPED_TRACE(c.trace);
+        put(339, c.mode);
         SetLastError(0);
-        EXPECT_EQ(c.call(), -1) << c.trace;
-        EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED)) << c.trace;
-        EXPECT_NE(traceText().find(c.trace), std::string::npos) << c.trace;
+        EXPECT_EQ(REC_ReplayPageStart(pdev, 0, -1), -1);
+        EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
+        EXPECT_NE(traceText().find(c.trace), std::string::npos);
     }
-    pdev->recordFlags = 0;
-    pdev->jobState &= ~JOB_SHEET_OPEN;
+    put(339, 0);
     EXPECT_TRUE(DrvEndDoc(so, ED_ABORTDOC));
 }
 

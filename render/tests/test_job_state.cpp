@@ -288,12 +288,6 @@ TEST_F(JobState, TheRoadsThatAreNotBuiltFailVisibly)
              p->jobSettings->formMode = 1;
          },
          JOB_EndJob},
-        {"REC_FlushIfColorKnown",
-         [](PdevContext *p) {
-             p->jobState |= JOB_SHEET_SET_UP | JOB_SHEET_OPEN | JOB_PAGE_OPEN;
-             p->recordFlags = REC_FLAG_RECORDING | REC_FLAG_PAGE_OPEN | REC_FLAG_KIND_COLOR_HOLD;
-         },
-         JOB_PrepareDraw},
     };
     traceWith("0x1");
     for (const Road &road : roads) {
@@ -319,6 +313,21 @@ TEST_F(JobState, TheRoadsThatAreNotBuiltFailVisibly)
     }
 }
 
+TEST_F(JobState, AHeldPageThatCannotBeFlushedFailsTheDrawing)
+{
+    ASSERT_TRUE(startDoc());
+    pdev->jobState |= JOB_SHEET_SET_UP | JOB_SHEET_OPEN | JOB_PAGE_OPEN;
+    pdev->recordFlags = REC_FLAG_RECORDING | REC_FLAG_PAGE_OPEN | REC_FLAG_KIND_COLOR_HOLD;
+    pdev->pageColorMode = JOB_PAGE_COLOR_COLOR;
+    pdev->pageColors.active = 1;
+    EXPECT_EQ(JOB_PrepareDraw(pdev), 0) << "still held while its colour set collects";
+    pdev->pageColors.active = 0;
+    EXPECT_EQ(JOB_PrepareDraw(pdev), -1) << "no page was really recorded";
+    EXPECT_NE(pdev->flags & PDEV_FAILED, 0u);
+    pdev->recordFlags = 0;
+    EXPECT_TRUE(DrvEndDoc(so, ED_ABORTDOC));
+}
+
 TEST_F(JobState, EveryWaitingCallFailsVisibly)
 {
     BYTE block[16] = {};
@@ -333,13 +342,9 @@ TEST_F(JobState, EveryWaitingCallFailsVisibly)
         {"JOB_EmitFirstSheetData", nullptr, JOB_EmitFirstSheetData},
         {"JOB_FinishCopySets", nullptr, JOB_FinishCopySets},
         {"JOB_CopySetSettings", nullptr, [](PdevContext *p) { return JOB_CopySetSettings(p->settings, p->settings); }},
-        {"REC_FlushIfColorKnown",
-         [](PdevContext *p) { p->recordFlags = REC_FLAG_RECORDING | REC_FLAG_PAGE_OPEN | REC_FLAG_KIND_COLOR_HOLD; },
-         REC_FlushIfColorKnown},
         {"REC_ReplayJob", nullptr, REC_ReplayJob},
         {"REC_ReplayBooklet", nullptr, REC_ReplayBooklet},
         {"REC_ReplayCopySets", nullptr, REC_ReplayCopySets},
-        {"REC_StopRecording", [](PdevContext *p) { p->recordFlags = REC_FLAG_RECORDING; }, REC_StopRecording},
         {"OVL_CloseFormOutput", nullptr, OVL_CloseFormOutput},
         {"SDB_FreeCopySetData", [&](PdevContext *p) { p->copySetData = block; }, SDB_FreeCopySetData},
         {"SDB_LoadCopySetData", nullptr, [&](PdevContext *p) { return JOB_SetCopySetData(p, sizeof block, block); }},

@@ -1,11 +1,14 @@
 // Record mode of the output channel: the growable page tables (and their
 // 16-bit limit), starting and ending a recording, the page index rules,
-// bytes appended to the spool file, and the calls of the segment recorder
-// that are not built yet, which fail visibly.
+// bytes appended to the spool file, and the side records the segment
+// recorder chains inside a recorded page and reads back.
 #include "output_test_support.h"
+
+#include <cstring>
 
 #include <plat/debug.h>
 #include <plat/fault.h>
+#include <plat/msgbox.h>
 #include <plat/sysdir.h>
 
 namespace {
@@ -159,56 +162,262 @@ TEST_F(Recording, PageRecordWithAnotherIndexFailsWithoutChangingTheTables)
     }
 }
 
-TEST_F(Recording, PageRecordStopsAtTheSegmentRecorderWhichIsNotBuiltYet)
+/* Bytes `b` followed by `more`. */
+Bytes operator+(Bytes b, const Bytes &more)
 {
-    begin(5, 1);
-    Bytes data = pattern(10);
-    ASSERT_EQ(OUT_Write(channel, 10, data.data()), 10);
-    plat::debug_clear();
-    SetLastError(0);
-    EXPECT_EQ(OUT_BeginPageRecord(channel, 5), -1);
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
-    EXPECT_NE(plat::debug_output().find(u"SEG_BeginWrite: not built yet"), std::u16string::npos);
-    EXPECT_EQ(channel->mode, OUT_MODE_PRINTER) << "the page was not opened";
-    EXPECT_EQ(channel->pageCount, 0u);
-    EXPECT_EQ(jobBytes(engineJob), data) << "the buffer went to the printer first";
-    EXPECT_EQ(OUT_EndPageRecord(channel), -1) << "no page is open";
-    ASSERT_EQ(OUT_SetMode(channel, OUT_MODE_RECORD), 0);
-    EXPECT_EQ(OUT_EndPageRecord(channel), -1) << "record mode alone is no open page chain";
-
-    plat::debug_clear();
-    SetLastError(0);
-    EXPECT_EQ(OUT_AddSideRecord(channel, 2, 0, nullptr), -1);
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
-    EXPECT_NE(plat::debug_output().find(u"SEG_AddSideRecord: not built yet"), std::u16string::npos);
+    b.insert(b.end(), more.begin(), more.end());
+    return b;
 }
 
-TEST_F(Recording, PagePositionOfARecordedPageStopsAtTheReaderWhichIsNotBuiltYet)
+class SideRecords : public Recording {
+protected:
+    SpoolFile *file() { return &channel->spoolFile; }
+    SegmentRecorder *rec() { return &channel->recorder; }
+
+    /* The whole spool file. */
+    Bytes spoolBytes()
+    {
+        LONGLONG size = OUT_SpoolSize(file());
+        Bytes b(size_t(size > 0 ? size : 0));
+        EXPECT_EQ(OUT_SpoolSeek(file(), 0), 0);
+        EXPECT_EQ(OUT_SpoolRead(file(), b.data(), DWORD(b.size())), LONG(b.size()));
+        return b;
+    }
+
+    /* Overwrites spool bytes at `offset`. */
+    void patch(DWORD offset, const Bytes &bytes)
+    {
+        ASSERT_EQ(OUT_SpoolSeek(file(), offset), LONGLONG(offset));
+        ASSERT_EQ(OUT_SpoolWrite(file(), bytes.data(), DWORD(bytes.size())), LONG(bytes.size()));
+    }
+
+    /* Reads page bytes until a stop. */
+    Bytes readToStop()
+    {
+        Bytes out;
+        BYTE piece[64];
+        for (;;) {
+            LONG n = SEG_ReadData(rec(), file(), piece, sizeof piece);
+            EXPECT_GE(n, 0);
+            if (n <= 0)
+                return out;
+            out.insert(out.end(), piece, piece + n);
+        }
+    }
+
+    /* Records page 5: 100 bytes, a sheet mark, 292 bytes, a transform, 20 bytes. */
+    void recordMarkedPage()
+    {
+        a = pattern(100), b = pattern(292, 1), c = pattern(20, 2);
+        ASSERT_EQ(OUT_BeginPageRecord(channel, 5), 0);
+        ASSERT_EQ(OUT_Write(channel, 100, a.data()), 100);
+        ASSERT_EQ(OUT_AddSideRecord(channel, SEG_SHEET_MARK, 0, nullptr), 0);
+        ASSERT_EQ(OUT_Write(channel, 292, b.data()), 292);
+        ASSERT_EQ(OUT_AddSideRecord(channel, SEG_PAGE_TRANSFORM, sizeof transform, &transform), 0);
+        ASSERT_EQ(OUT_Write(channel, 20, c.data()), 20);
+        ASSERT_EQ(OUT_EndPageRecord(channel), 0);
+    }
+
+    Bytes a, b, c;
+    PageTransform transform{1.0f, 0.0f, 0.0f, -1.0f, 2.5f, 0.0f};
+};
+
+TEST_F(SideRecords, SideRecordsAreChainedInsideThePageBytes)
+{
+    Bytes before = pattern(10, 3);
+    begin(5, 2);
+    ASSERT_EQ(OUT_Write(channel, 10, before.data()), 10);
+    recordMarkedPage();
+    EXPECT_EQ(jobBytes(engineJob), before) << "what was buffered went to the printer first";
+    EXPECT_EQ(channel->pageCount, 1u);
+    EXPECT_EQ(channel->mode, OUT_MODE_PRINTER);
+    EXPECT_EQ(rec()->state, SEG_STATE_IDLE);
+
+    /* Sheet mark {2, 0, 300}: the transform header lies 8 + 292 bytes further on. */
+    Bytes mark{0x02, 0x00, 0x00, 0x00, 0x2C, 0x01, 0x00, 0x00};
+    Bytes move{0x03, 0x00, 0x18, 0x00, 0x00, 0x00, 0x00, 0x00,
+               0x00, 0x00, 0x80, 0x3F, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+               0x00, 0x00, 0x80, 0xBF, 0x00, 0x00, 0x20, 0x40, 0x00, 0x00, 0x00, 0x00};
+    EXPECT_EQ(spoolBytes(), a + mark + b + move + c);
+    PagePosition pos{};
+    ASSERT_EQ(GT_Get(&channel->pagePositions, 0, &pos), 0);
+    EXPECT_EQ(pos.start, 0u);
+    EXPECT_EQ(pos.end, 100u + 8 + 292 + 32 + 20);
+    EXPECT_EQ(pos.firstSide, 100);
+}
+
+TEST_F(SideRecords, ReadingStopsAtEachSideRecordAndAtThePageEnd)
 {
     begin(5, 2);
-    EXPECT_EQ(OUT_GetPagePosition(channel, 5), -1) << "no page is recorded yet";
-    channel->pageCount = 1; /* as if one page had been recorded */
-    plat::debug_clear();
-    SetLastError(0);
-    EXPECT_EQ(OUT_GetPagePosition(channel, 5), -1);
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
-    EXPECT_NE(plat::debug_output().find(u"SEG_BeginRead: not built yet"), std::u16string::npos);
-    EXPECT_EQ(OUT_GetPagePosition(channel, 6), -1) << "past the pages recorded";
-    EXPECT_EQ(OUT_GetPagePosition(channel, 4), -1);
+    recordMarkedPage();
+    ASSERT_EQ(OUT_GetPagePosition(channel, 5), 0);
+    EXPECT_EQ(rec()->state, SEG_STATE_READING);
+    SideHeader h{};
+    EXPECT_EQ(readToStop(), a);
+    EXPECT_EQ(SEG_ReadData(rec(), file(), nullptr, 0), 0);
+    ASSERT_EQ(SEG_ReadSideHeader(rec(), file(), &h), SEG_READ_RECORD);
+    EXPECT_EQ(h.type, SEG_SHEET_MARK);
+    EXPECT_EQ(h.distance, 300u);
+    EXPECT_EQ(SEG_ReadPayload(rec(), file(), &h, 1), -1) << "a sheet mark has no payload";
+    EXPECT_EQ(SEG_ReadSideHeader(rec(), file(), &h), -1) << "not at a stop";
+    EXPECT_EQ(readToStop(), b);
+    ASSERT_EQ(SEG_ReadSideHeader(rec(), file(), &h), SEG_READ_RECORD);
+    EXPECT_EQ(h.type, SEG_PAGE_TRANSFORM) << "a transform record is a record, not the page end";
+    EXPECT_EQ(h.length, 24u);
+    EXPECT_EQ(h.distance, 0u);
+    PageTransform back{};
+    ASSERT_EQ(SEG_ReadPayload(rec(), file(), &back, sizeof back), 0);
+    EXPECT_EQ(std::memcmp(&back, &transform, sizeof back), 0);
+    EXPECT_EQ(readToStop(), c);
+    EXPECT_EQ(SEG_ReadSideHeader(rec(), file(), &h), SEG_READ_PAGE_END);
+    EXPECT_EQ(SEG_EndRead(rec()), 0);
+    EXPECT_EQ(SEG_EndRead(rec()), -1);
+
+    /* Read again, skipping the transform's payload unread. */
+    ASSERT_EQ(OUT_GetPagePosition(channel, 5), 0);
+    EXPECT_EQ(readToStop(), a);
+    ASSERT_EQ(SEG_ReadSideHeader(rec(), file(), &h), SEG_READ_RECORD);
+    EXPECT_EQ(readToStop(), b);
+    ASSERT_EQ(SEG_ReadSideHeader(rec(), file(), &h), SEG_READ_RECORD);
+    EXPECT_EQ(readToStop(), c);
+    EXPECT_EQ(SEG_ReadSideHeader(rec(), file(), &h), SEG_READ_PAGE_END);
 }
 
-TEST_F(Recording, EndOfAPageRecordIsNotBuiltYet)
+TEST_F(SideRecords, PageWithoutSideRecordsReadsAsOnePiece)
 {
-    plat::debug_clear();
-    SetLastError(0);
-    SegmentRecorder rec{};
-    SEG_Init(&rec);
-    EXPECT_EQ(rec.state, SEG_STATE_IDLE);
-    EXPECT_EQ(rec.firstSide, -1);
-    EXPECT_EQ(rec.lastSide, -1);
-    EXPECT_EQ(SEG_EndWrite(&rec), -1);
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
-    EXPECT_NE(plat::debug_output().find(u"SEG_EndWrite: not built yet"), std::u16string::npos);
+    begin(5, 2);
+    Bytes page = pattern(1500);
+    ASSERT_EQ(OUT_BeginPageRecord(channel, 5), 0);
+    ASSERT_EQ(OUT_Write(channel, 1500, page.data()), 1500);
+    ASSERT_EQ(OUT_EndPageRecord(channel), 0);
+    PagePosition pos{};
+    ASSERT_EQ(GT_Get(&channel->pagePositions, 0, &pos), 0);
+    EXPECT_EQ(pos.firstSide, -1);
+    ASSERT_EQ(OUT_GetPagePosition(channel, 5), 0);
+    Bytes back(1500);
+    EXPECT_EQ(SEG_ReadData(rec(), file(), back.data(), 1500), 1500);
+    EXPECT_EQ(back, page);
+    SideHeader h{};
+    EXPECT_EQ(SEG_ReadSideHeader(rec(), file(), &h), SEG_READ_PAGE_END);
+    EXPECT_EQ(SEG_EndRead(rec()), 0);
+}
+
+TEST_F(SideRecords, FullPieceUpToASideRecordIsFollowedByAnEmptyRead)
+{
+    begin(5, 2);
+    Bytes page = pattern(1024);
+    ASSERT_EQ(OUT_BeginPageRecord(channel, 5), 0);
+    ASSERT_EQ(OUT_Write(channel, 1024, page.data()), 1024);
+    ASSERT_EQ(OUT_AddSideRecord(channel, SEG_END_OF_PAGE, 0, nullptr), 0);
+    ASSERT_EQ(OUT_EndPageRecord(channel), 0);
+    ASSERT_EQ(OUT_GetPagePosition(channel, 5), 0);
+    Bytes back(1024);
+    EXPECT_EQ(SEG_ReadData(rec(), file(), back.data(), 1024), 1024);
+    EXPECT_EQ(back, page);
+    EXPECT_EQ(SEG_ReadData(rec(), file(), back.data(), 1024), 0);
+    SideHeader h{};
+    ASSERT_EQ(SEG_ReadSideHeader(rec(), file(), &h), SEG_READ_RECORD);
+    EXPECT_EQ(h.type, SEG_END_OF_PAGE);
+    EXPECT_EQ(SEG_ReadSideHeader(rec(), file(), &h), SEG_READ_PAGE_END);
+}
+
+TEST_F(SideRecords, BadSideRecordsAreRefusedWithoutWritingAnything)
+{
+    begin(5, 2);
+    EXPECT_EQ(OUT_AddSideRecord(channel, SEG_SHEET_MARK, 0, nullptr), -1) << "no page is recorded";
+    ASSERT_EQ(OUT_BeginPageRecord(channel, 5), 0);
+    EXPECT_EQ(SEG_BeginWrite(rec(), file()), -1) << "already writing";
+    EXPECT_EQ(OUT_GetPagePosition(channel, 5), -1) << "never reading while writing";
+    BYTE payload[60] = {};
+    struct Case {
+        WORD type, length;
+        const void *payload;
+    } cases[] = {
+        {SEG_PAGE_START, 51, payload}, {SEG_PAGE_START, 52, nullptr}, {SEG_END_OF_PAGE, 4, payload},
+        {SEG_SHEET_MARK, 1, payload},  {SEG_PAGE_TRANSFORM, 0, nullptr}, {4, 0, nullptr},
+        {0xFFFF, 24, payload},
+    };
+    for (const Case &k : cases) {
+        SCOPED_TRACE(k.type);
+        EXPECT_EQ(OUT_AddSideRecord(channel, k.type, k.length, k.payload), -1);
+        EXPECT_EQ(OUT_SpoolSize(file()), 0);
+    }
+    ASSERT_EQ(OUT_EndPageRecord(channel), 0);
+    PagePosition pos{};
+    ASSERT_EQ(GT_Get(&channel->pagePositions, 0, &pos), 0);
+    EXPECT_EQ(pos.firstSide, -1);
+    EXPECT_EQ(SEG_EndWrite(rec()), -1) << "not writing";
+}
+
+TEST_F(SideRecords, CorruptSideRecordsFailTheRead)
+{
+    begin(5, 2);
+    recordMarkedPage();
+    struct Case {
+        const char *what;
+        DWORD offset;
+        Bytes bytes;
+    } cases[] = {
+        {"unknown type", 100, {0x07, 0x00}},
+        {"wrong length", 100, {0x02, 0x00, 0x04, 0x00}},
+        {"distance into its own header", 104, {0x04, 0x00, 0x00, 0x00}},
+        {"distance past the page", 104, {0xFF, 0xFF, 0x00, 0x00}},
+    };
+    Bytes good = spoolBytes();
+    for (const Case &k : cases) {
+        SCOPED_TRACE(k.what);
+        patch(k.offset, k.bytes);
+        ASSERT_EQ(OUT_GetPagePosition(channel, 5), 0);
+        EXPECT_EQ(readToStop(), a);
+        SideHeader h{};
+        EXPECT_EQ(SEG_ReadSideHeader(rec(), file(), &h), -1);
+        EXPECT_EQ(SEG_EndRead(rec()), 0);
+        patch(0, good);
+    }
+    /* Faults in the second record: its header moved by one byte, a page start running past the page. */
+    struct Second {
+        const char *what;
+        DWORD offset;
+        Bytes bytes;
+    } seconds[] = {
+        {"page bytes read as a header", 104, {0x2D, 0x01}},
+        {"payload past the page", 400, {0x00, 0x00, 0x34, 0x00}},
+    };
+    for (const Second &k : seconds) {
+        SCOPED_TRACE(k.what);
+        patch(k.offset, k.bytes);
+        ASSERT_EQ(OUT_GetPagePosition(channel, 5), 0);
+        readToStop();
+        SideHeader h{};
+        ASSERT_EQ(SEG_ReadSideHeader(rec(), file(), &h), SEG_READ_RECORD);
+        readToStop();
+        EXPECT_EQ(SEG_ReadSideHeader(rec(), file(), &h), -1);
+        EXPECT_EQ(SEG_EndRead(rec()), 0);
+        patch(0, good);
+    }
+
+    /* Page positions that do not fit the file. */
+    DWORD size = DWORD(OUT_SpoolSize(file()));
+    PagePosition bad[] = {{0, size + 1, -1}, {10, 5, -1}, {0, size, LONG(size - 4)}, {50, size, 10}, {0, size, -2}};
+    for (const PagePosition &p : bad) {
+        EXPECT_EQ(SEG_BeginRead(rec(), file(), &p), -1);
+        EXPECT_EQ(rec()->state, SEG_STATE_IDLE);
+    }
+}
+
+TEST_F(SideRecords, FailedSpoolWriteFailsTheSideRecord)
+{
+    begin(5, 2);
+    ASSERT_EQ(OUT_BeginPageRecord(channel, 5), 0);
+    Bytes data = pattern(40);
+    ASSERT_EQ(OUT_Write(channel, 40, data.data()), 40);
+    ASSERT_EQ(OUT_AddSideRecord(channel, SEG_SHEET_MARK, 0, nullptr), 0);
+    plat::msgbox_clear();
+    plat::msgbox_script(IDCANCEL);
+    plat::fault_fail_write_after(1, ERROR_DISK_FULL);
+    EXPECT_EQ(OUT_AddSideRecord(channel, SEG_END_OF_PAGE, 0, nullptr), -1);
+    EXPECT_EQ(OUT_IsSpoolFileReady(file()), -1) << "the user gave the file up";
+    EXPECT_EQ(OUT_EndPageRecord(channel), -1);
 }
 
 TEST_F(Recording, RecordModeAppendsBuffersAndLargeWritesToTheSpoolFile)
