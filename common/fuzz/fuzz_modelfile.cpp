@@ -9,7 +9,7 @@
 #include <tarvel/model_file.h>
 #include <tarvel/model_records.h>
 
-#include "../tests/test_model_walk.h"
+#include "test_model_walk.h"
 
 #include <cstddef>
 #include <cstdint>
