@@ -10,6 +10,8 @@ function(tarvel_add_test)
   cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
+  # The shared test fixtures (a fresh machine folder per test).
+  target_include_directories(${T_NAME} PRIVATE ${PROJECT_SOURCE_DIR}/platform/testing/include)
   add_test(NAME ${T_NAME} COMMAND ${T_NAME} --gtest_brief=1)
   set_tests_properties(${T_NAME} PROPERTIES
     ENVIRONMENT "TARVEL_DRIVER_DIR=${TARVEL_DRIVER_DIR};TARVEL_SOURCE_DIR=${CMAKE_SOURCE_DIR}")

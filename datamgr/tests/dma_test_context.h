@@ -15,6 +15,7 @@
 #include "tarvel/pdt_docprop_layout.h"
 
 #include <gtest/gtest.h>
+#include <plat_test/fresh_machine.h>
 
 #include <cstdlib>
 #include <string>
@@ -22,14 +23,14 @@
 
 namespace dmtest {
 
-class DmaTest : public ::testing::Test {
+class DmaTest : public plat_test::FreshMachineTest {
 protected:
+    DmaTest() : FreshMachineTest("tarvel-dma") {}
+
     void SetUp() override
     {
-        char tmpl[] = "/tmp/tarvel-dma-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        root_ = tmpl;
-        plat::machine_reset(root_);
+        FreshMachineTest::SetUp();
+        root_ = root.string();
         ASSERT_TRUE(plat::set_ansi_code_page(1252));
         ctx.settingsImage = rec.dm();
         ctx.printerData = rec.pd();
@@ -38,8 +39,7 @@ protected:
     void TearDown() override
     {
         plat::set_ansi_code_page(1252);
-        std::string cmd = "rm -rf '" + root_ + "'";
-        EXPECT_EQ(std::system(cmd.c_str()), 0);
+        FreshMachineTest::TearDown();
     }
 
     /* The real path of a file of this test's machine. */

@@ -21,23 +21,19 @@
 #include <plat/text.h>
 
 #include <gtest/gtest.h>
+#include <plat_test/fresh_machine.h>
 
 #include <filesystem>
 #include <string>
 #include <unistd.h>
 
-class MonitorTest : public ::testing::Test {
+class MonitorTest : public plat_test::FreshMachineTest {
 protected:
+    MonitorTest() : FreshMachineTest("tarvel-langmon") {}
+
     void SetUp() override
     {
-        const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string(info->test_suite_name()) + "-" + info->name();
-        for (char &ch : name)
-            if (ch == '/')
-                ch = '_';
-        root = std::filesystem::temp_directory_path() / ("tarvel-langmon-" + std::to_string(::getpid()) + "-" + name);
-        std::filesystem::remove_all(root);
-        plat::machine_reset(root.string());
+        FreshMachineTest::SetUp();
         SYSTEMTIME t{};
         t.wYear = 2026;
         t.wMonth = 3;
@@ -61,8 +57,7 @@ protected:
         }
         EXPECT_EQ(plat::handle_count(plat::HANDLE_KIND_ANY), handles) << "handles left open";
         LMP_DllEntry(nullptr, DLL_PROCESS_DETACH, nullptr);
-        plat::machine_reset(root.string());
-        std::filesystem::remove_all(root);
+        FreshMachineTest::TearDown();
     }
 
     /* Opens a port through the monitor's table on the scripted port monitor. */
@@ -83,7 +78,6 @@ protected:
         return n;
     }
 
-    std::filesystem::path root;
     PMONITORINIT init = nullptr;
     HANDLE monitor = nullptr;
     LPMONITOR2 table = nullptr;

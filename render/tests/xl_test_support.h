@@ -12,6 +12,7 @@
 #include <plat/machine.h>
 
 #include <gtest/gtest.h>
+#include <plat_test/fresh_machine.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -101,25 +102,9 @@ inline SYSTEMTIME localTime(WORD year, WORD month, WORD day, WORD hour, WORD min
     return t;
 }
 
-class MachineFolderTest : public ::testing::Test {
+class MachineFolderTest : public plat_test::FreshMachineTest {
 protected:
-    void SetUp() override
-    {
-        const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string(info->test_suite_name()) + "-" + info->name();
-        for (char &ch : name)
-            if (ch == '/')
-                ch = '_';
-        root = std::filesystem::temp_directory_path() / ("tarvel-render-" + std::to_string(::getpid()) + "-" + name);
-        std::filesystem::remove_all(root);
-        plat::machine_reset(root.string());
-    }
-    void TearDown() override
-    {
-        plat::machine_reset(root.string());
-        std::filesystem::remove_all(root);
-    }
-    std::filesystem::path root;
+    MachineFolderTest() : FreshMachineTest("tarvel-render") {}
 };
 
 /* A device context with an open channel on a capturing writer and an invalidated cache. */

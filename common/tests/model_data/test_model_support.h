@@ -16,6 +16,7 @@
 #include "model_internal.h"
 
 #include <gtest/gtest.h>
+#include <plat_test/fresh_machine.h>
 
 #include <cstdlib>
 #include <string>
@@ -62,14 +63,14 @@ inline std::string u8(LPCWSTR s)
 }
 
 /* A fresh machine folder and the process-wide state the reader keeps. */
-class ModelTest : public ::testing::Test {
+class ModelTest : public plat_test::FreshMachineTest {
 protected:
+    ModelTest() : FreshMachineTest("tarvel-model") {}
+
     void SetUp() override
     {
-        char tmpl[] = "/tmp/tarvel-model-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        root_ = tmpl;
-        plat::machine_reset(root_);
+        FreshMachineTest::SetUp();
+        root_ = root.string();
         ddd_ResetLastFormatVersionForTest();
         mdl_FailAllocation(0);
         liveAtStart_ = mdl_LiveBlocks();
@@ -77,8 +78,7 @@ protected:
     void TearDown() override
     {
         mdl_FailAllocation(0);
-        std::string cmd = "rm -rf '" + root_ + "'";
-        (void)std::system(cmd.c_str());
+        FreshMachineTest::TearDown();
     }
     std::string root_;
     long liveAtStart_ = 0;

@@ -32,6 +32,7 @@
 #include <plat/version.h>
 
 #include <gtest/gtest.h>
+#include <plat_test/fresh_machine.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -144,15 +145,15 @@ struct ModelFiles {
 inline const ModelFiles kColour{"TARVEL1.DDD", "TARVEL1.DDC"};
 inline const ModelFiles kFax{"TARVEL2.DDD", "TARVEL2.DDC"};
 
-class SchemaTest : public ::testing::Test {
+class SchemaTest : public plat_test::FreshMachineTest {
 protected:
+    SchemaTest() : FreshMachineTest("tarvel-fid") {}
+
     void SetUp() override
     {
         ASSERT_FALSE(buildDriverDir().empty()) << "TARVEL_DRIVER_DIR is not set";
-        root_ = fs::temp_directory_path() / ("tarvel-fid-" + std::to_string(::getpid()) + "-" +
-                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root_);
-        plat::machine_reset(root_.string());
+        FreshMachineTest::SetUp();
+        root_ = root;
         RES_ResetForTest();
         DMB_ResetForTest();
         LOG_ResetForTest();
@@ -172,8 +173,7 @@ protected:
         RES_ResetForTest();
         utl_ResetLocaleCachesForTest();
         UTL_ResetVersionCacheForTest();
-        plat::machine_reset(root_.string());
-        fs::remove_all(root_);
+        FreshMachineTest::TearDown();
     }
 
     /*

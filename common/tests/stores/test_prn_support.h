@@ -23,6 +23,7 @@
 #include <plat/text.h>
 
 #include <gtest/gtest.h>
+#include <plat_test/fresh_machine.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -132,14 +133,14 @@ inline std::vector<BYTE> printerValue(HANDLE printer, const char16_t *name, bool
 }
 
 /* A fresh machine folder with the standard colour model's driver and two printers on it. */
-class StoreTest : public ::testing::Test {
+class StoreTest : public plat_test::FreshMachineTest {
 protected:
+    StoreTest() : FreshMachineTest("tarvel-stores") {}
+
     void SetUp() override
     {
-        char tmpl[] = "/tmp/tarvel-stores-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        root_ = tmpl;
-        plat::machine_reset(root_);
+        FreshMachineTest::SetUp();
+        root_ = root.string();
         RES_ResetForTest();
         DMB_ResetForTest();
         installPrinters();
@@ -149,9 +150,7 @@ protected:
         DMB_Unload();
         DMB_ResetForTest();
         RES_ResetForTest();
-        plat::machine_reset(root_); /* closes what a failed test left open */
-        std::string cmd = "rm -rf '" + root_ + "'";
-        (void)std::system(cmd.c_str());
+        FreshMachineTest::TearDown();
     }
 
     static std::string driverDir()

@@ -9,6 +9,7 @@
 #include <plat/machine.h>
 
 #include <gtest/gtest.h>
+#include <plat_test/fresh_machine.h>
 
 #include <filesystem>
 #include <fstream>
@@ -16,25 +17,17 @@
 #include <string>
 #include <unistd.h>
 
-class MachineTest : public ::testing::Test {
+class MachineTest : public plat_test::FreshMachineTest {
 protected:
     void SetUp() override
     {
-        const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string(info->test_suite_name()) + "-" + info->name();
-        for (char &c : name)
-            if (c == '/')
-                c = '_';
-        root = std::filesystem::temp_directory_path() / ("tarvel-" + std::to_string(::getpid()) + "-" + name);
-        std::filesystem::remove_all(root);
-        plat::machine_reset(root.string());
+        FreshMachineTest::SetUp();
         std::filesystem::create_directories(root / "c");
     }
     void TearDown() override
     {
         EXPECT_EQ(plat::handle_count(plat::HANDLE_KIND_ANY), 0u) << "a test left handles open";
-        plat::machine_reset(root.string()); /* closes what a failed test left open */
-        std::filesystem::remove_all(root);
+        FreshMachineTest::TearDown();
     }
 
     /* The real path behind a Windows path. */
@@ -63,7 +56,6 @@ protected:
         return CreateFileW(win, access, share, nullptr, disposition, flags, nullptr);
     }
 
-    std::filesystem::path root;
 };
 
 #endif // TEST_FILE_FIXTURE_H
