@@ -18,8 +18,10 @@
 #include <plat/memory.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <filesystem>
+#include <thread>
 
 namespace {
 
@@ -355,4 +357,32 @@ TEST_F(JobDevmodeFixups, TheJobDevmodeCarriesThePrintersDeviceBlocks)
     std::memset(piped.data() + 1604, 0, 4292);
     EXPECT_EQ(DOC_LoadDeviceBlocks(printer->handle, context, piped.data(), printerData.data()), 1);
     EXPECT_TRUE(std::equal(piped.begin() + 1604, piped.begin() + 5896, fresh.begin() + 1604));
+}
+
+/* ---- The job list under its one lock ------------------------------------------------- */
+
+class JobList : public UiTest {};
+
+TEST_F(JobList, RecordsMadeAndFreedOnManyThreadsAtOnce)
+{
+    /* Each thread makes and frees the first and last records of the list over and over. */
+    constexpr int kThreads = 4;
+    constexpr int kRounds = 500;
+    std::vector<std::thread> threads;
+    std::atomic<int> lost{0};
+    for (int t = 0; t < kThreads; t++)
+        threads.emplace_back([t, &lost] {
+            for (int i = 0; i < kRounds; i++) {
+                auto printer = reinterpret_cast<HANDLE>(uintptr_t(0x1000 * (t + 1) + i));
+                if (!DOC_CreateJob(printer) || DOC_FindJob(printer)->printer != printer)
+                    lost++;
+                DOC_DeleteJob(printer);
+                if (DOC_FindJob(printer))
+                    lost++;
+            }
+        });
+    for (std::thread &th : threads)
+        th.join();
+    EXPECT_EQ(lost.load(), 0);
+    EXPECT_EQ(DOC_JobCount(), 0u);
 }
