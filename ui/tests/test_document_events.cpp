@@ -294,6 +294,14 @@ TEST_F(JobDevmodeFixups, EachReasonClearsSetting1333)
     setSetting(job.data(), printerData.data(), 286, 1); /* 286 = 1 is no reason */
     DOC_FixupJobDevmode(context, job.data(), printerData.data());
     EXPECT_EQ(getSetting(job.data(), printerData.data(), 1333), 1u);
+
+    /* Setting 5203 is a reason only on a model with capability bit 25. */
+    const bool cap25 = MDL_HasCapability(context->main, MDL_CAP_BIT(25));
+    std::vector<BYTE> withCap = jobWithSecure();
+    setSetting(withCap.data(), printerData.data(), 5203, 1);
+    DOC_FixupJobDevmode(context, withCap.data(), printerData.data());
+    EXPECT_EQ(getSetting(withCap.data(), printerData.data(), 1333), cap25 ? 0u : 1u) << "capability 25: " << cap25;
+    setSetting(withCap.data(), printerData.data(), 5203, 0);
 }
 
 TEST_F(JobDevmodeFixups, TheCorrectionsWhenSetting1333Stays)
