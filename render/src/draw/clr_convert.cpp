@@ -35,7 +35,7 @@ bool all_grey(const BYTE *p, LONG count)
     return true;
 }
 
-/* One grey byte a pixel with the image weights; `src` and `dst` may be the same. */
+/* One grey byte a pixel with the image weights. */
 void image_grey(const BYTE *src, BYTE *dst, LONG count)
 {
     for (LONG i = 0; i < count; i++, src += 3)
@@ -51,22 +51,39 @@ void black_or_white(BYTE *p, LONG count, int bytes)
     }
 }
 
-/* The image passes over `count` pixels from `src` to `dst`; true when they ended in grey. */
+/* Pixels the grey pass converts at a time through a buffer of its own. */
+constexpr LONG kGreyChunk = 256;
+
+/*
+ * The image passes over `count` pixels from `src` to `dst` (which may be
+ * `src`); true when they ended in grey (one byte a pixel in `dst`, which
+ * then need hold only `count` bytes).
+ */
 bool image_passes(const ColorObject *o, WORD flags, const BYTE *src, BYTE *dst, LONG count)
 {
-    if (src != dst)
-        std::memmove(dst, src, size_t(count) * 3);
-    if ((flags & CLR_IMAGE_BUILTIN) && o->builtin)
-        ICC_ApplyGridLut(o->builtin, dst, dst, count);
-    if ((flags & CLR_IMAGE_PROFILE2) && o->profile2)
-        ICC_ApplyGridLut(o->profile2, dst, dst, count);
-    if ((flags & CLR_IMAGE_MATRIX3) && o->matrix3)
-        CLU_ApplyAdjustMatrix(o->matrix3, dst, dst, count);
-    if (flags & CLR_IMAGE_GREY) {
-        image_grey(dst, dst, count);
-        return true;
+    auto colour_passes = [o, flags](BYTE *p, LONG n) {
+        if ((flags & CLR_IMAGE_BUILTIN) && o->builtin)
+            ICC_ApplyGridLut(o->builtin, p, p, n);
+        if ((flags & CLR_IMAGE_PROFILE2) && o->profile2)
+            ICC_ApplyGridLut(o->profile2, p, p, n);
+        if ((flags & CLR_IMAGE_MATRIX3) && o->matrix3)
+            CLU_ApplyAdjustMatrix(o->matrix3, p, p, n);
+    };
+    if (!(flags & CLR_IMAGE_GREY)) {
+        if (src != dst)
+            std::memmove(dst, src, size_t(count) * 3);
+        colour_passes(dst, count);
+        return false;
     }
-    return false;
+    /* The colour passes run in a chunk buffer, so that `dst` is never written past its grey bytes. */
+    BYTE chunk[kGreyChunk * 3];
+    for (LONG done = 0; done < count; done += kGreyChunk) {
+        const LONG n = std::min(kGreyChunk, count - done);
+        std::memcpy(chunk, src + size_t(done) * 3, size_t(n) * 3);
+        colour_passes(chunk, n);
+        image_grey(chunk, dst + done, n);
+    }
+    return true;
 }
 
 } // namespace
@@ -75,11 +92,12 @@ void CLR_BuildGainOffset(GainOffset *pair, SHORT brightness, SHORT contrast)
 {
     if (!pair)
         return;
-    const double a = std::clamp<int>(brightness, -100, 100), c = std::clamp<int>(contrast, -100, 100);
-    const double gain = 1.0 + 0.003 * c;
-    const double offset = 0.5 * a + (1.0 - gain) * 255.0;
-    pair->gain = LONG(gain * 65536.0);
-    pair->offset = LONG(offset * 65536.0);
+    /* In thousandths, so that the 16.16 forms are the exact values truncated toward zero. */
+    const LONGLONG a = std::clamp<int>(brightness, -100, 100), c = std::clamp<int>(contrast, -100, 100);
+    const LONGLONG gain = 1000 + 3 * c;           /* 1 + 0.003 c */
+    const LONGLONG offset = 500 * a - 765 * c;    /* 0.5 a + (1 - gain) x 255 */
+    pair->gain = LONG(gain * 65536 / 1000);
+    pair->offset = LONG(offset * 65536 / 1000);
 }
 
 void CLR_ApplyGainOffset(const GainOffset *pair, BYTE *grey, LONG count)

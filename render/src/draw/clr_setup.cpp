@@ -21,6 +21,7 @@
 #include <plat/window_min.h>
 
 #include <cstring>
+#include <iterator>
 
 namespace {
 

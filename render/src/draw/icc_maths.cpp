@@ -77,8 +77,6 @@ const ToneTables &tones()
 
 inline LONG to_fixed16(double v) { return LONG(v * 65536.0); } /* truncated toward zero */
 
-inline WORD be16(const BYTE *p) { return WORD((p[0] << 8) | p[1]); }
-inline DWORD be32(const BYTE *p) { return (DWORD(p[0]) << 24) | (DWORD(p[1]) << 16) | (DWORD(p[2]) << 8) | p[3]; }
 
 /*
  * Order of the three axes by falling fraction, and the weights of the four
@@ -170,18 +168,18 @@ void ICC_ResampleCurve16(const BYTE *entries, size_t n, WORD *out, size_t outCou
         return;
     }
     if (n == 1 || outCount == 1) {
-        std::fill(out, out + outCount, be16(entries));
+        std::fill(out, out + outCount, ICC_Be16(entries));
         return;
     }
     for (size_t k = 0; k < outCount; k++) {
         double pos = double(k) * double(n - 1) / double(outCount - 1);
         size_t j = std::min(size_t(pos), n - 2);
         double f = pos - double(j);
-        double v = be16(entries + 2 * j) + (double(be16(entries + 2 * j + 2)) - be16(entries + 2 * j)) * f;
+        double v = ICC_Be16(entries + 2 * j) + (double(ICC_Be16(entries + 2 * j + 2)) - ICC_Be16(entries + 2 * j)) * f;
         out[k] = WORD(std::clamp(std::floor(v + 0.5), 0.0, 65535.0));
     }
-    out[0] = be16(entries);
-    out[outCount - 1] = be16(entries + 2 * (n - 1));
+    out[0] = ICC_Be16(entries);
+    out[outCount - 1] = ICC_Be16(entries + 2 * (n - 1));
 }
 
 void ICC_ResampleCurve8(const BYTE *entries, size_t n, WORD *out, size_t outCount)
@@ -208,21 +206,21 @@ bool ICC_ReadCurve(const BYTE *tag, size_t size, WORD out[256])
     /* Only "curv" is a curve here: a parametric "para" tag would be misread as a count. */
     if (!tag || !out || size < 12 || std::memcmp(tag, "curv", 4) != 0)
         return false;
-    DWORD n = be32(tag + 8);
+    DWORD n = ICC_Be32(tag + 8);
     if (n > (size - 12) / 2)
         return false;
     if (n == 0) {
         for (int i = 0; i < 256; i++)
             out[i] = WORD(257 * i);
     } else if (n == 1) {
-        double gamma = be16(tag + 12) / 256.0;
+        double gamma = ICC_Be16(tag + 12) / 256.0;
         for (int i = 0; i < 256; i++) {
             double v = std::clamp(std::pow(i / 255.0, gamma), 0.0, 1.0);
             out[i] = WORD(std::floor(65535.0 * v + 0.5));
         }
     } else if (n == 256) {
         for (int i = 0; i < 256; i++)
-            out[i] = be16(tag + 12 + 2 * i);
+            out[i] = ICC_Be16(tag + 12 + 2 * i);
     } else {
         ICC_ResampleCurve16(tag + 12, n, out, 256);
     }
@@ -238,7 +236,7 @@ void ICC_TetraLut8(const BYTE *grid, int g, double x, double y, double z, double
 
 void ICC_TetraLut16(const BYTE *grid, int g, double x, double y, double z, double out[3])
 {
-    tetra_lut(g, x, y, z, out, [grid](size_t node, int o) { return double(be16(grid + (node * 3 + o) * 2)); });
+    tetra_lut(g, x, y, z, out, [grid](size_t node, int o) { return double(ICC_Be16(grid + (node * 3 + o) * 2)); });
 }
 
 void ICC_LabToXyz(double L, double a, double b, const double white[3], double xyz[3])

@@ -28,9 +28,7 @@ constexpr size_t kLut16Tables = 52;
 constexpr size_t kInputEntries = 256;
 constexpr size_t kOutputEntries = 4096;
 
-inline WORD be16(const BYTE *p) { return WORD((p[0] << 8) | p[1]); }
-inline DWORD be32(const BYTE *p) { return (DWORD(p[0]) << 24) | (DWORD(p[1]) << 16) | (DWORD(p[2]) << 8) | p[3]; }
-inline LONG s15f16(const BYTE *p) { return LONG(be32(p)); }
+inline LONG s15f16(const BYTE *p) { return LONG(ICC_Be32(p)); }
 
 /* Where the profile's bytes come from: an open descriptor or a block of memory. */
 struct ProfileSource {
@@ -120,8 +118,8 @@ bool lut_shape(const TagBuffer &tag, LutShape *shape)
     size_t nodes = size_t(shape->grid) * shape->grid * shape->grid;
     size_t header = lut16 ? kLut16Tables : kLut8Tables;
     size_t unit = lut16 ? 2 : 1;
-    shape->inEntries = lut16 ? be16(p + 48) : 256;
-    shape->outEntries = lut16 ? be16(p + 50) : 256;
+    shape->inEntries = lut16 ? ICC_Be16(p + 48) : 256;
+    shape->outEntries = lut16 ? ICC_Be16(p + 50) : 256;
     if (shape->inEntries < 2 || shape->outEntries < 2)
         return false;
     size_t need = header + unit * (3 * shape->inEntries + 3 * nodes + 3 * shape->outEntries);
@@ -243,7 +241,7 @@ int load(ColorTransform *t, const ProfileSource &source)
         return ICC_ERR_CLASS;
 
     /* The tag table must fit in the profile before anything is allocated for it. */
-    const DWORD count = be32(header + kHeaderSize);
+    const DWORD count = ICC_Be32(header + kHeaderSize);
     if (count > (source.size - sizeof header) / kTagRecordSize)
         return ICC_ERR_READ;
 
@@ -258,7 +256,7 @@ int load(ColorTransform *t, const ProfileSource &source)
         BYTE record[kTagRecordSize];
         if (int r = source_read(source, sizeof header + size_t(i) * kTagRecordSize, record, sizeof record); r != ICC_OK)
             return r;
-        const DWORD offset = be32(record + 4), size = be32(record + 8);
+        const DWORD offset = ICC_Be32(record + 4), size = ICC_Be32(record + 8);
         static constexpr char kXyzTags[4][5] = {"rXYZ", "gXYZ", "bXYZ", "wtpt"};
         static constexpr char kCurveTags[3][5] = {"rTRC", "gTRC", "bTRC"};
         if (std::memcmp(record, "A2B0", 4) == 0) {

@@ -116,6 +116,13 @@ void ICC_MatMul3x3(const double a[9], const double b[9], double out[9]);
 /* Adaptation from the white `white` (XYZ) to D65 followed by XYZ to linear sRGB. */
 void ICC_AdaptationMatrix(const double white[3], double out[9]);
 
+/* Big-endian 16- and 32-bit values of profile data. */
+inline WORD ICC_Be16(const BYTE *p) { return WORD((p[0] << 8) | p[1]); }
+inline DWORD ICC_Be32(const BYTE *p)
+{
+    return (DWORD(p[0]) << 24) | (DWORD(p[1]) << 16) | (DWORD(p[2]) << 8) | p[3];
+}
+
 /* The D50 white of the Lab connection space. */
 inline constexpr double ICC_D50[3] = {0.9642, 1.0, 0.8249};
 
