@@ -136,7 +136,8 @@ int CLR_ConvertColor(ColorObject *object, const LONG *scanState, const PdevConte
  * Converts image rows with the current image's working flags: format
  * CLR_FORMAT_RGB at 24 bits converts width x height pixels from `rows` to
  * `dst`; CLR_FORMAT_PALETTE at 1, 4 or 8 bits converts the `paletteCount`
- * colours of `palette` to `paletteDst`.  `blackWhite` adds the grey pass.
+ * colours of `palette` to `paletteDst`, where `blackWhite` adds the grey
+ * pass.
  * CLR_RESULT_COLOR, or CLR_RESULT_GREY after the grey pass (one byte a
  * pixel); CLR_ERR_ARGS for a format it does not handle; CLR_ERR_SIZE for a
  * size above 65,535.

@@ -192,8 +192,8 @@ int CLR_ConvertImageRows(ColorObject *object, const BYTE *rows, BYTE *dst, LONG 
         return CLR_ERR_ARGS;
     if (width > kMaxSide || height > kMaxSide)
         return CLR_ERR_SIZE;
-    const WORD flags = WORD(object->imageFlags | (blackWhite ? CLR_IMAGE_GREY : 0));
     if (format == CLR_FORMAT_RGB && bitsPerPixel == 24) {
+        const WORD flags = object->imageFlags;
         if (!rows || !dst || width <= 0 || height <= 0)
             return CLR_ERR_ARGS;
         bool greyOut = false;
@@ -207,6 +207,7 @@ int CLR_ConvertImageRows(ColorObject *object, const BYTE *rows, BYTE *dst, LONG 
     if (format == CLR_FORMAT_PALETTE && (bitsPerPixel == 1 || bitsPerPixel == 4 || bitsPerPixel == 8)) {
         if (!palette || !paletteDst || paletteCount <= 0 || paletteCount > (1 << bitsPerPixel))
             return CLR_ERR_ARGS;
+        const WORD flags = WORD(object->imageFlags | (blackWhite ? CLR_IMAGE_GREY : 0));
         return image_passes(object, flags, palette, paletteDst, paletteCount) ? CLR_RESULT_GREY : CLR_RESULT_COLOR;
     }
     return CLR_ERR_ARGS;

@@ -480,6 +480,8 @@ TEST_F(ColorObjectTest, ImageRowsPalettesAndRefusals)
     EXPECT_EQ(CLR_ConvertImageRows(o.o, nullptr, nullptr, 2, 1, palette, out, 3, 11, 1, FALSE, 0), -1)
         << "three colours for a 1-bit image";
     BYTE row[3] = {};
+    EXPECT_EQ(CLR_ConvertImageRows(o.o, row, row, 1, 1, nullptr, nullptr, 0, 4, 24, TRUE, 0), 1)
+        << "the black-and-white flag is for palettes";
     EXPECT_EQ(CLR_ConvertImageRows(o.o, row, row, 1, 1, nullptr, nullptr, 0, 4, 8, FALSE, 0), -1);
     EXPECT_EQ(CLR_ConvertImageRows(o.o, row, row, 1, 1, nullptr, nullptr, 0, 11, 24, FALSE, 0), -1);
     EXPECT_EQ(CLR_ConvertImageRows(o.o, row, row, 65536, 1, nullptr, nullptr, 0, 4, 24, FALSE, 0), -5);
