@@ -4,6 +4,8 @@
  */
 #include "clr_settings.h"
 
+#include "pdev_context.h"
+
 #include <tarvel/dmb_binding.h>
 #include <tarvel/setting_layout.h>
 
@@ -67,17 +69,6 @@ int CLR_ReadSettingText(void *settings, WORD id, LPWSTR buffer, size_t chars)
         return -1;
     const BYTE *text = nullptr;
     std::memcpy(&text, slot, sizeof text);
-    if (!text)
-        return 0; /* switched off: empty */
-    /* The field may sit at an odd address: copy unit by unit, never past the field or the buffer. */
-    size_t units = size > 0 ? size_t(size) / 2 : 0, n = 0;
-    for (; n < units && n + 1 < chars; n++) {
-        WCHAR c;
-        std::memcpy(&c, text + 2 * n, sizeof c);
-        if (c == 0)
-            break;
-        buffer[n] = c;
-    }
-    buffer[n] = 0;
+    PDEV_CopyWideField(text, size, buffer, chars); /* switched off (no text): empty */
     return 0;
 }

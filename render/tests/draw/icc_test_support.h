@@ -7,12 +7,17 @@
 
 #include "icc_transform.h"
 
+#include <plat/machine.h>
+
+#include <gtest/gtest.h>
 #include <lcms2.h>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -178,6 +183,17 @@ inline Bytes saveProfile(cmsHPROFILE h)
     if (h)
         cmsCloseProfile(h);
     return out;
+}
+
+/* Writes `bytes` to C:\icc\<name> of the machine; answers that Windows path (ASCII names). */
+inline std::string writeProfileFile(const std::string &name, const Bytes &bytes)
+{
+    const std::string win = "C:\\icc\\" + name;
+    std::string real;
+    EXPECT_TRUE(plat::map_path(std::u16string(win.begin(), win.end()), real));
+    std::filesystem::create_directories(std::filesystem::path(real).parent_path());
+    std::ofstream(real, std::ios::binary).write(reinterpret_cast<const char *>(bytes.data()), long(bytes.size()));
+    return win;
 }
 
 /* ---- Double-precision reference ------------------------------------------- */

@@ -63,14 +63,10 @@ protected:
     }
 
     /* Writes a profile file to C:\icc\<name>; answers its Windows path. */
-    std::u16string writeProfile(const std::string &name, const icc_test::Bytes &bytes)
+    static std::u16string writeProfile(const std::string &name, const icc_test::Bytes &bytes)
     {
-        std::u16string win = u"C:\\icc\\" + std::u16string(name.begin(), name.end());
-        std::string real;
-        EXPECT_TRUE(plat::map_path(win, real));
-        std::filesystem::create_directories(std::filesystem::path(real).parent_path());
-        std::ofstream(real, std::ios::binary).write(reinterpret_cast<const char *>(bytes.data()), long(bytes.size()));
-        return win;
+        std::string win = icc_test::writeProfileFile(name, bytes);
+        return std::u16string(win.begin(), win.end());
     }
 
     std::u16string goodProfile()

@@ -216,16 +216,7 @@ Bytes tagOf(const Bytes &profileBytes, const char *want)
 
 class IccProfile : public MachineFolderTest {
 protected:
-    /* Writes `bytes` to C:\icc\<name> and answers that path. */
-    std::string write(const std::string &name, const Bytes &bytes)
-    {
-        std::string real;
-        std::u16string win = u"C:\\icc\\" + std::u16string(name.begin(), name.end());
-        EXPECT_TRUE(plat::map_path(win, real));
-        std::filesystem::create_directories(std::filesystem::path(real).parent_path());
-        std::ofstream(real, std::ios::binary).write(reinterpret_cast<const char *>(bytes.data()), long(bytes.size()));
-        return "C:\\icc\\" + name;
-    }
+    static std::string write(const std::string &name, const Bytes &bytes) { return writeProfileFile(name, bytes); }
 };
 
 TEST_F(IccProfile, LcmsMatrixProfilesLoadInMatrixModeAndMatchTheReference)
