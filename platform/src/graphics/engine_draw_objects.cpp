@@ -284,8 +284,10 @@ void PATHOBJ_vGetBounds(PATHOBJ *ppo, RECTFX *prectfx)
     *prectfx = RECTFX{};
     std::lock_guard<std::mutex> g(registry().lock);
     EnginePath *p = ppo ? find(registry().paths, ppo) : nullptr;
+    if (!p)
+        return;
     bool first = true;
-    for (const plat::PathFigure &f : p ? p->figures : std::vector<plat::PathFigure>{})
+    for (const plat::PathFigure &f : p->figures)
         for (const POINTFIX &pt : f.points) {
             if (first) {
                 *prectfx = RECTFX{pt.x, pt.y, pt.x, pt.y};
