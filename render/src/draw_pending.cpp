@@ -1,27 +1,15 @@
 /*
- * The job's calls into the drawing work (colour object, pending images and
- * image spool, image output, paths, font download), which is not built
- * yet.  Until it is, the per-job records it keeps are empty: creating one
+ * The job's calls into the drawing work (pending images and image spool,
+ * image output, paths, font download), which is not built yet.  Until it is, the per-job records it keeps are empty: creating one
  * makes nothing, resetting, flushing and freeing have nothing to act on.
  * These are the answers that work gives for a job that has drawn nothing.
  * Each is deleted from here when its work is built.
  */
 #include "blt_image_output.h"
 #include "blt_image_spool.h"
-#include "clr_color_object.h"
 #include "fnt_download.h"
 #include "pdev_context.h"
 #include "pth_path_state.h"
-
-int CLR_CreateColorObject(ColorObject **object, void *settings, HMODULE, HANDLE)
-{
-    if (!object || !settings)
-        return -1;
-    *object = nullptr;
-    return 0;
-}
-
-void CLR_FreeColorObject(ColorObject *) {}
 
 int BLT_CreateImageSpool(ImageSpool **spool, PendingImageList **list, LONG, HMODULE)
 {

@@ -252,6 +252,13 @@ LPCWSTR PDEV_GetSettingString(PdevContext *pdev, WORD id);
  */
 int PDEV_CopySettingString(PdevContext *pdev, WORD id, LPWSTR buffer, size_t chars);
 
+/*
+ * Copies the UTF-16 text field `text` of `size` bytes (possibly at an odd
+ * address) into `buffer` of `chars` characters: up to its terminator, never
+ * past the field or the buffer, always terminated.
+ */
+void PDEV_CopyWideField(const BYTE *text, LONG size, LPWSTR buffer, size_t chars);
+
 /* Writes a number setting of up to 16 bits in its own type.  0, or -1. */
 int PDEV_SetSetting16(PdevContext *pdev, WORD id, WORD value);
 

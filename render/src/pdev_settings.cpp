@@ -122,8 +122,16 @@ int PDEV_CopySettingString(PdevContext *pdev, WORD id, LPWSTR buffer, size_t cha
     const BYTE *text = string_field(pdev, id, &size);
     if (!text)
         return -1;
+    PDEV_CopyWideField(text, size, buffer, chars);
+    return 0;
+}
+
+void PDEV_CopyWideField(const BYTE *text, LONG size, LPWSTR buffer, size_t chars)
+{
+    if (!buffer || chars == 0)
+        return;
     /* never past the field (its reported size) nor the buffer */
-    size_t units = size > 0 ? size_t(size) / 2 : 0;
+    size_t units = text && size > 0 ? size_t(size) / 2 : 0;
     size_t n = 0;
     for (; n < units && n + 1 < chars; n++) {
         WCHAR c;
@@ -133,7 +141,6 @@ int PDEV_CopySettingString(PdevContext *pdev, WORD id, LPWSTR buffer, size_t cha
         buffer[n] = c;
     }
     buffer[n] = 0;
-    return 0;
 }
 
 int PDEV_SetSetting16(PdevContext *pdev, WORD id, WORD value)

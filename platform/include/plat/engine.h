@@ -41,7 +41,7 @@ typedef LONG LDECI4;
 typedef LONG FIX;
 typedef ULONG_PTR(*PFN)(void);
 
-/* Engine objects the drawing entry points receive; their records come with the drawing work. */
+/* Engine objects the drawing entry points receive; their records are in plat/engine_draw.h. */
 struct CLIPOBJ;
 struct XLATEOBJ;
 struct BRUSHOBJ;
@@ -550,5 +550,7 @@ size_t engine_surface_count();
 size_t engine_device_count();
 
 } // namespace plat
+
+#include <plat/engine_draw.h>
 
 #endif /* PLAT_ENGINE_H */
