@@ -8,10 +8,12 @@
 #include "job_info_fill.h"
 #include "job_settings.h"
 #include "not_built.h"
+#include "page_recording.h"
 #include "page_recording_direct.h"
 #include "pclxl_encoder.h"
 #include "pclxl_ops.h"
 #include "pdev_context.h"
+#include "sheet_pipeline.h"
 #include "sheet_state.h"
 
 #include <tarvel/job_info.h>
@@ -31,6 +33,7 @@
 #include <plat/text.h>
 #include <plat/version.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -125,6 +128,21 @@ template <typename Build> int write_built(PdevContext *pdev, LONG bound, Build b
     return r;
 }
 
+/*
+ * The values of the header's slots that only the recorded job knows: the
+ * sheet where two-pass duplex turns to the second sides (-1 once a paper
+ * change ended two-pass duplex; 0 without a recording), and the sheet sides
+ * of one copy for the HCPN line.  Both held to their slot's width.
+ */
+void deferred_values(PdevContext *pdev, LONG *iwaSide2Start, LONG *hcpn)
+{
+    const SheetPipelineState *sheet = JOB_SheetState(pdev);
+    LONG sheets = REC_CountTwoPassSheets(pdev);
+    *iwaSide2Start = sheet && sheet->twoPassEnded ? -1 : sheets >= 0 ? std::min<LONG>(sheets + 1, 32767) : 0;
+    LONG sides = JOB_CountSheetsForHeader(pdev);
+    *hcpn = sides >= 0 ? std::min<LONG>(sides, 65535) : 0;
+}
+
 /* A line for a slot, in the job-language text mode (UTF-8 or ANSI; the texts are ASCII either way). */
 int patch(const char *line, DWORD position, LPSTR text, DWORD textLength)
 {
@@ -177,8 +195,10 @@ int write_copy_set_header(PdevContext *pdev, const CopySetHeaderTable *table, DW
         return -1;
     std::memcpy(text, slot + 4, length);
     ModelFileReader *main = pdev->mainReader, *companion = pdev->companionReader;
-    /* Only the direct road exists: no two-pass duplex count, no driver-collated copy count, no booklet. */
-    JOB_PatchHcpn(main, companion, 0, table->hcpnPositions[copySet], text, length);
+    LONG iwa = 0, hcpn = 0;
+    deferred_values(pdev, &iwa, &hcpn);
+    JOB_PatchIwaSide2Start(main, companion, iwa, table->iwaSide2StartPositions[copySet], text, length);
+    JOB_PatchHcpn(main, companion, hcpn, table->hcpnPositions[copySet], text, length);
     int r = write_text(pdev, text, length);
     GlobalFree(text);
     return r;
@@ -202,6 +222,11 @@ int write_built_header(PdevContext *pdev)
         /* The document monitor's job registration joins the job with the monitor work. */
         return REN_NotBuilt(u"JOB_RegisterJobIdentifier");
     }
+
+    LONG iwa = 0, hcpn = 0;
+    deferred_values(pdev, &iwa, &hcpn);
+    params.iwaSide2StartValue = SHORT(iwa);
+    params.hcpnValue = WORD(hcpn);
 
     ModelFileReader *main = pdev->mainReader, *companion = pdev->companionReader;
     LONG size = PJL_GetHeaderSize(main, companion, &params);
