@@ -647,6 +647,39 @@ TEST_F(JobReset, AJobWithItsFirstSheetSetUpKeepsItsSettings)
     EXPECT_TRUE(DrvEndDoc(r.so, 0));
 }
 
+TEST_F(JobReset, APageInProgressAndAFailureFollowTheJob)
+{
+    /* a page started on the old context ends on the new one and is printed */
+    ASSERT_TRUE(startDoc());
+    ASSERT_TRUE(DrvStartPage(so));
+    JobDevmode same;
+    makeReplacement(same);
+    ASSERT_TRUE(DrvResetPDEV(e.dhpdev, r.e.dhpdev));
+    PdevContext *next = r.pdev();
+    EXPECT_NE(next->flags & PDEV_PAGE_IN_PROGRESS, 0u);
+    disable();
+    ASSERT_TRUE(DrvStartDoc(r.so, nullptr, jobId));
+    EXPECT_TRUE(DrvStartPage(r.so)) << "the page already in progress";
+    EXPECT_TRUE(DrvSendPage(r.so));
+    EXPECT_TRUE(DrvEndDoc(r.so, 0));
+    EXPECT_NE(spooled().find("QZPC=03"), std::string::npos) << "the page went out";
+    disableContext(r.e, r.so);
+
+    /* a failed drawing call marks the context failed: the job stays failed on the new context */
+    enableContext();
+    ASSERT_TRUE(startDoc());
+    ASSERT_TRUE(DrvStartPage(so));
+    pdev->flags |= PDEV_FAILED;
+    makeReplacement(same);
+    ASSERT_TRUE(DrvResetPDEV(e.dhpdev, r.e.dhpdev));
+    EXPECT_NE(r.pdev()->flags & PDEV_FAILED, 0u);
+    disable();
+    ASSERT_TRUE(DrvStartDoc(r.so, nullptr, jobId));
+    EXPECT_TRUE(DrvSendPage(r.so));
+    EXPECT_FALSE(DrvStartPage(r.so)) << "no later page prints as if nothing had failed";
+    EXPECT_TRUE(DrvEndDoc(r.so, ED_ABORTDOC));
+}
+
 TEST_F(JobReset, AJobWithAPageOpenOrAbortedDoesNotMove)
 {
     ASSERT_TRUE(startDoc());
