@@ -183,6 +183,9 @@ void LAY_SetIdentity(PageTransform *t);
 /* Replaces a by a followed by b (a point goes through a first). */
 void LAY_Multiply(PageTransform *a, const PageTransform *b);
 
+/* Turns `t` by 180 degrees within a paper of `width` x `length` pixels: followed by (-1, 0, 0, -1) and (width, length). */
+void LAY_TurnAndShift(PageTransform *t, FLOAT width, FLOAT length);
+
 /* Maps (x, y) through `t`. */
 void LAY_Apply(const PageTransform *t, FLOAT x, FLOAT y, FLOAT *outX, FLOAT *outY);
 

@@ -77,6 +77,22 @@ DWORD setting(PdevContext *pdev, WORD id, DWORD fallback = 0)
     return PDEV_GetSetting32(pdev, id, &v) == 0 ? v : fallback;
 }
 
+/* Output-tray mode in which two-pass back faces of short-edge binding are turned too. */
+constexpr LONG kAscendingBacksMode = 4;
+
+/*
+ * A back face of a two-pass duplex job is fed again with the stack turned
+ * over: its pages are turned within the paper for long-edge binding, and
+ * for short-edge binding in output-tray mode 4.
+ */
+bool turned_back_face(const PdevContext *pdev, const SheetPipelineState &sheet, LONG side)
+{
+    const JobSettings &js = *pdev->jobSettings;
+    const LONG edge = pdev->pageLayout->duplexEdge;
+    return side == 1 && js.driverDuplex && !sheet.twoPassEnded &&
+           (edge == 2 || (edge == 1 && js.outputTrayMode == kAscendingBacksMode));
+}
+
 /* The next page index of the running recording. */
 DWORD next_recorded_page(const PdevContext *pdev)
 {
@@ -359,8 +375,7 @@ int JOB_EndSheet(PdevContext *pdev)
     SheetPipelineState *sheet = JOB_SheetState(pdev);
     if (!sheet || !pdev->jobSettings || (pdev->jobState & JOB_PAGE_OPEN) || !(pdev->jobState & JOB_SHEET_OPEN))
         return -1;
-    if (setting(pdev, ID_CELL_BORDERS) &&
-        LAY_DrawCellBorders(pdev, &sheet->layout, sheet->sideIndex ? 2 : 1, sheet->cellIndex) != 0)
+    if (JOB_DrawSheetBorders(pdev) != 0)
         return -1;
     if (REC_EndPage(pdev) != 0 || REC_Mark(pdev) != 0 || JOB_LogEvent(pdev, JOB_EVENT_END_PHYSICAL) != 0)
         return -1;
@@ -399,7 +414,12 @@ int JOB_StartLogicalPage(PdevContext *pdev)
     }
     PageTransform t;
     LONG side = sheet->sideIndex ? 1 : 0;
-    if (LAY_PageTransform(&sheet->layout, sheet->cellIndex, side, &t) != 0 || REC_SetTransform(pdev, &t) != 0)
+    if (LAY_PageTransform(&sheet->layout, sheet->cellIndex, side, &t) != 0)
+        return -1;
+    if (turned_back_face(pdev, *sheet, side))
+        LAY_TurnAndShift(&t, LAY_ToPixels(LONG(sheet->layout.sheetWidth), sheet->resolution),
+                         LAY_ToPixels(LONG(sheet->layout.sheetHeight), sheet->resolution));
+    if (REC_SetTransform(pdev, &t) != 0)
         return -1;
     const JobSettings &js = *pdev->jobSettings;
     if (XL_CommentSr(pdev, int(js.qzsr[0]), int(js.qzsr[1])) != 0)
@@ -513,6 +533,20 @@ int JOB_SkipBackFace(PdevContext *pdev, int kind)
     sheet->sidesEmitted++;
     sheet->sideIndex++;
     return 0;
+}
+
+int JOB_DrawSheetBorders(PdevContext *pdev)
+{
+    SheetPipelineState *sheet = JOB_SheetState(pdev);
+    if (!sheet)
+        return -1;
+    if (!setting(pdev, ID_CELL_BORDERS))
+        return 0;
+    /* The decoration being drawn holds a cell of its own that gets no frame. */
+    LONG cells = LONG(sheet->cellIndex) - (JOB_IsDecorationDrawing(pdev) ? 1 : 0);
+    if (cells <= 0)
+        return 0;
+    return LAY_DrawCellBorders(pdev, &sheet->layout, sheet->sideIndex ? 2 : 1, cells);
 }
 
 WORD JOB_TrayForPage(PdevContext *pdev)

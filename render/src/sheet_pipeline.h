@@ -66,6 +66,12 @@ int JOB_EmitBlankSheet(PdevContext *pdev, SHORT tray);
 int JOB_SkipBackFace(PdevContext *pdev, int kind);
 
 /*
+ * The frames of the sheet's filled N-up cells when setting 1337 asks for
+ * them (one cell fewer while a decoration is being drawn).  0, or -1.
+ */
+int JOB_DrawSheetBorders(PdevContext *pdev);
+
+/*
  * The tray this page asks for: setting 13 (its value 15: the paper type's
  * tray, setting 265) while the model chooses trays by paper type and
  * setting 457 is not 2; else setting 265 (its value 258: setting 13).

@@ -52,9 +52,10 @@ TEST(ReplayOrder, PagesOfEachPassWorkedOutByHand)
 }
 
 /* `side` with the PushGS a recorded page start adds after BeginPage. */
-std::vector<std::string> recordedSide(int ms, const std::string &media = "MediaSource=1 MediaSize=2")
+std::vector<std::string> recordedSide(int ms, const std::string &media = "MediaSource=1 MediaSize=2",
+                                      const std::string &origin = "99,99", int angle = 0)
 {
-    std::vector<std::string> s = side(ms, "99,99", "1,1", 0, media);
+    std::vector<std::string> s = side(ms, origin, "1,1", angle, media);
     s.insert(s.begin() + 2, "PushGS");
     return s;
 }
@@ -135,9 +136,14 @@ TEST_F(ReplayJob, TwoPassDuplexWritesTheBackFacesFirst)
     Sleep(100);
     ASSERT_TRUE(DrvEndDoc(so, 0));
     Job j = list(spooled());
-    /* 5 pages and the recorded blank back face: pass 1 writes 5, 3, 1 (the blank, pages 4 and 2), pass 2 pages 1, 3, 5 */
-    EXPECT_EQ(j.ops, frame({blankBack(600), recordedSide(400), recordedSide(200), recordedSide(100),
-                            recordedSide(300), recordedSide(500)},
+    /*
+     * 5 pages and the recorded blank back face: pass 1 writes 5, 3, 1 (the blank, pages 4 and 2), pass 2 pages
+     * 1, 3, 5.  The back faces of long-edge binding are turned within the paper: the page's top-left corner
+     * lands at the paper's far corner less the margins, (4,960.6 - 99.2, 7,015.7 - 99.2) pixels.
+     */
+    const std::string a4 = "MediaSource=1 MediaSize=2", turned = "4861,6916";
+    EXPECT_EQ(j.ops, frame({blankBack(600), recordedSide(400, a4, turned, 180), recordedSide(200, a4, turned, 180),
+                            recordedSide(100), recordedSide(300), recordedSide(500)},
                            600));
     EXPECT_EQ(j.header, pjlHeader(kLongEdge, 1)) << "the head written after the recording";
 }
