@@ -7,7 +7,6 @@
 
 #include "job_info_fill.h"
 #include "job_settings.h"
-#include "not_built.h"
 #include "page_recording.h"
 #include "page_recording_direct.h"
 #include "pclxl_encoder.h"
@@ -17,6 +16,7 @@
 #include "sheet_state.h"
 
 #include <tarvel/job_info.h>
+#include <tarvel/jwm_record.h>
 #include <tarvel/log_trace.h>
 #include <tarvel/mdl_context.h>
 #include <tarvel/pjl_header.h>
@@ -216,12 +216,8 @@ int write_built_header(PdevContext *pdev)
     /* A missing owner name does not stop the job: nothing in the header reads it. */
     JOB_GetOwnerName(params.printer, params.ownerName);
 
-    DWORD idWrite = 0, idOn = 0;
-    if (PDEV_GetSetting32(pdev, ID_JOB_ID_WRITE, &idWrite) == 0 && PDEV_GetSetting32(pdev, ID_JOB_ID_ON, &idOn) == 0 &&
-        idWrite && idOn) {
-        /* The document monitor's job registration joins the job with the monitor work. */
-        return REN_NotBuilt(u"JOB_RegisterJobIdentifier");
-    }
+    if (JOB_RegisterJobIdentifier(pdev, &params) != 0)
+        return -1;
 
     LONG iwa = 0, hcpn = 0;
     deferred_values(pdev, &iwa, &hcpn);
@@ -235,6 +231,44 @@ int write_built_header(PdevContext *pdev)
 }
 
 } // namespace
+
+int JOB_RegisterJobIdentifier(PdevContext *pdev, JobHeaderParams *params)
+{
+    if (!pdev || !params)
+        return -1;
+    params->jobIdPresent = 0;
+    DWORD idWrite = 0, idOn = 0;
+    if (PDEV_ReadSetting32(pdev->settingsCopy, pdev->printerData, ID_JOB_ID_WRITE, &idWrite) != 0 ||
+        PDEV_ReadSetting32(pdev->settingsCopy, pdev->printerData, ID_JOB_ID_ON, &idOn) != 0 || !idWrite || !idOn)
+        return 0;
+    /* The printer's and port's names for the monitor (empty when they cannot be had: the record refuses them). */
+    HANDLE printer = job_printer(pdev);
+    DWORD needed = 0;
+    GetPrinterW(printer, 5, nullptr, 0, &needed);
+    BYTE *info = needed ? static_cast<BYTE *>(GlobalAlloc(GPTR, needed)) : nullptr;
+    const PRINTER_INFO_5W *p5 = info && GetPrinterW(printer, 5, info, needed, &needed)
+                                    ? reinterpret_cast<const PRINTER_INFO_5W *>(info)
+                                    : nullptr;
+    JwmJobContext job{};
+    job.printer = printer;
+    job.context = pdev->model;
+    job.devmode = pdev->settingsCopy;
+    job.printerData = pdev->printerData;
+    job.printerName = p5 ? p5->pPrinterName : nullptr;
+    job.portName = p5 ? p5->pPortName : nullptr;
+    job.userName = params->ownerName[0] ? params->ownerName : nullptr;
+    job.documentName = document_name(pdev);
+    char key[JWM_KEY_SIZE] = {};
+    HANDLE monitor = JWM_BuildJobRecord(&job, key);
+    GlobalFree(info);
+    if (!monitor)
+        return 0; /* no monitor: the job goes without an identifier */
+    pdev->owner.registration = monitor;
+    static_assert(sizeof key == sizeof params->jobId, "the job key fills the identifier");
+    std::memcpy(params->jobId, key, sizeof key);
+    params->jobIdPresent = 1;
+    return 0;
+}
 
 void JOB_ProtocolVersionText(DWORD protocolClass, char *text, size_t capacity)
 {

@@ -11,6 +11,8 @@
 
 #include "job_listing.h"
 
+#include <tarvel/uix_jobwatch.h>
+
 #include <plat/clock.h>
 #include <plat/registry.h>
 #include <plat/sysinfo.h>
@@ -353,21 +355,42 @@ TEST_F(FirstJob, ReplayedPageStartsOfFormJobsWaitForFormOverlays)
     EXPECT_TRUE(DrvEndDoc(so, ED_ABORTDOC));
 }
 
-TEST_F(FirstJob, TheDocumentMonitorsJobIdentifierWaitsForItsRegistration)
+TEST_F(FirstJob, WithoutADocumentMonitorTheJobHasNoIdentifier)
 {
     enableContext();
     const DWORD on = 1;
     ASSERT_EQ(DMB_SetValue(8201, pdev->settings, pdev->printerData, SVT_FLAG, 4, &on), DMA_OK);
     put(1321, 1);
     traceWith("0x1");
+    ASSERT_TRUE(printBlank(1)) << "the job prints";
+    Job j = list(spooled());
+    EXPECT_EQ(j.header, pjlHeader(kSimplex, 1)) << "no identifier line";
+    EXPECT_EQ(pdev->owner.registration, nullptr);
+    EXPECT_EQ(traceText().find("not built yet"), std::string::npos);
+}
+
+TEST_F(FirstJob, TheDocumentMonitorRegistersTheJobAndGivesItsKey)
+{
+    UIX_ResetJobwatchForTest();
+    ASSERT_TRUE(plat::registry_seed_string(HKEY_LOCAL_MACHINE, UIX_JOBWATCH_KEY, UIX_JOBWATCH_VALUE,
+                                           plat::driver_dir_win() + u"\\tarveljwm.dll"));
+    enableContext();
+    const DWORD on = 1;
+    ASSERT_EQ(DMB_SetValue(8201, pdev->settings, pdev->printerData, SVT_FLAG, 4, &on), DMA_OK);
+    put(1321, 1);
     ASSERT_TRUE(startDoc());
     ASSERT_TRUE(DrvStartPage(so));
-    SetLastError(0);
-    EXPECT_FALSE(DrvSendPage(so));
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
-    EXPECT_NE(traceText().find("JOB_RegisterJobIdentifier: not built yet"), std::string::npos);
-    EXPECT_FALSE(DrvEndDoc(so, 0));
-    EXPECT_EQ(spooled(), "") << "the header fails before any byte";
+    ASSERT_TRUE(DrvSendPage(so));
+    EXPECT_NE(pdev->owner.registration, nullptr) << "kept with the job until it ends";
+    ASSERT_TRUE(DrvEndDoc(so, 0));
+    EXPECT_EQ(pdev->owner.registration, nullptr);
+    Job j = list(spooled());
+    /* the stand-in's client and job identifiers make the key "CLIENT-1.JOB-1" */
+    std::string expected = pjlHeader(kSimplex, 1);
+    const std::string before = "@PJL SET JOBATTR=\"@JOAU=";
+    expected.insert(expected.find(before), "@PJL SET JOBATTR=\"@JCID=CLIENT-1.JOB-1\"\n");
+    EXPECT_EQ(j.header, expected);
+    UIX_ResetJobwatchForTest();
 }
 
 } // namespace
