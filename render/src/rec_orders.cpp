@@ -165,7 +165,7 @@ int REC_ReplayJob(PdevContext *pdev)
             if (js.reverseOrder)
                 rc = closing_insert(pdev, true);
             if (rc == 0)
-                rc = replay_pass(pdev, order, pass);
+                rc = order.twoPass ? REC_ReplayTwoPass(pdev, pass) : REC_ReplayInOrder(pdev);
             if (rc == 0 && !js.reverseOrder)
                 rc = closing_insert(pdev, false);
         }
