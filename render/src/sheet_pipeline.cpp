@@ -337,6 +337,7 @@ int JOB_StartSheet(PdevContext *pdev)
     else
         pdev->sheetRotation = pl.sheetTurned ? SHEET_ROTATE_90 : SHEET_ROTATE_NONE;
 
+    sheet->feedDirection = LAY_FeedDirection(pdev, paper.paperCode, tray);
     LayoutParams params = layout_params(pl, page);
     sheet->params = params;
     if (LAY_BuildLayout(&params, &paper, &page, sheet->resolution, &sheet->layout) != 0 ||
@@ -424,10 +425,8 @@ int JOB_StartLogicalPage(PdevContext *pdev)
     const JobSettings &js = *pdev->jobSettings;
     if (XL_CommentSr(pdev, int(js.qzsr[0]), int(js.qzsr[1])) != 0)
         return -1;
-    /* Images on a page turned into its cell turn with it. */
-    sheet->pageTurned = t.m11 == 0.0f && t.m22 == 0.0f;
-    sheet->pageAngle = sheet->pageTurned ? 90 : 0;
-    return 0;
+    /* Images on a page that lies across the feed direction are turned for the drawing code. */
+    return LAY_PageRotation(pdev, &sheet->pageAngle, &sheet->pageTurned);
 }
 
 int JOB_EndLogicalPage(PdevContext *pdev)

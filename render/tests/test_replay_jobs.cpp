@@ -5,6 +5,7 @@
 #include "job_header.h"
 #include "job_listing.h"
 #include "page_colors.h"
+#include "page_geometry.h"
 #include "page_recording.h"
 #include "sheet_pipeline.h"
 
@@ -367,6 +368,74 @@ TEST_F(ReplayJob, CropMarksTwelveLinesWorkedOutByHand)
         }
         auto at = std::search(j.ops.begin(), j.ops.end(), expected.begin(), expected.end());
         EXPECT_NE(at, j.ops.end()) << "the marks' commands in their order";
+    }
+}
+
+} // namespace
+
+namespace {
+
+/* ---- Rotation of images on turned pages --------------------------------------- */
+
+TEST(PageRotation, DirectionsAndAngles)
+{
+    struct Case {
+        LONG nup, landscape, page;
+    } pages[] = {{1, 0, 1}, {1, 1, 2}, {2, 0, 2}, {2, 1, 1}, {4, 0, 1}, {8, 1, 1}, {16, 1, 2}, {32, 0, 1}};
+    for (const Case &c : pages)
+        EXPECT_EQ(LAY_PageDirection(c.nup, c.landscape), c.page) << c.nup << " " << c.landscape;
+    EXPECT_EQ(LAY_RotationAngle(1, 1), 0);
+    EXPECT_EQ(LAY_RotationAngle(2, 2), 0);
+    EXPECT_EQ(LAY_RotationAngle(2, 1), 90);
+    EXPECT_EQ(LAY_RotationAngle(1, 2), 270);
+    EXPECT_EQ(LAY_RotationAngle(0, 2), 0) << "an unknown feed turns nothing";
+}
+
+TEST_F(ReplayJob, FeedDirectionFromTheSettingsOrTheTray)
+{
+    enableContext();
+    ASSERT_TRUE(startDoc());
+    JobSettings &js = *pdev->jobSettings;
+    struct Case {
+        SHORT v326, v344, paper;
+        WORD tray;
+        LONG direction;
+    } cases[] = {
+        {257, 0, 9, 1, 1},   {514, 771, 9, 1, 1},  {1028, 0, 9, 1, 2}, {0, 771, 9, 1, 2},
+        {1542, 0, 9, 1, 2},  {1542, 0, 8, 1, 1},   {1542, 0, 5, 1, 1}, /* Legal: not listed, the tray answers */
+        {0, 0, 9, 1, 1},                                              /* the standard model feeds short edge first */
+        {0, 0, 9, 99, 0},                                             /* no such tray */
+        {0, 0, 262, 1, 0},                                            /* a paper the tray does not list */
+    };
+    for (const Case &c : cases) {
+        js.value326 = c.v326;
+        js.value344 = c.v344;
+        EXPECT_EQ(LAY_FeedDirection(pdev, c.paper, c.tray), c.direction)
+            << c.v326 << " " << c.v344 << " " << c.paper << " " << c.tray;
+    }
+    EXPECT_EQ(LAY_FeedDirection(nullptr, 9, 1), 0);
+    ASSERT_TRUE(DrvEndDoc(so, ED_ABORTDOC));
+}
+
+TEST_F(ReplayJob, LandscapePagesAndTwoUpPagesLieAcrossTheFeed)
+{
+    struct Case {
+        LONG orientation, nup, angle;
+    } cases[] = {{1, 1, 0}, {2, 1, 270}, {1, 2, 270}, {1, 4, 0}};
+    for (const Case &c : cases) {
+        dm->set(ID_ORIENTATION, c.orientation);
+        dm->set(295, c.nup);
+        enableContext();
+        ASSERT_TRUE(startDoc());
+        ASSERT_TRUE(DrvStartPage(so));
+        ASSERT_EQ(JOB_PrepareDraw(pdev), 0);
+        const SheetPipelineState *sheet = JOB_SheetState(pdev);
+        EXPECT_EQ(sheet->feedDirection, 1);
+        EXPECT_EQ(sheet->pageAngle, c.angle) << c.orientation << " " << c.nup;
+        EXPECT_EQ(sheet->pageTurned, c.angle != 0);
+        ASSERT_TRUE(DrvSendPage(so));
+        ASSERT_TRUE(DrvEndDoc(so, 0));
+        disable();
     }
 }
 
