@@ -161,10 +161,11 @@ protected:
     }
 
     /* Prints `pages` blank pages, 100 ms apart on the fixed clock; false when a call failed. */
-    bool printBlank(int pages)
+    bool printBlank(int pages) { return startDoc() && finishBlank(pages); }
+
+    /* The rest of a started document: `pages` blank pages 100 ms apart, then its end; false when a call failed. */
+    bool finishBlank(int pages)
     {
-        if (!startDoc())
-            return false;
         for (int i = 0; i < pages; i++) {
             Sleep(100);
             if (!DrvStartPage(so) || !DrvSendPage(so))

@@ -75,20 +75,7 @@ std::vector<std::string> blankBack(int ms)
             "Comment \"[" + std::to_string(ms) + "ms]skip backface of duplex\""};
 }
 
-class ReplayJob : public FirstJob {
-protected:
-    /* The rest of a started document: `pages` blank pages 100 ms apart, then its end; false when a call failed. */
-    bool finishBlank(int pages)
-    {
-        for (int i = 0; i < pages; i++) {
-            Sleep(100);
-            if (!DrvStartPage(so) || !DrvSendPage(so))
-                return false;
-        }
-        Sleep(100);
-        return DrvEndDoc(so, 0);
-    }
-};
+class ReplayJob : public FirstJob {};
 
 TEST_F(ReplayJob, ReverseOrderIsTheDirectJobBackwards)
 {
