@@ -40,6 +40,8 @@ enum : WORD {
     S_COLOUR_MODE = 270,
     S_NUP = 295,
     S_SKIP_BLANK = 1334,
+    S_REVERSE = 1312,
+    S_DRIVER_DUPLEX = 1365,
 };
 
 struct PaperName {
@@ -100,6 +102,10 @@ bool apply_choices(const PrintRequest &r, std::vector<BYTE> &dm, std::string &er
         return false;
     if (r.duplex && !set_number(dm, S_DUPLEX, r.duplex, error))
         return false;
+    if (r.duplex && !set_number(dm, S_DRIVER_DUPLEX, r.driverDuplex, error))
+        return false;
+    if (r.reverse >= 0 && !set_number(dm, S_REVERSE, r.reverse, error))
+        return false;
     if (r.copies && !set_number(dm, S_COPIES, r.copies, error))
         return false;
     /* Copies are the printer's (uncollated) unless --collate asks the driver to collate them. */
@@ -130,17 +136,6 @@ std::string failure(const char *call, int page)
     if (e == ERROR_CALL_NOT_IMPLEMENTED)
         return where + " failed: the driver does not print this kind of job yet (error 120, see the trace log)";
     return where + " failed (error " + std::to_string(e) + ")";
-}
-
-/* The kinds of job the driver refuses until page recording exists, as the request asks for them. */
-std::string unbuilt_roads(const PrintRequest &r)
-{
-    std::string why;
-    if (r.colour == 3)
-        why += "; automatic colour waits for page recording";
-    if (r.copies > 1 && r.collate == 1)
-        why += "; copies collated by the driver wait for page recording (--no-collate leaves them to the printer)";
-    return why;
 }
 
 bool printer_exists(const std::u16string &name)
@@ -250,10 +245,8 @@ bool host_print(const PrintRequest &request, PrintReport &report, std::string &e
         error = failure("EndDoc", 0);
         ok = false;
     }
-    if (!ok) {
-        error += unbuilt_roads(request);
+    if (!ok)
         AbortDoc(dc);
-    }
     DeleteDC(dc);
     if (!ok)
         return false;

@@ -34,11 +34,13 @@ struct PrintRequest {
     std::string paper;                   /* A4, Letter, Legal, A3, A5, B5, B4, Tabloid */
     int orientation = 0;
     int duplex = 0;                      /* 1 none, 2 long edge, 3 short edge */
+    int driverDuplex = 0;                /* 1: the driver duplexes in two passes where the model can */
+    int reverse = -1;                    /* 0 or 1: the last page first */
     int copies = 0;
     int collate = -1;                    /* 0 or 1 */
     int nup = 0;                         /* 1, 2, 4, 8, 16, 32 */
     int nupOrder = -1;                   /* 0 to 6 */
-    int colour = 2;                      /* 1 monochrome, 2 colour (automatic needs page recording) */
+    int colour = 2;                      /* 1 monochrome, 2 colour, 3 automatic (decided page by page) */
     int resolution = 0;                  /* dpi */
 };
 

@@ -200,13 +200,19 @@ void print_usage(FILE *to)
                  "                        paper and orientation of page N\n"
                  "  --paper NAME          A4, Letter, Legal, A3, A5, B5, B4, Tabloid\n"
                  "  --orientation portrait|landscape\n"
-                 "  --duplex none|long|short\n"
+                 "  --duplex none|long|short|manual-long|manual-short\n"
+                 "                        manual: the driver duplexes in two passes where\n"
+                 "                        the model can (else the printer duplexes)\n"
                  "  --copies N            copies (uncollated unless --collate)\n"
                  "  --collate, --no-collate\n"
+                 "                        --collate: the driver collates the copies\n"
+                 "  --reverse, --no-reverse\n"
+                 "                        print the last page first\n"
                  "  --nup N               pages per sheet: 1, 2, 4, 8, 16, 32\n"
                  "  --nup-order N         cell order 0 to 6\n"
                  "  --colour mono|colour|auto\n"
-                 "                        colour mode (default colour; auto is not printed yet)\n"
+                 "                        colour mode (default colour; auto announces each\n"
+                 "                        page as colour or monochrome by what is on it)\n"
                  "  --resolution DPI      300, 600 or 1200\n"
                  "  -h, --help            this text\n");
 }
@@ -245,6 +251,9 @@ int cmd_print(int argc, char **argv, int first)
             continue;
         } else if (a == "--no-collate") {
             r.collate = 0;
+            continue;
+        } else if (a == "--reverse" || a == "--no-reverse") {
+            r.reverse = a == "--reverse";
             continue;
         }
         if (!need())
@@ -287,9 +296,11 @@ int cmd_print(int argc, char **argv, int first)
             if (!(r.orientation = parse_orientation(value)))
                 return bad("orientation is portrait or landscape");
         } else if (a == "--duplex") {
-            r.duplex = value == "none" ? 1 : value == "long" ? 2 : value == "short" ? 3 : 0;
+            r.driverDuplex = value.rfind("manual-", 0) == 0;
+            const std::string edge = r.driverDuplex ? value.substr(7) : value;
+            r.duplex = edge == "long" ? 2 : edge == "short" ? 3 : edge == "none" && !r.driverDuplex ? 1 : 0;
             if (!r.duplex)
-                return bad("duplex is none, long or short");
+                return bad("duplex is none, long, short, manual-long or manual-short");
         } else if (a == "--copies") {
             if (!parse_int(v, 1, 999, r.copies))
                 return bad("--copies takes 1 to 999");

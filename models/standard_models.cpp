@@ -268,7 +268,8 @@ void add_trays(Model &m, Names &names)
         tray.dimensionId = t.bypass ? bypassRange : noCustom;
         tray.mediaSource = t.source;
         tray.paperCodes = t.bypass ? std::vector<WORD>{1, 9, 11, 307, 262} : std::vector<WORD>{1, 5, 8, 9, 11, 13};
-        tray.paperCodeIds.assign(tray.paperCodes.size(), t.bypass ? 1 : 0);
+        /* Every paper is fed short edge first (feed direction 1). */
+        tray.paperCodeIds.assign(tray.paperCodes.size(), 1);
         tray.extraByte = t.bypass ? 1 : 0;
         tray.secondText = stored(t.name);
         m.add(encode(DDD_KIND_TRAY, tray, v));

@@ -130,6 +130,34 @@ TEST_F(HostPrint, CopiesAreUncollatedUnlessAsked)
     EXPECT_TRUE(hasLine(l, "@PJL COMMENT QZJOBINFO ESTIMATEDSHEETS=6"));
 }
 
+TEST_F(HostPrint, RecordedJobsPrint)
+{
+    struct Case {
+        const char *options;
+        int beginPages;
+        const char *line;
+    } cases[] = {
+        {"--pages 3 --colour auto", 3, "@PJL COMMENT QZJOBINFO LOGICALPAGES=3"},
+        {"--pages 2 --copies 3 --collate", 6, "@PJL COMMENT QZJOBINFO JOBCOPIES=1"},
+        {"--pages 3 --reverse", 3, "@PJL COMMENT QZJOBINFO PAGEORDER=NTO1"},
+        {"--pages 3 --duplex manual-long", 3, "@PJL SET DUPLEX=ON"},
+        {"--pages 3 --duplex long --copies 2 --collate --reverse", 8, "@PJL SET DUPLEX=ON"},
+    };
+    for (const Case &c : cases) {
+        int status = -1;
+        std::string out = print(c.options, &status);
+        ASSERT_EQ(status, 0) << c.options << "\n" << out;
+        pxllist::Listing l = listed();
+        EXPECT_EQ(count(l, pxllist::op::kBeginPage), c.beginPages) << c.options;
+        EXPECT_TRUE(hasLine(l, c.line)) << c.options;
+    }
+    /* blank pages of an automatic-colour job are announced monochrome */
+    int status = -1;
+    ASSERT_EQ((print("--pages 1 --colour auto", &status), status), 0);
+    EXPECT_NE(jobBytes().find("QZPC=01"), std::string::npos);
+    EXPECT_EQ(jobBytes().find("QZPC=03"), std::string::npos);
+}
+
 TEST_F(HostPrint, AnEmptyDocumentIsAnEmptyJobFile)
 {
     int status = -1;
@@ -145,8 +173,7 @@ TEST_F(HostPrint, RefusedRoadsAndBadOptionsFailWithAMessage)
         int status;
         const char *message;
     } cases[] = {
-        {"--colour auto", 1, "automatic colour waits for page recording"},
-        {"--copies 3 --collate", 1, "copies collated by the driver wait for page recording"},
+        {"--duplex manual-none", 2, "duplex is none, long, short, manual-long or manual-short"},
         {"--paper Foolscap", 2, "unknown paper 'Foolscap'"},
         {"--nup 3", 2, "--nup takes 1, 2, 4, 8, 16 or 32"},
         {"--pages 2 --page 5:A3", 2, "--page 5 is beyond the document's 2 pages"},

@@ -7,14 +7,16 @@
 
 #include "job_info_fill.h"
 #include "job_settings.h"
-#include "not_built.h"
+#include "page_recording.h"
 #include "page_recording_direct.h"
 #include "pclxl_encoder.h"
 #include "pclxl_ops.h"
 #include "pdev_context.h"
+#include "sheet_pipeline.h"
 #include "sheet_state.h"
 
 #include <tarvel/job_info.h>
+#include <tarvel/jwm_record.h>
 #include <tarvel/log_trace.h>
 #include <tarvel/mdl_context.h>
 #include <tarvel/pjl_header.h>
@@ -31,6 +33,7 @@
 #include <plat/text.h>
 #include <plat/version.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -125,6 +128,21 @@ template <typename Build> int write_built(PdevContext *pdev, LONG bound, Build b
     return r;
 }
 
+/*
+ * The values of the header's slots that only the recorded job knows: the
+ * sheet where two-pass duplex turns to the second sides (-1 once a paper
+ * change ended two-pass duplex; 0 without a recording), and the sheet sides
+ * of one copy for the HCPN line.  Both held to their slot's width.
+ */
+void deferred_values(PdevContext *pdev, LONG *iwaSide2Start, LONG *hcpn)
+{
+    const SheetPipelineState *sheet = JOB_SheetState(pdev);
+    LONG sheets = REC_CountTwoPassSheets(pdev);
+    *iwaSide2Start = sheet && sheet->twoPassEnded ? -1 : sheets >= 0 ? std::min<LONG>(sheets + 1, 32767) : 0;
+    LONG sides = JOB_CountSheetsForHeader(pdev);
+    *hcpn = sides >= 0 ? std::min<LONG>(sides, 65535) : 0;
+}
+
 /* A line for a slot, in the job-language text mode (UTF-8 or ANSI; the texts are ASCII either way). */
 int patch(const char *line, DWORD position, LPSTR text, DWORD textLength)
 {
@@ -177,8 +195,10 @@ int write_copy_set_header(PdevContext *pdev, const CopySetHeaderTable *table, DW
         return -1;
     std::memcpy(text, slot + 4, length);
     ModelFileReader *main = pdev->mainReader, *companion = pdev->companionReader;
-    /* Only the direct road exists: no two-pass duplex count, no driver-collated copy count, no booklet. */
-    JOB_PatchHcpn(main, companion, 0, table->hcpnPositions[copySet], text, length);
+    LONG iwa = 0, hcpn = 0;
+    deferred_values(pdev, &iwa, &hcpn);
+    JOB_PatchIwaSide2Start(main, companion, iwa, table->iwaSide2StartPositions[copySet], text, length);
+    JOB_PatchHcpn(main, companion, hcpn, table->hcpnPositions[copySet], text, length);
     int r = write_text(pdev, text, length);
     GlobalFree(text);
     return r;
@@ -196,12 +216,13 @@ int write_built_header(PdevContext *pdev)
     /* A missing owner name does not stop the job: nothing in the header reads it. */
     JOB_GetOwnerName(params.printer, params.ownerName);
 
-    DWORD idWrite = 0, idOn = 0;
-    if (PDEV_GetSetting32(pdev, ID_JOB_ID_WRITE, &idWrite) == 0 && PDEV_GetSetting32(pdev, ID_JOB_ID_ON, &idOn) == 0 &&
-        idWrite && idOn) {
-        /* The document monitor's job registration joins the job with the monitor work. */
-        return REN_NotBuilt(u"JOB_RegisterJobIdentifier");
-    }
+    if (JOB_RegisterJobIdentifier(pdev, &params) != 0)
+        return -1;
+
+    LONG iwa = 0, hcpn = 0;
+    deferred_values(pdev, &iwa, &hcpn);
+    params.iwaSide2StartValue = SHORT(iwa);
+    params.hcpnValue = WORD(hcpn);
 
     ModelFileReader *main = pdev->mainReader, *companion = pdev->companionReader;
     LONG size = PJL_GetHeaderSize(main, companion, &params);
@@ -210,6 +231,44 @@ int write_built_header(PdevContext *pdev)
 }
 
 } // namespace
+
+int JOB_RegisterJobIdentifier(PdevContext *pdev, JobHeaderParams *params)
+{
+    if (!pdev || !params)
+        return -1;
+    params->jobIdPresent = 0;
+    DWORD idWrite = 0, idOn = 0;
+    if (PDEV_ReadSetting32(pdev->settingsCopy, pdev->printerData, ID_JOB_ID_WRITE, &idWrite) != 0 ||
+        PDEV_ReadSetting32(pdev->settingsCopy, pdev->printerData, ID_JOB_ID_ON, &idOn) != 0 || !idWrite || !idOn)
+        return 0;
+    /* The printer's and port's names for the monitor (empty when they cannot be had: the record refuses them). */
+    HANDLE printer = job_printer(pdev);
+    DWORD needed = 0;
+    GetPrinterW(printer, 5, nullptr, 0, &needed);
+    BYTE *info = needed ? static_cast<BYTE *>(GlobalAlloc(GPTR, needed)) : nullptr;
+    const PRINTER_INFO_5W *p5 = info && GetPrinterW(printer, 5, info, needed, &needed)
+                                    ? reinterpret_cast<const PRINTER_INFO_5W *>(info)
+                                    : nullptr;
+    JwmJobContext job{};
+    job.printer = printer;
+    job.context = pdev->model;
+    job.devmode = pdev->settingsCopy;
+    job.printerData = pdev->printerData;
+    job.printerName = p5 ? p5->pPrinterName : nullptr;
+    job.portName = p5 ? p5->pPortName : nullptr;
+    job.userName = params->ownerName[0] ? params->ownerName : nullptr;
+    job.documentName = document_name(pdev);
+    char key[JWM_KEY_SIZE] = {};
+    HANDLE monitor = JWM_BuildJobRecord(&job, key);
+    GlobalFree(info);
+    if (!monitor)
+        return 0; /* no monitor: the job goes without an identifier */
+    pdev->owner.registration = monitor;
+    static_assert(sizeof key == sizeof params->jobId, "the job key fills the identifier");
+    std::memcpy(params->jobId, key, sizeof key);
+    params->jobIdPresent = 1;
+    return 0;
+}
 
 void JOB_ProtocolVersionText(DWORD protocolClass, char *text, size_t capacity)
 {

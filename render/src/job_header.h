@@ -10,6 +10,7 @@
 #define TARVELGR_JOB_HEADER_H
 
 #include <tarvel/model_file.h>
+#include <tarvel/pjl_header.h>
 
 #include <plat/types.h>
 
@@ -82,6 +83,15 @@ int JOB_CheckCopySetHeaders(const CopySetHeaderTable *table);
  * written, or the copy set has no slot.
  */
 int JOB_WriteHeader(PdevContext *pdev, int which, DWORD copySet);
+
+/*
+ * The job identifier of the header: when settings 8201 and 1321 of the
+ * settings copy are both on and the document monitor takes the job's
+ * record, the registration is kept in the job's owner record and its job
+ * key becomes the header's identifier (params->jobIdPresent 1); otherwise
+ * the header has none.  0, or -1 for a missing argument.
+ */
+int JOB_RegisterJobIdentifier(PdevContext *pdev, JobHeaderParams *params);
 
 /*
  * The fax data check of the job header, made before any byte of the job is

@@ -113,6 +113,8 @@ int JIG_MarkPageDrawn(PdevContext *pdev)
         page->mode = MODE_MONOCHROME;
     else
         page->mode = pdev->pageColorMode == 2 ? MODE_COLOR : MODE_MONOCHROME;
+    /* How many colours the colour page has, when the job asks pages for it. */
+    page->colors = pdev->jobSettings->use5126 && page->mode == MODE_COLOR ? LONG(pdev->pageColors.count) : 0;
     return 0;
 }
 

@@ -103,7 +103,7 @@ int close_open_sheet(PdevContext *pdev)
     }
     /* a job that set up no sheet has no front waiting for its back */
     int due = (pdev->jobState & JOB_SHEET_SET_UP) ? JOB_BackFaceDue(pdev, JOB_BACK_FACE_END) : 0;
-    if (due < 0 || (due > 0 && JOB_SkipBackFace(pdev) != 0))
+    if (due < 0 || (due > 0 && JOB_SkipBackFace(pdev, JOB_BACK_FACE_END) != 0))
         return -1;
     ++pdev->jobCounters.sheets;
     return 0;

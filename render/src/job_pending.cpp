@@ -54,7 +54,6 @@ int JOB_CopySetSettings(void *, void *) { return not_built(u"JOB_CopySetSettings
 
 /* ---- Page recording and replay ---------------------------------------------- */
 
-int REC_ReplayJob(PdevContext *) { return not_built(u"REC_ReplayJob"); }
 int REC_ReplayBooklet(PdevContext *) { return not_built(u"REC_ReplayBooklet"); }
 int REC_ReplayCopySets(PdevContext *) { return not_built(u"REC_ReplayCopySets"); }
 

@@ -374,6 +374,12 @@ void LAY_Multiply(PageTransform *a, const PageTransform *b)
     *a = c;
 }
 
+void LAY_TurnAndShift(PageTransform *t, FLOAT width, FLOAT length)
+{
+    const PageTransform turn = make(-1, 0, 0, -1, width, length);
+    LAY_Multiply(t, &turn);
+}
+
 void LAY_Apply(const PageTransform *t, FLOAT x, FLOAT y, FLOAT *outX, FLOAT *outY)
 {
     *outX = t->m11 * x + t->m21 * y + t->dx;

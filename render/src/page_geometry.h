@@ -175,6 +175,26 @@ int LAY_CellTransform(const LayoutRecord *layout, LONG n, LONG side, PageTransfo
  */
 int LAY_PageTransform(const LayoutRecord *layout, LONG cellIndex, LONG side, PageTransform *out);
 
+/* ---- Rotation of images on turned pages (page_rotation.cpp) ---------------- */
+
+/*
+ * The direction paper `paperCode` is fed from `tray` in (1 or 2; 0 when
+ * nothing says): settings 326, then 344 (257 and 514 give 1, 771 and 1028
+ * give 2, 1542 goes by the paper: Letter, A4, B5 and their kin 2, the
+ * larger ones 1), else the model's tray record for the paper (its 3 is 2,
+ * or 1 for the cover tray with setting 438 = 1).
+ */
+LONG LAY_FeedDirection(PdevContext *pdev, SHORT paperCode, WORD tray);
+
+/* The direction a page lies in: for 2- and 8-up landscape 1 and portrait 2, else landscape 2 and portrait 1. */
+LONG LAY_PageDirection(LONG pagesPerSheet, LONG landscape);
+
+/* 0 when the directions agree (or the feed is not known), else 90 for feed direction 2 and 270 for 1. */
+LONG LAY_RotationAngle(LONG feedDirection, LONG pageDirection);
+
+/* The current page's image angle and whether it is turned (90 or 270), from the sheet's feed direction.  0, or -1. */
+int LAY_PageRotation(PdevContext *pdev, LONG *angle, LONG *turned);
+
 /* ---- Transform arithmetic ---------------------------------------------------- */
 
 /* Sets `t` to the identity. */
@@ -182,6 +202,9 @@ void LAY_SetIdentity(PageTransform *t);
 
 /* Replaces a by a followed by b (a point goes through a first). */
 void LAY_Multiply(PageTransform *a, const PageTransform *b);
+
+/* Turns `t` by 180 degrees within a paper of `width` x `length` pixels: followed by (-1, 0, 0, -1) and (width, length). */
+void LAY_TurnAndShift(PageTransform *t, FLOAT width, FLOAT length);
 
 /* Maps (x, y) through `t`. */
 void LAY_Apply(const PageTransform *t, FLOAT x, FLOAT y, FLOAT *outX, FLOAT *outY);

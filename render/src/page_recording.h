@@ -8,7 +8,8 @@
 #define TARVELGR_PAGE_RECORDING_H
 
 #include "job_settings.h"
-#include "pcs_color_set.h"
+#include "page_colors.h"
+#include "pclxl_transform.h"
 
 #include <plat/types.h>
 
@@ -54,8 +55,82 @@ int REC_FlushIfColorKnown(PdevContext *pdev);
  */
 int REC_FlushHeldPage(PdevContext *pdev);
 
-/* Replays the recorded pages of a recorded job in their final order. */
+/*
+ * The order of a whole-job replay, worked out page by page without a list:
+ * `count` recorded pages from `first`; two-pass jobs write the back faces
+ * (odd indexes) in their first pass, descending, or ascending with
+ * `ascendingBacks` (output-tray mode 4), and the front faces (even indexes)
+ * ascending in their second; otherwise one pass, in reverse order with
+ * `reverse`.
+ */
+struct ReplayOrder {
+    DWORD first;
+    DWORD count;
+    LONG reverse;
+    LONG twoPass;
+    LONG ascendingBacks;
+};
+
+/* The number of passes: 2 for two-pass jobs, else 1. */
+DWORD REC_PassCount(const ReplayOrder *order);
+
+/* Pages written in pass `pass` (1 or 2); 0 for a pass the order does not have. */
+DWORD REC_PassPageCount(const ReplayOrder *order, DWORD pass);
+
+/* The page index written `step`-th (from 0) in pass `pass`; the caller keeps step below REC_PassPageCount. */
+DWORD REC_PassPage(const ReplayOrder *order, DWORD pass, DWORD step);
+
+/* The replay order of the context's recorded job (its recording, reverse order, two-pass duplex, tray mode). */
+ReplayOrder REC_JobOrder(PdevContext *pdev);
+
+/*
+ * Replays the recorded pages of a recorded job in their final order: for
+ * each pass and each driver-collated copy, the leading sheets, the pages
+ * and the trailing sheets.  The transform tracker sends every transform
+ * during the replay.  0, or -1 at the first failure.
+ */
 int REC_ReplayJob(PdevContext *pdev);
+
+/* Plain or reverse order: the pages of the job's recording, each whole (a new BeginPage).  0, or -1. */
+int REC_ReplayInOrder(PdevContext *pdev);
+
+/* One pass (1 or 2) of a two-pass duplex job.  0, or -1. */
+int REC_ReplayTwoPass(PdevContext *pdev, DWORD pass);
+
+/*
+ * The sheets a two-pass duplex job makes: copies x (recorded pages / 2),
+ * nothing written.  The count, or -1 without a recording.
+ */
+LONG REC_CountTwoPassSheets(PdevContext *pdev);
+
+/* Flag of REC_ReplayPageAs: no page (no partner). */
+inline constexpr DWORD REC_NO_PAGE = 0x8000;
+
+/*
+ * The BeginPage colour code of recorded page `pageIndex` sharing its side
+ * with `partner` (REC_NO_PAGE: alone): a fixed `colorMode` (JOB_COLOR_MONO,
+ * JOB_COLOR_COLOR) decides, else the pages' own colour modes (colour when
+ * either is colour); a colour side says how few colours both pages' merged
+ * colour set holds.  The code, or 0 (the recorded one) when a page record
+ * cannot be read.
+ */
+BYTE REC_DecidePageColor(PdevContext *pdev, DWORD pageIndex, DWORD partner, LONG colorMode);
+
+/*
+ * Replays recorded page `pageIndex` (REC_NO_PAGE: nothing) with `actions`
+ * (and `cellTransform`), its colour decided with `partner`, fed from
+ * `mediaSource` when not negative.  -1 unless the job's first sheet is set
+ * up, or when the page is its own partner; 0 with recording off.
+ */
+int REC_ReplayPageAs(PdevContext *pdev, DWORD pageIndex, DWORD actions, const PageTransform *cellTransform,
+                     DWORD partner, LONG colorMode, SHORT mediaSource);
+
+/*
+ * The end of a sheet held only for its colour: the page is replayed with
+ * its colour now known and the recording stops (REC_FlushHeldPage).  0, or
+ * -1.
+ */
+int REC_ReplayHeldPage(PdevContext *pdev);
 
 /* Replays a recorded booklet. */
 int REC_ReplayBooklet(PdevContext *pdev);

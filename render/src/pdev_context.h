@@ -16,7 +16,7 @@
 
 #include "job_state.h"
 #include "paper_form.h"
-#include "pcs_color_set.h"
+#include "page_colors.h"
 #include "pclxl_ops.h"
 #include "pclxl_transform.h"
 

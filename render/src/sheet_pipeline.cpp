@@ -4,10 +4,11 @@
  * latches its paper, tray, duplex and colour, resets the graphics-state
  * cache and the transform tracker (so every side sends its transform
  * again), writes its page start, and gets a job-information entry; each
- * logical page gets its cell's transform.  Jobs that must record their
- * pages (booklets, posters, reverse order, driver-collated copies, driver
- * duplex, automatic colour, forms, copy sets) are refused when their first
- * sheet is set up, before any byte is written, until page recording exists.
+ * logical page gets its cell's transform.  Sheets of jobs replayed at their
+ * end (reverse order, driver-collated copies, driver duplex) and sheets
+ * whose colour is decided by what is drawn on them are recorded instead;
+ * booklets, posters, forms and copy sets are refused when their first sheet
+ * is set up, before any byte is written, until their replay exists.
  */
 #include "sheet_pipeline.h"
 
@@ -17,6 +18,8 @@
 #include "job_settings.h"
 #include "job_state.h"
 #include "not_built.h"
+#include "output_channel.h"
+#include "page_recording.h"
 #include "page_recording_direct.h"
 #include "pclxl_ops.h"
 #include "pdev_context.h"
@@ -41,6 +44,15 @@ constexpr DWORD kPaperTypeByTray = 258;
 /* RecordFlags bit while an inserted sheet is set up. */
 constexpr DWORD kInsertedSheet = 0x0080;
 
+/* Page-table room of a job-level recording at its start (it grows), and of a page held for its colour. */
+constexpr WORD kJobRecordingCapacity = 80;
+constexpr WORD kHeldPageCapacity = 1;
+
+/* What a recorded sheet records: its page start (replayed with a new BeginPage), kept for the job, or held alone. */
+constexpr DWORD kRecordJobSheet = DWORD(REC_FLAG_KIND_RECORDED) | DWORD(REC_RECORDS_PAGE_START);
+constexpr DWORD kRecordHeldSheet = REC_RECORDS_PAGE_START;
+constexpr DWORD kRecordSkippedBack = REC_FLAG_KIND_RECORDED;
+
 
 /* The first road of the job that needs page recording or other work not built yet, or 0 when it is direct. */
 int refuse_unbuilt_road(PdevContext *pdev)
@@ -54,14 +66,6 @@ int refuse_unbuilt_road(PdevContext *pdev)
         return REN_NotBuilt(u"OVL_DefineFormStreams", u"form overlay");
     if (pdev->copySetMode)
         return REN_NotBuilt(u"JOB_ReadCopySetSettings", u"copy sets");
-    if (js.reverseOrder)
-        return REN_NotBuilt(u"REC_ReplayJob", u"reverse order");
-    if (js.driverCollate || js.hcpnLine)
-        return REN_NotBuilt(u"REC_ReplayJob", u"copies collated by the driver");
-    if (js.driverDuplex)
-        return REN_NotBuilt(u"REC_ReplayJob", u"duplex by the driver");
-    if (js.colorState == JOB_COLOR_PER_PAGE)
-        return REN_NotBuilt(u"REC_ReplayHeldPage", u"automatic colour");
     if (js.pageWatermark || js.sheetWatermark || js.annotation)
         return REN_NotBuilt(u"JOB_SetDecorationMode", u"decorations");
     return 0;
@@ -73,13 +77,60 @@ DWORD setting(PdevContext *pdev, WORD id, DWORD fallback = 0)
     return PDEV_GetSetting32(pdev, id, &v) == 0 ? v : fallback;
 }
 
-/* The tray this page asks for. */
-WORD tray_for_page(PdevContext *pdev)
+/* Output-tray mode in which two-pass back faces of short-edge binding are turned too. */
+constexpr LONG kAscendingBacksMode = 4;
+
+/*
+ * A back face of a two-pass duplex job is fed again with the stack turned
+ * over: its pages are turned within the paper for long-edge binding, and
+ * for short-edge binding in output-tray mode 4.
+ */
+bool turned_back_face(const PdevContext *pdev, const SheetPipelineState &sheet, LONG side)
 {
-    DWORD tray = setting(pdev, ID_TRAY), typeTray = setting(pdev, ID_PAPER_TYPE_TRAY);
-    if (pdev->jobSettings->paperTypeTrays && setting(pdev, ID_TRAY_SELECTION) != 2)
-        return WORD(tray == kTrayByPaperType ? typeTray : tray);
-    return WORD(typeTray == kPaperTypeByTray ? tray : typeTray);
+    const JobSettings &js = *pdev->jobSettings;
+    const LONG edge = pdev->pageLayout->duplexEdge;
+    return side == 1 && js.driverDuplex && !sheet.twoPassEnded &&
+           (edge == 2 || (edge == 1 && js.outputTrayMode == kAscendingBacksMode));
+}
+
+/* The next page index of the running recording. */
+DWORD next_recorded_page(const PdevContext *pdev)
+{
+    return DWORD(pdev->channel->firstPageIndex) + pdev->channel->pageCount;
+}
+
+bool job_records(const PdevContext *pdev)
+{
+    return pdev->jobSettings->recorded && pdev->channel && (pdev->recordFlags & REC_FLAG_RECORDING);
+}
+
+/*
+ * The recording of a sheet: kept for the job's replay when the job is
+ * replayed at its end, held until its colour is known when the colour is
+ * decided by what is drawn, else none (the sheet goes straight out).
+ */
+int open_sheet_record(PdevContext *pdev)
+{
+    const JobSettings &js = *pdev->jobSettings;
+    const bool held = pdev->pageColorMode == JOB_PAGE_COLOR_UNDECIDED;
+    if (!js.recorded && !held)
+        return 0;
+    if (!(pdev->recordFlags & REC_FLAG_RECORDING) &&
+        REC_StartRecording(pdev, 0, js.recorded ? kJobRecordingCapacity : kHeldPageCapacity) != 0)
+        return -1;
+    return REC_OpenPageRecord(pdev, next_recorded_page(pdev), pdev->pageColorMode,
+                              js.recorded ? kRecordJobSheet : kRecordHeldSheet, js.use5126,
+                              WORD(js.use5126 ? js.value5126 : 0), js.high5126);
+}
+
+/* Closes the sheet's record: kept for the job, or a page held for its colour goes out now. */
+int close_sheet_record(PdevContext *pdev)
+{
+    if (!(pdev->recordFlags & REC_FLAG_PAGE_OPEN))
+        return 0;
+    if (pdev->recordFlags & REC_FLAG_KIND_RECORDED)
+        return REC_ClosePageRecord(pdev, next_recorded_page(pdev));
+    return REC_ReplayHeldPage(pdev);
 }
 
 /* The layout settings of this sheet: the job's layout record, the page's own orientation for 1-up. */
@@ -226,7 +277,7 @@ int JOB_TranslateSettings(PdevContext *pdev)
     sheet->resolution = resolution > 0 ? resolution : 600;
     if (latch_paper(pdev, &sheet->paper, &sheet->page) != 0)
         return -1;
-    sheet->tray = tray_for_page(pdev);
+    sheet->tray = JOB_TrayForPage(pdev);
     sheet->cellIndex = 0;
     sheet->sideIndex = 0;
     sheet->sidesEmitted = 0;
@@ -256,12 +307,15 @@ int JOB_StartSheet(PdevContext *pdev)
     PageGeometry page{};
     if (latch_paper(pdev, &paper, &page) != 0)
         return -1;
-    WORD tray = pl.pagesPerSheet > 1 && sheet->paperKnown ? sheet->tray : tray_for_page(pdev);
+    WORD tray = pl.pagesPerSheet > 1 && sheet->paperKnown ? sheet->tray : JOB_TrayForPage(pdev);
     DWORD duplex = setting(pdev, 16, 1);
     bool changed = sheet->paperKnown && (tray != sheet->tray || !same_paper(paper, sheet->paper) ||
                                          (js.perPageDuplex && duplex != sheet->duplex));
+    /* Two-pass duplex cannot pair the sides of different papers: the rest of the job goes in page order. */
+    if (changed && js.driverDuplex)
+        sheet->twoPassEnded = 1;
     if (changed && sheet->sidesPerSheet == 2 && sheet->sideIndex == 1) {
-        if (JOB_SkipBackFace(pdev) != 0)
+        if (JOB_SkipBackFace(pdev, JOB_BACK_FACE_PAPER_CHANGED) != 0)
             return -1;
     }
     sheet->previousPaper = sheet->paper;
@@ -283,10 +337,18 @@ int JOB_StartSheet(PdevContext *pdev)
     else
         pdev->sheetRotation = pl.sheetTurned ? SHEET_ROTATE_90 : SHEET_ROTATE_NONE;
 
+    sheet->feedDirection = LAY_FeedDirection(pdev, paper.paperCode, tray);
     LayoutParams params = layout_params(pl, page);
     sheet->params = params;
     if (LAY_BuildLayout(&params, &paper, &page, sheet->resolution, &sheet->layout) != 0 ||
         latch_media(pdev, *sheet) != 0)
+        return -1;
+
+    /* The colours of this side, collected while the job asks how many a page has. */
+    if (PCS_Init(&pdev->pageColors, js.use5126, WORD(js.use5126 ? js.value5126 : 0), js.high5126) != 0)
+        return -1;
+    /* Recorded or held sheets are recorded from here, an insert sheet before them included. */
+    if (open_sheet_record(pdev) != 0)
         return -1;
 
     /* An insert sheet before this sheet's number. */
@@ -296,9 +358,13 @@ int JOB_StartSheet(PdevContext *pdev)
                 number = 0;
                 pdev->jobState &= ~JOB_SHEET_OPEN;
                 int r = JOB_EmitBlankSheet(pdev, js.pageInsertTray);
+                int due = r == 0 ? JOB_BackFaceDue(pdev, JOB_BACK_FACE_INSERT) : -1;
+                if (due > 0)
+                    r = JOB_EmitBlankSheet(pdev, js.pageInsertTray);
                 pdev->jobState |= JOB_SHEET_OPEN;
-                if (r != 0)
+                if (r != 0 || due < 0)
                     return -1;
+                sheet->insertSides += due > 0 ? 2 : 1;
             }
         }
     }
@@ -310,13 +376,14 @@ int JOB_EndSheet(PdevContext *pdev)
     SheetPipelineState *sheet = JOB_SheetState(pdev);
     if (!sheet || !pdev->jobSettings || (pdev->jobState & JOB_PAGE_OPEN) || !(pdev->jobState & JOB_SHEET_OPEN))
         return -1;
-    if (setting(pdev, ID_CELL_BORDERS) &&
-        LAY_DrawCellBorders(pdev, &sheet->layout, sheet->sideIndex ? 2 : 1, sheet->cellIndex) != 0)
+    if (JOB_DrawSheetBorders(pdev) != 0)
         return -1;
     if (REC_EndPage(pdev) != 0 || REC_Mark(pdev) != 0 || JOB_LogEvent(pdev, JOB_EVENT_END_PHYSICAL) != 0)
         return -1;
     if (sheet->pageDrawn)
         JIG_MarkPageDrawn(pdev);
+    if (close_sheet_record(pdev) != 0)
+        return -1;
     sheet->sidesEmitted++;
     sheet->sideIndex++;
     sheet->cellIndex = 0;
@@ -348,15 +415,18 @@ int JOB_StartLogicalPage(PdevContext *pdev)
     }
     PageTransform t;
     LONG side = sheet->sideIndex ? 1 : 0;
-    if (LAY_PageTransform(&sheet->layout, sheet->cellIndex, side, &t) != 0 || REC_SetTransform(pdev, &t) != 0)
+    if (LAY_PageTransform(&sheet->layout, sheet->cellIndex, side, &t) != 0)
+        return -1;
+    if (turned_back_face(pdev, *sheet, side))
+        LAY_TurnAndShift(&t, LAY_ToPixels(LONG(sheet->layout.sheetWidth), sheet->resolution),
+                         LAY_ToPixels(LONG(sheet->layout.sheetHeight), sheet->resolution));
+    if (REC_SetTransform(pdev, &t) != 0)
         return -1;
     const JobSettings &js = *pdev->jobSettings;
     if (XL_CommentSr(pdev, int(js.qzsr[0]), int(js.qzsr[1])) != 0)
         return -1;
-    /* Images on a page turned into its cell turn with it. */
-    sheet->pageTurned = t.m11 == 0.0f && t.m22 == 0.0f;
-    sheet->pageAngle = sheet->pageTurned ? 90 : 0;
-    return 0;
+    /* Images on a page that lies across the feed direction are turned for the drawing code. */
+    return LAY_PageRotation(pdev, &sheet->pageAngle, &sheet->pageTurned);
 }
 
 int JOB_EndLogicalPage(PdevContext *pdev)
@@ -437,23 +507,70 @@ int JOB_EmitBlankSheet(PdevContext *pdev, SHORT tray)
     return r;
 }
 
-int JOB_SkipBackFace(PdevContext *pdev)
+int JOB_SkipBackFace(PdevContext *pdev, int kind)
 {
     SheetPipelineState *sheet = JOB_SheetState(pdev);
-    if (!sheet)
+    if (!sheet || !pdev->jobSettings)
         return -1;
     if (sheet->sideIndex != 1)
         return 0;
-    int due = JOB_BackFaceDue(pdev, JOB_BACK_FACE_PAPER_CHANGED);
+    int due = JOB_BackFaceDue(pdev, kind);
     if (due < 0)
         return -1;
-    if (due && JOB_EmitBlankSheet(pdev, SHORT(sheet->tray)) != 0)
+    /* A job replayed at its end keeps the skipped side as a page of its own, so its sides stay paired. */
+    const bool record = job_records(pdev) && !(pdev->recordFlags & REC_FLAG_PAGE_OPEN);
+    const DWORD page = record ? next_recorded_page(pdev) : 0;
+    if (record && REC_OpenPageRecord(pdev, page, pdev->pageColorMode, kRecordSkippedBack, 0, 0, 0) != 0)
         return -1;
-    if (JOB_LogEvent(pdev, JOB_EVENT_SKIP_BACK_FACE) != 0)
+    int r = due ? JOB_EmitBlankSheet(pdev, SHORT(sheet->tray)) : 0;
+    if (r == 0)
+        r = JOB_LogEvent(pdev, JOB_EVENT_SKIP_BACK_FACE);
+    if (record && REC_ClosePageRecord(pdev, page) != 0)
+        r = -1;
+    if (r != 0)
         return -1;
     sheet->sidesEmitted++;
     sheet->sideIndex++;
     return 0;
+}
+
+int JOB_DrawSheetBorders(PdevContext *pdev)
+{
+    SheetPipelineState *sheet = JOB_SheetState(pdev);
+    if (!sheet)
+        return -1;
+    if (!setting(pdev, ID_CELL_BORDERS))
+        return 0;
+    /* The decoration being drawn holds a cell of its own that gets no frame. */
+    LONG cells = LONG(sheet->cellIndex) - (JOB_IsDecorationDrawing(pdev) ? 1 : 0);
+    if (cells <= 0)
+        return 0;
+    return LAY_DrawCellBorders(pdev, &sheet->layout, sheet->sideIndex ? 2 : 1, cells);
+}
+
+WORD JOB_TrayForPage(PdevContext *pdev)
+{
+    if (!pdev || !pdev->jobSettings)
+        return 0;
+    DWORD tray = setting(pdev, ID_TRAY), typeTray = setting(pdev, ID_PAPER_TYPE_TRAY);
+    if (pdev->jobSettings->paperTypeTrays && setting(pdev, ID_TRAY_SELECTION) != 2)
+        return WORD(tray == kTrayByPaperType ? typeTray : tray);
+    return WORD(typeTray == kPaperTypeByTray ? tray : typeTray);
+}
+
+LONG JOB_CountSheetsForHeader(PdevContext *pdev)
+{
+    SheetPipelineState *sheet = JOB_SheetState(pdev);
+    if (!sheet || !pdev->jobSettings)
+        return -1;
+    LONGLONG sides = LONGLONG(sheet->sidesEmitted) + sheet->insertSides;
+    if (pdev->jobSettings->trailingInsert) {
+        int due = JOB_BackFaceDue(pdev, JOB_BACK_FACE_INSERT);
+        if (due < 0)
+            return -1;
+        sides += due ? 2 : 1;
+    }
+    return LONG(sides > 0x7FFFFFFF ? 0x7FFFFFFF : sides);
 }
 
 int JOB_BackFaceDue(PdevContext *pdev, int kind)

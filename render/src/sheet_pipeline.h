@@ -57,8 +57,33 @@ int JOB_EndJobOutput(PdevContext *pdev);
 /* Writes a blank sheet fed from the tray `tray`. */
 int JOB_EmitBlankSheet(PdevContext *pdev, SHORT tray);
 
-/* Leaves the back face of a duplex front blank ("skip backface of duplex"). */
-int JOB_SkipBackFace(PdevContext *pdev);
+/*
+ * Leaves the back face of a waiting duplex front ("skip backface of
+ * duplex"): a blank side when JOB_BackFaceDue(kind) says so; in a job
+ * replayed at its end the skipped side is recorded as a page of its own.
+ * Nothing unless a front waits.
+ */
+int JOB_SkipBackFace(PdevContext *pdev, int kind);
+
+/*
+ * The frames of the sheet's filled N-up cells when setting 1337 asks for
+ * them (one cell fewer while a decoration is being drawn).  0, or -1.
+ */
+int JOB_DrawSheetBorders(PdevContext *pdev);
+
+/*
+ * The tray this page asks for: setting 13 (its value 15: the paper type's
+ * tray, setting 265) while the model chooses trays by paper type and
+ * setting 457 is not 2; else setting 265 (its value 258: setting 13).
+ */
+WORD JOB_TrayForPage(PdevContext *pdev);
+
+/*
+ * The sheet sides of the job for its header: the sides ended or skipped so
+ * far, the page-number insert sheets written, and the closing insert (two
+ * sides when a back face is due after it).  -1 outside a job.
+ */
+LONG JOB_CountSheetsForHeader(PdevContext *pdev);
 
 /* 1 when a blank back face is due for `kind` (JOB_BACK_FACE_...), 0 when not, -1 on failure. */
 int JOB_BackFaceDue(PdevContext *pdev, int kind);

@@ -42,6 +42,9 @@ struct SheetPipelineState {
     LONG customSize;        /* 1 when the paper goes by its size */
     LONG pageAngle;         /* rotation of images on the page: 0, 90, 180, 270 */
     LONG pageTurned;        /* 1 for 90 and 270 */
+    LONG feedDirection;     /* the sheet's paper fed short (1) or long (2) edge first; 0 unknown */
+    LONG twoPassEnded;      /* 1 once a paper change ended two-pass duplex for the rest of the job */
+    DWORD insertSides;      /* sides of the page-number insert sheets written */
 };
 
 /* The context's pipeline state, or null outside a job. */

@@ -121,14 +121,13 @@ TEST_F(JobState, ASecondStartPageAnswersTrueAndChangesNothing)
 
 TEST_F(JobState, AFailingFirstSheetAbortsTheJob)
 {
-    /* copies collated by the driver: the first sheet is refused until page recording exists */
-    put(12, 3);
-    put(18, 1);
+    /* a booklet: the first sheet is refused until the booklet's replay exists */
+    put(321, 2);
     ASSERT_TRUE(startDoc());
     ASSERT_TRUE(DrvStartPage(so));
     SetLastError(0);
     EXPECT_EQ(JOB_PrepareDraw(pdev), -1) << "the first drawing call sets up the first sheet";
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED)) << "the recorded road is not built yet";
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED)) << "the booklet's road is not built yet";
     EXPECT_NE(pdev->jobState & JOB_ABORTED, 0u);
     EXPECT_EQ(pdev->jobState & (JOB_OPEN | JOB_SHEET_SET_UP), 0u);
     EXPECT_NE(pdev->flags & PDEV_FAILED, 0u);
@@ -270,12 +269,6 @@ TEST_F(JobState, TheRoadsThatAreNotBuiltFailVisibly)
         std::function<void(PdevContext *)> setUp;
         int (*run)(PdevContext *);
     } roads[] = {
-        {"REC_ReplayJob",
-         [](PdevContext *p) {
-             p->jobState |= JOB_SHEET_SET_UP;
-             p->jobSettings->reverseOrder = p->jobSettings->recorded = 1;
-         },
-         JOB_EndJob},
         {"REC_ReplayBooklet",
          [](PdevContext *p) {
              p->jobState |= JOB_SHEET_SET_UP;
@@ -342,7 +335,6 @@ TEST_F(JobState, EveryWaitingCallFailsVisibly)
         {"JOB_EmitFirstSheetData", nullptr, JOB_EmitFirstSheetData},
         {"JOB_FinishCopySets", nullptr, JOB_FinishCopySets},
         {"JOB_CopySetSettings", nullptr, [](PdevContext *p) { return JOB_CopySetSettings(p->settings, p->settings); }},
-        {"REC_ReplayJob", nullptr, REC_ReplayJob},
         {"REC_ReplayBooklet", nullptr, REC_ReplayBooklet},
         {"REC_ReplayCopySets", nullptr, REC_ReplayCopySets},
         {"OVL_CloseFormOutput", nullptr, OVL_CloseFormOutput},
@@ -655,6 +647,39 @@ TEST_F(JobReset, AJobWithItsFirstSheetSetUpKeepsItsSettings)
     EXPECT_TRUE(DrvEndDoc(r.so, 0));
 }
 
+TEST_F(JobReset, APageInProgressAndAFailureFollowTheJob)
+{
+    /* a page started on the old context ends on the new one and is printed */
+    ASSERT_TRUE(startDoc());
+    ASSERT_TRUE(DrvStartPage(so));
+    JobDevmode same;
+    makeReplacement(same);
+    ASSERT_TRUE(DrvResetPDEV(e.dhpdev, r.e.dhpdev));
+    PdevContext *next = r.pdev();
+    EXPECT_NE(next->flags & PDEV_PAGE_IN_PROGRESS, 0u);
+    disable();
+    ASSERT_TRUE(DrvStartDoc(r.so, nullptr, jobId));
+    EXPECT_TRUE(DrvStartPage(r.so)) << "the page already in progress";
+    EXPECT_TRUE(DrvSendPage(r.so));
+    EXPECT_TRUE(DrvEndDoc(r.so, 0));
+    EXPECT_NE(spooled().find("QZPC=03"), std::string::npos) << "the page went out";
+    disableContext(r.e, r.so);
+
+    /* a failed drawing call marks the context failed: the job stays failed on the new context */
+    enableContext();
+    ASSERT_TRUE(startDoc());
+    ASSERT_TRUE(DrvStartPage(so));
+    pdev->flags |= PDEV_FAILED;
+    makeReplacement(same);
+    ASSERT_TRUE(DrvResetPDEV(e.dhpdev, r.e.dhpdev));
+    EXPECT_NE(r.pdev()->flags & PDEV_FAILED, 0u);
+    disable();
+    ASSERT_TRUE(DrvStartDoc(r.so, nullptr, jobId));
+    EXPECT_TRUE(DrvSendPage(r.so));
+    EXPECT_FALSE(DrvStartPage(r.so)) << "no later page prints as if nothing had failed";
+    EXPECT_TRUE(DrvEndDoc(r.so, ED_ABORTDOC));
+}
+
 TEST_F(JobReset, AJobWithAPageOpenOrAbortedDoesNotMove)
 {
     ASSERT_TRUE(startDoc());
@@ -717,12 +742,11 @@ TEST_F(JobTest, ThroughTheGraphicsInterface)
     EXPECT_EQ(AbortDoc(dc), 1);
     EXPECT_TRUE(DeleteDC(dc));
 
-    /* copies collated by the driver wait for page recording: the job fails visibly, with nothing written */
-    dm->set(12, 3);
-    dm->set(18, 1);
+    /* a booklet waits for its replay: the job fails visibly, with nothing written */
+    dm->set(321, 2);
     dc = CreateDCW(nullptr, kColourPrinter, nullptr, dm->dm());
     ASSERT_NE(dc, nullptr);
-    doc.lpszDocName = u"Collated";
+    doc.lpszDocName = u"Booklet";
     ASSERT_GT(StartDocW(dc, &doc), 0);
     EXPECT_EQ(StartPage(dc), 1);
     SetLastError(0);
@@ -737,7 +761,7 @@ TEST_F(JobTest, ThroughTheGraphicsInterface)
     EXPECT_EQ(jobs[0].bytes, 0u);
     EXPECT_EQ(jobs[1].document, u"Blank page");
     EXPECT_GT(jobs[1].bytes, 0u);
-    EXPECT_EQ(jobs[2].document, u"Collated");
+    EXPECT_EQ(jobs[2].document, u"Booklet");
     EXPECT_EQ(jobs[2].bytes, 0u);
     EXPECT_TRUE(DeleteDC(dc));
 }

@@ -309,3 +309,43 @@ TEST(PageGeometry, BookletAndPosterGeometryAreNotBuiltYet)
 }
 
 } // namespace
+
+namespace {
+
+TEST(PageGeometry, ImageShiftMovesTheImageOnThePaperAsFedAlsoOnTurnedSheets)
+{
+    /*
+     * The shift is given on the paper as fed (x to the right, y upward).  A
+     * turned N-up sheet (2-up portrait) is laid out in the paper's own frame,
+     * so the shift moves every page by exactly (x, -y) tenths on the sheet;
+     * exchanging the axes there would move a page sideways when asked to move
+     * it up.
+     */
+    PaperRecord sheet = a4Sheet();
+    PageGeometry page = a4Page();
+    for (LONG nup : {1L, 2L, 4L, 8L}) {
+        SCOPED_TRACE(nup);
+        LayoutParams p = params(nup, 3, nup == 2 || nup == 8);
+        LayoutRecord plain{};
+        ASSERT_EQ(LAY_BuildLayout(&p, &sheet, &page, kDpi, &plain), 0);
+        PageTransform t0;
+        ASSERT_EQ(LAY_CellTransform(&plain, 1, 1, &t0, nullptr), 0);
+        const Point at = land(t0, 100, 100);
+        struct Shift {
+            LONG x, y;
+            FLOAT dx, dy; /* on the sheet, y downward */
+        } shifts[] = {{100, 0, 100, 0}, {0, 100, 0, -100}, {-50, -30, -50, 30}};
+        for (const Shift &s : shifts) {
+            p.shiftMode = 1;
+            p.shiftX = s.x;
+            p.shiftY = s.y;
+            LayoutRecord shifted{};
+            ASSERT_EQ(LAY_BuildLayout(&p, &sheet, &page, kDpi, &shifted), 0);
+            PageTransform t;
+            ASSERT_EQ(LAY_CellTransform(&shifted, 1, 1, &t, nullptr), 0);
+            expectNear(land(t, 100, 100), at.x + s.dx, at.y + s.dy, "the page moved with the paper's axes");
+        }
+    }
+}
+
+} // namespace

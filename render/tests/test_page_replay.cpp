@@ -11,7 +11,7 @@
 #include "page_recording.h"
 #include "page_recording_direct.h"
 #include "page_recording_replay.h"
-#include "pcs_color_set.h"
+#include "page_colors.h"
 #include "pclxl_ops.h"
 #include "sheet_state.h"
 
