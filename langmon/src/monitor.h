@@ -248,6 +248,7 @@ struct MonitorPort {
     char *community;
     DWORD lastSeverity;
     DWORD managerWorker;
+    void *endedThreads; /* manager threads that released their own records, joined before the record goes */
 };
 
 /* Atomic changes and tests of a port's state bits. */

@@ -13,7 +13,7 @@
  * the record by setting ST_CLOSING under the global lock: a second close of
  * the same handle, even at the same time, answers TRUE and does nothing.
  */
-#include "monitor.h"
+#include "status.h"
 
 #include <plat/clock.h>
 #include <plat/error.h>
@@ -119,7 +119,7 @@ BOOL LMP_ClosePort(HANDLE hPort)
 
     SetEvent(port->closeEvent);
 
-    /* Served printers would have their status-manager notifications ended here; none are bound yet. */
+    LMS_KillNotificationCallbacks(port);
 
     LMP_Lock(port);
     if (port->portMonitor.pfnClosePort)

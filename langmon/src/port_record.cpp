@@ -8,7 +8,7 @@
  * queued on it, its document information and any pending output, so that a
  * port closed in any state leaves nothing behind on the heap.
  */
-#include "monitor.h"
+#include "status.h"
 
 #include <plat/clock.h>
 #include <plat/handle.h>
@@ -26,6 +26,7 @@ void close_if(HANDLE &h)
 /* Frees what a record holds besides the list link (also for a half-built record). */
 void release_parts(MonitorPort *port)
 {
+    LMS_FreeAllServedPrinters(port);
     LMS_FreeStatusVariables(port);
     LMU_Free(port->printerName);
     port->printerName = nullptr;
@@ -109,7 +110,8 @@ MonitorPort *LMP_CreatePort(const WCHAR *portName, const WCHAR *printerName)
         port->portLock = nullptr;
     }
     port->threadEndedEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    ok = ok && port->portMutex && port->spareMutex && port->closeEvent && port->jobRecordQueue && port->portLock &&
+    port->statusVariables = LMS_NewStatusTable();
+    ok = ok && port->statusVariables && port->portMutex && port->spareMutex && port->closeEvent && port->jobRecordQueue && port->portLock &&
          port->threadEndedEvent;
     if (!ok) {
         release_parts(port);
