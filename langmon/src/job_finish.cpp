@@ -78,10 +78,8 @@ BOOL LMS_FinishJobs(MonitorPort *port, BOOL deleteCurrent)
             LMS_UpdateJobStatusBits(port, 0x4, TRUE);
             deleted = TRUE;
         }
-        if (port->jobPrinter) {
-            LMS_SetSendingJobInfo(port, FALSE);
-            sendingCleared = true;
-        }
+        if (port->jobPrinter)
+            sendingCleared = LMS_SetSendingJobInfo(port, FALSE);
     }
 
     LMS_ClearJobRecordQueue(port);

@@ -231,16 +231,16 @@ bool deliver_job_record(MonitorPort *port, StatusVariable *row, LONG size)
             }
         }
     }
-    if (!rowGone && row->value && port->jobQueueHead &&
-        get32(row->value, LM_RECORD_JOB_ID) == port->jobQueueHead->jobId) {
-        const DWORD headId = port->jobQueueHead->jobId;
+    /* A closing record ends its job: it leaves the queue (on USB with every entry of the same id). */
+    if (closing && port->jobQueueHead && port->jobQueueHead->jobId == id) {
         unlink_job(port, port->jobQueueHead);
         if (port->portKind & KIND_USB)
-            while (port->jobQueueHead && port->jobQueueHead->jobId == headId)
+            while (port->jobQueueHead && port->jobQueueHead->jobId == id)
                 unlink_job(port, port->jobQueueHead);
         if (!port->jobQueueHead)
             LMS_SetJobActive(port, FALSE);
     }
+    (void)rowGone;
     return true;
 }
 
