@@ -248,6 +248,7 @@ struct MonitorPort {
     char *community;
     DWORD lastSeverity;
     DWORD managerWorker;
+    HANDLE workerThread; /* the running (or last) worker, joined before the record goes */
     void *endedThreads; /* manager threads that released their own records, joined before the record goes */
 };
 

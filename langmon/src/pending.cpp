@@ -66,10 +66,16 @@ int LMS_FeedReply(const char *, const char **, MonitorPort *, BOOL, DWORD *)
     return 2;
 }
 
-BOOL LMS_StartNotifyThread(MonitorPort *)
+BOOL LMS_PollRound(MonitorPort *)
 {
-    not_built(u"LMS_StartNotifyThread");
+    not_built(u"LMS_PollRound");
     return FALSE;
+}
+
+LONG LMN_GetDisplayLang(MonitorPort *)
+{
+    not_built(u"LMN_GetDisplayLang");
+    return ERROR_CALL_NOT_IMPLEMENTED;
 }
 
 SnmpSession *LMN_OpenSession(const char *, const char *)

@@ -109,7 +109,7 @@ BOOL LMP_ClosePort(HANDLE hPort)
     }
 
     if (LMP_TestState(port, ST_POLL_STARTED)) {
-        LMP_ClearState(port, ST_POLL_RUN);
+        LMS_StopWorker(port);
         std::atomic_ref<HANDLE> threadEvent(port->threadEvent);
         if (HANDLE ev = threadEvent.load())
             SetEvent(ev);

@@ -155,11 +155,8 @@ BOOL LMP_FreePort(MonitorPort *port)
     LMP_Unlock(nullptr);
     if (!found)
         return FALSE;
-    if (LMP_TestState(port, ST_POLL_STARTED)) {
-        /* Give a running worker time to see that it must stop. */
-        LMP_ClearState(port, ST_POLL_RUN);
-        Sleep(4010);
-    }
+    /* A worker still running is stopped and joined before anything it reaches goes. */
+    LMS_StopWorker(port);
     release_parts(port);
     LMU_Free(port);
     return TRUE;

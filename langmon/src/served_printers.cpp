@@ -382,14 +382,8 @@ BOOL LMS_FreeServedPrinter(ServedPrinter *printer, MonitorPort *port)
         WaitForSingleObject(printer->managerThread, kJoinMs);
     } else if (printer->managerThread) {
         /* The manager thread releases its own record: the port joins the thread before it is freed. */
-        if (auto *node = static_cast<EndedThread *>(LMU_Alloc(sizeof(EndedThread)))) {
-            LMP_Lock(port);
-            node->thread = printer->managerThread;
-            node->next = static_cast<EndedThread *>(port->endedThreads);
-            port->endedThreads = node;
-            LMP_Unlock(port);
-            printer->managerThread = nullptr;
-        }
+        LMS_KeepEndedThread(port, printer->managerThread);
+        printer->managerThread = nullptr;
     }
     destroy(printer, port);
     return TRUE;
@@ -410,6 +404,22 @@ void LMS_FreeAllServedPrinters(MonitorPort *port)
         LMS_FreeServedPrinter(p, port);
     }
     LMS_JoinEndedThreads(port);
+}
+
+void LMS_KeepEndedThread(MonitorPort *port, HANDLE thread)
+{
+    auto *node = static_cast<EndedThread *>(LMU_Alloc(sizeof(EndedThread)));
+    if (!node) {
+        /* No room to keep it: join it now (bounded); it is on its way out. */
+        WaitForSingleObject(thread, kJoinMs);
+        CloseHandle(thread);
+        return;
+    }
+    LMP_Lock(port);
+    node->thread = thread;
+    node->next = static_cast<EndedThread *>(port->endedThreads);
+    port->endedThreads = node;
+    LMP_Unlock(port);
 }
 
 void LMS_JoinEndedThreads(MonitorPort *port)

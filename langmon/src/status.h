@@ -111,6 +111,8 @@ void LMS_FreePrinterList(PrinterListEntry *list);
 void LMS_KillNotificationCallbacks(MonitorPort *port);
 /* Frees every served printer of a port that is being freed, and joins every manager thread. */
 void LMS_FreeAllServedPrinters(MonitorPort *port);
+/* Keeps the handle of a thread on its way out, joined before the port goes. */
+void LMS_KeepEndedThread(MonitorPort *port, HANDLE thread);
 /* Joins (bounded) the manager threads that released their own records. */
 void LMS_JoinEndedThreads(MonitorPort *port);
 /* Starts the port's notification thread: 1 when started. */
@@ -226,5 +228,42 @@ void LMS_ResetPortStatus(MonitorPort *port);
 bool LMS_DeviceIdentified(MonitorPort *port);
 /* Removes the head of the job queue (freed); false when the queue is empty. */
 bool LMJ_ReleaseFirstJob(MonitorPort *port);
+
+/* ---- The monitor's own PJL and the job-stream inspection ------------------------ */
+
+/* What the header and trailer carry. */
+struct HeaderParams {
+    DWORD statusRequests; /* the four USTATUS/INFO lines */
+    DWORD jobLine;        /* the JOB (or JOBATTR) line, and the EOJ line */
+    DWORD nameAttribute;  /* NAME="<identifier>" on the JOB and EOJ lines */
+    char identifier[84];
+};
+static_assert(sizeof(HeaderParams) == 96, "HeaderParams layout");
+
+/* 1 when inspected, 0 when the stream's language was settled already.  May blank an empty "@JCID=" in the data. */
+int LMJ_InspectStream(MonitorPort *port, BYTE *data, DWORD length);
+int LMJ_TakeJobId(BYTE *line, DWORD length, MonitorPort *port);
+int LMJ_TakeLanguage(const BYTE *line, DWORD length, MonitorPort *port);
+/* Header into a 1024-byte buffer: its length, 0 when there is nothing to send. */
+DWORD LMJ_BuildHeader(char *out, const HeaderParams *params, const MonitorPort *port);
+/* Trailer (at most 9 + 1 + 9 + 15 + 84 + 3 bytes): its length, 0 without the job line. */
+DWORD LMJ_BuildTrailer(char *out, const HeaderParams *params, const MonitorPort *port);
+/* Sends "USTATUSOFF"; FALSE when it may not be sent or the port could not be opened. */
+BOOL LMJ_SendUstatusOff(MonitorPort *port);
+
+/* ---- Worker threads ------------------------------------------------------------------ */
+
+BOOL LMS_StartPollThread(MonitorPort *port);
+BOOL LMS_IsIdle(MonitorPort *port);
+BOOL LMS_OpenForStatus(MonitorPort *port);
+BOOL LMS_ReleaseAllJobs(MonitorPort *port);
+LONG LMS_RefreshStatus(const WCHAR *printerName, MonitorPort *port);
+BOOL LMS_EndPollStatus(MonitorPort *port);
+/* One poll cycle of the device. */
+BOOL LMS_PollRound(MonitorPort *port);
+/* The display language by SNMP (network ports). */
+LONG LMN_GetDisplayLang(MonitorPort *port);
+/* Stops the port's worker and joins it (bounded); no lock may be held. */
+void LMS_StopWorker(MonitorPort *port);
 
 #endif /* TARVEL_LANGMON_STATUS_H */
