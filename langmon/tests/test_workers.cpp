@@ -63,6 +63,8 @@ TEST_F(WorkerTest, WakeUpKeepsPollingUntilItIsWithdrawn)
                 return true;
         return false;
     })) << "the worker announces itself in \"PrinterExtStatus\"";
+    EXPECT_NE(plat::debug_output().find(u"LMS_PollRound: not built yet"), std::u16string::npos)
+        << "the poll cycle itself is not built yet";
     std::atomic_ref<DWORD>(port->wakeUpPolling).store(0);
     SetEvent(first);
     EXPECT_TRUE(eventually([&] { return !running(port); }));
@@ -166,6 +168,45 @@ TEST_F(WorkerTest, SuspendReleasesTheQueuedJobsAndSendsUstatusOff)
     EXPECT_EQ(plat::portmon_written().substr(before), "\x1b%-12345X@PJL USTATUSOFF\r\n\x1b%-12345X");
     EXPECT_EQ(port->suspendRequested, 0u) << "the request words are cleared";
     EXPECT_EQ(port->jobQueueHead, nullptr);
+}
+
+TEST_F(WorkerTest, RefreshRequests)
+{
+    MonitorPort *port = bound_usb();
+    const char names[] = "ServiceTag;DisplayLang";
+    EXPECT_EQ(LMS_RefreshStatus(u"Office", port), -19) << "the manager names nothing yet";
+    sm.setValue(u"Office", "RefreshStatus", names, sizeof names);
+    EXPECT_EQ(LMS_RefreshStatus(u"Nobody", port), -19);
+    EXPECT_EQ(LMS_RefreshStatus(nullptr, port), -19);
+
+    ASSERT_TRUE(LMJ_QueueJob(3, port));
+    const size_t before = plat::portmon_written().size();
+    EXPECT_EQ(LMS_RefreshStatus(u"Office", port), -19) << "a queued job: refused without device I/O";
+    EXPECT_EQ(plat::portmon_written().size(), before);
+    while (LMJ_ReleaseFirstJob(port)) {
+    }
+
+    EXPECT_EQ(LMS_RefreshStatus(u"Office", port), -80) << "the device is not the printer's model";
+    port->modelMask = LM_MODEL_K4100;
+    const DWORD dead[3] = {0, 0x900, 0};
+    set_value(port, "PrinterStatus", dead, false);
+    EXPECT_EQ(LMS_RefreshStatus(u"Office", port), -37);
+    const DWORD fine[3] = {0, 0x800, 0};
+    set_value(port, "PrinterStatus", fine, false);
+    plat::debug_clear();
+    EXPECT_EQ(LMS_RefreshStatus(u"Office", port), 0);
+    EXPECT_EQ(plat::portmon_written().substr(before),
+              "\x1b%-12345X@PJL DINQUIRE LANG\r\n@PJL INFO SERVICETAG\r\n\x1b%-12345X");
+    EXPECT_NE(plat::debug_output().find(u"LMS_QueryDeviceId: not built yet"), std::u16string::npos);
+
+    /* A network port asks the display language by SNMP, which is not built yet. */
+    port->portKind = KIND_NETWORK | KIND_BIDI;
+    const DWORD fine2[3] = {0, 0x800, 0};
+    set_value(port, "PrinterStatus", fine2, false);
+    plat::debug_clear();
+    EXPECT_EQ(LMS_RefreshStatus(u"Office", port), 0);
+    EXPECT_NE(plat::debug_output().find(u"LMN_GetDisplayLang: not built yet"), std::u16string::npos);
+    port->portKind = KIND_USB | KIND_BIDI;
 }
 
 /* Eight ports opened, polled and closed at once, 1,000 cycles in all; the sanitizer trees check the rest. */
