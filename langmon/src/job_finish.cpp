@@ -119,12 +119,7 @@ BOOL LMS_FinishJobs(MonitorPort *port, BOOL deleteCurrent)
             ++port->releaseCount;
         else
             release_job(current, JOB_CONTROL_LAST_PAGE_EJECTED);
-        for (JobQueueEntry *e = port->jobQueueHead; e;) {
-            JobQueueEntry *next = e->next;
-            LMU_Free(e);
-            e = next;
-        }
-        port->jobQueueHead = port->jobQueueTail = nullptr;
+        LMJ_FreeJobQueue(port);
         current = nullptr;
     }
     if (!current)
@@ -150,12 +145,7 @@ void LMS_ResetPortStatus(MonitorPort *port)
     LMS_FreePendingOutput(port);
     LMU_Free(port->partialReply);
     port->partialReply = nullptr;
-    for (JobQueueEntry *e = port->jobQueueHead; e;) {
-        JobQueueEntry *next = e->next;
-        LMU_Free(e);
-        e = next;
-    }
-    port->jobQueueHead = port->jobQueueTail = nullptr;
+    LMJ_FreeJobQueue(port);
     LMS_ClearJobRecordQueue(port);
     if (!port->refreshActive)
         for (ServedPrinter *p = port->servedPrinters; p; p = p->next)

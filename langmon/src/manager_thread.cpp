@@ -69,6 +69,8 @@ HANDLE make_del_prn(const WCHAR *printer)
     return CreateEventA(nullptr, FALSE, FALSE, event_name("PLVMPWD:DEL_PRN:", printer, 255).c_str());
 }
 
+bool worker_from_job_event(MonitorPort *port) { return std::atomic_ref<DWORD>(port->managerWorker).load() != 0; }
+
 /* Asks the port's worker to stop and waits (bounded) until it has gone.  No lock is held here. */
 void stop_worker(MonitorPort *port)
 {
@@ -124,8 +126,9 @@ void on_job_event(MonitorPort *port, ServedPrinter *p)
     const bool held = locks && (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED);
     if (!LMP_TestState(port, ST_JOB_OPEN) && !threadEvent.load()) {
         LMS_QueryDeviceId(port);
-        if (port->lastSeverity == 1 && !port->managerWorker && LMS_StartNotifyThread(port))
-            port->managerWorker = 1;
+        if (std::atomic_ref<DWORD>(port->lastSeverity).load() == 1 && !worker_from_job_event(port) &&
+            LMS_StartNotifyThread(port))
+            std::atomic_ref<DWORD>(port->managerWorker).store(1);
     }
     if (held)
         ReleaseMutex(port->portMutex);
@@ -253,7 +256,7 @@ DWORD manager_thread(LPVOID param)
     }
 
     if (drop) {
-        if (!port->managerWorker)
+        if (!worker_from_job_event(port))
             stop_worker(port);
         LMP_Lock(port);
         if (ev.notificationId && p->managerHandle)
@@ -266,7 +269,7 @@ DWORD manager_thread(LPVOID param)
     if (result != WAIT_OBJECT_0 + CLOSE && ev.notificationId && p->managerHandle)
         p->KillNotificationEvent(p->managerHandle, ev.notificationId);
     close_events(ev, false);
-    if (!port->managerWorker)
+    if (!worker_from_job_event(port))
         stop_worker(port);
     close_if(ev.jobEvent);
     return 0;

@@ -283,6 +283,8 @@ void LMP_ReadMyPortMode(MonitorPort *port);
 
 /* Jobs passed to the device and not yet released. */
 BOOL LMJ_QueueJob(DWORD jobId, MonitorPort *port);
+/* Frees every queued entry (no job is released).  Caller holds the port's lock or owns the record. */
+void LMJ_FreeJobQueue(MonitorPort *port);
 BOOL LMJ_SetQueuedJobText(const char *text, DWORD which, MonitorPort *port);
 JobQueueEntry *LMJ_FindQueuedJob(const char *text, DWORD which, MonitorPort *port);
 

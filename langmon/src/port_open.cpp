@@ -102,7 +102,10 @@ BOOL LMP_ClosePort(HANDLE hPort)
     if (!claimed)
         return TRUE;
 
-    if (port->jobQueueHead) {
+    LMP_Lock(port);
+    const bool jobsQueued = port->jobQueueHead != nullptr;
+    LMP_Unlock(port);
+    if (jobsQueued) {
         signal_close_event(port);
         Sleep(1000);
         LMS_FinishJobs(port, TRUE);

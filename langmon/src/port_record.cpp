@@ -35,12 +35,7 @@ void release_parts(MonitorPort *port)
     close_if(port->closeEvent);
     LMU_Free(port->jobRecordQueue);
     port->jobRecordQueue = nullptr;
-    for (JobQueueEntry *e = port->jobQueueHead; e;) {
-        JobQueueEntry *next = e->next;
-        LMU_Free(e);
-        e = next;
-    }
-    port->jobQueueHead = port->jobQueueTail = nullptr;
+    LMJ_FreeJobQueue(port);
     LMU_Free(port->docInfo);
     LMU_Free(port->pendingOutput);
     LMU_Free(port->partialReply);
@@ -173,6 +168,16 @@ MonitorPort *LMP_FindPort(MonitorPort *first, const WCHAR *name)
 }
 
 /* ---- Job queue -------------------------------------------------------------- */
+
+void LMJ_FreeJobQueue(MonitorPort *port)
+{
+    for (JobQueueEntry *e = port->jobQueueHead; e;) {
+        JobQueueEntry *next = e->next;
+        LMU_Free(e);
+        e = next;
+    }
+    port->jobQueueHead = port->jobQueueTail = nullptr;
+}
 
 BOOL LMJ_QueueJob(DWORD jobId, MonitorPort *port)
 {

@@ -252,13 +252,12 @@ int LMS_MatchModel(MonitorPort *port, char *deviceId)
             break;
         }
     }
+    LMP_Lock(port);
     LMU_SetMask(&port->modelMask, mask);
-    if (LMU_MaskDiffers(before, mask) && !LMP_TestState(port, ST_JOB_OPEN) && !port->jobQueueHead) {
-        LMP_Lock(port);
+    if (LMU_MaskDiffers(before, mask) && !LMP_TestState(port, ST_JOB_OPEN) && !port->jobQueueHead)
         for (ServedPrinter *p = port->servedPrinters; p; p = p->next)
             LMS_PushVariables(port, p);
-        LMP_Unlock(port);
-    }
+    LMP_Unlock(port);
     return mask ? 1 : 0;
 }
 
@@ -347,6 +346,8 @@ ServedPrinter *LMS_BindStatusManager(const WCHAR *printerName, MonitorPort *port
         return nullptr;
     }
     p->port = port;
+    /* Made before the record is visible, so that nobody finds it without its event. */
+    p->readyEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (LMS_IsMonitoredDriver(printerName))
         load_manager(p);
     HANDLE manager = nullptr;

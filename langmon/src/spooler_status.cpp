@@ -10,6 +10,7 @@
 
 #include <plat/handle.h>
 
+#include <atomic>
 #include <cstring>
 
 namespace {
@@ -119,7 +120,7 @@ BOOL LMS_SetPortStatus(MonitorPort *port, const DWORD triple[3])
     info.dwStatus = status;
     info.pszStatus = nullptr;
     info.dwSeverity = severity;
-    port->lastSeverity = severity;
+    std::atomic_ref<DWORD>(port->lastSeverity).store(severity);
     return SetPortW(nullptr, port->portName, 3, reinterpret_cast<const BYTE *>(&info));
 }
 

@@ -19,6 +19,9 @@ namespace {
 
 constexpr LONG kRefused = -19;
 
+/* What a delivery did: failed (the row stays changed), delivered, or delivered with the row's value to keep. */
+enum class Outcome { Failed, Delivered, DeliveredKeep };
+
 /* One call of the printer's UpdatePrinterStatusA; a printer with bidirectional support off counts as served. */
 LONG send(ServedPrinter *p, const char *name, const void *value, LONG size)
 {
@@ -137,9 +140,8 @@ void deliver_gap_records(MonitorPort *port, StatusVariable *row, LONG size, JobQ
         JobQueueEntry *job = port->jobQueueHead;
         ServedPrinter *p = job->printer;
         if (p) {
-            if (LMS_TestPrinterFlags(p, SP_BIDI_OFF)) {
-                send(p, row->name, nullptr, size);
-            } else if (p->managerHandle && p->UpdatePrinterStatusA) {
+            /* A printer with bidirectional support off counts as told without a call. */
+            if (!LMS_TestPrinterFlags(p, SP_BIDI_OFF) && p->managerHandle && p->UpdatePrinterStatusA) {
                 if (onlySecond || send_record(p, row, size, job->jobId, 0) == 0)
                     send_record(p, row, size, 0, 0);
             }
@@ -165,30 +167,31 @@ bool advance_record_queue(MonitorPort *port, StatusVariable *row)
         q->first = next;
         --q->count;
         LMU_Free(row->value);
+        /* The row owns the record from now on. */
         row->value = next->record;
         row->flags = next->flags;
+        next->record = nullptr;
         return true;
     }
-    LMS_ClearJobRecordQueue(port);
     if (front && front->record == row->value)
-        row->value = nullptr; /* freed with the queue */
+        front->record = nullptr; /* freed once, as the row's value */
+    LMS_ClearJobRecordQueue(port);
     LMS_FreeValue(row);
     row->flags = 0;
-    row->changed = 0;
     return false;
 }
 
-bool deliver_job_record(MonitorPort *port, StatusVariable *row, LONG size)
+Outcome deliver_job_record(MonitorPort *port, StatusVariable *row, LONG size)
 {
     if (size < LONG(LM_RECORD_JOB_ID + 4))
-        return false;
+        return Outcome::Failed;
     const bool hasPages = size >= LONG(LM_RECORD_PAGES + 4);
     const DWORD id = get32(row->value, LM_RECORD_JOB_ID);
     JobQueueEntry *job = port->jobQueueHead;
     while (job && job->jobId != id)
         job = job->next;
     if (!job)
-        return false;
+        return Outcome::Failed;
     const DWORD flags = row->flags;
     const bool start = flags & SVF_JOB_START;
     const bool closing = flags & SVF_JOB_CLOSE;
@@ -215,19 +218,21 @@ bool deliver_job_record(MonitorPort *port, StatusVariable *row, LONG size)
     }
     if (start)
         job->flags |= LM_JOB_ANNOUNCED;
-    bool rowGone = false;
+    Outcome outcome = Outcome::Delivered;
     if (closing) {
         row->flags &= ~SVF_JOB_CLOSE;
         if (start) {
             row->flags &= ~SVF_JOB_START;
+            outcome = Outcome::DeliveredKeep;
             if (advance_record_queue(port, row)) {
+                /* The next record goes out at once after a successful send, else at the next notification. */
+                bool sent = false;
                 if (result == 0 && p && !LMS_TestPrinterFlags(p, SP_BIDI_OFF)) {
                     Sleep(150);
                     std::memset(port->jobRecordScratch, 0, sizeof port->jobRecordScratch);
-                    send(p, row->name, row->value, LMS_VariableSize(row));
+                    sent = send(p, row->name, row->value, LMS_VariableSize(row)) == 0;
                 }
-            } else {
-                rowGone = true;
+                row->changed = sent ? 0 : 1;
             }
         }
     }
@@ -240,29 +245,30 @@ bool deliver_job_record(MonitorPort *port, StatusVariable *row, LONG size)
         if (!port->jobQueueHead)
             LMS_SetJobActive(port, FALSE);
     }
-    (void)rowGone;
-    return true;
+    return outcome;
 }
 
-bool deliver(MonitorPort *port, StatusVariable *row, LONG size)
+Outcome of(bool delivered) { return delivered ? Outcome::Delivered : Outcome::Failed; }
+
+Outcome deliver(MonitorPort *port, StatusVariable *row, LONG size)
 {
     switch (row->type) {
     case SV_PLAIN:
-        return deliver_to_all(port, row, size);
+        return of(deliver_to_all(port, row, size));
     case SV_JOB_RECORD:
         return deliver_job_record(port, row, size);
     case SV_QUEUE:
-        return deliver_to_queued_printers(port, row, size);
+        return of(deliver_to_queued_printers(port, row, size));
     case SV_OPEN_JOB:
-        return deliver_to_job_printer(port, row, size);
+        return of(deliver_to_job_printer(port, row, size));
     case SV_TRIPLE:
-        return deliver_triple(port, row, size, nullptr, 0x11F00);
+        return of(deliver_triple(port, row, size, nullptr, 0x11F00));
     case SV_DEVICE:
-        return deliver_to_model_printers(port, row, size);
+        return of(deliver_to_model_printers(port, row, size));
     case 4:
-        return true;
+        return Outcome::Delivered;
     default:
-        return false;
+        return Outcome::Failed;
     }
 }
 
@@ -280,13 +286,16 @@ int LMS_NotifyChanged(MonitorPort *port)
         const LONG size = LMS_VariableSize(row);
         if (size <= 0)
             continue;
-        if (!deliver(port, row, size))
-            continue;
-        ++delivered;
-        if (!row->value) /* a job record whose queue ran out is already cleared */
-            continue;
+        /* Cleared first, so that a notification started from inside the delivery does not send it twice. */
         row->changed = 0;
-        if (!(row->flags & SVF_KEEP))
+        const Outcome outcome = deliver(port, row, size);
+        if (outcome == Outcome::Failed) {
+            row->changed = 1;
+            continue;
+        }
+        ++delivered;
+        /* A job record's queue decides itself what its row holds next. */
+        if (outcome == Outcome::Delivered && !(row->flags & SVF_KEEP))
             LMS_FreeValue(row);
     }
     LMP_Unlock(port);

@@ -600,4 +600,45 @@ TEST_F(StatusValuesTest, JobRecordsFinishTheJobsAheadAndCloseTheirJob)
     EXPECT_EQ(words[2] & 0x8, 0u) << "no job is on its way any more";
 }
 
+/* A record that opens and closes a job in one goes out, and the next pending record takes its place at once. */
+TEST_F(StatusValuesTest, PendingJobRecordsFollowOneAnother)
+{
+    MonitorPort *port = bound_port();
+    ServedPrinter *annex = printer(port, u"Annex");
+    queue(port, 22, annex);
+    auto record = [](DWORD id, DWORD pages) {
+        auto *r = static_cast<BYTE *>(LMU_Alloc(320));
+        std::memcpy(r + 288, &id, 4);
+        std::memcpy(r + 292, &pages, 4);
+        return r;
+    };
+    LMP_Lock(port);
+    StatusVariable *r = LMS_LookupVariable("PrintingJobInfo2", port);
+    ASSERT_NE(r, nullptr);
+    BYTE *front = record(22, 4);
+    BYTE *next = record(23, 0);
+    auto *e1 = static_cast<JobRecordEntry *>(LMU_Alloc(sizeof(JobRecordEntry)));
+    auto *e2 = static_cast<JobRecordEntry *>(LMU_Alloc(sizeof(JobRecordEntry)));
+    *e2 = JobRecordEntry{next, SVF_JOB_START, nullptr};
+    *e1 = JobRecordEntry{front, SVF_JOB_START | SVF_JOB_CLOSE, e2};
+    port->jobRecordQueue->first = e1;
+    port->jobRecordQueue->count = 2;
+    LMS_FreeValue(r);
+    r->value = front;
+    r->flags = SVF_JOB_START | SVF_JOB_CLOSE;
+    r->changed = 1;
+    LMP_Unlock(port);
+    EXPECT_EQ(LMS_NotifyChanged(port), 1);
+    const std::string zeros(576, '0'), tail(48, '0');
+    EXPECT_EQ(updates("PrintingJobInfo2"), (std::vector<std::string>{
+                                               "Annex=" + zeros + "00000000" + "00000000" + tail,
+                                               "Annex=" + zeros + "17000000" + "00000000" + tail,
+                                           }));
+    EXPECT_EQ(r->value, next) << "the next record is the row's value now";
+    EXPECT_EQ(r->flags, SVF_JOB_START);
+    EXPECT_EQ(r->changed, 0);
+    EXPECT_EQ(port->jobRecordQueue->count, 1u);
+    EXPECT_TRUE(queued(port).empty()) << "job 22 is closed";
+}
+
 } // namespace
