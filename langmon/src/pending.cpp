@@ -1,8 +1,8 @@
 /*
  * Calls of the port layer into the monitor's job road, port input, named
- * requests, device-ID reads, reply parser, worker threads and network
- * access, which are not built yet.  Each either gives the answer its work
- * gives in the state this library cannot leave yet, or fails visibly: one debugger
+ * requests, device-ID reads, reply parser, poll cycle and network access,
+ * which are not built yet.  Each either gives the answer its work gives in
+ * the state this library cannot leave yet, or fails visibly: one debugger
  * line naming the function, ERROR_CALL_NOT_IMPLEMENTED and the function's
  * failure value.  Each is deleted from here when its work is built.
  */
@@ -51,7 +51,7 @@ BOOL GetPrinterDataFromPort(HANDLE, DWORD, LPWSTR, LPWSTR, DWORD, LPWSTR, DWORD,
     return FALSE;
 }
 
-/* ---- Device ID, reply parser, worker threads, network access ------------------ */
+/* ---- Device ID, reply parser, poll cycle, network access ---------------------- */
 
 bool LMS_QueryDeviceId(MonitorPort *)
 {
