@@ -206,7 +206,75 @@ TEST_F(WorkerTest, RefreshRequests)
     plat::debug_clear();
     EXPECT_EQ(LMS_RefreshStatus(u"Office", port), 0);
     EXPECT_NE(plat::debug_output().find(u"LMN_GetDisplayLang: not built yet"), std::u16string::npos);
+
+    /* The manager's size answer: -33 and -36 both give the size; anything else refuses. */
+    PlodrmzConfig sizes{};
+    sizes.sizeQueryResult = -36;
+    sm.configure(&sizes);
+    EXPECT_EQ(LMS_RefreshStatus(u"Office", port), 0);
+    sizes.sizeQueryResult = -5;
+    sm.configure(&sizes);
+    EXPECT_EQ(LMS_RefreshStatus(u"Office", port), -19);
     port->portKind = KIND_USB | KIND_BIDI;
+}
+
+TEST_F(WorkerTest, DrainThrowsAwayWhatTheDeviceQueued)
+{
+    HANDLE h = nullptr;
+    ASSERT_TRUE(open(u"USB001", &h));
+    MonitorPort *port = rec(h);
+    struct Case {
+        size_t bytes;
+        BOOL pause;
+        DWORD atLeastMs, belowMs;
+    } cases[] = {
+        {100, FALSE, 0, 1},
+        {100, TRUE, 2200, 2201},    /* two reads, 1100 ms before each */
+        {5000, FALSE, 4000, 4001},  /* more than 4500 bytes: 4000 ms, then read again */
+    };
+    for (const Case &c : cases) {
+        plat::portmon_script_read(std::string(c.bytes, 'r'));
+        const size_t docs = plat::portmon_docs().size();
+        const DWORD before = GetTickCount();
+        EXPECT_TRUE(LMS_DrainReplies(port, c.pause));
+        const DWORD took = GetTickCount() - before;
+        EXPECT_GE(took, c.atLeastMs) << c.bytes;
+        EXPECT_LT(took, c.belowMs) << c.bytes;
+        EXPECT_EQ(plat::portmon_docs().size(), docs + 1) << "opened for status";
+        EXPECT_FALSE(LMP_TestState(port, ST_PORT_OPEN)) << "and closed again";
+        BYTE rest[8];
+        DWORD got = 9;
+        EXPECT_TRUE(LMP_PortRead(port, rest, sizeof rest, &got));
+        EXPECT_EQ(got, 0u) << "everything was read";
+    }
+    plat::portmon_fail(plat::PortmonCall::StartDocPort, ERROR_ACCESS_DENIED);
+    EXPECT_FALSE(LMS_DrainReplies(port, FALSE)) << "a port that cannot be opened";
+}
+
+TEST_F(WorkerTest, ReleasingEveryQueuedJob)
+{
+    MonitorPort *port = bound_usb();
+    ServedPrinter *office = port->servedPrinters;
+    const DWORD a = make_job(u"Office", u"a"), b = make_job(u"Office", u"b");
+    for (DWORD id : {a, b}) {
+        ASSERT_TRUE(LMJ_QueueJob(id, port));
+        port->jobQueueTail->printer = office;
+    }
+    set_value(port, "PrintingJobInfo2", std::vector<BYTE>(320, 0xEE).data(), false);
+    LMS_FindVariable("PrintingJobInfo2", port->statusVariables, port, FALSE)->flags = SVF_KEEP;
+    sm.clearLog();
+    EXPECT_TRUE(LMS_ReleaseAllJobs(port));
+    EXPECT_FALSE(job_exists(a));
+    EXPECT_FALSE(job_exists(b));
+    ASSERT_NE(port->jobQueueHead, nullptr) << "the release leaves the queue";
+    EXPECT_EQ(port->jobQueueHead->jobId, b) << "only the closing record of the first job ends that job";
+    EXPECT_EQ(updates("PrinterQueue"), std::vector<std::string>{"Office=00000000"});
+    const auto records = updates("PrintingJobInfo2");
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].substr(0, 7 + 576), "Office=" + std::string(576, 'e')) << "the record keeps its text";
+    EXPECT_EQ(records[0].substr(7 + 576, 16), "0000000000000000") << "closing: its job id goes out as 0, pages 0";
+    while (LMJ_ReleaseFirstJob(port)) {
+    }
 }
 
 /* Eight ports opened, polled and closed at once, 1,000 cycles in all; the sanitizer trees check the rest. */
