@@ -248,6 +248,8 @@ struct MonitorPort {
     char *community;
     DWORD lastSeverity;
     DWORD managerWorker;
+    HANDLE workerThread; /* the running (or last) worker, joined before the record goes */
+    void *endedThreads; /* manager threads that released their own records, joined before the record goes */
 };
 
 /* Atomic changes and tests of a port's state bits. */
@@ -281,6 +283,8 @@ void LMP_ReadMyPortMode(MonitorPort *port);
 
 /* Jobs passed to the device and not yet released. */
 BOOL LMJ_QueueJob(DWORD jobId, MonitorPort *port);
+/* Frees every queued entry (no job is released).  Caller holds the port's lock or owns the record. */
+void LMJ_FreeJobQueue(MonitorPort *port);
 BOOL LMJ_SetQueuedJobText(const char *text, DWORD which, MonitorPort *port);
 JobQueueEntry *LMJ_FindQueuedJob(const char *text, DWORD which, MonitorPort *port);
 

@@ -1,13 +1,12 @@
 /*
  * Calls of the port layer into the monitor's job road, port input, named
- * requests, status values, served printers and network access, which are
- * not built yet.  Each either gives the answer its work gives in the state
- * this library cannot leave yet (no port holds a status-value table, so
- * there is no value to seed, clear or free), or fails visibly: one debugger
+ * requests, device-ID reads, reply parser, poll cycle and network access,
+ * which are not built yet.  Each either gives the answer its work gives in
+ * the state this library cannot leave yet, or fails visibly: one debugger
  * line naming the function, ERROR_CALL_NOT_IMPLEMENTED and the function's
  * failure value.  Each is deleted from here when its work is built.
  */
-#include "monitor.h"
+#include "status.h"
 
 #include <plat/debug.h>
 #include <plat/error.h>
@@ -52,26 +51,7 @@ BOOL GetPrinterDataFromPort(HANDLE, DWORD, LPWSTR, LPWSTR, DWORD, LPWSTR, DWORD,
     return FALSE;
 }
 
-/* ---- Status values: no port holds a table, so no row exists ------------------- */
-
-void LMS_SeedPrinterStatus(MonitorPort *, BOOL) {}
-
-BOOL LMS_ClearErrorValues(MonitorPort *, BOOL) { return FALSE; }
-
-void LMS_ClearJobStatus(MonitorPort *) {}
-
-void LMS_ResetDeviceValues(MonitorPort *, BOOL) {}
-
-void LMS_UpdateExtStatus(MonitorPort *) {}
-
-BOOL LMS_ClearExtStatusBits(MonitorPort *, DWORD) { return FALSE; }
-
-void LMS_FreeStatusVariables(MonitorPort *) {}
-
-/* ---- Job bookkeeping, served printers, network access ------------------------- */
-
-/* No printer is bound to the status manager yet. */
-bool LMS_IsBoundToManager(const ServedPrinter *) { return false; }
+/* ---- Device ID, reply parser, poll cycle, network access ---------------------- */
 
 bool LMS_QueryDeviceId(MonitorPort *)
 {
@@ -86,16 +66,16 @@ int LMS_FeedReply(const char *, const char **, MonitorPort *, BOOL, DWORD *)
     return 2;
 }
 
-BOOL LMS_FinishJobs(MonitorPort *, BOOL)
+BOOL LMS_PollRound(MonitorPort *)
 {
-    not_built(u"LMS_FinishJobs");
+    not_built(u"LMS_PollRound");
     return FALSE;
 }
 
-BOOL LMS_PublishToManager(MonitorPort *)
+LONG LMN_GetDisplayLang(MonitorPort *)
 {
-    not_built(u"LMS_PublishToManager");
-    return FALSE;
+    not_built(u"LMN_GetDisplayLang");
+    return ERROR_CALL_NOT_IMPLEMENTED;
 }
 
 SnmpSession *LMN_OpenSession(const char *, const char *)

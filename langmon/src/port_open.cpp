@@ -13,7 +13,7 @@
  * the record by setting ST_CLOSING under the global lock: a second close of
  * the same handle, even at the same time, answers TRUE and does nothing.
  */
-#include "monitor.h"
+#include "status.h"
 
 #include <plat/clock.h>
 #include <plat/error.h>
@@ -102,14 +102,17 @@ BOOL LMP_ClosePort(HANDLE hPort)
     if (!claimed)
         return TRUE;
 
-    if (port->jobQueueHead) {
+    LMP_Lock(port);
+    const bool jobsQueued = port->jobQueueHead != nullptr;
+    LMP_Unlock(port);
+    if (jobsQueued) {
         signal_close_event(port);
         Sleep(1000);
         LMS_FinishJobs(port, TRUE);
     }
 
     if (LMP_TestState(port, ST_POLL_STARTED)) {
-        LMP_ClearState(port, ST_POLL_RUN);
+        LMS_StopWorker(port);
         std::atomic_ref<HANDLE> threadEvent(port->threadEvent);
         if (HANDLE ev = threadEvent.load())
             SetEvent(ev);
@@ -119,7 +122,7 @@ BOOL LMP_ClosePort(HANDLE hPort)
 
     SetEvent(port->closeEvent);
 
-    /* Served printers would have their status-manager notifications ended here; none are bound yet. */
+    LMS_KillNotificationCallbacks(port);
 
     LMP_Lock(port);
     if (port->portMonitor.pfnClosePort)

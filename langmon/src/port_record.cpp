@@ -8,7 +8,7 @@
  * queued on it, its document information and any pending output, so that a
  * port closed in any state leaves nothing behind on the heap.
  */
-#include "monitor.h"
+#include "status.h"
 
 #include <plat/clock.h>
 #include <plat/handle.h>
@@ -26,6 +26,7 @@ void close_if(HANDLE &h)
 /* Frees what a record holds besides the list link (also for a half-built record). */
 void release_parts(MonitorPort *port)
 {
+    LMS_FreeAllServedPrinters(port);
     LMS_FreeStatusVariables(port);
     LMU_Free(port->printerName);
     port->printerName = nullptr;
@@ -34,12 +35,7 @@ void release_parts(MonitorPort *port)
     close_if(port->closeEvent);
     LMU_Free(port->jobRecordQueue);
     port->jobRecordQueue = nullptr;
-    for (JobQueueEntry *e = port->jobQueueHead; e;) {
-        JobQueueEntry *next = e->next;
-        LMU_Free(e);
-        e = next;
-    }
-    port->jobQueueHead = port->jobQueueTail = nullptr;
+    LMJ_FreeJobQueue(port);
     LMU_Free(port->docInfo);
     LMU_Free(port->pendingOutput);
     LMU_Free(port->partialReply);
@@ -109,7 +105,8 @@ MonitorPort *LMP_CreatePort(const WCHAR *portName, const WCHAR *printerName)
         port->portLock = nullptr;
     }
     port->threadEndedEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    ok = ok && port->portMutex && port->spareMutex && port->closeEvent && port->jobRecordQueue && port->portLock &&
+    port->statusVariables = LMS_NewStatusTable();
+    ok = ok && port->statusVariables && port->portMutex && port->spareMutex && port->closeEvent && port->jobRecordQueue && port->portLock &&
          port->threadEndedEvent;
     if (!ok) {
         release_parts(port);
@@ -153,11 +150,8 @@ BOOL LMP_FreePort(MonitorPort *port)
     LMP_Unlock(nullptr);
     if (!found)
         return FALSE;
-    if (LMP_TestState(port, ST_POLL_STARTED)) {
-        /* Give a running worker time to see that it must stop. */
-        LMP_ClearState(port, ST_POLL_RUN);
-        Sleep(4010);
-    }
+    /* A worker still running is stopped and joined before anything it reaches goes. */
+    LMS_StopWorker(port);
     release_parts(port);
     LMU_Free(port);
     return TRUE;
@@ -174,6 +168,16 @@ MonitorPort *LMP_FindPort(MonitorPort *first, const WCHAR *name)
 }
 
 /* ---- Job queue -------------------------------------------------------------- */
+
+void LMJ_FreeJobQueue(MonitorPort *port)
+{
+    for (JobQueueEntry *e = port->jobQueueHead; e;) {
+        JobQueueEntry *next = e->next;
+        LMU_Free(e);
+        e = next;
+    }
+    port->jobQueueHead = port->jobQueueTail = nullptr;
+}
 
 BOOL LMJ_QueueJob(DWORD jobId, MonitorPort *port)
 {
