@@ -67,8 +67,10 @@ void spool_reset()
     bool mount;
     {
         std::lock_guard<std::mutex> g(st.lock);
-        if (g_loaded.load())
+        if (g_loaded.load()) {
+            StoreHold hold(st);
             end_open_jobs(st);
+        }
         mount = load_machine(st, root);
     }
     if (mount)
@@ -85,6 +87,7 @@ void close_handle_object(void *object)
     std::lock_guard<std::mutex> g(st.lock);
     if (h->generation != st.generation)
         return; /* the machine was reset meanwhile: that job has already ended */
+    StoreHold hold(st);
     finish_job(st, h->job);
     save(st);
 }
