@@ -320,6 +320,15 @@ std::string registry_file()
     return r.file;
 }
 
+LONG registry_store_error()
+{
+    ensure_machine();
+    Registry &r = registry();
+    std::lock_guard<std::mutex> g(r.lock);
+    FileHold hold(r);
+    return r.store_error;
+}
+
 std::string registry_image()
 {
     ensure_machine();

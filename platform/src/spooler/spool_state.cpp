@@ -252,6 +252,12 @@ std::string spool_driver_dir_real()
 
 std::string spool_state_path() { return machine_root() + "/spooler/spooler.dat"; }
 
+DWORD spool_store_error()
+{
+    Session s;
+    return s.st.store_error;
+}
+
 void spool_set_current_user_rights(SpoolUser user)
 {
     ensure_loaded();
