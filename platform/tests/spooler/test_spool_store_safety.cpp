@@ -322,4 +322,28 @@ TEST_F(StoreSafety, PlantedLinksAreNeverWrittenThrough)
     }
 }
 
+TEST_F(StoreSafety, FilesOpenedForWritingNeverFollowALink)
+{
+    const fs::path target = root / "target.txt";
+    const fs::path link = root / "c" / "planted.txt";
+    write_text(target, "untouched");
+    fs::create_symlink(target, link);
+    for (DWORD disposition : {DWORD(CREATE_ALWAYS), DWORD(OPEN_EXISTING), DWORD(OPEN_ALWAYS), DWORD(TRUNCATE_EXISTING),
+                              DWORD(CREATE_NEW)}) {
+        SCOPED_TRACE(disposition);
+        HANDLE h = CreateFileW(u"C:\\planted.txt", GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+                               nullptr);
+        EXPECT_EQ(h, INVALID_HANDLE_VALUE);
+        if (h != INVALID_HANDLE_VALUE)
+            CloseHandle(h);
+        EXPECT_EQ(read_text(target), "untouched");
+    }
+    /* Reading through a link stays possible (the driver directory's libraries are links). */
+    HANDLE h = CreateFileW(u"C:\\planted.txt", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    EXPECT_NE(h, INVALID_HANDLE_VALUE);
+    if (h != INVALID_HANDLE_VALUE)
+        CloseHandle(h);
+}
+
 } // namespace
