@@ -12,6 +12,8 @@
  * Every answer is then queried and applied, with no data manager bound (so
  * writes fail as they would without one).
  */
+#include "fuzz_support.h"
+
 #include <tarvel/cfg_model.h>
 #include <tarvel/dme_mapping.h>
 #include <tarvel/log_trace.h>
@@ -46,10 +48,7 @@ void setup()
         return;
     done = true;
     static char root[] = "/tmp/tarvel-fuzz-ini-XXXXXX";
-    if (mkdtemp(root) == nullptr)
-        std::abort();
-    plat::machine_reset(root);
-    std::atexit([] { std::filesystem::remove_all(root); });
+    fuzz_support::private_machine(root);
     CreateDirectoryW(u"C:\\Fuzz", nullptr);
     RES_ResetForTest();
     RES_SetModulePathForTest(u"C:\\Fuzz\\tarvelgr.dll");

@@ -6,6 +6,8 @@
  * with and without the model, through a real printer of the standard model
  * on a private machine (set up once).
  */
+#include "fuzz_support.h"
+
 #include <tarvel/dmb_binding.h>
 #include <tarvel/fid_defaults.h>
 #include <tarvel/fid_merge.h>
@@ -46,13 +48,8 @@ Printer &setup()
         return *p;
     p = new Printer;
     static char root[] = "/tmp/tarvel-fuzz-devmode-XXXXXX";
-    if (mkdtemp(root) == nullptr)
-        std::abort();
-    plat::machine_reset(root);
-    std::atexit([] { std::filesystem::remove_all(root); });
-    RES_SetModulePathForTest((plat::driver_dir_win() + u"\\tarvelgr.dll").c_str());
-    RES_AttachOwnStrings(plat::module_of_address(reinterpret_cast<const void *>(&RES_InitModulePaths)));
-    RES_InitModulePaths(nullptr, nullptr);
+    fuzz_support::private_machine(root);
+    fuzz_support::play_rendering_library();
     if (DMB_Load(RES_GetOwnModule()) != 1)
         std::abort();
     plat::SpoolDriver d;

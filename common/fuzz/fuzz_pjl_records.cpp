@@ -7,6 +7,8 @@
  * each into a buffer of exactly the size asked, with the data manager bound
  * once so that settings are read as in a job.
  */
+#include "fuzz_support.h"
+
 #include <tarvel/dmb_binding.h>
 #include <tarvel/model_file.h>
 #include <tarvel/pjl_header.h>
@@ -33,13 +35,8 @@ void setup()
         return;
     done = true;
     static char root[] = "/tmp/tarvel-fuzz-pjl-XXXXXX";
-    if (mkdtemp(root) == nullptr)
-        std::abort();
-    plat::machine_reset(root);
-    std::atexit([] { std::filesystem::remove_all(root); });
-    RES_SetModulePathForTest((plat::driver_dir_win() + u"\\tarvelgr.dll").c_str());
-    RES_AttachOwnStrings(plat::module_of_address(reinterpret_cast<const void *>(&RES_InitModulePaths)));
-    RES_InitModulePaths(nullptr, nullptr);
+    fuzz_support::private_machine(root);
+    fuzz_support::play_rendering_library();
     DMB_Load(RES_GetOwnModule()); /* without it every setting read fails, which is a road too */
     /* Held for the whole run: a header loads the job-language library and frees it again, and an unloaded
        instrumented library would take its coverage counters with it. */
@@ -61,20 +58,9 @@ void into_buffer(LONG size, Write write)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     setup();
-    if (size < 4)
-        return 0;
-    size_t mainSize = static_cast<size_t>(data[0]) | (static_cast<size_t>(data[1]) << 8) |
-                      (static_cast<size_t>(data[2]) << 16) | (static_cast<size_t>(data[3]) << 24);
-    data += 4;
-    size -= 4;
-    if (mainSize > size)
-        mainSize = size;
-    const uint8_t *companion = mainSize < size ? data + mainSize : nullptr;
-
     ModelFileReader main{};
     ModelFileReader comp{};
-    if (ddd_OpenModelMemory(u"C:\\DRIVER\\FUZZ.DDD", data, mainSize, companion, size - mainSize, &main, &comp) !=
-        DDD_OK)
+    if (fuzz_support::open_model_pair(data, size, &main, &comp) != DDD_OK)
         return 0;
     std::vector<BYTE> image(SETTINGS_IMAGE_SIZE, 0), printerData(SETTINGS_PRINTERDATA_SIZE, 0);
     JobHeaderParams params{};
