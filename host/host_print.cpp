@@ -161,13 +161,22 @@ bool host_job_devmodes(const PrintRequest &request, PrintReport &report, std::ve
     if (!host_bind_library(error))
         return false;
     bool ok = true;
-    if (!printer_exists(request.printer)) {
-        InstallReport installed;
-        ok = host_install_printer(request.printer, request.model, u"FILE:", installed, error);
-        report.installed = ok;
+    {
+        InstallLock installing; /* one process installs; the others wait and find the printer whole */
+        if (!printer_exists(request.printer)) {
+            InstallReport installed;
+            ok = host_install_printer(request.printer, request.model, u"FILE:", installed, error);
+            report.installed = ok;
+        }
     }
     if (ok)
         ok = host_app_devmode(request.printer, devmode, error) && apply_choices(request, devmode, error);
+    /* Pages of their own paper feed it only when the job's output paper is the job's own, as --paper makes it. */
+    bool ownPaper = false;
+    for (const PageChoice &c : request.perPage)
+        ownPaper = ownPaper || !c.paper.empty();
+    if (ok && ownPaper && request.paper.empty())
+        ok = set_number(devmode, S_OUTPUT_PAPER, 267, error);
     /* The devmode of each page that asks for its own paper or orientation (empty: the document's). */
     pageDevmodes.assign(request.perPage.size(), {});
     for (size_t i = 0; ok && i < request.perPage.size(); i++) {

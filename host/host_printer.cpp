@@ -25,10 +25,16 @@
 #include <plat/error.h>
 #include <plat/gdi.h>
 #include <plat/loader.h>
+#include <plat/machine.h>
 #include <plat/memory.h>
 #include <plat/spooler.h>
 #include <plat/text.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstring>
 
 namespace host {
@@ -226,9 +232,44 @@ void host_release_library()
     RES_ReleaseAll();
 }
 
+namespace {
+
+/* The longest printer name the spooler takes. */
+constexpr size_t kMaxPrinterName = 220;
+
+/* The install's steps after the spooler has the printer; empty on success, else a message. */
+std::string configure_printer(const std::u16string &printer, const std::string &modelFile, InstallReport &report)
+{
+    OpenPrinter open(printer, PRINTER_ALL_ACCESS);
+    if (!open.handle)
+        return "the new printer cannot be opened (error " + std::to_string(GetLastError()) + ")";
+    if (!open.model)
+        return "the model data " + modelFile + " cannot be opened for " + utf8(printer);
+    if (!write_printer_id(open))
+        return "the printer's identifier cannot be written (error " + std::to_string(GetLastError()) + ")";
+    if (!UPG_WriteUserModeDriverName(open.handle))
+        return "\"SPLUserModePrinterDriver\" cannot be written (error " + std::to_string(GetLastError()) + ")";
+    std::string error = refresh_printer_settings(open);
+    if (error.empty())
+        error = store_default_settings(open, printer);
+    if (error.empty())
+        add_missing_forms(open, report);
+    return error;
+}
+
+} // namespace
+
 bool host_install_printer(const std::u16string &printer, const std::string &modelFile, const std::u16string &port,
                           InstallReport &report, std::string &error)
 {
+    if (printer.empty() || printer.size() > kMaxPrinterName) {
+        error = "a printer name has 1 to " + std::to_string(kMaxPrinterName) + " characters";
+        return false;
+    }
+    if (port.empty()) {
+        error = "the port name is empty";
+        return false;
+    }
     std::u16string model = plat::utf8_to_utf16(modelFile);
     std::u16string companion = model.substr(0, model.find_last_of(u'.')) + u".DDC";
     plat::SpoolDriver driver;
@@ -251,26 +292,28 @@ bool host_install_printer(const std::u16string &printer, const std::string &mode
         error = "the printer cannot be installed (error " + std::to_string(r) + ")";
         return false;
     }
-    OpenPrinter open(printer, PRINTER_ALL_ACCESS);
-    if (!open.model) {
-        error = "the model data " + modelFile + " cannot be opened for " + utf8(printer);
-        return false;
-    }
-    if (!write_printer_id(open)) {
-        error = "the printer's identifier cannot be written";
-        return false;
-    }
-    if (!UPG_WriteUserModeDriverName(open.handle)) {
-        error = "\"SPLUserModePrinterDriver\" cannot be written";
-        return false;
-    }
-    error = refresh_printer_settings(open);
+    error = configure_printer(printer, modelFile, report);
     if (error.empty())
-        error = store_default_settings(open, printer);
-    if (!error.empty())
-        return false;
-    add_missing_forms(open, report);
-    return true;
+        return true;
+    /* All or nothing: a printer that is not set up whole is taken away again, so that a later install works. */
+    DWORD undone = plat::spool_delete_printer(printer);
+    if (undone != ERROR_SUCCESS)
+        error += "; the half-installed printer could not be removed (error " + std::to_string(undone) + ")";
+    return false;
+}
+
+InstallLock::InstallLock()
+{
+    std::string path = plat::machine_root() + "/install.lock";
+    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
+    while (fd_ >= 0 && ::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+    }
+}
+
+InstallLock::~InstallLock()
+{
+    if (fd_ >= 0)
+        ::close(fd_); /* lets the lock go */
 }
 
 bool host_app_devmode(const std::u16string &printer, std::vector<BYTE> &devmode, std::string &error)

@@ -37,7 +37,9 @@ struct InstallReport {
  * it its identifier (PRNID), writes "SPLUserModePrinterDriver", stores the
  * printer's settings (the model's
  * defaults for the printer) as its devmode, and adds spooler forms for the
- * model's papers that the spooler lacks.  False with a message on failure.
+ * model's papers that the spooler lacks.  All or nothing: on failure (a
+ * name over 220 characters, an empty port, a missing model, a full disk)
+ * no printer is left behind, and the answer is false with a message.
  */
 bool host_install_printer(const std::u16string &printer, const std::string &modelFile, const std::u16string &port,
                           InstallReport &report, std::string &error);
@@ -49,6 +51,22 @@ bool host_install_printer(const std::u16string &printer, const std::string &mode
  * job devmode.  False with a message when the printer cannot be read.
  */
 bool host_app_devmode(const std::u16string &printer, std::vector<BYTE> &devmode, std::string &error);
+
+/*
+ * Holds the machine folder's install lock between processes for a scope, so
+ * that of several processes that find a printer missing only one installs
+ * it and the others find it whole.
+ */
+class InstallLock {
+public:
+    InstallLock();
+    ~InstallLock();
+    InstallLock(const InstallLock &) = delete;
+    InstallLock &operator=(const InstallLock &) = delete;
+
+private:
+    int fd_ = -1;
+};
 
 } // namespace host
 

@@ -23,6 +23,8 @@
 #include <plat/gdi.h>
 #include <plat/loader.h>
 #include <plat/machine.h>
+#include <plat/registry.h>
+#include <plat/spooler.h>
 #include <plat/text.h>
 
 #include <cstdio>
@@ -33,6 +35,12 @@
 #include <vector>
 
 namespace {
+
+/* The version `tarvel --version` reports. */
+constexpr char kVersion[] = "0.1.0";
+
+/* The longest printer name the spooler takes. */
+constexpr size_t kMaxPrinterName = 220;
 
 /* Sizes of the settings records the data manager addresses. */
 constexpr size_t kSettingsImageSize = 5896; /* driver devmode + extension block */
@@ -256,12 +264,23 @@ int cmd_print(int argc, char **argv, int first)
             r.reverse = a == "--reverse";
             continue;
         }
+        static const char *const kValued[] = {"--printer", "--model",    "--output",     "-o",      "--document",
+                                              "--pages",   "--page",     "--paper",      "--orientation",
+                                              "--duplex",  "--copies",   "--nup",        "--nup-order",
+                                              "--colour",  "--color",    "--resolution"};
+        bool known = false;
+        for (const char *o : kValued)
+            known = known || a == o;
+        if (!known)
+            return bad("unknown option '" + a + "'");
         if (!need())
             return bad("option '" + a + "' needs a value");
         std::string value = v;
         i++;
         if (a == "--printer") {
             r.printer = plat::utf8_to_utf16(value);
+            if (r.printer.empty() || r.printer.size() > kMaxPrinterName)
+                return bad("a printer name has 1 to " + std::to_string(kMaxPrinterName) + " characters");
         } else if (a == "--model") {
             r.model = value;
         } else if (a == "--output" || a == "-o") {
@@ -315,8 +334,9 @@ int cmd_print(int argc, char **argv, int first)
             if (!r.colour)
                 return bad("colour is mono, colour or auto");
         } else if (a == "--resolution") {
-            if (!parse_int(v, 1, 9600, r.resolution))
-                return bad("--resolution takes dots per inch");
+            if (!parse_int(v, 300, 1200, r.resolution) ||
+                (r.resolution != 300 && r.resolution != 600 && r.resolution != 1200))
+                return bad("--resolution takes 300, 600 or 1200");
         } else {
             return bad("unknown option '" + a + "'");
         }
@@ -346,6 +366,7 @@ void usage(FILE *to)
 {
     std::fprintf(to,
                  "usage: tarvel [--machine DIR] VERB\n"
+                 "       tarvel --version\n"
                  "\n"
                  "verbs:\n"
                  "  print [OPTIONS]\n"
@@ -361,6 +382,28 @@ void usage(FILE *to)
                  "simulated machine's state between runs.\n");
 }
 
+/*
+ * The machine folder's stores must be readable: one that exists but cannot
+ * be read is reported and nothing is done (a damaged one has been kept
+ * aside and reported by the platform already).
+ */
+bool stores_readable()
+{
+    if (DWORD e = plat::spool_store_error()) {
+        std::fprintf(stderr, "tarvel: the spooler's store %s cannot be read (error %u); nothing was changed\n",
+                     plat::spool_state_path().c_str(), unsigned(e));
+        return false;
+    }
+    if (LONG e = plat::registry_store_error()) {
+        std::fprintf(stderr, "tarvel: the registry file %s cannot be read (error %ld); nothing was changed\n",
+                     plat::registry_file().c_str(), long(e));
+        return false;
+    }
+    return true;
+}
+
+bool asks_help(const std::string &a) { return a == "--help" || a == "-h"; }
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -369,13 +412,25 @@ int main(int argc, char **argv)
     int i = 1;
     for (; i < argc; i++) {
         std::string a = argv[i];
-        if (a == "--help" || a == "-h") {
+        if (asks_help(a)) {
             usage(stdout);
             return 0;
         }
-        if (a == "--machine" && i + 1 < argc) {
+        if (a == "--version") {
+            std::printf("tarvel %s\n", kVersion);
+            return 0;
+        }
+        if (a == "--machine") {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "tarvel: option '--machine' needs a value\n");
+                return 2;
+            }
             machine = argv[++i];
             continue;
+        }
+        if (a.size() > 1 && a[0] == '-') {
+            std::fprintf(stderr, "tarvel: unknown option '%s' (see tarvel --help)\n", a.c_str());
+            return 2;
         }
         break;
     }
@@ -383,18 +438,43 @@ int main(int argc, char **argv)
         usage(stderr);
         return 2;
     }
-    plat::machine_reset(machine);
     std::string verb = argv[i];
+    const int args = argc - i - 1; /* after the verb */
+    char **arg = argv + i + 1;
+    if (verb != "print" && args > 0 && asks_help(arg[0])) {
+        usage(stdout);
+        return 0;
+    }
+    struct Verb {
+        const char *name;
+        int least, most;
+    } const verbs[] = {{"settings", 0, 0}, {"install", 1, 3}, {"caps", 1, 1}, {"print", 0, argc}};
+    const Verb *known = nullptr;
+    for (const Verb &v : verbs)
+        if (verb == v.name)
+            known = &v;
+    if (!known) {
+        std::fprintf(stderr, "tarvel: unknown verb '%s'\n", verb.c_str());
+        usage(stderr);
+        return 2;
+    }
+    if (args < known->least || args > known->most) {
+        std::fprintf(stderr, "tarvel %s: %s (see tarvel --help)\n", verb.c_str(),
+                     args < known->least ? "missing arguments" : ("unexpected argument '" +
+                                                                  std::string(arg[known->most]) + "'").c_str());
+        return 2;
+    }
+    plat::machine_reset(machine);
+    if (!stores_readable())
+        return 1;
     if (verb == "settings")
         return cmd_settings();
-    if (verb == "install" && i + 1 < argc)
-        return cmd_install(plat::utf8_to_utf16(argv[i + 1]), i + 2 < argc ? argv[i + 2] : "TARVEL1.DDD",
-                           plat::utf8_to_utf16(i + 3 < argc ? argv[i + 3] : "FILE:"));
-    if (verb == "print")
-        return cmd_print(argc, argv, i + 1);
-    if (verb == "caps" && i + 1 < argc)
-        return cmd_caps(plat::utf8_to_utf16(argv[i + 1]));
-    std::fprintf(stderr, "tarvel: unknown verb '%s'\n", verb.c_str());
-    usage(stderr);
-    return 2;
+    if (verb == "install") {
+        host::InstallLock installing;
+        return cmd_install(plat::utf8_to_utf16(arg[0]), args > 1 ? arg[1] : "TARVEL1.DDD",
+                           plat::utf8_to_utf16(args > 2 ? arg[2] : "FILE:"));
+    }
+    if (verb == "caps")
+        return cmd_caps(plat::utf8_to_utf16(arg[0]));
+    return cmd_print(argc, argv, i + 1);
 }

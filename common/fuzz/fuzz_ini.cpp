@@ -5,12 +5,15 @@
  * - from memory: its lines (split at CR, LF and NUL, as UTF-8) as a section
  *   text, through the same parse steps the file path ends in
  *   (CFG_ParseSpecials, DME_ApplySection, the key searches);
- * - as the files themselves: written as "TARVEL1.cfg" and "tarvel.cfg" in
- *   the library's folder of a private machine and loaded as a model context
- *   and the trace switch load them.
+ * - as the files themselves: "TARVEL1.cfg" and "tarvel.cfg" in the
+ *   library's folder of a private machine, held in memory (the profile
+ *   functions read them from there, so no input touches the disk), loaded
+ *   as a model context and the trace switch load them.
  * Every answer is then queried and applied, with no data manager bound (so
  * writes fail as they would without one).
  */
+#include "fuzz_support.h"
+
 #include <tarvel/cfg_model.h>
 #include <tarvel/dme_mapping.h>
 #include <tarvel/log_trace.h>
@@ -19,6 +22,7 @@
 
 #include <plat/file.h>
 #include <plat/handle.h>
+#include <plat/ini.h>
 #include <plat/machine.h>
 #include <plat/memory.h>
 #include <plat/text.h>
@@ -44,24 +48,11 @@ void setup()
         return;
     done = true;
     static char root[] = "/tmp/tarvel-fuzz-ini-XXXXXX";
-    if (mkdtemp(root) == nullptr)
-        std::abort();
-    plat::machine_reset(root);
-    std::atexit([] { std::filesystem::remove_all(root); });
+    fuzz_support::private_machine(root);
     CreateDirectoryW(u"C:\\Fuzz", nullptr);
     RES_ResetForTest();
     RES_SetModulePathForTest(u"C:\\Fuzz\\tarvelgr.dll");
     RES_InitModulePaths(nullptr, nullptr);
-}
-
-void write_file(const char16_t *path, const uint8_t *data, size_t size)
-{
-    HANDLE h = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return;
-    DWORD written = 0;
-    WriteFile(h, data, static_cast<DWORD>(size), &written, nullptr);
-    CloseHandle(h);
 }
 
 /* The input's lines as a section text: each line NUL-terminated, then one more NUL. */
@@ -120,6 +111,13 @@ void query_dme(const DmeDescription *dme)
 
 } // namespace
 
+/*
+ * The sanitizer's quarantine of freed blocks (256 MB by default) makes each
+ * of this target's many small blocks a fresh page; a small one keeps the
+ * use-after-free checks and the speed.
+ */
+extern "C" const char *__asan_default_options() { return "quarantine_size_mb=16:max_malloc_fill_size=0"; }
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     setup();
@@ -140,8 +138,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         copy = nullptr;
     }
 
-    write_file(kCfg, data, size);
-    write_file(kSwitch, data, size);
+    plat::ini_set_memory_file(kCfg, data, size);
+    plat::ini_set_memory_file(kSwitch, data, size);
     specials = CFG_LoadSpecials(u"Tarvel CX 1500", kCfg);
     query_specials(specials);
     CFG_FreeSpecials(specials);

@@ -115,6 +115,13 @@ TEST_F(HostPrint, OptionsReachTheJob)
     l = listed();
     EXPECT_TRUE(hasLine(l, "@PJL COMMENT QZJOBINFO PAGEINFO=SIZE[210.0X297.0]:MODE[EMPTY]::INTRAY[0]:DUPLEX[SIMPLEX]"));
     EXPECT_TRUE(hasLine(l, "@PJL COMMENT QZJOBINFO PAGEINFO=SIZE[215.9X279.4]:MODE[EMPTY]::INTRAY[0]:DUPLEX[SIMPLEX]"));
+
+    /* a page of its own paper without --paper: page 1 on the printer's Letter, page 2 on A4 */
+    out = print("--pages 2 --page 2:A4", &status);
+    ASSERT_EQ(status, 0) << out;
+    l = listed();
+    EXPECT_TRUE(hasLine(l, "@PJL COMMENT QZJOBINFO PAGEINFO=SIZE[215.9X279.4]:MODE[EMPTY]::INTRAY[0]:DUPLEX[SIMPLEX]"));
+    EXPECT_TRUE(hasLine(l, "@PJL COMMENT QZJOBINFO PAGEINFO=SIZE[210.0X297.0]:MODE[EMPTY]::INTRAY[0]:DUPLEX[SIMPLEX]"));
 }
 
 TEST_F(HostPrint, CopiesAreUncollatedUnlessAsked)

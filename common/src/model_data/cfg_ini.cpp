@@ -64,6 +64,9 @@ DWORD CFG_GetFileSize(LPCWSTR path)
 {
     if (path == nullptr)
         return 0;
+    DWORD inMemory = 0;
+    if (plat::ini_memory_file_size(path, &inMemory))
+        return inMemory;
     HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
@@ -80,6 +83,8 @@ int CFG_FileExists(LPCWSTR path)
 {
     if (path == nullptr || path[0] == 0)
         return 0;
+    if (plat::ini_memory_file_size(path, nullptr))
+        return 1;
     const DWORD attributes = GetFileAttributesW(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ? 1 : 0;
 }

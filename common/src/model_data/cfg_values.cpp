@@ -268,11 +268,20 @@ bool find_entry(WORD id, const ModelSpecials *specials, DWORD &value, WORD &flag
 /* Reads `name` + `suffix` + "=" of the section: 1 with its value (0 when it is no word or number), else 0. */
 int read_key(LPCWSTR sectionText, LPCWSTR name, LPCWSTR suffix, DWORD &value, bool &isNumber)
 {
+    /* "name.suffix=" or "name=", joined by hand: this runs for every key of every feature. */
     WCHAR prefix[kPrefixChars];
-    if (suffix != nullptr)
-        wsprintfW(prefix, u"%s.%s=", name, suffix);
-    else
-        wsprintfW(prefix, u"%s=", name);
+    int n = 0;
+    auto put = [&](LPCWSTR text) {
+        for (; text != nullptr && *text != 0 && n + 1 < kPrefixChars; ++text)
+            prefix[n++] = *text;
+    };
+    put(name);
+    if (suffix != nullptr) {
+        put(u".");
+        put(suffix);
+    }
+    put(u"=");
+    prefix[n] = 0;
     WCHAR text[CFG_VALUE_CHARS];
     if (!CFG_FindKeyValue(sectionText, prefix, text))
         return 0;

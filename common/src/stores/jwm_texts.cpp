@@ -199,13 +199,17 @@ BOOL JWM_ReadHandOverFile(LPCWSTR path, LPSTR first, LPSTR second)
     if (!path || !first || !second)
         return FALSE;
     HANDLE file = CreateFileW(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_DELETE_ON_CLOSE | FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_SYSTEM, nullptr);
+                              FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_SYSTEM, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return FALSE;
     BYTE data[kHandOverSize] = {};
     DWORD read = 0;
-    BOOL ok = ReadFile(file, data, kHandOverSize, &read, nullptr) && read == kHandOverSize;
-    CloseHandle(file); /* deletes the file: it is read only once */
+    const BOOL readable = ReadFile(file, data, kHandOverSize, &read, nullptr);
+    BOOL ok = readable && read == kHandOverSize;
+    CloseHandle(file);
+    /* The file is read only once: it goes once read, whatever it held; a failed read leaves it for another try. */
+    if (readable)
+        DeleteFileW(path);
     const BYTE *texts[2] = {data, data + JWM_FAX_TEXT_SIZE};
     for (const BYTE *text : texts)
         ok = ok && std::memchr(text, 0, JWM_FAX_TEXT_SIZE) != nullptr;

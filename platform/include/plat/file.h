@@ -201,7 +201,7 @@ HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTE
  * and advances the pointer.  A read at or past the end succeeds with fewer
  * bytes, or none.  *read (optional) receives the count.  FALSE with
  * ERROR_INVALID_HANDLE, ERROR_ACCESS_DENIED (not opened for reading) or
- * ERROR_READ_FAULT.
+ * ERROR_READ_FAULT (or an injected error, see plat/fault.h).
  */
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED overlapped);
 

@@ -73,4 +73,20 @@ DWORD GetPrivateProfileSectionNamesW(LPWSTR buffer, DWORD size, LPCWSTR file);
  */
 BOOL WritePrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPCWSTR file);
 
+namespace plat {
+
+/*
+ * Makes the profile file `file` read as `size` bytes at `data` (copied)
+ * instead of what the disk holds, for fuzzing and tests that must not touch
+ * the disk per input: every read of it parses these bytes, writes to it
+ * fail with ERROR_ACCESS_DENIED.  A null `data` forgets it.  False when the
+ * name does not map to a path of the machine.
+ */
+bool ini_set_memory_file(LPCWSTR file, const void *data, size_t size);
+
+/* True with the size when `file` is an in-memory profile file (see ini_set_memory_file). */
+bool ini_memory_file_size(LPCWSTR file, DWORD *size);
+
+} // namespace plat
+
 #endif /* PLAT_INI_H */

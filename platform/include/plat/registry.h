@@ -313,6 +313,13 @@ void registry_reset_to_fresh();
 /* The real path of the registry file of the current machine. */
 std::string registry_file();
 
+/*
+ * ERROR_SUCCESS, or the error of reading the registry file when it exists
+ * but cannot be read: every registry call then fails with it and nothing is
+ * saved until the file can be read.
+ */
+LONG registry_store_error();
+
 /* The registry as the bytes its file holds. */
 std::string registry_image();
 

@@ -680,6 +680,13 @@ std::string spool_driver_dir_real();
 /* The real path of the spooler's state file, "<root>/spooler/spooler.dat". */
 std::string spool_state_path();
 
+/*
+ * ERROR_SUCCESS, or the error of reading the spooler's state file when it
+ * exists but cannot be read (ERROR_ACCESS_DENIED, ERROR_READ_FAULT): the
+ * spooler then makes no change until it can read the file.
+ */
+DWORD spool_store_error();
+
 /* A printer driver to install.  File members are file names in the driver directory. */
 struct SpoolDriver {
     std::u16string name;

@@ -82,6 +82,8 @@ int open_mapped(std::u16string_view path, int oflag, int pmode)
     }
     int flags = O_CLOEXEC;
     flags |= (oflag & 3) == _O_WRONLY ? O_WRONLY : (oflag & 3) == _O_RDWR ? O_RDWR : O_RDONLY;
+    if ((oflag & 3) != _O_RDONLY || (oflag & _O_TRUNC))
+        flags |= O_NOFOLLOW; /* never written through a symbolic link planted in the file's place */
     if (oflag & _O_APPEND)
         flags |= O_APPEND;
     if (oflag & _O_CREAT)

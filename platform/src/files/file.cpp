@@ -209,7 +209,8 @@ FileObject *file_open_real(const std::string &real, unsigned access, DWORD share
             return nullptr;
         }
         bool rw = (access & ACC_WRITE) || truncate;
-        fd = open(real.c_str(), (rw ? O_RDWR : O_RDONLY) | O_CLOEXEC);
+        /* A file opened for writing is never reached through a symbolic link planted in its place. */
+        fd = open(real.c_str(), (rw ? O_RDWR | O_NOFOLLOW : O_RDONLY) | O_CLOEXEC);
         if (fd < 0 && errno == EACCES && !(access & (ACC_READ | ACC_WRITE)) && !truncate)
             fd = open(real.c_str(), O_PATH | O_CLOEXEC); /* attributes only */
         if (fd >= 0 && truncate && ftruncate(fd, 0) != 0) {
@@ -223,7 +224,7 @@ FileObject *file_open_real(const std::string &real, unsigned access, DWORD share
             *error = parent_exists(real) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
             return nullptr;
         }
-        fd = open(real.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, create_mode);
+        fd = open(real.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, create_mode);
         if (fd < 0 && errno == ENOENT) {
             *error = ERROR_PATH_NOT_FOUND;
             return nullptr;

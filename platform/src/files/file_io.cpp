@@ -195,6 +195,12 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED
     FileRef f = io_start(file, ACC_READ, buffer, size, read);
     if (!f)
         return FALSE;
+    DWORD injected = 0;
+    if (plat::fault_next_read(&injected)) {
+        if (read)
+            *read = 0;
+        return fail(injected);
+    }
     std::lock_guard<std::mutex> g(f->lock);
     uint64_t pos = start_position(*f, overlapped);
     if (pos > kMaxPosition - size)

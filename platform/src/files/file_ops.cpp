@@ -66,7 +66,8 @@ DWORD move_by_copy(const std::string &from, const std::string &to)
     if (in < 0)
         return error_from_errno(errno, from);
     std::string temp = to + ".tarvel-move";
-    int out = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    unlink(temp.c_str()); /* a leftover (or a link planted there) goes; the copy is a new file of its own */
+    int out = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (out < 0) {
         close(in);
         return error_from_errno(errno, to);

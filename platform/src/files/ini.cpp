@@ -13,7 +13,9 @@
 #include <plat/text.h>
 
 #include <array>
+#include <algorithm>
 #include <climits>
+#include <map>
 #include <vector>
 
 using namespace plat::files;
@@ -41,6 +43,19 @@ struct Ini {
 };
 
 std::mutex &ini_lock()
+{
+    static std::mutex *m = new std::mutex;
+    return *m;
+}
+
+/* The in-memory profile files by real path (see plat::ini_set_memory_file); guarded by memory_lock. */
+std::map<std::string, std::string> &memory_files()
+{
+    static auto *files = new std::map<std::string, std::string>;
+    return *files;
+}
+
+std::mutex &memory_lock()
 {
     static std::mutex *m = new std::mutex;
     return *m;
@@ -226,6 +241,14 @@ bool load(LPCWSTR file, Ini &ini)
 {
     std::string real, bytes;
     DWORD err = ini_path(file, real);
+    if (!err) {
+        std::lock_guard<std::mutex> g(memory_lock());
+        auto it = memory_files().find(real);
+        if (it != memory_files().end()) {
+            parse(it->second, ini);
+            return true;
+        }
+    }
     FileRef f;
     if (!err)
         f = file_open_ref(real, ACC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, &err);
@@ -484,6 +507,15 @@ BOOL WritePrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPC
         return FALSE;
     }
     std::lock_guard<std::mutex> g(ini_lock());
+    bool in_memory = false;
+    {
+        std::lock_guard<std::mutex> m(memory_lock());
+        in_memory = memory_files().count(real) != 0;
+    }
+    if (in_memory) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
     bool adding = key && value;
     bool existed = false;
     FileRef f = file_open_ref(real, ACC_READ | ACC_WRITE, FILE_SHARE_READ, adding ? OPEN_ALWAYS : OPEN_EXISTING,
@@ -518,3 +550,34 @@ BOOL WritePrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPC
     SetLastError(ERROR_SUCCESS);
     return TRUE;
 }
+
+namespace plat {
+
+bool ini_set_memory_file(LPCWSTR file, const void *data, size_t size)
+{
+    std::string real;
+    if (!file || ini_path(file, real) != 0)
+        return false;
+    std::lock_guard<std::mutex> g(memory_lock());
+    if (data)
+        memory_files()[real].assign(static_cast<const char *>(data), std::min(size, kMaxIniBytes));
+    else
+        memory_files().erase(real);
+    return true;
+}
+
+bool ini_memory_file_size(LPCWSTR file, DWORD *size)
+{
+    std::string real;
+    if (!file || ini_path(file, real) != 0)
+        return false;
+    std::lock_guard<std::mutex> g(memory_lock());
+    auto it = memory_files().find(real);
+    if (it == memory_files().end())
+        return false;
+    if (size)
+        *size = DWORD(it->second.size());
+    return true;
+}
+
+} // namespace plat

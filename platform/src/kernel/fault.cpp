@@ -5,6 +5,7 @@
 #include <plat/fault.h>
 #include <plat/machine.h>
 
+#include <csignal>
 #include <mutex>
 
 namespace plat {
@@ -21,6 +22,13 @@ struct FaultState {
     DWORD short_write_bytes = 0;
     unsigned long writes = 0;
     bool disk_full = false;
+    unsigned fail_read = 0;
+    DWORD fail_read_error = ERROR_READ_FAULT;
+    unsigned long reads = 0;
+    DWORD store_read_error = 0;
+    unsigned kill_save = 0; /* saves until the one to kill, 0 = disarmed */
+    SaveStep kill_step = SAVE_STEP_CREATED;
+    bool killing = false; /* the running save is the one to kill */
 };
 
 FaultState &state()
@@ -41,6 +49,12 @@ void fault_reset()
     s.short_write_bytes = 0;
     s.writes = 0;
     s.disk_full = false;
+    s.fail_read = 0;
+    s.fail_read_error = ERROR_READ_FAULT;
+    s.reads = 0;
+    s.store_read_error = 0;
+    s.kill_save = 0;
+    s.killing = false;
 }
 
 const bool registered = (machine_on_reset(fault_reset), true);
@@ -132,6 +146,68 @@ bool fault_disk_is_full()
     FaultState &s = state();
     std::lock_guard<std::mutex> g(s.lock);
     return s.disk_full;
+}
+
+void fault_fail_read_after(unsigned n, DWORD error)
+{
+    FaultState &s = state();
+    std::lock_guard<std::mutex> g(s.lock);
+    s.fail_read = n;
+    s.fail_read_error = error;
+}
+
+unsigned long read_count()
+{
+    FaultState &s = state();
+    std::lock_guard<std::mutex> g(s.lock);
+    return s.reads;
+}
+
+bool fault_next_read(DWORD *error)
+{
+    FaultState &s = state();
+    std::lock_guard<std::mutex> g(s.lock);
+    s.reads++;
+    if (!count_down(s.fail_read))
+        return false;
+    *error = s.fail_read_error;
+    return true;
+}
+
+void fault_fail_store_reads(DWORD error)
+{
+    FaultState &s = state();
+    std::lock_guard<std::mutex> g(s.lock);
+    s.store_read_error = error;
+}
+
+DWORD fault_store_read_error()
+{
+    FaultState &s = state();
+    std::lock_guard<std::mutex> g(s.lock);
+    return s.store_read_error;
+}
+
+void fault_kill_save_at(unsigned n, SaveStep step)
+{
+    FaultState &s = state();
+    std::lock_guard<std::mutex> g(s.lock);
+    s.kill_save = n;
+    s.kill_step = step;
+}
+
+void fault_save_step(SaveStep step)
+{
+    FaultState &s = state();
+    std::unique_lock<std::mutex> g(s.lock);
+    if (step == SAVE_STEP_CREATED && s.kill_save)
+        s.killing = --s.kill_save == 0;
+    if (s.killing && step == s.kill_step) {
+        g.unlock();
+        std::raise(SIGKILL);
+    }
+    if (step == SAVE_STEP_RENAMED)
+        s.killing = false;
 }
 
 } // namespace plat

@@ -221,9 +221,12 @@ LONG call(Body &&body)
     ensure_machine();
     Registry &r = registry();
     std::lock_guard<std::mutex> g(r.lock);
+    FileHold hold(r);
     r.calls++;
     if (r.fail_after && --r.fail_after == 0)
         return r.fail_error;
+    if (r.store_error)
+        return r.store_error; /* the file cannot be read: nothing is answered or changed */
     LONG result;
     r.changed = false;
     try {

@@ -13,6 +13,8 @@
 
 #include <plat/registry.h>
 
+#include "store_file.h"
+
 #include <memory>
 #include <mutex>
 #include <string>
@@ -59,6 +61,27 @@ struct Registry {
     bool changed = false;            /* the running call changed the tree: save before it returns */
     LONG save_error = ERROR_SUCCESS; /* error of the last save, until one succeeds */
     std::string file;                /* real path of the registry file */
+    storefile::FileLock file_lock;   /* "<machine>/registry.lock", which also holds the stamp of the last save */
+    uint64_t stamp = 0;              /* the stamp of the file as this process last read or saved it */
+    bool file_found = false;         /* the last read found a file (damaged or not) */
+    LONG store_error = ERROR_SUCCESS; /* the file could not be read: every call fails with this, nothing is saved */
+};
+
+/*
+ * Takes the registry file's lock between processes (the registry lock
+ * held) and re-reads the file when another process saved it since; the
+ * lock is let go when the hold ends.
+ */
+class FileHold {
+public:
+    explicit FileHold(Registry &r);
+    ~FileHold();
+    FileHold(const FileHold &) = delete;
+    FileHold &operator=(const FileHold &) = delete;
+
+private:
+    Registry &r_;
+    bool held_;
 };
 
 /* The process-wide registry.  Callers take its lock. */
@@ -120,7 +143,11 @@ std::string image_locked(const Registry &r);
 bool parse_image(const void *data, size_t size, std::shared_ptr<Node> &machine, std::shared_ptr<Node> &users,
                  std::string *why);
 
-/* Loads the registry file of the current machine (caller holds the lock); see plat/registry.h. */
+/*
+ * Loads the registry file of the current machine (caller holds the lock and
+ * a FileHold); see plat/registry.h.  Keys still open keep their nodes: the
+ * tree read is merged into the one in memory.
+ */
 void load_locked(Registry &r);
 
 /* Replaces the tree with a fresh machine's registry (caller holds the lock; nothing saved). */

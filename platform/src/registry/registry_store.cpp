@@ -200,58 +200,30 @@ bool read_node(Reader &rd, Node &n, bool root)
     return true;
 }
 
-/* Writes `data` to `path` by way of a new file renamed over it; 0 or an errno value. */
-int write_atomically(const std::string &path, const std::string &data)
+/*
+ * Makes `old` hold what `fresh` holds, keeping the nodes that exist in both
+ * (open key handles stay on them); nodes only in `old` are deleted.
+ */
+void merge_node(Node &old, Node &fresh)
 {
-    /* A name of this process's own, so that two processes saving at once never share a file. */
-    std::string temp = path + ".new." + std::to_string(::getpid());
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return errno;
-    size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            int err = n < 0 ? errno : EIO;
-            ::close(fd);
-            ::unlink(temp.c_str());
-            return err;
+    old.values = std::move(fresh.values);
+    old.last_write = fresh.last_write;
+    std::vector<std::shared_ptr<Node>> children;
+    children.reserve(fresh.children.size());
+    for (auto &c : fresh.children) {
+        std::shared_ptr<Node> kept = find_child(old, c->folded);
+        if (kept) {
+            merge_node(*kept, *c);
+        } else {
+            kept = std::move(c);
+            kept->parent = &old;
         }
-        done += size_t(n);
+        children.push_back(std::move(kept));
     }
-    if (::close(fd) != 0 || ::rename(temp.c_str(), path.c_str()) != 0) {
-        int err = errno;
-        ::unlink(temp.c_str());
-        return err;
-    }
-    return 0;
-}
-
-/* Reads the whole file at `path` (at most kMaxFileBytes + 1 bytes); 0, or an errno value. */
-int read_file(const std::string &path, std::string &out)
-{
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return errno;
-    out.clear();
-    char buf[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            int err = errno;
-            ::close(fd);
-            return err;
-        }
-        if (n == 0 || out.size() > kMaxFileBytes)
-            break;
-        out.append(buf, size_t(n));
-    }
-    ::close(fd);
-    return 0;
+    for (auto &c : old.children)
+        if (std::find(children.begin(), children.end(), c) == children.end())
+            mark_deleted(*c);
+    old.children = std::move(children);
 }
 
 } // namespace
@@ -296,6 +268,8 @@ bool parse_image(const void *data, size_t size, std::shared_ptr<Node> &machine, 
 
 LONG save_locked(Registry &r)
 {
+    if (r.store_error)
+        return r.save_error = r.store_error;
     std::string image;
     try {
         image = image_locked(r);
@@ -304,45 +278,68 @@ LONG save_locked(Registry &r)
         std::fprintf(stderr, "tarvel: registry not saved to %s: out of memory\n", r.file.c_str());
         return r.save_error;
     }
-    int err = write_atomically(r.file, image);
+    /* The stamp changes before the file does: a process that sees the old stamp has the old file. */
+    uint64_t stamp = r.file_lock.held() ? r.file_lock.write_new_stamp() : 0;
+    int err = storefile::write_atomically(r.file, image.data(), image.size());
+    r.stamp = stamp;
     if (err == 0) {
         r.save_error = ERROR_SUCCESS;
         return ERROR_SUCCESS;
     }
-    r.save_error = err == ENOSPC ? ERROR_DISK_FULL : err == EACCES || err == EPERM ? ERROR_ACCESS_DENIED
-                                                                                    : ERROR_WRITE_FAULT;
+    r.save_error = LONG(storefile::error_of_errno(err));
     std::fprintf(stderr, "tarvel: registry not saved to %s: %s\n", r.file.c_str(), std::strerror(err));
     return r.save_error;
 }
 
 void load_locked(Registry &r)
 {
-    std::string bytes;
-    int err = read_file(r.file, bytes);
+    std::vector<BYTE> bytes;
+    int err = storefile::read_file(r.file, bytes, kMaxFileBytes);
+    r.file_found = err != ENOENT;
     if (err == ENOENT) {
-        fresh_locked(r);
+        r.store_error = ERROR_SUCCESS;
+        return; /* nothing saved yet: the tree in memory stands */
+    }
+    if (err != 0 && err != EFBIG) {
+        if (r.store_error == ERROR_SUCCESS)
+            std::fprintf(stderr, "tarvel: registry file %s cannot be read (%s); the registry is not available\n",
+                         r.file.c_str(), std::strerror(err));
+        r.store_error = LONG(storefile::read_error_of_errno(err));
         return;
     }
-    std::string why;
+    r.store_error = ERROR_SUCCESS;
+    std::string why = err == EFBIG ? "not a registry file (size)" : "";
     std::shared_ptr<Node> machine, users;
-    if (err != 0)
-        why = std::strerror(err);
-    else if (parse_image(bytes.data(), bytes.size(), machine, users, &why)) {
-        mark_deleted(*r.machine);
-        mark_deleted(*r.users);
-        r.machine = std::move(machine);
-        r.users = std::move(users);
+    if (err == 0 && parse_image(bytes.data(), bytes.size(), machine, users, &why)) {
+        merge_node(*r.machine, *machine);
+        merge_node(*r.users, *users);
         return;
     }
     /* Keep the damaged file for a person to look at; the next change writes a new one. */
-    std::string kept = r.file + ".bad";
-    bool moved = ::rename(r.file.c_str(), kept.c_str()) == 0;
+    std::string kept = storefile::keep_aside(r.file);
     std::fprintf(stderr, "tarvel: registry file %s is damaged (%s); starting with an empty registry%s%s\n",
-                 r.file.c_str(), why.c_str(), moved ? ", the file is kept as " : "", moved ? kept.c_str() : "");
-    r.machine->children.clear();
-    r.machine->values.clear();
-    r.users->children.clear();
-    r.users->values.clear();
+                 r.file.c_str(), why.c_str(), kept.empty() ? "" : ", the file is kept as ", kept.c_str());
+    Node empty;
+    merge_node(*r.machine, empty);
+    merge_node(*r.users, empty);
+}
+
+FileHold::FileHold(Registry &r) : r_(r), held_(r.file_lock.lock())
+{
+    if (!held_)
+        return;
+    uint64_t now = r.file_lock.read_stamp();
+    if (now == r.stamp && now != 0 && r.store_error == ERROR_SUCCESS)
+        return;
+    load_locked(r);
+    /* A file saved before stamps existed gets one, so that it is not re-read at every call. */
+    r.stamp = now != 0 ? now : r.file_lock.write_new_stamp();
+}
+
+FileHold::~FileHold()
+{
+    if (held_)
+        r_.file_lock.unlock();
 }
 
 } // namespace plat::reg

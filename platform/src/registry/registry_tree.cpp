@@ -178,6 +178,7 @@ bool seed(HKEY root, std::u16string_view path, bool value, std::u16string_view n
     ensure_machine();
     Registry &r = registry();
     std::lock_guard<std::mutex> g(r.lock);
+    FileHold hold(r);
     try {
         std::shared_ptr<Node> start = seed_root(r, root);
         std::shared_ptr<Node> node = start ? seed_path(start, path) : nullptr;
@@ -203,8 +204,13 @@ void registry_machine_reset()
     r.calls = 0;
     r.save_error = ERROR_SUCCESS;
     r.file = machine_root() + "/registry.dat";
+    r.file_lock.set_path(machine_root() + "/registry.lock");
+    r.stamp = 0;
+    r.store_error = ERROR_SUCCESS;
     drop_tree(r);
-    load_locked(r);
+    FileHold hold(r);
+    if (!r.file_found)
+        fresh_locked(r); /* a new machine */
 }
 
 const bool registered = (machine_on_reset(registry_machine_reset), true);
@@ -300,7 +306,9 @@ void registry_reset_to_fresh()
     ensure_machine();
     Registry &r = registry();
     std::lock_guard<std::mutex> g(r.lock);
+    FileHold hold(r);
     fresh_locked(r);
+    r.store_error = ERROR_SUCCESS; /* a fresh registry replaces whatever the file held */
     save_locked(r);
 }
 
@@ -310,6 +318,15 @@ std::string registry_file()
     Registry &r = registry();
     std::lock_guard<std::mutex> g(r.lock);
     return r.file;
+}
+
+LONG registry_store_error()
+{
+    ensure_machine();
+    Registry &r = registry();
+    std::lock_guard<std::mutex> g(r.lock);
+    FileHold hold(r);
+    return r.store_error;
 }
 
 std::string registry_image()

@@ -11,6 +11,7 @@
 #include <plat/machine.h>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -223,20 +224,46 @@ DWORD StartDocPrinterW(HANDLE hPrinter, DWORD Level, const BYTE *pDocInfo)
     if (!same_name(data_type, u"RAW"))
         return fail(ERROR_INVALID_DATATYPE);
 
-    DWORD id = st.next_job_id;
-    while (id == 0 || st.jobs.count(id))
-        id++;
-    st.next_job_id = id + 1;
-    DWORD err;
+    if (st.store_error)
+        return fail(st.store_error);
+    /*
+     * The number comes from the store as read under its lock; a number whose
+     * job file exists (left by a store that was lost) is passed over, and the
+     * files are created exclusively, never through a link.
+     */
     std::error_code ec;
     std::filesystem::create_directories(st.folder + "/jobs", ec);
-    Fd data(::open(job_data_path(st, id).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644));
-    Fd sizes(::open(job_sizes_path(st, id).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644));
-    if (data.fd < 0 || sizes.fd < 0) {
-        err = errno_error(errno);
-        erase_job(st, id);
-        return fail(err);
+    DWORD id = st.next_job_id;
+    Fd data, sizes;
+    DWORD err = ERROR_SUCCESS;
+    for (unsigned tries = 0; tries < 100000; tries++, id++) {
+        if (id == 0 || st.jobs.count(id))
+            continue;
+        const int flags = O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_NOFOLLOW | O_CLOEXEC;
+        data = Fd(::open(job_data_path(st, id).c_str(), flags, 0644));
+        if (data.fd < 0 && errno == EEXIST)
+            continue;
+        if (data.fd >= 0)
+            sizes = Fd(::open(job_sizes_path(st, id).c_str(), flags, 0644));
+        if (data.fd >= 0 && sizes.fd >= 0)
+            break;
+        int e = errno;
+        if (data.fd >= 0) {
+            data.reset();
+            ::unlink(job_data_path(st, id).c_str());
+            if (e == EEXIST)
+                continue; /* a size file left alone: this number is taken too */
+        }
+        err = errno_error(e);
+        break;
     }
+    if (err == ERROR_SUCCESS && sizes.fd < 0)
+        err = ERROR_WRITE_FAULT;
+    if (err != ERROR_SUCCESS)
+        return fail(err);
+    st.next_job_id = id + 1;
+    /* Held while the job is written: a reader that can lock the file knows its writer is gone. */
+    ::flock(data.fd, LOCK_EX | LOCK_NB);
 
     Job j;
     j.id = id;

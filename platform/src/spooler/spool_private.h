@@ -9,6 +9,8 @@
 
 #include <plat/spooler.h>
 
+#include "store_file.h"
+
 #include <unistd.h>
 
 #include <cstring>
@@ -130,10 +132,15 @@ struct Job {
 /* Moves a job's pending bytes and call sizes into its files; ERROR_SUCCESS or the error. */
 DWORD flush_job(Job &job);
 
-/* Everything the spooler holds; guarded by State::lock. */
+/*
+ * Everything the spooler holds; guarded by State::lock within the process
+ * and, for the store in the machine folder, by file_lock between processes.
+ */
 struct State {
     std::mutex lock;
-    bool loaded = false;
+    storefile::FileLock file_lock; /* "<folder>/spooler.lock", which also holds the stamp of the last save */
+    uint64_t stamp = 0;        /* the stamp of the store as this process last read or saved it */
+    DWORD store_error = 0;     /* the store could not be read: it is not written over (the read's error) */
     uint64_t generation = 0; /* grows with every load; handles of an older one are dead */
     std::string folder;      /* "<root>/spooler" of the loaded machine */
     uint32_t next_printer_id = 1;
@@ -160,6 +167,23 @@ State &state();
 /* Loads the machine's spooler state when nothing is loaded yet (never call it with the lock held). */
 void ensure_loaded();
 
+/*
+ * Takes the store's lock between processes for a change (State::lock
+ * held) and re-reads the store when another process saved it since; the
+ * lock is let go when the hold ends.
+ */
+class StoreHold {
+public:
+    explicit StoreHold(State &st);
+    ~StoreHold();
+    StoreHold(const StoreHold &) = delete;
+    StoreHold &operator=(const StoreHold &) = delete;
+
+private:
+    State &st_;
+    bool held_;
+};
+
 /* What a printer handle refers to. */
 struct HandleObject {
     enum Kind { PRINTER, SERVER, XCV } kind = PRINTER;
@@ -183,8 +207,12 @@ struct Session {
     std::shared_ptr<HandleObject> obj;
     State &st;
     std::unique_lock<std::mutex> lock;
+    StoreHold hold; /* let go before `lock` */
 
-    explicit Session(HANDLE h = nullptr) : obj((ensure_loaded(), handle_ref(h))), st(state()), lock(st.lock) {}
+    explicit Session(HANDLE h = nullptr)
+        : obj((ensure_loaded(), handle_ref(h))), st(state()), lock(st.lock), hold(st)
+    {
+    }
 
     /* The handle's object when it belongs to the current state, else null. */
     HandleObject *live() const { return obj && obj->generation == st.generation ? obj.get() : nullptr; }
@@ -219,19 +247,28 @@ std::u16string data_slot(std::u16string_view key, std::u16string_view name);
 std::u16string wstr(LPCWSTR p);
 
 /*
- * Saves the whole state to the machine folder (a new file renamed over the
- * old one).  Lock held.  Returns ERROR_SUCCESS or the Windows error of the
- * failed write (ERROR_DISK_FULL while the simulated disk is full).
+ * Saves the whole state to the machine folder (a new file of its own,
+ * flushed and renamed over the old one).  Lock and StoreHold held.  Returns
+ * ERROR_SUCCESS or the Windows error of the failed write (ERROR_DISK_FULL
+ * while the simulated disk is full; the read's error while the store could
+ * not be read, which is never written over).
  */
 DWORD save(State &st);
 
 /* The Windows error for an errno value of a failed write (ERROR_DISK_FULL, ERROR_ACCESS_DENIED, ERROR_WRITE_FAULT). */
 DWORD errno_error(int e);
 
-/* Loads the state of the machine whose root is `root` (lock held); a damaged file gives an empty spooler. */
+/*
+ * Loads the state of the machine whose root is `root` (lock held): a
+ * damaged file is kept aside and gives an empty spooler; a file that cannot
+ * be read gives an empty spooler that refuses every change (store_error).
+ */
 void load_state(State &st, const std::string &root);
 
-/* Reads a whole file into `out`; false when it cannot be opened or read. */
+/* Re-reads the store when its stamp changed since this process read or saved it (lock and file lock held). */
+void refresh_state(State &st);
+
+/* Reads a whole file into `out` without following a link; false when it cannot be opened or read. */
 bool read_whole_file(const std::string &path, std::vector<BYTE> &out);
 
 /* Removes a job with its files (lock held); the caller saves. */

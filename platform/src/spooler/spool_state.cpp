@@ -67,8 +67,10 @@ void spool_reset()
     bool mount;
     {
         std::lock_guard<std::mutex> g(st.lock);
-        if (g_loaded.load())
+        if (g_loaded.load()) {
+            StoreHold hold(st);
             end_open_jobs(st);
+        }
         mount = load_machine(st, root);
     }
     if (mount)
@@ -85,6 +87,7 @@ void close_handle_object(void *object)
     std::lock_guard<std::mutex> g(st.lock);
     if (h->generation != st.generation)
         return; /* the machine was reset meanwhile: that job has already ended */
+    StoreHold hold(st);
     finish_job(st, h->job);
     save(st);
 }
@@ -248,6 +251,12 @@ std::string spool_driver_dir_real()
 }
 
 std::string spool_state_path() { return machine_root() + "/spooler/spooler.dat"; }
+
+DWORD spool_store_error()
+{
+    Session s;
+    return s.st.store_error;
+}
 
 void spool_set_current_user_rights(SpoolUser user)
 {

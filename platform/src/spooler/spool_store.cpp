@@ -17,11 +17,14 @@
 #include <plat/text.h>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 
 #include <array>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <set>
 
@@ -343,44 +346,11 @@ bool parse(Reader &r, State &st)
 
 } // namespace
 
-DWORD errno_error(int e)
-{
-    switch (e) {
-    case ENOSPC:
-    case EDQUOT:
-        return ERROR_DISK_FULL;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-        return ERROR_ACCESS_DENIED;
-    default:
-        return ERROR_WRITE_FAULT;
-    }
-}
+DWORD errno_error(int e) { return storefile::error_of_errno(e); }
 
 namespace {
 
-/* Writes all of `data` to a new file at `path`.  ERROR_SUCCESS or the error. */
-DWORD write_file(const std::string &path, const std::vector<BYTE> &data)
-{
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return errno_error(errno);
-    Fd f(fd);
-    size_t done = 0;
-    while (done < data.size()) {
-        ssize_t k = ::write(fd, data.data() + done, data.size() - done);
-        if (k < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno_error(errno);
-        }
-        done += size_t(k);
-    }
-    return ERROR_SUCCESS;
-}
-
-/* Forgets the loaded state (lock held): files closed, lists emptied, settings kept. */
+/* Forgets the loaded lists (lock held): files of open jobs closed, settings kept. */
 void clear(State &st)
 {
     st.drivers.clear();
@@ -393,24 +363,154 @@ void clear(State &st)
     seed_local_ports(st);
 }
 
+/* The highest job number among the job files in the folder (0 when none). */
+DWORD highest_job_file(const State &st)
+{
+    DWORD top = 0;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(st.folder + "/jobs", ec), end; !ec && it != end; it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        size_t dot = name.find('.');
+        char *stop = nullptr;
+        unsigned long v = std::strtoul(name.c_str(), &stop, 10);
+        if (dot != 0 && stop == name.c_str() + dot && v <= 0xFFFFFFFFul)
+            top = std::max(top, DWORD(v));
+    }
+    return top;
+}
+
+/*
+ * True when the job's writer is gone: a writer holds a lock on the job's
+ * byte file for as long as it writes, so a file nobody locks belongs to a
+ * writer that died.
+ */
+bool writer_gone(const State &st, DWORD id)
+{
+    int fd = ::open(job_data_path(st, id).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return true;
+    Fd f(fd);
+    if (::flock(fd, LOCK_SH | LOCK_NB) != 0)
+        return errno != EWOULDBLOCK;
+    ::flock(fd, LOCK_UN);
+    return true;
+}
+
+enum class Read { Missing, Loaded, Damaged, Unreadable };
+
+/*
+ * Reads the store file into `into` (empty on entry).  Damaged: `why` says
+ * why; Unreadable: *err holds the errno value.
+ */
+Read read_store(const std::string &path, State &into, std::string &why, int *err)
+{
+    std::vector<BYTE> file;
+    *err = storefile::read_file(path, file);
+    if (*err == ENOENT)
+        return Read::Missing;
+    if (*err)
+        return Read::Unreadable;
+    const char *reason = nullptr;
+    if (file.size() < 20 || std::memcmp(file.data(), kMagic, 8) != 0)
+        reason = "not a spooler state file";
+    else if (load_u32(file.data(), 8) != kVersion)
+        reason = "unknown format version";
+    else if (load_u32(file.data(), 12) != file.size() - 20)
+        reason = "wrong length";
+    else if (crc32(file.data() + 16, file.size() - 20) != load_u32(file.data(), file.size() - 4))
+        reason = "checksum mismatch";
+    if (!reason) {
+        Reader r(file.data() + 16, file.size() - 20);
+        if (!parse(r, into))
+            reason = r.why;
+    }
+    if (!reason)
+        return Read::Loaded;
+    why = reason;
+    return Read::Damaged;
+}
+
+/*
+ * Reads the store into `st` (lock and file lock held), keeping what only
+ * this process holds: the jobs it is writing and the numbers its printer
+ * handles refer to.  A damaged file is kept aside and reported; a file that
+ * cannot be read leaves the state as it was and refuses every save.
+ */
+void reload(State &st)
+{
+    std::string path = st.folder + "/spooler.dat";
+    State fresh;
+    fresh.folder = st.folder;
+    seed_local_ports(fresh);
+    std::string why;
+    int err = 0;
+    Read result = read_store(path, fresh, why, &err);
+    if (result == Read::Unreadable) {
+        if (st.store_error == 0)
+            std::fprintf(stderr, "tarvel spooler: %s cannot be read (%s); the spooler makes no changes\n",
+                         path.c_str(), std::strerror(err));
+        st.store_error = storefile::read_error_of_errno(err);
+        return;
+    }
+    st.store_error = 0;
+    if (result == Read::Damaged) {
+        std::string kept = storefile::keep_aside(path);
+        std::fprintf(stderr, "tarvel spooler: %s is damaged (%s); starting with an empty spooler%s%s\n",
+                     path.c_str(), why.c_str(), kept.empty() ? "" : ", the file is kept as ", kept.c_str());
+        fresh.drivers.clear();
+        fresh.ports.clear();
+        fresh.printers.clear();
+        fresh.forms.clear();
+        fresh.jobs.clear();
+        seed_local_ports(fresh);
+        fresh.next_job_id = 1;
+    }
+    /* A store lost or new: job numbers start above every job file there is, so that none is reused. */
+    if (result != Read::Loaded) {
+        DWORD files_top = highest_job_file(st);
+        if (fresh.next_job_id <= files_top)
+            fresh.next_job_id = files_top + 1;
+    }
+
+    for (auto &p : fresh.printers) {
+        const Printer *old = find_printer(st, p.name);
+        p.id = old ? old->id : st.next_printer_id++;
+    }
+    for (auto &p : fresh.ports)
+        if (const Port *old = find_port(st, p.name)) {
+            p.status = old->status;
+            p.severity = old->severity;
+        }
+    for (auto &[id, job] : fresh.jobs) {
+        if (!(job.status & JOB_STATUS_SPOOLING))
+            continue;
+        auto own = st.jobs.find(id);
+        if (own != st.jobs.end() && own->second.open)
+            continue;
+        if (writer_gone(st, id)) /* stays as far as it got, marked in error */
+            job.status = (job.status & ~JOB_STATUS_SPOOLING) | JOB_STATUS_ERROR;
+    }
+    for (auto &[id, job] : fresh.jobs) {
+        struct stat sb;
+        job.bytes = ::lstat(job_data_path(st, id).c_str(), &sb) == 0 ? uint64_t(sb.st_size) : 0;
+    }
+    for (auto &[id, job] : st.jobs)
+        if (job.open)
+            fresh.jobs.insert_or_assign(id, std::move(job));
+
+    st.drivers = std::move(fresh.drivers);
+    st.ports = std::move(fresh.ports);
+    st.printers = std::move(fresh.printers);
+    st.forms = std::move(fresh.forms);
+    st.jobs = std::move(fresh.jobs);
+    st.next_job_id = std::max(fresh.next_job_id, DWORD(1));
+}
+
 } // namespace
 
 bool read_whole_file(const std::string &path, std::vector<BYTE> &out)
 {
-    out.clear();
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    Fd f(fd);
-    BYTE chunk[65536];
-    for (;;) {
-        ssize_t k = ::read(fd, chunk, sizeof chunk);
-        if (k < 0 && errno == EINTR)
-            continue;
-        if (k <= 0)
-            return k == 0;
-        out.insert(out.end(), chunk, chunk + k);
-    }
+    return storefile::read_file(path, out) == 0;
 }
 
 std::string job_data_path(const State &st, DWORD id) { return st.folder + "/jobs/" + std::to_string(id) + ".spl"; }
@@ -422,6 +522,8 @@ std::string job_sizes_path(const State &st, DWORD id)
 
 DWORD save(State &st)
 {
+    if (st.store_error)
+        return st.store_error;
     if (fault_disk_is_full())
         return ERROR_DISK_FULL;
     std::vector<BYTE> body = serialize(st);
@@ -432,16 +534,13 @@ DWORD save(State &st)
     w.out.insert(w.out.end(), body.begin(), body.end());
     w.u32(crc32(body.data(), body.size()));
 
-    std::error_code ec;
-    std::filesystem::create_directories(st.folder, ec);
-    std::string path = st.folder + "/spooler.dat";
-    std::string tmp = path + ".new";
-    DWORD err = write_file(tmp, w.out);
-    if (err == ERROR_SUCCESS && ::rename(tmp.c_str(), path.c_str()) != 0)
-        err = errno_error(errno);
-    if (err != ERROR_SUCCESS)
-        ::unlink(tmp.c_str());
-    return err;
+    if (int e = storefile::make_folders(st.folder))
+        return errno_error(e);
+    /* The stamp changes before the file does: a process that sees the old stamp has the old file. */
+    uint64_t stamp = st.file_lock.held() ? st.file_lock.write_new_stamp() : 0;
+    int e = storefile::write_atomically(st.folder + "/spooler.dat", w.out.data(), w.out.size());
+    st.stamp = stamp;
+    return errno_error(e);
 }
 
 void load_state(State &st, const std::string &root)
@@ -449,44 +548,33 @@ void load_state(State &st, const std::string &root)
     clear(st);
     st.generation++;
     st.folder = root + "/spooler";
-    std::string path = st.folder + "/spooler.dat";
+    st.file_lock.set_path(st.folder + "/spooler.lock");
+    st.store_error = 0;
+    st.stamp = 0;
+    storefile::LockHold hold(st.file_lock);
+    refresh_state(st);
+}
 
-    std::vector<BYTE> file;
-    struct stat sb;
-    if (::stat(path.c_str(), &sb) != 0)
-        return; /* a new machine: an empty spooler */
-    read_whole_file(path, file); /* an unreadable file is damaged, below */
-
-    const char *why = nullptr;
-    if (file.size() < 20 || std::memcmp(file.data(), kMagic, 8) != 0)
-        why = "not a spooler state file";
-    else if (load_u32(file.data(), 8) != kVersion)
-        why = "unknown format version";
-    else if (load_u32(file.data(), 12) != file.size() - 20)
-        why = "wrong length";
-    else if (crc32(file.data() + 16, file.size() - 20) != load_u32(file.data(), file.size() - 4))
-        why = "checksum mismatch";
-    if (!why) {
-        Reader r(file.data() + 16, file.size() - 20);
-        if (!parse(r, st))
-            why = r.why;
-    }
-    if (why) {
-        std::fprintf(stderr, "tarvel spooler: %s is damaged (%s); starting with an empty spooler\n", path.c_str(),
-                     why);
-        clear(st);
-        std::string aside = path + ".corrupt";
-        ::rename(path.c_str(), aside.c_str());
+void refresh_state(State &st)
+{
+    uint64_t now = st.file_lock.read_stamp();
+    if (now == st.stamp && now != 0 && st.store_error == 0)
         return;
-    }
+    reload(st);
+    /* A store saved before stamps existed gets one, so that it is not re-read at every change. */
+    st.stamp = now != 0 ? now : st.file_lock.write_new_stamp();
+}
 
-    /* Jobs whose writer died stay as far as they got, marked in error; byte counts come from their files. */
-    for (auto &[id, job] : st.jobs) {
-        if (job.status & JOB_STATUS_SPOOLING)
-            job.status = (job.status & ~JOB_STATUS_SPOOLING) | JOB_STATUS_ERROR;
-        struct stat sb;
-        job.bytes = ::stat(job_data_path(st, id).c_str(), &sb) == 0 ? uint64_t(sb.st_size) : 0;
-    }
+StoreHold::StoreHold(State &st) : st_(st), held_(st.file_lock.lock())
+{
+    if (held_)
+        refresh_state(st_);
+}
+
+StoreHold::~StoreHold()
+{
+    if (held_)
+        st_.file_lock.unlock();
 }
 
 } // namespace plat::spool

@@ -389,3 +389,30 @@ TEST_F(Profile, RefusedWritesLeaveTheFileAlone)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Profile, AnInMemoryFileIsReadInsteadOfTheDiskAndRefusesWrites)
+{
+    ASSERT_TRUE(CreateDirectoryW(u"C:\\cfg", nullptr));
+    ASSERT_TRUE(WritePrivateProfileStringW(u"General", u"Name", u"on disk", kFile));
+    const char text[] = "[General]\r\nName=in memory\r\n[Other]\r\nk=1\r\n";
+    ASSERT_TRUE(plat::ini_set_memory_file(kFile, text, sizeof text - 1));
+    DWORD size = 0;
+    EXPECT_TRUE(plat::ini_memory_file_size(kFile, &size));
+    EXPECT_EQ(size, sizeof text - 1);
+    DWORD ret = 0;
+    EXPECT_EQ(get_string(u"General", u"Name", u"", 64, &ret, kFile), u"in memory");
+    std::vector<WCHAR> names(64, u'#');
+    EXPECT_EQ(GetPrivateProfileSectionNamesW(names.data(), 64, kFile), 14u);
+    EXPECT_EQ(list(names, 15), "General|Other||");
+    SetLastError(0);
+    EXPECT_FALSE(WritePrivateProfileStringW(u"General", u"Name", u"changed", kFile));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
+
+    ASSERT_TRUE(plat::ini_set_memory_file(kFile, nullptr, 0));
+    EXPECT_FALSE(plat::ini_memory_file_size(kFile, &size));
+    EXPECT_EQ(get_string(u"General", u"Name", u"", 64, &ret, kFile), u"on disk") << "the disk's file was never touched";
+}
+
+} // namespace

@@ -267,14 +267,14 @@ TEST_F(RegistryFile, DamagedFileGivesAnEmptyRegistryAndIsKept)
 {
     const std::string file = plat::machine_root() + "/registry.dat";
     for (const auto &c : damaged_images()) {
-        fs::remove(file + ".bad");
+        fs::remove(file + ".bad.1");
         write_file(file, c.bytes);
         ::testing::internal::CaptureStderr();
         plat::machine_reset(root.string());
         std::string err = ::testing::internal::GetCapturedStderr();
         EXPECT_NE(err.find("registry file"), std::string::npos) << c.what << ": " << err;
         EXPECT_TRUE(registry_is_empty()) << c.what;
-        EXPECT_EQ(read_file(file + ".bad"), c.bytes) << c.what << ": the damaged file is set aside";
+        EXPECT_EQ(read_file(file + ".bad.1"), c.bytes) << c.what << ": the damaged file is set aside";
         EXPECT_FALSE(fs::exists(file)) << c.what;
 
         /* The registry works on, and the next process reads what it wrote. */

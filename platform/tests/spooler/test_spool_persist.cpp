@@ -247,11 +247,11 @@ TEST_F(SpoolPersist, DamagedFilesGiveAnEmptySpooler)
         std::vector<BYTE> file = read_all(path);
         d.apply(file);
         write_all(path, file);
-        std::filesystem::remove(path + ".corrupt");
+        std::filesystem::remove(path + ".bad.1");
         std::string err = restart_quietly();
         EXPECT_NE(err.find("damaged"), std::string::npos) << err;
         EXPECT_TRUE(plat::spool_printers().empty());
-        EXPECT_TRUE(std::filesystem::exists(path + ".corrupt"));
+        EXPECT_TRUE(std::filesystem::exists(path + ".bad.1"));
         EXPECT_FALSE(std::filesystem::exists(path));
         DWORD needed = 0, count = 0;
         Printer server(nullptr);
