@@ -8,6 +8,8 @@
 #include "test_ui_module.h"
 
 #include <plat/controls.h>
+#include <plat/error.h>
+#include <plat/loader.h>
 #include <plat/prsht.h>
 
 #include <plat_test/ui_driver.h>
@@ -351,6 +353,99 @@ TEST_F(PropertySheet, PageRecordsAreCopiedWithTheirPrivateBytes)
     EXPECT_FALSE(DestroyPropertySheetPage(p));
     h.nPages = 0;
     EXPECT_EQ(PropertySheetW(&h), -1) << "no pages";
+}
+
+TEST_F(PropertySheet, HostsAndModesNotBuiltFailVisibly)
+{
+    /* Not built yet: the "compstui.dll" host and modeless sheets. */
+    EXPECT_EQ(LoadLibraryW(u"compstui.dll"), nullptr);
+    HPROPSHEETPAGE p = makePage(801, 0);
+    PROPSHEETHEADERW h{};
+    h.dwSize = sizeof h;
+    h.dwFlags = PSH_MODELESS;
+    h.nPages = 1;
+    h.phpage = &p;
+    EXPECT_EQ(PropertySheetW(&h), -1);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+    DestroyPropertySheetPage(p);
+}
+
+} // namespace
+
+#include <plat/commdlg.h>
+
+namespace {
+
+class CommonDialogs : public plat_test::UiMachineTest {};
+
+TEST_F(CommonDialogs, FileAndColourDialogsAreAnsweredByScripts)
+{
+    WCHAR file[64] = {};
+    WCHAR title[16] = {};
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.lpstrFile = file;
+    ofn.nMaxFile = 64;
+    ofn.lpstrFileTitle = title;
+    ofn.nMaxFileTitle = 16;
+    plat::modal_expect(plat::ModalKind::OpenFile, nullptr,
+                       [](plat::ModalRun &run) { run.path = u"C:\\forms\\cover.tif"; });
+    ASSERT_TRUE(GetOpenFileNameW(&ofn));
+    EXPECT_EQ(std::u16string(file), u"C:\\forms\\cover.tif");
+    EXPECT_EQ(ofn.nFileOffset, 9);
+    EXPECT_EQ(ofn.nFileExtension, 15);
+    EXPECT_EQ(std::u16string(title), u"cover.tif");
+    /* Cancelled, an error, a path too long for the buffer. */
+    plat::modal_expect(plat::ModalKind::SaveFile, nullptr, [](plat::ModalRun &) {});
+    EXPECT_FALSE(GetSaveFileNameW(&ofn));
+    EXPECT_EQ(CommDlgExtendedError(), 0u);
+    plat::modal_expect(plat::ModalKind::OpenFile, nullptr,
+                       [](plat::ModalRun &run) { run.error = FNERR_INVALIDFILENAME; });
+    EXPECT_FALSE(GetOpenFileNameW(&ofn));
+    EXPECT_EQ(CommDlgExtendedError(), DWORD(FNERR_INVALIDFILENAME));
+    ofn.nMaxFile = 5;
+    plat::modal_expect(plat::ModalKind::OpenFile, nullptr, [](plat::ModalRun &run) { run.path = u"C:\\long.txt"; });
+    EXPECT_FALSE(GetOpenFileNameW(&ofn));
+    EXPECT_EQ(CommDlgExtendedError(), DWORD(FNERR_BUFFERTOOSMALL));
+    EXPECT_EQ(file[0], 12);
+
+    CHOOSECOLORW cc{};
+    cc.lStructSize = sizeof cc;
+    COLORREF custom[16] = {};
+    cc.lpCustColors = custom;
+    plat::modal_expect(plat::ModalKind::ChooseColour, nullptr, [](plat::ModalRun &run) {
+        run.colour = RGB(1, 2, 3);
+        run.chosen = true;
+    });
+    ASSERT_TRUE(ChooseColorW(&cc));
+    EXPECT_EQ(cc.rgbResult, RGB(1, 2, 3));
+}
+
+TEST_F(CommonDialogs, HelpAndShellCallsAreRecorded)
+{
+    EXPECT_TRUE(WinHelpW(nullptr, u"tarvel.hlp", HELP_CONTEXTPOPUP, 1234));
+    EXPECT_TRUE(WinHelpW(nullptr, u"tarvel.hlp", HELP_QUIT, 0));
+    EXPECT_GT(reinterpret_cast<uintptr_t>(ShellExecuteW(nullptr, u"open", u"http://example.com", nullptr, nullptr,
+                                                        SW_SHOWNORMAL)),
+              32u);
+    ASSERT_EQ(plat::help_log().size(), 2u);
+    EXPECT_EQ(plat::help_log()[0].data, 1234u);
+    EXPECT_EQ(plat::help_log()[1].command, UINT(HELP_QUIT));
+    ASSERT_EQ(plat::shell_log().size(), 1u);
+    EXPECT_EQ(plat::shell_log()[0].file, u"http://example.com");
+}
+
+TEST_F(CommonDialogs, AnUnscriptedFileDialogIsAFailureAndCancels)
+{
+    checkLeaks = false;
+    WCHAR file[16] = {};
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.lpstrFile = file;
+    ofn.nMaxFile = 16;
+    EXPECT_FALSE(GetOpenFileNameW(&ofn));
+    ASSERT_EQ(plat::modal_failures().size(), 1u);
+    EXPECT_NE(plat::modal_failures()[0].find("unscripted open-file dialog"), std::string::npos);
 }
 
 } // namespace
