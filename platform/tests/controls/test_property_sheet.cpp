@@ -7,6 +7,7 @@
  */
 #include "test_ui_module.h"
 
+#include <plat/compstui.h>
 #include <plat/controls.h>
 #include <plat/error.h>
 #include <plat/loader.h>
@@ -355,10 +356,71 @@ TEST_F(PropertySheet, PageRecordsAreCopiedWithTheirPrivateBytes)
     EXPECT_EQ(PropertySheetW(&h), -1) << "no pages";
 }
 
-TEST_F(PropertySheet, HostsAndModesNotBuiltFailVisibly)
+PROPSHEETUI_INFO *g_hostInfo = nullptr;
+
+LONG sheetCallback(PROPSHEETUI_INFO *info, LPARAM lParam)
 {
-    /* Not built yet: the "compstui.dll" host and modeless sheets. */
-    EXPECT_EQ(LoadLibraryW(u"compstui.dll"), nullptr);
+    g_hostInfo = info;
+    switch (info->Reason) {
+    case PROPSHEETUI_REASON_INIT:
+        for (auto [id, index] : {std::pair<WORD, int>{801, 0}, {802, 1}})
+            if (!info->pfnComPropSheet(info->hComPropSheet, CPSFUNC_ADD_HPROPSHEETPAGE,
+                                       reinterpret_cast<LPARAM>(makePage(id, index)), 0))
+                return -1;
+        info->UserData = 77;
+        return 1;
+    case PROPSHEETUI_REASON_GET_INFO_HEADER: {
+        auto *h = reinterpret_cast<PROPSHEETUI_INFO_HEADER *>(lParam);
+        h->Flags = PSUIHDRF_PROPTITLE | PSUIHDRF_NOAPPLYNOW;
+        h->pTitle = const_cast<LPWSTR>(u"Office");
+        return 1;
+    }
+    case PROPSHEETUI_REASON_SET_RESULT:
+        info->Result = ULONG_PTR(reinterpret_cast<const SETRESULT_INFO *>(lParam)->Result);
+        return 1;
+    default:
+        return 1;
+    }
+}
+
+using HostEntry = LONG (*)(HWND, PFNPROPSHEETUI, LPARAM, DWORD *);
+
+TEST_F(PropertySheet, TheCommonHostRunsTheCallbackAroundOneSheet)
+{
+    const plat::FakeExport exports[] = {{"CommonPropertySheetUIW", plat::to_farproc(CommonPropertySheetUIW)}};
+    ASSERT_TRUE(plat::loader_register_fake(u"compstui.dll", nullptr, exports));
+    HMODULE compstui = LoadLibraryW(u"compstui.dll");
+    ASSERT_NE(compstui, nullptr);
+    auto run = plat::proc_cast<HostEntry>(GetProcAddress(compstui, "CommonPropertySheetUIW"));
+    ASSERT_NE(run, nullptr);
+    plat_test::expectSheet([](UiSheet &s) {
+        EXPECT_EQ(plat::modal_log().size(), 0u);
+        EXPECT_EQ(s.item(IDC_PS_APPLYNOW), nullptr) << "PSUIHDRF_NOAPPLYNOW";
+        EXPECT_EQ(g_hostInfo->UserData, 77u);
+        /* A page's apply tells the host CPSUI_OK. */
+        const LONG_PTR page = plat::compstui_log()[1].lParam1;
+        EXPECT_EQ(g_hostInfo->pfnComPropSheet(g_hostInfo->hComPropSheet, CPSFUNC_SET_RESULT, page, CPSUI_OK), 1);
+        EXPECT_EQ(g_hostInfo->pfnComPropSheet(g_hostInfo->hComPropSheet, CPSFUNC_GET_PAGECOUNT, 0, 0), 2);
+        EXPECT_EQ(g_hostInfo->pfnComPropSheet(g_hostInfo->hComPropSheet, 3 /* not built */, 0, 0), -1);
+        EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
+        s.ok();
+    });
+    DWORD result = 99;
+    EXPECT_EQ(run(nullptr, sheetCallback, 1234, &result), CPSUI_OK);
+    EXPECT_EQ(result, DWORD(CPSUI_OK));
+    std::vector<std::string> seen;
+    for (const plat::CompstuiCall &c : plat::compstui_log())
+        seen.push_back((c.reason ? "reason " : "function ") + std::to_string(c.code));
+    /* Pages added during INIT, the header, SET_RESULT inside the host function, the count, DESTROY. */
+    EXPECT_EQ(seen, (Log{"function 0", "function 0", "reason 0", "reason 1", "reason 3", "function 9", "function 8",
+                         "function 3", "reason 2"}));
+    EXPECT_EQ(plat::modal_log().back().info.caption, u"Properties for Office");
+    FreeLibrary(compstui);
+}
+
+TEST_F(PropertySheet, ModesNotBuiltFailVisibly)
+{
+    EXPECT_EQ(LoadLibraryW(u"compstui.dll"), nullptr) << "the outside module is not built";
     HPROPSHEETPAGE p = makePage(801, 0);
     PROPSHEETHEADERW h{};
     h.dwSize = sizeof h;
