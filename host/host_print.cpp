@@ -1,8 +1,10 @@
 /*
- * The host's test document: blank pages printed through GDI's stand-in and
- * the rendering library into a spooler job, whose bytes are then written to
- * the job file.  The caller's choices go into the job devmode the way the
- * user-interface library's document properties will put them there.
+ * The host's test document: blank pages printed through GDI's stand-in, the
+ * user-interface library's document events and the rendering library into a
+ * spooler job, whose bytes are then written to the job file.  The caller's
+ * choices go into the application's devmode the way the user-interface
+ * library's document properties will put them there; the library's
+ * create-DC event merges it into the job devmode.
  */
 #include "host_print.h"
 
@@ -81,7 +83,7 @@ bool set_text(std::vector<BYTE> &devmode, WORD id, const std::u16string &text, s
     return true;
 }
 
-/* The caller's choices in the job devmode (the data manager is bound). */
+/* The caller's choices in the application's devmode (the data manager is bound). */
 bool apply_choices(const PrintRequest &r, std::vector<BYTE> &dm, std::string &error)
 {
     if (!r.paper.empty()) {
@@ -170,7 +172,7 @@ bool host_job_devmodes(const PrintRequest &request, PrintReport &report, std::ve
         report.installed = ok;
     }
     if (ok)
-        ok = host_build_job_devmode(request.printer, devmode, error) && apply_choices(request, devmode, error);
+        ok = host_app_devmode(request.printer, devmode, error) && apply_choices(request, devmode, error);
     /* The devmode of each page that asks for its own paper or orientation (empty: the document's). */
     pageDevmodes.assign(request.perPage.size(), {});
     for (size_t i = 0; ok && i < request.perPage.size(); i++) {

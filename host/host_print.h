@@ -1,9 +1,10 @@
 /*
  * Printing the host's built-in test document: blank pages (until the
- * drawing work exists) through the whole road: the job devmode from the
- * printer's settings with the caller's choices, a printer device context
- * (GDI stand-in and the rendering library), the document and its pages,
- * and the spooler job whose bytes become the job file.
+ * drawing work exists) through the whole road: the printer's devmode with
+ * the caller's choices, a printer device context (GDI stand-in, the
+ * user-interface library's document events and the rendering library), the
+ * document and its pages, and the spooler job whose bytes become the job
+ * file.
  */
 #ifndef TARVEL_HOST_PRINT_H
 #define TARVEL_HOST_PRINT_H
@@ -52,10 +53,11 @@ struct PrintReport {
 int host_paper_number(const std::string &name);
 
 /*
- * The job devmode of `request` (the printer installed first when it does
- * not exist: report.installed) and, for each page that asks for its own
- * paper or orientation, that page's devmode (empty for the others).  False
- * with a message on failure.
+ * The application's devmode of `request` (the printer's own with the
+ * request's choices; the printer installed first when it does not exist:
+ * report.installed) and, for each page that asks for its own paper or
+ * orientation, that page's devmode (empty for the others).  False with a
+ * message on failure.
  */
 bool host_job_devmodes(const PrintRequest &request, PrintReport &report, std::vector<BYTE> &devmode,
                        std::vector<std::vector<BYTE>> &pageDevmodes, std::string &error);

@@ -1,8 +1,8 @@
 /*
- * Installing the host's printers and building their job devmodes (see
- * host_printer.h), through the common library: the model context, the
- * settings schema's defaults, the per-model configuration, the paper rules
- * and the data-manager binding.
+ * Installing the host's printers and reading the devmode an application
+ * prints with (see host_printer.h), through the common library: the model
+ * context, the settings schema's defaults, the per-model configuration, the
+ * paper rules and the data-manager binding.
  */
 #include "host_printer.h"
 
@@ -10,7 +10,6 @@
 #include <tarvel/dmb_binding.h>
 #include <tarvel/fid_defaults.h>
 #include <tarvel/mdl_context.h>
-#include <tarvel/mrg_store.h>
 #include <tarvel/model_file.h>
 #include <tarvel/model_records.h>
 #include <tarvel/paper_rules.h>
@@ -35,22 +34,6 @@
 namespace host {
 
 namespace {
-
-/* Offsets and values of the job devmode's tail. */
-constexpr size_t kJobDevmodeSize = 5920;
-constexpr size_t kMarkerOffset = 5896;
-constexpr size_t kPaperOffset = 5898; /* paper size, model paper code, four margins */
-constexpr WORD kMarker = 24;
-constexpr size_t kFormsMergeOffset = 5912;
-constexpr size_t kEnforcedColourOffset = 5916;
-constexpr WORD kJobDriverExtra = 5700;
-
-/* Settings the tail depends on. */
-constexpr WORD kDriverExtraId = 5;
-constexpr WORD kPaperSizeId = 8;
-constexpr WORD kUseUserStoreId = 463;
-constexpr WORD kColourModeId = 270;
-constexpr WORD kUserMarginsId = 387;
 
 /* The model capability that lets jobs use the job-information component ("SupportJobOwnerTool"). */
 constexpr DWORD kCapJobOwnerTool = MDL_CAP_BIT(43);
@@ -204,48 +187,8 @@ void add_missing_forms(const OpenPrinter &p, InstallReport &report)
     }
 }
 
-/* A number setting of the job's records, 0 when it cannot be read. */
-DWORD setting(BYTE *image, BYTE *printerData, WORD id)
-{
-    WORD type = 0;
-    LONG size = 0;
-    BYTE slot[8] = {};
-    if (DMB_GetValue(id, image, printerData, &type, &size, slot) != 0)
-        return 0;
-    DWORD v = 0;
-    std::memcpy(&v, slot, size > 0 && size < 4 ? size_t(size) : 4);
-    return v;
-}
-
-/*
- * The paper margins a job with user margins uses for `code`: the user's own
- * (when the settings say to use the user's store), else the printer's list,
- * else the built-in ones.  Left, right, top, bottom: the stored third,
- * fourth, first and second values.
- */
-void job_paper_margins(const OpenPrinter &p, WORD code, bool userStore, WORD margins[4])
-{
-    LONG stored[4] = {46, 46, 46, 46};
-    bool found = false;
-    if (userStore) {
-        LPWSTR base = MRG_GetMachineKeyText(p.model);
-        found = MRG_ReadUserMargin(p.handle, p.model, base, code, stored) == MRG_OK;
-        GlobalFree(base);
-    }
-    if (!found) {
-        PaperMarginList *list = MRG_LoadArray(p.handle);
-        found = list && MRG_FindMargin(p.handle, list, code, stored) == MRG_OK;
-        MRG_FreeArray(list);
-    }
-    if (!found)
-        MRG_GetDefaultMargin(stored);
-    const int order[4] = {2, 3, 0, 1};
-    for (int i = 0; i < 4; i++)
-        margins[i] = WORD(stored[order[i]]);
-}
-
-/* The printer's stored driver devmode (220 + 1,384 bytes) into the start of `image`; false when it has none. */
-bool take_printer_devmode(HANDLE printer, BYTE *image)
+/* The printer's stored devmode (its dmSize + dmDriverExtra bytes); false when it has none. */
+bool take_printer_devmode(HANDLE printer, std::vector<BYTE> &devmode)
 {
     DWORD needed = 0;
     GetPrinterW(printer, 2, nullptr, 0, &needed);
@@ -253,9 +196,10 @@ bool take_printer_devmode(HANDLE printer, BYTE *image)
     if (!GetPrinterW(printer, 2, info.data(), needed, &needed))
         return false;
     const DEVMODEW *dm = reinterpret_cast<const PRINTER_INFO_2W *>(info.data())->pDevMode;
-    if (!dm || size_t(dm->dmSize) + dm->dmDriverExtra != SETTINGS_DEVMODE_SIZE)
+    if (!dm)
         return false;
-    std::memcpy(image, dm, SETTINGS_DEVMODE_SIZE);
+    const BYTE *p = reinterpret_cast<const BYTE *>(dm);
+    devmode.assign(p, p + size_t(dm->dmSize) + dm->dmDriverExtra);
     return true;
 }
 
@@ -329,40 +273,18 @@ bool host_install_printer(const std::u16string &printer, const std::string &mode
     return true;
 }
 
-bool host_build_job_devmode(const std::u16string &printer, std::vector<BYTE> &jobDevmode, std::string &error)
+bool host_app_devmode(const std::u16string &printer, std::vector<BYTE> &devmode, std::string &error)
 {
-    OpenPrinter open(printer, 0);
-    if (!open.model) {
-        error = "the printer " + utf8(printer) + " or its model data cannot be opened";
+    HANDLE handle = nullptr;
+    if (!OpenPrinterW(printer.c_str(), &handle, nullptr)) {
+        error = "the printer " + utf8(printer) + " cannot be opened";
         return false;
     }
-    std::vector<BYTE> job(kJobDevmodeSize, 0), printerData(SETTINGS_PRINTERDATA_SIZE, 0);
-    if (!FID_InitDefaults(open.model, job.data(), printerData.data(), printer.c_str())) {
-        error = "the model's defaults cannot be made";
-        return false;
-    }
-    take_printer_devmode(open.handle, job.data());
-    CFG_ApplySpecials(open.model->specials, job.data(), printerData.data(), CFG_APPLY_ENFORCED);
-    WORD paper = WORD(setting(job.data(), printerData.data(), kPaperSizeId));
-    WORD code = 0;
-    if (setting(job.data(), printerData.data(), kUserMarginsId) != 0 &&
-        PPR_FormToModelPaper(open.handle, paper, &code) == 1) {
-        WORD margins[4];
-        job_paper_margins(open, code, setting(job.data(), printerData.data(), kUseUserStoreId) != 0, margins);
-        plat::store_u16(job.data(), kPaperOffset, paper);
-        plat::store_u16(job.data(), kPaperOffset + 2, code);
-        for (int i = 0; i < 4; i++)
-            plat::store_u16(job.data(), kPaperOffset + 4 + 2 * i, margins[i]);
-    }
-    plat::store_u16(job.data(), kMarkerOffset, kMarker);
-    plat::store_u32(job.data(), kFormsMergeOffset, PPR_IsFormsMergeEnabled(open.model, printerData.data()) ? 1 : 0);
-    plat::store_u32(job.data(), kEnforcedColourOffset, CFG_IsEnforced(kColourModeId, open.model->specials) ? 1 : 0);
-    if (DMB_SetValueArgs(job.data(), printerData.data(), kDriverExtraId, SVT_UINT16, int(kJobDriverExtra)) != 0) {
-        error = "the job devmode's size cannot be set";
-        return false;
-    }
-    jobDevmode.swap(job);
-    return true;
+    bool ok = take_printer_devmode(handle, devmode);
+    ClosePrinter(handle);
+    if (!ok)
+        error = "the printer " + utf8(printer) + " has no settings";
+    return ok;
 }
 
 } // namespace host

@@ -1,9 +1,10 @@
 /*
  * Printers of the host: installing a printer of one of the driver's models
- * on the machine, and the job devmode the host hands GDI for it.  Until the
- * user-interface library exists, the host does here, through the common
- * library's own functions, what that library's printer-initialisation event
- * and its create-DC document event would do.
+ * on the machine, and the devmode an application hands GDI for it.  Until
+ * the user-interface library's printer events are built, the host does
+ * here, through the common library's own functions, what that library's
+ * printer-initialisation event would do; the job devmode is the library's
+ * create-DC document event's.
  */
 #ifndef TARVEL_HOST_PRINTER_H
 #define TARVEL_HOST_PRINTER_H
@@ -42,15 +43,12 @@ bool host_install_printer(const std::u16string &printer, const std::string &mode
                           InstallReport &report, std::string &error);
 
 /*
- * The 5,920-byte job devmode of a job on `printer`, built from the printer's
- * settings (its stored devmode over the model's defaults, the per-model
- * configuration's enforced values applied) with the job devmode's tail: the
- * marker 24, with user margins the paper size, its model paper code and the
- * paper's margins (the user's, the printer's or the built-in ones), the
- * forms-merge flag at 5,912 and the enforced-colour flag at 5,916.  False
- * with a message on failure.
+ * The devmode an application prints `printer` with when it asks for none of
+ * its own choices: the printer's stored devmode (dmSize + dmDriverExtra
+ * bytes).  The user-interface library's create-DC event turns it into the
+ * job devmode.  False with a message when the printer cannot be read.
  */
-bool host_build_job_devmode(const std::u16string &printer, std::vector<BYTE> &jobDevmode, std::string &error);
+bool host_app_devmode(const std::u16string &printer, std::vector<BYTE> &devmode, std::string &error);
 
 } // namespace host
 

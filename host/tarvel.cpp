@@ -159,19 +159,8 @@ int cmd_install(const std::u16string &printer, const std::string &model, const s
 
 int cmd_caps(const std::u16string &printer)
 {
-    std::string error;
-    if (!host::host_bind_library(error)) {
-        std::fprintf(stderr, "tarvel: %s\n", error.c_str());
-        return 1;
-    }
-    std::vector<BYTE> devmode;
-    bool ok = host::host_build_job_devmode(printer, devmode, error);
-    host::host_release_library();
-    if (!ok) {
-        std::fprintf(stderr, "tarvel: %s\n", error.c_str());
-        return 1;
-    }
-    HDC dc = CreateDCW(nullptr, printer.c_str(), nullptr, reinterpret_cast<const DEVMODEW *>(devmode.data()));
+    /* No devmode of the caller's: the user-interface library builds the job devmode from the printer's settings. */
+    HDC dc = CreateDCW(nullptr, printer.c_str(), nullptr, nullptr);
     if (!dc) {
         std::fprintf(stderr, "tarvel: no device context on \"%s\" (error %u)\n", plat::utf16_to_utf8(printer).c_str(),
                      unsigned(GetLastError()));

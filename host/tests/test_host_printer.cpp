@@ -1,9 +1,10 @@
-// Installing a printer on the host and its job devmode: the printer gets its
-// "SPLUserModePrinterDriver" value, the shared PrinterData record, its device
-// blobs, "SupportJobOwnerTool", its settings as its devmode and spooler
-// forms for the model's papers; the job devmode is 5,920 bytes with the tail
-// the rendering library reads; and a device context made with it reports the
-// printer's paper (Letter, a US user's default, at 600 dpi, in colour).
+// Installing a printer on the host and the devmode an application prints
+// it with: the printer gets its "SPLUserModePrinterDriver" value, the shared
+// PrinterData record, its device blobs, "SupportJobOwnerTool", its settings
+// as its devmode and spooler forms for the model's papers; a device context
+// made with that devmode (through the user-interface library's job devmode)
+// reports the printer's paper (Letter, a US user's default, at 600 dpi, in
+// colour).
 #include "host_printer.h"
 
 #include <tarvel/dmb_binding.h>
@@ -115,24 +116,19 @@ TEST_F(HostPrinter, InstallationGivesThePrinterWhatTheDriverReads)
     ClosePrinter(printer);
 }
 
-TEST_F(HostPrinter, TheJobDevmodeAndADeviceContextOnIt)
+TEST_F(HostPrinter, ADeviceContextOnTheInstalledPrinter)
 {
     host::InstallReport report;
     std::string error;
     ASSERT_TRUE(host::host_install_printer(kPrinter, "TARVEL1.DDD", u"FILE:", report, error)) << error;
     std::vector<BYTE> dm;
-    ASSERT_TRUE(host::host_build_job_devmode(kPrinter, dm, error)) << error;
-    ASSERT_EQ(dm.size(), 5920u);
+    ASSERT_TRUE(host::host_app_devmode(kPrinter, dm, error)) << error;
+    ASSERT_EQ(dm.size(), 1604u) << "the printer's driver devmode";
     EXPECT_EQ(plat::load_u16(dm.data(), 68), 220) << "dmSize";
-    EXPECT_EQ(plat::load_u16(dm.data(), 70), 5700) << "dmDriverExtra";
-    EXPECT_EQ(plat::load_u16(dm.data(), 5896), 24) << "marker";
-    EXPECT_EQ(std::vector<BYTE>(dm.begin() + 5898, dm.begin() + 5912), std::vector<BYTE>(14, 0))
-        << "no paper information without user margins";
-    /* the standard configuration allows merging spooler forms (formdb mode 1); printer data 5201 is off */
-    EXPECT_EQ(plat::load_u32(dm.data(), 5912), 0u) << "forms-merge flag";
-    EXPECT_EQ(plat::load_u32(dm.data(), 5916), 0u) << "the colour mode is not enforced";
+    EXPECT_EQ(plat::load_u16(dm.data(), 70), 1384) << "dmDriverExtra";
 
-    /* Letter less 4.2 mm margins at 600 dpi: 207.5 x 271 mm, 4902 x 6402 of 5100 x 6600 pixels */
+    /* The user-interface library's job devmode from it: Letter less 4.2 mm margins at 600 dpi:
+       207.5 x 271 mm, 4902 x 6402 of 5100 x 6600 pixels */
     expectCaps(dm, {{HORZSIZE, 208}, {VERTSIZE, 271}, {HORZRES, 4902}, {VERTRES, 6402}, {PHYSICALWIDTH, 5100},
                     {PHYSICALHEIGHT, 6600}, {PHYSICALOFFSETX, 99}, {BITSPIXEL, 24}});
 }
@@ -142,39 +138,22 @@ TEST_F(HostPrinter, UserMarginsTravelInTheJobDevmodesTail)
     host::InstallReport report;
     std::string error;
     ASSERT_TRUE(host::host_install_printer(kPrinter, "TARVEL1.DDD", u"FILE:", report, error)) << error;
-    /* the printer's settings ask for the user's margins (setting 387) */
-    HANDLE printer = nullptr;
-    PRINTER_DEFAULTSW all{nullptr, nullptr, PRINTER_ALL_ACCESS};
-    ASSERT_TRUE(OpenPrinterW(kPrinter, &printer, &all));
-    DWORD needed = 0;
-    GetPrinterW(printer, 2, nullptr, 0, &needed);
-    std::vector<BYTE> info(needed);
-    ASSERT_TRUE(GetPrinterW(printer, 2, info.data(), needed, &needed));
-    auto *pi = reinterpret_cast<PRINTER_INFO_2W *>(info.data());
-    std::vector<BYTE> devmode(reinterpret_cast<BYTE *>(pi->pDevMode),
-                              reinterpret_cast<BYTE *>(pi->pDevMode) + 1604);
-    ASSERT_EQ(DMB_SetValueArgs(devmode.data(), nullptr, 387, 3u, 1), 0);
-    pi->pDevMode = reinterpret_cast<DEVMODEW *>(devmode.data());
-    ASSERT_TRUE(SetPrinterW(printer, 2, info.data(), 0));
-    ClosePrinter(printer);
-
+    /* the application's settings ask for the user's margins (setting 387) */
     std::vector<BYTE> dm;
-    ASSERT_TRUE(host::host_build_job_devmode(kPrinter, dm, error)) << error;
-    /* Letter (1), model paper 1, the built-in margins of 4.6 mm in every place */
-    const WORD tail[6] = {1, 1, 46, 46, 46, 46};
-    for (int i = 0; i < 6; i++)
-        EXPECT_EQ(plat::load_u16(dm.data(), 5898 + 2 * i), tail[i]) << "tail word " << i;
+    ASSERT_TRUE(host::host_app_devmode(kPrinter, dm, error)) << error;
+    ASSERT_EQ(DMB_SetValueArgs(dm.data(), nullptr, 387, 3u, 1), 0);
 
-    /* Letter less 4.6 mm each side: 206.7 x 270.2 mm, 4883 x 6383 pixels from (109, 109) */
+    /* Letter less 4.6 mm each side (the built-in margins in the tail): 206.7 x 270.2 mm,
+       4883 x 6383 pixels from (109, 109) */
     expectCaps(dm, {{HORZSIZE, 207}, {VERTSIZE, 270}, {HORZRES, 4883}, {VERTRES, 6383}, {PHYSICALOFFSETX, 109},
                     {PHYSICALOFFSETY, 109}});
 }
 
-TEST_F(HostPrinter, AnUnknownPrinterHasNoJobDevmode)
+TEST_F(HostPrinter, AnUnknownPrinterHasNoDevmode)
 {
     std::vector<BYTE> dm;
     std::string error;
-    EXPECT_FALSE(host::host_build_job_devmode(u"No Such Printer", dm, error));
+    EXPECT_FALSE(host::host_app_devmode(u"No Such Printer", dm, error));
     EXPECT_NE(error.find("cannot be opened"), std::string::npos) << error;
     EXPECT_TRUE(dm.empty());
 }

@@ -123,6 +123,10 @@ TEST_F(DdiLibrary, APrinterDeviceContextOnTheRealLibrary)
 TEST_F(DdiLibrary, ARefusedDevmodeCreatesNoDeviceContext)
 {
     installStandard();
+    /* Without the user-interface library on the road (it would rebuild the devmode), GDI hands it on as it is. */
+    std::string dir;
+    ASSERT_TRUE(plat::map_path(plat::driver_dir_win(), dir));
+    std::filesystem::remove(std::filesystem::path(dir) / "libtarvelui.so");
     JobDevmode dm;
     dm.marker(23);
     SetLastError(0);

@@ -18,11 +18,28 @@
  *   DeleteDC    (AbortDoc), DrvDisableSurface, DrvDisablePDEV, ClosePrinter,
  *               and DrvDisableDriver and the unload with the last context
  *
- * The devmode handed to DrvEnablePDEV is the caller's, or the printer's own
- * when the caller gives none; GDI never changes it.  (The user-interface
- * library's document events, which turn an application devmode into the
- * driver's job devmode, join this road when that library exists; until
- * then the caller hands in the job devmode itself.)
+ * Document events.  A printer whose driver names a user-interface library
+ * (DRIVER_INFO_2 pConfigFile) exporting DrvDocumentEvent gets that library
+ * loaded for each device context, and GDI calls it around every step, with
+ * the context's printer handle, before the graphics library sees the step:
+ *
+ *   CreateDCW   CREATEDCPRE {driver, device, devmode, FALSE} -> the job
+ *               devmode (out), ... the context is made ..., CREATEDCPOST
+ *               with &that devmode (also when the context cannot be made,
+ *               with a null context, followed by DELETEDC then)
+ *   StartDocW   STARTDOC with &DOCINFOW*, ... DrvStartDoc ..., STARTDOCPOST
+ *               with &job id (-1 from it abandons the document)
+ *   StartPage   STARTPAGE;  EndPage  ENDPAGE;  EndDoc  ENDDOC ... ENDDOCPOST
+ *   AbortDoc    ABORTDOC;   DeleteDC  DELETEDC;  ExtEscape  ESCAPE
+ *   ResetDCW    RESETDCPRE with &new devmode -> job devmode (out), ...,
+ *               RESETDCPOST with &that devmode (whether the reset worked)
+ *
+ * An event answering -1 (DOCUMENTEVENT_FAILURE) fails the call before the
+ * graphics library sees it (ERROR_CANCELLED unless the library set an
+ * error); 0 (not handled) and 1 go on.  The devmode handed to DrvEnablePDEV
+ * is the one CREATEDCPRE / RESETDCPRE gave, else the caller's, else the
+ * printer's own; GDI never changes it.  A printer without such a library
+ * gets no events.
  *
  * A device context is used by one thread at a time; different contexts may
  * be used on different threads.
@@ -213,6 +230,53 @@ BOOL DeleteDC(HDC hdc);
 
 /* A capability of the context's device, from its GDIINFO; 0 for an unknown index or context. */
 int GetDeviceCaps(HDC hdc, int index);
+
+/*
+ * Sends escape `code` to the context's graphics library (the ESCAPE
+ * document event first, then DrvEscape with the caller's buffers): the
+ * library's answer; 0 when it has no DrvEscape, -1 with
+ * ERROR_INVALID_HANDLE for a bad context or with ERROR_INVALID_PARAMETER
+ * for a negative size or a size without its buffer.
+ */
+int ExtEscape(HDC hdc, int code, int cbIn, LPCSTR in, int cbOut, LPSTR out);
+
+/* ---- Document events of the user-interface library ------------------------ */
+
+#define DOCUMENTEVENT_CREATEDCPRE 1
+#define DOCUMENTEVENT_CREATEDCPOST 2
+#define DOCUMENTEVENT_RESETDCPRE 3
+#define DOCUMENTEVENT_RESETDCPOST 4
+#define DOCUMENTEVENT_STARTDOC 5
+#define DOCUMENTEVENT_STARTPAGE 6
+#define DOCUMENTEVENT_ENDPAGE 7
+#define DOCUMENTEVENT_ENDDOC 8
+#define DOCUMENTEVENT_ABORTDOC 9
+#define DOCUMENTEVENT_DELETEDC 10
+#define DOCUMENTEVENT_ESCAPE 11
+#define DOCUMENTEVENT_ENDDOCPOST 12
+#define DOCUMENTEVENT_STARTDOCPOST 13
+
+#define DOCUMENTEVENT_SUCCESS 1
+#define DOCUMENTEVENT_UNSUPPORTED 0
+#define DOCUMENTEVENT_FAILURE (-1)
+
+/* The input of CREATEDCPRE. */
+struct DOCEVENT_CREATEDCPRE {
+    LPWSTR pszDriver;
+    LPWSTR pszDevice;
+    DEVMODEW *pdm;
+    BOOL bIC;
+};
+
+/* The input of ESCAPE. */
+struct DOCEVENT_ESCAPE {
+    int iEscape;
+    int cjInput;
+    PVOID pvInData;
+};
+
+typedef int (*PFN_DrvDocumentEvent)(HANDLE hPrinter, HDC hdc, int iEsc, ULONG cbIn, PVOID pvIn, ULONG cbOut,
+                                    PVOID pvOut);
 
 #define SP_ERROR (-1)
 

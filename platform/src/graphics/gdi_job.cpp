@@ -5,7 +5,10 @@
  *
  * A library is enabled (DrvEnableDriver) when the first device context loads
  * it and disabled (DrvDisableDriver) when the last one goes; each context
- * holds one reference of its own on the module.  No engine lock is held
+ * holds one reference of its own on the module.  The printer's
+ * user-interface library, when its driver names one with DrvDocumentEvent,
+ * is loaded for each context and told of every step before the graphics
+ * library (see plat/gdi.h).  No engine lock is held
  * while a library works on a device context, so contexts on different
  * threads run side by side, as the library's own locks expect.
  */
@@ -50,6 +53,8 @@ struct plat_dc {
     DWORD jobId = 0;
     bool pageOpen = false;
     std::u16string docName; /* of the document in progress */
+    HMODULE uiModule = nullptr; /* the user-interface library, for its document events */
+    PFN_DrvDocumentEvent docEvent = nullptr;
 };
 
 namespace {
@@ -145,8 +150,14 @@ void release_driver(Driver *driver)
     s.drivers.erase(driver->module);
 }
 
-/* The full path of the printer's graphics library (DRIVER_INFO_2W pDriverPath); empty on failure. */
-std::u16string driver_path(HANDLE printer)
+/* Which file of the printer's driver (DRIVER_INFO_2W) a path is asked for. */
+enum class DriverFile { Graphics, Config };
+
+/*
+ * The full path of the printer's graphics library (pDriverPath) or
+ * user-interface library (pConfigFile); empty on failure or without one.
+ */
+std::u16string driver_file_path(HANDLE printer, DriverFile which)
 {
     DWORD needed = 0;
     GetPrinterDriverW(printer, nullptr, 2, nullptr, 0, &needed);
@@ -156,7 +167,47 @@ std::u16string driver_path(HANDLE printer)
     if (!GetPrinterDriverW(printer, nullptr, 2, buf.data(), needed, &needed))
         return std::u16string();
     const auto *info = reinterpret_cast<const DRIVER_INFO_2W *>(buf.data());
-    return info->pDriverPath ? std::u16string(info->pDriverPath) : std::u16string();
+    LPCWSTR path = which == DriverFile::Graphics ? info->pDriverPath : info->pConfigFile;
+    return path ? std::u16string(path) : std::u16string();
+}
+
+/*
+ * Loads the printer's user-interface library for the context's document
+ * events; a printer without one, or one without DrvDocumentEvent, gets no
+ * events (the last error is kept).
+ */
+void load_event_library(plat_dc *dc)
+{
+    DWORD error = GetLastError();
+    std::u16string path = driver_file_path(dc->printer, DriverFile::Config);
+    HMODULE module = path.empty() ? nullptr : LoadLibraryW(path.c_str());
+    auto fn = module ? plat::proc_cast<PFN_DrvDocumentEvent>(GetProcAddress(module, "DrvDocumentEvent")) : nullptr;
+    if (fn) {
+        dc->uiModule = module;
+        dc->docEvent = fn;
+    } else if (module) {
+        FreeLibrary(module);
+    }
+    SetLastError(error);
+}
+
+/* Sends document event `event` to the context's user-interface library: its answer, 0 without one. */
+int doc_event(plat_dc *dc, HDC hdc, int event, ULONG cbIn, PVOID in, ULONG cbOut = 0, PVOID out = nullptr)
+{
+    if (!dc->docEvent)
+        return DOCUMENTEVENT_UNSUPPORTED;
+    return dc->docEvent(dc->printer, hdc, event, cbIn, in, cbOut, out);
+}
+
+/* Runs an event that may refuse the call: false (with ERROR_CANCELLED unless the library set an error) on -1. */
+bool event_allows(plat_dc *dc, HDC hdc, int event, ULONG cbIn, PVOID in, ULONG cbOut = 0, PVOID out = nullptr)
+{
+    SetLastError(0);
+    if (doc_event(dc, hdc, event, cbIn, in, cbOut, out) != DOCUMENTEVENT_FAILURE)
+        return true;
+    if (GetLastError() == 0)
+        SetLastError(ERROR_CANCELLED);
+    return false;
 }
 
 /* The printer's own devmode (dmSize + dmDriverExtra bytes); empty when it has none. */
@@ -190,6 +241,8 @@ void close_dc(plat_dc *dc)
         release_driver(dc->driver);
     if (dc->module)
         FreeLibrary(dc->module);
+    if (dc->uiModule)
+        FreeLibrary(dc->uiModule);
     if (dc->printer)
         ClosePrinter(dc->printer);
 }
@@ -232,15 +285,44 @@ HDC CreateDCW(LPCWSTR pwszDriver, LPCWSTR pwszDevice, LPCWSTR pszPort, const DEV
     }
     auto dc = std::make_unique<plat_dc>();
     dc->device = pwszDevice;
-    auto fail = [&dc]() -> HDC {
+    /* The job devmode the user-interface library made at CREATEDCPRE, handed back at CREATEDCPOST. */
+    DEVMODEW *jobDevmode = nullptr;
+    bool preDone = false;
+    auto fail = [&dc, &jobDevmode, &preDone]() -> HDC {
         DWORD error = GetLastError();
+        if (preDone) {
+            /* The library frees its devmode and forgets the context that never came to be. */
+            doc_event(dc.get(), nullptr, DOCUMENTEVENT_CREATEDCPOST, sizeof jobDevmode, &jobDevmode);
+            doc_event(dc.get(), nullptr, DOCUMENTEVENT_DELETEDC, 0, nullptr);
+        }
         close_dc(dc.get());
         SetLastError(error);
         return nullptr;
     };
     if (!OpenPrinterW(pwszDevice, &dc->printer, nullptr))
         return fail();
-    std::u16string path = driver_path(dc->printer);
+    if (pdm && pdm->dmSize < kLeastDevmode) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return fail();
+    }
+    load_event_library(dc.get());
+    if (dc->docEvent) {
+        std::u16string driverName = pwszDriver ? std::u16string(pwszDriver) : std::u16string();
+        DOCEVENT_CREATEDCPRE pre{pwszDriver ? driverName.data() : nullptr, dc->device.data(),
+                                 const_cast<DEVMODEW *>(pdm), FALSE};
+        if (!event_allows(dc.get(), nullptr, DOCUMENTEVENT_CREATEDCPRE, sizeof pre, &pre, sizeof jobDevmode,
+                          &jobDevmode))
+            return fail();
+        preDone = true;
+        if (jobDevmode) {
+            if (jobDevmode->dmSize < kLeastDevmode) {
+                SetLastError(ERROR_INVALID_PARAMETER);
+                return fail();
+            }
+            pdm = jobDevmode;
+        }
+    }
+    std::u16string path = driver_file_path(dc->printer, DriverFile::Graphics);
     if (path.empty()) {
         SetLastError(ERROR_UNKNOWN_PRINTER_DRIVER);
         return fail();
@@ -253,10 +335,6 @@ HDC CreateDCW(LPCWSTR pwszDriver, LPCWSTR pwszDevice, LPCWSTR pszPort, const DEV
         return fail();
 
     std::vector<BYTE> devmode;
-    if (pdm && pdm->dmSize < kLeastDevmode) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return fail();
-    }
     if (pdm) {
         const BYTE *p = reinterpret_cast<const BYTE *>(pdm);
         devmode.assign(p, p + size_t(pdm->dmSize) + pdm->dmDriverExtra);
@@ -279,10 +357,15 @@ HDC CreateDCW(LPCWSTR pwszDriver, LPCWSTR pwszDevice, LPCWSTR pszPort, const DEV
     if (!dc->hsurf)
         return fail();
 
-    GdiState &s = state();
-    std::lock_guard<std::mutex> g(s.lock);
-    s.dcs.insert(dc.get());
-    return dc.release();
+    {
+        GdiState &s = state();
+        std::lock_guard<std::mutex> g(s.lock);
+        s.dcs.insert(dc.get());
+    }
+    HDC hdc = dc.release();
+    if (preDone)
+        doc_event(hdc, hdc, DOCUMENTEVENT_CREATEDCPOST, sizeof jobDevmode, &jobDevmode);
+    return hdc;
 }
 
 BOOL DeleteDC(HDC hdc)
@@ -296,6 +379,7 @@ BOOL DeleteDC(HDC hdc)
     }
     if (dc->jobId)
         AbortDoc(hdc);
+    doc_event(dc, hdc, DOCUMENTEVENT_DELETEDC, 0, nullptr);
     {
         GdiState &s = state();
         std::lock_guard<std::mutex> g(s.lock);
@@ -442,6 +526,9 @@ int StartDocW(HDC hdc, const DOCINFOW *lpdi)
         SetLastError(ERROR_INVALID_PARAMETER);
         return SP_ERROR;
     }
+    const DOCINFOW *docInfo = lpdi;
+    if (!event_allows(dc, hdc, DOCUMENTEVENT_STARTDOC, sizeof docInfo, &docInfo))
+        return SP_ERROR;
     std::u16string name = lpdi->lpszDocName ? lpdi->lpszDocName : u"";
     std::u16string output = lpdi->lpszOutput ? lpdi->lpszOutput : u"";
     std::u16string raw = u"RAW";
@@ -462,6 +549,14 @@ int StartDocW(HDC hdc, const DOCINFOW *lpdi)
     dc->jobId = job;
     dc->pageOpen = false;
     dc->docName = name;
+    /* The library's refusal after the job started abandons the document. */
+    DWORD jobId = job;
+    if (!event_allows(dc, hdc, DOCUMENTEVENT_STARTDOCPOST, sizeof jobId, &jobId)) {
+        DWORD error = GetLastError();
+        AbortDoc(hdc);
+        SetLastError(error);
+        return SP_ERROR;
+    }
     return int(job);
 }
 
@@ -469,6 +564,8 @@ int StartPage(HDC hdc)
 {
     plat_dc *dc = doc_dc(hdc);
     if (!dc)
+        return SP_ERROR;
+    if (!event_allows(dc, hdc, DOCUMENTEVENT_STARTPAGE, 0, nullptr))
         return SP_ERROR;
     if (!dc->pageOpen && !StartPagePrinter(dc->printer))
         return SP_ERROR;
@@ -482,6 +579,8 @@ int EndPage(HDC hdc)
 {
     plat_dc *dc = doc_dc(hdc);
     if (!dc)
+        return SP_ERROR;
+    if (!event_allows(dc, hdc, DOCUMENTEVENT_ENDPAGE, 0, nullptr))
         return SP_ERROR;
     BOOL ok = with_surface<PFN_DrvSendPage>(dc, INDEX_DrvSendPage,
                                             [](PFN_DrvSendPage fn, SURFOBJ *pso) { return fn(pso); });
@@ -502,6 +601,10 @@ int end_document(HDC hdc, FLONG flags, bool abort)
     plat_dc *dc = doc_dc(hdc);
     if (!dc)
         return SP_ERROR;
+    if (abort)
+        doc_event(dc, hdc, DOCUMENTEVENT_ABORTDOC, 0, nullptr);
+    else if (!event_allows(dc, hdc, DOCUMENTEVENT_ENDDOC, 0, nullptr))
+        return SP_ERROR;
     BOOL ok = with_surface<PFN_DrvEndDoc>(dc, INDEX_DrvEndDoc,
                                           [flags](PFN_DrvEndDoc fn, SURFOBJ *pso) { return fn(pso, flags); });
     DWORD error = GetLastError();
@@ -510,6 +613,8 @@ int end_document(HDC hdc, FLONG flags, bool abort)
     BOOL spooled = abort ? AbortPrinter(dc->printer) : EndDocPrinter(dc->printer);
     dc->jobId = 0;
     dc->pageOpen = false;
+    if (!abort)
+        doc_event(dc, hdc, DOCUMENTEVENT_ENDDOCPOST, 0, nullptr);
     if (!ok)
         SetLastError(error);
     return ok && spooled ? 1 : SP_ERROR;
@@ -534,6 +639,26 @@ HDC ResetDCW(HDC hdc, const DEVMODEW *pdm)
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
+    /* The library's job devmode for the new settings, handed back at RESETDCPOST whatever the reset did. */
+    DEVMODEW *jobDevmode = nullptr;
+    const DEVMODEW *asked = pdm;
+    if (!event_allows(dc, hdc, DOCUMENTEVENT_RESETDCPRE, sizeof asked, &asked, sizeof jobDevmode, &jobDevmode))
+        return nullptr;
+    auto post = [&](HDC result) -> HDC {
+        if (dc->docEvent) {
+            DWORD error = GetLastError();
+            doc_event(dc, hdc, DOCUMENTEVENT_RESETDCPOST, sizeof jobDevmode, &jobDevmode);
+            SetLastError(error);
+        }
+        return result;
+    };
+    if (jobDevmode) {
+        if (jobDevmode->dmSize < kLeastDevmode) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return post(nullptr);
+        }
+        pdm = jobDevmode;
+    }
     const BYTE *p = reinterpret_cast<const BYTE *>(pdm);
     std::vector<BYTE> devmode(p, p + size_t(pdm->dmSize) + pdm->dmDriverExtra);
     HDEV hdev = plat::engine_create_device();
@@ -549,7 +674,7 @@ HDC ResetDCW(HDC hdc, const DEVMODEW *pdm)
         DWORD error = GetLastError();
         plat::engine_delete_device(hdev);
         SetLastError(error);
-        return nullptr;
+        return post(nullptr);
     }
     plat::engine_set_device_pdev(hdev, fresh);
     driver_function<PFN_DrvCompletePDEV>(dc, INDEX_DrvCompletePDEV)(fresh, hdev);
@@ -560,7 +685,7 @@ HDC ResetDCW(HDC hdc, const DEVMODEW *pdm)
         driver_function<PFN_DrvDisablePDEV>(dc, INDEX_DrvDisablePDEV)(fresh);
         plat::engine_delete_device(hdev);
         SetLastError(error);
-        return nullptr;
+        return post(nullptr);
     };
     /* The old context hands over to the new one (inside a document, the running job). */
     auto reset = driver_function<PFN_DrvResetPDEV>(dc, INDEX_DrvResetPDEV);
@@ -589,7 +714,35 @@ HDC ResetDCW(HDC hdc, const DEVMODEW *pdm)
             return fn(pso, name.data(), job);
         });
         if (!ok)
-            return nullptr;
+            return post(nullptr);
     }
-    return hdc;
+    return post(hdc);
+}
+
+/* ---- Escapes ---------------------------------------------------------------- */
+
+int ExtEscape(HDC hdc, int code, int cbIn, LPCSTR in, int cbOut, LPSTR out)
+{
+    plat_dc *dc = live_dc(hdc);
+    if (!dc) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return -1;
+    }
+    if (cbIn < 0 || cbOut < 0 || (cbIn > 0 && !in) || (cbOut > 0 && !out)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return -1;
+    }
+    DOCEVENT_ESCAPE escape{code, cbIn, const_cast<LPSTR>(in)};
+    doc_event(dc, hdc, DOCUMENTEVENT_ESCAPE, sizeof escape, &escape);
+    auto fn = driver_function<PFN_DrvEscape>(dc, INDEX_DrvEscape);
+    if (!fn)
+        return 0;
+    SURFOBJ *pso = EngLockSurface(dc->hsurf);
+    if (!pso) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return -1;
+    }
+    ULONG answer = fn(pso, ULONG(code), ULONG(cbIn), const_cast<LPSTR>(in), ULONG(cbOut), out);
+    EngUnlockSurface(pso);
+    return int(answer);
 }

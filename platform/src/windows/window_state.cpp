@@ -73,7 +73,12 @@ BOOL SetWindowTextW(HWND window, LPCWSTR text)
 
 int GetWindowTextW(HWND window, LPWSTR text, int cch)
 {
-    if (!plat::win::find(window) || !text || cch <= 0)
+    if (!text || cch <= 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    text[0] = 0;
+    if (!plat::win::find(window))
         return 0;
     return int(SendMessageW(window, WM_GETTEXT, WPARAM(cch), reinterpret_cast<LPARAM>(text)));
 }

@@ -1,0 +1,34 @@
+/*
+ * The user-interface library's exports other than the entry and the
+ * document events.  The settings record of older printer data is answered
+ * for real (GetUpgradedPrinterData); the others wait for their work and
+ * fail visibly meanwhile (ui_not_built.h): device capabilities, colour
+ * profile, devmode conversion, query-print, printer events, upgrade and the
+ * property sheets.  The sheet and query records are passed as opaque
+ * pointers until the work that reads them exists.
+ */
+#ifndef TARVELUI_UI_EXPORTS_H
+#define TARVELUI_UI_EXPORTS_H
+
+#include "ui_entry.h"
+
+#include <plat/gdi.h>
+
+UI_EXPORT DWORD DrvDeviceCapabilities(HANDLE hPrinter, LPWSTR pDeviceName, WORD iDevCap, PVOID pvOutput,
+                                      DEVMODEW *pDevmode);
+UI_EXPORT BOOL DrvQueryColorProfile(HANDLE hPrinter, DEVMODEW *pdevmode, ULONG ulQueryMode, PVOID pvProfileData,
+                                    ULONG *pcbProfileData, FLONG *pflProfileData);
+UI_EXPORT BOOL DrvPrinterEvent(LPWSTR pPrinterName, int DriverEvent, DWORD Flags, LPARAM lParam);
+UI_EXPORT BOOL DrvConvertDevMode(LPWSTR pPrinterName, DEVMODEW *pdmIn, DEVMODEW *pdmOut, LONG *pcbNeeded,
+                                 DWORD fMode);
+UI_EXPORT LONG DrvDocumentPropertySheets(PVOID pPSUIInfo, LPARAM lParam);
+UI_EXPORT LONG DrvDevicePropertySheets(PVOID pPSUIInfo, LPARAM lParam);
+UI_EXPORT BOOL PrinterProperties(HWND hwnd, HANDLE hPrinter);
+UI_EXPORT LONG DrvDocumentProperties(HWND hwnd, HANDLE hPrinter, LPWSTR pDeviceName, DEVMODEW *pdmOutput,
+                                     DEVMODEW *pdmInput, DWORD fMode);
+UI_EXPORT LONG DrvAdvancedDocumentProperties(HWND hwnd, HANDLE hPrinter, LPWSTR pDeviceName, DEVMODEW *pdmOutput,
+                                             DEVMODEW *pdmInput);
+UI_EXPORT BOOL DevQueryPrintEx(PVOID pDQPInfo);
+UI_EXPORT BOOL DrvUpgradePrinter(DWORD Level, LPBYTE pDriverUpgradeInfo);
+
+#endif /* TARVELUI_UI_EXPORTS_H */
