@@ -8,7 +8,9 @@
 #include <plat/error.h>
 #include <plat/gdi_objects.h>
 #include <plat/machine.h>
+#include <plat/raster.h>
 #include <plat/text.h>
+#include <plat/window.h>
 
 #include <algorithm>
 #include <cstring>
@@ -32,17 +34,14 @@ struct Palette {
     std::vector<PALETTEENTRY> entries;
 };
 
-struct Bitmap {
-    LONG width = 0;
-    LONG height = 0;
-    std::vector<BYTE> bits; /* BGRX, top-down */
-};
+using Bitmap = plat::gdi::BitmapData;
+using Raster = std::shared_ptr<plat::gdi::RasterObject>;
 
 struct Icon {
     plat::GdiIconInfo info;
 };
 
-using Object = std::variant<DisplayDc, Palette, Bitmap, Icon>;
+using Object = std::variant<DisplayDc, Palette, Bitmap, Icon, Raster>;
 
 struct Table {
     std::mutex lock;
@@ -113,6 +112,13 @@ void reset_objects()
 
 const bool registered = (plat::machine_on_reset(reset_objects), true);
 
+/* A raster context (memory or window) of `id`; call with the lock held. */
+bool is_raster_dc(Table &t, uintptr_t id)
+{
+    const Raster *r = find<Raster>(t, id);
+    return r != nullptr && ((*r)->objectType() == OBJ_DC || (*r)->objectType() == OBJ_MEMDC);
+}
+
 /* Bytes of one packed DIB row of `width` pixels of `bits` bits, padded to 4 bytes. */
 size_t dib_stride(LONG width, WORD bits)
 {
@@ -165,7 +171,9 @@ std::vector<DWORD> colour_table(Table &t, const BITMAPINFO *bmi, UINT usage, uin
     const Palette *palette = nullptr;
     if (usage == DIB_PAL_COLORS) {
         const DisplayDc *d = find<DisplayDc>(t, dc);
-        palette = d != nullptr ? find<Palette>(t, d->palette) : nullptr;
+        const Raster *r = find<Raster>(t, dc);
+        const uintptr_t selected = d != nullptr ? d->palette : r != nullptr ? (*r)->palette : 0;
+        palette = find<Palette>(t, selected);
     }
     for (DWORD i = 0; i < count; ++i) {
         if (usage == DIB_RGB_COLORS) {
@@ -228,17 +236,69 @@ HDC create_display_dc()
 
 bool delete_display_dc(HDC hdc)
 {
-    return remove<DisplayDc>(key(hdc));
+    return remove<DisplayDc>(key(hdc)) || raster_delete_dc(hdc);
+}
+
+bool is_display_dc(HDC hdc)
+{
+    Table &t = table();
+    std::lock_guard<std::mutex> g(t.lock);
+    return find<DisplayDc>(t, key(hdc)) != nullptr;
+}
+
+BitmapData *bitmap_data(HBITMAP h)
+{
+    Table &t = table();
+    std::lock_guard<std::mutex> g(t.lock);
+    return find<Bitmap>(t, key(h));
+}
+
+HBITMAP add_bitmap(BitmapData &&bitmap)
+{
+    return add<HBITMAP>(std::move(bitmap));
+}
+
+bool remove_bitmap(HBITMAP h)
+{
+    return remove<Bitmap>(key(h));
+}
+
+HGDIOBJ add_raster(std::shared_ptr<RasterObject> object)
+{
+    return add<HGDIOBJ>(Raster(std::move(object)));
+}
+
+std::shared_ptr<RasterObject> raster_object(HGDIOBJ h)
+{
+    Table &t = table();
+    std::lock_guard<std::mutex> g(t.lock);
+    const Raster *r = find<Raster>(t, key(h));
+    return r != nullptr ? *r : nullptr;
+}
+
+bool remove_raster(HGDIOBJ h)
+{
+    return remove<Raster>(key(h));
+}
+
+const std::vector<PALETTEENTRY> *palette_data(HPALETTE h)
+{
+    Table &t = table();
+    std::lock_guard<std::mutex> g(t.lock);
+    const Palette *p = find<Palette>(t, key(h));
+    return p != nullptr ? &p->entries : nullptr;
 }
 
 bool display_caps(HDC hdc, int index, int *answer)
 {
+    bool display = false;
     {
         Table &t = table();
         std::lock_guard<std::mutex> g(t.lock);
-        if (find<DisplayDc>(t, key(hdc)) == nullptr)
-            return false;
+        display = find<DisplayDc>(t, key(hdc)) != nullptr;
     }
+    if (!display)
+        return raster_caps(hdc, index, answer);
     switch (index) {
     case TECHNOLOGY: *answer = DT_RASDISPLAY; break;
     case BITSPIXEL: *answer = 32; break;
@@ -246,7 +306,7 @@ bool display_caps(HDC hdc, int index, int *answer)
     case HORZRES: *answer = 1024; break;
     case VERTRES: *answer = 768; break;
     case LOGPIXELSX:
-    case LOGPIXELSY: *answer = 96; break;
+    case LOGPIXELSY: *answer = plat::window_dpi(); break;
     default: *answer = 0; break;
     }
     return true;
@@ -269,15 +329,19 @@ HPALETTE SelectPalette(HDC hdc, HPALETTE hpal, BOOL)
     Table &t = table();
     std::lock_guard<std::mutex> g(t.lock);
     DisplayDc *dc = find<DisplayDc>(t, key(hdc));
-    if (dc == nullptr || find<Palette>(t, key(hpal)) == nullptr)
+    Raster *r = is_raster_dc(t, key(hdc)) ? find<Raster>(t, key(hdc)) : nullptr;
+    if ((dc == nullptr && r == nullptr) || find<Palette>(t, key(hpal)) == nullptr)
         return fail<HPALETTE>(ERROR_INVALID_HANDLE, nullptr);
-    const uintptr_t previous = dc->palette;
-    dc->palette = key(hpal);
+    uintptr_t &slot = dc != nullptr ? dc->palette : (*r)->palette;
+    const uintptr_t previous = slot;
+    slot = key(hpal);
     return handle<HPALETTE>(previous);
 }
 
 UINT RealizePalette(HDC hdc)
 {
+    if (plat::gdi::raster_object(hdc) != nullptr)
+        return plat::gdi::raster_realize(hdc);
     Table &t = table();
     std::lock_guard<std::mutex> g(t.lock);
     DisplayDc *dc = find<DisplayDc>(t, key(hdc));
@@ -295,7 +359,7 @@ HBITMAP CreateDIBitmap(HDC hdc, const BITMAPINFOHEADER *lpbmih, DWORD fdwInit, c
         return fail<HBITMAP>(ERROR_INVALID_PARAMETER, nullptr);
     Table &t = table();
     std::lock_guard<std::mutex> g(t.lock);
-    if (find<DisplayDc>(t, key(hdc)) == nullptr)
+    if (find<DisplayDc>(t, key(hdc)) == nullptr && !is_raster_dc(t, key(hdc)))
         return fail<HBITMAP>(ERROR_INVALID_HANDLE, nullptr);
     Bitmap bm;
     bm.width = lpbmih->biWidth;
@@ -319,7 +383,7 @@ int SetDIBits(HDC hdc, HBITMAP hbmp, UINT uStartScan, UINT cScanLines, const voi
     Table &t = table();
     std::lock_guard<std::mutex> g(t.lock);
     Bitmap *bm = find<Bitmap>(t, key(hbmp));
-    if (bm == nullptr || find<DisplayDc>(t, key(hdc)) == nullptr)
+    if (bm == nullptr || (find<DisplayDc>(t, key(hdc)) == nullptr && !is_raster_dc(t, key(hdc))))
         return fail<int>(ERROR_INVALID_HANDLE, 0);
     return set_bits(t, key(hdc), *bm, uStartScan, cScanLines, lpvBits, lpbmi, fuColorUse);
 }
@@ -366,11 +430,23 @@ BOOL DeleteObject(HGDIOBJ ho)
     Table &t = table();
     std::lock_guard<std::mutex> g(t.lock);
     const uintptr_t id = key(ho);
-    if (find<Bitmap>(t, id) == nullptr && find<Palette>(t, id) == nullptr)
+    if (const Raster *r = find<Raster>(t, id)) {
+        /* Stock objects stay; contexts are deleted with DeleteDC. */
+        if ((*r)->stock)
+            return TRUE;
+        if ((*r)->objectType() == OBJ_DC || (*r)->objectType() == OBJ_MEMDC)
+            return fail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
+        t.objects.erase(id);
+        return TRUE;
+    }
+    const Bitmap *bm = find<Bitmap>(t, id);
+    if ((bm == nullptr || bm->internal) && find<Palette>(t, id) == nullptr)
         return fail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
     for (auto &entry : t.objects) {
         if (auto *dc = std::get_if<DisplayDc>(&entry.second); dc != nullptr && dc->palette == id)
             dc->palette = 0;
+        if (auto *r = std::get_if<Raster>(&entry.second); r != nullptr && (*r)->palette == id)
+            (*r)->palette = 0;
     }
     t.objects.erase(id);
     return TRUE;
@@ -404,7 +480,15 @@ size_t gdi_object_count()
 {
     Table &t = table();
     std::lock_guard<std::mutex> g(t.lock);
-    return t.objects.size();
+    size_t n = 0;
+    for (const auto &[id, object] : t.objects) {
+        if (const Raster *r = std::get_if<Raster>(&object); r != nullptr && (*r)->stock)
+            continue;
+        if (const Bitmap *b = std::get_if<Bitmap>(&object); b != nullptr && b->internal)
+            continue;
+        ++n;
+    }
+    return n;
 }
 
 void gdi_objects_reset()

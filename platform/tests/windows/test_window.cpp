@@ -79,7 +79,7 @@ TEST_F(Window, DialogWordsAndExtraBytesAreBounded)
     SetLastError(0);
     EXPECT_EQ(SetWindowLongPtrW(plain, DWLP_USER, 1), 0);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_INDEX));
-    EXPECT_EQ(GetWindowLongPtrW(plain, GWLP_WNDPROC), 0) << "no window procedures yet";
+    EXPECT_EQ(GetWindowLongPtrW(plain, GWLP_WNDPROC), 0) << "a window made without a class has no procedure";
 
     plat::WindowSpec tooBig;
     tooBig.extraBytes = 4096;

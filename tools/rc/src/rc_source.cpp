@@ -5,12 +5,15 @@
  */
 #include <tarvel/rc.h>
 
+#include <plat/controls.h>
+#include <plat/dialog.h>
 #include <plat/resource.h>
 #include <plat/text.h>
 
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 namespace rc {
@@ -21,7 +24,7 @@ constexpr size_t MAX_NAME = 255;
 constexpr size_t MAX_STRING = 65535; /* a string's length is a 16-bit count */
 constexpr size_t MAX_ERRORS = 50;    /* a broken file says enough by then */
 
-enum class Tok { word, number, text, end, bad };
+enum class Tok { word, number, text, bar, end, bad };
 
 struct Token {
     Tok kind = Tok::end;
@@ -55,6 +58,60 @@ void append_code_point(std::u16string &out, uint32_t cp)
     }
 }
 
+/* The style names a source may use, with their values. */
+bool style_value(const std::string &name, DWORD &out)
+{
+    static const std::map<std::string, DWORD> names = {
+        {"WS_POPUP", WS_POPUP}, {"WS_CHILD", WS_CHILD}, {"WS_VISIBLE", WS_VISIBLE}, {"WS_DISABLED", WS_DISABLED},
+        {"WS_CAPTION", WS_CAPTION}, {"WS_BORDER", WS_BORDER}, {"WS_DLGFRAME", WS_DLGFRAME},
+        {"WS_VSCROLL", WS_VSCROLL}, {"WS_HSCROLL", WS_HSCROLL}, {"WS_SYSMENU", WS_SYSMENU}, {"WS_GROUP", WS_GROUP},
+        {"WS_TABSTOP", WS_TABSTOP}, {"WS_CLIPSIBLINGS", WS_CLIPSIBLINGS}, {"WS_CLIPCHILDREN", WS_CLIPCHILDREN},
+        {"WS_EX_CLIENTEDGE", WS_EX_CLIENTEDGE}, {"WS_EX_STATICEDGE", WS_EX_STATICEDGE},
+        {"WS_EX_TRANSPARENT", WS_EX_TRANSPARENT}, {"WS_EX_CONTROLPARENT", WS_EX_CONTROLPARENT},
+        {"WS_EX_CONTEXTHELP", WS_EX_CONTEXTHELP}, {"WS_EX_LAYOUTRTL", WS_EX_LAYOUTRTL},
+        {"WS_EX_NOINHERITLAYOUT", WS_EX_NOINHERITLAYOUT}, {"WS_EX_DLGMODALFRAME", WS_EX_DLGMODALFRAME},
+        {"DS_SETFONT", DS_SETFONT}, {"DS_MODALFRAME", DS_MODALFRAME}, {"DS_CONTROL", DS_CONTROL},
+        {"DS_CENTER", DS_CENTER}, {"DS_3DLOOK", DS_3DLOOK}, {"DS_FIXEDSYS", DS_FIXEDSYS},
+        {"DS_CONTEXTHELP", DS_CONTEXTHELP},
+        {"BS_PUSHBUTTON", BS_PUSHBUTTON}, {"BS_DEFPUSHBUTTON", BS_DEFPUSHBUTTON}, {"BS_CHECKBOX", BS_CHECKBOX},
+        {"BS_AUTOCHECKBOX", BS_AUTOCHECKBOX}, {"BS_RADIOBUTTON", BS_RADIOBUTTON}, {"BS_3STATE", BS_3STATE},
+        {"BS_AUTO3STATE", BS_AUTO3STATE}, {"BS_GROUPBOX", BS_GROUPBOX}, {"BS_AUTORADIOBUTTON", BS_AUTORADIOBUTTON},
+        {"BS_OWNERDRAW", BS_OWNERDRAW}, {"BS_LEFTTEXT", BS_LEFTTEXT}, {"BS_ICON", BS_ICON}, {"BS_BITMAP", BS_BITMAP},
+        {"BS_MULTILINE", BS_MULTILINE}, {"BS_NOTIFY", BS_NOTIFY},
+        {"SS_LEFT", SS_LEFT}, {"SS_CENTER", SS_CENTER}, {"SS_RIGHT", SS_RIGHT}, {"SS_ICON", SS_ICON},
+        {"SS_BLACKRECT", SS_BLACKRECT}, {"SS_GRAYRECT", SS_GRAYRECT}, {"SS_WHITERECT", SS_WHITERECT},
+        {"SS_BLACKFRAME", SS_BLACKFRAME}, {"SS_OWNERDRAW", SS_OWNERDRAW}, {"SS_BITMAP", SS_BITMAP},
+        {"SS_ETCHEDHORZ", SS_ETCHEDHORZ}, {"SS_ETCHEDFRAME", SS_ETCHEDFRAME}, {"SS_NOPREFIX", SS_NOPREFIX},
+        {"SS_NOTIFY", SS_NOTIFY}, {"SS_CENTERIMAGE", SS_CENTERIMAGE}, {"SS_REALSIZEIMAGE", SS_REALSIZEIMAGE},
+        {"SS_SUNKEN", SS_SUNKEN}, {"SS_ENDELLIPSIS", SS_ENDELLIPSIS},
+        {"ES_LEFT", ES_LEFT}, {"ES_CENTER", ES_CENTER}, {"ES_RIGHT", ES_RIGHT}, {"ES_MULTILINE", ES_MULTILINE},
+        {"ES_UPPERCASE", ES_UPPERCASE}, {"ES_LOWERCASE", ES_LOWERCASE}, {"ES_PASSWORD", ES_PASSWORD},
+        {"ES_AUTOVSCROLL", ES_AUTOVSCROLL}, {"ES_AUTOHSCROLL", ES_AUTOHSCROLL}, {"ES_READONLY", ES_READONLY},
+        {"ES_WANTRETURN", ES_WANTRETURN}, {"ES_NUMBER", ES_NUMBER},
+        {"LBS_NOTIFY", LBS_NOTIFY}, {"LBS_SORT", LBS_SORT}, {"LBS_NOREDRAW", LBS_NOREDRAW},
+        {"LBS_OWNERDRAWFIXED", LBS_OWNERDRAWFIXED}, {"LBS_OWNERDRAWVARIABLE", LBS_OWNERDRAWVARIABLE},
+        {"LBS_HASSTRINGS", LBS_HASSTRINGS}, {"LBS_USETABSTOPS", LBS_USETABSTOPS},
+        {"LBS_NOINTEGRALHEIGHT", LBS_NOINTEGRALHEIGHT}, {"LBS_WANTKEYBOARDINPUT", LBS_WANTKEYBOARDINPUT},
+        {"CBS_SIMPLE", CBS_SIMPLE}, {"CBS_DROPDOWN", CBS_DROPDOWN}, {"CBS_DROPDOWNLIST", CBS_DROPDOWNLIST},
+        {"CBS_OWNERDRAWFIXED", CBS_OWNERDRAWFIXED}, {"CBS_OWNERDRAWVARIABLE", CBS_OWNERDRAWVARIABLE},
+        {"CBS_AUTOHSCROLL", CBS_AUTOHSCROLL}, {"CBS_SORT", CBS_SORT}, {"CBS_HASSTRINGS", CBS_HASSTRINGS},
+        {"CBS_NOINTEGRALHEIGHT", CBS_NOINTEGRALHEIGHT},
+        {"SBS_HORZ", SBS_HORZ}, {"SBS_VERT", SBS_VERT},
+        {"TBS_HORZ", TBS_HORZ}, {"TBS_AUTOTICKS", TBS_AUTOTICKS}, {"TBS_VERT", TBS_VERT}, {"TBS_BOTH", TBS_BOTH},
+        {"TBS_NOTICKS", TBS_NOTICKS},
+        {"UDS_WRAP", UDS_WRAP}, {"UDS_SETBUDDYINT", UDS_SETBUDDYINT}, {"UDS_ALIGNRIGHT", UDS_ALIGNRIGHT},
+        {"UDS_ALIGNLEFT", UDS_ALIGNLEFT}, {"UDS_AUTOBUDDY", UDS_AUTOBUDDY}, {"UDS_ARROWKEYS", UDS_ARROWKEYS},
+        {"UDS_HORZ", UDS_HORZ}, {"UDS_NOTHOUSANDS", UDS_NOTHOUSANDS},
+        {"TVS_HASBUTTONS", TVS_HASBUTTONS}, {"TVS_HASLINES", TVS_HASLINES}, {"TVS_LINESATROOT", TVS_LINESATROOT},
+        {"TVS_SHOWSELALWAYS", TVS_SHOWSELALWAYS},
+    };
+    auto it = names.find(name);
+    if (it == names.end())
+        return false;
+    out = it->second;
+    return true;
+}
+
 /* Splits one line into tokens. */
 class Lexer {
 public:
@@ -70,6 +127,12 @@ public:
         char c = s_[pos_];
         if (c == '"')
             return literal();
+        if (c == '|') {
+            ++pos_;
+            t.kind = Tok::bar;
+            t.word = "|";
+            return t;
+        }
         size_t start = pos_;
         while (pos_ < s_.size() && is_word_char(s_[pos_]))
             ++pos_;
@@ -220,7 +283,13 @@ public:
         if (toks_[0].kind != Tok::word)
             return error("a statement starts with a keyword");
         const std::string &kw = toks_[0].word;
-        if (kw == "STRING")
+        if (p_.dialog.open && kw != "CONTROL" && kw != "END")
+            return error("expected CONTROL or END in the dialog begun at " + p_.dialog.where);
+        if (kw == "CONTROL")
+            control_statement();
+        else if (kw == "END")
+            end_statement();
+        else if (kw == "STRING")
             string_statement();
         else if (kw == "RCDATA")
             file_statement(number_key(10), 1, false);
@@ -229,7 +298,7 @@ public:
         else if (kw == "RESOURCE")
             resource_statement();
         else if (kw == "DIALOG")
-            error("DIALOG is reserved for dialog templates, which this compiler does not build yet");
+            dialog_statement();
         else
             error("unknown keyword '" + kw + "'");
     }
@@ -295,6 +364,155 @@ private:
             out += toks_[i].text;
         }
         return true;
+    }
+
+    /* A style: numbers and style names joined with "|", from token `i`; `i` moves past it. */
+    bool style_at(size_t &i, DWORD &out, bool *hidden = nullptr)
+    {
+        out = 0;
+        while (true) {
+            if (i >= toks_.size()) {
+                error("missing style");
+                return false;
+            }
+            const Token &t = toks_[i];
+            if (t.kind == Tok::number) {
+                out |= t.number;
+            } else if (t.kind == Tok::word && hidden && t.word == "NOT_VISIBLE") {
+                *hidden = true;
+            } else if (t.kind == Tok::word) {
+                DWORD v = 0;
+                if (!style_value(t.word, v)) {
+                    error("unknown style '" + t.word + "'");
+                    return false;
+                }
+                out |= v;
+            } else {
+                error("a style is numbers and style names joined with '|'");
+                return false;
+            }
+            ++i;
+            if (i < toks_.size() && toks_[i].kind == Tok::bar) {
+                ++i;
+                continue;
+            }
+            return true;
+        }
+    }
+
+    /* Four numbers from token `i`: a rectangle in dialog units (0 to 32767). */
+    bool rect_at(size_t i, short out[4])
+    {
+        for (int k = 0; k < 4; ++k) {
+            if (i + size_t(k) >= toks_.size() || toks_[i + size_t(k)].kind != Tok::number ||
+                toks_[i + size_t(k)].number > 32767) {
+                error("expected x, y, width and height (0 to 32767)");
+                return false;
+            }
+            out[k] = short(toks_[i + size_t(k)].number);
+        }
+        return true;
+    }
+
+    void dialog_statement()
+    {
+        /* Open at once, so that the lines up to END of a bad DIALOG give no errors of their own. */
+        p_.dialog = OpenDialog();
+        p_.dialog.open = true;
+        p_.dialog.broken = true;
+        p_.dialog.where = where();
+        if (toks_.size() < 2 || toks_[1].kind != Tok::number || toks_[1].number == 0 || toks_[1].number > 0xFFFF)
+            return error("DIALOG needs an id (1 to 65535)");
+        const auto id = uint16_t(toks_[1].number);
+        for (const Resource &r : p_.resources)
+            if (!r.type.named && r.type.number == 5 && !r.id.named && r.id.number == id)
+                return error("dialog " + std::to_string(id) + " already defined at " + r.where);
+        plat::DialogTemplate t;
+        short rect[4];
+        if (!rect_at(2, rect))
+            return;
+        t.x = rect[0], t.y = rect[1], t.cx = rect[2], t.cy = rect[3];
+        size_t i = 6;
+        while (i < toks_.size()) {
+            const Token &k = toks_[i];
+            if (k.kind == Tok::word && (k.word == "STYLE" || k.word == "EXSTYLE")) {
+                ++i;
+                if (!style_at(i, k.word == "STYLE" ? t.style : t.exStyle))
+                    return;
+            } else if (k.kind == Tok::word && k.word == "FONT") {
+                if (i + 2 >= toks_.size() || toks_[i + 1].kind != Tok::number || toks_[i + 1].number == 0 ||
+                    toks_[i + 1].number > 72 || toks_[i + 2].kind != Tok::text)
+                    return error("FONT needs a size (1 to 72) and a face name");
+                t.fontPoints = WORD(toks_[i + 1].number);
+                t.fontFace = toks_[i + 2].text;
+                t.style |= DS_SETFONT;
+                i += 3;
+            } else if (k.kind == Tok::word && k.word == "CAPTION") {
+                if (i + 1 >= toks_.size() || toks_[i + 1].kind != Tok::text)
+                    return error("CAPTION needs a string");
+                t.caption = toks_[i + 1].text;
+                i += 2;
+            } else {
+                return error("unexpected '" + k.word + "' in DIALOG");
+            }
+        }
+        p_.dialog.broken = false;
+        p_.dialog.id = id;
+        p_.dialog.tmpl = std::move(t);
+    }
+
+    void control_statement()
+    {
+        if (!p_.dialog.open)
+            return error("CONTROL outside a DIALOG");
+        if (toks_.size() < 2 || toks_[1].kind != Tok::number || toks_[1].number > 0xFFFF)
+            return error("CONTROL needs an id (0 to 65535)");
+        if (toks_.size() < 3 || toks_[2].kind != Tok::word)
+            return error("CONTROL needs a class name");
+        plat::DialogItem item;
+        item.id = WORD(toks_[1].number);
+        item.className.assign(toks_[2].word.begin(), toks_[2].word.end());
+        short rect[4];
+        if (!rect_at(3, rect))
+            return;
+        item.x = rect[0], item.y = rect[1], item.cx = rect[2], item.cy = rect[3];
+        size_t i = 7;
+        bool hidden = false;
+        if (!style_at(i, item.style, &hidden))
+            return;
+        if (!hidden)
+            item.style |= WS_VISIBLE;
+        if (i < toks_.size() && toks_[i].kind == Tok::text)
+            item.text = toks_[i++].text;
+        if (i < toks_.size() && toks_[i].kind == Tok::word && toks_[i].word == "EXSTYLE") {
+            ++i;
+            if (!style_at(i, item.exStyle))
+                return;
+        }
+        if (i < toks_.size())
+            return error("unexpected '" + toks_[i].word + "' after the control");
+        if (p_.dialog.tmpl.items.size() >= 1024)
+            return error("more than 1024 controls");
+        p_.dialog.tmpl.items.push_back(std::move(item));
+    }
+
+    void end_statement()
+    {
+        if (!p_.dialog.open)
+            return error("END without a DIALOG");
+        if (toks_.size() > 1)
+            return error("unexpected '" + toks_[1].word + "' after END");
+        if (p_.dialog.broken) {
+            p_.dialog = OpenDialog();
+            return;
+        }
+        Resource r;
+        r.type = number_key(5);
+        r.id = number_key(p_.dialog.id);
+        r.data = plat::dialog_template_encode(p_.dialog.tmpl);
+        r.where = p_.dialog.where;
+        p_.resources.push_back(std::move(r));
+        p_.dialog = OpenDialog();
     }
 
     void string_statement()
@@ -443,6 +661,10 @@ bool parse_source(std::string_view text, const std::string &file, const std::str
             break;
         text.remove_prefix(nl + 1);
         ++line;
+    }
+    if (project.dialog.open) {
+        project.errors.push_back({file, line, "DIALOG begun at " + project.dialog.where + " has no END"});
+        project.dialog = OpenDialog();
     }
     return project.errors.size() == before;
 }

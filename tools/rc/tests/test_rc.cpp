@@ -3,6 +3,8 @@
 // resources compiled again, and the errors of bad sources.
 #include <tarvel/rc.h>
 
+#include <plat/controls.h>
+#include <plat/dialog.h>
 #include <plat/resource.h>
 #include <plat/text.h>
 
@@ -167,6 +169,34 @@ TEST_F(RcFiles, ShippedResourcesCompileToTheBuiltModule)
     }
 }
 
+TEST_F(RcFiles, DialogTemplatesCompileToTheStoredForm)
+{
+    auto img = compile("DIALOG 700 0 0 330 200 STYLE WS_POPUP|WS_CAPTION FONT 8 \"MS Shell Dlg\" CAPTION \"Every control\"\n"
+                       "  CONTROL 100 BUTTON 7 7 50 14 BS_PUSHBUTTON|WS_TABSTOP \"&Push\"\n"
+                       "  CONTROL 120 EDIT 7 25 70 12 ES_NUMBER|WS_BORDER \"\" EXSTYLE WS_EX_CLIENTEDGE\n"
+                       "  CONTROL 130 msctls_updown32 80 25 10 12 0x22|NOT_VISIBLE\n"
+                       "END\n");
+    ASSERT_TRUE(img);
+    std::span<const BYTE> data;
+    ASSERT_TRUE(plat::rsrc_find(*img, plat::rsrc_number(5), plat::rsrc_number(700), data));
+    plat::DialogTemplate t;
+    ASSERT_TRUE(plat::dialog_template_parse(data, t));
+    EXPECT_EQ(t.style, DWORD(WS_POPUP | WS_CAPTION | DS_SETFONT));
+    EXPECT_EQ(t.cx, 330);
+    EXPECT_EQ(t.fontPoints, 8);
+    EXPECT_EQ(t.fontFace, u"MS Shell Dlg");
+    EXPECT_EQ(t.caption, u"Every control");
+    ASSERT_EQ(t.items.size(), 3u);
+    EXPECT_EQ(t.items[0].id, 100);
+    EXPECT_EQ(t.items[0].className, u"BUTTON");
+    EXPECT_EQ(t.items[0].style, DWORD(BS_PUSHBUTTON | WS_TABSTOP | WS_VISIBLE));
+    EXPECT_EQ(t.items[0].text, u"&Push");
+    EXPECT_EQ(t.items[1].exStyle, DWORD(WS_EX_CLIENTEDGE));
+    EXPECT_EQ(t.items[1].y, 25);
+    EXPECT_EQ(t.items[2].style, 0x22u) << "NOT_VISIBLE leaves WS_VISIBLE off";
+    EXPECT_EQ(t.items[2].className, u"msctls_updown32");
+}
+
 TEST_F(RcFiles, BadSourcesAreRefusedWithFileAndLine)
 {
     write("d.bin", "x");
@@ -201,7 +231,20 @@ TEST_F(RcFiles, BadSourcesAreRefusedWithFileAndLine)
         {"FOO 1 \"a\"", 1, "unknown keyword 'FOO'"},
         {"string 1 \"a\"", 1, "unknown keyword 'string'"},
         {"1 \"a\"", 1, "a statement starts with a keyword"},
-        {"DIALOG 514", 1, "DIALOG is reserved"},
+        {"DIALOG 514\nCONTROL 1 BUTTON 0 0 1 1 0\nEND", 1, "expected x, y, width and height"},
+        {"DIALOG 0 0 0 10 10\nEND", 1, "DIALOG needs an id"},
+        {"DIALOG 5 0 0 10 10 STYLE WS_NOSUCH\nEND", 1, "unknown style 'WS_NOSUCH'"},
+        {"DIALOG 5 0 0 10 10 STYLE WS_POPUP|\nEND", 1, "missing style"},
+        {"DIALOG 5 0 0 10 10 FONT 8\nEND", 1, "FONT needs a size"},
+        {"DIALOG 5 0 0 10 10 junk\nEND", 1, "unexpected 'junk' in DIALOG"},
+        {"CONTROL 1 BUTTON 0 0 1 1 0", 1, "CONTROL outside a DIALOG"},
+        {"END", 1, "END without a DIALOG"},
+        {"DIALOG 5 0 0 10 10\nSTRING 1 \"a\"\nEND", 2, "expected CONTROL or END"},
+        {"DIALOG 5 0 0 10 10\nCONTROL 1 BUTTON 0 0 1 0\nEND", 2, "missing style"},
+        {"DIALOG 5 0 0 10 10\nCONTROL 1 BUTTON 0 0 1 40000 0\nEND", 2, "expected x, y, width and height"},
+        {"DIALOG 5 0 0 10 10\nCONTROL 1 BUTTON 0 0 1 1 0 \"a\" junk\nEND", 2, "unexpected 'junk' after the control"},
+        {"DIALOG 5 0 0 10 10\nCONTROL 1 BUTTON 0 0 1 1 0", 2, "has no END"},
+        {"DIALOG 5 0 0 10 10\nEND\nDIALOG 5 0 0 10 10\nEND", 3, "dialog 5 already defined at t.trc:1"},
         {"RCDATA 0 \"d.bin\"", 1, "id must be 1 to 65535"},
         {"RCDATA 65536 \"d.bin\"", 1, "id must be 1 to 65535"},
         {"RCDATA 1", 1, "missing string"},

@@ -13,7 +13,19 @@
  *   BITMAP 101 "pictures/tray.bmp"         a .bmp file, stored without its
  *                                          14-byte file header (type 2)
  *   RESOURCE 260 6 "glyphs.bin"            any other type, by number or name
- *   DIALOG ...                             reserved for dialog templates
+ *   DIALOG 700 0 0 330 200 STYLE WS_POPUP|WS_CAPTION FONT 8 "MS Shell Dlg" CAPTION "Title"
+ *   CONTROL 100 BUTTON 7 7 50 14 BS_PUSHBUTTON|WS_TABSTOP "&Push"
+ *   CONTROL 120 EDIT 7 25 70 12 ES_NUMBER|WS_BORDER "" EXSTYLE WS_EX_CLIENTEDGE
+ *   END                                    a dialog template (type 5, the
+ *                                          platform's stored form): its
+ *                                          controls one a line until END;
+ *                                          STYLE, EXSTYLE, FONT and CAPTION
+ *                                          are optional, in any order;
+ *                                          positions in dialog units;
+ *                                          styles are numbers or the
+ *                                          platform's style names joined
+ *                                          with "|"; WS_VISIBLE is implied
+ *                                          for controls unless NOT_VISIBLE
  *
  *   Numbers are decimal or 0x-hexadecimal.  Names are letters, digits and
  *   "_" (not starting with a digit), at most 255, matched ignoring case and
@@ -26,6 +38,8 @@
  */
 #ifndef TARVEL_RC_H
 #define TARVEL_RC_H
+
+#include <plat/dialog.h>
 
 #include <cstdint>
 #include <map>
@@ -61,7 +75,17 @@ struct Diagnostic {
 };
 
 /* Everything read from a set of sources. */
+/* The dialog template being read (between DIALOG and END). */
+struct OpenDialog {
+    bool open = false;
+    bool broken = false; /* its DIALOG line had an error: its lines are read, nothing is stored */
+    uint16_t id = 0;
+    std::string where;
+    plat::DialogTemplate tmpl;
+};
+
 struct Project {
+    OpenDialog dialog;
     std::map<uint16_t, std::u16string> strings;
     std::map<uint16_t, std::string> string_where;
     std::vector<Resource> resources;
