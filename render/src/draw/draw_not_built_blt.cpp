@@ -6,7 +6,6 @@
  */
 #include "draw_blt.h"
 #include "draw_not_built.h"
-#include "pdev_context.h"
 
 namespace {
 
