@@ -1,6 +1,9 @@
-// The drawing functions later work builds fail visibly meanwhile: their
-// failure answer and ERROR_CALL_NOT_IMPLEMENTED.
+// The drawing functions later work builds: each fails visibly meanwhile
+// (its failure answer and ERROR_CALL_NOT_IMPLEMENTED), except the answers
+// defined for a job that holds no pending image and a context without
+// device fonts, which are built.
 #include "draw_functions.h"
+#include "pdev_context.h"
 
 #include "xl_test_support.h"
 
@@ -9,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 
 namespace {
 
@@ -16,30 +20,219 @@ using DrawNotBuilt = MachineFolderTest;
 
 TEST_F(DrawNotBuilt, EachAnswersItsFailure)
 {
+    const BYTE color[3] = {};
+    const RECTL rect = {0, 0, 1, 1};
+    const SIZEL size = {1, 1};
+    const POINTL origin = {};
     struct Case {
         const char *name;
         std::function<bool()> failed;
     } cases[] = {
+        /* Images and the blt core. */
+        {"BLT_FindWhiteIndex", [] { ULONG v = 0; return !BLT_FindWhiteIndex(nullptr, nullptr, &v); }},
+        {"BLT_BuildTransparentMask", [] { return !BLT_BuildTransparentMask(nullptr, nullptr, nullptr, 0, nullptr); }},
         {"BLT_BltSourceImage", [] { return !BLT_BltSourceImage(nullptr, nullptr, nullptr, nullptr, 1, 1, nullptr, nullptr,
                                                                nullptr, nullptr, nullptr, nullptr, 2, 0xCC); }},
+        {"BLT_EmitImage", [&] { return !BLT_EmitImage(nullptr, nullptr, &size, &origin, &rect, nullptr, nullptr,
+                                                      nullptr, nullptr, TRUE); }},
+        {"BLT_EmitMaskImage", [&] { return !BLT_EmitMaskImage(nullptr, nullptr, &size, &origin, &rect, nullptr, nullptr,
+                                                              0xB8, nullptr); }},
+        {"BLT_IsTwoColorMask", [&] { return !BLT_IsTwoColorMask(nullptr, &size, &origin, nullptr, nullptr, 2, 0xB8); }},
+        {"BLT_XlateKind", [] { return BLT_XlateKind(nullptr, BMF_24BPP) == -1; }},
+        {"BLT_ReadSourceBits", [&] {
+             HANDLE block = reinterpret_cast<HANDLE>(1);
+             return !BLT_ReadSourceBits(nullptr, &size, &origin, nullptr, 0, &block, nullptr, 0) && !block;
+         }},
+        {"BLT_WriteImageBands", [] { return !BLT_WriteImageBands(nullptr, 3, 1, nullptr, nullptr); }},
+        {"BLT_WriteJpegImageBands", [] { return !BLT_WriteJpegImageBands(nullptr, nullptr, nullptr, nullptr); }},
         {"BLT_ClassifyImageColors",
          [] { return BLT_ClassifyImageColors(nullptr, nullptr, nullptr, nullptr, 1, 1, nullptr, 0, 4, 24) == -1; }},
+        {"BLT_ConvertPatternColors", [&] { BYTE out[3]; return BLT_ConvertPatternColors(nullptr, color, out, 1, FALSE) == 0; }},
+        {"BLT_QueuePendingImage",
+         [&] { return BLT_QueuePendingImage(nullptr, nullptr, &rect, nullptr, nullptr, nullptr) == -1; }},
+        {"BLT_CopyClip", [&] { return !BLT_CopyClip(nullptr, &rect, nullptr); }},
+        {"BLT_PlanDownscale", [&] { return !BLT_PlanDownscale(nullptr, nullptr, nullptr, &size, &rect, 2, 0xCC); }},
+        {"BLT_InitDownscale", [] { return !BLT_InitDownscale(nullptr, 4, 4, 2, 2); }},
+        {"BLT_BuildAxisTable", [] { return !BLT_BuildAxisTable(nullptr, 4, 2, false); }},
+        {"BLT_DownscaleRows", [&] { return BLT_DownscaleRows(nullptr, color, 3, 1, 24) == -1; }},
+        {"BLT_GetScaledRow", [] { BYTE out[3]; return BLT_GetScaledRow(nullptr, out, 3) == 0; }},
+        /* Brushes. */
         {"BRS_SelectBrush", [] { return !BRS_SelectBrush(nullptr, 2, nullptr, nullptr, nullptr); }},
-        {"BRS_SendSolidColor", [] { const BYTE c[3] = {}; return BRS_SendSolidColor(nullptr, c, 3, FALSE) == -1; }},
+        {"BRS_SendSolidColor", [&] { return BRS_SendSolidColor(nullptr, color, 3, FALSE) == -1; }},
+        {"BRS_SendHatchPattern", [&] { return !BRS_SendHatchPattern(nullptr, 2, 1, 4, color, color, &origin); }},
+        {"BRS_SendRasterPattern",
+         [&] { return !BRS_SendRasterPattern(nullptr, 2, 1, color, color, &origin, &size, color, 1); }},
+        {"BRS_SendColorPattern", [&] { return !BRS_SendColorPattern(nullptr, 2, nullptr, &origin); }},
+        {"BRS_SendMeshPattern", [&] { return !BRS_SendMeshPattern(nullptr, 2, color, TRUE); }},
+        {"BRS_PatternScale", [] { return BRS_PatternScale(nullptr, TRUE) == 0; }},
+        /* Paths and clipping. */
+        {"PTH_DrawPath", [] { return !PTH_DrawPath(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                                   0x0D0D, 1, 2); }},
+        {"PTH_SetPathClip", [&] { return PTH_SetPathClip(nullptr, nullptr, nullptr, &rect, 2) == 0; }},
+        {"PTH_ClassifyPath", [] { return PTH_ClassifyPath(nullptr, nullptr, nullptr, 2) == -1; }},
+        {"PTH_PenAllowsShape", [] { return !PTH_PenAllowsShape(nullptr); }},
+        {"PTH_SetBrushAndPen", [] { return !PTH_SetBrushAndPen(nullptr, nullptr, nullptr, nullptr, nullptr, 0x0D0D, 1, 2,
+                                                               0); }},
+        {"PTH_SetLineAttrs", [] { return !PTH_SetLineAttrs(nullptr, nullptr); }},
+        {"PTH_SetLineDash", [] { return !PTH_SetLineDash(nullptr, nullptr, 24); }},
         {"PTH_SetClipRegion", [] { return PTH_SetClipRegion(nullptr, nullptr, nullptr) == 0; }},
+        {"PTH_SetClipFromCopy", [] { return PTH_SetClipFromCopy(nullptr, nullptr, nullptr, nullptr, nullptr) == 0; }},
+        {"PTH_CacheClipPath", [] { return PTH_CacheClipPath(nullptr, nullptr, nullptr) == -1; }},
         {"PTH_CopyPathPoints", [] {
              void *block = reinterpret_cast<void *>(1);
              DWORD bytes = 5, records = 5;
              return PTH_CopyPathPoints(nullptr, &block, &bytes, &records) == -1 && !block && !bytes && !records;
          }},
         {"PTH_EmitPathData", [] { return PTH_EmitPathData(nullptr, nullptr, nullptr, 0) == 0; }},
+        /* Text output. */
+        {"TXT_DrawGlyphRun",
+         [] { return TXT_DrawGlyphRun(nullptr, nullptr, 0, nullptr, nullptr, nullptr, nullptr, 0x0D0D, 0) == 0; }},
         {"TXT_SetTextColor", [] { return TXT_SetTextColor(nullptr, nullptr, 0x0D0D, 0) == 0; }},
-        {"FNT_GetGlyphSet", [] { return FNT_GetGlyphSet(nullptr, 1) == nullptr; }},
-        {"FNT_FindDeviceFontById", [] { return FNT_FindDeviceFontById(nullptr, 7) == -1; }},
-        {"FNT_SubstituteDeviceFont", [] {
+        {"TXT_WriteText", [] { return TXT_WriteText(nullptr, nullptr, nullptr, 0, nullptr, nullptr, nullptr, nullptr) == -1; }},
+        {"FNT_ChooseFontPath", [] {
+             FontPath path = FONT_PATH_DEVICE;
              WORD index = 3;
-             return FNT_SubstituteDeviceFont(nullptr, nullptr, &index) == -1 && index == 0xFFFF;
+             BOOL glyphIndex = FALSE;
+             return FNT_ChooseFontPath(nullptr, nullptr, nullptr, &path, &index, &glyphIndex) == -1 && index == 0xFFFF;
          }},
+        {"FNT_PrepareRun", [] {
+             FontPath path = FONT_PATH_OUTLINE;
+             return FNT_PrepareRun(nullptr, nullptr, nullptr, &path, 0, nullptr, nullptr) == -1;
+         }},
+        {"FNT_MakeRunFontName",
+         [] { return FNT_MakeRunFontName(nullptr, nullptr, FONT_PATH_BITMAP, 0, nullptr, nullptr) == -1; }},
+        {"FNT_DecomposeTextMatrix", [] { const float m[4] = {1, 0, 0, 1}; return FNT_DecomposeTextMatrix(m, nullptr) == -1; }},
+        /* Device fonts (the parts a context without them never reaches). */
+        {"FNT_BuildDeviceFontRecord", [] { return !FNT_BuildDeviceFontRecord(nullptr, 1, nullptr, 0); }},
+        {"FNT_LoadDeviceFontMetrics", [] {
+             DeviceFontMetrics *metrics = reinterpret_cast<DeviceFontMetrics *>(1);
+             DWORD bytes = 5;
+             char name[17] = "Courier";
+             WORD symbolSet = 590;
+             return FNT_LoadDeviceFontMetrics(nullptr, &metrics, &bytes, 1, name, &symbolSet) == 0 && !metrics && !bytes;
+         }},
+        {"FNT_CheckDeviceFontCoverage", [] {
+             FontPath path = FONT_PATH_DEVICE;
+             WCHAR codes[1] = {u'A'};
+             return FNT_CheckDeviceFontCoverage(nullptr, nullptr, 1, &path, codes, 0) == -1;
+         }},
+        {"FNT_ResidentFontCovers", [] { return FNT_ResidentFontCovers("Courier         ", u'A') == 0; }},
+        {"FNT_OpenMetricTable", [&] { return FNT_OpenMetricTable(color, nullptr, 0) == -1; }},
+        {"FNT_GetCharWidth", [] { return FNT_GetCharWidth(nullptr, 'A') == -1; }},
+        /* Font substitution. */
+        {"FNT_MatchSubstituteFont", [] {
+             WORD index = 0xFFFF;
+             return FNT_MatchSubstituteFont(nullptr, nullptr, u"Arial", nullptr, nullptr, 0, nullptr, &index) == -1;
+         }},
+        {"FNT_MatchSubstituteFontByAlias", [] {
+             WORD index = 0xFFFF;
+             return FNT_MatchSubstituteFontByAlias(nullptr, nullptr, u"Arial", nullptr, nullptr, 0, nullptr, &index) == -1;
+         }},
+        {"FNT_SetAliasTableSet", [] { return FNT_SetAliasTableSet(1) == 0; }},
+        {"FNT_ScoreAliasGroups", [] { LONG s[1] = {}; return FNT_ScoreAliasGroups(u"Arial", 0, nullptr, s) == -1; }},
+        {"FNT_ScoreCharset", [] { LONG s[1] = {}; return !FNT_ScoreCharset(0, 0, nullptr, s); }},
+        {"FNT_ScoreStyle", [] { LONG s[1] = {}; FNT_ScoreStyle(nullptr, 0, nullptr, s); return s[0] == 0; }},
+        {"FNT_FamilyClassScore", [] { return FNT_FamilyClassScore(u"Arial", 0x22, 0x22) == -1; }},
+        /* Font download. */
+        {"FNT_LoadTrueTypeInfo", [] { return FNT_LoadTrueTypeInfo(nullptr, nullptr, u"Arial", nullptr) == -1; }},
+        {"FNT_DownloadFontHeader",
+         [] { return FNT_DownloadFontHeader(nullptr, nullptr, nullptr, 1, FONT_PATH_OUTLINE, nullptr, nullptr) == -1; }},
+        {"FNT_DownloadGlyphs", [] {
+             WORD codes[1] = {7};
+             return FNT_DownloadGlyphs(nullptr, nullptr, nullptr, 1, nullptr, FONT_PATH_BITMAP, nullptr, nullptr, codes,
+                                       nullptr) == -1;
+         }},
+        {"FNT_FindOrAddDownloadedFont", [] {
+             BOOL added = TRUE;
+             return !FNT_FindOrAddDownloadedFont(nullptr, "F1", &added) && !added;
+         }},
+        {"FNT_RemoveDownloadedFont", [] { return FNT_RemoveDownloadedFont(nullptr, nullptr) == -1; }},
+        {"FNT_RemoveOldestFont", [] { return FNT_RemoveOldestFont(nullptr) == -1; }},
+        {"FNT_FontWouldOverflow", [] { return FNT_FontWouldOverflow(nullptr, 1); }},
+        {"FNT_FindGlyphCode", [] { BOOL added = TRUE; return FNT_FindGlyphCode(nullptr, 5, &added) == -1 && !added; }},
+        {"FNT_WriteTrueTypeHeader", [] { return FNT_WriteTrueTypeHeader(nullptr, "F1", nullptr, nullptr) == -1; }},
+        {"FNT_WriteBitmapHeader", [] { return FNT_WriteBitmapHeader(nullptr, "F1", nullptr) == -1; }},
+        {"FNT_WriteTrueTypeGlyph", [] { return FNT_WriteTrueTypeGlyph(nullptr, nullptr, 5, 1) == -1; }},
+        {"FNT_DownloadComponents", [&] { return FNT_DownloadComponents(nullptr, nullptr, color, 3) == -1; }},
+        {"FNT_WriteBitmapGlyph", [] { return FNT_WriteBitmapGlyph(nullptr, nullptr, nullptr, 1) == -1; }},
+        {"FNT_EmboldenPlan", [] {
+             LONG l = 9, t = 9, r = 9, b = 9;
+             FNT_EmboldenPlan(1200, &l, &t, &r, &b);
+             return !l && !t && !r && !b;
+         }},
+        {"FNT_EmboldenBitmap", [&] { BYTE out[4]; return !FNT_EmboldenBitmap(color, 8, 1, out, 1, 0, 1, 0); }},
+        {"FNT_FindTable", [] { DWORD n = 5; return !FNT_FindTable(nullptr, 0x676C7966, &n) && !n; }},
+        {"FNT_FindTablePadded", [] { DWORD n = 5; return !FNT_FindTablePadded(nullptr, 0x676C7966, &n) && !n; }},
+        {"FNT_TableChecksum", [&] { return FNT_TableChecksum(color, 3) == 0; }},
+    };
+    for (const Case &c : cases) {
+        SetLastError(0);
+        EXPECT_TRUE(c.failed()) << c.name;
+        EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED)) << c.name;
+    }
+}
+
+/* A valid context as the device-context work makes it, with no device fonts. */
+std::unique_ptr<PdevContext> contextWithoutDeviceFonts()
+{
+    auto pdev = std::make_unique<PdevContext>();
+    pdev->headMagic = PDEV_MAGIC;
+    pdev->tailMagic = PDEV_MAGIC;
+    return pdev;
+}
+
+TEST_F(DrawNotBuilt, NoPendingImageLeavesTheListEmpty)
+{
+    auto pdev = contextWithoutDeviceFonts();
+    SetLastError(0);
+    EXPECT_EQ(BLT_EmitPendingImages(pdev.get()), 1);
+    EXPECT_EQ(GetLastError(), 0u);
+    EXPECT_EQ(BLT_EmitPendingImages(nullptr), 0);
+    BLT_FreeDownscale(nullptr);
+    FNT_FreeDeviceFontMetrics(nullptr);
+}
+
+TEST_F(DrawNotBuilt, AContextWithoutDeviceFontsFindsNone)
+{
+    auto pdev = contextWithoutDeviceFonts();
+
+    SetLastError(0);
+    EXPECT_EQ(FNT_GetGlyphSet(pdev.get(), 1), nullptr);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+
+    SetLastError(0);
+    EXPECT_EQ(FNT_FindDeviceFontById(pdev.get(), 7), -1);
+    EXPECT_EQ(GetLastError(), 0u);
+
+    /* No device font to stand in: no substitution, and no error. */
+    WORD index = 3;
+    FONTOBJ *font = reinterpret_cast<FONTOBJ *>(pdev.get()); /* never read */
+    SetLastError(0);
+    EXPECT_EQ(FNT_SubstituteDeviceFont(pdev.get(), font, &index), 0);
+    EXPECT_EQ(index, 0xFFFF);
+    EXPECT_EQ(GetLastError(), 0u);
+
+    index = 3;
+    EXPECT_EQ(FNT_SubstituteDeviceFont(pdev.get(), nullptr, &index), -1);
+    EXPECT_EQ(index, 0xFFFF);
+    EXPECT_EQ(FNT_SubstituteDeviceFont(nullptr, font, &index), -1);
+}
+
+TEST_F(DrawNotBuilt, AContextWithDeviceFontsFailsVisibly)
+{
+    auto pdev = contextWithoutDeviceFonts();
+    pdev->deviceFontCount = 1;
+    pdev->fontEntryCount = 1;
+    FONTOBJ *font = reinterpret_cast<FONTOBJ *>(pdev.get()); /* never read */
+    WORD index = 3;
+    struct Case {
+        const char *name;
+        std::function<bool()> failed;
+    } cases[] = {
+        {"FNT_GetGlyphSet", [&] { return FNT_GetGlyphSet(pdev.get(), 1) == nullptr; }},
+        {"FNT_FindDeviceFontById", [&] { return FNT_FindDeviceFontById(pdev.get(), 7) == -1; }},
+        {"FNT_SubstituteDeviceFont",
+         [&] { return FNT_SubstituteDeviceFont(pdev.get(), font, &index) == -1 && index == 0xFFFF; }},
     };
     for (const Case &c : cases) {
         SetLastError(0);
