@@ -225,10 +225,12 @@ ULONG ESC_SetCopySetHeaders(PdevContext *pdev, ULONG cjIn, const void *pvIn)
     if (!header_set_is_sound(in, cjIn, n, s, offsets))
         return ESC_REFUSED;
 
-    /* One block: the head, the slots, then the three position arrays. */
+    /* One block: the head, the slots, then the three position arrays, aligned for their words. */
     const size_t slots = size_t(n) * s;
+    const size_t arraysAt = (slots + 3) & ~size_t(3);
     const size_t arrays = size_t(n) * 4;
-    auto *table = static_cast<CopySetHeaderTable *>(heap_alloc(pdev, sizeof(CopySetHeaderTable) + slots + 3 * arrays));
+    auto *table =
+        static_cast<CopySetHeaderTable *>(heap_alloc(pdev, sizeof(CopySetHeaderTable) + arraysAt + 3 * arrays));
     if (!table)
         return ESC_REFUSED;
     BYTE *body = reinterpret_cast<BYTE *>(table + 1);
@@ -238,7 +240,7 @@ ULONG ESC_SetCopySetHeaders(PdevContext *pdev, ULONG cjIn, const void *pvIn)
     std::memcpy(body, in + offsets[0], slots);
     DWORD **positions[3] = {&table->bookletPositions, &table->iwaSide2StartPositions, &table->hcpnPositions};
     for (int a = 0; a < 3; a++) {
-        BYTE *array = body + slots + a * arrays;
+        BYTE *array = body + arraysAt + a * arrays;
         std::memcpy(array, in + offsets[a + 1], arrays);
         *positions[a] = reinterpret_cast<DWORD *>(array);
     }

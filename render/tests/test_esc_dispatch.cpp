@@ -347,6 +347,11 @@ TEST_F(Escapes, CopySetHeadersAreCheckedWholeBeforeTheyAreKept)
         EXPECT_EQ(headers(), kept) << r.name << ": the kept table was replaced";
     }
     EXPECT_EQ(esc(0x5025, ULONG(good.size()), nullptr), -1);
+    /* An odd slot size still gives position arrays the header writer can read as words. */
+    ASSERT_EQ(escIn(0x5025, headerSet({"@PJL A\n", "@PJL B\n"}, 25, {3, 4})), 1);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(headers()->hcpnPositions) % alignof(DWORD), 0u);
+    EXPECT_EQ(headers()->hcpnPositions[1], 4u);
+    EXPECT_EQ(headers()->bookletPositions[1], 0u);
     EXPECT_EQ(escIn(0x5025, headerSet({}, 16)), 1) << "no copy sets";
     EXPECT_EQ(headers()->count, 0u);
 }
