@@ -1,5 +1,5 @@
 /*
- * Workers of the escape, drawing, brush and font work that the library
+ * Workers of the drawing, brush and font work that the library
  * does not do yet.  Each checks its device context as the real worker will;
  * a valid one then either gets the answer its work gives in the state this
  * library cannot leave yet (no job, no device fonts), or fails visibly: one
@@ -30,18 +30,6 @@ BOOL not_built(LPCWSTR worker)
 BOOL not_built_on(const SURFOBJ *pso, LPCWSTR worker) { return checked(pso) ? not_built(worker) : FALSE; }
 
 } // namespace
-
-/* ---- Escapes: every escape is unknown for now ------------------------------ */
-
-ULONG ESC_Dispatch(SURFOBJ *pso, ULONG iEsc, ULONG cjIn, PVOID pvIn, ULONG cjOut, PVOID pvOut)
-{
-    (void)iEsc;
-    (void)cjIn;
-    (void)pvIn;
-    (void)cjOut;
-    (void)pvOut;
-    return not_built_on(pso, u"ESC_Dispatch");
-}
 
 /* ---- Drawing ---------------------------------------------------------------- */
 

@@ -3,11 +3,10 @@
  * and replay, form overlays, sheet data and the escape extension, which are
  * not built yet.  Each either gives the answer its work gives in the state
  * this library cannot leave yet (no copy-set data, no recording, no
- * duplex back face, no escape-changed settings), or fails visibly: one
+ * duplex back face), or fails visibly: one
  * trace line naming the function, ERROR_CALL_NOT_IMPLEMENTED and -1.  Each
  * is deleted from here when its work is built.
  */
-#include "esc_job_data.h"
 #include "form_overlay.h"
 #include "job_header.h"
 #include "job_ext.h"
@@ -69,14 +68,4 @@ int SDB_FreeCopySetData(PdevContext *pdev)
     if (!pdev)
         return -1;
     return pdev->copySetData ? not_built(u"SDB_FreeCopySetData") : 0;
-}
-
-/* The escapes that hand these blocks over are not built, so a job holds none. */
-int ESC_FreeJobData(PdevContext *pdev)
-{
-    if (!pdev)
-        return -1;
-    if (pdev->annotation || pdev->copySetHeaders || pdev->auxBlock)
-        return not_built(u"ESC_FreeJobData");
-    return 0;
 }

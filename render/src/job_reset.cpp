@@ -153,12 +153,16 @@ int JOB_MoveToContext(PdevContext *oldPdev, PdevContext *newPdev)
     newPdev->startDocNotice = oldPdev->startDocNotice;
     newPdev->auxBlockSize = oldPdev->auxBlockSize;
     newPdev->extDataSize = oldPdev->extDataSize;
+    newPdev->copySetRecordsSize = oldPdev->copySetRecordsSize;
+    newPdev->pagePaperInfo = oldPdev->pagePaperInfo;
+    newPdev->pagePaperInfoSet = oldPdev->pagePaperInfoSet;
     move(newPdev->channel, oldPdev->channel);
     move(newPdev->annotation, oldPdev->annotation);
     move(newPdev->copySetData, oldPdev->copySetData);
     move(newPdev->copySetHeaders, oldPdev->copySetHeaders);
     move(newPdev->auxBlock, oldPdev->auxBlock);
     move(newPdev->extData, oldPdev->extData);
+    move(newPdev->copySetRecords, oldPdev->copySetRecords);
     move(newPdev->jobInfo, oldPdev->jobInfo);
     move(newPdev->colorObject, oldPdev->colorObject);
     move(newPdev->imageSpool, oldPdev->imageSpool);
@@ -171,6 +175,7 @@ int JOB_MoveToContext(PdevContext *oldPdev, PdevContext *newPdev)
     oldPdev->owner = JobOwnerRecord{};
     oldPdev->auxBlockSize = 0;
     oldPdev->extDataSize = 0;
+    oldPdev->copySetRecordsSize = 0;
 
     newPdev->flags |= oldPdev->flags & kCarriedFlags;
     /* only a job that is open continues: a new context without one starts its own document */

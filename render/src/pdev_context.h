@@ -210,6 +210,10 @@ struct PdevContext {
     void *auxBlock;
     DWORD extDataSize;
     void *extData;
+    DWORD copySetRecordsSize;             /* bytes of the copy-set record block (rows of 68 bytes) */
+    void *copySetRecords;
+    StartPagePaperInfo pagePaperInfo;     /* the next page's paper and margins, from the page-info escape */
+    LONG pagePaperInfoSet;                /* 1 once the page-info escape gave them */
     GraphicsStateCache xlCache;           /* the PCL XL graphics-state cache */
     DWORD tailMagic;                      /* PDEV_MAGIC while live */
 };

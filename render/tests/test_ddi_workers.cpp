@@ -1,5 +1,5 @@
 // The graphics entry points whose work is not built yet (drawing, brushes,
-// text, escapes): each checks its device context (ERROR_INVALID_PARAMETER
+// text, application escapes): each checks its device context (ERROR_INVALID_PARAMETER
 // for a bad one) and then fails visibly with ERROR_CALL_NOT_IMPLEMENTED; the
 // document and page calls are the job tests'; the font queries give their
 // answers for a context without device fonts; DrvStretchBltROP and
@@ -73,7 +73,7 @@ TEST_F(DdiWorkers, DrawingEntriesFailVisiblyUntilTheirWorkExists)
         {"DrvRealizeBrush", [](SURFOBJ *s) { return DrvRealizeBrush(nullptr, s, nullptr, nullptr, nullptr, 0); }},
         {"DrvTextOut", [](SURFOBJ *s) { return DrvTextOut(s, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                                                           nullptr, nullptr, 0x0D0D); }},
-        {"DrvEscape", [](SURFOBJ *s) { return BOOL(DrvEscape(s, 0x5001, 0, nullptr, 0, nullptr)); }},
+        {"DrvEscape", [](SURFOBJ *s) { return BOOL(DrvEscape(s, 0x1072, 0, nullptr, 0, nullptr)); }},
     };
     for (const Entry &entry : entries) {
         SetLastError(0);

@@ -7,7 +7,6 @@
 // roads that wait for the sheet pipeline, recording, replay and overlays.
 #include "test_job_support.h"
 
-#include "esc_job_data.h"
 #include "form_overlay.h"
 #include "job_channel.h"
 #include "job_ext.h"
@@ -340,7 +339,6 @@ TEST_F(JobState, EveryWaitingCallFailsVisibly)
         {"OVL_CloseFormOutput", nullptr, OVL_CloseFormOutput},
         {"SDB_FreeCopySetData", [&](PdevContext *p) { p->copySetData = block; }, SDB_FreeCopySetData},
         {"SDB_LoadCopySetData", nullptr, [&](PdevContext *p) { return JOB_SetCopySetData(p, sizeof block, block); }},
-        {"ESC_FreeJobData", [&](PdevContext *p) { p->auxBlock = block; }, ESC_FreeJobData},
     };
     traceWith("0x1");
     for (const Call &c : calls) {
@@ -355,7 +353,6 @@ TEST_F(JobState, EveryWaitingCallFailsVisibly)
         EXPECT_NE(traceText().find(std::string(c.name) + ": not built yet"), std::string::npos) << c.name;
         EXPECT_EQ(pdev->jobState, state) << c.name << " changes nothing";
         pdev->copySetData = nullptr;
-        pdev->auxBlock = nullptr;
         pdev->ext.saved = 0;
         pdev->recordFlags = 0;
         pdev->jobSettings->duplex = 1;

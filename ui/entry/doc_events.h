@@ -123,6 +123,17 @@ int DOC_FreeJobData(DocJobRecord *job);
 /* The number of job records (tests use it to find leaks). */
 size_t DOC_JobCount();
 
+/* ---- Start of document ------------------------------------------------------------ */
+
+/*
+ * The destination check: 1 go on; -1 for no device context, or (after a
+ * system-modal message, resource strings 9328 and 6) for a job whose
+ * destination (setting 334: 1, 2, 7 or 8) needs the stored-job text of
+ * printer data 5129 while it is empty.  A printer handle without a job
+ * record goes on.
+ */
+int DOC_CheckDestination(HDC hdc, HANDLE printer);
+
 /* ---- Work of the events that later work completes -------------------------------- */
 
 /*
