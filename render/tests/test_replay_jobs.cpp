@@ -75,7 +75,16 @@ std::vector<std::string> blankBack(int ms)
             "Comment \"[" + std::to_string(ms) + "ms]skip backface of duplex\""};
 }
 
-class ReplayJob : public FirstJob {};
+class ReplayJob : public FirstJob {
+protected:
+    /* A new devmode whose pages come from tray 7 (media source 1), blank pages printed. */
+    void freshTray7Devmode()
+    {
+        dm = std::make_unique<JobDevmode>();
+        dm->set(13, 7);
+        dm->set(1334, 0);
+    }
+};
 
 TEST_F(ReplayJob, ReverseOrderIsTheDirectJobBackwards)
 {
@@ -168,9 +177,7 @@ TEST_F(ReplayJob, CellFramesOfATurnedBackFaceAreTurnedWithItsPages)
 TEST_F(ReplayJob, ClosingInsertComesLastOrFirstInReverseOrder)
 {
     auto run = [&](bool reverse) {
-        dm = std::make_unique<JobDevmode>();
-        dm->set(13, 7);
-        dm->set(1334, 0);
+        freshTray7Devmode();
         dm->set(1312, reverse ? 1 : 0);
         plat::clock_fix(fixedTime(), 5000);
         enableContext();
@@ -202,9 +209,7 @@ const std::vector<std::string> kTray1Blank = {"BeginPage Orientation=0 MediaSour
 TEST_F(ReplayJob, BlankCoverComesFirstOrLastInReverseOrder)
 {
     auto run = [&](bool reverse, LONG *headerSides) {
-        dm = std::make_unique<JobDevmode>();
-        dm->set(13, 7);
-        dm->set(1334, 0);
+        freshTray7Devmode();
         dm->set(1312, reverse ? 1 : 0);
         plat::clock_fix(fixedTime(), 5000);
         enableContext();
@@ -243,9 +248,7 @@ TEST_F(ReplayJob, PrintedCoverFeedsTheFirstSheetFromTheCoverTray)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
-        dm = std::make_unique<JobDevmode>();
-        dm->set(13, 7);
-        dm->set(1334, 0);
+        freshTray7Devmode();
         dm->set(16, c.duplex);
         enableContext();
         ASSERT_TRUE(startDoc());
