@@ -30,13 +30,17 @@ int LAY_SetBorderPen(PdevContext *pdev, LONG resolution)
     return 0;
 }
 
-int LAY_DrawCellBorders(PdevContext *pdev, const LayoutRecord *layout, LONG side, LONG count)
+int LAY_DrawCellBorders(PdevContext *pdev, const LayoutRecord *layout, LONG side, LONG count, BOOL turned)
 {
     if (!pdev || !layout || !pdev->ctmTracker || count < 0)
         return -1;
-    /* The frames are drawn in the sheet's pixels: the identity goes out whatever the tracker holds. */
+    /* The frames are drawn in the sheet's pixels, turned with the pages of a turned back face: the
+     * transform goes out whatever the tracker holds. */
     PageTransform identity;
     LAY_SetIdentity(&identity);
+    if (turned)
+        LAY_TurnAndShift(&identity, LAY_ToPixels(LONG(layout->sheetWidth), layout->resolution),
+                         LAY_ToPixels(LONG(layout->sheetHeight), layout->resolution));
     LONG valid = XL_SetCtmValid(pdev->ctmTracker, 0);
     int r = XL_ApplyCtm(pdev->ctmTracker, &identity);
     XL_SetCtmValid(pdev->ctmTracker, valid);

@@ -83,7 +83,7 @@ int begin_output(PdevContext *pdev)
         return -1;
     if (copy_set_has_sheet_data(pdev) && JOB_EmitFirstSheetData(pdev) != 0)
         return -1;
-    if (js->leadingInsert == 2 && !js->recorded && JOB_EmitBlankSheet(pdev, js->leadingInsertTray) != 0)
+    if (js->coverMode == 2 && !js->recorded && JOB_EmitBlankSheet(pdev, js->leadingInsertTray) != 0)
         return -1;
     return 0;
 }

@@ -375,7 +375,8 @@ int JOB_SnapshotSettings(JobSettings *js, DWORD protocolClass, void *settings, v
     js->value1320 = r.on(S_1320);
     js->value1313 = r.on(S_1313) ? (r.get(S_441) != 0 ? 2 : 1) : 0;
 
-    js->coverMode = 0;
+    /* The leading insert is the cover: 1 the first page printed on the cover tray, 2 a blank cover before it. */
+    js->coverMode = js->leadingInsert;
     js->coverFlag = js->booklet && r.on(S_BOOKLET_1291);
     js->outputTrayMode = 0;
     js->perPageDuplex = r.on(S_PER_PAGE_DUPLEX);

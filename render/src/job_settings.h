@@ -123,7 +123,7 @@ struct JobSettings {
 
     /* Sources the sheet pipeline and the replay ask for that no setting of
      * their own names (see the README's readings). */
-    LONG coverMode;             /* 0: no cover sheet */
+    LONG coverMode;             /* the leading insert: 0 none, 1 printed cover, 2 blank cover (tray: leadingInsertTray) */
     LONG coverFlag;             /* booklet cover: booklet option 1291 */
     LONG outputTrayMode;        /* 0 (4 would take back faces in ascending order) */
     LONG perPageDuplex;         /* 1350 on: the duplex setting may change inside a document */

@@ -354,6 +354,19 @@ int LAY_PageTransform(const LayoutRecord *layout, LONG cellIndex, LONG side, Pag
     return LAY_CellTransform(layout, cellIndex + 1, side + 1, out, nullptr);
 }
 
+int LAY_ScaledPageTransform(const LayoutRecord *layout, LONG cellIndex, LONG side, BOOL turned, FLOAT offsetX,
+                            FLOAT offsetY, PageTransform *out)
+{
+    if (!layout || !out || LAY_PageTransform(layout, cellIndex, side, out) != 0)
+        return -1;
+    if (turned)
+        LAY_TurnAndShift(out, LAY_ToPixels(LONG(layout->sheetWidth), layout->resolution),
+                         LAY_ToPixels(LONG(layout->sheetHeight), layout->resolution));
+    out->dx += offsetX;
+    out->dy += offsetY;
+    return 0;
+}
+
 void LAY_SetIdentity(PageTransform *t)
 {
     if (t)

@@ -203,6 +203,15 @@ void LAY_SetIdentity(PageTransform *t);
 /* Replaces a by a followed by b (a point goes through a first). */
 void LAY_Multiply(PageTransform *a, const PageTransform *b);
 
+/*
+ * The page transform of cell `cellIndex` on side `side` (LAY_PageTransform),
+ * turned within the paper when `turned` (a two-pass back face), then moved
+ * by (offsetX, offsetY) device pixels on the sheet.  0, or -1 as
+ * LAY_PageTransform.
+ */
+int LAY_ScaledPageTransform(const LayoutRecord *layout, LONG cellIndex, LONG side, BOOL turned, FLOAT offsetX,
+                            FLOAT offsetY, PageTransform *out);
+
 /* Turns `t` by 180 degrees within a paper of `width` x `length` pixels: followed by (-1, 0, 0, -1) and (width, length). */
 void LAY_TurnAndShift(PageTransform *t, FLOAT width, FLOAT length);
 
@@ -220,11 +229,13 @@ int LAY_SetBorderPen(PdevContext *pdev, LONG resolution);
 
 /*
  * Frames cells 1 to `count` of the sheet side `side` (1 front, 2 back): the
- * identity transform through the context's transform tracker, the pen, then
- * four lines per cell (left edge, bottom, right edge, top) inset by i from
- * the cell; the graphics-state cache is left unset.  0, or -1.
+ * identity transform (turned by 180 degrees within the paper when `turned`,
+ * as the pages of a turned two-pass back face are) through the context's
+ * transform tracker, the pen, then four lines per cell (left edge, bottom,
+ * right edge, top) inset by i from the cell; the graphics-state cache is
+ * left unset.  0, or -1.
  */
-int LAY_DrawCellBorders(PdevContext *pdev, const LayoutRecord *layout, LONG side, LONG count);
+int LAY_DrawCellBorders(PdevContext *pdev, const LayoutRecord *layout, LONG side, LONG count, BOOL turned = FALSE);
 
 /* ---- Booklet and poster geometry (arrive with their replay) -------------------- */
 

@@ -58,7 +58,9 @@ int closing_insert(PdevContext *pdev, bool backAfter)
     if (!js.trailingInsert)
         return 0;
     SheetPipelineState *sheet = JOB_SheetState(pdev);
-    if (!backAfter && SHORT(sheet->tray) == js.trailingInsertTray && blank_back_if_due(pdev, js.trailingInsertTray) != 0)
+    /* The last sheet ends first where the insert is fed from its tray (the cover tray of collated covers). */
+    const SHORT current = js.driverCollate && js.coverMode == 1 ? js.leadingInsertTray : SHORT(sheet->tray);
+    if (!backAfter && current == js.trailingInsertTray && blank_back_if_due(pdev, js.trailingInsertTray) != 0)
         return -1;
     if (JOB_EmitBlankSheet(pdev, js.trailingInsertTray) != 0)
         return -1;
@@ -68,6 +70,18 @@ int closing_insert(PdevContext *pdev, bool backAfter)
             return -1;
     }
     return 0;
+}
+
+/* A blank cover sheet (cover mode 2), with its blank back face when one is due after it. */
+int blank_cover(PdevContext *pdev, bool backAfter)
+{
+    const JobSettings &js = *pdev->jobSettings;
+    if (js.coverMode != 2)
+        return 0;
+    if (JOB_EmitBlankSheet(pdev, js.leadingInsertTray) != 0)
+        return -1;
+    int due = backAfter ? JOB_BackFaceDue(pdev, JOB_BACK_FACE_INSERT) : 0;
+    return due < 0 || (due > 0 && JOB_EmitBlankSheet(pdev, js.leadingInsertTray) != 0) ? -1 : 0;
 }
 
 /* The pages of one pass, each whole. */
@@ -162,12 +176,13 @@ int REC_ReplayJob(PdevContext *pdev)
     for (DWORD pass = 1; pass <= passes && rc == 0; pass++) {
         for (DWORD copy = 0; copy < copies && rc == 0; copy++) {
             /* Each copy ends on a whole sheet: a last front face recorded its blank back face. */
-            if (js.reverseOrder)
-                rc = closing_insert(pdev, true);
+            /* Leading sheets: the closing insert of a reversed job, else a blank cover. */
+            rc = js.reverseOrder ? closing_insert(pdev, true) : blank_cover(pdev, true);
             if (rc == 0)
                 rc = order.twoPass ? REC_ReplayTwoPass(pdev, pass) : REC_ReplayInOrder(pdev);
-            if (rc == 0 && !js.reverseOrder)
-                rc = closing_insert(pdev, false);
+            /* Trailing sheets: the blank cover of a reversed job (one side), else the closing insert. */
+            if (rc == 0)
+                rc = js.reverseOrder ? blank_cover(pdev, false) : closing_insert(pdev, false);
         }
     }
     XL_SetCtmValid(pdev->ctmTracker, valid);

@@ -77,6 +77,8 @@ DWORD setting(PdevContext *pdev, WORD id, DWORD fallback = 0)
     return PDEV_GetSetting32(pdev, id, &v) == 0 ? v : fallback;
 }
 
+WORD settings_tray(PdevContext *pdev);
+
 /* Output-tray mode in which two-pass back faces of short-edge binding are turned too. */
 constexpr LONG kAscendingBacksMode = 4;
 
@@ -277,6 +279,9 @@ int JOB_TranslateSettings(PdevContext *pdev)
     sheet->resolution = resolution > 0 ? resolution : 600;
     if (latch_paper(pdev, &sheet->paper, &sheet->page) != 0)
         return -1;
+    /* A printed cover (modes 1 and 3) feeds the first sheet from the cover tray, both its sides in duplex. */
+    const bool printedCover = js.coverMode == 1 || js.coverMode == 3;
+    sheet->coverSides = printedCover ? (js.duplex >= 2 && !js.coverFlag ? 2 : 1) : 0;
     sheet->tray = JOB_TrayForPage(pdev);
     sheet->cellIndex = 0;
     sheet->sideIndex = 0;
@@ -307,7 +312,13 @@ int JOB_StartSheet(PdevContext *pdev)
     PageGeometry page{};
     if (latch_paper(pdev, &paper, &page) != 0)
         return -1;
-    WORD tray = pl.pagesPerSheet > 1 && sheet->paperKnown ? sheet->tray : JOB_TrayForPage(pdev);
+    if (!sheet->paperKnown)
+        sheet->settingsTray = settings_tray(pdev);
+    /* N-up sheets keep the first sheet's tray; a cover takes its own before them. */
+    WORD tray = pl.pagesPerSheet > 1 && sheet->paperKnown && sheet->coverSides <= 0 ? sheet->settingsTray
+                                                                                    : JOB_TrayForPage(pdev);
+    if (sheet->coverSides > 0)
+        sheet->coverSides--;
     DWORD duplex = setting(pdev, 16, 1);
     bool changed = sheet->paperKnown && (tray != sheet->tray || !same_paper(paper, sheet->paper) ||
                                          (js.perPageDuplex && duplex != sheet->duplex));
@@ -415,11 +426,9 @@ int JOB_StartLogicalPage(PdevContext *pdev)
     }
     PageTransform t;
     LONG side = sheet->sideIndex ? 1 : 0;
-    if (LAY_PageTransform(&sheet->layout, sheet->cellIndex, side, &t) != 0)
+    if (LAY_ScaledPageTransform(&sheet->layout, sheet->cellIndex, side, turned_back_face(pdev, *sheet, side), 0.0f,
+                                0.0f, &t) != 0)
         return -1;
-    if (turned_back_face(pdev, *sheet, side))
-        LAY_TurnAndShift(&t, LAY_ToPixels(LONG(sheet->layout.sheetWidth), sheet->resolution),
-                         LAY_ToPixels(LONG(sheet->layout.sheetHeight), sheet->resolution));
     if (REC_SetTransform(pdev, &t) != 0)
         return -1;
     const JobSettings &js = *pdev->jobSettings;
@@ -477,24 +486,37 @@ int JOB_EndJobOutput(PdevContext *pdev)
     return pdev->jobSettings->formMode ? 0 : JOB_WriteHeader(pdev, JOB_TEXT_TRAILER, 0);
 }
 
+int JOB_InsertPageSetup(PdevContext *pdev, SHORT tray)
+{
+    SheetPipelineState *sheet = JOB_SheetState(pdev);
+    if (!sheet || !pdev->jobSettings || !(pdev->jobState & JOB_SHEET_SET_UP))
+        return -1;
+    /* A cover before the first sheet takes the paper that sheet will have. */
+    if (!sheet->paperKnown && (latch_paper(pdev, &sheet->paper, &sheet->page) != 0 || latch_media(pdev, *sheet) != 0))
+        return -1;
+    /* A tray the model does not know keeps the current media source. */
+    SHORT source = sheet->mediaSource;
+    WORD value = 0;
+    if (JOB_TrayMediaSource(pdev->mainReader, pdev->companionReader, WORD(tray), &value) == 0)
+        source = SHORT(value);
+    BYTE code = pdev->jobSettings->colorState == JOB_COLOR_PER_PAGE ? 1 : 3;
+    pdev->recordFlags |= kInsertedSheet;
+    int r = XL_ResetCtmTracker(pdev->ctmTracker);
+    if (r == 0)
+        r = REC_BeginPage(pdev, code, source, sheet->mediaSize, sheet->customWidth, sheet->customHeight);
+    pdev->recordFlags &= ~kInsertedSheet;
+    return r;
+}
+
 int JOB_EmitBlankSheet(PdevContext *pdev, SHORT tray)
 {
     SheetPipelineState *sheet = JOB_SheetState(pdev);
     if (!sheet || !pdev->jobSettings || (pdev->jobState & JOB_SHEET_OPEN))
         return -1;
     pdev->jobState |= JOB_SHEET_OPEN;
-    SHORT source = sheet->mediaSource;
-    WORD value = 0;
-    if (JOB_TrayMediaSource(pdev->mainReader, pdev->companionReader, WORD(tray), &value) == 0)
-        source = SHORT(value);
-    BYTE code = pdev->jobSettings->colorState == JOB_COLOR_PER_PAGE ? 1 : 3;
     PageTransform identity;
     LAY_SetIdentity(&identity);
-    pdev->recordFlags |= kInsertedSheet;
-    int r = XL_ResetCtmTracker(pdev->ctmTracker);
-    if (r == 0)
-        r = REC_BeginPage(pdev, code, source, sheet->mediaSize, sheet->customWidth, sheet->customHeight);
-    pdev->recordFlags &= ~kInsertedSheet;
+    int r = JOB_InsertPageSetup(pdev, tray);
     if (r == 0)
         r = REC_SetTransform(pdev, &identity);
     if (r == 0)
@@ -545,18 +567,32 @@ int JOB_DrawSheetBorders(PdevContext *pdev)
     LONG cells = LONG(sheet->cellIndex) - (JOB_IsDecorationDrawing(pdev) ? 1 : 0);
     if (cells <= 0)
         return 0;
-    return LAY_DrawCellBorders(pdev, &sheet->layout, sheet->sideIndex ? 2 : 1, cells);
+    const LONG side = sheet->sideIndex ? 1 : 0;
+    return LAY_DrawCellBorders(pdev, &sheet->layout, side + 1, cells, turned_back_face(pdev, *sheet, side));
 }
 
 WORD JOB_TrayForPage(PdevContext *pdev)
 {
     if (!pdev || !pdev->jobSettings)
         return 0;
+    const SheetPipelineState *sheet = JOB_SheetState(pdev);
+    if (sheet && sheet->coverSides > 0)
+        return WORD(pdev->jobSettings->leadingInsertTray);
+    return settings_tray(pdev);
+}
+
+namespace {
+
+/* The tray the settings choose for a page: setting 13, or the paper type's tray of setting 265. */
+WORD settings_tray(PdevContext *pdev)
+{
     DWORD tray = setting(pdev, ID_TRAY), typeTray = setting(pdev, ID_PAPER_TYPE_TRAY);
     if (pdev->jobSettings->paperTypeTrays && setting(pdev, ID_TRAY_SELECTION) != 2)
         return WORD(tray == kTrayByPaperType ? typeTray : tray);
     return WORD(typeTray == kPaperTypeByTray ? tray : typeTray);
 }
+
+} // namespace
 
 LONG JOB_CountSheetsForHeader(PdevContext *pdev)
 {
@@ -564,11 +600,13 @@ LONG JOB_CountSheetsForHeader(PdevContext *pdev)
     if (!sheet || !pdev->jobSettings)
         return -1;
     LONGLONG sides = LONGLONG(sheet->sidesEmitted) + sheet->insertSides;
-    if (pdev->jobSettings->trailingInsert) {
+    /* A blank cover (mode 2) and the closing insert each add a side, two when a back face is due. */
+    const int extras = (pdev->jobSettings->coverMode == 2 ? 1 : 0) + (pdev->jobSettings->trailingInsert ? 1 : 0);
+    if (extras) {
         int due = JOB_BackFaceDue(pdev, JOB_BACK_FACE_INSERT);
         if (due < 0)
             return -1;
-        sides += due ? 2 : 1;
+        sides += LONGLONG(extras) * (due ? 2 : 1);
     }
     return LONG(sides > 0x7FFFFFFF ? 0x7FFFFFFF : sides);
 }

@@ -72,7 +72,8 @@ int JOB_SkipBackFace(PdevContext *pdev, int kind);
 int JOB_DrawSheetBorders(PdevContext *pdev);
 
 /*
- * The tray this page asks for: setting 13 (its value 15: the paper type's
+ * The tray this page asks for: the cover tray while a printed cover (cover
+ * modes 1 and 3) still has sides to feed; else setting 13 (its value 15: the paper type's
  * tray, setting 265) while the model chooses trays by paper type and
  * setting 457 is not 2; else setting 265 (its value 258: setting 13).
  */
@@ -87,6 +88,14 @@ LONG JOB_CountSheetsForHeader(PdevContext *pdev);
 
 /* 1 when a blank back face is due for `kind` (JOB_BACK_FACE_...), 0 when not, -1 on failure. */
 int JOB_BackFaceDue(PdevContext *pdev, int kind);
+
+/*
+ * The page start of an inserted sheet fed from `tray`: the insert colour
+ * code, the tray's media source (the current one for a tray the model does
+ * not know) and the current paper, with the inserted-sheet recording flag
+ * set around it.  -1 before the job's first sheet is set up.
+ */
+int JOB_InsertPageSetup(PdevContext *pdev, SHORT tray);
 
 /* The end-of-job step after a committed job (copy-set data files deleted). */
 int JOB_FinishSheetPipeline(PdevContext *pdev);

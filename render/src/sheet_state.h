@@ -45,6 +45,8 @@ struct SheetPipelineState {
     LONG feedDirection;     /* the sheet's paper fed short (1) or long (2) edge first; 0 unknown */
     LONG twoPassEnded;      /* 1 once a paper change ended two-pass duplex for the rest of the job */
     DWORD insertSides;      /* sides of the page-number insert sheets written */
+    LONG coverSides;        /* sides still to be fed from the cover tray (cover modes 1 and 3) */
+    WORD settingsTray;      /* the first sheet's tray by the settings (N-up jobs keep it after the cover) */
 };
 
 /* The context's pipeline state, or null outside a job. */

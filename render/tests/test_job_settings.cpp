@@ -199,12 +199,14 @@ TEST_F(JobSettingsTest, EverySettingMapsAsItsTableSays)
          [](auto &js, auto &) {
              EXPECT_EQ(js.leadingInsert, 2);
              EXPECT_EQ(js.leadingInsertTray, 4);
+             EXPECT_EQ(js.coverMode, 2) << "a blank cover";
          }},
         {"332 = 3", {{332, 3}}, {}, -1, 0, nullptr},
         {"404 = 1, 1340 on", {{404, 1}, {1340, 1}, {407, 6}, {332, 3}}, capsWith(0, {38}), 0, 0,
          [](auto &js, auto &) {
              EXPECT_EQ(js.leadingInsert, 1);
              EXPECT_EQ(js.leadingInsertTray, 6);
+             EXPECT_EQ(js.coverMode, 1) << "the first page printed on the cover";
          }},
         /* job type (334): unlisted values are 0, not a failure */
         {"334 = 5", {{334, 5}}, {}, 0, 0, [](auto &js, auto &) { EXPECT_EQ(js.jobType, 4); }},

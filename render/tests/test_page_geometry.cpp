@@ -119,6 +119,30 @@ TEST(PageGeometry, OneUpSamePaperIsTheMarginsAtScaleOne)
     EXPECT_NEAR(t.dy, 99.2126f, 0.001f);
 }
 
+TEST(PageGeometry, ScaledTransformTurnsABackFaceAndAddsTheOffset)
+{
+    PaperRecord sheet = a4Sheet();
+    PageGeometry page = a4Page();
+    LayoutParams p = params(1);
+    LayoutRecord l;
+    ASSERT_EQ(LAY_BuildLayout(&p, &sheet, &page, kDpi, &l), 0);
+    PageTransform t;
+    /* unturned: the margins (99.21 pixels) plus the offset */
+    ASSERT_EQ(LAY_ScaledPageTransform(&l, 0, 0, FALSE, 10.0f, 20.0f, &t), 0);
+    EXPECT_EQ(t.m11, 1.0f);
+    EXPECT_NEAR(t.dx, 109.2126f, 0.001f);
+    EXPECT_NEAR(t.dy, 119.2126f, 0.001f);
+    /* turned within the paper (2,100 x 2,970 tenths = 4,960.63 x 7,015.75 pixels): the page's corner lands at the
+     * far corner less the margins, then the offset */
+    ASSERT_EQ(LAY_ScaledPageTransform(&l, 0, 1, TRUE, 10.0f, 20.0f, &t), 0);
+    EXPECT_EQ(t.m11, -1.0f);
+    EXPECT_EQ(t.m22, -1.0f);
+    EXPECT_NEAR(t.dx, 4960.6299f - 99.2126f + 10.0f, 0.01f);
+    EXPECT_NEAR(t.dy, 7015.7480f - 99.2126f + 20.0f, 0.01f);
+    EXPECT_EQ(LAY_ScaledPageTransform(&l, 32, 0, FALSE, 0.0f, 0.0f, &t), -1);
+    EXPECT_EQ(LAY_ScaledPageTransform(nullptr, 0, 0, FALSE, 0.0f, 0.0f, &t), -1);
+}
+
 TEST(PageGeometry, FourUpPagesLandInTheirQuadrants)
 {
     PaperRecord sheet = a4Sheet();

@@ -75,7 +75,16 @@ std::vector<std::string> blankBack(int ms)
             "Comment \"[" + std::to_string(ms) + "ms]skip backface of duplex\""};
 }
 
-class ReplayJob : public FirstJob {};
+class ReplayJob : public FirstJob {
+protected:
+    /* A new devmode whose pages come from tray 7 (media source 1), blank pages printed. */
+    void freshTray7Devmode()
+    {
+        dm = std::make_unique<JobDevmode>();
+        dm->set(13, 7);
+        dm->set(1334, 0);
+    }
+};
 
 TEST_F(ReplayJob, ReverseOrderIsTheDirectJobBackwards)
 {
@@ -144,12 +153,31 @@ TEST_F(ReplayJob, TwoPassDuplexWritesTheBackFacesFirst)
     EXPECT_EQ(j.header, pjlHeader(kLongEdge, 1)) << "the head written after the recording";
 }
 
+TEST_F(ReplayJob, CellFramesOfATurnedBackFaceAreTurnedWithItsPages)
+{
+    dm->set(16, 2);
+    dm->set(1337, 1);
+    enableContext();
+    ASSERT_TRUE(startDoc());
+    pdev->jobSettings->driverDuplex = 1;
+    pdev->jobSettings->recorded = 1;
+    ASSERT_TRUE(finishBlank(2));
+    Job j = list(spooled());
+    /* The frames go out in the sheet's pixels: the identity on the front; on the back the identity turned within
+     * the paper (4,960.63 x 7,015.75 pixels, sent whole), as the back's page is. */
+    std::vector<std::string> origins;
+    for (size_t i = 0; i + 1 < j.ops.size(); i++)
+        if (j.ops[i].rfind("SetPageOrigin", 0) == 0)
+            origins.push_back(j.ops[i]);
+    EXPECT_EQ(origins, (std::vector<std::string>{"SetPageOrigin PageOrigin=4861,6916", "SetPageOrigin PageOrigin=4960,7015",
+                                                 "SetPageOrigin PageOrigin=99,99", "SetPageOrigin PageOrigin=0,0"}))
+        << ::testing::PrintToString(j.ops);
+}
+
 TEST_F(ReplayJob, ClosingInsertComesLastOrFirstInReverseOrder)
 {
     auto run = [&](bool reverse) {
-        dm = std::make_unique<JobDevmode>();
-        dm->set(13, 7);
-        dm->set(1334, 0);
+        freshTray7Devmode();
         dm->set(1312, reverse ? 1 : 0);
         plat::clock_fix(fixedTime(), 5000);
         enableContext();
@@ -170,6 +198,79 @@ TEST_F(ReplayJob, ClosingInsertComesLastOrFirstInReverseOrder)
     EXPECT_EQ(forward.ops, frame({side(100, "99,99", "1,1", 0), side(200, "99,99", "1,1", 0), insert}, 300));
     Job backward = run(true);
     EXPECT_EQ(backward.ops, frame({insert, recordedSide(200), recordedSide(100)}, 300));
+}
+
+/* The blank sheet of an insert or cover from tray 1 (media source 4) in a fixed-colour job. */
+const std::vector<std::string> kTray1Blank = {"BeginPage Orientation=0 MediaSource=4 MediaSize=2",
+                                              "SetPageRotation PageAngle=0", "SetPageDefaultCTM",
+                                              "SetPageOrigin PageOrigin=0,0", "SetPageScale PageScale=1,1",
+                                              "SetPageRotation PageAngle=0", "Comment QZCC=00", "EndPage"};
+
+TEST_F(ReplayJob, BlankCoverComesFirstOrLastInReverseOrder)
+{
+    auto run = [&](bool reverse, LONG *headerSides) {
+        freshTray7Devmode();
+        dm->set(1312, reverse ? 1 : 0);
+        plat::clock_fix(fixedTime(), 5000);
+        enableContext();
+        EXPECT_TRUE(startDoc());
+        pdev->jobSettings->coverMode = 2;
+        pdev->jobSettings->leadingInsertTray = 1;
+        for (int i = 0; i < 2; i++) {
+            Sleep(100);
+            EXPECT_TRUE(DrvStartPage(so) && DrvSendPage(so));
+        }
+        *headerSides = JOB_CountSheetsForHeader(pdev);
+        Sleep(100);
+        EXPECT_TRUE(DrvEndDoc(so, 0));
+        Job j = list(spooled());
+        disable();
+        return j;
+    };
+    LONG forwardSides = 0, backwardSides = 0;
+    Job forward = run(false, &forwardSides);
+    EXPECT_EQ(forward.ops, frame({kTray1Blank, side(100, "99,99", "1,1", 0), side(200, "99,99", "1,1", 0)}, 300));
+    EXPECT_EQ(forwardSides, 3) << "two pages and the cover";
+    Job backward = run(true, &backwardSides);
+    EXPECT_EQ(backward.ops, frame({recordedSide(200), recordedSide(100), kTray1Blank}, 300));
+    EXPECT_EQ(backwardSides, 3);
+}
+
+TEST_F(ReplayJob, PrintedCoverFeedsTheFirstSheetFromTheCoverTray)
+{
+    struct Case {
+        const char *what;
+        DWORD duplex;
+        std::vector<std::string> sources; /* of the BeginPage of each side */
+    } cases[] = {
+        {"simplex: the first sheet", 1, {"MediaSource=4", "MediaSource=1", "MediaSource=1"}},
+        {"duplex: both sides of the first sheet", 2, {"MediaSource=4", "MediaSource=4", "MediaSource=1"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        freshTray7Devmode();
+        dm->set(16, c.duplex);
+        enableContext();
+        ASSERT_TRUE(startDoc());
+        pdev->jobSettings->coverMode = 1;
+        pdev->jobSettings->leadingInsertTray = 1;
+        ASSERT_TRUE(finishBlank(3));
+        Job j = list(spooled());
+        std::vector<std::string> sources;
+        for (const std::string &op : j.ops)
+            if (op.rfind("BeginPage", 0) == 0)
+                sources.push_back(op.substr(op.find("MediaSource"), 13));
+        EXPECT_EQ(sources, c.sources);
+        disable();
+    }
+}
+
+TEST_F(ReplayJob, InsertPageSetupOnlyOnceTheFirstSheetIsSetUp)
+{
+    enableContext();
+    ASSERT_TRUE(startDoc());
+    EXPECT_EQ(JOB_InsertPageSetup(pdev, 1), -1) << "no sheet set up yet";
+    EXPECT_EQ(JOB_InsertPageSetup(nullptr, 1), -1);
 }
 
 /* ---- Pages held until their colour is known -------------------------------- */
