@@ -16,6 +16,8 @@
 
 #include <plat/types.h>
 
+#include <cstddef>
+
 struct PdevContext;
 struct PendingImageList;
 
@@ -166,7 +168,55 @@ int CLR_MatchImageBand(PendingImageList *list, LONG width, LONG height, LONG bit
 /* Converts the held images (through the outside engine when it sees them).  0, -1, -2 or -6. */
 int CLR_ConvertPendingImages(ColorObject *object, PendingImageList *list, BOOL release);
 
-/* ---- Pieces, for the tests ---------------------------------------------------- */
+/* ---- Pieces of the above, for the tests ------------------------------------------ */
+
+/* Longest profile path taken from the settings, in characters (with the terminator). */
+inline constexpr size_t CLR_PROFILE_PATH_CHARS = 260;
+
+/* What the colour settings say, read once when the object is made. */
+struct ColorSetup {
+    SHORT group[4][3];      /* groups 1-3 and all groups: brightness, saturation, contrast steps */
+    WORD whitePoint;
+    WORD gammaCode;
+    WCHAR profile1[CLR_PROFILE_PATH_CHARS];
+    WCHAR profile2[CLR_PROFILE_PATH_CHARS];
+    WORD sameProfile;       /* setting 1305 */
+};
+
+/* The set-up flags (CLR_SETUP_) from the settings into *setup; 0 when a setting every decision needs cannot be read. */
+WORD CLR_ReadColorSettings(void *settings, ColorSetup *setup);
+
+/*
+ * Loads every piece the object's set-up flags ask for, each failing alone;
+ * `printer` names the model that names the outside engine.  0; -1 without
+ * an object; -3 / -4 when profile 1 / 2 is unusable.
+ */
+int CLR_LoadTransforms(ColorObject *object, const ColorSetup &setup, HANDLE printer);
+
+/* The settings a solid colour's passes depend on. */
+struct SolidColorSettings {
+    LONG colorMode;     /* setting 270; 1: monochrome */
+    LONG greyHandling;  /* setting 455; 1 text, 2 graphics, 3 both */
+    LONG blackWhite;    /* setting 454; 1 text, 2 graphics, 3 both */
+};
+
+/*
+ * The passes (CLR_PASS_) a solid colour of `kind` takes: `src` holds its
+ * `count` pixels for the grey test, `scanState` and `trustScan` as in
+ * CLR_ConvertColor.  None while `pdev` draws decoration.
+ */
+WORD CLR_PlanPasses(const ColorObject *object, const SolidColorSettings &settings, const LONG *scanState,
+                    const PdevContext *pdev, const BYTE *src, LONG count, LONG kind, BOOL trustScan);
+
+/*
+ * Runs `passes` over `count` pixels of `kind` from `src` to `dst` (room for
+ * three bytes a pixel; may be `src`) in their order.  CLR_RESULT_COLOR, or
+ * CLR_RESULT_GREY after the grey pass; CLR_ERR_ARGS for bad arguments.
+ */
+int CLR_ApplyPasses(const ColorObject *object, WORD passes, LONG kind, const BYTE *src, BYTE *dst, LONG count);
+
+/* Pure white (all `bytes` of a pixel 255) stays white, any other pixel becomes black; `bytes` is 1 or 3. */
+void CLR_BlackOrWhite(BYTE *pixels, LONG count, int bytes);
 
 /* Gain 1 + 0.003 c and offset 0.5 a + (1 - gain) x 255 (a, c clamped to -100..100), 16.16 truncated. */
 void CLR_BuildGainOffset(GainOffset *pair, SHORT brightness, SHORT contrast);

@@ -42,15 +42,6 @@ void image_grey(const BYTE *src, BYTE *dst, LONG count)
         dst[i] = BYTE((kGreyRed * src[2] + kGreyGreen * src[1] + kGreyBlue * src[0]) >> 8);
 }
 
-/* Pure white stays white, anything else becomes black (`bytes` per pixel: 1 or 3). */
-void black_or_white(BYTE *p, LONG count, int bytes)
-{
-    for (LONG i = 0; i < count; i++, p += bytes) {
-        bool white = p[0] == 255 && (bytes == 1 || (p[1] == 255 && p[2] == 255));
-        std::memset(p, white ? 255 : 0, size_t(bytes));
-    }
-}
-
 /* Pixels the grey pass converts at a time through a buffer of its own. */
 constexpr LONG kGreyChunk = 256;
 
@@ -87,6 +78,17 @@ bool image_passes(const ColorObject *o, WORD flags, const BYTE *src, BYTE *dst, 
 }
 
 } // namespace
+
+void CLR_BlackOrWhite(BYTE *pixels, LONG count, int bytes)
+{
+    if (!pixels || (bytes != 1 && bytes != 3))
+        return;
+    BYTE *p = pixels;
+    for (LONG i = 0; i < count; i++, p += bytes) {
+        bool white = p[0] == 255 && (bytes == 1 || (p[1] == 255 && p[2] == 255));
+        std::memset(p, white ? 255 : 0, size_t(bytes));
+    }
+}
 
 void CLR_BuildGainOffset(GainOffset *pair, SHORT brightness, SHORT contrast)
 {
@@ -130,46 +132,56 @@ int CLR_ConvertColor(ColorObject *object, const LONG *scanState, const PdevConte
         CLR_ReadSetting(settings, 454, &blackWhiteMode) != 0)
         return CLR_ERR_ARGS;
 
+    const SolidColorSettings options{colorMode, greyHandling, blackWhiteMode};
+    const WORD passes = CLR_PlanPasses(object, options, scanState, pdev, src, count, kind, trustScan);
+    (kind == CLR_KIND_TEXT ? object->textPasses : object->graphicsPasses) = passes;
+    return CLR_ApplyPasses(object, passes, kind, src, dst, count);
+}
+
+WORD CLR_PlanPasses(const ColorObject *object, const SolidColorSettings &settings, const LONG *scanState,
+                    const PdevContext *pdev, const BYTE *src, LONG count, LONG kind, BOOL trustScan)
+{
+    if (!object || (pdev && JOB_IsDecorationDrawing(pdev)))
+        return 0;
     const bool text = kind == CLR_KIND_TEXT;
-    const bool mono = colorMode == 1;
-    const bool grey = !mono && (greyHandling == 3 || greyHandling == (text ? 1 : 2));
-    const bool blackWhite = blackWhiteMode == 3 || blackWhiteMode == (text ? 1 : 2);
-    const AdjustMatrix *matrix = text ? object->matrix1 : object->matrix2;
-    const GainOffset *gain = text ? object->gain1 : object->gain2;
-
-    /* Plan the passes. */
+    const bool mono = settings.colorMode == 1;
+    const bool grey = !mono && (settings.greyHandling == 3 || settings.greyHandling == (text ? 1 : 2));
+    const bool blackWhite = settings.blackWhite == 3 || settings.blackWhite == (text ? 1 : 2);
     WORD passes = 0;
-    if (!(pdev && JOB_IsDecorationDrawing(pdev))) {
-        bool isGrey = false;
-        if (grey) {
-            const LONG scan = scanState ? *scanState : 0;
-            if (scan == kScanExactGrey)
-                isGrey = true;
-            else if (!(scan == kScanColor && trustScan))
-                isGrey = all_grey(src, count);
-            if (isGrey)
-                passes |= CLR_PASS_GREY | (gain ? CLR_PASS_GAIN : 0);
-        }
-        if ((mono && !blackWhite) || (!mono && !(grey && isGrey))) {
-            if (matrix)
-                passes |= CLR_PASS_MATRIX;
-            if (object->builtin)
-                passes |= CLR_PASS_BUILTIN;
-            if (object->profile1)
-                passes |= CLR_PASS_PROFILE1;
-        }
-        if (blackWhite)
-            passes |= CLR_PASS_BLACK_WHITE;
+    bool isGrey = false;
+    if (grey) {
+        const LONG scan = scanState ? *scanState : 0;
+        if (scan == kScanExactGrey)
+            isGrey = true;
+        else if (!(scan == kScanColor && trustScan))
+            isGrey = src && all_grey(src, count);
+        if (isGrey)
+            passes |= CLR_PASS_GREY | ((text ? object->gain1 : object->gain2) ? CLR_PASS_GAIN : 0);
     }
-    (text ? object->textPasses : object->graphicsPasses) = passes;
+    if ((mono && !blackWhite) || (!mono && !(grey && isGrey))) {
+        if (text ? object->matrix1 : object->matrix2)
+            passes |= CLR_PASS_MATRIX;
+        if (object->builtin)
+            passes |= CLR_PASS_BUILTIN;
+        if (object->profile1)
+            passes |= CLR_PASS_PROFILE1;
+    }
+    if (blackWhite)
+        passes |= CLR_PASS_BLACK_WHITE;
+    return passes;
+}
 
-    /* Apply them in their order. */
+int CLR_ApplyPasses(const ColorObject *object, WORD passes, LONG kind, const BYTE *src, BYTE *dst, LONG count)
+{
+    if (!object || !src || !dst || count < 0)
+        return CLR_ERR_ARGS;
+    const bool text = kind == CLR_KIND_TEXT;
     int result = CLR_RESULT_COLOR;
     if (passes & CLR_PASS_GREY) {
         CLU_RgbToGrey(src, dst, count, 1);
         result = CLR_RESULT_GREY;
         if (passes & CLR_PASS_GAIN)
-            CLR_ApplyGainOffset(gain, dst, count);
+            CLR_ApplyGainOffset(text ? object->gain1 : object->gain2, dst, count);
     } else {
         std::memmove(dst, src, size_t(count) * 3);
         if (passes & CLR_PASS_BUILTIN)
@@ -177,10 +189,10 @@ int CLR_ConvertColor(ColorObject *object, const LONG *scanState, const PdevConte
         if (passes & CLR_PASS_PROFILE1)
             ICC_ApplyGridLut(object->profile1, dst, dst, count);
         if (passes & CLR_PASS_MATRIX)
-            CLU_ApplyAdjustMatrix(matrix, dst, dst, count);
+            CLU_ApplyAdjustMatrix(text ? object->matrix1 : object->matrix2, dst, dst, count);
     }
     if (passes & CLR_PASS_BLACK_WHITE)
-        black_or_white(dst, count, result == CLR_RESULT_GREY ? 1 : 3);
+        CLR_BlackOrWhite(dst, count, result == CLR_RESULT_GREY ? 1 : 3);
     return result;
 }
 

@@ -36,24 +36,11 @@ constexpr WORD kEngineDataText = 1;
 /* Longest ANSI profile path handed to the profile reader, terminator included. */
 constexpr int kAnsiPathBytes = 258;
 
-/* Longest profile path taken from the settings, in characters (with the terminator). */
-constexpr size_t kPathChars = 260;
-
 constexpr WCHAR kProfileMessage[] =
     u"ICC Profile cannot be used. \nDocuments will be printed without color correction.";
 constexpr WCHAR kProfileCaption[] = u"Error";
 constexpr UINT kProfileBoxStyle = MB_OKCANCEL | MB_ICONINFORMATION; /* 0x41 */
 constexpr UINT kProfileMessageString = 1;
-
-/* What the settings say, read once at job start. */
-struct ColorSetup {
-    SHORT group[4][3];      /* groups 1-3 and all groups: brightness, saturation, contrast steps */
-    WORD whitePoint;
-    WORD gammaCode;
-    WCHAR profile1[kPathChars];
-    WCHAR profile2[kPathChars];
-    WORD sameProfile;       /* setting 1305 */
-};
 
 /* Settings of the three steps of each group (group 1, 2, 3, all). */
 constexpr WORD kGroupSettings[4][3] = {{275, 279, 283}, {276, 280, 284}, {277, 281, 285}, {274, 278, 282}};
@@ -68,54 +55,6 @@ bool read_group(void *settings, int group, ColorSetup *setup)
         any = any || v != 0;
     }
     return any;
-}
-
-/* Set-up flags from the settings; 0 when a setting every decision needs cannot be read. */
-WORD read_color_settings(void *settings, ColorSetup *setup)
-{
-    LONG colorMode = 0, perGroup = 0, groupMask = 0, matching = 0, gain1 = 0, gain2 = 0, engineMode = 0;
-    if (CLR_ReadSetting(settings, 270, &colorMode) != 0 || CLR_ReadSetting(settings, 1314, &perGroup) != 0 ||
-        CLR_ReadSetting(settings, 273, &groupMask) != 0 || CLR_ReadSetting(settings, 286, &matching) != 0 ||
-        CLR_ReadSetting(settings, 1326, &gain1) != 0 || CLR_ReadSetting(settings, 1327, &gain2) != 0 ||
-        CLR_ReadSetting(settings, 291, &engineMode) != 0)
-        return 0;
-    const bool mono = colorMode == 1;
-    WORD flags = 0;
-    if (perGroup == 1) {
-        if ((groupMask & 0x1) && read_group(settings, 0, setup))
-            flags |= CLR_SETUP_MATRIX1 | (!mono && gain1 == 1 ? CLR_SETUP_GAIN1 : 0);
-        if ((groupMask & 0x2) && read_group(settings, 1, setup))
-            flags |= CLR_SETUP_MATRIX2 | (!mono && gain2 == 1 ? CLR_SETUP_GAIN2 : 0);
-        if ((groupMask & 0x4) && read_group(settings, 2, setup))
-            flags |= CLR_SETUP_MATRIX3;
-    } else if ((groupMask & 0x7) && read_group(settings, 3, setup)) {
-        flags |= CLR_SETUP_MATRIX_ALL | (!mono && (gain1 == 1 || gain2 == 1) ? CLR_SETUP_GAIN_ALL : 0);
-    }
-    if (matching == 1) {
-        LONG white = 0, gamma = 0;
-        if (CLR_ReadSetting(settings, 287, &white) == 0 && CLR_ReadSetting(settings, 288, &gamma) == 0 &&
-            white >= 0 && white < LONG(std::size(kWhitePoints)) && gamma >= 0 &&
-            gamma < LONG(std::size(kGammaCodes))) {
-            setup->whitePoint = WORD(kWhitePoints[white]);
-            setup->gammaCode = WORD(kGammaCodes[gamma]);
-            flags |= CLR_SETUP_BUILTIN;
-        }
-    } else if (matching == 2) {
-        LONG use1 = 0, use2 = 0, same = 0;
-        CLR_ReadSetting(settings, 1303, &use1);
-        CLR_ReadSetting(settings, 1304, &use2);
-        CLR_ReadSetting(settings, 1305, &same);
-        CLR_ReadSettingText(settings, 1832, setup->profile1, kPathChars);
-        CLR_ReadSettingText(settings, 1833, setup->profile2, kPathChars);
-        setup->sameProfile = WORD(same == 1);
-        if (use1 == 1 && setup->profile1[0])
-            flags |= CLR_SETUP_PROFILE1;
-        if (use2 == 1 && ((same == 1 && setup->profile1[0]) || (same != 1 && setup->profile2[0])))
-            flags |= CLR_SETUP_PROFILE2;
-    }
-    if (engineMode != 0)
-        flags |= CLR_SETUP_ENGINE;
-    return flags;
 }
 
 /* Reads the profile at the wide path `path` into `transform`; an ICC_ result. */
@@ -161,9 +100,76 @@ void load_engine(ColorObject *object, HANDLE printer)
     GlobalFree(data);
 }
 
-/* Loads every piece the set-up flags ask for.  0, or -3 / -4 when profile 1 / 2 is unusable. */
-int load_transforms(ColorObject *object, const ColorSetup &setup, HANDLE printer)
+/* Tells the user a profile cannot be used; true when they chose to go on without it. */
+bool confirm_without_profile(HMODULE resourceModule, LPCWSTR path)
 {
+    WCHAR format[1024] = {};
+    WCHAR text[1024] = {};
+    LPCWSTR message = kProfileMessage;
+    /* wsprintfW stops at 1,023 units, so a long path cannot overrun the text */
+    if (resourceModule && path && path[0] &&
+        LoadStringW(resourceModule, kProfileMessageString, format, int(std::size(format))) > 0) {
+        wsprintfW(text, format, path);
+        message = text;
+    }
+    return MessageBoxW(GetActiveWindow(), message, kProfileCaption, kProfileBoxStyle) == IDOK;
+}
+
+} // namespace
+
+WORD CLR_ReadColorSettings(void *settings, ColorSetup *setup)
+{
+    if (!setup)
+        return 0;
+    LONG colorMode = 0, perGroup = 0, groupMask = 0, matching = 0, gain1 = 0, gain2 = 0, engineMode = 0;
+    if (CLR_ReadSetting(settings, 270, &colorMode) != 0 || CLR_ReadSetting(settings, 1314, &perGroup) != 0 ||
+        CLR_ReadSetting(settings, 273, &groupMask) != 0 || CLR_ReadSetting(settings, 286, &matching) != 0 ||
+        CLR_ReadSetting(settings, 1326, &gain1) != 0 || CLR_ReadSetting(settings, 1327, &gain2) != 0 ||
+        CLR_ReadSetting(settings, 291, &engineMode) != 0)
+        return 0;
+    const bool mono = colorMode == 1;
+    WORD flags = 0;
+    if (perGroup == 1) {
+        if ((groupMask & 0x1) && read_group(settings, 0, setup))
+            flags |= CLR_SETUP_MATRIX1 | (!mono && gain1 == 1 ? CLR_SETUP_GAIN1 : 0);
+        if ((groupMask & 0x2) && read_group(settings, 1, setup))
+            flags |= CLR_SETUP_MATRIX2 | (!mono && gain2 == 1 ? CLR_SETUP_GAIN2 : 0);
+        if ((groupMask & 0x4) && read_group(settings, 2, setup))
+            flags |= CLR_SETUP_MATRIX3;
+    } else if ((groupMask & 0x7) && read_group(settings, 3, setup)) {
+        flags |= CLR_SETUP_MATRIX_ALL | (!mono && (gain1 == 1 || gain2 == 1) ? CLR_SETUP_GAIN_ALL : 0);
+    }
+    if (matching == 1) {
+        LONG white = 0, gamma = 0;
+        if (CLR_ReadSetting(settings, 287, &white) == 0 && CLR_ReadSetting(settings, 288, &gamma) == 0 &&
+            white >= 0 && white < LONG(std::size(kWhitePoints)) && gamma >= 0 &&
+            gamma < LONG(std::size(kGammaCodes))) {
+            setup->whitePoint = WORD(kWhitePoints[white]);
+            setup->gammaCode = WORD(kGammaCodes[gamma]);
+            flags |= CLR_SETUP_BUILTIN;
+        }
+    } else if (matching == 2) {
+        LONG use1 = 0, use2 = 0, same = 0;
+        CLR_ReadSetting(settings, 1303, &use1);
+        CLR_ReadSetting(settings, 1304, &use2);
+        CLR_ReadSetting(settings, 1305, &same);
+        CLR_ReadSettingText(settings, 1832, setup->profile1, CLR_PROFILE_PATH_CHARS);
+        CLR_ReadSettingText(settings, 1833, setup->profile2, CLR_PROFILE_PATH_CHARS);
+        setup->sameProfile = WORD(same == 1);
+        if (use1 == 1 && setup->profile1[0])
+            flags |= CLR_SETUP_PROFILE1;
+        if (use2 == 1 && ((same == 1 && setup->profile1[0]) || (same != 1 && setup->profile2[0])))
+            flags |= CLR_SETUP_PROFILE2;
+    }
+    if (engineMode != 0)
+        flags |= CLR_SETUP_ENGINE;
+    return flags;
+}
+
+int CLR_LoadTransforms(ColorObject *object, const ColorSetup &setup, HANDLE printer)
+{
+    if (!object)
+        return -1;
     const WORD flags = object->setup;
     struct Piece {
         WORD matrixFlag, gainFlag;
@@ -217,23 +223,6 @@ int load_transforms(ColorObject *object, const ColorSetup &setup, HANDLE printer
     return result;
 }
 
-/* Tells the user a profile cannot be used; true when they chose to go on without it. */
-bool confirm_without_profile(HMODULE resourceModule, LPCWSTR path)
-{
-    WCHAR format[1024] = {};
-    WCHAR text[1024] = {};
-    LPCWSTR message = kProfileMessage;
-    /* wsprintfW stops at 1,023 units, so a long path cannot overrun the text */
-    if (resourceModule && path && path[0] &&
-        LoadStringW(resourceModule, kProfileMessageString, format, int(std::size(format))) > 0) {
-        wsprintfW(text, format, path);
-        message = text;
-    }
-    return MessageBoxW(GetActiveWindow(), message, kProfileCaption, kProfileBoxStyle) == IDOK;
-}
-
-} // namespace
-
 int CLR_CreateColorObject(ColorObject **object, void *settings, HMODULE resourceModule, HANDLE printer)
 {
     if (!object || !settings)
@@ -249,11 +238,11 @@ int CLR_CreateColorObject(ColorObject **object, void *settings, HMODULE resource
         HeapFree(GetProcessHeap(), 0, o);
         return -2;
     }
-    o->setup = read_color_settings(settings, setup);
+    o->setup = CLR_ReadColorSettings(settings, setup);
     LONG engineMode = 0;
     CLR_ReadSetting(settings, 291, &engineMode);
     o->engineMode = WORD(engineMode);
-    int result = load_transforms(o, *setup, printer);
+    int result = CLR_LoadTransforms(o, *setup, printer);
     if (result != 0) {
         LPCWSTR path = result == -3 || setup->sameProfile ? setup->profile1 : setup->profile2;
         if (confirm_without_profile(resourceModule, path))

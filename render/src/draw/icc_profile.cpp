@@ -48,14 +48,7 @@ int source_read(const ProfileSource &source, size_t offset, void *buffer, size_t
     }
     if (_lseek(source.fd, LONG(offset), SEEK_SET) != LONG(offset))
         return ICC_ERR_READ;
-    size_t done = 0;
-    while (done < count) {
-        int n = _read(source.fd, static_cast<BYTE *>(buffer) + done, unsigned(std::min<size_t>(count - done, 1u << 30)));
-        if (n <= 0)
-            return ICC_ERR_READ;
-        done += size_t(n);
-    }
-    return ICC_OK;
+    return ICC_ReadAll(source.fd, buffer, count) == count ? ICC_OK : ICC_ERR_READ;
 }
 
 /* A tag's bytes in locked memory, freed when it goes. */
@@ -104,11 +97,11 @@ struct LutShape {
  * channels, at least two grid points and (lut16) two table entries, and a
  * tag long enough for every table.  False for anything else.
  */
-bool lut_shape(const TagBuffer &tag, LutShape *shape)
+bool lut_shape(const BYTE *tag, size_t size, LutShape *shape)
 {
-    if (tag.size < kLut16Tables)
+    if (!tag || size < kLut16Tables)
         return false;
-    const BYTE *p = tag.data;
+    const BYTE *p = tag;
     const bool lut8 = std::memcmp(p, "mft1", 4) == 0;
     const bool lut16 = std::memcmp(p, "mft2", 4) == 0;
     if ((!lut8 && !lut16) || p[8] != 3 || p[9] != 3 || p[10] < 2)
@@ -123,7 +116,7 @@ bool lut_shape(const TagBuffer &tag, LutShape *shape)
     if (shape->inEntries < 2 || shape->outEntries < 2)
         return false;
     size_t need = header + unit * (3 * shape->inEntries + 3 * nodes + 3 * shape->outEntries);
-    if (need > tag.size)
+    if (need > size)
         return false;
     shape->inTables = p + header;
     shape->clut = shape->inTables + unit * 3 * shape->inEntries;
@@ -188,6 +181,7 @@ bool build_grid(ColorTransform *t, const LutShape &lut, bool lab, const double w
                         grid->node[n][o] = WORD(std::clamp(rgb, 0.0, 65535.0));
                     }
                 }
+        ICC_FreeLocked(t->grid);
         t->grid = grid;
     } else {
         ok = false;
@@ -262,7 +256,7 @@ int load(ColorTransform *t, const ProfileSource &source)
         if (std::memcmp(record, "A2B0", 4) == 0) {
             if (int r = read_tag(source, offset, size, a2b0); r != ICC_OK)
                 return r;
-            haveLut = lut_shape(a2b0, &lut);
+            haveLut = lut_shape(a2b0.data, a2b0.size, &lut);
             continue;
         }
         for (int c = 0; c < 4; c++) {
@@ -283,7 +277,8 @@ int load(ColorTransform *t, const ProfileSource &source)
     tag.reset();
 
     if (scanner && haveLut && haveXyz[kWhite]) {
-        if (!build_grid(t, lut, lab, white))
+        const auto build = lut.sixteenBit ? ICC_BuildGridFromLut16 : ICC_BuildGridFromLut8;
+        if (!build(t, a2b0.data, a2b0.size, lab, white))
             return ICC_ERR_MEMORY;
         t->status = ICC_STATUS_GRID;
         return ICC_OK;
@@ -312,6 +307,32 @@ void start(ColorTransform *t)
 }
 
 } // namespace
+
+size_t ICC_ReadAll(int fd, void *buffer, size_t count)
+{
+    size_t done = 0;
+    while (done < count) {
+        int n = _read(fd, static_cast<BYTE *>(buffer) + done, unsigned(std::min<size_t>(count - done, 1u << 30)));
+        if (n <= 0)
+            break;
+        done += size_t(n);
+    }
+    return done;
+}
+
+bool ICC_BuildGridFromLut8(ColorTransform *transform, const BYTE *tag, size_t size, bool lab, const double white[3])
+{
+    LutShape lut{};
+    return transform && white && lut_shape(tag, size, &lut) && !lut.sixteenBit &&
+           build_grid(transform, lut, lab, white);
+}
+
+bool ICC_BuildGridFromLut16(ColorTransform *transform, const BYTE *tag, size_t size, bool lab, const double white[3])
+{
+    LutShape lut{};
+    return transform && white && lut_shape(tag, size, &lut) && lut.sixteenBit &&
+           build_grid(transform, lut, lab, white);
+}
 
 int ICC_LoadProfile(ColorTransform *transform, LPCSTR path)
 {

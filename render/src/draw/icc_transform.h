@@ -81,6 +81,21 @@ void ICC_FreeTransform(ColorTransform *transform);
 
 /* ---- Pieces of the above, for the tests and the reference maths ---------- */
 
+/* Reads from `fd` until `count` bytes are read, the file ends or a read fails; the bytes read. */
+size_t ICC_ReadAll(int fd, void *buffer, size_t count);
+
+/*
+ * Builds the transform's grid of linear sRGB from an "A2B0" tag of `size`
+ * bytes of type "mft1" (ICC_BuildGridFromLut8) or "mft2"
+ * (ICC_BuildGridFromLut16), whose connection space is Lab (`lab`) or XYZ,
+ * with the profile white `white`.  The tag's input tables become the
+ * transform's curves; a grid it had is replaced.  The status is left to the
+ * caller.  False, with the transform unchanged, for a tag of the other type,
+ * a malformed or short tag, or when memory is short.
+ */
+bool ICC_BuildGridFromLut8(ColorTransform *transform, const BYTE *tag, size_t size, bool lab, const double white[3]);
+bool ICC_BuildGridFromLut16(ColorTransform *transform, const BYTE *tag, size_t size, bool lab, const double white[3]);
+
 /* Zero-filled moveable memory, locked; null when memory is short.  ICC_FreeLocked takes the pointer. */
 void *ICC_AllocLocked(size_t size);
 void ICC_FreeLocked(void *block);

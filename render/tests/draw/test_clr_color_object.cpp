@@ -13,6 +13,7 @@
 #include <plat/msgbox.h>
 #include <plat/resource.h>
 
+#include <cstring>
 #include <fstream>
 
 using namespace pdev_test;
@@ -253,6 +254,26 @@ TEST(ColorGainOffset, BuildAndApply)
     CLR_BuildGainOffset(&p, 500, -500); /* clamped to 100 and -100 */
     EXPECT_EQ(p.gain, LONG(0.7 * 65536));
     EXPECT_EQ(p.offset, LONG((50 + 0.3 * 255) * 65536));
+}
+
+TEST(ColorBlackOrWhite, OnlyPureWhiteStaysWhite)
+{
+    /* three bytes a pixel: white, one byte short of white in each place, black, mid grey */
+    BYTE bgr[] = {255, 255, 255, 254, 255, 255, 255, 254, 255, 255, 255, 254, 0, 0, 0, 128, 128, 128};
+    CLR_BlackOrWhite(bgr, 6, 3);
+    const BYTE wantBgr[] = {255, 255, 255, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    EXPECT_EQ(0, std::memcmp(bgr, wantBgr, sizeof bgr));
+    /* one grey byte a pixel */
+    BYTE grey[] = {255, 254, 0, 1, 255};
+    CLR_BlackOrWhite(grey, 5, 1);
+    const BYTE wantGrey[] = {255, 0, 0, 0, 255};
+    EXPECT_EQ(0, std::memcmp(grey, wantGrey, sizeof grey));
+    /* another pixel size, or no pixels, changes nothing */
+    BYTE two[] = {7, 255};
+    CLR_BlackOrWhite(two, 1, 2);
+    CLR_BlackOrWhite(nullptr, 1, 3);
+    EXPECT_EQ(two[0], 7);
+    EXPECT_EQ(two[1], 255);
 }
 
 /* ---- Solid colours --------------------------------------------------------------- */

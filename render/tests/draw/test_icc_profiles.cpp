@@ -325,6 +325,48 @@ TEST_F(IccProfile, HandBuiltLookupTablesLoadInGridModeAndMatchTheReference)
     }
 }
 
+TEST_F(IccProfile, GridBuildersTakeOnlyTheirOwnTableType)
+{
+    const double white[3] = {0.9642, 1.0, 0.8249};
+    Bytes lut8 = lut8Tag(2, [](int i, int j, int k) { return std::array<uint8_t, 3>{uint8_t(i), uint8_t(j), uint8_t(k)}; });
+    Bytes lut16 = lut16Tag(2, 2, 2, [](int i, int j, int k) {
+        return std::array<uint16_t, 3>{uint16_t(i), uint16_t(j), uint16_t(k)};
+    });
+    Transform t;
+    EXPECT_FALSE(ICC_BuildGridFromLut8(t.get(), lut16.data(), lut16.size(), false, white));
+    EXPECT_FALSE(ICC_BuildGridFromLut16(t.get(), lut8.data(), lut8.size(), false, white));
+    EXPECT_FALSE(ICC_BuildGridFromLut8(t.get(), lut8.data(), lut8.size() - 1, false, white)) << "short tag";
+    EXPECT_FALSE(ICC_BuildGridFromLut8(nullptr, lut8.data(), lut8.size(), false, white));
+    EXPECT_FALSE(ICC_BuildGridFromLut16(t.get(), nullptr, 0, false, white));
+    EXPECT_EQ(t->grid, nullptr);
+    ASSERT_TRUE(ICC_BuildGridFromLut8(t.get(), lut8.data(), lut8.size(), false, white));
+    ASSERT_NE(t->grid, nullptr);
+    /* a second build replaces the grid (the leak check sees the first one freed) */
+    ASSERT_TRUE(ICC_BuildGridFromLut16(t.get(), lut16.data(), lut16.size(), true, white));
+    ASSERT_NE(t->grid, nullptr);
+}
+
+TEST_F(IccProfile, ReadAllStopsAtTheCountTheEndOrAFailedRead)
+{
+    const Bytes ten = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
+    std::string path = write("ten.bin", ten);
+    int fd = _open(path.c_str(), _O_RDONLY | _O_BINARY);
+    ASSERT_GE(fd, 0);
+    BYTE buffer[16] = {};
+    EXPECT_EQ(ICC_ReadAll(fd, buffer, 4), 4u);
+    EXPECT_EQ(buffer[3], 3);
+    EXPECT_EQ(ICC_ReadAll(fd, buffer, sizeof buffer), 6u) << "the file ends after six more bytes";
+    EXPECT_EQ(buffer[0], 4);
+    EXPECT_EQ(buffer[5], 9);
+    EXPECT_EQ(ICC_ReadAll(fd, buffer, sizeof buffer), 0u);
+    EXPECT_EQ(ICC_ReadAll(fd, buffer, 0), 0u);
+    ASSERT_EQ(_lseek(fd, 0, SEEK_SET), 0);
+    plat::crt_fail_read(1);
+    EXPECT_EQ(ICC_ReadAll(fd, buffer, 4), 0u);
+    EXPECT_EQ(_close(fd), 0);
+    EXPECT_EQ(ICC_ReadAll(-1, buffer, 4), 0u);
+}
+
 TEST_F(IccProfile, ScannerWithoutLookupTableLoadsInMatrixMode)
 {
     Bytes bytes = profile("scnr", "RGB ", "Lab ", matrixTags(curveTag({0x0100})));
