@@ -162,8 +162,11 @@ void ensure_surface(Window &w)
 {
     if (is_child(w))
         return;
-    const int cx = std::max<LONG>(1, w.rect.right - w.rect.left);
-    const int cy = std::max<LONG>(1, w.rect.bottom - w.rect.top);
+    /* The backing store covers at most a large screen: painting past it is
+       clipped, and a window sized from hostile data cannot ask for gigabytes. */
+    constexpr int64_t kMaxSurfaceSide = 4096;
+    const int cx = int(std::clamp<int64_t>(int64_t(w.rect.right) - w.rect.left, 1, kMaxSurfaceSide));
+    const int cy = int(std::clamp<int64_t>(int64_t(w.rect.bottom) - w.rect.top, 1, kMaxSurfaceSide));
     if (w.surface && plat::gdi::surface_matches(w.surface, cx, cy))
         return;
     if (w.surface)
