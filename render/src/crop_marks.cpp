@@ -1,7 +1,8 @@
 /*
  * Crop marks of poster sheets: short dashed black lines at the corners and
  * at the middle of each edge of the printable area, drawn in the sheet's own
- * pixels so that the tiles can be cut and joined.
+ * pixels so that the tiles can be cut and joined.  Each tile is one
+ * printable area, so the marks frame exactly the part of the page it holds.
  */
 #include "page_colors.h"
 
@@ -35,16 +36,19 @@ int LAY_SetCropMarkPen(PdevContext *pdev, LONG resolution)
     return 0;
 }
 
-int LAY_DrawCropMarks(PdevContext *pdev, LONG width, LONG height, LONG resolution)
+int LAY_DrawCropMarks(PdevContext *pdev, LONG left, LONG top, LONG width, LONG height, LONG resolution)
 {
-    if (!pdev || !pdev->ctmTracker || width <= 0 || height <= 0 || resolution <= 0)
+    if (!pdev || !pdev->ctmTracker || width <= 0 || height <= 0 || resolution <= 0 || left < 0 || top < 0)
         return -1;
     /*
-     * The marks belong to the sheet, not to the tile's page: the identity goes
-     * out whatever the tracker holds, before the first line.
+     * The marks belong to the sheet, not to the tile's page: the sheet's own
+     * pixels from the printable area's corner go out whatever the tracker
+     * holds, before the first line.
      */
     PageTransform identity;
     LAY_SetIdentity(&identity);
+    identity.dx = FLOAT(left);
+    identity.dy = FLOAT(top);
     const LONG valid = XL_SetCtmValid(pdev->ctmTracker, 0);
     int r = XL_SetClipToPage(pdev);
     if (r == 0)

@@ -118,16 +118,24 @@ int finish_output(PdevContext *pdev)
     if (copy_set_job_per_set(pdev))
         return REC_ReplayCopySets(pdev);
     int rc = 0;
-    if (js->recorded || js->booklet) {
+    if (js->recorded) {
         if ((js->driverDuplex || js->hcpnLine) && JOB_BeginJobOutput(pdev, 0) != 0)
             return -1;
-        rc = js->booklet ? REC_ReplayBooklet(pdev) : REC_ReplayJob(pdev);
+        rc = REC_ReplayJob(pdev);
         if (rc == 0)
             rc = JOB_EndJobOutput(pdev);
         if (REC_StopRecording(pdev) != 0)
             rc = -1;
     } else {
-        if (js->trailingInsert)
+        /* The booklet's last set (nothing when a full set just went out); posters went out page by page. */
+        if (js->booklet && (pdev->recordFlags & REC_FLAG_RECORDING)) {
+            const LONG valid = XL_SetCtmValid(pdev->ctmTracker, 0);
+            rc = REC_ReplayBooklet(pdev, 1);
+            XL_SetCtmValid(pdev->ctmTracker, valid);
+            if (REC_StopRecording(pdev) != 0)
+                rc = -1;
+        }
+        if (rc == 0 && js->trailingInsert)
             rc = JOB_EmitBlankSheet(pdev, js->trailingInsertTray);
         if (rc == 0)
             rc = JOB_EndJobOutput(pdev);

@@ -53,7 +53,6 @@ int JOB_CopySetSettings(void *, void *) { return not_built(u"JOB_CopySetSettings
 
 /* ---- Page recording and replay ---------------------------------------------- */
 
-int REC_ReplayBooklet(PdevContext *) { return not_built(u"REC_ReplayBooklet"); }
 int REC_ReplayCopySets(PdevContext *) { return not_built(u"REC_ReplayCopySets"); }
 
 /* ---- Form overlays, sheet data, escapes ----------------------------------- */

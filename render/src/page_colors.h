@@ -81,10 +81,12 @@ int LAY_SetCropMarkPen(PdevContext *pdev, LONG resolution);
  * The twelve crop marks of a poster sheet, in the sheet's own pixels: the
  * four corners, then the centres of the top and bottom edges and of the
  * left and right edges, 10 mm long each, inset from the printable area's
- * edges.  `width` and `height` are the printable area in pixels (already
- * exchanged for a landscape sheet).  The graphics state is unknown after.
- * 0, or -1.
+ * edges.  The printable area is `width` x `height` pixels from (left, top)
+ * on the paper as fed (sheets are never turned, so nothing is exchanged for
+ * a landscape page); the marks' lines are written relative to that corner,
+ * which the transform sent before them moves to.  The graphics state is
+ * unknown after.  0, or -1.
  */
-int LAY_DrawCropMarks(PdevContext *pdev, LONG width, LONG height, LONG resolution);
+int LAY_DrawCropMarks(PdevContext *pdev, LONG left, LONG top, LONG width, LONG height, LONG resolution);
 
 #endif /* TARVELGR_PAGE_COLORS_H */

@@ -253,23 +253,28 @@ int LAY_BuildLayout(const LayoutParams *p, const PaperRecord *sheet, const PageG
     l.shiftX = l.shiftMode ? FLOAT(p->shiftX) : 0;
     l.shiftY = l.shiftMode ? FLOAT(p->shiftY) : 0;
 
-    /* The sheet's imageable area; a turned frame has the sheet's bottom edge on its left, its left edge on top. */
-    FLOAT left = sheet->layoutLeft, top = sheet->layoutTop;
-    FLOAT right = FLOAT(sheet->layoutLeft + sheet->printableWidth);
-    FLOAT bottom = FLOAT(sheet->layoutTop + sheet->printableLength);
-    if (!l.sheetLandscape) {
-        l.area[0] = left;
-        l.area[1] = top;
-        l.area[2] = right;
-        l.area[3] = bottom;
-    } else {
-        l.area[0] = l.sheetHeight - bottom;
-        l.area[1] = left;
-        l.area[2] = l.sheetHeight - top;
-        l.area[3] = right;
-    }
+    LAY_SetImageableArea(&l, sheet->layoutLeft, sheet->layoutTop, FLOAT(sheet->layoutLeft + sheet->printableWidth),
+                         FLOAT(sheet->layoutTop + sheet->printableLength));
     *out = l;
     return 0;
+}
+
+void LAY_SetImageableArea(LayoutRecord *l, FLOAT left, FLOAT top, FLOAT right, FLOAT bottom)
+{
+    if (!l)
+        return;
+    /* A turned frame has the sheet's bottom edge on its left, its left edge on top. */
+    if (!l->sheetLandscape) {
+        l->area[0] = left;
+        l->area[1] = top;
+        l->area[2] = right;
+        l->area[3] = bottom;
+    } else {
+        l->area[0] = l->sheetHeight - bottom;
+        l->area[1] = left;
+        l->area[2] = l->sheetHeight - top;
+        l->area[3] = right;
+    }
 }
 
 int LAY_CellTransform(const LayoutRecord *l, LONG n, LONG side, PageTransform *out, FLOAT *cellBox)

@@ -14,8 +14,8 @@
  * on the sheet turned the same way, then turned back, so every transform is
  * the whole mapping and the sheet is always fed upright.
  *
- * Booklet and poster geometry arrive with their replay; until then their
- * functions fail (see page_geometry_pending.cpp).
+ * Poster tiles and booklet halves are built from the same 1-up layout
+ * (page_tiles.cpp).
  */
 #ifndef TARVELGR_PAGE_GEOMETRY_H
 #define TARVELGR_PAGE_GEOMETRY_H
@@ -161,6 +161,13 @@ int LAY_BuildLayout(const LayoutParams *params, const PaperRecord *sheet, const 
                     LayoutRecord *out);
 
 /*
+ * Sets the layout's imageable area from the sheet's printable area (left,
+ * top, right, bottom in tenths of a millimetre on the paper as fed), turned
+ * into the layout's frame when the layout is landscape.
+ */
+void LAY_SetImageableArea(LayoutRecord *layout, FLOAT left, FLOAT top, FLOAT right, FLOAT bottom);
+
+/*
  * The page transform of the page in cell n (1-based; cells past the grid
  * wrap) on side `side` (1 front, 2 back), and the cell's box on the sheet
  * (left, top, right, bottom in pixels; may be null).  0, or -1 for a missing record
@@ -237,12 +244,104 @@ int LAY_SetBorderPen(PdevContext *pdev, LONG resolution);
  */
 int LAY_DrawCellBorders(PdevContext *pdev, const LayoutRecord *layout, LONG side, LONG count, BOOL turned = FALSE);
 
-/* ---- Booklet and poster geometry (arrive with their replay) -------------------- */
+/* ---- Poster tiles and booklet halves (page_tiles.cpp) ------------------------ */
 
-/* The transform of page `index` on a booklet side.  Not built yet: -1. */
-int LAY_BookletCellTransform(PdevContext *pdev, LONG index, PageTransform *out);
+/*
+ * A grid of cells walked in a fixed order, with the transform of its first
+ * cell: columns x rows cells of cellWidth x cellHeight pixels, walked row by
+ * row (rowMajor) or column by column from (firstColumn, firstRow) in steps
+ * of columnStep and rowStep (1 or -1) towards (lastColumn, lastRow).
+ */
+struct NupGrid {
+    LONG columns;
+    LONG rows;
+    LONG rowMajor;
+    LONG firstColumn, lastColumn;
+    LONG firstRow, lastRow;
+    LONG columnStep, rowStep;
+    FLOAT cellWidth;
+    FLOAT cellHeight;
+    PageTransform origin;   /* the transform that puts cell (0, 0) at the sheet's cell */
+};
 
-/* The transform of poster tile `tile`.  Not built yet: -1. */
-int LAY_PosterLayout(PdevContext *pdev, LONG tile, PageTransform *out);
+/*
+ * Cell `index` (below columns x rows) of `grid`: its column and row by the
+ * walk (row-major: index mod columns, index / columns; else index / rows,
+ * index mod rows), offset by the first column or row and multiplied by the
+ * step, checked against a walk of `index` steps through the grid; *out is
+ * the grid with its origin moved back by column x cell width and row x cell
+ * height.  0, or -1 for a missing argument, an index out of range, or a
+ * grid whose walk does not land on that cell.
+ */
+int JOB_NupCellOrigin(const NupGrid *grid, LONG index, NupGrid *out);
+
+/* A poster: one page over columns x rows sheets, each holding one printable area of it. */
+struct PosterLayout {
+    PageTransform whole;    /* the page onto the poster as if it were one sheet, pixels */
+    LONG columns;
+    LONG rows;
+    FLOAT tileWidth;        /* one printable area, pixels */
+    FLOAT tileHeight;
+    FLOAT area[4];          /* a tile's printable area on its sheet: left, top, right, bottom, pixels */
+};
+
+/*
+ * The poster of the page laid out by `params` (taken as 1-up) on a sheet of
+ * `columns` x `rows` printable areas of `sheet` (plus the sheet's margins
+ * around them).  0, or -1 for a missing argument, tiles outside 1 to 4 or a
+ * layout LAY_BuildLayout refuses.
+ */
+int LAY_PosterLayout(const LayoutParams *params, const PaperRecord *sheet, const PageGeometry *page, LONG resolution,
+                     LONG columns, LONG rows, PosterLayout *out);
+
+/*
+ * The walk of the poster's tiles, so that they follow the page as it is
+ * read: without a quarter turn row by row from the first row, with one
+ * column by column with the rows from the last.  0, or -1 for a transform
+ * that is not axis-aligned.
+ */
+int LAY_PosterOrder(const PosterLayout *poster, NupGrid *grid);
+
+/* The transform of tile `tile` (0 .. columns x rows - 1, in the walk's order).  0, or -1. */
+int LAY_PosterTileTransform(const PosterLayout *poster, LONG tile, PageTransform *out);
+
+/* One page of a booklet side. */
+struct BookletHalf {
+    LONG binding;           /* 1 left, 2 right (setting 322 mapped) */
+    LONG gutterWidth;       /* tenths of a millimetre left free at the fold (0: none) */
+    LONG pageIndex;         /* odd pages mirror the alignment of even ones */
+    LONG position;          /* 0 the left half of the spread, 1 the right half */
+};
+
+/*
+ * The 1-up layout of the half of the spread that `half` names: the sheet
+ * turned a quarter (the spread), its imageable area cut at the paper's fold
+ * with half the gutter on either side, the page's 180-degree turn code, and
+ * the alignment mirrored for odd page indexes (portrait pages left and
+ * right, landscape pages top and bottom).  The spread of binding 1 is the
+ * sheet turned a quarter counter-clockwise; binding 2 turns it a half turn
+ * more afterwards (LAY_ComposeCellTransform), so its pages lie in the same
+ * places upside down and the fold binds on the other side.  No zoom,
+ * binding margin or image shift (the shift is added on the sheet).  0, or -1
+ * for a missing argument, a binding other than 1 and 2, a position other
+ * than 0 and 1, a layout LAY_BuildLayout refuses or a gutter that leaves no
+ * room.
+ */
+int LAY_BookletGeometry(const LayoutParams *params, const PaperRecord *sheet, const PageGeometry *page,
+                        LONG resolution, const BookletHalf *half, LayoutRecord *out);
+
+/*
+ * Puts the transform placed in the half onto the sheet: a half turn within
+ * the paper for binding 2, then the image shift (shiftX to the right,
+ * shiftY upward on the paper as fed, tenths of a millimetre).
+ */
+void LAY_ComposeCellTransform(PageTransform *t, const LayoutRecord *half, LONG binding, LONG shiftX, LONG shiftY);
+
+/* The transform of one page of a booklet side (LAY_BookletGeometry, then LAY_CellTransform, then the composition).  0, or -1. */
+int LAY_BookletCellTransform(const LayoutParams *params, const PaperRecord *sheet, const PageGeometry *page,
+                             LONG resolution, const BookletHalf *half, PageTransform *out);
+
+/* The page turned a quarter: width and length exchanged, its margins going round with it, the landscape flag flipped. */
+void LAY_TurnPageGeometry(PageGeometry *page);
 
 #endif /* TARVELGR_PAGE_GEOMETRY_H */

@@ -132,8 +132,46 @@ int REC_ReplayPageAs(PdevContext *pdev, DWORD pageIndex, DWORD actions, const Pa
  */
 int REC_ReplayHeldPage(PdevContext *pdev);
 
-/* Replays a recorded booklet. */
-int REC_ReplayBooklet(PdevContext *pdev);
+/*
+ * The booklet order of pass `pass` (1, or 2 for the front faces of a
+ * two-pass job) over the recorded pages: the sets of the job's set mode,
+ * last to first in reverse order and in the first pass of a two-pass job
+ * whose back faces go out descending, each by REC_ReplayBookletSet.  0, or
+ * -1 at the first failure or without a recording.
+ */
+int REC_ReplayBooklet(PdevContext *pdev, DWORD pass);
+
+/*
+ * The sides of the booklet set of recorded pages a..b in pass `pass`
+ * (two-pass jobs write the back faces in pass 1, the front faces in pass
+ * 2): on each side the higher page first in its half (a new BeginPage),
+ * then the lower one in the other half (EndPage), each coloured with the
+ * other; a page alone with every action; a side without pages a blank
+ * sheet side when the centre spread goes first, else nothing.  0, or -1.
+ */
+int REC_ReplayBookletSet(PdevContext *pdev, LONG a, LONG b, DWORD pass);
+
+/*
+ * The end of a recorded booklet page: its record is closed; with fixed
+ * sets of sheets in a job not replayed at its end, a full set is replayed
+ * at once and the recording stops (the next page starts the next set).  0,
+ * or -1.
+ */
+int REC_EndPageBooklet(PdevContext *pdev);
+
+/*
+ * Recorded page `pageIndex` once for every tile of the job's poster (the
+ * last tile first in reverse order), each with the tile's transform; the
+ * graphics-state cache is reset after each.  0, or -1.
+ */
+int REC_ReplayPosterPage(PdevContext *pdev, DWORD pageIndex);
+
+/*
+ * The end of a recorded poster page: its record is closed; unless the job
+ * is replayed at its end, its tiles go out and the recording stops.  0, or
+ * -1.
+ */
+int REC_EndPosterPage(PdevContext *pdev);
 
 /* Copy-set jobs: one spool job per data set. */
 int REC_ReplayCopySets(PdevContext *pdev);

@@ -15,7 +15,15 @@ struct PdevContext;
 enum : DWORD {
     REC_REPLAY_PAGE_START = 0x1, /* a new BeginPage at the page-start record */
     REC_REPLAY_PAGE_END = 0x2,   /* EndPage (no copies) at the end-of-page record */
+    REC_REPLAY_JOINED = 0x4,     /* the page joins a side another page started (no action of its own) */
     REC_REPLAY_IN_CELL = 0x8,    /* page transforms followed by the cell transform */
+};
+
+/* The actions of a page that shares its sheet side with another, or has it alone. */
+enum : DWORD {
+    REC_REPLAY_FIRST_OF_SIDE = REC_REPLAY_PAGE_START | REC_REPLAY_IN_CELL,                         /* 9 */
+    REC_REPLAY_SECOND_OF_SIDE = REC_REPLAY_PAGE_END | REC_REPLAY_JOINED | REC_REPLAY_IN_CELL,      /* 14 */
+    REC_REPLAY_ALONE = REC_REPLAY_FIRST_OF_SIDE | REC_REPLAY_SECOND_OF_SIDE,                        /* 15 */
 };
 
 /*

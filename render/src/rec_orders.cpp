@@ -1,7 +1,8 @@
 /*
  * The replay orders of a recorded job: once the last page is recorded, the
  * pages kept in the spool file go to the printer in their final order
- * (plain, reverse, or two passes of manual duplex), once for every copy the
+ * (plain, reverse, or two passes of manual duplex; a booklet's sets and
+ * sides, a poster page's tiles), once for every copy the
  * driver collates, with the closing insert sheet where it belongs.  Also
  * the colour decision of a replayed page and the end of a page held only
  * for its colour.
@@ -84,14 +85,16 @@ int blank_cover(PdevContext *pdev, bool backAfter)
     return due < 0 || (due > 0 && JOB_EmitBlankSheet(pdev, js.leadingInsertTray) != 0) ? -1 : 0;
 }
 
-/* The pages of one pass, each whole. */
+/* The pages of one pass, each whole (a poster page as its tiles). */
 int replay_pass(PdevContext *pdev, const ReplayOrder &order, DWORD pass)
 {
     const LONG colorMode = pdev->jobSettings->colorState;
+    const bool poster = pdev->jobSettings->poster != 0;
     const DWORD n = REC_PassPageCount(&order, pass);
     for (DWORD k = 0; k < n; k++) {
-        if (REC_ReplayPageAs(pdev, REC_PassPage(&order, pass, k), REC_REPLAY_PAGE_START, nullptr, REC_NO_PAGE,
-                             colorMode, -1) != 0)
+        const DWORD page = REC_PassPage(&order, pass, k);
+        if (poster ? REC_ReplayPosterPage(pdev, page) != 0
+                   : REC_ReplayPageAs(pdev, page, REC_REPLAY_PAGE_START, nullptr, REC_NO_PAGE, colorMode, -1) != 0)
             return -1;
     }
     return 0;
@@ -178,7 +181,9 @@ int REC_ReplayJob(PdevContext *pdev)
             /* Each copy ends on a whole sheet: a last front face recorded its blank back face. */
             /* Leading sheets: the closing insert of a reversed job, else a blank cover. */
             rc = js.reverseOrder ? closing_insert(pdev, true) : blank_cover(pdev, true);
-            if (rc == 0)
+            if (rc == 0 && js.booklet)
+                rc = REC_ReplayBooklet(pdev, pass);
+            else if (rc == 0)
                 rc = order.twoPass ? REC_ReplayTwoPass(pdev, pass) : REC_ReplayInOrder(pdev);
             /* Trailing sheets: the blank cover of a reversed job (one side), else the closing insert. */
             if (rc == 0)

@@ -6,12 +6,15 @@
  * again), writes its page start, and gets a job-information entry; each
  * logical page gets its cell's transform.  Sheets of jobs replayed at their
  * end (reverse order, driver-collated copies, driver duplex) and sheets
- * whose colour is decided by what is drawn on them are recorded instead;
- * booklets, posters, forms and copy sets are refused when their first sheet
- * is set up, before any byte is written, until their replay exists.
+ * whose colour is decided by what is drawn on them are recorded instead,
+ * and so is every page of a booklet or poster, placed in its half or on its
+ * tiles when it is replayed; forms and copy sets are refused when their
+ * first sheet is set up, before any byte is written, until their replay
+ * exists.
  */
 #include "sheet_pipeline.h"
 
+#include "booklet_order.h"
 #include "job_ext.h"
 #include "job_header.h"
 #include "job_info_fill.h"
@@ -19,6 +22,7 @@
 #include "job_state.h"
 #include "not_built.h"
 #include "output_channel.h"
+#include "page_colors.h"
 #include "page_recording.h"
 #include "page_recording_direct.h"
 #include "pclxl_ops.h"
@@ -26,6 +30,7 @@
 
 #include <plat/error.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -52,16 +57,15 @@ constexpr WORD kHeldPageCapacity = 1;
 constexpr DWORD kRecordJobSheet = DWORD(REC_FLAG_KIND_RECORDED) | DWORD(REC_RECORDS_PAGE_START);
 constexpr DWORD kRecordHeldSheet = REC_RECORDS_PAGE_START;
 constexpr DWORD kRecordSkippedBack = REC_FLAG_KIND_RECORDED;
+/* Booklet and poster pages: their transforms are placed at replay; a booklet page also ends there. */
+constexpr DWORD kRecordPosterPage = DWORD(REC_FLAG_KIND_RECORDED) | REC_RECORDS_PAGE_START | REC_RECORDS_TRANSFORM;
+constexpr DWORD kRecordBookletPage = kRecordPosterPage | REC_RECORDS_PAGE_END | REC_RECORDS_SHEET_MARK;
 
 
 /* The first road of the job that needs page recording or other work not built yet, or 0 when it is direct. */
 int refuse_unbuilt_road(PdevContext *pdev)
 {
     const JobSettings &js = *pdev->jobSettings;
-    if (js.booklet)
-        return REN_NotBuilt(u"REC_ReplayBooklet", u"booklet");
-    if (js.poster)
-        return REN_NotBuilt(u"LAY_PosterLayout", u"poster");
     if (js.formMode || js.formOther)
         return REN_NotBuilt(u"OVL_DefineFormStreams", u"form overlay");
     if (pdev->copySetMode)
@@ -107,13 +111,35 @@ bool job_records(const PdevContext *pdev)
 }
 
 /*
- * The recording of a sheet: kept for the job's replay when the job is
- * replayed at its end, held until its colour is known when the colour is
- * decided by what is drawn, else none (the sheet goes straight out).
+ * The recording of a booklet or poster page: a booklet's pages are kept
+ * until their set is replayed (a set that went out starts the next
+ * recording at the page after it); a poster page alone, unless the job is
+ * replayed at its end and keeps all its pages.
+ */
+int open_tiled_record(PdevContext *pdev)
+{
+    const JobSettings &js = *pdev->jobSettings;
+    if (!(pdev->recordFlags & REC_FLAG_RECORDING)) {
+        const WORD first = js.booklet ? WORD(JOB_SheetState(pdev)->bookletNextPage) : 0;
+        if (REC_StartRecording(pdev, first, js.booklet || js.recorded ? kJobRecordingCapacity : kHeldPageCapacity) != 0)
+            return -1;
+    }
+    return REC_OpenPageRecord(pdev, next_recorded_page(pdev), pdev->pageColorMode,
+                              js.booklet ? kRecordBookletPage : kRecordPosterPage, js.use5126,
+                              WORD(js.use5126 ? js.value5126 : 0), js.high5126);
+}
+
+/*
+ * The recording of a sheet: a booklet or poster page always; kept for the
+ * job's replay when the job is replayed at its end, held until its colour is
+ * known when the colour is decided by what is drawn, else none (the sheet
+ * goes straight out).
  */
 int open_sheet_record(PdevContext *pdev)
 {
     const JobSettings &js = *pdev->jobSettings;
+    if (js.booklet || js.poster)
+        return open_tiled_record(pdev);
     const bool held = pdev->pageColorMode == JOB_PAGE_COLOR_UNDECIDED;
     if (!js.recorded && !held)
         return 0;
@@ -125,11 +151,19 @@ int open_sheet_record(PdevContext *pdev)
                               WORD(js.use5126 ? js.value5126 : 0), js.high5126);
 }
 
-/* Closes the sheet's record: kept for the job, or a page held for its colour goes out now. */
+/*
+ * Closes the sheet's record: a booklet or poster page by its kind (which may
+ * replay a full set or the tiles), kept for the job, or a page held for its
+ * colour goes out now.
+ */
 int close_sheet_record(PdevContext *pdev)
 {
     if (!(pdev->recordFlags & REC_FLAG_PAGE_OPEN))
         return 0;
+    if (pdev->jobSettings->booklet)
+        return REC_EndPageBooklet(pdev);
+    if (pdev->jobSettings->poster)
+        return REC_EndPosterPage(pdev);
     if (pdev->recordFlags & REC_FLAG_KIND_RECORDED)
         return REC_ClosePageRecord(pdev, next_recorded_page(pdev));
     return REC_ReplayHeldPage(pdev);
@@ -241,6 +275,33 @@ bool same_paper(const PaperRecord &a, const PaperRecord &b)
     return a.paperCode == b.paperCode && a.width == b.width && a.length == b.length;
 }
 
+/*
+ * The sheet's base rotation: a booklet's by its binding and the page's
+ * orientation (binding 1: portrait a quarter, landscape a half turn;
+ * binding 2: the opposite ends), 1-up sheets by the page, N-up sheets by
+ * their cells.
+ */
+LONG sheet_rotation(const JobSettings &js, const PageLayout &pl, const PageGeometry &page)
+{
+    if (js.booklet) {
+        if (pl.bookletOptions[3] == 2)
+            return page.landscape ? SHEET_ROTATE_NONE : SHEET_ROTATE_270;
+        return page.landscape ? SHEET_ROTATE_180 : SHEET_ROTATE_90;
+    }
+    if (pl.pagesPerSheet == 1)
+        return page.landscape ? SHEET_ROTATE_90 : SHEET_ROTATE_NONE;
+    return pl.sheetTurned ? SHEET_ROTATE_90 : SHEET_ROTATE_NONE;
+}
+
+/* The crop marks of a poster page, around the printable area that each of its tiles fills. */
+int draw_crop_marks(PdevContext *pdev, const SheetPipelineState &sheet)
+{
+    const PaperRecord &p = sheet.paper;
+    const LONG res = sheet.resolution;
+    return LAY_DrawCropMarks(pdev, LONG(LAY_ToPixels(p.layoutLeft, res)), LONG(LAY_ToPixels(p.layoutTop, res)),
+                             LONG(LAY_ToPixels(p.printableWidth, res)), LONG(LAY_ToPixels(p.printableLength, res)), res);
+}
+
 } // namespace
 
 SheetPipelineState *JOB_SheetState(PdevContext *pdev)
@@ -343,10 +404,7 @@ int JOB_StartSheet(PdevContext *pdev)
         sheet->sidesStarted++;
     sheet->paperKnown = 1;
     sheet->pageDrawn = 0;
-    if (pl.pagesPerSheet == 1)
-        pdev->sheetRotation = page.landscape ? SHEET_ROTATE_90 : SHEET_ROTATE_NONE;
-    else
-        pdev->sheetRotation = pl.sheetTurned ? SHEET_ROTATE_90 : SHEET_ROTATE_NONE;
+    pdev->sheetRotation = sheet_rotation(js, pl, page);
 
     sheet->feedDirection = LAY_FeedDirection(pdev, paper.paperCode, tray);
     LayoutParams params = layout_params(pl, page);
@@ -387,20 +445,22 @@ int JOB_EndSheet(PdevContext *pdev)
     SheetPipelineState *sheet = JOB_SheetState(pdev);
     if (!sheet || !pdev->jobSettings || (pdev->jobState & JOB_PAGE_OPEN) || !(pdev->jobState & JOB_SHEET_OPEN))
         return -1;
+    const JobSettings &js = *pdev->jobSettings;
+    if (js.poster && js.posterCutMarks && draw_crop_marks(pdev, *sheet) != 0)
+        return -1;
     if (JOB_DrawSheetBorders(pdev) != 0)
         return -1;
     if (REC_EndPage(pdev) != 0 || REC_Mark(pdev) != 0 || JOB_LogEvent(pdev, JOB_EVENT_END_PHYSICAL) != 0)
         return -1;
     if (sheet->pageDrawn)
         JIG_MarkPageDrawn(pdev);
-    if (close_sheet_record(pdev) != 0)
-        return -1;
     sheet->sidesEmitted++;
     sheet->sideIndex++;
     sheet->cellIndex = 0;
     pdev->jobCounters.sheets++;
     pdev->jobState &= ~JOB_SHEET_OPEN;
-    return 0;
+    /* After the sheet is closed: a booklet set that goes out at once may write blank sheet sides of its own. */
+    return close_sheet_record(pdev);
 }
 
 int JOB_StartLogicalPage(PdevContext *pdev)
@@ -426,8 +486,10 @@ int JOB_StartLogicalPage(PdevContext *pdev)
     }
     PageTransform t;
     LONG side = sheet->sideIndex ? 1 : 0;
-    if (LAY_ScaledPageTransform(&sheet->layout, sheet->cellIndex, side, turned_back_face(pdev, *sheet, side), 0.0f,
-                                0.0f, &t) != 0)
+    if ((pdev->recordFlags & REC_FLAG_PAGE_OPEN) && (pdev->recordFlags & REC_RECORDS_TRANSFORM))
+        LAY_SetIdentity(&t); /* booklet halves and poster tiles place the page when it is replayed */
+    else if (LAY_ScaledPageTransform(&sheet->layout, sheet->cellIndex, side, turned_back_face(pdev, *sheet, side), 0.0f,
+                                     0.0f, &t) != 0)
         return -1;
     if (REC_SetTransform(pdev, &t) != 0)
         return -1;
@@ -559,9 +621,10 @@ int JOB_SkipBackFace(PdevContext *pdev, int kind)
 int JOB_DrawSheetBorders(PdevContext *pdev)
 {
     SheetPipelineState *sheet = JOB_SheetState(pdev);
-    if (!sheet)
+    if (!sheet || !pdev->jobSettings)
         return -1;
-    if (!setting(pdev, ID_CELL_BORDERS))
+    /* Frames belong to N-up cells; booklet halves and poster tiles have none. */
+    if (!setting(pdev, ID_CELL_BORDERS) || pdev->jobSettings->booklet || pdev->jobSettings->poster)
         return 0;
     /* The decoration being drawn holds a cell of its own that gets no frame. */
     LONG cells = LONG(sheet->cellIndex) - (JOB_IsDecorationDrawing(pdev) ? 1 : 0);
@@ -599,7 +662,14 @@ LONG JOB_CountSheetsForHeader(PdevContext *pdev)
     SheetPipelineState *sheet = JOB_SheetState(pdev);
     if (!sheet || !pdev->jobSettings)
         return -1;
+    const JobSettings &js = *pdev->jobSettings;
     LONGLONG sides = LONGLONG(sheet->sidesEmitted) + sheet->insertSides;
+    /* Each booklet page is half a side of the booklet; each poster page a sheet side per tile. */
+    if (js.booklet)
+        sides = BKL_SideCount(0, LONG(std::min<DWORD>(sheet->sidesEmitted, 0x7FFFFFF0)) - 1, js.coverFlag) +
+                LONGLONG(sheet->insertSides);
+    else if (js.poster)
+        sides = LONGLONG(sheet->sidesEmitted) * js.posterAcross * js.posterDown + sheet->insertSides;
     /* A blank cover (mode 2) and the closing insert each add a side, two when a back face is due. */
     const int extras = (pdev->jobSettings->coverMode == 2 ? 1 : 0) + (pdev->jobSettings->trailingInsert ? 1 : 0);
     if (extras) {
@@ -622,7 +692,8 @@ int JOB_BackFaceDue(PdevContext *pdev, int kind)
     /* The cover tray's two-sided printing comes with cover sheets. */
     if (kind == JOB_BACK_FACE_INSERT)
         return 0;
-    if (sheet->sideIndex != 1 || js.booklet)
+    /* Booklet and poster pages are replayed onto sheet sides of their own. */
+    if (sheet->sideIndex != 1 || js.booklet || js.poster)
         return 0;
     if (js.reverseOrder || js.driverDuplex)
         return 1;

@@ -47,6 +47,7 @@ struct SheetPipelineState {
     DWORD insertSides;      /* sides of the page-number insert sheets written */
     LONG coverSides;        /* sides still to be fed from the cover tray (cover modes 1 and 3) */
     WORD settingsTray;      /* the first sheet's tray by the settings (N-up jobs keep it after the cover) */
+    DWORD bookletNextPage;  /* the first page of the next booklet set once a full set went out */
 };
 
 /* The context's pipeline state, or null outside a job. */

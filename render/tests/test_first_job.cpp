@@ -197,7 +197,6 @@ TEST_F(FirstJob, RoadsThatNeedPageRecordingAreRefusedBeforeAnyByte)
         const char *waitsFor;
         std::vector<std::pair<WORD, LONG>> settings;
     } roads[] = {
-        {"REC_ReplayBooklet: not built yet (booklet)", {{321, 2}}},
         {"OVL_DefineFormStreams: not built yet (form overlay)", {{339, 2}}},
     };
     traceWith("0x1");
@@ -312,8 +311,6 @@ TEST_F(FirstJob, EveryRoadThatWaitsIsRefusedAtTheFirstSheet)
         const char *trace;
         std::function<void(JobSettings &, PdevContext *)> set;
     } roads[] = {
-        {"REC_ReplayBooklet: not built yet (booklet)", [](JobSettings &js, PdevContext *) { js.booklet = 1; }},
-        {"LAY_PosterLayout: not built yet (poster)", [](JobSettings &js, PdevContext *) { js.poster = 1; }},
         {"OVL_DefineFormStreams: not built yet (form overlay)", [](JobSettings &js, PdevContext *) { js.formMode = 1; }},
         {"JOB_ReadCopySetSettings: not built yet (copy sets)", [](JobSettings &, PdevContext *p) { p->copySetMode = 1; }},
         {"JOB_SetDecorationMode: not built yet (decorations)", [](JobSettings &js, PdevContext *) { js.annotation = 1; }},

@@ -120,13 +120,13 @@ TEST_F(JobState, ASecondStartPageAnswersTrueAndChangesNothing)
 
 TEST_F(JobState, AFailingFirstSheetAbortsTheJob)
 {
-    /* a booklet: the first sheet is refused until the booklet's replay exists */
-    put(321, 2);
+    /* a form-overlay job: the first sheet is refused until form overlays exist */
+    put(339, 2);
     ASSERT_TRUE(startDoc());
     ASSERT_TRUE(DrvStartPage(so));
     SetLastError(0);
     EXPECT_EQ(JOB_PrepareDraw(pdev), -1) << "the first drawing call sets up the first sheet";
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED)) << "the booklet's road is not built yet";
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED)) << "the form overlay's road is not built yet";
     EXPECT_NE(pdev->jobState & JOB_ABORTED, 0u);
     EXPECT_EQ(pdev->jobState & (JOB_OPEN | JOB_SHEET_SET_UP), 0u);
     EXPECT_NE(pdev->flags & PDEV_FAILED, 0u);
@@ -268,12 +268,6 @@ TEST_F(JobState, TheRoadsThatAreNotBuiltFailVisibly)
         std::function<void(PdevContext *)> setUp;
         int (*run)(PdevContext *);
     } roads[] = {
-        {"REC_ReplayBooklet",
-         [](PdevContext *p) {
-             p->jobState |= JOB_SHEET_SET_UP;
-             p->jobSettings->booklet = 1;
-         },
-         JOB_EndJob},
         {"OVL_CloseFormOutput",
          [](PdevContext *p) {
              p->jobState |= JOB_SHEET_SET_UP;
@@ -334,7 +328,6 @@ TEST_F(JobState, EveryWaitingCallFailsVisibly)
         {"JOB_EmitFirstSheetData", nullptr, JOB_EmitFirstSheetData},
         {"JOB_FinishCopySets", nullptr, JOB_FinishCopySets},
         {"JOB_CopySetSettings", nullptr, [](PdevContext *p) { return JOB_CopySetSettings(p->settings, p->settings); }},
-        {"REC_ReplayBooklet", nullptr, REC_ReplayBooklet},
         {"REC_ReplayCopySets", nullptr, REC_ReplayCopySets},
         {"OVL_CloseFormOutput", nullptr, OVL_CloseFormOutput},
         {"SDB_FreeCopySetData", [&](PdevContext *p) { p->copySetData = block; }, SDB_FreeCopySetData},
@@ -739,11 +732,11 @@ TEST_F(JobTest, ThroughTheGraphicsInterface)
     EXPECT_EQ(AbortDoc(dc), 1);
     EXPECT_TRUE(DeleteDC(dc));
 
-    /* a booklet waits for its replay: the job fails visibly, with nothing written */
-    dm->set(321, 2);
+    /* a form-overlay job waits for form overlays: the job fails visibly, with nothing written */
+    dm->set(339, 2);
     dc = CreateDCW(nullptr, kColourPrinter, nullptr, dm->dm());
     ASSERT_NE(dc, nullptr);
-    doc.lpszDocName = u"Booklet";
+    doc.lpszDocName = u"Form overlay";
     ASSERT_GT(StartDocW(dc, &doc), 0);
     EXPECT_EQ(StartPage(dc), 1);
     SetLastError(0);
@@ -758,7 +751,7 @@ TEST_F(JobTest, ThroughTheGraphicsInterface)
     EXPECT_EQ(jobs[0].bytes, 0u);
     EXPECT_EQ(jobs[1].document, u"Blank page");
     EXPECT_GT(jobs[1].bytes, 0u);
-    EXPECT_EQ(jobs[2].document, u"Booklet");
+    EXPECT_EQ(jobs[2].document, u"Form overlay");
     EXPECT_EQ(jobs[2].bytes, 0u);
     EXPECT_TRUE(DeleteDC(dc));
 }

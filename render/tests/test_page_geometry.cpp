@@ -321,16 +321,6 @@ TEST(PageGeometry, PaperRecordFromAForm)
     EXPECT_EQ(g.paper.layoutLeft, 42);
 }
 
-TEST(PageGeometry, BookletAndPosterGeometryAreNotBuiltYet)
-{
-    PageTransform t;
-    SetLastError(0);
-    EXPECT_EQ(LAY_BookletCellTransform(nullptr, 0, &t), -1);
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
-    SetLastError(0);
-    EXPECT_EQ(LAY_PosterLayout(nullptr, 0, &t), -1);
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
-}
 
 } // namespace
 
@@ -370,6 +360,258 @@ TEST(PageGeometry, ImageShiftMovesTheImageOnThePaperAsFedAlsoOnTurnedSheets)
             expectNear(land(t, 100, 100), at.x + s.dx, at.y + s.dy, "the page moved with the paper's axes");
         }
     }
+}
+
+} // namespace
+
+namespace {
+
+/* ---- Poster tiles ----------------------------------------------------------------- */
+
+/* The sheet's printable area (tenths): where every tile's part of the page must land. */
+constexpr FLOAT kLeft = 42, kTop = 42, kRight = 2058, kBottom = 2928;
+
+TEST(PosterTiles, EachTileHoldsItsPartOfAnUprightPage)
+{
+    /* The poster is c x r printable areas plus the margins; an A4 page fits it at scale c exactly. */
+    for (LONG n : {2, 3}) {
+        SCOPED_TRACE(n);
+        const PaperRecord sheet = a4Sheet();
+        const PageGeometry page = a4Page();
+        const LayoutParams p = params(1);
+        PosterLayout poster{};
+        ASSERT_EQ(LAY_PosterLayout(&p, &sheet, &page, kDpi, n, n, &poster), 0);
+        EXPECT_FLOAT_EQ(poster.whole.m11, FLOAT(n));
+        EXPECT_NEAR(poster.tileWidth, 2016 * kPx, 0.01);
+        const FLOAT w = 2016.0f / FLOAT(n), h = 2886.0f / FLOAT(n);
+        for (LONG t = 0; t < n * n; t++) {
+            SCOPED_TRACE(t);
+            PageTransform tile{};
+            ASSERT_EQ(LAY_PosterTileTransform(&poster, t, &tile), 0);
+            /* row by row from the top-left: tile t holds column t mod n, row t / n of the page */
+            const FLOAT x = FLOAT(t % n) * w, y = FLOAT(t / n) * h;
+            expectNear(land(tile, x, y), kLeft, kTop, "top-left");
+            expectNear(land(tile, x + w, y), kRight, kTop, "top-right");
+            expectNear(land(tile, x + w, y + h), kRight, kBottom, "bottom-right");
+            expectNear(land(tile, x, y + h), kLeft, kBottom, "bottom-left");
+        }
+        PageTransform tile{};
+        EXPECT_EQ(LAY_PosterTileTransform(&poster, n * n, &tile), -1);
+        EXPECT_EQ(LAY_PosterTileTransform(&poster, -1, &tile), -1);
+    }
+}
+
+TEST(PosterTiles, ALandscapePageIsWalkedColumnByColumnFromTheLastRow)
+{
+    /* The page lies turned a quarter on the portrait sheets: its top along their left edges, read upward. */
+    const PaperRecord sheet = a4Sheet();
+    const PageGeometry page = a4Page(true);
+    const LayoutParams p = params(1);
+    PosterLayout poster{};
+    ASSERT_EQ(LAY_PosterLayout(&p, &sheet, &page, kDpi, 2, 2, &poster), 0);
+    NupGrid grid{};
+    ASSERT_EQ(LAY_PosterOrder(&poster, &grid), 0);
+    EXPECT_EQ(grid.rowMajor, 0);
+    EXPECT_EQ(grid.firstRow, 1);
+    EXPECT_EQ(grid.rowStep, -1);
+    const FLOAT w = 2886.0f / 2, h = 2016.0f / 2;
+    for (LONG t = 0; t < 4; t++) {
+        SCOPED_TRACE(t);
+        PageTransform tile{};
+        ASSERT_EQ(LAY_PosterTileTransform(&poster, t, &tile), 0);
+        /* tile t holds the page's parts in reading order: across first, then down */
+        const FLOAT x = FLOAT(t % 2) * w, y = FLOAT(t / 2) * h;
+        expectNear(land(tile, x, y), kLeft, kBottom, "the part's top-left at the sheet's bottom-left");
+        expectNear(land(tile, x + w, y), kLeft, kTop, "its top-right at the top-left");
+        expectNear(land(tile, x + w, y + h), kRight, kTop, "bottom-right");
+        expectNear(land(tile, x, y + h), kRight, kBottom, "bottom-left");
+    }
+}
+
+TEST(PosterTiles, CellOriginOfAGridWalk)
+{
+    NupGrid g{};
+    g.columns = 3;
+    g.rows = 2;
+    g.rowMajor = 1;
+    g.lastColumn = 2;
+    g.lastRow = 1;
+    g.columnStep = g.rowStep = 1;
+    g.cellWidth = 100;
+    g.cellHeight = 50;
+    g.origin = {1, 0, 0, 1, 10, 20};
+    NupGrid out{};
+    ASSERT_EQ(JOB_NupCellOrigin(&g, 4, &out), 0);
+    EXPECT_FLOAT_EQ(out.origin.dx, -90.0f) << "column 1: 10 - 100";
+    EXPECT_FLOAT_EQ(out.origin.dy, -30.0f) << "row 1: 20 - 50";
+    EXPECT_EQ(JOB_NupCellOrigin(&g, 6, &out), -1) << "beyond the grid";
+
+    /* Column by column with the rows from the last: index 4 of 2 x 3 is column 1, row 1. */
+    g.columns = 2;
+    g.rows = 3;
+    g.rowMajor = 0;
+    g.lastColumn = 1;
+    g.firstRow = 2;
+    g.lastRow = 0;
+    g.rowStep = -1;
+    ASSERT_EQ(JOB_NupCellOrigin(&g, 4, &out), 0);
+    EXPECT_FLOAT_EQ(out.origin.dx, -90.0f);
+    EXPECT_FLOAT_EQ(out.origin.dy, -30.0f);
+
+    /* A grid whose last column does not match its width: the walk wraps early and lands elsewhere. */
+    g = NupGrid{};
+    g.columns = 3;
+    g.rows = 2;
+    g.rowMajor = 1;
+    g.lastColumn = 1;
+    g.lastRow = 1;
+    g.columnStep = g.rowStep = 1;
+    EXPECT_EQ(JOB_NupCellOrigin(&g, 2, &out), -1);
+    EXPECT_EQ(JOB_NupCellOrigin(nullptr, 0, &out), -1);
+}
+
+TEST(PosterTiles, RefusedLayoutsAndTransforms)
+{
+    const PaperRecord sheet = a4Sheet();
+    const PageGeometry page = a4Page();
+    const LayoutParams p = params(1);
+    PosterLayout poster{};
+    EXPECT_EQ(LAY_PosterLayout(&p, &sheet, &page, kDpi, 5, 5, &poster), -1);
+    EXPECT_EQ(LAY_PosterLayout(&p, &sheet, &page, 0, 2, 2, &poster), -1);
+    ASSERT_EQ(LAY_PosterLayout(&p, &sheet, &page, kDpi, 2, 2, &poster), 0);
+    NupGrid grid{};
+    poster.whole = {1, 0.5f, 0, 1, 0, 0};
+    EXPECT_EQ(LAY_PosterOrder(&poster, &grid), -1) << "a sheared transform has no tile walk";
+    poster.whole = {1, 0, 0, -1, 0, 0};
+    EXPECT_EQ(LAY_PosterOrder(&poster, &grid), -1) << "nor a mirrored one";
+}
+
+/* ---- Booklet halves --------------------------------------------------------------- */
+
+struct Corners {
+    Point tl, tr, br, bl;
+};
+
+Corners bookletCorners(const PageGeometry &page, LONG binding, LONG index, LONG position, LONG gutter = 0,
+                       LONG alignment = 0)
+{
+    const PaperRecord sheet = a4Sheet();
+    LayoutParams p = params(1);
+    p.alignment = alignment;
+    BookletHalf half{binding, gutter, index, position};
+    PageTransform t{};
+    EXPECT_EQ(LAY_BookletCellTransform(&p, &sheet, &page, kDpi, &half, &t), 0);
+    const FLOAT w = FLOAT(page.paper.printableWidth), h = FLOAT(page.paper.printableLength);
+    return {land(t, 0, 0), land(t, w, 0), land(t, w, h), land(t, 0, h)};
+}
+
+TEST(BookletHalves, FacingPagesMeetAtTheFold)
+{
+    /*
+     * The spread is the A4 sheet turned a quarter: 2,970 x 2,100, imageable 42..2,928 x 42..2,058, the fold at
+     * 1,485.  A half is 1,443 x 2,016; the page (2,016 x 2,886) scales by 2,016 / 2,886 to 1,408.27 x 2,016.
+     * Binding 1 turns it counter-clockwise: the spread's right half is the sheet's top half.  Page 0 (even, right
+     * half) keeps alignment 0: its left edge at the fold, x = 1,485 in the spread, y = 2,970 - 1,485 on the sheet.
+     * Page 1 (odd, left half) takes the mirrored alignment 1: its right edge at the fold too.
+     */
+    const PageGeometry page = a4Page();
+    Corners right = bookletCorners(page, 1, 0, 1);
+    expectNear(right.tl, 42, 1485, "page 0: top-left at the fold, top of the spread on the sheet's left");
+    expectNear(right.tr, 42, 76.73f, "top-right towards the sheet's top");
+    expectNear(right.br, 2058, 76.73f, "bottom-right");
+    expectNear(right.bl, 2058, 1485, "bottom-left at the fold");
+    Corners left = bookletCorners(page, 1, 1, 0);
+    expectNear(left.tl, 42, 2893.27f, "page 1: top-left towards the sheet's bottom");
+    expectNear(left.tr, 42, 1485, "top-right at the fold");
+    expectNear(left.br, 2058, 1485, "bottom-right at the fold");
+    expectNear(left.bl, 2058, 2893.27f, "bottom-left");
+    Corners unmirrored = bookletCorners(page, 1, 2, 0);
+    expectNear(unmirrored.tl, 42, 2928, "an even page in the left half keeps its alignment: the outer edge");
+
+    /* A gutter of 10 mm keeps 5 mm free on either side of the fold. */
+    Corners gutter = bookletCorners(page, 1, 0, 1, 100);
+    expectNear(gutter.tl, 42, 1435, "the page 5 mm above the fold");
+}
+
+TEST(BookletHalves, BindingTwoTurnsTheSpreadAHalfTurn)
+{
+    /* The left half of the spread is now the sheet's top half, the page upside down against binding 1. */
+    const PageGeometry page = a4Page();
+    Corners c = bookletCorners(page, 2, 0, 0);
+    expectNear(c.tl, 2058, 42, "top-left at the sheet's top-right");
+    expectNear(c.tr, 2058, 1450.27f, "top-right towards the fold");
+    expectNear(c.br, 42, 1450.27f, "bottom-right");
+    expectNear(c.bl, 42, 42, "bottom-left at the sheet's top-left");
+}
+
+TEST(BookletHalves, LandscapePagesLieAcrossTheirHalf)
+{
+    /* A landscape page turns into its tall half too: a half turn in all with binding 1, none with binding 2. */
+    const PageGeometry page = a4Page(true);
+    for (LONG binding : {1, 2}) {
+        SCOPED_TRACE(binding);
+        Corners c = bookletCorners(page, binding, 0, 0);
+        const bool upsideDown = binding == 1;
+        EXPECT_EQ(c.tl.x > c.br.x, upsideDown);
+        EXPECT_EQ(c.tl.y > c.br.y, upsideDown);
+        for (Point q : {c.tl, c.tr, c.br, c.bl}) {
+            EXPECT_GE(q.x, 42 - 0.05f);
+            EXPECT_LE(q.x, 2058 + 0.05f);
+            /* binding 1's left half is the sheet's bottom half, binding 2's the top half */
+            if (binding == 1)
+                EXPECT_GE(q.y, 1485 - 0.05f);
+            else
+                EXPECT_LE(q.y, 1485 + 0.05f);
+        }
+    }
+}
+
+TEST(BookletHalves, ImageShiftMovesThePageOnThePaperAsFed)
+{
+    const PaperRecord sheet = a4Sheet();
+    const PageGeometry page = a4Page();
+    LayoutParams p = params(1);
+    BookletHalf half{1, 0, 0, 1};
+    PageTransform plain{}, shifted{};
+    ASSERT_EQ(LAY_BookletCellTransform(&p, &sheet, &page, kDpi, &half, &plain), 0);
+    p.shiftMode = 1;
+    p.shiftX = 50;
+    p.shiftY = 20;
+    ASSERT_EQ(LAY_BookletCellTransform(&p, &sheet, &page, kDpi, &half, &shifted), 0);
+    Point a = land(plain, 0, 0), b = land(shifted, 0, 0);
+    expectNear(b, a.x + 50, a.y - 20, "5 mm right and 2 mm up");
+}
+
+TEST(BookletHalves, RefusedHalves)
+{
+    const PaperRecord sheet = a4Sheet();
+    const PageGeometry page = a4Page();
+    const LayoutParams p = params(1);
+    PageTransform t{};
+    const BookletHalf bad[] = {{0, 0, 0, 0}, {3, 0, 0, 0}, {1, 0, 0, 2}, {1, -10, 0, 0}, {1, 3000, 0, 0}, {1, 0, -1, 0}};
+    for (const BookletHalf &h : bad) {
+        SCOPED_TRACE(h.binding * 1000 + h.gutterWidth);
+        EXPECT_EQ(LAY_BookletCellTransform(&p, &sheet, &page, kDpi, &h, &t), -1);
+    }
+    EXPECT_EQ(LAY_BookletCellTransform(&p, &sheet, &page, kDpi, nullptr, &t), -1);
+}
+
+TEST(BookletHalves, TurningAPageTakesItsMarginsRound)
+{
+    PageGeometry g = a4Page();
+    g.paper.layoutLeft = 10;
+    g.paper.layoutTop = 20;
+    g.paper.layoutRight = 30;
+    g.paper.layoutBottom = 40;
+    LAY_TurnPageGeometry(&g);
+    EXPECT_EQ(g.landscape, 1);
+    EXPECT_EQ(g.paper.width, 2970);
+    EXPECT_EQ(g.paper.length, 2100);
+    EXPECT_EQ(g.paper.printableWidth, 2886);
+    EXPECT_EQ(g.paper.layoutLeft, 20);
+    EXPECT_EQ(g.paper.layoutTop, 30);
+    EXPECT_EQ(g.paper.layoutRight, 40);
+    EXPECT_EQ(g.paper.layoutBottom, 10);
 }
 
 } // namespace

@@ -422,7 +422,7 @@ TEST_F(ReplayJob, CropMarksTwelveLinesWorkedOutByHand)
         ASSERT_TRUE(startDoc());
         ASSERT_TRUE(DrvStartPage(so));
         ASSERT_EQ(JOB_PrepareDraw(pdev), 0);
-        ASSERT_EQ(LAY_DrawCropMarks(pdev, W, H, c.resolution), 0);
+        ASSERT_EQ(LAY_DrawCropMarks(pdev, 0, 0, W, H, c.resolution), 0);
         ASSERT_TRUE(DrvSendPage(so));
         ASSERT_TRUE(DrvEndDoc(so, 0));
         Job j = list(spooled());
