@@ -39,6 +39,11 @@ enum : WORD {
     S_NUP_ORDER = 264,
     S_COLOUR_MODE = 270,
     S_NUP = 295,
+    S_POSTER_TILES = 296,  /* 257 x N: N x N tiles */
+    S_LAYOUT_KIND = 321,   /* 1 poster, 2 booklet */
+    S_BOOKLET_SET_SHEETS = 323,
+    S_BOOKLET_SETS = 446,
+    S_BOOKLET_SPLIT_SHEETS = 4364, /* the printer's own setting */
     S_SKIP_BLANK = 1334,
     S_REVERSE = 1312,
     S_DRIVER_DUPLEX = 1365,
@@ -116,6 +121,12 @@ bool apply_choices(const PrintRequest &r, std::vector<BYTE> &dm, std::string &er
         return false;
     if (r.nupOrder >= 0 && !set_number(dm, S_NUP_ORDER, r.nupOrder, error))
         return false;
+    if (r.booklet >= 0 &&
+        (!set_number(dm, S_LAYOUT_KIND, 2, error) || !set_number(dm, S_BOOKLET_SETS, r.booklet, error) ||
+         (r.booklet == 2 && !set_number(dm, S_BOOKLET_SET_SHEETS, r.bookletSheets, error))))
+        return false;
+    if (r.poster && (!set_number(dm, S_LAYOUT_KIND, 1, error) || !set_number(dm, S_POSTER_TILES, 257 * r.poster, error)))
+        return false;
     if (r.colour) {
         if (!set_number(dm, S_COLOUR_MODE, r.colour == 2 ? 2 : r.colour == 1 ? 1 : 0, error) ||
             !set_number(dm, S_COLOR, r.colour == 1 ? 1 : 2, error))
@@ -169,6 +180,9 @@ bool host_job_devmodes(const PrintRequest &request, PrintReport &report, std::ve
             report.installed = ok;
         }
     }
+    /* Sets of at most N sheets take N from the printer's own settings. */
+    if (ok && request.booklet == 1)
+        ok = host_set_printer_number(request.printer, S_BOOKLET_SPLIT_SHEETS, request.bookletSheets, error);
     if (ok)
         ok = host_app_devmode(request.printer, devmode, error) && apply_choices(request, devmode, error);
     /* Pages of their own paper feed it only when the job's output paper is the job's own, as --paper makes it. */

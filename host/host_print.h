@@ -40,6 +40,9 @@ struct PrintRequest {
     int collate = -1;                    /* 0 or 1 */
     int nup = 0;                         /* 1, 2, 4, 8, 16, 32 */
     int nupOrder = -1;                   /* 0 to 6 */
+    int booklet = -1;                    /* set mode: 0 whole document, 1 split into sets, 2 fixed sets */
+    int bookletSheets = 0;               /* sheets a set (modes 1 and 2) */
+    int poster = 0;                      /* 2, 3, 4: an N x N poster of each page */
     int colour = 2;                      /* 1 monochrome, 2 colour, 3 automatic (decided page by page) */
     int resolution = 0;                  /* dpi */
 };

@@ -117,6 +117,25 @@ std::string refresh_printer_settings(const OpenPrinter &p)
     return std::string();
 }
 
+} // namespace
+
+bool host_set_printer_number(const std::u16string &printer, WORD id, int value, std::string &error)
+{
+    OpenPrinter p(printer, PRINTER_ALL_ACCESS);
+    std::vector<BYTE> printerData(SETTINGS_PRINTERDATA_SIZE, 0);
+    const IdLayoutItem *item = nullptr;
+    if (!p.model || !UPG_LoadPrinterData(p.handle, printerData.data(), p.model) ||
+        LAYOUT_FindItem(id, nullptr, &item) != 0 ||
+        DMB_SetValueArgs(nullptr, printerData.data(), id, item->storedType, value) != DMA_OK ||
+        !UPG_SaveSharedPrinterData(p.handle, printerData.data(), p.model, TRUE)) {
+        error = "the printer's setting " + std::to_string(id) + " cannot be written";
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
 /* Stores the model's defaults for the printer as its devmode.  Empty on success, else a message. */
 std::string store_default_settings(const OpenPrinter &p, const std::u16string &name)
 {

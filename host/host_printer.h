@@ -68,6 +68,13 @@ private:
     int fd_ = -1;
 };
 
+/*
+ * Writes number setting `id` of the printer's shared settings (those the
+ * printer keeps for every job, such as the booklet set size 4364).  The
+ * data manager must be bound.  False with a message on failure.
+ */
+bool host_set_printer_number(const std::u16string &printer, WORD id, int value, std::string &error);
+
 } // namespace host
 
 #endif /* TARVEL_HOST_PRINTER_H */

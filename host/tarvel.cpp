@@ -218,6 +218,11 @@ void print_usage(FILE *to)
                  "                        print the last page first\n"
                  "  --nup N               pages per sheet: 1, 2, 4, 8, 16, 32\n"
                  "  --nup-order N         cell order 0 to 6\n"
+                 "  --booklet whole|split:N|sets:N\n"
+                 "                        fold the pages into a booklet: whole, split into\n"
+                 "                        sets of at most N sheets (the printer keeps N), or\n"
+                 "                        in sets of N sheets each (N 1 to 20)\n"
+                 "  --poster N            print each page over N x N sheets (2, 3 or 4)\n"
                  "  --colour mono|colour|auto\n"
                  "                        colour mode (default colour; auto announces each\n"
                  "                        page as colour or monochrome by what is on it)\n"
@@ -267,7 +272,8 @@ int cmd_print(int argc, char **argv, int first)
         static const char *const kValued[] = {"--printer", "--model",    "--output",     "-o",      "--document",
                                               "--pages",   "--page",     "--paper",      "--orientation",
                                               "--duplex",  "--copies",   "--nup",        "--nup-order",
-                                              "--colour",  "--color",    "--resolution"};
+                                              "--colour",  "--color",    "--resolution", "--booklet",
+                                              "--poster"};
         bool known = false;
         for (const char *o : kValued)
             known = known || a == o;
@@ -329,6 +335,17 @@ int cmd_print(int argc, char **argv, int first)
         } else if (a == "--nup-order") {
             if (!parse_int(v, 0, 6, r.nupOrder))
                 return bad("--nup-order takes 0 to 6");
+        } else if (a == "--booklet") {
+            const size_t colon = value.find(':');
+            const std::string mode = value.substr(0, colon);
+            r.booklet = mode == "whole" ? 0 : mode == "split" ? 1 : mode == "sets" ? 2 : -1;
+            const bool counted = r.booklet == 1 || r.booklet == 2;
+            if (r.booklet < 0 || counted != (colon != std::string::npos) ||
+                (counted && !parse_int(value.c_str() + colon + 1, 1, 20, r.bookletSheets)))
+                return bad("--booklet takes whole, split:N or sets:N with N from 1 to 20");
+        } else if (a == "--poster") {
+            if (!parse_int(v, 2, 4, r.poster))
+                return bad("--poster takes 2, 3 or 4");
         } else if (a == "--colour" || a == "--color") {
             r.colour = value == "mono" ? 1 : (value == "colour" || value == "color") ? 2 : value == "auto" ? 3 : 0;
             if (!r.colour)
@@ -341,6 +358,8 @@ int cmd_print(int argc, char **argv, int first)
             return bad("unknown option '" + a + "'");
         }
     }
+    if (r.booklet >= 0 && r.poster)
+        return bad("--booklet and --poster cannot be combined");
     if (r.perPage.size() > size_t(r.pages))
         return bad("--page " + std::to_string(r.perPage.size()) + " is beyond the document's " +
                    std::to_string(r.pages) + " pages");

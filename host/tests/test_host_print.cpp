@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -165,6 +166,122 @@ TEST_F(HostPrint, RecordedJobsPrint)
     EXPECT_EQ(jobBytes().find("QZPC=03"), std::string::npos);
 }
 
+/* One sheet side of a listed job: the StartPage times of its pages and their transforms' origins. */
+struct ListedSide {
+    std::vector<int> startMs;
+    std::vector<std::pair<double, double>> origins;
+    int endPages = 0;
+};
+
+std::vector<ListedSide> listedSides(const pxllist::Listing &l)
+{
+    std::vector<ListedSide> sides;
+    for (const auto &r : l.records) {
+        if (r.kind != pxllist::RecordKind::kOperator)
+            continue;
+        if (r.op == pxllist::op::kBeginPage)
+            sides.emplace_back();
+        if (sides.empty())
+            continue;
+        const pxllist::Attribute *a = nullptr;
+        int ms = 0, end = 0;
+        if (r.op == pxllist::op::kComment && (a = pxllist::FindAttribute(r, pxllist::attr::kCommentData))) {
+            const std::string text = pxllist::AttributeText(*a);
+            if (std::sscanf(text.c_str(), "\"[%dms]StartPage\"%n", &ms, &end) == 1 && size_t(end) == text.size())
+                sides.back().startMs.push_back(ms);
+        } else if (r.op == pxllist::op::kSetPageOrigin && (a = pxllist::FindAttribute(r, pxllist::attr::kPageOrigin)) &&
+                   a->values.size() == 2) {
+            sides.back().origins.push_back({a->values[0], a->values[1]});
+        } else if (r.op == pxllist::op::kEndPage) {
+            sides.back().endPages++;
+        }
+    }
+    return sides;
+}
+
+TEST_F(HostPrint, BookletSidesHoldTheirPagesInTheirHalves)
+{
+    /*
+     * Binding 1, 8 pages: sides (3, 4), (5, 2), (1, 6), (7, 0), the higher page written first.  The pages are
+     * recorded in page order, so their StartPage times, sorted, are the pages' own; the stream must show them in
+     * the side order.  The left half (position 0) is the sheet's bottom half, the right half its top half: a
+     * page turned counter-clockwise has its top-left corner at its image's bottom, on the fold at most for the
+     * top half (Letter: the fold at 3,300 pixels).
+     */
+    struct Case {
+        const char *options;
+        std::vector<std::vector<int>> sides;  /* pages written, side by side */
+        std::vector<std::vector<bool>> top;   /* each page in the top half */
+    } cases[] = {
+        {"--pages 8 --booklet whole",
+         {{4, 3}, {5, 2}, {6, 1}, {7, 0}},
+         {{true, false}, {false, true}, {true, false}, {false, true}}},
+        {"--pages 5 --booklet whole", {{4, 3}, {2}, {1}, {0}}, {{true, false}, {true}, {false}, {true}}},
+        /* fixed sets of one sheet: pages 0-3, 4-7, then 8 and 9 alone */
+        {"--pages 10 --booklet sets:1",
+         {{2, 1}, {3, 0}, {6, 5}, {7, 4}, {9}, {8}},
+         {{true, false}, {false, true}, {true, false}, {false, true}, {false}, {true}}},
+        /* 12 pages, 3 sheets, in sets of at most 2: 2 sets of 2 and 1 sheets, pages 0-7 and 8-11 */
+        {"--pages 12 --booklet split:2",
+         {{4, 3}, {5, 2}, {6, 1}, {7, 0}, {10, 9}, {11, 8}},
+         {{true, false}, {false, true}, {true, false}, {false, true}, {true, false}, {false, true}}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.options);
+        int status = -1;
+        std::string out = print(c.options, &status);
+        ASSERT_EQ(status, 0) << out;
+        std::vector<ListedSide> sides = listedSides(listed());
+        ASSERT_EQ(sides.size(), c.sides.size());
+        std::vector<int> all;
+        for (const ListedSide &s : sides)
+            all.insert(all.end(), s.startMs.begin(), s.startMs.end());
+        std::vector<int> byPage = all;
+        std::sort(byPage.begin(), byPage.end());
+        for (size_t i = 0, k = 0; i < sides.size(); i++) {
+            ASSERT_EQ(sides[i].startMs.size(), c.sides[i].size()) << "side " << i;
+            ASSERT_EQ(sides[i].origins.size(), c.sides[i].size()) << "side " << i;
+            EXPECT_EQ(sides[i].endPages, 1) << "side " << i;
+            for (size_t p = 0; p < c.sides[i].size(); p++, k++) {
+                EXPECT_EQ(all[k], byPage[size_t(c.sides[i][p])]) << "side " << i << " page " << c.sides[i][p];
+                EXPECT_EQ(sides[i].origins[p].second <= 3300, c.top[i][p]) << "side " << i << " page " << c.sides[i][p];
+            }
+        }
+    }
+}
+
+TEST_F(HostPrint, PosterTilesFollowThePage)
+{
+    /* A4: the printable area 4,762.2 x 6,817.3 pixels, 99 in; tile t moved back by its column and row */
+    struct Case {
+        const char *options;
+        std::vector<std::pair<double, double>> origins;
+    } cases[] = {
+        {"--pages 1 --paper A4 --poster 2", {{99, 99}, {-4662, 99}, {99, -6718}, {-4662, -6718}}},
+        {"--pages 1 --paper A4 --poster 2 --reverse", {{-4662, -6718}, {99, -6718}, {-4662, 99}, {99, 99}}},
+        {"--pages 1 --paper A4 --poster 3",
+         {{99, 99}, {-4662, 99}, {-9425, 99}, {99, -6718}, {-4662, -6718}, {-9425, -6718}, {99, -13535},
+          {-4662, -13535}, {-9425, -13535}}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.options);
+        int status = -1;
+        std::string out = print(c.options, &status);
+        ASSERT_EQ(status, 0) << out;
+        std::vector<ListedSide> sides = listedSides(listed());
+        ASSERT_EQ(sides.size(), c.origins.size());
+        for (size_t i = 0; i < sides.size(); i++) {
+            ASSERT_EQ(sides[i].origins.size(), 1u) << i;
+            EXPECT_EQ(sides[i].origins[0], c.origins[i]) << i;
+            EXPECT_EQ(sides[i].endPages, 1) << i;
+        }
+    }
+    int status = -1;
+    std::string out = print("--pages 2 --paper A4 --poster 4", &status);
+    ASSERT_EQ(status, 0) << out;
+    EXPECT_EQ(count(listed(), pxllist::op::kBeginPage), 32) << "16 tiles a page";
+}
+
 TEST_F(HostPrint, AnEmptyDocumentIsAnEmptyJobFile)
 {
     int status = -1;
@@ -186,6 +303,12 @@ TEST_F(HostPrint, RefusedRoadsAndBadOptionsFailWithAMessage)
         {"--pages 2 --page 5:A3", 2, "--page 5 is beyond the document's 2 pages"},
         {"--pages", 2, "option '--pages' needs a value"},
         {"--frobnicate 1", 2, "unknown option '--frobnicate'"},
+        {"--booklet half", 2, "--booklet takes whole, split:N or sets:N with N from 1 to 20"},
+        {"--booklet sets:0", 2, "--booklet takes whole, split:N or sets:N with N from 1 to 20"},
+        {"--booklet sets", 2, "--booklet takes whole, split:N or sets:N with N from 1 to 20"},
+        {"--booklet whole:3", 2, "--booklet takes whole, split:N or sets:N with N from 1 to 20"},
+        {"--poster 5", 2, "--poster takes 2, 3 or 4"},
+        {"--booklet whole --poster 2", 2, "--booklet and --poster cannot be combined"},
         {"--printer \"Missing\" --model NOSUCH.DDD", 1, "tarvel print:"},
     };
     for (const Case &c : cases) {
@@ -198,6 +321,8 @@ TEST_F(HostPrint, RefusedRoadsAndBadOptionsFailWithAMessage)
     std::string out = run("print --help", &status);
     EXPECT_EQ(status, 0);
     EXPECT_NE(out.find("--page N:PAPER[:ORIENTATION]"), std::string::npos) << out;
+    EXPECT_NE(out.find("--booklet whole|split:N|sets:N"), std::string::npos) << out;
+    EXPECT_NE(out.find("--poster N"), std::string::npos) << out;
 }
 
 } // namespace
