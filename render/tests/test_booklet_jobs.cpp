@@ -4,6 +4,7 @@
 // in test_booklet_order.cpp; poster tiles decoded from their transforms.
 #include "job_listing.h"
 #include "page_recording.h"
+#include "sheet_pipeline.h"
 #include "sheet_state.h"
 
 #include <algorithm>
@@ -90,6 +91,36 @@ TEST_F(BookletJob, EightPagesGoOnFourSidesTwoAtATime)
         }
     }
     EXPECT_EQ(pdev->recordFlags, 0u);
+    EXPECT_EQ(JOB_CountSheetsForHeader(pdev), 4) << "four booklet sides for the header";
+}
+
+TEST_F(BookletJob, TwoPassWritesTheBackFacesFirst)
+{
+    dm->set(321, 2);
+    dm->set(322, 1);
+    dm->set(16, 2);
+    enableContext();
+    ASSERT_TRUE(startDoc());
+    /* a model that duplexes by the driver: the back faces (sides 3 and 1) in pass 1, the fronts (0 and 2) after */
+    pdev->jobSettings->driverDuplex = 1;
+    pdev->jobSettings->recorded = 1;
+    ASSERT_TRUE(finishBlank(8));
+    EXPECT_EQ(pagesOf(sheetSides(list(spooled()))), (std::vector<std::vector<int>>{{7, 0}, {5, 2}, {4, 3}, {6, 1}}));
+}
+
+TEST_F(BookletJob, ACoverTakesTheFirstAndLastPages)
+{
+    /* 6 pages with a cover, binding 1: sides (2, 3), (4, 1) and the cover (5, 0), worked out in test_booklet_order.cpp */
+    dm->set(321, 2);
+    dm->set(1291, 1);
+    enableContext();
+    ASSERT_TRUE(printBlank(6));
+    std::vector<SheetSide> sides = sheetSides(list(spooled()));
+    EXPECT_EQ(pagesOf(sides), (std::vector<std::vector<int>>{{3, 2}, {4, 1}, {5, 0}}));
+    ASSERT_EQ(sides.size(), 3u);
+    EXPECT_GT(sides[2].origins[0].second, kFoldY) << "the back cover on the left half: the sheet's bottom";
+    EXPECT_LT(sides[2].origins[1].second, kFoldY + 1) << "the front cover on the right half: the top";
+    EXPECT_EQ(JOB_CountSheetsForHeader(pdev), 3);
 }
 
 TEST_F(BookletJob, FivePagesLeaveThreeHalvesBlank)
@@ -276,6 +307,7 @@ TEST_F(PosterJob, TwoPagesOfAReversedPosterComeLastPageFirst)
         EXPECT_EQ(sides[k].pages, std::vector<int>{k < 4 ? 1 : 0}) << k;
     EXPECT_EQ(sides[0].origins[0], (std::pair<double, double>{-4662, -6718})) << "the last tile first";
     EXPECT_EQ(sides[3].origins[0], (std::pair<double, double>{99, 99}));
+    EXPECT_EQ(JOB_CountSheetsForHeader(pdev), 8) << "two pages of four tiles";
 }
 
 } // namespace
