@@ -123,6 +123,42 @@ TEST_F(BookletJob, ACoverTakesTheFirstAndLastPages)
     EXPECT_EQ(JOB_CountSheetsForHeader(pdev), 3);
 }
 
+TEST_F(BookletJob, APrintedCoverFeedsTheOuterSheetFromTheCoverTray)
+{
+    /*
+     * Cover mode 1 (tray 1: media source 4): the outer sheet is fed when its first side, (1, 6), starts; with a
+     * separate cover (1291) it is the cover's side, which holds page 0.
+     */
+    struct Case {
+        LONG coverFlag;
+        std::vector<std::string> sources;
+    } cases[] = {
+        {0, {"MediaSource=1", "MediaSource=1", "MediaSource=4", "MediaSource=1"}},
+        {1, {"MediaSource=1", "MediaSource=1", "MediaSource=4"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.coverFlag);
+        dm = std::make_unique<JobDevmode>();
+        dm->set(13, 7);
+        dm->set(1334, 0);
+        dm->set(321, 2);
+        dm->set(1291, c.coverFlag);
+        plat::clock_fix(fixedTime(), 5000);
+        enableContext();
+        ASSERT_TRUE(startDoc());
+        pdev->jobSettings->coverMode = 1;
+        pdev->jobSettings->leadingInsertTray = 1;
+        ASSERT_TRUE(finishBlank(c.coverFlag ? 6 : 8));
+        Job j = list(spooled());
+        std::vector<std::string> sources;
+        for (const std::string &op : j.ops)
+            if (op.rfind("BeginPage", 0) == 0)
+                sources.push_back(op.substr(op.find("MediaSource"), 13));
+        EXPECT_EQ(sources, c.sources);
+        disable();
+    }
+}
+
 TEST_F(BookletJob, FivePagesLeaveThreeHalvesBlank)
 {
     dm->set(321, 2);
