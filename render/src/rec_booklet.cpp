@@ -21,6 +21,8 @@
 #include "sheet_pipeline.h"
 #include "sheet_state.h"
 
+#include <plat/error.h>
+
 #include <algorithm>
 
 namespace {
@@ -70,7 +72,11 @@ int booklet_transform(PdevContext *pdev, LONG pageIndex, LONG position, PageTran
     half.gutterWidth = pl.bookletOptions[0] ? pl.bookletOptions[1] : 0;
     half.pageIndex = pageIndex;
     half.position = position;
-    return LAY_BookletCellTransform(&params, &sheet->paper, &page, sheet->resolution, &half, out);
+    if (LAY_BookletCellTransform(&params, &sheet->paper, &page, sheet->resolution, &half, out) != 0) {
+        SetLastError(ERROR_INVALID_PARAMETER); /* a gutter or layout that leaves the page no room */
+        return -1;
+    }
+    return 0;
 }
 
 /* The media source of the cover tray, or -1 (the recorded one) when the model does not know the tray. */
@@ -119,7 +125,11 @@ int poster_layout(PdevContext *pdev, DWORD pageIndex, PosterLayout *poster)
     LayoutParams params{};
     if (recorded_page(pdev, pageIndex, &page, &params) != 0)
         return -1;
-    return LAY_PosterLayout(&params, &sheet->paper, &page, sheet->resolution, js.posterAcross, js.posterDown, poster);
+    if (LAY_PosterLayout(&params, &sheet->paper, &page, sheet->resolution, js.posterAcross, js.posterDown, poster) != 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return -1;
+    }
+    return 0;
 }
 
 /* Keeps the page's layout fields and orientation with its record, for the transforms worked out at its replay. */

@@ -159,6 +159,24 @@ TEST_F(BookletJob, APrintedCoverFeedsTheOuterSheetFromTheCoverTray)
     }
 }
 
+TEST_F(BookletJob, AGutterThatLeavesNoRoomFailsTheJob)
+{
+    /* 300 mm free at the fold of a 297 mm spread: no half has room, so the job fails and is cut off */
+    dm->set(321, 2);
+    dm->set(1291, 1);
+    dm->set(324, 3000);
+    enableContext();
+    ASSERT_TRUE(startDoc());
+    ASSERT_TRUE(DrvStartPage(so));
+    ASSERT_TRUE(DrvSendPage(so));
+    SetLastError(0);
+    EXPECT_FALSE(DrvEndDoc(so, 0));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+    const std::string bytes = spooled();
+    ASSERT_GE(bytes.size(), kUel.size());
+    EXPECT_EQ(bytes.substr(bytes.size() - kUel.size()), kUel) << "the universal exit ends the cut-off job";
+}
+
 TEST_F(BookletJob, FivePagesLeaveThreeHalvesBlank)
 {
     dm->set(321, 2);
