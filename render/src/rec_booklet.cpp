@@ -27,9 +27,6 @@
 
 namespace {
 
-/* Output-tray mode in which the back faces of the first pass go in ascending order. */
-constexpr LONG kAscendingBacksMode = 4;
-
 bool recording(const PdevContext *pdev)
 {
     return pdev->channel && (pdev->recordFlags & REC_FLAG_RECORDING) && !(pdev->recordFlags & REC_FLAG_PAGE_OPEN);
