@@ -151,7 +151,7 @@ int REC_ReplayBookletSet(PdevContext *pdev, LONG a, LONG b, DWORD pass)
     const LONG sides = BKL_SideCount(a, b, cover);
     const LONG outerFirst = (js.outputOrderReversed ? 1 : 0) ^ (js.reverseOrder ? 1 : 0);
     const LONG binding = pdev->pageLayout->bookletOptions[3];
-    /* Cover modes 1 and 3 feed the side with the document's first page from the cover tray. */
+    /* Cover modes 1 and 3 feed the outer sheet from the cover tray: the side of page 1, or the separate cover's of page 0. */
     const bool printedCover = a == 0 && (js.coverMode == 1 || js.coverMode == 3);
     const LONG coverPage = js.coverFlag ? 0 : 1;
     const LONG steps = order.twoPass ? sides + sides % 2 : sides;
