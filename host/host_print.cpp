@@ -125,7 +125,8 @@ bool apply_choices(const PrintRequest &r, std::vector<BYTE> &dm, std::string &er
         (!set_number(dm, S_LAYOUT_KIND, 2, error) || !set_number(dm, S_BOOKLET_SETS, r.booklet, error) ||
          (r.booklet == 2 && !set_number(dm, S_BOOKLET_SET_SHEETS, r.bookletSheets, error))))
         return false;
-    if (r.poster && (!set_number(dm, S_LAYOUT_KIND, 1, error) || !set_number(dm, S_POSTER_TILES, 257 * r.poster, error)))
+    if (r.poster &&
+        (!set_number(dm, S_LAYOUT_KIND, 1, error) || !set_number(dm, S_POSTER_TILES, 257 * r.poster, error)))
         return false;
     if (r.colour) {
         if (!set_number(dm, S_COLOUR_MODE, r.colour == 2 ? 2 : r.colour == 1 ? 1 : 0, error) ||

@@ -337,11 +337,11 @@ int LAY_BookletGeometry(const LayoutParams *params, const PaperRecord *sheet, co
  */
 void LAY_ComposeCellTransform(PageTransform *t, const LayoutRecord *half, LONG binding, LONG shiftX, LONG shiftY);
 
-/* The transform of one page of a booklet side (LAY_BookletGeometry, then LAY_CellTransform, then the composition).  0, or -1. */
+/* The transform of one page of a booklet side: LAY_BookletGeometry, LAY_CellTransform, the composition.  0, or -1. */
 int LAY_BookletCellTransform(const LayoutParams *params, const PaperRecord *sheet, const PageGeometry *page,
                              LONG resolution, const BookletHalf *half, PageTransform *out);
 
-/* The page turned a quarter: width and length exchanged, its margins going round with it, the landscape flag flipped. */
+/* The page turned a quarter: width and length exchanged, its margins going round, the landscape flag flipped. */
 void LAY_TurnPageGeometry(PageGeometry *page);
 
 #endif /* TARVELGR_PAGE_GEOMETRY_H */

@@ -122,7 +122,8 @@ int poster_layout(PdevContext *pdev, DWORD pageIndex, PosterLayout *poster)
     LayoutParams params{};
     if (recorded_page(pdev, pageIndex, &page, &params) != 0)
         return -1;
-    if (LAY_PosterLayout(&params, &sheet->paper, &page, sheet->resolution, js.posterAcross, js.posterDown, poster) != 0) {
+    if (LAY_PosterLayout(&params, &sheet->paper, &page, sheet->resolution, js.posterAcross, js.posterDown,
+                         poster) != 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return -1;
     }
@@ -151,7 +152,7 @@ int REC_ReplayBookletSet(PdevContext *pdev, LONG a, LONG b, DWORD pass)
     const LONG sides = BKL_SideCount(a, b, cover);
     const LONG outerFirst = (js.outputOrderReversed ? 1 : 0) ^ (js.reverseOrder ? 1 : 0);
     const LONG binding = pdev->pageLayout->bookletOptions[3];
-    /* Cover modes 1 and 3 feed the outer sheet from the cover tray: the side of page 1, or the separate cover's of page 0. */
+    /* Cover modes 1 and 3 feed the outer sheet from the cover tray: the side of page 1, or the cover's of page 0. */
     const bool printedCover = a == 0 && (js.coverMode == 1 || js.coverMode == 3);
     const LONG coverPage = js.coverFlag ? 0 : 1;
     const LONG steps = order.twoPass ? sides + sides % 2 : sides;

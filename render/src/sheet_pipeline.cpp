@@ -299,7 +299,8 @@ int draw_crop_marks(PdevContext *pdev, const SheetPipelineState &sheet)
     const PaperRecord &p = sheet.paper;
     const LONG res = sheet.resolution;
     return LAY_DrawCropMarks(pdev, LONG(LAY_ToPixels(p.layoutLeft, res)), LONG(LAY_ToPixels(p.layoutTop, res)),
-                             LONG(LAY_ToPixels(p.printableWidth, res)), LONG(LAY_ToPixels(p.printableLength, res)), res);
+                             LONG(LAY_ToPixels(p.printableWidth, res)), LONG(LAY_ToPixels(p.printableLength, res)),
+                             res);
 }
 
 } // namespace

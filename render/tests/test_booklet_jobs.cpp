@@ -14,7 +14,7 @@ using namespace job_test;
 
 namespace {
 
-/* One sheet side as the stream shows it: its pages (0-based, from the StartPage comments 100 ms apart) and each page's transform. */
+/* A sheet side as the stream shows it: its pages (0-based, from StartPage comments 100 ms apart), their transforms. */
 struct SheetSide {
     std::vector<int> pages;
     std::vector<std::pair<double, double>> origins; /* SetPageOrigin of each page's transform */
@@ -62,7 +62,7 @@ std::vector<std::vector<int>> pagesOf(const std::vector<SheetSide> &sides)
     return pages;
 }
 
-/* A4 at 600 dpi: half the sheet's length in pixels; a page turned a quarter has its top-left corner on the half it lies in. */
+/* A4 at 600 dpi: half the sheet's length in pixels; a page turned a quarter has its top-left corner on its half. */
 constexpr double kFoldY = 2970 * 600.0 / 254 / 2;
 
 class BookletJob : public FirstJob {};
@@ -110,7 +110,7 @@ TEST_F(BookletJob, TwoPassWritesTheBackFacesFirst)
 
 TEST_F(BookletJob, ACoverTakesTheFirstAndLastPages)
 {
-    /* 6 pages with a cover, binding 1: sides (2, 3), (4, 1) and the cover (5, 0), worked out in test_booklet_order.cpp */
+    /* 6 pages with a cover, binding 1: sides (2, 3), (4, 1) and the cover (5, 0), as test_booklet_order.cpp has */
     dm->set(321, 2);
     dm->set(1291, 1);
     enableContext();

@@ -112,7 +112,9 @@ TEST(BookletOrder, SetsOfEachModeWorkedOutByHand)
         {"whole document", {BKL_SETS_WHOLE, 0, 13, 4, 0}, {{0, 12}}},
         /* 10 sheets, k = 4: 3 sets; 10 / 3 = 3 sheets each, the first 10 mod 3 = 1 one more: 4, 3, 3 sheets */
         {"split, 40 pages, k = 4", {BKL_SETS_SPLIT, 0, 40, 4, 0}, {{0, 15}, {16, 27}, {28, 39}}},
-        {"split, 37 pages: the last set cut at the last page", {BKL_SETS_SPLIT, 0, 37, 4, 0}, {{0, 15}, {16, 27}, {28, 36}}},
+        {"split, 37 pages: the last set cut at the last page",
+         {BKL_SETS_SPLIT, 0, 37, 4, 0},
+         {{0, 15}, {16, 27}, {28, 36}}},
         {"split, 8 pages fit one set", {BKL_SETS_SPLIT, 0, 8, 4, 0}, {{0, 7}}},
         /* (20 + 8 + 2 - 3) / 8 = 3 sets of 8 pages from page 0 */
         {"fixed, 20 pages, k = 2", {BKL_SETS_FIXED, 0, 20, 2, 0}, {{0, 7}, {8, 15}, {16, 19}}},

@@ -588,7 +588,8 @@ TEST(BookletHalves, RefusedHalves)
     const PageGeometry page = a4Page();
     const LayoutParams p = params(1);
     PageTransform t{};
-    const BookletHalf bad[] = {{0, 0, 0, 0}, {3, 0, 0, 0}, {1, 0, 0, 2}, {1, -10, 0, 0}, {1, 3000, 0, 0}, {1, 0, -1, 0}};
+    const BookletHalf bad[] = {{0, 0, 0, 0},   {3, 0, 0, 0},    {1, 0, 0, 2},
+                               {1, -10, 0, 0}, {1, 3000, 0, 0}, {1, 0, -1, 0}};
     for (const BookletHalf &h : bad) {
         SCOPED_TRACE(h.binding * 1000 + h.gutterWidth);
         EXPECT_EQ(LAY_BookletCellTransform(&p, &sheet, &page, kDpi, &h, &t), -1);
