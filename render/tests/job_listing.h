@@ -69,6 +69,16 @@ inline Job list(const std::string &bytes)
     return j;
 }
 
+/* The MediaSource attribute of every BeginPage of the job, in order ("MediaSource=N"). */
+inline std::vector<std::string> mediaSources(const Job &j)
+{
+    std::vector<std::string> sources;
+    for (const std::string &op : j.ops)
+        if (op.rfind("BeginPage", 0) == 0)
+            sources.push_back(op.substr(op.find("MediaSource"), 13));
+    return sources;
+}
+
 /* The fixed moment of every job here: 7 March 2024, 09:05:01 (tick 5000). */
 inline SYSTEMTIME fixedTime() { return localTime(2024, 3, 7, 9, 5, 1); }
 

@@ -255,12 +255,7 @@ TEST_F(ReplayJob, PrintedCoverFeedsTheFirstSheetFromTheCoverTray)
         pdev->jobSettings->coverMode = 1;
         pdev->jobSettings->leadingInsertTray = 1;
         ASSERT_TRUE(finishBlank(3));
-        Job j = list(spooled());
-        std::vector<std::string> sources;
-        for (const std::string &op : j.ops)
-            if (op.rfind("BeginPage", 0) == 0)
-                sources.push_back(op.substr(op.find("MediaSource"), 13));
-        EXPECT_EQ(sources, c.sources);
+        EXPECT_EQ(mediaSources(list(spooled())), c.sources);
         disable();
     }
 }
