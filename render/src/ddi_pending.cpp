@@ -61,11 +61,6 @@ BOOL BLT_DoBlt(SURFOBJ *psoDest, SURFOBJ *, SURFOBJ *, CLIPOBJ *, XLATEOBJ *, RE
     return not_built_on(psoDest, u"BLT_DoBlt");
 }
 
-BOOL BRS_RealizeBrush(BRUSHOBJ *, SURFOBJ *psoTarget, SURFOBJ *, SURFOBJ *, XLATEOBJ *, ULONG)
-{
-    return not_built_on(psoTarget, u"BRS_RealizeBrush");
-}
-
 BOOL PTH_StrokePath(SURFOBJ *pso, PATHOBJ *, CLIPOBJ *, XFORMOBJ *, BRUSHOBJ *, POINTL *, LINEATTRS *, MIX)
 {
     return not_built_on(pso, u"PTH_StrokePath");

@@ -25,8 +25,6 @@ void BLT_FreeImageSpool(ImageSpool *, PendingImageList *) {}
 /* No image is ever held. */
 int BLT_FlushPendingImages(PdevContext *pdev, BOOL) { return pdev ? 0 : -1; }
 
-int BLT_CreateColorScanState(PdevContext *pdev) { return pdev ? 0 : -1; }
-void BLT_FreeColorScanState(PdevContext *) {}
 int BLT_CreateTurnBuffer(PdevContext *pdev) { return pdev ? 0 : -1; }
 void BLT_FreeTurnBuffer(PdevContext *) {}
 
