@@ -150,13 +150,17 @@ void put_palette(BYTE *palette, const BYTE *converted, LONG count, bool grey)
 
 LONG BRS_PatternScale(PdevContext *pdev, BOOL hatch)
 {
-    WORD perResolution = 0, divisor = 0;
-    if (!pdev || PDEV_GetSetting16(pdev, S_PATTERN_AT_RESOLUTION, &perResolution) != 0)
+    WORD perResolution = 0, patternResolution = 0, resolution = 0;
+    if (!pdev || PDEV_GetSetting16(pdev, S_PATTERN_AT_RESOLUTION, &perResolution) != 0 ||
+        PDEV_GetSetting16(pdev, S_PATTERN_RESOLUTION, &patternResolution) != 0 ||
+        PDEV_GetSetting16(pdev, S_RESOLUTION, &resolution) != 0)
         return 0;
-    const bool atResolution = perResolution == 1;
-    if (PDEV_GetSetting16(pdev, atResolution ? S_RESOLUTION : S_PATTERN_RESOLUTION, &divisor) != 0 || divisor == 0)
-        return 0;
-    LONG g = 1200 / LONG(divisor);
+    /* A pattern resolution of 0 (a devmode that never had one) is taken as the device's own. */
+    const bool atResolution = perResolution == 1 || patternResolution == 0;
+    const LONG divisor = atResolution ? resolution : patternResolution;
+    if (divisor == 0)
+        return 1;
+    LONG g = 1200 / divisor;
     if (!atResolution && hatch)
         g /= 2;
     return std::max<LONG>(g, 1);

@@ -368,7 +368,7 @@ TEST_F(Brushes, MeshPattern)
                      }));
 }
 
-/* The pattern scale from its settings; a zero divisor gives none, a halved scale is at least 1. */
+/* The pattern scale from its settings; a zero divisor is never divided by, and the scale is at least 1. */
 TEST_F(Brushes, PatternScale)
 {
     struct Case {
@@ -380,7 +380,8 @@ TEST_F(Brushes, PatternScale)
         {1, 600, 150, 2, 2},
         {1, 300, 150, 4, 4},
         {0, 600, 1200, 1, 1}, /* 1200 / 1200 / 2 would be 0 */
-        {0, 600, 0, 0, 0},    /* no divisor: no scale */
+        {0, 600, 0, 2, 2},    /* no pattern resolution: the device's */
+        {1, 0, 150, 1, 1},    /* no resolution either: 1 */
     };
     for (const Case &c : cases) {
         JobDevmode dm;
