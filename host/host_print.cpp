@@ -1,5 +1,6 @@
 /*
- * The host's test document: blank pages printed through GDI's stand-in, the
+ * The host's test document: pages printed through GDI's stand-in (blank
+ * but for the vector drawing page, host_drawing.h), the
  * user-interface library's document events and the rendering library into a
  * spooler job, whose bytes are then written to the job file.  The caller's
  * choices go into the application's devmode the way the user-interface
@@ -7,6 +8,7 @@
  * create-DC event merges it into the job devmode.
  */
 #include "host_print.h"
+#include "host_drawing.h"
 
 #include "host_printer.h"
 
@@ -257,6 +259,9 @@ bool host_print(const PrintRequest &request, PrintReport &report, std::string &e
         current = wanted;
         if (StartPage(dc) <= 0) {
             error = failure("StartPage", page);
+            ok = false;
+        } else if (page == kDrawingPage && !host_draw_vector_page(dc, error)) {
+            error += " on page " + std::to_string(page);
             ok = false;
         } else if (EndPage(dc) <= 0) {
             error = failure("EndPage", page);

@@ -110,19 +110,19 @@ TEST_F(HostPrint, OptionsReachTheJob)
     EXPECT_EQ(count(l, pxllist::op::kBeginPage), 2);
     EXPECT_TRUE(hasLine(l, "@PJL COMMENT QZJOBINFO NUP=4"));
 
-    /* page 2 on Letter, turned */
+    /* page 2 (the drawing page, a colour page) on Letter, turned */
     out = print("--pages 3 --paper A4 --page 2:Letter:landscape", &status);
     ASSERT_EQ(status, 0) << out;
     l = listed();
     EXPECT_TRUE(hasLine(l, "@PJL COMMENT QZJOBINFO PAGEINFO=SIZE[210.0X297.0]:MODE[EMPTY]::INTRAY[0]:DUPLEX[SIMPLEX]"));
-    EXPECT_TRUE(hasLine(l, "@PJL COMMENT QZJOBINFO PAGEINFO=SIZE[215.9X279.4]:MODE[EMPTY]::INTRAY[0]:DUPLEX[SIMPLEX]"));
+    EXPECT_TRUE(hasLine(l, "@PJL COMMENT QZJOBINFO PAGEINFO=SIZE[215.9X279.4]:MODE[COLOR]:COLORS[0]:INTRAY[0]:DUPLEX[SIMPLEX]"));
 
     /* a page of its own paper without --paper: page 1 on the printer's Letter, page 2 on A4 */
     out = print("--pages 2 --page 2:A4", &status);
     ASSERT_EQ(status, 0) << out;
     l = listed();
     EXPECT_TRUE(hasLine(l, "@PJL COMMENT QZJOBINFO PAGEINFO=SIZE[215.9X279.4]:MODE[EMPTY]::INTRAY[0]:DUPLEX[SIMPLEX]"));
-    EXPECT_TRUE(hasLine(l, "@PJL COMMENT QZJOBINFO PAGEINFO=SIZE[210.0X297.0]:MODE[EMPTY]::INTRAY[0]:DUPLEX[SIMPLEX]"));
+    EXPECT_TRUE(hasLine(l, "@PJL COMMENT QZJOBINFO PAGEINFO=SIZE[210.0X297.0]:MODE[COLOR]:COLORS[0]:INTRAY[0]:DUPLEX[SIMPLEX]"));
 }
 
 TEST_F(HostPrint, CopiesAreUncollatedUnlessAsked)
@@ -280,6 +280,26 @@ TEST_F(HostPrint, PosterTilesFollowThePage)
     std::string out = print("--pages 2 --paper A4 --poster 4", &status);
     ASSERT_EQ(status, 0) << out;
     EXPECT_EQ(count(listed(), pxllist::op::kBeginPage), 32) << "16 tiles a page";
+}
+
+/* Page 2 is the vector drawing page: in colour and in monochrome the lister reads it whole. */
+TEST_F(HostPrint, TheDrawingPageListsCleanlyInColourAndMonochrome)
+{
+    for (const char *colour : {"colour", "mono"}) {
+        int status = -1;
+        std::string out = print(std::string("--pages 2 --colour ") + colour, &status);
+        ASSERT_EQ(status, 0) << colour << "\n" << out;
+        pxllist::Listing l = listed();
+        ASSERT_TRUE(l.ok) << colour;
+        EXPECT_EQ(count(l, pxllist::op::kBeginPage), 2) << colour;
+        EXPECT_EQ(count(l, pxllist::op::kEllipse), 2) << colour;
+        EXPECT_EQ(count(l, pxllist::op::kRectangle), 21) << colour << ": 3 shapes, the cut one, 12 hatches, 5 in the last row";
+        EXPECT_EQ(count(l, pxllist::op::kPaintPath), 11) << colour << ": wave, drop, 2 stars, 3 wide, 3 dashed, the disc";
+        EXPECT_EQ(count(l, pxllist::op::kBezierRelPath) + count(l, pxllist::op::kBezierPath), 3) << colour;
+        EXPECT_EQ(count(l, pxllist::op::kSetClipReplace), 1) << colour << ": the region clip";
+        EXPECT_EQ(count(l, pxllist::op::kBeginRastPattern), 16) << colour << ": 14 hatches and 2 patterns";
+        EXPECT_EQ(count(l, pxllist::op::kSetLineDash), 4) << colour << ": solid, styled, alternate, dashed";
+    }
 }
 
 TEST_F(HostPrint, AnEmptyDocumentIsAnEmptyJobFile)

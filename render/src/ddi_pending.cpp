@@ -61,27 +61,6 @@ BOOL BLT_DoBlt(SURFOBJ *psoDest, SURFOBJ *, SURFOBJ *, CLIPOBJ *, XLATEOBJ *, RE
     return not_built_on(psoDest, u"BLT_DoBlt");
 }
 
-BOOL BRS_RealizeBrush(BRUSHOBJ *, SURFOBJ *psoTarget, SURFOBJ *, SURFOBJ *, XLATEOBJ *, ULONG)
-{
-    return not_built_on(psoTarget, u"BRS_RealizeBrush");
-}
-
-BOOL PTH_StrokePath(SURFOBJ *pso, PATHOBJ *, CLIPOBJ *, XFORMOBJ *, BRUSHOBJ *, POINTL *, LINEATTRS *, MIX)
-{
-    return not_built_on(pso, u"PTH_StrokePath");
-}
-
-BOOL PTH_FillPath(SURFOBJ *pso, PATHOBJ *, CLIPOBJ *, BRUSHOBJ *, POINTL *, MIX, FLONG)
-{
-    return not_built_on(pso, u"PTH_FillPath");
-}
-
-BOOL PTH_StrokeAndFillPath(SURFOBJ *pso, PATHOBJ *, CLIPOBJ *, XFORMOBJ *, BRUSHOBJ *, LINEATTRS *, BRUSHOBJ *,
-                           POINTL *, MIX, FLONG)
-{
-    return not_built_on(pso, u"PTH_StrokeAndFillPath");
-}
-
 BOOL TXT_TextOut(SURFOBJ *pso, STROBJ *, FONTOBJ *, CLIPOBJ *, RECTL *, RECTL *, BRUSHOBJ *, BRUSHOBJ *, POINTL *,
                  MIX)
 {

@@ -9,7 +9,6 @@
 #include "blt_image_spool.h"
 #include "fnt_download.h"
 #include "pdev_context.h"
-#include "pth_path_state.h"
 
 int BLT_CreateImageSpool(ImageSpool **spool, PendingImageList **list, LONG, HMODULE)
 {
@@ -25,12 +24,8 @@ void BLT_FreeImageSpool(ImageSpool *, PendingImageList *) {}
 /* No image is ever held. */
 int BLT_FlushPendingImages(PdevContext *pdev, BOOL) { return pdev ? 0 : -1; }
 
-int BLT_CreateColorScanState(PdevContext *pdev) { return pdev ? 0 : -1; }
-void BLT_FreeColorScanState(PdevContext *) {}
 int BLT_CreateTurnBuffer(PdevContext *pdev) { return pdev ? 0 : -1; }
 void BLT_FreeTurnBuffer(PdevContext *) {}
-
-int PTH_ResetPathState(PdevContext *pdev) { return pdev ? 0 : -1; }
 
 /* No font is ever downloaded. */
 int FNT_ResetDownloadState(PdevContext *pdev) { return pdev ? 0 : -1; }

@@ -306,6 +306,45 @@ PFN gdi_driver_function(HDC hdc, ULONG index);
 /* Live device contexts; tests use it to find leaks. */
 size_t gdi_dc_count();
 
+/* ---- Drawing paths on a printer device context ----------------------------- */
+
+/* A brush as the application chose it; colours are 0x00RRGGBB (the device palette: blue lowest). */
+struct GdiBrush {
+    enum Kind { Solid, Hatch, Pattern } kind = Solid;
+    ULONG color = 0;              /* solid colour; a hatch's lines */
+    ULONG background = 0xFFFFFF;  /* a hatch's background */
+    ULONG hatch = 0;              /* HS_ style 0-5 */
+    ULONG format = 0;             /* pattern: BMF_ */
+    LONG width = 0, height = 0;   /* pattern size */
+    std::vector<BYTE> rows;       /* pattern rows, each padded to 4 bytes, top row first */
+    std::vector<ULONG> palette;   /* pattern palette (1, 4 and 8 bits) */
+};
+
+/* One path drawing call as the engine makes it. */
+struct GdiPathDraw {
+    int mode = 2;                         /* 1 stroke (DrvStrokePath), 2 fill (DrvFillPath), 3 both */
+    std::vector<PathFigure> figures;      /* 28.4 points */
+    FLONG pathFlags = 0;                  /* PO_ELLIPSE */
+    std::vector<RECTL> clip;              /* none: no clip; one: a rectangle; more: a region */
+    GdiBrush fill;
+    GdiBrush pen;
+    LINEATTRS line{};                     /* pstyle is taken from `style` */
+    std::vector<FLOAT_LONG> style;
+    XFORML xform{1, 0, 0, 1, 0, 0};       /* the geometric pen's transform */
+    MIX mix = 0x0D0D;
+    FLONG fillMode = FP_ALTERNATEMODE;
+};
+
+/*
+ * Draws `draw` on the context's surface: the engine builds the path, clip,
+ * brushes (realised through the library's DrvRealizeBrush when the library
+ * asks for them) and transform, calls the library's DrvStrokePath,
+ * DrvFillPath or DrvStrokeAndFillPath and frees them.  The library's
+ * answer; FALSE with ERROR_INVALID_HANDLE for a dead context or surface,
+ * ERROR_INVALID_DRIVER when the library lacks the function.
+ */
+BOOL gdi_draw_path(HDC hdc, const GdiPathDraw &draw);
+
 } // namespace plat
 
 #endif /* PLAT_GDI_H */

@@ -13,7 +13,6 @@ const char16_t kImages[] = u"image output";
 const char16_t kPending[] = u"pending images";
 const char16_t kDownscale[] = u"downscaling";
 const char16_t kTransparent[] = u"transparent blts";
-const char16_t kClassify[] = u"colour classification";
 
 } // namespace
 
@@ -65,17 +64,6 @@ BOOL BLT_WriteImageBands(PdevContext *, ULONG, ULONG, ImageBands *, const BYTE *
 BOOL BLT_WriteJpegImageBands(PdevContext *, ImageDescriptor *, ImageBands *, const BYTE *)
 {
     return DRAW_NotBuilt(u"BLT_WriteJpegImageBands", kImages, FALSE);
-}
-
-int BLT_ClassifyImageColors(LONG *, PageColorSet *, PdevContext *, const BYTE *, LONG, LONG, const BYTE *, LONG, LONG,
-                            LONG)
-{
-    return DRAW_NotBuilt(u"BLT_ClassifyImageColors", kClassify, -1);
-}
-
-int BLT_ConvertPatternColors(PdevContext *, const BYTE *, BYTE *, LONG, BOOL)
-{
-    return DRAW_NotBuilt(u"BLT_ConvertPatternColors", kClassify, 0);
 }
 
 int BLT_QueuePendingImage(PendingImageList *, CLIPOBJ *, const RECTL *, const ImageDescriptor *, BYTE **, HANDLE *)

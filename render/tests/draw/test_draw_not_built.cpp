@@ -45,9 +45,6 @@ TEST_F(DrawNotBuilt, EachAnswersItsFailure)
          }},
         {"BLT_WriteImageBands", [] { return !BLT_WriteImageBands(nullptr, 3, 1, nullptr, nullptr); }},
         {"BLT_WriteJpegImageBands", [] { return !BLT_WriteJpegImageBands(nullptr, nullptr, nullptr, nullptr); }},
-        {"BLT_ClassifyImageColors",
-         [] { return BLT_ClassifyImageColors(nullptr, nullptr, nullptr, nullptr, 1, 1, nullptr, 0, 4, 24) == -1; }},
-        {"BLT_ConvertPatternColors", [&] { BYTE out[3]; return BLT_ConvertPatternColors(nullptr, color, out, 1, FALSE) == 0; }},
         {"BLT_QueuePendingImage",
          [&] { return BLT_QueuePendingImage(nullptr, nullptr, &rect, nullptr, nullptr, nullptr) == -1; }},
         {"BLT_CopyClip", [&] { return !BLT_CopyClip(nullptr, &rect, nullptr); }},
@@ -56,34 +53,6 @@ TEST_F(DrawNotBuilt, EachAnswersItsFailure)
         {"BLT_BuildAxisTable", [] { return !BLT_BuildAxisTable(nullptr, 4, 2, false); }},
         {"BLT_DownscaleRows", [&] { return BLT_DownscaleRows(nullptr, color, 3, 1, 24) == -1; }},
         {"BLT_GetScaledRow", [] { BYTE out[3]; return BLT_GetScaledRow(nullptr, out, 3) == 0; }},
-        /* Brushes. */
-        {"BRS_SelectBrush", [] { return !BRS_SelectBrush(nullptr, 2, nullptr, nullptr, nullptr); }},
-        {"BRS_SendSolidColor", [&] { return BRS_SendSolidColor(nullptr, color, 3, FALSE) == -1; }},
-        {"BRS_SendHatchPattern", [&] { return !BRS_SendHatchPattern(nullptr, 2, 1, 4, color, color, &origin); }},
-        {"BRS_SendRasterPattern",
-         [&] { return !BRS_SendRasterPattern(nullptr, 2, 1, color, color, &origin, &size, color, 1); }},
-        {"BRS_SendColorPattern", [&] { return !BRS_SendColorPattern(nullptr, 2, nullptr, &origin); }},
-        {"BRS_SendMeshPattern", [&] { return !BRS_SendMeshPattern(nullptr, 2, color, TRUE); }},
-        {"BRS_PatternScale", [] { return BRS_PatternScale(nullptr, TRUE) == 0; }},
-        /* Paths and clipping. */
-        {"PTH_DrawPath", [] { return !PTH_DrawPath(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                                   0x0D0D, 1, 2); }},
-        {"PTH_SetPathClip", [&] { return PTH_SetPathClip(nullptr, nullptr, nullptr, &rect, 2) == 0; }},
-        {"PTH_ClassifyPath", [] { return PTH_ClassifyPath(nullptr, nullptr, nullptr, 2) == -1; }},
-        {"PTH_PenAllowsShape", [] { return !PTH_PenAllowsShape(nullptr); }},
-        {"PTH_SetBrushAndPen", [] { return !PTH_SetBrushAndPen(nullptr, nullptr, nullptr, nullptr, nullptr, 0x0D0D, 1, 2,
-                                                               0); }},
-        {"PTH_SetLineAttrs", [] { return !PTH_SetLineAttrs(nullptr, nullptr); }},
-        {"PTH_SetLineDash", [] { return !PTH_SetLineDash(nullptr, nullptr, 24); }},
-        {"PTH_SetClipRegion", [] { return PTH_SetClipRegion(nullptr, nullptr, nullptr) == 0; }},
-        {"PTH_SetClipFromCopy", [] { return PTH_SetClipFromCopy(nullptr, nullptr, nullptr, nullptr, nullptr) == 0; }},
-        {"PTH_CacheClipPath", [] { return PTH_CacheClipPath(nullptr, nullptr, nullptr) == -1; }},
-        {"PTH_CopyPathPoints", [] {
-             void *block = reinterpret_cast<void *>(1);
-             DWORD bytes = 5, records = 5;
-             return PTH_CopyPathPoints(nullptr, &block, &bytes, &records) == -1 && !block && !bytes && !records;
-         }},
-        {"PTH_EmitPathData", [] { return PTH_EmitPathData(nullptr, nullptr, nullptr, 0) == 0; }},
         /* Text output. */
         {"TXT_DrawGlyphRun",
          [] { return TXT_DrawGlyphRun(nullptr, nullptr, 0, nullptr, nullptr, nullptr, nullptr, 0x0D0D, 0) == 0; }},
