@@ -33,11 +33,6 @@ BOOL not_built_on(const SURFOBJ *pso, LPCWSTR worker) { return checked(pso) ? no
 
 /* ---- Drawing ---------------------------------------------------------------- */
 
-BOOL BRS_RealizeBrush(BRUSHOBJ *, SURFOBJ *psoTarget, SURFOBJ *, SURFOBJ *, XLATEOBJ *, ULONG)
-{
-    return not_built_on(psoTarget, u"BRS_RealizeBrush");
-}
-
 BOOL PTH_StrokePath(SURFOBJ *pso, PATHOBJ *, CLIPOBJ *, XFORMOBJ *, BRUSHOBJ *, POINTL *, LINEATTRS *, MIX)
 {
     return not_built_on(pso, u"PTH_StrokePath");

@@ -1,17 +1,12 @@
 /*
- * The job's calls into the drawing work (colour scan state, paths, font
- * download), which is not built yet.  Until it is, the per-job records it keeps are empty: creating one
+ * The job's calls into the drawing work (paths, font download), which is not built yet.  Until it is, the per-job records it keeps are empty: creating one
  * makes nothing, resetting, flushing and freeing have nothing to act on.
  * These are the answers that work gives for a job that has drawn nothing.
  * Each is deleted from here when its work is built.
  */
-#include "blt_image_output.h"
 #include "fnt_download.h"
 #include "pdev_context.h"
 #include "pth_path_state.h"
-
-int BLT_CreateColorScanState(PdevContext *pdev) { return pdev ? 0 : -1; }
-void BLT_FreeColorScanState(PdevContext *) {}
 
 int PTH_ResetPathState(PdevContext *pdev) { return pdev ? 0 : -1; }
 

@@ -165,6 +165,7 @@ int JOB_MoveToContext(PdevContext *oldPdev, PdevContext *newPdev)
     move(newPdev->copySetRecords, oldPdev->copySetRecords);
     move(newPdev->jobInfo, oldPdev->jobInfo);
     move(newPdev->colorObject, oldPdev->colorObject);
+    move(newPdev->colorScanState, oldPdev->colorScanState);
     move(newPdev->imageSpool, oldPdev->imageSpool);
     move(newPdev->pendingImages, oldPdev->pendingImages);
     if (newPdev->ctmTracker)

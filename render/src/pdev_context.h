@@ -200,6 +200,7 @@ struct PdevContext {
     JobInfoRecord *jobInfo;
     CtmTracker *ctmTracker;               /* the job's CTM tracker */
     ColorObject *colorObject;
+    LONG *colorScanState;                 /* result of the last colour classification (1-4); null outside a job */
     ImageSpool *imageSpool;
     PendingImageList *pendingImages;      /* made with the image spool */
     JobOwnerRecord owner;

@@ -122,7 +122,7 @@ protected:
             {"DrvStrokeAndFillPath", "PTH_StrokeAndFillPath",
              [&] { return long(DrvStrokeAndFillPath(so, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                                                     nullptr, 0x0D0D, 0)); }},
-            {"DrvRealizeBrush", "BRS_RealizeBrush",
+            {"DrvRealizeBrush", nullptr,
              [&] { return long(DrvRealizeBrush(nullptr, so, nullptr, nullptr, nullptr, 0)); }},
             {"DrvTextOut", "TXT_TextOut", [&] { return long(DrvTextOut(so, nullptr, nullptr, nullptr, nullptr,
                                                                        nullptr, nullptr, nullptr, nullptr,

@@ -60,7 +60,6 @@ TEST_F(DdiWorkers, DrawingEntriesFailVisiblyUntilTheirWorkExists)
         {"DrvFillPath", [](SURFOBJ *s) { return DrvFillPath(s, nullptr, nullptr, nullptr, nullptr, 0x0D0D, 0); }},
         {"DrvStrokeAndFillPath", [](SURFOBJ *s) { return DrvStrokeAndFillPath(s, nullptr, nullptr, nullptr, nullptr,
                                                                               nullptr, nullptr, nullptr, 0x0D0D, 0); }},
-        {"DrvRealizeBrush", [](SURFOBJ *s) { return DrvRealizeBrush(nullptr, s, nullptr, nullptr, nullptr, 0); }},
         {"DrvTextOut", [](SURFOBJ *s) { return DrvTextOut(s, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                                                           nullptr, nullptr, 0x0D0D); }},
         {"DrvEscape", [](SURFOBJ *s) { return BOOL(DrvEscape(s, 0x1072, 0, nullptr, 0, nullptr)); }},

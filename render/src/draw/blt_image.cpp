@@ -6,6 +6,7 @@
  * EndImage.  Also the two-colour mask images of ROP3 0xB8 and 0xE2.
  */
 #include "blt_image.h"
+#include "blt_image_output.h"
 #include "blt_image_spool.h"
 #include "blt_records.h"
 #include "blt_source.h"
@@ -328,7 +329,7 @@ BOOL BLT_EmitImage(PdevContext *pdev, SURFOBJ *psoSrc, const SIZEL *size, const 
     return ok;
 }
 
-LONG *BLT_ImageScanState(PdevContext *) { return nullptr; }
+LONG *BLT_ImageScanState(PdevContext *pdev) { return pdev ? pdev->colorScanState : nullptr; }
 
 bool BLT_IsTwoColorMask(SURFOBJ *psoSrc, const SIZEL *size, const POINTL *pptlSrc, XLATEOBJ *pxlo, BRUSHOBJ *pbo,
                         LONG ropMode, BYTE rop3)

@@ -1,8 +1,7 @@
 /*
  * Brushes and hatches: turning a brush and a mix into the printer's brush
- * or pen source.  The realiser is in ddi_workers.h.  The mix and ROP
- * tables are built; the rest is later work and fails visibly meanwhile
- * (draw_not_built_paint.cpp; the README's "Not built yet" table lists them).
+ * or pen source.  The realiser is in ddi_workers.h, the realisation's
+ * layout in brs_realized.h.
  */
 #ifndef TARVELGR_DRAW_BRUSH_H
 #define TARVELGR_DRAW_BRUSH_H
@@ -20,7 +19,8 @@ MIX BRS_RopToMix(ROP4 rop4);
 
 /*
  * Selects the pen (target 1), the brush (2), or either with the mesh
- * variant (-1, -2) from `pbo` (none: a null pen or brush).  TRUE / FALSE.
+ * variant (-1, -2) from `pbo`; without a brush object only the ROP and
+ * opaque transparency modes are set.  TRUE / FALSE.
  */
 BOOL BRS_SelectBrush(PdevContext *pdev, LONG target, POINTL *pptlBrushOrg, BRUSHOBJ *pbo, const ROP4 *rop4);
 
@@ -30,6 +30,12 @@ int BRS_SendSolidColor(PdevContext *pdev, const BYTE color[3], LONG target, BOOL
 /* Sends hatch `style` (0-5) with the colours of its 0 and 1 bits.  TRUE / FALSE. */
 BOOL BRS_SendHatchPattern(PdevContext *pdev, LONG target, LONG background, LONG style, const BYTE color0[3],
                           const BYTE color1[3], const POINTL *origin);
+
+/* Scale kinds of a raster pattern: a brush pattern, or a hatch (half the pattern scale). */
+enum : LONG {
+    BRS_SCALE_PATTERN = 1,
+    BRS_SCALE_HATCH = 2,
+};
 
 /*
  * Sends a one-bit pattern (background 1 opaque, 2 transparent) of `size`

@@ -1,49 +1,17 @@
 /*
- * Brushes, paths and clipping, not built yet: each answers its failure
+ * Paths and clipping, not built yet: each answers its failure
  * visibly (draw_not_built.h).  Each is deleted from here when its work is
  * built.
  */
-#include "draw_brush.h"
 #include "draw_not_built.h"
 #include "draw_path.h"
 
 namespace {
 
-const char16_t kBrushes[] = u"brushes";
 const char16_t kPaths[] = u"paths";
 const char16_t kClipping[] = u"clipping";
 
 } // namespace
-
-BOOL BRS_SelectBrush(PdevContext *, LONG, POINTL *, BRUSHOBJ *, const ROP4 *)
-{
-    return DRAW_NotBuilt(u"BRS_SelectBrush", kBrushes, FALSE);
-}
-
-int BRS_SendSolidColor(PdevContext *, const BYTE *, LONG, BOOL) { return DRAW_NotBuilt(u"BRS_SendSolidColor", kBrushes, -1); }
-
-BOOL BRS_SendHatchPattern(PdevContext *, LONG, LONG, LONG, const BYTE *, const BYTE *, const POINTL *)
-{
-    return DRAW_NotBuilt(u"BRS_SendHatchPattern", kBrushes, FALSE);
-}
-
-BOOL BRS_SendRasterPattern(PdevContext *, LONG, LONG, const BYTE *, const BYTE *, const POINTL *, const SIZEL *,
-                           const BYTE *, LONG)
-{
-    return DRAW_NotBuilt(u"BRS_SendRasterPattern", kBrushes, FALSE);
-}
-
-BOOL BRS_SendColorPattern(PdevContext *, LONG, BRUSHOBJ *, const POINTL *)
-{
-    return DRAW_NotBuilt(u"BRS_SendColorPattern", kBrushes, FALSE);
-}
-
-BOOL BRS_SendMeshPattern(PdevContext *, LONG, const BYTE *, BOOL)
-{
-    return DRAW_NotBuilt(u"BRS_SendMeshPattern", kBrushes, FALSE);
-}
-
-LONG BRS_PatternScale(PdevContext *, BOOL) { return DRAW_NotBuilt(u"BRS_PatternScale", kBrushes, 0); }
 
 BOOL PTH_DrawPath(PdevContext *, PATHOBJ *, CLIPOBJ *, XFORMOBJ *, BRUSHOBJ *, BRUSHOBJ *, POINTL *, LINEATTRS *, MIX,
                   FLONG, LONG)

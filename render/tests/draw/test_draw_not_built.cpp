@@ -22,25 +22,10 @@ TEST_F(DrawNotBuilt, EachAnswersItsFailure)
 {
     const BYTE color[3] = {};
     const RECTL rect = {0, 0, 1, 1};
-    const SIZEL size = {1, 1};
-    const POINTL origin = {};
     struct Case {
         const char *name;
         std::function<bool()> failed;
     } cases[] = {
-        /* Colour classification. */
-        {"BLT_ClassifyImageColors",
-         [] { return BLT_ClassifyImageColors(nullptr, nullptr, nullptr, nullptr, 1, 1, nullptr, 0, 4, 24) == -1; }},
-        {"BLT_ConvertPatternColors", [&] { BYTE out[3]; return BLT_ConvertPatternColors(nullptr, color, out, 1, FALSE) == 0; }},
-        /* Brushes. */
-        {"BRS_SelectBrush", [] { return !BRS_SelectBrush(nullptr, 2, nullptr, nullptr, nullptr); }},
-        {"BRS_SendSolidColor", [&] { return BRS_SendSolidColor(nullptr, color, 3, FALSE) == -1; }},
-        {"BRS_SendHatchPattern", [&] { return !BRS_SendHatchPattern(nullptr, 2, 1, 4, color, color, &origin); }},
-        {"BRS_SendRasterPattern",
-         [&] { return !BRS_SendRasterPattern(nullptr, 2, 1, color, color, &origin, &size, color, 1); }},
-        {"BRS_SendColorPattern", [&] { return !BRS_SendColorPattern(nullptr, 2, nullptr, &origin); }},
-        {"BRS_SendMeshPattern", [&] { return !BRS_SendMeshPattern(nullptr, 2, color, TRUE); }},
-        {"BRS_PatternScale", [] { return BRS_PatternScale(nullptr, TRUE) == 0; }},
         /* Paths and clipping. */
         {"PTH_DrawPath", [] { return !PTH_DrawPath(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                                                    0x0D0D, 1, 2); }},
