@@ -14,6 +14,7 @@
 #include "pclxl_ops.h"
 #include "pdev_context.h"
 
+#include <plat/error.h>
 #include <plat/memory.h>
 
 #include <cstring>
@@ -231,7 +232,9 @@ int BLT_FlushPendingImages(PdevContext *pdev, BOOL release)
     if (rc == kEngineError) /* the engine failed: the held images go out converted without it */
         rc = CLR_ConvertPendingImages(pdev->colorObject, list, FALSE);
     if (rc != 0 || BLT_EmitPendingImages(pdev) != 1) {
+        const DWORD error = GetLastError(); /* freeing the blocks must not hide why the flush failed */
         empty_list(list);
+        SetLastError(error);
         return -1;
     }
     return 0;

@@ -3,9 +3,12 @@
 // draw nothing or write nothing, DrvCopyBits from the device, invalid
 // contexts, and the transparent blt's white value and mask.
 #include "blt_test_support.h"
+#include "blt_image.h"
 #include "job_listing.h"
+#include "sheet_state.h"
 
 #include <plat/error.h>
+#include <plat/memory.h>
 
 #include <gtest/gtest.h>
 
@@ -220,6 +223,128 @@ TEST_F(BltCore, ATransparentBltTheDriverCannotPrepareGoesToTheEngine)
     ASSERT_EQ(log.size(), 1u);
     EXPECT_EQ(log[0].name, "EngTransparentBlt");
     EXPECT_EQ(log[0].color, 0x00FF00u);
+}
+
+} // namespace
+
+/* ---- Turning images with the page -------------------------------------------------- */
+
+namespace {
+
+TEST_F(BltCore, ImagesTurnWithThePageWhenLargerThan64PixelsBothWays)
+{
+    SheetPipelineState *sheet = JOB_SheetState(pdev);
+    ASSERT_NE(sheet, nullptr);
+    const DWORD w = 66, h = 65;
+    std::vector<BYTE> pixels(size_t(w) * h * 3);
+    for (DWORD y = 0; y < h; y++)
+        for (DWORD x = 0; x < w; x++) {
+            BYTE *p = &pixels[(size_t(y) * w + x) * 3];
+            p[0] = BYTE(x), p[1] = BYTE(y), p[2] = 0x77;
+        }
+    const RECTL dest{100, 200, 100 + 132, 200 + 130};
+    struct Case {
+        LONG angle;
+        LONG after;
+        LONG x, y;           /* the cursor in the rotated system */
+        DWORD tw, th;        /* the turned image's size */
+        LONG dw, dh;         /* its destination size */
+        /* where source pixel (x, y) lands */
+        std::function<size_t(DWORD, DWORD)> at;
+    } cases[] = {
+        {180, 180, -232, -330, w, h, 132, 130, [&](DWORD x, DWORD y) { return size_t(h - 1 - y) * w + (w - 1 - x); }},
+        {90, 270, -(200 + 130), 100, h, w, 130, 132, [&](DWORD x, DWORD y) { return size_t(x) * h + (h - 1 - y); }},
+        {270, 90, 200, -(100 + 132), h, w, 130, 132, [&](DWORD x, DWORD y) { return size_t(w - 1 - x) * h + y; }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.angle);
+        sheet->pageAngle = c.angle;
+        ImageDescriptor d;
+        ImageBands bands;
+        ULONG mirror = 0;
+        BLT_PrepareBands(&dest, &d, &bands, &mirror);
+        d.srcWidth = WORD(w);
+        d.srcHeight = WORD(h);
+        const BYTE *rows = pixels.data();
+        LONG after = 0;
+        ASSERT_TRUE(BLT_TurnImage(pdev, &dest, mirror, &d, &bands, 3, &rows, &after));
+        EXPECT_EQ(after, c.after);
+        EXPECT_EQ(bands.x, c.x);
+        EXPECT_EQ(bands.y, c.y);
+        EXPECT_EQ(d.srcWidth, c.tw);
+        EXPECT_EQ(d.srcHeight, c.th);
+        EXPECT_EQ(d.destWidth, c.dw);
+        EXPECT_EQ(d.destHeight, c.dh);
+        for (DWORD y : {0u, 7u, h - 1})
+            for (DWORD x : {0u, 5u, w - 1}) {
+                const BYTE *p = rows + c.at(x, y) * 3;
+                EXPECT_EQ(p[0], BYTE(x));
+                EXPECT_EQ(p[1], BYTE(y));
+            }
+    }
+    /* 64 pixels one way, 1-bit rows and an unturned page stay as they are. */
+    sheet->pageAngle = 90;
+    ImageDescriptor d;
+    ImageBands bands;
+    ULONG mirror = 0;
+    BLT_PrepareBands(&dest, &d, &bands, &mirror);
+    d.srcWidth = 64;
+    d.srcHeight = 100;
+    const BYTE *rows = pixels.data();
+    LONG after = 0;
+    EXPECT_FALSE(BLT_TurnImage(pdev, &dest, mirror, &d, &bands, 3, &rows, &after));
+    d.srcWidth = 65;
+    EXPECT_FALSE(BLT_TurnImage(pdev, &dest, mirror, &d, &bands, 0, &rows, &after));
+    sheet->pageAngle = 0;
+    EXPECT_FALSE(BLT_TurnImage(pdev, &dest, mirror, &d, &bands, 3, &rows, &after));
+    EXPECT_EQ(rows, pixels.data());
+}
+
+/* ---- Held images ---------------------------------------------------------------------- */
+
+TEST_F(BltCore, ClipCopiesOfHeldImages)
+{
+    const RECTL dest{1, 2, 3, 4};
+    ClipCopy copy;
+    ASSERT_TRUE(BLT_CopyClip(nullptr, &dest, &copy)) << "no clip object: nothing clips";
+    EXPECT_EQ(copy.dComplexity, DC_TRIVIAL);
+    EXPECT_EQ(copy.dest.right, 3);
+    CLIPOBJ *rect = plat::engine_make_clip({RECTL{0, 0, 50, 60}});
+    ASSERT_TRUE(BLT_CopyClip(rect, &dest, &copy));
+    EXPECT_EQ(copy.dComplexity, DC_RECT);
+    EXPECT_EQ(copy.bounds.bottom, 60);
+    CLIPOBJ *region = plat::engine_make_clip({RECTL{0, 0, 5, 5}, RECTL{10, 10, 20, 20}});
+    EXPECT_FALSE(BLT_CopyClip(region, &dest, &copy)) << "the region's points wait for the clip's path copy";
+    CLIPOBJ odd = *rect;
+    odd.iDComplexity = 2;
+    EXPECT_FALSE(BLT_CopyClip(&odd, &dest, &copy));
+    plat::engine_free_clip(rect);
+    plat::engine_free_clip(region);
+}
+
+TEST_F(BltCore, AFailedFlushEmptiesTheListAndFailsTheCall)
+{
+    ASSERT_NE(pdev->pendingImages, nullptr);
+    for (int i = 0; i < 2; i++) {
+        HANDLE block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 12);
+        BYTE *pixels = static_cast<BYTE *>(GlobalLock(block));
+        ImageDescriptor d{};
+        d.srcWidth = 2;
+        d.srcHeight = 2;
+        d.colorFormat = BLT_FORMAT_RGB;
+        d.bits = 8;
+        d.method = 1;
+        d.imageBytes = 12;
+        const RECTL dest{0, 0, 2, 2};
+        ASSERT_EQ(BLT_QueuePendingImage(pdev->pendingImages, nullptr, &dest, &d, &pixels, &block), 0);
+    }
+    EXPECT_EQ(pdev->pendingImages->count, 2u);
+    SetLastError(0);
+    EXPECT_EQ(BLT_FlushPendingImages(pdev, TRUE), -1) << "the held images' clip cannot be set yet";
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
+    EXPECT_EQ(pdev->pendingImages->count, 0u);
+    EXPECT_EQ(pdev->pendingImages->first, nullptr);
+    EXPECT_EQ(BLT_FlushPendingImages(pdev, TRUE), 0) << "an empty list flushes at once";
 }
 
 } // namespace
