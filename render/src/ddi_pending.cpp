@@ -33,22 +33,6 @@ BOOL not_built_on(const SURFOBJ *pso, LPCWSTR worker) { return checked(pso) ? no
 
 /* ---- Drawing ---------------------------------------------------------------- */
 
-BOOL PTH_StrokePath(SURFOBJ *pso, PATHOBJ *, CLIPOBJ *, XFORMOBJ *, BRUSHOBJ *, POINTL *, LINEATTRS *, MIX)
-{
-    return not_built_on(pso, u"PTH_StrokePath");
-}
-
-BOOL PTH_FillPath(SURFOBJ *pso, PATHOBJ *, CLIPOBJ *, BRUSHOBJ *, POINTL *, MIX, FLONG)
-{
-    return not_built_on(pso, u"PTH_FillPath");
-}
-
-BOOL PTH_StrokeAndFillPath(SURFOBJ *pso, PATHOBJ *, CLIPOBJ *, XFORMOBJ *, BRUSHOBJ *, LINEATTRS *, BRUSHOBJ *,
-                           POINTL *, MIX, FLONG)
-{
-    return not_built_on(pso, u"PTH_StrokeAndFillPath");
-}
-
 BOOL TXT_TextOut(SURFOBJ *pso, STROBJ *, FONTOBJ *, CLIPOBJ *, RECTL *, RECTL *, BRUSHOBJ *, BRUSHOBJ *, POINTL *,
                  MIX)
 {

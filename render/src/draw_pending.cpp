@@ -6,9 +6,7 @@
  */
 #include "fnt_download.h"
 #include "pdev_context.h"
-#include "pth_path_state.h"
 
-int PTH_ResetPathState(PdevContext *pdev) { return pdev ? 0 : -1; }
 
 /* No font is ever downloaded. */
 int FNT_ResetDownloadState(PdevContext *pdev) { return pdev ? 0 : -1; }

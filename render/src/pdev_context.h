@@ -19,6 +19,7 @@
 #include "page_colors.h"
 #include "pclxl_ops.h"
 #include "pclxl_transform.h"
+#include "pth_path_state.h"
 
 #include <tarvel/mdl_context.h>
 #include <tarvel/setting_layout.h>
@@ -216,6 +217,7 @@ struct PdevContext {
     StartPagePaperInfo pagePaperInfo;     /* the next page's paper and margins, from the page-info escape */
     LONG pagePaperInfoSet;                /* 1 once the page-info escape gave them */
     GraphicsStateCache xlCache;           /* the PCL XL graphics-state cache */
+    PathClipState pathClip;               /* the page's clip as the path work last set it */
     DWORD tailMagic;                      /* PDEV_MAGIC while live */
 };
 

@@ -1,8 +1,9 @@
-// The graphics entry points whose work is not built yet (drawing, brushes,
-// text, application escapes): each checks its device context (ERROR_INVALID_PARAMETER
+// The graphics entry points whose work is not built yet (blts, text,
+// application escapes): each checks its device context (ERROR_INVALID_PARAMETER
 // for a bad one) and then fails visibly with ERROR_CALL_NOT_IMPLEMENTED; the
 // document and page calls are the job tests'; the font queries give their
-// answers for a context without device fonts; DrvStretchBltROP and
+// answers for a context without device fonts; the brush and path entries
+// refuse missing objects; DrvStretchBltROP and
 // DrvTransparentBlt refuse missing rectangles before any drawing.
 #include "test_pdev_support.h"
 
@@ -55,11 +56,6 @@ TEST_F(DdiWorkers, DrawingEntriesFailVisiblyUntilTheirWorkExists)
         const char *name;
         std::function<BOOL(SURFOBJ *)> call;
     } entries[] = {
-        {"DrvStrokePath", [](SURFOBJ *s) { return DrvStrokePath(s, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                                                nullptr, 0x0D0D); }},
-        {"DrvFillPath", [](SURFOBJ *s) { return DrvFillPath(s, nullptr, nullptr, nullptr, nullptr, 0x0D0D, 0); }},
-        {"DrvStrokeAndFillPath", [](SURFOBJ *s) { return DrvStrokeAndFillPath(s, nullptr, nullptr, nullptr, nullptr,
-                                                                              nullptr, nullptr, nullptr, 0x0D0D, 0); }},
         {"DrvTextOut", [](SURFOBJ *s) { return DrvTextOut(s, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                                                           nullptr, nullptr, 0x0D0D); }},
         {"DrvEscape", [](SURFOBJ *s) { return BOOL(DrvEscape(s, 0x1072, 0, nullptr, 0, nullptr)); }},
@@ -71,6 +67,28 @@ TEST_F(DdiWorkers, DrawingEntriesFailVisiblyUntilTheirWorkExists)
         SetLastError(0);
         EXPECT_FALSE(entry.call(&bad)) << entry.name << " with an invalid context";
         EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER)) << entry.name << " with an invalid context";
+    }
+}
+
+TEST_F(DdiWorkers, BrushAndPathEntriesRefuseMissingObjects)
+{
+    struct Entry {
+        const char *name;
+        std::function<BOOL(SURFOBJ *)> call;
+    } entries[] = {
+        {"DrvStrokePath", [](SURFOBJ *s) { return DrvStrokePath(s, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                                                nullptr, 0x0D0D); }},
+        {"DrvFillPath", [](SURFOBJ *s) { return DrvFillPath(s, nullptr, nullptr, nullptr, nullptr, 0x0D0D, 0); }},
+        {"DrvStrokeAndFillPath", [](SURFOBJ *s) { return DrvStrokeAndFillPath(s, nullptr, nullptr, nullptr, nullptr,
+                                                                              nullptr, nullptr, nullptr, 0x0D0D, 0); }},
+        {"DrvRealizeBrush", [](SURFOBJ *s) { return DrvRealizeBrush(nullptr, s, nullptr, nullptr, nullptr, 0); }},
+    };
+    for (const Entry &entry : entries) {
+        for (SURFOBJ *s : {so, &bad}) {
+            SetLastError(0);
+            EXPECT_FALSE(entry.call(s)) << entry.name;
+            EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER)) << entry.name;
+        }
     }
 }
 

@@ -193,6 +193,10 @@ void EngDeletePath(PATHOBJ *ppo);
 #define ENDCAP_SQUARE 1
 #define ENDCAP_BUTT 2
 
+/* Fill options of DrvFillPath. */
+#define FP_ALTERNATEMODE 0x00000001u
+#define FP_WINDINGMODE 0x00000002u
+
 struct LINEATTRS {
     FLONG fl;
     ULONG iJoin;
@@ -456,7 +460,8 @@ struct PathFigure {
     bool closed = false;
     bool beziers = false;
 };
-PATHOBJ *engine_make_path(const std::vector<PathFigure> &figures);
+/* A path of `figures`; `flags` (PO_ELLIPSE) are added to its fl. */
+PATHOBJ *engine_make_path(const std::vector<PathFigure> &figures, FLONG flags = 0);
 
 /* A transform of `xform` (its kind worked out from the matrix). */
 XFORMOBJ *engine_make_xform(const XFORML &xform);

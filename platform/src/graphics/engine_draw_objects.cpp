@@ -467,10 +467,11 @@ CLIPOBJ *engine_make_clip(const std::vector<RECTL> &rects)
 
 void engine_free_clip(CLIPOBJ *pco) { remove(registry().clips, pco); }
 
-PATHOBJ *engine_make_path(const std::vector<PathFigure> &figures)
+PATHOBJ *engine_make_path(const std::vector<PathFigure> &figures, FLONG flags)
 {
     auto p = std::make_unique<EnginePath>();
     p->figures = figures;
+    p->po.fl = flags;
     bool integers = true;
     for (const PathFigure &f : figures) {
         if (f.beziers) {

@@ -83,11 +83,16 @@ BOOL BLT_WriteImageBands(PdevContext *pdev, ULONG rowBytes, ULONG rowCount, Imag
     for (DWORD start = 0; start < rowCount; start += perBlock) {
         const DWORD n = rowCount - start < perBlock ? rowCount - start : perBlock;
         const BYTE *blockRows = rows + size_t(start) * rowBytes;
-        BYTE *rawEnd = raw.get();
-        for (DWORD r = 0; r < n; r++)
-            rawEnd = CMP_AppendRaw(rawEnd, DWORD(raw.get() + blockBytes - rawEnd), blockRows + size_t(r) * rowBytes,
-                                   rowBytes, zeros, pad);
-        if (!rawEnd)
+        /* The raw block: padded rows, made only when it is sent. */
+        auto makeRaw = [&]() {
+            BYTE *rawEnd = raw.get();
+            for (DWORD r = 0; r < n && rawEnd; r++)
+                rawEnd = CMP_AppendRaw(rawEnd, DWORD(raw.get() + blockBytes - rawEnd),
+                                       blockRows + size_t(r) * rowBytes, rowBytes, zeros, pad);
+            return rawEnd != nullptr;
+        };
+        const bool rawMade = kind == BLT_BAND_NONE;
+        if (rawMade && !makeRaw())
             return FALSE;
         bands->startLine = start;
         bands->blockRows = n;
@@ -111,6 +116,8 @@ BOOL BLT_WriteImageBands(PdevContext *pdev, ULONG rowBytes, ULONG rowCount, Imag
             sent = send_block(pdev, start, n, xl_mode(kind), coded.get(), total);
         } else {
             /* A block the coder could not take goes raw; the next delta row starts from its last row. */
+            if (!rawMade && !makeRaw())
+                return FALSE;
             sent = send_block(pdev, start, n, XLE_NoCompression, raw.get(), bands->rawBytes);
             if (kind == BLT_BAND_DELTAROW)
                 std::memcpy(seed.get(), blockRows + size_t(n - 1) * rowBytes, rowBytes);

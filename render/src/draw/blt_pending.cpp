@@ -28,7 +28,7 @@ constexpr int kEngineError = -6;
 void free_clip(ClipCopy &clip)
 {
     if (clip.points)
-        GlobalFree(clip.points);
+        HeapFree(GetProcessHeap(), 0, clip.points);
     clip.points = nullptr;
     clip.pointBytes = 0;
     clip.records = 0;
@@ -75,7 +75,17 @@ bool emit_node(PdevContext *pdev, PendingImage *node)
     const BYTE *pixels = node->pixels;
     if (!pixels || d.srcWidth == 0 || d.srcHeight == 0)
         return false;
-    if (XL_SetRop(pdev, 0xCC) != 0 || PTH_SetClipFromCopy(pdev, nullptr, nullptr, &clip.dest, &clip) != 1)
+    /* The clip object as it was, and for a region the points copied from its path. */
+    CLIPOBJ pco{};
+    pco.iUniq = clip.iUniq;
+    pco.rclBounds = clip.bounds;
+    pco.iDComplexity = clip.dComplexity;
+    pco.iFComplexity = clip.fComplexity;
+    pco.iMode = clip.mode;
+    pco.fjOptions = clip.options;
+    PathPointsCopy points{clip.points, clip.pointBytes, clip.records};
+    if (XL_SetRop(pdev, 0xCC) != 0 ||
+        PTH_SetClipFromCopy(pdev, &pco, nullptr, &clip.dest, clip.dComplexity == DC_COMPLEX ? &points : nullptr) != 1)
         return false;
     ImageBands bands{};
     bands.x = LONG(d.x);

@@ -121,7 +121,7 @@ struct ClipCopy {
     BYTE fComplexity;
     BYTE mode;
     BYTE options;
-    void *points;        /* DC_COMPLEX: the clip path's point records */
+    void *points;        /* DC_COMPLEX: the clip path's point records (PTH_CopyPathPoints, process heap) */
     DWORD pointBytes;
     DWORD records;
 };

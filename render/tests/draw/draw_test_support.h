@@ -100,10 +100,35 @@ protected:
         pxllist::Listing listing;
         std::span<const uint8_t> span(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size());
         EXPECT_TRUE(pxllist::ListJob(span, options, &listing)) << pxllist::FormatError(listing.error);
+        /* Point lists as the absolute points the printer ends up with, whatever runs the writer chose. */
         std::vector<std::string> out;
-        for (const pxllist::Record &r : listing.records)
-            if (r.kind == pxllist::RecordKind::kOperator)
-                out.push_back(line(r));
+        int32_t cx = 0, cy = 0;
+        for (const pxllist::Record &r : listing.records) {
+            if (r.kind != pxllist::RecordKind::kOperator)
+                continue;
+            if (pxllist::FindAttribute(r, pxllist::attr::kNumberOfPoints)) {
+                const bool rel = r.op == pxllist::op::kLineRelPath || r.op == pxllist::op::kBezierRelPath;
+                const bool bezier = r.op == pxllist::op::kBezierPath || r.op == pxllist::op::kBezierRelPath;
+                std::string l = bezier ? "BezierPath" : "LinePath";
+                int32_t bx = cx, by = cy;
+                for (size_t i = 0; i < r.points.size(); i++) {
+                    cx = rel ? bx + r.points[i].x : r.points[i].x;
+                    cy = rel ? by + r.points[i].y : r.points[i].y;
+                    l += " " + std::to_string(cx) + "," + std::to_string(cy);
+                    if (!bezier || i % 3 == 2)
+                        bx = cx, by = cy;
+                }
+                out.push_back(l);
+                continue;
+            }
+            const pxllist::Attribute *p = pxllist::FindAttribute(
+                r, r.op == pxllist::op::kSetCursor ? pxllist::attr::kPoint : pxllist::attr::kEndPoint);
+            if ((r.op == pxllist::op::kSetCursor || r.op == pxllist::op::kLinePath) && p) {
+                cx = int32_t(p->values[0]);
+                cy = int32_t(p->values[1]);
+            }
+            out.push_back(line(r));
+        }
         return out;
     }
 

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 using namespace job_test;
@@ -138,18 +140,80 @@ TEST_F(BltCore, EveryEntryRefusesAnInvalidContext)
     EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER)) << "no destination rectangle";
 }
 
-TEST_F(BltCore, DrawingRoadsWaitForThePagesClip)
+/* The operators of the page after the sheet set-up, up to its end, from the finished job. */
+std::vector<std::string> pageOps(const std::string &bytes)
 {
-    Bitmap src(4, 4, BMF_24BPP, false);
-    RECTL r{0, 0, 8, 8};
-    POINTL p{0, 0};
-    for (ROP4 rop4 : {ROP4(0xCCCC), ROP4(0x0000), ROP4(0x5555)}) {
-        SCOPED_TRACE(rop4);
-        SetLastError(0);
-        EXPECT_FALSE(DrvBitBlt(so, &src.so, nullptr, nullptr, nullptr, &r, &p, nullptr, nullptr, nullptr, rop4));
-        EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
+    const Job j = list(bytes);
+    std::vector<std::string> out;
+    bool in = false;
+    for (const std::string &op : j.ops) {
+        if (op == "Comment QZSR=00")
+            in = true;
+        else if (in && op.rfind("Comment \"[", 0) == 0 && op.find("EndPage") != std::string::npos)
+            break;
+        else if (in)
+            out.push_back(op);
     }
+    return out;
+}
+
+bool contains(const std::vector<std::string> &ops, const std::string &op)
+{
+    return std::find(ops.begin(), ops.end(), op) != ops.end();
+}
+
+TEST_F(BltCore, Rop4RoadsThroughTheJob)
+{
+    Bitmap src(2, 1, BMF_24BPP, false);
+    src.set(0, 0, 0xFF0000); /* red (0x00RRGGBB, blue lowest in memory) */
+    src.set(1, 0, 0x0000FF); /* blue */
+    BRUSHOBJ *brush = plat::engine_make_solid_brush(0x00FF00);
+    POINTL p{0, 0};
+    RECTL black{10, 10, 20, 20}, invert{30, 30, 40, 40}, fill{50, 50, 60, 60}, copy{100, 100, 102, 101};
+    EXPECT_TRUE(DrvBitBlt(so, nullptr, nullptr, nullptr, nullptr, &black, &p, nullptr, nullptr, nullptr, 0x0000));
+    EXPECT_TRUE(DrvBitBlt(so, nullptr, nullptr, nullptr, nullptr, &invert, &p, nullptr, nullptr, nullptr, 0x5555));
+    EXPECT_TRUE(DrvBitBlt(so, nullptr, nullptr, nullptr, nullptr, &fill, &p, nullptr, brush, &p, 0xF0F0));
+    EXPECT_TRUE(DrvBitBlt(so, &src.so, nullptr, nullptr, nullptr, &copy, &p, nullptr, nullptr, nullptr, 0xCCCC));
+    plat::engine_free_brush(brush);
     EXPECT_TRUE(plat::engine_fallback_log().empty());
+    ASSERT_TRUE(DrvSendPage(so));
+    ASSERT_TRUE(DrvEndDoc(so, 0));
+    const std::string bytes = spooled();
+    const std::vector<std::string> ops = pageOps(bytes);
+    std::string all;
+    for (const std::string &op : ops)
+        all += op + "\n";
+    SCOPED_TRACE(all);
+    EXPECT_TRUE(contains(ops, "SetBrushSource GrayLevel=0")) << "solid black";
+    EXPECT_TRUE(contains(ops, "SetROP ROP3=240"));
+    EXPECT_TRUE(contains(ops, "Rectangle BoundingBox=10,10,20,20"));
+    EXPECT_TRUE(contains(ops, "SetROP ROP3=85")) << "invert: ROP3 0x55 with no brush";
+    EXPECT_TRUE(contains(ops, "Rectangle BoundingBox=30,30,40,40"));
+    EXPECT_TRUE(contains(ops, "Rectangle BoundingBox=50,50,60,60"));
+    EXPECT_TRUE(contains(ops, "SetROP ROP3=204")) << "source copy";
+    const Job j = list(bytes);
+    std::vector<BYTE> rows;
+    for (const pxllist::Record &r : j.listing.records)
+        if (r.kind == pxllist::RecordKind::kOperator && r.op == pxllist::op::kReadImage)
+            rows.insert(rows.end(), r.rows.begin(), r.rows.end());
+    EXPECT_EQ(rows, (std::vector<BYTE>{0xFF, 0, 0, 0, 0, 0xFF})) << "red then blue, as red, green, blue";
+}
+
+TEST_F(BltCore, AnUnscaledBltPokingOutOfARectangularClipIsCutToIt)
+{
+    CLIPOBJ *clip = plat::engine_make_clip({RECTL{0, 0, 15, 15}});
+    POINTL p{0, 0};
+    RECTL r{10, 10, 20, 20}, outside{40, 40, 50, 50};
+    EXPECT_TRUE(DrvBitBlt(so, nullptr, nullptr, clip, nullptr, &r, &p, nullptr, nullptr, nullptr, 0xFFFF));
+    EXPECT_TRUE(DrvBitBlt(so, nullptr, nullptr, clip, nullptr, &outside, &p, nullptr, nullptr, nullptr, 0xFFFF))
+        << "an empty cut draws nothing";
+    plat::engine_free_clip(clip);
+    ASSERT_TRUE(DrvSendPage(so));
+    ASSERT_TRUE(DrvEndDoc(so, 0));
+    const std::vector<std::string> ops = pageOps(spooled());
+    EXPECT_TRUE(contains(ops, "Rectangle BoundingBox=10,10,15,15"));
+    for (const std::string &op : ops)
+        EXPECT_EQ(op.find("BoundingBox=40"), std::string::npos) << op;
 }
 
 /* ---- Transparent blts ------------------------------------------------------------ */
@@ -314,7 +378,11 @@ TEST_F(BltCore, ClipCopiesOfHeldImages)
     EXPECT_EQ(copy.dComplexity, DC_RECT);
     EXPECT_EQ(copy.bounds.bottom, 60);
     CLIPOBJ *region = plat::engine_make_clip({RECTL{0, 0, 5, 5}, RECTL{10, 10, 20, 20}});
-    EXPECT_FALSE(BLT_CopyClip(region, &dest, &copy)) << "the region's points wait for the clip's path copy";
+    ASSERT_TRUE(BLT_CopyClip(region, &dest, &copy));
+    EXPECT_EQ(copy.dComplexity, DC_COMPLEX);
+    EXPECT_GT(copy.records, 0u) << "the region's path as points";
+    EXPECT_NE(copy.points, nullptr);
+    HeapFree(GetProcessHeap(), 0, copy.points);
     CLIPOBJ odd = *rect;
     odd.iDComplexity = 2;
     EXPECT_FALSE(BLT_CopyClip(&odd, &dest, &copy));
@@ -322,26 +390,67 @@ TEST_F(BltCore, ClipCopiesOfHeldImages)
     plat::engine_free_clip(region);
 }
 
-TEST_F(BltCore, AFailedFlushEmptiesTheListAndFailsTheCall)
+/* Holds a 2 x 1 strip for destination `dest`: blue v + 1, green and red v. */
+void hold(PendingImageList *list, CLIPOBJ *pco, RECTL dest, BYTE value)
+{
+    HANDLE block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 6);
+    BYTE *pixels = static_cast<BYTE *>(GlobalLock(block));
+    std::fill(pixels, pixels + 6, value);
+    pixels[0] = pixels[3] = BYTE(value + 1);
+    ImageDescriptor d{};
+    d.x = FLOAT(dest.left);
+    d.y = FLOAT(dest.top);
+    d.srcWidth = 2;
+    d.srcHeight = 1;
+    d.colorFormat = BLT_FORMAT_RGB;
+    d.bits = 8;
+    d.method = 1;
+    d.imageBytes = 6;
+    d.destWidth = dest.right - dest.left;
+    d.destHeight = dest.bottom - dest.top;
+    ASSERT_EQ(BLT_QueuePendingImage(list, pco, &dest, &d, &pixels, &block), 0);
+}
+
+TEST_F(BltCore, HeldImagesAreWrittenInDrawingOrderWithTheirClips)
 {
     ASSERT_NE(pdev->pendingImages, nullptr);
-    for (int i = 0; i < 2; i++) {
-        HANDLE block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 12);
-        BYTE *pixels = static_cast<BYTE *>(GlobalLock(block));
-        ImageDescriptor d{};
-        d.srcWidth = 2;
-        d.srcHeight = 2;
-        d.colorFormat = BLT_FORMAT_RGB;
-        d.bits = 8;
-        d.method = 1;
-        d.imageBytes = 12;
-        const RECTL dest{0, 0, 2, 2};
-        ASSERT_EQ(BLT_QueuePendingImage(pdev->pendingImages, nullptr, &dest, &d, &pixels, &block), 0);
+    RECTL none{0, 0, 1, 1};
+    POINTL p{0, 0};
+    ASSERT_TRUE(DrvBitBlt(so, nullptr, nullptr, nullptr, nullptr, &none, &p, nullptr, nullptr, nullptr, 0xAAAA))
+        << "opens the page";
+    CLIPOBJ *region = plat::engine_make_clip({RECTL{0, 0, 101, 150}, RECTL{101, 0, 150, 120}});
+    hold(pdev->pendingImages, nullptr, RECTL{100, 100, 102, 101}, 10);
+    hold(pdev->pendingImages, region, RECTL{100, 101, 102, 102}, 20);
+    hold(pdev->pendingImages, nullptr, RECTL{100, 102, 102, 103}, 30);
+    plat::engine_free_clip(region);
+    EXPECT_EQ(BLT_FlushPendingImages(pdev, TRUE), 0);
+    EXPECT_EQ(pdev->pendingImages->count, 0u);
+    ASSERT_TRUE(DrvSendPage(so));
+    ASSERT_TRUE(DrvEndDoc(so, 0));
+    const std::string bytes = spooled();
+    const Job j = list(bytes);
+    std::vector<BYTE> rows;
+    int compressed = 0;
+    for (const pxllist::Record &r : j.listing.records) {
+        if (r.kind == pxllist::RecordKind::kOperator && r.op == pxllist::op::kReadImage) {
+            rows.insert(rows.end(), r.rows.begin(), r.rows.end());
+            compressed += blt_test::attrOf(r, pxllist::attr::kCompressMode) != 0;
+        }
     }
-    EXPECT_EQ(pdev->pendingImages->count, 2u);
-    SetLastError(0);
-    EXPECT_EQ(BLT_FlushPendingImages(pdev, TRUE), -1) << "the held images' clip cannot be set yet";
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
+    /* Each strip red, green, blue: (v, v, v + 1) twice, in the order held. */
+    EXPECT_EQ(rows, (std::vector<BYTE>{10, 10, 11, 10, 10, 11, 20, 20, 21, 20, 20, 21, 30, 30, 31, 30, 30, 31}));
+    EXPECT_EQ(compressed, 0) << "held images go out uncompressed";
+    const std::vector<std::string> ops = pageOps(bytes);
+    EXPECT_TRUE(std::any_of(ops.begin(), ops.end(), [](const std::string &o) { return o.rfind("SetClipIntersect", 0) == 0 || o.rfind("SetClipReplace", 0) == 0; }))
+        << "the second strip's region clip is set";
+}
+
+TEST_F(BltCore, AFailedFlushEmptiesTheList)
+{
+    hold(pdev->pendingImages, nullptr, RECTL{0, 0, 2, 1}, 1);
+    hold(pdev->pendingImages, nullptr, RECTL{0, 1, 2, 2}, 2);
+    pdev->pendingImages->first->descriptor.srcWidth = 0; /* a strip that cannot be written */
+    EXPECT_EQ(BLT_FlushPendingImages(pdev, TRUE), -1);
     EXPECT_EQ(pdev->pendingImages->count, 0u);
     EXPECT_EQ(pdev->pendingImages->first, nullptr);
     EXPECT_EQ(BLT_FlushPendingImages(pdev, TRUE), 0) << "an empty list flushes at once";

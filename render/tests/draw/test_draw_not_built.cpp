@@ -21,30 +21,10 @@ using DrawNotBuilt = MachineFolderTest;
 TEST_F(DrawNotBuilt, EachAnswersItsFailure)
 {
     const BYTE color[3] = {};
-    const RECTL rect = {0, 0, 1, 1};
     struct Case {
         const char *name;
         std::function<bool()> failed;
     } cases[] = {
-        /* Paths and clipping. */
-        {"PTH_DrawPath", [] { return !PTH_DrawPath(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                                   0x0D0D, 1, 2); }},
-        {"PTH_SetPathClip", [&] { return PTH_SetPathClip(nullptr, nullptr, nullptr, &rect, 2) == 0; }},
-        {"PTH_ClassifyPath", [] { return PTH_ClassifyPath(nullptr, nullptr, nullptr, 2) == -1; }},
-        {"PTH_PenAllowsShape", [] { return !PTH_PenAllowsShape(nullptr); }},
-        {"PTH_SetBrushAndPen", [] { return !PTH_SetBrushAndPen(nullptr, nullptr, nullptr, nullptr, nullptr, 0x0D0D, 1, 2,
-                                                               0); }},
-        {"PTH_SetLineAttrs", [] { return !PTH_SetLineAttrs(nullptr, nullptr); }},
-        {"PTH_SetLineDash", [] { return !PTH_SetLineDash(nullptr, nullptr, 24); }},
-        {"PTH_SetClipRegion", [] { return PTH_SetClipRegion(nullptr, nullptr, nullptr) == 0; }},
-        {"PTH_SetClipFromCopy", [] { return PTH_SetClipFromCopy(nullptr, nullptr, nullptr, nullptr, nullptr) == 0; }},
-        {"PTH_CacheClipPath", [] { return PTH_CacheClipPath(nullptr, nullptr, nullptr) == -1; }},
-        {"PTH_CopyPathPoints", [] {
-             void *block = reinterpret_cast<void *>(1);
-             DWORD bytes = 5, records = 5;
-             return PTH_CopyPathPoints(nullptr, &block, &bytes, &records) == -1 && !block && !bytes && !records;
-         }},
-        {"PTH_EmitPathData", [] { return PTH_EmitPathData(nullptr, nullptr, nullptr, 0) == 0; }},
         /* Text output. */
         {"TXT_DrawGlyphRun",
          [] { return TXT_DrawGlyphRun(nullptr, nullptr, 0, nullptr, nullptr, nullptr, nullptr, 0x0D0D, 0) == 0; }},
