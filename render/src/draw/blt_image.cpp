@@ -227,7 +227,13 @@ BOOL BLT_EmitImage(PdevContext *pdev, SURFOBJ *psoSrc, const SIZEL *size, const 
     BYTE outPalette[768] = {};
     const BYTE *rows = pixels;
     int result;
-    if (d.colorFormat == BLT_FORMAT_RGB) {
+    const WORD passes = color ? WORD(color->imageFlags & (CLR_IMAGE_BUILTIN | CLR_IMAGE_PROFILE2 | CLR_IMAGE_MATRIX3 |
+                                                         CLR_IMAGE_GREY))
+                              : 0;
+    if (d.colorFormat == BLT_FORMAT_RGB && color && !passes) {
+        /* No pass would change a pixel: the rows read are the rows sent, without a copy. */
+        result = CLR_RESULT_COLOR;
+    } else if (d.colorFormat == BLT_FORMAT_RGB) {
         converted.reset(new (std::nothrow) BYTE[size_t(d.imageBytes)]);
         if (!converted) {
             free_block(block);
@@ -300,8 +306,8 @@ BOOL BLT_EmitImage(PdevContext *pdev, SURFOBJ *psoSrc, const SIZEL *size, const 
         const ULONG rowBytes = ULONG((ULONGLONG(rowBits) * w + 7) / 8);
         if (ok && !bands.indexed && bands.colorSpace == 2) {
             /* The printer takes red, green, blue: swap in a buffer of our own (the rows may be the turn buffer). */
-            if (rows == converted.get()) {
-                CMP_SwapRgb(converted.get(), w, h);
+            if (rows == converted.get() || rows == pixels) {
+                CMP_SwapRgb(const_cast<BYTE *>(rows), w, h);
             } else {
                 rgbRows.reset(new (std::nothrow) BYTE[size_t(rowBytes) * h]);
                 ok = rgbRows != nullptr;
