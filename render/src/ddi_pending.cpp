@@ -33,34 +33,6 @@ BOOL not_built_on(const SURFOBJ *pso, LPCWSTR worker) { return checked(pso) ? no
 
 /* ---- Drawing ---------------------------------------------------------------- */
 
-BOOL BLT_CopyBits(SURFOBJ *psoDest, SURFOBJ *, CLIPOBJ *, XLATEOBJ *, RECTL *, POINTL *)
-{
-    return not_built_on(psoDest, u"BLT_CopyBits");
-}
-
-BOOL BLT_StretchBlt(SURFOBJ *psoDest, SURFOBJ *, SURFOBJ *, CLIPOBJ *, XLATEOBJ *, COLORADJUSTMENT *, POINTL *,
-                    RECTL *, RECTL *, POINTL *, ULONG)
-{
-    return not_built_on(psoDest, u"BLT_StretchBlt");
-}
-
-BOOL BLT_BitBlt(SURFOBJ *psoTrg, SURFOBJ *, SURFOBJ *, CLIPOBJ *, XLATEOBJ *, RECTL *, POINTL *, POINTL *, BRUSHOBJ *,
-                POINTL *, ROP4)
-{
-    return not_built_on(psoTrg, u"BLT_BitBlt");
-}
-
-BOOL BLT_TransparentBlt(SURFOBJ *psoDst, SURFOBJ *, CLIPOBJ *, XLATEOBJ *, RECTL *, RECTL *, ULONG, ULONG)
-{
-    return not_built_on(psoDst, u"BLT_TransparentBlt");
-}
-
-BOOL BLT_DoBlt(SURFOBJ *psoDest, SURFOBJ *, SURFOBJ *, CLIPOBJ *, XLATEOBJ *, RECTL *, RECTL *, POINTL *, POINTL *,
-               BRUSHOBJ *, POINTL *, ROP4, LONG, COLORADJUSTMENT *, ULONG)
-{
-    return not_built_on(psoDest, u"BLT_DoBlt");
-}
-
 BOOL TXT_TextOut(SURFOBJ *pso, STROBJ *, FONTOBJ *, CLIPOBJ *, RECTL *, RECTL *, BRUSHOBJ *, BRUSHOBJ *, POINTL *,
                  MIX)
 {

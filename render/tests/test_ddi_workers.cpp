@@ -52,20 +52,10 @@ protected:
 
 TEST_F(DdiWorkers, DrawingEntriesFailVisiblyUntilTheirWorkExists)
 {
-    RECTL r{0, 0, 10, 10};
-    POINTL p{0, 0};
     struct Entry {
         const char *name;
         std::function<BOOL(SURFOBJ *)> call;
     } entries[] = {
-        {"DrvBitBlt", [&](SURFOBJ *s) { return DrvBitBlt(s, nullptr, nullptr, nullptr, nullptr, &r, &p, nullptr,
-                                                         nullptr, nullptr, 0xF0F0); }},
-        {"DrvCopyBits", [&](SURFOBJ *s) { return DrvCopyBits(s, s, nullptr, nullptr, &r, &p); }},
-        {"DrvStretchBlt", [&](SURFOBJ *s) { return DrvStretchBlt(s, s, nullptr, nullptr, nullptr, nullptr, nullptr, &r,
-                                                                 &r, nullptr, 3); }},
-        {"DrvStretchBltROP", [&](SURFOBJ *s) { return DrvStretchBltROP(s, s, nullptr, nullptr, nullptr, nullptr,
-                                                                       nullptr, &r, &r, nullptr, 3, nullptr, 0xCCCC); }},
-        {"DrvTransparentBlt", [&](SURFOBJ *s) { return DrvTransparentBlt(s, s, nullptr, nullptr, &r, &r, 0, 0); }},
         {"DrvTextOut", [](SURFOBJ *s) { return DrvTextOut(s, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                                                           nullptr, nullptr, 0x0D0D); }},
         {"DrvEscape", [](SURFOBJ *s) { return BOOL(DrvEscape(s, 0x1072, 0, nullptr, 0, nullptr)); }},

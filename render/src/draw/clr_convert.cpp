@@ -268,11 +268,3 @@ int CLR_PrepareImage(ColorObject *object, PendingImageList *list, void *settings
     object->imageFlags = flags;
     return result;
 }
-
-int CLR_MatchImageBand(PendingImageList *, LONG, LONG, LONG, LONG, LONG, LONG)
-{
-    return REN_NotBuilt(u"CLR_MatchImageBand", u"the pending-image list");
-}
-
-/* No image is ever held until images are queued for the engine, so the list is always empty. */
-int CLR_ConvertPendingImages(ColorObject *object, PendingImageList *, BOOL) { return object ? 0 : -1; }

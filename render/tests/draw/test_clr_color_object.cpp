@@ -2,7 +2,10 @@
 // profiles that cannot be used (message box, OK and Cancel), solid colours
 // and image rows in every mode on blue-green-red pixels, and the outside
 // colour engine's binding through the stand-in.
+#include "blt_image_spool.h"
+#include "blt_records.h"
 #include "clr_color_object.h"
+#include "draw_blt.h"
 
 #include "icc_test_support.h"
 #include "test_pdev_support.h"
@@ -15,6 +18,7 @@
 
 #include <cstring>
 #include <fstream>
+#include <vector>
 
 using namespace pdev_test;
 
@@ -559,20 +563,151 @@ TEST_F(ColorEngineTest, LoadedCalledInOrderAndUnloaded)
     FreeLibrary(held);
 }
 
-TEST_F(ColorEngineTest, PictureMatchingWaitsForThePendingImageList)
+/* Holds a strip of `width` x `height` pixels of the bytes `bytes` (blue, green, red repeated). */
+void holdStrip(PendingImageList *list, LONG width, LONG height, const std::vector<BYTE> &bytes)
+{
+    HANDLE block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes.size());
+    ASSERT_NE(block, nullptr);
+    BYTE *pixels = static_cast<BYTE *>(GlobalLock(block));
+    std::memcpy(pixels, bytes.data(), bytes.size());
+    ImageDescriptor d{};
+    d.srcWidth = WORD(width);
+    d.srcHeight = WORD(height);
+    d.colorFormat = BLT_FORMAT_RGB;
+    d.bits = 8;
+    d.method = 1;
+    d.imageBytes = DWORD(bytes.size());
+    RECTL dest{0, 0, width, height};
+    ASSERT_EQ(BLT_QueuePendingImage(list, nullptr, &dest, &d, &pixels, &block), 0);
+    EXPECT_EQ(block, nullptr) << "the node owns the block";
+    EXPECT_EQ(pixels, nullptr);
+}
+
+/* The pixels of the list's nodes, first to last. */
+std::vector<std::vector<BYTE>> heldPixels(PendingImageList *list)
+{
+    std::vector<std::vector<BYTE>> out;
+    for (PendingImage *n = list->first; n; n = n->next) {
+        const BYTE *p = n->pixels ? n->pixels : static_cast<const BYTE *>(GlobalLock(n->block));
+        out.emplace_back(p, p + size_t(n->descriptor.srcWidth) * n->descriptor.srcHeight * 3);
+        if (!n->pixels)
+            GlobalUnlock(n->block);
+    }
+    return out;
+}
+
+/* Frees the nodes of a list on the stack (the spool's free takes a list of its own). */
+void freeHeld(PendingImageList &list) { BLT_FreeImageSpool(nullptr, new PendingImageList(list)); }
+
+std::vector<BYTE> inverted(std::vector<BYTE> v)
+{
+    for (BYTE &b : v)
+        b = QceConvertByte(b);
+    return v;
+}
+
+TEST_F(ColorEngineTest, PictureMatchingFollowsTheStripsOfOnePicture)
+{
+    PendingImageList list{};
+    struct Step {
+        LONG width, height, bits, rop3;
+        int answer;
+        PendingImageKey key;
+    } steps[] = {
+        {100, 10, 24, 0xCC, 6, {3, 24, 100, 10}},  /* a new picture */
+        {100, 10, 24, 0xCC, 7, {3, 24, 100, 10}},  /* the next strip down */
+        {100, 7, 24, 0xCC, 7, {3, 24, 100, 0}},    /* same width, other height: only widths compared now */
+        {100, 12, 24, 0xCC, 7, {3, 24, 100, 0}},
+        {80, 12, 24, 0xCC, 6, {3, 24, 80, 12}},    /* another width: a new picture */
+        {50, 12, 24, 0xCC, 7, {3, 24, 0, 12}},     /* same height: only heights from now */
+        {50, 12, 32, 0xCC, 6, {3, 32, 50, 12}},    /* other bits per pixel */
+        {50, 12, 8, 0xCC, 8, {0, 0, 0, 0}},        /* 8 bits are never for the engine */
+        {50, 12, 24, 0x88, 8, {0, 0, 0, 0}},       /* nor another raster operation */
+    };
+    for (const Step &s : steps) {
+        SCOPED_TRACE(testing::Message() << s.width << "x" << s.height << " " << s.bits);
+        EXPECT_EQ(CLR_MatchImageBand(&list, s.width, s.height, s.bits, 2, s.rop3, 3), s.answer);
+        EXPECT_EQ(list.key.code, s.key.code);
+        EXPECT_EQ(list.key.bits, s.key.bits);
+        EXPECT_EQ(list.key.width, s.key.width);
+        EXPECT_EQ(list.key.height, s.key.height);
+    }
+    EXPECT_EQ(CLR_MatchImageBand(nullptr, 4, 4, 24, 2, 0xCC, 3), -1);
+}
+
+TEST_F(ColorEngineTest, HeldStripsAreShownToTheEngineThenConvertedInOrder)
 {
     installEngine(u"Engine", "tarvelqce.dll");
-    Object o;
-    ASSERT_EQ(createWithEngine(o, u"Engine"), 0);
-    ASSERT_NE(o->engineHandle, 0u);
-    ColourDevmode dm;
-    dm.set(S_ENGINE_MODE, 1);
-    SetLastError(0);
-    EXPECT_EQ(CLR_PrepareImage(o.o, nullptr, dm.bytes(), nullptr, nullptr, 4, 4, 24, 2, 0xCC, 3), -1);
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
-    EXPECT_EQ(CLR_GetMode(o.o), 3) << "the image goes without the engine";
-    EXPECT_EQ(CLR_MatchImageBand(nullptr, 4, 4, 24, 2, 0xCC, 3), -1);
-    EXPECT_EQ(CLR_ConvertPendingImages(o.o, nullptr, TRUE), 0) << "no image is ever held yet";
+    const std::u16string lib = plat::driver_dir_win() + u"\\tarvelqce.dll";
+    HMODULE held = LoadLibraryW(lib.c_str());
+    ASSERT_NE(held, nullptr);
+    {
+        Object o;
+        ASSERT_EQ(createWithEngine(o, u"Engine"), 0);
+        PendingImageList list{};
+        const std::vector<BYTE> a = {1, 2, 3, 4, 5, 6}, b = {200, 100, 50};
+        holdStrip(&list, 2, 1, a);
+        holdStrip(&list, 1, 1, b);
+        ASSERT_EQ(list.count, 2u);
+        o->imageFlags = CLR_IMAGE_ENGINE;
+        const DWORD before = QceRecordOf(lib.c_str())->callCount;
+        EXPECT_EQ(CLR_ConvertPendingImages(o.o, &list, TRUE), 0);
+        const QceRecord *r = QceRecordOf(lib.c_str());
+        const std::vector<BYTE> calls(r->calls + before, r->calls + r->callCount);
+        EXPECT_EQ(calls, (std::vector<BYTE>{QCE_CALL_BEGIN, QCE_CALL_PARAM, QCE_CALL_PARAM, QCE_CALL_END,
+                                            QCE_CALL_CONVERT, QCE_CALL_CONVERT, QCE_CALL_DELETE}));
+        EXPECT_EQ(heldPixels(&list), (std::vector<std::vector<BYTE>>{inverted(a), inverted(b)}));
+
+        /* Without the release flag the engine is left out: the strips stay as they were. */
+        PendingImageList plain{};
+        holdStrip(&plain, 2, 1, a);
+        o->imageFlags = CLR_IMAGE_ENGINE;
+        const DWORD count = r->callCount;
+        EXPECT_EQ(CLR_ConvertPendingImages(o.o, &plain, FALSE), 0);
+        EXPECT_EQ(r->callCount, count) << "the engine is not called";
+        EXPECT_EQ(heldPixels(&plain), (std::vector<std::vector<BYTE>>{a}));
+        EXPECT_EQ(CLR_GetMode(o.o), 3);
+        freeHeld(plain);
+        freeHeld(list);
+    }
+    FreeLibrary(held);
+}
+
+TEST_F(ColorEngineTest, AnEngineThatDeclinesOrFailsLeavesTheStripsUnconverted)
+{
+    installEngine(u"Engine", "tarvelqce.dll");
+    const std::u16string lib = plat::driver_dir_win() + u"\\tarvelqce.dll";
+    HMODULE held = LoadLibraryW(lib.c_str());
+    ASSERT_NE(held, nullptr);
+    struct Case {
+        const char *name;
+        QceConfig config;
+        int answer;
+    } cases[] = {
+        {"declined", QceConfig{FALSE, 0, 0, QCE_DECLINE, 0}, 0},
+        {"begin fails", QceConfig{FALSE, 5, 0, 0, 0}, -6},
+        {"statistics fail", QceConfig{FALSE, 0, 5, 0, 0}, -6},
+        {"end fails", QceConfig{FALSE, 0, 0, 5, 0}, -6},
+        {"conversion fails", QceConfig{FALSE, 0, 0, 0, 5}, -6},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Object o;
+        ASSERT_EQ(createWithEngine(o, u"Engine"), 0);
+        ASSERT_TRUE(QceConfigureModule(lib.c_str(), c.config));
+        PendingImageList list{};
+        const std::vector<BYTE> a = {10, 20, 30};
+        holdStrip(&list, 1, 1, a);
+        o->imageFlags = CLR_IMAGE_ENGINE;
+        EXPECT_EQ(CLR_ConvertPendingImages(o.o, &list, TRUE), c.answer);
+        EXPECT_EQ(heldPixels(&list), (std::vector<std::vector<BYTE>>{a}));
+        /* The retry without the engine converts what is held without calling it. */
+        EXPECT_EQ(CLR_ConvertPendingImages(o.o, &list, FALSE), 0);
+        EXPECT_EQ(heldPixels(&list), (std::vector<std::vector<BYTE>>{a}));
+        freeHeld(list);
+        ASSERT_TRUE(QceConfigureModule(lib.c_str(), QceConfig{}));
+    }
+    FreeLibrary(held);
 }
 
 TEST_F(ColorEngineTest, AbsentIncompleteOrRefusingEngineMeansNoEngineAndNoMessage)

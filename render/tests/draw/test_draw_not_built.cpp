@@ -21,38 +21,10 @@ using DrawNotBuilt = MachineFolderTest;
 TEST_F(DrawNotBuilt, EachAnswersItsFailure)
 {
     const BYTE color[3] = {};
-    const RECTL rect = {0, 0, 1, 1};
-    const SIZEL size = {1, 1};
-    const POINTL origin = {};
     struct Case {
         const char *name;
         std::function<bool()> failed;
     } cases[] = {
-        /* Images and the blt core. */
-        {"BLT_FindWhiteIndex", [] { ULONG v = 0; return !BLT_FindWhiteIndex(nullptr, nullptr, &v); }},
-        {"BLT_BuildTransparentMask", [] { return !BLT_BuildTransparentMask(nullptr, nullptr, nullptr, 0, nullptr); }},
-        {"BLT_BltSourceImage", [] { return !BLT_BltSourceImage(nullptr, nullptr, nullptr, nullptr, 1, 1, nullptr, nullptr,
-                                                               nullptr, nullptr, nullptr, nullptr, 2, 0xCC); }},
-        {"BLT_EmitImage", [&] { return !BLT_EmitImage(nullptr, nullptr, &size, &origin, &rect, nullptr, nullptr,
-                                                      nullptr, nullptr, TRUE); }},
-        {"BLT_EmitMaskImage", [&] { return !BLT_EmitMaskImage(nullptr, nullptr, &size, &origin, &rect, nullptr, nullptr,
-                                                              0xB8, nullptr); }},
-        {"BLT_IsTwoColorMask", [&] { return !BLT_IsTwoColorMask(nullptr, &size, &origin, nullptr, nullptr, 2, 0xB8); }},
-        {"BLT_XlateKind", [] { return BLT_XlateKind(nullptr, BMF_24BPP) == -1; }},
-        {"BLT_ReadSourceBits", [&] {
-             HANDLE block = reinterpret_cast<HANDLE>(1);
-             return !BLT_ReadSourceBits(nullptr, &size, &origin, nullptr, 0, &block, nullptr, 0) && !block;
-         }},
-        {"BLT_WriteImageBands", [] { return !BLT_WriteImageBands(nullptr, 3, 1, nullptr, nullptr); }},
-        {"BLT_WriteJpegImageBands", [] { return !BLT_WriteJpegImageBands(nullptr, nullptr, nullptr, nullptr); }},
-        {"BLT_QueuePendingImage",
-         [&] { return BLT_QueuePendingImage(nullptr, nullptr, &rect, nullptr, nullptr, nullptr) == -1; }},
-        {"BLT_CopyClip", [&] { return !BLT_CopyClip(nullptr, &rect, nullptr); }},
-        {"BLT_PlanDownscale", [&] { return !BLT_PlanDownscale(nullptr, nullptr, nullptr, &size, &rect, 2, 0xCC); }},
-        {"BLT_InitDownscale", [] { return !BLT_InitDownscale(nullptr, 4, 4, 2, 2); }},
-        {"BLT_BuildAxisTable", [] { return !BLT_BuildAxisTable(nullptr, 4, 2, false); }},
-        {"BLT_DownscaleRows", [&] { return BLT_DownscaleRows(nullptr, color, 3, 1, 24) == -1; }},
-        {"BLT_GetScaledRow", [] { BYTE out[3]; return BLT_GetScaledRow(nullptr, out, 3) == 0; }},
         /* Text output. */
         {"TXT_DrawGlyphRun",
          [] { return TXT_DrawGlyphRun(nullptr, nullptr, 0, nullptr, nullptr, nullptr, nullptr, 0x0D0D, 0) == 0; }},
