@@ -20,8 +20,8 @@ struct ModelContext;
 
 /* One node: two keys, the item (not owned by the list) and the next node. */
 struct PgfListNode {
-    DWORD firstKey;
-    DWORD secondKey;
+    ULONGLONG firstKey;
+    ULONGLONG secondKey;
     void *item;
     PgfListNode *next;
 };
@@ -38,7 +38,7 @@ struct PgfList {
  * the pointer.  Returns 1; 0 for a null list or item or when memory runs out
  * (the list is then unchanged).
  */
-BOOL PGF_ListPush(PgfList *list, DWORD firstKey, DWORD secondKey, void *item);
+BOOL PGF_ListPush(PgfList *list, ULONGLONG firstKey, ULONGLONG secondKey, void *item);
 
 /*
  * PGF_ListFirst: the item of the head node, with the node after it in *next.
@@ -57,6 +57,51 @@ LONG PGF_ListCount(const PgfList *list);
  * item with GlobalFree; the list is left empty.  Null is ignored.
  */
 void PGF_ListFree(PgfList *list, BOOL freeItems);
+
+/* The framework's name of the list. */
+using UiList = PgfList;
+
+/* A second key that matches every second key in a search. */
+inline constexpr ULONGLONG PGF_ANY_KEY = 0xFFFF;
+
+/* PGF_ListCreate: a new empty list (GlobalAlloc, zero-filled); null when memory runs out. */
+PgfList *PGF_ListCreate(void);
+
+/*
+ * PGF_ListDestroy: frees every node and the list made by PGF_ListCreate
+ * (never the items) and clears *list.  0 for a null argument; 1 otherwise,
+ * also when *list is already null.
+ */
+BOOL PGF_ListDestroy(PgfList **list);
+
+/*
+ * PGF_ListFindNode: the first node from the head with `firstKey` and, unless
+ * `secondKey` is PGF_ANY_KEY, `secondKey`; *previous (when given) receives
+ * the node before it (null for the head).  Null when absent.
+ */
+PgfListNode *PGF_ListFindNode(const PgfList *list, ULONGLONG firstKey, ULONGLONG secondKey, PgfListNode **previous);
+
+/* PGF_ListFindByKey: the item of the node PGF_ListFindNode finds; null when absent. */
+void *PGF_ListFindByKey(const PgfList *list, ULONGLONG firstKey, ULONGLONG secondKey);
+
+/* PGF_ListRemoveByKey: unlinks and frees that node (not its item); 0 when absent. */
+BOOL PGF_ListRemoveByKey(PgfList *list, ULONGLONG firstKey, ULONGLONG secondKey);
+
+/*
+ * Positions count in insertion order: 0 is the oldest item (the last node),
+ * count - 1 the newest (the head).  A position outside 0 .. count - 1, or a
+ * list whose count is negative, is refused and leaves the list alone.
+ */
+/* PGF_ListGetAt: the item at position n; null when refused. */
+void *PGF_ListGetAt(const PgfList *list, LONG n);
+/* PGF_ListRemoveAt: unlinks and frees the node at position n (not its item); 0 when refused. */
+BOOL PGF_ListRemoveAt(PgfList *list, LONG n);
+/*
+ * PGF_ListInsertAt: a new node that becomes position n, the items from n on
+ * moving up by one; 0 when refused (n must name an existing item: a new
+ * newest item is PGF_ListPush's), for a null item or when memory runs out.
+ */
+BOOL PGF_ListInsertAt(PgfList *list, LONG n, ULONGLONG firstKey, ULONGLONG secondKey, void *item);
 
 /* ---- Sheets ------------------------------------------------------------ */
 
