@@ -181,7 +181,8 @@ class PgfSheet : public model_test::ModelTest {};
 TEST_F(PgfSheet, SheetStateComesFromThePagesUserWord)
 {
     SheetState state{};
-    SheetContext page{&state};
+    SheetContext page{};
+    page.state = &state;
     plat::WindowSpec spec;
     spec.dialog = true;
     spec.style = WS_POPUP;
@@ -195,7 +196,7 @@ TEST_F(PgfSheet, SheetStateComesFromThePagesUserWord)
     EXPECT_EQ(PGF_GetSheetState(sheet), nullptr) << "no SheetContext in its user word";
     EXPECT_EQ(PGF_GetSheetState(nullptr), nullptr);
 
-    SheetContext empty{nullptr};
+    SheetContext empty{};
     SetWindowLongPtrW(pageWindow, DWLP_USER, reinterpret_cast<LONG_PTR>(&empty));
     EXPECT_EQ(PGF_GetSheetState(pageWindow), nullptr);
     DestroyWindow(sheet);
@@ -229,19 +230,22 @@ TEST_F(PgfSheet, UnitOptionsFollowCapabilityBits34And35)
         SCOPED_TRACE(row.word1);
         prn_test::Context context(modelWithWord1(row.word1));
         ASSERT_NE(context.p, nullptr);
-        SheetState state{context, TRUE, row.unit};
+        SheetState state{};
+        state.context = context, state.unitKnown = TRUE, state.defaultUnit = row.unit;
         DWORD options[2] = {7, 7};
         ASSERT_TRUE(PGF_GetUnitOptions(&state, options));
         EXPECT_EQ(options[0], row.inch);
         EXPECT_EQ(options[1], row.bit35);
     }
     prn_test::Context context(modelWithWord1(1u << 2));
-    SheetState unknown{context, FALSE, PGF_UNIT_INCHES};
+    SheetState unknown{};
+    unknown.context = context, unknown.defaultUnit = PGF_UNIT_INCHES;
     DWORD options[2] = {7, 7};
     EXPECT_FALSE(PGF_GetUnitOptions(&unknown, options)) << "the default unit cannot be read";
     EXPECT_EQ(options[0], 7u);
     EXPECT_FALSE(PGF_GetUnitOptions(nullptr, options));
-    SheetState state{context, TRUE, PGF_UNIT_INCHES};
+    SheetState state{};
+    state.context = context, state.unitKnown = TRUE, state.defaultUnit = PGF_UNIT_INCHES;
     EXPECT_FALSE(PGF_GetUnitOptions(&state, nullptr));
 }
 
