@@ -209,15 +209,15 @@ const ControlDescriptor *PGF_GetControlAt(const ControlDescriptor *controls, LON
 /* ---- Messages and slots ----------------------------------------------- */
 
 /* Private page messages and the codes given to control handlers. */
-inline constexpr UINT PGF_MSG_REFRESH = WM_USER + 1500 + 24;             /* 2524 */
-inline constexpr UINT PGF_MSG_VALIDATE = WM_USER + 1500 + 26;            /* 2526 */
-inline constexpr UINT PGF_MSG_CANCEL = WM_USER + 1500 + 27;              /* 2527 */
-inline constexpr UINT PGF_MSG_SHOW_WARNINGS = WM_USER + 1500 + 28;       /* 2528 */
-inline constexpr UINT PGF_MSG_GET_PAGE_ID = WM_USER + 1500 + 29;         /* 2529 */
-inline constexpr UINT PGF_MSG_GET_CONTROL_PARAM = WM_USER + 1500 + 30;   /* 2530 */
-inline constexpr UINT PGF_MSG_CONTROL_SPARE = WM_USER + 1500 + 31;       /* 2531 */
-inline constexpr UINT PGF_MSG_NEXT_VALUE = WM_USER + 1500 + 32;          /* 2532 */
-inline constexpr UINT PGF_MSG_DEFERRED_COMMAND = WM_USER + 1500 + 33;    /* 2533 */
+inline constexpr UINT PGF_MSG_REFRESH = WM_USER + 1500;                 /* 2524 */
+inline constexpr UINT PGF_MSG_VALIDATE = WM_USER + 1500 + 2;            /* 2526 */
+inline constexpr UINT PGF_MSG_CANCEL = WM_USER + 1500 + 3;              /* 2527 */
+inline constexpr UINT PGF_MSG_SHOW_WARNINGS = WM_USER + 1500 + 4;       /* 2528 */
+inline constexpr UINT PGF_MSG_GET_PAGE_ID = WM_USER + 1500 + 5;         /* 2529 */
+inline constexpr UINT PGF_MSG_GET_CONTROL_PARAM = WM_USER + 1500 + 6;   /* 2530 */
+inline constexpr UINT PGF_MSG_CONTROL_SPARE = WM_USER + 1500 + 7;       /* 2531 */
+inline constexpr UINT PGF_MSG_NEXT_VALUE = WM_USER + 1500 + 8;          /* 2532 */
+inline constexpr UINT PGF_MSG_DEFERRED_COMMAND = WM_USER + 1500 + 9;    /* 2533 */
 
 /* One row of the message-to-slot table {message, notification code, slot}. */
 struct MessageSlotRow {
