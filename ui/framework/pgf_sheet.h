@@ -116,7 +116,5 @@ PgfList *PGF_GetOptionCache(const SheetState *state);
 /* A zero-filled array of `bytes` kept as the sheet's title strings; 0 when memory runs out. */
 BOOL PGF_AllocTitleStrings(SheetState *state, SIZE_T bytes);
 void PGF_FreeTitleStrings(SheetState *state);
-/* The number of entries of a list; -1 for a null list. */
-inline LONG PGF_UiListCount(const PgfList *list) { return PGF_ListCount(list); }
 
 #endif /* TARVELUI_PGF_SHEET_H */

@@ -6,9 +6,9 @@
 #include "pgf_values.h"
 
 #include "pgf_sheet.h"
-#include "ui_not_built.h"
 
 #include <tarvel/dmb_binding.h>
+#include <tarvel/log_trace.h>
 #include <tarvel/opt_list.h>
 #include <tarvel/res_module.h>
 
@@ -172,7 +172,7 @@ LONG PGF_SetItemValue(HandlerContext *context, const ControlDescriptor *control,
         }
         if (result == 0) {
             /* The constraint engine's check and the conflict prompt wait for their work. */
-            UI_NotBuilt(u"PGF_SetItemValue (constraint check)", 0);
+            LOG_Printf(u"PGF_SetItemValue: %d written without the constraint check (not built yet)", int(ddmid));
             result = -1;
             if (DMB_SetValue(ddmid, context->settings, context->printerData, type, valueSize(type, value), value) == 0) {
                 auto *list = static_cast<WORD *>(GlobalAlloc(GPTR, 2 * sizeof(WORD)));

@@ -5,9 +5,8 @@
  * belongs to, the sheet's unit options, and the conversions between the
  * values a page shows and the values the settings store.
  *
- * SheetContext and SheetState are the framework's records at their least:
- * the property-page framework completes them; what is here is what these
- * services read.
+ * SheetContext and SheetState are the framework's records of one open
+ * property sheet; the framework (ui/framework/) makes, fills and frees them.
  */
 #ifndef TARVEL_PGF_SERVICES_H
 #define TARVEL_PGF_SERVICES_H

@@ -7,17 +7,30 @@
 
 #include <plat/memory.h>
 
+namespace {
+
+/* A new zero-filled node {firstKey, secondKey, item} linked before `next`; null when memory runs out. */
+PgfListNode *newNode(ULONGLONG firstKey, ULONGLONG secondKey, void *item, PgfListNode *next)
+{
+    auto *node = static_cast<PgfListNode *>(GlobalAlloc(GPTR, sizeof(PgfListNode)));
+    if (node) {
+        node->firstKey = firstKey;
+        node->secondKey = secondKey;
+        node->item = item;
+        node->next = next;
+    }
+    return node;
+}
+
+} // namespace
+
 BOOL PGF_ListPush(PgfList *list, ULONGLONG firstKey, ULONGLONG secondKey, void *item)
 {
     if (!list || !item)
         return FALSE;
-    auto *node = static_cast<PgfListNode *>(GlobalAlloc(GPTR, sizeof(PgfListNode)));
+    PgfListNode *node = newNode(firstKey, secondKey, item, list->head);
     if (!node)
         return FALSE;
-    node->firstKey = firstKey;
-    node->secondKey = secondKey;
-    node->item = item;
-    node->next = list->head;
     list->head = node;
     ++list->count;
     return TRUE;
@@ -154,14 +167,10 @@ BOOL PGF_ListInsertAt(PgfList *list, LONG n, ULONGLONG firstKey, ULONGLONG secon
     PgfListNode *at = nodeAt(list, n, nullptr);
     if (!at || !item)
         return FALSE;
-    auto *node = static_cast<PgfListNode *>(GlobalAlloc(GPTR, sizeof(PgfListNode)));
+    /* Behind `at` in the chain is one step older: position n, with `at` moving to n + 1. */
+    PgfListNode *node = newNode(firstKey, secondKey, item, at->next);
     if (!node)
         return FALSE;
-    node->firstKey = firstKey;
-    node->secondKey = secondKey;
-    node->item = item;
-    /* Behind `at` in the chain is one step older: position n, with `at` moving to n + 1. */
-    node->next = at->next;
     at->next = node;
     ++list->count;
     return TRUE;
