@@ -141,25 +141,6 @@ LONG convert(const HandlerContext *context, const ControlDescriptor *control, co
     return direction == 2 ? unit(display(value)) : display(unit(value));
 }
 
-LONG numberOf(WORD type, const BYTE slot[8])
-{
-    if (type == 1 || type == 2) {
-        SHORT v;
-        std::memcpy(&v, slot, 2);
-        return v;
-    }
-    if (type == 3 || type == 10) {
-        WORD v;
-        std::memcpy(&v, slot, 2);
-        return v;
-    }
-    if (type == 8)
-        return slot[0];
-    LONG v;
-    std::memcpy(&v, slot, 4);
-    return v;
-}
-
 /* Shows the message of a text that breaks the field's rules; true when shown. */
 bool showInputError(HandlerContext *context, const ControlDescriptor *control, const EditFieldRules *rules,
                     EditUndoRecord *undo)
@@ -448,7 +429,7 @@ BOOL CTL_WriteNumericEdit(HandlerContext *context, const ControlDescriptor *cont
         return TRUE;
     }
     EditFormat format = formatOf(context, control, rules);
-    const LONG shown = convert(context, control, rules, type, numberOf(type, slot), 2, &format);
+    const LONG shown = convert(context, control, rules, type, PGF_SlotNumber(type, slot), 2, &format);
     LPWSTR text = nullptr;
     const BOOL isSigned = (format.flags & EDIT_SIGNED) != 0;
     const BOOL made = (format.flags & EDIT_FIXED)

@@ -44,31 +44,26 @@ LONG valueSize(WORD type, const void *value)
     return type == 4 || type == 5 ? 4 : type == 8 ? 1 : 2;
 }
 
-LONG numberOf(WORD type, const BYTE slot[8])
+} // namespace
+
+LONG PGF_SlotNumber(WORD type, const BYTE slot[8])
 {
-    switch (type) {
-    case 1:
-    case 2: {
+    if (type == 1 || type == 2) {
         SHORT v;
         std::memcpy(&v, slot, sizeof(v));
         return v;
     }
-    case 3:
-    case 8:
-    case 10: {
+    if (type == 3 || type == 10) {
         WORD v;
         std::memcpy(&v, slot, sizeof(v));
         return v;
     }
-    default: {
-        LONG v;
-        std::memcpy(&v, slot, sizeof(v));
-        return v;
-    }
-    }
+    if (type == 8)
+        return slot[0];
+    LONG v;
+    std::memcpy(&v, slot, sizeof(v));
+    return v;
 }
-
-} // namespace
 
 WORD PGF_GetActiveItemId(const HandlerContext *context, const ControlDescriptor *control)
 {
@@ -163,7 +158,7 @@ LONG PGF_SetItemValue(HandlerContext *context, const ControlDescriptor *control,
         } else {
             const LONG next = *static_cast<const LONG *>(value);
             LONG low = 0, high = 0;
-            if (numberOf(type, current) == next)
+            if (PGF_SlotNumber(type, current) == next)
                 result = PGF_VALUE_SAME;
             else if (PGF_GetControlRange(context, control, &low, &high) && (next < low || next > high))
                 result = PGF_VALUE_REFUSED;

@@ -17,6 +17,8 @@ inline constexpr LONG PGF_VALUE_CHANGED = 1;
 inline constexpr LONG PGF_VALUE_REFUSED = 2;
 inline constexpr LONG PGF_VALUE_SAME = 3;
 
+/* The number in an 8-byte value slot of `type` (16-bit types sign- or zero-extended, type 8 a byte). */
+LONG PGF_SlotNumber(WORD type, const BYTE slot[8]);
 /* The setting of the control's active item; 0 for none. */
 WORD PGF_GetActiveItemId(const HandlerContext *context, const ControlDescriptor *control);
 /* The active item's value (type and 8-byte slot; strings: a pointer into the settings); 0 when unreadable. */
