@@ -213,3 +213,67 @@ TEST_F(ResourceModule, CustomPaperBaseNameLosesItsDigits)
         s.pop_back();
     EXPECT_FALSE(s.empty()) << "a name is left once the digits are gone";
 }
+
+namespace {
+
+// Hexadecimal byte values separated by commas, as the framework reads its
+// character rules; false for anything else.
+bool hex_byte_list(std::u16string_view s, size_t *count)
+{
+    *count = 0;
+    size_t digits = 0;
+    for (char16_t c : s) {
+        const bool hex = (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+        if (hex && ++digits <= 2)
+            continue;
+        if (c != u',' || digits == 0 || digits > 2)
+            return false;
+        ++*count, digits = 0;
+    }
+    if (digits == 0 || digits > 2)
+        return false;
+    ++*count;
+    return true;
+}
+
+} // namespace
+
+// The page framework's edit-field messages: the setting's name, then the
+// numbers of the field's range, in the order the edit field passes them.
+TEST_F(ResourceModule, EditFieldMessagesTakeTheirArguments)
+{
+    struct Case {
+        UINT id;
+        const char *refs[5];
+    } cases[] = {
+        {425, {"s", "d", "d", "d", "d"}}, {445, {"s", "d", "d"}}, {447, {"s", "d", "d"}},
+        {737, {"s", "d"}},                {738, {"s", "d", "d"}}, {743, {"s", "d", "d"}},
+    };
+    for (const Case &c : cases) {
+        std::vector<std::string> refs;
+        ASSERT_TRUE(positional_refs(load(c.id), refs)) << c.id;
+        size_t n = 0;
+        while (n < 5 && c.refs[n])
+            ++n;
+        ASSERT_EQ(refs.size(), n) << c.id;
+        for (size_t i = 0; i < n; ++i)
+            EXPECT_EQ(refs[i], c.refs[i]) << c.id << ": argument " << i + 1;
+    }
+}
+
+// Character rules are hexadecimal byte lists: pairs of single-byte ranges,
+// four bytes a double-byte range, two bytes a double-byte character.
+TEST_F(ResourceModule, CharacterRulesAreByteLists)
+{
+    struct Case {
+        UINT id;
+        size_t multiple;
+    } cases[] = {{9219, 2}, {9233, 4}, {9236, 2}, {9901, 2}, {9902, 4}, {9903, 1}, {9904, 2}};
+    for (const Case &c : cases) {
+        size_t count = 0;
+        ASSERT_TRUE(hex_byte_list(load(c.id), &count)) << c.id;
+        EXPECT_EQ(count % c.multiple, 0u) << c.id;
+    }
+    EXPECT_EQ(load(9239).size(), 1u);
+    EXPECT_EQ(load(9240).size(), 1u);
+}

@@ -69,6 +69,103 @@ TEST_F(PgfListOps, PushWithoutMemoryLeavesTheListAlone)
     EXPECT_EQ(list.head, nullptr);
 }
 
+TEST_F(PgfListOps, PositionsCountInInsertionOrder)
+{
+    PgfList *list = PGF_ListCreate();
+    ASSERT_NE(list, nullptr);
+    int p = 0, q = 0, r = 0, s = 0, t = 0;
+    ASSERT_TRUE(PGF_ListPush(list, 1, 10, &p));
+    ASSERT_TRUE(PGF_ListPush(list, 2, 20, &q));
+    ASSERT_TRUE(PGF_ListPush(list, 3, 30, &r));
+    EXPECT_EQ(PGF_ListGetAt(list, 0), &p);
+    EXPECT_EQ(PGF_ListGetAt(list, 1), &q);
+    EXPECT_EQ(PGF_ListGetAt(list, 2), &r);
+    EXPECT_EQ(PGF_ListGetAt(list, 3), nullptr);
+    EXPECT_EQ(PGF_ListGetAt(list, -1), nullptr);
+    PgfListNode *next = nullptr;
+    EXPECT_EQ(PGF_ListFirst(list, &next), &r);
+
+    /* Insert at 0: the new item is the oldest; at count: refused (that is a push). */
+    ASSERT_TRUE(PGF_ListInsertAt(list, 0, 4, 40, &s));
+    EXPECT_EQ(PGF_ListGetAt(list, 0), &s);
+    EXPECT_EQ(PGF_ListGetAt(list, 1), &p);
+    EXPECT_EQ(PGF_ListCount(list), 4);
+    EXPECT_FALSE(PGF_ListInsertAt(list, 4, 5, 50, &t));
+    EXPECT_FALSE(PGF_ListInsertAt(list, -1, 5, 50, &t));
+    EXPECT_FALSE(PGF_ListInsertAt(list, 0, 5, 50, nullptr));
+    /* Insert in the middle and at the newest position. */
+    ASSERT_TRUE(PGF_ListInsertAt(list, 2, 5, 50, &t));
+    const void *order1[] = {&s, &p, &t, &q, &r};
+    for (LONG i = 0; i < 5; ++i)
+        EXPECT_EQ(PGF_ListGetAt(list, i), order1[i]) << i;
+
+    /* Remove the newest (the head), the oldest and one between. */
+    ASSERT_TRUE(PGF_ListRemoveAt(list, 4));
+    ASSERT_TRUE(PGF_ListRemoveAt(list, 0));
+    ASSERT_TRUE(PGF_ListRemoveAt(list, 1));
+    EXPECT_FALSE(PGF_ListRemoveAt(list, 2));
+    EXPECT_EQ(PGF_ListCount(list), 2);
+    EXPECT_EQ(PGF_ListGetAt(list, 0), &p);
+    EXPECT_EQ(PGF_ListGetAt(list, 1), &q);
+    ASSERT_TRUE(PGF_ListDestroy(&list));
+    EXPECT_EQ(list, nullptr);
+    EXPECT_TRUE(PGF_ListDestroy(&list));
+    EXPECT_FALSE(PGF_ListDestroy(nullptr));
+}
+
+TEST_F(PgfListOps, KeysFindTheNewestMatchAndTheWildcardMatchesAnySecondKey)
+{
+    PgfList *list = PGF_ListCreate();
+    ASSERT_NE(list, nullptr);
+    int a = 0, b = 0, c = 0;
+    ASSERT_TRUE(PGF_ListPush(list, 7, 6, &a));
+    ASSERT_TRUE(PGF_ListPush(list, 7, 0xFFFF, &b));
+    ASSERT_TRUE(PGF_ListPush(list, 0x100000000ull, 1, &c));
+    EXPECT_EQ(PGF_ListFindByKey(list, 7, 5), nullptr); /* 5 skips the entry stored with 6 */
+    EXPECT_EQ(PGF_ListFindByKey(list, 7, 6), &a);
+    EXPECT_EQ(PGF_ListFindByKey(list, 7, PGF_ANY_KEY), &b); /* the newest with key 7 */
+    EXPECT_EQ(PGF_ListFindByKey(list, 0x100000000ull, 1), &c); /* keys are 64 bits */
+    EXPECT_EQ(PGF_ListFindByKey(list, 0, 1), nullptr);
+    PgfListNode *before = nullptr;
+    PgfListNode *node = PGF_ListFindNode(list, 7, 6, &before);
+    ASSERT_NE(node, nullptr);
+    EXPECT_EQ(before->item, &b);
+    EXPECT_EQ(PGF_ListFindNode(list, 0x100000000ull, 1, &before)->item, &c);
+    EXPECT_EQ(before, nullptr);
+    EXPECT_TRUE(PGF_ListRemoveByKey(list, 7, 6));
+    EXPECT_FALSE(PGF_ListRemoveByKey(list, 7, 6));
+    EXPECT_EQ(PGF_ListCount(list), 2);
+    EXPECT_EQ(PGF_ListFindByKey(nullptr, 7, 6), nullptr);
+    /* Destroying leaves the items alone (they live on the stack here). */
+    ASSERT_TRUE(PGF_ListDestroy(&list));
+}
+
+TEST_F(PgfListOps, ANegativeCountIsTreatedAsEmpty)
+{
+    PgfList list{};
+    int a = 0;
+    ASSERT_TRUE(PGF_ListPush(&list, 1, 1, &a));
+    list.count = -1;
+    EXPECT_EQ(PGF_ListGetAt(&list, 0), nullptr);
+    EXPECT_FALSE(PGF_ListRemoveAt(&list, 0));
+    EXPECT_FALSE(PGF_ListInsertAt(&list, 0, 2, 2, &a));
+    list.count = 1;
+    PGF_ListFree(&list, FALSE);
+}
+
+TEST_F(PgfListOps, InsertWithoutMemoryLeavesTheListAlone)
+{
+    PgfList list{};
+    int a = 0, b = 0;
+    ASSERT_TRUE(PGF_ListPush(&list, 1, 1, &a));
+    plat::fault_fail_alloc_after(1);
+    EXPECT_FALSE(PGF_ListInsertAt(&list, 0, 2, 2, &b));
+    plat::fault_fail_alloc_after(0);
+    EXPECT_EQ(PGF_ListCount(&list), 1);
+    EXPECT_EQ(PGF_ListGetAt(&list, 0), &a);
+    PGF_ListFree(&list, FALSE);
+}
+
 TEST_F(PgfListOps, FreeCanTakeTheItemsToo)
 {
     PgfList list{};
@@ -84,7 +181,8 @@ class PgfSheet : public model_test::ModelTest {};
 TEST_F(PgfSheet, SheetStateComesFromThePagesUserWord)
 {
     SheetState state{};
-    SheetContext page{&state};
+    SheetContext page{};
+    page.state = &state;
     plat::WindowSpec spec;
     spec.dialog = true;
     spec.style = WS_POPUP;
@@ -98,7 +196,7 @@ TEST_F(PgfSheet, SheetStateComesFromThePagesUserWord)
     EXPECT_EQ(PGF_GetSheetState(sheet), nullptr) << "no SheetContext in its user word";
     EXPECT_EQ(PGF_GetSheetState(nullptr), nullptr);
 
-    SheetContext empty{nullptr};
+    SheetContext empty{};
     SetWindowLongPtrW(pageWindow, DWLP_USER, reinterpret_cast<LONG_PTR>(&empty));
     EXPECT_EQ(PGF_GetSheetState(pageWindow), nullptr);
     DestroyWindow(sheet);
@@ -132,19 +230,22 @@ TEST_F(PgfSheet, UnitOptionsFollowCapabilityBits34And35)
         SCOPED_TRACE(row.word1);
         prn_test::Context context(modelWithWord1(row.word1));
         ASSERT_NE(context.p, nullptr);
-        SheetState state{context, TRUE, row.unit};
+        SheetState state{};
+        state.context = context, state.unitKnown = TRUE, state.defaultUnit = row.unit;
         DWORD options[2] = {7, 7};
         ASSERT_TRUE(PGF_GetUnitOptions(&state, options));
         EXPECT_EQ(options[0], row.inch);
         EXPECT_EQ(options[1], row.bit35);
     }
     prn_test::Context context(modelWithWord1(1u << 2));
-    SheetState unknown{context, FALSE, PGF_UNIT_INCHES};
+    SheetState unknown{};
+    unknown.context = context, unknown.defaultUnit = PGF_UNIT_INCHES;
     DWORD options[2] = {7, 7};
     EXPECT_FALSE(PGF_GetUnitOptions(&unknown, options)) << "the default unit cannot be read";
     EXPECT_EQ(options[0], 7u);
     EXPECT_FALSE(PGF_GetUnitOptions(nullptr, options));
-    SheetState state{context, TRUE, PGF_UNIT_INCHES};
+    SheetState state{};
+    state.context = context, state.unitKnown = TRUE, state.defaultUnit = PGF_UNIT_INCHES;
     EXPECT_FALSE(PGF_GetUnitOptions(&state, nullptr));
 }
 

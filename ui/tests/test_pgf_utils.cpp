@@ -1,0 +1,199 @@
+// The page framework's value, unit and text utilities as tables: stored and
+// shown values, millimetres and inches, decimals per unit, capability tests,
+// display-name trimming and the other text helpers, formatted resource
+// strings and message boxes.
+#include "ui_test_support.h"
+
+#include "pgf_utils.h"
+
+#include <plat/memory.h>
+#include <plat/msgbox.h>
+
+namespace {
+
+using ui_test::UiTest;
+
+class PgfUtils : public UiTest {};
+
+TEST_F(PgfUtils, UnitConversions)
+{
+    struct Inch {
+        LONG value;
+        WORD ddmid;
+        LONG hundredths;
+    } toInch[] = {
+        {50, 0, 20},     {-50, 0, -20},   {2100, 0, 827}, {60, 268, 19}, {-60, 268, -19},
+        {30, 268, 12},   {600, 324, 19},  {600, 460, 236}, {0, 0, 0},
+    };
+    for (const Inch &c : toInch)
+        EXPECT_EQ(PGF_ToHundredthInch(c.value, c.ddmid), c.hundredths) << c.value << " of " << c.ddmid;
+    struct Back {
+        LONG value;
+        LONG tenthMm;
+    } toMm[] = {{20, 51}, {-20, -51}, {827, 2101}, {12, 30}, {0, 0}, {LONG(0x7FFFFFFF), LONG(0x7FFFFFFF)}};
+    for (const Back &c : toMm)
+        EXPECT_EQ(PGF_ToTenthMillimetre(c.value), c.tenthMm) << c.value;
+}
+
+TEST_F(PgfUtils, DisplayConversionsOfStoredValues)
+{
+    struct Case {
+        int direction; /* 1: shown to stored */
+        WORD ddmid;
+        WORD type;
+        LONG value;
+        BOOL handled;
+        LONG result;
+    } cases[] = {
+        {2, 268, 2, -15, TRUE, -1},       /* truncation towards zero */
+        {1, 268, 2, 3, TRUE, 30},
+        {1, 1856, 3, 7000, TRUE, 65535},  /* held to its type */
+        {1, 1856, 2, 7000, TRUE, 32767},
+        {1, 393, 4, 0, TRUE, 2048},       /* level 0 of the second byte */
+        {2, 393, 4, 2048, TRUE, 0},
+        {2, 393, 4, 100, TRUE, -4},       /* below its byte unit */
+        {1, 392, 4, -3, TRUE, 1},
+        {1, 392, 4, -9, TRUE, 0},         /* below -3: half the unit */
+        {2, 8, 2, 5, FALSE, 5},           /* no conversion: copied */
+    };
+    for (const Case &c : cases) {
+        LONG out = 77;
+        const LONG in = c.value;
+        const SHORT in16 = SHORT(c.value);
+        const void *input = (c.ddmid >= 392 && c.ddmid <= 403) || c.ddmid == 1856 ? static_cast<const void *>(&in)
+                                                                                   : static_cast<const void *>(&in16);
+        EXPECT_EQ(PGF_ConvertDisplayValue(c.direction, c.ddmid, c.type, input, &out), c.handled) << c.ddmid;
+        EXPECT_EQ(out, c.result) << c.ddmid << " " << c.value;
+    }
+}
+
+TEST_F(PgfUtils, DecimalsPerUnit)
+{
+    struct Case {
+        WORD ddmid;
+        SHORT unit;
+        BOOL known;
+        LONG decimals;
+    } cases[] = {
+        {268, 1, TRUE, 1}, {269, 0, TRUE, 0}, {324, 1, TRUE, 1}, {460, 1, TRUE, 2}, {461, 0, TRUE, 1},
+        {1825, 1, TRUE, 2}, {1828, 0, TRUE, 1}, {1863, 1, TRUE, 2}, {5889, 1, TRUE, 2}, {5928, 0, TRUE, 1},
+        {1829, 1, FALSE, 99}, {5929, 1, FALSE, 99}, {8, 0, FALSE, 99},
+    };
+    for (const Case &c : cases) {
+        LONG d = 99;
+        EXPECT_EQ(PGF_GetUnitDecimals(c.ddmid, c.unit, &d), c.known) << c.ddmid;
+        EXPECT_EQ(d, c.decimals) << c.ddmid;
+    }
+}
+
+TEST_F(PgfUtils, CapabilityCodesAndTiers)
+{
+    SheetState state{};
+    state.modelCaps[0] = 0x08800000; /* bits 23 and 27 */
+    state.modelCaps[1] = 1u << (38 - 32);
+    state.modelCaps[2] = 1u << (95 - 64);
+    EXPECT_TRUE(PGF_TestDeviceFlag(&state, 0x800000));
+    EXPECT_TRUE(PGF_TestDeviceFlag(&state, 0xFFFF0000u + 27));
+    EXPECT_TRUE(PGF_TestDeviceFlag(&state, 0xFFFF0000u + 38));
+    EXPECT_TRUE(PGF_TestDeviceFlag(&state, 0xFFFF0000u + 95));
+    EXPECT_FALSE(PGF_TestDeviceFlag(&state, 0xFFFF0000u + 96)); /* beyond the 96 bits */
+    EXPECT_FALSE(PGF_TestDeviceFlag(&state, 0xFFFF0000u + 34));
+    EXPECT_FALSE(PGF_TestDeviceFlag(nullptr, 0x800000));
+    WORD tier = 9;
+    ASSERT_TRUE(PGF_GetCapabilityTier(&state, &tier));
+    EXPECT_EQ(tier, 2);
+    state.modelCaps[1] = 0;
+    ASSERT_TRUE(PGF_GetCapabilityTier(&state, &tier));
+    EXPECT_EQ(tier, 1);
+    state.modelCaps[0] = 0;
+    ASSERT_TRUE(PGF_GetCapabilityTier(&state, &tier));
+    EXPECT_EQ(tier, 0);
+}
+
+std::u16string trimmed(std::u16string text, int kind)
+{
+    text.push_back(0);
+    PGF_TrimDisplayName(text.data(), kind);
+    return std::u16string(text.c_str());
+}
+
+TEST_F(PgfUtils, TextHelpers)
+{
+    /* String 2009 is one blank: kind 1 takes it off what is left. */
+    EXPECT_EQ(trimmed(u"A4 (210 x 297 mm)", 0), u"A4 ");
+    EXPECT_EQ(trimmed(u"A4 (210 x 297 mm)", 1), u"A4");
+    EXPECT_EQ(trimmed(u"A4", 1), u"A4");
+    EXPECT_EQ(trimmed(u"Name [x] (y)", 0), u"Name ");
+    EXPECT_EQ(trimmed(u"Letter (8.5 x 11 in) plain", 2), u"Letter  plain");
+    EXPECT_EQ(trimmed(u"Letter (8.5 x 11 in", 2), u"Letter (8.5 x 11 in");
+    EXPECT_EQ(trimmed(u"A4 (x)", 3), u"A4 (x)");
+
+    EXPECT_EQ(std::u16string(PGF_FileNamePart(u"C:\\a\\b.txt")), u"b.txt");
+    EXPECT_EQ(std::u16string(PGF_FileNamePart(u"b")), u"b");
+    EXPECT_EQ(std::u16string(PGF_FileNamePart(u"C:\\dir\\")), u"");
+
+    struct Split {
+        const char16_t *text;
+        BOOL ok;
+        const char16_t *result;
+    } splits[] = {
+        {u"(abc)", TRUE, u"abc"}, {u"x()", TRUE, u""}, {u"(a)b)", TRUE, u"a)b"},
+        {u"a(b", FALSE, nullptr}, {u"(", FALSE, nullptr}, {u")a(", FALSE, nullptr},
+    };
+    for (const Split &c : splits) {
+        LPWSTR out = nullptr;
+        int length = -1;
+        EXPECT_EQ(PGF_SplitDelimited(&out, &length, c.text, u'(', u')'), c.ok) << plat::utf16_to_utf8(c.text);
+        if (c.ok && out) {
+            EXPECT_EQ(std::u16string(out), c.result);
+            EXPECT_EQ(size_t(length), std::u16string(c.result).size());
+            GlobalFree(out);
+        }
+    }
+
+    char16_t buffer[8] = u"abc";
+    PGF_AppendTruncated(buffer, u"defghij", 8);
+    EXPECT_EQ(std::u16string(buffer), u"abcdefg");
+    PGF_AppendTruncated(buffer, u"x", 8);
+    EXPECT_EQ(std::u16string(buffer), u"abcdefg");
+}
+
+TEST_F(PgfUtils, FormattedStringsAndMessages)
+{
+    LPWSTR text = nullptr;
+    ASSERT_TRUE(PGF_LoadStringFormatted(&text, 0, 445, u"Copies", 1, 999));
+    EXPECT_EQ(std::u16string(text), u"Copies: enter a number from 1 to 999.");
+    GlobalFree(text);
+    EXPECT_FALSE(PGF_LoadStringFormatted(&text, 0, 9998));       /* no such string */
+    /* 7 characters: "Copies" fills all but the terminator, leaving no room for one more */
+    EXPECT_FALSE(PGF_LoadStringFormatted(&text, 7, 445, u"Copies", 1, 999));
+    EXPECT_EQ(text, nullptr);
+
+    plat::msgbox_clear();
+    plat::msgbox_script(IDOK);
+    EXPECT_EQ(PGF_ShowResourceMessage(nullptr, 265, MB_ICONWARNING, PGF_NONE, u"Text"), IDOK);
+    EXPECT_EQ(PGF_ShowResourceMessage(nullptr, 9998, MB_ICONWARNING, PGF_NONE, u"Text"), -1);
+    EXPECT_EQ(PGF_ShowResourceMessage(nullptr, 265, MB_ICONWARNING, PGF_NONE, nullptr), -1);
+    const auto log = plat::msgbox_log();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].caption, u"Printer Settings");
+    EXPECT_EQ(log[0].text, u"Text");
+    EXPECT_EQ(log[0].style & MB_ICONWARNING, UINT(MB_ICONWARNING));
+}
+
+TEST_F(PgfUtils, FourValueRecords)
+{
+    LONG record[4] = {};
+    const LONG all[4] = {1, 2, 3, 4};
+    ASSERT_TRUE(PGF_SetRect4(record, 4, all));
+    const LONG nine = 9;
+    ASSERT_TRUE(PGF_SetRect4(record, 2, &nine));
+    LONG out[4] = {};
+    ASSERT_TRUE(PGF_GetRect4(record, 4, out));
+    EXPECT_EQ(out[2], 9);
+    EXPECT_EQ(out[3], 4);
+    EXPECT_FALSE(PGF_SetRect4(record, 5, all));
+    EXPECT_FALSE(PGF_GetRect4(nullptr, 0, out));
+}
+
+} // namespace
