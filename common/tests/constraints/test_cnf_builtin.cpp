@@ -11,6 +11,8 @@
 #include <tarvel/uix_jobwatch.h>
 #include <tarvel/util_system.h>
 
+#include <docmon/docmon_record.h>
+
 #include <plat/loader.h>
 #include <plat/registry.h>
 #include <plat/version.h>
@@ -67,8 +69,7 @@ protected:
     }
     void monitorInstalled(bool yes)
     {
-        ASSERT_TRUE(plat::registry_seed_string(HKEY_LOCAL_MACHINE, UIX_JOBWATCH_KEY, UIX_JOBWATCH_VALUE,
-                                               yes ? plat::driver_dir_win() + u"\\tarveljwm.dll" : u"gone.dll"));
+        ASSERT_TRUE(DocmonInstall(yes ? plat::driver_dir_win() + u"\\tarveljwm.dll" : u"gone.dll"));
     }
     void name(WORD id, const char16_t *text) { ASSERT_EQ(fid_test::putText(id, rec_.dm(), rec_.pd(), text), 0); }
     void storeStamp(const std::u16string &stampName, WORD flag)
