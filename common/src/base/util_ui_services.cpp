@@ -1,9 +1,13 @@
 /*
- * The user-interface utilities whose services are not built yet (each
- * answers its failure value and says so on the debugger output) and the
- * fixed answers of the fax destination service's stub interface.
+ * The user-interface utilities: the availability of the job-information
+ * component, those whose services are not built yet (each answers its
+ * failure value and says so on the debugger output), and the fixed answers
+ * of the fax destination service's stub interface.
  */
 #include <tarvel/util_ui_services.h>
+
+#include <tarvel/job_info_component.h>
+#include <tarvel/mdl_context.h>
 
 #include <plat/debug.h>
 #include <plat/error.h>
@@ -22,6 +26,9 @@ void notBuilt(const char16_t *name)
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
 }
 
+/* The model capability that allows the job-information component. */
+constexpr DWORD kCapJobInfoComponent = 43;
+
 /* Size of the request block the service would fill. */
 constexpr SIZE_T kRequestBlockBytes = 16;
 
@@ -38,8 +45,19 @@ BOOL UTL_IsComComponentAvailable(ModelContext *model, BOOL *available)
     if (!model || !available)
         return FALSE;
     *available = FALSE;
-    notBuilt(u"UTL_IsComComponentAvailable");
-    return FALSE;
+    if (!MDL_HasCapability(model->main, MDL_CAP_BIT(kCapJobInfoComponent)))
+        return TRUE;
+    const HRESULT init = CoInitialize(nullptr);
+    JobInfoComponent *component = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_JobInfoComponent, nullptr, JOB_INFO_COMPONENT_CONTEXT,
+                                   IID_JobInfoComponent, reinterpret_cast<void **>(&component))) &&
+        component) {
+        *available = TRUE;
+        component->vtbl->Release(component);
+    }
+    if (SUCCEEDED(init))
+        CoUninitialize();
+    return TRUE;
 }
 
 int UTL_EnumFamilyFontsProc(const void *, const void *, DWORD, LPARAM)

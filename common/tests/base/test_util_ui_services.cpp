@@ -1,5 +1,5 @@
 /*
- * Tests of the user-interface utilities: the three that wait for services
+ * Tests of the user-interface utilities: the two that wait for services
  * not built yet fail visibly (failure value, ERROR_CALL_NOT_IMPLEMENTED, one
  * debugger line naming them), and the stub interface of the fax
  * destination service gives its fixed answers.
@@ -32,25 +32,6 @@ TEST_F(UtilUiServices, AdministratorCheckIsNotBuiltYet)
     EXPECT_FALSE(UTL_IsUserAdmin());
     EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
     expectOneNotBuiltLine("UTL_IsUserAdmin");
-}
-
-TEST_F(UtilUiServices, ComComponentCheckIsNotBuiltYet)
-{
-    plat::debug_clear();
-    /* Missing arguments: 0 without a trace. */
-    BOOL available = 7;
-    EXPECT_FALSE(UTL_IsComComponentAvailable(nullptr, &available));
-    EXPECT_EQ(available, 7);
-    /* Any pointer stands for a model context here: it is not looked at. */
-    auto *model = reinterpret_cast<ModelContext *>(&available);
-    EXPECT_FALSE(UTL_IsComComponentAvailable(model, nullptr));
-    EXPECT_TRUE(plat::debug_output().empty());
-
-    SetLastError(0);
-    EXPECT_FALSE(UTL_IsComComponentAvailable(model, &available));
-    EXPECT_EQ(available, FALSE);
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
-    expectOneNotBuiltLine("UTL_IsComComponentAvailable");
 }
 
 TEST_F(UtilUiServices, TrueTypeNameListIsNotBuiltYet)
