@@ -1,6 +1,6 @@
 /*
- * The user-interface utilities: the availability of the job-information
- * component, those whose services are not built yet (each answers its
+ * The user-interface utilities: the administrator check, the availability
+ * of the job-information component, those whose services are not built yet (each answers its
  * failure value and says so on the debugger output), and the fixed answers
  * of the fax destination service's stub interface.
  */
@@ -10,6 +10,8 @@
 #include <tarvel/mdl_context.h>
 
 #include <plat/debug.h>
+#include <plat/handle.h>
+#include <plat/security.h>
 #include <plat/error.h>
 #include <plat/memory.h>
 
@@ -36,8 +38,27 @@ constexpr SIZE_T kRequestBlockBytes = 16;
 
 BOOL UTL_IsUserAdmin(void)
 {
-    notBuilt(u"UTL_IsUserAdmin");
-    return FALSE;
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        return FALSE;
+    DWORD needed = 0;
+    GetTokenInformation(token, TokenGroups, nullptr, 0, &needed);
+    BOOL admin = FALSE;
+    auto *groups = needed ? static_cast<TOKEN_GROUPS *>(GlobalAlloc(GPTR, needed)) : nullptr;
+    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+    PSID administrators = nullptr;
+    if (groups && GetTokenInformation(token, TokenGroups, groups, needed, &needed) &&
+        AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
+                                 &administrators)) {
+        /* Membership counts whatever the group's attributes. */
+        for (DWORD i = 0; i < groups->GroupCount && !admin; i++)
+            admin = EqualSid(groups->Groups[i].Sid, administrators);
+        FreeSid(administrators);
+    }
+    if (groups)
+        GlobalFree(groups);
+    CloseHandle(token);
+    return admin;
 }
 
 BOOL UTL_IsComComponentAvailable(ModelContext *model, BOOL *available)
