@@ -14,7 +14,6 @@
 
 namespace {
 
-using prn_test::contextOf;
 
 struct Counts {
     int created = 0;
@@ -44,14 +43,6 @@ protected:
     }
 };
 
-/* A model whose capability word 1 (bits 32-63) is `word1`. */
-ModelContext *modelWithWord1(DWORD word1)
-{
-    mw::Model m = model_test::emptyModel(0x1600);
-    m.main.entries[39] = mw::eU32s({word1, 0});
-    m.companion.entries[39] = m.main.entries[39];
-    return contextOf(m);
-}
 
 TEST_F(UtilCom, ClassesComeFromTheFactoryTable)
 {
@@ -107,7 +98,7 @@ TEST_F(UtilCom, TheComponentIsAvailableWithBit43AndAClass)
             plat::com_register_class(CLSID_JobInfoComponent, CLSCTX_INPROC_SERVER, factory);
         else
             plat::com_unregister_class(CLSID_JobInfoComponent);
-        prn_test::Context context(modelWithWord1(row.word1));
+        prn_test::Context context(prn_test::modelWithCapabilityWord1(row.word1));
         ASSERT_NE(context.p, nullptr);
         BOOL available = 7;
         EXPECT_TRUE(UTL_IsComComponentAvailable(context, &available));
@@ -119,7 +110,7 @@ TEST_F(UtilCom, TheComponentIsAvailableWithBit43AndAClass)
     BOOL available = 7;
     EXPECT_FALSE(UTL_IsComComponentAvailable(nullptr, &available));
     EXPECT_EQ(available, 7);
-    prn_test::Context context(modelWithWord1(0));
+    prn_test::Context context(prn_test::modelWithCapabilityWord1(0));
     EXPECT_FALSE(UTL_IsComComponentAvailable(context, nullptr));
 }
 
