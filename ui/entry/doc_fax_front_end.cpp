@@ -5,6 +5,7 @@
  */
 #include "doc_events.h"
 #include "doc_fax_front_end.h"
+#include "ui_setting_text.h"
 
 #include <tarvel/dmb_binding.h>
 #include <tarvel/mdl_context.h>
@@ -47,21 +48,6 @@ constexpr LONG kHandOverNameBytes = 522;
 
 std::mutex g_testNameLock;
 std::u16string g_testName;
-
-/* A string setting's text (the field may lie at an odd offset). */
-std::u16string settingText(BYTE *image, BYTE *printerData, WORD id)
-{
-    auto *p = reinterpret_cast<const BYTE *>(uintptr_t(DMB_GetTypedValue(image, printerData, id, SVT_WSTRING)));
-    std::u16string text;
-    for (size_t i = 0; p && text.size() < size_t(kPathChars); i += 2) {
-        WCHAR c = 0;
-        std::memcpy(&c, p + i, sizeof c);
-        if (!c)
-            break;
-        text += c;
-    }
-    return text;
-}
 
 /* Creates every folder of `path` ("C:\a\b\c"): true when the whole path exists afterwards. */
 bool createFolders(const std::u16string &path)
@@ -126,7 +112,7 @@ int handOver(DocJobRecord *job, const std::vector<BYTE> &buffer)
 /* Steps 6 to 8: the fax data file, or the front end. */
 int runFrontEnd(DocJobRecord *job, ModelContext *context, HWND owner, int mode)
 {
-    const std::u16string dataFile = settingText(job->settings, job->printerData, S_FAX_DATA_FILE);
+    const std::u16string dataFile = UI_SettingText(job->settings, job->printerData, S_FAX_DATA_FILE);
     if (!dataFile.empty())
         return checkFaxDataFile(dataFile);
     WCHAR directory[MAX_PATH] = {};

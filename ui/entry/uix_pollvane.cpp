@@ -3,6 +3,7 @@
  * in printer data, the values of the user's registration key, the reference
  * counter and the start of the program.
  */
+#include "ui_setting_text.h"
 #include "uix_pollvane.h"
 
 #include <tarvel/dmb_binding.h>
@@ -73,21 +74,6 @@ LPWSTR globalCopy(const std::u16string &text)
     if (copy)
         std::memcpy(copy, text.c_str(), (text.size() + 1) * sizeof(WCHAR));
     return copy;
-}
-
-/* A string setting's text (the field may lie at an odd offset). */
-std::u16string settingText(void *image, void *printerData, WORD id)
-{
-    auto *p = reinterpret_cast<const BYTE *>(uintptr_t(DMB_GetTypedValue(image, printerData, id, SVT_WSTRING)));
-    std::u16string text;
-    for (size_t i = 0; p; i += 2) {
-        WCHAR c = 0;
-        std::memcpy(&c, p + i, sizeof c);
-        if (!c)
-            break;
-        text += c;
-    }
-    return text;
 }
 
 /* The printer's PRNID, read or made and stored; false when there is none. */
@@ -281,8 +267,8 @@ int UIX_BuildMonitorRegistration(HANDLE printer, ModelContext *context, void *im
     DWORD counter = 0;
     if (readCounter(printer, &counter))
         out->referenceCounter = counter & 0xFFFF;
-    out->deviceAddress = globalCopy(settingText(image, printerData, S_DEVICE_ADDRESS));
-    out->communityName = globalCopy(settingText(image, printerData, S_COMMUNITY));
+    out->deviceAddress = globalCopy(UI_SettingText(image, printerData, S_DEVICE_ADDRESS));
+    out->communityName = globalCopy(UI_SettingText(image, printerData, S_COMMUNITY));
     out->snmpVersion = DWORD(DMB_GetTypedValue(image, printerData, S_SNMP_VERSION, SVT_BYTE) & 0xFF);
     LPWSTR text = nullptr;
     if (DDD_GetModelText(context->main, kTextDataFile, &text) == 0 && text) {
