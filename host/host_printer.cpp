@@ -14,6 +14,7 @@
 #include <tarvel/model_records.h>
 #include <tarvel/paper_rules.h>
 #include <tarvel/pdt_blob.h>
+#include <tarvel/pdt_chunk.h>
 #include <tarvel/pdt_fontsub.h>
 #include <tarvel/ppr_paper.h>
 #include <tarvel/prn_store.h>
@@ -41,15 +42,8 @@ namespace host {
 
 namespace {
 
-/* The model capability that lets jobs use the job-information component ("SupportJobOwnerTool"). */
-constexpr DWORD kCapJobOwnerTool = MDL_CAP_BIT(43);
-
-/* Paper code of the user-defined size, which gets no form. */
-constexpr WORD kUserDefinedPaper = 256;
-
-/* Size of the forms added for the custom paper slots, micrometres. */
-constexpr LONG kCustomSlotWidth = 210000;
-constexpr LONG kCustomSlotLength = 297000;
+/* The spooler's event of a printer being installed (DrvPrinterEvent). */
+constexpr int kPrinterEventInitialise = 3;
 
 /* A printer handle and model context, closed in that order when the holder goes. */
 struct OpenPrinter {
@@ -74,46 +68,57 @@ struct OpenPrinter {
 
 std::string utf8(const std::u16string &s) { return plat::utf16_to_utf8(s); }
 
-/* Gives the printer its identifier unless it has one. */
-bool write_printer_id(const OpenPrinter &p)
+/* The spooler's forms, counted. */
+int form_count(HANDLE printer)
 {
-    BYTE id[PRN_ID_SIZE] = {};
-    if (REG_ReadPrnId(p.handle, id))
-        return true;
-    return REG_MakePrnId(p.handle, id) && REG_WritePrnId(p.handle, id);
+    DWORD needed = 0, count = 0;
+    EnumFormsW(printer, 1, nullptr, 0, &needed, &count);
+    std::vector<BYTE> forms(needed ? needed : 1);
+    return EnumFormsW(printer, 1, forms.data(), needed, &needed, &count) ? int(count) : 0;
+}
+
+/* A value of the printer's data exists (any type and size). */
+bool has_value(HANDLE printer, LPCWSTR name)
+{
+    DWORD type = 0, needed = 0;
+    BYTE probe = 0;
+    const DWORD r = GetPrinterDataW(printer, name, &type, &probe, 0, &needed);
+    return r == ERROR_SUCCESS || r == ERROR_MORE_DATA;
 }
 
 /*
- * The printer's stored records refreshed as the printer-initialisation
- * event does: the shared PrinterData record (with the user fields at their
- * defaults), the device blobs (N_Dev with the fax send list, TMBInfo),
- * "SupportJobOwnerTool" and the font substitution table.  Empty on
+ * Runs the printer-initialisation event of the user-interface library, as
+ * the spooler does when it installs a printer, and reads back what it must
+ * have stored (the event itself never reports a failure).  Empty on
  * success, else a message.
  */
-std::string refresh_printer_settings(const OpenPrinter &p)
+std::string initialise_through_library(const std::u16string &printer, const OpenPrinter &p, InstallReport &report)
 {
-    std::vector<BYTE> printerData(SETTINGS_PRINTERDATA_SIZE, 0);
-    if (!UPG_LoadPrinterData(p.handle, printerData.data(), p.model) ||
-        !UPG_SaveSharedPrinterData(p.handle, printerData.data(), p.model, TRUE))
-        return "the printer's shared settings cannot be stored";
+    HMODULE ui = LoadLibraryW(u"tarvelui.dll");
+    if (!ui)
+        return "the user-interface library cannot be loaded: " + plat::loader_last_failure();
+    using PrinterEvent = BOOL (*)(LPWSTR, int, DWORD, LPARAM);
+    auto event = plat::proc_cast<PrinterEvent>(GetProcAddress(ui, "DrvPrinterEvent"));
+    const int before = form_count(p.handle);
+    std::u16string name = printer;
+    if (event)
+        event(name.data(), kPrinterEventInitialise, 0, 0);
+    FreeLibrary(ui);
+    if (!event)
+        return "the user-interface library has no printer events";
+    report.formsAdded = form_count(p.handle) - before;
+    BYTE id[PRN_ID_SIZE] = {};
+    DWORD size = 0;
+    if (!REG_ReadPrnId(p.handle, id))
+        return "the printer's identifier was not stored";
+    if (!has_value(p.handle, u"SPLUserModePrinterDriver") || !has_value(p.handle, u"SupportJobOwnerTool"))
+        return "the printer's driver values were not stored";
+    if (!PDT_ReadNamedBlob(p.handle, PDT_BLOB_PRINTERDATA, nullptr, &size) ||
+        !PDT_ReadNamedBlob(p.handle, PDT_BLOB_FONTSUBTABLE, nullptr, &size))
+        return "the printer's shared settings were not stored";
     std::vector<BYTE> extension(SETTINGS_EXTENSION_SIZE, 0);
-    BYTE *fax = nullptr, *tmb = nullptr;
-    DWORD faxSize = 0, tmbLength = 0;
-    if (!PDT_LoadDeviceBlobs(p.handle, p.model, nullptr, PDT_STORE_PRINTER, &fax, &faxSize, extension.data(), &tmb,
-                             &tmbLength) &&
-        !PDT_BuildDefaultExtension(p.handle, extension.data()))
-        return "the printer's device settings cannot be made";
-    const BOOL saved = PDT_SaveDeviceBlobs(p.handle, p.model, nullptr, PDT_STORE_PRINTER, fax, faxSize,
-                                           extension.data(), tmb, tmbLength);
-    GlobalFree(fax);
-    GlobalFree(tmb);
-    if (!saved)
-        return "the printer's device settings cannot be stored";
-    const DWORD ownerTool = MDL_HasCapability(p.model->main, kCapJobOwnerTool) ? 1 : 0;
-    if (SetPrinterDataW(p.handle, u"SupportJobOwnerTool", REG_DWORD, reinterpret_cast<const BYTE *>(&ownerTool),
-                        sizeof ownerTool) != ERROR_SUCCESS)
-        return "\"SupportJobOwnerTool\" cannot be written";
-    PDT_InitFontSubTable(p.handle, p.model);
+    if (!PDT_ReadNDev(p.handle, nullptr, PDT_STORE_PRINTER, extension.data(), nullptr, nullptr))
+        return "the printer's device settings were not stored";
     return std::string();
 }
 
@@ -153,63 +158,6 @@ std::string store_default_settings(const OpenPrinter &p, const std::u16string &n
     if (!SetPrinterW(p.handle, 2, info.data(), 0))
         return "the printer's settings cannot be stored (error " + std::to_string(GetLastError()) + ")";
     return std::string();
-}
-
-/* The spooler form of a model paper: name, size and imageable area in micrometres. */
-bool paper_form(const ModelRecord *paper, std::u16string &name, FORM_INFO_1W &form)
-{
-    WORD code = paper->id;
-    if (FID_IsCustomPaperCode(code)) {
-        WCHAR slotName[64] = {};
-        if (!RES_MakeCustomPaperName(FID_CustomPaperCodeToSlot(code), slotName, 64))
-            return false;
-        name = slotName;
-        form.Size = SIZEL{kCustomSlotWidth, kCustomSlotLength};
-    } else {
-        LPCWSTR own = DDD_GetRecordName(paper);
-        const DddPair *size = DDD_PaperSize(paper);
-        if (!own || !size)
-            return false;
-        name = own;
-        form.Size = SIZEL{LONG(size->first) * 100, LONG(size->second) * 100};
-    }
-    DddPair first{}, second{};
-    DDD_PaperMargins(paper, &first, &second);
-    /* first pair: left and bottom margins; second pair: right and top margins */
-    form.ImageableArea = RECTL{LONG(first.first) * 100, LONG(second.second) * 100,
-                               form.Size.cx - LONG(second.first) * 100, form.Size.cy - LONG(first.second) * 100};
-    form.Flags = FORM_PRINTER;
-    return true;
-}
-
-/* Adds a spooler form for every paper of the model that the spooler lacks. */
-void add_missing_forms(const OpenPrinter &p, InstallReport &report)
-{
-    WORD count = DDD_CountRecords(p.model->main, DDD_KIND_PAPER);
-    for (WORD n = 1; n <= count; n++) {
-        ModelRecord *paper = nullptr;
-        if (DDD_GetRecordByIndex(DDD_PARSE_FULL, p.model->main, p.model->companion, DDD_KIND_PAPER, n, &paper) != 0)
-            break;
-        WORD code = paper->id;
-        std::u16string name;
-        FORM_INFO_1W form{};
-        if (code != kUserDefinedPaper && !PPR_IsBuiltinForm(p.handle, code)) {
-            if (!paper_form(paper, name, form)) {
-                report.formsFailed++;
-            } else {
-                DWORD needed = 0;
-                GetFormW(p.handle, name.c_str(), 1, nullptr, 0, &needed);
-                if (GetLastError() == ERROR_INVALID_FORM_NAME) {
-                    form.pName = name.data();
-                    if (AddFormW(p.handle, 1, reinterpret_cast<const BYTE *>(&form)))
-                        report.formsAdded++;
-                    else
-                        report.formsFailed++;
-                }
-            }
-        }
-        DDD_FreeRecord(&paper, -1);
-    }
 }
 
 /* The printer's stored devmode (its dmSize + dmDriverExtra bytes); false when it has none. */
@@ -264,15 +212,9 @@ std::string configure_printer(const std::u16string &printer, const std::string &
         return "the new printer cannot be opened (error " + std::to_string(GetLastError()) + ")";
     if (!open.model)
         return "the model data " + modelFile + " cannot be opened for " + utf8(printer);
-    if (!write_printer_id(open))
-        return "the printer's identifier cannot be written (error " + std::to_string(GetLastError()) + ")";
-    if (!UPG_WriteUserModeDriverName(open.handle))
-        return "\"SPLUserModePrinterDriver\" cannot be written (error " + std::to_string(GetLastError()) + ")";
-    std::string error = refresh_printer_settings(open);
+    std::string error = initialise_through_library(printer, open, report);
     if (error.empty())
         error = store_default_settings(open, printer);
-    if (error.empty())
-        add_missing_forms(open, report);
     return error;
 }
 

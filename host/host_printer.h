@@ -1,10 +1,9 @@
 /*
  * Printers of the host: installing a printer of one of the driver's models
- * on the machine, and the devmode an application hands GDI for it.  Until
- * the user-interface library's printer events are built, the host does
- * here, through the common library's own functions, what that library's
- * printer-initialisation event would do; the job devmode is the library's
- * create-DC document event's.
+ * on the machine, and the devmode an application hands GDI for it.  The
+ * printer's stored data is the user-interface library's
+ * printer-initialisation event's, as the spooler runs it at installation;
+ * the job devmode is the library's create-DC document event's.
  */
 #ifndef TARVEL_HOST_PRINTER_H
 #define TARVEL_HOST_PRINTER_H
@@ -28,16 +27,16 @@ void host_release_library();
 /* What installing a printer did. */
 struct InstallReport {
     int formsAdded = 0;
-    int formsFailed = 0;
 };
 
 /*
  * Installs the driver for `modelFile` (a model data file of the driver
- * directory, e.g. "TARVEL1.DDD") and a printer `printer` on `port`: gives
- * it its identifier (PRNID), writes "SPLUserModePrinterDriver", stores the
- * printer's settings (the model's
- * defaults for the printer) as its devmode, and adds spooler forms for the
- * model's papers that the spooler lacks.  All or nothing: on failure (a
+ * directory, e.g. "TARVEL1.DDD") and a printer `printer` on `port`, runs
+ * the user-interface library's printer-initialisation event on it (its
+ * PRNID, "SPLUserModePrinterDriver", the shared settings, device blocks,
+ * font table and the spooler forms of the model's papers), reads back what
+ * the event must have stored, and stores the model's defaults for the
+ * printer as its devmode.  All or nothing: on failure (a
  * name over 220 characters, an empty port, a missing model, a full disk)
  * no printer is left behind, and the answer is false with a message.
  */

@@ -160,8 +160,6 @@ int cmd_install(const std::u16string &printer, const std::string &model, const s
     std::printf("Installed \"%s\" (%s) on %s; %d spooler forms added for the model's papers\n",
                 plat::utf16_to_utf8(printer).c_str(), model.c_str(), plat::utf16_to_utf8(port).c_str(),
                 report.formsAdded);
-    if (report.formsFailed)
-        std::printf("  %d forms could not be added\n", report.formsFailed);
     return 0;
 }
 

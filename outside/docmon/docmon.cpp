@@ -3,6 +3,7 @@
  * glue binds them, answering from a configuration a test sets and keeping a
  * record of what it was given.  Built twice: with and without
  * "JwmSetJwmDataEx" (DOCMON_WITHOUT_EX), as a newer and an older monitor.
+ * The entry points the driver binds but never calls only count their calls.
  */
 #include <docmon/docmon_record.h>
 
@@ -27,10 +28,11 @@ bool known(HANDLE monitor)
     return v > kHandleBase && v <= kHandleBase + uintptr_t(g_nextHandle);
 }
 
-/* Writes `text` into `buffer` as far as it holds; terminated only when it fits. */
-BOOL writeId(const char *configured, const char *prefix, LONG n, LPSTR buffer, DWORD size)
+/* Writes `text` into the 64-byte `buffer` as far as it holds; terminated only when it fits. */
+BOOL writeId(const char *configured, const char *prefix, LONG n, LPSTR buffer)
 {
-    if (!buffer || size == 0)
+    const size_t size = UIX_ID_SIZE;
+    if (!buffer)
         return FALSE;
     char own[32];
     const char *text = configured;
@@ -86,19 +88,37 @@ DOCMON_EXPORT BOOL JwmExecJobwatch(HANDLE monitor)
     return known(monitor) && !g_config.failExec;
 }
 
-DOCMON_EXPORT BOOL JwmCreateClientId(HANDLE monitor, LPSTR buffer, DWORD size)
+DOCMON_EXPORT BOOL JwmCreateClientId(HANDLE monitor, LPSTR buffer)
 {
     if (!known(monitor) || g_config.failClientId)
         return FALSE;
-    return writeId(g_config.clientId, "CLIENT", g_nextHandle, buffer, size);
+    return writeId(g_config.clientId, "CLIENT", g_nextHandle, buffer);
 }
 
-DOCMON_EXPORT BOOL JwmCreateJobId(HANDLE monitor, LPSTR buffer, DWORD size)
+DOCMON_EXPORT BOOL JwmCreateJobId(HANDLE monitor, LPSTR buffer)
 {
     if (!known(monitor) || g_config.failJobId)
         return FALSE;
-    return writeId(g_config.jobId, "JOB", g_record.inits, buffer, size);
+    return writeId(g_config.jobId, "JOB", g_record.inits, buffer);
 }
+
+/* Bound by the driver, never called by it. */
+#define DOCMON_COUNTED(name)                                                                                     \
+    DOCMON_EXPORT BOOL name(HANDLE, ULONG_PTR)                                                                   \
+    {                                                                                                            \
+        ++g_record.otherCalls;                                                                                   \
+        return TRUE;                                                                                             \
+    }
+DOCMON_COUNTED(JwmSetGroupStyle)
+DOCMON_COUNTED(JwmSetJobId)
+DOCMON_COUNTED(JwmSetDestinationCount)
+DOCMON_COUNTED(JwmSetPortName)
+DOCMON_COUNTED(JwmSetFriendlyName)
+DOCMON_COUNTED(JwmSetParamStyle)
+DOCMON_COUNTED(JwmExecJobwatchPreferences)
+DOCMON_COUNTED(JwmSetJobDestinations)
+DOCMON_COUNTED(JwmExecJobwatchWithStatus)
+DOCMON_COUNTED(JwmExecJobwatchPreferencesWithStatus)
 
 #ifndef DOCMON_WITHOUT_EX
 DOCMON_EXPORT BOOL JwmSetJwmDataEx(HANDLE monitor, const JwmHeadBlock *head)
@@ -115,12 +135,19 @@ DOCMON_EXPORT BOOL JwmSetJwmDataEx(HANDLE monitor, const JwmHeadBlock *head)
 }
 #endif
 
-DOCMON_EXPORT BOOL JwmSetJwmData(HANDLE monitor, const BYTE *block, DWORD size)
+DOCMON_EXPORT BOOL JwmSetJwmData(HANDLE monitor, const BYTE *block)
 {
     ++g_record.setDataCalls;
     if (!known(monitor) || !block || g_config.failSetData)
         return FALSE;
+    const DWORD count = plat::load_u32(block, 0);
+    if (count < 1 || count > JWM_MAX_DETAILS)
+        return FALSE;
+    const DWORD size = JWM_OLD_HEAD_SIZE + JWM_OLD_RECORD_SIZE * count;
     g_record.oldSize = size;
     std::memcpy(g_record.oldBlock, block, size < sizeof g_record.oldBlock ? size : sizeof g_record.oldBlock);
+    const BYTE *first = nullptr;
+    std::memcpy(&first, block + JWM_OLD_OFF_FIRST, sizeof first);
+    g_record.oldFirstOffset = LONGLONG(first - block);
     return TRUE;
 }

@@ -13,6 +13,8 @@
 
 #include <tarvel/uix_jobwatch.h>
 
+#include <docmon/docmon_record.h>
+
 #include <plat/clock.h>
 #include <plat/registry.h>
 #include <plat/sysinfo.h>
@@ -369,8 +371,7 @@ TEST_F(FirstJob, WithoutADocumentMonitorTheJobHasNoIdentifier)
 TEST_F(FirstJob, TheDocumentMonitorRegistersTheJobAndGivesItsKey)
 {
     UIX_ResetJobwatchForTest();
-    ASSERT_TRUE(plat::registry_seed_string(HKEY_LOCAL_MACHINE, UIX_JOBWATCH_KEY, UIX_JOBWATCH_VALUE,
-                                           plat::driver_dir_win() + u"\\tarveljwm.dll"));
+    ASSERT_TRUE(DocmonInstall(plat::driver_dir_win() + u"\\tarveljwm.dll"));
     enableContext();
     const DWORD on = 1;
     ASSERT_EQ(DMB_SetValue(8201, pdev->settings, pdev->printerData, SVT_FLAG, 4, &on), DMA_OK);

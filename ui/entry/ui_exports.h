@@ -1,11 +1,12 @@
 /*
  * The user-interface library's exports other than the entry and the
- * document events.  The settings record of older printer data is answered
- * for real (GetUpgradedPrinterData); the others wait for their work and
- * fail visibly meanwhile (ui_not_built.h): device capabilities, colour
- * profile, devmode conversion, query-print, printer events, upgrade and the
- * property sheets.  The sheet and query records are passed as opaque
- * pointers until the work that reads them exists.
+ * document events: device capabilities, colour profile, devmode
+ * conversion and query-print (uix_no_window.cpp), printer events and
+ * upgrade (uix_printer_events.cpp), the settings record of older printer
+ * data (GetUpgradedPrinterData); the property sheets wait for their work
+ * and fail visibly meanwhile (ui_not_built.h).  The sheet records are
+ * passed as opaque pointers until the work that reads them exists; the
+ * query-print record is a DEVQUERYPRINT_INFO (plat/winddiui.h).
  */
 #ifndef TARVELUI_UI_EXPORTS_H
 #define TARVELUI_UI_EXPORTS_H

@@ -5,8 +5,8 @@
  * and the stub interface of the fax destination service (an outside
  * service this system does not contain).
  *
- * The first three need services that are not built yet (the process token,
- * the model context and COM, GDI font enumeration).  Until they are, each
+ * The TrueType list needs a service that is not built yet (GDI font
+ * enumeration).  Until it is, each of its functions
  * answers its failure value with last error ERROR_CALL_NOT_IMPLEMENTED and
  * writes one debugger line naming itself ("<name>: not built yet"), so a
  * caller fails visibly instead of seeing success for work not done.  The
@@ -23,17 +23,16 @@ struct FontSubWork;
 
 /*
  * 1 when the process token's groups hold the Administrators alias
- * (S-1-5-32-544), else 0.  Not built yet (waits for the process token):
- * answers 0 with ERROR_CALL_NOT_IMPLEMENTED.
+ * (S-1-5-32-544), whatever the group's attributes; else 0 (also when the
+ * token cannot be read).
  */
 BOOL UTL_IsUserAdmin(void);
 
 /*
  * Sets *available to 0, then to 1 when the model has capability bit 43 and
- * the job-prompt component can be created (and is released at once).
- * Returns 1, or 0 for a missing argument.  Not built yet (waits for the
- * model context and COM): sets *available to 0 and answers 0 with
- * ERROR_CALL_NOT_IMPLEMENTED.
+ * the job-information component can be created (tarvel/job_info_component.h;
+ * it is released at once, and COM initialised around it).  Returns 1, or 0
+ * for a missing argument.
  */
 BOOL UTL_IsComComponentAvailable(ModelContext *model, BOOL *available);
 

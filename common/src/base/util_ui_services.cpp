@@ -1,11 +1,17 @@
 /*
- * The user-interface utilities whose services are not built yet (each
- * answers its failure value and says so on the debugger output) and the
- * fixed answers of the fax destination service's stub interface.
+ * The user-interface utilities: the administrator check, the availability
+ * of the job-information component, those whose services are not built yet (each answers its
+ * failure value and says so on the debugger output), and the fixed answers
+ * of the fax destination service's stub interface.
  */
 #include <tarvel/util_ui_services.h>
 
+#include <tarvel/job_info_component.h>
+#include <tarvel/mdl_context.h>
+
 #include <plat/debug.h>
+#include <plat/handle.h>
+#include <plat/security.h>
 #include <plat/error.h>
 #include <plat/memory.h>
 
@@ -22,6 +28,9 @@ void notBuilt(const char16_t *name)
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
 }
 
+/* The model capability that allows the job-information component. */
+constexpr DWORD kCapJobInfoComponent = 43;
+
 /* Size of the request block the service would fill. */
 constexpr SIZE_T kRequestBlockBytes = 16;
 
@@ -29,8 +38,27 @@ constexpr SIZE_T kRequestBlockBytes = 16;
 
 BOOL UTL_IsUserAdmin(void)
 {
-    notBuilt(u"UTL_IsUserAdmin");
-    return FALSE;
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        return FALSE;
+    DWORD needed = 0;
+    GetTokenInformation(token, TokenGroups, nullptr, 0, &needed);
+    BOOL admin = FALSE;
+    auto *groups = needed ? static_cast<TOKEN_GROUPS *>(GlobalAlloc(GPTR, needed)) : nullptr;
+    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+    PSID administrators = nullptr;
+    if (groups && GetTokenInformation(token, TokenGroups, groups, needed, &needed) &&
+        AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
+                                 &administrators)) {
+        /* Membership counts whatever the group's attributes. */
+        for (DWORD i = 0; i < groups->GroupCount && !admin; i++)
+            admin = EqualSid(groups->Groups[i].Sid, administrators);
+        FreeSid(administrators);
+    }
+    if (groups)
+        GlobalFree(groups);
+    CloseHandle(token);
+    return admin;
 }
 
 BOOL UTL_IsComComponentAvailable(ModelContext *model, BOOL *available)
@@ -38,8 +66,19 @@ BOOL UTL_IsComComponentAvailable(ModelContext *model, BOOL *available)
     if (!model || !available)
         return FALSE;
     *available = FALSE;
-    notBuilt(u"UTL_IsComComponentAvailable");
-    return FALSE;
+    if (!MDL_HasCapability(model->main, MDL_CAP_BIT(kCapJobInfoComponent)))
+        return TRUE;
+    const HRESULT init = CoInitialize(nullptr);
+    JobInfoComponent *component = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_JobInfoComponent, nullptr, JOB_INFO_COMPONENT_CONTEXT,
+                                   IID_JobInfoComponent, reinterpret_cast<void **>(&component))) &&
+        component) {
+        *available = TRUE;
+        component->vtbl->Release(component);
+    }
+    if (SUCCEEDED(init))
+        CoUninitialize();
+    return TRUE;
 }
 
 int UTL_EnumFamilyFontsProc(const void *, const void *, DWORD, LPARAM)

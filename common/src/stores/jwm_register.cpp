@@ -128,7 +128,9 @@ int JWM_RegisterJob(HANDLE *monitor, LPSTR jobKey, const MonitorJobRequest *requ
 
     const DWORD jobTime = nowUnixSeconds();
     g_jobTime = jobTime;
-    JwmDetailBlock detail{};
+    /* Head and details in one block, the head's pointer set to them: the monitor may read either way. */
+    JwmJobBlocks blocks{};
+    JwmDetailBlock &detail = blocks.detail;
     detail.size = sizeof detail;
     detail.jobType = request->jobType;
     detail.jobTime = jobTime;
@@ -146,7 +148,7 @@ int JWM_RegisterJob(HANDLE *monitor, LPSTR jobKey, const MonitorJobRequest *requ
         detail.delaySeconds =
             JWM_DelaySeconds(localSecondsOfDay(jobTime), request->delayHour, request->delayMinute);
 
-    JwmHeadBlock head{};
+    JwmHeadBlock &head = blocks.head;
     head.size = sizeof head;
     head.count = JWM_HEAD_COUNT;
     head.kind = JWM_HEAD_KIND;
@@ -154,7 +156,7 @@ int JWM_RegisterJob(HANDLE *monitor, LPSTR jobKey, const MonitorJobRequest *requ
     copyText(head.portName, sizeof head.portName, request->portName);
     copyText(head.printerName, sizeof head.printerName, request->printerName);
     copyText(head.userName, sizeof head.userName, request->userName);
-    head.detail = &detail;
+    head.detail = &blocks.detail;
     if (!UIX_SetJwmData(handle, &head)) {
         UIX_UninitJobwatch(handle);
         return JWM_UNAVAILABLE;

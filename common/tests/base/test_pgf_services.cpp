@@ -203,14 +203,6 @@ TEST_F(PgfSheet, SheetStateComesFromThePagesUserWord)
     EXPECT_EQ(PGF_GetSheetState(pageWindow), nullptr) << "a destroyed page";
 }
 
-/* A model whose capability word 1 (bits 32-63) is `word1`. */
-ModelContext *modelWithWord1(DWORD word1)
-{
-    mw::Model m = model_test::emptyModel(0x1600);
-    m.main.entries[39] = mw::eU32s({word1, 0});
-    m.companion.entries[39] = m.main.entries[39];
-    return contextOf(m);
-}
 
 TEST_F(PgfSheet, UnitOptionsFollowCapabilityBits34And35)
 {
@@ -228,7 +220,7 @@ TEST_F(PgfSheet, UnitOptionsFollowCapabilityBits34And35)
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.word1);
-        prn_test::Context context(modelWithWord1(row.word1));
+        prn_test::Context context(prn_test::modelWithCapabilityWord1(row.word1));
         ASSERT_NE(context.p, nullptr);
         SheetState state{};
         state.context = context, state.unitKnown = TRUE, state.defaultUnit = row.unit;
@@ -237,7 +229,7 @@ TEST_F(PgfSheet, UnitOptionsFollowCapabilityBits34And35)
         EXPECT_EQ(options[0], row.inch);
         EXPECT_EQ(options[1], row.bit35);
     }
-    prn_test::Context context(modelWithWord1(1u << 2));
+    prn_test::Context context(prn_test::modelWithCapabilityWord1(1u << 2));
     SheetState unknown{};
     unknown.context = context, unknown.defaultUnit = PGF_UNIT_INCHES;
     DWORD options[2] = {7, 7};

@@ -1,5 +1,5 @@
 /*
- * Tests of the user-interface utilities: the three that wait for services
+ * Tests of the user-interface utilities: the two that wait for services
  * not built yet fail visibly (failure value, ERROR_CALL_NOT_IMPLEMENTED, one
  * debugger line naming them), and the stub interface of the fax
  * destination service gives its fixed answers.
@@ -11,7 +11,9 @@
 #include <plat/debug.h>
 #include <plat/error.h>
 #include <plat/fault.h>
+#include <plat/handle.h>
 #include <plat/memory.h>
+#include <plat/security.h>
 
 namespace {
 
@@ -25,32 +27,40 @@ void expectOneNotBuiltLine(const char *function)
     plat::debug_clear();
 }
 
-TEST_F(UtilUiServices, AdministratorCheckIsNotBuiltYet)
+TEST_F(UtilUiServices, AdministratorCheckReadsTheTokensGroups)
 {
-    plat::debug_clear();
-    SetLastError(0);
+    EXPECT_TRUE(UTL_IsUserAdmin()) << "the machine's user is an administrator at first";
+    plat::security_set_admin(false);
     EXPECT_FALSE(UTL_IsUserAdmin());
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
-    expectOneNotBuiltLine("UTL_IsUserAdmin");
-}
+    plat::security_set_admin(true);
+    EXPECT_TRUE(UTL_IsUserAdmin());
 
-TEST_F(UtilUiServices, ComComponentCheckIsNotBuiltYet)
-{
-    plat::debug_clear();
-    /* Missing arguments: 0 without a trace. */
-    BOOL available = 7;
-    EXPECT_FALSE(UTL_IsComComponentAvailable(nullptr, &available));
-    EXPECT_EQ(available, 7);
-    /* Any pointer stands for a model context here: it is not looked at. */
-    auto *model = reinterpret_cast<ModelContext *>(&available);
-    EXPECT_FALSE(UTL_IsComComponentAvailable(model, nullptr));
-    EXPECT_TRUE(plat::debug_output().empty());
+    /* The token itself: its groups, the sizes, the rights. */
+    HANDLE token = nullptr;
+    EXPECT_FALSE(OpenProcessToken(reinterpret_cast<HANDLE>(uintptr_t(8)), TOKEN_QUERY, &token));
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
+    DWORD needed = 0;
+    EXPECT_FALSE(GetTokenInformation(token, TokenGroups, nullptr, 0, &needed));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INSUFFICIENT_BUFFER));
+    std::vector<BYTE> info(needed);
+    ASSERT_TRUE(GetTokenInformation(token, TokenGroups, info.data(), needed, &needed));
+    EXPECT_EQ(reinterpret_cast<TOKEN_GROUPS *>(info.data())->GroupCount, 3u);
+    EXPECT_FALSE(GetTokenInformation(token, TokenUser, info.data(), needed, &needed));
+    EXPECT_TRUE(CloseHandle(token));
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), 0, &token));
+    EXPECT_FALSE(GetTokenInformation(token, TokenGroups, info.data(), needed, &needed));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
+    EXPECT_TRUE(CloseHandle(token));
 
-    SetLastError(0);
-    EXPECT_FALSE(UTL_IsComComponentAvailable(model, &available));
-    EXPECT_EQ(available, FALSE);
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
-    expectOneNotBuiltLine("UTL_IsComComponentAvailable");
+    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+    PSID a = nullptr, b = nullptr;
+    ASSERT_TRUE(AllocateAndInitializeSid(&nt, 2, 32, 544, 0, 0, 0, 0, 0, 0, &a));
+    ASSERT_TRUE(AllocateAndInitializeSid(&nt, 2, 32, 545, 0, 0, 0, 0, 0, 0, &b));
+    EXPECT_TRUE(EqualSid(a, a));
+    EXPECT_FALSE(EqualSid(a, b));
+    EXPECT_FALSE(AllocateAndInitializeSid(&nt, 9, 0, 0, 0, 0, 0, 0, 0, 0, &b));
+    FreeSid(a);
+    FreeSid(b);
 }
 
 TEST_F(UtilUiServices, TrueTypeNameListIsNotBuiltYet)

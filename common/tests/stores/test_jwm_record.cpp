@@ -39,8 +39,7 @@ protected:
         UIX_ResetJobwatchForTest();
         bindDataManager();
         ASSERT_TRUE(FID_InitDefaults(context(), image_.data(), printerData_.data(), kPrinter));
-        ASSERT_TRUE(plat::registry_seed_string(HKEY_LOCAL_MACHINE, UIX_JOBWATCH_KEY, UIX_JOBWATCH_VALUE,
-                                               plat::driver_dir_win() + u"\\tarveljwm.dll"));
+        ASSERT_TRUE(DocmonInstall(plat::driver_dir_win() + u"\\tarveljwm.dll"));
         job_.printer = printer();
         job_.context = context();
         job_.devmode = image_.data();

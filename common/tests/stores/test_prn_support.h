@@ -110,6 +110,15 @@ inline ModelContext *contextOf(const mw::Model &m, bool checked = true)
     return context;
 }
 
+/* A context over an empty model of format 0x1600 whose capability word 1 (bits 32-63) is `word1`. */
+inline ModelContext *modelWithCapabilityWord1(DWORD word1)
+{
+    mw::Model m = model_test::emptyModel(0x1600);
+    m.main.entries[39] = mw::eU32s({word1, 0});
+    m.companion.entries[39] = m.main.entries[39];
+    return contextOf(m);
+}
+
 /* `n` bytes counting up from `seed` (so chunks and offsets are told apart). */
 inline std::vector<BYTE> pattern(size_t n, BYTE seed = 1)
 {

@@ -109,6 +109,9 @@ struct ShellCall {
 std::vector<HelpCall> help_log();
 std::vector<ShellCall> shell_log();
 
+/* What ShellExecuteW answers from now on (42 after machine_reset; 32 or below is a failure). */
+void shell_set_result(uintptr_t result);
+
 } // namespace plat
 
 #endif /* PLAT_COMMDLG_H */

@@ -18,6 +18,7 @@ struct Records {
     DWORD lastError = 0;
     std::vector<plat::HelpCall> help;
     std::vector<plat::ShellCall> shell;
+    uintptr_t shellResult = 42; /* success is any value above 32 */
 };
 
 Records &records()
@@ -123,8 +124,7 @@ BOOL WinHelpW(HWND window, LPCWSTR file, UINT command, ULONG_PTR data)
 HINSTANCE ShellExecuteW(HWND window, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters, LPCWSTR directory, int show)
 {
     records().shell.push_back(plat::ShellCall{window, text(verb), text(file), text(parameters), text(directory), show});
-    /* Success is any value above 32. */
-    return reinterpret_cast<HINSTANCE>(uintptr_t(42));
+    return reinterpret_cast<HINSTANCE>(records().shellResult);
 }
 
 namespace plat {
@@ -132,5 +132,7 @@ namespace plat {
 std::vector<HelpCall> help_log() { return records().help; }
 
 std::vector<ShellCall> shell_log() { return records().shell; }
+
+void shell_set_result(uintptr_t result) { records().shellResult = result; }
 
 } // namespace plat

@@ -1,10 +1,9 @@
 /*
- * The active window of the headless machine (see plat/window_min.h): no
- * window is ever active, so boxes and dialogs are shown without an owner.
+ * The active window (see plat/window_min.h): the window manager's, which
+ * SetActiveWindow sets; null while no window is active, so boxes and dialogs
+ * of headless code are shown without an owner.
  */
+#include <plat/window.h>
 #include <plat/window_min.h>
 
-HWND GetActiveWindow(void)
-{
-    return nullptr;
-}
+HWND GetActiveWindow(void) { return GetForegroundWindow(); }
