@@ -134,19 +134,78 @@ size_t DOC_JobCount();
  */
 int DOC_CheckDestination(HDC hdc, HANDLE printer);
 
-/* ---- Work of the events that later work completes -------------------------------- */
+/* ---- Start of document and the job data ---------------------------------------- */
+
+/* The private escape `code` on the application's context: the renderer's answer (0 or less: failed). */
+int DOC_Escape(HDC hdc, ULONG code, const void *in, size_t inSize, void *out = nullptr, size_t outSize = 0);
 
 /*
- * Start of document, start-doc-post, the page events and the job data sent
- * after a reset.  Not built yet: each answers 0 (the event is not handled,
- * GDI goes on without it) with a trace line and ERROR_CALL_NOT_IMPLEMENTED.
+ * Start of document: the job record's per-document data taken from the
+ * renderer and the stores, the front-end checks, the fix-ups and the
+ * settings sent back.  1, or -1 (the job is cancelled).
  */
 int DOC_OnStartDoc(HANDLE printer, HDC hdc, const DOCINFOW *const *docInfo);
+
+/* Start-doc-post, in this order: 1 go on, -1 cancel (the later steps do not run). */
+int DOC_ConfirmSharedPrinter(HANDLE printer, HDC hdc);
+/* Registers each copy set with the document monitor; 1, or 0 when nothing was registered (not looked at). */
+int DOC_RegisterCopySets(HANDLE printer, HDC hdc, DWORD jobId);
+/* Starts the model's job companion program, not waited for; 1 started, 0 not (not looked at). */
+int DOC_StartHelperProgram(HANDLE printer, HDC hdc, DWORD jobId);
+/* Sends the job data inside the job-data bracket (also after a reset); 1, or -1 when an escape failed. */
+int DOC_SendJobData(HANDLE printer, HDC hdc);
+/* Builds one PJL job header per copy set into the record's header set; 1, or -1 when a header fails. */
+int DOC_BuildJobHeaders(HANDLE printer, HDC hdc);
+
+/*
+ * The user's name into `buffer` of *size characters: the logged-on user,
+ * or for "SYSTEM" (or when it cannot be had) the machine's default user
+ * name, cut to the buffer; "UnknownUser" when there is none or it is blank,
+ * with its length in *size.  1, or 0 for an unusable buffer, a default name
+ * over 1,024 bytes or one that cannot be read.
+ */
+int DOC_GetUserName(LPWSTR buffer, DWORD *size);
+
+/* Fills the 2,112-byte job identity block: computer, document, user and printer name.  1, or 0. */
+int DOC_FillJobIdentity(HANDLE printer, const DOCINFOW *docInfo, BYTE *block);
+
+/* Builds the 768-byte annotation record from settings 1296-1301.  Always 1. */
+int DOC_BuildAnnotationInfo(BYTE *info, HANDLE printer, HDC hdc, BYTE *image, BYTE *printerData,
+                            LPCWSTR documentName, ModelContext *context);
+
+/*
+ * `text` kept to at most `limit` bytes in the ANSI code page, back in wide
+ * characters in `out` (room for limit + 1 characters); empty when the ANSI
+ * form is longer.  The ANSI bytes kept; 0 for a limit above 1,023.
+ */
+int DOC_TruncateToAnsi(LPCWSTR text, LPWSTR out, int limit);
+
+/*
+ * The job's copy sets for registration and headers: 1 when the job is not
+ * split (copy-set mode 0: *split false) or one job covers them all (setting 379), else
+ * setting 380, at least 1 and at most 65,535.
+ */
+int DOC_CopySetCount(DWORD copySetMode, BYTE *image, BYTE *printerData, bool *split);
+
+/* The printer's information at level 2 (a GlobalAlloc block the caller frees), or null. */
+BYTE *DOC_PrinterInfo2(HANDLE printer);
+
+/* The job-header set's head and what it is sent with. */
+inline constexpr DWORD DOC_HEADER_SET_HEAD = 24;
+
+/*
+ * The checks start of document runs before the destination check and
+ * after it: the fax front end and the print-time prompt.  1 go on, -1
+ * cancel.  Only their paths that show nothing are built (see README).
+ */
+int DOC_RunFaxFrontEnd(HDC hdc, HANDLE printer, const DOCINFOW *docInfo, ModelContext *context);
+int DOC_PromptJobInfo(HANDLE printer, HDC hdc, BYTE *image, BYTE *printerData, ModelContext *context,
+                      DWORD copySetMode);
+
+/* ---- Work of the events that later work completes -------------------------------- */
+
+/* The page events.  Not built yet: each answers 0 (not handled) with a trace line and ERROR_CALL_NOT_IMPLEMENTED. */
 int DOC_OnStartPage(HANDLE printer, HDC hdc);
 int DOC_OnEndPage(HANDLE printer, HDC hdc, int endOfDocument);
-int DOC_ConfirmSharedPrinter(HANDLE printer, HDC hdc);
-int DOC_RegisterCopySets(HANDLE printer, HDC hdc, DWORD jobId);
-int DOC_StartHelperProgram(HANDLE printer, HDC hdc, DWORD jobId);
-int DOC_SendJobData(HANDLE printer, HDC hdc);
 
 #endif /* TARVELUI_DOC_EVENTS_H */
