@@ -202,10 +202,16 @@ int DOC_RunFaxFrontEnd(HDC hdc, HANDLE printer, const DOCINFOW *docInfo, ModelCo
 int DOC_PromptJobInfo(HANDLE printer, HDC hdc, BYTE *image, BYTE *printerData, ModelContext *context,
                       DWORD copySetMode);
 
-/* ---- Work of the events that later work completes -------------------------------- */
+/* ---- The page events ------------------------------------------------------------------ */
 
-/* The page events.  Not built yet: each answers 0 (not handled) with a trace line and ERROR_CALL_NOT_IMPLEMENTED. */
+/* Start of page: the next page's paper index (256: none) and margins sent to the renderer.  1, or -1. */
 int DOC_OnStartPage(HANDLE printer, HDC hdc);
+
+/*
+ * End of page (endOfDocument 0) or of document (1): the decorations due are
+ * asked for; none due, or a failed query: 1.  Drawing them is not built
+ * yet: -1 with a trace line and ERROR_CALL_NOT_IMPLEMENTED.
+ */
 int DOC_OnEndPage(HANDLE printer, HDC hdc, int endOfDocument);
 
 #endif /* TARVELUI_DOC_EVENTS_H */
