@@ -425,3 +425,37 @@ TEST_F(StartDoc, TheJobCarriesTheHeaderTheLibrarySent)
     EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + std::ptrdiff_t(sent.size())), sent)
         << "the job opens with the library's header, byte for byte";
 }
+
+/* The page events: the page's paper and margins at start of page, the decoration query at its end. */
+TEST_F(StartDoc, ThePageEventsOfAPlainJob)
+{
+    HDC dc = open(kColourPrinter, devmode(kColourPrinter));
+    DOCINFOW di{sizeof(DOCINFOW), u"Pages", nullptr, nullptr, 0};
+    ASSERT_GT(StartDocW(dc, &di), 0);
+    plat::gdi_escape_clear();
+    ASSERT_GT(StartPage(dc), 0);
+    std::vector<plat::GdiEscapeRecord> log = plat::gdi_escape_log();
+    EXPECT_EQ(steps(log), (std::vector<Step>{{0x5002, 0, 5896}, {0x5010, 10, 0}}));
+    /* Letter is model paper 1, with the built-in margins of 4.6 mm */
+    EXPECT_EQ(log.back().input, (std::vector<BYTE>{1, 0, 46, 0, 46, 0, 46, 0, 46, 0}));
+    EXPECT_GT(log.back().answer, 0);
+
+    plat::gdi_escape_clear();
+    ASSERT_GT(EndPage(dc), 0);
+    log = plat::gdi_escape_log();
+    EXPECT_EQ(steps(log), (std::vector<Step>{{0x5001, 4, 44}}));
+    EXPECT_EQ(log[0].input, (std::vector<BYTE>{0, 0, 0, 0})) << "end of page";
+
+    /* A refused page paper fails the page; a failed decoration query does not. */
+    plat::gdi_escape_script(0x5010, -1);
+    EXPECT_EQ(StartPage(dc), SP_ERROR);
+    ASSERT_GT(StartPage(dc), 0);
+    plat::gdi_escape_script(0x5001, 0);
+    EXPECT_GT(EndPage(dc), 0);
+
+    plat::gdi_escape_clear();
+    EXPECT_GT(EndDoc(dc), 0);
+    log = plat::gdi_escape_log();
+    EXPECT_EQ(steps(log), (std::vector<Step>{{0x5001, 4, 44}}));
+    EXPECT_EQ(log[0].input, (std::vector<BYTE>{1, 0, 0, 0})) << "end of document";
+}
