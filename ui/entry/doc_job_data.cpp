@@ -118,7 +118,7 @@ int DOC_BuildJobHeaders(HANDLE printer, HDC hdc)
         const BOOL monitor = registered ? JWM_IsAvailable() : FALSE;
         for (int i = 0; i < n && result == 1; i++) {
             cursor.first = WORD(oneForAll ? 0 : i);
-            cursor.last = WORD(oneForAll ? (sets > 1 ? sets - 1 : 0) : i);
+            cursor.last = WORD(oneForAll ? (sets > 1 ? (sets - 1 < 0xFFFF ? sets - 1 : 0xFFFF) : 0) : i);
             params.jobIdPresent = 0;
             std::memset(params.jobId, 0, sizeof params.jobId);
             if (i < registered) {
