@@ -13,6 +13,7 @@
 #include "ui_entry.h"
 
 #include <plat/gdi.h>
+#include <plat/gdi_objects.h>
 #include <plat/types.h>
 
 struct ModelContext;
@@ -213,5 +214,20 @@ int DOC_OnStartPage(HANDLE printer, HDC hdc);
  * yet: -1 with a trace line and ERROR_CALL_NOT_IMPLEMENTED.
  */
 int DOC_OnEndPage(HANDLE printer, HDC hdc, int endOfDocument);
+
+/*
+ * The width and height of the decoration area: box A of the 44-byte
+ * decoration query for box selector 1, box B otherwise (|x1 - x0|,
+ * |y1 - y0|, cut to whole device units).  Always 1.
+ */
+int DOC_GetDrawArea(const BYTE *query, int boxSelector, LONG *width, LONG *height);
+
+/*
+ * The size of a bitmap watermark on the page, in device units: each side
+ * pixels / pixels per metre (3,780 when the bitmap gives none) x `scale` x
+ * `resolution` / 25.4, cut toward zero.  1, or 0 when a side is not
+ * positive (nothing is drawn).  Nothing calls it until the drawing exists.
+ */
+int DOC_BitmapWatermarkSize(const BITMAPINFOHEADER *header, DWORD scale, int resolution, LONG *width, LONG *height);
 
 #endif /* TARVELUI_DOC_EVENTS_H */
