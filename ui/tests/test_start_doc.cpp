@@ -459,3 +459,55 @@ TEST_F(StartDoc, ThePageEventsOfAPlainJob)
     EXPECT_EQ(steps(log), (std::vector<Step>{{0x5001, 4, 44}}));
     EXPECT_EQ(log[0].input, (std::vector<BYTE>{1, 0, 0, 0})) << "end of document";
 }
+
+/*
+ * A held job (setting 336) on a shared network printer, when the renderer
+ * says its job is not open yet: a warning with OK and Cancel, captioned
+ * with the printer's name; Cancel cancels the job, OK sends the warning
+ * flag with the job data.
+ */
+TEST_F(StartDoc, TheSharedPrinterWarning)
+{
+    const std::u16string printer = u"Tarvel Shared";
+    plat::SpoolDriver d;
+    d.name = u"Tarvel TARVEL1.DDD";
+    d.driver_file = u"tarvelgr.dll";
+    d.data_file = u"TARVEL1.DDD";
+    d.config_file = u"tarvelui.dll";
+    plat::spool_add_driver(d);
+    plat::SpoolPrinter sp;
+    sp.name = printer;
+    sp.driver = d.name;
+    sp.attributes = PRINTER_ATTRIBUTE_SHARED | PRINTER_ATTRIBUTE_NETWORK;
+    ASSERT_EQ(plat::spool_add_printer(sp), DWORD(ERROR_SUCCESS));
+    std::vector<BYTE> dm = devmode(printer, {{336, 1}});
+    DOCINFOW di{sizeof(DOCINFOW), u"Held", nullptr, nullptr, 0};
+
+    HDC dc = open(printer, dm);
+    plat::gdi_escape_script(0x502A, 1, 1, {1, 0, 0, 0});
+    plat::msgbox_script(IDCANCEL);
+    EXPECT_EQ(StartDocW(dc, &di), SP_ERROR) << "cancelled";
+    std::vector<plat::MsgBoxRecord> shown = plat::msgbox_log();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].style, UINT(MB_ICONWARNING | MB_OKCANCEL));
+    EXPECT_EQ(shown[0].caption, std::u16string(reinterpret_cast<const char16_t *>(dm.data())).substr(0, 31));
+    EXPECT_EQ(steps(plat::gdi_escape_log()), concat(kStartDoc, {{0x502A, 0, 4}})) << "nothing after the warning";
+
+    plat::msgbox_clear();
+    HDC second = open(printer, dm);
+    plat::gdi_escape_script(0x502A, 1, 1, {1, 0, 0, 0});
+    plat::msgbox_script(IDOK);
+    ASSERT_GT(StartDocW(second, &di), 0);
+    EXPECT_EQ(plat::msgbox_log().size(), 1u);
+    std::vector<plat::GdiEscapeRecord> log = plat::gdi_escape_log();
+    EXPECT_EQ(steps(log), concat(kStartDoc, jobData({{0x502A, 0, 4}, {0x5002, 0, 5896}, {0x5002, 0, 5896}},
+                                                    {{0x502B, 4, 0}})));
+    ASSERT_NE(find(log, 0x502B), nullptr);
+    EXPECT_EQ(find(log, 0x502B)->input, (std::vector<BYTE>{1, 0, 0, 0}));
+
+    /* Without the renderer's answer the job is open already: no warning. */
+    plat::msgbox_clear();
+    HDC third = open(printer, dm);
+    ASSERT_GT(StartDocW(third, &di), 0);
+    EXPECT_TRUE(plat::msgbox_log().empty());
+}

@@ -323,10 +323,11 @@ std::vector<GdiEscapeRecord> gdi_escape_log();
 
 /*
  * Makes the next `times` escapes `code` answer `answer` without reaching
- * the library (recorded as scripted).  machine_reset and
+ * the library (recorded as scripted), writing `output` (at most the
+ * caller's output size) into the caller's output.  machine_reset and
  * gdi_escape_clear empty the record and the script.
  */
-void gdi_escape_script(int code, int answer, unsigned times = 1);
+void gdi_escape_script(int code, int answer, unsigned times = 1, std::vector<BYTE> output = {});
 void gdi_escape_clear();
 
 } // namespace plat

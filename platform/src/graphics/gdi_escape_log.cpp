@@ -8,6 +8,8 @@
 #include <plat/gdi.h>
 #include <plat/machine.h>
 
+#include <algorithm>
+#include <cstring>
 #include <mutex>
 
 namespace plat {
@@ -18,6 +20,7 @@ struct ScriptedAnswer {
     int code;
     int answer;
     unsigned times;
+    std::vector<BYTE> output;
 };
 
 struct EscapeState {
@@ -39,7 +42,7 @@ constexpr size_t kMaxRecords = 4096;
 
 } // namespace
 
-bool gdi_escape_scripted(int code, int *answer)
+bool gdi_escape_scripted(int code, int *answer, int cbOut, LPSTR out)
 {
     EscapeState &s = state();
     std::lock_guard<std::mutex> g(s.lock);
@@ -47,6 +50,8 @@ bool gdi_escape_scripted(int code, int *answer)
         if (it->code != code)
             continue;
         *answer = it->answer;
+        if (out && cbOut > 0 && !it->output.empty())
+            std::memcpy(out, it->output.data(), std::min(size_t(cbOut), it->output.size()));
         if (--it->times == 0)
             s.script.erase(it);
         return true;
@@ -73,13 +78,13 @@ std::vector<GdiEscapeRecord> gdi_escape_log()
     return s.log;
 }
 
-void gdi_escape_script(int code, int answer, unsigned times)
+void gdi_escape_script(int code, int answer, unsigned times, std::vector<BYTE> output)
 {
     if (times == 0)
         return;
     EscapeState &s = state();
     std::lock_guard<std::mutex> g(s.lock);
-    s.script.push_back({code, answer, times});
+    s.script.push_back({code, answer, times, std::move(output)});
 }
 
 void gdi_escape_clear()

@@ -10,8 +10,11 @@
 
 namespace plat {
 
-/* True when the script answers escape `code` now (its answer in *answer); that use is spent. */
-bool gdi_escape_scripted(int code, int *answer);
+/*
+ * True when the script answers escape `code` now: its answer in *answer and
+ * its output written into `out` (at most `cbOut` bytes); that use is spent.
+ */
+bool gdi_escape_scripted(int code, int *answer, int cbOut, LPSTR out);
 
 /* Records one escape call and its answer. */
 void gdi_escape_record(HDC hdc, int code, int cbIn, LPCSTR in, int cbOut, int answer, bool scripted);

@@ -736,7 +736,7 @@ int ExtEscape(HDC hdc, int code, int cbIn, LPCSTR in, int cbOut, LPSTR out)
     DOCEVENT_ESCAPE escape{code, cbIn, const_cast<LPSTR>(in)};
     doc_event(dc, hdc, DOCUMENTEVENT_ESCAPE, sizeof escape, &escape);
     int scripted = 0;
-    if (plat::gdi_escape_scripted(code, &scripted)) {
+    if (plat::gdi_escape_scripted(code, &scripted, cbOut, out)) {
         plat::gdi_escape_record(hdc, code, cbIn, in, cbOut, scripted, true);
         return scripted;
     }
