@@ -255,14 +255,13 @@ int DOC_TruncateToAnsi(LPCWSTR text, LPWSTR out, int limit)
     return bytes - 1;
 }
 
-int DOC_BuildAnnotationInfo(BYTE *info, HANDLE printer, HDC, BYTE *image, BYTE *printerData, LPCWSTR documentName,
+int DOC_BuildAnnotationInfo(BYTE *info, HANDLE, HDC, BYTE *image, BYTE *printerData, LPCWSTR documentName,
                             ModelContext *context)
 {
     if (!info)
         return 1;
     std::memset(info, 0, DOC_ANNOTATION_SIZE);
     auto on = [&](WORD id) { return (DOC_GetNumber(image, printerData, id) & 0xFF) == 1; };
-    (void)printer;
     WCHAR user[1024] = {};
     WCHAR field[kUserChars] = {};
     const bool userOn = on(S_ANN_USER), hostOn = on(S_ANN_USER_HOST), documentOn = on(S_ANN_DOCUMENT);
