@@ -43,7 +43,12 @@ TEST(HostPrintEvents, EveryJobPassesTheUserInterfaceLibrarysDocumentEvents)
     EXPECT_NE(trace.find("IN <<DllInitialize_ATTACH"), std::string::npos);
     EXPECT_NE(trace.find("IN <<DrvDocumentEvent"), std::string::npos);
     EXPECT_NE(trace.find("OUT>>DrvDocumentEvent RetValue = 1"), std::string::npos) << "create-DC-pre built the job devmode";
-    EXPECT_NE(trace.find("DOC_OnStartDoc: not built yet"), std::string::npos) << "start of document reached the library";
-    EXPECT_GT(std::filesystem::file_size(dir / "job.prn"), 0u);
+    EXPECT_EQ(trace.find("DOC_OnStartDoc: not built yet"), std::string::npos) << "start of document is built";
+    EXPECT_EQ(trace.find("RetValue = -1"), std::string::npos) << "no event failed";
+    /* The job's header names the document and its user, as the job data told the renderer. */
+    const std::string job = readFile(dir / "job.prn");
+    EXPECT_EQ(job.rfind("\x1B%-12345X@PJL JOB MODE=PRINTER\n", 0), 0u);
+    EXPECT_NE(job.find("@PJL COMMENT DNAME=Tarvel test document\n"), std::string::npos);
+    EXPECT_NE(job.find("@PJL SET JOBATTR=\"@JOAU=tarvel\"\n"), std::string::npos);
     std::filesystem::remove_all(dir);
 }

@@ -48,13 +48,18 @@ constexpr AnnotationPart kParts[] = {
 /* Model capability flag (header entry 26) of the owner-tool rules for the user-and-host text. */
 constexpr DWORD kCapOwnerTool = 0x2000000;
 
-void *heap_alloc(PdevContext *pdev, size_t bytes) { return HeapAlloc(pdev->heap, HEAP_ZERO_MEMORY, bytes); }
+/*
+ * The job data live in the process heap, not in the context's own: a reset
+ * hands them to the new context of the job, and the old context's heap
+ * goes with the old context.
+ */
+void *heap_alloc(PdevContext *, size_t bytes) { return HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes); }
 
 template <typename T>
-void heap_free(PdevContext *pdev, T *&block)
+void heap_free(PdevContext *, T *&block)
 {
     if (block)
-        HeapFree(pdev->heap, 0, block);
+        HeapFree(GetProcessHeap(), 0, block);
     block = nullptr;
 }
 
@@ -308,4 +313,13 @@ int ESC_FreeJobData(PdevContext *pdev)
     heap_free(pdev, pdev->auxBlock);
     pdev->auxBlockSize = 0;
     return 0;
+}
+
+void ESC_FreeContextData(PdevContext *pdev)
+{
+    if (!pdev)
+        return;
+    ESC_FreeJobData(pdev);
+    heap_free(pdev, pdev->extData);
+    pdev->extDataSize = 0;
 }

@@ -7,6 +7,7 @@
  * (the job settings, the page layout) are copied into the new one's, since
  * that heap goes with the old context.
  */
+#include "esc_job_data.h"
 #include "job_settings.h"
 #include "job_state.h"
 #include "pclxl_transform.h"
@@ -156,6 +157,7 @@ int JOB_MoveToContext(PdevContext *oldPdev, PdevContext *newPdev)
     newPdev->copySetRecordsSize = oldPdev->copySetRecordsSize;
     newPdev->pagePaperInfo = oldPdev->pagePaperInfo;
     newPdev->pagePaperInfoSet = oldPdev->pagePaperInfoSet;
+    ESC_FreeContextData(newPdev); /* the job's own take their place */
     move(newPdev->channel, oldPdev->channel);
     move(newPdev->annotation, oldPdev->annotation);
     move(newPdev->copySetData, oldPdev->copySetData);

@@ -5,6 +5,7 @@
  * the model data is opened under the process-wide model-data lock.
  */
 #include "ddi_entry.h"
+#include "esc_job_data.h"
 #include "fnt_device_fonts.h"
 #include "job_ext.h"
 #include "job_state.h"
@@ -94,6 +95,7 @@ void take_temp_file_base(PdevContext *pdev)
 void release_context(PdevContext *pdev)
 {
     HANDLE heap = pdev->heap;
+    ESC_FreeContextData(pdev);
     if (pdev->palette)
         EngDeletePalette(pdev->palette);
     if (pdev->fontSubTable)

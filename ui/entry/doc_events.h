@@ -13,6 +13,7 @@
 #include "ui_entry.h"
 
 #include <plat/gdi.h>
+#include <plat/gdi_objects.h>
 #include <plat/types.h>
 
 struct ModelContext;
@@ -134,19 +135,99 @@ size_t DOC_JobCount();
  */
 int DOC_CheckDestination(HDC hdc, HANDLE printer);
 
-/* ---- Work of the events that later work completes -------------------------------- */
+/* ---- Start of document and the job data ---------------------------------------- */
+
+/* The private escape `code` on the application's context: the renderer's answer (0 or less: failed). */
+int DOC_Escape(HDC hdc, ULONG code, const void *in, size_t inSize, void *out = nullptr, size_t outSize = 0);
 
 /*
- * Start of document, start-doc-post, the page events and the job data sent
- * after a reset.  Not built yet: each answers 0 (the event is not handled,
- * GDI goes on without it) with a trace line and ERROR_CALL_NOT_IMPLEMENTED.
+ * Start of document: the job record's per-document data taken from the
+ * renderer and the stores, the front-end checks, the fix-ups and the
+ * settings sent back.  1, or -1 (the job is cancelled).
  */
 int DOC_OnStartDoc(HANDLE printer, HDC hdc, const DOCINFOW *const *docInfo);
-int DOC_OnStartPage(HANDLE printer, HDC hdc);
-int DOC_OnEndPage(HANDLE printer, HDC hdc, int endOfDocument);
+
+/* Start-doc-post, in this order: 1 go on, -1 cancel (the later steps do not run). */
 int DOC_ConfirmSharedPrinter(HANDLE printer, HDC hdc);
+/* Registers each copy set with the document monitor; 1, or 0 when nothing was registered (not looked at). */
 int DOC_RegisterCopySets(HANDLE printer, HDC hdc, DWORD jobId);
+/* Starts the model's job companion program, not waited for; 1 started, 0 not (not looked at). */
 int DOC_StartHelperProgram(HANDLE printer, HDC hdc, DWORD jobId);
+/* Sends the job data inside the job-data bracket (also after a reset); 1, or -1 when an escape failed. */
 int DOC_SendJobData(HANDLE printer, HDC hdc);
+/* Builds one PJL job header per copy set into the record's header set; 1, or -1 when a header fails. */
+int DOC_BuildJobHeaders(HANDLE printer, HDC hdc);
+
+/*
+ * The user's name into `buffer` of *size characters: the logged-on user,
+ * or for "SYSTEM" (or when it cannot be had) the machine's default user
+ * name, cut to the buffer; "UnknownUser" when there is none or it is blank,
+ * with its length in *size.  1, or 0 for an unusable buffer, a default name
+ * over 1,024 bytes or one that cannot be read.
+ */
+int DOC_GetUserName(LPWSTR buffer, DWORD *size);
+
+/* Fills the 2,112-byte job identity block: computer, document, user and printer name.  1, or 0. */
+int DOC_FillJobIdentity(HANDLE printer, const DOCINFOW *docInfo, BYTE *block);
+
+/* Builds the 768-byte annotation record from settings 1296-1301.  Always 1. */
+int DOC_BuildAnnotationInfo(BYTE *info, HANDLE printer, HDC hdc, BYTE *image, BYTE *printerData,
+                            LPCWSTR documentName, ModelContext *context);
+
+/*
+ * `text` kept to at most `limit` bytes in the ANSI code page, back in wide
+ * characters in `out` (room for limit + 1 characters); empty when the ANSI
+ * form is longer.  The ANSI bytes kept; 0 for a limit above 1,023.
+ */
+int DOC_TruncateToAnsi(LPCWSTR text, LPWSTR out, int limit);
+
+/*
+ * The job's copy sets for registration and headers: 1 when the job is not
+ * split (copy-set mode 0: *split false) or one job covers them all (setting 379), else
+ * setting 380, at least 1 and at most 65,535.
+ */
+int DOC_CopySetCount(DWORD copySetMode, BYTE *image, BYTE *printerData, bool *split);
+
+/* The printer's information at level 2 (a GlobalAlloc block the caller frees), or null. */
+BYTE *DOC_PrinterInfo2(HANDLE printer);
+
+/* The job-header set's head and what it is sent with. */
+inline constexpr DWORD DOC_HEADER_SET_HEAD = 24;
+
+/*
+ * The checks start of document runs before the destination check and
+ * after it: the fax front end and the print-time prompt.  1 go on, -1
+ * cancel.  Only their paths that show nothing are built (see README).
+ */
+int DOC_RunFaxFrontEnd(HDC hdc, HANDLE printer, const DOCINFOW *docInfo, ModelContext *context);
+int DOC_PromptJobInfo(HANDLE printer, HDC hdc, BYTE *image, BYTE *printerData, ModelContext *context,
+                      DWORD copySetMode);
+
+/* ---- The page events ------------------------------------------------------------------ */
+
+/* Start of page: the next page's paper index (256: none) and margins sent to the renderer.  1, or -1. */
+int DOC_OnStartPage(HANDLE printer, HDC hdc);
+
+/*
+ * End of page (endOfDocument 0) or of document (1): the decorations due are
+ * asked for; none due, or a failed query: 1.  Drawing them is not built
+ * yet: -1 with a trace line and ERROR_CALL_NOT_IMPLEMENTED.
+ */
+int DOC_OnEndPage(HANDLE printer, HDC hdc, int endOfDocument);
+
+/*
+ * The width and height of the decoration area: box A of the 44-byte
+ * decoration query for box selector 1, box B otherwise (|x1 - x0|,
+ * |y1 - y0|, cut to whole device units).  Always 1.
+ */
+int DOC_GetDrawArea(const BYTE *query, int boxSelector, LONG *width, LONG *height);
+
+/*
+ * The size of a bitmap watermark on the page, in device units: each side
+ * pixels / pixels per metre (3,780 when the bitmap gives none) x `scale` x
+ * `resolution` / 25.4, cut toward zero.  1, or 0 when a side is not
+ * positive (nothing is drawn).  Nothing calls it until the drawing exists.
+ */
+int DOC_BitmapWatermarkSize(const BITMAPINFOHEADER *header, DWORD scale, int resolution, LONG *width, LONG *height);
 
 #endif /* TARVELUI_DOC_EVENTS_H */

@@ -173,7 +173,7 @@ void DOC_SetFaxFrontEndForTest(LPCWSTR name)
     g_testName = name ? name : u"";
 }
 
-int DOC_RunFaxFrontEnd(HDC dc, HANDLE printer, const void *, ModelContext *context)
+int DOC_RunFaxFrontEnd(HDC dc, HANDLE printer, const DOCINFOW *, ModelContext *context)
 {
     if (!dc)
         return -1;

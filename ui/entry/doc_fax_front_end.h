@@ -9,6 +9,7 @@
 #ifndef TARVELUI_DOC_FAX_FRONT_END_H
 #define TARVELUI_DOC_FAX_FRONT_END_H
 
+#include <plat/gdi.h>
 #include <plat/types.h>
 
 struct ModelContext;
@@ -30,7 +31,7 @@ inline constexpr WORD DOC_FAX_FRONT_END_TEXT = 9370;
  * named, created or written).  The active window is disabled while it runs
  * and enabled again on every way out.  `docInfo` is not used.
  */
-int DOC_RunFaxFrontEnd(HDC dc, HANDLE printer, const void *docInfo, ModelContext *context);
+int DOC_RunFaxFrontEnd(HDC dc, HANDLE printer, const DOCINFOW *docInfo, ModelContext *context);
 
 /*
  * The front end's file name into `name` (261 characters): model text 9370,

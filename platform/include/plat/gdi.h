@@ -50,6 +50,8 @@
 #include <plat/engine.h>
 #include <plat/types.h>
 
+#include <vector>
+
 /* ---- The public devmode (220 bytes) ------------------------------------- */
 
 #define CCHDEVICENAME 32
@@ -344,6 +346,28 @@ struct GdiPathDraw {
  * ERROR_INVALID_DRIVER when the library lacks the function.
  */
 BOOL gdi_draw_path(HDC hdc, const GdiPathDraw &draw);
+
+/* One ExtEscape call on a device context, as it was answered. */
+struct GdiEscapeRecord {
+    HDC hdc;
+    int code;
+    std::vector<BYTE> input; /* a copy of the input */
+    int outputSize;
+    int answer;
+    bool scripted;           /* answered by the script, not by the library */
+};
+
+/* Every ExtEscape on a live context since the last clear, oldest first (the first 4,096). */
+std::vector<GdiEscapeRecord> gdi_escape_log();
+
+/*
+ * Makes the next `times` escapes `code` answer `answer` without reaching
+ * the library (recorded as scripted), writing `output` (at most the
+ * caller's output size) into the caller's output.  machine_reset and
+ * gdi_escape_clear empty the record and the script.
+ */
+void gdi_escape_script(int code, int answer, unsigned times = 1, std::vector<BYTE> output = {});
+void gdi_escape_clear();
 
 } // namespace plat
 

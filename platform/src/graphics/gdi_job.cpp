@@ -13,6 +13,7 @@
  * threads run side by side, as the library's own locks expect.
  */
 #include "gdi_display.h"
+#include "gdi_escape_log.h"
 
 #include <plat/error.h>
 #include <plat/gdi.h>
@@ -734,9 +735,16 @@ int ExtEscape(HDC hdc, int code, int cbIn, LPCSTR in, int cbOut, LPSTR out)
     }
     DOCEVENT_ESCAPE escape{code, cbIn, const_cast<LPSTR>(in)};
     doc_event(dc, hdc, DOCUMENTEVENT_ESCAPE, sizeof escape, &escape);
+    int scripted = 0;
+    if (plat::gdi_escape_scripted(code, &scripted, cbOut, out)) {
+        plat::gdi_escape_record(hdc, code, cbIn, in, cbOut, scripted, true);
+        return scripted;
+    }
     auto fn = driver_function<PFN_DrvEscape>(dc, INDEX_DrvEscape);
-    if (!fn)
+    if (!fn) {
+        plat::gdi_escape_record(hdc, code, cbIn, in, cbOut, 0, false);
         return 0;
+    }
     SURFOBJ *pso = EngLockSurface(dc->hsurf);
     if (!pso) {
         SetLastError(ERROR_INVALID_HANDLE);
@@ -744,5 +752,6 @@ int ExtEscape(HDC hdc, int code, int cbIn, LPCSTR in, int cbOut, LPSTR out)
     }
     ULONG answer = fn(pso, ULONG(code), ULONG(cbIn), const_cast<LPSTR>(in), ULONG(cbOut), out);
     EngUnlockSurface(pso);
+    plat::gdi_escape_record(hdc, code, cbIn, in, cbOut, int(answer), false);
     return int(answer);
 }
