@@ -53,19 +53,6 @@ BOOL GetPrinterDataFromPort(HANDLE, DWORD, LPWSTR, LPWSTR, DWORD, LPWSTR, DWORD,
 
 /* ---- Device ID, reply parser, poll cycle, network access ---------------------- */
 
-bool LMS_QueryDeviceId(MonitorPort *)
-{
-    not_built(u"LMS_QueryDeviceId");
-    return false;
-}
-
-/* The reply text is not parsed: the reader stops (answer 2) and keeps nothing. */
-int LMS_FeedReply(const char *, const char **, MonitorPort *, BOOL, DWORD *)
-{
-    not_built(u"LMS_FeedReply");
-    return 2;
-}
-
 BOOL LMS_PollRound(MonitorPort *)
 {
     not_built(u"LMS_PollRound");

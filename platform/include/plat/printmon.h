@@ -164,6 +164,14 @@ std::vector<std::string> portmon_docs();
 /* Every call so far, one line each: "OpenPort USB001", "ClosePort USB001", ... */
 std::vector<std::string> portmon_log();
 
+/*
+ * The device ID GetPrinterDataFromPort answers for 0x16000C (and behind a
+ * 2-byte big-endian length for 0x220414); with `answers` false (the start)
+ * those requests fail with ERROR_GEN_FAILURE.  Other control codes succeed.
+ */
+void portmon_set_device_id(const std::string &id, bool answers = true);
+/* Every GetPrinterDataFromPort so far: "0x<control> in=<first input byte, or -1>". */
+std::vector<std::string> portmon_controls();
 /* Ports the port monitor has open now. */
 size_t portmon_open_ports();
 
