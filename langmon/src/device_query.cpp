@@ -21,16 +21,6 @@ constexpr DWORD kTryPauseMs = 1000;
 constexpr DWORD kFlowPauseMs = 200;
 constexpr size_t kMaxTrailingSpaces = 256;
 
-bool is_qzusb(const MonitorPort *port)
-{
-    const WCHAR *n = port->portName;
-    const char *p = "QZUSB";
-    for (; *p; ++p, ++n)
-        if (!*n || (*n >= 'a' && *n <= 'z' ? *n - 32 : *n) != *p)
-            return false;
-    return true;
-}
-
 /* One try: the device ID into text (2048 bytes, zero-filled); its length. */
 DWORD ask_device(MonitorPort *port, char *text)
 {
@@ -46,7 +36,7 @@ DWORD ask_device(MonitorPort *port, char *text)
     DWORD got = 0;
     LMP_Lock(port);
     if (auto ask = port->portMonitor.pfnGetPrinterDataFromPort) {
-        if (is_qzusb(port)) {
+        if (LMP_IsQzusbPort(port)) {
             char prefixed[kIdBytes + 2] = {};
             DWORD n = 0;
             if (ask(port->portHandle, kQzusbDeviceId, nullptr, nullptr, 0, reinterpret_cast<LPWSTR>(prefixed),
@@ -167,6 +157,17 @@ bool take_answer(MonitorPort *port, const char *text)
 }
 
 } // namespace
+
+bool LMP_IsQzusbPort(const MonitorPort *port)
+{
+    const WCHAR *n = port ? port->portName : nullptr;
+    if (!n)
+        return false;
+    for (const char *p = "QZUSB"; *p; ++p, ++n)
+        if (!*n || (*n >= 'a' && *n <= 'z' ? *n - 32 : *n) != *p)
+            return false;
+    return true;
+}
 
 bool LMS_QueryDeviceId(MonitorPort *port)
 {

@@ -274,6 +274,7 @@ struct MonitorPort {
     DWORD idleSkip;
     DWORD cancelSeen;
     DWORD jobIdFromStream;
+    DWORD uelSkipped; /* the stream's leading universal exit was reported written (once per job) */
     TcpClient *tcpClient;
     SnmpSession *snmpSession;
     char *community;

@@ -23,27 +23,7 @@ void not_built(const char16_t *function)
 
 } // namespace
 
-/* ---- Monitor functions of the job road, port input and named requests ------- */
-
-BOOL StartDocPort(HANDLE, LPWSTR, DWORD, DWORD, LPBYTE)
-{
-    not_built(u"StartDocPort");
-    return FALSE;
-}
-
-BOOL WritePort(HANDLE, LPBYTE, DWORD, LPDWORD pcbWritten)
-{
-    if (pcbWritten)
-        *pcbWritten = 0;
-    not_built(u"WritePort");
-    return FALSE;
-}
-
-BOOL EndDocPort(HANDLE)
-{
-    not_built(u"EndDocPort");
-    return FALSE;
-}
+/* ---- Named requests ------------------------------------------------------------ */
 
 BOOL GetPrinterDataFromPort(HANDLE, DWORD, LPWSTR, LPWSTR, DWORD, LPWSTR, DWORD, LPDWORD)
 {

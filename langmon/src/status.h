@@ -299,6 +299,9 @@ bool LMS_StatusClassWords(DWORD statusClass, DWORD *icon, DWORD words[3]);
 bool LMS_AddOption(WORD code, WORD key, DWORD value, MonitorPort *port);
 bool LMS_RemoveOption(WORD code, WORD key, MonitorPort *port);
 
+/* True for a port whose name begins with "QZUSB" (any case). */
+bool LMP_IsQzusbPort(const MonitorPort *port);
+
 /* Frees the port's reply parser and the record it holds. */
 void LMS_FreeReplyParser(MonitorPort *port);
 
