@@ -4,6 +4,7 @@
  * "LM_" values, and the device-ID read through the scripted port monitor.
  * Expected values are worked out by hand from the block's bytes.
  */
+#include "lm_device_fixture.h"
 #include "lm_fixture.h"
 #include "status.h"
 #include "status_tables.h"
@@ -13,21 +14,6 @@
 #include <vector>
 
 namespace {
-
-/* Standard Base64 of bytes (the test's own encoder, independent of the monitor's decoder). */
-std::string base64(const std::vector<BYTE> &in)
-{
-    static const char *a = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    for (size_t i = 0; i + 2 < in.size(); i += 3) {
-        const unsigned v = unsigned(in[i]) << 16 | unsigned(in[i + 1]) << 8 | in[i + 2];
-        out += a[v >> 18];
-        out += a[(v >> 12) & 63];
-        out += a[(v >> 6) & 63];
-        out += a[v & 63];
-    }
-    return out;
-}
 
 /*
  * The hand-laid block (66 bytes).  What it says:
@@ -58,14 +44,6 @@ std::vector<BYTE> hand_block()
         0x04, 0x0A,                         /* 62 block size, free blocks */
         0x00, 0x00,                         /* 64 */
     };
-}
-
-/* Two characters outside the alphabet, then 88 Base64 characters: a 90-character "STS:" value. */
-std::string sts_of(const std::vector<BYTE> &block) { return "**" + base64(block); }
-
-std::string device_id(const std::string &sts)
-{
-    return "MFG:OSTREL;CMD:PJL,PCLXL;MDL:Lumaset K4100;CLS:PRINTER;STS:" + sts + ";";
 }
 
 class DeviceIdTest : public MonitorTest {
