@@ -18,6 +18,7 @@
 #include <plat/types.h>
 #include <plat/registry.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -172,6 +173,22 @@ std::vector<std::string> portmon_log();
 void portmon_set_device_id(const std::string &id, bool answers = true);
 /* Every GetPrinterDataFromPort so far: "0x<control> in=<first input byte, or -1>". */
 std::vector<std::string> portmon_controls();
+/*
+ * A port monitor whose device is a TCP peer (socket_monitor.cpp): each port
+ * connects at StartDocPort to the host and TCP port set for its name (or for
+ * "", the default) and keeps the connection until ClosePort or the peer
+ * closes it.  Writes wait at most the time-out (ERROR_TIMEOUT), a reset
+ * connection answers WSAECONNRESET, a refused one WSAECONNREFUSED.  What
+ * the device sends is collected as it arrives and handed to the watcher.
+ */
+LPMONITOR2 sockmon_table();
+HANDLE sockmon_handle();
+void sockmon_set_target(const std::string &portName, const std::string &host, unsigned short port);
+using SockmonWatcher = std::function<void(const std::string &port, const std::string &bytes)>;
+void sockmon_watch(SockmonWatcher watcher);
+void sockmon_set_timeout(DWORD ms);
+/* Forgets the targets, the watcher and the time-out. */
+void sockmon_reset();
 /* Ports the port monitor has open now. */
 size_t portmon_open_ports();
 
