@@ -155,8 +155,8 @@ def main(argv):
         os._exit(0)
 
     signal.signal(signal.SIGTERM, stop)
-    threading.Thread(target=watch_stdin, args=(stop,), daemon=True).start()
     print("PORT %d" % port, flush=True)
+    threading.Thread(target=watch_stdin, args=(stop,), daemon=True).start()
     if args.mode == "refuse":
         while True:
             time.sleep(1)
