@@ -600,6 +600,19 @@ TEST_F(DeviceIdTest, DeviceIdReadThroughThePortMonitor)
     EXPECT_TRUE(LMS_QueryDeviceId(p));
 }
 
+/* The SNMP device-ID read of network ports is not built yet. */
+TEST_F(DeviceIdTest, NetworkDeviceIdFailsVisiblyUntilBuilt)
+{
+    MonitorPort *p = usb();
+    p->portKind = KIND_NETWORK | KIND_BIDI;
+    plat::debug_clear();
+    SetLastError(0);
+    EXPECT_FALSE(LMS_QueryDeviceId(p));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
+    EXPECT_NE(plat::debug_output().find(u"LMN_ReadDeviceId: not built yet"), std::u16string::npos);
+    EXPECT_TRUE(plat::portmon_controls().empty()) << "the port monitor is not asked";
+}
+
 TEST_F(DeviceIdTest, QzusbPortsReadTheIdBehindItsLength)
 {
     HANDLE h = nullptr;
