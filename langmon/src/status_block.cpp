@@ -13,7 +13,8 @@
 
 namespace {
 
-/* Base64 value of a character; '=' counts as 0; -1 outside the alphabet. */
+/* Base64 value of a character; '=' counts as 0; -1 outside the alphabet (the common library's decoder
+   counts such characters as 0, but the status field skips them, so it must tell them apart). */
 int b64(unsigned char c)
 {
     if (c >= 'A' && c <= 'Z')
