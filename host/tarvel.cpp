@@ -13,8 +13,10 @@
  *              devmode, and show what the library told the engine.
  *   print      print the built-in test document through the whole road to
  *              a job file (the main command).
+ *   send       send a job file through the language monitor to a device.
  */
 #include "host_print.h"
+#include "host_send.h"
 #include "host_printer.h"
 
 #include <tarvel/datamgr.h>
@@ -394,6 +396,10 @@ void usage(FILE *to)
                  "             (default FILE:)\n"
                  "  caps PRINTER\n"
                  "             create a device context on the printer and show its capabilities\n"
+                 "  send JOB --port HOST:PORT|PORTNAME [--printer NAME] [--timeout SECONDS]\n"
+                 "             send a job file through the language monitor to the device at a TCP\n"
+                 "             port (as a USB printer) or on an installed TCP/IP port, printing the\n"
+                 "             device's status lines as they arrive (time-out default 60 s)\n"
                  "\n"
                  "The machine folder (default $TARVEL_MACHINE, else ./.machine) keeps the\n"
                  "simulated machine's state between runs.\n");
@@ -420,6 +426,53 @@ bool stores_readable()
 }
 
 bool asks_help(const std::string &a) { return a == "--help" || a == "-h"; }
+
+/* `tarvel send JOB --port P [--printer NAME] [--timeout SECONDS]`. */
+int cmd_send(int argc, char **argv, int first)
+{
+    host::SendRequest r;
+    for (int i = first; i < argc; i++) {
+        const std::string a = argv[i];
+        auto value = [&](const char *option) -> const char * {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "tarvel send: option '%s' needs a value\n", option);
+                return nullptr;
+            }
+            return argv[++i];
+        };
+        if (a == "--port" || a == "--printer" || a == "--timeout") {
+            const char *v = value(a.c_str());
+            if (!v)
+                return 2;
+            if (a == "--port") {
+                r.port = v;
+            } else if (a == "--printer") {
+                r.printer = plat::utf8_to_utf16(v);
+            } else {
+                char *end = nullptr;
+                const unsigned long t = std::strtoul(v, &end, 10);
+                if (!*v || *end || t == 0 || t > 86400) {
+                    std::fprintf(stderr, "tarvel send: --timeout wants seconds from 1 to 86400, not '%s'\n", v);
+                    return 2;
+                }
+                r.timeoutSeconds = unsigned(t);
+            }
+        } else if (a.size() > 1 && a[0] == '-') {
+            std::fprintf(stderr, "tarvel send: unknown option '%s' (see tarvel --help)\n", a.c_str());
+            return 2;
+        } else if (r.jobFile.empty()) {
+            r.jobFile = a;
+        } else {
+            std::fprintf(stderr, "tarvel send: unexpected argument '%s' (see tarvel --help)\n", a.c_str());
+            return 2;
+        }
+    }
+    if (r.jobFile.empty() || r.port.empty()) {
+        std::fprintf(stderr, "tarvel send: a job file and --port are needed (see tarvel --help)\n");
+        return 2;
+    }
+    return host::send_job(r);
+}
 
 } // namespace
 
@@ -465,7 +518,8 @@ int main(int argc, char **argv)
     struct Verb {
         const char *name;
         int least, most;
-    } const verbs[] = {{"settings", 0, 0}, {"install", 1, 3}, {"caps", 1, 1}, {"print", 0, argc}};
+    } const verbs[] = {{"settings", 0, 0}, {"install", 1, 3}, {"caps", 1, 1}, {"print", 0, argc},
+                         {"send", 0, argc}};
     const Verb *known = nullptr;
     for (const Verb &v : verbs)
         if (verb == v.name)
@@ -493,5 +547,7 @@ int main(int argc, char **argv)
     }
     if (verb == "caps")
         return cmd_caps(plat::utf8_to_utf16(arg[0]));
+    if (verb == "send")
+        return cmd_send(argc, argv, i + 1);
     return cmd_print(argc, argv, i + 1);
 }

@@ -3,6 +3,7 @@
  * device has taken (LMS_FinishJobs), the reset of a port's status state
  * before a fresh start, and the spooler-job checks of the poll cycle.
  */
+#include "reply_parser.h"
 #include "status.h"
 
 #include <plat/clock.h>
@@ -143,6 +144,8 @@ void LMS_ResetPortStatus(MonitorPort *port)
     LMP_Lock(port);
     port->writeBlocked = 0;
     LMS_FreePendingOutput(port);
+    if (port->replyParser)
+        LMS_ResetReplyParser(port->replyParser, TRUE);
     LMU_Free(port->partialReply);
     port->partialReply = nullptr;
     LMJ_FreeJobQueue(port);

@@ -21,6 +21,8 @@
 #include <plat/sync.h>
 #include <plat/types.h>
 
+#include <cstddef>
+
 /* ---- Process-wide state ----------------------------------------------------- */
 
 struct MonitorPort;
@@ -150,6 +152,35 @@ struct JobQueueEntry {
     JobQueueEntry *next;
 };
 
+/* One input tray of the device information block. */
+struct DeviceTrayRow {
+    DWORD number;
+    DWORD kind; /* 5 for the first row, 3 for the others */
+    DWORD numberAgain;
+    DWORD mediaCode;
+    DWORD paperCode;
+    DWORD shortEdge; /* tenths of a millimetre */
+    DWORD longEdge;
+    DWORD feedFlags;
+};
+static_assert(sizeof(DeviceTrayRow) == 32, "DeviceTrayRow layout");
+
+/* What the device's status block says about its hardware: the "LM_" values. */
+struct DeviceInfoBlock {
+    char systemName[32];
+    DWORD memoryKB;
+    DWORD memoryMB;
+    WORD hardDisk;
+    WORD ramDisk;
+    WORD duplexUnit;
+    WORD reserved;
+    DWORD trayCount;
+    DeviceTrayRow trays[5];
+};
+static_assert(sizeof(DeviceInfoBlock) == LM_DEVICE_INFO_BYTES, "DeviceInfoBlock layout");
+static_assert(offsetof(DeviceInfoBlock, trayCount) == 48 && offsetof(DeviceInfoBlock, trays) == 52,
+              "DeviceInfoBlock offsets");
+
 /* List head of the job records built from device replies. */
 struct JobRecordList {
     DWORD count;
@@ -223,7 +254,7 @@ struct MonitorPort {
     DWORD usbResidue;
     BYTE residueByte;
     DWORD residueLength;
-    BYTE deviceInfo[LM_DEVICE_INFO_BYTES];
+    DeviceInfoBlock deviceInfo;
     DWORD serviceTagState;
     DWORD refreshActive;
     char serviceTag[8];
@@ -243,6 +274,7 @@ struct MonitorPort {
     DWORD idleSkip;
     DWORD cancelSeen;
     DWORD jobIdFromStream;
+    DWORD uelSkipped; /* the stream's leading universal exit was reported written (once per job) */
     TcpClient *tcpClient;
     SnmpSession *snmpSession;
     char *community;

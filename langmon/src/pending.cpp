@@ -23,27 +23,7 @@ void not_built(const char16_t *function)
 
 } // namespace
 
-/* ---- Monitor functions of the job road, port input and named requests ------- */
-
-BOOL StartDocPort(HANDLE, LPWSTR, DWORD, DWORD, LPBYTE)
-{
-    not_built(u"StartDocPort");
-    return FALSE;
-}
-
-BOOL WritePort(HANDLE, LPBYTE, DWORD, LPDWORD pcbWritten)
-{
-    if (pcbWritten)
-        *pcbWritten = 0;
-    not_built(u"WritePort");
-    return FALSE;
-}
-
-BOOL EndDocPort(HANDLE)
-{
-    not_built(u"EndDocPort");
-    return FALSE;
-}
+/* ---- Named requests ------------------------------------------------------------ */
 
 BOOL GetPrinterDataFromPort(HANDLE, DWORD, LPWSTR, LPWSTR, DWORD, LPWSTR, DWORD, LPDWORD)
 {
@@ -52,19 +32,6 @@ BOOL GetPrinterDataFromPort(HANDLE, DWORD, LPWSTR, LPWSTR, DWORD, LPWSTR, DWORD,
 }
 
 /* ---- Device ID, reply parser, poll cycle, network access ---------------------- */
-
-bool LMS_QueryDeviceId(MonitorPort *)
-{
-    not_built(u"LMS_QueryDeviceId");
-    return false;
-}
-
-/* The reply text is not parsed: the reader stops (answer 2) and keeps nothing. */
-int LMS_FeedReply(const char *, const char **, MonitorPort *, BOOL, DWORD *)
-{
-    not_built(u"LMS_FeedReply");
-    return 2;
-}
 
 BOOL LMS_PollRound(MonitorPort *)
 {

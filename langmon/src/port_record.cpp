@@ -26,7 +26,9 @@ void close_if(HANDLE &h)
 /* Frees what a record holds besides the list link (also for a half-built record). */
 void release_parts(MonitorPort *port)
 {
+    LMS_UnbindLmValues(port);
     LMS_FreeAllServedPrinters(port);
+    LMS_FreeReplyParser(port);
     LMS_FreeStatusVariables(port);
     LMU_Free(port->printerName);
     port->printerName = nullptr;

@@ -266,4 +266,59 @@ LONG LMN_GetDisplayLang(MonitorPort *port);
 /* Stops the port's worker and joins it (bounded); no lock may be held. */
 void LMS_StopWorker(MonitorPort *port);
 
+
+/* ---- Device ID and the device status block ------------------------------------ */
+
+/* Bytes of the decoded "STS:" block, and how many of them the decoder can fill. */
+constexpr size_t LM_STATUS_BLOCK_BYTES = 75;
+constexpr size_t LM_STATUS_BLOCK_FILLED = 66;
+/* Characters of the "STS:" field's value. */
+constexpr size_t LM_STATUS_FIELD_CHARS = 90;
+
+struct DeviceStatusBlock {
+    BYTE bytes[LM_STATUS_BLOCK_BYTES];
+};
+
+/* The device ID of the supported model: every known field taken. */
+void LMS_ParseDeviceId(const char *text, MonitorPort *port);
+/* The device ID of another device: manufacturer and model only. */
+void LMS_ParseForeignDeviceId(const char *text, MonitorPort *port);
+/* Field parsers; each takes the text after its key and answers whether a value changed. */
+bool LMS_SetManufacturer(const char *text, MonitorPort *port);
+bool LMS_ParseModel(const char *text, MonitorPort *port);
+bool LMS_ParseCommandSet(const char *text, MonitorPort *port);
+/* Decodes an "STS:" value (the text after the key); false, block untouched, when it is not exactly valid. */
+bool LMS_DecodeStatusField(const char *text, DeviceStatusBlock *block);
+/* Spreads a decoded block over the port's status values, device information and flow figures. */
+int LMS_ApplyStatusBlock(const DeviceStatusBlock *block, MonitorPort *port);
+/* The status class of a status code for a table selector; 0 outside the tables. */
+DWORD LMS_StatusClass(DWORD code, DWORD selector);
+/* Icon state and "PrinterStatus" words of a class; false (all 0) for a class without a row. */
+bool LMS_StatusClassWords(DWORD statusClass, DWORD *icon, DWORD words[3]);
+/* "PrinterOptConfig" editing: true when the list changed. */
+bool LMS_AddOption(WORD code, WORD key, DWORD value, MonitorPort *port);
+bool LMS_RemoveOption(WORD code, WORD key, MonitorPort *port);
+
+/* True for a port whose name begins with "QZUSB" (any case). */
+bool LMP_IsQzusbPort(const MonitorPort *port);
+
+/* Frees the port's reply parser and the record it holds. */
+void LMS_FreeReplyParser(MonitorPort *port);
+
+/* ---- The "LM_" values: the device information of the port bound last ----------- */
+
+/* Points the process-wide table at this port's device information and stamps it. */
+void LMS_BindLmValues(MonitorPort *port);
+/* Forgets the port when the table points at it (the port is being freed). */
+void LMS_UnbindLmValues(MonitorPort *port);
+/* True when the table was never bound, is bound to another port, or was bound 1000 ms ago or more (or in the future). */
+bool LMP_LmValuesStale(const MonitorPort *port);
+/*
+ * The "LM_" value `name` (UTF-16, at most 255 characters, case-sensitive):
+ * size 0 reports its size in *valueSize and answers 1; with a buffer copies
+ * min(size, value size) bytes and answers 1; 0 for an unknown name or an
+ * unbound table.
+ */
+int LMP_AnswerLmValue(const WCHAR *name, void *out, DWORD size, DWORD *valueSize);
+
 #endif /* TARVEL_LANGMON_STATUS_H */

@@ -153,12 +153,13 @@ void LMS_ResetDeviceValues(MonitorPort *port, BOOL notify)
             BYTE list[64] = {};
             const DWORD count = 5;
             std::memcpy(list, &count, 4);
-            auto put_row = [&](int i, WORD tray, WORD state, DWORD paper, DWORD level) {
+            /* {16-bit tray, 16-bit state, 16-bit paper size, 8-bit level, 8-bit media, 4 bytes zero} */
+            auto put_row = [&](int i, WORD tray, WORD state, WORD paper, BYTE level) {
                 BYTE *r = list + 4 + i * 12;
                 std::memcpy(r, &tray, 2);
                 std::memcpy(r + 2, &state, 2);
-                std::memcpy(r + 4, &paper, 4);
-                std::memcpy(r + 8, &level, 4);
+                std::memcpy(r + 4, &paper, 2);
+                r[6] = level;
             };
             put_row(0, 2001, 2001, 0xFFFF, 255);
             for (WORD t = 1; t <= 4; ++t)

@@ -363,14 +363,15 @@ TEST_F(StatusValuesTest, PlaceholdersWhileTheDeviceIsNotIdentified)
         std::memcpy(&v, r->value, 4);
         EXPECT_EQ(v, 0xFFFFFFFFu) << name;
     }
-    /* Five trays: {tray, state, paper size, level}: the manual feeder 2001, then trays 1 to 4. */
+    /* Five trays: {16-bit tray, 16-bit state, 16-bit paper size, 8-bit level, 8-bit media, 4 zero bytes}:
+       the manual feeder 2001, then trays 1 to 4. */
     const BYTE trays[64] = {
         5, 0, 0, 0,                                                       /* count */
-        0xD1, 0x07, 0xD1, 0x07, 0xFF, 0xFF, 0, 0, 0xFF, 0, 0, 0,          /* 2001 */
-        1, 0, 1, 0, 9, 0, 0, 0, 0xF9, 0, 0, 0,                            /* tray 1 */
-        2, 0, 1, 0, 9, 0, 0, 0, 0xF9, 0, 0, 0,                            /* tray 2 */
-        3, 0, 1, 0, 9, 0, 0, 0, 0xF9, 0, 0, 0,                            /* tray 3 */
-        4, 0, 1, 0, 9, 0, 0, 0, 0xF9, 0, 0, 0,                            /* tray 4 */
+        0xD1, 0x07, 0xD1, 0x07, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0,          /* 2001 */
+        1, 0, 1, 0, 9, 0, 0xF9, 0, 0, 0, 0, 0,                            /* tray 1 */
+        2, 0, 1, 0, 9, 0, 0xF9, 0, 0, 0, 0, 0,                            /* tray 2 */
+        3, 0, 1, 0, 9, 0, 0xF9, 0, 0, 0, 0, 0,                            /* tray 3 */
+        4, 0, 1, 0, 9, 0, 0xF9, 0, 0, 0, 0, 0,                            /* tray 4 */
     };
     StatusVariable *bins = row(port, "PrinterBinConfig");
     ASSERT_TRUE(bins && bins->value);

@@ -186,8 +186,9 @@ TEST_F(WorkerTest, RefreshRequests)
     while (LMJ_ReleaseFirstJob(port)) {
     }
 
+    plat::portmon_set_device_id("MFG:Other;MDL:Other 1;");
     EXPECT_EQ(LMS_RefreshStatus(u"Office", port), -80) << "the device is not the printer's model";
-    port->modelMask = LM_MODEL_K4100;
+    plat::portmon_set_device_id("MFG:OSTREL;MDL:Lumaset K4100;CMD:PJL;");
     const DWORD dead[3] = {0, 0x900, 0};
     set_value(port, "PrinterStatus", dead, false);
     EXPECT_EQ(LMS_RefreshStatus(u"Office", port), -37);
@@ -197,7 +198,7 @@ TEST_F(WorkerTest, RefreshRequests)
     EXPECT_EQ(LMS_RefreshStatus(u"Office", port), 0);
     EXPECT_EQ(plat::portmon_written().substr(before),
               "\x1b%-12345X@PJL DINQUIRE LANG\r\n@PJL INFO SERVICETAG\r\n\x1b%-12345X");
-    EXPECT_NE(plat::debug_output().find(u"LMS_QueryDeviceId: not built yet"), std::u16string::npos);
+    EXPECT_EQ(port->modelMask, LM_MODEL_K4100) << "the device ID was read";
 
     /* A network port asks the display language by SNMP, which is not built yet. */
     port->portKind = KIND_NETWORK | KIND_BIDI;

@@ -18,6 +18,7 @@
 #include <plat/types.h>
 #include <plat/registry.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -164,6 +165,30 @@ std::vector<std::string> portmon_docs();
 /* Every call so far, one line each: "OpenPort USB001", "ClosePort USB001", ... */
 std::vector<std::string> portmon_log();
 
+/*
+ * The device ID GetPrinterDataFromPort answers for 0x16000C (and behind a
+ * 2-byte big-endian length for 0x220414); with `answers` false (the start)
+ * those requests fail with ERROR_GEN_FAILURE.  Other control codes succeed.
+ */
+void portmon_set_device_id(const std::string &id, bool answers = true);
+/* Every GetPrinterDataFromPort so far: "0x<control> in=<first input byte, or -1>". */
+std::vector<std::string> portmon_controls();
+/*
+ * A port monitor whose device is a TCP peer (socket_monitor.cpp): each port
+ * connects at StartDocPort to the host and TCP port set for its name (or for
+ * "", the default) and keeps the connection until ClosePort or the peer
+ * closes it.  Writes wait at most the time-out (ERROR_TIMEOUT), a reset
+ * connection answers WSAECONNRESET, a refused one WSAECONNREFUSED.  What
+ * the device sends is collected as it arrives and handed to the watcher.
+ */
+LPMONITOR2 sockmon_table();
+HANDLE sockmon_handle();
+void sockmon_set_target(const std::string &portName, const std::string &host, unsigned short port);
+using SockmonWatcher = std::function<void(const std::string &port, const std::string &bytes)>;
+void sockmon_watch(SockmonWatcher watcher);
+void sockmon_set_timeout(DWORD ms);
+/* Forgets the targets, the watcher and the time-out. */
+void sockmon_reset();
 /* Ports the port monitor has open now. */
 size_t portmon_open_ports();
 

@@ -10,6 +10,7 @@
 #include <plat/text.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <map>
@@ -43,6 +44,9 @@ struct PortmonState {
     std::deque<ReadStep> reads;
     std::vector<COMMTIMEOUTS> timeouts;
     std::vector<std::string> docs;
+    bool hasDeviceId = false;
+    std::string deviceId;
+    std::vector<std::string> controls;
     std::map<std::u16string, std::unique_ptr<MONITORINIT>> inits;
     MONITORREG reg{};
 };
@@ -213,6 +217,40 @@ BOOL pm_set_timeouts(HANDLE h, LPCOMMTIMEOUTS t, DWORD)
     return TRUE;
 }
 
+/* Control requests: the device ID (plain, or behind a 2-byte length on QZUSB ports); others are taken. */
+BOOL pm_get_data(HANDLE h, DWORD control, LPWSTR, LPWSTR in, DWORD inSize, LPWSTR out, DWORD outSize,
+                 LPDWORD returned)
+{
+    PortmonState &s = state();
+    std::lock_guard<std::mutex> g(s.m);
+    if (returned)
+        *returned = 0;
+    if (!port_of(s, h))
+        return FALSE;
+    char line[64];
+    const int first = in && inSize ? int(*reinterpret_cast<const BYTE *>(in)) : -1;
+    std::snprintf(line, sizeof line, "0x%X in=%d", unsigned(control), first);
+    s.controls.push_back(line);
+    if (control != 0x16000C && control != 0x220414)
+        return TRUE;
+    if (!s.hasDeviceId) {
+        SetLastError(31); /* ERROR_GEN_FAILURE: the device does not answer */
+        return FALSE;
+    }
+    std::string answer = s.deviceId;
+    if (control == 0x220414) {
+        const size_t n = answer.size() + 2;
+        answer.insert(0, 1, char(n & 0xFF));
+        answer.insert(0, 1, char((n >> 8) & 0xFF));
+    }
+    const DWORD n = DWORD(std::min<size_t>(answer.size(), outSize));
+    if (out && n)
+        std::memcpy(out, answer.data(), n);
+    if (returned)
+        *returned = n;
+    return TRUE;
+}
+
 const MONITOR2 table = [] {
     MONITOR2 t{};
     t.cbSize = sizeof(MONITOR2);
@@ -223,6 +261,7 @@ const MONITOR2 table = [] {
     t.pfnEndDocPort = pm_end_doc;
     t.pfnClosePort = pm_close_port;
     t.pfnSetPortTimeOuts = pm_set_timeouts;
+    t.pfnGetPrinterDataFromPort = pm_get_data;
     return t;
 }();
 
@@ -257,6 +296,9 @@ void portmon_reset()
     s.reads.clear();
     s.timeouts.clear();
     s.docs.clear();
+    s.hasDeviceId = false;
+    s.deviceId.clear();
+    s.controls.clear();
     for (auto &[name, init] : s.inits)
         RegCloseKey(static_cast<HKEY>(init->hckRegistry));
     s.inits.clear();
@@ -347,6 +389,21 @@ std::vector<std::string> portmon_log()
     PortmonState &s = state();
     std::lock_guard<std::mutex> g(s.m);
     return s.log;
+}
+
+void portmon_set_device_id(const std::string &id, bool answers)
+{
+    PortmonState &s = state();
+    std::lock_guard<std::mutex> g(s.m);
+    s.hasDeviceId = answers;
+    s.deviceId = id;
+}
+
+std::vector<std::string> portmon_controls()
+{
+    PortmonState &s = state();
+    std::lock_guard<std::mutex> g(s.m);
+    return s.controls;
 }
 
 size_t portmon_open_ports()
