@@ -26,6 +26,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -42,7 +43,6 @@ struct Machine {
             return;
         root = tmpl;
         plat::machine_reset(root);
-        CreateDirectoryW(u"C:\\Bench", nullptr);
     }
     ~Machine()
     {
@@ -53,6 +53,19 @@ struct Machine {
     }
 };
 
+/* Writes a file of the machine by its Windows path; false when it cannot. */
+bool write_file(const char16_t *win, const std::string &bytes)
+{
+    std::string real;
+    if (!plat::map_path(win, real))
+        return false;
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(real).parent_path(), ec);
+    std::ofstream out(real, std::ios::binary);
+    out << bytes;
+    return static_cast<bool>(out);
+}
+
 void BM_ProfileLookup(benchmark::State &state)
 {
     Machine machine;
@@ -62,12 +75,19 @@ void BM_ProfileLookup(benchmark::State &state)
         for (int k = 0; k < 20; ++k)
             text += "Key" + std::to_string(k) + " = value " + std::to_string(s * 20 + k) + "\r\n";
     }
-    std::ofstream(machine.root + "/c/Bench/big.ini", std::ios::binary) << text;
+    if (!write_file(u"C:\\Bench\\big.ini", text)) {
+        state.SkipWithError("the profile file cannot be written");
+        return;
+    }
     WCHAR value[64];
     int n = 0;
     for (auto _ : state) {
-        std::u16string section = u"section" + std::u16string(1, char16_t(u'0' + n % 10)) + u"7";
-        GetPrivateProfileStringW(section.c_str(), u"KEY13", u"", value, 64, u"C:\\Bench\\big.ini");
+        const std::string number = std::to_string(n * 37 % 200);
+        const std::u16string section = u"section" + std::u16string(number.begin(), number.end());
+        if (GetPrivateProfileStringW(section.c_str(), u"KEY13", u"", value, 64, u"C:\\Bench\\big.ini") == 0) {
+            state.SkipWithError("the key is not found");
+            break;
+        }
         benchmark::DoNotOptimize(value[0]);
         ++n;
     }
@@ -100,12 +120,16 @@ void BM_ModelConfiguration(benchmark::State &state)
     RES_ResetForTest();
     RES_SetModulePathForTest(u"C:\\Bench\\tarvelgr.dll");
     RES_InitModulePaths(nullptr, nullptr);
-    std::ofstream(machine.root + "/c/Bench/BENCH.cfg", std::ios::binary) << full_config();
+    if (!write_file(u"C:\\Bench\\BENCH.cfg", full_config())) {
+        state.SkipWithError("the configuration file cannot be written");
+        return;
+    }
     for (auto _ : state) {
         ModelSpecials *specials = CFG_LoadSpecials(u"Bench Model", u"C:\\Bench\\BENCH.cfg");
         DmeDescription *dme = DME_Load(u"C:\\Bench\\BENCH.cfg", 1);
         if (!specials || !dme) {
-            state.SkipWithError("the configuration cannot be loaded");
+            state.SkipWithError(!specials ? "the model configuration cannot be loaded"
+                                          : "the devmode mapping cannot be loaded");
             break;
         }
         CFG_FreeSpecials(specials);
