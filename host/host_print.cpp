@@ -149,6 +149,8 @@ std::string failure(const char *call, int page)
     std::string where = page > 0 ? std::string(call) + " of page " + std::to_string(page) : std::string(call);
     if (e == ERROR_CALL_NOT_IMPLEMENTED)
         return where + " failed: the driver does not print this kind of job yet (error 120, see the trace log)";
+    if (e == ERROR_INVALID_DATA)
+        return where + " failed: the data is invalid (error 13; the trace log names what the driver could not use)";
     return where + " failed (error " + std::to_string(e) + ")";
 }
 

@@ -114,16 +114,34 @@ int write_text(PdevContext *pdev, const char *text, DWORD length)
     return length == 0 ? 0 : XL_PutRaw(pdev, text, length);
 }
 
+/*
+ * A job text that cannot be built (its size or its text answered `code`, a
+ * PJL_ERR_ code): one trace line with the code, and the last error the
+ * failing GDI call hands back to the application, so that the job fails
+ * for its real reason.  Returns -1.
+ */
+int text_failed(LONG code)
+{
+    LOG_Printf(u"the job's PJL text cannot be built from the model data (error %ld)", code);
+    DWORD error = ERROR_INVALID_DATA; /* the model's job-language data cannot be used */
+    if (code == PJL_ERR_CONVERSION)
+        error = ERROR_NO_UNICODE_TRANSLATION;
+    else if (code == PJL_ERR_LIBRARY)
+        error = ERROR_MOD_NOT_FOUND;
+    SetLastError(error);
+    return -1;
+}
+
 /* Writes a text of at most `bound` bytes built by `build` into a buffer of its own. */
 template <typename Build> int write_built(PdevContext *pdev, LONG bound, Build build)
 {
     if (bound <= 0)
-        return -1;
+        return text_failed(bound);
     char *buf = static_cast<char *>(GlobalAlloc(GPTR, DWORD(bound)));
     if (!buf)
-        return -1;
+        return -1; /* GlobalAlloc said why */
     LONG n = build(buf, DWORD(bound));
-    int r = n < 0 ? -1 : write_text(pdev, buf, DWORD(n));
+    int r = n < 0 ? text_failed(n) : write_text(pdev, buf, DWORD(n));
     GlobalFree(buf);
     return r;
 }

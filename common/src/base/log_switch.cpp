@@ -62,10 +62,11 @@ int LOG_ReadIdList(LPCWSTR path)
     LPWSTR text = cfg_ReadSection(path, u"LOG", noMemory);
     if (text == nullptr)
         return noMemory ? -1 : 0;
+    const CfgSectionIndex section(text);
     int line = 0;
     LPCWSTR value = nullptr;
     for (int lines = 0; lines < LOG_MAX_EXTRA_IDS; ++lines) {
-        line = cfg_FindNthLine(line + 1, 0, text, u"LOGOUT.DDMID=", &value);
+        line = section.findNthLine(line + 1, 0, u"LOGOUT.DDMID=", &value);
         if (line == 0)
             break;
         DWORD id = 0;

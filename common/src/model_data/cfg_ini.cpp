@@ -16,7 +16,10 @@
 #include <plat/memory.h>
 #include <plat/text.h>
 
+#include <algorithm>
 #include <climits>
+#include <new>
+#include <string_view>
 
 namespace {
 
@@ -45,10 +48,30 @@ DWORD list_chars(DWORD fileSize)
 bool starts_with(LPCWSTR line, LPCWSTR prefix, size_t n)
 {
     for (size_t i = 0; i < n; ++i) {
-        if (line[i] == 0 || plat::wlower(line[i]) != plat::wlower(prefix[i]))
+        if (line[i] == 0 || (line[i] != prefix[i] && plat::wlower(line[i]) != plat::wlower(prefix[i])))
             return false;
     }
     return true;
+}
+
+/* FNV-1a hash of a folded key. */
+DWORD key_hash(std::u16string_view key)
+{
+    DWORD h = 2166136261u;
+    for (char16_t c : key)
+        h = (h ^ c) * 16777619u;
+    return h;
+}
+
+/* Characters of the key of a prefix "key=" (the "=" included), or 0 when the prefix has another form. */
+size_t key_prefix_length(LPCWSTR prefix, size_t n)
+{
+    if (n == 0 || prefix[n - 1] != u'=')
+        return 0;
+    for (size_t i = 0; i + 1 < n; ++i)
+        if (prefix[i] == u'=')
+            return 0;
+    return n;
 }
 
 /* Length of a usable key prefix, or 0 when it is null, empty or too long to search. */
@@ -238,4 +261,108 @@ int CFG_ParseValueWord(const CfgValueWord *table, LPCWSTR text, DWORD *out)
     }
     *out = static_cast<DWORD>(number);
     return 1;
+}
+
+CfgSectionIndex::CfgSectionIndex(LPCWSTR sectionText) : text_(sectionText)
+{
+    if (sectionText == nullptr) {
+        ok_ = true;
+        return;
+    }
+    try {
+        DWORD number = 0;
+        for (LPCWSTR line = sectionText; *line != 0;) {
+            ++number;
+            const size_t length = text_length(line);
+            /* Only keys a usable prefix can name: shorter than CFG_MAX_PREFIX with their "=". */
+            size_t eq = 0;
+            while (eq < length && eq + 1 < static_cast<size_t>(CFG_MAX_PREFIX) && line[eq] != u'=')
+                ++eq;
+            if (eq < length && line[eq] == u'=') {
+                const DWORD start = static_cast<DWORD>(folded_.size());
+                for (size_t i = 0; i <= eq; ++i)
+                    folded_.push_back(plat::wlower(line[i]));
+                const DWORD hash = key_hash(std::u16string_view(folded_).substr(start));
+                entries_.push_back({line, number, static_cast<DWORD>(length), hash, start, static_cast<DWORD>(eq + 1)});
+            }
+            line += length + 1;
+        }
+        const std::u16string_view keys(folded_);
+        std::sort(entries_.begin(), entries_.end(), [keys](const Entry &a, const Entry &b) {
+            if (a.hash != b.hash)
+                return a.hash < b.hash;
+            const int c = keys.substr(a.keyStart, a.keyLength).compare(keys.substr(b.keyStart, b.keyLength));
+            return c != 0 ? c < 0 : a.number < b.number;
+        });
+        ok_ = true;
+    } catch (const std::bad_alloc &) {
+        entries_.clear();
+        folded_.clear();
+        ok_ = false;
+    }
+}
+
+bool CfgSectionIndex::range(LPCWSTR keyPrefix, size_t n, const Entry **first, const Entry **last) const
+{
+    if (!ok_ || key_prefix_length(keyPrefix, n) == 0)
+        return false;
+    WCHAR key[CFG_MAX_PREFIX];
+    for (size_t i = 0; i < n; ++i)
+        key[i] = plat::wlower(keyPrefix[i]);
+    const std::u16string_view want(key, n);
+    const DWORD hash = key_hash(want);
+    /* The entries of the hash (sorted by key within it), then those of the key. */
+    const Entry *begin = entries_.data();
+    const Entry *end = begin + entries_.size();
+    const Entry *at = std::lower_bound(begin, end, hash, [](const Entry &e, DWORD h) { return e.hash < h; });
+    const std::u16string_view keys(folded_);
+    auto is_key = [&](const Entry *e) {
+        return e != end && e->hash == hash && keys.substr(e->keyStart, e->keyLength) == want;
+    };
+    while (at != end && at->hash == hash && !is_key(at))
+        ++at;
+    const Entry *stop = at;
+    while (is_key(stop))
+        ++stop;
+    *first = at;
+    *last = stop;
+    return true;
+}
+
+int CfgSectionIndex::findNthLine(int startLine, int takeLast, LPCWSTR keyPrefix, LPCWSTR *value) const
+{
+    const size_t n = prefix_length(keyPrefix);
+    const Entry *first = nullptr, *last = nullptr;
+    if (text_ == nullptr || n == 0 || !range(keyPrefix, n, &first, &last))
+        return cfg_FindNthLine(startLine, takeLast, text_, keyPrefix, value);
+    if (value != nullptr)
+        *value = nullptr;
+    const DWORD from = startLine > 0 ? static_cast<DWORD>(startLine) : 0;
+    const Entry *hit = std::lower_bound(first, last, from, [](const Entry &e, DWORD k) { return e.number < k; });
+    if (hit == last)
+        return 0;
+    if (takeLast)
+        hit = last - 1;
+    if (value != nullptr)
+        *value = hit->line + n;
+    return static_cast<int>(hit->number);
+}
+
+int CfgSectionIndex::findKeyValue(LPCWSTR keyPrefix, WCHAR value[CFG_VALUE_CHARS]) const
+{
+    const size_t n = prefix_length(keyPrefix);
+    const Entry *first = nullptr, *last = nullptr;
+    if (text_ == nullptr || value == nullptr || n == 0 || !range(keyPrefix, n, &first, &last))
+        return CFG_FindKeyValue(text_, keyPrefix, value);
+    for (const Entry *e = first; e != last; ++e) {
+        if (e->length <= n)
+            continue;
+        size_t take = e->length - n;
+        if (take >= static_cast<size_t>(CFG_VALUE_CHARS))
+            take = CFG_VALUE_CHARS - 2;
+        std::memcpy(value, e->line + n, take * sizeof(WCHAR));
+        value[take] = 0;
+        return 1;
+    }
+    return 0;
 }

@@ -266,7 +266,7 @@ bool find_entry(WORD id, const ModelSpecials *specials, DWORD &value, WORD &flag
 }
 
 /* Reads `name` + `suffix` + "=" of the section: 1 with its value (0 when it is no word or number), else 0. */
-int read_key(LPCWSTR sectionText, LPCWSTR name, LPCWSTR suffix, DWORD &value, bool &isNumber)
+int read_key(const CfgSectionIndex &section, LPCWSTR name, LPCWSTR suffix, DWORD &value, bool &isNumber)
 {
     /* "name.suffix=" or "name=", joined by hand: this runs for every key of every feature. */
     WCHAR prefix[kPrefixChars];
@@ -283,7 +283,7 @@ int read_key(LPCWSTR sectionText, LPCWSTR name, LPCWSTR suffix, DWORD &value, bo
     put(u"=");
     prefix[n] = 0;
     WCHAR text[CFG_VALUE_CHARS];
-    if (!CFG_FindKeyValue(sectionText, prefix, text))
+    if (!section.findKeyValue(prefix, text))
         return 0;
     value = 0;
     isNumber = CFG_ParseValueWord(CfgValueWords, text, &value) != 0;
@@ -366,8 +366,9 @@ LPWSTR CFG_GetModelCfgPath(ModelContext *context)
     return path;
 }
 
-ModelSpecials *CFG_ParseSpecials(LPCWSTR sectionText)
+ModelSpecials *CFG_ParseSpecials(LPCWSTR text)
 {
+    const CfgSectionIndex sectionText(text);
     CfgFeatureEntry features[kMaxFeatures];
     CfgSwitchEntry switches[kMaxSwitches];
     size_t featureCount = 0, switchCount = 0;

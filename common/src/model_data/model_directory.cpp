@@ -90,15 +90,21 @@ WORD DDD_FindRecordEntryById(ModelFileReader *reader, WORD kind, WORD id)
     WORD r = seek_rows(reader, kind, &count);
     if (r != DDD_OK)
         return r;
-    for (WORD i = 0; i < count; ++i) {
-        WORD rowId = 0;
-        if (ddd_Skip(reader, 1) != DDD_OK || ddd_ReadU16(reader, &rowId) != DDD_OK)
+    /* The rows in place: {8-bit selector, 16-bit identifier, 32-bit offset}; a row cut by the end fails. */
+    const DWORD start = reader->position;
+    const DWORD left = ddd_Remaining(reader);
+    const BYTE *rows = reader->data + start;
+    for (DWORD i = 0, at = 0; i < count; ++i, at += DDD_TABLE_ROW_SIZE) {
+        if (left - at < 3)
             return DDD_ERR_FAIL;
-        if (rowId == id)
-            return DDD_Seek(reader, 0, reader->position - 3);
-        if (ddd_Skip(reader, 4) != DDD_OK)
+        if (static_cast<WORD>(rows[at + 1] | (rows[at + 2] << 8)) == id) {
+            reader->position = start + at;
+            return DDD_OK;
+        }
+        if (left - at < DDD_TABLE_ROW_SIZE)
             return DDD_ERR_FAIL;
     }
+    reader->position = start + DWORD(count) * DDD_TABLE_ROW_SIZE;
     return DDD_ERR_NOT_FOUND;
 }
 

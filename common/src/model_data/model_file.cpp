@@ -267,35 +267,6 @@ WORD DDD_Read(ModelFileReader *reader, void *buffer, DWORD n)
     return DDD_OK;
 }
 
-WORD ddd_Skip(ModelFileReader *r, DWORD n)
-{
-    return DDD_Seek(r, 1, n);
-}
-
-WORD ddd_ReadU8(ModelFileReader *r, BYTE *v)
-{
-    return DDD_Read(r, v, 1);
-}
-
-WORD ddd_ReadU16(ModelFileReader *r, WORD *v)
-{
-    BYTE b[2];
-    if (DDD_Read(r, b, 2) != DDD_OK)
-        return DDD_ERR_FAIL;
-    *v = static_cast<WORD>(b[0] | (b[1] << 8));
-    return DDD_OK;
-}
-
-WORD ddd_ReadU32(ModelFileReader *r, DWORD *v)
-{
-    BYTE b[4];
-    if (DDD_Read(r, b, 4) != DDD_OK)
-        return DDD_ERR_FAIL;
-    *v = static_cast<DWORD>(b[0]) | (static_cast<DWORD>(b[1]) << 8) | (static_cast<DWORD>(b[2]) << 16) |
-         (static_cast<DWORD>(b[3]) << 24);
-    return DDD_OK;
-}
-
 WORD DDD_ReadBigEndian32(const BYTE *bytes, DWORD *out)
 {
     if (!bytes || !out)

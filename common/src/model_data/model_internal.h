@@ -24,11 +24,53 @@ inline DWORD ddd_Remaining(const ModelFileReader *r)
     return r->position <= r->length ? r->length - r->position : 0;
 }
 
-WORD ddd_ReadU8(ModelFileReader *r, BYTE *v);
-WORD ddd_ReadU16(ModelFileReader *r, WORD *v);
-WORD ddd_ReadU32(ModelFileReader *r, DWORD *v);
+/*
+ * The bytes at the position when at least n remain (the position then
+ * advances past them), else null.  The read primitives below, inline
+ * because the reader's every field goes through one.
+ */
+inline const BYTE *ddd_Take(ModelFileReader *r, DWORD n)
+{
+    if (!ddd_IsLoaded(r) || r->position > r->length || n > r->length - r->position)
+        return nullptr;
+    const BYTE *p = r->data + r->position;
+    r->position += n;
+    return p;
+}
+
+inline WORD ddd_ReadU8(ModelFileReader *r, BYTE *v)
+{
+    const BYTE *p = ddd_Take(r, 1);
+    if (!p)
+        return DDD_ERR_FAIL;
+    *v = p[0];
+    return DDD_OK;
+}
+
+inline WORD ddd_ReadU16(ModelFileReader *r, WORD *v)
+{
+    const BYTE *p = ddd_Take(r, 2);
+    if (!p)
+        return DDD_ERR_FAIL;
+    *v = static_cast<WORD>(p[0] | (p[1] << 8));
+    return DDD_OK;
+}
+
+inline WORD ddd_ReadU32(ModelFileReader *r, DWORD *v)
+{
+    const BYTE *p = ddd_Take(r, 4);
+    if (!p)
+        return DDD_ERR_FAIL;
+    *v = static_cast<DWORD>(p[0]) | (static_cast<DWORD>(p[1]) << 8) | (static_cast<DWORD>(p[2]) << 16) |
+         (static_cast<DWORD>(p[3]) << 24);
+    return DDD_OK;
+}
+
 /* Advances by n bytes; 1 past the end. */
-WORD ddd_Skip(ModelFileReader *r, DWORD n);
+inline WORD ddd_Skip(ModelFileReader *r, DWORD n)
+{
+    return ddd_Take(r, n) ? DDD_OK : DDD_ERR_FAIL;
+}
 /* Reads a text field (16-bit length, body) into a kept text. */
 WORD ddd_ReadTextField(ModelFileReader *r, DddText *out);
 /* A header entry's text item decoded as stored text only (string-module names). */

@@ -22,6 +22,7 @@
 #include <plat/text.h>
 
 #include <atomic>
+#include <cstring>
 
 namespace {
 
@@ -151,6 +152,26 @@ LPWSTR ddd_AnsiToWideAlloc(const BYTE *text, size_t size, DWORD *chars)
         ++n;
     if (n > 0x7FFFFFFE)
         return nullptr;
+    /* ASCII text is the same in every code page: widened directly, without the conversion's two passes. */
+    size_t ascii = 0;
+    for (ULONGLONG word = 0; n - ascii >= 8; ascii += 8) {
+        std::memcpy(&word, text + ascii, 8);
+        if (word & 0x8080808080808080ull)
+            break;
+    }
+    while (ascii < n && text[ascii] < 0x80)
+        ++ascii;
+    if (ascii == n) {
+        LPWSTR out = static_cast<LPWSTR>(mdl_Alloc((n + 1) * sizeof(WCHAR)));
+        if (!out)
+            return nullptr;
+        for (size_t i = 0; i < n; ++i)
+            out[i] = text[i];
+        out[n] = 0;
+        if (chars)
+            *chars = static_cast<DWORD>(n);
+        return out;
+    }
     int wide = n ? MultiByteToWideChar(CP_ACP, 0, reinterpret_cast<LPCSTR>(text), int(n), nullptr, 0) : 0;
     if (n && wide <= 0)
         return nullptr;

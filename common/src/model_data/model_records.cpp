@@ -56,6 +56,74 @@ size_t kind_size(WORD kind)
     return 0;
 }
 
+/*
+ * The fewest bytes an item of a list kind takes in the file: a count whose
+ * items could not all fit in what is left is refused before allocating.
+ */
+DWORD min_item_bytes(WORD kind)
+{
+    switch (kind) {
+    case DDD_ITEM_WORD:
+    case DDD_ITEM_TEXT:
+        return 2; /* the word; the text's length */
+    case DDD_ITEM_PAIR:
+        return 4;
+    case DDD_ITEM_PLACEMENT:
+    case DDD_ITEM_TRIPLE:
+        return 6;
+    case DDD_ITEM_TYPED:
+        return 3; /* type and length */
+    case DDD_ITEM_SETTING:
+        return 8; /* number, operator, setting, then a typed value */
+    case DDD_ITEM_CONDITION:
+        return 9; /* a setting item and its connector */
+    default:
+        return 1;
+    }
+}
+
+/* True for the item kinds of a fixed size, whose size min_item_bytes gives exactly. */
+bool is_fixed_item_kind(WORD kind)
+{
+    return kind == DDD_ITEM_WORD || kind == DDD_ITEM_PAIR || kind == DDD_ITEM_PLACEMENT || kind == DDD_ITEM_TRIPLE;
+}
+
+WORD u16_at(const BYTE *p) { return static_cast<WORD>(p[0] | (p[1] << 8)); }
+
+/* Decodes one fixed-size item from its bytes into `item` (zeroed, head set), as read_item would read it. */
+void decode_fixed_item(WORD kind, ModelFileReader *r, const BYTE *p, void *item)
+{
+    switch (kind) {
+    case DDD_ITEM_WORD:
+        static_cast<DddWordItem *>(item)->value = u16_at(p);
+        break;
+    case DDD_ITEM_PAIR: {
+        auto *pair = static_cast<DddPair *>(item);
+        pair->first = u16_at(p);
+        pair->second = u16_at(p + 2);
+        break;
+    }
+    case DDD_ITEM_PLACEMENT: {
+        auto *placement = static_cast<DddPlacementItem *>(item);
+        placement->imageId.head.kind = DDD_ITEM_WORD;
+        placement->imageId.head.reader = r;
+        placement->x = u16_at(p);
+        placement->y = u16_at(p + 2);
+        placement->imageId.value = u16_at(p + 4);
+        break;
+    }
+    case DDD_ITEM_TRIPLE: {
+        auto *triple = static_cast<DddTripleItem *>(item);
+        triple->first = u16_at(p);
+        triple->second = u16_at(p + 2);
+        triple->third = u16_at(p + 4);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
 /* The item kinds that lists hold. */
 bool is_list_item_kind(WORD kind)
 {
@@ -333,13 +401,27 @@ WORD DDD_ReadList(WORD itemKind, ModelFileReader *reader, WORD *count, void **it
         return DDD_ERR_FAIL;
     if (n == 0)
         return DDD_OK;
-    /* Every item takes at least one byte: a count beyond the file is refused before allocating. */
-    if (n > ddd_Remaining(reader))
+    /* A count whose items cannot fit in the rest of the file is refused before allocating. */
+    if (static_cast<ULONGLONG>(n) * min_item_bytes(itemKind) > ddd_Remaining(reader))
         return DDD_ERR_FAIL;
     size_t size = kind_size(itemKind);
     auto *block = static_cast<BYTE *>(mdl_Alloc(size * n));
     if (!block)
         return DDD_ERR_NO_MEMORY;
+    if (is_fixed_item_kind(itemKind)) {
+        /* All the items lie inside the file (checked above): decoded in place, one pass. */
+        const DWORD bytes = min_item_bytes(itemKind);
+        const BYTE *p = reader->data + reader->position;
+        for (WORD i = 0; i < n; ++i, p += bytes) {
+            void *item = block + size * i;
+            set_head(static_cast<ModelRecord *>(item), itemKind, reader);
+            decode_fixed_item(itemKind, reader, p, item);
+        }
+        reader->position += static_cast<DWORD>(n) * bytes;
+        *count = n;
+        *items = block;
+        return DDD_OK;
+    }
     for (WORD i = 0; i < n; ++i) {
         void *item = block + size * i;
         set_head(static_cast<ModelRecord *>(item), itemKind, reader);

@@ -183,11 +183,19 @@ WORD DDD_ConvertStoredText(ModelFileReader *reader, const BYTE *bytes, LPWSTR *o
     *out = nullptr;
     DWORD n = *length;
     /* Inverted in a scratch copy so the caller's bytes stay as read. */
-    BYTE local[256] = {};
+    BYTE local[256];
     BYTE *plain = n <= sizeof local ? local : static_cast<BYTE *>(mdl_Alloc(n));
     if (!plain)
         return DDD_ERR_NO_MEMORY;
-    for (DWORD i = 0; i < n; ++i)
+    /* Eight bytes at a time: the texts run to thousands of bytes. */
+    DWORD i = 0;
+    for (; n - i >= 8; i += 8) {
+        ULONGLONG word = 0;
+        std::memcpy(&word, bytes + i, 8);
+        word = ~word;
+        std::memcpy(plain + i, &word, 8);
+    }
+    for (; i < n; ++i)
         plain[i] = static_cast<BYTE>(bytes[i] ^ 0xFF);
     DWORD chars = 0;
     *out = ddd_AnsiToWideAlloc(plain, n, &chars);

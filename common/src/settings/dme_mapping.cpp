@@ -15,6 +15,7 @@
 #include <plat/memory.h>
 #include <plat/text.h>
 
+#include <cstring>
 #include <new>
 #include <span>
 #include <vector>
@@ -132,19 +133,33 @@ std::vector<DmePair> built_in_pairs(const ItemSpec &spec)
     return pairs;
 }
 
+/* "item.key=" into `prefix`; false when it does not fit. */
+bool item_prefix(LPCWSTR item, LPCWSTR key, WCHAR (&prefix)[kKeyChars])
+{
+    const size_t a = plat::wlen(item), b = plat::wlen(key);
+    if (a + b + 3 > static_cast<size_t>(kKeyChars))
+        return false;
+    std::memcpy(prefix, item, a * sizeof(WCHAR));
+    prefix[a] = u'.';
+    std::memcpy(prefix + a + 1, key, b * sizeof(WCHAR));
+    prefix[a + 1 + b] = u'=';
+    prefix[a + 2 + b] = 0;
+    return true;
+}
+
 /* The number of the last line "item.key=" of the section; false when there is none or it is no number. */
-bool last_number(LPCWSTR sectionText, LPCWSTR item, LPCWSTR key, DWORD &number)
+bool last_number(const CfgSectionIndex &sectionText, LPCWSTR item, LPCWSTR key, DWORD &number)
 {
     WCHAR prefix[kKeyChars];
-    if (plat::wlen(item) + plat::wlen(key) + 3 > static_cast<size_t>(kKeyChars))
+    if (!item_prefix(item, key, prefix))
         return false;
-    wsprintfW(prefix, u"%s.%s=", item, key);
     LPCWSTR value = nullptr;
-    return cfg_FindNthLine(1, 1, sectionText, prefix, &value) != 0 && UTL_ParseNumber(value, &number);
+    return sectionText.findNthLine(1, 1, prefix, &value) != 0 && UTL_ParseNumber(value, &number);
 }
 
 /* The keyword overrides of one item (step a) and the standard table (step b). */
-bool apply_keywords(const ItemSpec &spec, DmeItem &item, LPCWSTR sectionText, std::vector<DmePair> &pairs)
+bool apply_keywords(const ItemSpec &spec, DmeItem &item, const CfgSectionIndex &sectionText,
+                    std::vector<DmePair> &pairs)
 {
     struct Keyword {
         unsigned bit;
@@ -173,7 +188,8 @@ bool apply_keywords(const ItemSpec &spec, DmeItem &item, LPCWSTR sectionText, st
 }
 
 /* The value-name lines of one item (step c). */
-void apply_value_names(const ItemSpec &spec, DmeItem &item, LPCWSTR sectionText, std::vector<DmePair> &pairs)
+void apply_value_names(const ItemSpec &spec, DmeItem &item, const CfgSectionIndex &sectionText,
+                       std::vector<DmePair> &pairs)
 {
     for (const ValueName &v : spec.names) {
         if (spec.rule == NameRule::by_driver) {
@@ -190,10 +206,11 @@ void apply_value_names(const ItemSpec &spec, DmeItem &item, LPCWSTR sectionText,
             continue;
         }
         WCHAR prefix[kKeyChars];
-        wsprintfW(prefix, u"%s.%s=", spec.name, v.name);
+        if (!item_prefix(spec.name, v.name, prefix))
+            continue;
         int line = 0;
         LPCWSTR value = nullptr;
-        while ((line = cfg_FindNthLine(line + 1, 0, sectionText, prefix, &value)) != 0) {
+        while ((line = sectionText.findNthLine(line + 1, 0, prefix, &value)) != 0) {
             DWORD number = 0;
             if (!UTL_ParseNumber(value, &number))
                 continue;
@@ -254,13 +271,14 @@ int DME_ApplySection(DmeDescription *description, LPCWSTR sectionText)
         return 0;
     if (sectionText == nullptr)
         return 1;
+    const CfgSectionIndex section(sectionText);
     try {
         for (WORD i = 0; i < DME_ITEM_COUNT && i < description->itemCount; ++i) {
             const ItemSpec &spec = kItems[i];
             DmeItem &item = description->items[i];
             std::vector<DmePair> pairs(item.pairs, item.pairs + item.pairCount);
-            apply_keywords(spec, item, sectionText, pairs);
-            apply_value_names(spec, item, sectionText, pairs);
+            apply_keywords(spec, item, section, pairs);
+            apply_value_names(spec, item, section, pairs);
             if (!set_pairs(item, pairs))
                 return 0;
         }
@@ -268,7 +286,7 @@ int DME_ApplySection(DmeDescription *description, LPCWSTR sectionText)
         return 0; /* the pair lists are kept in a vector while they change */
     }
     DWORD mode = 0;
-    if (last_number(sectionText, u"formdb", u"mode", mode))
+    if (last_number(section, u"formdb", u"mode", mode))
         description->formdbMode = static_cast<BYTE>(mode & 0xFF);
     return 1;
 }

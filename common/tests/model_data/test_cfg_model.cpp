@@ -9,6 +9,8 @@
 #include <tarvel/cfg_model.h>
 #include <tarvel/dme_mapping.h>
 
+#include "cfg_private.h"
+
 #include <plat/fault.h>
 #include <plat/memory.h>
 
@@ -286,6 +288,43 @@ TEST_F(Config, KeySearchInASectionText)
     EXPECT_EQ(takeText(copy), u"");
     EXPECT_EQ(CFG_FindNthKeyValue(1, 0, section, u"long=", &copy), 5);
     EXPECT_EQ(takeText(copy), u"0123456789012345678901234567890123456789") << "no cut here";
+}
+
+TEST_F(Config, TheSectionIndexAnswersAsTheLineByLineSearches)
+{
+    /* Sections as NUL-terminated lines: repeats, case in several scripts, lines without "=", "=" first, empty values. */
+    auto lines = [](const auto &literal) { return std::u16string(literal, sizeof literal / sizeof literal[0] - 1); };
+    const std::u16string sections[] = {
+        lines(u"a=1\0B.x=2\0b.X=3\0c=\0noeq\0=v\0b.x=\0b.x=4\0"),
+        lines(u"\u03A9=greek\0\u03C9=small\0\u0416.k=cyr\0\u0436.K=c2\0\uFF21=fw\0\uFF41=fw2\0"),
+        lines(u"x==y\0x=\0x=z\0 x=sp\0X=up\0"),
+        lines(u""),
+    };
+    const char16_t *prefixes[] = {u"b.x=", u"B.X=", u"a=", u"c=", u"z=", u"b.x", u"b=x=", u"=", u"noeq",
+                                  u"\u03C9=", u"\u03A9=", u"\u0436.k=", u"\uFF41=", u"x=", u"x==", u" x=", u""};
+    for (const std::u16string &text : sections) {
+        const CfgSectionIndex index(text.c_str());
+        for (const char16_t *prefix : prefixes) {
+            SCOPED_TRACE(std::string(plat::utf16_to_utf8(prefix)) + " in section of " + std::to_string(text.size()));
+            WCHAR a[CFG_VALUE_CHARS] = {}, b[CFG_VALUE_CHARS] = {};
+            EXPECT_EQ(index.findKeyValue(prefix, a), CFG_FindKeyValue(text.c_str(), prefix, b));
+            EXPECT_EQ(std::u16string(a), std::u16string(b));
+            for (int start = -1; start <= 10; ++start)
+                for (int last : {0, 1}) {
+                    LPCWSTR va = nullptr, vb = nullptr;
+                    EXPECT_EQ(index.findNthLine(start, last, prefix, &va),
+                              cfg_FindNthLine(start, last, text.c_str(), prefix, &vb))
+                        << start << " " << last;
+                    EXPECT_EQ(va, vb) << start << " " << last;
+                }
+        }
+    }
+    const CfgSectionIndex none(nullptr);
+    WCHAR v[CFG_VALUE_CHARS];
+    LPCWSTR value = u"x";
+    EXPECT_EQ(none.findKeyValue(u"a=", v), 0);
+    EXPECT_EQ(none.findNthLine(1, 0, u"a=", &value), 0);
+    EXPECT_EQ(value, nullptr);
 }
 
 TEST_F(Config, ValueWords)

@@ -78,9 +78,11 @@ namespace plat {
 /*
  * Makes the profile file `file` read as `size` bytes at `data` (copied)
  * instead of what the disk holds, for fuzzing and tests that must not touch
- * the disk per input: every read of it parses these bytes, writes to it
- * fail with ERROR_ACCESS_DENIED.  A null `data` forgets it.  False when the
- * name does not map to a path of the machine.
+ * the disk per input: every read of it answers from these bytes (parsed at
+ * the first read), writes to it fail with ERROR_ACCESS_DENIED.  A null
+ * `data` forgets it.  The file is known by its name, letter case, "/" or
+ * "\", and "." or ".." components aside, and found without a look at the
+ * disk.  False when the name does not map to a path of the machine.
  */
 bool ini_set_memory_file(LPCWSTR file, const void *data, size_t size);
 

@@ -1,8 +1,11 @@
 /*
  * Profile (INI file) functions (see plat/ini.h): the file is read whole,
- * decoded to UTF-16, split into classified lines, answered from those lines,
- * and for a write re-encoded and written back whole.  One lock makes each
- * call atomic against the others in this process.
+ * decoded to UTF-16 and split into classified lines once, the lines holding
+ * offsets into the decoded text and their names compared on a folded copy
+ * of it; reads are answered from those lines, and a file whose bytes have
+ * not changed since it was last read is not parsed again.  A write parses
+ * the file afresh, changes its lines, and writes it back whole, re-encoded.
+ * One lock makes each call atomic against the others in this process.
  */
 #include "file_private.h"
 
@@ -13,6 +16,8 @@
 #include <plat/text.h>
 
 #include <array>
+#include <atomic>
+#include <memory>
 #include <algorithm>
 #include <climits>
 #include <map>
@@ -29,33 +34,42 @@ enum Encoding { ENC_UTF8, ENC_UTF8_BOM, ENC_UTF16LE, ENC_UTF16BE, ENC_ANSI };
 
 enum LineKind { LINE_OTHER, LINE_SECTION, LINE_KEY };
 
+/*
+ * A line of a parsed file: where its text, name and value lie in the file's
+ * text (offsets, so that parsing allocates nothing per line).  Names are
+ * compared on the folded copy of the text, folded once when the file is
+ * parsed.
+ */
 struct Line {
     LineKind kind = LINE_OTHER;
-    std::u16string raw;   /* the line as read, for writing back */
-    std::u16string name;  /* section or key name, trimmed */
-    std::u16string value; /* value, trimmed */
+    uint32_t raw = 0, raw_len = 0;     /* the line as read, for writing back */
+    uint32_t name = 0, name_len = 0;   /* section or key name, trimmed */
+    uint32_t value = 0, value_len = 0; /* value, trimmed */
     bool has_eq = false;
 };
 
 struct Ini {
     Encoding enc = ENC_UTF8;
+    std::u16string text;   /* the decoded file, then the text of lines a write adds */
+    std::u16string folded; /* `text` with its letters folded, for comparing names */
     std::vector<Line> lines;
+
+    std::u16string_view raw(const Line &l) const { return std::u16string_view(text).substr(l.raw, l.raw_len); }
+    std::u16string_view name(const Line &l) const { return std::u16string_view(text).substr(l.name, l.name_len); }
+    std::u16string_view value(const Line &l) const
+    {
+        return std::u16string_view(text).substr(l.value, l.value_len);
+    }
+    /* True when the line's name is `key`, a name already folded. */
+    bool named(const Line &l, std::u16string_view key) const
+    {
+        return std::u16string_view(folded).substr(l.name, l.name_len) == key;
+    }
 };
 
+typedef std::shared_ptr<const Ini> IniRef;
+
 std::mutex &ini_lock()
-{
-    static std::mutex *m = new std::mutex;
-    return *m;
-}
-
-/* The in-memory profile files by real path (see plat::ini_set_memory_file); guarded by memory_lock. */
-std::map<std::string, std::string> &memory_files()
-{
-    static auto *files = new std::map<std::string, std::string>;
-    return *files;
-}
-
-std::mutex &memory_lock()
 {
     static std::mutex *m = new std::mutex;
     return *m;
@@ -174,48 +188,78 @@ std::u16string trim(std::u16string_view s)
     return std::u16string(s.substr(b, e - b));
 }
 
-bool same_name(std::u16string_view a, std::u16string_view b)
+/* Narrows [*begin, *end) of `text` to its part without leading and trailing blanks. */
+void trim_range(const std::u16string &text, size_t *begin, size_t *end)
 {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); i++)
-        if (fold(a[i]) != fold(b[i]))
-            return false;
-    return true;
+    while (*begin < *end && blank(text[*begin]))
+        ++*begin;
+    while (*end > *begin && blank(text[*end - 1]))
+        --*end;
 }
 
-Line classify(std::u16string raw)
+/* Classifies the line of `ini.text` at [begin, begin + length): its kind and where its name and value lie. */
+Line classify(const Ini &ini, size_t begin, size_t length)
 {
+    const std::u16string &text = ini.text;
     Line l;
-    std::u16string t = trim(raw);
-    l.raw = std::move(raw);
-    if (t.empty() || t[0] == u';')
+    l.raw = uint32_t(begin);
+    l.raw_len = uint32_t(length);
+    size_t b = begin, e = begin + length;
+    trim_range(text, &b, &e);
+    if (b == e || text[b] == u';')
         return l;
-    if (t[0] == u'[') {
-        size_t close = t.find(u']');
+    if (text[b] == u'[') {
+        size_t nb = b + 1, ne = nb;
+        while (ne < e && text[ne] != u']')
+            ne++;
+        trim_range(text, &nb, &ne);
         l.kind = LINE_SECTION;
-        l.name = trim(std::u16string_view(t).substr(1, close == t.npos ? t.npos : close - 1));
+        l.name = uint32_t(nb);
+        l.name_len = uint32_t(ne - nb);
         return l;
     }
     l.kind = LINE_KEY;
-    size_t eq = t.find(u'=');
-    l.has_eq = eq != t.npos;
-    l.name = trim(std::u16string_view(t).substr(0, eq));
-    if (l.has_eq)
-        l.value = trim(std::u16string_view(t).substr(eq + 1));
+    size_t eq = b;
+    while (eq < e && text[eq] != u'=')
+        eq++;
+    l.has_eq = eq < e;
+    size_t nb = b, ne = eq;
+    trim_range(text, &nb, &ne);
+    l.name = uint32_t(nb);
+    l.name_len = uint32_t(ne - nb);
+    if (l.has_eq) {
+        size_t vb = eq + 1, ve = e;
+        trim_range(text, &vb, &ve);
+        l.value = uint32_t(vb);
+        l.value_len = uint32_t(ve - vb);
+    }
     return l;
+}
+
+/* Appends `raw` as a new line's text (for a write) and classifies it. */
+Line add_text(Ini &ini, std::u16string_view raw)
+{
+    size_t begin = ini.text.size();
+    ini.text.append(raw);
+    for (char16_t c : raw)
+        ini.folded.push_back(fold(c));
+    return classify(ini, begin, raw.size());
 }
 
 void parse(const std::string &bytes, Ini &ini)
 {
-    std::u16string text = decode(bytes, &ini.enc);
+    ini.text = decode(bytes, &ini.enc);
+    const std::u16string &text = ini.text;
+    ini.folded.resize(text.size());
+    for (size_t i = 0; i < text.size(); i++)
+        ini.folded[i] = fold(text[i]);
     ini.lines.clear();
     size_t start = 0;
     while (start < text.size()) {
-        size_t end = text.find_first_of(u"\r\n", start);
-        if (end == text.npos)
-            end = text.size();
-        ini.lines.push_back(classify(text.substr(start, end - start)));
+        size_t end = start;
+        while (end < text.size() && text[end] != u'\r' && text[end] != u'\n')
+            end++;
+        ini.lines.push_back(classify(ini, start, end - start));
         start = end;
         if (start < text.size() && text[start] == u'\r')
             start++;
@@ -224,8 +268,8 @@ void parse(const std::string &bytes, Ini &ini)
     }
 }
 
-/* The real path of a profile file name (see plat/ini.h); 0 or a last error. */
-DWORD ini_path(LPCWSTR file, std::string &real)
+/* The Windows name of a profile file: a name without a folder is in the Windows folder; null is "win.ini". */
+std::u16string ini_name(LPCWSTR file)
 {
     std::u16string name = file ? std::u16string(file, plat::wlen(file)) : u"win.ini";
     if (!name.empty() && name.find_first_of(u"\\/") == name.npos && !(name.size() >= 2 && name[1] == u':')) {
@@ -233,22 +277,124 @@ DWORD ini_path(LPCWSTR file, std::string &real)
         UINT n = GetWindowsDirectoryW(windows, MAX_PATH);
         name = std::u16string(windows, n < MAX_PATH ? n : 0) + u"\\" + name;
     }
+    return name;
+}
+
+/* The real path of a profile file name (see plat/ini.h); 0 or a last error. */
+DWORD ini_path(LPCWSTR file, std::string &real)
+{
+    std::u16string name = ini_name(file);
     return resolve_path(name.c_str(), real);
 }
 
-/* Loads a profile file; false (with the last error) when it cannot be read. */
-bool load(LPCWSTR file, Ini &ini)
+/*
+ * The key of an in-memory file: its Windows name folded, with "/" and "\"
+ * alike and empty, "." and ".." components worked out, so that every
+ * spelling of the name that maps to the same file finds it without a look
+ * at the disk.
+ */
+std::u16string memory_key(LPCWSTR file)
 {
-    std::string real, bytes;
-    DWORD err = ini_path(file, real);
-    if (!err) {
-        std::lock_guard<std::mutex> g(memory_lock());
-        auto it = memory_files().find(real);
-        if (it != memory_files().end()) {
-            parse(it->second, ini);
-            return true;
+    std::u16string name = ini_name(file);
+    std::u16string key;  /* the components read so far, joined by "\\" */
+    size_t start = 0;    /* where the component being read starts in `key` */
+    bool reading = false;
+    for (size_t i = 0; i <= name.size(); i++) {
+        char16_t c = i < name.size() ? name[i] : u'\\';
+        if (c != u'\\' && c != u'/') {
+            if (!reading) {
+                if (!key.empty())
+                    key.push_back(u'\\');
+                start = key.size();
+                reading = true;
+            }
+            key.push_back(fold(c));
+            continue;
+        }
+        if (!reading)
+            continue; /* an empty component */
+        reading = false;
+        std::u16string_view component = std::u16string_view(key).substr(start);
+        bool up = component == u"..";
+        if (up || component == u".") {
+            key.resize(start > 0 ? start - 1 : 0);
+            size_t before = key.rfind(u'\\');
+            if (up && before != key.npos)
+                key.resize(before); /* never above the drive */
         }
     }
+    return key;
+}
+
+/* An in-memory file: its bytes, and their parse once a read has needed it. */
+struct MemoryFile {
+    std::string bytes;
+    IniRef parsed;
+};
+
+/* The in-memory profile files by key (see memory_key); guarded by memory_lock. */
+std::map<std::u16string, MemoryFile> &memory_files()
+{
+    static auto *files = new std::map<std::u16string, MemoryFile>;
+    return *files;
+}
+
+std::mutex &memory_lock()
+{
+    static std::mutex *m = new std::mutex;
+    return *m;
+}
+
+/* Files held in memory; while none is, no read looks for one. */
+std::atomic<size_t> g_memory_count{0};
+
+/*
+ * The files read last, by real path, with their bytes: a file whose bytes
+ * are unchanged is not parsed again.  Guarded by ini_lock; at most
+ * kCachedFiles files of at most kCachedBytes each.
+ */
+struct CachedFile {
+    std::string bytes;
+    IniRef parsed;
+};
+constexpr size_t kCachedFiles = 8;
+constexpr size_t kCachedBytes = 1u << 20;
+
+std::map<std::string, CachedFile> &cached_files()
+{
+    static auto *files = new std::map<std::string, CachedFile>;
+    return *files;
+}
+
+IniRef parsed(const std::string &bytes)
+{
+    auto ini = std::make_shared<Ini>();
+    parse(bytes, *ini);
+    return ini;
+}
+
+/* The in-memory file `file`, parsed; null when it is not one. */
+IniRef load_memory(LPCWSTR file)
+{
+    if (g_memory_count.load() == 0)
+        return nullptr;
+    std::u16string key = memory_key(file);
+    std::lock_guard<std::mutex> g(memory_lock());
+    auto it = memory_files().find(key);
+    if (it == memory_files().end())
+        return nullptr;
+    if (!it->second.parsed)
+        it->second.parsed = parsed(it->second.bytes);
+    return it->second.parsed;
+}
+
+/* Loads a profile file (the caller holds ini_lock); null (with the last error) when it cannot be read. */
+IniRef load(LPCWSTR file)
+{
+    if (IniRef memory = load_memory(file))
+        return memory;
+    std::string real, bytes;
+    DWORD err = ini_path(file, real);
     FileRef f;
     if (!err)
         f = file_open_ref(real, ACC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, &err);
@@ -256,17 +402,36 @@ bool load(LPCWSTR file, Ini &ini)
         err = read_all(*f, bytes, kMaxIniBytes);
     if (err) {
         SetLastError(err);
-        return false;
+        return nullptr;
     }
-    parse(bytes, ini);
-    return true;
+    auto &cache = cached_files();
+    auto it = cache.find(real);
+    if (it != cache.end() && it->second.bytes == bytes)
+        return it->second.parsed;
+    IniRef ini = parsed(bytes);
+    if (bytes.size() <= kCachedBytes) {
+        if (it == cache.end() && cache.size() >= kCachedFiles)
+            cache.erase(cache.begin());
+        cache[real] = CachedFile{std::move(bytes), ini};
+    }
+    return ini;
+}
+
+/* A name folded as the lines' names are. */
+std::u16string folded(std::u16string_view name)
+{
+    std::u16string out(name);
+    for (char16_t &c : out)
+        c = fold(c);
+    return out;
 }
 
 /* Index of the first section line named `section`, or lines.size(). */
 size_t find_section(const Ini &ini, std::u16string_view section)
 {
+    std::u16string key = folded(section);
     for (size_t i = 0; i < ini.lines.size(); i++)
-        if (ini.lines[i].kind == LINE_SECTION && same_name(ini.lines[i].name, section))
+        if (ini.lines[i].kind == LINE_SECTION && ini.named(ini.lines[i], key))
             return i;
     return ini.lines.size();
 }
@@ -285,9 +450,10 @@ size_t find_key(const Ini &ini, size_t at, std::u16string_view key)
 {
     if (at >= ini.lines.size())
         return ini.lines.size();
+    std::u16string k = folded(key);
     size_t end = section_end(ini, at);
     for (size_t i = at + 1; i < end; i++)
-        if (ini.lines[i].kind == LINE_KEY && same_name(ini.lines[i].name, key))
+        if (ini.lines[i].kind == LINE_KEY && ini.named(ini.lines[i], k))
             return i;
     return ini.lines.size();
 }
@@ -324,28 +490,28 @@ DWORD put_value(std::u16string_view value, WCHAR *buffer, DWORD size)
     return DWORD(n);
 }
 
-std::u16string unquote(const std::u16string &v)
+std::u16string unquote(std::u16string_view v)
 {
     if (v.size() >= 2 && v.front() == v.back() && (v.front() == u'"' || v.front() == u'\''))
-        return v.substr(1, v.size() - 2);
-    return v;
+        return std::u16string(v.substr(1, v.size() - 2));
+    return std::u16string(v);
 }
 
 /* Looks up a value; false (last error ERROR_FILE_NOT_FOUND) when the file, section or key is missing. */
 bool lookup(LPCWSTR section, LPCWSTR key, LPCWSTR file, std::u16string &value)
 {
-    Ini ini;
-    if (!load(file, ini)) {
+    IniRef ini = load(file);
+    if (!ini) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return false;
     }
-    size_t at = find_key(ini, find_section(ini, std::u16string_view(section, plat::wlen(section))),
+    size_t at = find_key(*ini, find_section(*ini, std::u16string_view(section, plat::wlen(section))),
                          std::u16string_view(key, plat::wlen(key)));
-    if (at >= ini.lines.size()) {
+    if (at >= ini->lines.size()) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return false;
     }
-    value = unquote(ini.lines[at].value);
+    value = unquote(ini->value(ini->lines[at]));
     SetLastError(ERROR_SUCCESS);
     return true;
 }
@@ -355,7 +521,7 @@ std::vector<std::u16string> section_names(const Ini &ini)
     std::vector<std::u16string> names;
     for (const auto &l : ini.lines)
         if (l.kind == LINE_SECTION)
-            names.push_back(l.name);
+            names.emplace_back(ini.name(l));
     return names;
 }
 
@@ -381,10 +547,10 @@ bool apply_write(Ini &ini, std::u16string_view section, const WCHAR *key, const 
     }
     std::u16string v(value, plat::wlen(value));
     if (line < ini.lines.size()) {
-        ini.lines[line] = classify(ini.lines[line].name + u"=" + v);
+        ini.lines[line] = add_text(ini, std::u16string(ini.name(ini.lines[line])) + u"=" + v);
         return true;
     }
-    Line entry = classify(k + u"=" + v);
+    Line entry = add_text(ini, k + u"=" + v);
     if (at < ini.lines.size()) {
         /* After the section's last entry, before any blank lines or comments that follow it. */
         size_t end = section_end(ini, at), pos = at + 1;
@@ -394,9 +560,9 @@ bool apply_write(Ini &ini, std::u16string_view section, const WCHAR *key, const 
         ini.lines.insert(ini.lines.begin() + long(pos), entry);
         return true;
     }
-    if (!ini.lines.empty() && !trim(ini.lines.back().raw).empty())
-        ini.lines.push_back(classify(u""));
-    ini.lines.push_back(classify(u"[" + std::u16string(section) + u"]"));
+    if (!ini.lines.empty() && !trim(ini.raw(ini.lines.back())).empty())
+        ini.lines.push_back(add_text(ini, u""));
+    ini.lines.push_back(add_text(ini, u"[" + std::u16string(section) + u"]"));
     ini.lines.push_back(entry);
     return true;
 }
@@ -410,16 +576,16 @@ DWORD GetPrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR default_val
         return 0;
     std::lock_guard<std::mutex> g(ini_lock());
     if (!section || !key) {
-        Ini ini;
         std::vector<std::u16string> items;
-        if (load(file, ini)) {
+        if (IniRef ini = load(file)) {
             if (!section) {
-                items = section_names(ini);
+                items = section_names(*ini);
             } else {
-                size_t at = find_section(ini, std::u16string_view(section, plat::wlen(section)));
-                for (size_t i = at + 1; at < ini.lines.size() && i < section_end(ini, at); i++)
-                    if (ini.lines[i].kind == LINE_KEY)
-                        items.push_back(ini.lines[i].name);
+                size_t at = find_section(*ini, std::u16string_view(section, plat::wlen(section)));
+                size_t end = at < ini->lines.size() ? section_end(*ini, at) : at;
+                for (size_t i = at + 1; i < end; i++)
+                    if (ini->lines[i].kind == LINE_KEY)
+                        items.emplace_back(ini->name(ini->lines[i]));
             }
             SetLastError(ERROR_SUCCESS);
         } else {
@@ -465,13 +631,20 @@ DWORD GetPrivateProfileSectionW(LPCWSTR section, LPWSTR buffer, DWORD size, LPCW
         return 0;
     std::lock_guard<std::mutex> g(ini_lock());
     std::vector<std::u16string> items;
-    Ini ini;
-    if (section && load(file, ini)) {
-        size_t at = find_section(ini, std::u16string_view(section, plat::wlen(section)));
-        for (size_t i = at + 1; at < ini.lines.size() && i < section_end(ini, at); i++) {
-            const Line &l = ini.lines[i];
-            if (l.kind == LINE_KEY)
-                items.push_back(l.has_eq ? l.name + u"=" + l.value : l.name);
+    IniRef ini = section ? load(file) : nullptr;
+    if (ini) {
+        size_t at = find_section(*ini, std::u16string_view(section, plat::wlen(section)));
+        size_t end = at < ini->lines.size() ? section_end(*ini, at) : at;
+        for (size_t i = at + 1; i < end; i++) {
+            const Line &l = ini->lines[i];
+            if (l.kind != LINE_KEY)
+                continue;
+            std::u16string item(ini->name(l));
+            if (l.has_eq) {
+                item += u'=';
+                item += ini->value(l);
+            }
+            items.push_back(std::move(item));
         }
     }
     return put_list(items, buffer, size);
@@ -482,10 +655,9 @@ DWORD GetPrivateProfileSectionNamesW(LPWSTR buffer, DWORD size, LPCWSTR file)
     if (!buffer || size == 0)
         return 0;
     std::lock_guard<std::mutex> g(ini_lock());
-    Ini ini;
     std::vector<std::u16string> items;
-    if (load(file, ini))
-        items = section_names(ini);
+    if (IniRef ini = load(file))
+        items = section_names(*ini);
     return put_list(items, buffer, size);
 }
 
@@ -507,12 +679,7 @@ BOOL WritePrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPC
         return FALSE;
     }
     std::lock_guard<std::mutex> g(ini_lock());
-    bool in_memory = false;
-    {
-        std::lock_guard<std::mutex> m(memory_lock());
-        in_memory = memory_files().count(real) != 0;
-    }
-    if (in_memory) {
+    if (load_memory(file)) {
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
@@ -533,8 +700,10 @@ BOOL WritePrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPC
         parse(bytes, ini);
     if (!err && apply_write(ini, trim(sec), key, value)) {
         std::u16string text;
-        for (const auto &l : ini.lines)
-            text += l.raw + u"\r\n";
+        for (const auto &l : ini.lines) {
+            text += ini.raw(l);
+            text += u"\r\n";
+        }
         if (!encode(text, ini.enc, bytes))
             encode(text, ENC_UTF8, bytes); /* keeps every character */
         err = replace_content(*f, bytes);
@@ -558,25 +727,31 @@ bool ini_set_memory_file(LPCWSTR file, const void *data, size_t size)
     std::string real;
     if (!file || ini_path(file, real) != 0)
         return false;
+    std::u16string key = memory_key(file);
     std::lock_guard<std::mutex> g(memory_lock());
-    if (data)
-        memory_files()[real].assign(static_cast<const char *>(data), std::min(size, kMaxIniBytes));
-    else
-        memory_files().erase(real);
+    auto &files = memory_files();
+    if (data) {
+        MemoryFile &m = files[key];
+        m.bytes.assign(static_cast<const char *>(data), std::min(size, kMaxIniBytes));
+        m.parsed.reset();
+    } else {
+        files.erase(key);
+    }
+    g_memory_count.store(files.size());
     return true;
 }
 
 bool ini_memory_file_size(LPCWSTR file, DWORD *size)
 {
-    std::string real;
-    if (!file || ini_path(file, real) != 0)
+    if (!file || g_memory_count.load() == 0)
         return false;
+    std::u16string key = memory_key(file);
     std::lock_guard<std::mutex> g(memory_lock());
-    auto it = memory_files().find(real);
+    auto it = memory_files().find(key);
     if (it == memory_files().end())
         return false;
     if (size)
-        *size = DWORD(it->second.size());
+        *size = DWORD(it->second.bytes.size());
     return true;
 }
 

@@ -20,6 +20,9 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <mutex>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -94,15 +97,41 @@ bool is_hole(const CodePage &cp, unsigned v) { return v >= 0x80 && v <= 0xFF && 
 
 bool is_surrogate(WCHAR c) { return c >= 0xD800 && c <= 0xDFFF; }
 
-/* An iconv handle for one call, opened when first needed. */
+const iconv_t kClosedIconv = reinterpret_cast<iconv_t>(-1);
+
+/*
+ * The iconv handle converting `from` to `to`, opened at its first use in
+ * this thread and kept until the thread ends: opening one costs far more
+ * than the conversions of a call.  kClosedIconv when it cannot be opened.
+ */
+iconv_t thread_iconv(const char *to, const char *from)
+{
+    struct Open {
+        std::string to, from;
+        iconv_t h;
+    };
+    struct Handles {
+        std::vector<Open> open;
+        ~Handles()
+        {
+            for (const Open &o : open)
+                if (o.h != kClosedIconv)
+                    iconv_close(o.h);
+        }
+    };
+    thread_local Handles handles;
+    for (const Open &o : handles.open)
+        if (o.to == to && o.from == from)
+            return o.h;
+    iconv_t h = iconv_open(to, from);
+    handles.open.push_back({to, from, h});
+    return h;
+}
+
+/* An iconv handle for one call, taken when first needed (each conversion starts from its initial state). */
 class Iconv {
 public:
     Iconv(const char *to, const char *from) : to_(to), from_(from) {}
-    ~Iconv()
-    {
-        if (h_ != kClosed)
-            iconv_close(h_);
-    }
     Iconv(const Iconv &) = delete;
     Iconv &operator=(const Iconv &) = delete;
 
@@ -111,7 +140,7 @@ public:
     size_t convert(const char *in, size_t in_len, char *out, size_t out_cap)
     {
         if (h_ == kClosed) {
-            h_ = iconv_open(to_, from_);
+            h_ = thread_iconv(to_, from_);
             if (h_ == kClosed)
                 return 0;
         }
@@ -125,7 +154,7 @@ public:
     }
 
 private:
-    static inline const iconv_t kClosed = reinterpret_cast<iconv_t>(-1);
+    static inline const iconv_t kClosed = kClosedIconv;
     const char *to_;
     const char *from_;
     iconv_t h_ = kClosed;
@@ -276,8 +305,60 @@ int utf8_to_wide(DWORD flags, LPCSTR in, size_t n, Sink<WCHAR> &sink)
     return int(sink.len);
 }
 
+/* What each byte of a single-byte code page reads as: up to two units; none when it has no character. */
+struct ByteTable {
+    WCHAR units[256][2];
+    BYTE count[256];
+};
+
+/*
+ * The byte table of a single-byte code page (null for the others), made at
+ * its first use in the process from the same conversion a byte would get
+ * on its own, so that decoding needs no conversion per byte.
+ */
+const ByteTable *byte_table(const CodePage &cp)
+{
+    if (cp.max_char != 1 || !cp.iconv_name)
+        return nullptr;
+    static std::array<ByteTable, kCodePages.size()> tables;
+    static std::array<std::once_flag, kCodePages.size()> made;
+    size_t index = size_t(&cp - kCodePages.data());
+    std::call_once(made[index], [&cp, &table = tables[index]] {
+        Iconv from_cp("UTF-16LE", cp.iconv_name);
+        for (unsigned b = 0; b < 256; b++) {
+            table.count[b] = 0;
+            if (b < 0x80 || is_hole(cp, b)) {
+                table.units[b][0] = WCHAR(b);
+                table.count[b] = 1;
+                continue;
+            }
+            char in = char(b), raw[8];
+            size_t len = from_cp.convert(&in, 1, raw, sizeof raw);
+            for (size_t k = 0; k + 1 < len && table.count[b] < 2; k += 2)
+                table.units[b][table.count[b]++] = WCHAR(BYTE(raw[k]) | (BYTE(raw[k + 1]) << 8));
+        }
+    });
+    return &tables[index];
+}
+
 int code_page_to_wide(const CodePage &cp, DWORD flags, LPCSTR in, size_t n, Sink<WCHAR> &sink)
 {
+    if (const ByteTable *table = byte_table(cp)) {
+        for (size_t i = 0; i < n; i++) {
+            BYTE b = BYTE(in[i]);
+            const WCHAR *units = table->units[b];
+            size_t count = table->count[b];
+            if (count == 0) {
+                if (flags & MB_ERR_INVALID_CHARS)
+                    return fail(ERROR_NO_UNICODE_TRANSLATION);
+                units = &kReplacement;
+                count = 1;
+            }
+            if (!sink.put(units, count))
+                return fail(ERROR_INSUFFICIENT_BUFFER);
+        }
+        return int(sink.len);
+    }
     Iconv from_cp("UTF-16LE", cp.iconv_name);
     size_t i = 0;
     while (i < n) {

@@ -135,8 +135,8 @@ namespace plat {
 
 WCHAR wlower(WCHAR c)
 {
-    if (c < 0x41)
-        return c;
+    if (c < 0x80)
+        return c >= u'A' && c <= u'Z' ? WCHAR(c + 32) : c;
     for (const CaseRange &r : kCaseRanges)
         if (in_range(c, r.first, r.last, r.step))
             return WCHAR(c + r.delta);
@@ -145,8 +145,8 @@ WCHAR wlower(WCHAR c)
 
 WCHAR wupper(WCHAR c)
 {
-    if (c < 0x61)
-        return c;
+    if (c < 0x80)
+        return c >= u'a' && c <= u'z' ? WCHAR(c - 32) : c;
     for (const CaseRange &r : kCaseRanges)
         if (in_range(c, r.first + r.delta, r.last + r.delta, r.step))
             return WCHAR(c - r.delta);

@@ -416,3 +416,44 @@ TEST_F(Profile, AnInMemoryFileIsReadInsteadOfTheDiskAndRefusesWrites)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Profile, AnInMemoryFileIsFoundUnderEverySpellingOfItsName)
+{
+    const char text[] = "[General]\r\nName=in memory\r\n";
+    ASSERT_TRUE(plat::ini_set_memory_file(kFile, text, sizeof text - 1));
+    DWORD ret = 0;
+    for (const char16_t *name : {u"C:\\cfg\\model.cfg", u"c:/CFG/Model.CFG", u"C:\\cfg\\.\\model.cfg",
+                                 u"C:\\other\\..\\cfg\\\\model.cfg"}) {
+        SCOPED_TRACE(plat::utf16_to_utf8(name));
+        EXPECT_TRUE(plat::ini_memory_file_size(name, nullptr));
+        EXPECT_EQ(get_string(u"General", u"Name", u"", 64, &ret, name), u"in memory");
+    }
+    EXPECT_FALSE(plat::ini_memory_file_size(u"C:\\cfg\\model.cfg2", nullptr));
+    EXPECT_FALSE(plat::ini_memory_file_size(u"C:\\model.cfg", nullptr));
+    ASSERT_TRUE(plat::ini_set_memory_file(kFile, nullptr, 0));
+}
+
+TEST_F(Profile, AFileChangedOnDiskIsReadAgainEvenAtTheSameSize)
+{
+    /* The parse of a file is kept only while its bytes are the same: every change, however small, is seen. */
+    put(kFile, "[A]\r\nx=1\r\n");
+    DWORD ret = 0;
+    EXPECT_EQ(get_string(u"A", u"x", u"", 10, &ret, kFile), u"1");
+    EXPECT_EQ(get_string(u"A", u"x", u"", 10, &ret, kFile), u"1");
+    put(kFile, "[A]\r\nx=2\r\n");
+    EXPECT_EQ(get_string(u"A", u"x", u"", 10, &ret, kFile), u"2");
+    ASSERT_TRUE(WritePrivateProfileStringW(u"A", u"x", u"3", kFile));
+    EXPECT_EQ(get_string(u"A", u"x", u"", 10, &ret, kFile), u"3");
+    /* Many files in turn (more than are kept) each answer their own value. */
+    for (int round = 0; round < 2; ++round)
+        for (int i = 0; i < 12; ++i) {
+            std::u16string name = u"C:\\cfg\\f" + plat::utf8_to_utf16(std::to_string(i)) + u".ini";
+            if (round == 0)
+                put(name.c_str(), "[A]\r\nx=" + std::to_string(i) + "\r\n");
+            EXPECT_EQ(get_string(u"A", u"x", u"", 10, &ret, name.c_str()), plat::utf8_to_utf16(std::to_string(i)));
+        }
+}
+
+} // namespace
