@@ -222,7 +222,12 @@ bool hex_byte_list(std::u16string_view s, size_t *count)
 {
     *count = 0;
     size_t digits = 0;
-    for (char16_t c : s) {
+    for (size_t i = 0; i < s.size(); ++i) {
+        const char16_t c = s[i];
+        if (digits == 0 && c == u'0' && i + 1 < s.size() && (s[i + 1] == u'x' || s[i + 1] == u'X')) {
+            ++i; /* a "0x" before the byte */
+            continue;
+        }
         const bool hex = (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
         if (hex && ++digits <= 2)
             continue;
@@ -261,14 +266,15 @@ TEST_F(ResourceModule, EditFieldMessagesTakeTheirArguments)
     }
 }
 
-// Character rules are hexadecimal byte lists: pairs of single-byte ranges,
-// four bytes a double-byte range, two bytes a double-byte character.
+// Character rules are hexadecimal byte lists (a byte may be written "0x81"):
+// pairs of single-byte ranges, four bytes a double-byte range, two bytes a
+// double-byte character.
 TEST_F(ResourceModule, CharacterRulesAreByteLists)
 {
     struct Case {
         UINT id;
         size_t multiple;
-    } cases[] = {{9219, 2}, {9233, 4}, {9236, 2}, {9901, 2}, {9902, 4}, {9903, 1}, {9904, 2}};
+    } cases[] = {{9219, 2}, {9233, 4}, {9236, 2}, {9901, 2}, {9902, 4}, {9903, 1}, {9904, 2}, {9220, 2}, {9221, 2}, {9222, 4}, {9235, 2}, {9905, 4}};
     for (const Case &c : cases) {
         size_t count = 0;
         ASSERT_TRUE(hex_byte_list(load(c.id), &count)) << c.id;

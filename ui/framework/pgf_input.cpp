@@ -16,6 +16,7 @@
 #include <plat/memory.h>
 #include <plat/resource.h>
 
+#include <cctype>
 #include <cstring>
 #include <string>
 
@@ -102,7 +103,9 @@ LONG PGF_ParseHexBytes(LPCSTR text, BYTE *out)
     while (true) {
         unsigned long value = 0;
         while (*p == ' ' || *p == '\t')
-            ++p; /* a number may begin with blanks, as strtoul reads it */
+            ++p; /* a number may begin with blanks and "0x", as strtoul reads it */
+        if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X') && std::isxdigit(static_cast<unsigned char>(p[2])))
+            p += 2;
         while (true) {
             const char c = *p;
             int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;

@@ -32,7 +32,7 @@ constexpr UINT kNameSingle[] = {9901, 0};
 constexpr UINT kNameDouble[] = {9902, 0};
 constexpr UINT kNameNoSingle[] = {9903, 0};
 constexpr UINT kNameNoDouble[] = {9904, 0};
-constexpr UINT kEmptyList[] = {9233, 0}; /* "0,0,0,0": a list with no entries */
+constexpr UINT kEmptyList[] = {9905, 0}; /* "0,0,0,0": a list with no entries */
 
 struct TextCase {
     const char16_t *text;
@@ -165,6 +165,8 @@ TEST_F(InputRules, ByteListsOfTheRuleStrings)
         {"7E,", 1, 0x7E, 0x7E},     /* a separator that is the last character ends the list */
         {"a,,b", 3, 0x0A, 0x0B},    /* an empty field reads as 0 */
         {"", 1, 0, 0},
+        {"0x81,0X40", 2, 0x81, 0x40}, /* a leading "0x" as strtoul takes it */
+        {"0x,1", 3, 0x00, 0x01},      /* "0x" without a digit after it: 0, then "x" is the separator */
     };
     for (const HexCase &c : hex) {
         BYTE out[8] = {};
