@@ -33,14 +33,7 @@ protected:
         ASSERT_NE(printer->handle, nullptr);
         job = DOC_CreateJob(printer->handle);
         ASSERT_NE(job, nullptr);
-        DEVMODEW *dm = nullptr;
-        ASSERT_EQ(DOC_BuildJobDevmode(printer->handle, nullptr, &dm), 1);
-        std::memcpy(job->settings, dm, sizeof job->settings);
-        GlobalFree(dm);
-        ModelContext *context = MDL_Open(printer->handle);
-        ASSERT_NE(context, nullptr);
-        ASSERT_TRUE(UPG_LoadPrinterData(printer->handle, job->printerData, context));
-        MDL_Close(context);
+        loadJobSettings(printer->handle, job->settings, sizeof job->settings, job->printerData);
         plat::msgbox_clear();
     }
     void TearDown() override

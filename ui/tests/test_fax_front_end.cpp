@@ -40,13 +40,7 @@ protected:
         ASSERT_NE(printer->handle, nullptr);
         job = DOC_CreateJob(printer->handle);
         ASSERT_NE(job, nullptr);
-        DEVMODEW *dm = nullptr;
-        ASSERT_EQ(DOC_BuildJobDevmode(printer->handle, nullptr, &dm), 1);
-        std::memcpy(job->settings, dm, sizeof job->settings);
-        GlobalFree(dm);
-        context = MDL_Open(printer->handle);
-        ASSERT_NE(context, nullptr);
-        ASSERT_TRUE(UPG_LoadPrinterData(printer->handle, job->printerData, context));
+        loadJobSettings(printer->handle, job->settings, sizeof job->settings, job->printerData, &context);
         set(334, 5);
         set(4125, 1);
         window = CreateWindowExW(0, u"#32770", u"Application", WS_OVERLAPPED | WS_VISIBLE, 0, 0, 100, 100, nullptr, nullptr,

@@ -44,13 +44,7 @@ protected:
         install(kColourPrinter, "TARVEL1.DDD");
         printer = std::make_unique<Printer>(kColourPrinter);
         ASSERT_NE(printer->handle, nullptr);
-        DEVMODEW *dm = nullptr;
-        ASSERT_EQ(DOC_BuildJobDevmode(printer->handle, nullptr, &dm), 1);
-        std::memcpy(settings.data(), dm, settings.size());
-        GlobalFree(dm);
-        context = MDL_Open(printer->handle);
-        ASSERT_NE(context, nullptr);
-        ASSERT_TRUE(UPG_LoadPrinterData(printer->handle, printerData.data(), context));
+        loadJobSettings(printer->handle, settings.data(), settings.size(), printerData.data(), &context);
         SYSTEMTIME now{};
         now.wYear = 2026;
         now.wMonth = 3;

@@ -6,16 +6,21 @@
 #ifndef UI_TESTS_UI_TEST_SUPPORT_H
 #define UI_TESTS_UI_TEST_SUPPORT_H
 
+#include "doc_events.h"
+
 #include <plat_test/fresh_machine.h>
 
 #include <tarvel/dmb_binding.h>
 #include <tarvel/log_trace.h>
+#include <tarvel/mdl_context.h>
 #include <tarvel/res_module.h>
+#include <tarvel/upg_settings.h>
 #include <tarvel/util_system.h>
 
 #include <plat/error.h>
 #include <plat/file.h>
 #include <plat/loader.h>
+#include <plat/memory.h>
 #include <plat/machine.h>
 #include <plat/spooler.h>
 #include <plat/text.h>
@@ -23,6 +28,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -103,6 +109,28 @@ protected:
         p.name = printer;
         p.driver = d.name;
         ASSERT_EQ(plat::spool_add_printer(p), DWORD(ERROR_SUCCESS));
+    }
+
+    /*
+     * Fills `settings` (`size` bytes) with the job devmode of `printer` and
+     * `printerData` with its printer data, as start of document does; the
+     * model context goes to `*context` (closed when `context` is null).
+     */
+    static void loadJobSettings(HANDLE printer, BYTE *settings, size_t size, BYTE *printerData,
+                                ModelContext **context = nullptr)
+    {
+        DEVMODEW *dm = nullptr;
+        ASSERT_EQ(DOC_BuildJobDevmode(printer, nullptr, &dm), 1);
+        std::memcpy(settings, dm, size);
+        GlobalFree(dm);
+        ModelContext *model = MDL_Open(printer);
+        ASSERT_NE(model, nullptr);
+        const bool loaded = UPG_LoadPrinterData(printer, printerData, model);
+        if (context)
+            *context = model;
+        else
+            MDL_Close(model);
+        ASSERT_TRUE(loaded);
     }
 };
 
