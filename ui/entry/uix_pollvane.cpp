@@ -3,6 +3,8 @@
  * in printer data, the values of the user's registration key, the reference
  * counter and the start of the program.
  */
+#include "pgf_sheet.h"
+#include "pgf_utils.h"
 #include "ui_setting_text.h"
 #include "uix_pollvane.h"
 
@@ -124,6 +126,16 @@ bool writeText(HANDLE printer, ModelContext *context, LPCWSTR name, LPCWSTR text
 bool writeNumber(HANDLE printer, ModelContext *context, LPCWSTR name, DWORD value)
 {
     return UIX_WritePollvaneValue(printer, context, &value, sizeof value, REG_DWORD, name);
+}
+
+/* Setting 5199 of the records is on (any non-zero value). */
+bool pollvaneSettingOn(void *image, void *printerData)
+{
+    WORD type = 0;
+    LONG size = 0;
+    BYTE slot[8] = {};
+    return DMB_GetValue(S_POLLVANE_ON, image, printerData, &type, &size, slot) == 0 &&
+           (slot[0] | slot[1] | slot[2] | slot[3]) != 0;
 }
 
 } // namespace
@@ -368,10 +380,15 @@ int UIX_StartPollvane(HANDLE printer, HWND owner, BOOL update)
 
 bool UIX_PollvaneEnabledFor(ModelContext *context, void *image, void *printerData)
 {
-    WORD type = 0;
-    LONG size = 0;
-    BYTE slot[8] = {};
-    const bool on = DMB_GetValue(S_POLLVANE_ON, image, printerData, &type, &size, slot) == 0 &&
-                    (slot[0] | slot[1] | slot[2] | slot[3]) != 0;
-    return on && context && !MDL_HasCapability(context->main, kCapNoPollvane);
+    return pollvaneSettingOn(image, printerData) && context && !MDL_HasCapability(context->main, kCapNoPollvane);
+}
+
+bool UIX_IsPollvaneEnabled(HWND page)
+{
+    /* The sheet's copy of the model's capability masks answers for the model. */
+    const SheetState *state = PGF_GetSheetState(page);
+    BYTE *settings = nullptr;
+    BYTE *printerData = nullptr;
+    return state && PGF_GetWorkingSettings(page, &settings, &printerData) &&
+           pollvaneSettingOn(settings, printerData) && !PGF_TestDeviceFlag(state, kCapNoPollvane);
 }

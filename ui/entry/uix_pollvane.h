@@ -102,5 +102,11 @@ int UIX_StartPollvane(HANDLE printer, HWND owner, BOOL update);
 
 /* True when setting 5199 is on in the records and the model lacks capability bit 50. */
 bool UIX_PollvaneEnabledFor(ModelContext *context, void *image, void *printerData);
+/*
+ * The same test for an open sheet's page window: setting 5199 of its
+ * working settings, capability bit 50 of the sheet's model masks.  False
+ * for a window without a sheet context.
+ */
+bool UIX_IsPollvaneEnabled(HWND page);
 
 #endif /* TARVELUI_UIX_POLLVANE_H */

@@ -1,9 +1,11 @@
 // The Pollvane status program's registration: the id and its key, the
 // registration's values as a table (counter 0, 1 and 5; with and without a
 // help file), the writes stopping at the first failure, the counter's
-// release, and the program's start through the shell with quoted printer
-// names, and the warning when it cannot start.
+// release, the program's start through the shell with quoted printer names,
+// the warning when it cannot start, and the enabled test on settings and on
+// a sheet's page window.
 #include "ui_test_support.h"
+#include "pgf_sheet.h"
 #include "uix_pollvane.h"
 
 #include <tarvel/mdl_context.h>
@@ -13,6 +15,7 @@
 #include <tarvel/setting_layout.h>
 
 #include <plat/commdlg.h>
+#include <plat/dialog.h>
 #include <plat/fault.h>
 #include <plat/memory.h>
 #include <plat/msgbox.h>
@@ -252,6 +255,53 @@ TEST_F(Pollvane, EnabledBySetting5199)
             << "the standard model lacks capability bit 50";
     }
     EXPECT_FALSE(UIX_PollvaneEnabledFor(nullptr, image.data(), printerData.data()));
+}
+
+TEST_F(Pollvane, PageWindowReadsTheWorkingSettingsAndTheSheetsMasks)
+{
+    /* A sheet over the standard model, its masks copied as the sheet copies them. */
+    SheetState state{};
+    state.context = context;
+    ModelCapabilityBits bits{};
+    ASSERT_TRUE(MDL_GetCapabilityBits(context->main, &bits));
+    ASSERT_FALSE(MDL_TestCapabilityBit(&bits, MDL_CAP_BIT(50)));
+    PGF_LoadModelCaps(&state, bits.words);
+    SettingsSet opened{};
+    ASSERT_TRUE(PGF_InitSettingsSet(&opened));
+    SheetContext *sheet = PGF_CreateSheetContext(nullptr, &state, &opened, nullptr);
+    PGF_FreeSettingsSet(&opened);
+    ASSERT_NE(sheet, nullptr);
+    plat::DialogTemplate t;
+    t.style = WS_POPUP;
+    HWND page = plat::dialog_create(t, nullptr, nullptr, nullptr, 0);
+    ASSERT_NE(page, nullptr);
+    EXPECT_FALSE(UIX_IsPollvaneEnabled(page)) << "no sheet context yet";
+    SetWindowLongPtrW(page, DWLP_USER, LONG_PTR(sheet));
+
+    const DWORD on = 1, off = 0;
+    EXPECT_FALSE(UIX_IsPollvaneEnabled(page)) << "setting 5199 off";
+    ASSERT_EQ(DMB_SetValue(5199, sheet->working.settings, sheet->working.printerData, SVT_FLAG, 4, &on), 0);
+    EXPECT_TRUE(UIX_IsPollvaneEnabled(page));
+
+    /* The working settings count, not those the sheet opened with. */
+    ASSERT_EQ(DMB_SetValue(5199, sheet->working.settings, sheet->working.printerData, SVT_FLAG, 4, &off), 0);
+    ASSERT_EQ(DMB_SetValue(5199, sheet->initial.settings, sheet->initial.printerData, SVT_FLAG, 4, &on), 0);
+    EXPECT_FALSE(UIX_IsPollvaneEnabled(page));
+
+    /* A model with capability bit 50 keeps the program away. */
+    ASSERT_EQ(DMB_SetValue(5199, sheet->working.settings, sheet->working.printerData, SVT_FLAG, 4, &on), 0);
+    state.modelCaps[50 / 32] |= 1u << (50 % 32);
+    EXPECT_FALSE(UIX_IsPollvaneEnabled(page));
+    state.modelCaps[50 / 32] &= ~(1u << (50 % 32));
+    EXPECT_TRUE(UIX_IsPollvaneEnabled(page));
+
+    /* A sheet whose working settings are gone, and no window at all. */
+    PGF_FreeSettingsSet(&sheet->working);
+    EXPECT_FALSE(UIX_IsPollvaneEnabled(page));
+    EXPECT_FALSE(UIX_IsPollvaneEnabled(nullptr));
+
+    DestroyWindow(page);
+    PGF_FreeSheetContext(&sheet);
 }
 
 } // namespace
