@@ -70,6 +70,22 @@ protected:
 
     static MonitorPort *rec(HANDLE h) { return static_cast<MonitorPort *>(h); }
 
+    /* The port's busy word and queue head, read under its lock: the poll worker may be resetting them. */
+    static DWORD busy_of(MonitorPort *port)
+    {
+        LMP_Lock(port);
+        const DWORD busy = port->busy;
+        LMP_Unlock(port);
+        return busy;
+    }
+    static JobQueueEntry *queue_head_of(MonitorPort *port)
+    {
+        LMP_Lock(port);
+        JobQueueEntry *head = port->jobQueueHead;
+        LMP_Unlock(port);
+        return head;
+    }
+
     static size_t port_count()
     {
         size_t n = 0;

@@ -81,7 +81,7 @@ TEST_F(JobRoadTest, WholeJobOnAnIdentifiedDevice)
                                  "@PJL EOJ NAME=\"" + id + "\"\r\n" + kUel;
     EXPECT_EQ(written_since(before), expected);
     EXPECT_FALSE(LMP_TestState(port, ST_JOB_OPEN));
-    EXPECT_EQ(port->busy, 0u);
+    EXPECT_EQ(busy_of(port), 0u);
     EXPECT_EQ(port->releaseOnIdle, 1u) << "the job is released when the device reports idle";
     /* the spooler saw one status document open for the job with the spooler's arguments */
     bool jobDoc = false;
@@ -189,7 +189,7 @@ TEST_F(JobRoadTest, RefusedStartOnAPortOtherThanUsb)
     EXPECT_FALSE(StartDocPort(port, const_cast<LPWSTR>(u"Plain"), 9, 1, reinterpret_cast<LPBYTE>(&info)));
     EXPECT_EQ(GetLastError(), 1232u);
     EXPECT_FALSE(LMP_TestState(port, ST_JOB_OPEN));
-    EXPECT_EQ(port->busy, 0u);
+    EXPECT_EQ(busy_of(port), 0u);
 }
 
 TEST_F(JobRoadTest, HeaderSentInPartGoesOutWholeBeforeTheJob)
@@ -262,8 +262,8 @@ TEST_F(JobRoadTest, DeviceThatNeverAnswersTakesNothingAndLosesNoJob)
     EXPECT_EQ(words[1], 0x100u) << "shown as not answering";
     ASSERT_TRUE(EndDocPort(port));
     EXPECT_FALSE(LMP_TestState(port, ST_JOB_OPEN));
-    EXPECT_EQ(port->busy, 0u);
-    EXPECT_EQ(port->jobQueueHead, nullptr);
+    EXPECT_EQ(busy_of(port), 0u);
+    EXPECT_EQ(queue_head_of(port), nullptr);
     EXPECT_FALSE(job_exists(job)) << "nothing was written: the job is released, not left hanging";
 }
 

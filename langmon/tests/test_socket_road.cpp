@@ -132,7 +132,7 @@ TEST_F(SocketRoadTest, RefusedConnectionEndsTheJobAndKeepsTheOthers)
     EXPECT_EQ(words[1], 0x100u) << "shown as not answering";
     ASSERT_TRUE(EndDocPort(port));
     EXPECT_FALSE(LMP_TestState(port, ST_JOB_OPEN));
-    EXPECT_EQ(port->jobQueueHead, nullptr);
+    EXPECT_EQ(queue_head_of(port), nullptr);
     EXPECT_FALSE(job_exists(job)) << "the failed job is released";
     EXPECT_TRUE(job_exists(other)) << "the next job waits in the spooler";
     EXPECT_EQ(peer.received(), "");
@@ -176,7 +176,7 @@ TEST_F(SocketRoadTest, DeviceClosingMidJobFailsTheWrite)
     EXPECT_LT(taken, big.size());
     ASSERT_TRUE(EndDocPort(port));
     EXPECT_FALSE(LMP_TestState(port, ST_JOB_OPEN));
-    EXPECT_EQ(port->busy, 0u);
+    EXPECT_EQ(busy_of(port), 0u);
     EXPECT_TRUE(job_exists(other));
 }
 
