@@ -1,6 +1,7 @@
 /*
  * The host's test document: pages printed through GDI's stand-in (blank
- * but for the vector drawing page, host_drawing.h), the
+ * but for the vector drawing page, host_drawing.h, and the image page,
+ * host_image.h), the
  * user-interface library's document events and the rendering library into a
  * spooler job, whose bytes are then written to the job file.  The caller's
  * choices go into the application's devmode the way the user-interface
@@ -9,6 +10,7 @@
  */
 #include "host_print.h"
 #include "host_drawing.h"
+#include "host_image.h"
 
 #include "host_printer.h"
 
@@ -263,6 +265,9 @@ bool host_print(const PrintRequest &request, PrintReport &report, std::string &e
             error = failure("StartPage", page);
             ok = false;
         } else if (page == kDrawingPage && !host_draw_vector_page(dc, error)) {
+            error += " on page " + std::to_string(page);
+            ok = false;
+        } else if (page == kImagePage && !host_draw_image_page(dc, error)) {
             error += " on page " + std::to_string(page);
             ok = false;
         } else if (EndPage(dc) <= 0) {

@@ -1,6 +1,7 @@
 /*
  * Printing the host's built-in test document (blank pages but for page 2,
- * the vector drawing page of host_drawing.h) through the whole road: the
+ * the vector drawing page of host_drawing.h, and page 3, the image page of
+ * host_image.h) through the whole road: the
  * printer's devmode with the caller's choices, a printer device context (GDI stand-in, the
  * user-interface library's document events and the rendering library), the
  * document and its pages, and the spooler job whose bytes become the job

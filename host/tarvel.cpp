@@ -194,7 +194,8 @@ void print_usage(FILE *to)
     std::fprintf(to,
                  "usage: tarvel [--machine DIR] print [OPTIONS]\n"
                  "\n"
-                 "Prints the built-in test document (blank pages) through the rendering\n"
+                 "Prints the built-in test document (page 2 drawings, page 3 images, the\n"
+                 "others blank) through the rendering\n"
                  "library and the spooler, and writes the job to a file.  The printer is\n"
                  "installed with the standard model on first use.\n"
                  "\n"

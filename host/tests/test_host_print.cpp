@@ -302,6 +302,47 @@ TEST_F(HostPrint, TheDrawingPageListsCleanlyInColourAndMonochrome)
     }
 }
 
+/*
+ * Page 3 is the image page: six image calls, the transparent one sent as a
+ * one-bit mask and then the image, so seven images, each small enough for
+ * one block.  The stretches keep their size on paper; the plain blts copy
+ * pixel for pixel.  Pages 1 and 2 send no image.
+ */
+TEST_F(HostPrint, TheImagePageListsCleanlyInColourAndMonochrome)
+{
+    struct Case {
+        const char *options;
+        double gradientWidth, gradientHeight, rings; /* 2000 x 1000 and 1200 x 1200 600ths in the job's units */
+    } cases[] = {
+        {"--colour colour --resolution 600", 2000, 1000, 1200},
+        {"--colour mono --resolution 600", 2000, 1000, 1200},
+        {"--colour colour --resolution 1200", 4000, 2000, 2400},
+        {"--colour mono --resolution 1200", 4000, 2000, 2400},
+    };
+    for (const Case &c : cases) {
+        int status = -1;
+        std::string out = print(std::string("--pages 3 ") + c.options, &status);
+        ASSERT_EQ(status, 0) << c.options << "\n" << out;
+        pxllist::Listing l = listed();
+        ASSERT_TRUE(l.ok) << c.options;
+        EXPECT_EQ(count(l, pxllist::op::kBeginPage), 3) << c.options;
+        EXPECT_EQ(count(l, pxllist::op::kBeginImage), 7) << c.options;
+        EXPECT_EQ(count(l, pxllist::op::kReadImage), 7) << c.options;
+        EXPECT_EQ(count(l, pxllist::op::kEndImage), 7) << c.options;
+        /* the images' sizes on paper, in drawing order */
+        std::vector<std::pair<double, double>> sizes;
+        for (const auto &r : l.records)
+            if (r.kind == pxllist::RecordKind::kOperator && r.op == pxllist::op::kBeginImage)
+                if (const pxllist::Attribute *a = pxllist::FindAttribute(r, pxllist::attr::kDestinationSize);
+                    a && a->values.size() == 2)
+                    sizes.emplace_back(a->values[0], a->values[1]);
+        const double g = c.gradientWidth, h = c.gradientHeight, s = c.rings;
+        const std::vector<std::pair<double, double>> expected = {
+            {g, h}, {g, h}, {128, 128}, {64, 64}, {s, s}, {s, s}, {s, s}};
+        EXPECT_EQ(sizes, expected) << c.options;
+    }
+}
+
 TEST_F(HostPrint, AnEmptyDocumentIsAnEmptyJobFile)
 {
     int status = -1;

@@ -347,6 +347,42 @@ struct GdiPathDraw {
  */
 BOOL gdi_draw_path(HDC hdc, const GdiPathDraw &draw);
 
+/* ---- Drawing images on a printer device context ------------------------------- */
+
+/* A device-independent bitmap as the application hands it; the caller keeps the bits alive for the call. */
+struct GdiImage {
+    ULONG format = BMF_24BPP;     /* BMF_1BPP, BMF_4BPP, BMF_8BPP, BMF_24BPP (blue, green, red) or BMF_32BPP */
+    LONG width = 0, height = 0;
+    const BYTE *bits = nullptr;   /* rows, each padded to 4 bytes, top row first */
+    size_t size = 0;              /* bytes at `bits` */
+    std::vector<ULONG> palette;   /* 1, 4 and 8 bits: 0x00RRGGBB per index, at most 2^bits */
+};
+
+/* One image call as the engine makes it for StretchDIBits, BitBlt or TransparentBlt. */
+struct GdiImageDraw {
+    enum Call { Stretch, Bit, Transparent } call = Stretch;
+    GdiImage image;
+    RECTL dest{};                 /* Stretch: left > right or top > bottom mirrors; Bit: the size is the source's */
+    RECTL src{};                  /* the source rectangle inside the image (Bit: its top left is used) */
+    std::vector<RECTL> clip;      /* none: no clip; one: a rectangle; more: a region */
+    ROP4 rop4 = 0xCCCC;           /* Bit */
+    ULONG transparent = 0;        /* Transparent: the source value (index, or 0x00RRGGBB) left out */
+};
+
+/*
+ * Draws `draw` on the context's surface: the engine makes the source
+ * surface of the image, the translation from its palette (or its colour
+ * layout) and the clip, calls the library's DrvStretchBlt, DrvBitBlt or
+ * DrvTransparentBlt and frees them.  The library's answer; FALSE with
+ * ERROR_INVALID_PARAMETER for null bits, an empty or unknown image, a
+ * palette an indexed image lacks or overfills, or a source rectangle
+ * outside the image, ERROR_INSUFFICIENT_BUFFER when `size` is short of
+ * the rows, ERROR_INVALID_HANDLE for a dead context or surface,
+ * ERROR_INVALID_DRIVER when the library lacks the function.  The image is
+ * checked before anything else.
+ */
+BOOL gdi_draw_image(HDC hdc, const GdiImageDraw &draw);
+
 /* One ExtEscape call on a device context, as it was answered. */
 struct GdiEscapeRecord {
     HDC hdc;
