@@ -148,7 +148,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     dme = DME_Load(kCfg, 1);
     query_dme(dme);
     DME_Free(dme);
-    LOG_ReloadSwitch();
+    /* CFG_LoadSpecials has reloaded the trace switch from this input. */
     WORD ids[LOG_MAX_EXTRA_IDS];
     LOG_GetExtraIds(ids, LOG_MAX_EXTRA_IDS);
     return 0;

@@ -283,6 +283,7 @@ CfgSectionIndex::CfgSectionIndex(LPCWSTR sectionText) : text_(sectionText)
                 for (size_t i = 0; i <= eq; ++i)
                     folded_.push_back(plat::wlower(line[i]));
                 const DWORD hash = key_hash(std::u16string_view(folded_).substr(start));
+                firsts_[eq + 1] |= first_bit(folded_[start]);
                 entries_.push_back({line, number, static_cast<DWORD>(length), hash, start, static_cast<DWORD>(eq + 1)});
             }
             line += length + 1;
@@ -302,10 +303,21 @@ CfgSectionIndex::CfgSectionIndex(LPCWSTR sectionText) : text_(sectionText)
     }
 }
 
+ULONGLONG CfgSectionIndex::first_bit(WCHAR c)
+{
+    return 1ull << (c & 63);
+}
+
 bool CfgSectionIndex::range(LPCWSTR keyPrefix, size_t n, const Entry **first, const Entry **last) const
 {
     if (!ok_ || key_prefix_length(keyPrefix, n) == 0)
         return false;
+    const Entry *end = entries_.data() + entries_.size();
+    if (n > static_cast<size_t>(CFG_MAX_PREFIX) || (firsts_[n] & first_bit(plat::wlower(keyPrefix[0]))) == 0) {
+        *first = end; /* no key of this length starts with this character */
+        *last = end;
+        return true;
+    }
     WCHAR key[CFG_MAX_PREFIX];
     for (size_t i = 0; i < n; ++i)
         key[i] = plat::wlower(keyPrefix[i]);
@@ -313,7 +325,6 @@ bool CfgSectionIndex::range(LPCWSTR keyPrefix, size_t n, const Entry **first, co
     const DWORD hash = key_hash(want);
     /* The entries of the hash (sorted by key within it), then those of the key. */
     const Entry *begin = entries_.data();
-    const Entry *end = begin + entries_.size();
     const Entry *at = std::lower_bound(begin, end, hash, [](const Entry &e, DWORD h) { return e.hash < h; });
     const std::u16string_view keys(folded_);
     auto is_key = [&](const Entry *e) {

@@ -58,8 +58,12 @@ private:
     /* The entries whose key is the folded `keyPrefix`, in line order; false when the index cannot answer. */
     bool range(LPCWSTR keyPrefix, size_t n, const Entry **first, const Entry **last) const;
 
+    /* Bit (folded first character mod 64) of each key length present: most absent keys are refused at once. */
+    static ULONGLONG first_bit(WCHAR c);
+
     LPCWSTR text_;
     bool ok_ = false;
+    ULONGLONG firsts_[CFG_MAX_PREFIX + 1] = {}; /* by key length, "=" included */
     std::vector<Entry> entries_;   /* by key hash, key, then line number */
     std::u16string folded_;        /* the folded keys */
 };

@@ -265,11 +265,9 @@ bool find_entry(WORD id, const ModelSpecials *specials, DWORD &value, WORD &flag
     return false;
 }
 
-/* Reads `name` + `suffix` + "=" of the section: 1 with its value (0 when it is no word or number), else 0. */
-int read_key(const CfgSectionIndex &section, LPCWSTR name, LPCWSTR suffix, DWORD &value, bool &isNumber)
+/* "name.suffix=" or "name=" into `prefix` (cut at kPrefixChars - 1 characters). */
+void join_prefix(LPCWSTR name, LPCWSTR suffix, WCHAR (&prefix)[kPrefixChars])
 {
-    /* "name.suffix=" or "name=", joined by hand: this runs for every key of every feature. */
-    WCHAR prefix[kPrefixChars];
     int n = 0;
     auto put = [&](LPCWSTR text) {
         for (; text != nullptr && *text != 0 && n + 1 < kPrefixChars; ++text)
@@ -282,6 +280,11 @@ int read_key(const CfgSectionIndex &section, LPCWSTR name, LPCWSTR suffix, DWORD
     }
     put(u"=");
     prefix[n] = 0;
+}
+
+/* Reads the key `prefix` of the section: 1 with its value (0 when it is no word or number), else 0. */
+int read_key(const CfgSectionIndex &section, LPCWSTR prefix, DWORD &value, bool &isNumber)
+{
     WCHAR text[CFG_VALUE_CHARS];
     if (!section.findKeyValue(prefix, text))
         return 0;
@@ -295,6 +298,30 @@ int read_key(const CfgSectionIndex &section, LPCWSTR name, LPCWSTR suffix, DWORD
 /* Most entries a section can give: one per feature, one per switch key. */
 constexpr size_t kMaxFeatures = sizeof kFeatures / sizeof kFeatures[0];
 constexpr size_t kMaxSwitches = sizeof kSwitches / sizeof kSwitches[0];
+
+/* The keys every section is asked for, joined once: each parse asks for all of them. */
+struct KeyPrefixes {
+    WCHAR enforced[kMaxFeatures][kPrefixChars];
+    WCHAR defaults[kMaxFeatures][kPrefixChars];
+    WCHAR display[kMaxFeatures][kPrefixChars];
+    WCHAR switches[kMaxSwitches][kPrefixChars];
+};
+
+const KeyPrefixes &key_prefixes()
+{
+    static const KeyPrefixes prefixes = [] {
+        KeyPrefixes p{};
+        for (size_t i = 0; i < kMaxFeatures; ++i) {
+            join_prefix(kFeatures[i].name, u"enforced", p.enforced[i]);
+            join_prefix(kFeatures[i].name, u"default", p.defaults[i]);
+            join_prefix(kFeatures[i].name, u"display", p.display[i]);
+        }
+        for (size_t i = 0; i < kMaxSwitches; ++i)
+            join_prefix(kSwitches[i].key, nullptr, p.switches[i]);
+        return p;
+    }();
+    return prefixes;
+}
 
 /* Packs the two lists (in reverse order of discovery) into one block. */
 ModelSpecials *build_record(const CfgFeatureEntry *features, size_t featureCount, const CfgSwitchEntry *switches,
@@ -372,15 +399,16 @@ ModelSpecials *CFG_ParseSpecials(LPCWSTR text)
     CfgFeatureEntry features[kMaxFeatures];
     CfgSwitchEntry switches[kMaxSwitches];
     size_t featureCount = 0, switchCount = 0;
-    for (const Feature &feature : kFeatures) {
+    const KeyPrefixes &keys = key_prefixes();
+    for (size_t i = 0; i < kMaxFeatures; ++i) {
         DWORD value = 0, display = 0;
         WORD flags = 0;
         bool isNumber = false;
-        if (read_key(sectionText, feature.name, u"enforced", value, isNumber))
+        if (read_key(sectionText, keys.enforced[i], value, isNumber))
             flags |= CFG_FLAG_ENFORCED;
-        else if (read_key(sectionText, feature.name, u"default", value, isNumber))
+        else if (read_key(sectionText, keys.defaults[i], value, isNumber))
             flags |= CFG_FLAG_DEFAULT;
-        if (read_key(sectionText, feature.name, u"display", display, isNumber)) {
+        if (read_key(sectionText, keys.display[i], display, isNumber)) {
             if (display == 0)
                 flags |= CFG_FLAG_HIDE;
             else if (display == 1)
@@ -389,13 +417,14 @@ ModelSpecials *CFG_ParseSpecials(LPCWSTR text)
                 flags |= CFG_FLAG_SHOW;
         }
         if (flags != 0)
-            features[featureCount++] = {feature.id, (flags & (CFG_FLAG_DEFAULT | CFG_FLAG_ENFORCED)) ? value : 0, flags};
+            features[featureCount++] = {kFeatures[i].id, (flags & (CFG_FLAG_DEFAULT | CFG_FLAG_ENFORCED)) ? value : 0,
+                                        flags};
     }
-    for (const Switch &sw : kSwitches) {
+    for (size_t i = 0; i < kMaxSwitches; ++i) {
         DWORD value = 0;
         bool isNumber = false;
-        if (read_key(sectionText, sw.key, nullptr, value, isNumber) && isNumber)
-            switches[switchCount++] = {sw.number, value};
+        if (read_key(sectionText, keys.switches[i], value, isNumber) && isNumber)
+            switches[switchCount++] = {kSwitches[i].number, value};
     }
     return build_record(features, featureCount, switches, switchCount);
 }

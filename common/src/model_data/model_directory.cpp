@@ -94,15 +94,21 @@ WORD DDD_FindRecordEntryById(ModelFileReader *reader, WORD kind, WORD id)
     const DWORD start = reader->position;
     const DWORD left = ddd_Remaining(reader);
     const BYTE *rows = reader->data + start;
-    for (DWORD i = 0, at = 0; i < count; ++i, at += DDD_TABLE_ROW_SIZE) {
-        if (left - at < 3)
-            return DDD_ERR_FAIL;
+    /* The whole rows first, then the row the end cuts (its identifier may still be whole). */
+    const DWORD whole = left / DDD_TABLE_ROW_SIZE < count ? left / DDD_TABLE_ROW_SIZE : count;
+    DWORD at = 0;
+    for (DWORD i = 0; i < whole; ++i, at += DDD_TABLE_ROW_SIZE) {
         if (static_cast<WORD>(rows[at + 1] | (rows[at + 2] << 8)) == id) {
             reader->position = start + at;
             return DDD_OK;
         }
-        if (left - at < DDD_TABLE_ROW_SIZE)
-            return DDD_ERR_FAIL;
+    }
+    if (whole < count) {
+        if (left - at >= 3 && static_cast<WORD>(rows[at + 1] | (rows[at + 2] << 8)) == id) {
+            reader->position = start + at;
+            return DDD_OK;
+        }
+        return DDD_ERR_FAIL;
     }
     reader->position = start + DWORD(count) * DDD_TABLE_ROW_SIZE;
     return DDD_ERR_NOT_FOUND;

@@ -172,14 +172,15 @@ LPWSTR ddd_AnsiToWideAlloc(const BYTE *text, size_t size, DWORD *chars)
             *chars = static_cast<DWORD>(n);
         return out;
     }
-    int wide = n ? MultiByteToWideChar(CP_ACP, 0, reinterpret_cast<LPCSTR>(text), int(n), nullptr, 0) : 0;
-    if (n && wide <= 0)
-        return nullptr;
-    LPWSTR out = static_cast<LPWSTR>(mdl_Alloc((size_t(wide) + 1) * sizeof(WCHAR)));
+    /* No code page makes more UTF-16 units than bytes: one pass into a block of n + 1 units. */
+    LPWSTR out = static_cast<LPWSTR>(mdl_Alloc((n + 1) * sizeof(WCHAR)));
     if (!out)
         return nullptr;
-    if (n)
-        MultiByteToWideChar(CP_ACP, 0, reinterpret_cast<LPCSTR>(text), int(n), out, wide);
+    int wide = MultiByteToWideChar(CP_ACP, 0, reinterpret_cast<LPCSTR>(text), int(n), out, int(n));
+    if (wide <= 0) {
+        mdl_Free(out);
+        return nullptr;
+    }
     out[wide] = 0;
     if (chars)
         *chars = static_cast<DWORD>(wide);

@@ -191,11 +191,10 @@ inline void walk_record(int mode, ModelFileReader *main, ModelFileReader *compan
     }
 }
 
-/* Walks the whole pair in one parse mode; at most `limit` records per kind. */
-inline WalkCount walk(int mode, ModelFileReader *main, ModelFileReader *companion, WORD limit = 0xFFFF)
+/* Walks every record of every kind in one parse mode; at most `limit` records per kind. */
+inline WalkCount walk_records(int mode, ModelFileReader *main, ModelFileReader *companion, WORD limit = 0xFFFF)
 {
     WalkCount count;
-    walk_header(main, companion);
     for (WORD kind : kDddDirectoryKinds) {
         WORD n = DDD_CountRecords(main, kind);
         if (n > limit)
@@ -212,6 +211,13 @@ inline WalkCount walk(int mode, ModelFileReader *main, ModelFileReader *companio
         }
     }
     return count;
+}
+
+/* Walks the whole pair (header and records) in one parse mode; at most `limit` records per kind. */
+inline WalkCount walk(int mode, ModelFileReader *main, ModelFileReader *companion, WORD limit = 0xFFFF)
+{
+    walk_header(main, companion);
+    return walk_records(mode, main, companion, limit);
 }
 
 } // namespace model_walk

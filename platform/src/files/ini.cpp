@@ -383,9 +383,19 @@ IniRef load_memory(LPCWSTR file)
     auto it = memory_files().find(key);
     if (it == memory_files().end())
         return nullptr;
-    if (!it->second.parsed)
-        it->second.parsed = parsed(it->second.bytes);
-    return it->second.parsed;
+    MemoryFile &m = it->second;
+    if (!m.parsed) {
+        /* Files holding the same bytes share one parse (a parse depends on the bytes alone and is never changed). */
+        for (const auto &entry : memory_files()) {
+            if (entry.second.parsed && entry.second.bytes == m.bytes) {
+                m.parsed = entry.second.parsed;
+                break;
+            }
+        }
+        if (!m.parsed)
+            m.parsed = parsed(m.bytes);
+    }
+    return m.parsed;
 }
 
 /* Loads a profile file (the caller holds ini_lock); null (with the last error) when it cannot be read. */
