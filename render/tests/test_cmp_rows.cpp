@@ -221,6 +221,10 @@ TEST(DeltaRow, RowsCodedByHand)
          unhex("02 00 01 09")},
         {"row shorter than its seed: only its bytes compared", unhex("01 02 03 04 05 06"), unhex("01 02 07"),
          unhex("02 00 02 07")},
+        {"byte 17 of 24 changed: two equal words passed over", Bytes(24, 0), zerosWith(24, {17}, 0x33),
+         unhex("02 00 11 33")},
+        {"bytes 7 and 8 changed: one command across a word's end", Bytes(16, 0), zerosWith(16, {7, 8}, 0x44),
+         unhex("03 00 27 44 44")},
     };
     for (const DeltaCase &c : cases) {
         SCOPED_TRACE(c.what);
@@ -233,6 +237,13 @@ TEST(DeltaRow, RowsCodedByHand)
                               &n);
         EXPECT_EQ(hex(code), hex(c.code));
         EXPECT_LE(DWORD(n), CMP_DeltaRowBound(DWORD(c.row.size())));
+        /* With room for the worst case the coder takes its one-pass road: the same bytes. */
+        const DWORD bound = CMP_DeltaRowBound(DWORD(c.row.size()));
+        Bytes roomy(bound, kGuardByte);
+        const LONG got = CMP_DeltaRowEncode(roomy.data(), bound, c.row.data(), c.seed.data(), DWORD(c.seed.size()),
+                                            DWORD(c.row.size()));
+        ASSERT_GE(got, 0);
+        EXPECT_EQ(hex(Bytes(roomy.begin(), roomy.begin() + got)), hex(c.code)) << "with room for the worst case";
         SetLastError(0);
         codeInto(DWORD(c.code.size() - 1),
                  [&](BYTE *out, DWORD room) {

@@ -68,12 +68,13 @@ BOOL BLT_WriteImageBands(PdevContext *pdev, ULONG rowBytes, ULONG rowCount, Imag
         codedBytes = perBlock * (CMP_RleBound(rowBytes) + padCodeLength);
     }
     bands->padCodeLength = WORD(padCodeLength);
-    std::unique_ptr<BYTE[]> coded, seed;
+    /* The delta-row seed is the row before (the rows lie one after another), zeros for the first. */
+    std::unique_ptr<BYTE[]> coded, zeroSeed;
     if (kind != BLT_BAND_NONE) {
         coded.reset(new (std::nothrow) BYTE[codedBytes]);
         if (kind == BLT_BAND_DELTAROW)
-            seed.reset(new (std::nothrow) BYTE[rowBytes]());
-        if (!coded || (kind == BLT_BAND_DELTAROW && !seed))
+            zeroSeed.reset(new (std::nothrow) BYTE[rowBytes]());
+        if (!coded || (kind == BLT_BAND_DELTAROW && !zeroSeed))
             kind = BLT_BAND_NONE;
     }
     bands->compressed = coded.get();
@@ -103,9 +104,18 @@ BOOL BLT_WriteImageBands(PdevContext *pdev, ULONG rowBytes, ULONG rowCount, Imag
         for (DWORD r = 0; codedOk && r < n; r++) {
             const BYTE *row = blockRows + size_t(r) * rowBytes;
             const DWORD room = DWORD(coded.get() + codedBytes - at);
-            at = kind == BLT_BAND_DELTAROW ? CMP_DeltaRowEncodeRow(at, room, row, seed.get(), rowBytes, rowBytes, &total)
-                                           : CMP_RleEncodeRow(at, room, row, rowBytes, padCode, padCodeLength, &total);
-            codedOk = at != nullptr;
+            if (kind == BLT_BAND_DELTAROW) {
+                const BYTE *seed = start + r == 0 ? zeroSeed.get() : row - rowBytes;
+                const LONG length = CMP_DeltaRowEncode(at, room, row, seed, rowBytes, rowBytes);
+                codedOk = length >= 0;
+                if (codedOk) {
+                    at += length;
+                    total += DWORD(length); /* at most the coded block's room */
+                }
+            } else {
+                at = CMP_RleEncodeRow(at, room, row, rowBytes, padCode, padCodeLength, &total);
+                codedOk = at != nullptr;
+            }
         }
         bands->compressedBytes = total;
         if (first && (!codedOk || total >= bands->rawBytes))
@@ -115,12 +125,10 @@ BOOL BLT_WriteImageBands(PdevContext *pdev, ULONG rowBytes, ULONG rowCount, Imag
         if (kind != BLT_BAND_NONE && codedOk) {
             sent = send_block(pdev, start, n, xl_mode(kind), coded.get(), total);
         } else {
-            /* A block the coder could not take goes raw; the next delta row starts from its last row. */
+            /* A block the coder could not take goes raw; the next delta row still starts from the row before. */
             if (!rawMade && !makeRaw())
                 return FALSE;
             sent = send_block(pdev, start, n, XLE_NoCompression, raw.get(), bands->rawBytes);
-            if (kind == BLT_BAND_DELTAROW)
-                std::memcpy(seed.get(), blockRows + size_t(n - 1) * rowBytes, rowBytes);
         }
         if (!sent)
             return FALSE;
