@@ -106,7 +106,7 @@ BOOL end_plain(MonitorPort *port)
     LMU_Free(port->docInfo);
     port->docInfo = nullptr;
     port->docInfoLevel = 0;
-    port->busy = 0;
+    LMP_SetBusy(port, 0);
     return TRUE;
 }
 
@@ -319,7 +319,7 @@ BOOL EndDocPort(HANDLE hPort)
     if (LMJ_CountQueuedJobs(port) == 0)
         port->flowing = 0;
     LMJ_ReleasePortMutex(port, owned);
-    port->busy = 0;
+    LMP_SetBusy(port, 0);
 
     if (!has_bits(port, ST_POLL_STARTED))
         flush_pending(port);

@@ -153,7 +153,7 @@ void LMS_ResetPortStatus(MonitorPort *port)
     if (!port->refreshActive)
         for (ServedPrinter *p = port->servedPrinters; p; p = p->next)
             LMS_UpdateSpoolerStatus(port, p, nullptr);
-    port->busy = 0;
+    LMP_SetBusy(port, 0);
     LMP_Unlock(port);
 }
 

@@ -171,7 +171,7 @@ BOOL StartDocPort(HANDLE hPort, LPWSTR pPrinterName, DWORD JobId, DWORD Level, L
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    if (port->busy) {
+    if (LMP_Busy(port)) {
         SetLastError(ERROR_BUSY);
         return FALSE;
     }
@@ -189,11 +189,11 @@ BOOL StartDocPort(HANDLE hPort, LPWSTR pPrinterName, DWORD JobId, DWORD Level, L
         for (unsigned round = 1; !owned && usb(port) && round < kUsbMutexRounds; ++round)
             owned = LMJ_WaitPortMutex(port);
     }
-    port->busy = 1;
+    LMP_SetBusy(port, 1);
     LMJ_ReplacePrinterName(port, pPrinterName);
     if (LMP_TestState(port, ST_JOB_OPEN)) {
         LMJ_ReleasePortMutex(port, owned);
-        port->busy = 0;
+        LMP_SetBusy(port, 0);
         SetLastError(ERROR_BUSY);
         return FALSE;
     }
@@ -220,7 +220,7 @@ BOOL StartDocPort(HANDLE hPort, LPWSTR pPrinterName, DWORD JobId, DWORD Level, L
         const DWORD error = GetLastError();
         LMP_ClearState(port, ST_JOB_OPEN);
         LMJ_ReleasePortMutex(port, owned);
-        port->busy = 0;
+        LMP_SetBusy(port, 0);
         SetLastError(error);
         return FALSE;
     }
@@ -461,7 +461,7 @@ BOOL WritePort(HANDLE hPort, LPBYTE pBuffer, DWORD cbBuf, LPDWORD pcbWritten)
                                 : LMP_WriteJobDataDirect(port, pBuffer, cbBuf, written);
         error = ok ? 0 : GetLastError();
     }
-    port->busy = 1;
+    LMP_SetBusy(port, 1);
     LMJ_ReleasePortMutex(port, owned);
     if (port->lastWriteError == ERROR_TIMEOUT && ((flow_control(port) && port->flowing) || usb(port)))
         Sleep(1000);

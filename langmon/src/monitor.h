@@ -291,6 +291,13 @@ bool LMP_TestState(const MonitorPort *port, DWORD bits);
 DWORD LMP_State(const MonitorPort *port);
 
 /* Enter or leave the port's lock (the global lock for null), counting the depth. */
+/*
+ * The busy word gates the spooler's calls on a port; the poll worker resets
+ * it too, so it is read and written atomically.
+ */
+inline DWORD LMP_Busy(const MonitorPort *port) { return __atomic_load_n(&port->busy, __ATOMIC_ACQUIRE); }
+inline void LMP_SetBusy(MonitorPort *port, DWORD busy) { __atomic_store_n(&port->busy, busy, __ATOMIC_RELEASE); }
+
 void LMP_Lock(MonitorPort *port);
 void LMP_Unlock(MonitorPort *port);
 

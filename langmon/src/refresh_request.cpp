@@ -42,7 +42,7 @@ bool worker_runs(MonitorPort *port) { return std::atomic_ref<HANDLE>(port->threa
 bool job_in_hand(MonitorPort *port)
 {
     LMP_Lock(port);
-    const bool any = port->jobQueueHead || LMP_TestState(port, ST_JOB_OPEN) || port->busy;
+    const bool any = port->jobQueueHead || LMP_TestState(port, ST_JOB_OPEN) || LMP_Busy(port);
     LMP_Unlock(port);
     return any;
 }
