@@ -294,6 +294,24 @@ TEST_F(EngineFonts, GlyphsFollowTheUnhintedAdvancesAtZeroAndNinetyDegrees)
     }
 }
 
+TEST_F(EngineFonts, AdvancesAreTheHorizontalMetricsScaled)
+{
+    const Sfnt font(kSans);
+    FONTOBJ *fo = open(kSans, 1024, 900);
+    ASSERT_NE(fo, nullptr);
+    const HGLYPH a = glyph_index(kSans, u'A'), w = glyph_index(kSans, u'W');
+    std::vector<FIX> advances;
+    ASSERT_TRUE(plat::engine_font_advances(fo, {a, w, 70000}, advances));
+    ASSERT_EQ(advances.size(), 3u);
+    EXPECT_EQ(advances[0], FIX(font.advance(a) * 8)) << "half the units at half the em, in 28.4";
+    EXPECT_EQ(advances[1], FIX(font.advance(w) * 8));
+    EXPECT_EQ(advances[2], 0) << "a handle past the glyphs";
+    FONTOBJ own{};
+    SetLastError(0);
+    EXPECT_FALSE(plat::engine_font_advances(&own, {a}, advances));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+}
+
 TEST_F(EngineFonts, SpacingArraysCommonStepsAndBatches)
 {
     FONTOBJ *sans = open(kSans, 100, 1800);
