@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <fstream>
 #include <string>
 
@@ -19,6 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return plat::machine_root() + "/font.ttf";
     }();
     {
+        /* A new file each time (not the old one cut and rewritten), as a font folder changes. */
+        std::remove(path.c_str());
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char *>(data), std::streamsize(size));
     }
