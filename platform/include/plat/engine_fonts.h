@@ -156,9 +156,11 @@ XFORMOBJ *FONTOBJ_pxoGetXform(FONTOBJ *pfo);
  * answered, as the engine does) stores in *ppvGlyph a GLYPHDATA owned by the
  * font whose gdf.pgb is the glyph's one-bit image (rows padded to bytes,
  * ptlOrigin the image's top left relative to the glyph's position, a 1 x 1
- * blank image for a glyph without ink) and answers 1.  A device font has no
- * images: 0.  0 with ERROR_INVALID_PARAMETER for another mode, no handles,
- * a handle past the font's glyphs, or a font the engine did not make.
+ * blank image for a glyph without ink; simulated weight and slant included)
+ * and answers 1.  A device font has no images: 0.  0 with
+ * ERROR_INVALID_PARAMETER for another mode (FO_PATHOBJ included), no
+ * handles, a handle past the font's glyphs, or a font the engine did not
+ * make.
  */
 ULONG FONTOBJ_cGetGlyphs(FONTOBJ *pfo, ULONG iMode, ULONG cGlyph, HGLYPH *phg, PVOID *ppvGlyph);
 
