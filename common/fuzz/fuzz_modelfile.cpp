@@ -19,7 +19,8 @@
 /*
  * The sanitizer's quarantine of freed blocks (256 MB by default) makes each
  * of this target's many small blocks a fresh page; a small one keeps the
- * use-after-free checks and the speed.
+ * use-after-free checks and the speed.  Allocation stacks of four frames
+ * (30 by default) name the allocating call and cost far less per block.
  */
 extern "C" const char *__asan_default_options() { return "quarantine_size_mb=16:max_malloc_fill_size=0:malloc_context_size=4"; }
 
