@@ -12,6 +12,7 @@
 #include "host_drawing.h"
 #include "host_image.h"
 
+#include "host_print_resolution.h"
 #include "host_printer.h"
 
 #include <tarvel/dmb_binding.h>
@@ -190,6 +191,8 @@ bool host_job_devmodes(const PrintRequest &request, PrintReport &report, std::ve
     /* Sets of at most N sheets take N from the printer's own settings. */
     if (ok && request.booklet == 1)
         ok = host_set_printer_number(request.printer, S_BOOKLET_SPLIT_SHEETS, request.bookletSheets, error);
+    if (ok && request.resolution)
+        ok = host_check_resolution(request.printer, request.resolution, error);
     if (ok)
         ok = host_app_devmode(request.printer, devmode, error) && apply_choices(request, devmode, error);
     /* Pages of their own paper feed it only when the job's output paper is the job's own, as --paper makes it. */

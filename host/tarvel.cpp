@@ -227,7 +227,8 @@ void print_usage(FILE *to)
                  "  --colour mono|colour|auto\n"
                  "                        colour mode (default colour; auto announces each\n"
                  "                        page as colour or monochrome by what is on it)\n"
-                 "  --resolution DPI      300, 600 or 1200\n"
+                 "  --resolution DPI      DPI x DPI dots per inch, as the printer's model\n"
+                 "                        offers (the standard model: 600 or 1200)\n"
                  "  -h, --help            this text\n");
 }
 
@@ -352,9 +353,9 @@ int cmd_print(int argc, char **argv, int first)
             if (!r.colour)
                 return bad("colour is mono, colour or auto");
         } else if (a == "--resolution") {
-            if (!parse_int(v, 300, 1200, r.resolution) ||
-                (r.resolution != 300 && r.resolution != 600 && r.resolution != 1200))
-                return bad("--resolution takes 300, 600 or 1200");
+            /* The printer's model decides which are offered (host_check_resolution). */
+            if (!parse_int(v, 1, 65535, r.resolution))
+                return bad("--resolution takes dots per inch, one the printer's model offers");
         } else {
             return bad("unknown option '" + a + "'");
         }

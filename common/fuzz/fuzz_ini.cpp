@@ -1,11 +1,12 @@
 /*
  * Fuzz target of the configuration files: the per-model configuration file
  * with its devmode mapping section, and the trace switch file.  Each input is
- * taken twice:
- * - from memory: its lines (split at CR, LF and NUL, as UTF-8) as a section
- *   text, through the same parse steps the file path ends in
+ * taken one of two ways, by the parity of its size (so both stay in reach of
+ * every mutation and each input is parsed once):
+ * - odd: from memory, its lines (split at CR, LF and NUL, as UTF-8) as a
+ *   section text, through the same parse steps the file path ends in
  *   (CFG_ParseSpecials, DME_ApplySection, the key searches);
- * - as the files themselves: "TARVEL1.cfg" and "tarvel.cfg" in the
+ * - even: as the files themselves, "TARVEL1.cfg" and "tarvel.cfg" in the
  *   library's folder of a private machine, held in memory (the profile
  *   functions read them from there, so no input touches the disk), loaded
  *   as a model context and the trace switch load them.
@@ -109,19 +110,9 @@ void query_dme(const DmeDescription *dme)
     DME_IsFormsMergeMode(dme);
 }
 
-} // namespace
-
-/*
- * The sanitizer's quarantine of freed blocks (256 MB by default) makes each
- * of this target's many small blocks a fresh page; a small one keeps the
- * use-after-free checks and the speed.
- */
-extern "C" const char *__asan_default_options() { return "quarantine_size_mb=16:max_malloc_fill_size=0"; }
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+/* The input's lines as a section text. */
+void take_as_section(const uint8_t *data, size_t size)
 {
-    setup();
-
     const std::u16string block = section_text(data, size);
     ModelSpecials *specials = CFG_ParseSpecials(block.c_str());
     query_specials(specials);
@@ -137,19 +128,45 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         GlobalFree(copy);
         copy = nullptr;
     }
+}
 
+/* The input as the configuration file and the trace switch file. */
+void take_as_files(const uint8_t *data, size_t size)
+{
     plat::ini_set_memory_file(kCfg, data, size);
     plat::ini_set_memory_file(kSwitch, data, size);
-    specials = CFG_LoadSpecials(u"Tarvel CX 1500", kCfg);
+    ModelSpecials *specials = CFG_LoadSpecials(u"Tarvel CX 1500", kCfg);
     query_specials(specials);
     CFG_FreeSpecials(specials);
     if (LPWSTR comment = CFG_GetComment(u"Model-X 1/2", kCfg))
         GlobalFree(comment);
-    dme = DME_Load(kCfg, 1);
+    DmeDescription *dme = DME_Load(kCfg, 1);
     query_dme(dme);
     DME_Free(dme);
     /* CFG_LoadSpecials has reloaded the trace switch from this input. */
     WORD ids[LOG_MAX_EXTRA_IDS];
     LOG_GetExtraIds(ids, LOG_MAX_EXTRA_IDS);
+}
+
+} // namespace
+
+/*
+ * The sanitizer's quarantine of freed blocks (256 MB by default) makes each
+ * of this target's many small blocks a fresh page; a small one keeps the
+ * use-after-free checks and the speed.  Allocation stacks of four frames
+ * (30 by default) name the allocating call and cost far less per block.
+ */
+extern "C" const char *__asan_default_options()
+{
+    return "quarantine_size_mb=16:max_malloc_fill_size=0:malloc_context_size=4";
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    setup();
+    if (size % 2)
+        take_as_section(data, size);
+    else
+        take_as_files(data, size);
     return 0;
 }

@@ -41,13 +41,17 @@ inline void play_rendering_library()
     RES_InitModulePaths(nullptr, nullptr);
 }
 
-/* Opens the model pair an input holds; DDD_OK or the open's error (then nothing is open). */
+/*
+ * Opens the model pair an input holds; DDD_OK or the open's error (then
+ * nothing is open).  The length's top bit is not part of the length (no
+ * input comes near 2 GB): a target may use it as a choice of its own.
+ */
 inline WORD open_model_pair(const uint8_t *data, size_t size, ModelFileReader *main, ModelFileReader *companion)
 {
     if (size < 4)
         return DDD_ERR_FAIL;
     size_t mainSize = static_cast<size_t>(data[0]) | (static_cast<size_t>(data[1]) << 8) |
-                      (static_cast<size_t>(data[2]) << 16) | (static_cast<size_t>(data[3]) << 24);
+                      (static_cast<size_t>(data[2]) << 16) | (static_cast<size_t>(data[3] & 0x7F) << 24);
     data += 4;
     size -= 4;
     if (mainSize > size)

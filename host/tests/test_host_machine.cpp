@@ -276,8 +276,9 @@ TEST_F(HostMachine, SmallRefusalsAndTheVersion)
     } const cases[] = {
         {"--version", 0, "tarvel 0.1.0"},
         {"print --bogus", 2, "unknown option '--bogus'"},
-        {"print --resolution 7", 2, "--resolution takes 300, 600 or 1200"},
-        {"print --resolution 601", 2, "--resolution takes 300, 600 or 1200"},
+        {"print --resolution 7", 1, "offers 600 x 600, 1200 x 1200, 1200 x 600 and 600 x 300 dpi, not 7 x 7 dpi"},
+        {"print --resolution 601", 1, "offers 600 x 600, 1200 x 1200, 1200 x 600 and 600 x 300 dpi, not 601 x 601"},
+        {"print --resolution 600dpi", 2, "--resolution takes dots per inch"},
         {"settings extra", 2, "unexpected argument 'extra'"},
         {"caps --help", 0, "usage: tarvel"},
         {"install --help", 0, "usage: tarvel"},

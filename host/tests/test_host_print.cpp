@@ -343,6 +343,34 @@ TEST_F(HostPrint, TheImagePageListsCleanlyInColourAndMonochrome)
     }
 }
 
+/*
+ * The standard model offers 600 x 600, 1200 x 1200, 1200 x 600 and 600 x 300
+ * dpi.  A square resolution it does not offer is refused with that list and
+ * nothing is printed (it used to come out at 600 dpi without a word); the
+ * two it offers, which the help lists, print (the image page above).
+ */
+TEST_F(HostPrint, AResolutionTheModelDoesNotOfferIsRefusedWithWhatItOffers)
+{
+    for (const char *dpi : {"300", "2400", "150"}) {
+        std::filesystem::remove(job);
+        int status = -1;
+        std::string out = print(std::string("--pages 3 --resolution ") + dpi, &status);
+        EXPECT_EQ(status, 1) << dpi << "\n" << out;
+        const std::string message = std::string("tarvel print: --resolution ") + dpi +
+                                    ": the model of printer \"Tarvel CX 1500\" offers 600 x 600, 1200 x 1200, "
+                                    "1200 x 600 and 600 x 300 dpi, not " + dpi + " x " + dpi + " dpi";
+        EXPECT_NE(out.find(message), std::string::npos) << out;
+        EXPECT_FALSE(std::filesystem::exists(job)) << dpi << ": no job file";
+    }
+    int status = -1;
+    std::string out = run("print --help", &status);
+    EXPECT_NE(out.find("(the standard model: 600 or 1200)"), std::string::npos) << out;
+    for (const char *dpi : {"600", "1200"}) {
+        out = print(std::string("--pages 1 --resolution ") + dpi, &status);
+        EXPECT_EQ(status, 0) << dpi << "\n" << out;
+    }
+}
+
 TEST_F(HostPrint, AnEmptyDocumentIsAnEmptyJobFile)
 {
     int status = -1;

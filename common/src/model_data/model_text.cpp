@@ -175,6 +175,35 @@ WORD DDD_ReadResourceText(ModelFileReader *reader, const BYTE *bytes, LPWSTR *ou
     return r;
 }
 
+namespace {
+
+/* The `n` stored bytes at `bytes` inverted into `plain` (which may be `bytes`), eight at a time. */
+void invert_text(const BYTE *bytes, BYTE *plain, DWORD n)
+{
+    DWORD i = 0;
+    for (; n - i >= 8; i += 8) {
+        ULONGLONG word = 0;
+        std::memcpy(&word, bytes + i, 8);
+        word = ~word;
+        std::memcpy(plain + i, &word, 8);
+    }
+    for (; i < n; ++i)
+        plain[i] = static_cast<BYTE>(bytes[i] ^ 0xFF);
+}
+
+/* The inverted bytes as a new UTF-16 text; *length gets its bytes with the terminator. */
+WORD plain_to_text(const BYTE *plain, DWORD n, LPWSTR *out, DWORD *length)
+{
+    DWORD chars = 0;
+    *out = ddd_AnsiToWideAlloc(plain, n, &chars);
+    if (!*out)
+        return DDD_ERR_NO_MEMORY;
+    *length = chars * 2 + 2;
+    return DDD_OK;
+}
+
+} // namespace
+
 WORD DDD_ConvertStoredText(ModelFileReader *reader, const BYTE *bytes, LPWSTR *out, DWORD *length)
 {
     (void)reader;
@@ -187,24 +216,11 @@ WORD DDD_ConvertStoredText(ModelFileReader *reader, const BYTE *bytes, LPWSTR *o
     BYTE *plain = n <= sizeof local ? local : static_cast<BYTE *>(mdl_Alloc(n));
     if (!plain)
         return DDD_ERR_NO_MEMORY;
-    /* Eight bytes at a time: the texts run to thousands of bytes. */
-    DWORD i = 0;
-    for (; n - i >= 8; i += 8) {
-        ULONGLONG word = 0;
-        std::memcpy(&word, bytes + i, 8);
-        word = ~word;
-        std::memcpy(plain + i, &word, 8);
-    }
-    for (; i < n; ++i)
-        plain[i] = static_cast<BYTE>(bytes[i] ^ 0xFF);
-    DWORD chars = 0;
-    *out = ddd_AnsiToWideAlloc(plain, n, &chars);
+    invert_text(bytes, plain, n);
+    const WORD r = plain_to_text(plain, n, out, length);
     if (plain != local)
         mdl_Free(plain);
-    if (!*out)
-        return DDD_ERR_NO_MEMORY;
-    *length = chars * 2 + 2;
-    return DDD_OK;
+    return r;
 }
 
 namespace {
@@ -232,8 +248,10 @@ WORD read_text(ModelFileReader *reader, LPWSTR *out, DWORD *length, bool referen
             r = DDD_OK; /* not a reference, or unresolvable: stored text */
     }
     if (r == DDD_OK && !*out) {
-        DWORD len = n;
-        r = DDD_ConvertStoredText(reader, buffer, out, &len);
+        /* The buffer is the reader's scratch: the text is inverted where it lies. */
+        invert_text(buffer, buffer, n);
+        DWORD len = 0;
+        r = plain_to_text(buffer, n, out, &len);
         if (r == DDD_OK)
             *length = len;
     }

@@ -69,8 +69,9 @@ inline void walk_header(ModelFileReader *main, ModelFileReader *companion)
     DDD_TestOptionMaskBit(main, companion, 4103);
 }
 
-/* Calls the accessors that apply to one record. */
-inline void walk_record(int mode, ModelFileReader *main, ModelFileReader *companion, ModelRecord *rec)
+/* Calls the accessors that apply to one record; a feature's first `optionLimit` options and two past them. */
+inline void walk_record(int mode, ModelFileReader *main, ModelFileReader *companion, ModelRecord *rec,
+                        WORD optionLimit = 62)
 {
     WORD w = 0;
     BYTE b = 0;
@@ -85,7 +86,7 @@ inline void walk_record(int mode, ModelFileReader *main, ModelFileReader *compan
     case DDD_KIND_DEVICE_FEATURE:
     case DDD_KIND_DOCUMENT_FEATURE: {
         auto *f = reinterpret_cast<DddFeatureRecord *>(rec);
-        for (WORD n = 0; n <= f->options.count + 1 && n < 64; ++n) {
+        for (WORD n = 0; n <= f->options.count + 1 && n < optionLimit + 2; ++n) {
             ModelRecord *option = nullptr;
             WORD kind = 0;
             if (DDD_GetFeatureOption(mode, n == 0, main, companion, rec, n, &kind, &option) == DDD_OK) {
@@ -191,8 +192,9 @@ inline void walk_record(int mode, ModelFileReader *main, ModelFileReader *compan
     }
 }
 
-/* Walks every record of every kind in one parse mode; at most `limit` records per kind. */
-inline WalkCount walk_records(int mode, ModelFileReader *main, ModelFileReader *companion, WORD limit = 0xFFFF)
+/* Walks every record of every kind in one parse mode; at most `limit` records per kind and `optionLimit` options. */
+inline WalkCount walk_records(int mode, ModelFileReader *main, ModelFileReader *companion, WORD limit = 0xFFFF,
+                              WORD optionLimit = 62)
 {
     WalkCount count;
     for (WORD kind : kDddDirectoryKinds) {
@@ -206,7 +208,7 @@ inline WalkCount walk_records(int mode, ModelFileReader *main, ModelFileReader *
                 continue;
             }
             ++count.parsed;
-            walk_record(mode, main, companion, rec);
+            walk_record(mode, main, companion, rec, optionLimit);
             DDD_FreeRecord(&rec, -1);
         }
     }

@@ -32,13 +32,64 @@ bool send_block(PdevContext *pdev, DWORD startLine, DWORD rows, BYTE mode, const
            XL_WriteData(pdev, data, length) == 0;
 }
 
+/*
+ * The image's rows, `stride` bytes apart (negative for a bottom-up
+ * bitmap).  Rows to be swapped from blue, green, red into red, green,
+ * blue are swapped into one of two row buffers as they are asked for, so a
+ * row and the row before it (the delta-row seed) are at hand together.
+ */
+class RowSource {
+public:
+    RowSource(const BYTE *rows, LONGLONG stride, ULONG rowBytes, BYTE *swapBuffers)
+        : rows_(rows), stride_(stride), rowBytes_(rowBytes), buffers_(swapBuffers)
+    {
+    }
+    const BYTE *row(DWORD r)
+    {
+        const BYTE *p = rows_ + LONGLONG(r) * stride_;
+        if (!buffers_)
+            return p;
+        const DWORD k = r & 1;
+        BYTE *out = buffers_ + size_t(k) * rowBytes_;
+        if (held_[k] != LONGLONG(r)) {
+            for (ULONG i = 0; i + 2 < rowBytes_; i += 3) {
+                out[i] = p[i + 2];
+                out[i + 1] = p[i + 1];
+                out[i + 2] = p[i];
+            }
+            held_[k] = r;
+        }
+        return out;
+    }
+
+private:
+    const BYTE *rows_;
+    LONGLONG stride_;
+    ULONG rowBytes_;
+    BYTE *buffers_;
+    LONGLONG held_[2] = {-1, -1};
+};
+
 } // namespace
 
 BOOL BLT_WriteImageBands(PdevContext *pdev, ULONG rowBytes, ULONG rowCount, ImageBands *bands, const BYTE *rows)
 {
+    return BLT_WriteImageRows(pdev, rowBytes, rowCount, bands, rows, LONGLONG(rowBytes), FALSE);
+}
+
+BOOL BLT_WriteImageRows(PdevContext *pdev, ULONG rowBytes, ULONG rowCount, ImageBands *bands, const BYTE *rows,
+                        LONGLONG stride, BOOL swapRgb)
+{
     if (!pdev || !bands || !rows || rowBytes == 0 || rowCount == 0 || rowCount > ULONG(BLT_MAX_SIDE) ||
-        rowBytes > CMP_MAX_ROW_BYTES)
+        rowBytes > CMP_MAX_ROW_BYTES || (swapRgb && rowBytes % 3))
         return FALSE;
+    std::unique_ptr<BYTE[]> swapBuffers;
+    if (swapRgb) {
+        swapBuffers.reset(new (std::nothrow) BYTE[size_t(rowBytes) * 2]);
+        if (!swapBuffers)
+            return FALSE;
+    }
+    RowSource source(rows, stride, rowBytes, swapBuffers.get());
     const DWORD pad = rowBytes % 4 ? 4 - rowBytes % 4 : 0;
     const DWORD padded = rowBytes + pad;
     DWORD perBlock = ULONGLONG(rowCount) * padded <= BLT_BAND_LIMIT ? rowCount : BLT_BAND_LIMIT / padded;
@@ -68,7 +119,7 @@ BOOL BLT_WriteImageBands(PdevContext *pdev, ULONG rowBytes, ULONG rowCount, Imag
         codedBytes = perBlock * (CMP_RleBound(rowBytes) + padCodeLength);
     }
     bands->padCodeLength = WORD(padCodeLength);
-    /* The delta-row seed is the row before (the rows lie one after another), zeros for the first. */
+    /* The delta-row seed is the row before, zeros for the first. */
     std::unique_ptr<BYTE[]> coded, zeroSeed;
     if (kind != BLT_BAND_NONE) {
         coded.reset(new (std::nothrow) BYTE[codedBytes]);
@@ -83,13 +134,12 @@ BOOL BLT_WriteImageBands(PdevContext *pdev, ULONG rowBytes, ULONG rowCount, Imag
     bool first = true;
     for (DWORD start = 0; start < rowCount; start += perBlock) {
         const DWORD n = rowCount - start < perBlock ? rowCount - start : perBlock;
-        const BYTE *blockRows = rows + size_t(start) * rowBytes;
         /* The raw block: padded rows, made only when it is sent. */
         auto makeRaw = [&]() {
             BYTE *rawEnd = raw.get();
             for (DWORD r = 0; r < n && rawEnd; r++)
-                rawEnd = CMP_AppendRaw(rawEnd, DWORD(raw.get() + blockBytes - rawEnd),
-                                       blockRows + size_t(r) * rowBytes, rowBytes, zeros, pad);
+                rawEnd = CMP_AppendRaw(rawEnd, DWORD(raw.get() + blockBytes - rawEnd), source.row(start + r),
+                                       rowBytes, zeros, pad);
             return rawEnd != nullptr;
         };
         const bool rawMade = kind == BLT_BAND_NONE;
@@ -102,10 +152,10 @@ BOOL BLT_WriteImageBands(PdevContext *pdev, ULONG rowBytes, ULONG rowCount, Imag
         bool codedOk = kind != BLT_BAND_NONE;
         BYTE *at = coded.get();
         for (DWORD r = 0; codedOk && r < n; r++) {
-            const BYTE *row = blockRows + size_t(r) * rowBytes;
+            const BYTE *row = source.row(start + r);
             const DWORD room = DWORD(coded.get() + codedBytes - at);
             if (kind == BLT_BAND_DELTAROW) {
-                const BYTE *seed = start + r == 0 ? zeroSeed.get() : row - rowBytes;
+                const BYTE *seed = start + r == 0 ? zeroSeed.get() : source.row(start + r - 1);
                 const LONG length = CMP_DeltaRowEncode(at, room, row, seed, rowBytes, rowBytes);
                 codedOk = length >= 0;
                 if (codedOk) {

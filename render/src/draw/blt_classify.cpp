@@ -57,12 +57,21 @@ LONG pixel_index(const BYTE *row, LONG x, LONG bits)
     }
 }
 
-LONG classify_rgb(const BYTE *pixels, LONG width, LONG height, bool exact)
+/* Rows of `width` three-byte pixels, `stride` bytes apart. */
+LONG classify_rgb(const BYTE *pixels, LONGLONG stride, LONG width, LONG height, bool exact)
 {
-    const LONGLONG count = LONGLONG(width) * height;
-    for (LONGLONG i = 0; i < count; i++)
-        if (!passes(pixels + 3 * i, exact))
-            return SCAN_COLOR;
+    for (LONG y = 0; y < height; y++) {
+        const BYTE *row = pixels + LONGLONG(y) * stride;
+        if (exact) {
+            for (LONG x = 0; x < width; x++, row += 3)
+                if (row[0] != row[1] || row[1] != row[2])
+                    return SCAN_COLOR;
+        } else {
+            for (LONG x = 0; x < width; x++, row += 3)
+                if (!passes(row, false))
+                    return SCAN_COLOR;
+        }
+    }
     return exact ? SCAN_EXACT_GREY : SCAN_NEAR_GREY;
 }
 
@@ -89,8 +98,11 @@ LONG classify_palette(const BYTE *pixels, LONG width, LONG height, const BYTE *p
     return grey;
 }
 
-/* Feeds the page's colour set, which takes red, green, blue: palettes are swapped whole, RGB rows a chunk at a time. */
-int feed_colour_set(PageColorSet *colors, HANDLE heap, const BYTE *pixels, LONG width, LONG height,
+/*
+ * Feeds the page's colour set, which takes red, green, blue: palettes are
+ * swapped whole, RGB rows (`stride` bytes apart) a chunk at a time.
+ */
+int feed_colour_set(PageColorSet *colors, HANDLE heap, const BYTE *pixels, LONGLONG stride, LONG width, LONG height,
                     const BYTE *palette, LONG count, LONG format, LONG bits)
 {
     if (format == FORMAT_PALETTE) {
@@ -105,17 +117,20 @@ int feed_colour_set(PageColorSet *colors, HANDLE heap, const BYTE *pixels, LONG 
         return 0;
     }
     const LONG rows = std::min(height, kScanChunkRows);
-    const SIZE_T stride = SIZE_T(width) * 3;
-    BYTE *chunk = static_cast<BYTE *>(HeapAlloc(heap, 0, stride * SIZE_T(rows)));
+    const SIZE_T rowBytes = SIZE_T(width) * 3;
+    BYTE *chunk = static_cast<BYTE *>(HeapAlloc(heap, 0, rowBytes * SIZE_T(rows)));
     if (!chunk)
         return -1;
     for (LONG y = 0; y < height && colors->active == 1; y += rows) {
         const LONG n = std::min(rows, height - y);
-        const BYTE *src = pixels + SIZE_T(y) * stride;
-        for (SIZE_T i = 0; i < stride * SIZE_T(n); i += 3) {
-            chunk[i] = src[i + 2];
-            chunk[i + 1] = src[i + 1];
-            chunk[i + 2] = src[i];
+        for (LONG r = 0; r < n; r++) {
+            const BYTE *src = pixels + LONGLONG(y + r) * stride;
+            BYTE *to = chunk + SIZE_T(r) * rowBytes;
+            for (SIZE_T i = 0; i < rowBytes; i += 3) {
+                to[i] = src[i + 2];
+                to[i + 1] = src[i + 1];
+                to[i + 2] = src[i];
+            }
         }
         PCS_ScanBitmap(colors, chunk, width, n, 24, 1, nullptr);
     }
@@ -147,9 +162,11 @@ void BLT_FreeColorScanState(PdevContext *pdev)
     pdev->colorScanState = nullptr;
 }
 
-int BLT_ClassifyImageColors(LONG *scanState, PageColorSet *colors, PdevContext *pdev, const BYTE *pixels,
-                            LONG width, LONG height, const BYTE *palette, LONG paletteCount, LONG format,
-                            LONG bitsPerPixel)
+namespace {
+
+/* Both classifications: `stride` is used by RGB rows only (indexed rows are packed). */
+int classify(LONG *scanState, PageColorSet *colors, PdevContext *pdev, const BYTE *pixels, LONGLONG stride,
+             LONG width, LONG height, const BYTE *palette, LONG paletteCount, LONG format, LONG bitsPerPixel)
 {
     if (!pdev || !pixels || width <= 0 || height <= 0)
         return -1;
@@ -164,7 +181,7 @@ int BLT_ClassifyImageColors(LONG *scanState, PageColorSet *colors, PdevContext *
     if (!known) {
         const bool exact = JOB_UseExactGreyTest(pdev);
         if (rgb)
-            result = classify_rgb(pixels, width, height, exact);
+            result = classify_rgb(pixels, stride, width, height, exact);
         else if (indexed)
             result = classify_palette(pixels, width, height, palette, std::min<LONG>(paletteCount, 256),
                                       bitsPerPixel, exact);
@@ -176,10 +193,26 @@ int BLT_ClassifyImageColors(LONG *scanState, PageColorSet *colors, PdevContext *
     if (scanState)
         *scanState = result;
     if (colors && colors->active == 1 && (rgb || indexed) &&
-        feed_colour_set(colors, state_heap(pdev), pixels, width, height, palette, paletteCount, format,
+        feed_colour_set(colors, state_heap(pdev), pixels, stride, width, height, palette, paletteCount, format,
                         bitsPerPixel) != 0)
         return -1;
     return 0;
+}
+
+} // namespace
+
+int BLT_ClassifyImageColors(LONG *scanState, PageColorSet *colors, PdevContext *pdev, const BYTE *pixels,
+                            LONG width, LONG height, const BYTE *palette, LONG paletteCount, LONG format,
+                            LONG bitsPerPixel)
+{
+    return classify(scanState, colors, pdev, pixels, LONGLONG(width) * 3, width, height, palette, paletteCount,
+                    format, bitsPerPixel);
+}
+
+int BLT_ClassifyImageRows(LONG *scanState, PageColorSet *colors, PdevContext *pdev, const BYTE *pixels,
+                          LONGLONG stride, LONG width, LONG height)
+{
+    return classify(scanState, colors, pdev, pixels, stride, width, height, nullptr, 0, FORMAT_RGB, 24);
 }
 
 int BLT_ConvertPatternColors(PdevContext *pdev, const BYTE *pixels, BYTE *out, LONG count, BOOL text)

@@ -51,6 +51,45 @@ LONG page_angle(PdevContext *pdev)
     return a == 90 || a == 180 || a == 270 ? a : 0;
 }
 
+/*
+ * A 24-bit source in the device's order (blue, green, red) that no pass
+ * changes (no colour conversion, colour engine, reduction, mirroring,
+ * turn or JPEG) is sent from its own rows: classified and coded where it
+ * lies, each row swapped into red, green, blue on its way out, with no
+ * copy of the image.  -1 when the image needs the usual road (nothing is
+ * sent then), else TRUE / FALSE.
+ */
+int emit_in_place(PdevContext *pdev, SURFOBJ *psoSrc, const POINTL *pptlSrc, XLATEOBJ *pxlo, ULONG mirror,
+                  const DownscaleState *downscale, BOOL plainCopy, const ImageDescriptor &d, ImageBands &bands)
+{
+    const ColorObject *color = pdev->colorObject;
+    const ImageSpool *spool = pdev->imageSpool;
+    const BYTE mode = spool ? spool->mode : BYTE(BLT_COMPRESS_NONE);
+    const bool reduce = downscale && downscale->mode == 1 && downscale->horizontal && downscale->vertical;
+    if (BLT_BitsPerPixel(psoSrc->iBitmapFormat) != 24 || BLT_XlateKind(pxlo, psoSrc->iBitmapFormat) != BLT_XLATE_COPY ||
+        mirror != 0 || reduce || !color || CLR_GetMode(color) == 4 ||
+        (color->imageFlags & (CLR_IMAGE_BUILTIN | CLR_IMAGE_PROFILE2 | CLR_IMAGE_MATRIX3 | CLR_IMAGE_GREY)) != 0 ||
+        page_angle(pdev) != 0 || (mode == BLT_COMPRESS_JPEG && plainCopy))
+        return -1;
+    const LONG w = d.srcWidth, h = d.srcHeight;
+    const BYTE *first = BLT_SourceRow(psoSrc, pptlSrc->y, pptlSrc->x, w);
+    if (!first || !BLT_SourceRow(psoSrc, pptlSrc->y + h - 1, pptlSrc->x, w))
+        return FALSE; /* rows outside the bitmap's bits */
+    const BYTE *pixels = first + size_t(pptlSrc->x) * 3;
+    const LONGLONG stride = psoSrc->lDelta;
+    if (BLT_ClassifyImageRows(BLT_ImageScanState(pdev), &pdev->pageColors, pdev, pixels, stride, w, h) != 0)
+        return FALSE;
+    bands.colorSpace = 2;
+    bands.indexed = 0;
+    bands.colorDepth = XLE_8Bit;
+    bands.compression = mode == BLT_COMPRESS_RLE_DELTAROW ? BLT_BAND_DELTAROW : BLT_BAND_NONE;
+    BOOL ok = XL_SetCursor(pdev, bands.x, bands.y) == 0 && XL_SetColorSpace(pdev, 2) == 0 &&
+              XL_BeginImage(pdev, XLE_DirectPixel, XLE_8Bit, WORD(w), WORD(h), WORD(d.destWidth),
+                            WORD(d.destHeight)) == 0 &&
+              BLT_WriteImageRows(pdev, ULONG(w) * 3, ULONG(h), &bands, pixels, stride, TRUE);
+    return ok && XL_EndImage(pdev) == 0;
+}
+
 } // namespace
 
 void BLT_PrepareBands(const RECTL *prclDest, ImageDescriptor *descriptor, ImageBands *bands, ULONG *mirror)
@@ -174,6 +213,10 @@ BOOL BLT_EmitImage(PdevContext *pdev, SURFOBJ *psoSrc, const SIZEL *size, const 
     if (imageBytes > 0xFFFFFFFFull)
         return FALSE;
     d.imageBytes = DWORD(imageBytes);
+    if (!engine)
+        if (const int sent = emit_in_place(pdev, psoSrc, pptlSrc, pxlo, mirror, downscale, plainCopy, d, bands);
+            sent >= 0)
+            return BOOL(sent);
 
     HANDLE block = nullptr;
     BYTE *pixels = BLT_ReadSourceBits(psoSrc, size, pptlSrc, pxlo, 0, &block, downscale, mirror);

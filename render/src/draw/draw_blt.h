@@ -92,6 +92,15 @@ BYTE *BLT_ReadSourceBits(SURFOBJ *psoSrc, const SIZEL *size, const POINTL *pptlS
 /* Writes raw, RLE or DeltaRow blocks of `rowCount` rows of `rowBytes`.  TRUE / FALSE. */
 BOOL BLT_WriteImageBands(PdevContext *pdev, ULONG rowBytes, ULONG rowCount, ImageBands *bands, const BYTE *rows);
 
+/*
+ * The same for rows `stride` bytes apart (negative: upwards), such as a
+ * source bitmap's own rows; `swapRgb` sends each row's three-byte pixels
+ * swapped from blue, green, red into red, green, blue (the rows are only
+ * read).
+ */
+BOOL BLT_WriteImageRows(PdevContext *pdev, ULONG rowBytes, ULONG rowCount, ImageBands *bands, const BYTE *rows,
+                        LONGLONG stride, BOOL swapRgb);
+
 /* Writes the image as JPEG: TRUE to go on, FALSE to stop. */
 BOOL BLT_WriteJpegImageBands(PdevContext *pdev, ImageDescriptor *descriptor, ImageBands *bands, const BYTE *rows);
 
@@ -103,6 +112,10 @@ BOOL BLT_WriteJpegImageBands(PdevContext *pdev, ImageDescriptor *descriptor, Ima
 int BLT_ClassifyImageColors(LONG *scanState, PageColorSet *colors, PdevContext *pdev, const BYTE *pixels,
                             LONG width, LONG height, const BYTE *palette, LONG paletteCount, LONG format,
                             LONG bitsPerPixel);
+
+/* The same for 24-bit rows (blue, green, red) `stride` bytes apart (negative: upwards). */
+int BLT_ClassifyImageRows(LONG *scanState, PageColorSet *colors, PdevContext *pdev, const BYTE *pixels,
+                          LONGLONG stride, LONG width, LONG height);
 
 /* Converts `count` brush-pattern pixels (text settings when `text`): 2 grey, 1 colour, 0 failed. */
 int BLT_ConvertPatternColors(PdevContext *pdev, const BYTE *pixels, BYTE *out, LONG count, BOOL text);

@@ -168,6 +168,51 @@ TEST_F(ImageOutput, LargeImagesAreSplitIntoBlocksOfAtMost350000Bytes)
     }
 }
 
+/*
+ * A 24-bit source that needs no pass is coded from its own rows: part of a
+ * top-down or bottom-up bitmap (rows padded to 4 bytes), raw and delta
+ * row over several blocks, decodes to the source's pixels red, green, blue,
+ * and the application's bits are left as they were.
+ */
+TEST_F(ImageOutput, ATwentyFourBitSourceIsSentFromItsOwnRowsUnchanged)
+{
+    const LONG W = 1003, H = 260; /* rows of 3,012 bytes, 3,009 of them pixels */
+    const SIZEL size{1000, 250};
+    /* Rows that differ from the row before in a few bytes, so delta row pays. */
+    auto red = [](LONG x, LONG) { return ULONG(x * 7) % 256; };
+    auto green = [](LONG x, LONG y) { return ULONG(x % 100 == 0 ? y : x / 5) % 256; };
+    auto blue = [](LONG x, LONG y) { return ULONG(x + y / 10) % 256; };
+    for (bool bottomUp : {false, true})
+        for (POINTL origin : {POINTL{0, 0}, POINTL{3, 7}})
+            for (LONG mode : {0, 1}) {
+                SCOPED_TRACE(testing::Message() << (bottomUp ? "bottom-up" : "top-down") << ", origin " << origin.x
+                                                << "," << origin.y << ", mode " << mode);
+                Bitmap bmp(W, H, BMF_24BPP, bottomUp);
+                for (LONG y = 0; y < H; y++)
+                    for (LONG x = 0; x < W; x++)
+                        bmp.set(x, y, red(x, y) << 16 | green(x, y) << 8 | blue(x, y));
+                const std::vector<BYTE> before = bmp.bits;
+                openSpool(mode);
+                const RECTL dest{0, 0, size.cx, size.cy};
+                const float scale[6] = {1, 0, 0, 1, 0, 0};
+                XL_InvalidateState(ctx());
+                ASSERT_TRUE(BLT_EmitImage(ctx(), &bmp.so, &size, &origin, &dest, nullptr, scale, nullptr, nullptr,
+                                          TRUE));
+                const pxllist::Listing l = listing();
+                const auto blocks = readImages(l);
+                ASSERT_EQ(blocks.size(), 3u) << "116 rows a block";
+                EXPECT_EQ(attrOf(*blocks[2], pxllist::attr::kCompressMode), mode ? 3 : 0);
+                std::vector<BYTE> expected;
+                for (LONG y = 0; y < size.cy; y++)
+                    for (LONG x = 0; x < size.cx; x++) {
+                        const LONG sx = origin.x + x, sy = origin.y + y;
+                        expected.insert(expected.end(), {BYTE(red(sx, sy)), BYTE(green(sx, sy)), BYTE(blue(sx, sy))});
+                    }
+                EXPECT_EQ(decodedRows(l), expected);
+                EXPECT_EQ(bmp.bits, before) << "the source is only read";
+            }
+}
+
 TEST_F(ImageOutput, RunLengthRowsCarryTheirPadCode)
 {
     /* A 3-pixel 24-bit grey-kind row of nine 0x55: a repeat of 9 (F8 55), then the pad of three zeros (FE 00). */
