@@ -153,8 +153,8 @@ TEST_F(Paths, FilledRectangleWithoutClip)
  * A monochrome job fills and strokes in the RGB space: the printer, told to
  * render in grey, greys the colour.  Bytes from the format's tables: ubyte
  * 0xC0, ubyte_array 0xC8 (length as a ubyte), attribute id 0xF8; ROP3 44,
- * TxMode 45, ColorSpace 3 (eRGB 2), RGBColor 11, FillMode 70, NullPen 5,
- * NullBrush 4; SetClipToPage 0x69, SetROP 0x7B, SetPatternTxMode 0x78,
+ * TxMode 45, ColorSpace 3 (eRGB 2), RGBColor 11, FillMode 70, NullPen 5;
+ * SetClipToPage 0x69, SetROP 0x7B, SetPatternTxMode 0x78,
  * SetSourceTxMode 0x7C, SetColorSpace 0x6A, SetBrushSource 0x63,
  * SetFillMode 0x6E, SetPenSource 0x79.
  */
