@@ -18,8 +18,6 @@
 namespace {
 
 enum : WORD {
-    S_DESTINATION = 334,  /* 5: a direct fax */
-    S_DIRECT_FAX = 4125,  /* printer data: the fax front end is used */
     S_PROMPT_ON = 5203,
     S_PROMPT_SET = 5163,  /* 0: set A, else set B */
     S_PROMPT_A = 5164,

@@ -2,9 +2,16 @@
 // ("41,5a,30,30" gives "41-5a,30"), the joined multi-strings, the reply
 // walked into settings 5174, 5176 and 5175 as a table (three values, two, a
 // string without "=", no terminator within 1,024 bytes), and a run against a
-// stand-in component: what it is told, a negative result, no class.
+// stand-in component: what it is told, a negative result, no class.  Then
+// the print-time prompt's road through the component: used and answering
+// each way (sets A and B), missing, not offered by the model, switched off,
+// its query failing, and the dialog road behind it.
+#include "doc_events.h"
 #include "doc_job_info_component.h"
 #include "ui_test_support.h"
+
+#include <standard_models.h>
+#include <modelwriter/model_writer.h>
 
 #include <tarvel/job_info_component.h>
 #include <tarvel/mdl_context.h>
@@ -13,6 +20,8 @@
 #include <tarvel/util_text.h>
 
 #include <plat/com.h>
+#include <plat/file.h>
+#include <plat/loader.h>
 #include <plat/memory.h>
 
 #include <cstring>
@@ -238,6 +247,198 @@ TEST_F(JobInfoComponentTest, ARunTellsTheFieldsAndStoresTheReply)
     plat::com_unregister_class(CLSID_JobInfoComponent);
     EXPECT_EQ(DOC_RunJobInfoComponent(nullptr, image.data(), printerData.data(), context), -1);
     EXPECT_EQ(plat::com_thread_inits(), 0);
+}
+
+/* ---- The print-time prompt's road through the component ------------------ */
+
+enum : WORD {
+    S_PROMPT_ON = 5203,
+    S_PROMPT_SET = 5163, /* 0: set A, else set B */
+    S_PROMPT_A = 5164,
+    S_PROMPT_B = 5165,
+    S_USE_COMPONENT = 5186,
+    S_PROMPT_GROUP = 5183,
+};
+
+/* A copy of the colour model that offers the job-information component (capability bit 43). */
+mw::Model jobInfoModel()
+{
+    for (mw::Model m : tarvel_models::standardModels()) {
+        if (m.fileName != "TARVEL1.DDD")
+            continue;
+        m.fileName = "TJOBINFO.DDD";
+        m.companionName = "TJOBINFO.DDC";
+        for (mw::FileHead *head : {&m.main, &m.companion}) {
+            std::optional<mw::Entry> &entry = head->entries[39]; /* item 0: capability bits 32-63 */
+            if (entry && !entry->items.empty() && entry->items[0].size() == 4)
+                entry->items[0][1] |= 0x08; /* bit 43: bit 11 of the little-endian word */
+            else
+                entry = mw::eU32s({1u << 11, 0});
+        }
+        return m;
+    }
+    ADD_FAILURE() << "no colour model";
+    return {};
+}
+
+class PromptRoad : public JobInfoComponentTest {
+protected:
+    void SetUp() override
+    {
+        JobInfoComponentTest::SetUp();
+        const mw::Model m = jobInfoModel();
+        std::string dir, error;
+        ASSERT_TRUE(plat::map_path(plat::driver_dir_win(), dir));
+        ASSERT_TRUE(mw::writeFiles(m, dir, error)) << error;
+        install(u"Tarvel Job Info", m.fileName);
+        offering = std::make_unique<Printer>(u"Tarvel Job Info");
+        withComponent = MDL_Open(offering->handle);
+        ASSERT_NE(withComponent, nullptr);
+        ASSERT_TRUE(MDL_HasCapability(withComponent->main, MDL_CAP_BIT(43)));
+        ASSERT_FALSE(MDL_HasCapability(context->main, MDL_CAP_BIT(43))) << "the standard model does not offer it";
+    }
+    void TearDown() override
+    {
+        plat::com_unregister_class(CLSID_JobInfoComponent);
+        MDL_Close(withComponent);
+        offering.reset();
+        JobInfoComponentTest::TearDown();
+    }
+    void set(WORD id, int value)
+    {
+        const IdLayoutItem *item = nullptr;
+        ASSERT_EQ(LAYOUT_FindItem(id, nullptr, &item), 0) << id;
+        const WORD type = item->reportedType ? item->reportedType : item->storedType;
+        const LONG size = type == SVT_BYTE ? 1 : type == SVT_INT16 || type == SVT_UINT16 ? 2 : 4;
+        ASSERT_EQ(DMB_SetValueV(image.data(), printerData.data(), id, type, size, value), 0) << id;
+    }
+    ULONGLONG get(WORD id) { return DOC_GetNumber(image.data(), printerData.data(), id); }
+    /* The prompt on, set A or B, the component asked for, both prompt flags 0, group 1, no names stored. */
+    void prepare(int set, bool useComponent = true)
+    {
+        this->set(S_PROMPT_ON, 1);
+        this->set(S_PROMPT_SET, set);
+        this->set(S_USE_COMPONENT, useComponent ? 1 : 0);
+        this->set(S_PROMPT_A, 0);
+        this->set(S_PROMPT_B, 0);
+        this->set(S_PROMPT_GROUP, 1);
+        for (WORD id : {5174, 5176, 5175}) {
+            LPCWSTR empty = u"";
+            ASSERT_EQ(DMB_SetValue(id, image.data(), printerData.data(), SVT_WSTRING, 2, &empty), 0);
+        }
+        g_component = Component{};
+    }
+    int prompt(ModelContext *model)
+    {
+        SetLastError(0);
+        return DOC_PromptJobInfo(nullptr, nullptr, image.data(), printerData.data(), model, 0);
+    }
+    std::unique_ptr<Printer> offering;
+    ModelContext *withComponent = nullptr;
+};
+
+/*
+ * Component offered, created and run.  Each creation of the stand-in is
+ * released once: one for the availability query, one for the run.  Only a
+ * run that stores all three values marks the chosen set's prompt done and
+ * chooses the first group; any other answer cancels the job as it is.
+ */
+TEST_F(PromptRoad, TheComponentAnsweringEachWay)
+{
+    plat::com_register_class(CLSID_JobInfoComponent, CLSCTX_INPROC_SERVER, factory);
+    const std::string full("n=alice\0p=secret\0a=42\0\0", 24), shortReply("n=bob\0p=x\0\0", 11);
+    struct Case {
+        const char *what;
+        int set;
+        HRESULT run;
+        std::string reply;
+        int result;
+        ULONGLONG flagA, flagB, group;
+        const char *stored;
+    } cases[] = {
+        {"set A, the run stores the names", 0, S_OK, full, 1, 1, 0, 0, "alice|secret|42"},
+        {"set B, the run stores the names", 1, S_OK, full, 1, 0, 1, 0, "alice|secret|42"},
+        {"the run fails", 0, E_FAIL, full, -1, 0, 0, 1, "||"},
+        {"the reply lacks a value", 1, S_OK, shortReply, -1, 0, 0, 1, "bob|x|"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        prepare(c.set);
+        g_component.runResult = c.run;
+        g_component.reply = c.reply;
+        EXPECT_EQ(prompt(withComponent), c.result);
+        EXPECT_EQ(g_component.released, 2);
+        EXPECT_EQ(g_component.fieldNames, texts({"UserName", "Password", "Account"}));
+        EXPECT_EQ(get(S_PROMPT_A) & 0xFF, c.flagA);
+        EXPECT_EQ(get(S_PROMPT_B) & 0xFF, c.flagB);
+        EXPECT_EQ(get(S_PROMPT_GROUP) & 0xFF, c.group);
+        EXPECT_EQ(stored(), c.stored);
+        EXPECT_NE(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED)) << "the dialog is not reached";
+        EXPECT_EQ(plat::com_thread_inits(), 0);
+    }
+}
+
+/*
+ * The component not used: missing (offered by the model, no class), not
+ * offered (the standard model, a class registered), or not asked for
+ * (setting 5186 off).  The dialog road follows: a set whose prompt flag is
+ * not 1 goes on; one whose flag is 1 needs the dialog, which is not built
+ * yet, so the job is cancelled visibly.
+ */
+TEST_F(PromptRoad, WithoutTheComponentTheDialogRoadFollows)
+{
+    struct Case {
+        const char *what;
+        bool registered;
+        bool offered;
+        bool asked;
+    } cases[] = {
+        {"missing", false, true, true},
+        {"not offered", true, false, true},
+        {"not asked for", true, true, false},
+    };
+    for (const Case &c : cases) {
+        if (c.registered)
+            plat::com_register_class(CLSID_JobInfoComponent, CLSCTX_INPROC_SERVER, factory);
+        else
+            plat::com_unregister_class(CLSID_JobInfoComponent);
+        ModelContext *model = c.offered ? withComponent : context;
+        for (int set : {0, 1}) {
+            SCOPED_TRACE(std::string(c.what) + (set ? ", set B" : ", set A"));
+            prepare(set, c.asked);
+            EXPECT_EQ(prompt(model), 1) << "no prompt asked for this set";
+            EXPECT_EQ(g_component.released, 0) << "no stand-in created";
+            EXPECT_TRUE(g_component.fieldNames.empty()) << "the component is never run";
+            EXPECT_EQ(get(S_PROMPT_GROUP) & 0xFF, 1u);
+
+            this->set(set ? S_PROMPT_A : S_PROMPT_B, 1); /* the other set's flag does not count */
+            EXPECT_EQ(prompt(model), 1);
+            this->set(set ? S_PROMPT_B : S_PROMPT_A, 1);
+            EXPECT_EQ(prompt(model), -1) << "the dialog is needed";
+            EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
+            EXPECT_TRUE(g_component.fieldNames.empty());
+            EXPECT_EQ(plat::com_thread_inits(), 0);
+        }
+    }
+}
+
+/* A failing availability query cancels the job; the prompt switched off goes on without asking anything. */
+TEST_F(PromptRoad, AFailingQueryAndThePromptSwitchedOff)
+{
+    plat::com_register_class(CLSID_JobInfoComponent, CLSCTX_INPROC_SERVER, factory);
+    prepare(0);
+    EXPECT_EQ(prompt(nullptr), -1) << "no model context to ask";
+    EXPECT_EQ(g_component.released, 0);
+    EXPECT_NE(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
+    EXPECT_EQ(get(S_PROMPT_GROUP) & 0xFF, 1u);
+
+    prepare(0);
+    set(S_PROMPT_A, 1);
+    set(S_PROMPT_ON, 0);
+    EXPECT_EQ(prompt(withComponent), 1);
+    EXPECT_EQ(g_component.released, 0);
+    EXPECT_EQ(get(S_PROMPT_GROUP) & 0xFF, 1u);
+    EXPECT_EQ(stored(), "||");
 }
 
 } // namespace

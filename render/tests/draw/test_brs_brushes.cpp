@@ -449,6 +449,59 @@ TEST_F(Brushes, BadBrushesAreRefused)
     EXPECT_FALSE(BRS_SelectBrush(nullptr, 2, nullptr, nullptr, &copy));
 }
 
+/*
+ * A monochrome job leaves the greying of solid colours and two-colour
+ * patterns to the printer (the job header asks it to render in grey): they
+ * go in the RGB space, even a grey colour under grey handling for text and
+ * graphics (setting 455 = 3), which is for colour jobs only.  Images are the
+ * only thing the driver turns to grey itself.  The bytes, from the format's
+ * tables: ubyte 0xC0, ubyte_array 0xC8 with its length as a ubyte, attribute
+ * id 0xF8; ColorSpace 3 (eRGB 2), RGBColor 11, PaletteDepth 2 (e8Bit 2),
+ * PaletteData 6; SetColorSpace 0x6A, SetBrushSource 0x63, SetPenSource 0x79.
+ */
+TEST_F(Brushes, MonochromeJobSendsColoursInTheRgbSpace)
+{
+    JobDevmode dm;
+    baseSettings(dm);
+    dm.set(ID_COLOUR_MODE, 1);
+    dm.set(454, 0);
+    dm.set(455, 3);
+    open(dm);
+    auto take = [this] {
+        EXPECT_EQ(OUT_Flush(pdev->channel), 0);
+        std::string s = hex(capture.bytes);
+        capture.reset();
+        return s;
+    };
+    const BYTE red[3] = {0x00, 0x00, 0xFF}, grey[3] = {0x40, 0x40, 0x40}; /* blue, green, red */
+    struct Case {
+        const char *name;
+        const BYTE *bgr;
+        LONG target;
+        BOOL text;
+        const char *bytes;
+    } cases[] = {
+        {"red graphics brush", red, 2, FALSE, "C0 02 F8 03 6A C8 C0 03 FF 00 00 F8 0B 63"},
+        {"red text brush", red, 2, TRUE, "C0 02 F8 03 6A C8 C0 03 FF 00 00 F8 0B 63"},
+        {"grey graphics pen", grey, 1, FALSE, "C0 02 F8 03 6A C8 C0 03 40 40 40 F8 0B 79"},
+        {"grey text pen and brush", grey, 3, TRUE,
+         "C0 02 F8 03 6A C8 C0 03 40 40 40 F8 0B 79 C8 C0 03 40 40 40 F8 0B 63"},
+    };
+    for (const Case &c : cases) {
+        XL_InvalidateState(ctx());
+        ASSERT_EQ(BRS_SendSolidColor(ctx(), c.bgr, c.target, c.text), 0) << c.name;
+        EXPECT_EQ(take(), c.bytes) << c.name;
+    }
+
+    /* A red hatch on white keeps its red in an RGB palette of two entries. */
+    XL_InvalidateState(ctx());
+    SURFOBJ bits = patternSurface(BMF_1BPP, 16, 16, hatchBits, 4);
+    BRUSHOBJ *brush = patternBrush(&bits, table({0xFFFFFF, 0xFF0000}), 4); /* cross */
+    const ROP4 copy = 0xF0F0;
+    ASSERT_TRUE(BRS_SelectBrush(ctx(), 2, nullptr, brush, &copy));
+    EXPECT_NE(take().find("C0 02 F8 03 C0 02 F8 02 C8 C0 06 FF 00 00 FF FF FF F8 06 6A"), std::string::npos);
+}
+
 /* A one-bit pattern realised without a translation table still has its two colours. */
 TEST_F(Brushes, OneBitPatternWithoutTableTakesItsColoursFromTheTranslation)
 {

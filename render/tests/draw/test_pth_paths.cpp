@@ -67,11 +67,14 @@ protected:
         DrawTest::TearDown();
     }
 
-    void openPage()
+    /* colourMode 0 keeps the base settings' colour job. */
+    void openPage(LONG colourMode = 0)
     {
         release();
         JobDevmode dm;
         baseSettings(dm);
+        if (colourMode)
+            dm.set(ID_COLOUR_MODE, colourMode);
         open(dm);
         pdev->jobState = JOB_OPEN | JOB_SHEET_SET_UP | JOB_SHEET_OPEN | JOB_PAGE_OPEN;
         pdev->jobSettings = &settings;
@@ -144,6 +147,34 @@ TEST_F(Paths, FilledRectangleWithoutClip)
                          "SetPenSource NullPen=0",
                          "Rectangle BoundingBox=10,20,110,70",
                      }));
+}
+
+/*
+ * A monochrome job fills and strokes in the RGB space: the printer, told to
+ * render in grey, greys the colour.  Bytes from the format's tables: ubyte
+ * 0xC0, ubyte_array 0xC8 (length as a ubyte), attribute id 0xF8; ROP3 44,
+ * TxMode 45, ColorSpace 3 (eRGB 2), RGBColor 11, FillMode 70, NullPen 5;
+ * SetClipToPage 0x69, SetROP 0x7B, SetPatternTxMode 0x78,
+ * SetSourceTxMode 0x7C, SetColorSpace 0x6A, SetBrushSource 0x63,
+ * SetFillMode 0x6E, SetPenSource 0x79.
+ */
+TEST_F(Paths, MonochromeJobFillsAndStrokesInTheRgbSpace)
+{
+    openPage(1);
+    ASSERT_TRUE(fill(path({rectangle(10, 20, 110, 70)})));
+    EXPECT_EQ(OUT_Flush(pdev->channel), 0);
+    const std::string fillState = "69 C0 F0 F8 2C 7B C0 00 F8 2D 78 C0 00 F8 2D 7C C0 02 F8 03 6A "
+                                  "C8 C0 03 FF 00 00 F8 0B 63 C0 00 F8 46 6E C0 00 F8 05 79";
+    EXPECT_EQ(hex(capture.bytes).substr(0, fillState.size()), fillState);
+    EXPECT_EQ(ops().back(), "Rectangle BoundingBox=10,20,110,70");
+
+    /* A stroke after it: the pen takes the colour, the space already in force. */
+    ASSERT_TRUE(stroke(path({figure({{0, 0}, {50, 0}})}), &cosmetic));
+    EXPECT_EQ(OUT_Flush(pdev->channel), 0);
+    const std::string penState = "C8 C0 03 FF 00 00 F8 0B 79";
+    const std::string got = hex(capture.bytes);
+    EXPECT_NE(got.find(penState), std::string::npos) << got;
+    EXPECT_EQ(got.find("F8 03 6A"), std::string::npos) << "no second colour space: " << got;
 }
 
 /* General paths: the path data between NewPath and PaintPath for each kind of figure. */
