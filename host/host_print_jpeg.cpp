@@ -51,6 +51,15 @@ void emit_message(j_common_ptr cinfo, int level)
         error_exit(cinfo);
 }
 
+/* Routes the decoder's errors and warnings to `err` (the caller sets the jump target). */
+void catch_errors(jpeg_decompress_struct &cinfo, JpegError &err)
+{
+    cinfo.err = jpeg_std_error(&err.mgr);
+    err.mgr.error_exit = error_exit;
+    err.mgr.emit_message = emit_message;
+    err.message[0] = 0;
+}
+
 /* The page's printable area and the photo's place in it, centred, proportions kept. */
 RECTL fitted(HDC dc, const JpegPhoto &photo)
 {
@@ -129,9 +138,7 @@ bool decode(const JpegPhoto &photo, std::vector<BYTE> &rows, size_t &stride, std
     std::vector<JSAMPLE> line;
     jpeg_decompress_struct cinfo;
     JpegError err;
-    cinfo.err = jpeg_std_error(&err.mgr);
-    err.mgr.error_exit = error_exit;
-    err.mgr.emit_message = emit_message;
+    catch_errors(cinfo, err);
     if (setjmp(err.jump)) {
         error = std::string("the JPEG file cannot be decoded: ") + err.message;
         jpeg_destroy_decompress(&cinfo);
@@ -206,9 +213,7 @@ bool host_read_jpeg(const std::string &path, JpegPhoto &photo, std::string &erro
 
     jpeg_decompress_struct cinfo;
     JpegError err;
-    cinfo.err = jpeg_std_error(&err.mgr);
-    err.mgr.error_exit = error_exit;
-    err.mgr.emit_message = emit_message;
+    catch_errors(cinfo, err);
     if (setjmp(err.jump)) {
         error = "'" + path + "' is not a JPEG file that can be printed: " + err.message;
         jpeg_destroy_decompress(&cinfo);
