@@ -11,6 +11,7 @@
 #include "host_print.h"
 #include "host_drawing.h"
 #include "host_image.h"
+#include "host_print_jpeg.h"
 
 #include "host_print_resolution.h"
 #include "host_printer.h"
@@ -230,6 +231,9 @@ bool host_print(const PrintRequest &request, PrintReport &report, std::string &e
             error = "unknown paper '" + c.paper + "'";
             return false;
         }
+    JpegPhoto photo;
+    if (!request.photo.empty() && !host_read_jpeg(request.photo, photo, error))
+        return false;
     std::vector<BYTE> devmode;
     std::vector<std::vector<BYTE>> pageDevmodes;
     if (!host_job_devmodes(request, report, devmode, pageDevmodes, error))
@@ -240,6 +244,7 @@ bool host_print(const PrintRequest &request, PrintReport &report, std::string &e
         error = failure("CreateDC", 0);
         return false;
     }
+    const bool passThrough = !request.photo.empty() && request.photoEscape && host_jpeg_escape_offered(dc);
     DOCINFOW doc{};
     doc.cbSize = sizeof doc;
     doc.lpszDocName = request.document.c_str();
@@ -267,10 +272,13 @@ bool host_print(const PrintRequest &request, PrintReport &report, std::string &e
         if (StartPage(dc) <= 0) {
             error = failure("StartPage", page);
             ok = false;
-        } else if (page == kDrawingPage && !host_draw_vector_page(dc, error)) {
+        } else if (!request.photo.empty() && !host_draw_jpeg(dc, photo, passThrough, report.photoRoad, error)) {
             error += " on page " + std::to_string(page);
             ok = false;
-        } else if (page == kImagePage && !host_draw_image_page(dc, error)) {
+        } else if (request.photo.empty() && page == kDrawingPage && !host_draw_vector_page(dc, error)) {
+            error += " on page " + std::to_string(page);
+            ok = false;
+        } else if (request.photo.empty() && page == kImagePage && !host_draw_image_page(dc, error)) {
             error += " on page " + std::to_string(page);
             ok = false;
         } else if (EndPage(dc) <= 0) {

@@ -46,6 +46,8 @@ struct PrintRequest {
     int poster = 0;                      /* 2, 3, 4: an N x N poster of each page */
     int colour = 2;                      /* 1 monochrome, 2 colour, 3 automatic (decided page by page) */
     int resolution = 0;                  /* dpi */
+    std::string photo;                   /* a JPEG file printed on one page instead of the test document */
+    bool photoEscape = false;            /* the photo through the driver's JPEG escape when it offers it */
 };
 
 /* What printing did. */
@@ -53,6 +55,7 @@ struct PrintReport {
     bool installed = false;   /* the printer was installed first */
     unsigned long jobId = 0;
     size_t bytes = 0;         /* written to the job file */
+    std::string photoRoad;    /* how the photo went: "pass-through" or "decoded" */
 };
 
 /* The paper number of a paper name the option accepts, or 0. */

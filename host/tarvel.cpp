@@ -192,12 +192,13 @@ int cmd_caps(const std::u16string &printer)
 void print_usage(FILE *to)
 {
     std::fprintf(to,
-                 "usage: tarvel [--machine DIR] print [OPTIONS]\n"
+                 "usage: tarvel [--machine DIR] print [OPTIONS] [FILE.jpg]\n"
                  "\n"
                  "Prints the built-in test document (page 2 drawings, page 3 images, the\n"
                  "others blank) through the rendering\n"
                  "library and the spooler, and writes the job to a file.  The printer is\n"
-                 "installed with the standard model on first use.\n"
+                 "installed with the standard model on first use.  With a JPEG file, prints\n"
+                 "that photograph on one page instead, fitted to the printable area.\n"
                  "\n"
                  "options:\n"
                  "  --printer NAME        printer (default \"Tarvel CX 1500\")\n"
@@ -229,6 +230,9 @@ void print_usage(FILE *to)
                  "                        page as colour or monochrome by what is on it)\n"
                  "  --resolution DPI      DPI x DPI dots per inch, as the printer's model\n"
                  "                        offers (the standard model: 600 or 1200)\n"
+                 "  --pass-through        send the JPEG file undecoded through the driver's\n"
+                 "                        JPEG escape (when the driver offers it; else the\n"
+                 "                        photo is decoded and drawn as an image)\n"
                  "  -h, --help            this text\n");
 }
 
@@ -269,6 +273,14 @@ int cmd_print(int argc, char **argv, int first)
             continue;
         } else if (a == "--reverse" || a == "--no-reverse") {
             r.reverse = a == "--reverse";
+            continue;
+        } else if (a == "--pass-through") {
+            r.photoEscape = true;
+            continue;
+        } else if (!a.empty() && a[0] != '-') {
+            if (!r.photo.empty())
+                return bad("one JPEG file is printed at a time");
+            r.photo = a;
             continue;
         }
         static const char *const kValued[] = {"--printer", "--model",    "--output",     "-o",      "--document",
@@ -362,6 +374,12 @@ int cmd_print(int argc, char **argv, int first)
     }
     if (r.booklet >= 0 && r.poster)
         return bad("--booklet and --poster cannot be combined");
+    if (r.photoEscape && r.photo.empty())
+        return bad("--pass-through needs a JPEG file");
+    if (!r.photo.empty()) {
+        if (r.pages != 1 || !r.perPage.empty())
+            return bad("a JPEG file is printed on one page: no --pages or --page");
+    }
     if (r.perPage.size() > size_t(r.pages))
         return bad("--page " + std::to_string(r.perPage.size()) + " is beyond the document's " +
                    std::to_string(r.pages) + " pages");
@@ -380,6 +398,9 @@ int cmd_print(int argc, char **argv, int first)
     }
     std::printf("Printed %d page%s to %s (%zu bytes, spooler job %lu)\n", r.pages, r.pages == 1 ? "" : "s",
                 r.output.c_str(), report.bytes, report.jobId);
+    if (!report.photoRoad.empty())
+        std::printf("The photo went %s\n", report.photoRoad == "pass-through" ? "to the printer undecoded (JPEG escape)"
+                                                                              : "decoded, as an image");
     return 0;
 }
 

@@ -12,6 +12,7 @@
  * settings lock, escapes that would replace settings are dropped (1).
  */
 #include "ddi_workers.h"
+#include "esc_ext.h"
 #include "esc_job_data.h"
 #include "job_settings.h"
 #include "job_state.h"
@@ -70,13 +71,6 @@ bool is_private(ULONG escape)
 
 bool is_application(ULONG escape) { return (escape > ESC_APP_FIRST && escape <= ESC_APP_LAST) || escape == ESC_APP_JPEG; }
 
-/* The application escapes wait for their extension: unknown for now, visibly. */
-ULONG application_escape()
-{
-    REN_NotBuilt(u"ESC_AppEscape");
-    return ESC_UNKNOWN;
-}
-
 ULONG query_support(SURFOBJ *pso, ULONG cjIn, const void *pvIn)
 {
     if (!pvIn || cjIn < 2)
@@ -89,7 +83,9 @@ ULONG query_support(SURFOBJ *pso, ULONG cjIn, const void *pvIn)
     }
     if (queried == ESC_GETTECHNOLOGY)
         return ESC_APP_FIRST;
-    if (queried == ESC_QUERYESCSUPPORT || queried == ESC_APP_FIRST || is_private(queried))
+    if (is_application(queried) || queried == ESC_APP_FIRST)
+        return ESC_ExtSupported(PDEV_FromSurface(pso), queried);
+    if (queried == ESC_QUERYESCSUPPORT || is_private(queried))
         return ESC_DONE;
     return ESC_UNKNOWN;
 }
@@ -431,6 +427,6 @@ ULONG ESC_Dispatch(SURFOBJ *pso, ULONG iEsc, ULONG cjIn, PVOID pvIn, ULONG cjOut
     if (escape == ESC_GETTECHNOLOGY)
         return get_technology(cjIn, pvIn, cjOut, pvOut);
     if (escape == ESC_APP_FIRST || is_application(escape))
-        return application_escape();
+        return ESC_ExtEscape(pdev, escape, cjIn, pvIn, cjOut, pvOut);
     return private_escape(pdev, escape, cjIn, pvIn, cjOut, pvOut);
 }

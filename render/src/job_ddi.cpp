@@ -12,6 +12,7 @@
  *     answers TRUE.
  */
 #include "blt_image_spool.h"
+#include "esc_ext.h"
 #include "ddi_workers.h"
 #include "fnt_download.h"
 #include "job_state.h"
@@ -84,6 +85,8 @@ BOOL DDI_SendPage(SURFOBJ *pso)
     if (!pdev)
         return FALSE;
     BOOL ok = TRUE;
+    /* A JPEG image the application left unfinished is not printed. */
+    ESC_ExtDropSequence(pdev);
     if (!(pdev->jobState & JOB_ABORTED) && BLT_FlushPendingImages(pdev, TRUE) != 0)
         ok = FALSE;
     FNT_RemoveAllDownloadedFonts(pdev);
@@ -102,6 +105,7 @@ BOOL DDI_EndDoc(SURFOBJ *pso, FLONG fl)
         return FALSE;
     FNT_RemoveAllDownloadedFonts(pdev);
     BOOL ok = TRUE;
+    ESC_ExtDropSequence(pdev);
     if (fl & ED_ABORTDOC) {
         JOB_AbortDocument(pdev);
     } else {

@@ -139,6 +139,7 @@ struct ExtEscapeRecord {
     DWORD colourOverride;
     DWORD saved;
     WORD savedValues[7];               /* 295, 264, 294, 321, 296, 16, 270 */
+    void *image;                       /* the JPEG of the sequence in progress, collected until its last piece */
 };
 
 /* The spooler job and document-monitor registration of a job. */

@@ -5,6 +5,7 @@
  * the model data is opened under the process-wide model-data lock.
  */
 #include "ddi_entry.h"
+#include "esc_ext.h"
 #include "esc_job_data.h"
 #include "fnt_device_fonts.h"
 #include "job_ext.h"
@@ -96,6 +97,7 @@ void release_context(PdevContext *pdev)
 {
     HANDLE heap = pdev->heap;
     ESC_FreeContextData(pdev);
+    ESC_ExtDropSequence(pdev);
     if (pdev->palette)
         EngDeletePalette(pdev->palette);
     if (pdev->fontSubTable)

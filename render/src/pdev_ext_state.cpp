@@ -59,11 +59,13 @@ int JOB_InitExtState(PdevContext *pdev)
                              pdev->printerData);
     DWORD duplex = 0;
     ext.duplexAllowed = (PDEV_GetSetting32(pdev, ID_DUPLEX_UNIT, &duplex) == 0 && duplex) ? 1 : 0;
-    if (!pdev->mainReader)
-        return -1;
+    /* Without the model's colour byte the record stays unusable: no protocol class, so the extension stays off. */
     BYTE colour = 0;
-    if (DDD_ReadHeaderEntry(pdev->mainReader, 5, 1, 0, &colour) != 0 || colour == kColourUnknown)
+    if (!pdev->mainReader || DDD_ReadHeaderEntry(pdev->mainReader, 5, 1, 0, &colour) != 0 ||
+        colour == kColourUnknown) {
+        ext.protocolClass = 0;
         return -1;
+    }
     ext.colourDevice = colour == kColourDevice ? 1 : 0;
     return 0;
 }

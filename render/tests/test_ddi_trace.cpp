@@ -102,7 +102,7 @@ protected:
             /* a blank page still makes a sheet side; no spooler job takes its bytes here, so the write fails */
             {"DrvSendPage", nullptr, [&] { return long(DrvSendPage(so)); }},
             {"DrvEndDoc", nullptr, [&] { return long(DrvEndDoc(so, 0)); }},
-            {"DrvEscape", "ESC_AppEscape", [&] { return long(LONG(DrvEscape(so, 0x1072, 0, nullptr, 0, nullptr))); }},
+            {"DrvEscape", nullptr, [&] { return long(LONG(DrvEscape(so, 0x1072, 0, nullptr, 0, nullptr))); }},
             {"DrvBitBlt", nullptr, [&] { return long(DrvBitBlt(so, nullptr, nullptr, nullptr, nullptr, &r, &p,
                                                                     nullptr, nullptr, nullptr, 0xF0F0)); }},
             {"DrvCopyBits", nullptr, [&] { return long(DrvCopyBits(so, so, nullptr, nullptr, &r, &p)); }},

@@ -58,7 +58,6 @@ TEST_F(DdiWorkers, DrawingEntriesFailVisiblyUntilTheirWorkExists)
     } entries[] = {
         {"DrvTextOut", [](SURFOBJ *s) { return DrvTextOut(s, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                                                           nullptr, nullptr, 0x0D0D); }},
-        {"DrvEscape", [](SURFOBJ *s) { return BOOL(DrvEscape(s, 0x1072, 0, nullptr, 0, nullptr)); }},
     };
     for (const Entry &entry : entries) {
         SetLastError(0);
@@ -68,6 +67,12 @@ TEST_F(DdiWorkers, DrawingEntriesFailVisiblyUntilTheirWorkExists)
         EXPECT_FALSE(entry.call(&bad)) << entry.name << " with an invalid context";
         EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER)) << entry.name << " with an invalid context";
     }
+    /* the JPEG escape is built: off until the application turns the extension on */
+    SetLastError(0);
+    EXPECT_EQ(DrvEscape(so, 0x1072, 0, nullptr, 0, nullptr), 0u);
+    EXPECT_EQ(GetLastError(), 0u);
+    EXPECT_EQ(DrvEscape(&bad, 0x1072, 0, nullptr, 0, nullptr), 0u);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
 }
 
 TEST_F(DdiWorkers, BrushAndPathEntriesRefuseMissingObjects)

@@ -518,11 +518,12 @@ TEST_F(Escapes, DecorationBracketsAnswerTheirState)
     EXPECT_EQ(esc(0x5004, 7, placement.data()), 1) << "a wrong size is ignored";
 }
 
-TEST_F(Escapes, ApplicationEscapesWaitForTheirExtension)
+TEST_F(Escapes, ApplicationEscapesGoToTheExtension)
 {
     SetLastError(0);
-    EXPECT_EQ(esc(0x1071, 0, nullptr), 0);
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
+    EXPECT_EQ(esc(0x1071, 0, nullptr), -4) << "the control escape without its record";
+    EXPECT_EQ(GetLastError(), 0u);
+    EXPECT_EQ(esc(0x1072, 0, nullptr), 0) << "the extension is off";
     EXPECT_EQ(esc(0x7000, 0, nullptr), 0) << "unknown escape";
     EXPECT_EQ(esc(0x10000 + 0x5020, 0, nullptr), 1) << "matched on the low 16 bits";
 }
