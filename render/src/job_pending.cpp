@@ -57,8 +57,6 @@ int REC_ReplayCopySets(PdevContext *) { return not_built(u"REC_ReplayCopySets");
 
 /* ---- Form overlays, sheet data, escapes ----------------------------------- */
 
-int OVL_CloseFormOutput(PdevContext *) { return not_built(u"OVL_CloseFormOutput"); }
-
 int SDB_LoadCopySetData(PdevContext *, DWORD, const void *) { return not_built(u"SDB_LoadCopySetData"); }
 
 /* Copy-set data only arrives through its escape; without it there is nothing to free. */
