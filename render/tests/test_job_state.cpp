@@ -292,10 +292,7 @@ TEST_F(JobState, EveryWaitingCallFailsVisibly)
         {"JOB_BeginCopySetSheets", nullptr, JOB_BeginCopySetSheets},
         {"JOB_EmitFirstSheetData", nullptr, JOB_EmitFirstSheetData},
         {"JOB_FinishCopySets", nullptr, JOB_FinishCopySets},
-        {"JOB_CopySetSettings", nullptr, [](PdevContext *p) { return JOB_CopySetSettings(p->settings, p->settings); }},
         {"REC_ReplayCopySets", nullptr, REC_ReplayCopySets},
-        {"SDB_FreeCopySetData", [&](PdevContext *p) { p->copySetData = block; }, SDB_FreeCopySetData},
-        {"SDB_LoadCopySetData", nullptr, [&](PdevContext *p) { return JOB_SetCopySetData(p, sizeof block, block); }},
     };
     traceWith("0x1");
     for (const Call &c : calls) {
