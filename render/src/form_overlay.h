@@ -178,9 +178,10 @@ int OVL_CloseFormOutput(PdevContext *pdev);
 int OVL_DefineFormStreams(PdevContext *pdev, BOOL define, ULONGLONG *size, LONG *colorMode, BOOL turnedCopy);
 
 /*
- * At the first sheet of a job: whether the job runs a form (form mode 2
- * and an accepted form of more than 0 bytes) and the form's colour mode,
- * kept in the device context for the whole job.  0, or -1.
+ * At the first sheet of every job: whether the job runs a form (form mode
+ * 2 and an accepted form of more than 0 bytes) and the form's colour mode,
+ * kept in the device context for the whole job (cleared for other jobs).
+ * 0, or -1.
  */
 int OVL_FindJobForm(PdevContext *pdev);
 

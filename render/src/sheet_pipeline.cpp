@@ -67,7 +67,8 @@ constexpr DWORD kRecordBookletPage = kRecordPosterPage | REC_RECORDS_PAGE_END | 
 int refuse_unbuilt_road(PdevContext *pdev)
 {
     const JobSettings &js = *pdev->jobSettings;
-    if (js.formOther && OVL_FindJobForm(pdev) != 0)
+    /* every job: a form-overlay job finds its form, any other forgets the last one's */
+    if (OVL_FindJobForm(pdev) != 0)
         return -1;
     if (pdev->copySetMode)
         return REN_NotBuilt(u"JOB_ReadCopySetSettings", u"copy sets");

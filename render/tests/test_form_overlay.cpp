@@ -570,6 +570,12 @@ TEST_F(FormJob, AColourFormMakesMonochromePagesColour)
     EXPECT_EQ(OVL_PageColorCode(pdev, 0x03), 0x03);
     pdev->formColorMode = 1;
     EXPECT_EQ(OVL_PageColorCode(pdev, 0x01), 0x01) << "a monochrome form leaves the page alone";
+    /* a later job without a form forgets it */
+    pdev->formColorMode = 2;
+    put(339, 0);
+    ASSERT_EQ(OVL_FindJobForm(pdev), 0);
+    EXPECT_EQ(pdev->formFound, 0);
+    EXPECT_EQ(OVL_PageColorCode(pdev, 0x01), 0x01);
     EXPECT_TRUE(DrvEndDoc(so, ED_ABORTDOC));
 }
 

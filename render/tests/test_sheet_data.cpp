@@ -2,6 +2,7 @@
 // loaded, checked, read back as one destination record per copy set,
 // replaced and freed; and the copy-set settings carried from one settings
 // image to another.
+#include "job_channel.h"
 #include "sheet_data.h"
 #include "sheet_pipeline.h"
 #include "test_job_support.h"
@@ -143,6 +144,35 @@ TEST_F(JobTest, TheCopySetSettingsAreCarriedToAnotherSettingsImage)
     EXPECT_EQ(std::u16string(path), u"C:\\Fax\\data.fxd");
     EXPECT_EQ(JOB_CopySetSettings(nullptr, pdev->settings), -1);
     EXPECT_EQ(JOB_CopySetSettings(to, nullptr), -1);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(JobTest, ASecondSpoolJobTakesOverTheOutputAndIsClosedAfter)
+{
+    enableContext();
+    ASSERT_TRUE(startDoc());
+    OutputChannel *channel = pdev->channel;
+    ASSERT_EQ(OUT_Write(channel, 5, "first"), 5);
+    ASSERT_EQ(OUT_OpenJobOnNewSpoolJob(pdev), 0);
+    EXPECT_EQ(OUT_OpenJobOnNewSpoolJob(pdev), -1) << "one second job at a time";
+    ASSERT_EQ(OUT_Write(channel, 6, "second"), 6);
+    ASSERT_EQ(OUT_CloseJobTarget(pdev), 0);
+    EXPECT_EQ(channel->target, nullptr);
+    EXPECT_EQ(OUT_CloseJobTarget(pdev), 0) << "nothing left to close";
+    auto jobs = plat::spool_jobs(kColourPrinter);
+    ASSERT_EQ(jobs.size(), 2u);
+    std::vector<BYTE> bytes;
+    ASSERT_TRUE(plat::spool_job_bytes(jobId, bytes));
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "first") << "the engine's job keeps its bytes";
+    ASSERT_TRUE(plat::spool_job_bytes(jobs[1].id, bytes));
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "second");
+    EXPECT_EQ(jobs[1].document, u"Report");
+    EXPECT_TRUE(DrvEndDoc(so, 0));
+    EXPECT_EQ(OUT_OpenJobOnNewSpoolJob(nullptr), -1);
+    EXPECT_EQ(OUT_CloseJobTarget(nullptr), -1);
 }
 
 } // namespace
