@@ -142,6 +142,8 @@ bool apply_choices(const PrintRequest &r, std::vector<BYTE> &dm, std::string &er
     if (r.resolution &&
         (!set_number(dm, S_RESOLUTION_X, r.resolution, error) || !set_number(dm, S_RESOLUTION_Y, r.resolution, error)))
         return false;
+    if (!host_forms_apply(r.forms, dm, error))
+        return false;
     /* The test document is blank: its pages must not be skipped as blank. */
     return set_number(dm, S_SKIP_BLANK, 0, error);
 }
@@ -194,6 +196,8 @@ bool host_job_devmodes(const PrintRequest &request, PrintReport &report, std::ve
         ok = host_set_printer_number(request.printer, S_BOOKLET_SPLIT_SHEETS, request.bookletSheets, error);
     if (ok && request.resolution)
         ok = host_check_resolution(request.printer, request.resolution, error);
+    if (ok)
+        ok = host_forms_store_path(request.printer, request.forms, error);
     if (ok)
         ok = host_app_devmode(request.printer, devmode, error) && apply_choices(request, devmode, error);
     /* Pages of their own paper feed it only when the job's output paper is the job's own, as --paper makes it. */

@@ -10,6 +10,8 @@
 #ifndef TARVEL_HOST_PRINT_H
 #define TARVEL_HOST_PRINT_H
 
+#include "host_print_forms.h"
+
 #include <plat/types.h>
 
 #include <functional>
@@ -48,6 +50,7 @@ struct PrintRequest {
     int resolution = 0;                  /* dpi */
     std::string photo;                   /* a JPEG file printed on one page instead of the test document */
     bool photoEscape = false;            /* the photo through the driver's JPEG escape when it offers it */
+    FormsRequest forms;                  /* --form-create, --form */
 };
 
 /* What printing did. */

@@ -233,6 +233,10 @@ void print_usage(FILE *to)
                  "  --pass-through        send the JPEG file undecoded through the driver's\n"
                  "                        JPEG escape (when the driver offers it; else the\n"
                  "                        photo is decoded and drawn as an image)\n"
+                 "  --form-create NAME    write the first page into the form file NAME (under\n"
+                 "                        the work folder unless a drive or network path)\n"
+                 "                        instead of printing it\n"
+                 "  --form NAME           print every page over the form file NAME\n"
                  "  -h, --help            this text\n");
 }
 
@@ -288,7 +292,7 @@ int cmd_print(int argc, char **argv, int first)
                                               "--duplex",  "--copies",   "--nup",        "--nup-order",
                                               "--colour",  "--color",    "--resolution", "--booklet",
                                               "--poster"};
-        bool known = false;
+        bool known = host::host_forms_option(a);
         for (const char *o : kValued)
             known = known || a == o;
         if (!known)
@@ -297,7 +301,11 @@ int cmd_print(int argc, char **argv, int first)
             return bad("option '" + a + "' needs a value");
         std::string value = v;
         i++;
-        if (a == "--printer") {
+        if (host::host_forms_option(a)) {
+            std::string error;
+            if (!host::host_forms_parse(a, value, r.forms, error))
+                return bad(error);
+        } else if (a == "--printer") {
             r.printer = plat::utf8_to_utf16(value);
             if (r.printer.empty() || r.printer.size() > kMaxPrinterName)
                 return bad("a printer name has 1 to " + std::to_string(kMaxPrinterName) + " characters");

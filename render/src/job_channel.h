@@ -31,4 +31,25 @@ int OUT_CloseJobChannel(PdevContext *pdev, BOOL commit);
 /* Appends `length` bytes of the job; only once the first sheet is set up.  0, or -1. */
 int OUT_WriteJob(PdevContext *pdev, DWORD length, const void *bytes);
 
+/*
+ * Form files (job_channel_targets.cpp): OUT_BeginFormFile makes a new,
+ * empty file at `path` the channel's target, after what was buffered went
+ * to the old one; a failed write to it asks the user with the form file's
+ * message.  OUT_EndFormFile flushes and closes it, and the channel goes
+ * back to the printer.  0, or -1.
+ */
+int OUT_BeginFormFile(PdevContext *pdev, LPCWSTR path);
+int OUT_EndFormFile(PdevContext *pdev);
+
+/*
+ * A second spool job (one per copy set after the first): the engine's job
+ * keeps what was written to it and its handle is only let go; a new job
+ * of the job's document name on the same printer becomes the target.
+ * OUT_CloseJobTarget ends the target: a second spool job is closed
+ * (flushed, ended and its handle closed), the engine's handle only
+ * detached.  0, or -1.
+ */
+int OUT_OpenJobOnNewSpoolJob(PdevContext *pdev);
+int OUT_CloseJobTarget(PdevContext *pdev);
+
 #endif /* TARVELGR_JOB_CHANNEL_H */

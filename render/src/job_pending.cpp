@@ -1,20 +1,18 @@
 /*
- * Calls of the job state machine into the sheet pipeline, page recording
- * and replay, form overlays, sheet data and the escape extension, which are
+ * Calls of the job state machine into the copy-set work of the sheet
+ * pipeline and the replay, which are
  * not built yet.  Each either gives the answer its work gives in the state
  * this library cannot leave yet (no copy-set data, no recording, no
  * duplex back face), or fails visibly: one
  * trace line naming the function, ERROR_CALL_NOT_IMPLEMENTED and -1.  Each
  * is deleted from here when its work is built.
  */
-#include "form_overlay.h"
 #include "job_header.h"
 #include "job_ext.h"
 #include "job_settings.h"
 #include "job_state.h"
 #include "page_recording.h"
 #include "pdev_context.h"
-#include "sheet_data.h"
 #include "sheet_pipeline.h"
 
 #include <tarvel/log_trace.h>
@@ -49,22 +47,8 @@ int JOB_FinishSheetPipeline(PdevContext *pdev)
 int JOB_BeginCopySetSheets(PdevContext *) { return not_built(u"JOB_BeginCopySetSheets"); }
 int JOB_EmitFirstSheetData(PdevContext *) { return not_built(u"JOB_EmitFirstSheetData"); }
 int JOB_FinishCopySets(PdevContext *) { return not_built(u"JOB_FinishCopySets"); }
-int JOB_CopySetSettings(void *, void *) { return not_built(u"JOB_CopySetSettings"); }
 
 /* ---- Page recording and replay ---------------------------------------------- */
 
 int REC_ReplayCopySets(PdevContext *) { return not_built(u"REC_ReplayCopySets"); }
 
-/* ---- Form overlays, sheet data, escapes ----------------------------------- */
-
-int OVL_CloseFormOutput(PdevContext *) { return not_built(u"OVL_CloseFormOutput"); }
-
-int SDB_LoadCopySetData(PdevContext *, DWORD, const void *) { return not_built(u"SDB_LoadCopySetData"); }
-
-/* Copy-set data only arrives through its escape; without it there is nothing to free. */
-int SDB_FreeCopySetData(PdevContext *pdev)
-{
-    if (!pdev)
-        return -1;
-    return pdev->copySetData ? not_built(u"SDB_FreeCopySetData") : 0;
-}

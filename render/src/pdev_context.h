@@ -197,6 +197,8 @@ struct PdevContext {
     void *annotation;
     void *copySetData;
     LONG copySetMode;                     /* 1 when the model's device class is 2 */
+    LONG formFound;                       /* form-overlay jobs: the form streams are defined in this output */
+    LONG formColorMode;                   /* the form's "ColorMode=" (2: a colour form) */
     LONG startDocNotice;
     ExtEscapeRecord ext;
     JobInfoRecord *jobInfo;

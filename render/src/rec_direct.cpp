@@ -5,9 +5,9 @@
  */
 #include "page_recording_direct.h"
 
+#include "form_overlay.h"
 #include "job_settings.h"
 #include "job_state.h"
-#include "not_built.h"
 #include "page_recording.h"
 #include "output_channel.h"
 #include "pclxl_ops.h"
@@ -93,8 +93,6 @@ int REC_BeginPage(PdevContext *pdev, BYTE colorCode, SHORT mediaSource, SHORT me
     if (!pdev)
         return -1;
     DWORD mode = form_mode(pdev);
-    if (mode == 2)
-        return REN_NotBuilt(u"OVL_DefineFormStreams");
     if (records(pdev, REC_RECORDS_PAGE_START)) {
         BYTE payload[REC_PAGE_START_SIZE] = {};
         payload[REC_PS_COLOR] = colorCode;
@@ -107,13 +105,14 @@ int REC_BeginPage(PdevContext *pdev, BYTE colorCode, SHORT mediaSource, SHORT me
             payload[REC_PS_TRAY] = BYTE(sheet->tray);
             payload[REC_PS_TRAY + 1] = BYTE(sheet->tray >> 8);
         }
-        if (OUT_AddSideRecord(pdev->channel, SEG_PAGE_START, sizeof payload, payload) != 0)
+        if (OUT_AddSideRecord(pdev->channel, SEG_PAGE_START, sizeof payload, payload) != 0 || XL_PushGS(pdev) != 0)
             return -1;
-        return XL_PushGS(pdev);
+    } else if (mode != 1) {
+        if (REC_WritePageStart(pdev, OVL_PageColorCode(pdev, colorCode), mediaSource, mediaSize, customWidth,
+                               customHeight) != 0)
+            return -1;
     }
-    if (mode == 1)
-        return 0;
-    return REC_WritePageStart(pdev, colorCode, mediaSource, mediaSize, customWidth, customHeight);
+    return mode == 2 ? OVL_RunAtPageStart(pdev, FALSE) : 0;
 }
 
 int REC_EndPage(PdevContext *pdev)

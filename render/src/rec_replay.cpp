@@ -6,7 +6,7 @@
 #include "page_recording_replay.h"
 
 #include "job_settings.h"
-#include "not_built.h"
+#include "form_overlay.h"
 #include "output_channel.h"
 #include "page_geometry.h"
 #include "page_recording_direct.h"
@@ -72,10 +72,6 @@ int REC_ReplayPageStart(PdevContext *pdev, BYTE colorCode, SHORT mediaSource)
         return -1;
     OutputChannel *channel = pdev->channel;
     DWORD mode = rpl_FormMode(pdev);
-    if (mode == 1)
-        return REN_NotBuilt(u"OVL_WriteFormInfo");
-    if (mode == 2)
-        return REN_NotBuilt(u"OVL_DefineFormStreams");
     BYTE payload[REC_PAGE_START_SIZE];
     if (SEG_ReadPayload(&channel->recorder, &channel->spoolFile, payload, sizeof payload) != 0)
         return -1;
@@ -84,6 +80,9 @@ int REC_ReplayPageStart(PdevContext *pdev, BYTE colorCode, SHORT mediaSource)
         sheet->tray = WORD(payload[REC_PS_TRAY] | payload[REC_PS_TRAY + 1] << 8);
     }
     BYTE code = colorCode ? colorCode : payload[REC_PS_COLOR];
+    /* a form's page starts with its header comments instead of a BeginPage */
+    if (mode == 1)
+        return OVL_WriteFormInfo(pdev, code);
     /* 0xFF is the recorded "none known" (-1). */
     BYTE stored = payload[REC_PS_SOURCE];
     SHORT source = mediaSource >= 0 ? mediaSource : stored == 0xFF ? SHORT(-1) : SHORT(stored);
@@ -91,7 +90,9 @@ int REC_ReplayPageStart(PdevContext *pdev, BYTE colorCode, SHORT mediaSource)
     FLOAT width = 0, height = 0;
     std::memcpy(&width, payload + REC_PS_CUSTOM, 4);
     std::memcpy(&height, payload + REC_PS_CUSTOM + 4, 4);
-    return REC_WritePageStart(pdev, code, source, size, width, height);
+    if (REC_WritePageStart(pdev, OVL_PageColorCode(pdev, code), source, size, width, height) != 0)
+        return -1;
+    return mode == 2 ? OVL_RunAtPageStart(pdev, TRUE) : 0;
 }
 
 int REC_ReplayTransform(PdevContext *pdev, const PageTransform *cellTransform)

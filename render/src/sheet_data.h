@@ -1,18 +1,39 @@
 /*
  * Sheet data blocks of copy-set jobs: the copy-set data the user-interface
- * library hands over and the sheet-data pages built from it.
+ * library hands over (a fax send list: one destination per copy set) and
+ * the destination record of each copy set.
  */
 #ifndef TARVELGR_SHEET_DATA_H
 #define TARVELGR_SHEET_DATA_H
 
 struct PdevContext;
 
+#include <tarvel/fax_layout.h>
+
 #include <plat/types.h>
 
-/* Parses the copy-set data of the escape (a fax send list) into the context's copy-set data.  0, or -1. */
+/* One copy set's destination: its send-list entry, then the list's two header texts.  Zero-filled. */
+struct CoverDestination {
+    BYTE entry[FAX_ENTRY_SIZE];
+    BYTE headerText1[FAX_HEADER_TEXT1_SIZE];
+    BYTE headerText2[FAX_HEADER_TEXT2_SIZE];
+};
+static_assert(sizeof(CoverDestination) == 742 + 82 + 1342, "destination record layout");
+
+/*
+ * Parses the copy-set data of the escape (a fax send list of `length`
+ * bytes) into the context's copy-set data, replacing what it held.  0, or
+ * -1 when the block is not a valid list (the context then holds none).
+ */
 int SDB_LoadCopySetData(PdevContext *pdev, DWORD length, const void *block);
 
-/* Frees the context's copy-set data blocks (copy-set mode).  0, or -1. */
+/* The number of copy sets of the context's copy-set data (0 without). */
+WORD SDB_CopySetCount(const PdevContext *pdev);
+
+/* The destination record of copy set `index` into `out`.  0, or -1 when the index is not below the count. */
+int SDB_GetDestination(const PdevContext *pdev, DWORD index, CoverDestination *out);
+
+/* Frees the context's copy-set data.  0 (also when there is none), or -1. */
 int SDB_FreeCopySetData(PdevContext *pdev);
 
 #endif /* TARVELGR_SHEET_DATA_H */

@@ -15,6 +15,7 @@
 #include "sheet_pipeline.h"
 
 #include "booklet_order.h"
+#include "form_overlay.h"
 #include "job_ext.h"
 #include "job_header.h"
 #include "job_info_fill.h"
@@ -66,8 +67,9 @@ constexpr DWORD kRecordBookletPage = kRecordPosterPage | REC_RECORDS_PAGE_END | 
 int refuse_unbuilt_road(PdevContext *pdev)
 {
     const JobSettings &js = *pdev->jobSettings;
-    if (js.formMode || js.formOther)
-        return REN_NotBuilt(u"OVL_DefineFormStreams", u"form overlay");
+    /* every job: a form-overlay job finds its form, any other forgets the last one's */
+    if (OVL_FindJobForm(pdev) != 0)
+        return -1;
     if (pdev->copySetMode)
         return REN_NotBuilt(u"JOB_ReadCopySetSettings", u"copy sets");
     if (js.pageWatermark || js.sheetWatermark || js.annotation)
@@ -451,7 +453,9 @@ int JOB_EndSheet(PdevContext *pdev)
         return -1;
     if (JOB_DrawSheetBorders(pdev) != 0)
         return -1;
-    if (REC_EndPage(pdev) != 0 || REC_Mark(pdev) != 0 || JOB_LogEvent(pdev, JOB_EVENT_END_PHYSICAL) != 0)
+    /* a form keeps its page open: the form runs inside the pages of later jobs */
+    if ((!js.formMode && REC_EndPage(pdev) != 0) || REC_Mark(pdev) != 0 ||
+        JOB_LogEvent(pdev, JOB_EVENT_END_PHYSICAL) != 0)
         return -1;
     if (sheet->pageDrawn)
         JIG_MarkPageDrawn(pdev);
@@ -535,6 +539,8 @@ int JOB_BeginJobOutput(PdevContext *pdev, WORD copySet)
     if (!form && JOB_WriteHeader(pdev, JOB_TEXT_HEADER, copySet) != 0)
         return -1;
     if (JOB_WriteStreamHeader(pdev) != 0 || JOB_BeginSessionUnlessForm(pdev) != 0)
+        return -1;
+    if (!form && OVL_BeginFormOverlay(pdev) != 0)
         return -1;
     return form ? 0 : JOB_LogEventText(pdev, "", JOB_EVENT_STAMP);
 }

@@ -193,35 +193,6 @@ TEST_F(FirstJob, FourUpOrderThreeFillsTheTopRowFirst)
 
 namespace {
 
-TEST_F(FirstJob, RoadsThatNeedPageRecordingAreRefusedBeforeAnyByte)
-{
-    struct Road {
-        const char *waitsFor;
-        std::vector<std::pair<WORD, LONG>> settings;
-    } roads[] = {
-        {"OVL_DefineFormStreams: not built yet (form overlay)", {{339, 2}}},
-    };
-    traceWith("0x1");
-    for (const Road &road : roads) {
-        SCOPED_TRACE(road.waitsFor);
-        dm = std::make_unique<JobDevmode>();
-        dm->set(13, 7);
-        dm->set(1334, 0);
-        for (const auto &[id, value] : road.settings)
-            dm->set(id, value);
-        enableContext();
-        ASSERT_TRUE(startDoc());
-        ASSERT_TRUE(DrvStartPage(so));
-        SetLastError(0);
-        EXPECT_FALSE(DrvSendPage(so));
-        EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
-        EXPECT_NE(traceText().find(road.waitsFor), std::string::npos);
-        EXPECT_FALSE(DrvEndDoc(so, 0));
-        EXPECT_EQ(spooled(), "");
-        disable();
-    }
-}
-
 TEST_F(FirstJob, CellBordersFrameTheFilledCells)
 {
     dm->set(295, 4);
@@ -313,7 +284,6 @@ TEST_F(FirstJob, EveryRoadThatWaitsIsRefusedAtTheFirstSheet)
         const char *trace;
         std::function<void(JobSettings &, PdevContext *)> set;
     } roads[] = {
-        {"OVL_DefineFormStreams: not built yet (form overlay)", [](JobSettings &js, PdevContext *) { js.formMode = 1; }},
         {"JOB_ReadCopySetSettings: not built yet (copy sets)", [](JobSettings &, PdevContext *p) { p->copySetMode = 1; }},
         {"JOB_SetDecorationMode: not built yet (decorations)", [](JobSettings &js, PdevContext *) { js.annotation = 1; }},
     };
@@ -331,27 +301,6 @@ TEST_F(FirstJob, EveryRoadThatWaitsIsRefusedAtTheFirstSheet)
         EXPECT_TRUE(DrvEndDoc(so, ED_ABORTDOC));
         EXPECT_EQ(spooled(), "");
     }
-}
-
-TEST_F(FirstJob, ReplayedPageStartsOfFormJobsWaitForFormOverlays)
-{
-    enableContext();
-    ASSERT_TRUE(startDoc());
-    traceWith("0x1");
-    struct Case {
-        LONG mode;
-        const char *trace;
-    } cases[] = {{1, "OVL_WriteFormInfo: not built yet"}, {2, "OVL_DefineFormStreams: not built yet"}};
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.trace);
-        put(339, c.mode);
-        SetLastError(0);
-        EXPECT_EQ(REC_ReplayPageStart(pdev, 0, -1), -1);
-        EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
-        EXPECT_NE(traceText().find(c.trace), std::string::npos);
-    }
-    put(339, 0);
-    EXPECT_TRUE(DrvEndDoc(so, ED_ABORTDOC));
 }
 
 TEST_F(FirstJob, WithoutADocumentMonitorTheJobHasNoIdentifier)
