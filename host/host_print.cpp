@@ -140,6 +140,8 @@ bool apply_choices(const PrintRequest &r, std::vector<BYTE> &dm, std::string &er
     if (r.resolution &&
         (!set_number(dm, S_RESOLUTION_X, r.resolution, error) || !set_number(dm, S_RESOLUTION_Y, r.resolution, error)))
         return false;
+    if (!host_apply_decorations(r.decorations, r.printer, dm, error))
+        return false;
     /* The test document is blank: its pages must not be skipped as blank. */
     return set_number(dm, S_SKIP_BLANK, 0, error);
 }

@@ -10,6 +10,8 @@
 #ifndef TARVEL_HOST_PRINT_H
 #define TARVEL_HOST_PRINT_H
 
+#include "host_print_decorations.h"
+
 #include <plat/types.h>
 
 #include <functional>
@@ -46,6 +48,7 @@ struct PrintRequest {
     int poster = 0;                      /* 2, 3, 4: an N x N poster of each page */
     int colour = 2;                      /* 1 monochrome, 2 colour, 3 automatic (decided page by page) */
     int resolution = 0;                  /* dpi */
+    DecorationRequest decorations;       /* watermark and annotation */
 };
 
 /* What printing did. */

@@ -227,8 +227,9 @@ void print_usage(FILE *to)
                  "  --colour mono|colour|auto\n"
                  "                        colour mode (default colour; auto announces each\n"
                  "                        page as colour or monochrome by what is on it)\n"
-                 "  --resolution DPI      300, 600 or 1200\n"
-                 "  -h, --help            this text\n");
+                 "  --resolution DPI      300, 600 or 1200\n");
+    host::host_decoration_usage(to);
+    std::fprintf(to, "  -h, --help            this text\n");
 }
 
 bool parse_int(const char *text, int low, int high, int &out)
@@ -268,6 +269,14 @@ int cmd_print(int argc, char **argv, int first)
             continue;
         } else if (a == "--reverse" || a == "--no-reverse") {
             r.reverse = a == "--reverse";
+            continue;
+        }
+        std::string decorationError;
+        const int used = host::host_decoration_option(a, v, r.decorations, decorationError);
+        if (used < 0)
+            return bad(decorationError);
+        if (used > 0) {
+            i += used - 1;
             continue;
         }
         static const char *const kValued[] = {"--printer", "--model",    "--output",     "-o",      "--document",

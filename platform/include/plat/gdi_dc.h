@@ -10,9 +10,10 @@
  *   Ellipse                       DrvStrokeAndFillPath (plat::gdi_draw_path):
  *                                 filled with the brush unless it is hollow,
  *                                 stroked with the pen unless it is PS_NULL
- *   TextOutW, ExtTextOutW         the text core (DrvTextOut)
- *   DrawTextW with DT_CALCRECT,   measured from the selected font's file
- *   GetTextExtentPoint32W         through FreeType
+ *   TextOutW, ExtTextOutW         DrvTextOut (plat::gdi_draw_text) in the
+ *                                 selected font, text colour and alignment
+ *   DrawTextW with DT_CALCRECT,   measured as gdi_draw_text maps the font
+ *   GetTextExtentPoint32W         (plat::gdi_measure_text, through FreeType)
  *
  * The functions of plat/raster.h that name a context (SelectObject, SaveDC,
  * SetTextColor, StretchDIBits, TextOutW, ...) answer for printer contexts
@@ -28,6 +29,7 @@
 #ifndef PLAT_GDI_DC_H
 #define PLAT_GDI_DC_H
 
+#include <plat/engine_fonts.h>
 #include <plat/gdi.h>
 #include <plat/raster.h>
 
@@ -39,15 +41,7 @@
 #define MM_ISOTROPIC 7
 #define MM_ANISOTROPIC 8
 
-/* Text alignment. */
-#define TA_NOUPDATECP 0u
-#define TA_UPDATECP 1u
-#define TA_LEFT 0u
-#define TA_RIGHT 2u
-#define TA_CENTER 6u
-#define TA_TOP 0u
-#define TA_BOTTOM 8u
-#define TA_BASELINE 24u
+/* Text alignment (the others come with plat/engine_fonts.h). */
 #define TA_RTLREADING 256u
 
 /* Drawing modes (SetROP2). */

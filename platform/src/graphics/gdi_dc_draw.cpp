@@ -1,14 +1,13 @@
 /*
  * Drawing calls on a printer device context (see plat/gdi_dc.h): images
  * become DrvStretchBlt, figures DrvStrokePath / DrvFillPath /
- * DrvStrokeAndFillPath with the selected pen and brush, text goes to the
- * text core; text is measured from the selected font through FreeType.
+ * DrvStrokeAndFillPath with the selected pen and brush, text DrvTextOut in
+ * the selected font; text is measured as it is drawn.
  * Positions are mapped from the context's logical units to device pixels
  * and drawn inside its clip rectangle.
  */
 #include "gdi_dc_private.h"
 
-#include <plat/debug.h>
 #include <plat/error.h>
 #include <plat/text.h>
 
@@ -87,16 +86,38 @@ std::vector<long> point_args(const POINT *points, int count)
     return args;
 }
 
-/* The text core: text at a device position in the context's font and colour. */
-BOOL draw_text_core(HDC hdc, const State &s, POINT at, std::u16string_view text)
+/* The selected font with its height and width in device pixels. */
+LOGFONTW device_font(const State &s)
 {
-    (void)hdc;
-    (void)s;
-    (void)at;
-    (void)text;
-    OutputDebugStringW(u"tarvelplat: text on printer contexts is not built yet (DrvTextOut)\n");
-    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-    return FALSE;
+    auto font = object_of<plat::raster::Font>(s.base.font);
+    LOGFONTW lf = font ? font->lf : LOGFONTW{};
+    const long h = scale_x(s, lf.lfHeight), w = scale_x(s, lf.lfWidth);
+    lf.lfHeight = LONG(lf.lfHeight < 0 ? -h : h);
+    lf.lfWidth = LONG(w);
+    return lf;
+}
+
+/* Text at a device position in the context's font, colour, alignment and clip. */
+BOOL draw_text_core(HDC hdc, const State &s, POINT at, std::u16string_view text, bool opaque)
+{
+    plat::GdiTextDraw draw;
+    draw.font = device_font(s);
+    draw.text.assign(text);
+    draw.origin = POINTL{at.x, at.y};
+    draw.align = s.textAlign & (TA_CENTER | TA_BASELINE);
+    draw.color = device_colour(s.base.text);
+    draw.opaque = opaque;
+    draw.background = device_colour(s.base.back);
+    draw.mix = MIX(s.rop2 | s.rop2 << 8);
+    if (s.clip)
+        draw.clip = {RECTL{s.clip->left, s.clip->top, s.clip->right, s.clip->bottom}};
+    return plat::gdi_draw_text(hdc, draw);
+}
+
+/* The extent of text in the context's font, as drawn. */
+SIZE measure_text(HDC hdc, const State &s, std::u16string_view text)
+{
+    return plat::gdi_measure_text(hdc, device_font(s), std::u16string(text));
 }
 
 } // namespace
@@ -199,7 +220,6 @@ BOOL ellipse(HDC hdc, int left, int top, int right, int bottom)
 
 BOOL text_out(HDC hdc, int x, int y, UINT options, const RECT *rect, LPCWSTR text, UINT count, const int *dx)
 {
-    (void)options;
     (void)rect;
     (void)dx;
     State s;
@@ -210,7 +230,8 @@ BOOL text_out(HDC hdc, int x, int y, UINT options, const RECT *rect, LPCWSTR tex
     } else if (count > 0 && !text) {
         SetLastError(ERROR_INVALID_PARAMETER);
     } else {
-        ok = draw_text_core(hdc, s, to_device(s, POINT{x, y}), view);
+        ok = draw_text_core(hdc, s, to_device(s, POINT{x, y}), view,
+                            (options & ETO_OPAQUE) || s.base.bkMode == OPAQUE);
     }
     log(hdc, "TextOutW", {x, y}, ok, std::u16string(view));
     return ok;
@@ -221,9 +242,8 @@ BOOL text_extent(HDC hdc, LPCWSTR text, int count, SIZE *size)
     State s;
     if (!state_of(hdc, &s) || !size || count < 0 || (count > 0 && !text))
         return FALSE;
-    const raster::TextSize t = raster::measure(font_dc(s), std::u16string_view(text ? text : u"", size_t(count)));
-    *size = SIZE{t.cx, t.cy};
-    return TRUE;
+    *size = measure_text(hdc, s, std::u16string_view(text ? text : u"", size_t(count)));
+    return size->cy > 0 || count == 0;
 }
 
 int draw_text(HDC hdc, LPCWSTR text, int count, RECT *rect, UINT format)
@@ -235,8 +255,7 @@ int draw_text(HDC hdc, LPCWSTR text, int count, RECT *rect, UINT format)
         str.assign(text, count < 0 ? size_t(lstrlenW(text)) : size_t(count));
         if (format & DT_CALCRECT) {
             /* One line per paragraph; its widest line and the lines' height. */
-            const raster::Dc fd = font_dc(s);
-            const int lineHeight = raster::measure(fd, u"x").cy;
+            const int lineHeight = measure_text(hdc, s, u"x").cy;
             int widest = 0, lines = 0;
             size_t start = 0;
             while (true) {
@@ -244,7 +263,7 @@ int draw_text(HDC hdc, LPCWSTR text, int count, RECT *rect, UINT format)
                 std::u16string line = str.substr(start, end == std::u16string::npos ? end : end - start);
                 if (!line.empty() && line.back() == u'\r')
                     line.pop_back();
-                widest = std::max(widest, raster::measure(fd, line).cx);
+                widest = std::max(widest, int(measure_text(hdc, s, line).cx));
                 lines++;
                 if (end == std::u16string::npos)
                     break;

@@ -35,9 +35,6 @@ RECT to_device(const State &s, RECT r);
 /* A logical length along x in device units (font heights, pen widths). */
 long scale_x(const State &s, long v);
 
-/* A raster context carrying the state's font, for measuring text. */
-raster::Dc font_dc(const State &s);
-
 /* Appends to the call log when it is on. */
 void log(HDC hdc, std::string op, std::vector<long> args, BOOL answer, std::u16string text = {});
 

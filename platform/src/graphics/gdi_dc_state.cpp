@@ -164,13 +164,6 @@ long scale_x(const State &s, long v)
     return v < 0 ? -v : v;
 }
 
-raster::Dc font_dc(const State &s)
-{
-    raster::Dc dc;
-    dc.st = s.base;
-    return dc;
-}
-
 HGDIOBJ select_object(HDC hdc, HGDIOBJ object)
 {
     HGDIOBJ previous = with_state<HGDIOBJ>(hdc, nullptr, [&](Context &c) -> HGDIOBJ {
