@@ -80,6 +80,20 @@ R with_state(HDC hdc, R fallback, F f)
     return f(it->second);
 }
 
+/* Makes `r` (cut by the clip in force when `cut`) the clip; its region type. */
+int clip_to(Context &c, RECT r, bool cut)
+{
+    if (cut && c.current.clip) {
+        const RECT &o = *c.current.clip;
+        r = RECT{std::max(r.left, o.left), std::max(r.top, o.top), std::min(r.right, o.right),
+                 std::min(r.bottom, o.bottom)};
+    }
+    r.right = std::max(r.right, r.left);
+    r.bottom = std::max(r.bottom, r.top);
+    c.current.clip = r;
+    return (r.left == r.right || r.top == r.bottom) ? int(NULLREGION) : int(SIMPLEREGION);
+}
+
 long scale(long v, long from, long to) { return from == 0 ? v : long((long long)v * to / from); }
 
 } // namespace
@@ -290,18 +304,7 @@ BOOL viewport_origin(HDC hdc, POINT *origin)
 int intersect_clip(HDC hdc, int left, int top, int right, int bottom)
 {
     const int type = with_state(hdc, int(ERROR), [&](Context &c) {
-        RECT r = to_device(c.current, RECT{left, top, right, bottom});
-        if (c.current.clip) {
-            const RECT &o = *c.current.clip;
-            r = RECT{std::max(r.left, o.left), std::max(r.top, o.top), std::min(r.right, o.right),
-                     std::min(r.bottom, o.bottom)};
-        }
-        if (r.right < r.left)
-            r.right = r.left;
-        if (r.bottom < r.top)
-            r.bottom = r.top;
-        c.current.clip = r;
-        return (r.left == r.right || r.top == r.bottom) ? int(NULLREGION) : int(SIMPLEREGION);
+        return clip_to(c, to_device(c.current, RECT{left, top, right, bottom}), true);
     });
     log(hdc, "IntersectClipRect", {left, top, right, bottom}, type);
     return type;
@@ -335,18 +338,7 @@ int ExtSelectClipRgn(HDC hdc, HRGN region, int mode)
                 c.current.clip.reset();
                 return int(SIMPLEREGION);
             }
-            RECT r = rgn->rect; /* regions are in device units */
-            if (mode == RGN_AND && c.current.clip) {
-                const RECT &o = *c.current.clip;
-                r = RECT{std::max(r.left, o.left), std::max(r.top, o.top), std::min(r.right, o.right),
-                         std::min(r.bottom, o.bottom)};
-                if (r.right < r.left)
-                    r.right = r.left;
-                if (r.bottom < r.top)
-                    r.bottom = r.top;
-            }
-            c.current.clip = r;
-            return (r.left == r.right || r.top == r.bottom) ? int(NULLREGION) : int(SIMPLEREGION);
+            return clip_to(c, rgn->rect, mode == RGN_AND); /* regions are in device units */
         });
     }
     std::vector<long> args = {mode};
@@ -394,34 +386,34 @@ BOOL GetWindowOrgEx(HDC hdc, POINT *origin)
     });
 }
 
-BOOL SetWindowExtEx(HDC hdc, int x, int y, SIZE *previous)
+namespace {
+
+/* Sets one extent of the mapping (counted in MM_ANISOTROPIC and MM_ISOTROPIC only). */
+BOOL set_extent(HDC hdc, SIZE State::*extent, const char *op, int x, int y, SIZE *previous)
 {
     const BOOL ok = with_state(hdc, FALSE, [&](Context &c) {
         if (x == 0 || y == 0)
             return FALSE;
         if (previous)
-            *previous = c.current.windowExt;
+            *previous = c.current.*extent;
         if (c.current.mapMode == MM_ANISOTROPIC || c.current.mapMode == MM_ISOTROPIC)
-            c.current.windowExt = SIZE{x, y};
+            c.current.*extent = SIZE{x, y};
         return TRUE;
     });
-    log(hdc, "SetWindowExtEx", {x, y}, ok);
+    log(hdc, op, {x, y}, ok);
     return ok;
+}
+
+} // namespace
+
+BOOL SetWindowExtEx(HDC hdc, int x, int y, SIZE *previous)
+{
+    return set_extent(hdc, &State::windowExt, "SetWindowExtEx", x, y, previous);
 }
 
 BOOL SetViewportExtEx(HDC hdc, int x, int y, SIZE *previous)
 {
-    const BOOL ok = with_state(hdc, FALSE, [&](Context &c) {
-        if (x == 0 || y == 0)
-            return FALSE;
-        if (previous)
-            *previous = c.current.viewportExt;
-        if (c.current.mapMode == MM_ANISOTROPIC || c.current.mapMode == MM_ISOTROPIC)
-            c.current.viewportExt = SIZE{x, y};
-        return TRUE;
-    });
-    log(hdc, "SetViewportExtEx", {x, y}, ok);
-    return ok;
+    return set_extent(hdc, &State::viewportExt, "SetViewportExtEx", x, y, previous);
 }
 
 UINT SetTextAlign(HDC hdc, UINT align)
