@@ -143,6 +143,7 @@ bool apply_choices(const PrintRequest &r, std::vector<BYTE> &dm, std::string &er
         (!set_number(dm, S_RESOLUTION_X, r.resolution, error) || !set_number(dm, S_RESOLUTION_Y, r.resolution, error)))
         return false;
     if (!host_forms_apply(r.forms, dm, error))
+    if (!host_apply_decorations(r.decorations, r.printer, dm, error))
         return false;
     /* The test document is blank: its pages must not be skipped as blank. */
     return set_number(dm, S_SKIP_BLANK, 0, error);

@@ -11,6 +11,7 @@
 #define TARVEL_HOST_PRINT_H
 
 #include "host_print_forms.h"
+#include "host_print_decorations.h"
 
 #include <plat/types.h>
 
@@ -51,6 +52,7 @@ struct PrintRequest {
     std::string photo;                   /* a JPEG file printed on one page instead of the test document */
     bool photoEscape = false;            /* the photo through the driver's JPEG escape when it offers it */
     FormsRequest forms;                  /* --form-create, --form */
+    DecorationRequest decorations;       /* watermark and annotation */
 };
 
 /* What printing did. */

@@ -236,8 +236,9 @@ void print_usage(FILE *to)
                  "  --form-create NAME    write the first page into the form file NAME (under\n"
                  "                        the work folder unless a drive or network path)\n"
                  "                        instead of printing it\n"
-                 "  --form NAME           print every page over the form file NAME\n"
-                 "  -h, --help            this text\n");
+                 "  --form NAME           print every page over the form file NAME\n");
+    host::host_decoration_usage(to);
+    std::fprintf(to, "  -h, --help            this text\n");
 }
 
 bool parse_int(const char *text, int low, int high, int &out)
@@ -285,6 +286,14 @@ int cmd_print(int argc, char **argv, int first)
             if (!r.photo.empty())
                 return bad("one JPEG file is printed at a time");
             r.photo = a;
+            continue;
+        }
+        std::string decorationError;
+        const int used = host::host_decoration_option(a, v, r.decorations, decorationError);
+        if (used < 0)
+            return bad(decorationError);
+        if (used > 0) {
+            i += used - 1;
             continue;
         }
         static const char *const kValued[] = {"--printer", "--model",    "--output",     "-o",      "--document",

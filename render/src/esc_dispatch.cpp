@@ -13,6 +13,7 @@
  */
 #include "ddi_workers.h"
 #include "esc_ext.h"
+#include "esc_decorations.h"
 #include "esc_job_data.h"
 #include "job_settings.h"
 #include "job_state.h"
@@ -175,9 +176,11 @@ ULONG query_decorations(PdevContext *pdev, ULONG cjIn, const void *pvIn, ULONG c
     plat::store_u32(out, 4, pageWatermark ? 1 : 0);
     plat::store_u32(out, 8, annotation ? 1 : 0);
 
-    /* The N-up cell a page watermark is placed in waits for the decoration work. */
-    if (pageWatermark)
-        return ULONG(REN_NotBuilt(u"ESC_QueryDecorations", u"page watermark cell"));
+    /*
+     * Box A: the page's printable area in its own pixels, for the page
+     * watermark as for the others; the page transform takes it into the
+     * page's N-up cell.  Box B: the printable area of the paper fed.
+     */
     DWORD dpi = 0;
     PDEV_GetSetting32(pdev, ID_RESOLUTION, &dpi);
     FLOAT box[8];
@@ -328,7 +331,9 @@ ULONG private_escape(PdevContext *pdev, ULONG escape, ULONG cjIn, PVOID pvIn, UL
     case ESC_WATERMARK_PLACEMENT:
         if (!exact(cjIn, pvIn, 8))
             return ESC_DONE;
-        return ULONG(REN_NotBuilt(u"ESC_WatermarkPlacement"));
+        return ESC_WatermarkPlacement(pdev, LONG(plat::load_u32(pvIn, 0)), LONG(plat::load_u32(pvIn, 4))) == 0
+                   ? ESC_DONE
+                   : ESC_REFUSED;
     case ESC_SET_SETTINGS:
         if (ESC_SettingsLocked(pdev))
             return ESC_DONE;

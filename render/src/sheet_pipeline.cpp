@@ -72,8 +72,6 @@ int refuse_unbuilt_road(PdevContext *pdev)
         return -1;
     if (pdev->copySetMode)
         return REN_NotBuilt(u"JOB_ReadCopySetSettings", u"copy sets");
-    if (js.pageWatermark || js.sheetWatermark || js.annotation)
-        return REN_NotBuilt(u"JOB_SetDecorationMode", u"decorations");
     return 0;
 }
 
@@ -306,6 +304,11 @@ int draw_crop_marks(PdevContext *pdev, const SheetPipelineState &sheet)
 }
 
 } // namespace
+
+bool JOB_IsTurnedBackFace(const PdevContext *pdev, const SheetPipelineState &sheet, LONG side)
+{
+    return turned_back_face(pdev, sheet, side);
+}
 
 SheetPipelineState *JOB_SheetState(PdevContext *pdev)
 {

@@ -53,4 +53,7 @@ struct SheetPipelineState {
 /* The context's pipeline state, or null outside a job. */
 SheetPipelineState *JOB_SheetState(PdevContext *pdev);
 
+/* Whether the page on side `side` (0 front, 1 back) of the sheet is turned within the paper (a two-pass back face). */
+bool JOB_IsTurnedBackFace(const PdevContext *pdev, const SheetPipelineState &sheet, LONG side);
+
 #endif /* TARVELGR_SHEET_STATE_H */

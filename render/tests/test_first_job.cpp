@@ -285,7 +285,6 @@ TEST_F(FirstJob, EveryRoadThatWaitsIsRefusedAtTheFirstSheet)
         std::function<void(JobSettings &, PdevContext *)> set;
     } roads[] = {
         {"JOB_ReadCopySetSettings: not built yet (copy sets)", [](JobSettings &, PdevContext *p) { p->copySetMode = 1; }},
-        {"JOB_SetDecorationMode: not built yet (decorations)", [](JobSettings &js, PdevContext *) { js.annotation = 1; }},
     };
     enableContext();
     traceWith("0x1");
@@ -300,6 +299,26 @@ TEST_F(FirstJob, EveryRoadThatWaitsIsRefusedAtTheFirstSheet)
         pdev->copySetMode = 0;
         EXPECT_TRUE(DrvEndDoc(so, ED_ABORTDOC));
         EXPECT_EQ(spooled(), "");
+    }
+}
+
+TEST_F(FirstJob, JobsWithDecorationsGoDirect)
+{
+    enableContext();
+    struct Road {
+        const char *name;
+        std::function<void(JobSettings &)> set;
+    } roads[] = {
+        {"annotation", [](JobSettings &js) { js.annotation = 1; }},
+        {"page watermark", [](JobSettings &js) { js.pageWatermark = 1; }},
+        {"sheet watermark", [](JobSettings &js) { js.sheetWatermark = 1; }},
+    };
+    for (const Road &road : roads) {
+        SCOPED_TRACE(road.name);
+        ASSERT_TRUE(startDoc());
+        road.set(*pdev->jobSettings);
+        EXPECT_EQ(JOB_TranslateSettings(pdev), 0);
+        EXPECT_TRUE(DrvEndDoc(so, ED_ABORTDOC));
     }
 }
 

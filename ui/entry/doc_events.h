@@ -210,10 +210,67 @@ int DOC_OnStartPage(HANDLE printer, HDC hdc);
 
 /*
  * End of page (endOfDocument 0) or of document (1): the decorations due are
- * asked for; none due, or a failed query: 1.  Drawing them is not built
- * yet: -1 with a trace line and ERROR_CALL_NOT_IMPLEMENTED.
+ * asked for (none due, or a failed query or settings fetch: 1) and drawn:
+ * the page watermark, the sheet watermark and the annotation, the last two
+ * at end of document on one page added for them.  The result of the last
+ * drawing, 1 when nothing was drawn; -1 when the added page cannot start.
  */
 int DOC_OnEndPage(HANDLE printer, HDC hdc, int endOfDocument);
+
+/* Box selectors of the decoration drawing: the areas of the decoration query and whether placements are subtracted. */
+inline constexpr int DOC_BOX_PLACED = 0;       /* box B, text drawn less the placement sent (annotations) */
+inline constexpr int DOC_BOX_PAGE = 1;         /* box A: the page watermark */
+inline constexpr int DOC_BOX_SHEET = 2;        /* box B, text drawn where it lies (the sheet watermark) */
+
+/*
+ * The watermark of settings image `settings` drawn between the renderer's
+ * watermark brackets: none configured (no text, no bitmap file): 1 and
+ * nothing sent; a refused opening bracket: -1; otherwise the drawing's
+ * result, the bracket closed in every case.
+ */
+int DOC_DrawWatermark(HDC hdc, BYTE *settings, const BYTE *query);
+
+/*
+ * A bitmap watermark from file `file`, `scale` and `resolution` giving its
+ * size (DOC_BitmapWatermarkSize), placed by position code `position` in the
+ * area of `boxSelector`, or tiled (position 0) with one placement escape per
+ * tile, column by column.  A file that cannot be read draws nothing: 1.
+ * -1 for a null context or a refused placement escape (the context's state
+ * restored).
+ */
+int DOC_DrawBitmapWatermark(HDC hdc, const BYTE *query, int resolution, DWORD position, LPCWSTR file, BOOL seeThrough,
+                            DWORD scale, int boxSelector);
+
+/*
+ * A text watermark (also an annotation line): `font` (height and width in
+ * points) scaled to `resolution`, turned by its escapement, framed by
+ * `frame` (0 none, 1 rectangle, 2 ellipse), placed or tiled by `position`
+ * in the area of `boxSelector`.  1, or -1 for a null context, a font that
+ * cannot be made, another frame shape, a layout that fails or a refused
+ * placement escape (the context's state restored, the objects deleted).
+ */
+int DOC_DrawTextWatermark(HDC hdc, const BYTE *query, int resolution, DWORD position, const LOGFONTW *font,
+                          LPCWSTR text, COLORREF colour, int unused1, int unused2, int frame, int boxSelector);
+
+struct PlacementLayout;
+
+/*
+ * The frame of copy `copy` of `layout`, inset by half the pen width: a
+ * rectangle's four corners clockwise from its top left (points[0..3]), or
+ * an ellipse's bounding box (points[0] top left, points[1] bottom right).
+ * 1, or 0 for another shape or a copy the layout lacks.
+ */
+int DOC_FramePoints(const PlacementLayout *layout, int frame, SIZEL frameSize, LONG penWidth, int copy,
+                    POINT points[4]);
+
+/*
+ * The annotation of the renderer's annotation record, between the
+ * annotation brackets: items sharing a position printed as one line joined
+ * by " : ".  1 when nothing is to be printed, -1 when the record or the
+ * opening bracket is refused or a line fails (the bracket is closed then
+ * too), else the last line's result.
+ */
+int DOC_DrawAnnotation(HDC hdc, BYTE *settings, const BYTE *query);
 
 /*
  * The width and height of the decoration area: box A of the 44-byte
@@ -226,7 +283,7 @@ int DOC_GetDrawArea(const BYTE *query, int boxSelector, LONG *width, LONG *heigh
  * The size of a bitmap watermark on the page, in device units: each side
  * pixels / pixels per metre (3,780 when the bitmap gives none) x `scale` x
  * `resolution` / 25.4, cut toward zero.  1, or 0 when a side is not
- * positive (nothing is drawn).  Nothing calls it until the drawing exists.
+ * positive (nothing is drawn).
  */
 int DOC_BitmapWatermarkSize(const BITMAPINFOHEADER *header, DWORD scale, int resolution, LONG *width, LONG *height);
 

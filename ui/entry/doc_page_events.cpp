@@ -1,12 +1,10 @@
 /*
  * The page events: at start of page the renderer is told the next page's
  * paper and margins; at end of page and end of document it is asked which
- * decorations (page and sheet watermark, annotation) are due.  Drawing them
- * waits for its work: a page with a decoration due fails visibly, as the
- * renderer's first sheet of such a job does.
+ * decorations (page and sheet watermark, annotation) are due, and they are
+ * drawn (doc_watermark.cpp, doc_text_watermark.cpp, doc_annotation.cpp).
  */
 #include "doc_events.h"
-#include "ui_not_built.h"
 
 #include <tarvel/esc_codes.h>
 #include <tarvel/ppr_paper.h>
@@ -62,8 +60,33 @@ int DOC_OnEndPage(HANDLE, HDC hdc, int endOfDocument)
     BYTE query[ESC_DECORATION_QUERY_SIZE] = {};
     if (DOC_Escape(hdc, ESC_QUERY_DECORATIONS, &which, sizeof which, query, sizeof query) <= 0)
         return 1;
-    if (plat::load_u32(query, kQuerySheetWatermark) == 0 && plat::load_u32(query, kQueryPageWatermark) == 0 &&
-        plat::load_u32(query, kQueryAnnotation) == 0)
+    const bool pageWatermark = plat::load_u32(query, kQueryPageWatermark) != 0;
+    const bool sheetWatermark = plat::load_u32(query, kQuerySheetWatermark) != 0;
+    const bool annotation = plat::load_u32(query, kQueryAnnotation) != 0;
+    if (!pageWatermark && !sheetWatermark && !annotation)
         return 1;
-    return UI_NotBuilt(u"DOC_DrawWatermark", -1);
+    std::vector<BYTE> image(DOC_SETTINGS_IMAGE_SIZE);
+    if (DOC_Escape(hdc, ESC_GET_SETTINGS, nullptr, 0, image.data(), image.size()) <= 0)
+        return 1;
+
+    int result = 1;
+    if (pageWatermark)
+        result = DOC_DrawWatermark(hdc, image.data(), query);
+    /* At end of document the sheet's decorations go on one page added for them. */
+    bool added = false;
+    auto add_page = [&]() {
+        if (endOfDocument && !added) {
+            if (StartPage(hdc) <= 0)
+                return false;
+            added = true;
+        }
+        return true;
+    };
+    if (sheetWatermark)
+        result = add_page() ? DOC_DrawWatermark(hdc, image.data(), query) : -1;
+    if (annotation)
+        result = add_page() ? DOC_DrawAnnotation(hdc, image.data(), query) : -1;
+    if (added)
+        EndPage(hdc);
+    return result;
 }

@@ -6,6 +6,7 @@
 #include "gdi_escape_log.h"
 
 #include <plat/gdi.h>
+#include <plat/gdi_dc.h>
 #include <plat/machine.h>
 
 #include <algorithm>
@@ -61,6 +62,14 @@ bool gdi_escape_scripted(int code, int *answer, int cbOut, LPSTR out)
 
 void gdi_escape_record(HDC hdc, int code, int cbIn, LPCSTR in, int cbOut, int answer, bool scripted)
 {
+    /* The drawing-call log shows the escape with its 32-bit values (inputs of 4 or 8 bytes). */
+    std::vector<long> args{code};
+    for (int at = 0; in && (cbIn == 4 || cbIn == 8) && at < cbIn; at += 4) {
+        int32_t v;
+        std::memcpy(&v, in + at, 4);
+        args.push_back(v);
+    }
+    gdi_dc_log_call(hdc, "ExtEscape", std::move(args), answer);
     EscapeState &s = state();
     std::lock_guard<std::mutex> g(s.lock);
     if (s.log.size() >= kMaxRecords)

@@ -17,6 +17,7 @@
 
 #include <plat/error.h>
 #include <plat/gdi.h>
+#include <plat/gdi_dc.h>
 #include <plat/loader.h>
 #include <plat/machine.h>
 #include <plat/spooler.h>
@@ -388,6 +389,7 @@ BOOL DeleteDC(HDC hdc)
     }
     close_dc(dc);
     delete dc;
+    plat::gdi_dc_forget(hdc);
     return TRUE;
 }
 
@@ -573,6 +575,7 @@ int StartPage(HDC hdc)
     dc->pageOpen = true;
     BOOL ok = with_surface<PFN_DrvStartPage>(dc, INDEX_DrvStartPage,
                                              [](PFN_DrvStartPage fn, SURFOBJ *pso) { return fn(pso); });
+    plat::gdi_dc_log_call(hdc, "StartPage", {}, ok);
     return ok ? 1 : SP_ERROR;
 }
 
@@ -591,6 +594,7 @@ int EndPage(HDC hdc)
         dc->pageOpen = false;
         SetLastError(error);
     }
+    plat::gdi_dc_log_call(hdc, "EndPage", {}, ok);
     return ok ? 1 : SP_ERROR;
 }
 

@@ -4,6 +4,7 @@
  * to the window), selection, saved states, colours, modes, right-to-left
  * layout, the canvas a drawing call resolves, and window surfaces.
  */
+#include "gdi_dc_private.h"
 #include "raster_private.h"
 #include "window_private.h"
 
@@ -325,6 +326,8 @@ HWND WindowFromDC(HDC hdc)
 
 HGDIOBJ SelectObject(HDC hdc, HGDIOBJ object)
 {
+    if (plat::gdi_is_printer_dc(hdc))
+        return plat::gdi::pdc::select_object(hdc, object);
     auto dc = dc_of(hdc);
     if (!dc || !object)
         return nullptr;
@@ -352,6 +355,8 @@ HGDIOBJ SelectObject(HDC hdc, HGDIOBJ object)
 
 HGDIOBJ GetCurrentObject(HDC hdc, UINT type)
 {
+    if (plat::gdi_is_printer_dc(hdc))
+        return plat::gdi::pdc::current_object(hdc, type);
     auto dc = dc_of(hdc);
     if (!dc)
         return nullptr;
@@ -367,6 +372,8 @@ HGDIOBJ GetCurrentObject(HDC hdc, UINT type)
 
 int SaveDC(HDC hdc)
 {
+    if (plat::gdi_is_printer_dc(hdc))
+        return plat::gdi::pdc::save(hdc);
     auto dc = dc_of(hdc);
     if (!dc)
         return 0;
@@ -376,6 +383,8 @@ int SaveDC(HDC hdc)
 
 BOOL RestoreDC(HDC hdc, int saved)
 {
+    if (plat::gdi_is_printer_dc(hdc))
+        return plat::gdi::pdc::restore(hdc, saved);
     auto dc = dc_of(hdc);
     if (!dc)
         return FALSE;
@@ -388,12 +397,15 @@ BOOL RestoreDC(HDC hdc, int saved)
     return TRUE;
 }
 
-#define DC_FIELD(getter, setter, type, field, bad)                                                                   \
+/* Printer contexts keep the left-to-right layout. */
+static DWORD no_printer_layout(HDC, DWORD = 0) { return GDI_ERROR; }
+
+#define DC_FIELD(getter, setter, type, field, bad, printerSetter, printerGetter)                                     \
     type setter(HDC hdc, type value)                                                                                \
     {                                                                                                               \
         auto dc = dc_of(hdc);                                                                                       \
         if (!dc)                                                                                                    \
-            return bad;                                                                                             \
+            return plat::gdi_is_printer_dc(hdc) ? printerSetter(hdc, value) : bad;                                  \
         type previous = dc->st.field;                                                                               \
         dc->st.field = value;                                                                                       \
         return previous;                                                                                            \
@@ -401,16 +413,18 @@ BOOL RestoreDC(HDC hdc, int saved)
     type getter(HDC hdc)                                                                                            \
     {                                                                                                               \
         auto dc = dc_of(hdc);                                                                                       \
-        return dc ? dc->st.field : bad;                                                                             \
+        return dc ? dc->st.field : plat::gdi_is_printer_dc(hdc) ? printerGetter(hdc) : bad;                         \
     }
 
-DC_FIELD(GetTextColor, SetTextColor, COLORREF, text, CLR_INVALID)
-DC_FIELD(GetBkColor, SetBkColor, COLORREF, back, CLR_INVALID)
-DC_FIELD(GetBkMode, SetBkMode, int, bkMode, 0)
-DC_FIELD(GetLayout, SetLayout, DWORD, layout, GDI_ERROR)
+DC_FIELD(GetTextColor, SetTextColor, COLORREF, text, CLR_INVALID, plat::gdi::pdc::set_text_colour, plat::gdi::pdc::text_colour)
+DC_FIELD(GetBkColor, SetBkColor, COLORREF, back, CLR_INVALID, plat::gdi::pdc::set_back_colour, plat::gdi::pdc::back_colour)
+DC_FIELD(GetBkMode, SetBkMode, int, bkMode, 0, plat::gdi::pdc::set_back_mode, plat::gdi::pdc::back_mode)
+DC_FIELD(GetLayout, SetLayout, DWORD, layout, GDI_ERROR, no_printer_layout, no_printer_layout)
 
 BOOL SetViewportOrgEx(HDC hdc, int x, int y, POINT *previous)
 {
+    if (plat::gdi_is_printer_dc(hdc))
+        return plat::gdi::pdc::set_viewport_origin(hdc, x, y, previous);
     auto dc = dc_of(hdc);
     if (!dc)
         return FALSE;
@@ -422,6 +436,8 @@ BOOL SetViewportOrgEx(HDC hdc, int x, int y, POINT *previous)
 
 BOOL GetViewportOrgEx(HDC hdc, POINT *origin)
 {
+    if (plat::gdi_is_printer_dc(hdc))
+        return plat::gdi::pdc::viewport_origin(hdc, origin);
     auto dc = dc_of(hdc);
     if (!dc || !origin)
         return FALSE;
@@ -431,6 +447,8 @@ BOOL GetViewportOrgEx(HDC hdc, POINT *origin)
 
 int IntersectClipRect(HDC hdc, int left, int top, int right, int bottom)
 {
+    if (plat::gdi_is_printer_dc(hdc))
+        return plat::gdi::pdc::intersect_clip(hdc, left, top, right, bottom);
     auto dc = dc_of(hdc);
     if (!dc)
         return ERROR;
@@ -444,6 +462,8 @@ int IntersectClipRect(HDC hdc, int left, int top, int right, int bottom)
 
 int SelectClipRgn(HDC hdc, HRGN region)
 {
+    if (plat::gdi_is_printer_dc(hdc))
+        return plat::gdi::pdc::select_clip(hdc, region);
     auto dc = dc_of(hdc);
     if (!dc || region)
         return ERROR;

@@ -6,6 +6,7 @@
  * 1 in its background colour), stretched blits, DIBs drawn to a context,
  * icons with their masks, edges, and the draw log.
  */
+#include "gdi_dc_private.h"
 #include "raster_private.h"
 
 #include <plat/error.h>
@@ -295,6 +296,8 @@ BOOL DrawEdge(HDC hdc, RECT *rect, UINT edge, UINT)
 
 BOOL Rectangle(HDC hdc, int left, int top, int right, int bottom)
 {
+    if (plat::gdi_is_printer_dc(hdc))
+        return plat::gdi::pdc::rectangle(hdc, left, top, right, bottom);
     auto dc = dc_of(hdc);
     if (!dc)
         return FALSE;
@@ -326,6 +329,8 @@ BOOL Rectangle(HDC hdc, int left, int top, int right, int bottom)
 
 BOOL Ellipse(HDC hdc, int left, int top, int right, int bottom)
 {
+    if (plat::gdi_is_printer_dc(hdc))
+        return plat::gdi::pdc::ellipse(hdc, left, top, right, bottom);
     auto dc = dc_of(hdc);
     if (!dc)
         return FALSE;
@@ -470,6 +475,8 @@ BOOL StretchBlt(HDC dst, int x, int y, int cx, int cy, HDC src, int xSrc, int yS
 int StretchDIBits(HDC hdc, int xDst, int yDst, int cxDst, int cyDst, int xSrc, int ySrc, int cxSrc, int cySrc,
                   const void *bits, const BITMAPINFO *info, UINT usage, DWORD rop)
 {
+    if (plat::gdi_is_printer_dc(hdc))
+        return plat::gdi::pdc::stretch_dib(hdc, xDst, yDst, cxDst, cyDst, xSrc, ySrc, cxSrc, cySrc, bits, info, usage, rop);
     if (!bits || !info)
         return 0;
     /* The DIB becomes a temporary section in a temporary context, then a stretched blit. */

@@ -7,6 +7,7 @@
  * the dialog font, 8 points at the screen's DPI).  Glyphs are grey-level
  * coverage blended in the text colour.
  */
+#include "gdi_dc_private.h"
 #include "raster_private.h"
 
 #include <plat/machine.h>
@@ -216,6 +217,8 @@ void draw_text_line(const Dc &dc, Canvas &c, int x, int y, std::u16string_view t
 
 BOOL ExtTextOutW(HDC hdc, int x, int y, UINT options, const RECT *rect, LPCWSTR text, UINT count, const int *)
 {
+    if (plat::gdi_is_printer_dc(hdc))
+        return plat::gdi::pdc::text_out(hdc, x, y, options, rect, text, count, nullptr);
     auto dc = dc_of(hdc);
     if (!dc)
         return FALSE;
@@ -250,6 +253,8 @@ BOOL TextOutW(HDC hdc, int x, int y, LPCWSTR text, int count)
 
 BOOL GetTextExtentPoint32W(HDC hdc, LPCWSTR text, int count, SIZE *size)
 {
+    if (plat::gdi_is_printer_dc(hdc))
+        return plat::gdi::pdc::text_extent(hdc, text, count, size);
     auto dc = dc_of(hdc);
     if (!dc || !size || count < 0 || (count > 0 && !text))
         return FALSE;
@@ -285,6 +290,8 @@ BOOL GetTextMetricsW(HDC hdc, TEXTMETRICW *tm)
 
 int DrawTextW(HDC hdc, LPCWSTR text, int count, RECT *rect, UINT format)
 {
+    if (plat::gdi_is_printer_dc(hdc))
+        return plat::gdi::pdc::draw_text(hdc, text, count, rect, format);
     auto dc = dc_of(hdc);
     if (!dc || !rect || !text)
         return 0;

@@ -1,0 +1,299 @@
+/*
+ * The decoration options of `tarvel print` (see host_print_decorations.h).
+ */
+#include "host_print_decorations.h"
+
+#include <tarvel/dmb_binding.h>
+#include <tarvel/setting_layout.h>
+
+#include <plat/engine.h>
+#include <plat/gdi.h>
+#include <plat/loader.h>
+#include <plat/memory.h>
+#include <plat/spooler.h>
+#include <plat/machine.h>
+#include <plat/text.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+namespace host {
+namespace {
+
+enum : WORD {
+    S_WATERMARK_NAME = 297,
+    S_WATERMARK_TEXT = 299,
+    S_WATERMARK_FRAME = 302,
+    S_WATERMARK_POSITION = 303,
+    S_WATERMARK_FONT = 304,
+    S_ANNOTATION_POSITION = 351, /* .. 356 */
+    S_ANNOTATION_ITEM = 1296,    /* .. 1301 */
+    S_SHEET_WATERMARK = 1288,
+    S_STAMP = 1333,              /* on, a bitmap watermark without a text is dropped */
+    S_WATERMARK_SCALE = 1856,
+    S_WATERMARK_BITMAP = 1857,
+};
+
+/* Where a bitmap watermark is copied in the machine. */
+constexpr char16_t kBitmapPath[] = u"C:\\ProgramData\\Tarvel\\watermark.bmp";
+
+/* The watermark's name in the devmode (a watermark without one is not printed). */
+constexpr char16_t kWatermarkName[] = u"tarvel print";
+
+struct Named {
+    const char *name;
+    int value;
+};
+
+constexpr Named kPositions[] = {
+    {"tiled", 0},          {"top-left", 0x0101},    {"top", 0x0201},     {"top-right", 0x0301},
+    {"left", 0x0102},      {"centre", 0x0202},      {"center", 0x0202},  {"right", 0x0302},
+    {"bottom-left", 0x0103}, {"bottom", 0x0203},    {"bottom-right", 0x0303},
+};
+
+constexpr Named kFrames[] = {{"none", 0}, {"rectangle", 1}, {"ellipse", 2}};
+
+constexpr Named kItems[] = {{"user", 0}, {"host", 1}, {"document", 2}, {"page", 3}, {"date", 4}, {"time", 5}};
+
+template <size_t N>
+bool find(const Named (&table)[N], const std::string &name, int &out)
+{
+    for (const Named &n : table)
+        if (name == n.name) {
+            out = n.value;
+            return true;
+        }
+    return false;
+}
+
+bool number(const char *text, int low, int high, int &out)
+{
+    char *end = nullptr;
+    const long v = std::strtol(text, &end, 10);
+    if (!text[0] || *end || v < low || v > high)
+        return false;
+    out = int(v);
+    return true;
+}
+
+bool set_number(std::vector<BYTE> &dm, WORD id, int value, std::string &error)
+{
+    const IdLayoutItem *item = nullptr;
+    if (LAYOUT_FindItem(id, nullptr, &item) != 0 ||
+        DMB_SetValueArgs(dm.data(), nullptr, id, item->reportedType ? item->reportedType : item->storedType, value) !=
+            DMA_OK) {
+        error = "setting " + std::to_string(id) + " cannot be written";
+        return false;
+    }
+    return true;
+}
+
+bool set_text(std::vector<BYTE> &dm, WORD id, const std::u16string &text, std::string &error)
+{
+    const WCHAR *p = text.c_str();
+    if (DMB_SetValue(id, dm.data(), nullptr, SVT_WSTRING, LONG((text.size() + 1) * 2), &p) != DMA_OK) {
+        error = "setting " + std::to_string(id) + " cannot be written";
+        return false;
+    }
+    return true;
+}
+
+/* The printer's watermark font with the request's size and angle. */
+bool set_font(const DecorationRequest &r, std::vector<BYTE> &dm, std::string &error)
+{
+    LOGFONTW lf{};
+    const auto *p = reinterpret_cast<const BYTE *>(
+        uintptr_t(DMB_GetTypedValue(dm.data(), nullptr, S_WATERMARK_FONT, SVT_LOGFONT)));
+    if (p)
+        std::memcpy(&lf, p, sizeof lf);
+    if (r.fontSize) {
+        lf.lfHeight = r.fontSize;
+        lf.lfWidth = 0;
+    }
+    if (r.angleGiven)
+        lf.lfEscapement = lf.lfOrientation = r.angle * 10;
+    if (lf.lfHeight == 0)
+        lf.lfHeight = 72;
+    if (lf.lfFaceName[0] == 0)
+        std::memcpy(lf.lfFaceName, u"Arial", sizeof u"Arial");
+    const LOGFONTW *font = &lf;
+    if (DMB_SetValue(S_WATERMARK_FONT, dm.data(), nullptr, SVT_LOGFONT, LONG(sizeof lf), &font) != DMA_OK) {
+        error = "the watermark font cannot be written";
+        return false;
+    }
+    return true;
+}
+
+/*
+ * The job devmode of `devmode` (the whole settings image and its tail), as
+ * the printer's user-interface library makes it at create-DC time: the
+ * decoration settings live beyond an application's devmode.  GDI hands such
+ * a job devmode back to the library unchanged.
+ */
+bool to_job_devmode(const std::u16string &printer, std::vector<BYTE> &devmode, std::string &error)
+{
+    error = "the printer's user-interface library cannot make the job's settings";
+    HANDLE handle = nullptr;
+    if (!OpenPrinterW(printer.c_str(), &handle, nullptr))
+        return false;
+    DWORD needed = 0;
+    GetPrinterDriverW(handle, nullptr, 2, nullptr, 0, &needed);
+    std::vector<BYTE> info(needed ? needed : 1);
+    HMODULE ui = nullptr;
+    if (GetPrinterDriverW(handle, nullptr, 2, info.data(), needed, &needed))
+        ui = LoadLibraryW(reinterpret_cast<const DRIVER_INFO_2W *>(info.data())->pConfigFile);
+    auto event = ui ? plat::proc_cast<PFN_DrvDocumentEvent>(GetProcAddress(ui, "DrvDocumentEvent")) : nullptr;
+    bool ok = false;
+    if (event) {
+        DOCEVENT_CREATEDCPRE pre{nullptr, const_cast<LPWSTR>(printer.c_str()),
+                                 reinterpret_cast<DEVMODEW *>(devmode.data()), FALSE};
+        DEVMODEW *job = nullptr;
+        if (event(handle, nullptr, DOCUMENTEVENT_CREATEDCPRE, sizeof pre, &pre, sizeof job, &job) > 0 && job) {
+            const BYTE *p = reinterpret_cast<const BYTE *>(job);
+            devmode.assign(p, p + size_t(job->dmSize) + job->dmDriverExtra);
+            GlobalFree(job);
+            ok = devmode.size() >= SETTINGS_IMAGE_SIZE;
+        }
+    }
+    if (ui)
+        FreeLibrary(ui);
+    ClosePrinter(handle);
+    if (ok)
+        error.clear();
+    return ok;
+}
+
+} // namespace
+
+int host_decoration_option(const std::string &option, const char *value, DecorationRequest &r, std::string &error)
+{
+    if (option == "--watermark-sheet") {
+        r.sheet = true;
+        return 1;
+    }
+    static const char *const kValued[] = {"--watermark",       "--watermark-bitmap", "--watermark-size",
+                                          "--watermark-angle", "--watermark-position", "--watermark-frame",
+                                          "--watermark-scale", "--annotate"};
+    bool known = false;
+    for (const char *o : kValued)
+        known = known || option == o;
+    if (!known)
+        return 0;
+    if (!value) {
+        error = "option '" + option + "' needs a value";
+        return -1;
+    }
+    const std::string v = value;
+    bool ok = true;
+    if (option == "--watermark") {
+        r.text = plat::utf8_to_utf16(v);
+        ok = !r.text.empty() && r.text.size() <= 63;
+        error = "a watermark text has 1 to 63 characters";
+    } else if (option == "--watermark-bitmap") {
+        r.bitmap = v;
+        ok = std::filesystem::is_regular_file(v);
+        error = "no bitmap file '" + v + "'";
+    } else if (option == "--watermark-size") {
+        ok = number(value, 1, 500, r.fontSize);
+        error = "--watermark-size takes 1 to 500 points";
+    } else if (option == "--watermark-angle") {
+        ok = r.angleGiven = number(value, -90, 90, r.angle);
+        error = "--watermark-angle takes -90 to 90 degrees";
+    } else if (option == "--watermark-position") {
+        ok = find(kPositions, v, r.position);
+        error = "--watermark-position takes tiled, centre, top, bottom, left, right, top-left, top-right, "
+                "bottom-left or bottom-right";
+    } else if (option == "--watermark-frame") {
+        ok = find(kFrames, v, r.frame);
+        error = "--watermark-frame takes none, rectangle or ellipse";
+    } else if (option == "--watermark-scale") {
+        ok = number(value, 1, 400, r.scale);
+        error = "--watermark-scale takes 1 to 400 percent";
+    } else {
+        /* ITEM:POSITION[,ITEM:POSITION...] */
+        error = "--annotate takes ITEM:POSITION[,...] with items user, host, document, page, date, time and "
+                "positions as --watermark-position but tiled";
+        size_t start = 0;
+        while (ok && start <= v.size()) {
+            const size_t end = v.find(',', start);
+            const std::string one = v.substr(start, end == std::string::npos ? std::string::npos : end - start);
+            const size_t colon = one.find(':');
+            int item = 0, position = 0;
+            ok = colon != std::string::npos && find(kItems, one.substr(0, colon), item) &&
+                 find(kPositions, one.substr(colon + 1), position) && position != 0;
+            if (ok)
+                r.annotation.emplace_back(item, position);
+            if (end == std::string::npos)
+                break;
+            start = end + 1;
+        }
+    }
+    if (!ok)
+        return -1;
+    error.clear();
+    return 2;
+}
+
+void host_decoration_usage(FILE *to)
+{
+    std::fprintf(to, "  --watermark TEXT      a text watermark on each page\n"
+                     "  --watermark-bitmap FILE\n"
+                     "                        a bitmap (.bmp) watermark on each page\n"
+                     "  --watermark-size N    its font size in points\n"
+                     "  --watermark-angle N   its angle, -90 to 90 degrees\n"
+                     "  --watermark-position tiled|centre|top|bottom|left|right|top-left|...\n"
+                     "  --watermark-frame none|rectangle|ellipse\n"
+                     "  --watermark-scale N   a bitmap's size in percent\n"
+                     "  --watermark-sheet     tile the watermark over each sheet instead\n"
+                     "  --annotate ITEM:POSITION[,...]\n"
+                     "                        print user, host, document, page, date or time\n"
+                     "                        on each sheet (items at one position share a line)\n");
+}
+
+bool host_apply_decorations(const DecorationRequest &r, const std::u16string &printer, std::vector<BYTE> &dm,
+                            std::string &error)
+{
+    if (!r.watermark() && r.annotation.empty())
+        return true;
+    if (dm.size() < SETTINGS_IMAGE_SIZE && !to_job_devmode(printer, dm, error))
+        return false;
+    if (r.watermark()) {
+        if (!set_text(dm, S_WATERMARK_NAME, kWatermarkName, error) || !set_text(dm, S_WATERMARK_TEXT, r.text, error) ||
+            !set_font(r, dm, error) || !set_number(dm, S_SHEET_WATERMARK, r.sheet ? 1 : 0, error))
+            return false;
+        if (r.position >= 0 && !set_number(dm, S_WATERMARK_POSITION, r.position, error))
+            return false;
+        if (r.frame >= 0 && !set_number(dm, S_WATERMARK_FRAME, r.frame, error))
+            return false;
+        if (r.scale && !set_number(dm, S_WATERMARK_SCALE, r.scale * 10, error))
+            return false;
+        std::u16string bitmap;
+        if (!r.bitmap.empty()) {
+            std::string real;
+            std::error_code ec;
+            bool copied = plat::map_path(kBitmapPath, real);
+            if (copied) {
+                std::filesystem::create_directories(std::filesystem::path(real).parent_path(), ec);
+                copied = !ec && std::filesystem::copy_file(r.bitmap, real,
+                                                           std::filesystem::copy_options::overwrite_existing, ec);
+            }
+            if (!copied) {
+                error = "the bitmap '" + r.bitmap + "' cannot be copied into the machine";
+                return false;
+            }
+            bitmap = kBitmapPath;
+            if (r.text.empty() && !set_number(dm, S_STAMP, 0, error))
+                return false;
+        }
+        if (!set_text(dm, S_WATERMARK_BITMAP, bitmap, error))
+            return false;
+    }
+    for (const auto &[item, position] : r.annotation)
+        if (!set_number(dm, WORD(S_ANNOTATION_ITEM + item), 1, error) ||
+            !set_number(dm, WORD(S_ANNOTATION_POSITION + item), position, error))
+            return false;
+    return true;
+}
+
+} // namespace host
