@@ -66,7 +66,6 @@ constexpr DWORD kRecordBookletPage = kRecordPosterPage | REC_RECORDS_PAGE_END | 
 /* The first road of the job that needs page recording or other work not built yet, or 0 when it is direct. */
 int refuse_unbuilt_road(PdevContext *pdev)
 {
-    const JobSettings &js = *pdev->jobSettings;
     /* every job: a form-overlay job finds its form, any other forgets the last one's */
     if (OVL_FindJobForm(pdev) != 0)
         return -1;
