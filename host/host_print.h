@@ -45,7 +45,8 @@ struct PrintRequest {
     int bookletSheets = 0;               /* sheets a set (modes 1 and 2) */
     int poster = 0;                      /* 2, 3, 4: an N x N poster of each page */
     int colour = 2;                      /* 1 monochrome, 2 colour, 3 automatic (decided page by page) */
-    int resolution = 0;                  /* dpi */
+    int resolution = 0;                  /* dpi across (and down, unless resolutionY) */
+    int resolutionY = 0;                 /* dpi down, when not as across */
 };
 
 /* What printing did. */
