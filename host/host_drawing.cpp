@@ -30,13 +30,18 @@ constexpr ULONG kRed = 0xFF0000, kGreen = 0x00A000, kBlue = 0x0000FF, kOrange = 
 
 struct Page {
     HDC dc;
-    double scale; /* device pixels per 600th of an inch */
+    PageScale scale;
     std::string &error;
 
-    FIX fix(double v) const { return FIX(std::lround(v * scale * 16)); }
-    POINTFIX point(double x, double y) const { return POINTFIX{fix(x), fix(y)}; }
-    LONG pixel(double v) const { return LONG(std::lround(v * scale)); }
-    RECTL rect(double l, double t, double r, double b) const { return RECTL{pixel(l), pixel(t), pixel(r), pixel(b)}; }
+    POINTFIX point(double x, double y) const
+    {
+        return POINTFIX{FIX(std::lround(x * scale.x * 16)), FIX(std::lround(y * scale.y * 16))};
+    }
+    RECTL rect(double l, double t, double r, double b) const
+    {
+        return RECTL{LONG(std::lround(l * scale.x)), LONG(std::lround(t * scale.y)), LONG(std::lround(r * scale.x)),
+                     LONG(std::lround(b * scale.y))};
+    }
 
     PathFigure polygon(std::initializer_list<std::pair<double, double>> pts, bool closed) const
     {
@@ -130,10 +135,16 @@ GdiPathDraw stroke(std::vector<PathFigure> figures, ULONG color, LINEATTRS line)
 
 } // namespace
 
-bool host_draw_vector_page(HDC dc, std::string &error)
+PageScale host_page_scale(HDC dc, int yDpi)
 {
-    const int dpi = GetDeviceCaps(dc, LOGPIXELSX);
-    Page p{dc, dpi > 0 ? dpi / 600.0 : 1.0, error};
+    const int xDpi = GetDeviceCaps(dc, LOGPIXELSX);
+    const double x = xDpi > 0 ? xDpi / 600.0 : 1.0;
+    return PageScale{x, yDpi > 0 ? yDpi / 600.0 : x};
+}
+
+bool host_draw_vector_page(HDC dc, PageScale scale, std::string &error)
+{
+    Page p{dc, scale, error};
 
     /* Row 1: filled and stroked rectangles and ellipses. */
     if (!p.draw("the red rectangle", fill({p.box(300, 300, 1100, 900)}, solid(kRed))))

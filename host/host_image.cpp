@@ -1,7 +1,8 @@
 /*
  * The image page of the test document.  Places are laid out in 600ths of
- * an inch and scaled to the device's resolution; the two plain blts copy
- * pixel for pixel, so they cover twice the paper at 300 dpi as at 600.
+ * an inch and scaled to the device's resolution on each axis; the two
+ * plain blts copy pixel for pixel, so they cover twice the paper at 300 dpi
+ * as at 600.
  * Every item is one engine image call (or, under the transparent blt, one
  * path fill), so a rendering of the job can be compared with the page's
  * description in the README.
@@ -66,11 +67,12 @@ const std::vector<ULONG> kPalette = {0xFFFFFF, 0xFF0000, 0xFF8000, 0xFFFF00, 0x0
 
 struct Page {
     HDC dc;
-    double scale; /* device pixels per 600th of an inch */
+    PageScale scale;
     std::string &error;
 
-    LONG pixel(double v) const { return LONG(std::lround(v * scale)); }
-    RECTL rect(double l, double t, double r, double b) const { return RECTL{pixel(l), pixel(t), pixel(r), pixel(b)}; }
+    LONG across(double v) const { return LONG(std::lround(v * scale.x)); }
+    LONG down(double v) const { return LONG(std::lround(v * scale.y)); }
+    RECTL rect(double l, double t, double r, double b) const { return RECTL{across(l), down(t), across(r), down(b)}; }
 
     bool draw(const char *item, const GdiImageDraw &d)
     {
@@ -99,7 +101,7 @@ GdiImageDraw copy(const Page &p, const GdiImage &im, double x, double y)
     GdiImageDraw d;
     d.call = GdiImageDraw::Bit;
     d.image = im;
-    d.dest = RECTL{p.pixel(x), p.pixel(y), p.pixel(x) + im.width, p.pixel(y) + im.height};
+    d.dest = RECTL{p.across(x), p.down(y), p.across(x) + im.width, p.down(y) + im.height};
     d.src = RECTL{0, 0, im.width, im.height};
     return d;
 }
@@ -115,10 +117,9 @@ GdiImageDraw stretch(const GdiImage &im, RECTL dest)
 
 } // namespace
 
-bool host_draw_image_page(HDC dc, std::string &error)
+bool host_draw_image_page(HDC dc, PageScale scale, std::string &error)
 {
-    const int dpi = GetDeviceCaps(dc, LOGPIXELSX);
-    Page p{dc, dpi > 0 ? dpi / 600.0 : 1.0, error};
+    Page p{dc, scale, error};
     const std::vector<BYTE> gradient = gradient_rows(), mask = mask_rows(), rings = palette_rows();
     const GdiImage photo = image(BMF_24BPP, 256, 128, gradient);
     const GdiImage disc = image(BMF_1BPP, 128, 128, mask, {0x000000, 0xFFFFFF});

@@ -7,6 +7,8 @@
 #ifndef TARVEL_HOST_IMAGE_H
 #define TARVEL_HOST_IMAGE_H
 
+#include "host_drawing.h"
+
 #include <plat/gdi.h>
 
 #include <string>
@@ -16,8 +18,8 @@ namespace host {
 /* The page number of the document that carries the images. */
 inline constexpr int kImagePage = 3;
 
-/* Draws the page on `dc` (a page must be open).  False with a message naming the failed item. */
-bool host_draw_image_page(HDC dc, std::string &error);
+/* Draws the page on `dc` (a page must be open) at `scale`.  False with a message naming the failed item. */
+bool host_draw_image_page(HDC dc, PageScale scale, std::string &error);
 
 } // namespace host
 

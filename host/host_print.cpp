@@ -139,10 +139,11 @@ bool apply_choices(const PrintRequest &r, std::vector<BYTE> &dm, std::string &er
             !set_number(dm, S_COLOR, r.colour == 1 ? 1 : 2, error))
             return false;
     }
-    if (r.resolution &&
-        (!set_number(dm, S_RESOLUTION_X, r.resolution, error) || !set_number(dm, S_RESOLUTION_Y, r.resolution, error)))
+    if (r.resolution && (!set_number(dm, S_RESOLUTION_X, r.resolution, error) ||
+                         !set_number(dm, S_RESOLUTION_Y, r.resolutionY ? r.resolutionY : r.resolution, error)))
         return false;
     if (!host_forms_apply(r.forms, dm, error))
+        return false;
     if (!host_apply_decorations(r.decorations, r.printer, dm, error))
         return false;
     /* The test document is blank: its pages must not be skipped as blank. */
@@ -196,7 +197,8 @@ bool host_job_devmodes(const PrintRequest &request, PrintReport &report, std::ve
     if (ok && request.booklet == 1)
         ok = host_set_printer_number(request.printer, S_BOOKLET_SPLIT_SHEETS, request.bookletSheets, error);
     if (ok && request.resolution)
-        ok = host_check_resolution(request.printer, request.resolution, error);
+        ok = host_check_resolution(request.printer, request.resolution,
+                                   request.resolutionY ? request.resolutionY : request.resolution, error);
     if (ok)
         ok = host_forms_store_path(request.printer, request.forms, error);
     if (ok)
@@ -262,6 +264,7 @@ bool host_print(const PrintRequest &request, PrintReport &report, std::string &e
     report.jobId = unsigned(job);
     bool ok = true;
     const std::vector<BYTE> *current = &devmode;
+    const PageScale scale = host_page_scale(dc, reinterpret_cast<const DEVMODEW *>(devmode.data())->dmYResolution);
     for (int page = 1; page <= request.pages && ok; page++) {
         /* A page with its own paper or orientation gets a device context reset before it starts. */
         size_t i = size_t(page - 1);
@@ -280,10 +283,10 @@ bool host_print(const PrintRequest &request, PrintReport &report, std::string &e
         } else if (!request.photo.empty() && !host_draw_jpeg(dc, photo, passThrough, report.photoRoad, error)) {
             error += " on page " + std::to_string(page);
             ok = false;
-        } else if (request.photo.empty() && page == kDrawingPage && !host_draw_vector_page(dc, error)) {
+        } else if (request.photo.empty() && page == kDrawingPage && !host_draw_vector_page(dc, scale, error)) {
             error += " on page " + std::to_string(page);
             ok = false;
-        } else if (request.photo.empty() && page == kImagePage && !host_draw_image_page(dc, error)) {
+        } else if (request.photo.empty() && page == kImagePage && !host_draw_image_page(dc, scale, error)) {
             error += " on page " + std::to_string(page);
             ok = false;
         } else if (EndPage(dc) <= 0) {

@@ -48,7 +48,8 @@ struct PrintRequest {
     int bookletSheets = 0;               /* sheets a set (modes 1 and 2) */
     int poster = 0;                      /* 2, 3, 4: an N x N poster of each page */
     int colour = 2;                      /* 1 monochrome, 2 colour, 3 automatic (decided page by page) */
-    int resolution = 0;                  /* dpi */
+    int resolution = 0;                  /* dpi across (and down, unless resolutionY) */
+    int resolutionY = 0;                 /* dpi down, when not as across */
     std::string photo;                   /* a JPEG file printed on one page instead of the test document */
     bool photoEscape = false;            /* the photo through the driver's JPEG escape when it offers it */
     FormsRequest forms;                  /* --form-create, --form */

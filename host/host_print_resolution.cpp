@@ -54,17 +54,18 @@ std::string host_resolution_list(const std::vector<std::pair<LONG, LONG>> &offer
     return list + " dpi";
 }
 
-bool host_check_resolution(const std::u16string &printer, int dpi, std::string &error)
+bool host_check_resolution(const std::u16string &printer, int x, int y, std::string &error)
 {
     std::vector<std::pair<LONG, LONG>> offered;
     if (!host_model_resolutions(printer, offered, error))
         return false;
     for (const auto &r : offered)
-        if (r.first == dpi && r.second == dpi)
+        if (r.first == x && r.second == y)
             return true;
-    error = "--resolution " + std::to_string(dpi) + ": the model of printer \"" + plat::utf16_to_utf8(printer) +
-            "\" offers " + host_resolution_list(offered) + ", not " + std::to_string(dpi) + " x " +
-            std::to_string(dpi) + " dpi";
+    /* The option as it was given: N for a square resolution, XxY otherwise. */
+    const std::string given = x == y ? std::to_string(x) : std::to_string(x) + "x" + std::to_string(y);
+    error = "--resolution " + given + ": the model of printer \"" + plat::utf16_to_utf8(printer) + "\" offers " +
+            host_resolution_list(offered) + ", not " + std::to_string(x) + " x " + std::to_string(y) + " dpi";
     return false;
 }
 

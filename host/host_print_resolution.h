@@ -20,8 +20,8 @@ bool host_model_resolutions(const std::u16string &printer, std::vector<std::pair
 /* "600 x 600, 1200 x 1200 and 600 x 300 dpi". */
 std::string host_resolution_list(const std::vector<std::pair<LONG, LONG>> &offered);
 
-/* True when the printer's model offers `dpi` x `dpi`; else false with a message naming what it offers. */
-bool host_check_resolution(const std::u16string &printer, int dpi, std::string &error);
+/* True when the printer's model offers `x` x `y` dpi; else false with a message naming what it offers. */
+bool host_check_resolution(const std::u16string &printer, int x, int y, std::string &error);
 
 } // namespace host
 

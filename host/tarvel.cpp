@@ -228,8 +228,9 @@ void print_usage(FILE *to)
                  "  --colour mono|colour|auto\n"
                  "                        colour mode (default colour; auto announces each\n"
                  "                        page as colour or monochrome by what is on it)\n"
-                 "  --resolution DPI      DPI x DPI dots per inch, as the printer's model\n"
-                 "                        offers (the standard model: 600 or 1200)\n"
+                 "  --resolution DPI|XxY  DPI x DPI dots per inch, or X across and Y down, as\n"
+                 "                        the printer's model offers (the standard model: 600,\n"
+                 "                        1200, 1200x600 or 600x300)\n"
                  "  --pass-through        send the JPEG file undecoded through the driver's\n"
                  "                        JPEG escape (when the driver offers it; else the\n"
                  "                        photo is decoded and drawn as an image)\n"
@@ -382,9 +383,15 @@ int cmd_print(int argc, char **argv, int first)
             if (!r.colour)
                 return bad("colour is mono, colour or auto");
         } else if (a == "--resolution") {
-            /* The printer's model decides which are offered (host_check_resolution). */
-            if (!parse_int(v, 1, 65535, r.resolution))
-                return bad("--resolution takes dots per inch, one the printer's model offers");
+            /* DPI, or XxY across and down; the printer's model decides which are offered (host_check_resolution). */
+            const size_t by = value.find('x');
+            r.resolutionY = 0;
+            const bool given = by == std::string::npos
+                                   ? parse_int(v, 1, 65535, r.resolution)
+                                   : parse_int(value.substr(0, by).c_str(), 1, 65535, r.resolution) &&
+                                         parse_int(value.substr(by + 1).c_str(), 1, 65535, r.resolutionY);
+            if (!given)
+                return bad("--resolution takes dots per inch, DPI or XxY, one the printer's model offers");
         } else {
             return bad("unknown option '" + a + "'");
         }

@@ -344,28 +344,106 @@ TEST_F(HostPrint, TheImagePageListsCleanlyInColourAndMonochrome)
 }
 
 /*
+ * The image page at every resolution the standard model offers, square and
+ * not.  The session's units are the resolution across and down, and the
+ * page keeps its layout on paper: each place and stretch is scaled by its
+ * own axis's resolution.  Worked out from the page's description: the
+ * gradient's top left is at (300, 300) 600ths and it is stretched over
+ * 2000 x 1000 600ths; the one-bit disc is copied pixel for pixel (128 x 128)
+ * with its top left at (300, 1500) 600ths; the orange ground behind the
+ * transparent blt covers (300, 2900)-(1500, 4100) 600ths.  The drawing page
+ * scales the same way: its red rectangle covers (300, 300)-(1100, 900).
+ */
+TEST_F(HostPrint, TheImagePageKeepsItsLayoutAtEveryResolutionTheModelOffers)
+{
+    using XY = std::pair<double, double>;
+    struct Case {
+        const char *resolution;
+        XY units, gradientAt, gradientSize, discAt;
+        std::vector<double> ground, red; /* left, top, right, bottom */
+    } const cases[] = {
+        {"600", {600, 600}, {300, 300}, {2000, 1000}, {300, 1500}, {300, 2900, 1500, 4100}, {300, 300, 1100, 900}},
+        {"1200", {1200, 1200}, {600, 600}, {4000, 2000}, {600, 3000}, {600, 5800, 3000, 8200}, {600, 600, 2200, 1800}},
+        {"600x300", {600, 300}, {300, 150}, {2000, 500}, {300, 750}, {300, 1450, 1500, 2050}, {300, 150, 1100, 450}},
+        {"1200x600", {1200, 600}, {600, 300}, {4000, 1000}, {600, 1500}, {600, 2900, 3000, 4100}, {600, 300, 2200, 900}},
+    };
+    for (const Case &c : cases) {
+        int status = -1;
+        std::string out = print(std::string("--pages 3 --resolution ") + c.resolution, &status);
+        ASSERT_EQ(status, 0) << c.resolution << "\n" << out;
+        pxllist::Listing l = listed();
+        ASSERT_TRUE(l.ok) << c.resolution;
+        EXPECT_EQ(count(l, pxllist::op::kBeginPage), 3) << c.resolution;
+        EXPECT_EQ(count(l, pxllist::op::kBeginImage), 7) << c.resolution;
+
+        auto pair = [](const pxllist::Record &r, uint8_t attr) {
+            const pxllist::Attribute *a = pxllist::FindAttribute(r, attr);
+            return a && a->values.size() == 2 ? XY{a->values[0], a->values[1]} : XY{-1, -1};
+        };
+        XY units{-1, -1}, cursor{-1, -1};
+        std::vector<std::pair<XY, XY>> images; /* where each image of the page starts, and its size */
+        std::vector<double> ground, red;
+        int pages = 0;
+        for (const auto &r : l.records) {
+            if (r.kind != pxllist::RecordKind::kOperator)
+                continue;
+            if (r.op == pxllist::op::kBeginSession)
+                units = pair(r, pxllist::attr::kUnitsPerMeasure);
+            pages += r.op == pxllist::op::kBeginPage;
+            if (const pxllist::Attribute *a = pxllist::FindAttribute(r, pxllist::attr::kBoundingBox);
+                a && pages == 2 && r.op == pxllist::op::kRectangle && red.empty())
+                red = a->values;
+            if (pages != 3)
+                continue;
+            if (r.op == pxllist::op::kSetCursor)
+                cursor = pair(r, pxllist::attr::kPoint);
+            else if (r.op == pxllist::op::kBeginImage)
+                images.emplace_back(cursor, pair(r, pxllist::attr::kDestinationSize));
+            else if (const pxllist::Attribute *a = pxllist::FindAttribute(r, pxllist::attr::kBoundingBox);
+                     a && r.op == pxllist::op::kRectangle && ground.empty())
+                ground = a->values;
+        }
+        EXPECT_EQ(units, c.units) << c.resolution << ": the resolution command";
+        ASSERT_EQ(images.size(), 7u) << c.resolution;
+        EXPECT_EQ(images[0], std::make_pair(c.gradientAt, c.gradientSize)) << c.resolution << ": the gradient";
+        EXPECT_EQ(images[2], std::make_pair(c.discAt, XY{128, 128})) << c.resolution << ": the one-bit disc";
+        EXPECT_EQ(ground, c.ground) << c.resolution << ": the orange ground";
+        EXPECT_EQ(red, c.red) << c.resolution << ": the drawing page's red rectangle";
+    }
+}
+
+/*
  * The standard model offers 600 x 600, 1200 x 1200, 1200 x 600 and 600 x 300
- * dpi.  A square resolution it does not offer is refused with that list and
- * nothing is printed (it used to come out at 600 dpi without a word); the
- * two it offers, which the help lists, print (the image page above).
+ * dpi.  A resolution it does not offer, square or not, is refused with that
+ * list and nothing is printed (it used to come out at 600 dpi without a
+ * word); the ones it offers, which the help lists, print (the image page
+ * above).
  */
 TEST_F(HostPrint, AResolutionTheModelDoesNotOfferIsRefusedWithWhatItOffers)
 {
-    for (const char *dpi : {"300", "2400", "150"}) {
+    struct Case {
+        const char *given, *named;
+    } const refused[] = {
+        {"300", "300 x 300"}, {"2400", "2400 x 2400"}, {"150", "150 x 150"}, {"300x600", "300 x 600"},
+        {"600x1200", "600 x 1200"}, {"1200x300", "1200 x 300"},
+    };
+    for (const Case &c : refused) {
         std::filesystem::remove(job);
         int status = -1;
-        std::string out = print(std::string("--pages 3 --resolution ") + dpi, &status);
-        EXPECT_EQ(status, 1) << dpi << "\n" << out;
-        const std::string message = std::string("tarvel print: --resolution ") + dpi +
+        std::string out = print(std::string("--pages 3 --resolution ") + c.given, &status);
+        EXPECT_EQ(status, 1) << c.given << "\n" << out;
+        const std::string message = std::string("tarvel print: --resolution ") + c.given +
                                     ": the model of printer \"Tarvel CX 1500\" offers 600 x 600, 1200 x 1200, "
-                                    "1200 x 600 and 600 x 300 dpi, not " + dpi + " x " + dpi + " dpi";
+                                    "1200 x 600 and 600 x 300 dpi, not " + c.named + " dpi";
         EXPECT_NE(out.find(message), std::string::npos) << out;
-        EXPECT_FALSE(std::filesystem::exists(job)) << dpi << ": no job file";
+        EXPECT_FALSE(std::filesystem::exists(job)) << c.given << ": no job file";
     }
     int status = -1;
     std::string out = run("print --help", &status);
-    EXPECT_NE(out.find("(the standard model: 600 or 1200)"), std::string::npos) << out;
-    for (const char *dpi : {"600", "1200"}) {
+    EXPECT_NE(out.find("(the standard model: 600,\n                        1200, 1200x600 or 600x300)"),
+              std::string::npos)
+        << out;
+    for (const char *dpi : {"600", "1200", "1200x600", "600x300"}) {
         out = print(std::string("--pages 1 --resolution ") + dpi, &status);
         EXPECT_EQ(status, 0) << dpi << "\n" << out;
     }

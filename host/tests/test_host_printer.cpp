@@ -132,6 +132,43 @@ TEST_F(HostPrinter, ADeviceContextOnTheInstalledPrinter)
                     {PHYSICALHEIGHT, 6600}, {PHYSICALOFFSETX, 99}, {BITSPIXEL, 24}});
 }
 
+/*
+ * An application asks for a resolution as GDI applications do, with
+ * dmPrintQuality across and dmYResolution down.  The device context's page
+ * is in pixels at the resolution across on both axes, and both its pixels
+ * per inch are that resolution too: the resolution down reaches the job's
+ * units alone, so the host scales its pages down by it (host_page_scale).
+ * Letter less 4.2 mm margins, 2075 x 2710 of 2159 x 2794 tenths of a
+ * millimetre from (42, 42), at 600 and 1200 dpi: x 600 / 254 and x 1200 / 254.
+ */
+TEST_F(HostPrinter, TheResolutionAcrossSizesTheDeviceContextsPage)
+{
+    host::InstallReport report;
+    std::string error;
+    ASSERT_TRUE(host::host_install_printer(kPrinter, "TARVEL1.DDD", u"FILE:", report, error)) << error;
+    struct Case {
+        SHORT x, y;
+        int horzRes, vertRes, physWidth, physHeight, offset;
+    } const cases[] = {
+        {600, 600, 4902, 6402, 5100, 6600, 99},
+        {1200, 1200, 9803, 12803, 10200, 13200, 198},
+        {600, 300, 4902, 6402, 5100, 6600, 99},
+        {1200, 600, 9803, 12803, 10200, 13200, 198},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::to_string(c.x) + " x " + std::to_string(c.y));
+        std::vector<BYTE> dm;
+        ASSERT_TRUE(host::host_app_devmode(kPrinter, dm, error)) << error;
+        auto *public_ = reinterpret_cast<DEVMODEW *>(dm.data());
+        public_->dmFields |= DM_PRINTQUALITY | DM_YRESOLUTION;
+        public_->dmPrintQuality = c.x;
+        public_->dmYResolution = c.y;
+        expectCaps(dm, {{HORZRES, c.horzRes}, {VERTRES, c.vertRes}, {PHYSICALWIDTH, c.physWidth},
+                        {PHYSICALHEIGHT, c.physHeight}, {PHYSICALOFFSETX, c.offset}, {PHYSICALOFFSETY, c.offset},
+                        {LOGPIXELSX, c.x}, {LOGPIXELSY, c.x}});
+    }
+}
+
 TEST_F(HostPrinter, UserMarginsTravelInTheJobDevmodesTail)
 {
     host::InstallReport report;
