@@ -30,26 +30,3 @@ BOOL GetPrinterDataFromPort(HANDLE, DWORD, LPWSTR, LPWSTR, DWORD, LPWSTR, DWORD,
     not_built(u"GetPrinterDataFromPort");
     return FALSE;
 }
-
-/* ---- Device ID, reply parser, poll cycle, network access ---------------------- */
-
-BOOL LMS_PollRound(MonitorPort *)
-{
-    not_built(u"LMS_PollRound");
-    return FALSE;
-}
-
-LONG LMN_GetDisplayLang(MonitorPort *)
-{
-    not_built(u"LMN_GetDisplayLang");
-    return ERROR_CALL_NOT_IMPLEMENTED;
-}
-
-SnmpSession *LMN_OpenSession(const char *, const char *)
-{
-    not_built(u"LMN_OpenSession");
-    return nullptr;
-}
-
-/* No session is ever opened yet, so there is none to close. */
-void LMN_CloseSession(SnmpSession *) {}
