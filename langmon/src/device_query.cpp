@@ -84,6 +84,20 @@ bool show_device_state(MonitorPort *port, DWORD word2)
     return true;
 }
 
+/* Another model answered: "PrinterStatus" {0, 0x200, ...}, and when that is news the device's values are reset and shown. */
+void show_other_model(MonitorPort *port)
+{
+    LMP_Lock(port);
+    const bool changed = show_device_state(port, 0x200);
+    LMP_Unlock(port);
+    if (changed) {
+        LMS_ClearErrorValues(port, TRUE);
+        LMS_ResetDeviceValues(port, TRUE);
+        LMS_PublishPrinterStatus(port);
+        LMS_NotifyChanged(port);
+    }
+}
+
 void free_pending_unless_parked(MonitorPort *port)
 {
     if (port->writeBlocked != 1)
@@ -140,15 +154,7 @@ bool take_answer(MonitorPort *port, const char *text)
         LMS_ParseDeviceId(text, port);
         return true;
     }
-    LMP_Lock(port);
-    const bool changed = show_device_state(port, 0x200);
-    LMP_Unlock(port);
-    if (changed) {
-        LMS_ClearErrorValues(port, TRUE);
-        LMS_ResetDeviceValues(port, TRUE);
-        LMS_PublishPrinterStatus(port);
-        LMS_NotifyChanged(port);
-    }
+    show_other_model(port);
     LMS_ParseForeignDeviceId(text, port);
     if (port->writeBlocked == -1)
         port->writeBlocked = 0;
@@ -190,15 +196,7 @@ bool LMN_ReadDeviceId(MonitorPort *port)
             LMS_ParseDeviceId(text, port);
             return true;
         }
-        LMP_Lock(port);
-        const bool changed = show_device_state(port, 0x200);
-        LMP_Unlock(port);
-        if (changed) {
-            LMS_ClearErrorValues(port, TRUE);
-            LMS_ResetDeviceValues(port, TRUE);
-            LMS_PublishPrinterStatus(port);
-            LMS_NotifyChanged(port);
-        }
+        show_other_model(port);
         LMP_ClearState(port, ST_IDENTIFIED);
         return false;
     }
