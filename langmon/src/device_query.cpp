@@ -27,10 +27,10 @@ DWORD ask_device(MonitorPort *port, char *text)
     std::memset(text, 0, kIdBytes + 1);
     if ((port->portMode & 0x2) && port->flowing) {
         /* the device is taking job data: it is not asked */
-        port->deviceIdAnswered = 1;
+        LMP_StoreWord(port->deviceIdAnswered, 1);
         return 0;
     }
-    port->deviceIdAnswered = 0;
+    LMP_StoreWord(port->deviceIdAnswered, 0);
     if (port->portMode & 0x2)
         Sleep(kFlowPauseMs);
     DWORD got = 0;
@@ -267,7 +267,7 @@ bool LMS_QueryDeviceId(MonitorPort *port)
     }
 
     bool result = false;
-    if (!got && port->deviceIdAnswered) {
+    if (!got && LMP_LoadWord(port->deviceIdAnswered)) {
         /* not asked while the device takes job data: nothing is known, nothing changes */
     } else if (got) {
         if (valid_id(text))

@@ -167,8 +167,8 @@ BOOL LMS_PollRound(MonitorPort *port)
 {
     if (!port)
         return FALSE;
-    port->statusPortOpen = 0;
-    port->deviceIdAnswered = 0;
+    LMP_StoreWord(port->statusPortOpen, 0);
+    LMP_StoreWord(port->deviceIdAnswered, 0);
     const bool stalled = port->stallTick != LM_NO_TICK && GetTickCount() - port->stallTick < kStallMs;
     if (!stalled) {
         port->stallTick = LM_NO_TICK;
@@ -181,7 +181,7 @@ BOOL LMS_PollRound(MonitorPort *port)
         if (port->portKind & KIND_BIDI) {
             LMS_OpenForStatus(port);
             LMS_QueryDeviceId(port);
-            port->deviceIdAnswered = 1;
+            LMP_StoreWord(port->deviceIdAnswered, 1);
         }
     }
     if (port->portKind & KIND_NETWORK)
@@ -209,7 +209,7 @@ BOOL LMS_PollRound(MonitorPort *port)
         if (port->deviceFreeBlocks > 0)
             --port->deviceFreeBlocks;
     }
-    if (port->statusPortOpen) {
+    if (LMP_LoadWord(port->statusPortOpen)) {
         LMP_PortEndDoc(port);
         LMP_ClearState(port, ST_PORT_OPEN);
     }
