@@ -14,9 +14,11 @@
  *   print      print the built-in test document through the whole road to
  *              a job file (the main command).
  *   send       send a job file through the language monitor to a device.
+ *   status     the printer's status on a TCP/IP port as the monitor sees it.
  */
 #include "host_print.h"
 #include "host_send.h"
+#include "host_status.h"
 #include "host_printer.h"
 
 #include <tarvel/datamgr.h>
@@ -447,6 +449,10 @@ void usage(FILE *to)
                  "             send a job file through the language monitor to the device at a TCP\n"
                  "             port (as a USB printer) or on an installed TCP/IP port, printing the\n"
                  "             device's status lines as they arrive (time-out default 60 s)\n"
+                 "  status --port PORTNAME [--watch [--interval SECONDS] [--count N]]\n"
+                 "             the printer's status on a TCP/IP port (IP_<address> adds one) as the\n"
+                 "             language monitor sees it: device ID fields, trays, errors, jobs;\n"
+                 "             --watch prints it again every few seconds (default 5) until Ctrl-C\n"
                  "\n"
                  "The machine folder (default $TARVEL_MACHINE, else ./.machine) keeps the\n"
                  "simulated machine's state between runs.\n");
@@ -566,7 +572,7 @@ int main(int argc, char **argv)
         const char *name;
         int least, most;
     } const verbs[] = {{"settings", 0, 0}, {"install", 1, 3}, {"caps", 1, 1}, {"print", 0, argc},
-                         {"send", 0, argc}};
+                         {"send", 0, argc}, {"status", 0, argc}};
     const Verb *known = nullptr;
     for (const Verb &v : verbs)
         if (verb == v.name)
@@ -596,5 +602,7 @@ int main(int argc, char **argv)
         return cmd_caps(plat::utf8_to_utf16(arg[0]));
     if (verb == "send")
         return cmd_send(argc, argv, i + 1);
+    if (verb == "status")
+        return host::status_main(argc, argv, i + 1);
     return cmd_print(argc, argv, i + 1);
 }

@@ -4,7 +4,7 @@
  * another device is shown as such, and a device that does not answer is
  * shown as gone and its jobs are finished.
  */
-#include "status.h"
+#include "network.h"
 
 #include <plat/clock.h>
 #include <plat/debug.h>
@@ -27,10 +27,10 @@ DWORD ask_device(MonitorPort *port, char *text)
     std::memset(text, 0, kIdBytes + 1);
     if ((port->portMode & 0x2) && port->flowing) {
         /* the device is taking job data: it is not asked */
-        port->deviceIdAnswered = 1;
+        LMP_StoreWord(port->deviceIdAnswered, 1);
         return 0;
     }
-    port->deviceIdAnswered = 0;
+    LMP_StoreWord(port->deviceIdAnswered, 0);
     if (port->portMode & 0x2)
         Sleep(kFlowPauseMs);
     DWORD got = 0;
@@ -82,6 +82,20 @@ bool show_device_state(MonitorPort *port, DWORD word2)
     LMS_StoreValue(row, fresh);
     row->changed = 1;
     return true;
+}
+
+/* Another model answered: "PrinterStatus" {0, 0x200, ...}, and when that is news the device's values are reset and shown. */
+void show_other_model(MonitorPort *port)
+{
+    LMP_Lock(port);
+    const bool changed = show_device_state(port, 0x200);
+    LMP_Unlock(port);
+    if (changed) {
+        LMS_ClearErrorValues(port, TRUE);
+        LMS_ResetDeviceValues(port, TRUE);
+        LMS_PublishPrinterStatus(port);
+        LMS_NotifyChanged(port);
+    }
 }
 
 void free_pending_unless_parked(MonitorPort *port)
@@ -140,15 +154,7 @@ bool take_answer(MonitorPort *port, const char *text)
         LMS_ParseDeviceId(text, port);
         return true;
     }
-    LMP_Lock(port);
-    const bool changed = show_device_state(port, 0x200);
-    LMP_Unlock(port);
-    if (changed) {
-        LMS_ClearErrorValues(port, TRUE);
-        LMS_ResetDeviceValues(port, TRUE);
-        LMS_PublishPrinterStatus(port);
-        LMS_NotifyChanged(port);
-    }
+    show_other_model(port);
     LMS_ParseForeignDeviceId(text, port);
     if (port->writeBlocked == -1)
         port->writeBlocked = 0;
@@ -156,7 +162,63 @@ bool take_answer(MonitorPort *port, const char *text)
     return false;
 }
 
+/* Marks a status value changed when it holds a value.  Lock held. */
+void mark_if_held(MonitorPort *port, const char *name)
+{
+    StatusVariable *row = LMS_FindVariable(name, port->statusVariables, port, FALSE);
+    if (row && row->value)
+        row->changed = 1;
+}
+
 } // namespace
+
+bool LMN_ReadDeviceId(MonitorPort *port)
+{
+    if (!port)
+        return false;
+    char text[kIdBytes + 1] = {};
+    LMP_Lock(port);
+    const int answered = port->snmpSession ? LMN_Get(port->snmpSession, text, nullptr, LMN_OID_DEVICE_ID, 0) : 0;
+    LMP_Unlock(port);
+    if (answered && text[0]) {
+        LMP_ClearState(port, ST_UNREACHABLE);
+        char copy[kIdBytes + 1];
+        std::memcpy(copy, text, sizeof copy);
+        if (LMS_MatchModel(port, copy) == 1) {
+            LMP_Lock(port);
+            if (!LMP_TestState(port, ST_IDENTIFIED)) {
+                LMP_SetState(port, ST_IDENTIFIED | ST_FRESH);
+                LMS_MarkAllChanged(port->statusVariables);
+            }
+            mark_if_held(port, "PrinterStatus");
+            mark_if_held(port, "PrinterExtStatus");
+            LMP_Unlock(port);
+            LMS_ParseDeviceId(text, port);
+            return true;
+        }
+        show_other_model(port);
+        LMP_ClearState(port, ST_IDENTIFIED);
+        return false;
+    }
+    /* no answer: the device is shown as gone */
+    LMS_FreePendingOutput(port);
+    LMP_Lock(port);
+    if (StatusVariable *row = LMS_FindVariable("PrinterStatus", port->statusVariables, port, TRUE)) {
+        const DWORD gone[3] = {0, 0x10000, 0};
+        LMS_StoreValue(row, gone);
+        row->changed = 1;
+    }
+    LMP_Unlock(port);
+    LMS_NotifyChanged(port);
+    LMS_ClearErrorValues(port, TRUE);
+    LMS_ResetDeviceValues(port, TRUE);
+    LMS_PublishPrinterStatus(port);
+    LMP_SetState(port, ST_UNREACHABLE);
+    if (!LMP_TestState(port, ST_JOB_OPEN))
+        port->portMode = 0;
+    LMP_ClearState(port, ST_IDENTIFIED | LM_ST_REPLY_WAIT | LM_ST_REPLY_PENDING);
+    return false;
+}
 
 bool LMP_IsQzusbPort(const MonitorPort *port)
 {
@@ -175,12 +237,8 @@ bool LMS_QueryDeviceId(MonitorPort *port)
         return false;
     if (!(port->portKind & KIND_BIDI))
         return true;
-    if (port->portKind & KIND_NETWORK) {
-        /* the device ID of a network port is read by SNMP, which is not built yet */
-        OutputDebugStringW(u"tarvellm: LMN_ReadDeviceId: not built yet\n");
-        SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-        return false;
-    }
+    if (port->portKind & KIND_NETWORK)
+        return LMN_ReadDeviceId(port);
     bool opened = false;
     if (!LMP_TestState(port, ST_PORT_OPEN)) {
         if (!LMP_OpenStatusDoc(port)) {
@@ -209,7 +267,7 @@ bool LMS_QueryDeviceId(MonitorPort *port)
     }
 
     bool result = false;
-    if (!got && port->deviceIdAnswered) {
+    if (!got && LMP_LoadWord(port->deviceIdAnswered)) {
         /* not asked while the device takes job data: nothing is known, nothing changes */
     } else if (got) {
         if (valid_id(text))

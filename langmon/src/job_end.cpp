@@ -391,11 +391,11 @@ BOOL LMP_ForwardControlId(MonitorPort *port, DWORD control, LPWSTR valueName, LP
     const bool flowControl = port->portMode & 0x2;
     if (control == LM_IOCTL_PAR_QUERY_DEVICE_ID) {
         if (flowControl && port->flowing) {
-            port->deviceIdAnswered = 1;
+            LMP_StoreWord(port->deviceIdAnswered, 1);
             *returned = 1;
             return TRUE;
         }
-        port->deviceIdAnswered = 0;
+        LMP_StoreWord(port->deviceIdAnswered, 0);
         if (flowControl)
             Sleep(200);
     }

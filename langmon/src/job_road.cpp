@@ -272,7 +272,8 @@ BOOL StartDocPort(HANDLE hPort, LPWSTR pPrinterName, DWORD JobId, DWORD Level, L
     port->inspectionDone = port->streamHasUel = port->postScriptJob = port->releaseOnIdle = port->dataWritten = 0;
     port->usbResidue = 0;
     port->residueByte = 0;
-    port->residueLength = port->releaseCount = port->trailerOwed = port->deviceIdAnswered = port->jobEndSeen = 0;
+    port->residueLength = port->releaseCount = port->trailerOwed = port->jobEndSeen = 0;
+    LMP_StoreWord(port->deviceIdAnswered, 0);
     port->uelSkipped = 0;
     SetLastError(0);
     return TRUE;

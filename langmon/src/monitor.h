@@ -298,6 +298,10 @@ DWORD LMP_State(const MonitorPort *port);
 inline DWORD LMP_Busy(const MonitorPort *port) { return __atomic_load_n(&port->busy, __ATOMIC_ACQUIRE); }
 inline void LMP_SetBusy(MonitorPort *port, DWORD busy) { __atomic_store_n(&port->busy, busy, __ATOMIC_RELEASE); }
 
+/* Port words that the spooler's threads and the poll worker both change, read and written atomically. */
+inline DWORD LMP_LoadWord(const DWORD &word) { return __atomic_load_n(&word, __ATOMIC_ACQUIRE); }
+inline void LMP_StoreWord(DWORD &word, DWORD value) { __atomic_store_n(&word, value, __ATOMIC_RELEASE); }
+
 void LMP_Lock(MonitorPort *port);
 void LMP_Unlock(MonitorPort *port);
 

@@ -111,25 +111,18 @@ void install_record(ReplyParser *parser, MonitorPort *port, DWORD id)
     LMP_Unlock(port);
 }
 
-} // namespace
-
-int LMS_OnJobStart(const char *text, const char **end, ReplyParser *parser, MonitorPort *)
+/* A fresh record for a job's start. */
+bool begin_opening(ReplyParser *parser)
 {
-    *end = text;
-    if (!LMS_LineComplete(text))
-        return 0;
     if (!fresh_record(parser))
-        return 0;
+        return false;
     parser->recordFlags = (parser->recordFlags & ~SVF_JOB_CLOSE) | SVF_JOB_START | SVF_KEEP;
-    *end = LMS_NextLine(text);
-    return 1;
+    return true;
 }
 
-int LMS_OnJobEnd(const char *text, const char **end, ReplyParser *parser, MonitorPort *port)
+/* The record of a job's end: fresh while a record is shown, flagged to close it. */
+void begin_closing(ReplyParser *parser, MonitorPort *port)
 {
-    *end = text;
-    if (!LMS_LineComplete(text))
-        return 0;
     LMP_Lock(port);
     port->lastPageCount = 0;
     StatusVariable *row = LMS_LookupVariable("PrintingJobInfo2", port);
@@ -144,6 +137,27 @@ int LMS_OnJobEnd(const char *text, const char **end, ReplyParser *parser, Monito
     }
     parser->recordFlags = flags | SVF_JOB_CLOSE;
     LMP_Unlock(port);
+}
+
+} // namespace
+
+int LMS_OnJobStart(const char *text, const char **end, ReplyParser *parser, MonitorPort *)
+{
+    *end = text;
+    if (!LMS_LineComplete(text))
+        return 0;
+    if (!begin_opening(parser))
+        return 0;
+    *end = LMS_NextLine(text);
+    return 1;
+}
+
+int LMS_OnJobEnd(const char *text, const char **end, ReplyParser *parser, MonitorPort *port)
+{
+    *end = text;
+    if (!LMS_LineComplete(text))
+        return 0;
+    begin_closing(parser, port);
     *end = LMS_NextLine(text);
     return 1;
 }
@@ -241,4 +255,24 @@ int LMS_OnUstatusPage(const char *text, const char **end, ReplyParser *, Monitor
     const char *ff = std::strchr(next, '\f');
     *end = ff ? ff : next;
     return ff ? LM_REPLY_DONE : LM_REPLY_MORE;
+}
+
+/* ---- The same records from the device's SNMP job table ---------------------------- */
+
+void LMN_BeginJobRecord(MonitorPort *port)
+{
+    if (ReplyParser *parser = LMS_PortParser(port))
+        begin_opening(parser);
+}
+
+void LMN_BeginClosingRecord(MonitorPort *port)
+{
+    if (ReplyParser *parser = LMS_PortParser(port))
+        begin_closing(parser, port);
+}
+
+void LMN_InstallJobRecord(MonitorPort *port, DWORD jobId)
+{
+    if (ReplyParser *parser = LMS_PortParser(port))
+        install_record(parser, port, jobId);
 }

@@ -366,7 +366,7 @@ BOOL LMS_OpenForStatus(MonitorPort *port)
     if (!LMP_OpenStatusDoc(port))
         return FALSE;
     LMP_SetState(port, ST_PORT_OPEN);
-    port->statusPortOpen = 1;
+    LMP_StoreWord(port->statusPortOpen, 1);
     if (!(port->portKind & KIND_USB))
         LMP_SetDefaultTimeouts(port);
     return TRUE;

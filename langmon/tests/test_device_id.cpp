@@ -601,15 +601,13 @@ TEST_F(DeviceIdTest, DeviceIdReadThroughThePortMonitor)
 }
 
 /* The SNMP device-ID read of network ports is not built yet. */
-TEST_F(DeviceIdTest, NetworkDeviceIdFailsVisiblyUntilBuilt)
+TEST_F(DeviceIdTest, NetworkPortWithoutSnmpSessionCountsAsNotAnswering)
 {
     MonitorPort *p = usb();
     p->portKind = KIND_NETWORK | KIND_BIDI;
-    plat::debug_clear();
-    SetLastError(0);
+    ASSERT_EQ(p->snmpSession, nullptr);
     EXPECT_FALSE(LMS_QueryDeviceId(p));
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
-    EXPECT_NE(plat::debug_output().find(u"LMN_ReadDeviceId: not built yet"), std::u16string::npos);
+    EXPECT_TRUE(LMP_TestState(p, ST_UNREACHABLE));
     EXPECT_TRUE(plat::portmon_controls().empty()) << "the port monitor is not asked";
 }
 

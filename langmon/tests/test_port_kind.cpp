@@ -4,6 +4,7 @@
  * their addresses, and the port mode value.
  */
 #include "lm_fixture.h"
+#include "network.h"
 
 #include <plat/registry.h>
 #include <plat/spooler.h>
@@ -139,9 +140,12 @@ TEST_F(MonitorTest, NetworkPortIsBidirectionalAndAsksForItsSnmpSession)
     HANDLE h = nullptr;
     ASSERT_TRUE(open(u"IP_10.0.0.5", &h));
     EXPECT_EQ(rec(h)->portKind, 0x105u);
-    /* The SNMP session is not built yet: the port opens without one, and says so. */
-    EXPECT_EQ(rec(h)->snmpSession, nullptr);
-    EXPECT_NE(plat::debug_output().find(u"LMN_OpenSession: not built yet"), std::u16string::npos);
+    /* The port opens with its SNMP session over the library; closing the port frees it. */
+    ASSERT_NE(rec(h)->snmpSession, nullptr);
+    EXPECT_STREQ(rec(h)->snmpSession->host, "10.0.0.5");
+    EXPECT_STREQ(rec(h)->snmpSession->community, "public");
+    EXPECT_NE(rec(h)->snmpSession->createGetData, nullptr);
+    EXPECT_NE(rec(h)->snmpSession->createPduList, nullptr);
 }
 
 TEST_F(MonitorTest, PortModeKeepsAnEarlierValueWhenTheRegistryHasNone)

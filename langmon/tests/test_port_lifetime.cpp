@@ -358,18 +358,27 @@ TEST_F(MonitorTest, GlobalAndPortLocksCountTheirDepth)
     EXPECT_EQ(rec(h)->portLockDepth, 0);
 }
 
-/* The monitor function of the named requests is not built yet. */
-TEST_F(MonitorTest, NamedRequestsFailVisiblyUntilBuilt)
+/* Named requests through the function table: answered in the buffer, the result FALSE. */
+TEST_F(MonitorTest, NamedRequestsAnswerThroughTheBuffer)
 {
     HANDLE h = nullptr;
     ASSERT_TRUE(open(u"USB001", &h));
     DWORD n = 99;
-    plat::debug_clear();
+    LONG answer = 0;
     SetLastError(0);
-    EXPECT_FALSE(table->pfnGetPrinterDataFromPort(h, 0, const_cast<LPWSTR>(u"LM_InputTray"), nullptr, 0, nullptr, 0,
-                                                  &n));
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
-    EXPECT_NE(plat::debug_output().find(u"GetPrinterDataFromPort: not built yet"), std::u16string::npos);
+    EXPECT_FALSE(table->pfnGetPrinterDataFromPort(h, 0, const_cast<LPWSTR>(u"IsWakeup"), nullptr, 0,
+                                                  reinterpret_cast<LPWSTR>(&answer), 4, &n));
+    EXPECT_EQ(answer, 330);
+    EXPECT_EQ(n, 4u);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+    n = 99;
+    EXPECT_FALSE(table->pfnGetPrinterDataFromPort(h, 0, const_cast<LPWSTR>(u"NoSuchRequest"), nullptr, 0,
+                                                  reinterpret_cast<LPWSTR>(&answer), 4, &n));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(n, 99u) << "an unknown name answers nothing";
+    EXPECT_FALSE(table->pfnGetPrinterDataFromPort(nullptr, 0, const_cast<LPWSTR>(u"IsWakeup"), nullptr, 0,
+                                                  reinterpret_cast<LPWSTR>(&answer), 4, &n));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
     EXPECT_EQ(log_lines().size(), 1u) << "nothing reached the port monitor but the open";
 }
 

@@ -1,0 +1,317 @@
+/*
+ * `tarvel status --port NAME [--watch] [--interval SECONDS] [--count N]`:
+ * the printer's status as the language monitor sees it on a Standard
+ * TCP/IP port.  The monitor library is loaded as the spooler loads it and
+ * the port opened through it; each round asks the monitor to refresh the
+ * status of the printers on the port (which reads the device ID and the
+ * display language by SNMP), then prints the device ID fields and trays
+ * (the "LM_" values) and the errors and jobs the monitor gave the status
+ * manager.  A port name "IP_<address>" that is not installed yet is added
+ * as a TCP/IP port of that address.
+ */
+#include "host_status.h"
+
+#include <plodrmz/plodrmz_control.h>
+
+#include <plat/clock.h>
+#include <plat/error.h>
+#include <plat/loader.h>
+#include <plat/printmon.h>
+#include <plat/registry.h>
+#include <plat/spooler.h>
+#include <plat/text.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace host {
+
+namespace {
+
+volatile std::sig_atomic_t g_stop = 0;
+
+void on_interrupt(int) { g_stop = 1; }
+
+/* The printers installed on `port` (names), from the spooler. */
+std::vector<std::u16string> printers_on(const std::u16string &port)
+{
+    std::vector<std::u16string> out;
+    DWORD needed = 0, count = 0;
+    EnumPrintersW(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &count);
+    if (!needed)
+        return out;
+    std::vector<BYTE> buffer(needed);
+    if (!EnumPrintersW(PRINTER_ENUM_LOCAL, nullptr, 2, buffer.data(), needed, &needed, &count))
+        return out;
+    const auto *info = reinterpret_cast<const PRINTER_INFO_2W *>(buffer.data());
+    for (DWORD i = 0; i < count; ++i)
+        if (info[i].pPortName && port == info[i].pPortName && info[i].pPrinterName)
+            out.push_back(info[i].pPrinterName);
+    return out;
+}
+
+/* The port is known to the spooler as a TCP/IP port, or is added when its name gives an address. */
+bool ensure_port(const std::string &name)
+{
+    const std::u16string wide = plat::utf8_to_utf16(name);
+    DWORD needed = 0, count = 0;
+    EnumPortsW(nullptr, 2, nullptr, 0, &needed, &count);
+    std::vector<BYTE> buffer(needed ? needed : 1);
+    if (needed && EnumPortsW(nullptr, 2, buffer.data(), needed, &needed, &count)) {
+        const auto *info = reinterpret_cast<const PORT_INFO_2W *>(buffer.data());
+        for (DWORD i = 0; i < count; ++i)
+            if (info[i].pPortName && wide == info[i].pPortName)
+                return true;
+    }
+    if (name.size() <= 3 || name.compare(0, 3, "IP_") != 0)
+        return false;
+    plat::SpoolPort port;
+    port.name = wide;
+    port.monitor = u"tcpmon.dll";
+    port.description = u"Standard TCP/IP Port";
+    port.address = plat::utf8_to_utf16(name.substr(3));
+    return plat::spool_add_port(port) == ERROR_SUCCESS;
+}
+
+/* The port's device address, as the spooler's TCP/IP port monitor gives it; empty when it has none. */
+std::string port_address(const std::u16string &port)
+{
+    HANDLE h = nullptr;
+    const std::u16string xcv = u",XcvPort " + port;
+    if (!OpenPrinterW(xcv.c_str(), &h, nullptr))
+        return "";
+    char16_t out[131] = {};
+    DWORD needed = 0, status = 0;
+    const BOOL ok = XcvDataW(h, u"IPAddress", nullptr, 0, reinterpret_cast<LPBYTE>(out), 260, &needed, &status);
+    ClosePrinter(h);
+    return ok && status == ERROR_SUCCESS ? plat::utf16_to_utf8(out) : "";
+}
+
+/* A named request with a 4-byte answer; false when the request gave none. */
+bool ask(LPMONITOR2 lm, HANDLE port, const std::u16string &name, LONG *answer)
+{
+    DWORD n = 0;
+    *answer = 0;
+    lm->pfnGetPrinterDataFromPort(port, 0, const_cast<LPWSTR>(name.c_str()), nullptr, 0,
+                                  reinterpret_cast<LPWSTR>(answer), sizeof *answer, &n);
+    return n == sizeof *answer && GetLastError() == ERROR_INVALID_PARAMETER;
+}
+
+/* An "LM_" value into `out` (`size` bytes); its size, or 0 when the monitor has none. */
+DWORD lm_value(LPMONITOR2 lm, HANDLE port, const char16_t *name, void *out, DWORD size)
+{
+    DWORD valueSize = 0;
+    lm->pfnGetPrinterDataFromPort(port, 0, const_cast<LPWSTR>(name), nullptr, 0, nullptr, 0, &valueSize);
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || valueSize == 0)
+        return 0;
+    DWORD n = size;
+    std::memset(out, 0, size);
+    lm->pfnGetPrinterDataFromPort(port, 0, const_cast<LPWSTR>(name), nullptr, 0, static_cast<LPWSTR>(out), size, &n);
+    return valueSize < size ? valueSize : size;
+}
+
+DWORD word_at(const BYTE *p)
+{
+    DWORD v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+
+/* A status value the monitor gave the manager for `printer`, or empty. */
+std::string manager_value(const PlodrmzControl &sm, const std::u16string &printer, const char *name)
+{
+    char buffer[4096];
+    const DWORD n = sm.module ? sm.getValue(printer.c_str(), name, buffer, sizeof buffer) : 0;
+    return std::string(buffer, n < sizeof buffer ? n : sizeof buffer);
+}
+
+void print_round(LPMONITOR2 lm, HANDLE port, const PlodrmzControl &sm, const std::vector<std::u16string> &printers)
+{
+    LONG answer = 0;
+    for (const std::u16string &p : printers)
+        ask(lm, port, u"Refresh:" + p, &answer);
+
+    char sysName[33] = {};
+    LONG silent = 0;
+    const DWORD sysSize = lm_value(lm, port, u"LM_SysName", sysName, 32);
+    if (!sysSize && ask(lm, port, u"LM_SysName", &silent) && silent == -1) {
+        std::printf("device: not answering\n");
+    } else {
+        std::printf("device: %s\n", sysSize ? sysName : "(no device ID)");
+        DWORD memoryMB = 0, hardDisk = 0, ramDisk = 0, duplex = 0;
+        lm_value(lm, port, u"LM_MemorySizeInMByte", &memoryMB, 4);
+        lm_value(lm, port, u"LM_HardDisk", &hardDisk, 2);
+        lm_value(lm, port, u"LM_RamDisk", &ramDisk, 2);
+        lm_value(lm, port, u"LM_DuplexModule", &duplex, 2);
+        std::printf("  memory %u MB, hard disk %s, RAM disk %s, duplex unit %s\n", unsigned(memoryMB),
+                    hardDisk ? "yes" : "no", ramDisk ? "yes" : "no", duplex ? "yes" : "no");
+        BYTE trays[4 + 32 * 8] = {};
+        const DWORD traySize = lm_value(lm, port, u"LM_InputTray", trays, sizeof trays);
+        const DWORD count = traySize >= 4 ? word_at(trays) : 0;
+        for (DWORD i = 0; i < count && 4 + 32 * (i + 1) <= traySize; ++i) {
+            const BYTE *row = trays + 4 + 32 * i;
+            std::printf("  tray %u: paper %u, %u x %u (0.1 mm)\n", unsigned(word_at(row)), unsigned(word_at(row + 16)),
+                        unsigned(word_at(row + 20)), unsigned(word_at(row + 24)));
+        }
+    }
+    if (ask(lm, port, u"LM_DisplayLangStatus", &answer) && answer == 0 && ask(lm, port, u"LM_DisplayLang", &answer))
+        std::printf("  display language %u\n", unsigned(answer & 0xFFFF));
+
+    static const char *const kErrors[] = {"ErrPaperJam", "ErrCoverOpen", "ErrNoPaper2", "ErrSupplies",
+                                          "ErrHWError", "ErrBinError", "ErrPaperSizeError"};
+    for (const std::u16string &p : printers) {
+        std::printf("printer %s:\n", plat::utf16_to_utf8(p).c_str());
+        const std::string status = manager_value(sm, p, "PrinterStatus");
+        if (status.size() == 12) {
+            const BYTE *w = reinterpret_cast<const BYTE *>(status.data());
+            std::printf("  status %08X %08X %08X\n", unsigned(word_at(w)), unsigned(word_at(w + 4)),
+                        unsigned(word_at(w + 8)));
+        } else {
+            std::printf("  status: none given to the status manager\n");
+        }
+        std::string errors;
+        for (const char *e : kErrors) {
+            const std::string v = manager_value(sm, p, e);
+            bool set = false;
+            for (char c : v)
+                set = set || c != 0;
+            if (set)
+                errors += std::string(errors.empty() ? "" : ", ") + (e + 3);
+        }
+        std::printf("  errors: %s\n", errors.empty() ? "none" : errors.c_str());
+        const std::string job = manager_value(sm, p, "PrintingJobInfo2");
+        if (job.size() >= 292)
+            std::printf("  job: spooler job %u\n", unsigned(word_at(reinterpret_cast<const BYTE *>(job.data()) + 288)));
+        else
+            std::printf("  job: none\n");
+    }
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int status_command(const StatusRequest &r)
+{
+    if (!ensure_port(r.port)) {
+        std::fprintf(stderr, "tarvel status: '%s' is not an installed port (a new one is named IP_<address>)\n",
+                     r.port.c_str());
+        return 2;
+    }
+    const std::u16string portName = plat::utf8_to_utf16(r.port);
+    const std::vector<std::u16string> printers = printers_on(portName);
+    /* the status program's registration of each printer's driver, so the monitor binds the printer */
+    for (const std::u16string &p : printers) {
+        HANDLE h = nullptr;
+        if (!OpenPrinterW(p.c_str(), &h, nullptr))
+            continue;
+        DWORD needed = 0;
+        GetPrinterW(h, 2, nullptr, 0, &needed);
+        std::vector<BYTE> info(needed ? needed : 1);
+        if (needed && GetPrinterW(h, 2, info.data(), needed, &needed)) {
+            const auto *pi = reinterpret_cast<const PRINTER_INFO_2W *>(info.data());
+            if (pi->pDriverName) {
+                const std::u16string key =
+                    std::u16string(u"SOFTWARE\\OSTREL_P2\\Pollvane\\Printers\\") + pi->pDriverName + u"\\Status Variables";
+                HKEY k = nullptr;
+                if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k,
+                                    nullptr) == ERROR_SUCCESS)
+                    RegCloseKey(k);
+            }
+        }
+        ClosePrinter(h);
+    }
+
+    HMODULE lib = LoadLibraryW(u"tarvellm.dll");
+    auto entry = lib ? plat::proc_cast<PFN_INITIALIZE_PRINT_MONITOR2>(GetProcAddress(lib, "InitializePrintMonitor2"))
+                     : nullptr;
+    if (!entry) {
+        std::fprintf(stderr, "tarvel status: cannot load the language monitor tarvellm.dll (%s)\n",
+                     plat::loader_last_failure().c_str());
+        if (lib)
+            FreeLibrary(lib);
+        return 1;
+    }
+    PlodrmzControl sm;
+    sm.load();
+    /* the raw port of the device, for the requests that go through the port monitor */
+    plat::sockmon_set_target(r.port, port_address(portName), 9100);
+    HANDLE monitor = nullptr;
+    LPMONITOR2 lm = entry(plat::monitor_init_for(u"Tarvel Language Monitor"), &monitor);
+    HANDLE port = nullptr;
+    const std::u16string printer = printers.empty() ? u"" : printers.front();
+    int result = 0;
+    if (!lm || !lm->pfnOpenPortEx(monitor, plat::sockmon_handle(), const_cast<LPWSTR>(portName.c_str()),
+                                  const_cast<LPWSTR>(printer.c_str()), &port, plat::sockmon_table())) {
+        std::fprintf(stderr, "tarvel status: the language monitor cannot open the port (error %u)\n",
+                     unsigned(GetLastError()));
+        result = 1;
+    } else {
+        std::signal(SIGINT, on_interrupt);
+        for (unsigned round = 0; !g_stop; ++round) {
+            if (round)
+                std::printf("\n");
+            print_round(lm, port, sm, printers);
+            if (!r.watch || (r.count && round + 1 >= r.count))
+                break;
+            for (unsigned s = 0; s < r.intervalSeconds * 10 && !g_stop; ++s)
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        std::signal(SIGINT, SIG_DFL);
+        lm->pfnClosePort(port);
+    }
+    if (lm && lm->pfnShutdown)
+        lm->pfnShutdown(monitor);
+    sm.unload();
+    FreeLibrary(lib);
+    return result;
+}
+
+} // namespace host
+
+namespace host {
+
+int status_main(int argc, char **argv, int first)
+{
+    StatusRequest r;
+    for (int i = first; i < argc; i++) {
+        const std::string a = argv[i];
+        if (a == "--watch") {
+            r.watch = true;
+            continue;
+        }
+        if (a != "--port" && a != "--interval" && a != "--count") {
+            std::fprintf(stderr, "tarvel status: %s '%s' (see tarvel --help)\n",
+                         a.size() > 1 && a[0] == '-' ? "unknown option" : "unexpected argument", a.c_str());
+            return 2;
+        }
+        if (i + 1 >= argc) {
+            std::fprintf(stderr, "tarvel status: option '%s' needs a value\n", a.c_str());
+            return 2;
+        }
+        const std::string v = argv[++i];
+        if (a == "--port") {
+            r.port = v;
+            continue;
+        }
+        char *end = nullptr;
+        const unsigned long n = std::strtoul(v.c_str(), &end, 10);
+        if (v.empty() || *end || n == 0 || n > 86400) {
+            std::fprintf(stderr, "tarvel status: %s wants a number from 1 to 86400, not '%s'\n", a.c_str(), v.c_str());
+            return 2;
+        }
+        (a == "--interval" ? r.intervalSeconds : r.count) = unsigned(n);
+    }
+    if (r.port.empty()) {
+        std::fprintf(stderr, "tarvel status: --port is needed (see tarvel --help)\n");
+        return 2;
+    }
+    return status_command(r);
+}
+
+} // namespace host

@@ -1,0 +1,27 @@
+/*
+ * `tarvel status`: the printer's status on a Standard TCP/IP port as the
+ * language monitor sees it (host_status.cpp).
+ */
+#ifndef TARVEL_HOST_STATUS_H
+#define TARVEL_HOST_STATUS_H
+
+#include <string>
+
+namespace host {
+
+struct StatusRequest {
+    std::string port;            /* an installed port, or IP_<address> */
+    bool watch = false;          /* print again every intervalSeconds until interrupted */
+    unsigned intervalSeconds = 5;
+    unsigned count = 0;          /* with watch: stop after this many rounds (0: never) */
+};
+
+/* 0 when the status was printed; 1 when the monitor could not be used; 2 for a bad port. */
+int status_command(const StatusRequest &request);
+
+/* Parses the options after "status" and runs it; the exit code. */
+int status_main(int argc, char **argv, int first);
+
+} // namespace host
+
+#endif
