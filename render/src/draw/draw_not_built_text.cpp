@@ -97,13 +97,6 @@ int FNT_CheckDeviceFontCoverage(PdevContext *, FONTOBJ *, ULONG, FontPath *, WCH
 
 int FNT_ResidentFontCovers(const char *, WCHAR) { return DRAW_NotBuilt(u"FNT_ResidentFontCovers", kDeviceFonts, 0); }
 
-int FNT_OpenMetricTable(const BYTE *, FontMetricCursor *, DWORD)
-{
-    return DRAW_NotBuilt(u"FNT_OpenMetricTable", kDeviceFonts, -1);
-}
-
-LONG FNT_GetCharWidth(FontMetricCursor *, WORD) { return DRAW_NotBuilt(u"FNT_GetCharWidth", kDeviceFonts, -1); }
-
 /* ---- Font substitution --------------------------------------------------- */
 
 /* With no device font to stand in, no font is substituted: 0 with no index. */

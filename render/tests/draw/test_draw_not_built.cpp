@@ -58,8 +58,6 @@ TEST_F(DrawNotBuilt, EachAnswersItsFailure)
              return FNT_CheckDeviceFontCoverage(nullptr, nullptr, 1, &path, codes, 0) == -1;
          }},
         {"FNT_ResidentFontCovers", [] { return FNT_ResidentFontCovers("Courier         ", u'A') == 0; }},
-        {"FNT_OpenMetricTable", [&] { return FNT_OpenMetricTable(color, nullptr, 0) == -1; }},
-        {"FNT_GetCharWidth", [] { return FNT_GetCharWidth(nullptr, 'A') == -1; }},
         /* Font substitution. */
         {"FNT_MatchSubstituteFont", [] {
              WORD index = 0xFFFF;
