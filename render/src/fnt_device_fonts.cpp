@@ -227,10 +227,8 @@ int FNT_GetDefaultDeviceFont(PdevContext *pdev, DEVINFO *devinfo)
     lf.lfWeight = 400;
     lf.lfCharSet = entry->charSet;
     lf.lfPitchAndFamily = entry->pitchAndFamily;
-    std::memcpy(lf.lfFaceName, entry->faceName, sizeof entry->faceName < sizeof lf.lfFaceName
-                                                     ? sizeof entry->faceName
-                                                     : sizeof lf.lfFaceName);
-    lf.lfFaceName[LF_FACESIZE - 1] = 0;
+    for (int i = 0; i < LF_FACESIZE - 1 && entry->faceName[i]; ++i)
+        lf.lfFaceName[i] = entry->faceName[i];
     return 1;
 }
 

@@ -1,10 +1,11 @@
 /*
  * Device fonts and the glyph sets.  The process-wide glyph-set state (the
- * default glyph set of the engine's 256 ANSI codes and its lock) lives from
- * DrvEnableDriver to DrvDisableDriver; the device fonts of a model are built
- * per device context.  The device-font work joins this header; until then a
- * device context has no device fonts (the engine then prints all text
- * through downloaded fonts) and the font queries answer as below.
+ * default glyph set of the engine's 256 ANSI codes, the Shift-JIS glyph set
+ * of the resource module and their lock) lives from DrvEnableDriver to
+ * DrvDisableDriver; the device fonts of a model are built per device
+ * context at DrvEnablePDEV.  A context whose model has no usable device-font
+ * records has none, and the engine then prints all text through downloaded
+ * fonts.
  */
 #ifndef TARVELGR_FNT_DEVICE_FONTS_H
 #define TARVELGR_FNT_DEVICE_FONTS_H

@@ -9,6 +9,8 @@
 
 #include "font_test_support.h"
 
+#include <device_fonts.h>
+
 #include <plat/engine_fonts.h>
 #include <plat/error.h>
 #include <plat/memory.h>
@@ -528,4 +530,39 @@ TEST_F(FntDeviceFonts, CoverageOfLatinAndShiftJisRuns)
     WCHAR code = u'A';
     EXPECT_EQ(FNT_CheckDeviceFontCoverage(pdev, &truetype, 1, &path, &code, 5), -1) << "no descriptor 5";
     EXPECT_EQ(FNT_CheckDeviceFontCoverage(pdev, &truetype, 0, &path, nullptr, 0), 0) << "an empty run";
+}
+
+TEST_F(FntDeviceRecords, EveryCutOfTheModelsBlocksIsReadInsideIt)
+{
+    /* Each resident face's block cut at every length, and with one offset byte spoilt: checked, and built
+       when it passes, in a copy of exactly that length (the sanitizer sees any read past it). */
+    const mw::Bytes blocks[] = {tarvel_models::courierMetrics(), tarvel_models::helveticaMetrics(),
+                                tarvel_models::minchoMetrics()};
+    for (const mw::Bytes &whole : blocks) {
+        for (size_t cut = 0; cut <= whole.size(); ++cut) {
+            std::vector<BYTE> part(whole.begin(), whole.begin() + cut);
+            for (int spoil : {-1, 45, 63, 71, 83}) {
+                std::vector<BYTE> b = part;
+                if (spoil >= 0 && size_t(spoil) < b.size())
+                    b[size_t(spoil)] ^= 0x40;
+                bool ok = FNT_CheckMetricsBlock(b.empty() ? nullptr : b.data(), DWORD(b.size()));
+                if (cut < 87) {
+                    EXPECT_FALSE(ok) << cut;
+                }
+                DeviceFontRecord *r = ok ? FNT_BuildDeviceFontRecord(&pdev, 1,
+                                                                     reinterpret_cast<const DeviceFontMetrics *>(b.data()),
+                                                                     DWORD(b.size()))
+                                         : nullptr;
+                if (r) {
+                    for (WORD code : {0x20, 0x41, 0xFF, 0x8140, 0x889F})
+                        FNT_GetCharWidth(&r->cursor, code);
+                    FNT_FreeDeviceFontRecord(&pdev, r);
+                }
+            }
+        }
+        DeviceFontRecord *r = FNT_BuildDeviceFontRecord(
+            &pdev, 1, reinterpret_cast<const DeviceFontMetrics *>(whole.data()), DWORD(whole.size()));
+        EXPECT_NE(r, nullptr) << "the whole block builds";
+        FNT_FreeDeviceFontRecord(&pdev, r);
+    }
 }

@@ -407,3 +407,30 @@ TEST_F(TextOut, OpaqueBackgroundAndUnderline)
     EXPECT_NE(under, got.end()) << "the extra rectangle normalised\n" << joined(got);
     EXPECT_TRUE(rect < text && text < under) << joined(got);
 }
+
+TEST_F(TextOut, FontDataOfADeviceFont)
+{
+    FONTOBJ *helvetica = deviceFont(2, 50);
+    ASSERT_NE(helvetica, nullptr);
+    DHPDEV dhpdev = reinterpret_cast<DHPDEV>(pdev.get());
+    EXPECT_EQ(DrvQueryFontData(dhpdev, helvetica, 3, 0, nullptr, nullptr, 0), 124) << "FD_DEVICEMETRICS' size";
+
+    /* 'A' is 684 units; the em of 50 pixels makes (4096, 0) 3,277 in 28.4: 3277 x 684 / 4096 = 547, 544 whole. */
+    GLYPHDATA gd{};
+    ASSERT_EQ(DrvQueryFontData(dhpdev, helvetica, 1, 'A', &gd, nullptr, 0), 0);
+    EXPECT_EQ(gd.hg, HGLYPH('A'));
+    EXPECT_EQ(gd.fxD, 544);
+    EXPECT_EQ(gd.fxAB, 544);
+    EXPECT_EQ(gd.fxA, 0);
+
+    HGLYPH glyphs[] = {'A', 'i', 0x20AC};
+    USHORT widths[3] = {};
+    ASSERT_TRUE(DrvQueryAdvanceWidths(dhpdev, helvetica, QAW_GETWIDTHS, glyphs, widths, 3));
+    /* i: 278 units: 3277 x 278 / 4096 = 222, + 8 = 230, down to 224 (14 pixels) */
+    EXPECT_EQ(widths[0], 544);
+    EXPECT_EQ(widths[1], 224);
+    SetLastError(0);
+    EXPECT_FALSE(DrvQueryAdvanceWidths(dhpdev, helvetica, 2, glyphs, widths, 3));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER)) << "an unknown mode";
+    EXPECT_TRUE(DrvQueryAdvanceWidths(dhpdev, helvetica, QAW_GETWIDTHS, glyphs, widths, 0)) << "no glyphs";
+}
