@@ -1,10 +1,11 @@
 /*
  * Device fonts and the glyph sets.  The process-wide glyph-set state (the
- * default glyph set of the engine's 256 ANSI codes and its lock) lives from
- * DrvEnableDriver to DrvDisableDriver; the device fonts of a model are built
- * per device context.  The device-font work joins this header; until then a
- * device context has no device fonts (the engine then prints all text
- * through downloaded fonts) and the font queries answer as below.
+ * default glyph set of the engine's 256 ANSI codes, the Shift-JIS glyph set
+ * of the resource module and their lock) lives from DrvEnableDriver to
+ * DrvDisableDriver; the device fonts of a model are built per device
+ * context at DrvEnablePDEV.  A context whose model has no usable device-font
+ * records has none, and the engine then prints all text through downloaded
+ * fonts.
  */
 #ifndef TARVELGR_FNT_DEVICE_FONTS_H
 #define TARVELGR_FNT_DEVICE_FONTS_H
@@ -26,6 +27,24 @@ void FNT_FreeGlyphSetCache(void);
 
 /* The default glyph set (null outside DrvEnableDriver .. DrvDisableDriver); the caller holds the lock. */
 FD_GLYPHSET *FNT_DefaultGlyphSet(void);
+
+/* The glyph-set resource of the resource module: the double-byte fonts' glyph set. */
+enum : int { FNT_GLYPHSET_RESOURCE_TYPE = 260, FNT_GLYPHSET_RESOURCE_ID = 6 };
+
+/*
+ * The double-byte fonts' glyph set, converted from the glyph-set resource on
+ * first use and kept for the process (the caller holds the lock); null when
+ * the resource is missing or malformed.
+ */
+FD_GLYPHSET *FNT_DoubleByteGlyphSet(void);
+
+/*
+ * Converts a glyph-set resource ({size, flAccel, glyphs, run count}; run
+ * count x {first code, glyph count, 4 reserved bytes}; then the 32-bit
+ * handles run after run) into one EngAllocMem block.  Null with
+ * ERROR_INVALID_DATA when the runs or handles do not fit in `size`.
+ */
+FD_GLYPHSET *FNT_ConvertGlyphSetResource(const BYTE *data, DWORD size);
 
 /* Takes and releases the glyph-set lock (nothing happens while it does not exist). */
 void FNT_EnterGlyphSetLock(void);

@@ -50,29 +50,22 @@ protected:
 
 } // namespace
 
-TEST_F(DdiWorkers, DrawingEntriesFailVisiblyUntilTheirWorkExists)
+TEST_F(DdiWorkers, TheJpegEscapeIsOffUntilTheApplicationTurnsTheExtensionOn)
 {
-    struct Entry {
-        const char *name;
-        std::function<BOOL(SURFOBJ *)> call;
-    } entries[] = {
-        {"DrvTextOut", [](SURFOBJ *s) { return DrvTextOut(s, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                                          nullptr, nullptr, 0x0D0D); }},
-    };
-    for (const Entry &entry : entries) {
-        SetLastError(0);
-        EXPECT_FALSE(entry.call(so)) << entry.name;
-        EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED)) << entry.name;
-        SetLastError(0);
-        EXPECT_FALSE(entry.call(&bad)) << entry.name << " with an invalid context";
-        EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER)) << entry.name << " with an invalid context";
-    }
-    /* the JPEG escape is built: off until the application turns the extension on */
     SetLastError(0);
     EXPECT_EQ(DrvEscape(so, 0x1072, 0, nullptr, 0, nullptr), 0u);
     EXPECT_EQ(GetLastError(), 0u);
     EXPECT_EQ(DrvEscape(&bad, 0x1072, 0, nullptr, 0, nullptr), 0u);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+}
+
+TEST_F(DdiWorkers, TextOutRefusesMissingObjects)
+{
+    for (SURFOBJ *s : {so, &bad}) {
+        SetLastError(0);
+        EXPECT_FALSE(DrvTextOut(s, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0x0D0D));
+        EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+    }
 }
 
 TEST_F(DdiWorkers, BrushAndPathEntriesRefuseMissingObjects)
@@ -120,25 +113,35 @@ TEST_F(DdiWorkers, MissingRectanglesAreRefusedBeforeAnyDrawing)
     EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER)) << "no target surface";
 }
 
-TEST_F(DdiWorkers, FontQueriesOfAContextWithoutDeviceFonts)
+TEST_F(DdiWorkers, FontQueriesOfAFaceThatDoesNotExist)
 {
     ULONG_PTR id = 99;
     SetLastError(0);
-    EXPECT_EQ(DrvQueryFont(e.dhpdev, 0, 1, &id), nullptr);
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER)) << "no face 1";
+    EXPECT_EQ(DrvQueryFont(e.dhpdev, 0, 5, &id), nullptr);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER)) << "the standard model shows four faces";
     EXPECT_EQ(id, 0u);
     id = 99;
     SetLastError(0);
-    EXPECT_EQ(DrvQueryFontTree(e.dhpdev, 0, 1, QFT_GLYPHSET, &id), nullptr);
+    EXPECT_EQ(DrvQueryFontTree(e.dhpdev, 0, 5, QFT_GLYPHSET, &id), nullptr);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
     EXPECT_EQ(id, 0u);
     SetLastError(0);
-    EXPECT_EQ(DrvQueryFontData(e.dhpdev, nullptr, 1, 0, nullptr, nullptr, 0), -1);
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
+    EXPECT_EQ(DrvQueryFontData(e.dhpdev, nullptr, 1, 0, nullptr, nullptr, 0), 0);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER)) << "no font";
+    FONTOBJ font{};
+    font.iFace = 5;
+    SetLastError(0);
+    EXPECT_EQ(DrvQueryFontData(e.dhpdev, &font, 1, 0, nullptr, nullptr, 0), -1);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER)) << "no face 5";
     SetLastError(0);
     EXPECT_FALSE(DrvQueryAdvanceWidths(e.dhpdev, nullptr, 0, nullptr, nullptr, 0));
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+    HGLYPH glyph = 'A';
+    USHORT width = 0;
     SetLastError(0);
-    EXPECT_EQ(DrvQueryFontData(bad.dhpdev, nullptr, 1, 0, nullptr, nullptr, 0), -1);
+    EXPECT_FALSE(DrvQueryAdvanceWidths(e.dhpdev, &font, 0, &glyph, &width, 1));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER)) << "no face 5";
+    SetLastError(0);
+    EXPECT_EQ(DrvQueryFontData(bad.dhpdev, &font, 1, 0, nullptr, nullptr, 0), -1);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
 }

@@ -1,11 +1,11 @@
 /*
  * Device fonts and font substitution: the device-font records shown to
- * the engine, their coverage of a run, and the device font standing in for
- * a TrueType font.  The glyph-set cache and the engine's font queries are
- * in fnt_device_fonts.h.  A device context has no device fonts until the
- * device-font work is built: the answers for that state are built, the
- * rest fails visibly (draw_not_built_text.cpp; the README's "Not built yet"
- * table lists them).
+ * the engine, their coverage of a run, the width cursor over a device
+ * font's metrics (fnt_metric_cursor.h holds its record), and the device
+ * font standing in for a TrueType font.  The glyph-set cache and the
+ * engine's font queries are in fnt_device_fonts.h, the records in
+ * fnt_device_records.h.  Font substitution is later work and fails visibly
+ * meanwhile (draw_not_built_text.cpp; the README's "Not built yet" table).
  */
 #ifndef TARVELGR_DRAW_FONT_H
 #define TARVELGR_DRAW_FONT_H
