@@ -33,6 +33,7 @@ struct PageLayout;
 struct JobInfoRecord;
 struct DeviceFontRecord;
 struct DeviceFontEntry;
+struct DownloadedFont;
 struct ColorObject;
 struct ImageSpool;
 struct PendingImageList;
@@ -175,6 +176,8 @@ struct PdevContext {
     DWORD fontEntryCount;                 /* all device fonts */
     DeviceFontEntry **fontEntries;
     LPWSTR fontSubTable;                  /* the printer's FontSubTable, fetched on first use */
+    DownloadedFont *downloadedFonts;      /* fonts downloaded on this page, most recently used first */
+    DWORD downloadedFontCount;
 
     OutputChannel *channel;               /* the job's output channel; null outside a job */
     JobSettings *jobSettings;

@@ -83,28 +83,6 @@ TEST_F(DrawNotBuilt, EachAnswersItsFailure)
              return FNT_DownloadGlyphs(nullptr, nullptr, nullptr, 1, nullptr, FONT_PATH_BITMAP, nullptr, nullptr, codes,
                                        nullptr) == -1;
          }},
-        {"FNT_FindOrAddDownloadedFont", [] {
-             BOOL added = TRUE;
-             return !FNT_FindOrAddDownloadedFont(nullptr, "F1", &added) && !added;
-         }},
-        {"FNT_RemoveDownloadedFont", [] { return FNT_RemoveDownloadedFont(nullptr, nullptr) == -1; }},
-        {"FNT_RemoveOldestFont", [] { return FNT_RemoveOldestFont(nullptr) == -1; }},
-        {"FNT_FontWouldOverflow", [] { return FNT_FontWouldOverflow(nullptr, 1); }},
-        {"FNT_FindGlyphCode", [] { BOOL added = TRUE; return FNT_FindGlyphCode(nullptr, 5, &added) == -1 && !added; }},
-        {"FNT_WriteTrueTypeHeader", [] { return FNT_WriteTrueTypeHeader(nullptr, "F1", nullptr, nullptr) == -1; }},
-        {"FNT_WriteBitmapHeader", [] { return FNT_WriteBitmapHeader(nullptr, "F1", nullptr) == -1; }},
-        {"FNT_WriteTrueTypeGlyph", [] { return FNT_WriteTrueTypeGlyph(nullptr, nullptr, 5, 1) == -1; }},
-        {"FNT_DownloadComponents", [&] { return FNT_DownloadComponents(nullptr, nullptr, color, 3) == -1; }},
-        {"FNT_WriteBitmapGlyph", [] { return FNT_WriteBitmapGlyph(nullptr, nullptr, nullptr, 1) == -1; }},
-        {"FNT_EmboldenPlan", [] {
-             LONG l = 9, t = 9, r = 9, b = 9;
-             FNT_EmboldenPlan(1200, &l, &t, &r, &b);
-             return !l && !t && !r && !b;
-         }},
-        {"FNT_EmboldenBitmap", [&] { BYTE out[4]; return !FNT_EmboldenBitmap(color, 8, 1, out, 1, 0, 1, 0); }},
-        {"FNT_FindTable", [] { DWORD n = 5; return !FNT_FindTable(nullptr, 0x676C7966, &n) && !n; }},
-        {"FNT_FindTablePadded", [] { DWORD n = 5; return !FNT_FindTablePadded(nullptr, 0x676C7966, &n) && !n; }},
-        {"FNT_TableChecksum", [&] { return FNT_TableChecksum(color, 3) == 0; }},
     };
     for (const Case &c : cases) {
         SetLastError(0);
