@@ -9,6 +9,7 @@
 
 #include <tarvel/util_system.h>
 
+#include <plat/engine_fonts.h>
 #include <plat/error.h>
 #include <plat/memory.h>
 
@@ -129,8 +130,14 @@ int FNT_WriteBitmapGlyph(PdevContext *pdev, FONTOBJ *pfo, const GLYPHPOS *pgp, W
     }
     GLYPHBITS *bits = pgp->pgdf ? pgp->pgdf->pgb : nullptr;
     if (!bits) {
-        SetLastError(ERROR_INVALID_DATA); /* the engine gave no image */
-        return -1;
+        GLYPHDATA *data = nullptr;
+        HGLYPH handle = pgp->hg;
+        if (FONTOBJ_cGetGlyphs(pfo, FO_GLYPHBITS, 1, &handle, reinterpret_cast<PVOID *>(&data)) != 1 || !data ||
+            !data->gdf.pgb) {
+            SetLastError(ERROR_INVALID_DATA); /* the engine has no image of the glyph */
+            return -1;
+        }
+        bits = data->gdf.pgb;
     }
     const LONG width = bits->sizlBitmap.cx, height = bits->sizlBitmap.cy;
     if (width < 0 || height < 0 || width > kMaxExtent || height > kMaxExtent) {

@@ -75,7 +75,6 @@ TEST_F(DrawNotBuilt, EachAnswersItsFailure)
         {"FNT_ScoreStyle", [] { LONG s[1] = {}; FNT_ScoreStyle(nullptr, 0, nullptr, s); return s[0] == 0; }},
         {"FNT_FamilyClassScore", [] { return FNT_FamilyClassScore(u"Arial", 0x22, 0x22) == -1; }},
         /* Font download. */
-        {"FNT_LoadTrueTypeInfo", [] { return FNT_LoadTrueTypeInfo(nullptr, nullptr, u"Arial", nullptr) == -1; }},
         {"FNT_DownloadFontHeader",
          [] { return FNT_DownloadFontHeader(nullptr, nullptr, nullptr, 1, FONT_PATH_OUTLINE, nullptr, nullptr) == -1; }},
         {"FNT_DownloadGlyphs", [] {

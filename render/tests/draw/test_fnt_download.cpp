@@ -9,6 +9,7 @@
 
 #include <tarvel/util_system.h>
 
+#include <plat/engine_fonts.h>
 #include <plat/version.h>
 
 #include <ft2build.h>
@@ -632,6 +633,40 @@ TEST_F(FontDownload, ACollectionMemberIsChosenByItsFullName)
     run("Mono:OL", &info, {36});
     Stream s = take();
     EXPECT_EQ(be32(&s.fonts["Mono:OL"].header[14]), FNT_TAG("ttcf"));
+}
+
+/* ---- Fonts of the engine ------------------------------------------------------------- */
+
+TEST_F(FontDownload, TheEnginesFontFileIsRead)
+{
+    plat::TrueTypeFontSpec spec;
+    spec.file = std::string(kDejaVuDir) + "DejaVuSans-ExtraLight.ttf";
+    spec.height = -50;
+    FONTOBJ *pfo = plat::engine_open_truetype_font(spec);
+    ASSERT_NE(pfo, nullptr);
+    TrueTypeFontInfo info;
+    ASSERT_EQ(FNT_LoadTrueTypeInfo(ctx(), pfo, u"DejaVu Sans ExtraLight", &info), 0);
+    EXPECT_EQ(info.indexToLocFormat, 0);
+    EXPECT_NE(FNT_FindTable(&info, FNT_TAG("glyf"), nullptr), nullptr);
+
+    /* a glyph without an image of the engine's is asked for one */
+    ASSERT_EQ(FNT_EnsureFont(ctx(), "X:BM", 309, 1, FONT_PATH_BITMAP, nullptr), 0);
+    GLYPHPOS pos{36, nullptr, {0, 0}};
+    WORD codes[1] = {36};
+    ASSERT_EQ(FNT_DownloadRunGlyphs(ctx(), pfo, "X:BM", 1, &pos, FONT_PATH_BITMAP, nullptr, codes, 50.0f), 0);
+    Stream s = take();
+    ASSERT_EQ(s.fonts["X:BM"].chars.size(), 1u);
+    const Font &c = s.fonts["X:BM"].chars[0].second;
+    const uint16_t width = be16(&c[6]), height = be16(&c[8]);
+    EXPECT_GT(width, 10);
+    EXPECT_GT(height, 10);
+    EXPECT_EQ(c.size(), 10u + (width + 7) / 8 * height);
+    plat::engine_free_font(pfo);
+
+    FONTOBJ none{};
+    EXPECT_EQ(FNT_LoadTrueTypeInfo(ctx(), &none, u"Nothing", &info), -1);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_DATA));
+    EXPECT_EQ(FNT_LoadTrueTypeInfo(ctx(), nullptr, u"Nothing", &info), -1);
 }
 
 /* ---- Real fonts through FreeType ------------------------------------------------------ */
