@@ -128,8 +128,6 @@ int FNT_MatchSubstituteFontByAlias(FontSubTable **, FONTOBJ *, LPCWSTR, HANDLE, 
     return DRAW_NotBuilt(u"FNT_MatchSubstituteFontByAlias", kSubstitution, -1);
 }
 
-int FNT_SetAliasTableSet(LONG) { return DRAW_NotBuilt(u"FNT_SetAliasTableSet", kSubstitution, 0); }
-
 LONG FNT_ScoreAliasGroups(LPCWSTR, DWORD, DeviceFontEntry **, LONG *)
 {
     return DRAW_NotBuilt(u"FNT_ScoreAliasGroups", kSubstitution, -1);
@@ -145,4 +143,3 @@ void FNT_ScoreStyle(const IFIMETRICS *, DWORD, DeviceFontEntry **, LONG *)
     REN_NotBuilt(u"FNT_ScoreStyle", kSubstitution);
 }
 
-LONG FNT_FamilyClassScore(LPCWSTR, BYTE, BYTE) { return DRAW_NotBuilt(u"FNT_FamilyClassScore", kSubstitution, -1); }

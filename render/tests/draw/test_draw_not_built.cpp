@@ -69,11 +69,9 @@ TEST_F(DrawNotBuilt, EachAnswersItsFailure)
              WORD index = 0xFFFF;
              return FNT_MatchSubstituteFontByAlias(nullptr, nullptr, u"Arial", nullptr, nullptr, 0, nullptr, &index) == -1;
          }},
-        {"FNT_SetAliasTableSet", [] { return FNT_SetAliasTableSet(1) == 0; }},
         {"FNT_ScoreAliasGroups", [] { LONG s[1] = {}; return FNT_ScoreAliasGroups(u"Arial", 0, nullptr, s) == -1; }},
         {"FNT_ScoreCharset", [] { LONG s[1] = {}; return !FNT_ScoreCharset(0, 0, nullptr, s); }},
         {"FNT_ScoreStyle", [] { LONG s[1] = {}; FNT_ScoreStyle(nullptr, 0, nullptr, s); return s[0] == 0; }},
-        {"FNT_FamilyClassScore", [] { return FNT_FamilyClassScore(u"Arial", 0x22, 0x22) == -1; }},
         /* Font download. */
         {"FNT_DownloadFontHeader",
          [] { return FNT_DownloadFontHeader(nullptr, nullptr, nullptr, 1, FONT_PATH_OUTLINE, nullptr, nullptr) == -1; }},
