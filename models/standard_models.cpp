@@ -8,6 +8,7 @@
  */
 #include "standard_models.h"
 
+#include "device_fonts.h"
 #include "job_language.h"
 
 #include <cstdio>
@@ -571,14 +572,19 @@ void add_other_records(Model &m, Names &names)
     courier.secondText = stored("CG Times");
     courier.aliases = {stored("Courier New")};
     courier.attribute = 1;
-    courier.items = {vByte(0), vByte(1)};
+    courier.items = {vByte(0), vByte(1)}; /* not a name: the printer name stays "Courier", symbol set 590 */
+    courier.metrics = courierMetrics();
     m.add(encode(courier, v), true);
     DeviceFont helvetica;
     helvetica.id = 2;
     helvetica.name = reference(2, 302, "Helvetica");
     helvetica.aliases = {stored("Arial"), stored("Arial Narrow")};
     helvetica.aliases2 = {stored("Swiss")};
+    helvetica.metrics = helveticaMetrics();
+    helvetica.items = {vString(stored("Helvetica       ")), vUShort(590)};
     m.add(encode(helvetica, v), true);
+    for (const DeviceFont &font : moreDeviceFonts(3))
+        m.add(encode(font, v), true);
     m.add(encode(Picture{1, {cond(4103, 1, vFlag(true), 1)}, 10, 20, 3}, v), true);
     m.add(encode(DataBlock{1, {cond(16, 1, vShort(2), 1)}, 1, 2, {'A', 'B', 'C'}}, v), true);
     (void)names;

@@ -27,6 +27,24 @@ void FNT_FreeGlyphSetCache(void);
 /* The default glyph set (null outside DrvEnableDriver .. DrvDisableDriver); the caller holds the lock. */
 FD_GLYPHSET *FNT_DefaultGlyphSet(void);
 
+/* The glyph-set resource of the resource module: the double-byte fonts' glyph set. */
+enum : int { FNT_GLYPHSET_RESOURCE_TYPE = 260, FNT_GLYPHSET_RESOURCE_ID = 6 };
+
+/*
+ * The double-byte fonts' glyph set, converted from the glyph-set resource on
+ * first use and kept for the process (the caller holds the lock); null when
+ * the resource is missing or malformed.
+ */
+FD_GLYPHSET *FNT_DoubleByteGlyphSet(void);
+
+/*
+ * Converts a glyph-set resource ({size, flAccel, glyphs, run count}; run
+ * count x {first code, glyph count, 4 reserved bytes}; then the 32-bit
+ * handles run after run) into one EngAllocMem block.  Null with
+ * ERROR_INVALID_DATA when the runs or handles do not fit in `size`.
+ */
+FD_GLYPHSET *FNT_ConvertGlyphSetResource(const BYTE *data, DWORD size);
+
 /* Takes and releases the glyph-set lock (nothing happens while it does not exist). */
 void FNT_EnterGlyphSetLock(void);
 void FNT_LeaveGlyphSetLock(void);

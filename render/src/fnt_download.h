@@ -16,6 +16,9 @@ int FNT_RemoveAllDownloadedFonts(PdevContext *pdev);
 /* Frees the list without telling the printer (the context is going away). */
 void FNT_FreeDownloadedFonts(PdevContext *pdev);
 
+/* Frees the TrueType record the context keeps for runs that bring none. */
+void FNT_FreeRunFontInfo(PdevContext *pdev);
+
 /* Hands the list of a replaced context to its successor (DrvResetPDEV). */
 void FNT_MoveDownloadedFonts(PdevContext *oldPdev, PdevContext *newPdev);
 

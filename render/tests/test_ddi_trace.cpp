@@ -128,9 +128,9 @@ protected:
                                                                        nullptr, nullptr, nullptr, nullptr,
                                                                        0x0D0D)); }},
             {"DrvGetGlyphMode", nullptr, [&] { return long(DrvGetGlyphMode(dhpdev, nullptr)); }},
-            {"DrvQueryFontData", "FNT_QueryFontData",
+            {"DrvQueryFontData", nullptr,
              [&] { return long(DrvQueryFontData(dhpdev, nullptr, 1, 0, nullptr, nullptr, 0)); }},
-            {"DrvQueryAdvanceWidths", "FNT_QueryAdvanceWidths",
+            {"DrvQueryAdvanceWidths", nullptr,
              [&] { return long(DrvQueryAdvanceWidths(dhpdev, nullptr, 0, nullptr, nullptr, 0)); }},
             {"DrvResetPDEV", nullptr, [&] { return long(DrvResetPDEV(nullptr, dhpdev)); }},
         };

@@ -115,25 +115,35 @@ TEST_F(DdiWorkers, MissingRectanglesAreRefusedBeforeAnyDrawing)
     EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER)) << "no target surface";
 }
 
-TEST_F(DdiWorkers, FontQueriesOfAContextWithoutDeviceFonts)
+TEST_F(DdiWorkers, FontQueriesOfAFaceThatDoesNotExist)
 {
     ULONG_PTR id = 99;
     SetLastError(0);
-    EXPECT_EQ(DrvQueryFont(e.dhpdev, 0, 1, &id), nullptr);
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER)) << "no face 1";
+    EXPECT_EQ(DrvQueryFont(e.dhpdev, 0, 5, &id), nullptr);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER)) << "the standard model shows four faces";
     EXPECT_EQ(id, 0u);
     id = 99;
     SetLastError(0);
-    EXPECT_EQ(DrvQueryFontTree(e.dhpdev, 0, 1, QFT_GLYPHSET, &id), nullptr);
+    EXPECT_EQ(DrvQueryFontTree(e.dhpdev, 0, 5, QFT_GLYPHSET, &id), nullptr);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
     EXPECT_EQ(id, 0u);
     SetLastError(0);
-    EXPECT_EQ(DrvQueryFontData(e.dhpdev, nullptr, 1, 0, nullptr, nullptr, 0), -1);
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
+    EXPECT_EQ(DrvQueryFontData(e.dhpdev, nullptr, 1, 0, nullptr, nullptr, 0), 0);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER)) << "no font";
+    FONTOBJ font{};
+    font.iFace = 5;
+    SetLastError(0);
+    EXPECT_EQ(DrvQueryFontData(e.dhpdev, &font, 1, 0, nullptr, nullptr, 0), -1);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER)) << "no face 5";
     SetLastError(0);
     EXPECT_FALSE(DrvQueryAdvanceWidths(e.dhpdev, nullptr, 0, nullptr, nullptr, 0));
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+    HGLYPH glyph = 'A';
+    USHORT width = 0;
     SetLastError(0);
-    EXPECT_EQ(DrvQueryFontData(bad.dhpdev, nullptr, 1, 0, nullptr, nullptr, 0), -1);
+    EXPECT_FALSE(DrvQueryAdvanceWidths(e.dhpdev, &font, 0, &glyph, &width, 1));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER)) << "no face 5";
+    SetLastError(0);
+    EXPECT_EQ(DrvQueryFontData(bad.dhpdev, &font, 1, 0, nullptr, nullptr, 0), -1);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
 }

@@ -50,7 +50,8 @@ TEST_F(PdevCreate, AJobDevmodeMakesAValidContext)
     WORD extra = 0;
     EXPECT_EQ(PDEV_GetSetting16(pdev, ID_DRIVER_EXTRA, &extra), 0);
     EXPECT_EQ(extra, 1384) << "the context's settings are a settings image";
-    EXPECT_EQ(pdev->deviceFontCount, 0u) << "no device fonts yet";
+    EXPECT_EQ(pdev->deviceFontCount, 4u) << "the standard model's resident faces";
+    EXPECT_EQ(pdev->fontEntryCount, 5u);
     for (HSURF h : e.patterns)
         EXPECT_EQ(h, nullptr);
     EXPECT_EQ(std::u16string(OUT_GetTempFileBase()), u"Tarvel\\CX1500") << "model header entry 30";

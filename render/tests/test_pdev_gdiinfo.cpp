@@ -249,7 +249,7 @@ TEST_F(PdevGdiInfo, RecordsAreCopiedOnlyAsFarAsTheEngineAsked)
     DrvDisablePDEV(dhpdev);
 }
 
-TEST_F(PdevGdiInfo, DevInfoWithoutDeviceFonts)
+TEST_F(PdevGdiInfo, DevInfoOfTheStandardModelsDeviceFonts)
 {
     Printer printer(kColourPrinter);
     for (int journal = 0; journal < 2; journal++) {
@@ -258,8 +258,9 @@ TEST_F(PdevGdiInfo, DevInfoWithoutDeviceFonts)
         Enabled en = enable(printer.handle, dm);
         ASSERT_NE(en.dhpdev, nullptr) << en.error;
         EXPECT_EQ(en.dev.flGraphicsCaps, journal ? 0x11Fu : 0x211Fu);
-        EXPECT_EQ(en.dev.cFonts, 0u);
-        EXPECT_EQ(en.dev.lfDefaultFont.lfFaceName[0], 0);
+        EXPECT_EQ(en.dev.cFonts, 4u) << "four faces shown to the engine";
+        EXPECT_EQ(std::u16string(en.dev.lfDefaultFont.lfFaceName), u"Courier") << "setting 384 (0) names Courier";
+        EXPECT_EQ(en.dev.lfDefaultFont.lfWeight, 400);
         EXPECT_EQ(en.dev.iDitherFormat, BMF_24BPP);
         EXPECT_EQ(en.dev.cxDither, 0);
         EXPECT_EQ(plat::engine_palette_mode(en.dev.hpalDefault), PAL_BGR);

@@ -156,9 +156,11 @@ XFORMOBJ *FONTOBJ_pxoGetXform(FONTOBJ *pfo);
  * answered, as the engine does) stores in *ppvGlyph a GLYPHDATA owned by the
  * font whose gdf.pgb is the glyph's one-bit image (rows padded to bytes,
  * ptlOrigin the image's top left relative to the glyph's position, a 1 x 1
- * blank image for a glyph without ink) and answers 1.  A device font has no
- * images: 0.  0 with ERROR_INVALID_PARAMETER for another mode, no handles,
- * a handle past the font's glyphs, or a font the engine did not make.
+ * blank image for a glyph without ink; simulated weight and slant included)
+ * and answers 1.  A device font has no images: 0.  0 with
+ * ERROR_INVALID_PARAMETER for another mode (FO_PATHOBJ included), no
+ * handles, a handle past the font's glyphs, or a font the engine did not
+ * make.
  */
 ULONG FONTOBJ_cGetGlyphs(FONTOBJ *pfo, ULONG iMode, ULONG cGlyph, HGLYPH *phg, PVOID *ppvGlyph);
 
@@ -250,18 +252,24 @@ struct TextOptions {
  * next one advanced along the escapement by the previous glyph's unhinted
  * advance (or by dx).  rclBkGround is the box of the advances from the
  * ascender to the descender; flAccel has SO_HORIZONTAL for an escapement of
- * 0, SO_VERTICAL for 90 and 270 degrees, SO_REVERSED for 180 and 270
- * (advances running against the axis), and ulCharInc is the common advance
- * of a string whose glyphs all advance alike horizontally or vertically;
- * pwszOrg the text.  Null with ERROR_INVALID_PARAMETER for a count of 0 or
- * above 65,535, a null text or an unknown font.  Free it with
- * engine_free_text.
+ * 0 and 180 degrees, SO_VERTICAL for 90 and 270, SO_REVERSED for 90 and 180
+ * (advances running against the device axis: upwards or leftwards) and
+ * SO_FLAG_DEFAULT_PLACEMENT without dx; ulCharInc is the common step of a
+ * horizontal or vertical string whose glyphs all step alike (else 0);
+ * pwszOrg the text.  Glyph images given with options.glyphBits belong to
+ * the font: free the string before the font.  Null with
+ * ERROR_INVALID_PARAMETER for a count of 0 or above 65,535, a null text or
+ * an unknown font.  Free it with engine_free_text.
  */
 STROBJ *engine_make_text(FONTOBJ *font, LPCWSTR text, ULONG count, POINTL origin, const TextOptions &options = {});
 
 void engine_free_text(STROBJ *pstro);
 
-/* The unhinted advance of each glyph handle of `handles` in device pixels (28.4) along the escapement. */
+/*
+ * The unhinted advance of each glyph handle of `handles` of a TrueType font
+ * in device pixels (28.4) along the escapement (0 for a handle past the
+ * font's glyphs).  False with ERROR_INVALID_PARAMETER for any other font.
+ */
 bool engine_font_advances(FONTOBJ *font, const std::vector<HGLYPH> &handles, std::vector<FIX> &advances);
 
 /* ---- Catalogue of the machine's TrueType fonts ------------------------------------------------- */

@@ -239,8 +239,8 @@ namespace plat {
 
 FONTOBJ *engine_open_truetype_font(const TrueTypeFontSpec &spec)
 {
-    if (spec.file.empty() || spec.weight < 0 || spec.weight > 1000 || spec.width < 0 || spec.resolution.cx <= 0 ||
-        spec.resolution.cy <= 0) {
+    if (spec.file.empty() || spec.weight < 0 || spec.weight > 1000 || spec.width < 0 || spec.width > MAX_EM_PIXELS ||
+        spec.resolution.cx <= 0 || spec.resolution.cy <= 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
@@ -270,7 +270,8 @@ FONTOBJ *engine_open_truetype_font(const TrueTypeFontSpec &spec)
 
 FONTOBJ *engine_make_device_font(const DeviceFontSpec &spec)
 {
-    if (!spec.queryFont || spec.face == 0 || spec.resolution.cx <= 0 || spec.resolution.cy <= 0) {
+    if (!spec.queryFont || spec.face == 0 || spec.width < 0 || spec.width > MAX_EM_PIXELS || spec.resolution.cx <= 0 ||
+        spec.resolution.cy <= 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }

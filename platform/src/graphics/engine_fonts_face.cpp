@@ -116,6 +116,9 @@ std::shared_ptr<MappedFile> map_file(const std::string &path, FileKey &key)
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
+    /* The file at this path changed: its old faces stay alive only as long as fonts made from them. */
+    std::erase_if(c.faces, [&](const auto &entry) { return std::get<0>(entry.first.first) == path; });
+    std::erase_if(c.files, [&](const auto &entry) { return entry.second.expired(); });
     auto file = std::make_shared<MappedFile>();
     file->path = path;
     file->bytes = static_cast<const BYTE *>(bytes);

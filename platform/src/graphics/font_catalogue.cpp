@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <mutex>
 
 namespace {
@@ -154,17 +155,17 @@ void describe(const IFIMETRICS &ifi, const std::u16string &family, const std::u1
     copy_name(elf.elfStyle, LF_FACESIZE, style);
 }
 
-/* The font of a family that stands for it when families are listed: nearest to a regular upright face. */
-bool stands_for_family(const std::vector<CatalogueFont> &fonts, size_t i)
+/* The index of the font that stands for each family when families are listed: nearest to a regular upright face. */
+std::map<std::u16string, size_t> family_faces(const std::vector<CatalogueFont> &fonts)
 {
-    for (size_t j = 0; j < fonts.size(); j++) {
-        if (j == i || fonts[j].family != fonts[i].family)
-            continue;
-        auto score = [](const CatalogueFont &f) { return std::abs(f.weight - 400) + (f.italic ? 1000 : 0); };
-        if (score(fonts[j]) < score(fonts[i]) || (score(fonts[j]) == score(fonts[i]) && j < i))
-            return false;
+    auto score = [](const CatalogueFont &f) { return std::abs(f.weight - 400) + (f.italic ? 1000 : 0); };
+    std::map<std::u16string, size_t> best;
+    for (size_t i = 0; i < fonts.size(); i++) {
+        auto [it, added] = best.emplace(fonts[i].family, i);
+        if (!added && score(fonts[i]) < score(fonts[it->second]))
+            it->second = i;
     }
-    return true;
+    return best;
 }
 
 } // namespace
@@ -280,9 +281,10 @@ int EnumFontFamiliesW(HDC hdc, LPCWSTR family, FONTENUMPROCW proc, LPARAM lParam
     }
 
     const std::vector<CatalogueFont> fonts = plat::font_catalogue();
+    const std::map<std::u16string, size_t> standing = family ? std::map<std::u16string, size_t>{} : family_faces(fonts);
     for (size_t i = 0; i < fonts.size(); i++) {
         const CatalogueFont &f = fonts[i];
-        if (family ? !same_name(f.family, wanted) : !stands_for_family(fonts, i))
+        if (family ? !same_name(f.family, wanted) : standing.at(f.family) != i)
             continue;
         IFIMETRICS blank{};
         auto face = plat::fonts::open_face(f.file, f.faceIndex);

@@ -211,6 +211,15 @@ TEST_F(EngineFonts, TheFontObjectDescribesTheRealisation)
     XFORML m{};
     ASSERT_NE(XFORMOBJ_iGetXform(FONTOBJ_pxoGetXform(cell), &m), DDI_ERROR);
     EXPECT_FLOAT_EQ(m.eM22, 2048.0f / 2048.0f);
+
+    /* A width asks for that average character width: half of DejaVu Sans's 1038 units squeezes x by half. */
+    spec.width = 519;
+    FONTOBJ *narrow = plat::engine_open_truetype_font(spec);
+    ASSERT_NE(narrow, nullptr);
+    fonts.push_back(narrow);
+    XFORMOBJ_iGetXform(FONTOBJ_pxoGetXform(narrow), &m);
+    EXPECT_FLOAT_EQ(m.eM11, 0.5f);
+    EXPECT_FLOAT_EQ(m.eM22, 1.0f);
 }
 
 TEST_F(EngineFonts, TheTransformScalesNotionalUnitsAndTurnsByTheEscapement)
@@ -292,6 +301,24 @@ TEST_F(EngineFonts, GlyphsFollowTheUnhintedAdvancesAtZeroAndNinetyDegrees)
             EXPECT_EQ(so->ulCharInc, 0u) << "proportional glyphs advance unlike";
         }
     }
+}
+
+TEST_F(EngineFonts, AdvancesAreTheHorizontalMetricsScaled)
+{
+    const Sfnt font(kSans);
+    FONTOBJ *fo = open(kSans, 1024, 900);
+    ASSERT_NE(fo, nullptr);
+    const HGLYPH a = glyph_index(kSans, u'A'), w = glyph_index(kSans, u'W');
+    std::vector<FIX> advances;
+    ASSERT_TRUE(plat::engine_font_advances(fo, {a, w, 70000}, advances));
+    ASSERT_EQ(advances.size(), 3u);
+    EXPECT_EQ(advances[0], FIX(font.advance(a) * 8)) << "half the units at half the em, in 28.4";
+    EXPECT_EQ(advances[1], FIX(font.advance(w) * 8));
+    EXPECT_EQ(advances[2], 0) << "a handle past the glyphs";
+    FONTOBJ own{};
+    SetLastError(0);
+    EXPECT_FALSE(plat::engine_font_advances(&own, {a}, advances));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
 }
 
 TEST_F(EngineFonts, SpacingArraysCommonStepsAndBatches)
@@ -515,6 +542,14 @@ TEST_F(EngineFonts, BadRequestsGetAClearStatus)
     SetLastError(0);
     EXPECT_EQ(plat::engine_open_truetype_font(spec), nullptr);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+    spec.height = -10;
+    spec.width = 0x7FFFFFFF;
+    SetLastError(0);
+    EXPECT_EQ(plat::engine_open_truetype_font(spec), nullptr) << "a width far past any page";
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+    spec.width = 0;
+    spec.height = LONG(0x80000000u);
+    EXPECT_EQ(plat::engine_open_truetype_font(spec), nullptr) << "the most negative height";
     spec.height = -10;
     spec.resolution = {0, 600};
     EXPECT_EQ(plat::engine_open_truetype_font(spec), nullptr);

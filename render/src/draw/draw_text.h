@@ -1,8 +1,6 @@
 /*
  * Text output: glyph runs written as PCL XL text in a device font or a
- * downloaded font.  The engine worker is in ddi_workers.h.  All of it is
- * later work and fails visibly meanwhile (draw_not_built_text.cpp; the
- * README's "Not built yet" table lists them).
+ * downloaded font.  The engine worker (TXT_TextOut) is in ddi_workers.h.
  */
 #ifndef TARVELGR_DRAW_TEXT_H
 #define TARVELGR_DRAW_TEXT_H
@@ -12,7 +10,6 @@
 #include <plat/types.h>
 
 struct PdevContext;
-struct TextRunState;     /* what one run sends: font name, symbol set, size, scale, angle, shear, bold */
 struct TrueTypeFontInfo; /* the TrueType tables of a run's font */
 
 /* The road of one run. */
@@ -21,6 +18,27 @@ enum : FontPath {
     FONT_PATH_DEVICE = 0,  /* a printer-resident device font */
     FONT_PATH_OUTLINE = 1, /* the TrueType outlines are downloaded */
     FONT_PATH_BITMAP = 2,  /* the engine's glyph bitmaps are downloaded */
+};
+
+/* Bytes of a run's font name: a face of at most 94 bytes, the longest suffix (31) and the terminator. */
+inline constexpr DWORD TXT_FONT_NAME_BYTES = 94 + 31 + 1;
+
+/* The longest run of glyphs drawn at once (a PCL XL text's spacing arrays hold 16-bit entries per glyph). */
+inline constexpr ULONG TXT_MAX_RUN_GLYPHS = 65535;
+
+/* What one run sends, filled by FNT_PrepareRun and written by TXT_WriteText. */
+struct TextRunState {
+    WORD charAngle;  /* whole degrees, 0..359 */
+    FLOAT scaleX;
+    FLOAT scaleY;
+    FLOAT shearX;
+    FLOAT shearY;
+    FLOAT boldValue;
+    BYTE subMode;     /* 1 for a vertical face */
+    BYTE writingMode; /* 1 for a vertical face */
+    char fontName[TXT_FONT_NAME_BYTES];
+    FLOAT charSize;   /* device pixels */
+    WORD symbolSet;
 };
 
 /* Draws one run (`pass` 0 normal, 1 the see-through watermark's second drawing).  1 done, 0 failed. */

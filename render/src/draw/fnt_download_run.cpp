@@ -3,20 +3,33 @@
  * from the engine, its header and its new glyphs.
  */
 #include "draw_font_download.h"
-#include "draw_not_built.h"
+#include "fnt_download.h"
 #include "pdev_context.h"
 
 #include <tarvel/log_trace.h>
 
 #include <plat/engine_fonts.h>
 #include <plat/error.h>
+#include <plat/memory.h>
 
 namespace {
-const char16_t kDownload[] = u"font download";
+
+/* The record a run without one of its own uses: the context's, made on first use. */
+TrueTypeFontInfo *run_info(PdevContext *pdev, TrueTypeFontInfo *info)
+{
+    if (info || !pdev)
+        return info;
+    if (!pdev->runFontInfo)
+        pdev->runFontInfo =
+            static_cast<TrueTypeFontInfo *>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(TrueTypeFontInfo)));
+    return pdev->runFontInfo;
 }
+
+} // namespace
 
 int FNT_LoadTrueTypeInfo(PdevContext *pdev, FONTOBJ *pfo, LPCWSTR face, TrueTypeFontInfo *info)
 {
+    info = run_info(pdev, info);
     if (!pdev || !pfo || !info) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return -1;
@@ -34,13 +47,32 @@ int FNT_LoadTrueTypeInfo(PdevContext *pdev, FONTOBJ *pfo, LPCWSTR face, TrueType
     return -1;
 }
 
-int FNT_DownloadFontHeader(PdevContext *, FONTOBJ *, STROBJ *, ULONG, FontPath, TextRunState *, TrueTypeFontInfo *)
+int FNT_DownloadFontHeader(PdevContext *pdev, FONTOBJ *, STROBJ *, ULONG glyphCount, FontPath path,
+                           TextRunState *run, TrueTypeFontInfo *info)
 {
-    return DRAW_NotBuilt(u"FNT_DownloadFontHeader", kDownload, -1);
+    if (!pdev || !run) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return -1;
+    }
+    return FNT_EnsureFont(pdev, run->fontName, run->symbolSet, glyphCount, path,
+                          path == FONT_PATH_OUTLINE ? run_info(pdev, info) : info);
 }
 
-int FNT_DownloadGlyphs(PdevContext *, FONTOBJ *, STROBJ *, ULONG, GLYPHPOS *, FontPath, TextRunState *,
-                       TrueTypeFontInfo *, WORD *, LPCWSTR)
+int FNT_DownloadGlyphs(PdevContext *pdev, FONTOBJ *pfo, STROBJ *, ULONG glyphCount, GLYPHPOS *pgp, FontPath path,
+                       TextRunState *run, TrueTypeFontInfo *info, WORD *codes, LPCWSTR)
 {
-    return DRAW_NotBuilt(u"FNT_DownloadGlyphs", kDownload, -1);
+    if (!pdev || !run) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return -1;
+    }
+    return FNT_DownloadRunGlyphs(pdev, pfo, run->fontName, glyphCount, pgp, path,
+                                 path == FONT_PATH_OUTLINE ? run_info(pdev, info) : info, codes, run->charSize);
+}
+
+void FNT_FreeRunFontInfo(PdevContext *pdev)
+{
+    if (pdev && pdev->runFontInfo) {
+        HeapFree(GetProcessHeap(), 0, pdev->runFontInfo);
+        pdev->runFontInfo = nullptr;
+    }
 }
