@@ -124,7 +124,7 @@ protected:
                                                     nullptr, 0x0D0D, 0)); }},
             {"DrvRealizeBrush", nullptr,
              [&] { return long(DrvRealizeBrush(nullptr, so, nullptr, nullptr, nullptr, 0)); }},
-            {"DrvTextOut", "TXT_TextOut", [&] { return long(DrvTextOut(so, nullptr, nullptr, nullptr, nullptr,
+            {"DrvTextOut", nullptr, [&] { return long(DrvTextOut(so, nullptr, nullptr, nullptr, nullptr,
                                                                        nullptr, nullptr, nullptr, nullptr,
                                                                        0x0D0D)); }},
             {"DrvGetGlyphMode", nullptr, [&] { return long(DrvGetGlyphMode(dhpdev, nullptr)); }},

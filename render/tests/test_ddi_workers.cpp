@@ -56,8 +56,6 @@ TEST_F(DdiWorkers, DrawingEntriesFailVisiblyUntilTheirWorkExists)
         const char *name;
         std::function<BOOL(SURFOBJ *)> call;
     } entries[] = {
-        {"DrvTextOut", [](SURFOBJ *s) { return DrvTextOut(s, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                                          nullptr, nullptr, 0x0D0D); }},
         {"DrvEscape", [](SURFOBJ *s) { return BOOL(DrvEscape(s, 0x1072, 0, nullptr, 0, nullptr)); }},
     };
     for (const Entry &entry : entries) {
@@ -67,6 +65,15 @@ TEST_F(DdiWorkers, DrawingEntriesFailVisiblyUntilTheirWorkExists)
         SetLastError(0);
         EXPECT_FALSE(entry.call(&bad)) << entry.name << " with an invalid context";
         EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER)) << entry.name << " with an invalid context";
+    }
+}
+
+TEST_F(DdiWorkers, TextOutRefusesMissingObjects)
+{
+    for (SURFOBJ *s : {so, &bad}) {
+        SetLastError(0);
+        EXPECT_FALSE(DrvTextOut(s, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0x0D0D));
+        EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
     }
 }
 
