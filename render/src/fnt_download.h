@@ -13,11 +13,8 @@ int FNT_ResetDownloadState(PdevContext *pdev);
 /* Removes every downloaded font from the printer (end of page and of document).  0, or -1. */
 int FNT_RemoveAllDownloadedFonts(PdevContext *pdev);
 
-/* Frees the list without telling the printer (the context is going away). */
+/* Frees the list without telling the printer, and the context's TrueType record (the context is going away). */
 void FNT_FreeDownloadedFonts(PdevContext *pdev);
-
-/* Frees the TrueType record the context keeps for runs that bring none. */
-void FNT_FreeRunFontInfo(PdevContext *pdev);
 
 /* Hands the list of a replaced context to its successor (DrvResetPDEV). */
 void FNT_MoveDownloadedFonts(PdevContext *oldPdev, PdevContext *newPdev);

@@ -102,7 +102,6 @@ void release_context(PdevContext *pdev)
     if (pdev->fontSubTable)
         GlobalFree(pdev->fontSubTable);
     FNT_FreeDownloadedFonts(pdev);
-    FNT_FreeRunFontInfo(pdev);
     /* model paper records must go before the model data they were read from */
     ModelRecord *sheetPaper = pdev->sheetForm.modelPaper;
     if (sheetPaper == pdev->jobForm.modelPaper || sheetPaper == pdev->feedForm.modelPaper)

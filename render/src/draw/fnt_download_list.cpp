@@ -267,8 +267,13 @@ int FNT_RemoveAllDownloadedFonts(PdevContext *pdev)
 
 void FNT_FreeDownloadedFonts(PdevContext *pdev)
 {
-    if (pdev)
-        free_all(pdev);
+    if (!pdev)
+        return;
+    free_all(pdev);
+    if (pdev->runFontInfo) {
+        HeapFree(GetProcessHeap(), 0, pdev->runFontInfo);
+        pdev->runFontInfo = nullptr;
+    }
 }
 
 void FNT_MoveDownloadedFonts(PdevContext *oldPdev, PdevContext *newPdev)

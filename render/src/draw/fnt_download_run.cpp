@@ -68,11 +68,3 @@ int FNT_DownloadGlyphs(PdevContext *pdev, FONTOBJ *pfo, STROBJ *, ULONG glyphCou
     return FNT_DownloadRunGlyphs(pdev, pfo, run->fontName, glyphCount, pgp, path,
                                  path == FONT_PATH_OUTLINE ? run_info(pdev, info) : info, codes, run->charSize);
 }
-
-void FNT_FreeRunFontInfo(PdevContext *pdev)
-{
-    if (pdev && pdev->runFontInfo) {
-        HeapFree(GetProcessHeap(), 0, pdev->runFontInfo);
-        pdev->runFontInfo = nullptr;
-    }
-}
