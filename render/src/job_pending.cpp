@@ -33,9 +33,6 @@ int not_built(LPCWSTR function)
 
 /* ---- Sheet pipeline -------------------------------------------------------- */
 
-/* No font substitution tables exist yet, so there is no set to select. */
-int JOB_SelectFontAliases(PdevContext *pdev) { return pdev ? 0 : -1; }
-
 /* Without copy-set data there is nothing to finish after a committed job. */
 int JOB_FinishSheetPipeline(PdevContext *pdev)
 {

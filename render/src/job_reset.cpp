@@ -8,6 +8,7 @@
  * that heap goes with the old context.
  */
 #include "esc_job_data.h"
+#include "fnt_download.h"
 #include "job_settings.h"
 #include "job_state.h"
 #include "pclxl_transform.h"
@@ -170,6 +171,7 @@ int JOB_MoveToContext(PdevContext *oldPdev, PdevContext *newPdev)
     move(newPdev->colorScanState, oldPdev->colorScanState);
     move(newPdev->imageSpool, oldPdev->imageSpool);
     move(newPdev->pendingImages, oldPdev->pendingImages);
+    FNT_MoveDownloadedFonts(oldPdev, newPdev);
     if (newPdev->ctmTracker)
         newPdev->ctmTracker->channel = newPdev->channel;
 

@@ -33,6 +33,8 @@ struct PageLayout;
 struct JobInfoRecord;
 struct DeviceFontRecord;
 struct DeviceFontEntry;
+struct DownloadedFont;
+struct TrueTypeFontInfo;
 struct ColorObject;
 struct ImageSpool;
 struct PendingImageList;
@@ -176,6 +178,9 @@ struct PdevContext {
     DWORD fontEntryCount;                 /* all device fonts */
     DeviceFontEntry **fontEntries;
     LPWSTR fontSubTable;                  /* the printer's FontSubTable, fetched on first use */
+    DownloadedFont *downloadedFonts;      /* fonts downloaded on this page, most recently used first */
+    DWORD downloadedFontCount;
+    TrueTypeFontInfo *runFontInfo;        /* the TrueType data of the run a caller gave no record for */
 
     OutputChannel *channel;               /* the job's output channel; null outside a job */
     JobSettings *jobSettings;

@@ -8,6 +8,7 @@
 #include "esc_ext.h"
 #include "esc_job_data.h"
 #include "fnt_device_fonts.h"
+#include "fnt_download.h"
 #include "job_ext.h"
 #include "job_state.h"
 #include "pdev_lifecycle.h"
@@ -102,6 +103,7 @@ void release_context(PdevContext *pdev)
         EngDeletePalette(pdev->palette);
     if (pdev->fontSubTable)
         GlobalFree(pdev->fontSubTable);
+    FNT_FreeDownloadedFonts(pdev);
     /* model paper records must go before the model data they were read from */
     ModelRecord *sheetPaper = pdev->sheetForm.modelPaper;
     if (sheetPaper == pdev->jobForm.modelPaper || sheetPaper == pdev->feedForm.modelPaper)

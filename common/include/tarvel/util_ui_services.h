@@ -41,17 +41,15 @@ BOOL UTL_IsComComponentAvailable(ModelContext *model, BOOL *available);
  * over families, enumerates each TrueType family's fonts with the second,
  * which adds each font's full name to the list in the work record `data`.
  * Arguments as GDI passes them (ENUMLOGFONTW, NEWTEXTMETRICW, font type,
- * the caller's value).  Not built yet (waits for GDI font enumeration):
- * answer 0 (stop) with ERROR_CALL_NOT_IMPLEMENTED.
+ * the caller's value; `data` is the FontSubWork of tarvel/font_sub_work.h,
+ * whose desktopDc is enumerated).  A name already in the list is not added
+ * again (exact comparison).  1 to go on; 0 when a name could not be kept
+ * (the list is then incomplete: allWentWell cleared) or `data` is null.
  */
 int UTL_EnumFamilyFontsProc(const void *logFont, const void *textMetric, DWORD fontType, LPARAM data);
 int UTL_CollectFullNameProc(const void *logFont, const void *textMetric, DWORD fontType, LPARAM data);
 
-/*
- * Frees the name list of the font-substitution dialog's work record, its
- * two further buffers and the record.  Not built yet (waits for the dialog's
- * work record): frees nothing, sets ERROR_CALL_NOT_IMPLEMENTED.
- */
+/* Frees the name list of the font-substitution dialog's work record, its table and device-font names, and the record. */
 void UTL_FreeFaceNameList(FontSubWork *work);
 
 /* ---- Stub interface of the fax destination service ----------------------- */

@@ -19,15 +19,6 @@
 
 namespace {
 
-/* One debugger line naming a function that is not built yet, and its last error. */
-void notBuilt(const char16_t *name)
-{
-    std::u16string line(name);
-    line += u": not built yet\n";
-    OutputDebugStringW(line.c_str());
-    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-}
-
 /* The model capability that allows the job-information component. */
 constexpr DWORD kCapJobInfoComponent = 43;
 
@@ -79,23 +70,6 @@ BOOL UTL_IsComComponentAvailable(ModelContext *model, BOOL *available)
     if (SUCCEEDED(init))
         CoUninitialize();
     return TRUE;
-}
-
-int UTL_EnumFamilyFontsProc(const void *, const void *, DWORD, LPARAM)
-{
-    notBuilt(u"UTL_EnumFamilyFontsProc");
-    return 0;
-}
-
-int UTL_CollectFullNameProc(const void *, const void *, DWORD, LPARAM)
-{
-    notBuilt(u"UTL_CollectFullNameProc");
-    return 0;
-}
-
-void UTL_FreeFaceNameList(FontSubWork *)
-{
-    notBuilt(u"UTL_FreeFaceNameList");
 }
 
 int STB_Open(LPCWSTR)

@@ -19,14 +19,6 @@ namespace {
 
 class UtilUiServices : public res_test::MachineTest {};
 
-/* The debugger output holds exactly one line, naming `function`. */
-void expectOneNotBuiltLine(const char *function)
-{
-    std::string out = plat::utf16_to_utf8(plat::debug_output());
-    EXPECT_EQ(out, std::string(function) + ": not built yet\n");
-    plat::debug_clear();
-}
-
 TEST_F(UtilUiServices, AdministratorCheckReadsTheTokensGroups)
 {
     EXPECT_TRUE(UTL_IsUserAdmin()) << "the machine's user is an administrator at first";
@@ -61,23 +53,6 @@ TEST_F(UtilUiServices, AdministratorCheckReadsTheTokensGroups)
     EXPECT_FALSE(AllocateAndInitializeSid(&nt, 9, 0, 0, 0, 0, 0, 0, 0, 0, &b));
     FreeSid(a);
     FreeSid(b);
-}
-
-TEST_F(UtilUiServices, TrueTypeNameListIsNotBuiltYet)
-{
-    plat::debug_clear();
-    SetLastError(0);
-    EXPECT_EQ(UTL_EnumFamilyFontsProc(nullptr, nullptr, 4, 0), 0);
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
-    expectOneNotBuiltLine("UTL_EnumFamilyFontsProc");
-    SetLastError(0);
-    EXPECT_EQ(UTL_CollectFullNameProc(nullptr, nullptr, 4, 0), 0);
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
-    expectOneNotBuiltLine("UTL_CollectFullNameProc");
-    SetLastError(0);
-    UTL_FreeFaceNameList(nullptr);
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
-    expectOneNotBuiltLine("UTL_FreeFaceNameList");
 }
 
 TEST_F(UtilUiServices, StubInterfaceAnswersItsFixedValues)

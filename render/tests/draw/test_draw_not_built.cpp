@@ -20,7 +20,6 @@ using DrawNotBuilt = MachineFolderTest;
 
 TEST_F(DrawNotBuilt, EachAnswersItsFailure)
 {
-    const BYTE color[3] = {};
     struct Case {
         const char *name;
         std::function<bool()> failed;
@@ -34,42 +33,9 @@ TEST_F(DrawNotBuilt, EachAnswersItsFailure)
              WORD index = 0xFFFF;
              return FNT_MatchSubstituteFontByAlias(nullptr, nullptr, u"Arial", nullptr, nullptr, 0, nullptr, &index) == -1;
          }},
-        {"FNT_SetAliasTableSet", [] { return FNT_SetAliasTableSet(1) == 0; }},
         {"FNT_ScoreAliasGroups", [] { LONG s[1] = {}; return FNT_ScoreAliasGroups(u"Arial", 0, nullptr, s) == -1; }},
         {"FNT_ScoreCharset", [] { LONG s[1] = {}; return !FNT_ScoreCharset(0, 0, nullptr, s); }},
         {"FNT_ScoreStyle", [] { LONG s[1] = {}; FNT_ScoreStyle(nullptr, 0, nullptr, s); return s[0] == 0; }},
-        {"FNT_FamilyClassScore", [] { return FNT_FamilyClassScore(u"Arial", 0x22, 0x22) == -1; }},
-        /* Font download. */
-        {"FNT_LoadTrueTypeInfo", [] { return FNT_LoadTrueTypeInfo(nullptr, nullptr, u"Arial", nullptr) == -1; }},
-        {"FNT_DownloadFontHeader",
-         [] { return FNT_DownloadFontHeader(nullptr, nullptr, nullptr, 1, FONT_PATH_OUTLINE, nullptr, nullptr) == -1; }},
-        {"FNT_DownloadGlyphs", [] {
-             WORD codes[1] = {7};
-             return FNT_DownloadGlyphs(nullptr, nullptr, nullptr, 1, nullptr, FONT_PATH_BITMAP, nullptr, nullptr, codes,
-                                       nullptr) == -1;
-         }},
-        {"FNT_FindOrAddDownloadedFont", [] {
-             BOOL added = TRUE;
-             return !FNT_FindOrAddDownloadedFont(nullptr, "F1", &added) && !added;
-         }},
-        {"FNT_RemoveDownloadedFont", [] { return FNT_RemoveDownloadedFont(nullptr, nullptr) == -1; }},
-        {"FNT_RemoveOldestFont", [] { return FNT_RemoveOldestFont(nullptr) == -1; }},
-        {"FNT_FontWouldOverflow", [] { return FNT_FontWouldOverflow(nullptr, 1); }},
-        {"FNT_FindGlyphCode", [] { BOOL added = TRUE; return FNT_FindGlyphCode(nullptr, 5, &added) == -1 && !added; }},
-        {"FNT_WriteTrueTypeHeader", [] { return FNT_WriteTrueTypeHeader(nullptr, "F1", nullptr, nullptr) == -1; }},
-        {"FNT_WriteBitmapHeader", [] { return FNT_WriteBitmapHeader(nullptr, "F1", nullptr) == -1; }},
-        {"FNT_WriteTrueTypeGlyph", [] { return FNT_WriteTrueTypeGlyph(nullptr, nullptr, 5, 1) == -1; }},
-        {"FNT_DownloadComponents", [&] { return FNT_DownloadComponents(nullptr, nullptr, color, 3) == -1; }},
-        {"FNT_WriteBitmapGlyph", [] { return FNT_WriteBitmapGlyph(nullptr, nullptr, nullptr, 1) == -1; }},
-        {"FNT_EmboldenPlan", [] {
-             LONG l = 9, t = 9, r = 9, b = 9;
-             FNT_EmboldenPlan(1200, &l, &t, &r, &b);
-             return !l && !t && !r && !b;
-         }},
-        {"FNT_EmboldenBitmap", [&] { BYTE out[4]; return !FNT_EmboldenBitmap(color, 8, 1, out, 1, 0, 1, 0); }},
-        {"FNT_FindTable", [] { DWORD n = 5; return !FNT_FindTable(nullptr, 0x676C7966, &n) && !n; }},
-        {"FNT_FindTablePadded", [] { DWORD n = 5; return !FNT_FindTablePadded(nullptr, 0x676C7966, &n) && !n; }},
-        {"FNT_TableChecksum", [&] { return FNT_TableChecksum(color, 3) == 0; }},
     };
     for (const Case &c : cases) {
         SetLastError(0);
