@@ -1,12 +1,20 @@
 // Font substitution in a device context of the standard model (Courier,
 // Helvetica, Helvetica Bold, Times, Mincho) with real TrueType fonts: the
 // choice through the printer's substitution table, the alias groups and the
-// scores, in both substitution modes.
-#include "../test_pdev_support.h"
+// scores, in both substitution modes; and a TrueType run printed in the
+// device font standing in for it.
+#include "draw_test_support.h"
 
+#include "ddi_workers.h"
 #include "draw_font.h"
+#include "draw_text.h"
 #include "fnt_device_records.h"
+#include "fnt_download.h"
 #include "fnt_substitute.h"
+#include "job_settings.h"
+#include "job_state.h"
+
+#include <device_fonts.h>
 
 #include <tarvel/pdt_fontsub.h>
 
@@ -308,4 +316,115 @@ TEST_F(SubstituteDevice, MissingArgumentsAndEntries)
     EXPECT_EQ(index, 0xFFFF);
     EXPECT_EQ(FNT_SubstituteDeviceFont(nullptr, pfo, &index), -1);
     EXPECT_EQ(FNT_SubstituteDeviceFont(pdev, pfo, nullptr), -1);
+}
+
+namespace {
+
+/*
+ * A drawing context with the model's device fonts, setting 17 = 3 and the
+ * automatic mode, and the printer behind it for the substitution table.
+ */
+class SubstitutedRun : public draw_test::DrawTest {
+protected:
+    void SetUp() override
+    {
+        DrawTest::SetUp();
+        installStandard();
+        printer = std::make_unique<Printer>(kColourPrinter);
+        FNT_SetAliasTableSet(2);
+        JobDevmode dm;
+        draw_test::baseSettings(dm);
+        dm.set(17, 3);
+        dm.set(292, 0);
+        open(dm);
+        pdev->printer = printer->handle;
+        pdev->jobState = JOB_OPEN | JOB_SHEET_SET_UP | JOB_SHEET_OPEN | JOB_PAGE_OPEN;
+        pdev->jobSettings = &settings;
+        ASSERT_EQ(PTH_ResetPathState(ctx()), 0);
+        pdev->heap = HeapCreate(0, 0, 0);
+        const struct {
+            mw::Bytes metrics;
+            const char *printerName;
+            WORD symbolSet;
+        } faces[] = {
+            {tarvel_models::courierMetrics(), "Courier         ", 590},
+            {tarvel_models::helveticaMetrics(), "Helvetica       ", 590},
+            {tarvel_models::helveticaBoldMetrics(), "Helvetica     Bd", 590},
+            {tarvel_models::timesMetrics(), "Times        Rmn", 590},
+            {tarvel_models::minchoMetrics(), "Mincho          ", 619},
+        };
+        const DWORD n = DWORD(std::size(faces));
+        pdev->fontEntries = static_cast<DeviceFontEntry **>(HeapAlloc(pdev->heap, HEAP_ZERO_MEMORY, n * sizeof(void *)));
+        for (DWORD i = 0; i < n; ++i) {
+            const mw::Bytes &m = faces[i].metrics;
+            auto *entry = static_cast<DeviceFontEntry *>(HeapAlloc(pdev->heap, HEAP_ZERO_MEMORY, sizeof(DeviceFontEntry)));
+            FNT_FillDeviceFontEntry(entry, m.data(), DWORD(m.size()), faces[i].printerName, faces[i].symbolSet);
+            pdev->fontEntries[i] = entry;
+        }
+        pdev->fontEntryCount = n;
+    }
+    void TearDown() override
+    {
+        if (text)
+            plat::engine_free_text(text);
+        if (font)
+            plat::engine_free_font(font);
+        if (brush)
+            plat::engine_free_brush(brush);
+        if (pdev) {
+            FNT_FreeDownloadedFonts(ctx());
+            PTH_FreePathState(ctx());
+            pdev->jobSettings = nullptr;
+            pdev->printer = nullptr;
+            if (pdev->fontSubTable)
+                GlobalFree(pdev->fontSubTable);
+            pdev->fontSubTable = nullptr;
+            if (pdev->heap)
+                HeapDestroy(pdev->heap);
+            pdev->heap = nullptr;
+            pdev->fontEntries = nullptr;
+            pdev->fontEntryCount = 0;
+        }
+        printer.reset();
+        FNT_SetAliasTableSet(1);
+        DrawTest::TearDown();
+    }
+    JobSettings settings{};
+    std::unique_ptr<Printer> printer;
+    FONTOBJ *font = nullptr;
+    STROBJ *text = nullptr;
+    BRUSHOBJ *brush = nullptr;
+};
+
+} // namespace
+
+/* DejaVu Sans (variable-pitch Swiss, 400) is in no table and no group: Helvetica prints it, nothing is downloaded. */
+TEST_F(SubstitutedRun, ATrueTypeRunPrintsInTheDeviceFont)
+{
+    plat::TrueTypeFontSpec spec;
+    spec.file = kDejaVu + "DejaVuSans.ttf";
+    spec.height = -50;
+    font = plat::engine_open_truetype_font(spec);
+    ASSERT_NE(font, nullptr) << GetLastError();
+    text = plat::engine_make_text(font, u"Hi", 2, {100, 200}, plat::TextOptions{});
+    ASSERT_NE(text, nullptr) << GetLastError();
+    brush = plat::engine_make_solid_brush(0x000000);
+    ASSERT_TRUE(TXT_TextOut(&target, text, font, nullptr, nullptr, nullptr, brush, brush, nullptr, 0x0D0D))
+        << GetLastError();
+
+    std::vector<std::string> setFont, texts;
+    for (const std::string &l : ops()) {
+        EXPECT_NE(l.rfind("BeginFontHeader", 0), 0u) << "no font download: " << l;
+        EXPECT_NE(l.rfind("ReadChar", 0), 0u) << "no font download: " << l;
+        if (l.rfind("SetFont", 0) == 0)
+            setFont.push_back(l);
+        if (l.rfind("Text ", 0) == 0)
+            texts.push_back(l.substr(0, l.find(" XSpacingData")));
+    }
+    /* the printer's 16-character name of Helvetica, an em of 50 pixels, 18N (590); "H" and "i" as codes */
+    std::string name;
+    for (unsigned char c : std::string("Helvetica       "))
+        name += (name.empty() ? "" : ",") + std::to_string(c);
+    EXPECT_EQ(setFont, (std::vector<std::string>{"SetFont FontName=" + name + " CharSize=50 SymbolSet=590"}));
+    EXPECT_EQ(texts, (std::vector<std::string>{"Text TextData=72,105"}));
 }
