@@ -4,8 +4,8 @@
  * font's metrics (fnt_metric_cursor.h holds its record), and the device
  * font standing in for a TrueType font.  The glyph-set cache and the
  * engine's font queries are in fnt_device_fonts.h, the records in
- * fnt_device_records.h.  Font substitution is later work and fails visibly
- * meanwhile (draw_not_built_text.cpp; the README's "Not built yet" table).
+ * fnt_device_records.h.  The substitution forms over DeviceFontEntry are
+ * in fnt_substitute_device.cpp, their matching in fnt_substitute.cpp.
  */
 #ifndef TARVELGR_DRAW_FONT_H
 #define TARVELGR_DRAW_FONT_H
@@ -20,7 +20,6 @@ struct DeviceFontRecord;
 struct DeviceFontEntry;
 struct DeviceFontMetrics; /* a device font's metrics record of the model data */
 struct FontMetricCursor;  /* a reader over a metrics record from its byte 6 */
-struct FontSubTable;      /* the printer's TrueType-to-device font pairs */
 
 /* ---- Device fonts -------------------------------------------------------- */
 
@@ -56,12 +55,16 @@ int FNT_ResidentFontCovers(const char *name, WCHAR code);
  */
 int FNT_SubstituteDeviceFont(PdevContext *pdev, FONTOBJ *pfo, WORD *index);
 
-/* Matches through the printer's substitution table: 1 none, 2 *index set, 3-5 failures. */
-int FNT_MatchSubstituteFont(FontSubTable **table, FONTOBJ *pfo, LPCWSTR face, HANDLE printer, void *spooler,
+/*
+ * Matches through the printer's substitution table (`table`: the context's
+ * cached copy, fetched from `printer` when null): 1 none, 2 *index set,
+ * 3 no memory, 4 no IFIMETRICS, 5 bad arguments or no table.
+ */
+int FNT_MatchSubstituteFont(LPWSTR *table, FONTOBJ *pfo, LPCWSTR face, HANDLE printer, void *spooler,
                             DWORD count, DeviceFontEntry **descriptors, WORD *index);
 
 /* As FNT_MatchSubstituteFont, then by the alias groups and the style. */
-int FNT_MatchSubstituteFontByAlias(FontSubTable **table, FONTOBJ *pfo, LPCWSTR face, HANDLE printer,
+int FNT_MatchSubstituteFontByAlias(LPWSTR *table, FONTOBJ *pfo, LPCWSTR face, HANDLE printer,
                                    void *spooler, DWORD count, DeviceFontEntry **descriptors, WORD *index);
 
 /* Selects alias table set 0, 1 or 2: 1; another value: 0 and nothing changes. */
@@ -73,7 +76,7 @@ LONG FNT_ScoreAliasGroups(LPCWSTR face, DWORD count, DeviceFontEntry **descripto
 /* Adds 16 to the best-scored descriptors of the requested character set's class; FALSE when none gained. */
 BOOL FNT_ScoreCharset(BYTE charSet, DWORD count, DeviceFontEntry **descriptors, LONG *scores);
 
-/* Adds the style scores (weight, italic, pitch) to the best-scored descriptors. */
+/* Adds the style scores (italic by FM_SEL_ITALIC, weight) to the best-scored descriptors. */
 void FNT_ScoreStyle(const IFIMETRICS *pifi, DWORD count, DeviceFontEntry **descriptors, LONG *scores);
 
 /* The family-class score of descriptor pitch and family `p` for the request (`q`: jWinPitchAndFamily). */

@@ -1,7 +1,5 @@
-// The drawing functions later work builds: each fails visibly meanwhile
-// (its failure answer and ERROR_CALL_NOT_IMPLEMENTED), except the answers
-// defined for a job that holds no pending image and a context without
-// device fonts, which are built.
+// The answers defined for a job that holds no pending image and for a
+// context without device fonts.
 #include "draw_functions.h"
 #include "pdev_context.h"
 
@@ -11,38 +9,11 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
 
 namespace {
 
 using DrawNotBuilt = MachineFolderTest;
-
-TEST_F(DrawNotBuilt, EachAnswersItsFailure)
-{
-    struct Case {
-        const char *name;
-        std::function<bool()> failed;
-    } cases[] = {
-        /* Font substitution. */
-        {"FNT_MatchSubstituteFont", [] {
-             WORD index = 0xFFFF;
-             return FNT_MatchSubstituteFont(nullptr, nullptr, u"Arial", nullptr, nullptr, 0, nullptr, &index) == -1;
-         }},
-        {"FNT_MatchSubstituteFontByAlias", [] {
-             WORD index = 0xFFFF;
-             return FNT_MatchSubstituteFontByAlias(nullptr, nullptr, u"Arial", nullptr, nullptr, 0, nullptr, &index) == -1;
-         }},
-        {"FNT_ScoreAliasGroups", [] { LONG s[1] = {}; return FNT_ScoreAliasGroups(u"Arial", 0, nullptr, s) == -1; }},
-        {"FNT_ScoreCharset", [] { LONG s[1] = {}; return !FNT_ScoreCharset(0, 0, nullptr, s); }},
-        {"FNT_ScoreStyle", [] { LONG s[1] = {}; FNT_ScoreStyle(nullptr, 0, nullptr, s); return s[0] == 0; }},
-    };
-    for (const Case &c : cases) {
-        SetLastError(0);
-        EXPECT_TRUE(c.failed()) << c.name;
-        EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED)) << c.name;
-    }
-}
 
 /* A valid context as the device-context work makes it, with no device fonts. */
 std::unique_ptr<PdevContext> contextWithoutDeviceFonts()
@@ -88,19 +59,6 @@ TEST_F(DrawNotBuilt, AContextWithoutDeviceFontsFindsNone)
     EXPECT_EQ(FNT_SubstituteDeviceFont(pdev.get(), nullptr, &index), -1);
     EXPECT_EQ(index, 0xFFFF);
     EXPECT_EQ(FNT_SubstituteDeviceFont(nullptr, font, &index), -1);
-}
-
-TEST_F(DrawNotBuilt, AContextWithDeviceFontsFailsVisibly)
-{
-    auto pdev = contextWithoutDeviceFonts();
-    pdev->deviceFontCount = 1;
-    pdev->fontEntryCount = 1;
-    FONTOBJ *font = reinterpret_cast<FONTOBJ *>(pdev.get()); /* never read */
-    WORD index = 3;
-    SetLastError(0);
-    EXPECT_EQ(FNT_SubstituteDeviceFont(pdev.get(), font, &index), -1);
-    EXPECT_EQ(index, 0xFFFF);
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
 }
 
 } // namespace
