@@ -137,12 +137,13 @@ void print_round(LPMONITOR2 lm, HANDLE port, const PlodrmzControl &sm, const std
     for (const std::u16string &p : printers)
         ask(lm, port, u"Refresh:" + p, &answer);
 
-    char sysName[33] = {};
+    /* a silent device answers every "LM_" value with the 4-byte -1 (a name never starts with 0xFF) */
     LONG silent = 0;
-    const DWORD sysSize = lm_value(lm, port, u"LM_SysName", sysName, 32);
-    if (!sysSize && ask(lm, port, u"LM_SysName", &silent) && silent == -1) {
+    if (ask(lm, port, u"LM_SysName", &silent) && silent == -1) {
         std::printf("device: not answering\n");
     } else {
+        char sysName[33] = {};
+        const DWORD sysSize = lm_value(lm, port, u"LM_SysName", sysName, 32);
         std::printf("device: %s\n", sysSize ? sysName : "(no device ID)");
         DWORD memoryMB = 0, hardDisk = 0, ramDisk = 0, duplex = 0;
         lm_value(lm, port, u"LM_MemorySizeInMByte", &memoryMB, 4);
@@ -194,6 +195,47 @@ void print_round(LPMONITOR2 lm, HANDLE port, const PlodrmzControl &sm, const std
     std::fflush(stdout);
 }
 
+/* The monitor's endpoint record, as LMN_SetTestEndpoints takes it (langmon/src/network.h). */
+struct MonitorEndpoints {
+    int snmpPort, rawPort, snmpTimeoutMs, receiveTimeoutMs, pauseMs;
+};
+static_assert(sizeof(MonitorEndpoints) == 20, "endpoint record layout");
+
+/*
+ * TARVEL_STATUS_ENDPOINTS="SNMPPORT,RAWPORT,SNMPMS,RECEIVEMS,PAUSEMS" points
+ * the monitor at peers on other ports with other time-outs (the tests'
+ * agents).  Only this command reads it; the monitor never does.  The raw
+ * port to use (9100 when unset, nothing changed); 0, with a message, when
+ * it is malformed.
+ */
+int apply_test_endpoints(HMODULE lib)
+{
+    const char *text = std::getenv("TARVEL_STATUS_ENDPOINTS");
+    if (!text)
+        return 9100;
+    int v[5] = {};
+    const char *p = text;
+    bool ok = true;
+    for (int i = 0; i < 5 && ok; ++i) {
+        char *end = nullptr;
+        const long n = std::strtol(p, &end, 10);
+        ok = end != p && n > 0 && n <= (i < 2 ? 65535 : 600000) && *end == (i < 4 ? ',' : '\0');
+        v[i] = int(n);
+        p = end + 1;
+    }
+    using SetEndpoints = void (*)(const MonitorEndpoints *);
+    const auto set = plat::proc_cast<SetEndpoints>(GetProcAddress(lib, "LMN_SetTestEndpoints"));
+    if (!ok || !set) {
+        std::fprintf(stderr, "tarvel status: TARVEL_STATUS_ENDPOINTS '%s' %s\n", text,
+                     ok ? "cannot be applied: the monitor has no endpoint setter"
+                        : "wants five numbers SNMPPORT,RAWPORT,SNMPMS,RECEIVEMS,PAUSEMS");
+        return 0;
+    }
+    const MonitorEndpoints e{v[0], v[1], v[2], v[3], v[4]};
+    set(&e);
+    return v[1];
+}
+
 } // namespace
 
 int status_command(const StatusRequest &r)
@@ -237,10 +279,15 @@ int status_command(const StatusRequest &r)
             FreeLibrary(lib);
         return 1;
     }
+    const int rawPort = apply_test_endpoints(lib);
+    if (!rawPort) {
+        FreeLibrary(lib);
+        return 2;
+    }
     PlodrmzControl sm;
     sm.load();
     /* the raw port of the device, for the requests that go through the port monitor */
-    plat::sockmon_set_target(r.port, port_address(portName), 9100);
+    plat::sockmon_set_target(r.port, port_address(portName), rawPort);
     HANDLE monitor = nullptr;
     LPMONITOR2 lm = entry(plat::monitor_init_for(u"Tarvel Language Monitor"), &monitor);
     HANDLE port = nullptr;

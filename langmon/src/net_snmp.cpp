@@ -116,6 +116,17 @@ void LMN_SetEndpoints(const LmnEndpoints &e)
     g_pause.store(e.pauseMs);
 }
 
+/*
+ * The endpoint setter under a C name, for `tarvel status` pointed at test
+ * peers (TARVEL_STATUS_ENDPOINTS, read only by that command).  Nothing in
+ * the monitor calls it, so an installed monitor keeps the device's ports.
+ */
+extern "C" __attribute__((visibility("default"))) void LMN_SetTestEndpoints(const LmnEndpoints *endpoints)
+{
+    if (endpoints)
+        LMN_SetEndpoints(*endpoints);
+}
+
 SnmpSession *LMN_OpenSession(const char *host, const char *community)
 {
     return LMN_CreateSession(host, community, kLibraryFile);

@@ -72,6 +72,8 @@ struct LmnEndpoints {
 };
 LmnEndpoints LMN_Endpoints();
 void LMN_SetEndpoints(const LmnEndpoints &endpoints);
+/* The same under a C name, exported for `tarvel status` only (net_snmp.cpp). */
+extern "C" void LMN_SetTestEndpoints(const LmnEndpoints *endpoints);
 
 /* ---- TCP client ------------------------------------------------------------------- */
 
