@@ -106,8 +106,13 @@ bool set_text(std::vector<BYTE> &dm, WORD id, const std::u16string &text, std::s
 bool set_font(const DecorationRequest &r, std::vector<BYTE> &dm, std::string &error)
 {
     LOGFONTW lf{};
-    const auto *p = reinterpret_cast<const BYTE *>(
-        uintptr_t(DMB_GetTypedValue(dm.data(), nullptr, S_WATERMARK_FONT, SVT_LOGFONT)));
+    WORD type = 0;
+    LONG size = 0;
+    BYTE slot[8] = {};
+    const BYTE *p = nullptr;
+    if (DMB_GetValue(S_WATERMARK_FONT, dm.data(), nullptr, &type, &size, slot) == DMA_OK && type == SVT_LOGFONT &&
+        size >= LONG(sizeof lf))
+        std::memcpy(&p, slot, sizeof p);
     if (p)
         std::memcpy(&lf, p, sizeof lf);
     if (r.fontSize) {
