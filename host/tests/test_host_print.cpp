@@ -2,9 +2,7 @@
 // stand-in, the rendering library and the spooler into a job file that the
 // job lister accepts; the options reach the job; every refused road ends
 // with a message and a non-zero exit.
-#include "pxllist/pxllist.h"
-
-#include "host_test_support.h"
+#include "host_job_test.h"
 
 #include <gtest/gtest.h>
 
@@ -17,41 +15,9 @@
 
 namespace {
 
-class HostPrint : public ::testing::Test {
+class HostPrint : public HostJobTest {
 protected:
-    void SetUp() override
-    {
-        dir = std::filesystem::temp_directory_path() / ("tarvel-print-" + std::to_string(::getpid()));
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
-        job = (dir / "job.prn").string();
-    }
-    void TearDown() override { std::filesystem::remove_all(dir); }
-
-    std::string print(const std::string &options, int *status)
-    {
-        return run("--machine " + (dir / "machine").string() + " print -o " + job + " " + options, status);
-    }
-
-    std::string jobBytes() const
-    {
-        std::ifstream in(job, std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-
-    /* The job's records, checked by the lister. */
-    pxllist::Listing listed() const
-    {
-        std::string bytes = jobBytes();
-        pxllist::Listing l;
-        EXPECT_TRUE(pxllist::ListJob(std::span<const uint8_t>(reinterpret_cast<const uint8_t *>(bytes.data()),
-                                                             bytes.size()),
-                                     {}, &l))
-            << pxllist::FormatError(l.error);
-        return l;
-    }
+    HostPrint() : HostJobTest("tarvel-print-") {}
 
     static int count(const pxllist::Listing &l, uint8_t op)
     {
@@ -68,9 +34,6 @@ protected:
                 return true;
         return false;
     }
-
-    std::filesystem::path dir;
-    std::string job;
 };
 
 TEST_F(HostPrint, PrintsTheTestDocumentAndInstallsThePrinterOnFirstUse)

@@ -1,9 +1,7 @@
 // `tarvel print --form-create` and `--form`: a job that makes a form file
 // prints nothing; a later job prints its pages over the form, defined once
 // and run on each page; bad values are refused with a message.
-#include "pxllist/pxllist.h"
-
-#include "host_test_support.h"
+#include "host_job_test.h"
 
 #include <gtest/gtest.h>
 
@@ -14,29 +12,9 @@
 
 namespace {
 
-class HostPrintForms : public ::testing::Test {
+class HostPrintForms : public HostJobTest {
 protected:
-    void SetUp() override
-    {
-        dir = std::filesystem::temp_directory_path() / ("tarvel-forms-" + std::to_string(::getpid()));
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
-        job = (dir / "job.prn").string();
-    }
-    void TearDown() override { std::filesystem::remove_all(dir); }
-
-    std::string print(const std::string &options, int *status)
-    {
-        return run("--machine " + (dir / "machine").string() + " print -o " + job + " " + options, status);
-    }
-
-    static std::string bytesOf(const std::filesystem::path &path)
-    {
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
+    HostPrintForms() : HostJobTest("tarvel-forms-") {}
 
     /* The machine's form files named `name` (any case), wherever the machine keeps them. */
     std::vector<std::filesystem::path> formFiles(const std::string &name) const
@@ -59,9 +37,6 @@ protected:
             n += r.kind == pxllist::RecordKind::kOperator && r.depth == 0 && r.op == op;
         return n;
     }
-
-    std::filesystem::path dir;
-    std::string job;
 };
 
 TEST_F(HostPrintForms, AFormIsMadeThenPrintedUnderEveryPage)

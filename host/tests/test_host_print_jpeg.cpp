@@ -2,9 +2,7 @@
 // page, through the driver's JPEG escape (the file's bytes unchanged in
 // the job) and decoded as an image; both fitted to the printable area with
 // their proportions, and every bad file or option refused with a message.
-#include "pxllist/pxllist.h"
-
-#include "host_test_support.h"
+#include "host_job_test.h"
 #include "jpeg_test_support.h"
 
 #include <gtest/gtest.h>
@@ -19,39 +17,16 @@ namespace {
 
 using jpeg_test::JpegSpec;
 
-class HostPrintJpeg : public ::testing::Test {
+class HostPrintJpeg : public HostJobTest {
 protected:
-    void SetUp() override
-    {
-        dir = std::filesystem::temp_directory_path() / ("tarvel-jpeg-" + std::to_string(::getpid()));
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
-        job = (dir / "job.prn").string();
-    }
-    void TearDown() override { std::filesystem::remove_all(dir); }
+    HostPrintJpeg() : HostJobTest("tarvel-jpeg-") {}
 
-    std::string print(const std::string &options, int *status)
-    {
-        return run("--machine " + (dir / "machine").string() + " print -o " + job + " " + options, status);
-    }
     std::string write(const std::string &name, const std::vector<uint8_t> &bytes)
     {
         const std::string path = (dir / name).string();
         std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char *>(bytes.data()),
                                                     std::streamsize(bytes.size()));
         return path;
-    }
-    pxllist::Listing listed() const
-    {
-        std::ifstream in(job, std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        const std::string bytes = s.str();
-        pxllist::Listing l;
-        EXPECT_TRUE(pxllist::ListJob(
-            std::span<const uint8_t>(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size()), {}, &l))
-            << pxllist::FormatError(l.error);
-        return l;
     }
     static std::vector<const pxllist::Record *> ops(const pxllist::Listing &l, uint8_t op)
     {
@@ -71,9 +46,6 @@ protected:
                 s.emplace_back(a->values[0], a->values[1]);
         return s;
     }
-
-    std::filesystem::path dir;
-    std::string job;
 };
 
 TEST_F(HostPrintJpeg, ThePassThroughCarriesTheFileUnchanged)
