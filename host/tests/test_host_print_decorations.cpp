@@ -2,16 +2,13 @@
 // cleanly, and the decoration is drawn on the page it belongs to, after the
 // page's own drawing and before the page ends, each tiled copy after its
 // placement.
-#include "pxllist/pxllist.h"
-
-#include "host_test_support.h"
+#include "host_job_test.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -24,35 +21,17 @@ namespace attr = pxllist::attr;
 /* The operators of one physical page (BeginPage to EndPage), comments left out. */
 using Page = std::vector<const Record *>;
 
-class HostPrintDecorations : public ::testing::Test {
+class HostPrintDecorations : public HostJobTest {
 protected:
-    void SetUp() override
-    {
-        dir = std::filesystem::temp_directory_path() / ("tarvel-deco-" + std::to_string(::getpid()));
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir); }
+    HostPrintDecorations() : HostJobTest("tarvel-deco-") {}
 
-    /* Prints into `name` and lists it; the listing must be clean. */
-    pxllist::Listing print(const std::string &name, const std::string &options)
+    /* Prints and lists the job; the listing must be clean. */
+    pxllist::Listing print(const std::string &options)
     {
-        const std::string job = (dir / name).string();
         int status = -1;
-        const std::string out = run("--machine " + (dir / "machine").string() + " print -o " + job + " " + options,
-                                    &status);
+        const std::string out = HostJobTest::print(options, &status);
         EXPECT_EQ(status, 0) << out;
-        std::ifstream in(job, std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        const std::string bytes = s.str();
-        pxllist::Listing l;
-        pxllist::Options options;
-        options.keep_rows = true;
-        EXPECT_TRUE(pxllist::ListJob(
-            std::span<const uint8_t>(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size()), options, &l))
-            << pxllist::FormatError(l.error);
-        return l;
+        return listed();
     }
 
     /* A 24-bit bottom-up bitmap of w x h pixels, all one colour (blue, green, red), 3,780 pixels per metre. */
@@ -130,13 +109,11 @@ protected:
         EXPECT_EQ(decorated.back()->op, op::kEndPage);
         return own;
     }
-
-    std::filesystem::path dir;
 };
 
 TEST_F(HostPrintDecorations, ARotatedFramedTextWatermarkIsDrawnAfterThePagesOwnDrawing)
 {
-    const pxllist::Listing plain = print("plain.prn", "--pages 2");
+    const pxllist::Listing plain = print("--pages 2");
     const auto plainPages = pages(plain);
     ASSERT_EQ(plainPages.size(), 2u);
     EXPECT_TRUE(where(plainPages[1], op::kText).empty()) << "the plain page draws no text";
@@ -147,7 +124,7 @@ TEST_F(HostPrintDecorations, ARotatedFramedTextWatermarkIsDrawnAfterThePagesOwnD
     };
     for (const Case c : {Case{"rectangle", op::kLineRelPath}, Case{"ellipse", op::kBezierRelPath}}) {
         SCOPED_TRACE(c.frame);
-        const pxllist::Listing l = print("text.prn", std::string("--pages 2 --watermark DRAFT --watermark-size 60 "
+        const pxllist::Listing l = print(std::string("--pages 2 --watermark DRAFT --watermark-size 60 "
                                                                  "--watermark-angle 45 --watermark-position centre "
                                                                  "--watermark-frame ") +
                                                          c.frame);
@@ -185,14 +162,14 @@ TEST_F(HostPrintDecorations, ARotatedFramedTextWatermarkIsDrawnAfterThePagesOwnD
 
 TEST_F(HostPrintDecorations, ABitmapWatermarkPrintsOnceCentredOrTiledColumnByColumn)
 {
-    const pxllist::Listing plain = print("plain.prn", "--pages 2");
+    const pxllist::Listing plain = print("--pages 2");
     const auto plainPages = pages(plain);
     ASSERT_EQ(plainPages.size(), 2u);
     const std::string file = bitmap(30, 20, 0x00, 0x00, 0xFF);
 
     {
         SCOPED_TRACE("centred at its own size");
-        const pxllist::Listing listing = print("single.prn", "--pages 2 --watermark-bitmap " + file +
+        const pxllist::Listing listing = print("--pages 2 --watermark-bitmap " + file +
                                                      " --watermark-position centre");
         const auto p = pages(listing);
         ASSERT_EQ(p.size(), 2u);
@@ -220,7 +197,7 @@ TEST_F(HostPrintDecorations, ABitmapWatermarkPrintsOnceCentredOrTiledColumnByCol
     }
     {
         SCOPED_TRACE("tiled at 400 percent");
-        const pxllist::Listing listing = print("tiled.prn", "--pages 2 --watermark-bitmap " + file +
+        const pxllist::Listing listing = print("--pages 2 --watermark-bitmap " + file +
                                                     " --watermark-position tiled --watermark-scale 400");
         const auto p = pages(listing);
         ASSERT_EQ(p.size(), 2u);
@@ -256,10 +233,10 @@ TEST_F(HostPrintDecorations, ABitmapWatermarkPrintsOnceCentredOrTiledColumnByCol
 
 TEST_F(HostPrintDecorations, AnnotationItemsAtOnePositionShareOneLineAfterThePagesOwnDrawing)
 {
-    const pxllist::Listing plain = print("plain.prn", "--pages 2");
+    const pxllist::Listing plain = print("--pages 2");
     const auto plainPages = pages(plain);
     ASSERT_EQ(plainPages.size(), 2u);
-    const pxllist::Listing listing = print("annotated.prn", "--pages 2 --document Report "
+    const pxllist::Listing listing = print("--pages 2 --document Report "
                                                 "--annotate user:top-left,document:top-left,page:bottom-right");
     const auto p = pages(listing);
     ASSERT_EQ(p.size(), 2u);
@@ -285,7 +262,7 @@ TEST_F(HostPrintDecorations, AnnotationItemsAtOnePositionShareOneLineAfterThePag
 TEST_F(HostPrintDecorations, AtTheEndOfTheDocumentTheSheetWatermarkAndTheAnnotationShareOneAddedPage)
 {
     /* Three pages two to a sheet: the second sheet is half full when the document ends. */
-    const pxllist::Listing listing = print("sheet.prn", "--pages 3 --nup 2 --watermark SHEET --watermark-sheet "
+    const pxllist::Listing listing = print("--pages 3 --nup 2 --watermark SHEET --watermark-sheet "
                                             "--watermark-size 20 --annotate page:bottom-right");
     const auto p = pages(listing);
     ASSERT_EQ(p.size(), 2u) << "two sheets";
