@@ -4,6 +4,8 @@
 #include "host_print_decorations.h"
 
 #include <tarvel/dmb_binding.h>
+#include <tarvel/mdl_context.h>
+#include <tarvel/pdt_blob.h>
 #include <tarvel/setting_layout.h>
 
 #include <plat/engine.h>
@@ -31,6 +33,7 @@ enum : WORD {
     S_ANNOTATION_ITEM = 1296,    /* .. 1301 */
     S_SHEET_WATERMARK = 1288,
     S_STAMP = 1333,              /* on, a bitmap watermark without a text is dropped */
+    S_BLOCK_STORE = 439,         /* 1: the device blocks live in the user's key, else in the printer data */
     S_WATERMARK_SCALE = 1856,
     S_WATERMARK_BITMAP = 1857,
 };
@@ -103,8 +106,13 @@ bool set_text(std::vector<BYTE> &dm, WORD id, const std::u16string &text, std::s
 bool set_font(const DecorationRequest &r, std::vector<BYTE> &dm, std::string &error)
 {
     LOGFONTW lf{};
-    const auto *p = reinterpret_cast<const BYTE *>(
-        uintptr_t(DMB_GetTypedValue(dm.data(), nullptr, S_WATERMARK_FONT, SVT_LOGFONT)));
+    WORD type = 0;
+    LONG size = 0;
+    BYTE slot[8] = {};
+    const BYTE *p = nullptr;
+    if (DMB_GetValue(S_WATERMARK_FONT, dm.data(), nullptr, &type, &size, slot) == DMA_OK && type == SVT_LOGFONT &&
+        size >= LONG(sizeof lf))
+        std::memcpy(&p, slot, sizeof p);
     if (p)
         std::memcpy(&lf, p, sizeof lf);
     if (r.fontSize) {
@@ -158,6 +166,45 @@ bool to_job_devmode(const std::u16string &printer, std::vector<BYTE> &devmode, s
     }
     if (ui)
         FreeLibrary(ui);
+    ClosePrinter(handle);
+    if (ok)
+        error.clear();
+    return ok;
+}
+
+/*
+ * The extension block of `dm` (where the bitmap's file name lives) saved as
+ * the printer's device blocks.  At start of document the user-interface
+ * library reloads a job's extension block from that store, as the
+ * printer's settings pages save it, so a bitmap named only in the job's
+ * devmode would be lost there.  The stored fax send list and TMBInfo stay.
+ */
+bool store_device_blocks(const std::u16string &printer, const std::vector<BYTE> &dm, std::string &error)
+{
+    error = "the printer's device settings cannot be saved";
+    HANDLE handle = nullptr;
+    PRINTER_DEFAULTSW access{nullptr, nullptr, PRINTER_ALL_ACCESS};
+    if (!OpenPrinterW(printer.c_str(), &handle, &access))
+        return false;
+    ModelContext *context = MDL_Open(handle);
+    bool ok = false;
+    if (context) {
+        const IdLayoutItem *item = nullptr;
+        const bool user = LAYOUT_FindItem(S_BLOCK_STORE, nullptr, &item) == 0 && item &&
+                          DMB_GetTypedValue(const_cast<BYTE *>(dm.data()), nullptr, S_BLOCK_STORE,
+                                            item->reportedType ? item->reportedType : item->storedType) == 1;
+        const int store = user ? PDT_STORE_USER : PDT_STORE_PRINTER;
+        std::vector<BYTE> scratch(SETTINGS_EXTENSION_SIZE);
+        BYTE *fax = nullptr, *tmb = nullptr;
+        DWORD faxSize = 0, tmbLength = 0;
+        if (!PDT_LoadDeviceBlobs(handle, context, nullptr, store, &fax, &faxSize, scratch.data(), &tmb, &tmbLength))
+            fax = tmb = nullptr;
+        ok = PDT_SaveDeviceBlobs(handle, context, nullptr, store, fax, faxSize, dm.data() + SETTINGS_DEVMODE_SIZE,
+                                 tmbLength ? tmb : nullptr, tmbLength);
+        GlobalFree(fax);
+        GlobalFree(tmb);
+        MDL_Close(context);
+    }
     ClosePrinter(handle);
     if (ok)
         error.clear();
@@ -266,7 +313,9 @@ bool host_apply_decorations(const DecorationRequest &r, const std::u16string &pr
             return false;
         if (r.frame >= 0 && !set_number(dm, S_WATERMARK_FRAME, r.frame, error))
             return false;
-        if (r.scale && !set_number(dm, S_WATERMARK_SCALE, r.scale * 10, error))
+        /* In tenths of a percent; a bitmap without a scale prints at its own size. */
+        const int scale = r.scale ? r.scale : r.bitmap.empty() ? 0 : 100;
+        if (scale && !set_number(dm, S_WATERMARK_SCALE, scale * 10, error))
             return false;
         std::u16string bitmap;
         if (!r.bitmap.empty()) {
@@ -286,7 +335,7 @@ bool host_apply_decorations(const DecorationRequest &r, const std::u16string &pr
             if (r.text.empty() && !set_number(dm, S_STAMP, 0, error))
                 return false;
         }
-        if (!set_text(dm, S_WATERMARK_BITMAP, bitmap, error))
+        if (!set_text(dm, S_WATERMARK_BITMAP, bitmap, error) || !store_device_blocks(printer, dm, error))
             return false;
     }
     for (const auto &[item, position] : r.annotation)

@@ -70,10 +70,7 @@ int DOC_DrawAnnotation(HDC hdc, BYTE *settings, const BYTE *query)
         return -1;
 
     LOGFONTW font{};
-    const auto *p =
-        reinterpret_cast<const BYTE *>(uintptr_t(DMB_GetTypedValue(settings, nullptr, S_ANNOTATION_FONT, SVT_LOGFONT)));
-    if (p)
-        std::memcpy(&font, p, sizeof font);
+    DOC_GetFont(settings, nullptr, S_ANNOTATION_FONT, &font);
     const COLORREF colour = COLORREF(DOC_GetNumber(settings, nullptr, S_ANNOTATION_COLOUR));
     const int resolution = int(DOC_GetNumber(settings, nullptr, S_RESOLUTION));
     WCHAR suffix[kPageSuffixChars + 1] = {};

@@ -110,6 +110,9 @@ int DOC_LoadDeviceBlocks(HANDLE printer, ModelContext *context, BYTE *image, BYT
 /* A number or flag setting of the job's records as the data manager reports its type; 0 when unreadable. */
 ULONGLONG DOC_GetNumber(BYTE *image, BYTE *printerData, WORD id);
 
+/* A font setting (`LOGFONTW`) of the job's records into *font; all zero when unreadable. */
+void DOC_GetFont(BYTE *image, BYTE *printerData, WORD id, LOGFONTW *font);
+
 /* Clears setting 1333 where the job cannot use it, and the corrections that go with it.  Always 1. */
 int DOC_FixupJobDevmode(ModelContext *context, BYTE *image, BYTE *printerData);
 

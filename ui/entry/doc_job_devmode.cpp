@@ -119,6 +119,21 @@ ULONGLONG DOC_GetNumber(BYTE *image, BYTE *printerData, WORD id)
     return DMB_GetTypedValue(image, printerData, id, item->reportedType ? item->reportedType : item->storedType);
 }
 
+void DOC_GetFont(BYTE *image, BYTE *printerData, WORD id, LOGFONTW *font)
+{
+    *font = LOGFONTW{};
+    WORD type = 0;
+    LONG size = 0;
+    BYTE slot[8] = {};
+    const BYTE *p = nullptr;
+    if (DMB_GetValue(id, image, printerData, &type, &size, slot) != DMA_OK || type != SVT_LOGFONT ||
+        size < LONG(sizeof *font))
+        return;
+    std::memcpy(&p, slot, sizeof p);
+    if (p)
+        std::memcpy(font, p, sizeof *font);
+}
+
 int DOC_FixupJobDevmode(ModelContext *context, BYTE *image, BYTE *printerData)
 {
     if (!context || !image)

@@ -26,6 +26,13 @@ constexpr WORD kNoModelPaper = 256;
 /* DecorationQuery: three 32-bit flags (sheet watermark, page watermark, annotation) and two boxes. */
 constexpr size_t kQuerySheetWatermark = 0, kQueryPageWatermark = 4, kQueryAnnotation = 8;
 
+/*
+ * Set while the page added at end of document for the sheet's decorations
+ * is ended: that EndPage raises the end-page event again, which must not
+ * draw the same decorations a second time on the page.
+ */
+thread_local bool t_endingAddedPage = false;
+
 } // namespace
 
 int DOC_OnStartPage(HANDLE printer, HDC hdc)
@@ -56,6 +63,8 @@ int DOC_OnStartPage(HANDLE printer, HDC hdc)
 
 int DOC_OnEndPage(HANDLE, HDC hdc, int endOfDocument)
 {
+    if (t_endingAddedPage)
+        return 1;
     const DWORD which = endOfDocument ? 1 : 0;
     BYTE query[ESC_DECORATION_QUERY_SIZE] = {};
     if (DOC_Escape(hdc, ESC_QUERY_DECORATIONS, &which, sizeof which, query, sizeof query) <= 0)
@@ -86,7 +95,10 @@ int DOC_OnEndPage(HANDLE, HDC hdc, int endOfDocument)
         result = add_page() ? DOC_DrawWatermark(hdc, image.data(), query) : -1;
     if (annotation)
         result = add_page() ? DOC_DrawAnnotation(hdc, image.data(), query) : -1;
-    if (added)
+    if (added) {
+        t_endingAddedPage = true;
         EndPage(hdc);
+        t_endingAddedPage = false;
+    }
     return result;
 }

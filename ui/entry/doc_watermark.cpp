@@ -70,10 +70,7 @@ int DOC_DrawWatermark(HDC hdc, BYTE *settings, const BYTE *query)
                                          DWORD(DOC_GetNumber(settings, nullptr, S_WATERMARK_SCALE)), box);
     } else {
         LOGFONTW font{};
-        const auto *p = reinterpret_cast<const BYTE *>(
-            uintptr_t(DMB_GetTypedValue(settings, nullptr, S_WATERMARK_FONT, SVT_LOGFONT)));
-        if (p)
-            std::memcpy(&font, p, sizeof font);
+        DOC_GetFont(settings, nullptr, S_WATERMARK_FONT, &font);
         result = DOC_DrawTextWatermark(hdc, query, resolution, position, &font, text.c_str(),
                                        COLORREF(DOC_GetNumber(settings, nullptr, S_WATERMARK_COLOUR)), 0, 0,
                                        int(DOC_GetNumber(settings, nullptr, S_WATERMARK_FRAME)), box);

@@ -10,6 +10,7 @@
 #include "doc_events.h"
 #include "ui_test_support.h"
 
+#include <tarvel/dmb_binding.h>
 #include <tarvel/esc_codes.h>
 #include <tarvel/setting_layout.h>
 
@@ -358,6 +359,13 @@ TEST_F(WatermarkDrawing, AnnotationItemsSharingAPositionShareALine)
 {
     std::vector<BYTE> settings(DOC_SETTINGS_IMAGE_SIZE);
     ASSERT_EQ(DOC_Escape(dc, ESC_GET_SETTINGS, nullptr, 0, settings.data(), settings.size()), 1);
+    /* The annotation font is read from the settings: 10 points. */
+    const LOGFONTW small = font(10);
+    const LOGFONTW *smallFont = &small;
+    ASSERT_EQ(DMB_SetValue(357, settings.data(), nullptr, SVT_LOGFONT, LONG(sizeof small), &smallFont), DMA_OK);
+    LOGFONTW read{};
+    DOC_GetFont(settings.data(), nullptr, 357, &read);
+    EXPECT_EQ(read.lfHeight, 10);
     /* user, (empty) user and host and document at the top left; the sheet number and time at the bottom right */
     plat::gdi_escape_script(ESC_GET_ANNOTATION, 1, 1, annotation({0x0101, 0x0101, 0x0101, 0x0303, 0xFFFF, 0x0303}, 7));
     plat::gdi_escape_script(ESC_ANNOTATION_MODE, 1, 2);
