@@ -305,10 +305,12 @@ bool host_print(const PrintRequest &request, PrintReport &report, std::string &e
         } else if (!request.photo.empty() && !host_draw_jpeg(dc, photo, passThrough, report.photoRoad, error)) {
             error += " on page " + std::to_string(page);
             ok = false;
-        } else if (request.photo.empty() && request.textFile.empty() && page == kDrawingPage && !host_draw_vector_page(dc, scale, error)) {
+        } else if (request.photo.empty() && request.textFile.empty() && page == kDrawingPage &&
+                   !host_draw_vector_page(dc, scale, error)) {
             error += " on page " + std::to_string(page);
             ok = false;
-        } else if (request.photo.empty() && request.textFile.empty() && page == kImagePage && !host_draw_image_page(dc, scale, error)) {
+        } else if (request.photo.empty() && request.textFile.empty() && page == kImagePage &&
+                   !host_draw_image_page(dc, scale, error)) {
             error += " on page " + std::to_string(page);
             ok = false;
         } else if (request.photo.empty() && request.textFile.empty() && page == kTextPage &&

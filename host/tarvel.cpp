@@ -431,6 +431,12 @@ int cmd_print(int argc, char **argv, int first)
     }
     std::printf("Printed %d page%s to %s (%zu bytes, spooler job %lu)\n", report.pages, report.pages == 1 ? "" : "s",
                 r.output.c_str(), report.bytes, report.jobId);
+    if (r.photo.empty() && r.textFile.empty() && report.pages >= 4) {
+        if (report.collectionFace.empty())
+            std::printf("The text page has no collection line: the machine has no font collection\n");
+        else
+            std::printf("The text page's collection line is in %s\n", report.collectionFace.c_str());
+    }
     if (!report.photoRoad.empty())
         std::printf("The photo went %s\n", report.photoRoad == "pass-through" ? "to the printer undecoded (JPEG escape)"
                                                                               : "decoded, as an image");
