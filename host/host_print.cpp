@@ -12,6 +12,8 @@
 #include "host_drawing.h"
 #include "host_image.h"
 #include "host_print_jpeg.h"
+#include "host_print_text.h"
+#include "host_text_page.h"
 
 #include "host_print_resolution.h"
 #include "host_printer.h"
@@ -53,6 +55,8 @@ enum : WORD {
     S_SKIP_BLANK = 1334,
     S_REVERSE = 1312,
     S_DRIVER_DUPLEX = 1365,
+    S_TT_OPTION = 17,          /* 2: TrueType faces are downloaded, never swapped for device fonts */
+    S_FONT_SUBSTITUTION = 292, /* 1 hides the device fonts from applications */
 };
 
 struct PaperName {
@@ -145,6 +149,10 @@ bool apply_choices(const PrintRequest &r, std::vector<BYTE> &dm, std::string &er
     if (!host_forms_apply(r.forms, dm, error))
         return false;
     if (!host_apply_decorations(r.decorations, r.printer, dm, error))
+        return false;
+    /* The printer's resident fonts are offered to applications, as a user expects of a printer with
+       fonts, and TrueType text prints in its own face, downloaded (292 first: writing it resets 17). */
+    if (!set_number(dm, S_FONT_SUBSTITUTION, 2, error) || !set_number(dm, S_TT_OPTION, 2, error))
         return false;
     /* The test document is blank: its pages must not be skipped as blank. */
     return set_number(dm, S_SKIP_BLANK, 0, error);
@@ -241,6 +249,9 @@ bool host_print(const PrintRequest &request, PrintReport &report, std::string &e
     JpegPhoto photo;
     if (!request.photo.empty() && !host_read_jpeg(request.photo, photo, error))
         return false;
+    std::u32string text;
+    if (!request.textFile.empty() && !host_read_text_file(request.textFile, text, error))
+        return false;
     std::vector<BYTE> devmode;
     std::vector<std::vector<BYTE>> pageDevmodes;
     if (!host_job_devmodes(request, report, devmode, pageDevmodes, error))
@@ -265,7 +276,18 @@ bool host_print(const PrintRequest &request, PrintReport &report, std::string &e
     bool ok = true;
     const std::vector<BYTE> *current = &devmode;
     const PageScale scale = host_page_scale(dc, reinterpret_cast<const DEVMODEW *>(devmode.data())->dmYResolution);
-    for (int page = 1; page <= request.pages && ok; page++) {
+    int pages = request.pages;
+    TextLayout textLayout;
+    if (!request.textFile.empty()) {
+        if (!host_layout_text(dc, text, textLayout, error)) {
+            AbortDoc(dc);
+            DeleteDC(dc);
+            return false;
+        }
+        pages = int(textLayout.pages.size());
+    }
+    report.pages = pages;
+    for (int page = 1; page <= pages && ok; page++) {
         /* A page with its own paper or orientation gets a device context reset before it starts. */
         size_t i = size_t(page - 1);
         const std::vector<BYTE> *wanted = i < pageDevmodes.size() && !pageDevmodes[i].empty() ? &pageDevmodes[i] : &devmode;
@@ -283,17 +305,26 @@ bool host_print(const PrintRequest &request, PrintReport &report, std::string &e
         } else if (!request.photo.empty() && !host_draw_jpeg(dc, photo, passThrough, report.photoRoad, error)) {
             error += " on page " + std::to_string(page);
             ok = false;
-        } else if (request.photo.empty() && page == kDrawingPage && !host_draw_vector_page(dc, scale, error)) {
+        } else if (request.photo.empty() && request.textFile.empty() && page == kDrawingPage &&
+                   !host_draw_vector_page(dc, scale, error)) {
             error += " on page " + std::to_string(page);
             ok = false;
-        } else if (request.photo.empty() && page == kImagePage && !host_draw_image_page(dc, scale, error)) {
+        } else if (request.photo.empty() && request.textFile.empty() && page == kImagePage &&
+                   !host_draw_image_page(dc, scale, error)) {
+            error += " on page " + std::to_string(page);
+            ok = false;
+        } else if (request.photo.empty() && request.textFile.empty() && page == kTextPage &&
+                   !host_draw_text_page(dc, scale, report.collectionFace, error)) {
+            error += " on page " + std::to_string(page);
+            ok = false;
+        } else if (!request.textFile.empty() && !host_draw_text_file_page(dc, textLayout, page, error)) {
             error += " on page " + std::to_string(page);
             ok = false;
         } else if (EndPage(dc) <= 0) {
             error = failure("EndPage", page);
             ok = false;
         } else if (progress) {
-            progress(page, request.pages);
+            progress(page, pages);
         }
     }
     if (ok && EndDoc(dc) <= 0) {

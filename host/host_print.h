@@ -52,6 +52,7 @@ struct PrintRequest {
     int resolutionY = 0;                 /* dpi down, when not as across */
     std::string photo;                   /* a JPEG file printed on one page instead of the test document */
     bool photoEscape = false;            /* the photo through the driver's JPEG escape when it offers it */
+    std::string textFile;                /* a UTF-8 text file printed instead of the test document */
     FormsRequest forms;                  /* --form-create, --form */
     DecorationRequest decorations;       /* watermark and annotation */
 };
@@ -61,6 +62,8 @@ struct PrintReport {
     bool installed = false;   /* the printer was installed first */
     unsigned long jobId = 0;
     size_t bytes = 0;         /* written to the job file */
+    int pages = 0;            /* pages printed */
+    std::string collectionFace; /* the collection member on the text page, "" when the machine has none */
     std::string photoRoad;    /* how the photo went: "pass-through" or "decoded" */
 };
 

@@ -17,6 +17,7 @@
  *   status     the printer's status on a TCP/IP port as the monitor sees it.
  */
 #include "host_print.h"
+#include "host_print_text.h"
 #include "host_send.h"
 #include "host_status.h"
 #include "host_printer.h"
@@ -194,13 +195,17 @@ int cmd_caps(const std::u16string &printer)
 void print_usage(FILE *to)
 {
     std::fprintf(to,
-                 "usage: tarvel [--machine DIR] print [OPTIONS] [FILE.jpg]\n"
+                 "usage: tarvel [--machine DIR] print [OPTIONS] [FILE.jpg | FILE]\n"
                  "\n"
-                 "Prints the built-in test document (page 2 drawings, page 3 images, the\n"
-                 "others blank) through the rendering\n"
+                 "Prints the built-in test document (page 2 drawings, page 3 images, page 4\n"
+                 "text, the others blank) through the rendering\n"
                  "library and the spooler, and writes the job to a file.  The printer is\n"
                  "installed with the standard model on first use.  With a JPEG file, prints\n"
-                 "that photograph on one page instead, fitted to the printable area.\n"
+                 "that photograph on one page instead, fitted to the printable area (a file\n"
+                 "is a JPEG file when its name ends .jpg or .jpeg or its bytes begin as one).\n"
+                 "With any other file, prints it as UTF-8 text in 10-point DejaVu Sans Mono,\n"
+                 "lines broken at the printable width, as many pages as it fills (an empty\n"
+                 "file: one blank page; a file that is not UTF-8 is refused).\n"
                  "\n"
                  "options:\n"
                  "  --printer NAME        printer (default \"Tarvel CX 1500\")\n"
@@ -286,9 +291,9 @@ int cmd_print(int argc, char **argv, int first)
             r.photoEscape = true;
             continue;
         } else if (!a.empty() && a[0] != '-') {
-            if (!r.photo.empty())
-                return bad("one JPEG file is printed at a time");
-            r.photo = a;
+            if (!r.photo.empty() || !r.textFile.empty())
+                return bad("one JPEG file or text file is printed at a time");
+            (host::host_is_jpeg_file(a) ? r.photo : r.textFile) = a;
             continue;
         }
         std::string decorationError;
@@ -406,6 +411,8 @@ int cmd_print(int argc, char **argv, int first)
         if (r.pages != 1 || !r.perPage.empty())
             return bad("a JPEG file is printed on one page: no --pages or --page");
     }
+    if (!r.textFile.empty() && (r.pages != 1 || !r.perPage.empty() || r.photoEscape))
+        return bad("a text file prints as many pages as it fills: no --pages, --page or --pass-through");
     if (r.perPage.size() > size_t(r.pages))
         return bad("--page " + std::to_string(r.perPage.size()) + " is beyond the document's " +
                    std::to_string(r.pages) + " pages");
@@ -422,8 +429,14 @@ int cmd_print(int argc, char **argv, int first)
         std::fprintf(stderr, "tarvel print: %s\n", error.c_str());
         return 1;
     }
-    std::printf("Printed %d page%s to %s (%zu bytes, spooler job %lu)\n", r.pages, r.pages == 1 ? "" : "s",
+    std::printf("Printed %d page%s to %s (%zu bytes, spooler job %lu)\n", report.pages, report.pages == 1 ? "" : "s",
                 r.output.c_str(), report.bytes, report.jobId);
+    if (r.photo.empty() && r.textFile.empty() && report.pages >= 4) {
+        if (report.collectionFace.empty())
+            std::printf("The text page has no collection line: the machine has no font collection\n");
+        else
+            std::printf("The text page's collection line is in %s\n", report.collectionFace.c_str());
+    }
     if (!report.photoRoad.empty())
         std::printf("The photo went %s\n", report.photoRoad == "pass-through" ? "to the printer undecoded (JPEG escape)"
                                                                               : "decoded, as an image");

@@ -220,6 +220,8 @@ struct DeviceFontSpec {
     LONG height = 0;                                     /* as TrueTypeFontSpec */
     LONG width = 0;
     LONG escapement = 0;
+    LONG weight = 400;                                   /* 600 or more on a face that is not bold: FO_SIM_BOLD */
+    bool italic = false;                                 /* on a face that is not italic: FO_SIM_ITALIC */
     SIZE resolution{600, 600};
 };
 

@@ -292,6 +292,11 @@ FONTOBJ *engine_make_device_font(const DeviceFontSpec &spec)
     f->deviceIfi = ifi;
     f->fo.iFace = spec.face;
     f->fo.flFontType = FO_TYPE_DEVICE;
+    /* A weight or slant the printer's face lacks is simulated, as for TrueType faces. */
+    if (spec.weight >= 600 && !(ifi->fsSelection & FM_SEL_BOLD))
+        f->fo.flFontType |= FO_SIM_BOLD;
+    if (spec.italic && !(ifi->fsSelection & FM_SEL_ITALIC))
+        f->fo.flFontType |= FO_SIM_ITALIC;
     make_transform(*f, em, spec.width, ((spec.escapement % 3600) + 3600) % 3600, spec.resolution);
     return add_font(std::move(f));
 }

@@ -77,6 +77,8 @@ FONTOBJ *map_font(HDC hdc, const plat::GdiDcInfo &info, const LOGFONTW &lf, bool
             spec.height = lf.lfHeight;
             spec.width = lf.lfWidth;
             spec.escapement = escapement;
+            spec.weight = lf.lfWeight;
+            spec.italic = lf.lfItalic != 0;
             spec.resolution = resolution;
             device = true;
             return plat::engine_make_device_font(spec);

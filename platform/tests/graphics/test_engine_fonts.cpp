@@ -680,3 +680,38 @@ TEST_F(EngineFonts, DeviceFontsAreTheLibrarysOwn)
     EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
     device = nullptr;
 }
+
+/* A weight or slant the device face lacks is simulated; one it has is not. */
+TEST_F(EngineFonts, DeviceFontsSimulateBoldAndItalicTheFaceLacks)
+{
+    DeviceFace face;
+    device = &face;
+    const struct {
+        USHORT selection;
+        LONG weight;
+        bool italic;
+        FLONG simulated;
+    } cases[] = {
+        {0, 400, false, 0},
+        {0, 700, false, FO_SIM_BOLD},
+        {0, 599, true, FO_SIM_ITALIC},
+        {0, 600, true, FO_SIM_BOLD | FO_SIM_ITALIC},
+        {FM_SEL_BOLD, 700, false, 0},
+        {FM_SEL_ITALIC, 400, true, 0},
+        {FM_SEL_BOLD | FM_SEL_ITALIC, 900, true, 0},
+    };
+    for (const auto &c : cases) {
+        reinterpret_cast<IFIMETRICS *>(face.ifi)->fsSelection = c.selection;
+        plat::DeviceFontSpec spec;
+        spec.queryFont = deviceQueryFont;
+        spec.face = 1;
+        spec.height = -100;
+        spec.weight = c.weight;
+        spec.italic = c.italic;
+        FONTOBJ *fo = plat::engine_make_device_font(spec);
+        ASSERT_NE(fo, nullptr);
+        fonts.push_back(fo);
+        EXPECT_EQ(fo->flFontType, FO_TYPE_DEVICE | c.simulated) << c.selection << " " << c.weight << " " << c.italic;
+    }
+    device = nullptr;
+}
