@@ -3,9 +3,7 @@
 // `tarvel print FILE`: a UTF-8 text file laid out over as many pages as it
 // fills, its font downloaded on each page and removed at the page's end;
 // files that are not UTF-8 or do not exist are refused.
-#include "pxllist/pxllist.h"
-
-#include "host_test_support.h"
+#include "host_job_test.h"
 #include "jpeg_test_support.h"
 
 #include <gtest/gtest.h>
@@ -22,38 +20,15 @@ namespace {
 namespace op = pxllist::op;
 namespace attr = pxllist::attr;
 
-class HostPrintText : public ::testing::Test {
+class HostPrintText : public HostJobTest {
 protected:
-    void SetUp() override
-    {
-        dir = std::filesystem::temp_directory_path() / ("tarvel-text-" + std::to_string(::getpid()));
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
-        job = (dir / "job.prn").string();
-    }
-    void TearDown() override { std::filesystem::remove_all(dir); }
+    HostPrintText() : HostJobTest("tarvel-text-") {}
 
-    std::string print(const std::string &options, int *status)
-    {
-        return run("--machine " + (dir / "machine").string() + " print -o " + job + " " + options, status);
-    }
     std::string write(const std::string &name, const std::string &bytes)
     {
         const std::string path = (dir / name).string();
         std::ofstream(path, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
         return path;
-    }
-    pxllist::Listing listed() const
-    {
-        std::ifstream in(job, std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        const std::string bytes = s.str();
-        pxllist::Listing l;
-        EXPECT_TRUE(pxllist::ListJob(
-            std::span<const uint8_t>(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size()), {}, &l))
-            << pxllist::FormatError(l.error);
-        return l;
     }
     static const std::vector<double> *values(const pxllist::Record &r, uint16_t id)
     {
@@ -92,9 +67,6 @@ protected:
     {
         return size_t(std::count_if(page.begin(), page.end(), [&](const pxllist::Record *r) { return r->op == code; }));
     }
-
-    std::filesystem::path dir;
-    std::string job;
 };
 
 TEST_F(HostPrintText, TheTextPageListsDeviceFontsTurnsStylesAndDownloads)
