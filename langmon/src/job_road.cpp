@@ -206,8 +206,7 @@ BOOL StartDocPort(HANDLE hPort, LPWSTR pPrinterName, DWORD JobId, DWORD Level, L
     if (port->managerWorker) {
         LMJ_ReleasePortMutex(port, owned);
         LMP_ClearState(port, ST_POLL_RUN);
-        if (port->threadEvent)
-            SetEvent(port->threadEvent);
+        LMS_SignalWorker(port, false);
         WaitForSingleObject(port->threadEndedEvent, kWorkerEndMs);
         if (!(port->portKind & KIND_UNC))
             owned = LMJ_WaitPortMutex(port);

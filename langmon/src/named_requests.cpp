@@ -315,12 +315,8 @@ void suspend(MonitorPort *port, LPWSTR out)
         put_answer(out, LM_ANSWER_REFUSED);
         return;
     }
-    if (LMP_TestState(port, ST_POLL_STARTED) && port->threadEvent) {
-        __atomic_store_n(&port->suspendRequested, 1, __ATOMIC_RELEASE);
-        SetEvent(port->threadEvent);
-        if (port->threadEndedEvent)
-            WaitForSingleObject(port->threadEndedEvent, kSuspendWaitMs);
-    }
+    if (LMP_TestState(port, ST_POLL_STARTED) && LMS_SignalWorker(port, true) && port->threadEndedEvent)
+        WaitForSingleObject(port->threadEndedEvent, kSuspendWaitMs);
     put_answer(out, 0);
 }
 

@@ -254,6 +254,12 @@ BOOL LMJ_SendUstatusOff(MonitorPort *port);
 /* ---- Worker threads ------------------------------------------------------------------ */
 
 BOOL LMS_StartPollThread(MonitorPort *port);
+/*
+ * Wakes the port's worker, if one runs, under the port's lock (a finishing
+ * worker clears its event under that lock before closing it).  `suspend`
+ * also asks it to end.  TRUE when a worker was woken.
+ */
+BOOL LMS_SignalWorker(MonitorPort *port, bool suspend);
 BOOL LMS_IsIdle(MonitorPort *port);
 BOOL LMS_OpenForStatus(MonitorPort *port);
 BOOL LMS_ReleaseAllJobs(MonitorPort *port);

@@ -306,6 +306,19 @@ BOOL start_worker(MonitorPort *port, LPTHREAD_START_ROUTINE routine)
 
 BOOL LMS_StartPollThread(MonitorPort *port) { return start_worker(port, poll_thread); }
 
+BOOL LMS_SignalWorker(MonitorPort *port, bool suspend)
+{
+    LMP_Lock(port);
+    HANDLE ev = event_of(port);
+    if (ev) {
+        if (suspend)
+            store(port->suspendRequested, 1);
+        SetEvent(ev);
+    }
+    LMP_Unlock(port);
+    return ev != nullptr;
+}
+
 BOOL LMS_StartNotifyThread(MonitorPort *port) { return start_worker(port, notify_thread); }
 
 void LMS_StopWorker(MonitorPort *port)
