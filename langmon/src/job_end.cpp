@@ -5,6 +5,7 @@
  * two of which end the job.  Every wait here is bounded.
  */
 #include "job_road.h"
+#include "status.h"
 
 #include <plat/clock.h>
 #include <plat/error.h>
@@ -258,7 +259,7 @@ BOOL EndDocPort(HANDLE hPort)
     if (!(port->portKind & KIND_NETWORK) && has_bits(port, ST_PORT_OPEN)) {
         /* wait for room on the device (bounded), then end the port monitor's document */
         if (LMS_QueryDeviceId(port)) {
-            for (unsigned round = 0; port->deviceFreeBlocks == 0 && round < kRoomRounds; ++round) {
+            for (unsigned round = 0; LMS_FreeBlocks(port) == 0 && round < kRoomRounds; ++round) {
                 LMJ_SleepUnlocked(port, owned, kRoomWaitMs);
                 if (!LMS_QueryDeviceId(port))
                     break;

@@ -269,7 +269,7 @@ struct MonitorPort {
     DWORD busy;
     DWORD deviceFreeBytes;
     BYTE deviceBlockKB;
-    signed char deviceFreeBlocks;
+    signed char deviceFreeBlocks; /* read and written through LMS_FreeBlocks / LMS_SetFreeBlocks */
     DWORD devicePrinting;
     DWORD idleSkip;
     DWORD cancelSeen;

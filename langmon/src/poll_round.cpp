@@ -7,6 +7,7 @@
  * the monitor's own output and read the device's queued replies.
  */
 #include "network.h"
+#include "status.h"
 
 #include <plat/clock.h>
 
@@ -206,8 +207,8 @@ BOOL LMS_PollRound(MonitorPort *port)
     if (port->jobQueueHead || LMP_TestState(port, ST_JOB_OPEN)) {
         LMS_OpenForStatus(port);
         LMS_ReadFromPort(port, TRUE);
-        if (port->deviceFreeBlocks > 0)
-            --port->deviceFreeBlocks;
+        if (const signed char free = LMS_FreeBlocks(port); free > 0)
+            LMS_SetFreeBlocks(port, static_cast<signed char>(free - 1));
     }
     if (LMP_LoadWord(port->statusPortOpen)) {
         LMP_PortEndDoc(port);

@@ -6,6 +6,7 @@
  * monitor function ReadPort.
  */
 #include "monitor.h"
+#include "status.h"
 
 #include <plat/clock.h>
 #include <plat/error.h>
@@ -152,11 +153,11 @@ BOOL LMP_PortWrite(MonitorPort *port, LPBYTE data, DWORD length, LPDWORD written
     const bool bound = LMS_IsBoundToManager(port->jobPrinter);
     if (flowControl) {
         const LONG threshold = LONG(LMP_FlowThreshold(port));
-        if (LONG(blocks_by_memory(port)) < threshold || LONG(port->deviceFreeBlocks) < threshold) {
+        if (LONG(blocks_by_memory(port)) < threshold || LONG(LMS_FreeBlocks(port)) < threshold) {
             port->flowing = 0;
             Sleep(kRoomWaitMs);
             LMS_QueryDeviceId(port);
-            if (LONG(port->deviceFreeBlocks) < threshold) {
+            if (LONG(LMS_FreeBlocks(port)) < threshold) {
                 /* no room on the device: nothing written, the caller tries again */
                 port->writeFailed = 1;
                 return TRUE;

@@ -17,6 +17,8 @@
 
 #include <plat/spooler.h>
 
+#include <atomic>
+
 /* ---- The status manager's entry points ------------------------------------- */
 
 /* Results are 0 for success; a size query with size 0 answers one of these with the needed size. */
@@ -260,6 +262,15 @@ BOOL LMS_StartPollThread(MonitorPort *port);
  * also asks it to end.  TRUE when a worker was woken.
  */
 BOOL LMS_SignalWorker(MonitorPort *port, bool suspend);
+/* The device's free receive blocks, which the poll worker and the job's thread both read and write. */
+inline signed char LMS_FreeBlocks(MonitorPort *port)
+{
+    return std::atomic_ref<signed char>(port->deviceFreeBlocks).load();
+}
+inline void LMS_SetFreeBlocks(MonitorPort *port, signed char blocks)
+{
+    std::atomic_ref<signed char>(port->deviceFreeBlocks).store(blocks);
+}
 BOOL LMS_IsIdle(MonitorPort *port);
 BOOL LMS_OpenForStatus(MonitorPort *port);
 BOOL LMS_ReleaseAllJobs(MonitorPort *port);

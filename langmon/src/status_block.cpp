@@ -207,7 +207,7 @@ void apply_errors(const DeviceStatusBlock *b, MonitorPort *port)
     store(port, "ErrPeriodicChange", periodic);
 
     port->deviceBlockKB = b->bytes[kBlockKB];
-    port->deviceFreeBlocks = static_cast<signed char>(b->bytes[kFreeBlocks]);
+    LMS_SetFreeBlocks(port, static_cast<signed char>(b->bytes[kFreeBlocks]));
     port->deviceFreeBytes = DWORD(b->bytes[kBlockKB]) * b->bytes[kFreeBlocks] * 1024u;
 }
 

@@ -8,6 +8,7 @@
  */
 #include "lm_status_fixture.h"
 #include "pjl_peer.h"
+#include "status.h"
 
 #include <mutex>
 #include <string>
@@ -90,7 +91,7 @@ TEST_F(SocketRoadTest, WholeJobAgainstTheResponder)
     const DWORD job = make_job(u"Office", u"Report");
     ASSERT_TRUE(start(port, job));
     EXPECT_TRUE(LMP_TestState(port, ST_IDENTIFIED)) << "the device ID came from the responder";
-    EXPECT_EQ(port->deviceFreeBlocks, 10);
+    EXPECT_EQ(LMS_FreeBlocks(port), 10);
     const std::string id = port->jobIdentifier;
     size_t taken = 0;
     ASSERT_TRUE(write_job(port, kJob, 20, &taken));
