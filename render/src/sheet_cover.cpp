@@ -6,11 +6,14 @@
 
 #include "draw_font.h"
 
+#include <tarvel/fax_layout.h>
+
 #include <plat/codepage.h>
 
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <string>
 
 namespace {
 
@@ -168,6 +171,95 @@ int SDB_PlaceItem(const CoverRow &row, const char16_t *text, CoverItems *items)
     }
     delete[] ansi;
     return ok ? 0 : -1;
+}
+
+namespace {
+
+/* A wide text of at most `units` characters stored little-endian at `at`. */
+std::u16string stored_text(const BYTE *at, DWORD units)
+{
+    std::u16string text;
+    for (DWORD i = 0; i < units; i++) {
+        char16_t c = char16_t(at[2 * i] | at[2 * i + 1] << 8);
+        if (!c)
+            break;
+        text += c;
+    }
+    return text;
+}
+
+WORD stored_word(const BYTE *at) { return WORD(at[0] | at[1] << 8); }
+
+std::u16string resource_text(CoverStringLoader load, void *context, UINT id)
+{
+    char16_t text[50] = {};
+    if (!load || !load(context, id, text, 50))
+        return {};
+    text[49] = 0;
+    return text;
+}
+
+} // namespace
+
+int SDB_BuildItems(const BYTE *destination, const CoverSettings &s, const CoverDialling &dialling,
+                   CoverStringLoader loadString, void *loaderContext, CoverItems *items)
+{
+    if (!destination || !items)
+        return -1;
+    items->count = 0;
+    const BYTE *header1 = destination + FAX_ENTRY_SIZE;
+    const BYTE *header2 = header1 + FAX_HEADER_TEXT1_SIZE;
+    const bool same = s.sameForAll == 1;
+    const bool quoted = stored_word(destination + FAX_E_ADDRESS_KIND) == 1;
+    for (int table = 0; table < COVER_TABLE_COUNT; table++) {
+        for (const CoverRow *row = SDB_CoverTable(table, s.variant); row->kind != COVER_KIND_END; row++) {
+            std::u16string text;
+            if (row->kind == 1) {
+                text = resource_text(loadString, loaderContext, UINT(row->stringId));
+            } else if (table == COVER_TITLE) {
+                text = s.title;
+            } else if (table == COVER_RECIPIENT) {
+                switch (row->kind) {
+                case 2:
+                    text = same ? std::u16string(s.recipient) : stored_text(destination + FAX_E_TEXT_1797, 40);
+                    break;
+                case 3:
+                case 5: {
+                    LONG mark = row->kind == 3 ? s.recipientMark : s.attentionMark;
+                    UINT base = row->kind == 3 ? 1770 : 1772;
+                    if (!same && (mark == 1 || mark == 2))
+                        text = resource_text(loadString, loaderContext, base + UINT(mark - 1));
+                    break;
+                }
+                case 4:
+                    if (!same)
+                        text = stored_text(destination + FAX_E_TEXT_1798, 82);
+                    break;
+                case 7:
+                    if (!same && !quoted)
+                        text = resource_text(loadString, loaderContext, UINT(row->stringId));
+                    break;
+                case 8:
+                    if (!same && !quoted) {
+                        WORD select = stored_word(destination + FAX_E_PREFIX_SELECT);
+                        if (s.dialPrefix == 1 && select == 2)
+                            text = dialling.prefix1;
+                        else if (s.dialPrefix == 1 && select == 1)
+                            text = dialling.prefix2;
+                        text += stored_text(destination + FAX_E_ADDRESS, 128);
+                    }
+                    break;
+                }
+            } else if (table == COVER_SENDER) {
+                text = row->kind == 2 ? s.sender : row->kind == 4 ? s.senderText : row->kind == 6 ? s.phone : s.fax;
+            } else {
+                text = row->kind == 9 ? stored_text(header1, 40) : stored_text(header2, 670);
+            }
+            if (SDB_PlaceItem(*row, text.c_str(), items) != 0)
+                return -1;
+        }
+    }
+    return 0;
 }
 
 DWORD SDB_CoverSize(const CoverItems &items)

@@ -58,6 +58,39 @@ struct CoverItems {
  */
 int SDB_PlaceItem(const CoverRow &row, const char16_t *text, CoverItems *items);
 
+/* The cover settings of one cover page (texts NUL-terminated, cut to their settings' lengths). */
+struct CoverSettings {
+    LONG variant;          /* 1804 */
+    char16_t title[7];     /* 1805 */
+    LONG sameForAll;       /* 379 (0 with fewer than 2 copy sets) */
+    char16_t recipient[30]; /* 1806 */
+    LONG recipientMark;    /* 1807 */
+    LONG attentionMark;    /* 1808 */
+    LONG dialPrefix;       /* 1809 */
+    char16_t sender[42];   /* 1820 */
+    char16_t senderText[210]; /* 1821 */
+    char16_t phone[32];    /* 1822 */
+    char16_t fax[32];      /* 1823 */
+};
+
+/* The dialling prefixes of the printer data. */
+struct CoverDialling {
+    char16_t prefix1[32];
+    char16_t prefix2[32];
+};
+
+/* Loads resource string `id` into `out` (`capacity` characters with the terminator); false when it has none. */
+using CoverStringLoader = bool (*)(void *context, UINT id, char16_t *out, int capacity);
+
+/*
+ * The items of a cover page for `destination` (its 742-byte send-list
+ * entry, then the two header texts): every row of the four tables in the
+ * chosen variant, each with its text.  0, or -1 when a text cannot be
+ * placed.
+ */
+int SDB_BuildItems(const BYTE *destination, const CoverSettings &settings, const CoverDialling &dialling,
+                   CoverStringLoader loadString, void *loaderContext, CoverItems *items);
+
 /* The bytes SDB_BuildCover may need for `items` (an upper bound: a double-byte character has one width). */
 DWORD SDB_CoverSize(const CoverItems &items);
 

@@ -11,6 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include <tarvel/fax_layout.h>
+
+#include <algorithm>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -201,6 +205,71 @@ TEST_F(SheetCover, AMissingWidthFontOrRoomFailsTheCover)
     ASSERT_EQ(SDB_PlaceItem(row1, u"AB", &fine), 0);
     EXPECT_EQ(SDB_BuildCover(fine, fonts, 600, 600, out, SDB_CoverSize(fine) - 1), -1);
     EXPECT_GT(SDB_BuildCover(fine, fonts, 600, 600, out, sizeof out), 0);
+}
+
+/* Resource strings 1770..1789 as the loader answers them: "S" and the id. */
+bool loadString(void *, UINT id, char16_t *out, int capacity)
+{
+    std::u16string text = u"S";
+    for (char c : std::to_string(id))
+        text += char16_t(c);
+    if (int(text.size()) >= capacity)
+        return false;
+    std::copy(text.begin(), text.end(), out);
+    out[text.size()] = 0;
+    return true;
+}
+
+void storeText(std::vector<BYTE> &d, DWORD at, const std::u16string &text)
+{
+    for (size_t i = 0; i < text.size(); i++) {
+        d[at + 2 * i] = BYTE(text[i]);
+        d[at + 2 * i + 1] = BYTE(text[i] >> 8);
+    }
+}
+
+TEST_F(SheetCover, ItemsOfACoverByTableAndKind)
+{
+    std::vector<BYTE> d(FAX_ENTRY_SIZE + FAX_HEADER_TEXT1_SIZE + FAX_HEADER_TEXT2_SIZE, 0);
+    storeText(d, FAX_E_TEXT_1797, u"Tanaka");
+    storeText(d, FAX_E_TEXT_1798, std::u16string(39, u'B') + u"\u3001C");
+    storeText(d, FAX_E_ADDRESS, u"0312345");
+    d[FAX_E_PREFIX_SELECT] = 2;
+    storeText(d, FAX_ENTRY_SIZE, u"Report");
+    storeText(d, FAX_ENTRY_SIZE + FAX_HEADER_TEXT1_SIZE, u"one\r\ntwo");
+    CoverSettings s{};
+    std::u16string(u"Urgent").copy(s.title, 6);
+    s.recipientMark = 2;
+    s.dialPrefix = 1;
+    std::u16string(u"Sato").copy(s.sender, 4);
+    const CoverDialling dialling = {u"9,", u"0,"};
+    CoverItems items{};
+    ASSERT_EQ(SDB_BuildItems(d.data(), s, dialling, loadString, nullptr, &items), 0);
+    /* title: 2; recipient: S1776, Tanaka, S1771, 2 lines, (no mark 1808), S1778, address;
+       sender: S1780, Sato, S1782, S1784; message: S1786, Report, S1788, 2 lines */
+    const std::u16string expected[] = {u"S1774", u"Urgent", u"S1776", u"Tanaka", u"S1771",
+                                       std::u16string(39, u'B'), u"\u3001C", u"S1778", u"9,0312345",
+                                       u"S1780", u"Sato", u"S1782", u"S1784", u"S1786", u"Report",
+                                       u"S1788", u"one", u"two"};
+    ASSERT_EQ(items.count, int(std::size(expected)));
+    for (int i = 0; i < items.count; i++)
+        EXPECT_EQ(itemText(items.item[i]), expected[i]) << i;
+    /* The title's right-aligned 5-byte resource text at size 100: 1750 - floor(3.5277 * 2.5 * 10) = 1662. */
+    EXPECT_EQ(items.item[0].x, 1662);
+    EXPECT_EQ(items.item[6].y, 802);
+    EXPECT_EQ(items.item[17].y, 1744 + 49);
+
+    /* The same text for all sets (setting 379 = 1) keeps only the recipient setting's text; a quoted
+       address (kind 1) drops the address rows. */
+    s.sameForAll = 1;
+    std::u16string(u"All").copy(s.recipient, 3);
+    ASSERT_EQ(SDB_BuildItems(d.data(), s, dialling, loadString, nullptr, &items), 0);
+    EXPECT_EQ(items.count, 2 + 2 + 4 + 5);
+    EXPECT_EQ(itemText(items.item[3]), u"All");
+    s.sameForAll = 0;
+    d[FAX_E_ADDRESS_KIND] = 1;
+    ASSERT_EQ(SDB_BuildItems(d.data(), s, dialling, loadString, nullptr, &items), 0);
+    EXPECT_EQ(items.count, int(std::size(expected)) - 2);
 }
 
 TEST_F(SheetCover, FormNameRecord)
