@@ -6,8 +6,10 @@
  */
 #include "sheet_data.h"
 
+#include "job_channel.h"
 #include "job_settings.h"
 #include "pdev_context.h"
+#include "sheet_cover.h"
 
 #include <tarvel/fax_list.h>
 
@@ -59,4 +61,17 @@ int SDB_FreeCopySetData(PdevContext *pdev)
         pdev->copySetData = nullptr;
     }
     return 0;
+}
+
+int SDB_WriteFormName(PdevContext *pdev)
+{
+    /* setting 1830: a full path of 128 characters at most */
+    char16_t path[130] = {};
+    if (PDEV_CopySettingString(pdev, 1830, reinterpret_cast<LPWSTR>(path), 130) != 0)
+        return -1;
+    BYTE record[255 + 29];
+    LONG n = SDB_BuildFormNameRecord(path, record, sizeof record);
+    if (n <= 0)
+        return n == 0 ? 0 : -1;
+    return OUT_WriteJob(pdev, DWORD(n), record);
 }

@@ -36,4 +36,11 @@ int SDB_GetDestination(const PdevContext *pdev, DWORD index, CoverDestination *o
 /* Frees the context's copy-set data.  0 (also when there is none), or -1. */
 int SDB_FreeCopySetData(PdevContext *pdev);
 
+/*
+ * Writes the form-name record of the form file setting 1830 names into the
+ * job.  0 (nothing written when the path has no file-name part), or -1 when
+ * the setting cannot be read or the record cannot be written.
+ */
+int SDB_WriteFormName(PdevContext *pdev);
+
 #endif /* TARVELGR_SHEET_DATA_H */

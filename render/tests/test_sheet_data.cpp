@@ -176,3 +176,26 @@ TEST_F(JobTest, ASecondSpoolJobTakesOverTheOutputAndIsClosedAfter)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(JobTest, TheFormNameRecordNamesTheFormFileOnceTheSheetIsSetUp)
+{
+    enableContext();
+    ASSERT_TRUE(startDoc());
+    putText(1830, u"C:\\Forms\\Memo.frm");
+    pdev->jobState &= ~DWORD(JOB_SHEET_SET_UP);
+    EXPECT_EQ(SDB_WriteFormName(pdev), -1) << "nothing reaches the job before the first sheet";
+    pdev->jobState |= JOB_SHEET_SET_UP;
+    ASSERT_EQ(SDB_WriteFormName(pdev), 0);
+    putText(1830, u"C:\\Forms\\");
+    EXPECT_EQ(SDB_WriteFormName(pdev), 0) << "no file-name part: no record";
+    ASSERT_EQ(OUT_Flush(pdev->channel), 0);
+    /* "Eg", length 4, "Memo", the matrix {1, 0, 0, 1, 0, 0} as big-endian floats, a zero byte */
+    const std::string expected = std::string("Eg\0\4Memo\x3F\x80\0\0\0\0\0\0\0\0\0\0\x3F\x80\0\0\0\0\0\0\0\0\0\0\0", 33);
+    const std::string bytes = spooled();
+    EXPECT_NE(bytes.find(expected), std::string::npos);
+    EXPECT_EQ(SDB_WriteFormName(nullptr), -1);
+}
+
+} // namespace
