@@ -94,7 +94,9 @@ LONG MTH_AngleDegrees(float x, float y)
     if (x == 0.0f)
         return y > 0.0f ? 90 : 270;
     float h = MTH_Hypot(x, y);
-    LONG d = LONG(MTH_Asin(y / h) * 180.0f / kPi);
+    /* To the nearest whole degree: the float result lies a hair either side of the true angle
+       (59.99999 for 60), so truncating it would turn 60 into 59 and 300 into 301. */
+    LONG d = LONG(std::lround(MTH_Asin(y / h) * 180.0f / kPi));
     LONG angle = x / h < 0.0f ? 180 - d : d;
     return angle < 0 ? angle + 360 : angle;
 }

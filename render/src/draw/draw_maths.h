@@ -15,7 +15,7 @@ float MTH_Atan(float x);
 float MTH_Asin(float x); /* -1 <= x <= 1; beyond it, the value at the nearer end */
 float MTH_Hypot(float a, float b);
 
-/* The angle of (x, y) in whole degrees, 0..359. */
+/* The angle of (x, y) to the nearest whole degree, 0..359. */
 LONG MTH_AngleDegrees(float x, float y);
 
 /* The smallest integer r with r * r >= a * a + b * b (at most 2^31 - 1). */

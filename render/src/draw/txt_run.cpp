@@ -112,8 +112,8 @@ int FNT_DecomposeTextMatrix(const float matrix[4], TextRunState *run)
     run->charAngle = WORD(a1);
     run->shearY = 0.0f;
     LONG d = ((a1 - a2) % 360 + 360) % 360;
-    /* Whole degrees are truncated, so a rotation off the axes can come out one degree short of
-       perpendicular columns (30 and 301 for a 30-degree turn): perpendicular columns are 90 or 270. */
+    /* Each column's angle is rounded to whole degrees on its own, so the two need not differ by
+       exactly 90 for a turned upright font: perpendicular columns are 90 or 270 whatever their angles. */
     const float dot = m11 * m21 + m12 * m22, cross = m11 * m22 - m12 * m21;
     if (scaleX != 0.0f && second != 0.0f && std::fabs(dot) <= 1e-5f * scaleX * second)
         d = cross > 0.0f ? 90 : 270;

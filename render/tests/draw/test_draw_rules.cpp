@@ -131,12 +131,19 @@ TEST(DrawMaths, AngleDegrees)
     EXPECT_EQ(MTH_AngleDegrees(0, 2), 90);
     EXPECT_EQ(MTH_AngleDegrees(-3, 0), 180);
     EXPECT_EQ(MTH_AngleDegrees(0, -1), 270);
-    /* 30 degrees steps: sine 0.5 exactly at 30, 150, 210, 330 (whole degrees, truncated). */
+    /* 30-degree steps: sine 1/2 at 30, 150, 210, 330 and root 3 / 2 at 60, 120, 240, 300; the float
+       result lies a hair either side of the whole degree (59.99999 for 60) and is rounded to it. */
     const float root3 = 1.7320508f;
-    EXPECT_NEAR(MTH_AngleDegrees(root3, 1), 30, 1);
-    EXPECT_NEAR(MTH_AngleDegrees(-root3, 1), 150, 1);
-    EXPECT_NEAR(MTH_AngleDegrees(-root3, -1), 210, 1);
-    EXPECT_NEAR(MTH_AngleDegrees(root3, -1), 330, 1);
+    const struct {
+        float x, y;
+        LONG degrees;
+    } steps[] = {
+        {root3, 1, 30},  {1, root3, 60},   {-1, root3, 120},  {-root3, 1, 150},
+        {-root3, -1, 210}, {-1, -root3, 240}, {1, -root3, 300}, {root3, -1, 330},
+        {1, 1, 45},      {-1, 1, 135},     {-1, -1, 225},     {1, -1, 315},
+    };
+    for (const auto &s : steps)
+        EXPECT_EQ(MTH_AngleDegrees(s.x, s.y), s.degrees) << s.x << "," << s.y;
     for (float x : {1.0f, -1.0f})
         for (float y : {1.0f, -1.0f}) {
             LONG a = MTH_AngleDegrees(x, y);

@@ -64,6 +64,41 @@ TEST(TxtMatrix, SizeScaleShearAndAngleFromTheTransform)
     EXPECT_EQ(FNT_DecomposeTextMatrix(nullptr, nullptr), -1);
 }
 
+TEST(TxtMatrix, TheAngleIsTheNearestWholeDegree)
+{
+    /* An upright font turned by the angle: m11 = k cos a, m12 = -k sin a, m21 = k sin a, m22 = k cos a.
+       The cosines and sines to seven places; the two columns stay perpendicular, so scale 1:1, no shear. */
+    const float k = 0.05f;
+    const struct {
+        WORD angle;
+        float cos, sin;
+    } cases[] = {
+        {0, 1.0f, 0.0f},
+        {1, 0.9998477f, 0.0174524f},
+        {30, 0.8660254f, 0.5f},
+        {45, 0.7071068f, 0.7071068f},
+        {60, 0.5f, 0.8660254f},
+        {89, 0.0174524f, 0.9998477f},
+        {90, 0.0f, 1.0f},
+        {135, -0.7071068f, 0.7071068f},
+        {180, -1.0f, 0.0f},
+        {225, -0.7071068f, -0.7071068f},
+        {270, 0.0f, -1.0f},
+        {315, 0.7071068f, -0.7071068f},
+        {359, 0.9998477f, -0.0174524f},
+    };
+    for (const auto &t : cases) {
+        const float m[4] = {k * t.cos, -k * t.sin, k * t.sin, k * t.cos};
+        TextRunState run{};
+        ASSERT_EQ(FNT_DecomposeTextMatrix(m, &run), 0) << t.angle;
+        EXPECT_EQ(run.charAngle, t.angle) << t.angle;
+        EXPECT_NEAR(run.scaleX, k, 1e-6) << t.angle;
+        EXPECT_NEAR(run.scaleY, k, 1e-6) << t.angle;
+        EXPECT_EQ(run.shearX, 0.0f) << t.angle;
+        EXPECT_EQ(run.shearY, 0.0f) << t.angle;
+    }
+}
+
 /* The drawing fixture with the standard model's resident faces as the context's device fonts. */
 class TextOut : public DrawTest {
 protected:
@@ -266,6 +301,13 @@ TEST_F(TextOut, RunsAsATable)
              "SetFont FontName=" + name_bytes("Courier         ") + " CharSize=50 SymbolSet=590",
              "SetCursor Point=100,200", "SetCharAngle CharAngle=30",
              "Text TextData=65,66,67 XSpacingData=26,17,0 YSpacingData=-15,-10,0"}},
+        /* 45 degrees: 30 x 0.7071 = 21.21 and 50 x 0.7071 = 35.36 from (100, 200): (121, 179), (135, 165) */
+        {"rotated 45 degrees", 1, 50, 450, 0, u"ABC", {30, 20, 20}, {
+             "SetCharBoldValue CharBoldValue=0", "SetCharShear CharShear=0,0", "SetCharScale CharScale=1,1",
+             "SetCharSubMode CharSubModeArray=0", "SetCharAttributes WritingMode=0",
+             "SetFont FontName=" + name_bytes("Courier         ") + " CharSize=50 SymbolSet=590",
+             "SetCursor Point=100,200", "SetCharAngle CharAngle=45",
+             "Text TextData=65,66,67 XSpacingData=21,14,0 YSpacingData=-21,-14,0"}},
         {"simulated bold", 3, 50, 0, FO_SIM_BOLD, u"AB", {30, 30}, {
              "SetCharBoldValue CharBoldValue=0.015", "SetCharShear CharShear=0,0", "SetCharScale CharScale=1,1",
              "SetCharSubMode CharSubModeArray=0", "SetCharAttributes WritingMode=0",
