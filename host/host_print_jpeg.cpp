@@ -5,6 +5,7 @@
  * escape, or decoded into a 24-bit bitmap and stretched onto the page.
  */
 #include "host_print_jpeg.h"
+#include "host_read_file.h"
 
 #include <plat/error.h>
 
@@ -12,7 +13,6 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <iterator>
 
 #include <jpeglib.h>
@@ -193,21 +193,10 @@ bool draw_decoded(HDC dc, const JpegPhoto &photo, const RECTL &place, std::strin
 
 bool host_read_jpeg(const std::string &path, JpegPhoto &photo, std::string &error)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot open '" + path + "'";
+    if (!host_read_file(path, kLargestFile, "1 GiB", photo.file, error))
         return false;
-    }
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size <= 0 || size_t(size) > kLargestFile) {
-        error = "'" + path + "' is empty or larger than 1 GiB";
-        return false;
-    }
-    in.seekg(0);
-    photo.file.resize(size_t(size));
-    if (!in.read(reinterpret_cast<char *>(photo.file.data()), size)) {
-        error = "cannot read '" + path + "'";
+    if (photo.file.empty()) {
+        error = "'" + path + "' is empty";
         return false;
     }
 

@@ -4,6 +4,7 @@
  * text call a line.
  */
 #include "host_print_text.h"
+#include "host_read_file.h"
 
 #include <plat/error.h>
 
@@ -53,23 +54,9 @@ bool host_is_jpeg_file(const std::string &path)
 
 bool host_read_text_file(const std::string &path, std::u32string &text, std::string &error)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot open '" + path + "'";
+    std::string bytes;
+    if (!host_read_file(path, kLargestText, "64 MiB", bytes, error))
         return false;
-    }
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size < 0 || size_t(size) > kLargestText) {
-        error = "'" + path + "' cannot be read or is larger than 64 MiB";
-        return false;
-    }
-    in.seekg(0);
-    std::string bytes(size_t(size), '\0');
-    if (size > 0 && !in.read(bytes.data(), size)) {
-        error = "cannot read '" + path + "'";
-        return false;
-    }
     text.clear();
     size_t i = bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
     size_t line = 1;

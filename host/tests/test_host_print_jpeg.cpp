@@ -94,6 +94,7 @@ TEST_F(HostPrintJpeg, BadFilesAndOptionsAreRefused)
     const std::string photo = write("photo.jpg", good);
     const std::string cut = write("cut.jpg", std::vector<uint8_t>(good.begin(), good.end() - 30));
     const std::string text = write("notes.jpg", {'h', 'e', 'l', 'l', 'o'});
+    const std::string empty = write("empty.jpg", {});
     struct Row {
         std::string options;
         int status;
@@ -101,6 +102,7 @@ TEST_F(HostPrintJpeg, BadFilesAndOptionsAreRefused)
     } rows[] = {
         {(dir / "missing.jpg").string(), 1, "cannot open"},
         {text, 1, "not a JPEG file"},
+        {empty, 1, "is empty"},
         {cut, 1, "cannot be decoded"},
         {"--pass-through " + cut, 1, "refused the JPEG piece"},
         {"--pass-through", 2, "needs a JPEG file"},
