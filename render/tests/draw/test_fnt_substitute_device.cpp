@@ -3,7 +3,7 @@
 // choice through the printer's substitution table, the alias groups and the
 // scores, in both substitution modes; and a TrueType run printed in the
 // device font standing in for it.
-#include "draw_test_support.h"
+#include "device_font_test_support.h"
 
 #include "ddi_workers.h"
 #include "draw_font.h"
@@ -324,11 +324,11 @@ namespace {
  * A drawing context with the model's device fonts, setting 17 = 3 and the
  * automatic mode, and the printer behind it for the substitution table.
  */
-class SubstitutedRun : public draw_test::DrawTest {
+class SubstitutedRun : public draw_test::DeviceFontTest {
 protected:
     void SetUp() override
     {
-        DrawTest::SetUp();
+        DeviceFontTest::SetUp();
         installStandard();
         printer = std::make_unique<Printer>(kColourPrinter);
         FNT_SetAliasTableSet(2);
@@ -338,30 +338,15 @@ protected:
         dm.set(292, 0);
         open(dm);
         pdev->printer = printer->handle;
-        pdev->jobState = JOB_OPEN | JOB_SHEET_SET_UP | JOB_SHEET_OPEN | JOB_PAGE_OPEN;
-        pdev->jobSettings = &settings;
-        ASSERT_EQ(PTH_ResetPathState(ctx()), 0);
-        pdev->heap = HeapCreate(0, 0, 0);
-        const struct {
-            mw::Bytes metrics;
-            const char *printerName;
-            WORD symbolSet;
-        } faces[] = {
-            {tarvel_models::courierMetrics(), "Courier         ", 590},
-            {tarvel_models::helveticaMetrics(), "Helvetica       ", 590},
-            {tarvel_models::helveticaBoldMetrics(), "Helvetica     Bd", 590},
-            {tarvel_models::timesMetrics(), "Times        Rmn", 590},
-            {tarvel_models::minchoMetrics(), "Mincho          ", 619},
-        };
-        const DWORD n = DWORD(std::size(faces));
-        pdev->fontEntries = static_cast<DeviceFontEntry **>(HeapAlloc(pdev->heap, HEAP_ZERO_MEMORY, n * sizeof(void *)));
-        for (DWORD i = 0; i < n; ++i) {
-            const mw::Bytes &m = faces[i].metrics;
-            auto *entry = static_cast<DeviceFontEntry *>(HeapAlloc(pdev->heap, HEAP_ZERO_MEMORY, sizeof(DeviceFontEntry)));
-            FNT_FillDeviceFontEntry(entry, m.data(), DWORD(m.size()), faces[i].printerName, faces[i].symbolSet);
-            pdev->fontEntries[i] = entry;
-        }
-        pdev->fontEntryCount = n;
+        startPage(
+            {
+                {tarvel_models::courierMetrics(), "Courier         ", 590},
+                {tarvel_models::helveticaMetrics(), "Helvetica       ", 590},
+                {tarvel_models::helveticaBoldMetrics(), "Helvetica     Bd", 590},
+                {tarvel_models::timesMetrics(), "Times        Rmn", 590},
+                {tarvel_models::minchoMetrics(), "Mincho          ", 619},
+            },
+            false);
     }
     void TearDown() override
     {
@@ -373,23 +358,16 @@ protected:
             plat::engine_free_brush(brush);
         if (pdev) {
             FNT_FreeDownloadedFonts(ctx());
-            PTH_FreePathState(ctx());
-            pdev->jobSettings = nullptr;
             pdev->printer = nullptr;
             if (pdev->fontSubTable)
                 GlobalFree(pdev->fontSubTable);
             pdev->fontSubTable = nullptr;
-            if (pdev->heap)
-                HeapDestroy(pdev->heap);
-            pdev->heap = nullptr;
-            pdev->fontEntries = nullptr;
-            pdev->fontEntryCount = 0;
         }
+        endPage();
         printer.reset();
         FNT_SetAliasTableSet(1);
-        DrawTest::TearDown();
+        DeviceFontTest::TearDown();
     }
-    JobSettings settings{};
     std::unique_ptr<Printer> printer;
     FONTOBJ *font = nullptr;
     STROBJ *text = nullptr;

@@ -1,7 +1,7 @@
 // Text output: the character transform taken apart (size, scale, shear and
 // angle), the font road and name of a run, and whole DrvTextOut calls in
 // the standard model's device fonts written as PCL XL text commands.
-#include "draw_test_support.h"
+#include "device_font_test_support.h"
 
 #include "ddi_workers.h"
 #include "draw_font.h"
@@ -100,42 +100,20 @@ TEST(TxtMatrix, TheAngleIsTheNearestWholeDegree)
 }
 
 /* The drawing fixture with the standard model's resident faces as the context's device fonts. */
-class TextOut : public DrawTest {
+class TextOut : public DeviceFontTest {
 protected:
     void SetUp() override
     {
-        DrawTest::SetUp();
+        DeviceFontTest::SetUp();
         open();
-        pdev->jobState = JOB_OPEN | JOB_SHEET_SET_UP | JOB_SHEET_OPEN | JOB_PAGE_OPEN;
-        pdev->jobSettings = &settings;
-        ASSERT_EQ(PTH_ResetPathState(ctx()), 0);
-        pdev->heap = HeapCreate(0, 0, 0);
-        const struct {
-            mw::Bytes metrics;
-            const char *printerName;
-            WORD symbolSet;
-        } faces[] = {
-            {tarvel_models::courierMetrics(), "Courier         ", 590},
-            {tarvel_models::helveticaMetrics(), "Helvetica       ", 590},
-            {tarvel_models::timesMetrics(), "Times        Rmn", 590},
-            {tarvel_models::minchoMetrics(), "Mincho          ", 619},
-        };
-        metrics.clear();
-        for (const auto &f : faces)
-            metrics.push_back(f.metrics);
-        const DWORD n = DWORD(std::size(faces));
-        pdev->deviceFonts = static_cast<DeviceFontRecord **>(HeapAlloc(pdev->heap, HEAP_ZERO_MEMORY, n * sizeof(void *)));
-        pdev->fontEntries = static_cast<DeviceFontEntry **>(HeapAlloc(pdev->heap, HEAP_ZERO_MEMORY, n * sizeof(void *)));
-        for (DWORD i = 0; i < n; ++i) {
-            const mw::Bytes &m = faces[i].metrics;
-            pdev->deviceFonts[i] = FNT_BuildDeviceFontRecord(
-                pdev.get(), i + 1, reinterpret_cast<const DeviceFontMetrics *>(m.data()), DWORD(m.size()));
-            ASSERT_NE(pdev->deviceFonts[i], nullptr);
-            auto *entry = static_cast<DeviceFontEntry *>(HeapAlloc(pdev->heap, HEAP_ZERO_MEMORY, sizeof(DeviceFontEntry)));
-            FNT_FillDeviceFontEntry(entry, m.data(), DWORD(m.size()), faces[i].printerName, faces[i].symbolSet);
-            pdev->fontEntries[i] = entry;
-        }
-        pdev->deviceFontCount = pdev->fontEntryCount = n;
+        startPage(
+            {
+                {tarvel_models::courierMetrics(), "Courier         ", 590},
+                {tarvel_models::helveticaMetrics(), "Helvetica       ", 590},
+                {tarvel_models::timesMetrics(), "Times        Rmn", 590},
+                {tarvel_models::minchoMetrics(), "Mincho          ", 619},
+            },
+            true);
     }
 
     void TearDown() override
@@ -146,18 +124,8 @@ protected:
             plat::engine_free_font(f);
         if (brush)
             plat::engine_free_brush(brush);
-        if (pdev) {
-            PTH_FreePathState(ctx());
-            pdev->jobSettings = nullptr;
-        }
-        if (pdev && pdev->heap) {
-            HeapDestroy(pdev->heap);
-            pdev->heap = nullptr;
-            pdev->deviceFonts = nullptr;
-            pdev->fontEntries = nullptr;
-            pdev->deviceFontCount = pdev->fontEntryCount = 0;
-        }
-        DrawTest::TearDown();
+        endPage();
+        DeviceFontTest::TearDown();
     }
 
     /* A device font of face `face` (1-based) with an em of `em` pixels at `escapement` tenths of a degree. */
@@ -206,7 +174,6 @@ protected:
         return out;
     }
 
-    JobSettings settings{};
     /* The captured bytes of the last take, kept for byte checks. */
     Lines take()
     {
@@ -215,7 +182,6 @@ protected:
         return ops();
     }
     Bytes raw;
-    std::vector<mw::Bytes> metrics;
     std::vector<FONTOBJ *> fonts;
     std::vector<STROBJ *> strings;
     BRUSHOBJ *brush = nullptr;
