@@ -6,16 +6,13 @@
  * brush (realised through the library's DrvRealizeBrush when it asks), and
  * frees everything after the call.
  */
-#include <plat/engine.h>
-#include <plat/error.h>
-#include <plat/gdi.h>
+#include "gdi_call_private.h"
 
 #include <memory>
 
-namespace {
+using plat::gdi::as;
 
-/* A table entry as the function it is (through the generic function type, which any function converts to). */
-template <typename F> F as(PFN p) { return reinterpret_cast<F>(reinterpret_cast<void (*)(void)>(p)); }
+namespace {
 
 /* The objects of one brush, alive for one call. */
 struct BrushObjects {
@@ -71,24 +68,20 @@ namespace plat {
 
 BOOL gdi_draw_path(HDC hdc, const GdiPathDraw &draw)
 {
-    GdiDcInfo info{};
-    if (!gdi_dc_info(hdc, &info)) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
     const ULONG index =
         draw.mode == 1 ? INDEX_DrvStrokePath : draw.mode == 2 ? INDEX_DrvFillPath : INDEX_DrvStrokeAndFillPath;
-    PFN fn = gdi_driver_function(hdc, index);
-    auto realize = as<PFN_DrvRealizeBrush>(gdi_driver_function(hdc, INDEX_DrvRealizeBrush));
-    if (!fn || (draw.mode < 1 || draw.mode > 3)) {
+    GdiDcInfo info{};
+    PFN fn = gdi::drawing_function(hdc, index, &info);
+    if (!fn)
+        return FALSE;
+    if (draw.mode < 1 || draw.mode > 3) {
         SetLastError(ERROR_INVALID_DRIVER);
         return FALSE;
     }
-    SURFOBJ *pso = EngLockSurface(info.hsurf);
-    if (!pso) {
-        SetLastError(ERROR_INVALID_HANDLE);
+    auto realize = as<PFN_DrvRealizeBrush>(gdi_driver_function(hdc, INDEX_DrvRealizeBrush));
+    SURFOBJ *pso = gdi::lock_surface(info);
+    if (!pso)
         return FALSE;
-    }
     BrushObjects fill, pen;
     make_brush(draw.fill, realize, pso, fill);
     make_brush(draw.pen, realize, pso, pen);

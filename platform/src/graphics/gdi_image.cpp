@@ -6,18 +6,16 @@
  * source surface, makes the translation and the clip, calls the library's
  * DrvStretchBlt, DrvBitBlt or DrvTransparentBlt, and frees them.
  */
-#include <plat/engine.h>
-#include <plat/error.h>
-#include <plat/gdi.h>
+#include "gdi_call_private.h"
 
 #include <cstdint>
+
+using plat::gdi::as;
 
 namespace {
 
 /* The stretch mode GDI hands for StretchDIBits by default: rows and columns are dropped, not blended. */
 constexpr ULONG kColorOnColor = 3;
-
-template <typename F> F as(PFN p) { return reinterpret_cast<F>(reinterpret_cast<void (*)(void)>(p)); }
 
 /* Bits per pixel of the formats an image may have; 0 for any other. */
 ULONG image_bits(ULONG format)
@@ -72,24 +70,16 @@ BOOL gdi_draw_image(HDC hdc, const GdiImageDraw &draw)
         SetLastError(bad);
         return FALSE;
     }
-    GdiDcInfo info{};
-    if (!gdi_dc_info(hdc, &info)) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
     const ULONG index = draw.call == GdiImageDraw::Stretch ? INDEX_DrvStretchBlt
                         : draw.call == GdiImageDraw::Bit   ? INDEX_DrvBitBlt
                                                            : INDEX_DrvTransparentBlt;
-    PFN fn = gdi_driver_function(hdc, index);
-    if (!fn) {
-        SetLastError(ERROR_INVALID_DRIVER);
+    GdiDcInfo info{};
+    PFN fn = gdi::drawing_function(hdc, index, &info);
+    if (!fn)
         return FALSE;
-    }
-    SURFOBJ *pso = EngLockSurface(info.hsurf);
-    if (!pso) {
-        SetLastError(ERROR_INVALID_HANDLE);
+    SURFOBJ *pso = gdi::lock_surface(info);
+    if (!pso)
         return FALSE;
-    }
     /* The caller's bits as a top-down engine bitmap, no larger than its rows. */
     const GdiImage &im = draw.image;
     SURFOBJ src{};

@@ -6,6 +6,7 @@
  * string, text-colour brush and clip.  Keeps no device context state.
  */
 #include "engine_fonts_private.h"
+#include "gdi_call_private.h"
 
 #include <plat/error.h>
 #include <plat/machine.h>
@@ -14,10 +15,9 @@
 #include <map>
 #include <tuple>
 
-namespace {
+using plat::gdi::as;
 
-/* A table entry as the function it is (through the generic function type, which any function converts to). */
-template <typename F> F as(PFN p) { return reinterpret_cast<F>(reinterpret_cast<void (*)(void)>(p)); }
+namespace {
 
 /* Realised TrueType fonts are kept, so that the same request reaches the library as the same font (same iUniq). */
 using RealKey = std::tuple<std::string, ULONG, LONG, LONG, LONG, LONG, bool, LONG, LONG>;
@@ -134,15 +134,9 @@ namespace plat {
 BOOL gdi_draw_text(HDC hdc, const GdiTextDraw &draw)
 {
     GdiDcInfo info{};
-    if (!gdi_dc_info(hdc, &info)) {
-        SetLastError(ERROR_INVALID_HANDLE);
+    auto textOut = as<PFN_DrvTextOut>(gdi::drawing_function(hdc, INDEX_DrvTextOut, &info));
+    if (!textOut)
         return FALSE;
-    }
-    auto textOut = as<PFN_DrvTextOut>(gdi_driver_function(hdc, INDEX_DrvTextOut));
-    if (!textOut) {
-        SetLastError(ERROR_INVALID_DRIVER);
-        return FALSE;
-    }
     if (draw.text.size() > 0xFFFF || (!draw.dx.empty() && draw.dx.size() != draw.text.size())) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
@@ -173,10 +167,9 @@ BOOL gdi_draw_text(HDC hdc, const GdiTextDraw &draw)
     STROBJ *so = engine_make_text(font.fo, text, count, start, options);
     if (!so)
         return FALSE;
-    SURFOBJ *pso = EngLockSurface(info.hsurf);
+    SURFOBJ *pso = gdi::lock_surface(info);
     if (!pso) {
         engine_free_text(so);
-        SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
     BRUSHOBJ *fore = engine_make_solid_brush(draw.color);
