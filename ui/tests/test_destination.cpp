@@ -46,12 +46,7 @@ protected:
 
     void setDestination(int value)
     {
-        const IdLayoutItem *item = nullptr;
-        ASSERT_EQ(LAYOUT_FindItem(334, nullptr, &item), 0);
-        const WORD type = item->reportedType ? item->reportedType : item->storedType;
-        const LONG size = type == SVT_BYTE ? 1 : type == SVT_INT16 || type == SVT_UINT16 ? 2 : 4;
-        int32_t v = value;
-        ASSERT_EQ(DMB_SetValue(334, job->settings, job->printerData, type, size, &v), 0);
+        setSetting(job->settings, job->printerData, 334, value);
     }
     void setStoredJobText(const std::u16string &text)
     {

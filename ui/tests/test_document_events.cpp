@@ -30,19 +30,6 @@ using namespace ui_test;
 /* A device context handle as the library sees it: any non-null value (it never looks inside). */
 HDC someDc() { return reinterpret_cast<HDC>(uintptr_t(0x5000)); }
 
-void setSetting(BYTE *image, BYTE *printerData, WORD id, int value)
-{
-    const IdLayoutItem *item = nullptr;
-    ASSERT_EQ(LAYOUT_FindItem(id, nullptr, &item), 0) << id;
-    const WORD type = item->reportedType ? item->reportedType : item->storedType;
-    const LONG size = type == SVT_BYTE ? 1 : type == SVT_INT16 || type == SVT_UINT16 ? 2 : 4;
-    int32_t v32 = value;
-    int16_t v16 = int16_t(value);
-    BYTE v8 = BYTE(value);
-    const void *p = size == 1 ? static_cast<const void *>(&v8) : size == 2 ? static_cast<const void *>(&v16) : &v32;
-    ASSERT_EQ(DMB_SetValue(id, image, printerData, type, size, p), 0) << id << " type " << type;
-}
-
 ULONGLONG getSetting(BYTE *image, BYTE *printerData, WORD id)
 {
     const IdLayoutItem *item = nullptr;

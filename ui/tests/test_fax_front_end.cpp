@@ -61,12 +61,7 @@ protected:
     }
     void set(WORD id, int value)
     {
-        const IdLayoutItem *item = nullptr;
-        ASSERT_EQ(LAYOUT_FindItem(id, nullptr, &item), 0) << id;
-        const WORD type = item->reportedType ? item->reportedType : item->storedType;
-        const LONG size = type == SVT_BYTE ? 1 : type == SVT_INT16 || type == SVT_UINT16 ? 2 : 4;
-        int32_t v = value;
-        ASSERT_EQ(DMB_SetValue(id, job->settings, job->printerData, type, size, &v), 0) << id;
+        setSetting(job->settings, job->printerData, id, value);
     }
     void setText(WORD id, const std::u16string &text)
     {

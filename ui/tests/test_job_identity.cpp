@@ -61,12 +61,7 @@ protected:
     }
     void set(WORD id, int value)
     {
-        const IdLayoutItem *item = nullptr;
-        ASSERT_EQ(LAYOUT_FindItem(id, nullptr, &item), 0) << id;
-        const WORD type = item->reportedType ? item->reportedType : item->storedType;
-        const LONG size = type == SVT_BYTE ? 1 : type == SVT_INT16 || type == SVT_UINT16 ? 2 : 4;
-        int32_t v = value;
-        ASSERT_EQ(DMB_SetValue(id, settings.data(), printerData.data(), type, size, &v), 0) << id;
+        setSetting(settings.data(), printerData.data(), id, value);
     }
     std::vector<BYTE> annotation(LPCWSTR document = u"Report.txt")
     {

@@ -306,11 +306,7 @@ protected:
     }
     void set(WORD id, int value)
     {
-        const IdLayoutItem *item = nullptr;
-        ASSERT_EQ(LAYOUT_FindItem(id, nullptr, &item), 0) << id;
-        const WORD type = item->reportedType ? item->reportedType : item->storedType;
-        const LONG size = type == SVT_BYTE ? 1 : type == SVT_INT16 || type == SVT_UINT16 ? 2 : 4;
-        ASSERT_EQ(DMB_SetValueV(image.data(), printerData.data(), id, type, size, value), 0) << id;
+        setSetting(image.data(), printerData.data(), id, value);
     }
     ULONGLONG get(WORD id) { return DOC_GetNumber(image.data(), printerData.data(), id); }
     /* The prompt on, set A or B, the component asked for, both prompt flags 0, group 1, no names stored. */

@@ -302,17 +302,7 @@ TEST_F(NoWindow, DirectoryServiceDataFromThePrinterData)
     ASSERT_NE(context, nullptr);
     EXPECT_TRUE(UPG_LoadPrinterData(p.handle, printerData.data(), context));
     MDL_Close(context);
-    auto set = [&](WORD id, int value) {
-        const IdLayoutItem *item = nullptr;
-        ASSERT_EQ(LAYOUT_FindItem(id, nullptr, &item), 0) << id;
-        const WORD type = item->reportedType ? item->reportedType : item->storedType;
-        int32_t v32 = value;
-        int16_t v16 = int16_t(value);
-        BYTE v8 = BYTE(value);
-        const LONG size = type == SVT_BYTE ? 1 : type == SVT_INT16 || type == SVT_UINT16 ? 2 : 4;
-        const void *v = size == 1 ? static_cast<const void *>(&v8) : size == 2 ? static_cast<const void *>(&v16) : &v32;
-        ASSERT_EQ(DMB_SetValue(id, nullptr, printerData.data(), type, size, v), 0) << id;
-    };
+    auto set = [&](WORD id, int value) { setSetting(nullptr, printerData.data(), id, value); };
     auto read = [&](LPCWSTR name) {
         BYTE b = 0xFF;
         DWORD type = 0, needed = 0;

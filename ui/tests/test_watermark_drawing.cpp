@@ -78,18 +78,7 @@ std::vector<plat::GdiDcCall> only(const std::vector<plat::GdiDcCall> &log, const
 constexpr char16_t kMark[] = u"C:\\marks\\mark.bmp";
 
 /* Writes a number setting of the settings image, in its own type. */
-void setNumber(BYTE *image, WORD id, int value)
-{
-    const IdLayoutItem *item = nullptr;
-    ASSERT_EQ(LAYOUT_FindItem(id, nullptr, &item), 0) << id;
-    const WORD type = item->reportedType ? item->reportedType : item->storedType;
-    const LONG size = type == SVT_BYTE ? 1 : type == SVT_INT16 || type == SVT_UINT16 ? 2 : 4;
-    int32_t v32 = value;
-    int16_t v16 = int16_t(value);
-    BYTE v8 = BYTE(value);
-    const void *p = size == 1 ? static_cast<const void *>(&v8) : size == 2 ? static_cast<const void *>(&v16) : &v32;
-    ASSERT_EQ(DMB_SetValue(id, image, nullptr, type, size, p), 0) << id << " type " << type;
-}
+void setNumber(BYTE *image, WORD id, int value) { setSetting(image, nullptr, id, value); }
 
 class WatermarkDrawing : public UiTest {
 protected:

@@ -14,6 +14,7 @@
 #include <tarvel/log_trace.h>
 #include <tarvel/mdl_context.h>
 #include <tarvel/res_module.h>
+#include <tarvel/setting_layout.h>
 #include <tarvel/upg_settings.h>
 #include <tarvel/util_system.h>
 
@@ -67,6 +68,20 @@ inline void writeMachineFile(const std::u16string &path, const std::vector<uint8
     ASSERT_NE(f, nullptr) << real;
     std::fwrite(bytes.data(), 1, bytes.size(), f);
     std::fclose(f);
+}
+
+/* Writes number setting `id` into a settings image and printer data (either may be null) in the setting's own type. */
+inline void setSetting(BYTE *image, BYTE *printerData, WORD id, int value)
+{
+    const IdLayoutItem *item = nullptr;
+    ASSERT_EQ(LAYOUT_FindItem(id, nullptr, &item), 0) << id;
+    const WORD type = item->reportedType ? item->reportedType : item->storedType;
+    const LONG size = type == SVT_BYTE ? 1 : type == SVT_INT16 || type == SVT_UINT16 ? 2 : 4;
+    const int32_t v32 = value;
+    const int16_t v16 = int16_t(value);
+    const BYTE v8 = BYTE(value);
+    const void *p = size == 1 ? static_cast<const void *>(&v8) : size == 2 ? static_cast<const void *>(&v16) : &v32;
+    ASSERT_EQ(DMB_SetValue(id, image, printerData, type, size, p), 0) << id << " type " << type;
 }
 
 class UiTest : public plat_test::FreshMachineTest {
