@@ -22,14 +22,10 @@
 #ifndef PLAT_FILE_H
 #define PLAT_FILE_H
 
+#include <plat/access.h>
 #include <plat/types.h>
 
-/* Access rights. */
-#define GENERIC_READ 0x80000000u
-#define GENERIC_WRITE 0x40000000u
-#define GENERIC_EXECUTE 0x20000000u
-#define GENERIC_ALL 0x10000000u
-#define DELETE 0x00010000u
+/* Access rights of files (the shared ones in plat/access.h). */
 #define FILE_READ_DATA 0x0001u
 #define FILE_WRITE_DATA 0x0002u
 #define FILE_APPEND_DATA 0x0004u

@@ -53,6 +53,7 @@
 #ifndef PLAT_REGISTRY_H
 #define PLAT_REGISTRY_H
 
+#include <plat/access.h>
 #include <plat/types.h>
 
 #include <string>
@@ -68,22 +69,7 @@ struct SECURITY_ATTRIBUTES;
 #define HKEY_LOCAL_MACHINE ((HKEY)(ULONG_PTR)(LONG_PTR)(LONG)0x80000002)
 #define HKEY_USERS ((HKEY)(ULONG_PTR)(LONG_PTR)(LONG)0x80000003)
 
-/* Key rights. */
-#ifndef DELETE
-#define DELETE 0x00010000u
-#endif
-#ifndef READ_CONTROL
-#define READ_CONTROL 0x00020000u
-#endif
-#ifndef WRITE_DAC
-#define WRITE_DAC 0x00040000u
-#endif
-#ifndef WRITE_OWNER
-#define WRITE_OWNER 0x00080000u
-#endif
-#ifndef MAXIMUM_ALLOWED
-#define MAXIMUM_ALLOWED 0x02000000u
-#endif
+/* Key rights (the shared ones in plat/access.h). */
 #define KEY_QUERY_VALUE 0x0001u
 #define KEY_SET_VALUE 0x0002u
 #define KEY_CREATE_SUB_KEY 0x0004u

@@ -47,6 +47,7 @@
 #ifndef PLAT_SPOOLER_H
 #define PLAT_SPOOLER_H
 
+#include <plat/access.h>
 #include <plat/types.h>
 
 #include <string>
@@ -59,50 +60,7 @@ typedef DEVMODEW *PDEVMODEW;
 typedef DEVMODEW *LPDEVMODEW;
 typedef HANDLE *LPHANDLE;
 
-/* ---- Access rights ------------------------------------------------------ */
-
-#ifndef DELETE
-#define DELETE 0x00010000u
-#endif
-#ifndef READ_CONTROL
-#define READ_CONTROL 0x00020000u
-#endif
-#ifndef WRITE_DAC
-#define WRITE_DAC 0x00040000u
-#endif
-#ifndef WRITE_OWNER
-#define WRITE_OWNER 0x00080000u
-#endif
-#ifndef SYNCHRONIZE
-#define SYNCHRONIZE 0x00100000u
-#endif
-#ifndef STANDARD_RIGHTS_REQUIRED
-#define STANDARD_RIGHTS_REQUIRED 0x000F0000u
-#endif
-#ifndef STANDARD_RIGHTS_READ
-#define STANDARD_RIGHTS_READ READ_CONTROL
-#endif
-#ifndef STANDARD_RIGHTS_WRITE
-#define STANDARD_RIGHTS_WRITE READ_CONTROL
-#endif
-#ifndef STANDARD_RIGHTS_EXECUTE
-#define STANDARD_RIGHTS_EXECUTE READ_CONTROL
-#endif
-#ifndef MAXIMUM_ALLOWED
-#define MAXIMUM_ALLOWED 0x02000000u
-#endif
-#ifndef GENERIC_READ
-#define GENERIC_READ 0x80000000u
-#endif
-#ifndef GENERIC_WRITE
-#define GENERIC_WRITE 0x40000000u
-#endif
-#ifndef GENERIC_EXECUTE
-#define GENERIC_EXECUTE 0x20000000u
-#endif
-#ifndef GENERIC_ALL
-#define GENERIC_ALL 0x10000000u
-#endif
+/* ---- Access rights (the shared ones in plat/access.h) -------------------- */
 
 #define SERVER_ACCESS_ADMINISTER 0x00000001u
 #define SERVER_ACCESS_ENUMERATE 0x00000002u

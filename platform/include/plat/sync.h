@@ -20,6 +20,7 @@
 #ifndef PLAT_SYNC_H
 #define PLAT_SYNC_H
 
+#include <plat/access.h>
 #include <plat/clock.h>
 #include <plat/types.h>
 
@@ -40,10 +41,7 @@ typedef SECURITY_ATTRIBUTES *LPSECURITY_ATTRIBUTES;
 #define ERROR_NOT_OWNER 288L
 #endif
 
-/* Access rights for OpenEventW / OpenMutexW (accepted, not enforced). */
-#ifndef SYNCHRONIZE
-#define SYNCHRONIZE 0x00100000u
-#endif
+/* Access rights for OpenEventW / OpenMutexW (accepted, not enforced; SYNCHRONIZE in plat/access.h). */
 #define EVENT_MODIFY_STATE 0x0002u
 #define EVENT_ALL_ACCESS 0x001F0003u
 #define MUTEX_MODIFY_STATE 0x0001u
