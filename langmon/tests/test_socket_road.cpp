@@ -231,16 +231,14 @@ TEST_F(UsbRequestTest, ServiceTagDisplayLanguageAndToolExchanges)
     /* "ToolBox:": the block out, the device's answer back in "TBValue" */
     set_manager_value("TBValue", status);
     EXPECT_EQ(ask(port, u"ToolBox:Office"), 0);
-    EXPECT_EQ(manager_value("TBValue"),
-              std::string("@PJL INFO STATUS\r\nCODE=10001\r\nDISPLAY=\"Ready\"\r\nONLINE=TRUE\r\n\f") + '\0');
+    EXPECT_EQ(manager_value("TBValue"), kPjlStatusReply + '\0');
     EXPECT_EQ(rw_result(), 0);
 
     /* "ToolBox2:": the block out, "TBValue" left alone */
     set_manager_value("TBValue2", setting);
     EXPECT_EQ(ask(port, u"ToolBox2:Office"), 0);
     EXPECT_EQ(rw_result(), 0);
-    EXPECT_EQ(manager_value("TBValue"),
-              std::string("@PJL INFO STATUS\r\nCODE=10001\r\nDISPLAY=\"Ready\"\r\nONLINE=TRUE\r\n\f") + '\0');
+    EXPECT_EQ(manager_value("TBValue"), kPjlStatusReply + '\0');
 
     /* a reservation: start, a block out (with whatever came at once), the rest of the answer, end */
     BOOL result = TRUE;

@@ -294,16 +294,14 @@ TEST_F(NetToolTest, ExchangesCarryTheirBlocksByteForByte)
     EXPECT_EQ(ask(port, u"ToolBox:Office", 4, &result, &returned), 0);
     EXPECT_FALSE(result);
     EXPECT_EQ(returned, 4u);
-    EXPECT_EQ(manager_value("TBValue"),
-              std::string("@PJL INFO STATUS\r\nCODE=10001\r\nDISPLAY=\"Ready\"\r\nONLINE=TRUE\r\n\f") + '\0');
+    EXPECT_EQ(manager_value("TBValue"), kPjlStatusReply + '\0');
     EXPECT_EQ(rw_result(), 0);
 
     /* "ToolBox2:": the block out, no answer */
     set_manager_value("TBValue2", setting);
     EXPECT_EQ(ask(port, u"ToolBox2:Office"), 0);
     EXPECT_EQ(rw_result(), 0);
-    EXPECT_EQ(manager_value("TBValue"),
-              std::string("@PJL INFO STATUS\r\nCODE=10001\r\nDISPLAY=\"Ready\"\r\nONLINE=TRUE\r\n\f") + '\0')
+    EXPECT_EQ(manager_value("TBValue"), kPjlStatusReply + '\0')
         << "not written";
 
     /* a reservation: start, a block out, the answer in, a read with nothing coming, end */
