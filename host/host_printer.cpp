@@ -28,6 +28,7 @@
 #include <plat/loader.h>
 #include <plat/machine.h>
 #include <plat/memory.h>
+#include <plat/registry.h>
 #include <plat/spooler.h>
 #include <plat/text.h>
 
@@ -35,6 +36,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 
@@ -204,6 +206,50 @@ namespace {
 /* The longest printer name the spooler takes. */
 constexpr size_t kMaxPrinterName = 220;
 
+/* The driver name of the product the language monitor follows, as the monitor's supported models name it. */
+constexpr char16_t kProductDriver[] = u"OSTREL RV-K4100 PCL 6";
+
+/*
+ * The driver a model file is installed under.  The standard model file is
+ * the product the language monitor follows, so its driver takes the
+ * product's driver name and names the language monitor; every other model
+ * file gets a driver of its own ("Tarvel <file>") without one, so that
+ * installing one never replaces another's model data.
+ */
+void name_driver(const std::u16string &model, plat::SpoolDriver &driver)
+{
+    const std::u16string stem = model.substr(0, model.find_last_of(u'.'));
+    std::string upper = plat::utf16_to_utf8(stem);
+    for (char &c : upper)
+        c = char(std::toupper(static_cast<unsigned char>(c)));
+    if (upper == "TARVEL1") {
+        driver.name = kProductDriver;
+        driver.monitor_name = u"Tarvel Language Monitor";
+    } else {
+        driver.name = u"Tarvel " + stem;
+    }
+}
+
+/* Where the spooler keeps a printer's driver name for its monitors to read. */
+std::u16string printer_key(const std::u16string &printer)
+{
+    return u"System\\CurrentControlSet\\control\\Print\\Printers\\" + printer;
+}
+
+/* Records the printer's driver name there; empty on success, else a message. */
+std::string record_printer_driver(const std::u16string &printer, const std::u16string &driver)
+{
+    HKEY key = nullptr;
+    LONG r = RegCreateKeyExW(HKEY_LOCAL_MACHINE, printer_key(printer).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                             &key, nullptr);
+    if (r == ERROR_SUCCESS) {
+        r = RegSetValueExW(key, u"Printer Driver", 0, REG_SZ, reinterpret_cast<const BYTE *>(driver.c_str()),
+                           DWORD((driver.size() + 1) * sizeof(char16_t)));
+        RegCloseKey(key);
+    }
+    return r == ERROR_SUCCESS ? std::string() : "the printer's driver cannot be recorded (error " + std::to_string(r) + ")";
+}
+
 /* The install's steps after the spooler has the printer; empty on success, else a message. */
 std::string configure_printer(const std::u16string &printer, const std::string &modelFile, InstallReport &report)
 {
@@ -234,7 +280,7 @@ bool host_install_printer(const std::u16string &printer, const std::string &mode
     std::u16string model = plat::utf8_to_utf16(modelFile);
     std::u16string companion = model.substr(0, model.find_last_of(u'.')) + u".DDC";
     plat::SpoolDriver driver;
-    driver.name = u"Tarvel " + model.substr(0, model.find_last_of(u'.'));
+    name_driver(model, driver);
     driver.driver_file = u"tarvelgr.dll";
     driver.data_file = model;
     driver.config_file = u"tarvelui.dll";
@@ -248,15 +294,21 @@ bool host_install_printer(const std::u16string &printer, const std::string &mode
     p.name = printer;
     p.driver = driver.name;
     p.port = port;
+    /* as the spooler does for a driver with a language monitor: bidirectional support on */
+    if (!driver.monitor_name.empty())
+        p.attributes |= PRINTER_ATTRIBUTE_ENABLE_BIDI;
     r = plat::spool_add_printer(p);
     if (r != ERROR_SUCCESS) {
         error = "the printer cannot be installed (error " + std::to_string(r) + ")";
         return false;
     }
-    error = configure_printer(printer, modelFile, report);
+    error = record_printer_driver(printer, driver.name);
+    if (error.empty())
+        error = configure_printer(printer, modelFile, report);
     if (error.empty())
         return true;
     /* All or nothing: a printer that is not set up whole is taken away again, so that a later install works. */
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, printer_key(printer).c_str());
     DWORD undone = plat::spool_delete_printer(printer);
     if (undone != ERROR_SUCCESS)
         error += "; the half-installed printer could not be removed (error " + std::to_string(undone) + ")";

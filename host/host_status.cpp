@@ -56,29 +56,6 @@ std::vector<std::u16string> printers_on(const std::u16string &port)
     return out;
 }
 
-/* The port is known to the spooler as a TCP/IP port, or is added when its name gives an address. */
-bool ensure_port(const std::string &name)
-{
-    const std::u16string wide = plat::utf8_to_utf16(name);
-    DWORD needed = 0, count = 0;
-    EnumPortsW(nullptr, 2, nullptr, 0, &needed, &count);
-    std::vector<BYTE> buffer(needed ? needed : 1);
-    if (needed && EnumPortsW(nullptr, 2, buffer.data(), needed, &needed, &count)) {
-        const auto *info = reinterpret_cast<const PORT_INFO_2W *>(buffer.data());
-        for (DWORD i = 0; i < count; ++i)
-            if (info[i].pPortName && wide == info[i].pPortName)
-                return true;
-    }
-    if (name.size() <= 3 || name.compare(0, 3, "IP_") != 0)
-        return false;
-    plat::SpoolPort port;
-    port.name = wide;
-    port.monitor = u"tcpmon.dll";
-    port.description = u"Standard TCP/IP Port";
-    port.address = plat::utf8_to_utf16(name.substr(3));
-    return plat::spool_add_port(port) == ERROR_SUCCESS;
-}
-
 /* The port's device address, as the spooler's TCP/IP port monitor gives it; empty when it has none. */
 std::string port_address(const std::u16string &port)
 {
@@ -131,6 +108,22 @@ std::string manager_value(const PlodrmzControl &sm, const std::u16string &printe
     return std::string(buffer, n < sizeof buffer ? n : sizeof buffer);
 }
 
+/*
+ * The error conditions the status words show: each with the masks on words
+ * 1, 2 and 3 by which the monitor keeps or resets the error value of that
+ * name (an error value holds details; the words say whether it is current).
+ */
+struct ErrorCondition {
+    const char *name;
+    DWORD masks[3];
+};
+constexpr ErrorCondition kErrorConditions[] = {
+    {"PaperJam", {0, 0x8, 0x10000}},          {"PaperSizeError", {0, 0, 0x40000}},
+    {"NoPaper2", {0, 0, 0x4840000}},          {"CoverOpen", {0, 0, 0x8000}},
+    {"HWError", {0, 0x80, 0}},                {"Supplies", {0, 0x80000000, 0x26002}},
+    {"BinError", {0, 0x40004010, 0}},         {"PeriodicChange", {0, 0, 0x80800}},
+};
+
 void print_round(LPMONITOR2 lm, HANDLE port, const PlodrmzControl &sm, const std::vector<std::u16string> &printers)
 {
     LONG answer = 0;
@@ -164,26 +157,19 @@ void print_round(LPMONITOR2 lm, HANDLE port, const PlodrmzControl &sm, const std
     if (ask(lm, port, u"LM_DisplayLangStatus", &answer) && answer == 0 && ask(lm, port, u"LM_DisplayLang", &answer))
         std::printf("  display language %u\n", unsigned(answer & 0xFFFF));
 
-    static const char *const kErrors[] = {"ErrPaperJam", "ErrCoverOpen", "ErrNoPaper2", "ErrSupplies",
-                                          "ErrHWError", "ErrBinError", "ErrPaperSizeError"};
     for (const std::u16string &p : printers) {
         std::printf("printer %s:\n", plat::utf16_to_utf8(p).c_str());
         const std::string status = manager_value(sm, p, "PrinterStatus");
+        std::string errors;
         if (status.size() == 12) {
             const BYTE *w = reinterpret_cast<const BYTE *>(status.data());
-            std::printf("  status %08X %08X %08X\n", unsigned(word_at(w)), unsigned(word_at(w + 4)),
-                        unsigned(word_at(w + 8)));
+            const DWORD words[3] = {word_at(w), word_at(w + 4), word_at(w + 8)};
+            std::printf("  status %08X %08X %08X\n", unsigned(words[0]), unsigned(words[1]), unsigned(words[2]));
+            for (const ErrorCondition &e : kErrorConditions)
+                if ((words[0] & e.masks[0]) || (words[1] & e.masks[1]) || (words[2] & e.masks[2]))
+                    errors += std::string(errors.empty() ? "" : ", ") + e.name;
         } else {
             std::printf("  status: none given to the status manager\n");
-        }
-        std::string errors;
-        for (const char *e : kErrors) {
-            const std::string v = manager_value(sm, p, e);
-            bool set = false;
-            for (char c : v)
-                set = set || c != 0;
-            if (set)
-                errors += std::string(errors.empty() ? "" : ", ") + (e + 3);
         }
         std::printf("  errors: %s\n", errors.empty() ? "none" : errors.c_str());
         const std::string job = manager_value(sm, p, "PrintingJobInfo2");
@@ -238,9 +224,31 @@ int apply_test_endpoints(HMODULE lib)
 
 } // namespace
 
+bool ensure_tcp_port(const std::string &name)
+{
+    const std::u16string wide = plat::utf8_to_utf16(name);
+    DWORD needed = 0, count = 0;
+    EnumPortsW(nullptr, 2, nullptr, 0, &needed, &count);
+    std::vector<BYTE> buffer(needed ? needed : 1);
+    if (needed && EnumPortsW(nullptr, 2, buffer.data(), needed, &needed, &count)) {
+        const auto *info = reinterpret_cast<const PORT_INFO_2W *>(buffer.data());
+        for (DWORD i = 0; i < count; ++i)
+            if (info[i].pPortName && wide == info[i].pPortName)
+                return true;
+    }
+    if (name.size() <= 3 || name.compare(0, 3, "IP_") != 0)
+        return false;
+    plat::SpoolPort port;
+    port.name = wide;
+    port.monitor = u"tcpmon.dll";
+    port.description = u"Standard TCP/IP Port";
+    port.address = plat::utf8_to_utf16(name.substr(3));
+    return plat::spool_add_port(port) == ERROR_SUCCESS;
+}
+
 int status_command(const StatusRequest &r)
 {
-    if (!ensure_port(r.port)) {
+    if (!ensure_tcp_port(r.port)) {
         std::fprintf(stderr, "tarvel status: '%s' is not an installed port (a new one is named IP_<address>)\n",
                      r.port.c_str());
         return 2;

@@ -16,6 +16,12 @@ struct StatusRequest {
     unsigned count = 0;          /* with watch: stop after this many rounds (0: never) */
 };
 
+/*
+ * The port is known to the spooler, or is added as a Standard TCP/IP port of
+ * the address its name gives ("IP_<address>"); false when it is neither.
+ */
+bool ensure_tcp_port(const std::string &name);
+
 /* 0 when the status was printed; 1 when the monitor could not be used; 2 for a bad port. */
 int status_command(const StatusRequest &request);
 

@@ -155,6 +155,12 @@ int cmd_install(const std::u16string &printer, const std::string &model, const s
         std::fprintf(stderr, "tarvel: %s\n", error.c_str());
         return 1;
     }
+    /* "IP_<address>" names a Standard TCP/IP port of that address, added when new (as `tarvel status` does) */
+    if (port.rfind(u"IP_", 0) == 0 && !host::ensure_tcp_port(plat::utf16_to_utf8(port))) {
+        host::host_release_library();
+        std::fprintf(stderr, "tarvel: the TCP/IP port %s cannot be added\n", plat::utf16_to_utf8(port).c_str());
+        return 1;
+    }
     host::InstallReport report;
     bool ok = host::host_install_printer(printer, model, port, report, error);
     host::host_release_library();

@@ -17,6 +17,7 @@
 #include <plat/error.h>
 #include <plat/gdi.h>
 #include <plat/machine.h>
+#include <plat/registry.h>
 #include <plat/spooler.h>
 #include <plat/text.h>
 
@@ -183,6 +184,71 @@ TEST_F(HostPrinter, UserMarginsTravelInTheJobDevmodesTail)
        4883 x 6383 pixels from (109, 109) */
     expectCaps(dm, {{HORZSIZE, 207}, {VERTSIZE, 270}, {HORZRES, 4883}, {VERTRES, 6383}, {PHYSICALOFFSETX, 109},
                     {PHYSICALOFFSETY, 109}});
+}
+
+/* The printer's driver as the spooler keeps it in the registry for its monitors; empty when it is not there. */
+std::u16string registered_driver(const std::u16string &printer)
+{
+    HKEY key = nullptr;
+    const std::u16string path = u"System\\CurrentControlSet\\control\\Print\\Printers\\" + printer;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return u"";
+    char16_t value[260] = {};
+    DWORD type = 0, size = sizeof value - sizeof(char16_t);
+    const LONG r = RegQueryValueExW(key, u"Printer Driver", nullptr, &type, reinterpret_cast<BYTE *>(value), &size);
+    RegCloseKey(key);
+    return r == ERROR_SUCCESS && type == REG_SZ ? value : u"";
+}
+
+/*
+ * The standard model is the product the language monitor follows: its
+ * driver takes the product's driver name and names the monitor, and the
+ * printer gets bidirectional support; another model keeps a driver of its
+ * own.  Either way the spooler's registry names the printer's driver.
+ */
+TEST_F(HostPrinter, TheStandardModelIsInstalledUnderTheProductsDriverName)
+{
+    struct Case {
+        const char16_t *printer;
+        const char *model;
+        const char16_t *driver;
+        const char16_t *monitor;
+        bool bidi;
+    } const cases[] = {
+        {u"Office", "TARVEL1.DDD", u"OSTREL RV-K4100 PCL 6", u"Tarvel Language Monitor", true},
+        {u"Fax", "TARVEL2.DDD", u"Tarvel TARVEL2", u"", false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.model);
+        host::InstallReport report;
+        std::string error;
+        ASSERT_TRUE(host::host_install_printer(c.printer, c.model, u"FILE:", report, error)) << error;
+        HANDLE printer = nullptr;
+        ASSERT_TRUE(OpenPrinterW(c.printer, &printer, nullptr));
+        DWORD needed = 0;
+        GetPrinterW(printer, 2, nullptr, 0, &needed);
+        std::vector<BYTE> info(needed ? needed : 1);
+        ASSERT_TRUE(GetPrinterW(printer, 2, info.data(), needed, &needed));
+        const auto *pi = reinterpret_cast<const PRINTER_INFO_2W *>(info.data());
+        EXPECT_EQ(std::u16string(pi->pDriverName), c.driver);
+        EXPECT_EQ((pi->Attributes & PRINTER_ATTRIBUTE_ENABLE_BIDI) != 0, c.bidi);
+        GetPrinterDriverW(printer, nullptr, 3, nullptr, 0, &needed);
+        std::vector<BYTE> driver(needed ? needed : 1);
+        ASSERT_TRUE(GetPrinterDriverW(printer, nullptr, 3, driver.data(), needed, &needed));
+        const auto *di = reinterpret_cast<const DRIVER_INFO_3W *>(driver.data());
+        EXPECT_EQ(std::u16string(di->pMonitorName ? di->pMonitorName : u""), c.monitor);
+        ClosePrinter(printer);
+        EXPECT_EQ(registered_driver(c.printer), c.driver);
+    }
+}
+
+TEST_F(HostPrinter, AFailedInstallLeavesNoRegisteredDriver)
+{
+    host::InstallReport report;
+    std::string error;
+    EXPECT_FALSE(host::host_install_printer(u"Office", "NOSUCH.DDD", u"FILE:", report, error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(registered_driver(u"Office"), u"");
 }
 
 TEST_F(HostPrinter, AnUnknownPrinterHasNoDevmode)

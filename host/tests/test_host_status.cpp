@@ -46,9 +46,8 @@ protected:
     }
 
     /* An idle device with 128 MB (4 units of 32) and tray 1 holding A4 (state 2, paper code 2): word 0x8002. */
-    static std::string device_rows(int language)
+    static std::string device_rows(int language, std::vector<BYTE> block = idle_block())
     {
-        std::vector<BYTE> block = idle_block();
         block[14] = 4;
         block[36] = 0x80;
         block[37] = 0x02;
@@ -105,6 +104,37 @@ TEST_F(HostStatusTest, MalformedEndpointSettingIsRefused)
         EXPECT_NE(out.find("wants five numbers SNMPPORT,RAWPORT,SNMPMS,RECEIVEMS,PAUSEMS"), std::string::npos)
             << bad << ": " << out;
     }
+}
+
+TEST_F(HostStatusTest, PrinterInstalledByTarvelIsShownWithItsErrors)
+{
+    /* status code 140: a cover is open */
+    std::vector<BYTE> door = idle_block();
+    door[3] = 140;
+    SnmpPeers::get().serve(SnmpPeers::kV1AndV3, device_rows(6, door));
+    const std::string port = "IP_" + std::string(SnmpPeers::kV1AndV3);
+    int code = -1;
+    std::string out = run("--machine " + (dir / "machine").string() + " install Office TARVEL1.DDD " + port, &code);
+    ASSERT_EQ(code, 0) << out;
+    out = status("--port " + port, &code);
+    EXPECT_EQ(code, 0) << out;
+    /* the cover-open bit 0x8000 of the third status word; no job went through this monitor */
+    EXPECT_EQ(out, "device: Lumaset K4100\n"
+                   "  memory 128 MB, hard disk no, RAM disk no, duplex unit no\n"
+                   "  tray 1: paper 25, 2100 x 2970 (0.1 mm)\n"
+                   "  display language 6\n"
+                   "printer Office:\n"
+                   "  status 00000000 00000000 00008000\n"
+                   "  errors: CoverOpen\n"
+                   "  job: none\n");
+
+    /* the cover shut again: the next round shows no error */
+    SnmpPeers::get().serve(SnmpPeers::kV1AndV3, device_rows(6));
+    out = status("--port " + port, &code);
+    EXPECT_EQ(code, 0) << out;
+    EXPECT_NE(out.find("printer Office:\n  status 00000000 00000000 00000001\n  errors: none\n  job: none\n"),
+              std::string::npos)
+        << out;
 }
 
 } // namespace

@@ -275,7 +275,8 @@ struct MonitorPort {
     DWORD cancelSeen;
     DWORD jobIdFromStream;
     DWORD uelSkipped; /* the stream's leading universal exit was reported written (once per job) */
-    TcpClient *tcpClient;
+    TcpClient *tcpClient; /* a tool's kept connection: changed under portLock only (tool_exchange.cpp) */
+    DWORD toolClientTurn; /* counts the changes of tcpClient */
     SnmpSession *snmpSession;
     char *community;
     DWORD lastSeverity;

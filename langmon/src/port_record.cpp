@@ -5,9 +5,10 @@
  * A record is built whole before it joins the list: when any of its
  * mutexes, events, lock or lists cannot be made, whatever was made is freed
  * and the creation fails.  Freeing a record also frees the jobs still
- * queued on it, its document information and any pending output, so that a
- * port closed in any state leaves nothing behind on the heap.
+ * queued on it, its document information, any pending output and a tool's
+ * kept connection, so that a port closed in any state leaves nothing behind.
  */
+#include "network.h"
 #include "status.h"
 
 #include <plat/clock.h>
@@ -44,6 +45,8 @@ void release_parts(MonitorPort *port)
     port->docInfo = nullptr;
     port->pendingOutput = nullptr;
     port->partialReply = nullptr;
+    LMN_TcpClose(port->tcpClient); /* a tool's reservation still open */
+    port->tcpClient = nullptr;
     if (port->portLock) {
         DeleteCriticalSection(port->portLock);
         LMU_Free(port->portLock);

@@ -40,10 +40,22 @@ bool queued_or_open(MonitorPort *port)
     return any;
 }
 
-/* The printer of the request: refused (-19) without a name, a status table, bidirectional support or such a printer. */
-LONG open_exchange(const WCHAR *name, MonitorPort *port, ServedPrinter **printer)
+/* An exchange under way: its printer, its outcome so far, the tool's block and the device's answer. */
+struct Exchange {
+    ServedPrinter *printer = nullptr;
+    LONG outcome = 0;
+    std::string block, answer;
+};
+
+/*
+ * The opening every exchange shares: the printer of the request, refused
+ * (-19) without a port, a name, a status table, bidirectional support or
+ * such a printer; the preset becomes the outcome so far.  0, or the refusal.
+ */
+LONG open_exchange(const WCHAR *name, MonitorPort *port, LONG preset, Exchange &x)
 {
-    *printer = nullptr;
+    if (!port)
+        return LM_ANSWER_REFUSED;
     port->refreshActive = 0;
     if (!name || !name[0] || LMU_BoundedLength(name) < 0 || !port->statusVariables)
         return LM_ANSWER_REFUSED;
@@ -54,8 +66,18 @@ LONG open_exchange(const WCHAR *name, MonitorPort *port, ServedPrinter **printer
     ServedPrinter *p = LMS_FindServedPrinter(name, port);
     if (!p || !p->GetPrinterStatusA)
         return LM_ANSWER_REFUSED;
-    *printer = p;
+    x.printer = p;
+    x.outcome = preset;
     return 0;
+}
+
+/* While nothing has failed yet: -38 when the device is taken, else the device check. */
+void check_device(MonitorPort *port, bool taken, Exchange &x)
+{
+    if (x.outcome == 0 && taken)
+        x.outcome = LM_ANSWER_BUSY;
+    if (x.outcome == 0)
+        x.outcome = LMS_DeviceCheck(port, x.printer);
 }
 
 /* A manager value of the printer as bytes (a trailing NUL dropped); false when it cannot be read. */
@@ -93,9 +115,32 @@ void write_outcome(ServedPrinter *p, LONG outcome)
         write_value(p, "RWResult", &outcome, sizeof outcome);
 }
 
-/* Sends a block through the port monitor and flushes what stays pending; false when it does not all go. */
+/* Opens the port for status unless it is open; false when it cannot be.  `opened`: this call opened it. */
+bool open_for_status(MonitorPort *port, bool &opened)
+{
+    opened = false;
+    if (LMP_TestState(port, ST_PORT_OPEN))
+        return true;
+    opened = LMS_OpenForStatus(port) && LMP_TestState(port, ST_PORT_OPEN);
+    return opened;
+}
+
+void close_if_opened(MonitorPort *port, bool opened)
+{
+    if (!opened)
+        return;
+    LMP_PortEndDoc(port);
+    LMP_ClearState(port, ST_PORT_OPEN);
+}
+
+/*
+ * Sends a block through the port monitor after discarding what the device
+ * has queued, and flushes what stays pending; false when it does not all go.
+ */
 bool send_block(MonitorPort *port, const std::string &block)
 {
+    LMS_DrainReplies(port, FALSE);
+    port->refreshActive = 1;
     DWORD written = 0;
     if (!LMP_SendControlData(port, reinterpret_cast<LPBYTE>(const_cast<char *>(block.data())), DWORD(block.size()),
                              &written, TRUE, FALSE))
@@ -126,26 +171,45 @@ bool read_queued(MonitorPort *port, std::string &answer)
     return ok;
 }
 
-/* Swaps the port's kept connection under its lock; the previous one is returned. */
-TcpClient *swap_client(MonitorPort *port, TcpClient *client)
+/*
+ * The kept connection of a reservation.  It changes hands only under the
+ * port's lock, and every change is counted, so that a connection taken out
+ * for one use goes back only when no start or end came meanwhile.
+ */
+TcpClient *swap_client(MonitorPort *port, TcpClient *client, DWORD *turn = nullptr)
 {
     LMP_Lock(port);
     TcpClient *old = port->tcpClient;
     port->tcpClient = client;
+    const DWORD now = ++port->toolClientTurn;
     LMP_Unlock(port);
+    if (turn)
+        *turn = now;
     return old;
 }
 
+/* Puts a connection taken out at `turn` back; closed instead when a start or an end came meanwhile. */
+void put_back_client(MonitorPort *port, TcpClient *client, DWORD turn)
+{
+    LMP_Lock(port);
+    const bool back = port->toolClientTurn == turn;
+    if (back)
+        port->tcpClient = client;
+    LMP_Unlock(port);
+    if (!back)
+        LMN_TcpClose(client);
+}
+
 /* The end of an exchange: "TBValue" := the answer (when asked), "RWResult" := the outcome. */
-LONG finish(ServedPrinter *p, LONG outcome, bool writeAnswer, const std::string &answer)
+LONG finish(const Exchange &x, bool writeAnswer)
 {
     LONG written = 0;
     if (writeAnswer) {
-        const std::string text = answer + '\0';
-        written = write_value(p, "TBValue", text.data(), DWORD(text.size()));
+        const std::string text = x.answer + '\0';
+        written = write_value(x.printer, "TBValue", text.data(), DWORD(text.size()));
     }
-    write_outcome(p, outcome);
-    return outcome != 0 ? outcome : written;
+    write_outcome(x.printer, x.outcome);
+    return x.outcome != 0 ? x.outcome : written;
 }
 
 } // namespace
@@ -170,74 +234,53 @@ LONG LMS_DeviceCheck(MonitorPort *port, const ServedPrinter *printer)
 
 LONG LMS_ToolBoxRequest(const WCHAR *printerName, MonitorPort *port, LONG preset, bool withAnswer)
 {
-    if (!port)
-        return LM_ANSWER_REFUSED;
-    ServedPrinter *p = nullptr;
-    if (LONG refused = open_exchange(printerName, port, &p))
+    Exchange x;
+    if (LONG refused = open_exchange(printerName, port, preset, x))
         return refused;
-    LONG outcome = preset;
-    std::string block, answer;
     bool held = false, opened = false;
-    if (outcome == 0 && (!read_value(p, withAnswer ? "TBValue" : "TBValue2", block) || job_in_hand(port)))
-        outcome = LM_ANSWER_REFUSED;
-    if (outcome == 0 && !(port->portKind & KIND_UNC)) {
+    if (x.outcome == 0 && (!read_value(x.printer, withAnswer ? "TBValue" : "TBValue2", x.block) || job_in_hand(port)))
+        x.outcome = LM_ANSWER_REFUSED;
+    if (x.outcome == 0 && !(port->portKind & KIND_UNC)) {
         const DWORD r = WaitForSingleObject(port->portMutex, LM_PORT_WAIT_MS);
         held = r == WAIT_OBJECT_0 || r == WAIT_ABANDONED;
         if (!held)
-            outcome = LM_ANSWER_BUSY;
+            x.outcome = LM_ANSWER_BUSY;
     }
-    if (outcome == 0 && job_in_hand(port))
-        outcome = LM_ANSWER_BUSY;
-    if (outcome == 0)
-        outcome = LMS_DeviceCheck(port, p);
-    if (outcome == 0 && (port->portKind & KIND_NETWORK)) {
+    check_device(port, job_in_hand(port), x);
+    if (x.outcome == 0 && (port->portKind & KIND_NETWORK)) {
         char *host = LMP_GetTcpPortAddress(port->portName);
+        const BYTE *block = reinterpret_cast<const BYTE *>(x.block.data());
         if (withAnswer) {
             BYTE buffer[LM_TOOL_ANSWER_BYTES];
             DWORD got = 0;
-            const int ok = LMN_TcpExchange(host, reinterpret_cast<const BYTE *>(block.data()), DWORD(block.size()),
-                                           buffer, sizeof buffer, &got);
-            answer.assign(reinterpret_cast<const char *>(buffer), got);
+            const int ok = LMN_TcpExchange(host, block, DWORD(x.block.size()), buffer, sizeof buffer, &got);
+            x.answer.assign(reinterpret_cast<const char *>(buffer), got);
             if (!ok && got == 0)
-                outcome = LM_ANSWER_EXCHANGE_FAILED;
+                x.outcome = LM_ANSWER_EXCHANGE_FAILED;
         } else {
             TcpClient *client = nullptr;
-            const bool ok = LMN_TcpOpen(&client, host, true) &&
-                            LMN_TcpSend(client, reinterpret_cast<const BYTE *>(block.data()), DWORD(block.size()));
+            const bool ok = LMN_TcpOpen(&client, host, true) && LMN_TcpSend(client, block, DWORD(x.block.size()));
             LMN_TcpClose(client);
             if (!ok)
-                outcome = LM_ANSWER_EXCHANGE_FAILED;
+                x.outcome = LM_ANSWER_EXCHANGE_FAILED;
         }
         LMU_Free(host);
-    } else if (outcome == 0) {
-        if (!LMP_TestState(port, ST_PORT_OPEN)) {
-            opened = LMS_OpenForStatus(port) && LMP_TestState(port, ST_PORT_OPEN);
-            if (!opened)
-                outcome = LM_ANSWER_REFUSED;
-        }
-        if (outcome == 0) {
-            LMS_DrainReplies(port, FALSE);
-            port->refreshActive = 1;
-            if (!send_block(port, block)) {
-                outcome = LM_ANSWER_EXCHANGE_FAILED;
-            } else if (withAnswer) {
-                for (int i = 0; i < kToolReads; ++i) {
-                    if (i)
-                        Sleep(kToolReadPauseMs);
-                    if (!read_queued(port, answer)) {
-                        answer.clear();
-                        outcome = LM_ANSWER_EXCHANGE_FAILED;
-                        break;
-                    }
-                }
+    } else if (x.outcome == 0) {
+        if (!open_for_status(port, opened))
+            x.outcome = LM_ANSWER_REFUSED;
+        else if (!send_block(port, x.block))
+            x.outcome = LM_ANSWER_EXCHANGE_FAILED;
+        for (int i = 0; withAnswer && x.outcome == 0 && i < kToolReads; ++i) {
+            if (i)
+                Sleep(kToolReadPauseMs);
+            if (!read_queued(port, x.answer)) {
+                x.answer.clear();
+                x.outcome = LM_ANSWER_EXCHANGE_FAILED;
             }
         }
     }
-    const LONG result = finish(p, outcome, withAnswer, answer);
-    if (opened) {
-        LMP_PortEndDoc(port);
-        LMP_ClearState(port, ST_PORT_OPEN);
-    }
+    const LONG result = finish(x, withAnswer);
+    close_if_opened(port, opened);
     if (held)
         ReleaseMutex(port->portMutex);
     return result;
@@ -245,95 +288,73 @@ LONG LMS_ToolBoxRequest(const WCHAR *printerName, MonitorPort *port, LONG preset
 
 LONG LMS_ToolBoxUstatusStart(const WCHAR *printerName, MonitorPort *port, LONG preset, bool keepAlive)
 {
-    if (!port)
-        return LM_ANSWER_REFUSED;
-    ServedPrinter *p = nullptr;
-    if (LONG refused = open_exchange(printerName, port, &p))
+    Exchange x;
+    if (LONG refused = open_exchange(printerName, port, preset, x))
         return refused;
-    LONG outcome = preset;
-    if (outcome == 0 && job_in_hand(port))
-        outcome = LM_ANSWER_BUSY;
-    if (outcome == 0)
-        outcome = LMS_DeviceCheck(port, p);
-    if (outcome == 0 && (port->portKind & KIND_NETWORK)) {
+    check_device(port, job_in_hand(port), x);
+    if (x.outcome == 0 && (port->portKind & KIND_NETWORK)) {
         char *host = LMP_GetTcpPortAddress(port->portName);
         TcpClient *client = nullptr;
         if (!LMN_TcpOpen(&client, host, keepAlive)) {
             LMN_TcpClose(client);
-            outcome = LM_ANSWER_EXCHANGE_FAILED;
+            x.outcome = LM_ANSWER_EXCHANGE_FAILED;
         } else {
             LMN_TcpClose(swap_client(port, client));
         }
         LMU_Free(host);
-    } else if (outcome == 0) {
+    } else if (x.outcome == 0) {
         if (LMP_TestState(port, ST_PORT_OPEN)) {
             LMS_DrainReplies(port, FALSE);
         } else if (LMP_OpenStatusDoc(port)) {
             LMP_SetState(port, ST_PORT_OPEN);
             LMS_DrainReplies(port, FALSE);
-            LMP_PortEndDoc(port);
-            LMP_ClearState(port, ST_PORT_OPEN);
+            close_if_opened(port, true);
         } else {
-            outcome = LM_ANSWER_EXCHANGE_FAILED;
+            x.outcome = LM_ANSWER_EXCHANGE_FAILED;
         }
     }
-    write_outcome(p, outcome);
-    return outcome;
+    write_outcome(x.printer, x.outcome);
+    return x.outcome;
 }
 
 LONG LMS_ToolBoxUstatusRead(const WCHAR *printerName, MonitorPort *port, LONG preset)
 {
-    if (!port)
-        return LM_ANSWER_REFUSED;
-    ServedPrinter *p = nullptr;
-    if (LONG refused = open_exchange(printerName, port, &p))
+    Exchange x;
+    if (LONG refused = open_exchange(printerName, port, preset, x))
         return refused;
-    LONG outcome = preset;
-    std::string block, answer;
-    if (outcome == 0 && !read_value(p, "ToolBoxUstatusRead", block))
-        outcome = LM_ANSWER_REFUSED;
-    if (outcome == 0 && queued_or_open(port))
-        outcome = LM_ANSWER_BUSY;
-    if (outcome == 0)
-        outcome = LMS_DeviceCheck(port, p);
-    const bool onlyRead = block.compare(0, 11, "GetResponse") == 0;
-    if (outcome == 0 && (port->portKind & KIND_NETWORK)) {
-        LMP_Lock(port);
-        TcpClient *client = port->tcpClient;
-        LMP_Unlock(port);
+    if (x.outcome == 0 && !read_value(x.printer, "ToolBoxUstatusRead", x.block))
+        x.outcome = LM_ANSWER_REFUSED;
+    check_device(port, queued_or_open(port), x);
+    const bool onlyRead = x.block.compare(0, 11, "GetResponse") == 0;
+    if (x.outcome == 0 && (port->portKind & KIND_NETWORK)) {
+        /* taken out for this use, so that an end or a new start cannot close it under the read */
+        DWORD turn = 0;
+        TcpClient *client = swap_client(port, nullptr, &turn);
         if (onlyRead) {
             BYTE buffer[LM_TOOL_ANSWER_BYTES];
             DWORD got = 0;
             LMN_TcpReceive(client, buffer, sizeof buffer, &got);
-            answer.assign(reinterpret_cast<const char *>(buffer), got);
+            x.answer.assign(reinterpret_cast<const char *>(buffer), got);
             if (got == 0)
-                outcome = LM_ANSWER_EXCHANGE_FAILED;
-        } else if (!LMN_TcpSend(client, reinterpret_cast<const BYTE *>(block.data()), DWORD(block.size()))) {
-            outcome = LM_ANSWER_EXCHANGE_FAILED;
+                x.outcome = LM_ANSWER_EXCHANGE_FAILED;
+        } else if (!LMN_TcpSend(client, reinterpret_cast<const BYTE *>(x.block.data()), DWORD(x.block.size()))) {
+            x.outcome = LM_ANSWER_EXCHANGE_FAILED;
         }
-    } else if (outcome == 0) {
+        if (client)
+            put_back_client(port, client, turn);
+    } else if (x.outcome == 0) {
         bool opened = false;
-        if (!LMP_TestState(port, ST_PORT_OPEN)) {
-            opened = LMS_OpenForStatus(port) && LMP_TestState(port, ST_PORT_OPEN);
-            if (!opened)
-                outcome = LM_ANSWER_EXCHANGE_FAILED;
+        if (!open_for_status(port, opened))
+            x.outcome = LM_ANSWER_EXCHANGE_FAILED;
+        else if (!onlyRead && !send_block(port, x.block))
+            x.outcome = LM_ANSWER_EXCHANGE_FAILED;
+        if (x.outcome == 0 && !read_queued(port, x.answer)) {
+            x.answer.clear();
+            x.outcome = LM_ANSWER_EXCHANGE_FAILED;
         }
-        if (outcome == 0 && !onlyRead) {
-            LMS_DrainReplies(port, FALSE);
-            port->refreshActive = 1;
-            if (!send_block(port, block))
-                outcome = LM_ANSWER_EXCHANGE_FAILED;
-        }
-        if (outcome == 0 && !read_queued(port, answer)) {
-            answer.clear();
-            outcome = LM_ANSWER_EXCHANGE_FAILED;
-        }
-        if (opened) {
-            LMP_PortEndDoc(port);
-            LMP_ClearState(port, ST_PORT_OPEN);
-        }
+        close_if_opened(port, opened);
     }
-    return finish(p, outcome, true, answer);
+    return finish(x, true);
 }
 
 LONG LMS_ToolBoxUstatusEnd(const WCHAR *printerName, MonitorPort *port)

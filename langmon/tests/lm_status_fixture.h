@@ -168,6 +168,47 @@ protected:
         LMP_Unlock(port);
     }
 
+    /* A named request with a `size`-byte answer buffer (filled with 0xCC first): the 32-bit answer at its start. */
+    static LONG ask(MonitorPort *port, const std::u16string &name, DWORD size = 4, BOOL *result = nullptr,
+                    DWORD *returned = nullptr)
+    {
+        std::vector<BYTE> buffer(size + 4, 0xCC);
+        DWORD n = 0;
+        const BOOL r = GetPrinterDataFromPort(port, 0, const_cast<LPWSTR>(name.c_str()), nullptr, 0,
+                                              reinterpret_cast<LPWSTR>(buffer.data()), size, &n);
+        if (result)
+            *result = r;
+        if (returned)
+            *returned = n;
+        LONG answer = 0;
+        std::memcpy(&answer, buffer.data(), 4);
+        return answer;
+    }
+
+    /* A value the status-manager stand-in holds for printer "Office", as bytes. */
+    std::string manager_value(const char *name)
+    {
+        char buffer[8192];
+        const DWORD n = sm.getValue(u"Office", name, buffer, sizeof buffer);
+        return std::string(buffer, n);
+    }
+
+    /* Leaves a text (with its NUL) in a manager value of printer "Office", as a tool does. */
+    void set_manager_value(const char *name, const std::string &text)
+    {
+        sm.setValue(u"Office", name, text.c_str(), DWORD(text.size() + 1));
+    }
+
+    /* The outcome of the last tool exchange of printer "Office" ("RWResult"); 0x7EEEEEEE when there is none. */
+    LONG rw_result()
+    {
+        const std::string v = manager_value("RWResult");
+        LONG r = 0x7EEEEEEE;
+        if (v.size() == 4)
+            std::memcpy(&r, v.data(), 4);
+        return r;
+    }
+
     PlodrmzControl sm;
 };
 

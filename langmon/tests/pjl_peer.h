@@ -22,6 +22,9 @@
 
 extern char **environ;
 
+/* The responder's reply to "@PJL INFO STATUS" (langmon/tests/fixtures/pjl_device.json). */
+inline const std::string kPjlStatusReply = "@PJL INFO STATUS\r\nCODE=10001\r\nDISPLAY=\"Ready\"\r\nONLINE=TRUE\r\n\f";
+
 class PjlPeer {
 public:
     /* `extra`: further responder options ("--mode", "silent", ...). */

@@ -4,12 +4,16 @@
  * the bytes the device receives, byte for byte; the replies it sends back as
  * they arrive; and a device that refuses the connection, never answers or
  * closes in the middle of the job, each ending the job with a clear status
- * and leaving the spooler's other jobs alone.
+ * and leaving the spooler's other jobs alone.  Over the same USB port: the
+ * service tag, the display language and the tool exchanges asked by name.
  */
 #include "lm_status_fixture.h"
+#include "named_requests.h"
 #include "pjl_peer.h"
 #include "status.h"
 
+#include <cstring>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -179,6 +183,107 @@ TEST_F(SocketRoadTest, DeviceClosingMidJobFailsTheWrite)
     EXPECT_FALSE(LMP_TestState(port, ST_JOB_OPEN));
     EXPECT_EQ(busy_of(port), 0u);
     EXPECT_TRUE(job_exists(other));
+}
+
+/* ---- Named requests and tool exchanges over the USB port ------------------------------ */
+
+class UsbRequestTest : public SocketRoadTest {
+protected:
+    void SetUp() override
+    {
+        SocketRoadTest::SetUp();
+        peer = std::make_unique<PjlPeer>(record_path());
+        ASSERT_TRUE(peer->running());
+        port = usb_port(*peer);
+        ASSERT_NE(port, nullptr);
+        /* the device answers in real time, so the monitor's pauses between its reads must be real too */
+        plat::clock_real();
+        ASSERT_TRUE(LMS_PublishToManager(port));
+        ASSERT_TRUE(eventually([&] { return sm.registrations() == 1; }));
+    }
+
+    std::unique_ptr<PjlPeer> peer;
+    MonitorPort *port = nullptr;
+};
+
+TEST_F(UsbRequestTest, ServiceTagDisplayLanguageAndToolExchanges)
+{
+    const std::string tagQuery = kUel + "@PJL INFO SERVICETAG\r\n" + kUel;
+    const std::string langQuery = kUel + "@PJL DINQUIRE LANG\r\n" + kUel;
+    const std::string status = kUel + "@PJL INFO STATUS\r\n" + kUel;
+    const std::string setting = kUel + "@PJL DEFAULT COPIES=2\r\n" + kUel;
+    const std::string pageCount = kUel + "@PJL INFO PAGECOUNT\r\n" + kUel;
+
+    /* the service tag: asked by PJL through the port monitor, the reply "AB12CD3" */
+    char tag[8];
+    std::memset(tag, 0x55, sizeof tag);
+    DWORD n = 0;
+    GetPrinterDataFromPort(port, 0, const_cast<LPWSTR>(u"LM_ServiceTag"), nullptr, 0, reinterpret_cast<LPWSTR>(tag),
+                           sizeof tag, &n);
+    EXPECT_EQ(std::string(tag, 8), std::string("AB12CD3") + '\0');
+    EXPECT_EQ(ask(port, u"LM_ServiceTagStatus"), 0);
+
+    /* the display language: the reply "FRENCH" is language 2, answered as 16 bits */
+    EXPECT_EQ(ask(port, u"LM_DisplayLang") & 0xFFFF, 2);
+    EXPECT_EQ(port->displayLang, 2u);
+    EXPECT_EQ(ask(port, u"LM_DisplayLangStatus"), 0);
+
+    /* "ToolBox:": the block out, the device's answer back in "TBValue" */
+    set_manager_value("TBValue", status);
+    EXPECT_EQ(ask(port, u"ToolBox:Office"), 0);
+    EXPECT_EQ(manager_value("TBValue"), kPjlStatusReply + '\0');
+    EXPECT_EQ(rw_result(), 0);
+
+    /* "ToolBox2:": the block out, "TBValue" left alone */
+    set_manager_value("TBValue2", setting);
+    EXPECT_EQ(ask(port, u"ToolBox2:Office"), 0);
+    EXPECT_EQ(rw_result(), 0);
+    EXPECT_EQ(manager_value("TBValue"), kPjlStatusReply + '\0');
+
+    /* a reservation: start, a block out (with whatever came at once), the rest of the answer, end */
+    BOOL result = TRUE;
+    EXPECT_EQ(ask(port, u"ToolBoxUstatusStart:Office", 4, &result), LONG(0xCCCCCCCC));
+    EXPECT_FALSE(result);
+    EXPECT_EQ(LMP_Busy(port), 1u);
+    EXPECT_EQ(rw_result(), 0);
+    EXPECT_EQ(ask(port, u"ToolBox:Office"), LM_ANSWER_BUSY) << "the device is reserved";
+    set_manager_value("ToolBoxUstatusRead", pageCount);
+    ask(port, u"ToolBoxUstatusRead:Office");
+    EXPECT_EQ(rw_result(), 0);
+    std::string answer = manager_value("TBValue");
+    ASSERT_FALSE(answer.empty());
+    answer.pop_back();
+    const std::string reply = "@PJL INFO PAGECOUNT\r\nPAGECOUNT=1234\r\n\f";
+    ASSERT_TRUE(eventually([&] { return heard_text().find(reply) != std::string::npos; })) << heard_text();
+    set_manager_value("ToolBoxUstatusRead", "GetResponse");
+    ask(port, u"ToolBoxUstatusRead:Office");
+    const std::string rest = manager_value("TBValue");
+    EXPECT_EQ(answer + rest, reply + '\0') << "the answer, whole, over the two reads";
+    EXPECT_TRUE(GetPrinterDataFromPort(port, 0, const_cast<LPWSTR>(u"ToolBoxUstatusEnd:Office"), nullptr, 0, nullptr,
+                                       0, nullptr));
+    EXPECT_EQ(LMP_Busy(port), 0u);
+    EXPECT_EQ(rw_result(), 0);
+
+    const std::string expected = tagQuery + langQuery + status + setting + pageCount;
+    EXPECT_EQ(peer->received_at_least(expected.size()), expected);
+}
+
+TEST_F(UsbRequestTest, QueriesWithJobsQueuedLeaveTheDeviceAlone)
+{
+    ASSERT_TRUE(LMJ_QueueJob(4, port));
+    char tag[8];
+    std::memset(tag, 0x55, sizeof tag);
+    DWORD n = 0;
+    GetPrinterDataFromPort(port, 0, const_cast<LPWSTR>(u"LM_ServiceTag"), nullptr, 0, reinterpret_cast<LPWSTR>(tag),
+                           sizeof tag, &n);
+    EXPECT_EQ(std::string(tag, 8), std::string(8, '\0'));
+    EXPECT_EQ(ask(port, u"LM_ServiceTagStatus"), LONG(ERROR_INVALID_PRINTER_STATE));
+    EXPECT_EQ(ask(port, u"LM_DisplayLang") & 0xFFFF, 0);
+    EXPECT_EQ(ask(port, u"LM_DisplayLangStatus"), LONG(ERROR_INVALID_PRINTER_STATE));
+    set_manager_value("TBValue", kUel + "@PJL INFO STATUS\r\n" + kUel);
+    EXPECT_EQ(ask(port, u"ToolBox:Office"), LM_ANSWER_REFUSED);
+    EXPECT_EQ(rw_result(), LM_ANSWER_REFUSED);
+    EXPECT_EQ(peer->received(), "");
 }
 
 } // namespace

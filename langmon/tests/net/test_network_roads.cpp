@@ -11,6 +11,9 @@
 #include "net_fixture.h"
 
 #include <cstring>
+#include <fstream>
+#include <sstream>
+#include <thread>
 
 namespace {
 
@@ -55,44 +58,6 @@ protected:
         EXPECT_TRUE(eventually([&] { return sm.registrations() == 1; }));
         sm.clearLog();
         return port;
-    }
-
-    /* A named request with a 4-byte (or `size`-byte) answer buffer: the answer code. */
-    static LONG ask(MonitorPort *port, const std::u16string &name, DWORD size = 4, BOOL *result = nullptr,
-                    DWORD *returned = nullptr)
-    {
-        std::vector<BYTE> buffer(size + 4, 0xCC);
-        DWORD n = 0;
-        const BOOL r = GetPrinterDataFromPort(port, 0, const_cast<LPWSTR>(name.c_str()), nullptr, 0,
-                                              reinterpret_cast<LPWSTR>(buffer.data()), size, &n);
-        if (result)
-            *result = r;
-        if (returned)
-            *returned = n;
-        LONG answer = 0;
-        std::memcpy(&answer, buffer.data(), 4);
-        return answer;
-    }
-
-    std::string manager_value(const char *name)
-    {
-        char buffer[8192];
-        const DWORD n = sm.getValue(u"Office", name, buffer, sizeof buffer);
-        return std::string(buffer, n);
-    }
-
-    LONG rw_result()
-    {
-        const std::string v = manager_value("RWResult");
-        LONG r = 0x7EEEEEEE;
-        if (v.size() == 4)
-            std::memcpy(&r, v.data(), 4);
-        return r;
-    }
-
-    void set_manager_value(const char *name, const std::string &text)
-    {
-        sm.setValue(u"Office", name, text.c_str(), DWORD(text.size() + 1));
     }
 
     static std::vector<DWORD> status_words(MonitorPort *port)
@@ -279,6 +244,25 @@ protected:
         NetRoadTest::TearDown();
     }
 
+    /* Open TCP connections of this machine to the responder (IPv4, state established). */
+    int connections_to_peer() const
+    {
+        std::ifstream tcp("/proc/net/tcp");
+        std::string line;
+        std::getline(tcp, line);
+        int n = 0;
+        while (std::getline(tcp, line)) {
+            std::istringstream fields(line);
+            std::string slot, local, remote, state;
+            fields >> slot >> local >> remote >> state;
+            const size_t colon = remote.find(':');
+            if (colon != std::string::npos && std::stoul(remote.substr(colon + 1), nullptr, 16) == peer->port &&
+                state == "01")
+                ++n;
+        }
+        return n;
+    }
+
     std::unique_ptr<PjlPeer> peer;
     MonitorPort *port = nullptr;
 };
@@ -310,16 +294,14 @@ TEST_F(NetToolTest, ExchangesCarryTheirBlocksByteForByte)
     EXPECT_EQ(ask(port, u"ToolBox:Office", 4, &result, &returned), 0);
     EXPECT_FALSE(result);
     EXPECT_EQ(returned, 4u);
-    EXPECT_EQ(manager_value("TBValue"),
-              std::string("@PJL INFO STATUS\r\nCODE=10001\r\nDISPLAY=\"Ready\"\r\nONLINE=TRUE\r\n\f") + '\0');
+    EXPECT_EQ(manager_value("TBValue"), kPjlStatusReply + '\0');
     EXPECT_EQ(rw_result(), 0);
 
     /* "ToolBox2:": the block out, no answer */
     set_manager_value("TBValue2", setting);
     EXPECT_EQ(ask(port, u"ToolBox2:Office"), 0);
     EXPECT_EQ(rw_result(), 0);
-    EXPECT_EQ(manager_value("TBValue"),
-              std::string("@PJL INFO STATUS\r\nCODE=10001\r\nDISPLAY=\"Ready\"\r\nONLINE=TRUE\r\n\f") + '\0')
+    EXPECT_EQ(manager_value("TBValue"), kPjlStatusReply + '\0')
         << "not written";
 
     /* a reservation: start, a block out, the answer in, a read with nothing coming, end */
@@ -431,6 +413,56 @@ TEST_F(NetToolTest, RequestTable)
     EXPECT_EQ(std::string(tag, 8), std::string(8, '\0'));
     EXPECT_EQ(ask(port, u"LM_ServiceTagStatus"), LONG(ERROR_INVALID_PRINTER_STATE));
     EXPECT_EQ(peer->received(), "");
+}
+
+TEST_F(NetToolTest, EndDuringAReadClosesTheConnectionWhenTheReadIsDone)
+{
+    BOOL result = TRUE;
+    ask(port, u"ToolBoxUstatusStart:Office", 4, &result);
+    ASSERT_EQ(LMP_Busy(port), 1u);
+    ASSERT_TRUE(eventually([&] { return connections_to_peer() == 1; }));
+    /* nothing comes, so the read waits through its receive rounds while the tool ends the reservation */
+    set_manager_value("ToolBoxUstatusRead", "GetResponse");
+    std::thread reader([&] { ask(port, u"ToolBoxUstatusRead:Office"); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    EXPECT_TRUE(GetPrinterDataFromPort(port, 0, const_cast<LPWSTR>(u"ToolBoxUstatusEnd:Office"), nullptr, 0, nullptr,
+                                       0, nullptr));
+    reader.join();
+    EXPECT_EQ(LMP_Busy(port), 0u);
+    EXPECT_EQ(port->tcpClient, nullptr) << "not given back to an ended reservation";
+    EXPECT_TRUE(eventually([&] { return connections_to_peer() == 0; }));
+}
+
+TEST_F(NetToolTest, NewStartDuringAReadKeepsItsOwnConnection)
+{
+    BOOL result = TRUE;
+    ask(port, u"ToolBoxUstatusStart:Office", 4, &result);
+    ASSERT_EQ(LMP_Busy(port), 1u);
+    set_manager_value("ToolBoxUstatusRead", "GetResponse");
+    std::thread reader([&] { ask(port, u"ToolBoxUstatusRead:Office"); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    GetPrinterDataFromPort(port, 0, const_cast<LPWSTR>(u"ToolBoxUstatusEnd:Office"), nullptr, 0, nullptr, 0, nullptr);
+    ask(port, u"ToolBoxUstatusStart_Send:Office", 4, &result);
+    EXPECT_EQ(LMP_Busy(port), 1u);
+    LMP_Lock(port);
+    TcpClient *started = port->tcpClient;
+    LMP_Unlock(port);
+    EXPECT_NE(started, nullptr);
+    reader.join();
+    EXPECT_EQ(port->tcpClient, started) << "the read's connection did not take the new one's place";
+    EXPECT_TRUE(eventually([&] { return connections_to_peer() == 1; })) << "the read's connection is closed";
+}
+
+TEST_F(NetToolTest, ClosingThePortClosesAReservationsConnection)
+{
+    BOOL result = TRUE;
+    ask(port, u"ToolBoxUstatusStart_Send:Office", 4, &result);
+    ASSERT_EQ(LMP_Busy(port), 1u);
+    ASSERT_NE(port->tcpClient, nullptr);
+    ASSERT_TRUE(eventually([&] { return connections_to_peer() == 1; }));
+    EXPECT_TRUE(LMP_ClosePort(port));
+    port = nullptr;
+    EXPECT_TRUE(eventually([&] { return connections_to_peer() == 0; }));
 }
 
 } // namespace
