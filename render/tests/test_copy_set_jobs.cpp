@@ -220,6 +220,27 @@ TEST_F(CopySetJob, ASetForAllDestinationsIsOneJobWithOneCover)
     EXPECT_FALSE(exists(kDataFile));
 }
 
+TEST_F(CopySetJob, WithAHeadWrittenAtTheEndTheFirstSheetDataPageFollowsIt)
+{
+    dm->set(16, 2);
+    enableCopySetContext();
+    copySetSettings(3, 1, 1); /* one job for all sets, its sheet-data page first */
+    putText(1806, u"");
+    ASSERT_TRUE(startCopySetDoc(3));
+    /* a model that duplexes by the driver: the head needs the sheet count and is written at the end */
+    pdev->jobSettings->driverDuplex = 1;
+    pdev->jobSettings->recorded = 1;
+    ASSERT_TRUE(finishBlank(2));
+    const std::vector<std::string> jobs = spoolJobs();
+    ASSERT_EQ(jobs.size(), 1u);
+    const std::string &bytes = jobs[0];
+    EXPECT_EQ(bytes.rfind("\x1B%-12345X@PJL", 0), 0u) << "the job starts with its head";
+    const size_t stream = bytes.find(") HP-PCL XL"), cover = bytes.find("ARAK");
+    ASSERT_NE(cover, std::string::npos);
+    EXPECT_LT(stream, cover) << "the sheet-data page waited for the head";
+    EXPECT_FALSE(exists(kDataFile));
+}
+
 TEST_F(CopySetJob, TheDataFileOfTheDriverDirectoryPrecedesTheCover)
 {
     std::string data(40000, '\0');
