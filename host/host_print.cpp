@@ -252,10 +252,21 @@ bool host_print(const PrintRequest &request, PrintReport &report, std::string &e
     std::u32string text;
     if (!request.textFile.empty() && !host_read_text_file(request.textFile, text, error))
         return false;
+    CopySetsRequest copySets = request.copySets;
+    if (!host_copysets_load(copySets, error))
+        return false;
     std::vector<BYTE> devmode;
     std::vector<std::vector<BYTE>> pageDevmodes;
     if (!host_job_devmodes(request, report, devmode, pageDevmodes, error))
         return false;
+    if (!copySets.file.empty()) {
+        if (!host_bind_library(error))
+            return false;
+        const bool applied = host_copysets_apply(copySets, devmode, error);
+        host_release_library();
+        if (!applied)
+            return false;
+    }
 
     HDC dc = CreateDCW(nullptr, request.printer.c_str(), nullptr, reinterpret_cast<const DEVMODEW *>(devmode.data()));
     if (!dc) {
@@ -273,7 +284,7 @@ bool host_print(const PrintRequest &request, PrintReport &report, std::string &e
         return false;
     }
     report.jobId = unsigned(job);
-    bool ok = true;
+    bool ok = host_copysets_send(dc, copySets, error);
     const std::vector<BYTE> *current = &devmode;
     const PageScale scale = host_page_scale(dc, reinterpret_cast<const DEVMODEW *>(devmode.data())->dmYResolution);
     int pages = request.pages;
@@ -350,7 +361,7 @@ bool host_print(const PrintRequest &request, PrintReport &report, std::string &e
         return false;
     }
     report.bytes = bytes.size();
-    return true;
+    return host_copysets_write_jobs(copySets, request.printer, report.jobId, request.output, report.setFiles, error);
 }
 
 } // namespace host

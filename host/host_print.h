@@ -10,6 +10,7 @@
 #ifndef TARVEL_HOST_PRINT_H
 #define TARVEL_HOST_PRINT_H
 
+#include "host_print_copysets.h"
 #include "host_print_forms.h"
 #include "host_print_decorations.h"
 
@@ -55,6 +56,7 @@ struct PrintRequest {
     std::string textFile;                /* a UTF-8 text file printed instead of the test document */
     FormsRequest forms;                  /* --form-create, --form */
     DecorationRequest decorations;       /* watermark and annotation */
+    CopySetsRequest copySets;            /* --copy-sets: one spool job per data set of the file */
 };
 
 /* What printing did. */
@@ -65,6 +67,7 @@ struct PrintReport {
     int pages = 0;            /* pages printed */
     std::string collectionFace; /* the collection member on the text page, "" when the machine has none */
     std::string photoRoad;    /* how the photo went: "pass-through" or "decoded" */
+    std::vector<std::string> setFiles; /* the job files of the copy sets after the first */
 };
 
 /* The paper number of a paper name the option accepts, or 0. */

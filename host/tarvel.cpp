@@ -250,7 +250,12 @@ void print_usage(FILE *to)
                  "  --form-create NAME    write the first page into the form file NAME (under\n"
                  "                        the work folder unless a drive or network path)\n"
                  "                        instead of printing it\n"
-                 "  --form NAME           print every page over the form file NAME\n");
+                 "  --form NAME           print every page over the form file NAME\n"
+                 "  --copy-sets FILE      a copy-set job of the data file FILE (a fax send\n"
+                 "                        list) on a printer whose model prints copy sets:\n"
+                 "                        one spool job per data set, each with its cover;\n"
+                 "                        sets after the first go to OUTPUT-setN; the driver\n"
+                 "                        deletes FILE once every set went out\n");
     host::host_decoration_usage(to);
     std::fprintf(to, "  -h, --help            this text\n");
 }
@@ -315,7 +320,7 @@ int cmd_print(int argc, char **argv, int first)
                                               "--duplex",  "--copies",   "--nup",        "--nup-order",
                                               "--colour",  "--color",    "--resolution", "--booklet",
                                               "--poster"};
-        bool known = host::host_forms_option(a);
+        bool known = host::host_forms_option(a) || host::host_copysets_option(a);
         for (const char *o : kValued)
             known = known || a == o;
         if (!known)
@@ -324,7 +329,11 @@ int cmd_print(int argc, char **argv, int first)
             return bad("option '" + a + "' needs a value");
         std::string value = v;
         i++;
-        if (host::host_forms_option(a)) {
+        if (host::host_copysets_option(a)) {
+            if (value.empty())
+                return bad("--copy-sets takes the copy-set data file");
+            r.copySets.file = value;
+        } else if (host::host_forms_option(a)) {
             std::string error;
             if (!host::host_forms_parse(a, value, r.forms, error))
                 return bad(error);
@@ -437,6 +446,8 @@ int cmd_print(int argc, char **argv, int first)
     }
     std::printf("Printed %d page%s to %s (%zu bytes, spooler job %lu)\n", report.pages, report.pages == 1 ? "" : "s",
                 r.output.c_str(), report.bytes, report.jobId);
+    for (const std::string &file : report.setFiles)
+        std::printf("Copy set printed to %s\n", file.c_str());
     if (r.photo.empty() && r.textFile.empty() && report.pages >= 4) {
         if (report.collectionFace.empty())
             std::printf("The text page has no collection line: the machine has no font collection\n");

@@ -12,6 +12,7 @@
 #include "pclxl_encoder.h"
 #include "pclxl_ops.h"
 #include "pdev_context.h"
+#include "sheet_data.h"
 #include "sheet_pipeline.h"
 #include "sheet_state.h"
 
@@ -222,10 +223,32 @@ int write_copy_set_header(PdevContext *pdev, const CopySetHeaderTable *table, DW
     return r;
 }
 
+/*
+ * The fax destinations of a copy-set job that prints its document pages:
+ * the data set's own with one spool job per set, else all of them.  False
+ * for other jobs.
+ */
+bool copy_set_destinations(PdevContext *pdev, DWORD copySet, PjlFaxCursor *cursor)
+{
+    const SheetPipelineState *sheet = JOB_SheetState(pdev);
+    if (!sheet || !sheet->copySets.read || sheet->copySets.noPages || !pdev->copySetData)
+        return false;
+    const CopySetState &cs = sheet->copySets;
+    const WORD count = SDB_CopySetCount(pdev);
+    cursor->list = static_cast<const BYTE *>(pdev->copySetData);
+    cursor->listBytes = FAX_HEADER_SIZE + DWORD(count) * FAX_ENTRY_SIZE;
+    cursor->first = cs.jobPerSet ? WORD(copySet) : 0;
+    cursor->last = cs.jobPerSet ? WORD(copySet) : WORD(cs.dataSets > 0 ? cs.dataSets - 1 : 0);
+    return true;
+}
+
 /* A header built now from the settings copy of the first sheet. */
-int write_built_header(PdevContext *pdev)
+int write_built_header(PdevContext *pdev, DWORD copySet)
 {
     JobHeaderParams params{};
+    PjlFaxCursor faxCursor{};
+    if (copy_set_destinations(pdev, copySet, &faxCursor))
+        params.faxCursor = &faxCursor;
     params.settings = pdev->settingsCopy;
     params.printerData = pdev->printerData;
     params.documentName = document_name(pdev);
@@ -339,7 +362,7 @@ int JOB_WriteHeader(PdevContext *pdev, int which, DWORD copySet)
         return -1;
     if (pdev->copySetHeaders)
         return write_copy_set_header(pdev, static_cast<const CopySetHeaderTable *>(pdev->copySetHeaders), copySet);
-    return write_built_header(pdev);
+    return write_built_header(pdev, copySet);
 }
 
 int JOB_WriteStreamHeader(PdevContext *pdev)

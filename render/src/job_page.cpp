@@ -15,6 +15,7 @@
 #include "pclxl_transform.h"
 #include "pdev_context.h"
 #include "sheet_pipeline.h"
+#include "sheet_state.h"
 
 #include <cstring>
 
@@ -79,10 +80,16 @@ int begin_output(PdevContext *pdev)
         return JOB_BeginCopySetSheets(pdev);
     }
     /* driver duplex and the HCPN line need the page count: their head is written at the end */
-    if (!js->driverDuplex && !js->hcpnLine && JOB_BeginJobOutput(pdev, 0) != 0)
+    const bool deferred = js->driverDuplex || js->hcpnLine;
+    if (!deferred && JOB_BeginJobOutput(pdev, 0) != 0)
         return -1;
-    if (copy_set_has_sheet_data(pdev) && JOB_EmitFirstSheetData(pdev) != 0)
-        return -1;
+    /* the first sheet-data page follows the head: with a deferred head it waits for it */
+    if (copy_set_has_sheet_data(pdev)) {
+        if (deferred)
+            JOB_SheetState(pdev)->copySets.firstPending = 1;
+        else if (JOB_EmitFirstSheetData(pdev) != 0)
+            return -1;
+    }
     if (js->coverMode == 2 && !js->recorded && JOB_EmitBlankSheet(pdev, js->leadingInsertTray) != 0)
         return -1;
     return 0;
@@ -115,11 +122,13 @@ int finish_output(PdevContext *pdev)
     const JobSettings *js = pdev->jobSettings;
     if (js->formMode)
         return OVL_CloseFormOutput(pdev);
-    if (copy_set_job_per_set(pdev))
-        return REC_ReplayCopySets(pdev);
     int rc = 0;
-    if (js->recorded) {
+    if (copy_set_job_per_set(pdev)) {
+        rc = REC_ReplayCopySets(pdev);
+    } else if (js->recorded) {
         if ((js->driverDuplex || js->hcpnLine) && JOB_BeginJobOutput(pdev, 0) != 0)
+            return -1;
+        if (JOB_SheetState(pdev)->copySets.firstPending && JOB_EmitFirstSheetData(pdev) != 0)
             return -1;
         rc = REC_ReplayJob(pdev);
         if (rc == 0)

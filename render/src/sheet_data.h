@@ -43,4 +43,32 @@ int SDB_FreeCopySetData(PdevContext *pdev);
  */
 int SDB_WriteFormName(PdevContext *pdev);
 
+/* The paper a sheet-data page names in its page start: a media size code, or its size in millimetres. */
+struct SheetDataPaper {
+    SHORT mediaSize; /* -1 when sent by its size */
+    FLOAT width;     /* millimetres, when sent by its size */
+    FLOAT height;
+    LONG bySize;
+};
+
+/* The cover page's own paper (the model paper 9).  0, or -1 when the model has none. */
+int SDB_CoverPaper(PdevContext *pdev, SheetDataPaper *paper);
+
+/*
+ * Writes the cover page of one copy set into the job: its items laid out
+ * from the cover settings, the dialling prefixes and `destination`,
+ * measured with the cover's device fonts (model header entry 27) at the
+ * job's resolution.  0, or -1 (a trace line and the last error) when a
+ * setting, the cover paper, a font or a character width is missing, a text
+ * cannot be placed, or the write fails.
+ */
+int SDB_WriteCover(PdevContext *pdev, const CoverDestination *destination);
+
+/*
+ * Copies the data file the model names (driver directory + model header
+ * entry 28) into the job.  0, or -1 (a trace line) when the file cannot be
+ * opened or read, or a write fails.
+ */
+int SDB_CopyDataFile(PdevContext *pdev);
+
 #endif /* TARVELGR_SHEET_DATA_H */

@@ -8,9 +8,8 @@
  * end (reverse order, driver-collated copies, driver duplex) and sheets
  * whose colour is decided by what is drawn on them are recorded instead,
  * and so is every page of a booklet or poster, placed in its half or on its
- * tiles when it is replayed; forms and copy sets are refused when their
- * first sheet is set up, before any byte is written, until their replay
- * exists.
+ * tiles when it is replayed.  Copy-set jobs add sheet-data pages of their
+ * own (job_copy_set_pages.cpp).
  */
 #include "sheet_pipeline.h"
 
@@ -21,7 +20,7 @@
 #include "job_info_fill.h"
 #include "job_settings.h"
 #include "job_state.h"
-#include "not_built.h"
+#include "sheet_data.h"
 #include "output_channel.h"
 #include "page_colors.h"
 #include "page_recording.h"
@@ -63,15 +62,13 @@ constexpr DWORD kRecordPosterPage = DWORD(REC_FLAG_KIND_RECORDED) | REC_RECORDS_
 constexpr DWORD kRecordBookletPage = kRecordPosterPage | REC_RECORDS_PAGE_END | REC_RECORDS_SHEET_MARK;
 
 
-/* The first road of the job that needs page recording or other work not built yet, or 0 when it is direct. */
-int refuse_unbuilt_road(PdevContext *pdev)
+/* The roads the first sheet settles: the job's form, and the copy-set settings of a copy-set job. */
+int settle_job_roads(PdevContext *pdev)
 {
     /* every job: a form-overlay job finds its form, any other forgets the last one's */
     if (OVL_FindJobForm(pdev) != 0)
         return -1;
-    if (pdev->copySetMode)
-        return REN_NotBuilt(u"JOB_ReadCopySetSettings", u"copy sets");
-    return 0;
+    return JOB_ReadCopySetSettings(pdev);
 }
 
 DWORD setting(PdevContext *pdev, WORD id, DWORD fallback = 0)
@@ -339,7 +336,7 @@ int JOB_TranslateSettings(PdevContext *pdev)
             JOB_TranslateLayout(pdev->pageLayout, &js, pdev->settings, pdev->printerData, &caps) != 0)
             return -1;
     }
-    if (refuse_unbuilt_road(pdev) != 0 || JOB_CheckFaxData(pdev) != 0)
+    if (settle_job_roads(pdev) != 0 || JOB_CheckFaxData(pdev) != 0)
         return -1;
     LONG resolution = LONG(setting(pdev, ID_RESOLUTION));
     sheet->resolution = resolution > 0 ? resolution : 600;
@@ -555,6 +552,39 @@ int JOB_EndJobOutput(PdevContext *pdev)
         JIG_FillJobItems(pdev) != 0)
         return -1;
     return pdev->jobSettings->formMode ? 0 : JOB_WriteHeader(pdev, JOB_TEXT_TRAILER, 0);
+}
+
+int JOB_CurrentSheetPaper(PdevContext *pdev, SheetDataPaper *out)
+{
+    SheetPipelineState *sheet = JOB_SheetState(pdev);
+    if (!sheet || !pdev->jobSettings || !out)
+        return -1;
+    SheetPipelineState latched = *sheet;
+    if (!sheet->paperKnown && (latch_paper(pdev, &latched.paper, &latched.page) != 0 || latch_media(pdev, latched) != 0))
+        return -1;
+    out->bySize = latched.customSize;
+    out->mediaSize = latched.customSize ? SHORT(-1) : latched.mediaSize;
+    out->width = latched.customSize ? latched.customWidth : 0.0f;
+    out->height = latched.customSize ? latched.customHeight : 0.0f;
+    return 0;
+}
+
+int JOB_SetSheetDataTransform(PdevContext *pdev)
+{
+    SheetPipelineState *sheet = JOB_SheetState(pdev);
+    if (!sheet || !pdev->jobSettings)
+        return -1;
+    PaperRecord paper{};
+    PageGeometry page{};
+    if (latch_paper(pdev, &paper, &page) != 0)
+        return -1;
+    LayoutParams params = layout_params(*pdev->pageLayout, page);
+    LayoutRecord layout{};
+    PageTransform t;
+    if (LAY_BuildLayout(&params, &paper, &page, sheet->resolution, &layout) != 0 ||
+        LAY_ScaledPageTransform(&layout, 0, 0, false, 0.0f, 0.0f, &t) != 0)
+        return -1;
+    return REC_SetTransform(pdev, &t);
 }
 
 int JOB_InsertPageSetup(PdevContext *pdev, SHORT tray)

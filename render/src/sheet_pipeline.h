@@ -97,14 +97,42 @@ int JOB_BackFaceDue(PdevContext *pdev, int kind);
  */
 int JOB_InsertPageSetup(PdevContext *pdev, SHORT tray);
 
-/* The end-of-job step after a committed job (copy-set data files deleted). */
+/*
+ * The end-of-job step after a committed job: a copy-set job whose sets all
+ * went out deletes the data file setting 375 names.  0 (also without one),
+ * or -1 with a trace line naming the file when it cannot be deleted.
+ */
 int JOB_FinishSheetPipeline(PdevContext *pdev);
 
-/* Copy-set jobs with one spool job per data set: prepares the first copy set's sheet data. */
+/*
+ * First sheet of a copy-set job: takes the copy-set settings (376, 377,
+ * 379, 380, 381) into the pipeline's copy-set state.  Nothing without
+ * copy-set data.  -1 (a trace line, ERROR_INVALID_DATA) when a setting
+ * cannot be read or the job asks for more data sets than the copy-set data
+ * holds destinations.
+ */
+int JOB_ReadCopySetSettings(PdevContext *pdev);
+
+/* Copy-set jobs with one spool job per data set: stores the paper of the data sets' sheet-data pages. */
 int JOB_BeginCopySetSheets(PdevContext *pdev);
 
 /* Copy-set jobs: builds and emits the first sheet data block and counts the first data-set sheet. */
 int JOB_EmitFirstSheetData(PdevContext *pdev);
+
+/*
+ * The sheet-data page of data set `set`: a page of its own (colour code 1,
+ * media source 0, the cover's paper, the stored data-set paper or the
+ * current one) holding the form-name record or the data file, then the
+ * cover of the set's destination.  Refused while a sheet is open.
+ */
+int JOB_WriteSheetDataPage(PdevContext *pdev, WORD set);
+
+/* The page transform of a sheet-data page: the first cell of the current paper's layout. */
+int JOB_SetSheetDataTransform(PdevContext *pdev);
+
+/* The paper the next sheet would take, as a sheet-data page names it. */
+struct SheetDataPaper;
+int JOB_CurrentSheetPaper(PdevContext *pdev, SheetDataPaper *paper);
 
 /* Copies the copy-set settings (374 to 377, 379 to 381) from one settings image to another. */
 int JOB_CopySetSettings(void *toSettings, void *fromSettings);

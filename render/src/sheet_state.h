@@ -14,6 +14,25 @@
 
 struct PdevContext;
 
+/* The copy-set settings of a copy-set job, taken at its first sheet, and how far its copy sets went. */
+struct CopySetState {
+    LONG read;           /* 1 once taken (a copy-set job with its copy-set data) */
+    LONG sheetData;      /* setting 376: the job carries sheet-data pages */
+    LONG kind;           /* 1: the data file precedes the cover; 2: the form-name record (setting 377 on) */
+    LONG sameForAll;     /* setting 379 */
+    LONG dataSets;       /* setting 380 */
+    LONG noPages;        /* setting 381: the document's own pages are not printed */
+    LONG jobPerSet;      /* one spool job per data set */
+    LONG firstPending;   /* the first sheet-data page waits for a head written at the end of the job */
+    LONG setsWritten;    /* data sets whose output is complete */
+    LONG deleteDataFile; /* every set went out: the data file of setting 375 goes with the job */
+    SHORT setMediaSize;  /* the paper stored for the data sets' pages (-1: by its size) */
+    FLOAT setWidth;
+    FLOAT setHeight;
+    LONG setBySize;
+    LONG setPaperKnown;
+};
+
 struct SheetPipelineState {
     DWORD startTick;        /* GetTickCount at job open */
     LONG resolution;        /* setting 20, at least 1 (600 when 0 or less) */
@@ -48,6 +67,7 @@ struct SheetPipelineState {
     LONG coverSides;        /* sides still to be fed from the cover tray (cover modes 1 and 3) */
     WORD settingsTray;      /* the first sheet's tray by the settings (N-up jobs keep it after the cover) */
     DWORD bookletNextPage;  /* the first page of the next booklet set once a full set went out */
+    CopySetState copySets;
 };
 
 /* The context's pipeline state, or null outside a job. */

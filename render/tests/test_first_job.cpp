@@ -11,6 +11,7 @@
 
 #include "job_listing.h"
 
+#include <tarvel/fax_layout.h>
 #include <tarvel/uix_jobwatch.h>
 
 #include <docmon/docmon_record.h>
@@ -22,6 +23,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 
 using namespace job_test;
@@ -278,28 +280,32 @@ TEST_F(FirstJob, PaperAndOrientationChangeBetweenPages)
 
 namespace {
 
-TEST_F(FirstJob, EveryRoadThatWaitsIsRefusedAtTheFirstSheet)
+TEST_F(FirstJob, ACopySetJobWithTooFewDestinationsIsRefusedAtTheFirstSheet)
 {
-    struct Road {
-        const char *trace;
-        std::function<void(JobSettings &, PdevContext *)> set;
-    } roads[] = {
-        {"JOB_ReadCopySetSettings: not built yet (copy sets)", [](JobSettings &, PdevContext *p) { p->copySetMode = 1; }},
-    };
     enableContext();
     traceWith("0x1");
-    for (const Road &road : roads) {
-        SCOPED_TRACE(road.trace);
-        ASSERT_TRUE(startDoc());
-        road.set(*pdev->jobSettings, pdev);
-        SetLastError(0);
-        EXPECT_EQ(JOB_TranslateSettings(pdev), -1);
-        EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
-        EXPECT_NE(traceText().find(road.trace), std::string::npos);
-        pdev->copySetMode = 0;
-        EXPECT_TRUE(DrvEndDoc(so, ED_ABORTDOC));
-        EXPECT_EQ(spooled(), "");
-    }
+    ASSERT_TRUE(startDoc());
+    /* a copy-set job of 3 data sets with sheet data, one destination in its copy-set data */
+    std::vector<BYTE> list(FAX_HEADER_SIZE + FAX_ENTRY_SIZE, 0);
+    const char16_t tag[8] = u"DFAX001";
+    std::memcpy(list.data(), tag, 16);
+    list[FAX_OFF_COUNT] = 1;
+    pdev->copySetMode = 1;
+    ASSERT_EQ(JOB_SetCopySetData(pdev, DWORD(list.size()), list.data()), 0);
+    put(376, 1);
+    put(379, 0);
+    put(380, 3);
+    put(381, 0);
+    SetLastError(0);
+    EXPECT_EQ(JOB_TranslateSettings(pdev), -1);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_DATA));
+    EXPECT_NE(traceText().find("JOB_ReadCopySetSettings: 3 data sets asked for, the copy-set data holds 1 destinations"),
+              std::string::npos);
+    /* without sheet data the one destination is enough */
+    put(376, 0);
+    EXPECT_EQ(JOB_TranslateSettings(pdev), 0);
+    EXPECT_TRUE(DrvEndDoc(so, ED_ABORTDOC));
+    EXPECT_EQ(spooled(), "");
 }
 
 TEST_F(FirstJob, JobsWithDecorationsGoDirect)

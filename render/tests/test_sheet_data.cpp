@@ -2,6 +2,7 @@
 // loaded, checked, read back as one destination record per copy set,
 // replaced and freed; and the copy-set settings carried from one settings
 // image to another.
+#include "copy_set_test_support.h"
 #include "job_channel.h"
 #include "sheet_data.h"
 #include "sheet_pipeline.h"
@@ -17,26 +18,7 @@ using namespace job_test;
 
 namespace {
 
-/* A send list worked out by hand: the tag, the count, the two header texts, then `count` entries. */
-std::vector<BYTE> sendList(WORD count)
-{
-    std::vector<BYTE> b(FAX_HEADER_SIZE + FAX_ENTRY_SIZE * count, 0);
-    const char16_t tag[8] = u"DFAX001";
-    std::memcpy(b.data(), tag, 16);
-    b[16] = BYTE(count);
-    b[17] = BYTE(count >> 8);
-    const char16_t text1[] = u"Quarterly report";
-    const char16_t text2[] = u"Please find the figures attached.";
-    std::memcpy(b.data() + FAX_OFF_HEADER_TEXT1, text1, sizeof text1);
-    std::memcpy(b.data() + FAX_OFF_HEADER_TEXT2, text2, sizeof text2);
-    for (WORD i = 0; i < count; i++) {
-        BYTE *e = b.data() + FAX_HEADER_SIZE + FAX_ENTRY_SIZE * i;
-        const std::u16string address = u"0312345" + std::u16string(1, char16_t(u'0' + i));
-        std::memcpy(e + FAX_E_ADDRESS, address.data(), address.size() * 2);
-        e[FAX_E_PREFIX_SELECT] = BYTE(i + 1);
-    }
-    return b;
-}
+using copy_set_test::sendList;
 
 std::u16string text(const BYTE *p)
 {

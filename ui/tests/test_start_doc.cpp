@@ -324,11 +324,10 @@ TEST_F(StartDoc, ACopySetJobOfAClassTwoModel)
         }
     }
 
-    /* The job data arrived whole; the job fails visibly at its first sheet, where the copy sets would be replayed. */
+    /* The job data arrived whole; without copy-set data the job prints as a direct one under copy set 0's header. */
     ASSERT_GT(StartPage(dc), 0);
-    EXPECT_EQ(EndPage(dc), SP_ERROR);
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_CALL_NOT_IMPLEMENTED));
-    AbortDoc(dc);
+    EXPECT_GT(EndPage(dc), 0);
+    EXPECT_GT(EndDoc(dc), 0);
 }
 
 TEST_F(StartDoc, TheJobCompanionProgram)
