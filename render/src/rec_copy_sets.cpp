@@ -6,6 +6,7 @@
  */
 #include "job_channel.h"
 #include "job_settings.h"
+#include "job_state.h"
 #include "page_recording.h"
 #include "pclxl_transform.h"
 #include "pdev_context.h"
@@ -41,6 +42,11 @@ int REC_ReplayCopySets(PdevContext *pdev)
         /* A later set's own spool job is closed here; the first set's is the engine's, closed with the job. */
         if (set > 0 && OUT_CloseJobTarget(pdev) != 0)
             rc = -1;
+        /* Each set's header registered the set with the document monitor; that record is done
+           once the set went out, and the next set's header makes its own. */
+        if (pdev->owner.registration && DMJ_Release(pdev->owner.registration) != 1)
+            rc = -1;
+        pdev->owner.registration = nullptr;
         if (rc == 0)
             cs.setsWritten++;
     }

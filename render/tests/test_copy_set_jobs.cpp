@@ -10,6 +10,10 @@
 #include "sheet_data.h"
 #include "sheet_pipeline.h"
 
+#include <tarvel/uix_jobwatch.h>
+
+#include <docmon/docmon_record.h>
+
 #include <plat/file.h>
 #include <plat/handle.h>
 
@@ -200,6 +204,33 @@ TEST_F(CopySetJob, ThreeDataSetsMakeThreeSpoolJobsEachWithItsOwnCover)
         EXPECT_LT(j.bytes.find("StartPage"), firstEnd);
     }
     EXPECT_FALSE(exists(kDataFile)) << "every set went out: the data file goes with the job";
+}
+
+TEST_F(CopySetJob, EachSetIsRegisteredWithTheDocumentMonitorAndReleasedAfterIt)
+{
+    UIX_ResetJobwatchForTest();
+    ASSERT_TRUE(DocmonInstall(plat::driver_dir_win() + u"\\tarveljwm.dll"));
+    enableCopySetContext();
+    const DWORD on = 1;
+    ASSERT_EQ(DMB_SetValue(8201, pdev->settings, pdev->printerData, SVT_FLAG, 4, &on), DMA_OK);
+    put(1321, 1);
+    copySetSettings(3, 0, 1);
+    ASSERT_TRUE(startCopySetDoc(3));
+    ASSERT_TRUE(finishBlank(1)) << traceText();
+
+    const std::vector<std::string> jobs = spoolJobs();
+    ASSERT_EQ(jobs.size(), 3u);
+    /* Each set's registration is released after the set, which unloads the stand-in; the next set's
+       header loads it afresh, so every set's key is the stand-in's first. */
+    for (unsigned i = 0; i < 3; i++) {
+        SCOPED_TRACE(i);
+        std::string cover;
+        Job j = listWithoutCover(jobs[i], &cover);
+        EXPECT_NE(j.header.find("@PJL SET JOBATTR=\"@JCID=CLIENT-1.JOB-1\"\n"), std::string::npos) << j.header;
+    }
+    EXPECT_EQ(DocmonRecordOf(u"tarveljwm.dll"), nullptr) << "no registration is left holding the monitor";
+    EXPECT_EQ(pdev->owner.registration, nullptr);
+    UIX_ResetJobwatchForTest();
 }
 
 TEST_F(CopySetJob, ASetForAllDestinationsIsOneJobWithOneCover)
