@@ -6,6 +6,7 @@
 // exit, the file kept.  The copy-set model is the printer-and-fax model made
 // a class-2 model by the model writer, in a driver folder of its own beside
 // links to the build's.
+#include "host_driver_folder.h"
 #include "host_job_test.h"
 
 #include "copy_set_test_support.h"
@@ -23,18 +24,8 @@ protected:
     void SetUp() override
     {
         HostJobTest::SetUp();
-        fs::create_directories(dir / "driver");
-        const char *built = std::getenv("TARVEL_DRIVER_DIR");
-        ASSERT_NE(built, nullptr);
-        for (const auto &entry : fs::directory_iterator(built))
-            if (entry.is_regular_file())
-                fs::create_symlink(fs::absolute(entry.path()), dir / "driver" / entry.path().filename());
-        mw::Model m = copy_set_test::copySetModel();
-        mw::Bytes mainFile, companion;
-        std::string error;
-        ASSERT_TRUE(mw::build(m, mainFile, companion, error, false)) << error;
-        writeBytes(dir / "driver" / m.fileName, std::string(mainFile.begin(), mainFile.end()));
-        writeBytes(dir / "driver" / m.companionName, std::string(companion.begin(), companion.end()));
+        const std::string error = make_driver_folder(dir / "driver", copy_set_test::copySetModel());
+        ASSERT_EQ(error, "");
         data = (dir / "sets.dat").string();
     }
 
@@ -47,11 +38,8 @@ protected:
 
     std::string printWith(const std::string &options, int *status)
     {
-        const std::string old = std::getenv("TARVEL_DRIVER_DIR");
-        ::setenv("TARVEL_DRIVER_DIR", (dir / "driver").string().c_str(), 1);
-        std::string out = print(options, status);
-        ::setenv("TARVEL_DRIVER_DIR", old.c_str(), 1);
-        return out;
+        ScopedEnv driver("TARVEL_DRIVER_DIR", (dir / "driver").string());
+        return print(options, status);
     }
 
     std::string data;
