@@ -56,10 +56,7 @@ int sheet_data_paper(PdevContext *pdev, const CopySetState &cs, SheetDataPaper *
     if (cs.noPages || cs.kind == 2)
         return SDB_CoverPaper(pdev, paper);
     if (cs.jobPerSet && cs.setPaperKnown) {
-        paper->mediaSize = cs.setMediaSize;
-        paper->width = cs.setWidth;
-        paper->height = cs.setHeight;
-        paper->bySize = cs.setBySize;
+        *paper = cs.setPaper;
         return 0;
     }
     return JOB_CurrentSheetPaper(pdev, paper);
@@ -108,13 +105,8 @@ int JOB_BeginCopySetSheets(PdevContext *pdev)
     CopySetState *cs = copy_sets(pdev);
     if (!cs || !cs->read || !cs->jobPerSet)
         return -1;
-    SheetDataPaper paper{};
-    if (JOB_CurrentSheetPaper(pdev, &paper) != 0)
+    if (JOB_CurrentSheetPaper(pdev, &cs->setPaper) != 0)
         return -1;
-    cs->setMediaSize = paper.mediaSize;
-    cs->setWidth = paper.width;
-    cs->setHeight = paper.height;
-    cs->setBySize = paper.bySize;
     cs->setPaperKnown = 1;
     return 0;
 }

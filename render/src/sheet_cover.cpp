@@ -7,6 +7,7 @@
 #include "draw_font.h"
 
 #include <tarvel/fax_layout.h>
+#include <tarvel/util_codepage.h>
 
 #include <plat/codepage.h>
 
@@ -72,13 +73,7 @@ bool add_line(const CoverRow &row, const char *line, int bytes, int index, Cover
     if (items->count >= COVER_MAX_ITEMS)
         return false;
     /* a line keeps at most 127 bytes, never half a double-byte character */
-    int kept = 0;
-    while (kept < bytes) {
-        int step = IsDBCSLeadByte(BYTE(line[kept])) && kept + 1 < bytes ? 2 : 1;
-        if (kept + step > COVER_LINE_BYTES)
-            break;
-        kept += step;
-    }
+    const int kept = UTL_AnsiPrefixLength(line, bytes, COVER_LINE_BYTES);
     CoverItem &item = items->item[items->count];
     std::memset(&item, 0, sizeof item);
     if (kept > 0 &&
@@ -377,13 +372,7 @@ LONG SDB_BuildFormNameRecord(const char16_t *path, BYTE *out, DWORD capacity)
     if (!to_ansi(path + start, units, name, sizeof name, &bytes))
         return -1;
     /* at most 255 bytes, never half a double-byte character */
-    int kept = 0;
-    while (kept < bytes) {
-        int step = IsDBCSLeadByte(BYTE(name[kept])) && kept + 1 < bytes ? 2 : 1;
-        if (kept + step > 255)
-            break;
-        kept += step;
-    }
+    const int kept = UTL_AnsiPrefixLength(name, bytes, 255);
     if (DWORD(kept) + 29 > capacity)
         return -1;
     BYTE *p = out;

@@ -9,6 +9,7 @@
 #define TARVELGR_SHEET_STATE_H
 
 #include "page_geometry.h"
+#include "sheet_data.h"
 
 #include <plat/types.h>
 
@@ -26,10 +27,7 @@ struct CopySetState {
     LONG firstPending;   /* the first sheet-data page waits for a head written at the end of the job */
     LONG setsWritten;    /* data sets whose output is complete */
     LONG deleteDataFile; /* every set went out: the data file of setting 375 goes with the job */
-    SHORT setMediaSize;  /* the paper stored for the data sets' pages (-1: by its size) */
-    FLOAT setWidth;
-    FLOAT setHeight;
-    LONG setBySize;
+    SheetDataPaper setPaper; /* the paper stored for the data sets' pages */
     LONG setPaperKnown;
 };
 

@@ -67,4 +67,10 @@ LPSTR UTL_WideToUtf8Alloc(LPCWSTR text, int *size);
 /* ANSI text to UTF-8 (through UTF-16) in a new buffer; *size as for UTL_WideToUtf8Alloc.  Null on failure. */
 LPSTR UTL_AnsiToUtf8Alloc(LPCSTR text, int *size);
 
+/*
+ * The longest prefix of the ANSI text `text` (`length` bytes) of whole
+ * characters (a lead byte and its trail byte together) within `limit` bytes.
+ */
+int UTL_AnsiPrefixLength(LPCSTR text, int length, int limit);
+
 #endif /* TARVEL_UTIL_CODEPAGE_H */

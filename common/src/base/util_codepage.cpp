@@ -255,3 +255,15 @@ LPSTR UTL_AnsiToUtf8Alloc(LPCSTR text, int *size)
     GlobalFree(wide);
     return out;
 }
+
+int UTL_AnsiPrefixLength(LPCSTR text, int length, int limit)
+{
+    int i = 0;
+    while (i < length) {
+        const int step = (IsDBCSLeadByte(BYTE(text[i])) && i + 1 < length) ? 2 : 1;
+        if (i + step > limit)
+            break;
+        i += step;
+    }
+    return i;
+}

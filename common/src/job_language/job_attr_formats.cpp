@@ -190,7 +190,7 @@ void pjl_DeviceUserName(char *name, int capacity)
     if (!UTL_GetUserName(wide.data(), &chars) || wide[0] == 0 ||
         !UTL_WideToMultiByteAlloc(wide.data(), &ansi, &length, CP_ACP))
         return;
-    const int keep = pjl_AnsiPrefixLength(ansi, int(length), kUserBytes);
+    const int keep = UTL_AnsiPrefixLength(ansi, int(length), kUserBytes);
     if (deviceCharacters(reinterpret_cast<const BYTE *>(ansi), keep)) {
         std::memcpy(name, ansi, size_t(keep));
         name[keep] = 0;

@@ -91,7 +91,7 @@ LPSTR ansiCut(LPCWSTR text, int limit)
     DWORD length = 0;
     if (!UTL_WideToMultiByteAlloc(text, &ansi, &length, CP_ACP))
         return nullptr;
-    int keep = pjl_AnsiPrefixLength(ansi, int(length), limit);
+    int keep = UTL_AnsiPrefixLength(ansi, int(length), limit);
     ansi[keep] = 0;
     return ansi;
 }
@@ -236,7 +236,7 @@ LONG pjl_FormatDocumentName(LPCWSTR key, const JobHeaderContext *ctx, PjlBuffer 
         return PJL_ERR_CONVERSION;
     LONG r = 0;
     if (dbcs) {
-        ansi[pjl_AnsiPrefixLength(ansi, int(length), kDbcsNameBytes)] = 0;
+        ansi[UTL_AnsiPrefixLength(ansi, int(length), kDbcsNameBytes)] = 0;
         r = keyAndAnsi(key, ansi, out);
     } else if (length <= DWORD(kNameBytes)) {
         r = keyAndAnsi(key, ansi, out);

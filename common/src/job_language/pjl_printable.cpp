@@ -73,14 +73,3 @@ BOOL PJL_IsPrintableText(LPCWSTR text, std::span<const PjlRange> singles, std::s
     return printable && blanks != length;
 }
 
-int pjl_AnsiPrefixLength(LPCSTR text, int length, int limit)
-{
-    int i = 0;
-    while (i < length) {
-        const int step = (IsDBCSLeadByte(BYTE(text[i])) && i + 1 < length) ? 2 : 1;
-        if (i + step > limit)
-            break;
-        i += step;
-    }
-    return i;
-}

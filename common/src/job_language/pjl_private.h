@@ -182,12 +182,6 @@ struct PjlRange {
 BOOL PJL_IsPrintableText(LPCWSTR text, std::span<const PjlRange> singles, std::span<const PjlRange> doubles,
                          std::span<const BYTE> forbiddenSingles = {}, std::span<const WORD> forbiddenDoubles = {});
 
-/*
- * The longest prefix of the ANSI text `text` (`length` bytes) of whole
- * characters (a lead byte and its trail byte together) within `limit` bytes.
- */
-int pjl_AnsiPrefixLength(LPCSTR text, int length, int limit);
-
 /* ---- Values (job attributes) ---------------------------------------------------- */
 
 /* The value dispatch by the record's setting `id`: key + value, or 0 when there is nothing to write. */
