@@ -79,17 +79,6 @@ const PaperName *find_paper(const std::string &name)
     return nullptr;
 }
 
-bool set_number(std::vector<BYTE> &devmode, WORD id, int value, std::string &error)
-{
-    const IdLayoutItem *item = nullptr;
-    if (LAYOUT_FindItem(id, nullptr, &item) != 0 ||
-        DMB_SetValueArgs(devmode.data(), nullptr, id, item->storedType, value) != DMA_OK) {
-        error = "setting " + std::to_string(id) + " cannot be written";
-        return false;
-    }
-    return true;
-}
-
 bool set_text(std::vector<BYTE> &devmode, WORD id, const std::u16string &text, std::string &error)
 {
     const WCHAR *p = text.c_str();
@@ -109,42 +98,42 @@ bool apply_choices(const PrintRequest &r, std::vector<BYTE> &dm, std::string &er
             error = "unknown paper '" + r.paper + "'";
             return false;
         }
-        if (!set_number(dm, S_PAPER, p->number, error) || !set_text(dm, S_FORM_NAME, p->form, error) ||
-            !set_number(dm, S_OUTPUT_PAPER, 267, error))
+        if (!host_set_number(dm, S_PAPER, p->number, error) || !set_text(dm, S_FORM_NAME, p->form, error) ||
+            !host_set_number(dm, S_OUTPUT_PAPER, 267, error))
             return false;
     }
-    if (r.orientation && !set_number(dm, S_ORIENTATION, r.orientation, error))
+    if (r.orientation && !host_set_number(dm, S_ORIENTATION, r.orientation, error))
         return false;
-    if (r.duplex && !set_number(dm, S_DUPLEX, r.duplex, error))
+    if (r.duplex && !host_set_number(dm, S_DUPLEX, r.duplex, error))
         return false;
-    if (r.duplex && !set_number(dm, S_DRIVER_DUPLEX, r.driverDuplex, error))
+    if (r.duplex && !host_set_number(dm, S_DRIVER_DUPLEX, r.driverDuplex, error))
         return false;
-    if (r.reverse >= 0 && !set_number(dm, S_REVERSE, r.reverse, error))
+    if (r.reverse >= 0 && !host_set_number(dm, S_REVERSE, r.reverse, error))
         return false;
-    if (r.copies && !set_number(dm, S_COPIES, r.copies, error))
+    if (r.copies && !host_set_number(dm, S_COPIES, r.copies, error))
         return false;
     /* Copies are the printer's (uncollated) unless --collate asks the driver to collate them. */
     int collate = r.collate >= 0 ? r.collate : (r.copies > 1 ? 0 : -1);
-    if (collate >= 0 && !set_number(dm, S_COLLATE, collate, error))
+    if (collate >= 0 && !host_set_number(dm, S_COLLATE, collate, error))
         return false;
-    if (r.nup && !set_number(dm, S_NUP, r.nup, error))
+    if (r.nup && !host_set_number(dm, S_NUP, r.nup, error))
         return false;
-    if (r.nupOrder >= 0 && !set_number(dm, S_NUP_ORDER, r.nupOrder, error))
+    if (r.nupOrder >= 0 && !host_set_number(dm, S_NUP_ORDER, r.nupOrder, error))
         return false;
     if (r.booklet >= 0 &&
-        (!set_number(dm, S_LAYOUT_KIND, 2, error) || !set_number(dm, S_BOOKLET_SETS, r.booklet, error) ||
-         (r.booklet == 2 && !set_number(dm, S_BOOKLET_SET_SHEETS, r.bookletSheets, error))))
+        (!host_set_number(dm, S_LAYOUT_KIND, 2, error) || !host_set_number(dm, S_BOOKLET_SETS, r.booklet, error) ||
+         (r.booklet == 2 && !host_set_number(dm, S_BOOKLET_SET_SHEETS, r.bookletSheets, error))))
         return false;
     if (r.poster &&
-        (!set_number(dm, S_LAYOUT_KIND, 1, error) || !set_number(dm, S_POSTER_TILES, 257 * r.poster, error)))
+        (!host_set_number(dm, S_LAYOUT_KIND, 1, error) || !host_set_number(dm, S_POSTER_TILES, 257 * r.poster, error)))
         return false;
     if (r.colour) {
-        if (!set_number(dm, S_COLOUR_MODE, r.colour == 2 ? 2 : r.colour == 1 ? 1 : 0, error) ||
-            !set_number(dm, S_COLOR, r.colour == 1 ? 1 : 2, error))
+        if (!host_set_number(dm, S_COLOUR_MODE, r.colour == 2 ? 2 : r.colour == 1 ? 1 : 0, error) ||
+            !host_set_number(dm, S_COLOR, r.colour == 1 ? 1 : 2, error))
             return false;
     }
-    if (r.resolution && (!set_number(dm, S_RESOLUTION_X, r.resolution, error) ||
-                         !set_number(dm, S_RESOLUTION_Y, r.resolutionY ? r.resolutionY : r.resolution, error)))
+    if (r.resolution && (!host_set_number(dm, S_RESOLUTION_X, r.resolution, error) ||
+                         !host_set_number(dm, S_RESOLUTION_Y, r.resolutionY ? r.resolutionY : r.resolution, error)))
         return false;
     if (!host_forms_apply(r.forms, dm, error))
         return false;
@@ -152,10 +141,10 @@ bool apply_choices(const PrintRequest &r, std::vector<BYTE> &dm, std::string &er
         return false;
     /* The printer's resident fonts are offered to applications, as a user expects of a printer with
        fonts, and TrueType text prints in its own face, downloaded (292 first: writing it resets 17). */
-    if (!set_number(dm, S_FONT_SUBSTITUTION, 2, error) || !set_number(dm, S_TT_OPTION, 2, error))
+    if (!host_set_number(dm, S_FONT_SUBSTITUTION, 2, error) || !host_set_number(dm, S_TT_OPTION, 2, error))
         return false;
     /* The test document is blank: its pages must not be skipped as blank. */
-    return set_number(dm, S_SKIP_BLANK, 0, error);
+    return host_set_number(dm, S_SKIP_BLANK, 0, error);
 }
 
 /* Why a GDI call failed, in words. */
@@ -180,6 +169,17 @@ bool printer_exists(const std::u16string &name)
 }
 
 } // namespace
+
+bool host_set_number(std::vector<BYTE> &devmode, WORD id, int value, std::string &error)
+{
+    const IdLayoutItem *item = nullptr;
+    if (LAYOUT_FindItem(id, nullptr, &item) != 0 ||
+        DMB_SetValueArgs(devmode.data(), nullptr, id, item->storedType, value) != DMA_OK) {
+        error = "setting " + std::to_string(id) + " cannot be written";
+        return false;
+    }
+    return true;
+}
 
 int host_paper_number(const std::string &name)
 {
@@ -216,7 +216,7 @@ bool host_job_devmodes(const PrintRequest &request, PrintReport &report, std::ve
     for (const PageChoice &c : request.perPage)
         ownPaper = ownPaper || !c.paper.empty();
     if (ok && ownPaper && request.paper.empty())
-        ok = set_number(devmode, S_OUTPUT_PAPER, 267, error);
+        ok = host_set_number(devmode, S_OUTPUT_PAPER, 267, error);
     /* The devmode of each page that asks for its own paper or orientation (empty: the document's). */
     pageDevmodes.assign(request.perPage.size(), {});
     for (size_t i = 0; ok && i < request.perPage.size(); i++) {

@@ -70,6 +70,9 @@ struct PrintReport {
     std::vector<std::string> setFiles; /* the job files of the copy sets after the first */
 };
 
+/* Writes number setting `id` into the application's devmode in its stored type; false with a message. */
+bool host_set_number(std::vector<BYTE> &devmode, WORD id, int value, std::string &error);
+
 /* The paper number of a paper name the option accepts, or 0. */
 int host_paper_number(const std::string &name);
 

@@ -7,12 +7,12 @@
  * written beside the first.
  */
 #include "host_print_copysets.h"
+#include "host_print.h"
 
 #include <tarvel/dmb_binding.h>
 #include <tarvel/esc_codes.h>
 #include <tarvel/fax_layout.h>
 #include <tarvel/setting_layout.h>
-
 
 #include <plat/gdi.h>
 #include <plat/machine.h>
@@ -42,17 +42,6 @@ constexpr size_t kPathMax = 128;
 constexpr char16_t kMountFolder[] = u"C:\\Tarvel copy sets";
 
 constexpr DWORD kLargest = FAX_HEADER_SIZE + FAX_ENTRY_SIZE * FAX_MAX_ENTRIES;
-
-bool set_number(std::vector<BYTE> &dm, WORD id, int value, std::string &error)
-{
-    const IdLayoutItem *item = nullptr;
-    if (LAYOUT_FindItem(id, nullptr, &item) != 0 ||
-        DMB_SetValueArgs(dm.data(), nullptr, id, item->storedType, value) != DMA_OK) {
-        error = "setting " + std::to_string(id) + " cannot be written";
-        return false;
-    }
-    return true;
-}
 
 } // namespace
 
@@ -117,9 +106,9 @@ bool host_copysets_apply(const CopySetsRequest &r, std::vector<BYTE> &dm, std::s
     if (r.file.empty())
         return true;
     /* Every set its own job with its cover (the form-name kind: no file of the driver folder), the pages printed. */
-    if (!set_number(dm, S_SHEET_DATA, 1, error) || !set_number(dm, S_SHEET_KIND, 1, error) ||
-        !set_number(dm, S_SAME_FOR_ALL, 0, error) || !set_number(dm, S_DATA_SETS, r.sets, error) ||
-        !set_number(dm, S_NO_PAGES, 0, error))
+    if (!host_set_number(dm, S_SHEET_DATA, 1, error) || !host_set_number(dm, S_SHEET_KIND, 1, error) ||
+        !host_set_number(dm, S_SAME_FOR_ALL, 0, error) || !host_set_number(dm, S_DATA_SETS, r.sets, error) ||
+        !host_set_number(dm, S_NO_PAGES, 0, error))
         return false;
     const WCHAR *p = r.winPath.c_str();
     if (DMB_SetValue(S_DATA_FILE, dm.data(), nullptr, SVT_WSTRING, LONG((r.winPath.size() + 1) * 2), &p) != DMA_OK) {
