@@ -8,6 +8,7 @@
  */
 #include "status.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -94,7 +95,8 @@ bool LMS_ParseModel(const char *text, MonitorPort *port)
     LMP_Lock(port);
     /* the system name holds 31 characters and its terminator; a longer model is cut there */
     std::memset(port->deviceInfo.systemName, 0, sizeof port->deviceInfo.systemName);
-    std::strncpy(port->deviceInfo.systemName, model, sizeof port->deviceInfo.systemName - 1);
+    std::memcpy(port->deviceInfo.systemName, model,
+                std::min(std::strlen(model), sizeof port->deviceInfo.systemName - 1));
     const bool changed = store_model(port, model);
     LMP_Unlock(port);
     return changed;

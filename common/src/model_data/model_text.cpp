@@ -212,7 +212,7 @@ WORD DDD_ConvertStoredText(ModelFileReader *reader, const BYTE *bytes, LPWSTR *o
     *out = nullptr;
     DWORD n = *length;
     /* Inverted in a scratch copy so the caller's bytes stay as read. */
-    BYTE local[256];
+    BYTE local[256] = {};
     BYTE *plain = n <= sizeof local ? local : static_cast<BYTE *>(mdl_Alloc(n));
     if (!plain)
         return DDD_ERR_NO_MEMORY;

@@ -388,8 +388,8 @@ BOOL DeleteDC(HDC hdc)
         s.dcs.erase(dc);
     }
     close_dc(dc);
-    delete dc;
     plat::gdi_dc_forget(hdc);
+    delete dc;
     return TRUE;
 }
 

@@ -63,10 +63,12 @@ Ranges latin_l(WORD a, WORD b, bool narrowA = false)
     if (a == 1)
         latin.push_back({0x0041, 29});
     latin.push_back({0x0060, b});
-    latin.insert(latin.end(), {{0x00A0, 4}, {0x00A5, 1}, {0x00A7, 2}});
-    if (narrowA)
-        latin.insert(latin.end(), {{0x00AA, 2}, {0x00AD, 1}});
-    else
+    for (Range r : {Range{0x00A0, 4}, Range{0x00A5, 1}, Range{0x00A7, 2}})
+        latin.push_back(r);
+    if (narrowA) {
+        latin.push_back({0x00AA, 2});
+        latin.push_back({0x00AD, 1});
+    } else
         latin.push_back({0x00AA, 4});
     latin.insert(latin.end(), {{0x00B0, 5}, {0x00B7, 81}});
     return common_with(latin, {0x2113, 0x2122});

@@ -388,7 +388,8 @@ TEST_F(IccProfile, BadProfilesAreRefusedWithTheirStatus)
     Bytes oneGrid = lut8Tag(2, [](int, int, int) { return std::array<uint8_t, 3>{}; });
     oneGrid[10] = 1;
     Bytes shortLut = lut16Tag(3, 2, 2, [](int, int, int) { return std::array<uint16_t, 3>{}; });
-    shortLut.resize(shortLut.size() - 2);
+    shortLut.pop_back();
+    shortLut.pop_back();
     Bytes fourInputs = lut8Tag(2, [](int, int, int) { return std::array<uint8_t, 3>{}; });
     fourInputs[8] = 4;
     Bytes paraCurve = curveTag({0x0002, 0x3000}, "para"); /* function type 0 with gamma 2.2 in v4 style */
