@@ -208,6 +208,21 @@ std::string driver_dir_real();
  */
 HMODULE module_of_address(const void *address);
 
+/*
+ * A fresh module handle value, never handed out before in this process (the
+ * loader's records and the resource layer's data-file modules take theirs
+ * from here).  It names no memory: module handles are looked up, never
+ * dereferenced.
+ */
+HMODULE module_handle_new();
+
+/*
+ * Calls `fn` with the handle of every module as it is unloaded (after its
+ * detach entry ran), so that tables keyed by module handles drop the
+ * module's entries with it.  Registered for the life of the process.
+ */
+void loader_on_unload(void (*fn)(HMODULE module));
+
 /* One export of a fake module. */
 struct FakeExport {
     const char *name;

@@ -15,6 +15,7 @@
 #include <dlfcn.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 
@@ -56,27 +57,29 @@ bool fake_serves(const std::u16string &key, const ModuleName &req)
     return key == lower(req.file);
 }
 
-bool matches(const plat_module &m, const ModuleName &req)
+bool matches(const ModuleRecord &m, const ModuleName &req)
 {
     switch (m.type) {
-    case plat_module::Type::Fake:
+    case ModuleRecord::Type::Fake:
         return fake_serves(m.fake_key, req);
-    case plat_module::Type::Data:
+    case ModuleRecord::Type::Data:
         return (req.bare && same_text_nocase(m.file, req.file)) ||
                (!req.data_path.empty() && m.real_path == req.data_path);
-    case plat_module::Type::Real:
+    case ModuleRecord::Type::Real:
         return (req.bare && same_text_nocase(m.file, req.file)) ||
                (!req.library_path.empty() && m.real_path == req.library_path);
     }
     return false;
 }
 
-/* Lock held.  Runs the detach entry and removes the record. */
-void unload(LoaderState &s, plat_module *m)
+/* Lock held.  Runs the detach entry, tells the unload listeners and removes the record. */
+void unload(LoaderState &s, ModuleRecord *m)
 {
     m->unloading = true;
-    if (m->entry && m->type != plat_module::Type::Data)
-        m->entry(m, DLL_PROCESS_DETACH, nullptr);
+    if (m->entry && m->type != ModuleRecord::Type::Data)
+        m->entry(m->handle, DLL_PROCESS_DETACH, nullptr);
+    for (void (*fn)(HMODULE) : s.unload_listeners)
+        fn(m->handle);
     if (m->release)
         m->release(m->payload);
     m->payload = nullptr;
@@ -91,16 +94,16 @@ void unload(LoaderState &s, plat_module *m)
 }
 
 /* Lock held.  Adds `m`, runs its attach entry; null (record gone) when the entry refuses. */
-HMODULE attach(LoaderState &s, std::unique_ptr<plat_module> m)
+HMODULE attach(LoaderState &s, std::unique_ptr<ModuleRecord> m)
 {
-    plat_module *rec = m.get();
+    ModuleRecord *rec = m.get();
     s.modules.push_back(std::move(m));
-    if (rec->entry && !rec->entry(rec, DLL_PROCESS_ATTACH, nullptr)) {
+    if (rec->entry && !rec->entry(rec->handle, DLL_PROCESS_ATTACH, nullptr)) {
         unload(s, rec);
         SetLastError(ERROR_DLL_INIT_FAILED);
         return nullptr;
     }
-    return rec;
+    return rec->handle;
 }
 
 thread_local std::string t_last_failure;
@@ -133,8 +136,8 @@ HMODULE load_data(LoaderState &s, const ModuleName &req)
             SetLastError(ERROR_MOD_NOT_FOUND);
         return nullptr;
     }
-    auto m = std::make_unique<plat_module>();
-    m->type = plat_module::Type::Data;
+    auto m = std::make_unique<ModuleRecord>();
+    m->type = ModuleRecord::Type::Data;
     m->refs = 1;
     m->file = req.file;
     m->win_path = req.win_path;
@@ -142,7 +145,7 @@ HMODULE load_data(LoaderState &s, const ModuleName &req)
     m->payload = payload;
     m->release = s.opener->close;
     s.modules.push_back(std::move(m));
-    return s.modules.back().get();
+    return s.modules.back()->handle;
 }
 
 /* Lock held. */
@@ -165,9 +168,9 @@ HMODULE load_real(LoaderState &s, const ModuleName &req)
             dlclose(dl);
             if (!m->permanent)
                 m->refs++;
-            return m.get();
+            return m->handle;
         }
-    auto m = std::make_unique<plat_module>();
+    auto m = std::make_unique<ModuleRecord>();
     m->refs = 1;
     m->dl = dl;
     m->link_map = lm;
@@ -187,17 +190,17 @@ HMODULE load(LPCWSTR name, DWORD flags)
     const bool data = (flags & kDataFlags) != 0;
     LoaderState &s = state();
     std::lock_guard<std::recursive_mutex> g(s.lock);
-    if (plat_module *m = find_loaded(s, req, data)) {
+    if (ModuleRecord *m = find_loaded(s, req, data)) {
         if (!m->permanent)
             m->refs++;
-        return m;
+        return m->handle;
     }
     if (data)
         return load_data(s, req);
     for (const Fake &f : s.fakes)
         if (fake_serves(f.key, req)) {
-            auto m = std::make_unique<plat_module>();
-            m->type = plat_module::Type::Fake;
+            auto m = std::make_unique<ModuleRecord>();
+            m->type = ModuleRecord::Type::Fake;
             m->refs = 1;
             m->fake_key = f.key;
             m->file = req.file;
@@ -214,7 +217,7 @@ void reset_loader()
     LoaderState &s = state();
     std::lock_guard<std::recursive_mutex> g(s.lock);
     for (;;) {
-        plat_module *victim = nullptr;
+        ModuleRecord *victim = nullptr;
         for (auto &m : s.modules)
             if (!m->permanent && !m->unloading) {
                 victim = m.get();
@@ -238,8 +241,8 @@ const bool registered = (machine_on_reset(reset_loader), true);
 
 void add_builtin_kernel32(LoaderState &s)
 {
-    auto m = std::make_unique<plat_module>();
-    m->type = plat_module::Type::Fake;
+    auto m = std::make_unique<ModuleRecord>();
+    m->type = ModuleRecord::Type::Fake;
     m->permanent = true;
     m->refs = 1;
     m->fake_key = u"kernel32.dll";
@@ -322,23 +325,42 @@ bool ascii_to_wide(LPCSTR text, std::u16string &out)
     return !out.empty() && out.find(u'\uFFFD') == std::u16string::npos;
 }
 
-plat_module *find_record(LoaderState &s, HMODULE h)
+ModuleRecord *find_record(LoaderState &s, HMODULE h)
 {
+    if (!h)
+        return nullptr;
     for (auto &m : s.modules)
-        if (m.get() == h && !m->unloading)
+        if (m->handle == h && !m->unloading)
             return m.get();
     return nullptr;
 }
 
-plat_module *find_loaded(LoaderState &s, const ModuleName &req, bool with_data)
+ModuleRecord *find_loaded(LoaderState &s, const ModuleName &req, bool with_data)
 {
     for (auto &m : s.modules)
-        if (!m->unloading && (with_data || m->type != plat_module::Type::Data) && matches(*m, req))
+        if (!m->unloading && (with_data || m->type != ModuleRecord::Type::Data) && matches(*m, req))
             return m.get();
     return nullptr;
 }
 
 } // namespace loader_detail
+
+HMODULE module_handle_new()
+{
+    /* Above the first 64 KiB (which no address uses) and 16 apart; a 32-bit
+     * build would need 268 million loads to wrap. */
+    static std::atomic<uintptr_t> next{0x10000};
+    return reinterpret_cast<HMODULE>(next.fetch_add(0x10, std::memory_order_relaxed));
+}
+
+void loader_on_unload(void (*fn)(HMODULE module))
+{
+    if (!fn)
+        return;
+    LoaderState &s = state();
+    std::lock_guard<std::recursive_mutex> g(s.lock);
+    s.unload_listeners.push_back(fn);
+}
 
 std::u16string driver_dir_win() { return kDriverDir; }
 
@@ -394,7 +416,7 @@ DWORD loader_load_count(std::u16string_view name)
         return 0;
     LoaderState &s = state();
     std::lock_guard<std::recursive_mutex> g(s.lock);
-    plat_module *m = find_loaded(s, req, true);
+    ModuleRecord *m = find_loaded(s, req, true);
     return m ? m->refs : 0;
 }
 
@@ -438,7 +460,7 @@ BOOL FreeLibrary(HMODULE module)
 {
     LoaderState &s = state();
     std::lock_guard<std::recursive_mutex> g(s.lock);
-    plat_module *m = find_record(s, module);
+    ModuleRecord *m = find_record(s, module);
     if (!m) {
         SetLastError(ERROR_MOD_NOT_FOUND);
         return FALSE;

@@ -35,7 +35,7 @@ Declarations &declarations()
 }
 
 /* Lock held.  `sym` of a real module, only when the module itself defines it. */
-FARPROC own_symbol(const plat_module &m, const char *sym)
+FARPROC own_symbol(const ModuleRecord &m, const char *sym)
 {
     if (!m.dl)
         return nullptr;
@@ -47,7 +47,7 @@ FARPROC own_symbol(const plat_module &m, const char *sym)
 }
 
 /* Lock held.  An export of a fake (or the built-in module) by name. */
-FARPROC fake_export(const plat_module &m, const std::string &name)
+FARPROC fake_export(const ModuleRecord &m, const std::string &name)
 {
     for (const auto &e : m.exports)
         if (e.first == name)
@@ -55,11 +55,11 @@ FARPROC fake_export(const plat_module &m, const std::string &name)
     return nullptr;
 }
 
-FARPROC find_export(const plat_module &m, const std::string &name)
+FARPROC find_export(const ModuleRecord &m, const std::string &name)
 {
     auto alias = m.aliases.find(name);
     if (alias != m.aliases.end())
-        return m.type == plat_module::Type::Fake ? fake_export(m, alias->second) : own_symbol(m, alias->second.c_str());
+        return m.type == ModuleRecord::Type::Fake ? fake_export(m, alias->second) : own_symbol(m, alias->second.c_str());
     if (m.link_map) {
         Declarations &d = declarations();
         std::lock_guard<std::mutex> g(d.lock);
@@ -70,11 +70,11 @@ FARPROC find_export(const plat_module &m, const std::string &name)
                     return a.second;
     }
     switch (m.type) {
-    case plat_module::Type::Fake:
+    case ModuleRecord::Type::Fake:
         return fake_export(m, name);
-    case plat_module::Type::Real:
+    case ModuleRecord::Type::Real:
         return own_symbol(m, name.c_str());
-    case plat_module::Type::Data:
+    case ModuleRecord::Type::Data:
         break;
     }
     return nullptr;
@@ -109,8 +109,8 @@ bool loader_add_export_alias(HMODULE module, const char *export_name, const char
         return false;
     LoaderState &s = state();
     std::lock_guard<std::recursive_mutex> g(s.lock);
-    plat_module *m = find_record(s, module);
-    if (!m || m->type == plat_module::Type::Data)
+    ModuleRecord *m = find_record(s, module);
+    if (!m || m->type == ModuleRecord::Type::Data)
         return false;
     m->aliases[export_name] = symbol;
     return true;
@@ -161,7 +161,7 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR name)
     const std::string key = ordinal < 0x10000 ? "#" + std::to_string(ordinal) : std::string(name);
     LoaderState &s = state();
     std::lock_guard<std::recursive_mutex> g(s.lock);
-    plat_module *m = module ? find_record(s, module) : program_record(s);
+    ModuleRecord *m = module ? find_record(s, module) : program_record(s);
     if (!m) {
         SetLastError(ERROR_MOD_NOT_FOUND);
         return nullptr;

@@ -2,8 +2,11 @@
  * The loader's module records and shared state, used by its source files
  * (loader*.cpp) and nothing else.
  *
- * An HMODULE is the address of a plat_module record; every call checks a
- * handle against the live records before using it.
+ * An HMODULE is a value the loader hands out once (module_handle_new) and
+ * maps to a ModuleRecord; it is never the record's address, so a handle kept
+ * past FreeLibrary can never name a later module that happens to be
+ * allocated at the same address.  Every call checks a handle against the
+ * live records before using it.
  *
  * Locks: the loader's lock (recursive, held around entry calls like the
  * Windows loader lock) is taken before the dynamic linker's own lock
@@ -23,7 +26,11 @@
 #include <utility>
 #include <vector>
 
-struct plat_module {
+namespace plat::loader_detail {
+
+/* A loaded module: a library, a registered fake or a data file. */
+struct ModuleRecord {
+    HMODULE handle = module_handle_new(); /* this record's handle, never reused */
     enum class Type { Real, Fake, Data };
     Type type = Type::Real;
     bool permanent = false; /* mapped by the system or built in: never unloaded, not counted */
@@ -43,8 +50,6 @@ struct plat_module {
     void (*release)(void *) = nullptr;
 };
 
-namespace plat::loader_detail {
-
 struct Fake {
     std::u16string key; /* lower-cased registered name */
     PLAT_DLL_ENTRY entry;
@@ -53,9 +58,10 @@ struct Fake {
 
 struct LoaderState {
     std::recursive_mutex lock;
-    std::vector<std::unique_ptr<plat_module>> modules;
+    std::vector<std::unique_ptr<ModuleRecord>> modules;
     std::vector<Fake> fakes;
     const DatafileOpener *opener = nullptr;
+    std::vector<void (*)(HMODULE)> unload_listeners; /* loader_on_unload */
 };
 
 /* The process's loader state (never destroyed: modules may be freed during exit). */
@@ -80,16 +86,16 @@ std::u16string windows_file_name(const std::string &real_name);
 bool ascii_to_wide(LPCSTR text, std::u16string &out);
 
 /* Lock held.  The live record of a handle, or null. */
-plat_module *find_record(LoaderState &s, HMODULE h);
+ModuleRecord *find_record(LoaderState &s, HMODULE h);
 
 /* Lock held.  A loaded module serving `req`; data modules only when `with_data`. */
-plat_module *find_loaded(LoaderState &s, const ModuleName &req, bool with_data);
+ModuleRecord *find_loaded(LoaderState &s, const ModuleName &req, bool with_data);
 
 /* Lock held.  The record of the library with link map `lm`, made (permanent) when the system mapped it. */
-plat_module *record_for_link_map(LoaderState &s, const void *lm);
+ModuleRecord *record_for_link_map(LoaderState &s, const void *lm);
 
 /* Lock held.  The program's own record. */
-plat_module *program_record(LoaderState &s);
+ModuleRecord *program_record(LoaderState &s);
 
 /* The link map of the library holding `address`, or null. */
 const void *link_map_of(const void *address);

@@ -21,7 +21,7 @@ namespace {
 using namespace loader_detail;
 
 /* Lock held.  The record of the library behind a dlopen handle (null: none), which it closes. */
-plat_module *record_for_handle(LoaderState &s, void *dl)
+ModuleRecord *record_for_handle(LoaderState &s, void *dl)
 {
     if (!dl)
         return nullptr;
@@ -32,14 +32,14 @@ plat_module *record_for_handle(LoaderState &s, void *dl)
 }
 
 /* Lock held.  The loaded code module `name` names (null: the program), or null. */
-plat_module *module_by_name(LoaderState &s, LPCWSTR name)
+ModuleRecord *module_by_name(LoaderState &s, LPCWSTR name)
 {
     if (!name)
         return program_record(s);
     ModuleName req;
     if (!parse_name(std::u16string_view(name, wlen(name)), req))
         return nullptr;
-    if (plat_module *m = find_loaded(s, req, false))
+    if (ModuleRecord *m = find_loaded(s, req, false))
         return m;
     /* A library the system mapped (linked by the program) has no record until asked for. */
     if (req.library_path.empty())
@@ -48,9 +48,9 @@ plat_module *module_by_name(LoaderState &s, LPCWSTR name)
 }
 
 /* Lock held. */
-std::u16string windows_path_of(const plat_module &m)
+std::u16string windows_path_of(const ModuleRecord &m)
 {
-    if (m.type != plat_module::Type::Real)
+    if (m.type != ModuleRecord::Type::Real)
         return m.win_path;
     std::u16string dir;
     if (!unmap_path(std::filesystem::path(m.real_path).parent_path().string(), dir))
@@ -65,7 +65,7 @@ std::u16string windows_path_of(const plat_module &m)
 namespace loader_detail {
 
 /* Lock held.  The record of the library with link map `lm`, made (permanent) when the system mapped it. */
-plat_module *record_for_link_map(LoaderState &s, const void *lm)
+ModuleRecord *record_for_link_map(LoaderState &s, const void *lm)
 {
     if (!lm)
         return nullptr;
@@ -84,7 +84,7 @@ plat_module *record_for_link_map(LoaderState &s, const void *lm)
     }
     if (!dl)
         return nullptr;
-    auto m = std::make_unique<plat_module>();
+    auto m = std::make_unique<ModuleRecord>();
     m->permanent = true;
     m->refs = 1;
     m->dl = dl;
@@ -96,7 +96,7 @@ plat_module *record_for_link_map(LoaderState &s, const void *lm)
 }
 
 /* Lock held. */
-plat_module *program_record(LoaderState &s)
+ModuleRecord *program_record(LoaderState &s)
 {
     return record_for_handle(s, dlopen(nullptr, RTLD_LAZY));
 }
@@ -109,14 +109,15 @@ HMODULE module_of_address(const void *address)
         return nullptr;
     LoaderState &s = state();
     std::lock_guard<std::recursive_mutex> g(s.lock);
-    return record_for_link_map(s, link_map_of(address));
+    ModuleRecord *m = record_for_link_map(s, link_map_of(address));
+    return m ? m->handle : nullptr;
 }
 
 bool loader_attach_payload(HMODULE module, void *payload, void (*release)(void *))
 {
     LoaderState &s = state();
     std::lock_guard<std::recursive_mutex> g(s.lock);
-    plat_module *m = find_record(s, module);
+    ModuleRecord *m = find_record(s, module);
     if (!m || m->payload)
         return false;
     m->payload = payload;
@@ -128,7 +129,7 @@ void *loader_module_payload(HMODULE module)
 {
     LoaderState &s = state();
     std::lock_guard<std::recursive_mutex> g(s.lock);
-    plat_module *m = find_record(s, module);
+    ModuleRecord *m = find_record(s, module);
     return m ? m->payload : nullptr;
 }
 
@@ -141,10 +142,12 @@ HMODULE GetModuleHandleW(LPCWSTR name)
 {
     LoaderState &s = state();
     std::lock_guard<std::recursive_mutex> g(s.lock);
-    plat_module *m = module_by_name(s, name);
-    if (!m)
+    ModuleRecord *m = module_by_name(s, name);
+    if (!m) {
         SetLastError(ERROR_MOD_NOT_FOUND);
-    return m;
+        return nullptr;
+    }
+    return m->handle;
 }
 
 HMODULE GetModuleHandleA(LPCSTR name)
@@ -172,10 +175,10 @@ BOOL GetModuleHandleExW(DWORD flags, LPCWSTR name, HMODULE *module)
     }
     LoaderState &s = state();
     std::lock_guard<std::recursive_mutex> g(s.lock);
-    plat_module *m = (flags & GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS)
+    ModuleRecord *m = (flags & GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS)
                          ? record_for_link_map(s, name ? link_map_of(name) : nullptr)
                          : module_by_name(s, name);
-    *module = m;
+    *module = m ? m->handle : nullptr;
     if (!m) {
         SetLastError(ERROR_MOD_NOT_FOUND);
         return FALSE;
@@ -193,8 +196,8 @@ DWORD GetModuleFileNameW(HMODULE module, LPWSTR buf, DWORD size)
     {
         LoaderState &s = state();
         std::lock_guard<std::recursive_mutex> g(s.lock);
-        plat_module *m = module ? find_record(s, module) : program_record(s);
-        if (!m || m->type == plat_module::Type::Data) {
+        ModuleRecord *m = module ? find_record(s, module) : program_record(s);
+        if (!m || m->type == ModuleRecord::Type::Data) {
             SetLastError(ERROR_MOD_NOT_FOUND);
             return 0;
         }
@@ -223,8 +226,8 @@ BOOL DisableThreadLibraryCalls(HMODULE module)
 {
     LoaderState &s = state();
     std::lock_guard<std::recursive_mutex> g(s.lock);
-    plat_module *m = find_record(s, module);
-    if (!m || m->type == plat_module::Type::Data) {
+    ModuleRecord *m = find_record(s, module);
+    if (!m || m->type == ModuleRecord::Type::Data) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }

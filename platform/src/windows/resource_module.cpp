@@ -28,6 +28,7 @@ namespace {
 
 /* A data-file module: one open container, shared by every open of its file. */
 struct DataModule {
+    HMODULE handle = module_handle_new(); /* never reused, never the record's address */
     RsrcImagePtr image;
     std::string real_path; /* empty for a module made from bytes */
     unsigned refs = 1;
@@ -41,11 +42,11 @@ struct ModuleTable {
 
 ModuleTable &table()
 {
-    static ModuleTable t;
-    return t;
+    static ModuleTable *t = new ModuleTable; /* never destroyed: modules may be closed during exit */
+    return *t;
 }
 
-HMODULE handle_of(DataModule *m) { return reinterpret_cast<HMODULE>(m); }
+HMODULE handle_of(const DataModule *m) { return m->handle; }
 
 /* The data-file module behind a handle, or null.  Caller holds the lock. */
 DataModule *data_module(ModuleTable &t, HMODULE h)
@@ -201,8 +202,12 @@ void close_for_loader(void *payload) { rsrc_close(static_cast<HMODULE>(payload))
 
 const DatafileOpener g_opener = {open_for_loader, close_for_loader};
 
+/* A code module's string table goes with the module when it is unloaded. */
+void forget_unloaded_module(HMODULE module) { rsrc_detach_strings(module); }
+
 /* Data-file loads of the loader open containers here, never with dlopen. */
 const bool g_opener_registered = (loader_register_datafile_opener(&g_opener), true);
+const bool g_unload_registered = (loader_on_unload(forget_unloaded_module), true);
 
 } // namespace
 
