@@ -163,6 +163,9 @@ bool to_job_devmode(const std::u16string &printer, std::vector<BYTE> &devmode, s
             GlobalFree(job);
             ok = devmode.size() >= SETTINGS_IMAGE_SIZE;
         }
+        /* No context follows: the library's job record of the pre event (and the
+         * reference to itself it holds) goes as it would with the context. */
+        event(handle, nullptr, DOCUMENTEVENT_DELETEDC, 0, nullptr, 0, nullptr);
     }
     if (ui)
         FreeLibrary(ui);
