@@ -8,15 +8,15 @@
  * holds one reference of its own on the module.  The printer's
  * user-interface library, when its driver names one with DrvDocumentEvent,
  * is loaded for each context and told of every step before the graphics
- * library (see plat/gdi.h).
+ * library (see plat/gdi.h).  No engine lock is held while a library works
+ * on a device context, so contexts on different threads run side by side,
+ * as the library's own locks expect.
  *
  * A context's handle is a number from the GDI object table's counter
  * (gdi_display.h), never its record's address: a deleted context's handle
  * is refused, and the tables keyed by handles elsewhere (the drawing state
  * of gdi_dc_state.cpp, the call and escape logs) never take a later context
- * for an earlier one whose record had the same address.  No engine lock is held
- * while a library works on a device context, so contexts on different
- * threads run side by side, as the library's own locks expect.
+ * for an earlier one whose record had the same address.
  */
 #include "gdi_display.h"
 #include "gdi_escape_log.h"
@@ -66,6 +66,12 @@ struct plat_dc {
 
 namespace {
 
+/*
+ * The enabled libraries are keyed by module handle: an entry lives only
+ * while contexts use it, and every such context holds its own reference on
+ * the module, so the module cannot be unloaded (and its handle go to another
+ * module) while the entry is there.
+ */
 struct GdiState {
     std::mutex lock;
     std::map<HMODULE, std::unique_ptr<Driver>> drivers;
