@@ -14,7 +14,7 @@
  *
  * plat::machine_reset closes every handle still open.  Handle values are
  * small multiples of 4, never null or INVALID_HANDLE_VALUE, and never reused
- * within a process.
+ * within a process (a reset does not wind the values back).
  */
 #ifndef PLAT_HANDLE_H
 #define PLAT_HANDLE_H
@@ -78,6 +78,15 @@ uint32_t handle_kind(HANDLE h);
  * CloseHandle may close it.  False when it is not an open handle of that kind.
  */
 bool handle_close(HANDLE h, uint32_t kind);
+
+/*
+ * A fresh handle value for a service that keeps its handles in a table of
+ * its own (events, mutexes and threads; private heaps): never handed out
+ * before, never entered in this table, never handed out again, so it can
+ * be told from every other handle, open or closed.  Null with
+ * ERROR_NOT_ENOUGH_MEMORY once the values are spent.
+ */
+HANDLE handle_reserve();
 
 /* A second handle to the object behind `h` (as DuplicateHandle gives); null when `h` is not open. */
 HANDLE handle_duplicate(HANDLE h);

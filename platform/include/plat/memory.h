@@ -110,6 +110,9 @@ HLOCAL LocalHandle(LPCVOID mem);
  * Creates a private heap.  `maximum` 0 lets it grow without bound; otherwise
  * allocations that would take the heap's live bytes above `maximum` fail.
  * Returns the heap handle (destroy with HeapDestroy), null on failure.
+ * Heap handles are never reused: once the heap is destroyed, every heap
+ * function refuses its handle as it refuses an unknown one, whatever heaps
+ * are made afterwards.
  */
 HANDLE HeapCreate(DWORD options, SIZE_T initial, SIZE_T maximum);
 

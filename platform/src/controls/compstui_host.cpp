@@ -2,12 +2,19 @@
  * The common property sheet host: the callback's reasons in their order,
  * the host functions the pages call (adding pages, counting them, setting
  * the result), and one property sheet over the pages added.
+ *
+ * The host handle a callback gets (hComPropSheet) is a value from the handle
+ * table's counter (plat/handle.h) that names the running host while its
+ * CommonPropertySheetUIW call lasts; a callback that keeps it and calls the
+ * host afterwards is refused instead of reaching a host record long gone.
  */
 #include <plat/compstui.h>
 #include <plat/error.h>
+#include <plat/handle.h>
 #include <plat/machine.h>
 
 #include <algorithm>
+#include <map>
 
 namespace {
 
@@ -25,6 +32,22 @@ std::vector<plat::CompstuiCall> &calls()
 
 const bool registered = (plat::machine_on_reset([] { calls().clear(); }), true);
 
+/* The running hosts by handle (the window system runs on one thread). */
+std::map<HANDLE, Host *> &hosts()
+{
+    static auto *h = new std::map<HANDLE, Host *>;
+    return *h;
+}
+
+/* A running host's entry in the table, for the length of its CommonPropertySheetUIW call. */
+struct HostEntry {
+    HANDLE handle;
+    HostEntry(HANDLE h, Host *host) : handle(h) { hosts()[h] = host; }
+    ~HostEntry() { hosts().erase(handle); }
+    HostEntry(const HostEntry &) = delete;
+    HostEntry &operator=(const HostEntry &) = delete;
+};
+
 LONG callReason(Host &h, WORD reason, LPARAM lParam)
 {
     h.info.Reason = reason;
@@ -35,7 +58,8 @@ LONG callReason(Host &h, WORD reason, LPARAM lParam)
 
 LONG_PTR hostFunction(HANDLE handle, UINT function, LPARAM lParam1, LPARAM lParam2)
 {
-    Host *h = static_cast<Host *>(handle);
+    auto found = handle ? hosts().find(handle) : hosts().end();
+    Host *h = found == hosts().end() ? nullptr : found->second;
     LONG_PTR answer = 0;
     if (!h) {
         SetLastError(ERROR_INVALID_HANDLE);
@@ -79,11 +103,15 @@ LONG CommonPropertySheetUIW(HWND owner, PFNPROPSHEETUI callback, LPARAM lParam, 
         SetLastError(ERROR_INVALID_PARAMETER);
         return -1;
     }
+    HANDLE handle = plat::handle_reserve();
+    if (!handle)
+        return -1;
     Host h;
+    const HostEntry entry(handle, &h);
     h.callback = callback;
     h.info.cbSize = sizeof(PROPSHEETUI_INFO);
     h.info.Version = PROPSHEETUI_INFO_VERSION;
-    h.info.hComPropSheet = &h;
+    h.info.hComPropSheet = handle;
     h.info.pfnComPropSheet = hostFunction;
     h.info.lParamInit = lParam;
     if (callReason(h, PROPSHEETUI_REASON_INIT, lParam) <= 0 || h.pages.empty()) {

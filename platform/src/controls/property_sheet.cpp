@@ -3,16 +3,23 @@
  * buttons, OK, Cancel, Apply, Help), lazy page creation, the notification
  * order of tab changes, OK, Apply, Cancel, Help and the wizard buttons, the
  * PSM_ messages pages send, and the modal run of PropertySheetW.
+ *
+ * A page's handle is a value from the handle table's counter (plat/handle.h),
+ * never its record's address: a destroyed page's handle is refused even when
+ * a later page's record takes the same memory.
  */
 #include "controls_private.h"
 
 #include <plat/error.h>
+#include <plat/handle.h>
 #include <plat/machine.h>
 #include <plat/prsht.h>
 #include <plat/resource.h>
 
 #include <algorithm>
 #include <cstring>
+#include <map>
+#include <memory>
 #include <set>
 
 struct plat_propsheetpage {
@@ -24,18 +31,21 @@ namespace {
 
 using namespace plat::ctl;
 
-std::set<HPROPSHEETPAGE> &livePages()
+/* The live pages by handle. */
+std::map<HPROPSHEETPAGE, std::unique_ptr<plat_propsheetpage>> &livePages()
 {
-    static auto *s = new std::set<HPROPSHEETPAGE>;
+    static auto *s = new std::map<HPROPSHEETPAGE, std::unique_ptr<plat_propsheetpage>>;
     return *s;
 }
 
-const bool registered = (plat::machine_on_reset([] {
-                             for (HPROPSHEETPAGE p : livePages())
-                                 delete p;
-                             livePages().clear();
-                         }),
-                         true);
+const bool registered = (plat::machine_on_reset([] { livePages().clear(); }), true);
+
+/* The caller's record of live page `h`, or null for any other value. */
+PROPSHEETPAGEW *pageOf(HPROPSHEETPAGE h)
+{
+    auto it = h ? livePages().find(h) : livePages().end();
+    return it == livePages().end() ? nullptr : &it->second->page();
+}
 
 struct Sheet {
     HWND frame = nullptr;
@@ -67,7 +77,10 @@ LRESULT notifyPage(Sheet &s, int index, UINT code, LPARAM lParam)
 
 bool loadPageTemplate(HPROPSHEETPAGE p, plat::DialogTemplate &t)
 {
-    PROPSHEETPAGEW &page = p->page();
+    PROPSHEETPAGEW *record = pageOf(p);
+    if (!record)
+        return false; /* destroyed while its sheet runs */
+    PROPSHEETPAGEW &page = *record;
     if (page.dwFlags & PSP_DLGINDIRECT)
         return false; /* in-memory templates are not built */
     HRSRC found = FindResourceW(page.hInstance, page.pszTemplate, RT_DIALOG);
@@ -81,7 +94,10 @@ HWND makePage(Sheet &s, int index)
     if (s.windows[size_t(index)])
         return s.windows[size_t(index)];
     HPROPSHEETPAGE p = s.pages[size_t(index)];
-    PROPSHEETPAGEW &page = p->page();
+    PROPSHEETPAGEW *record = pageOf(p);
+    if (!record)
+        return nullptr; /* destroyed while its sheet runs */
+    PROPSHEETPAGEW &page = *record;
     if ((page.dwFlags & PSP_USECALLBACK) && page.pfnCallback && !page.pfnCallback(nullptr, PSPCB_CREATE, &page))
         return nullptr;
     plat::DialogTemplate t;
@@ -194,8 +210,9 @@ void pressCancel(Sheet &s)
 int pageIndexOfTemplate(Sheet &s, LRESULT templateId)
 {
     for (int i = 0; i < int(s.pages.size()); ++i) {
-        LPCWSTR t = s.pages[size_t(i)]->page().pszTemplate;
-        if (IS_INTRESOURCE(t) && LRESULT(reinterpret_cast<uintptr_t>(t)) == templateId)
+        const PROPSHEETPAGEW *page = pageOf(s.pages[size_t(i)]);
+        LPCWSTR t = page ? page->pszTemplate : nullptr;
+        if (t && IS_INTRESOURCE(t) && LRESULT(reinterpret_cast<uintptr_t>(t)) == templateId)
             return i;
     }
     return -1;
@@ -343,32 +360,36 @@ HPROPSHEETPAGE CreatePropertySheetPageW(const PROPSHEETPAGEW *page)
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    auto *p = new plat_propsheetpage;
+    const HPROPSHEETPAGE h = reinterpret_cast<HPROPSHEETPAGE>(plat::handle_reserve());
+    if (!h)
+        return nullptr;
+    auto p = std::make_unique<plat_propsheetpage>();
     p->copy.assign(reinterpret_cast<const BYTE *>(page), reinterpret_cast<const BYTE *>(page) + page->dwSize);
     if (p->copy.size() < sizeof(PROPSHEETPAGEW))
         p->copy.resize(sizeof(PROPSHEETPAGEW), 0);
-    livePages().insert(p);
     PROPSHEETPAGEW &copy = p->page();
+    livePages().emplace(h, std::move(p));
     if ((copy.dwFlags & PSP_USECALLBACK) && copy.pfnCallback)
         copy.pfnCallback(nullptr, PSPCB_ADDREF, &copy);
     if ((copy.dwFlags & PSP_USEREFPARENT) && copy.pcRefParent)
         ++*copy.pcRefParent;
-    return p;
+    return h;
 }
 
 BOOL DestroyPropertySheetPage(HPROPSHEETPAGE page)
 {
-    if (!livePages().count(page)) {
+    PROPSHEETPAGEW *copy = pageOf(page);
+    if (!copy) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    PROPSHEETPAGEW &copy = page->page();
-    if ((copy.dwFlags & PSP_USECALLBACK) && copy.pfnCallback)
-        copy.pfnCallback(nullptr, PSPCB_RELEASE, &copy);
-    if ((copy.dwFlags & PSP_USEREFPARENT) && copy.pcRefParent)
-        --*copy.pcRefParent;
+    /* Out of the table first: a release callback that destroys the page again is refused. */
+    std::unique_ptr<plat_propsheetpage> gone = std::move(livePages()[page]);
     livePages().erase(page);
-    delete page;
+    if ((copy->dwFlags & PSP_USECALLBACK) && copy->pfnCallback)
+        copy->pfnCallback(nullptr, PSPCB_RELEASE, copy);
+    if ((copy->dwFlags & PSP_USEREFPARENT) && copy->pcRefParent)
+        --*copy->pcRefParent;
     return TRUE;
 }
 
@@ -393,7 +414,7 @@ INT_PTR PropertySheetW(const PROPSHEETHEADERW *h)
         } else {
             p = h->phpage[i];
         }
-        if (!livePages().count(p)) {
+        if (!pageOf(p)) {
             for (HPROPSHEETPAGE q : s.pages)
                 DestroyPropertySheetPage(q);
             SetLastError(ERROR_INVALID_PARAMETER);
@@ -469,7 +490,8 @@ INT_PTR PropertySheetW(const PROPSHEETHEADERW *h)
                                 reinterpret_cast<HMENU>(uintptr_t(IDC_PS_TABCONTROL)), nullptr, nullptr);
         SendMessageW(s.tab, WM_SETFONT, reinterpret_cast<WPARAM>(font), 0);
         for (int i = 0; i < int(s.pages.size()); ++i) {
-            PROPSHEETPAGEW &page = s.pages[size_t(i)]->page();
+            const PROPSHEETPAGEW *record = pageOf(s.pages[size_t(i)]);
+            const PROPSHEETPAGEW page = record ? *record : PROPSHEETPAGEW{};
             std::u16string title;
             if ((page.dwFlags & PSP_USETITLE) && page.pszTitle) {
                 if (IS_INTRESOURCE(page.pszTitle)) {

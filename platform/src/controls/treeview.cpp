@@ -3,9 +3,13 @@
  * first, last or sorted; expanding and collapsing; the selection
  * (TVN_SELCHANGINGW, which may refuse, and TVN_SELCHANGEDW, by mouse for a
  * user's choice, else unknown); item queries; and its painter.  Item
- * handles are never reused within a tree.
+ * handles are values from the handle table's counter (plat/handle.h), so
+ * they are never reused in the process: a deleted item's handle, or one of
+ * another tree (also a destroyed one), names no item of a tree.
  */
 #include "controls_private.h"
+
+#include <plat/handle.h>
 
 #include <algorithm>
 #include <cstring>
@@ -30,7 +34,6 @@ struct Tree {
     std::map<HTREEITEM, Item> items;
     std::vector<HTREEITEM> roots;
     HTREEITEM selected = nullptr;
-    uintptr_t next = 0x1000;
 };
 
 std::vector<HTREEITEM> &siblings(Tree &t, HTREEITEM parent)
@@ -179,8 +182,9 @@ LRESULT treeProc(HWND h, UINT msg, WPARAM wp, LPARAM lp)
             item.selectedImage = is->item.iSelectedImage;
         if (is->item.mask & TVIF_CHILDREN)
             item.cChildren = is->item.cChildren;
-        HTREEITEM handle = reinterpret_cast<HTREEITEM>(t->next);
-        t->next += 4;
+        HTREEITEM handle = reinterpret_cast<HTREEITEM>(plat::handle_reserve());
+        if (!handle)
+            return 0;
         auto &sib = siblings(*t, parent);
         size_t at = sib.size();
         if (is->hInsertAfter == TVI_FIRST) {

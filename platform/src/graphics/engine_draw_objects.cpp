@@ -6,6 +6,8 @@
  * can tell them from records a library made itself without reading past
  * the caller's record.
  */
+#include "engine_private.h"
+
 #include <plat/engine.h>
 #include <plat/error.h>
 
@@ -56,6 +58,8 @@ struct EngineString {
     std::vector<GLYPHPOS> glyphs;
     ULONG batch = 0;
     size_t next = 0;
+    bool hasText = false;
+    std::u16string text; /* what pwszOrg points at, for strings of text */
 };
 
 /* The live engine-made objects, by the address of their public record. */
@@ -517,5 +521,29 @@ STROBJ *engine_make_string(const std::vector<GLYPHPOS> &glyphs, ULONG batch, FLO
 }
 
 void engine_free_string(STROBJ *pstro) { remove(registry().strings, pstro); }
+
+bool engine::string_keep_text(STROBJ *pstro, std::u16string text)
+{
+    std::lock_guard<std::mutex> g(registry().lock);
+    EngineString *s = pstro ? find(registry().strings, pstro) : nullptr;
+    if (!s)
+        return false;
+    s->text = std::move(text);
+    s->hasText = true;
+    s->so.pwszOrg = reinterpret_cast<LPWSTR>(s->text.data());
+    return true;
+}
+
+bool engine::free_text_string(STROBJ *pstro)
+{
+    {
+        std::lock_guard<std::mutex> g(registry().lock);
+        EngineString *s = pstro ? find(registry().strings, pstro) : nullptr;
+        if (!s || !s->hasText)
+            return false;
+    }
+    remove(registry().strings, pstro);
+    return true;
+}
 
 } // namespace plat

@@ -5,6 +5,7 @@
  * on them, and strings of glyphs placed by unhinted advances.
  */
 #include "engine_fonts_private.h"
+#include "engine_private.h"
 
 #include <plat/error.h>
 
@@ -51,8 +52,7 @@ struct EngineFont {
 
 struct Registry {
     std::map<const void *, std::unique_ptr<EngineFont>> fonts;
-    std::map<const void *, std::u16string> texts; /* pwszOrg of each engine_make_text string */
-    ULONG nextUniq = 1;
+    ULONG nextUniq = 1; /* never reused: a library tells a font from an earlier one at the same address by it */
 };
 
 Registry &registry()
@@ -385,21 +385,12 @@ STROBJ *engine_make_text(FONTOBJ *font, LPCWSTR text, ULONG count, POINTL origin
         }
     so->rclBkGround = {LONG(std::floor(minX + 1e-9)), LONG(std::floor(minY + 1e-9)), LONG(std::ceil(maxX - 1e-9)),
                        LONG(std::ceil(maxY - 1e-9))};
-    std::u16string &org = registry().texts[so];
-    org.assign(reinterpret_cast<const char16_t *>(text), count);
-    so->pwszOrg = reinterpret_cast<LPWSTR>(org.data());
+    /* The original text lives in the string's own record, so it cannot outlive the string. */
+    engine::string_keep_text(so, std::u16string(reinterpret_cast<const char16_t *>(text), count));
     return so;
 }
 
-void engine_free_text(STROBJ *pstro)
-{
-    std::lock_guard<std::recursive_mutex> g(face_lock());
-    auto it = pstro ? registry().texts.find(pstro) : registry().texts.end();
-    if (it == registry().texts.end())
-        return;
-    engine_free_string(pstro);
-    registry().texts.erase(it);
-}
+void engine_free_text(STROBJ *pstro) { engine::free_text_string(pstro); }
 
 /* ---- Layout ----------------------------------------------------------------------------------------------- */
 

@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 namespace plat::engine {
@@ -59,6 +60,17 @@ inline H handle(uintptr_t id)
 {
     return reinterpret_cast<H>(id);
 }
+
+/*
+ * Strings of text (engine_draw_objects.cpp, for engine_make_text): `text`
+ * is kept in the engine-made string's own record and its pwszOrg points at
+ * it, so the text goes with the string, whichever call frees it.  False for
+ * a string the engine did not make.
+ */
+bool string_keep_text(STROBJ *pstro, std::u16string text);
+
+/* Frees an engine-made string that keeps a text; false (nothing freed) for any other. */
+bool free_text_string(STROBJ *pstro);
 
 } // namespace plat::engine
 

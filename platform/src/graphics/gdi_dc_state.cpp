@@ -64,16 +64,22 @@ State fresh()
     return s;
 }
 
-/* Runs `f` on the state of printer context `hdc` (made on first use); `fallback` for any other context. */
+/*
+ * Runs `f` on the state of printer context `hdc` (made on first use);
+ * `fallback` for any other context.  The context is looked up with the lock
+ * held: DeleteDC forgets a context's state (under the lock) after it has
+ * taken the context out of the live ones, so no state is made for a context
+ * deleted meanwhile and left behind.
+ */
 template <typename R, typename F>
 R with_state(HDC hdc, R fallback, F f)
 {
+    Registry &r = registry();
+    std::lock_guard<std::mutex> g(r.lock);
     if (!plat::gdi_is_printer_dc(hdc)) {
         SetLastError(ERROR_INVALID_HANDLE);
         return fallback;
     }
-    Registry &r = registry();
-    std::lock_guard<std::mutex> g(r.lock);
     auto it = r.contexts.find(hdc);
     if (it == r.contexts.end())
         it = r.contexts.emplace(hdc, Context{fresh(), {}}).first;

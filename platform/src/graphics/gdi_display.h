@@ -50,6 +50,13 @@ struct RasterObject {
     uintptr_t palette = 0;   /* contexts: the selected palette */
 };
 
+/*
+ * A fresh handle number from the object table's counter, entered in no
+ * table: for printer device contexts, which gdi_job.cpp keeps, so that no
+ * context or object of this table ever has the same value.
+ */
+uintptr_t reserve_handle();
+
 /* The bitmap of `h`, or null.  The window system runs on one thread, so the record stays put while used. */
 BitmapData *bitmap_data(HBITMAP h);
 HBITMAP add_bitmap(BitmapData &&bitmap);

@@ -8,9 +8,15 @@
  * holds one reference of its own on the module.  The printer's
  * user-interface library, when its driver names one with DrvDocumentEvent,
  * is loaded for each context and told of every step before the graphics
- * library (see plat/gdi.h).  No engine lock is held
- * while a library works on a device context, so contexts on different
- * threads run side by side, as the library's own locks expect.
+ * library (see plat/gdi.h).  No engine lock is held while a library works
+ * on a device context, so contexts on different threads run side by side,
+ * as the library's own locks expect.
+ *
+ * A context's handle is a number from the GDI object table's counter
+ * (gdi_display.h), never its record's address: a deleted context's handle
+ * is refused, and the tables keyed by handles elsewhere (the drawing state
+ * of gdi_dc_state.cpp, the call and escape logs) never take a later context
+ * for an earlier one whose record had the same address.
  */
 #include "gdi_display.h"
 #include "gdi_escape_log.h"
@@ -26,7 +32,6 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -61,10 +66,16 @@ struct plat_dc {
 
 namespace {
 
+/*
+ * The enabled libraries are keyed by module handle: an entry lives only
+ * while contexts use it, and every such context holds its own reference on
+ * the module, so the module cannot be unloaded (and its handle go to another
+ * module) while the entry is there.
+ */
 struct GdiState {
     std::mutex lock;
     std::map<HMODULE, std::unique_ptr<Driver>> drivers;
-    std::set<plat_dc *> dcs;
+    std::map<HDC, std::unique_ptr<plat_dc>> dcs; /* the live contexts by handle */
 };
 
 GdiState &state()
@@ -254,7 +265,8 @@ plat_dc *live_dc(HDC hdc)
 {
     GdiState &s = state();
     std::lock_guard<std::mutex> g(s.lock);
-    return s.dcs.count(hdc) ? hdc : nullptr;
+    auto it = hdc ? s.dcs.find(hdc) : s.dcs.end();
+    return it == s.dcs.end() ? nullptr : it->second.get();
 }
 
 /*
@@ -266,8 +278,6 @@ void reset_gdi()
 {
     GdiState &s = state();
     std::lock_guard<std::mutex> g(s.lock);
-    for (plat_dc *dc : s.dcs)
-        delete dc;
     s.dcs.clear();
     s.drivers.clear();
 }
@@ -359,14 +369,15 @@ HDC CreateDCW(LPCWSTR pwszDriver, LPCWSTR pwszDevice, LPCWSTR pszPort, const DEV
     if (!dc->hsurf)
         return fail();
 
+    const HDC hdc = reinterpret_cast<HDC>(plat::gdi::reserve_handle());
+    plat_dc *made = dc.get();
     {
         GdiState &s = state();
         std::lock_guard<std::mutex> g(s.lock);
-        s.dcs.insert(dc.get());
+        s.dcs.emplace(hdc, std::move(dc));
     }
-    HDC hdc = dc.release();
     if (preDone)
-        doc_event(hdc, hdc, DOCUMENTEVENT_CREATEDCPOST, sizeof jobDevmode, &jobDevmode);
+        doc_event(made, hdc, DOCUMENTEVENT_CREATEDCPOST, sizeof jobDevmode, &jobDevmode);
     return hdc;
 }
 
@@ -382,14 +393,24 @@ BOOL DeleteDC(HDC hdc)
     if (dc->jobId)
         AbortDoc(hdc);
     doc_event(dc, hdc, DOCUMENTEVENT_DELETEDC, 0, nullptr);
+    std::unique_ptr<plat_dc> gone;
     {
         GdiState &s = state();
         std::lock_guard<std::mutex> g(s.lock);
-        s.dcs.erase(dc);
+        auto it = s.dcs.find(hdc);
+        if (it != s.dcs.end()) {
+            gone = std::move(it->second);
+            s.dcs.erase(it);
+        }
     }
-    close_dc(dc);
+    if (!gone) { /* deleted meanwhile on another thread */
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    close_dc(gone.get());
+    gone.reset();
+    /* The context's drawing state goes with it (its handle is never handed out again either way). */
     plat::gdi_dc_forget(hdc);
-    delete dc;
     return TRUE;
 }
 

@@ -1,7 +1,8 @@
 /*
  * Memory-only GDI objects (see plat/gdi_objects.h): display contexts,
  * logical palettes, 32-bit device-dependent bitmaps and icons, kept in one
- * table under one lock and keyed by handle numbers that are never reused.
+ * table under one lock and keyed by handle numbers that are never reused
+ * (a reset empties the table but the counter runs on).
  */
 #include "gdi_display.h"
 
@@ -223,6 +224,13 @@ int set_bits(Table &t, uintptr_t dc, Bitmap &bm, UINT start, UINT lines, const v
 } // namespace
 
 namespace plat::gdi {
+
+uintptr_t reserve_handle()
+{
+    Table &t = table();
+    std::lock_guard<std::mutex> g(t.lock);
+    return t.next++;
+}
 
 bool is_display_driver(LPCWSTR driver)
 {

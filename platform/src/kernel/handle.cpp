@@ -1,7 +1,9 @@
 /*
  * The handle table (see plat/handle.h): a map from handle value to kind and
  * shared object, under one lock.  Objects are closed outside the lock, so a
- * close function may itself use the table.
+ * close function may itself use the table.  Values come from one counter
+ * that no reset winds back, so a closed handle's value never names another
+ * object; services with tables of their own take their values from it too.
  */
 #include <plat/error.h>
 #include <plat/handle.h>
@@ -15,6 +17,11 @@
 namespace plat {
 
 namespace {
+
+/* The first handle value: small values stay free, as on Windows. */
+constexpr uintptr_t kFirstValue = 0x100;
+/* The last value handed out: past it the counter would wrap and meet values in use. */
+constexpr uintptr_t kLastValue = ~uintptr_t(0) - 0xFFFF;
 
 struct KindEntry {
     handle_close_fn close = nullptr;
@@ -30,7 +37,7 @@ struct HandleTable {
     std::mutex lock;
     std::unordered_map<uint32_t, KindEntry> kinds;
     std::unordered_map<uintptr_t, Entry> handles;
-    uintptr_t next = 0x100; /* first handle value; values grow by 4 */
+    uintptr_t next = kFirstValue; /* values grow by 4 and are never wound back */
 };
 
 HandleTable &table()
@@ -39,15 +46,35 @@ HandleTable &table()
     return *t;
 }
 
-HANDLE add_entry(HandleTable &t, uint32_t kind, std::shared_ptr<void> object)
+/*
+ * A value never handed out before, or 0 (ERROR_NOT_ENOUGH_MEMORY, as when
+ * Windows runs out of handles) once the counter is spent; call with the
+ * lock held.  The end takes 2^30 handles in a 32-bit process and is out of
+ * reach in a 64-bit one, but wrapping round would hand out values still in
+ * use, so it is refused.
+ */
+uintptr_t fresh_value(HandleTable &t)
 {
+    if (t.next > kLastValue) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return 0;
+    }
     uintptr_t value = t.next;
     t.next += 4;
+    return value;
+}
+
+/* A new handle for `object`, or null (the object is then released by the caller's reference). */
+HANDLE add_entry(HandleTable &t, uint32_t kind, std::shared_ptr<void> object)
+{
+    uintptr_t value = fresh_value(t);
+    if (value == 0)
+        return nullptr;
     t.handles.emplace(value, Entry{kind, std::move(object)});
     return reinterpret_cast<HANDLE>(value);
 }
 
-/* Removes every handle; the objects close as their references go. */
+/* Removes every handle; the objects close as their references go.  The counter runs on. */
 void handles_reset()
 {
     HandleTable &t = table();
@@ -123,6 +150,13 @@ bool handle_close(HANDLE h, uint32_t kind)
         t.handles.erase(it);
     }
     return true; /* `gone` closes the object here, outside the lock, if it was the last reference */
+}
+
+HANDLE handle_reserve()
+{
+    HandleTable &t = table();
+    std::lock_guard<std::mutex> g(t.lock);
+    return reinterpret_cast<HANDLE>(fresh_value(t));
 }
 
 HANDLE handle_duplicate(HANDLE h)

@@ -10,9 +10,14 @@
  * A moveable block's handle is a small cell of our own that holds the
  * block's current pointer, as a Windows handle-table entry does; a handle the
  * caller still holds therefore keeps its block reachable.
+ *
+ * A private heap's handle is a value from the handle table's counter
+ * (plat/handle.h), never the heap record's address: a heap destroyed and a
+ * new one made at the same address must not answer to the old handle.
  */
 #include <plat/error.h>
 #include <plat/fault.h>
+#include <plat/handle.h>
 #include <plat/memory.h>
 
 #include <algorithm>
@@ -49,9 +54,9 @@ struct MemoryState {
     std::mutex lock;
     std::unordered_map<Key, Block> blocks; /* by data pointer */
     std::unordered_set<Key> cells;         /* live moveable handle cells */
-    std::unordered_set<Key> heaps;         /* live private heaps and the process heap */
-    Heap process_heap;
-    MemoryState() { heaps.insert(hide(&process_heap)); }
+    std::unordered_map<HANDLE, Key> heaps; /* live heaps by handle: private ones and the process heap */
+    Heap process_heap;                     /* its handle is its address: it is never freed */
+    MemoryState() { heaps.emplace(&process_heap, hide(&process_heap)); }
 };
 
 MemoryState &state()
@@ -112,16 +117,15 @@ HGLOBAL block_handle(Key data, const Block &b) { return b.cell ? unhide(b.cell) 
 /* The heap behind a heap handle, or null.  Caller holds the lock. */
 Heap *find_heap(MemoryState &s, HANDLE heap)
 {
-    if (!heap || !s.heaps.count(hide(heap)))
-        return nullptr;
-    return static_cast<Heap *>(heap);
+    auto it = heap ? s.heaps.find(heap) : s.heaps.end();
+    return it == s.heaps.end() ? nullptr : static_cast<Heap *>(unhide(it->second));
 }
 
-/* The block of `heap` that starts at `mem`, or null.  Caller holds the lock. */
-Block *find_heap_block(MemoryState &s, HANDLE heap, const void *mem)
+/* The block of heap `h` that starts at `mem`, or null.  Caller holds the lock. */
+Block *find_heap_block(MemoryState &s, const Heap *h, const void *mem)
 {
-    auto it = mem ? s.blocks.find(hide(mem)) : s.blocks.end();
-    if (it == s.blocks.end() || it->second.heap != hide(heap))
+    auto it = mem && h ? s.blocks.find(hide(mem)) : s.blocks.end();
+    if (it == s.blocks.end() || it->second.heap != hide(h))
         return nullptr;
     return &it->second;
 }
@@ -305,14 +309,17 @@ HANDLE HeapCreate(DWORD options, SIZE_T initial, SIZE_T maximum)
     (void)options;
     if (maximum && initial > maximum)
         return fail(ERROR_INVALID_PARAMETER);
+    HANDLE handle = plat::handle_reserve();
+    if (!handle)
+        return nullptr;
     Heap *h = new (std::nothrow) Heap;
     if (!h)
         return fail(ERROR_NOT_ENOUGH_MEMORY);
     h->maximum = maximum;
     MemoryState &s = state();
     std::lock_guard<std::mutex> g(s.lock);
-    s.heaps.insert(hide(h));
-    return h;
+    s.heaps.emplace(handle, hide(h));
+    return handle;
 }
 
 BOOL HeapDestroy(HANDLE heap)
@@ -326,7 +333,7 @@ BOOL HeapDestroy(HANDLE heap)
             SetLastError(ERROR_INVALID_HANDLE);
             return FALSE;
         }
-        s.heaps.erase(hide(h));
+        s.heaps.erase(heap);
         for (Key k : h->blocks)
             s.blocks.erase(k);
     }
@@ -364,7 +371,7 @@ LPVOID HeapReAlloc(HANDLE heap, DWORD flags, LPVOID mem, SIZE_T bytes)
     Heap *h = find_heap(s, heap);
     if (!h)
         return fail(ERROR_INVALID_HANDLE);
-    Block *b = find_heap_block(s, heap, mem);
+    Block *b = find_heap_block(s, h, mem);
     if (!b)
         return fail(ERROR_INVALID_PARAMETER);
     if (!plat::fault_alloc_allowed())
@@ -401,7 +408,7 @@ BOOL HeapFree(HANDLE heap, DWORD flags, LPVOID mem)
         }
         if (!mem)
             return TRUE;
-        Block *b = find_heap_block(s, heap, mem);
+        Block *b = find_heap_block(s, h, mem);
         if (!b) {
             SetLastError(ERROR_INVALID_PARAMETER);
             return FALSE;
@@ -417,7 +424,7 @@ SIZE_T HeapSize(HANDLE heap, DWORD flags, LPCVOID mem)
     (void)flags;
     MemoryState &s = state();
     std::lock_guard<std::mutex> g(s.lock);
-    Block *b = find_heap(s, heap) ? find_heap_block(s, heap, mem) : nullptr;
+    Block *b = find_heap_block(s, find_heap(s, heap), mem);
     if (!b) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return SIZE_T(-1);

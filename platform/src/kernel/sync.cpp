@@ -8,10 +8,12 @@
  * machine clock wakes the same condition variable when it moves, so that
  * timed waits on a fixed clock see their deadline pass.
  *
- * A handle is the address of a small slot record of this file; the object
- * behind it is shared by every handle that opens it.
+ * A handle is a value from the handle table's counter (plat/handle.h), so a
+ * closed handle's value never comes back for a new object; this file's
+ * table maps it to the object, which every handle that opens it shares.
  */
 #include <plat/error.h>
+#include <plat/handle.h>
 #include <plat/machine.h>
 #include <plat/sysinfo.h>
 #include <plat/text.h>
@@ -56,14 +58,10 @@ struct Object {
 
 using ObjectRef = std::shared_ptr<Object>;
 
-struct Slot {
-    ObjectRef obj;
-};
-
 struct SyncState {
     std::mutex lock;
     std::condition_variable changed;
-    std::unordered_map<HANDLE, std::unique_ptr<Slot>> handles;
+    std::unordered_map<HANDLE, ObjectRef> handles; /* by handle value */
     std::map<std::u16string, ObjectRef> names;
     size_t waiting = 0;
 };
@@ -106,13 +104,13 @@ void abandon_owned_mutexes()
     s.changed.notify_all();
 }
 
-/* Lock held. */
+/* Lock held.  A new handle to `obj`; null (with the last error) when no value is left. */
 HANDLE add_handle(SyncState &s, const ObjectRef &obj)
 {
-    auto slot = std::make_unique<Slot>();
-    slot->obj = obj;
-    HANDLE h = slot.get();
-    s.handles.emplace(h, std::move(slot));
+    HANDLE h = handle_reserve();
+    if (!h)
+        return nullptr;
+    s.handles.emplace(h, obj);
     obj->handles++;
     return h;
 }
@@ -121,7 +119,7 @@ HANDLE add_handle(SyncState &s, const ObjectRef &obj)
 ObjectRef find(SyncState &s, HANDLE h)
 {
     auto it = s.handles.find(h);
-    return it == s.handles.end() ? nullptr : it->second->obj;
+    return it == s.handles.end() ? nullptr : it->second;
 }
 
 /* Lock held.  Whether the current thread could take `o` now. */
@@ -254,11 +252,13 @@ HANDLE create_object(Kind kind, LPCWSTR name, Init init)
         }
     }
     auto obj = std::make_shared<Object>(kind);
+    HANDLE h = add_handle(s, obj);
+    if (!h)
+        return nullptr;
     obj->name = n;
     init(*obj, obj);
     if (!n.empty())
         s.names.emplace(n, obj);
-    HANDLE h = add_handle(s, obj);
     SetLastError(ERROR_SUCCESS);
     return h;
 }
@@ -363,7 +363,7 @@ bool sync_close_handle(HANDLE handle)
     auto it = s.handles.find(handle);
     if (it == s.handles.end())
         return false;
-    ObjectRef o = it->second->obj;
+    ObjectRef o = std::move(it->second);
     s.handles.erase(it);
     if (--o->handles == 0 && !o->name.empty()) {
         s.names.erase(o->name);
@@ -512,6 +512,8 @@ HANDLE CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE start,
         std::lock_guard<std::mutex> g(s.lock);
         h = add_handle(s, obj);
     }
+    if (!h)
+        return nullptr;
     try {
         std::thread([obj, start, param] { thread_main(obj, start, param); }).detach();
     } catch (...) {
