@@ -11,8 +11,9 @@
  *   caps       create a printer device context on a printer (the rendering
  *              library enabled by the engine's side of a job) with its job
  *              devmode, and show what the library told the engine.
- *   print      print the built-in test document through the whole road to
- *              a job file (the main command).
+ *   print      print the built-in test document (a title page with the
+ *              job's settings, a drawing, an image and a text page) through
+ *              the whole road to a job file (the main command).
  *   send       send a job file through the language monitor to a device.
  *   status     the printer's status on a TCP/IP port as the monitor sees it.
  */
@@ -203,12 +204,14 @@ void print_usage(FILE *to)
     std::fprintf(to,
                  "usage: tarvel [--machine DIR] print [OPTIONS] [FILE.jpg | FILE]\n"
                  "\n"
-                 "Prints the built-in test document (page 2 drawings, page 3 images, page 4\n"
-                 "text, the others blank) through the rendering\n"
-                 "library and the spooler, and writes the job to a file.  The printer is\n"
-                 "installed with the standard model on first use.  With a JPEG file, prints\n"
-                 "that photograph on one page instead, fitted to the printable area (a file\n"
-                 "is a JPEG file when its name ends .jpg or .jpeg or its bytes begin as one).\n"
+                 "Prints the built-in test document through the rendering library and the\n"
+                 "spooler, and writes the job to a file: page 1 a title page saying what the\n"
+                 "document is and showing the job's settings (paper, orientation, duplex,\n"
+                 "colour mode, resolution, copies), page 2 vector drawings, page 3 images,\n"
+                 "page 4 text, any further page blank.  The printer is installed with the\n"
+                 "standard model on first use.  With a JPEG file, prints that photograph on\n"
+                 "one page instead, fitted to the printable area (a file is a JPEG file when\n"
+                 "its name ends .jpg or .jpeg or its bytes begin as one).\n"
                  "With any other file, prints it as UTF-8 text in 10-point DejaVu Sans Mono,\n"
                  "lines broken at the printable width, as many pages as it fills (an empty\n"
                  "file: one blank page; a file that is not UTF-8 is refused).\n"
@@ -218,7 +221,8 @@ void print_usage(FILE *to)
                  "  --model FILE          model data file for a new printer (default TARVEL1.DDD)\n"
                  "  -o, --output FILE     job file (default tarvel-job.prn)\n"
                  "  --document NAME       document name (default \"Tarvel test document\")\n"
-                 "  --pages N             number of pages (default 1; 0 prints an empty document)\n"
+                 "  --pages N             number of pages (default 4, the whole test document;\n"
+                 "                        1 prints the title page alone; 0 an empty document)\n"
                  "  --page N:PAPER[:ORIENTATION]\n"
                  "                        paper and orientation of page N\n"
                  "  --paper NAME          A4, Letter, Legal, A3, A5, B5, B4, Tabloid\n"
@@ -278,6 +282,7 @@ int parse_orientation(const std::string &s)
 int cmd_print(int argc, char **argv, int first)
 {
     host::PrintRequest r;
+    bool pagesGiven = false; /* --pages was given (the default is the whole test document) */
     auto bad = [](const std::string &what) {
         std::fprintf(stderr, "tarvel print: %s (see tarvel print --help)\n", what.c_str());
         return 2;
@@ -350,6 +355,7 @@ int cmd_print(int argc, char **argv, int first)
         } else if (a == "--pages") {
             if (!parse_int(v, 0, 1000000, r.pages))
                 return bad("--pages takes a number from 0 to 1000000");
+            pagesGiven = true;
         } else if (a == "--page") {
             /* N:PAPER[:ORIENTATION] */
             size_t c1 = value.find(':');
@@ -422,11 +428,13 @@ int cmd_print(int argc, char **argv, int first)
         return bad("--booklet and --poster cannot be combined");
     if (r.photoEscape && r.photo.empty())
         return bad("--pass-through needs a JPEG file");
+    /* A photo and a text file decide their pages (--pages 1 agrees with a photo's one page and is taken). */
+    const bool otherPages = pagesGiven && r.pages != 1;
     if (!r.photo.empty()) {
-        if (r.pages != 1 || !r.perPage.empty())
+        if (otherPages || !r.perPage.empty())
             return bad("a JPEG file is printed on one page: no --pages or --page");
     }
-    if (!r.textFile.empty() && (r.pages != 1 || !r.perPage.empty() || r.photoEscape))
+    if (!r.textFile.empty() && (otherPages || !r.perPage.empty() || r.photoEscape))
         return bad("a text file prints as many pages as it fills: no --pages, --page or --pass-through");
     if (r.perPage.size() > size_t(r.pages))
         return bad("--page " + std::to_string(r.perPage.size()) + " is beyond the document's " +
