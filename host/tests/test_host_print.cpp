@@ -442,6 +442,7 @@ TEST_F(HostPrint, AnEmptyDocumentIsAnEmptyJobFile)
     std::string out = print("--pages 0", &status);
     ASSERT_EQ(status, 0) << out;
     EXPECT_EQ(jobBytes(), "");
+    EXPECT_EQ(out.find("List it with"), std::string::npos) << "an empty job file has nothing to list\n" << out;
 }
 
 TEST_F(HostPrint, RefusedRoadsAndBadOptionsFailWithAMessage)

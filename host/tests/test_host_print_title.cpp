@@ -1,17 +1,20 @@
 // The test document as `tarvel print` prints it by default: on a fresh
 // machine folder it installs the printer and prints the whole document (the
-// title, drawing, image and text pages), which the job lister reads whole;
-// the title page's text shows the settings the job prints with.
+// title, drawing, image and text pages), which the job lister reads whole,
+// and ends by naming the job file and the lister's command for it; the
+// title page's text shows the settings the job prints with.
 #include "host_job_test.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 namespace {
 
+namespace fs = std::filesystem;
 namespace op = pxllist::op;
 namespace attr = pxllist::attr;
 
@@ -77,6 +80,21 @@ protected:
                     sizes.push_back(v);
         return sizes;
     }
+
+    /* A path as the shell reads it back: in single quotes when it holds more than letters, digits and /._+,:=@%-. */
+    static std::string shellWord(const std::string &path)
+    {
+        const bool plain = path.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789/._+,:=@%-") ==
+                           std::string::npos;
+        return plain ? path : "'" + path + "'";
+    }
+
+    /* The job lister's command as tarvel names it: the one beside it when it was built there, else its bare name. */
+    static std::string lister()
+    {
+        const fs::path beside = fs::canonical(TARVEL_HOST_BINARY).parent_path() / "pxllist";
+        return fs::is_regular_file(beside) ? shellWord(beside.string()) : "pxllist";
+    }
 };
 
 TEST_F(HostPrintTitle, TheDefaultPrintInstallsThePrinterAndPrintsTheWholeTestDocument)
@@ -86,6 +104,10 @@ TEST_F(HostPrintTitle, TheDefaultPrintInstallsThePrinterAndPrintsTheWholeTestDoc
     ASSERT_EQ(status, 0) << out;
     EXPECT_NE(out.find("Installed printer \"Tarvel CX 1500\" (TARVEL1.DDD) on FILE:\n"), std::string::npos) << out;
     EXPECT_NE(out.find("Printed 4 pages to " + job + " ("), std::string::npos) << out;
+    /* The last line says how to list the job, by the job file's absolute path. */
+    const std::string last = "List it with: " + lister() + " " + job + "\n";
+    ASSERT_GE(out.size(), last.size());
+    EXPECT_EQ(out.substr(out.size() - last.size()), last) << out;
 
     const pxllist::Listing listing = listed();
     ASSERT_TRUE(listing.ok);
@@ -158,6 +180,28 @@ TEST_F(HostPrintTitle, TheTitlePageShowsTheSettingsTheJobPrintsWith)
         EXPECT_EQ(sizes[0], 2 * sizes[1]);
         EXPECT_EQ(title.rfind("\nTarvel test document\n", 0), 0u) << title;
     }
+}
+
+/*
+ * The job file is named by its absolute path also when it is given
+ * relative to the working folder, and the command quotes a path with a
+ * space so that the shell reads it as one word.
+ */
+TEST_F(HostPrintTitle, ARelativeJobFileIsNamedByItsAbsolutePath)
+{
+    fs::create_directories(dir / "my jobs");
+    int status = -1;
+    const std::string out = run_in(dir, "--machine machine print --pages 1 -o './my jobs/../relative job.prn'", &status);
+    ASSERT_EQ(status, 0) << out;
+    /* The working folder as the program sees it (links resolved), the "." and ".." steps gone. */
+    const std::string whole = (fs::canonical(dir) / "relative job.prn").string();
+    EXPECT_NE(out.find("Printed 1 page to " + whole + " ("), std::string::npos) << out;
+    EXPECT_NE(out.find("List it with: " + lister() + " '" + whole + "'\n"), std::string::npos) << out;
+    pxllist::Listing l;
+    const std::string bytes = bytesOf(whole);
+    EXPECT_TRUE(pxllist::ListJob(std::span<const uint8_t>(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size()),
+                                 {}, &l))
+        << pxllist::FormatError(l.error);
 }
 
 } // namespace
