@@ -1,12 +1,13 @@
 /*
- * The host's test document: pages printed through GDI's stand-in (blank
- * but for the vector drawing page, host_drawing.h, and the image page,
- * host_image.h), the
- * user-interface library's document events and the rendering library into a
- * spooler job, whose bytes are then written to the job file.  The caller's
- * choices go into the application's devmode the way the user-interface
- * library's document properties will put them there; the library's
- * create-DC event merges it into the job devmode.
+ * The host's test document: pages printed through GDI's stand-in (the
+ * title page, host_title_page.h, the vector drawing page, host_drawing.h,
+ * the image page, host_image.h, and the text page, host_text_page.h; any
+ * page after them blank), the user-interface library's document events and
+ * the rendering library into a spooler job, whose bytes are then written
+ * to the job file.  The caller's choices go into the application's devmode
+ * the way the user-interface library's document properties will put them
+ * there; the library's create-DC event merges it into the job devmode,
+ * which the title page reads back from the device context.
  */
 #include "host_print.h"
 #include "host_drawing.h"
@@ -14,6 +15,7 @@
 #include "host_print_jpeg.h"
 #include "host_print_text.h"
 #include "host_text_page.h"
+#include "host_title_page.h"
 
 #include "host_print_resolution.h"
 #include "host_printer.h"
@@ -143,20 +145,16 @@ bool apply_choices(const PrintRequest &r, std::vector<BYTE> &dm, std::string &er
        fonts, and TrueType text prints in its own face, downloaded (292 first: writing it resets 17). */
     if (!host_set_number(dm, S_FONT_SUBSTITUTION, 2, error) || !host_set_number(dm, S_TT_OPTION, 2, error))
         return false;
-    /* The test document is blank: its pages must not be skipped as blank. */
+    /* The test document's pages after its text page are blank, and they must print. */
     return host_set_number(dm, S_SKIP_BLANK, 0, error);
 }
 
 /* Why a GDI call failed, in words. */
 std::string failure(const char *call, int page)
 {
-    DWORD e = GetLastError();
+    const DWORD e = GetLastError();
     std::string where = page > 0 ? std::string(call) + " of page " + std::to_string(page) : std::string(call);
-    if (e == ERROR_CALL_NOT_IMPLEMENTED)
-        return where + " failed: the driver does not print this kind of job yet (error 120, see the trace log)";
-    if (e == ERROR_INVALID_DATA)
-        return where + " failed: the data is invalid (error 13; the trace log names what the driver could not use)";
-    return where + " failed (error " + std::to_string(e) + ")";
+    return where + host_failed_because(e);
 }
 
 bool printer_exists(const std::u16string &name)
@@ -168,7 +166,39 @@ bool printer_exists(const std::u16string &name)
     return true;
 }
 
+/*
+ * The title page on `dc`: the job's settings read from the devmode the
+ * context prints with (the job devmode of the create-DC event, or of the
+ * reset before the page), the data manager bound for the private ones.
+ */
+bool draw_title_page(HDC dc, const PrintRequest &request, int pages, PageScale scale, std::string &error)
+{
+    TitleFacts facts;
+    facts.document = request.document;
+    facts.printer = request.printer;
+    facts.pages = pages;
+    std::vector<BYTE> used;
+    if (!plat::gdi_dc_devmode(dc, used)) {
+        error = "the device context answers no devmode";
+        return false;
+    }
+    if (!host_bind_library(error))
+        return false;
+    const bool read = host_title_settings(used, facts, error);
+    host_release_library();
+    return read && host_draw_title_page(dc, scale, facts, error);
+}
+
 } // namespace
+
+std::string host_failed_because(DWORD error)
+{
+    if (error == ERROR_CALL_NOT_IMPLEMENTED)
+        return " failed: the driver does not print this kind of job yet (error 120, see the trace log)";
+    if (error == ERROR_INVALID_DATA)
+        return " failed: the data is invalid (error 13; the trace log names what the driver could not use)";
+    return " failed (error " + std::to_string(error) + ")";
+}
 
 bool host_set_number(std::vector<BYTE> &devmode, WORD id, int value, std::string &error)
 {
@@ -287,7 +317,9 @@ bool host_print(const PrintRequest &request, PrintReport &report, std::string &e
     bool ok = host_copysets_send(dc, copySets, error);
     const std::vector<BYTE> *current = &devmode;
     const PageScale scale = host_page_scale(dc, reinterpret_cast<const DEVMODEW *>(devmode.data())->dmYResolution);
-    int pages = request.pages;
+    /* A photo is one page; a text file as many as it fills; the test document as many as asked. */
+    int pages = request.photo.empty() ? request.pages : 1;
+    const bool testDocument = request.photo.empty() && request.textFile.empty();
     TextLayout textLayout;
     if (!request.textFile.empty()) {
         if (!host_layout_text(dc, text, textLayout, error)) {
@@ -316,15 +348,16 @@ bool host_print(const PrintRequest &request, PrintReport &report, std::string &e
         } else if (!request.photo.empty() && !host_draw_jpeg(dc, photo, passThrough, report.photoRoad, error)) {
             error += " on page " + std::to_string(page);
             ok = false;
-        } else if (request.photo.empty() && request.textFile.empty() && page == kDrawingPage &&
-                   !host_draw_vector_page(dc, scale, error)) {
+        } else if (testDocument && page == kTitlePage && !draw_title_page(dc, request, pages, scale, error)) {
             error += " on page " + std::to_string(page);
             ok = false;
-        } else if (request.photo.empty() && request.textFile.empty() && page == kImagePage &&
-                   !host_draw_image_page(dc, scale, error)) {
+        } else if (testDocument && page == kDrawingPage && !host_draw_vector_page(dc, scale, error)) {
             error += " on page " + std::to_string(page);
             ok = false;
-        } else if (request.photo.empty() && request.textFile.empty() && page == kTextPage &&
+        } else if (testDocument && page == kImagePage && !host_draw_image_page(dc, scale, error)) {
+            error += " on page " + std::to_string(page);
+            ok = false;
+        } else if (testDocument && page == kTextPage &&
                    !host_draw_text_page(dc, scale, report.collectionFace, error)) {
             error += " on page " + std::to_string(page);
             ok = false;

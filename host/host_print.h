@@ -1,8 +1,10 @@
 /*
- * Printing the host's built-in test document (blank pages but for page 2,
- * the vector drawing page of host_drawing.h, and page 3, the image page of
- * host_image.h) through the whole road: the
- * printer's devmode with the caller's choices, a printer device context (GDI stand-in, the
+ * Printing the host's built-in test document (page 1 the title page of
+ * host_title_page.h, naming the document, its pages and the job's
+ * settings; page 2 the vector drawing page of host_drawing.h; page 3 the
+ * image page of host_image.h; page 4 the text page of host_text_page.h;
+ * any page after them blank) through the whole road: the printer's devmode
+ * with the caller's choices, a printer device context (GDI stand-in, the
  * user-interface library's document events and the rendering library), the
  * document and its pages, and the spooler job whose bytes become the job
  * file.
@@ -22,6 +24,9 @@
 
 namespace host {
 
+/* The pages of the whole test document: the title, drawing, image and text pages. */
+inline constexpr int kTestDocumentPages = 4;
+
 /* One page's own paper and orientation ("" / 0: as the document's). */
 struct PageChoice {
     std::string paper;
@@ -34,7 +39,7 @@ struct PrintRequest {
     std::string model = "TARVEL1.DDD";   /* for the installation on first use */
     std::u16string document = u"Tarvel test document";
     std::string output = "tarvel-job.prn";
-    int pages = 1;
+    int pages = kTestDocumentPages;      /* of the test document (a photo is one page, a text file its own) */
     std::vector<PageChoice> perPage;     /* from the first page on; the rest as the document */
     std::string paper;                   /* A4, Letter, Legal, A3, A5, B5, B4, Tabloid */
     int orientation = 0;
@@ -69,6 +74,14 @@ struct PrintReport {
     std::string photoRoad;    /* how the photo went: "pass-through" or "decoded" */
     std::vector<std::string> setFiles; /* the job files of the copy sets after the first */
 };
+
+/*
+ * The end of a failure message for the last error `error` of a failed GDI
+ * or drawing call, in words: " failed: the data is invalid (error 13; ...)",
+ * " failed: the driver does not print this kind of job yet (error 120, ...)"
+ * or " failed (error N)".
+ */
+std::string host_failed_because(DWORD error);
 
 /* Writes number setting `id` into the application's devmode in its stored type; false with a message. */
 bool host_set_number(std::vector<BYTE> &devmode, WORD id, int value, std::string &error);

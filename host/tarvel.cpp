@@ -11,8 +11,10 @@
  *   caps       create a printer device context on a printer (the rendering
  *              library enabled by the engine's side of a job) with its job
  *              devmode, and show what the library told the engine.
- *   print      print the built-in test document through the whole road to
- *              a job file (the main command).
+ *   print      print the built-in test document (a title page with the
+ *              job's settings, a drawing, an image and a text page) through
+ *              the whole road to a job file, and say how to list it (the
+ *              main command).
  *   send       send a job file through the language monitor to a device.
  *   status     the printer's status on a TCP/IP port as the monitor sees it.
  */
@@ -35,6 +37,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -203,12 +206,15 @@ void print_usage(FILE *to)
     std::fprintf(to,
                  "usage: tarvel [--machine DIR] print [OPTIONS] [FILE.jpg | FILE]\n"
                  "\n"
-                 "Prints the built-in test document (page 2 drawings, page 3 images, page 4\n"
-                 "text, the others blank) through the rendering\n"
-                 "library and the spooler, and writes the job to a file.  The printer is\n"
-                 "installed with the standard model on first use.  With a JPEG file, prints\n"
-                 "that photograph on one page instead, fitted to the printable area (a file\n"
-                 "is a JPEG file when its name ends .jpg or .jpeg or its bytes begin as one).\n"
+                 "Prints the built-in test document through the rendering library and the\n"
+                 "spooler, and writes the job to a file: page 1 a title page saying what the\n"
+                 "document is and showing the job's settings (paper, orientation, duplex,\n"
+                 "colour mode, resolution, copies), page 2 vector drawings, page 3 images,\n"
+                 "page 4 text, any further page blank.  The printer is installed with the\n"
+                 "standard model on first use.  At the end it names the job file and the\n"
+                 "job lister's command that lists it.  With a JPEG file, prints that\n"
+                 "photograph on one page instead, fitted to the printable area (a file is a\n"
+                 "JPEG file when its name ends .jpg or .jpeg or its bytes begin as one).\n"
                  "With any other file, prints it as UTF-8 text in 10-point DejaVu Sans Mono,\n"
                  "lines broken at the printable width, as many pages as it fills (an empty\n"
                  "file: one blank page; a file that is not UTF-8 is refused).\n"
@@ -218,7 +224,8 @@ void print_usage(FILE *to)
                  "  --model FILE          model data file for a new printer (default TARVEL1.DDD)\n"
                  "  -o, --output FILE     job file (default tarvel-job.prn)\n"
                  "  --document NAME       document name (default \"Tarvel test document\")\n"
-                 "  --pages N             number of pages (default 1; 0 prints an empty document)\n"
+                 "  --pages N             number of pages (default 4, the whole test document;\n"
+                 "                        1 prints the title page alone; 0 an empty document)\n"
                  "  --page N:PAPER[:ORIENTATION]\n"
                  "                        paper and orientation of page N\n"
                  "  --paper NAME          A4, Letter, Legal, A3, A5, B5, B4, Tabloid\n"
@@ -275,9 +282,48 @@ int parse_orientation(const std::string &s)
     return s == "portrait" ? 1 : s == "landscape" ? 2 : 0;
 }
 
+/* `path` made absolute (from the working folder) and tidied of "." and ".." steps. */
+std::string absolute_path(const std::string &path)
+{
+    std::error_code ec;
+    const std::filesystem::path whole = std::filesystem::absolute(path, ec);
+    return ec ? path : whole.lexically_normal().string();
+}
+
+/* `word` as the shell reads it back: as it stands when it holds only plain characters, else in single quotes. */
+std::string shell_word(const std::string &word)
+{
+    const bool plain = !word.empty() && word.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                                                               "0123456789/._+,:=@%-") == std::string::npos;
+    if (plain)
+        return word;
+    std::string quoted = "'";
+    for (char c : word)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+/*
+ * The job lister's command: pxllist beside this program (both are built
+ * into the build's bin folder) by its absolute path, else its bare name,
+ * for the PATH to find.
+ */
+std::string lister_command()
+{
+    std::error_code ec;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (!ec) {
+        const std::filesystem::path lister = self.parent_path() / "pxllist";
+        if (std::filesystem::is_regular_file(lister, ec) && ::access(lister.c_str(), X_OK) == 0)
+            return lister.string();
+    }
+    return "pxllist";
+}
+
 int cmd_print(int argc, char **argv, int first)
 {
     host::PrintRequest r;
+    bool pagesGiven = false; /* --pages was given (the default is the whole test document) */
     auto bad = [](const std::string &what) {
         std::fprintf(stderr, "tarvel print: %s (see tarvel print --help)\n", what.c_str());
         return 2;
@@ -350,6 +396,7 @@ int cmd_print(int argc, char **argv, int first)
         } else if (a == "--pages") {
             if (!parse_int(v, 0, 1000000, r.pages))
                 return bad("--pages takes a number from 0 to 1000000");
+            pagesGiven = true;
         } else if (a == "--page") {
             /* N:PAPER[:ORIENTATION] */
             size_t c1 = value.find(':');
@@ -422,11 +469,13 @@ int cmd_print(int argc, char **argv, int first)
         return bad("--booklet and --poster cannot be combined");
     if (r.photoEscape && r.photo.empty())
         return bad("--pass-through needs a JPEG file");
+    /* A photo and a text file decide their pages (--pages 1 agrees with a photo's one page and is taken). */
+    const bool otherPages = pagesGiven && r.pages != 1;
     if (!r.photo.empty()) {
-        if (r.pages != 1 || !r.perPage.empty())
+        if (otherPages || !r.perPage.empty())
             return bad("a JPEG file is printed on one page: no --pages or --page");
     }
-    if (!r.textFile.empty() && (r.pages != 1 || !r.perPage.empty() || r.photoEscape))
+    if (!r.textFile.empty() && (otherPages || !r.perPage.empty() || r.photoEscape))
         return bad("a text file prints as many pages as it fills: no --pages, --page or --pass-through");
     if (r.perPage.size() > size_t(r.pages))
         return bad("--page " + std::to_string(r.perPage.size()) + " is beyond the document's " +
@@ -444,8 +493,9 @@ int cmd_print(int argc, char **argv, int first)
         std::fprintf(stderr, "tarvel print: %s\n", error.c_str());
         return 1;
     }
+    const std::string jobFile = absolute_path(r.output);
     std::printf("Printed %d page%s to %s (%zu bytes, spooler job %lu)\n", report.pages, report.pages == 1 ? "" : "s",
-                r.output.c_str(), report.bytes, report.jobId);
+                jobFile.c_str(), report.bytes, report.jobId);
     for (const std::string &file : report.setFiles)
         std::printf("Copy set printed to %s\n", file.c_str());
     if (r.photo.empty() && r.textFile.empty() && report.pages >= 4) {
@@ -457,6 +507,10 @@ int cmd_print(int argc, char **argv, int first)
     if (!report.photoRoad.empty())
         std::printf("The photo went %s\n", report.photoRoad == "pass-through" ? "to the printer undecoded (JPEG escape)"
                                                                               : "decoded, as an image");
+    /* Last, how to look at the job: a file that holds a job (not an empty document, a form's job or a device). */
+    std::error_code ec;
+    if (report.bytes > 0 && std::filesystem::is_regular_file(jobFile, ec))
+        std::printf("List it with: %s %s\n", shell_word(lister_command()).c_str(), shell_word(jobFile).c_str());
     return 0;
 }
 

@@ -3,13 +3,14 @@
 #define HOST_TESTS_HOST_TEST_SUPPORT_H
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <sys/wait.h>
 
-/* Runs `tarvel` with `args`; its output (both streams) and, in *status, its exit code (-1 when it did not exit). */
-inline std::string run(const std::string &args, int *status)
+/* Runs the shell command `command`; its output (both streams) and, in *status, its exit code (-1 when it did not exit). */
+inline std::string run_command(const std::string &command, int *status)
 {
-    std::string cmd = std::string(TARVEL_HOST_BINARY) + " " + args + " 2>&1";
+    std::string cmd = command + " 2>&1";
     FILE *p = ::popen(cmd.c_str(), "r");
     std::string out;
     char buf[512];
@@ -18,6 +19,18 @@ inline std::string run(const std::string &args, int *status)
     int rc = p ? ::pclose(p) : -1;
     *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
     return out;
+}
+
+/* Runs `tarvel` with `args`, as run_command() does. */
+inline std::string run(const std::string &args, int *status)
+{
+    return run_command(std::string(TARVEL_HOST_BINARY) + " " + args, status);
+}
+
+/* Runs `tarvel` with `args` from the working folder `folder`, as run() does. */
+inline std::string run_in(const std::filesystem::path &folder, const std::string &args, int *status)
+{
+    return run_command("cd '" + folder.string() + "' && " + std::string(TARVEL_HOST_BINARY) + " " + args, status);
 }
 
 #endif /* HOST_TESTS_HOST_TEST_SUPPORT_H */

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -34,10 +35,21 @@ protected:
                 return true;
         return false;
     }
+
+    /* The job's page-information lines in page order. */
+    static std::vector<std::string> pageInfo(const pxllist::Listing &l)
+    {
+        std::vector<std::string> lines;
+        for (const auto &r : l.records)
+            if (r.kind == pxllist::RecordKind::kPjlLine && r.text.rfind("@PJL COMMENT QZJOBINFO PAGEINFO=", 0) == 0)
+                lines.push_back(r.text.substr(32));
+        return lines;
+    }
 };
 
 TEST_F(HostPrint, PrintsTheTestDocumentAndInstallsThePrinterOnFirstUse)
 {
+    /* The first two pages here; the whole document by default is in test_host_print_title.cpp. */
     int status = -1;
     std::string out = print("--pages 2 --paper A4", &status);
     ASSERT_EQ(status, 0) << out;
@@ -73,19 +85,26 @@ TEST_F(HostPrint, OptionsReachTheJob)
     EXPECT_EQ(count(l, pxllist::op::kBeginPage), 2);
     EXPECT_TRUE(hasLine(l, "@PJL COMMENT QZJOBINFO NUP=4"));
 
-    /* page 2 (the drawing page, a colour page) on Letter, turned */
+    /* page 2 (the drawing page) on Letter, turned, between A4 pages; every drawn page of a colour job is a colour page */
+    const std::string a4 = "SIZE[210.0X297.0]:MODE[COLOR]:COLORS[0]:INTRAY[0]:DUPLEX[SIMPLEX]";
+    const std::string letter = "SIZE[215.9X279.4]:MODE[COLOR]:COLORS[0]:INTRAY[0]:DUPLEX[SIMPLEX]";
     out = print("--pages 3 --paper A4 --page 2:Letter:landscape", &status);
     ASSERT_EQ(status, 0) << out;
     l = listed();
-    EXPECT_TRUE(hasLine(l, "@PJL COMMENT QZJOBINFO PAGEINFO=SIZE[210.0X297.0]:MODE[EMPTY]::INTRAY[0]:DUPLEX[SIMPLEX]"));
-    EXPECT_TRUE(hasLine(l, "@PJL COMMENT QZJOBINFO PAGEINFO=SIZE[215.9X279.4]:MODE[COLOR]:COLORS[0]:INTRAY[0]:DUPLEX[SIMPLEX]"));
+    EXPECT_EQ(pageInfo(l), (std::vector<std::string>{a4, letter, a4}));
 
-    /* a page of its own paper without --paper: page 1 on the printer's Letter, page 2 on A4 */
+    /* a page of its own paper without --paper: page 1 (the title page) on the printer's Letter, page 2 on A4 */
     out = print("--pages 2 --page 2:A4", &status);
     ASSERT_EQ(status, 0) << out;
     l = listed();
-    EXPECT_TRUE(hasLine(l, "@PJL COMMENT QZJOBINFO PAGEINFO=SIZE[215.9X279.4]:MODE[EMPTY]::INTRAY[0]:DUPLEX[SIMPLEX]"));
-    EXPECT_TRUE(hasLine(l, "@PJL COMMENT QZJOBINFO PAGEINFO=SIZE[210.0X297.0]:MODE[COLOR]:COLORS[0]:INTRAY[0]:DUPLEX[SIMPLEX]"));
+    EXPECT_EQ(pageInfo(l), (std::vector<std::string>{letter, a4}));
+
+    /* a page after the test document's four is blank, and announced empty */
+    out = print("--pages 5 --paper A4", &status);
+    ASSERT_EQ(status, 0) << out;
+    l = listed();
+    ASSERT_EQ(pageInfo(l).size(), 5u);
+    EXPECT_EQ(pageInfo(l)[4], "SIZE[210.0X297.0]:MODE[EMPTY]::INTRAY[0]:DUPLEX[SIMPLEX]");
 }
 
 TEST_F(HostPrint, CopiesAreUncollatedUnlessAsked)
@@ -122,11 +141,16 @@ TEST_F(HostPrint, RecordedJobsPrint)
         EXPECT_EQ(count(l, pxllist::op::kBeginPage), c.beginPages) << c.options;
         EXPECT_TRUE(hasLine(l, c.line)) << c.options;
     }
-    /* blank pages of an automatic-colour job are announced monochrome */
-    int status = -1;
-    ASSERT_EQ((print("--pages 1 --colour auto", &status), status), 0);
-    EXPECT_NE(jobBytes().find("QZPC=01"), std::string::npos);
-    EXPECT_EQ(jobBytes().find("QZPC=03"), std::string::npos);
+    /* in an automatic-colour job the title page (black text) and blank pages are announced monochrome */
+    const std::string empty = (dir / "empty.txt").string();
+    std::ofstream(empty, std::ios::binary).close();
+    for (const std::string &options : {std::string("--pages 1 --colour auto"), empty + " --colour auto"}) {
+        int status = -1;
+        ASSERT_EQ((print(options, &status), status), 0) << options;
+        EXPECT_EQ(count(listed(), pxllist::op::kBeginPage), 1) << options;
+        EXPECT_NE(jobBytes().find("QZPC=01"), std::string::npos) << options;
+        EXPECT_EQ(jobBytes().find("QZPC=03"), std::string::npos) << options;
+    }
 }
 
 /* One sheet side of a listed job: the StartPage times of its pages and their transforms' origins. */
@@ -269,7 +293,7 @@ TEST_F(HostPrint, TheDrawingPageListsCleanlyInColourAndMonochrome)
  * Page 3 is the image page: six image calls, the transparent one sent as a
  * one-bit mask and then the image, so seven images, each small enough for
  * one block.  The stretches keep their size on paper; the plain blts copy
- * pixel for pixel.  Pages 1 and 2 send no image.
+ * pixel for pixel.  Pages 1 (the title page) and 2 send no image.
  */
 TEST_F(HostPrint, TheImagePageListsCleanlyInColourAndMonochrome)
 {
@@ -418,6 +442,7 @@ TEST_F(HostPrint, AnEmptyDocumentIsAnEmptyJobFile)
     std::string out = print("--pages 0", &status);
     ASSERT_EQ(status, 0) << out;
     EXPECT_EQ(jobBytes(), "");
+    EXPECT_EQ(out.find("List it with"), std::string::npos) << "an empty job file has nothing to list\n" << out;
 }
 
 TEST_F(HostPrint, RefusedRoadsAndBadOptionsFailWithAMessage)

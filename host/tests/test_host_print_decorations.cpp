@@ -1,7 +1,7 @@
 // `tarvel print` with watermarks and annotations: each decorated job lists
 // cleanly, and the decoration is drawn on the page it belongs to, after the
 // page's own drawing and before the page ends, each tiled copy after its
-// placement.
+// placement; a blank first page, before the job's first drawing, gets none.
 #include "host_job_test.h"
 
 #include <gtest/gtest.h>
@@ -155,8 +155,13 @@ TEST_F(HostPrintDecorations, ARotatedFramedTextWatermarkIsDrawnAfterThePagesOwnD
             EXPECT_GT(path.points[0].x, 0);
             EXPECT_NEAR(path.points[0].x, -path.points[0].y, 2);
         }
-        /* The first page is blank: nothing is decorated before the job's first drawing. */
-        EXPECT_TRUE(where(p[0], op::kText).empty());
+        /* The title page gets its copy too, after its own text. */
+        const size_t titleStart = expectDrawnAfterThePage(p[0], plainPages[0]);
+        const auto titleTexts = where(p[0], op::kText);
+        ASSERT_FALSE(titleTexts.empty());
+        EXPECT_EQ(titleTexts.size(), where(plainPages[0], op::kText).size() + 1) << "one copy on the title page";
+        EXPECT_GE(titleTexts.back(), titleStart);
+        EXPECT_EQ(values(*p[0][titleTexts.back()], attr::kTextData).size(), 5u) << "DRAFT";
     }
 }
 
@@ -193,7 +198,12 @@ TEST_F(HostPrintDecorations, ABitmapWatermarkPrintsOnceCentredOrTiledColumnByCol
         EXPECT_EQ(read.rows[0], 0xFF);
         EXPECT_EQ(read.rows[1], 0x00);
         EXPECT_EQ(read.rows[2], 0x00);
-        EXPECT_TRUE(where(p[0], op::kBeginImage).empty());
+        /* The title page, which draws no image of its own, gets one copy after its text. */
+        const size_t titleStart = expectDrawnAfterThePage(p[0], plainPages[0]);
+        const auto titleImages = where(p[0], op::kBeginImage);
+        ASSERT_EQ(titleImages.size(), 1u);
+        EXPECT_GE(titleImages[0], titleStart);
+        EXPECT_EQ(values(*p[0][titleImages[0]], attr::kDestinationSize), (std::vector<double>{187, 124}));
     }
     {
         SCOPED_TRACE("tiled at 400 percent");
@@ -255,35 +265,96 @@ TEST_F(HostPrintDecorations, AnnotationItemsAtOnePositionShareOneLineAfterThePag
     ASSERT_EQ(origin.size(), 2u);
     EXPECT_GT(origin[0], 2500);
     EXPECT_GT(origin[1], 3200);
-    /* Annotations go on sheets: the first (blank) sheet ends before anything is drawn, so it has none. */
-    EXPECT_TRUE(where(p[0], op::kText).empty());
+    /* The title page's sheet carries the same two lines after its own text, the sheet number "1" last. */
+    const size_t titleStart = expectDrawnAfterThePage(p[0], plainPages[0]);
+    const auto titleTexts = where(p[0], op::kText);
+    ASSERT_EQ(titleTexts.size(), where(plainPages[0], op::kText).size() + 2);
+    EXPECT_GE(titleTexts[titleTexts.size() - 2], titleStart);
+    EXPECT_EQ(values(*p[0][titleTexts.back()], attr::kTextData).size(), 1u);
 }
 
 TEST_F(HostPrintDecorations, AtTheEndOfTheDocumentTheSheetWatermarkAndTheAnnotationShareOneAddedPage)
 {
     /* Three pages two to a sheet: the second sheet is half full when the document ends. */
+    const pxllist::Listing plain = print("--pages 3 --nup 2");
+    const auto plainSheets = pages(plain);
+    ASSERT_EQ(plainSheets.size(), 2u);
     const pxllist::Listing listing = print("--pages 3 --nup 2 --watermark SHEET --watermark-sheet "
                                             "--watermark-size 20 --annotate page:bottom-right");
     const auto p = pages(listing);
     ASSERT_EQ(p.size(), 2u) << "two sheets";
+    std::vector<size_t> decorationTexts;
     for (size_t s = 0; s < p.size(); s++) {
         SCOPED_TRACE("sheet " + std::to_string(s + 1));
-        const auto fonts = where(p[s], op::kSetFont), texts = where(p[s], op::kText);
+        /* The sheet's own pages first (the first sheet's title page has text of its own), then the decorations. */
+        const size_t start = expectDrawnAfterThePage(p[s], plainSheets[s]);
+        std::vector<size_t> fonts, texts;
+        for (size_t i : where(p[s], op::kSetFont))
+            if (i >= start)
+                fonts.push_back(i);
+        for (size_t i : where(p[s], op::kText))
+            if (i >= start)
+                texts.push_back(i);
         /* The tiled sheet watermark (20 points: 20 x 600 / 72 = 166.7, drawn at 167), then one annotation line. */
         ASSERT_EQ(fonts.size(), 2u) << "the watermark's font and the annotation's, once each";
         EXPECT_EQ(values(*p[s][fonts[0]], attr::kCharSize), std::vector<double>{167});
         ASSERT_GE(texts.size(), 3u);
-        EXPECT_EQ(texts.size(), where(p[0], op::kText).size()) << "both sheets carry the same decorations";
+        decorationTexts.push_back(texts.size());
         EXPECT_GT(texts.back(), fonts[1]) << "the annotation line comes last";
         EXPECT_EQ(values(*p[s][texts.back()], attr::kTextData).size(), 1u) << "the sheet number";
         for (size_t i = 0; i + 1 < texts.size(); i++)
             EXPECT_EQ(values(*p[s][texts[i]], attr::kTextData).size(), 5u) << "SHEET";
         EXPECT_EQ(p[s].back()->op, op::kEndPage);
     }
+    EXPECT_EQ(decorationTexts[0], decorationTexts[1]) << "both sheets carry the same decorations";
     /* On the second sheet all of it follows the third page's drawing (its images). */
     const auto images = where(p[1], op::kBeginImage);
     ASSERT_FALSE(images.empty());
     EXPECT_LT(images.back(), where(p[1], op::kSetFont)[0]);
+}
+
+/*
+ * Decorations start with the job's first drawing: a text file whose first
+ * page is blank (it opens with a form feed) prints that page exactly as
+ * without decorations, and its second page carries them after its text.
+ */
+TEST_F(HostPrintDecorations, ABlankFirstPageBeforeTheFirstDrawingGetsNone)
+{
+    const std::string file = (dir / "second.txt").string();
+    std::ofstream(file, std::ios::binary) << "\fThe second page\n";
+    const pxllist::Listing plain = print(file);
+    const auto plainPages = pages(plain);
+    ASSERT_EQ(plainPages.size(), 2u);
+    const std::string bitmapFile = bitmap(30, 20, 0x00, 0x00, 0xFF);
+    struct Case {
+        std::string options;
+        uint8_t drawn; /* what the decoration draws */
+    } const cases[] = {
+        {"--watermark DRAFT --watermark-position centre", op::kText},
+        {"--watermark-bitmap " + bitmapFile + " --watermark-position centre", op::kBeginImage},
+        {"--annotate page:bottom-right", op::kText},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.options);
+        const pxllist::Listing listing = print(c.options + " " + file);
+        const auto p = pages(listing);
+        ASSERT_EQ(p.size(), 2u);
+        ASSERT_EQ(p[0].size(), plainPages[0].size()) << "the blank first page is as without decorations";
+        for (size_t i = 0; i < p[0].size(); i++)
+            EXPECT_EQ(p[0][i]->op, plainPages[0][i]->op) << "operator " << i;
+        EXPECT_TRUE(where(p[0], c.drawn).empty());
+        /* The second page's own text first, as printed plainly (its font is removed after the decoration). */
+        const auto plainTexts = where(plainPages[1], op::kText);
+        ASSERT_EQ(plainTexts.size(), 1u);
+        const size_t own = plainTexts[0] + 1;
+        ASSERT_GT(p[1].size(), own);
+        for (size_t i = 0; i < own; i++)
+            EXPECT_EQ(p[1][i]->op, plainPages[1][i]->op) << "operator " << i << " of the page's own drawing";
+        const auto drawn = where(p[1], c.drawn);
+        ASSERT_FALSE(drawn.empty());
+        EXPECT_GE(drawn.back(), own) << "the second page carries the decoration after its text";
+        EXPECT_EQ(p[1].back()->op, op::kEndPage);
+    }
 }
 
 } // namespace

@@ -299,6 +299,16 @@ struct GdiDcInfo {
 bool gdi_dc_info(HDC hdc, GdiDcInfo *info);
 
 /*
+ * The devmode the context's graphics library was last enabled with
+ * (CreateDCW, or the latest ResetDCW that worked): the job devmode the
+ * user-interface library made at CREATEDCPRE or RESETDCPRE, else the
+ * caller's, else the printer's own; its bytes as they were handed to
+ * DrvEnablePDEV.  An application prints with these settings, so it may
+ * show them.  False for anything but a live printer context.
+ */
+bool gdi_dc_devmode(HDC hdc, std::vector<BYTE> &devmode);
+
+/*
  * The table entry of function index `index` of the library loaded for the
  * context, or null when the table has none: how the engine reaches a
  * function the library does not export.

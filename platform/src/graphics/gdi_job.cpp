@@ -57,6 +57,7 @@ struct plat_dc {
     HSURF hsurf = nullptr;
     GDIINFO gdiInfo{};
     DEVINFO devInfo{};
+    std::vector<BYTE> devmode; /* as handed to DrvEnablePDEV (the job devmode); empty when none was */
     DWORD jobId = 0;
     bool pageOpen = false;
     std::u16string docName; /* of the document in progress */
@@ -353,6 +354,7 @@ HDC CreateDCW(LPCWSTR pwszDriver, LPCWSTR pwszDevice, LPCWSTR pszPort, const DEV
     } else {
         devmode = printer_devmode(dc->printer);
     }
+    dc->devmode = devmode; /* kept before the library sees it: the settings the job prints with */
     dc->hdev = plat::engine_create_device();
     HSURF patterns[HS_DDI_MAX] = {};
     std::u16string deviceName = dc->device;
@@ -477,6 +479,15 @@ bool gdi_dc_info(HDC hdc, GdiDcInfo *info)
     info->gdiInfo = dc->gdiInfo;
     info->devInfo = dc->devInfo;
     info->jobId = dc->jobId;
+    return true;
+}
+
+bool gdi_dc_devmode(HDC hdc, std::vector<BYTE> &devmode)
+{
+    plat_dc *dc = live_dc(hdc);
+    if (!dc)
+        return false;
+    devmode = dc->devmode;
     return true;
 }
 
@@ -687,6 +698,7 @@ HDC ResetDCW(HDC hdc, const DEVMODEW *pdm)
     }
     const BYTE *p = reinterpret_cast<const BYTE *>(pdm);
     std::vector<BYTE> devmode(p, p + size_t(pdm->dmSize) + pdm->dmDriverExtra);
+    std::vector<BYTE> handed = devmode; /* kept as the context's devmode once the reset is done */
     HDEV hdev = plat::engine_create_device();
     HSURF patterns[HS_DDI_MAX] = {};
     GDIINFO gdiInfo{};
@@ -732,6 +744,7 @@ HDC ResetDCW(HDC hdc, const DEVMODEW *pdm)
     dc->hsurf = surface;
     dc->gdiInfo = gdiInfo;
     dc->devInfo = devInfo;
+    dc->devmode = std::move(handed);
     if (dc->jobId) {
         /* The document goes on on the new context. */
         std::u16string name = dc->docName;

@@ -2,7 +2,8 @@
 // engine's road: a fake user-interface library and a fake graphics library
 // log into one list, so each test checks the order GDI calls them in, the
 // arguments of each event, and that the graphics library receives exactly
-// the job devmode the user-interface library made.
+// the job devmode the user-interface library made (which the context then
+// answers as the devmode it prints with).
 #include "spool_fixture.h"
 
 #include <plat/gdi.h>
@@ -193,6 +194,9 @@ TEST_F(GdiEvents, ATwoPageJobInGdisOrder)
     ASSERT_NE(dc, nullptr) << GetLastError();
     ASSERT_EQ(fakes.made.size(), 1u);
     EXPECT_EQ(fakes.pdevDevmode, fakes.made[0]) << "the graphics library gets the job devmode the UI made";
+    std::vector<BYTE> used;
+    ASSERT_TRUE(plat::gdi_dc_devmode(dc, used));
+    EXPECT_EQ(used, fakes.made[0]) << "the context answers the job devmode it prints with";
     DOCINFOW di{sizeof(DOCINFOW), u"Two pages", nullptr, nullptr, 0};
     int job = StartDocW(dc, &di);
     ASSERT_GT(job, 0);
@@ -231,6 +235,9 @@ TEST_F(GdiEvents, AResetBetweenPagesGetsItsOwnJobDevmode)
     ASSERT_EQ(ResetDCW(dc, reinterpret_cast<const DEVMODEW *>(landscape.data())), dc);
     ASSERT_EQ(fakes.made.size(), 2u);
     EXPECT_EQ(fakes.pdevDevmode, fakes.made[1]) << "the reset context gets the second job devmode";
+    std::vector<BYTE> used;
+    ASSERT_TRUE(plat::gdi_dc_devmode(dc, used));
+    EXPECT_EQ(used, fakes.made[1]) << "after the reset the context answers the second job devmode";
     EXPECT_GT(StartPage(dc), 0);
     EXPECT_GT(EndPage(dc), 0);
     EXPECT_GT(EndDoc(dc), 0);
@@ -319,7 +326,11 @@ TEST_F(GdiEvents, WithoutAJobDevmodeTheCallersGoesToTheLibrary)
     HDC dc = CreateDCW(nullptr, u"Event Printer", nullptr, reinterpret_cast<const DEVMODEW *>(app.data()));
     ASSERT_NE(dc, nullptr);
     EXPECT_EQ(fakes.pdevDevmode, app);
+    std::vector<BYTE> used;
+    ASSERT_TRUE(plat::gdi_dc_devmode(dc, used));
+    EXPECT_EQ(used, app) << "the caller's devmode is the one printed with";
     EXPECT_TRUE(DeleteDC(dc));
+    EXPECT_FALSE(plat::gdi_dc_devmode(dc, used)) << "a deleted context has none";
 }
 
 TEST_F(GdiEvents, APrinterWithoutAUserInterfaceLibraryGetsNoEvents)
@@ -327,6 +338,9 @@ TEST_F(GdiEvents, APrinterWithoutAUserInterfaceLibraryGetsNoEvents)
     install(u"Plain Printer", u"missing.dll");
     HDC dc = CreateDCW(nullptr, u"Plain Printer", nullptr, nullptr);
     ASSERT_NE(dc, nullptr) << GetLastError();
+    std::vector<BYTE> used;
+    ASSERT_TRUE(plat::gdi_dc_devmode(dc, used));
+    EXPECT_EQ(used, make_devmode(220, 8, 3)) << "the printer's own devmode is the one printed with";
     DOCINFOW di{sizeof(DOCINFOW), u"Plain", nullptr, nullptr, 0};
     ASSERT_GT(StartDocW(dc, &di), 0);
     EXPECT_GT(EndDoc(dc), 0);
