@@ -12,9 +12,9 @@
 #include "esc_ext.h"
 
 #include "blt_image_spool.h"
-#include "draw/blt_records.h"
-#include "draw/draw_path.h"
-#include "draw/draw_xl_values.h"
+#include "blt_records.h"
+#include "draw_path.h"
+#include "draw_xl_values.h"
 #include "job_state.h"
 #include "paper_form.h"
 #include "pclxl_ops.h"

@@ -1,7 +1,7 @@
 // The standard model's device fonts in a device context: the descriptors of
 // every record, the records shown to the engine with their IFIMETRICS, the
 // engine's font queries and the default font.
-#include "../test_pdev_support.h"
+#include "test_pdev_support.h"
 
 #include "draw_font.h"
 #include "fnt_device_fonts.h"

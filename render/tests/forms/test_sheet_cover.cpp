@@ -4,7 +4,7 @@
 // checked against values and bytes worked out by hand.
 #include "sheet_cover.h"
 
-#include "draw/font_test_support.h"
+#include "font_test_support.h"
 
 #include <plat/codepage.h>
 #include <plat_test/fresh_machine.h>
