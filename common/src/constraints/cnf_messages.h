@@ -15,7 +15,7 @@
 #ifndef TARVEL_CNF_MESSAGES_H
 #define TARVEL_CNF_MESSAGES_H
 
-#include <tarvel/cnf_engine.h>
+#include <tarvel/constraints/cnf_engine.h>
 
 constexpr WORD CNF_PROMPT_FAIL = 1;
 constexpr WORD CNF_PROMPT_KEEP = 3;

@@ -12,7 +12,7 @@
 #include "icc_transform.h"
 #include "qce_engine.h"
 
-#include <tarvel/color_adjust.h>
+#include <tarvel/base/color_adjust.h>
 
 #include <plat/types.h>
 

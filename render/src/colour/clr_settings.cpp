@@ -6,8 +6,8 @@
 
 #include "pdev_context.h"
 
-#include <tarvel/dmb_binding.h>
 #include <tarvel/setting_layout.h>
+#include <tarvel/settings/dmb_binding.h>
 
 #include <cstring>
 

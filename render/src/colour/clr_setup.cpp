@@ -10,7 +10,7 @@
 
 #include "clr_settings.h"
 
-#include <tarvel/upg_settings.h>
+#include <tarvel/stores/upg_settings.h>
 
 #include <plat/codepage.h>
 #include <plat/loader.h>

@@ -7,7 +7,7 @@
 #include "ddi_lock.h"
 #include "fnt_device_fonts.h"
 
-#include <tarvel/res_module.h>
+#include <tarvel/base/res_module.h>
 
 #include <plat/error.h>
 #include <plat/loader.h>

@@ -11,7 +11,7 @@
 #include "pdev_context.h"
 #include "pdev_lifecycle.h"
 
-#include <tarvel/log_trace.h>
+#include <tarvel/base/log_trace.h>
 
 #include <plat/error.h>
 

@@ -4,7 +4,7 @@
  */
 #include "not_built.h"
 
-#include <tarvel/log_trace.h>
+#include <tarvel/base/log_trace.h>
 
 #include <plat/error.h>
 

@@ -19,7 +19,7 @@
 #ifndef TARVELGR_PAPER_FORM_H
 #define TARVELGR_PAPER_FORM_H
 
-#include <tarvel/model_records.h>
+#include <tarvel/model_data/model_records.h>
 
 #include <plat/types.h>
 

@@ -21,7 +21,7 @@
 #include "pclxl_transform.h"
 #include "pth_path_state.h"
 
-#include <tarvel/mdl_context.h>
+#include <tarvel/model_data/mdl_context.h>
 #include <tarvel/setting_layout.h>
 
 #include <plat/engine.h>

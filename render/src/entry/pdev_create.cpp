@@ -14,10 +14,10 @@
 #include "pdev_lifecycle.h"
 #include "spool_file.h"
 
-#include <tarvel/dmb_binding.h>
-#include <tarvel/log_trace.h>
-#include <tarvel/res_module.h>
-#include <tarvel/upg_settings.h>
+#include <tarvel/base/log_trace.h>
+#include <tarvel/base/res_module.h>
+#include <tarvel/settings/dmb_binding.h>
+#include <tarvel/stores/upg_settings.h>
 
 #include <plat/error.h>
 #include <plat/memory.h>

@@ -6,8 +6,8 @@
 #include "job_settings.h"
 #include "pdev_context.h"
 
-#include <tarvel/dmb_binding.h>
-#include <tarvel/model_file.h>
+#include <tarvel/model_data/model_file.h>
+#include <tarvel/settings/dmb_binding.h>
 
 #include <cstring>
 

@@ -5,7 +5,7 @@
  */
 #include "pdev_context.h"
 
-#include <tarvel/dmb_binding.h>
+#include <tarvel/settings/dmb_binding.h>
 
 #include <plat/error.h>
 

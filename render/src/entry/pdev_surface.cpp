@@ -7,8 +7,8 @@
 #include "job_state.h"
 #include "pdev_lifecycle.h"
 
-#include <tarvel/dmb_binding.h>
-#include <tarvel/log_trace.h>
+#include <tarvel/base/log_trace.h>
+#include <tarvel/settings/dmb_binding.h>
 
 #include <plat/error.h>
 

@@ -22,10 +22,10 @@
 #include "pdev_context.h"
 #include "sheet_state.h"
 
-#include <tarvel/fid_defaults.h>
-#include <tarvel/log_trace.h>
-#include <tarvel/mdl_context.h>
-#include <tarvel/paper_rules.h>
+#include <tarvel/base/log_trace.h>
+#include <tarvel/model_data/mdl_context.h>
+#include <tarvel/model_data/paper_rules.h>
+#include <tarvel/settings/fid_defaults.h>
 
 #include <plat/error.h>
 

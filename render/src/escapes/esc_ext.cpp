@@ -10,7 +10,7 @@
 #include "job_settings.h"
 #include "pdev_context.h"
 
-#include <tarvel/esc_codes.h>
+#include <tarvel/base/esc_codes.h>
 
 #include <plat/memory.h>
 

@@ -12,7 +12,7 @@
 #include "job_settings.h"
 #include "pdev_context.h"
 
-#include <tarvel/mdl_context.h>
+#include <tarvel/model_data/mdl_context.h>
 
 #include <plat/memory.h>
 

@@ -3,13 +3,13 @@
  * (annotation texts, per-copy-set headers, copy-set records, auxiliary and
  * extension-data blocks), kept in the device context until the job ends.
  * The escape numbers and payload sizes both libraries use are in
- * tarvel/esc_codes.h.
+ * tarvel/base/esc_codes.h.
  */
 #ifndef TARVELGR_ESC_JOB_DATA_H
 #define TARVELGR_ESC_JOB_DATA_H
 
 #include <plat/types.h>
-#include <tarvel/esc_codes.h>
+#include <tarvel/base/esc_codes.h>
 
 struct PdevContext;
 

@@ -7,7 +7,7 @@
 #include "pclxl_ops.h"
 #include "pdev_context.h"
 
-#include <tarvel/util_system.h>
+#include <tarvel/base/util_system.h>
 
 #include <plat/engine_fonts.h>
 #include <plat/error.h>

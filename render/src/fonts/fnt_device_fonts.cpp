@@ -11,8 +11,8 @@
 #include "fnt_device_records.h"
 #include "pdev_context.h"
 
-#include <tarvel/model_format.h>
-#include <tarvel/model_records.h>
+#include <tarvel/model_data/model_format.h>
+#include <tarvel/model_data/model_records.h>
 
 #include <plat/engine_draw.h>
 #include <plat/engine_fonts.h>

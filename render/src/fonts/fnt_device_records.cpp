@@ -9,8 +9,8 @@
 #include "draw_not_built.h"
 #include "pdev_context.h"
 
-#include <tarvel/model_format.h>
-#include <tarvel/model_records.h>
+#include <tarvel/model_data/model_format.h>
+#include <tarvel/model_data/model_records.h>
 
 #include <plat/codepage.h>
 #include <plat/error.h>

@@ -6,7 +6,7 @@
 #include "fnt_download.h"
 #include "pdev_context.h"
 
-#include <tarvel/log_trace.h>
+#include <tarvel/base/log_trace.h>
 
 #include <plat/engine_fonts.h>
 #include <plat/error.h>

@@ -8,7 +8,7 @@
 #include "ddi_lock.h"
 #include "fnt_device_fonts.h"
 
-#include <tarvel/res_module.h>
+#include <tarvel/base/res_module.h>
 
 #include <plat/engine_resource.h>
 #include <plat/error.h>

@@ -9,7 +9,7 @@
 #include "fnt_substitute.h"
 #include "sheet_pipeline.h"
 
-#include <tarvel/pdt_fontsub.h>
+#include <tarvel/stores/pdt_fontsub.h>
 
 #include <atomic>
 #include <cstdlib>

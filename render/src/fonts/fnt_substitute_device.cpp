@@ -10,7 +10,7 @@
 #include "fnt_substitute.h"
 #include "pdev_context.h"
 
-#include <tarvel/pdt_fontsub.h>
+#include <tarvel/stores/pdt_fontsub.h>
 
 #include <plat/engine_draw.h>
 #include <plat/engine_fonts.h>

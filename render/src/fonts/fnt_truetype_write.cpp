@@ -10,7 +10,7 @@
 #include "pclxl_ops.h"
 #include "pdev_context.h"
 
-#include <tarvel/mdl_context.h>
+#include <tarvel/model_data/mdl_context.h>
 
 #include <plat/error.h>
 #include <plat/memory.h>

@@ -21,8 +21,8 @@
 #include "sheet_pipeline.h"
 #include "sheet_state.h"
 
-#include <tarvel/res_module.h>
-#include <tarvel/res_text.h>
+#include <tarvel/base/res_module.h>
+#include <tarvel/base/res_text.h>
 
 #include <plat/error.h>
 #include <plat/file.h>

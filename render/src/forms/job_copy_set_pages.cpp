@@ -16,7 +16,7 @@
 #include "sheet_data.h"
 #include "sheet_state.h"
 
-#include <tarvel/log_trace.h>
+#include <tarvel/base/log_trace.h>
 
 #include <plat/error.h>
 #include <plat/file.h>

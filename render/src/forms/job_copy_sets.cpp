@@ -5,7 +5,7 @@
  */
 #include "sheet_pipeline.h"
 
-#include <tarvel/dmb_binding.h>
+#include <tarvel/settings/dmb_binding.h>
 
 #include <array>
 

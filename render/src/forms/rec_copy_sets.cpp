@@ -13,7 +13,7 @@
 #include "sheet_pipeline.h"
 #include "sheet_state.h"
 
-#include <tarvel/log_trace.h>
+#include <tarvel/base/log_trace.h>
 
 int REC_ReplayCopySets(PdevContext *pdev)
 {

@@ -6,8 +6,8 @@
 
 #include "draw_font.h"
 
+#include <tarvel/base/util_codepage.h>
 #include <tarvel/fax_layout.h>
-#include <tarvel/util_codepage.h>
 
 #include <plat/codepage.h>
 

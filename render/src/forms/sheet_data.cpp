@@ -11,7 +11,7 @@
 #include "pdev_context.h"
 #include "sheet_cover.h"
 
-#include <tarvel/fax_list.h>
+#include <tarvel/stores/fax_list.h>
 
 
 #include <cstring>

@@ -14,11 +14,11 @@
 #include "pdev_context.h"
 #include "sheet_cover.h"
 
-#include <tarvel/log_trace.h>
-#include <tarvel/model_file.h>
-#include <tarvel/model_records.h>
-#include <tarvel/res_module.h>
-#include <tarvel/upg_settings.h>
+#include <tarvel/base/log_trace.h>
+#include <tarvel/base/res_module.h>
+#include <tarvel/model_data/model_file.h>
+#include <tarvel/model_data/model_records.h>
+#include <tarvel/stores/upg_settings.h>
 
 #include <plat/error.h>
 #include <plat/file.h>

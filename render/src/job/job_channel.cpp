@@ -7,7 +7,7 @@
 #include "output_channel.h"
 #include "pdev_context.h"
 
-#include <tarvel/res_module.h>
+#include <tarvel/base/res_module.h>
 
 int OUT_CreateJobChannel(PdevContext *pdev)
 {

@@ -19,7 +19,7 @@
 #include "pdev_context.h"
 #include "pth_path_state.h"
 
-#include <tarvel/log_trace.h>
+#include <tarvel/base/log_trace.h>
 
 #include <plat/error.h>
 

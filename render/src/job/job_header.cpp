@@ -16,11 +16,11 @@
 #include "sheet_pipeline.h"
 #include "sheet_state.h"
 
-#include <tarvel/job_info.h>
-#include <tarvel/jwm_record.h>
-#include <tarvel/log_trace.h>
-#include <tarvel/mdl_context.h>
-#include <tarvel/pjl_header.h>
+#include <tarvel/base/log_trace.h>
+#include <tarvel/job_language/job_info.h>
+#include <tarvel/job_language/pjl_header.h>
+#include <tarvel/model_data/mdl_context.h>
+#include <tarvel/stores/jwm_record.h>
 
 #include <plat/clock.h>
 #include <plat/codepage.h>

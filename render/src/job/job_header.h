@@ -9,8 +9,8 @@
 #ifndef TARVELGR_JOB_HEADER_H
 #define TARVELGR_JOB_HEADER_H
 
-#include <tarvel/model_file.h>
-#include <tarvel/pjl_header.h>
+#include <tarvel/job_language/pjl_header.h>
+#include <tarvel/model_data/model_file.h>
 
 #include <plat/types.h>
 

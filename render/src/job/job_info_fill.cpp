@@ -11,7 +11,7 @@
 #include "pdev_context.h"
 #include "sheet_state.h"
 
-#include <tarvel/job_info.h>
+#include <tarvel/job_language/job_info.h>
 
 #include <algorithm>
 #include <cstdio>

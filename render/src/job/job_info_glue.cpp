@@ -6,7 +6,7 @@
 #include "job_info_glue.h"
 #include "pdev_context.h"
 
-#include <tarvel/job_info.h>
+#include <tarvel/job_language/job_info.h>
 
 int JIG_InitJobInfo(PdevContext *pdev)
 {

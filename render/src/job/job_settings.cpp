@@ -9,8 +9,8 @@
 #include "pclxl_ops.h"
 #include "pdev_context.h"
 
-#include <tarvel/dmb_binding.h>
-#include <tarvel/model_format.h>
+#include <tarvel/model_data/model_format.h>
+#include <tarvel/settings/dmb_binding.h>
 
 #include <plat/version.h>
 

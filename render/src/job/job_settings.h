@@ -15,8 +15,8 @@
 
 #include "sheet_state.h"
 
-#include <tarvel/mdl_context.h>
-#include <tarvel/model_records.h>
+#include <tarvel/model_data/mdl_context.h>
+#include <tarvel/model_data/model_records.h>
 
 #include <plat/types.h>
 

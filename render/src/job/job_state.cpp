@@ -26,11 +26,11 @@
 #include "sheet_pipeline.h"
 #include "spool_file.h"
 
-#include <tarvel/model_file.h>
-#include <tarvel/model_records.h>
-#include <tarvel/pjl_header.h>
-#include <tarvel/res_module.h>
-#include <tarvel/uix_jobwatch.h>
+#include <tarvel/base/res_module.h>
+#include <tarvel/base/uix_jobwatch.h>
+#include <tarvel/job_language/pjl_header.h>
+#include <tarvel/model_data/model_file.h>
+#include <tarvel/model_data/model_records.h>
 
 #include <plat/error.h>
 #include <plat/memory.h>

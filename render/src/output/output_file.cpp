@@ -7,7 +7,7 @@
  */
 #include "output_channel.h"
 
-#include <tarvel/util_system.h>
+#include <tarvel/base/util_system.h>
 
 #include <plat/file.h>
 #include <plat/handle.h>

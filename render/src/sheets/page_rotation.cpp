@@ -10,7 +10,7 @@
 #include "pdev_context.h"
 #include "sheet_state.h"
 
-#include <tarvel/model_records.h>
+#include <tarvel/model_data/model_records.h>
 
 namespace {
 

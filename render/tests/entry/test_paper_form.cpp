@@ -6,7 +6,7 @@
 #include "test_pdev_support.h"
 
 #include <standard_models.h>
-#include <tarvel/paper_rules.h>
+#include <tarvel/model_data/paper_rules.h>
 
 #include <plat/sysinfo.h>
 

@@ -7,9 +7,9 @@
 #include "job_settings.h"
 
 #include <standard_models.h>
-#include <tarvel/fid_defaults.h>
-#include <tarvel/mdl_context.h>
-#include <tarvel/pdt_chunk.h>
+#include <tarvel/model_data/mdl_context.h>
+#include <tarvel/settings/fid_defaults.h>
+#include <tarvel/stores/pdt_chunk.h>
 
 using namespace pdev_test;
 

@@ -15,10 +15,10 @@
 #include "xl_test_support.h"
 
 #include <modelwriter/model_writer.h>
-#include <tarvel/dmb_binding.h>
-#include <tarvel/log_trace.h>
-#include <tarvel/res_module.h>
+#include <tarvel/base/log_trace.h>
+#include <tarvel/base/res_module.h>
 #include <tarvel/setting_layout.h>
+#include <tarvel/settings/dmb_binding.h>
 
 #include <plat/engine.h>
 #include <plat/error.h>

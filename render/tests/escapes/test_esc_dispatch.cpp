@@ -9,8 +9,8 @@
 #include "job_header.h"
 #include "test_job_support.h"
 
-#include <tarvel/mdl_context.h>
-#include <tarvel/paper_rules.h>
+#include <tarvel/model_data/mdl_context.h>
+#include <tarvel/model_data/paper_rules.h>
 
 #include <cstring>
 #include <vector>

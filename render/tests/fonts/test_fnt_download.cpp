@@ -7,7 +7,7 @@
 #include "fnt_download.h"
 #include "fnt_test_support.h"
 
-#include <tarvel/util_system.h>
+#include <tarvel/base/util_system.h>
 
 #include <plat/engine_fonts.h>
 #include <plat/version.h>

@@ -16,7 +16,7 @@
 
 #include <device_fonts.h>
 
-#include <tarvel/pdt_fontsub.h>
+#include <tarvel/stores/pdt_fontsub.h>
 
 #include <plat/engine_draw.h>
 #include <plat/engine_fonts.h>

@@ -5,7 +5,7 @@
 #define RENDER_TESTS_COPY_SET_TEST_SUPPORT_H
 
 #include <tarvel/fax_layout.h>
-#include <tarvel/model_format.h>
+#include <tarvel/model_data/model_format.h>
 
 #include <modelwriter/model_writer.h>
 #include <standard_models.h>

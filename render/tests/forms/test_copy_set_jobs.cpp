@@ -10,7 +10,7 @@
 #include "sheet_data.h"
 #include "sheet_pipeline.h"
 
-#include <tarvel/uix_jobwatch.h>
+#include <tarvel/base/uix_jobwatch.h>
 
 #include <docmon/docmon_record.h>
 

@@ -9,7 +9,7 @@
 
 #include "job_listing.h"
 
-#include <tarvel/res_text.h>
+#include <tarvel/base/res_text.h>
 
 #include <plat/handle.h>
 #include <plat/msgbox.h>

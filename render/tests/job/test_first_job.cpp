@@ -11,8 +11,8 @@
 
 #include "job_listing.h"
 
+#include <tarvel/base/uix_jobwatch.h>
 #include <tarvel/fax_layout.h>
-#include <tarvel/uix_jobwatch.h>
 
 #include <docmon/docmon_record.h>
 

@@ -4,7 +4,7 @@
 // its media code or size.
 #include "test_job_support.h"
 
-#include <tarvel/model_format.h>
+#include <tarvel/model_data/model_format.h>
 
 #include <functional>
 #include <utility>

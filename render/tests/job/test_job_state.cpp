@@ -17,7 +17,7 @@
 #include "sheet_data.h"
 #include "sheet_pipeline.h"
 
-#include <tarvel/job_info.h>
+#include <tarvel/job_language/job_info.h>
 
 #include <functional>
 

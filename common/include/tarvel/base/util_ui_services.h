@@ -30,7 +30,7 @@ BOOL UTL_IsUserAdmin(void);
 
 /*
  * Sets *available to 0, then to 1 when the model has capability bit 43 and
- * the job-information component can be created (tarvel/job_info_component.h;
+ * the job-information component can be created (tarvel/base/job_info_component.h;
  * it is released at once, and COM initialised around it).  Returns 1, or 0
  * for a missing argument.
  */
@@ -41,7 +41,7 @@ BOOL UTL_IsComComponentAvailable(ModelContext *model, BOOL *available);
  * over families, enumerates each TrueType family's fonts with the second,
  * which adds each font's full name to the list in the work record `data`.
  * Arguments as GDI passes them (ENUMLOGFONTW, NEWTEXTMETRICW, font type,
- * the caller's value; `data` is the FontSubWork of tarvel/font_sub_work.h,
+ * the caller's value; `data` is the FontSubWork of tarvel/base/font_sub_work.h,
  * whose desktopDc is enumerated).  A name already in the list is not added
  * again (exact comparison).  1 to go on; 0 when a name could not be kept
  * (the list is then incomplete: allWentWell cleared) or `data` is null.

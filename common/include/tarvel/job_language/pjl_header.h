@@ -24,7 +24,7 @@
 #define TARVEL_PJL_HEADER_H
 
 #include <plat/types.h>
-#include <tarvel/model_file.h>
+#include <tarvel/model_data/model_file.h>
 
 /* ---- Results (PjlErrorCode): 0 or more is a byte count ------------------ */
 

@@ -7,7 +7,7 @@
  * is read into a ModelSpecials record when a model context is opened, and
  * its values are written into settings records through the data-manager
  * binding.  The INI routines here are shared with the devmode mapping
- * section (tarvel/dme_mapping.h) and the trace switch (tarvel/log_trace.h).
+ * section (tarvel/settings/dme_mapping.h) and the trace switch (tarvel/base/log_trace.h).
  *
  * Lines of the model's section:
  *   F.enforced=v  F.default=v  F.display=v   for a feature name F

@@ -21,8 +21,8 @@
 #define TARVEL_MDL_CONTEXT_H
 
 #include <plat/types.h>
-#include <tarvel/model_file.h>
-#include <tarvel/model_records.h>
+#include <tarvel/model_data/model_file.h>
+#include <tarvel/model_data/model_records.h>
 
 struct ModelSpecials;  /* per-model configuration values */
 struct DmeDescription; /* devmode mapping description */

@@ -3,7 +3,7 @@
  * record describes a setting (DDD_MapIdToKind), the record or option found by
  * identifier, option position or option value, display names, the model
  * default of a setting with its locale rules, and option details.  The model
- * context's queries (tarvel/mdl_context.h) are built on these.
+ * context's queries (tarvel/model_data/mdl_context.h) are built on these.
  *
  * Results are the reader's codes (DDD_OK, DDD_ERR_FAIL, DDD_ERR_NOT_FOUND,
  * DDD_ERR_NO_MEMORY).  Records are freed with DDD_FreeRecord; strings and
@@ -20,8 +20,8 @@
 #define TARVEL_MDL_LOOKUP_H
 
 #include <plat/types.h>
-#include <tarvel/model_file.h>
-#include <tarvel/model_records.h>
+#include <tarvel/model_data/model_file.h>
+#include <tarvel/model_data/model_records.h>
 
 /* Identifiers that name a record kind and take the record identifier from the query's value. */
 constexpr WORD DDD_ID_PAPER = 0x8001;      /* kind 10 */

@@ -3,7 +3,7 @@
  * file whole into memory, checks their headers, walks the header entries and
  * the record directory, positions a reader at any record and decodes the
  * text fields and typed values that records carry.  Record parsing is in
- * tarvel/model_records.h.
+ * tarvel/model_data/model_records.h.
  *
  * Every read is checked against the loaded copy: a damaged file makes an
  * operation answer 1, never a read outside the copy.
@@ -20,7 +20,7 @@
 #define TARVEL_MODEL_FILE_H
 
 #include <plat/types.h>
-#include <tarvel/model_format.h>
+#include <tarvel/model_data/model_format.h>
 
 constexpr WORD DDD_OK = 0;
 constexpr WORD DDD_ERR_FAIL = 1;
@@ -64,7 +64,7 @@ struct ModelFileReader {
     DWORD ownsCache;
 };
 
-/* Header information record (kind 1); see tarvel/model_records.h for ModelRecord. */
+/* Header information record (kind 1); see tarvel/model_data/model_records.h for ModelRecord. */
 struct ModelRecord;
 
 /* --- The pair of files ------------------------------------------------- */

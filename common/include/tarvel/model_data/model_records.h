@@ -18,7 +18,7 @@
 #define TARVEL_MODEL_RECORDS_H
 
 #include <plat/types.h>
-#include <tarvel/model_file.h>
+#include <tarvel/model_data/model_file.h>
 
 /* Parse modes. */
 constexpr int DDD_PARSE_PARTIAL = 0; /* skips font metrics, picture data, option value and lists */

@@ -6,7 +6,7 @@
  * schema says whether a value is acceptable.  FID_InitDefaults fills a fresh
  * settings image and printer-data record with every default.
  *
- * Values travel in 8-byte value slots (tarvel/fid_value.h).  Strings (type
+ * Values travel in 8-byte value slots (tarvel/settings/fid_value.h).  Strings (type
  * 6) and LOGFONTW blocks (type 9) handed out as defaults are GlobalAlloc
  * blocks whose pointer sits in the slot; free them with FID_FreeDefault.
  * All reads and writes of settings go through the data-manager binding.
@@ -15,7 +15,7 @@
 #define TARVEL_FID_DEFAULTS_H
 
 #include <plat/types.h>
-#include <tarvel/fid_schema.h>
+#include <tarvel/settings/fid_schema.h>
 
 struct ModelContext;
 

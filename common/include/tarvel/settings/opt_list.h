@@ -16,7 +16,7 @@
 
 #include <plat/gdi_objects.h>
 #include <plat/types.h>
-#include <tarvel/fid_schema.h>
+#include <tarvel/settings/fid_schema.h>
 
 #include <cstddef>
 

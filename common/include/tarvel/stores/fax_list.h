@@ -6,7 +6,7 @@
  * tarvel/fax_layout.h.
  *
  * The fax pages keep their destinations in a FaxPageRecord: the two header
- * texts at its start, then a property-page list (tarvel/pgf_services.h) of
+ * texts at its start, then a property-page list (tarvel/base/pgf_services.h) of
  * pointers to 742-byte entries, the newest at the head.  Entries pushed by
  * this code are GlobalAlloc blocks; PGF_ListFree(&page->list, TRUE) frees
  * them with the nodes.
@@ -18,8 +18,8 @@
 #define TARVEL_FAX_LIST_H
 
 #include <plat/types.h>
+#include <tarvel/base/pgf_services.h>
 #include <tarvel/fax_layout.h>
-#include <tarvel/pgf_services.h>
 
 #include <cstddef>
 
@@ -77,7 +77,7 @@ BOOL FAX_UnpackSendList(const BYTE *block, DWORD byteCount, FaxPageRecord *page)
 /*
  * PDT_SaveDeviceBlobsWithFaxList: packs the fax pages' whole list (when a
  * record is given) and saves the device blobs with it (PDT_SaveDeviceBlobs
- * of tarvel/pdt_blob.h).  Returns 1, or 0 when packing or saving fails.
+ * of tarvel/stores/pdt_blob.h).  Returns 1, or 0 when packing or saving fails.
  */
 BOOL PDT_SaveDeviceBlobsWithFaxList(HANDLE printer, ModelContext *context, LPCWSTR fileName, int kind,
                                     const FaxPageRecord *page, const BYTE *extension, const BYTE *tmbData,

@@ -5,7 +5,7 @@
  * port, which document and user, what kind of job, and for a fax the two
  * texts that the fax front end left in a hand-over file), checked, and
  * handed to the monitor as a head block and a detail block
- * (tarvel/uix_jobwatch.h).  The monitor is reached only through that glue.
+ * (tarvel/base/uix_jobwatch.h).  The monitor is reached only through that glue.
  *
  * Texts handed to the monitor are ANSI (the machine's ANSI code page).
  * Nothing is shown to the user or logged here; every failure is a code.

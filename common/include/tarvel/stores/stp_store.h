@@ -2,7 +2,7 @@
  * The stamps store: the user's stamps as one registry value per stamp under
  * the subkey "Stamps" of the user's per-printer key, each a REG_BINARY value
  * named by the stamp's name and holding its 832-byte StampRecord
- * (tarvel/stp_builtin.h); at most 32 stamps; values of other types are
+ * (tarvel/stores/stp_builtin.h); at most 32 stamps; values of other types are
  * ignored.  Its subkey "Stamps\Others" holds "Stamp Version" = "0.01"
  * (REG_SZ, 8 bytes: the four characters without a terminator).
  *
@@ -23,11 +23,11 @@
 
 #include <plat/registry.h>
 #include <plat/types.h>
-#include <tarvel/stp_builtin.h>
+#include <tarvel/stores/stp_builtin.h>
 
 struct ModelContext;
 
-/* Result codes (with STP_OK, STP_BUFFER_TOO_SMALL and STP_BAD_ARGUMENT of tarvel/stp_builtin.h). */
+/* Result codes (with STP_OK, STP_BUFFER_TOO_SMALL and STP_BAD_ARGUMENT of tarvel/stores/stp_builtin.h). */
 inline constexpr int STP_NAME_TAKEN = 2;           /* also 15, 16 and 17, see STP_CheckName */
 inline constexpr int STP_BUILTIN_NAME = 3;
 inline constexpr int STP_STORE_FULL = 4;
