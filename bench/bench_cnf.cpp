@@ -7,13 +7,13 @@
  *   property page makes to grey out options: target under 10 us per
  *   evaluation on average.
  */
-#include <tarvel/cnf_engine.h>
-#include <tarvel/dmb_binding.h>
-#include <tarvel/fid_defaults.h>
-#include <tarvel/mdl_context.h>
-#include <tarvel/model_records.h>
-#include <tarvel/res_module.h>
+#include <tarvel/base/res_module.h>
+#include <tarvel/constraints/cnf_engine.h>
+#include <tarvel/model_data/mdl_context.h>
+#include <tarvel/model_data/model_records.h>
 #include <tarvel/setting_layout.h>
+#include <tarvel/settings/dmb_binding.h>
+#include <tarvel/settings/fid_defaults.h>
 
 #include <plat/loader.h>
 #include <plat/machine.h>

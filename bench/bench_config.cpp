@@ -11,11 +11,11 @@
  *   (every header entry, every record of every kind in both parse modes,
  *   every accessor), as the model-data fuzz target walks its inputs.
  */
-#include <tarvel/cfg_model.h>
-#include <tarvel/dme_mapping.h>
-#include <tarvel/model_file.h>
-#include <tarvel/model_records.h>
-#include <tarvel/res_module.h>
+#include <tarvel/base/res_module.h>
+#include <tarvel/model_data/cfg_model.h>
+#include <tarvel/model_data/model_file.h>
+#include <tarvel/model_data/model_records.h>
+#include <tarvel/settings/dme_mapping.h>
 
 #include <plat/file.h>
 #include <plat/ini.h>

@@ -22,8 +22,8 @@
 #include "host_print.h"
 #include "host_printer.h"
 
-#include <tarvel/dmb_binding.h>
 #include <tarvel/setting_layout.h>
+#include <tarvel/settings/dmb_binding.h>
 
 #include <plat/error.h>
 #include <plat/gdi.h>

@@ -5,9 +5,9 @@
  *   documents), per call: target under 5 us on average;
  * - MDL_Open plus MDL_Close: target under 1 ms.
  */
-#include <tarvel/mdl_context.h>
-#include <tarvel/model_records.h>
-#include <tarvel/paper_rules.h>
+#include <tarvel/model_data/mdl_context.h>
+#include <tarvel/model_data/model_records.h>
+#include <tarvel/model_data/paper_rules.h>
 
 #include <plat/machine.h>
 #include <plat/spooler.h>

@@ -3,8 +3,8 @@
  * pair from the driver directory, parse every record of every kind by
  * number in full mode, free each, close.  Target: under 1 ms.
  */
-#include <tarvel/model_file.h>
-#include <tarvel/model_records.h>
+#include <tarvel/model_data/model_file.h>
+#include <tarvel/model_data/model_records.h>
 
 #include <plat/machine.h>
 

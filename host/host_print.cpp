@@ -20,8 +20,8 @@
 #include "host_print_resolution.h"
 #include "host_printer.h"
 
-#include <tarvel/dmb_binding.h>
 #include <tarvel/setting_layout.h>
+#include <tarvel/settings/dmb_binding.h>
 
 #include <plat/error.h>
 #include <plat/gdi.h>

@@ -9,10 +9,10 @@
 #include "host_print_copysets.h"
 #include "host_print.h"
 
-#include <tarvel/dmb_binding.h>
-#include <tarvel/esc_codes.h>
+#include <tarvel/base/esc_codes.h>
 #include <tarvel/fax_layout.h>
 #include <tarvel/setting_layout.h>
+#include <tarvel/settings/dmb_binding.h>
 
 #include <plat/gdi.h>
 #include <plat/machine.h>

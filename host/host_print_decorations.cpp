@@ -3,10 +3,10 @@
  */
 #include "host_print_decorations.h"
 
-#include <tarvel/dmb_binding.h>
-#include <tarvel/mdl_context.h>
-#include <tarvel/pdt_blob.h>
+#include <tarvel/model_data/mdl_context.h>
 #include <tarvel/setting_layout.h>
+#include <tarvel/settings/dmb_binding.h>
+#include <tarvel/stores/pdt_blob.h>
 
 #include <plat/engine.h>
 #include <plat/gdi.h>

@@ -6,7 +6,7 @@
  */
 #include "host_print_resolution.h"
 
-#include <tarvel/dcap_caps.h>
+#include <tarvel/settings/dcap_caps.h>
 
 #include <plat/loader.h>
 #include <plat/spooler.h>

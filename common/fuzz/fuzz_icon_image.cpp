@@ -5,7 +5,7 @@
  * on its own.  The input is copied into a block of exactly its length, so a
  * read past the image is caught; every object made is released again.
  */
-#include <tarvel/opt_list.h>
+#include <tarvel/settings/opt_list.h>
 
 #include <plat/gdi_objects.h>
 

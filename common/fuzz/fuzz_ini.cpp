@@ -15,11 +15,11 @@
  */
 #include "fuzz_support.h"
 
-#include <tarvel/cfg_model.h>
-#include <tarvel/dme_mapping.h>
-#include <tarvel/log_trace.h>
-#include <tarvel/res_module.h>
+#include <tarvel/base/log_trace.h>
+#include <tarvel/base/res_module.h>
+#include <tarvel/model_data/cfg_model.h>
 #include <tarvel/setting_layout.h>
+#include <tarvel/settings/dme_mapping.h>
 
 #include <plat/file.h>
 #include <plat/handle.h>

@@ -8,12 +8,12 @@
  */
 #include "fuzz_support.h"
 
-#include <tarvel/dmb_binding.h>
-#include <tarvel/fid_defaults.h>
-#include <tarvel/fid_merge.h>
-#include <tarvel/mdl_context.h>
-#include <tarvel/res_module.h>
+#include <tarvel/base/res_module.h>
+#include <tarvel/model_data/mdl_context.h>
 #include <tarvel/setting_layout.h>
+#include <tarvel/settings/dmb_binding.h>
+#include <tarvel/settings/fid_defaults.h>
+#include <tarvel/settings/fid_merge.h>
 
 #include <plat/loader.h>
 #include <plat/machine.h>

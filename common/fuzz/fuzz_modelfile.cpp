@@ -7,8 +7,8 @@
  * every accessor on them are walked, in the parse mode the length's top bit
  * chooses (clear: full, set: partial), so each input is parsed once.
  */
-#include <tarvel/model_file.h>
-#include <tarvel/model_records.h>
+#include <tarvel/model_data/model_file.h>
+#include <tarvel/model_data/model_records.h>
 
 #include "fuzz_support.h"
 #include "test_model_walk.h"

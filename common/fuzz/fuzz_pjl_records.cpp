@@ -9,11 +9,11 @@
  */
 #include "fuzz_support.h"
 
-#include <tarvel/dmb_binding.h>
-#include <tarvel/model_file.h>
-#include <tarvel/pjl_header.h>
-#include <tarvel/res_module.h>
+#include <tarvel/base/res_module.h>
+#include <tarvel/job_language/pjl_header.h>
+#include <tarvel/model_data/model_file.h>
 #include <tarvel/setting_layout.h>
+#include <tarvel/settings/dmb_binding.h>
 
 #include <plat/loader.h>
 #include <plat/machine.h>

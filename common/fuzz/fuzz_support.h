@@ -8,8 +8,8 @@
 #ifndef TARVEL_FUZZ_SUPPORT_H
 #define TARVEL_FUZZ_SUPPORT_H
 
-#include <tarvel/model_file.h>
-#include <tarvel/res_module.h>
+#include <tarvel/base/res_module.h>
+#include <tarvel/model_data/model_file.h>
 
 #include <plat/loader.h>
 #include <plat/machine.h>

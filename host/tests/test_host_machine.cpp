@@ -7,9 +7,9 @@
 #include "host_printer.h"
 #include "host_test_support.h"
 
-#include <tarvel/dmb_binding.h>
-#include <tarvel/log_trace.h>
-#include <tarvel/res_module.h>
+#include <tarvel/base/log_trace.h>
+#include <tarvel/base/res_module.h>
+#include <tarvel/settings/dmb_binding.h>
 
 #include <plat/fault.h>
 #include <plat/machine.h>

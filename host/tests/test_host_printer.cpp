@@ -7,12 +7,12 @@
 // colour).
 #include "host_printer.h"
 
-#include <tarvel/dmb_binding.h>
-#include <tarvel/log_trace.h>
-#include <tarvel/pdt_blob.h>
-#include <tarvel/pdt_chunk.h>
-#include <tarvel/prn_store.h>
-#include <tarvel/res_module.h>
+#include <tarvel/base/log_trace.h>
+#include <tarvel/base/res_module.h>
+#include <tarvel/settings/dmb_binding.h>
+#include <tarvel/stores/pdt_blob.h>
+#include <tarvel/stores/pdt_chunk.h>
+#include <tarvel/stores/prn_store.h>
 
 #include <plat/error.h>
 #include <plat/gdi.h>

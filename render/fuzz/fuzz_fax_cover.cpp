@@ -9,7 +9,7 @@
 #include "sheet_cover.h"
 #include "sheet_data.h"
 
-#include "../tests/draw/font_test_support.h"
+#include "../tests/fonts/font_test_support.h"
 
 #include <plat/codepage.h>
 

@@ -6,10 +6,10 @@
  */
 #include "doc_events.h"
 
-#include <tarvel/esc_codes.h>
-#include <tarvel/dmb_binding.h>
-#include <tarvel/res_module.h>
+#include <tarvel/base/esc_codes.h>
+#include <tarvel/base/res_module.h>
 #include <tarvel/setting_layout.h>
+#include <tarvel/settings/dmb_binding.h>
 
 #include <plat/gdi_dc.h>
 #include <plat/memory.h>

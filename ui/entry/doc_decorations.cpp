@@ -6,7 +6,7 @@
  */
 #include "doc_events.h"
 
-#include <tarvel/esc_codes.h>
+#include <tarvel/base/esc_codes.h>
 
 #include <plat/memory.h>
 

@@ -6,9 +6,9 @@
  */
 #include "doc_events.h"
 
-#include <tarvel/dmb_binding.h>
-#include <tarvel/res_module.h>
+#include <tarvel/base/res_module.h>
 #include <tarvel/setting_layout.h>
+#include <tarvel/settings/dmb_binding.h>
 
 #include <plat/msgbox.h>
 #include <plat/resource.h>

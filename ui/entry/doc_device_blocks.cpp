@@ -6,9 +6,9 @@
  */
 #include "doc_events.h"
 
-#include <tarvel/dmb_binding.h>
-#include <tarvel/pdt_blob.h>
 #include <tarvel/setting_layout.h>
+#include <tarvel/settings/dmb_binding.h>
+#include <tarvel/stores/pdt_blob.h>
 
 #include <plat/text.h>
 

@@ -15,7 +15,7 @@
  */
 #include "doc_events.h"
 
-#include <tarvel/log_trace.h>
+#include <tarvel/base/log_trace.h>
 
 #include <plat/memory.h>
 

@@ -7,14 +7,14 @@
 #include "doc_fax_front_end.h"
 #include "ui_setting_text.h"
 
-#include <tarvel/dmb_binding.h>
-#include <tarvel/mdl_context.h>
-#include <tarvel/model_file.h>
-#include <tarvel/model_records.h>
-#include <tarvel/res_module.h>
-#include <tarvel/res_text.h>
+#include <tarvel/base/res_module.h>
+#include <tarvel/base/res_text.h>
+#include <tarvel/base/util_system.h>
+#include <tarvel/model_data/mdl_context.h>
+#include <tarvel/model_data/model_file.h>
+#include <tarvel/model_data/model_records.h>
 #include <tarvel/setting_layout.h>
-#include <tarvel/util_system.h>
+#include <tarvel/settings/dmb_binding.h>
 
 #include <plat/file.h>
 #include <plat/handle.h>

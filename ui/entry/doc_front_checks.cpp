@@ -8,10 +8,10 @@
 #include "doc_job_info_component.h"
 #include "ui_not_built.h"
 
-#include <tarvel/res_module.h>
-#include <tarvel/util_ui_services.h>
-#include <tarvel/dmb_binding.h>
+#include <tarvel/base/res_module.h>
+#include <tarvel/base/util_ui_services.h>
 #include <tarvel/setting_layout.h>
+#include <tarvel/settings/dmb_binding.h>
 
 #include <plat/window_min.h>
 

@@ -15,12 +15,12 @@
  */
 #include "doc_events.h"
 
-#include <tarvel/esc_codes.h>
-#include <tarvel/fax_list.h>
-#include <tarvel/jwm_record.h>
-#include <tarvel/mdl_context.h>
-#include <tarvel/paper_rules.h>
-#include <tarvel/pjl_header.h>
+#include <tarvel/base/esc_codes.h>
+#include <tarvel/job_language/pjl_header.h>
+#include <tarvel/model_data/mdl_context.h>
+#include <tarvel/model_data/paper_rules.h>
+#include <tarvel/stores/fax_list.h>
+#include <tarvel/stores/jwm_record.h>
 
 #include <plat/memory.h>
 

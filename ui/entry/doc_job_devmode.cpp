@@ -6,17 +6,17 @@
  */
 #include "doc_events.h"
 
-#include <tarvel/cfg_model.h>
-#include <tarvel/dmb_binding.h>
-#include <tarvel/dms_settings.h>
-#include <tarvel/fid_custom_size.h>
-#include <tarvel/fid_merge.h>
-#include <tarvel/log_trace.h>
-#include <tarvel/mdl_context.h>
-#include <tarvel/mrg_store.h>
-#include <tarvel/ppr_paper.h>
+#include <tarvel/base/log_trace.h>
+#include <tarvel/model_data/cfg_model.h>
+#include <tarvel/model_data/mdl_context.h>
 #include <tarvel/setting_layout.h>
-#include <tarvel/upg_settings.h>
+#include <tarvel/settings/dmb_binding.h>
+#include <tarvel/settings/dms_settings.h>
+#include <tarvel/settings/fid_custom_size.h>
+#include <tarvel/settings/fid_merge.h>
+#include <tarvel/settings/ppr_paper.h>
+#include <tarvel/stores/mrg_store.h>
+#include <tarvel/stores/upg_settings.h>
 
 #include <plat/memory.h>
 

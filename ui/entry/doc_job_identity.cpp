@@ -6,10 +6,10 @@
  */
 #include "doc_events.h"
 
-#include <tarvel/esc_codes.h>
-#include <tarvel/mdl_context.h>
-#include <tarvel/res_format.h>
-#include <tarvel/res_module.h>
+#include <tarvel/base/esc_codes.h>
+#include <tarvel/base/res_format.h>
+#include <tarvel/base/res_module.h>
+#include <tarvel/model_data/mdl_context.h>
 
 #include <plat/clock.h>
 #include <plat/codepage.h>

@@ -5,13 +5,13 @@
  */
 #include "doc_job_info_component.h"
 
-#include <tarvel/dmb_binding.h>
-#include <tarvel/job_info_component.h>
-#include <tarvel/mdl_context.h>
-#include <tarvel/res_module.h>
-#include <tarvel/scramble_wide.h>
+#include <tarvel/base/job_info_component.h>
+#include <tarvel/base/res_module.h>
+#include <tarvel/base/scramble_wide.h>
+#include <tarvel/base/util_codepage.h>
+#include <tarvel/model_data/mdl_context.h>
 #include <tarvel/setting_layout.h>
-#include <tarvel/util_codepage.h>
+#include <tarvel/settings/dmb_binding.h>
 
 #include <plat/memory.h>
 #include <plat/resource.h>

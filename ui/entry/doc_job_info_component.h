@@ -1,6 +1,6 @@
 /*
  * The job-information component at start of document: the outside COM
- * component (tarvel/job_info_component.h) is told the three fields (user
+ * component (tarvel/base/job_info_component.h) is told the three fields (user
  * name, password, account) with their character rules and labels, asks the
  * user, and its reply is stored into the job's printer data (settings 5174,
  * 5176, 5175).  The helpers build the ANSI texts it is given.

@@ -6,7 +6,7 @@
  */
 #include "doc_events.h"
 
-#include <tarvel/res_module.h>
+#include <tarvel/base/res_module.h>
 
 #include <plat/loader.h>
 #include <plat/memory.h>

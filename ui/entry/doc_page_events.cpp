@@ -6,8 +6,8 @@
  */
 #include "doc_events.h"
 
-#include <tarvel/esc_codes.h>
-#include <tarvel/ppr_paper.h>
+#include <tarvel/base/esc_codes.h>
+#include <tarvel/settings/ppr_paper.h>
 
 #include <plat/memory.h>
 

@@ -8,10 +8,10 @@
  */
 #include "doc_events.h"
 
-#include <tarvel/esc_codes.h>
-#include <tarvel/fax_tempfile.h>
-#include <tarvel/mdl_context.h>
-#include <tarvel/upg_settings.h>
+#include <tarvel/base/esc_codes.h>
+#include <tarvel/model_data/mdl_context.h>
+#include <tarvel/stores/fax_tempfile.h>
+#include <tarvel/stores/upg_settings.h>
 
 #include <plat/gdi.h>
 #include <plat/memory.h>

@@ -5,11 +5,11 @@
  */
 #include "doc_events.h"
 
-#include <tarvel/esc_codes.h>
-#include <tarvel/jwm_record.h>
-#include <tarvel/mdl_context.h>
-#include <tarvel/res_module.h>
-#include <tarvel/upg_settings.h>
+#include <tarvel/base/esc_codes.h>
+#include <tarvel/base/res_module.h>
+#include <tarvel/model_data/mdl_context.h>
+#include <tarvel/stores/jwm_record.h>
+#include <tarvel/stores/upg_settings.h>
 
 #include <plat/gdi.h>
 #include <plat/handle.h>

@@ -8,9 +8,9 @@
  */
 #include "doc_events.h"
 
-#include <tarvel/esc_codes.h>
-#include <tarvel/geo_placement.h>
-#include <tarvel/res_text.h>
+#include <tarvel/base/esc_codes.h>
+#include <tarvel/base/res_text.h>
+#include <tarvel/model_data/geo_placement.h>
 
 #include <plat/gdi_dc.h>
 #include <plat/memory.h>

@@ -7,7 +7,7 @@
 #include "prv_dib_file.h"
 #include "ui_setting_text.h"
 
-#include <tarvel/esc_codes.h>
+#include <tarvel/base/esc_codes.h>
 
 #include <plat/gdi_dc.h>
 #include <plat/memory.h>

@@ -4,7 +4,7 @@
  */
 #include "prv_dib_file.h"
 
-#include <tarvel/res_module.h>
+#include <tarvel/base/res_module.h>
 
 #include <plat/file.h>
 #include <plat/handle.h>

@@ -7,7 +7,7 @@
 #include "ui_exports.h"
 #include "ui_not_built.h"
 
-#include <tarvel/upg_settings.h>
+#include <tarvel/stores/upg_settings.h>
 
 /* The common library's worker under the export's own name (its C++ name stays hidden). */
 UI_EXPORT BOOL UI_GetUpgradedPrinterData(HANDLE printer, BYTE *buffer, DWORD *size) __asm__("GetUpgradedPrinterData");

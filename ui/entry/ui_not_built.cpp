@@ -3,7 +3,7 @@
  */
 #include "ui_not_built.h"
 
-#include <tarvel/log_trace.h>
+#include <tarvel/base/log_trace.h>
 
 #include <plat/error.h>
 

@@ -6,8 +6,8 @@
 #ifndef TARVELUI_UI_SETTING_TEXT_H
 #define TARVELUI_UI_SETTING_TEXT_H
 
-#include <tarvel/dmb_binding.h>
 #include <tarvel/setting_layout.h>
+#include <tarvel/settings/dmb_binding.h>
 
 #include <cstring>
 #include <string>

@@ -8,18 +8,18 @@
 #include "ui_exports.h"
 #include "uix_no_window.h"
 
-#include <tarvel/dcap_caps.h>
-#include <tarvel/dmb_binding.h>
-#include <tarvel/dms_settings.h>
-#include <tarvel/fid_defaults.h>
-#include <tarvel/fid_merge.h>
-#include <tarvel/log_trace.h>
-#include <tarvel/mdl_context.h>
-#include <tarvel/model_file.h>
-#include <tarvel/model_records.h>
+#include <tarvel/base/log_trace.h>
+#include <tarvel/base/util_text.h>
+#include <tarvel/model_data/mdl_context.h>
+#include <tarvel/model_data/model_file.h>
+#include <tarvel/model_data/model_records.h>
 #include <tarvel/setting_layout.h>
-#include <tarvel/upg_settings.h>
-#include <tarvel/util_text.h>
+#include <tarvel/settings/dcap_caps.h>
+#include <tarvel/settings/dmb_binding.h>
+#include <tarvel/settings/dms_settings.h>
+#include <tarvel/settings/fid_defaults.h>
+#include <tarvel/settings/fid_merge.h>
+#include <tarvel/stores/upg_settings.h>
 
 #include <plat/error.h>
 #include <plat/gdi.h>

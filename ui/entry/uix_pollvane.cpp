@@ -8,13 +8,13 @@
 #include "ui_setting_text.h"
 #include "uix_pollvane.h"
 
-#include <tarvel/dmb_binding.h>
-#include <tarvel/mdl_context.h>
-#include <tarvel/model_file.h>
-#include <tarvel/model_records.h>
-#include <tarvel/prn_store.h>
-#include <tarvel/res_module.h>
+#include <tarvel/base/res_module.h>
+#include <tarvel/model_data/mdl_context.h>
+#include <tarvel/model_data/model_file.h>
+#include <tarvel/model_data/model_records.h>
 #include <tarvel/setting_layout.h>
+#include <tarvel/settings/dmb_binding.h>
+#include <tarvel/stores/prn_store.h>
 
 #include <plat/error.h>
 #include <plat/memory.h>

@@ -7,20 +7,20 @@
 #include "uix_no_window.h"
 #include "uix_pollvane.h"
 
-#include <tarvel/dmb_binding.h>
-#include <tarvel/log_trace.h>
-#include <tarvel/mdl_context.h>
-#include <tarvel/model_file.h>
-#include <tarvel/model_records.h>
-#include <tarvel/pdt_blob.h>
+#include <tarvel/base/log_trace.h>
+#include <tarvel/base/res_text.h>
+#include <tarvel/model_data/mdl_context.h>
+#include <tarvel/model_data/model_file.h>
+#include <tarvel/model_data/model_records.h>
+#include <tarvel/model_data/paper_rules.h>
 #include <tarvel/pdt_docprop_layout.h>
-#include <tarvel/paper_rules.h>
-#include <tarvel/pdt_fontsub.h>
-#include <tarvel/ppr_paper.h>
-#include <tarvel/prn_store.h>
-#include <tarvel/res_text.h>
 #include <tarvel/setting_layout.h>
-#include <tarvel/upg_settings.h>
+#include <tarvel/settings/dmb_binding.h>
+#include <tarvel/settings/ppr_paper.h>
+#include <tarvel/stores/pdt_blob.h>
+#include <tarvel/stores/pdt_fontsub.h>
+#include <tarvel/stores/prn_store.h>
+#include <tarvel/stores/upg_settings.h>
 
 #include <plat/error.h>
 #include <plat/memory.h>

@@ -6,10 +6,10 @@
  */
 #include "ui_entry.h"
 
-#include <tarvel/dmb_binding.h>
-#include <tarvel/log_trace.h>
-#include <tarvel/res_module.h>
-#include <tarvel/util_system.h>
+#include <tarvel/base/log_trace.h>
+#include <tarvel/base/res_module.h>
+#include <tarvel/base/util_system.h>
+#include <tarvel/settings/dmb_binding.h>
 
 #include <plat/error.h>
 #include <plat/loader.h>

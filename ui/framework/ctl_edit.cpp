@@ -11,7 +11,7 @@
 #include "pgf_utils.h"
 #include "pgf_values.h"
 
-#include <tarvel/scramble_wide.h>
+#include <tarvel/base/scramble_wide.h>
 
 #include <plat/controls.h>
 #include <plat/dialog.h>

@@ -10,7 +10,7 @@
 
 #include "pgf_records.h"
 
-#include <tarvel/pgf_services.h>
+#include <tarvel/base/pgf_services.h>
 
 /* The context of one dispatched message (zero-filled, freed after the message). */
 struct HandlerContext {

@@ -9,8 +9,8 @@
 
 #include "pgf_utils.h"
 
-#include <tarvel/opt_list.h>
-#include <tarvel/res_module.h>
+#include <tarvel/base/res_module.h>
+#include <tarvel/settings/opt_list.h>
 
 #include <plat/codepage.h>
 #include <plat/memory.h>

@@ -9,8 +9,8 @@
 #include "pgf_input.h"
 #include "pgf_utils.h"
 
-#include <tarvel/mdl_context.h>
-#include <tarvel/util_text.h>
+#include <tarvel/base/util_text.h>
+#include <tarvel/model_data/mdl_context.h>
 
 #include <plat/memory.h>
 #include <plat/sysinfo.h>

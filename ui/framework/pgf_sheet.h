@@ -3,14 +3,14 @@
  * last-applied settings sets, the per-sheet copy of the page tables
  * (PageArray), and the accessors of the sheet state.  The records
  * themselves (SheetState, SheetContext, SettingsSet) are declared with the
- * framework services the common library shares (tarvel/pgf_services.h).
+ * framework services the common library shares (tarvel/base/pgf_services.h).
  */
 #ifndef TARVELUI_PGF_SHEET_H
 #define TARVELUI_PGF_SHEET_H
 
 #include "pgf_records.h"
 
-#include <tarvel/pgf_services.h>
+#include <tarvel/base/pgf_services.h>
 
 /* The per-sheet copy of the page tables. */
 struct PageArray {

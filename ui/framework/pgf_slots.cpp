@@ -8,8 +8,8 @@
 #include "pgf_sheet.h"
 #include "pgf_utils.h"
 
-#include <tarvel/res_module.h>
-#include <tarvel/res_text.h>
+#include <tarvel/base/res_module.h>
+#include <tarvel/base/res_text.h>
 
 #include <plat/commdlg.h>
 #include <plat/controls.h>

@@ -6,10 +6,10 @@
  */
 #include "pgf_utils.h"
 
-#include <tarvel/res_format.h>
-#include <tarvel/res_module.h>
-#include <tarvel/res_text.h>
-#include <tarvel/util_codepage.h>
+#include <tarvel/base/res_format.h>
+#include <tarvel/base/res_module.h>
+#include <tarvel/base/res_text.h>
+#include <tarvel/base/util_codepage.h>
 
 #include <plat/codepage.h>
 #include <plat/memory.h>

@@ -5,14 +5,14 @@
  * helpers, ANSI conversions, folders, the machine-key write test, and a few
  * window helpers.  The display conversions the settings stores also use
  * (PGF_ConvertDisplayValue, PGF_ToHundredthInch) are in the common library
- * (tarvel/pgf_services.h).
+ * (tarvel/base/pgf_services.h).
  */
 #ifndef TARVELUI_PGF_UTILS_H
 #define TARVELUI_PGF_UTILS_H
 
 #include "pgf_records.h"
 
-#include <tarvel/pgf_services.h>
+#include <tarvel/base/pgf_services.h>
 
 #include <plat/gdi.h>
 

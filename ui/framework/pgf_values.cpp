@@ -7,10 +7,10 @@
 
 #include "pgf_sheet.h"
 
-#include <tarvel/dmb_binding.h>
-#include <tarvel/log_trace.h>
-#include <tarvel/opt_list.h>
-#include <tarvel/res_module.h>
+#include <tarvel/base/log_trace.h>
+#include <tarvel/base/res_module.h>
+#include <tarvel/settings/dmb_binding.h>
+#include <tarvel/settings/opt_list.h>
 
 #include <plat/memory.h>
 

@@ -10,8 +10,8 @@
 #include "ctl_edit.h"
 #include "pgf_sheet.h"
 
-#include <tarvel/fid_defaults.h>
-#include <tarvel/mdl_context.h>
+#include <tarvel/model_data/mdl_context.h>
+#include <tarvel/settings/fid_defaults.h>
 
 #include <plat/codepage.h>
 #include <plat/controls.h>

@@ -6,10 +6,10 @@
 #include "doc_events.h"
 #include "ui_test_support.h"
 
-#include <tarvel/mdl_context.h>
-#include <tarvel/res_module.h>
+#include <tarvel/base/res_module.h>
+#include <tarvel/model_data/mdl_context.h>
 #include <tarvel/setting_layout.h>
-#include <tarvel/upg_settings.h>
+#include <tarvel/stores/upg_settings.h>
 
 #include <plat/memory.h>
 #include <plat/msgbox.h>

@@ -8,11 +8,11 @@
 #include "doc_events.h"
 #include "ui_test_support.h"
 
-#include <tarvel/cfg_model.h>
-#include <tarvel/mdl_context.h>
-#include <tarvel/pdt_blob.h>
+#include <tarvel/model_data/cfg_model.h>
+#include <tarvel/model_data/mdl_context.h>
 #include <tarvel/setting_layout.h>
-#include <tarvel/upg_settings.h>
+#include <tarvel/stores/pdt_blob.h>
+#include <tarvel/stores/upg_settings.h>
 
 #include <plat/gdi.h>
 #include <plat/memory.h>

@@ -9,10 +9,10 @@
 
 #include <faxfront/faxfront_record.h>
 
-#include <tarvel/mdl_context.h>
-#include <tarvel/res_text.h>
+#include <tarvel/base/res_text.h>
+#include <tarvel/model_data/mdl_context.h>
 #include <tarvel/setting_layout.h>
-#include <tarvel/upg_settings.h>
+#include <tarvel/stores/upg_settings.h>
 
 #include <plat/file.h>
 #include <plat/handle.h>

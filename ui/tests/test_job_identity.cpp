@@ -6,10 +6,10 @@
 #include "doc_events.h"
 #include "ui_test_support.h"
 
-#include <tarvel/esc_codes.h>
-#include <tarvel/mdl_context.h>
+#include <tarvel/base/esc_codes.h>
+#include <tarvel/model_data/mdl_context.h>
 #include <tarvel/setting_layout.h>
-#include <tarvel/upg_settings.h>
+#include <tarvel/stores/upg_settings.h>
 
 #include <plat/clock.h>
 #include <plat/memory.h>

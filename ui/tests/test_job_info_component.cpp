@@ -13,11 +13,11 @@
 #include <standard_models.h>
 #include <modelwriter/model_writer.h>
 
-#include <tarvel/job_info_component.h>
-#include <tarvel/mdl_context.h>
+#include <tarvel/base/job_info_component.h>
+#include <tarvel/base/util_text.h>
+#include <tarvel/model_data/mdl_context.h>
 #include <tarvel/setting_layout.h>
-#include <tarvel/upg_settings.h>
-#include <tarvel/util_text.h>
+#include <tarvel/stores/upg_settings.h>
 
 #include <plat/com.h>
 #include <plat/file.h>

@@ -6,12 +6,12 @@
 #include "ui_test_support.h"
 #include "uix_no_window.h"
 
-#include <tarvel/dcap_caps.h>
-#include <tarvel/dms_settings.h>
-#include <tarvel/fid_merge.h>
-#include <tarvel/mdl_context.h>
+#include <tarvel/model_data/mdl_context.h>
 #include <tarvel/setting_layout.h>
-#include <tarvel/upg_settings.h>
+#include <tarvel/settings/dcap_caps.h>
+#include <tarvel/settings/dms_settings.h>
+#include <tarvel/settings/fid_merge.h>
+#include <tarvel/stores/upg_settings.h>
 
 #include <plat/gdi.h>
 #include <plat/memory.h>

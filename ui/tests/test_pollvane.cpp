@@ -8,11 +8,11 @@
 #include "pgf_sheet.h"
 #include "uix_pollvane.h"
 
-#include <tarvel/mdl_context.h>
-#include <tarvel/model_file.h>
-#include <tarvel/model_records.h>
-#include <tarvel/prn_store.h>
+#include <tarvel/model_data/mdl_context.h>
+#include <tarvel/model_data/model_file.h>
+#include <tarvel/model_data/model_records.h>
 #include <tarvel/setting_layout.h>
+#include <tarvel/stores/prn_store.h>
 
 #include <plat/commdlg.h>
 #include <plat/dialog.h>

@@ -7,11 +7,11 @@
 #include "uix_no_window.h"
 #include "uix_pollvane.h"
 
-#include <tarvel/mdl_context.h>
-#include <tarvel/model_file.h>
-#include <tarvel/model_records.h>
-#include <tarvel/pdt_chunk.h>
-#include <tarvel/prn_store.h>
+#include <tarvel/model_data/mdl_context.h>
+#include <tarvel/model_data/model_file.h>
+#include <tarvel/model_data/model_records.h>
+#include <tarvel/stores/pdt_chunk.h>
+#include <tarvel/stores/prn_store.h>
 
 #include <plat/winddiui.h>
 

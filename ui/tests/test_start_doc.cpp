@@ -12,10 +12,10 @@
 #include <standard_models.h>
 #include <modelwriter/model_writer.h>
 
-#include <tarvel/esc_codes.h>
+#include <tarvel/base/esc_codes.h>
 #include <tarvel/fax_layout.h>
-#include <tarvel/pdt_chunk.h>
 #include <tarvel/setting_layout.h>
+#include <tarvel/stores/pdt_chunk.h>
 
 #include <plat/gdi.h>
 #include <plat/memory.h>

@@ -10,9 +10,9 @@
 #include "doc_events.h"
 #include "ui_test_support.h"
 
-#include <tarvel/dmb_binding.h>
-#include <tarvel/esc_codes.h>
+#include <tarvel/base/esc_codes.h>
 #include <tarvel/setting_layout.h>
+#include <tarvel/settings/dmb_binding.h>
 
 #include <plat/gdi_dc.h>
 #include <plat/memory.h>

@@ -3,7 +3,7 @@
  * fixed point, its application to blue-green-red pixels, and the grey
  * conversion used by the colour preview and the rendering colour object.
  */
-#include <tarvel/color_adjust.h>
+#include <tarvel/base/color_adjust.h>
 
 #include <cstring>
 

@@ -3,7 +3,7 @@
  * run-time library's file functions and tests the four signatures the driver
  * relies on.
  */
-#include <tarvel/icc_header.h>
+#include "icc_header.h"
 
 #include <plat/crt_io.h>
 

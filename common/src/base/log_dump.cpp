@@ -6,10 +6,10 @@
  * the size the data manager reports, so a field without its NUL is never
  * read past.
  */
-#include <tarvel/dmb_binding.h>
-#include <tarvel/fid_value.h>
-#include <tarvel/log_trace.h>
+#include <tarvel/base/log_trace.h>
 #include <tarvel/setting_layout.h>
+#include <tarvel/settings/dmb_binding.h>
+#include <tarvel/settings/fid_value.h>
 
 #include "log_private.h"
 

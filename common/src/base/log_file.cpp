@@ -5,7 +5,7 @@
  * under it with one WriteFile call, so a release on another thread never
  * closes the file in the middle of a write.
  */
-#include <tarvel/log_trace.h>
+#include <tarvel/base/log_trace.h>
 
 #include "log_private.h"
 

@@ -2,7 +2,7 @@
  * Trace lines: free-form lines and the entry and exit lines of the exported
  * entry points with their time stamp and process and thread ids.
  */
-#include <tarvel/log_trace.h>
+#include <tarvel/base/log_trace.h>
 
 #include "log_private.h"
 

@@ -3,9 +3,9 @@
  * "tarvel.cfg" in the library's directory, on first use and whenever a
  * per-model configuration file is loaded.
  */
-#include <tarvel/log_trace.h>
-#include <tarvel/res_module.h>
-#include <tarvel/util_text.h>
+#include <tarvel/base/log_trace.h>
+#include <tarvel/base/res_module.h>
+#include <tarvel/base/util_text.h>
 
 #include "cfg_private.h"
 #include "log_private.h"

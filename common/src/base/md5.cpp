@@ -3,7 +3,7 @@
  * sixteen steps, little-endian words, and the length padding at the end.
  * The context is always the caller's; nothing here is process-wide.
  */
-#include <tarvel/md5.h>
+#include <tarvel/base/md5.h>
 
 #include <cstring>
 

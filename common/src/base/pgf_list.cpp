@@ -3,7 +3,7 @@
  * the newest item comes first; the list keeps item pointers, never copies.
  * Items are found by their two keys or by their position in insertion order.
  */
-#include <tarvel/pgf_services.h>
+#include <tarvel/base/pgf_services.h>
 
 #include <plat/memory.h>
 

@@ -4,9 +4,9 @@
  * between displayed and stored values of the settings whose pages show them
  * in other units.
  */
-#include <tarvel/mdl_context.h>
-#include <tarvel/pgf_services.h>
-#include <tarvel/util_text.h>
+#include <tarvel/base/pgf_services.h>
+#include <tarvel/base/util_text.h>
+#include <tarvel/model_data/mdl_context.h>
 
 #include <plat/window.h>
 

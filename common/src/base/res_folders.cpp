@@ -2,9 +2,9 @@
  * Paths of the driver's folders below the shared documents folder, built
  * from resource strings, and the browser protected-mode check.
  */
-#include <tarvel/res_module.h>
-#include <tarvel/res_text.h>
-#include <tarvel/util_system.h>
+#include <tarvel/base/res_module.h>
+#include <tarvel/base/res_text.h>
+#include <tarvel/base/util_system.h>
 
 #include <plat/loader.h>
 #include <plat/memory.h>

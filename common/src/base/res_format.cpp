@@ -3,7 +3,7 @@
  * argument references), the arguments are taken in index order, and the
  * output is built piece by piece within the caller's capacity.
  */
-#include <tarvel/res_format.h>
+#include <tarvel/base/res_format.h>
 
 #include <plat/text.h>
 

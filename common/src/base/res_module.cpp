@@ -4,7 +4,7 @@
  * library that carries it has its own) holding the use count, the module
  * handle, path and directory, the resource module's path and handle.
  */
-#include <tarvel/res_module.h>
+#include <tarvel/base/res_module.h>
 
 #include <plat/error.h>
 #include <plat/loader.h>

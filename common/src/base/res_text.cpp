@@ -2,8 +2,8 @@
  * The user-interface language with the right-to-left message boxes, and the
  * default names of the custom paper slots, read from the resource module.
  */
-#include <tarvel/res_module.h>
-#include <tarvel/res_text.h>
+#include <tarvel/base/res_module.h>
+#include <tarvel/base/res_text.h>
 
 #include <plat/msgbox.h>
 #include <plat/resource.h>

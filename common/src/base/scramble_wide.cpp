@@ -4,7 +4,7 @@
  * that the byte routines stay free of platform services (the data manager
  * compiles those alone).
  */
-#include <tarvel/scramble_wide.h>
+#include <tarvel/base/scramble_wide.h>
 
 #include <tarvel/base64.h>
 

@@ -1,11 +1,11 @@
 /*
- * The document-monitor glue (see tarvel/uix_jobwatch.h): finding the
+ * The document-monitor glue (see tarvel/base/uix_jobwatch.h): finding the
  * monitor library through the registry, loading it with a use count,
  * binding its entry points, and the conversion of the job's blocks to the
  * older layout for a monitor without "JwmSetJwmDataEx".  One lock guards the
  * binding's state; the monitor's entry points are called outside it.
  */
-#include <tarvel/uix_jobwatch.h>
+#include <tarvel/base/uix_jobwatch.h>
 
 #include <plat/codepage.h>
 #include <plat/file.h>

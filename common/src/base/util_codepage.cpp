@@ -4,7 +4,7 @@
  * character in half, and the allocating forms that hand out GlobalAlloc
  * blocks.
  */
-#include <tarvel/util_codepage.h>
+#include <tarvel/base/util_codepage.h>
 
 #include <plat/codepage.h>
 #include <plat/memory.h>

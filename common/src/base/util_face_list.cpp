@@ -3,8 +3,8 @@
  * EnumFontFamiliesW over the families, and for each TrueType family over
  * its fonts, each full name kept once in enumeration order.
  */
-#include <tarvel/font_sub_work.h>
-#include <tarvel/util_ui_services.h>
+#include <tarvel/base/font_sub_work.h>
+#include <tarvel/base/util_ui_services.h>
 
 #include <plat/engine_fonts.h>
 #include <plat/memory.h>

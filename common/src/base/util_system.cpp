@@ -2,7 +2,7 @@
  * Operating-system version classes and checks, the user name with its
  * fallbacks, temporary file names and file age.
  */
-#include <tarvel/util_system.h>
+#include <tarvel/base/util_system.h>
 
 #include <plat/clock.h>
 #include <plat/error.h>

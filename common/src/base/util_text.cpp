@@ -2,7 +2,7 @@
  * Bounded string helpers, strict number parsing, global block sizes and the
  * metric/imperial unit conversions of the common library.
  */
-#include <tarvel/util_text.h>
+#include <tarvel/base/util_text.h>
 
 #include <plat/memory.h>
 #include <plat/text.h>

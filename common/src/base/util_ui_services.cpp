@@ -4,10 +4,10 @@
  * failure value and says so on the debugger output), and the fixed answers
  * of the fax destination service's stub interface.
  */
-#include <tarvel/util_ui_services.h>
+#include <tarvel/base/util_ui_services.h>
 
-#include <tarvel/job_info_component.h>
-#include <tarvel/mdl_context.h>
+#include <tarvel/base/job_info_component.h>
+#include <tarvel/model_data/mdl_context.h>
 
 #include <plat/debug.h>
 #include <plat/handle.h>

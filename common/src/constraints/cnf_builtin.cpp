@@ -6,16 +6,16 @@
  */
 #include "cnf_internal.h"
 
-#include <tarvel/cfg_model.h>
-#include <tarvel/dmb_binding.h>
-#include <tarvel/fid_defaults.h>
-#include <tarvel/fid_value.h>
-#include <tarvel/jwm_record.h>
+#include <tarvel/base/util_system.h>
+#include <tarvel/base/util_ui_services.h>
+#include <tarvel/model_data/cfg_model.h>
 #include <tarvel/setting_layout.h>
-#include <tarvel/stp_builtin.h>
-#include <tarvel/stp_store.h>
-#include <tarvel/util_system.h>
-#include <tarvel/util_ui_services.h>
+#include <tarvel/settings/dmb_binding.h>
+#include <tarvel/settings/fid_defaults.h>
+#include <tarvel/settings/fid_value.h>
+#include <tarvel/stores/jwm_record.h>
+#include <tarvel/stores/stp_builtin.h>
+#include <tarvel/stores/stp_store.h>
 
 #include <plat/memory.h>
 #include <plat/text.h>

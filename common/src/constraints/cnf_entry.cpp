@@ -6,11 +6,11 @@
  */
 #include "cnf_internal.h"
 
-#include <tarvel/dmb_binding.h>
-#include <tarvel/mdl_lookup.h>
-#include <tarvel/model_file.h>
-#include <tarvel/paper_rules.h>
+#include <tarvel/model_data/mdl_lookup.h>
+#include <tarvel/model_data/model_file.h>
+#include <tarvel/model_data/paper_rules.h>
 #include <tarvel/setting_layout.h>
+#include <tarvel/settings/dmb_binding.h>
 
 #include <plat/memory.h>
 

@@ -6,8 +6,8 @@
  */
 #include "cnf_internal.h"
 
-#include <tarvel/mdl_lookup.h>
-#include <tarvel/model_file.h>
+#include <tarvel/model_data/mdl_lookup.h>
+#include <tarvel/model_data/model_file.h>
 #include <tarvel/setting_layout.h>
 
 #include <plat/memory.h>

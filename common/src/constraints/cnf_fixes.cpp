@@ -6,11 +6,11 @@
  */
 #include "cnf_internal.h"
 
-#include <tarvel/dmb_binding.h>
-#include <tarvel/fid_value.h>
-#include <tarvel/model_file.h>
-#include <tarvel/paper_rules.h>
+#include <tarvel/model_data/model_file.h>
+#include <tarvel/model_data/paper_rules.h>
 #include <tarvel/setting_layout.h>
+#include <tarvel/settings/dmb_binding.h>
+#include <tarvel/settings/fid_value.h>
 
 #include <plat/memory.h>
 #include <plat/text.h>

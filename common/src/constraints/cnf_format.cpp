@@ -5,16 +5,16 @@
  * strings.
  */
 #include "cnf_internal.h"
+#include "cnf_messages.h"
 
-#include <tarvel/cnf_messages.h>
-#include <tarvel/dmb_binding.h>
-#include <tarvel/mdl_lookup.h>
-#include <tarvel/model_file.h>
-#include <tarvel/paper_rules.h>
-#include <tarvel/pgf_services.h>
-#include <tarvel/ppr_paper.h>
-#include <tarvel/res_format.h>
+#include <tarvel/base/pgf_services.h>
+#include <tarvel/base/res_format.h>
+#include <tarvel/model_data/mdl_lookup.h>
+#include <tarvel/model_data/model_file.h>
+#include <tarvel/model_data/paper_rules.h>
 #include <tarvel/setting_layout.h>
+#include <tarvel/settings/dmb_binding.h>
+#include <tarvel/settings/ppr_paper.h>
 
 #include <plat/memory.h>
 #include <plat/resource.h>

@@ -4,9 +4,9 @@
 #ifndef TARVEL_CNF_INTERNAL_H
 #define TARVEL_CNF_INTERNAL_H
 
-#include <tarvel/cnf_engine.h>
-#include <tarvel/mdl_context.h>
-#include <tarvel/model_records.h>
+#include <tarvel/constraints/cnf_engine.h>
+#include <tarvel/model_data/mdl_context.h>
+#include <tarvel/model_data/model_records.h>
 
 #include <string>
 

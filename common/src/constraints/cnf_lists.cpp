@@ -6,13 +6,13 @@
  * 706; a setting is named once; a list names at most 20 settings.
  */
 #include "cnf_internal.h"
+#include "cnf_messages.h"
 
-#include <tarvel/cnf_messages.h>
-#include <tarvel/dmb_binding.h>
-#include <tarvel/mdl_lookup.h>
-#include <tarvel/model_file.h>
-#include <tarvel/res_format.h>
+#include <tarvel/base/res_format.h>
+#include <tarvel/model_data/mdl_lookup.h>
+#include <tarvel/model_data/model_file.h>
 #include <tarvel/setting_layout.h>
+#include <tarvel/settings/dmb_binding.h>
 
 #include <plat/memory.h>
 #include <plat/text.h>

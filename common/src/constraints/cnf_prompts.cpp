@@ -4,16 +4,16 @@
  * outcome kind with the driver's caption (resource string 265).
  */
 #include "cnf_internal.h"
+#include "cnf_messages.h"
 
-#include <tarvel/cnf_messages.h>
-#include <tarvel/dmb_binding.h>
-#include <tarvel/mdl_lookup.h>
-#include <tarvel/model_file.h>
-#include <tarvel/pgf_services.h>
-#include <tarvel/res_format.h>
-#include <tarvel/res_text.h>
+#include <tarvel/base/pgf_services.h>
+#include <tarvel/base/res_format.h>
+#include <tarvel/base/res_text.h>
+#include <tarvel/model_data/mdl_lookup.h>
+#include <tarvel/model_data/model_file.h>
 #include <tarvel/setting_layout.h>
-#include <tarvel/stp_store.h>
+#include <tarvel/settings/dmb_binding.h>
+#include <tarvel/stores/stp_store.h>
 
 #include <plat/memory.h>
 #include <plat/msgbox.h>

@@ -4,9 +4,9 @@
  */
 #include "cnf_internal.h"
 
-#include <tarvel/mdl_lookup.h>
-#include <tarvel/res_format.h>
-#include <tarvel/res_module.h>
+#include <tarvel/base/res_format.h>
+#include <tarvel/base/res_module.h>
+#include <tarvel/model_data/mdl_lookup.h>
 
 #include <plat/memory.h>
 #include <plat/resource.h>

@@ -8,11 +8,11 @@
  */
 #include "pjl_private.h"
 
-#include <tarvel/paper_rules.h>
-#include <tarvel/res_text.h>
+#include <tarvel/base/res_text.h>
+#include <tarvel/base/util_codepage.h>
+#include <tarvel/base/util_system.h>
+#include <tarvel/model_data/paper_rules.h>
 #include <tarvel/setting_layout.h>
-#include <tarvel/util_codepage.h>
-#include <tarvel/util_system.h>
 
 #include <plat/clock.h>
 #include <plat/codepage.h>

@@ -6,9 +6,9 @@
  */
 #include "pjl_private.h"
 
-#include <tarvel/dmb_binding.h>
+#include <tarvel/base/util_codepage.h>
 #include <tarvel/setting_layout.h>
-#include <tarvel/util_codepage.h>
+#include <tarvel/settings/dmb_binding.h>
 
 #include <plat/codepage.h>
 #include <plat/file.h>

@@ -7,7 +7,7 @@
  */
 #include "pjl_private.h"
 
-#include <tarvel/res_module.h>
+#include <tarvel/base/res_module.h>
 
 #include <plat/loader.h>
 #include <plat/memory.h>

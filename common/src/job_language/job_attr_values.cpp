@@ -8,10 +8,10 @@
  */
 #include "pjl_private.h"
 
-#include <tarvel/dmb_binding.h>
-#include <tarvel/scramble_wide.h>
+#include <tarvel/base/scramble_wide.h>
+#include <tarvel/base/util_codepage.h>
 #include <tarvel/setting_layout.h>
-#include <tarvel/util_codepage.h>
+#include <tarvel/settings/dmb_binding.h>
 
 #include <plat/codepage.h>
 #include <plat/memory.h>

@@ -5,8 +5,9 @@
  * line into caller buffers of any size and resumes where it stopped.  Also
  * the minimal block the user-interface library writes when it resends a job.
  */
-#include <tarvel/job_info.h>
-#include <tarvel/job_info_alloc.h>
+#include "job_info_alloc.h"
+
+#include <tarvel/job_language/job_info.h>
 
 #include <cstdio>
 #include <cstring>

@@ -5,7 +5,7 @@
  * line's prefix and line end), never an error.  Numbers use 32-bit
  * conversions throughout: the counts are DWORD-sized on every platform.
  */
-#include <tarvel/job_info.h>
+#include <tarvel/job_language/job_info.h>
 
 #include <cinttypes>
 #include <cstdarg>

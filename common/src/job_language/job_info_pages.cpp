@@ -8,8 +8,9 @@
  * slots, and entries fill the blocks in order, so entry n is found by
  * division; the list is grown only at the end.
  */
-#include <tarvel/job_info.h>
-#include <tarvel/job_info_alloc.h>
+#include "job_info_alloc.h"
+
+#include <tarvel/job_language/job_info.h>
 
 #include <atomic>
 #include <cassert>

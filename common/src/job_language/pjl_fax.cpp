@@ -6,10 +6,10 @@
  */
 #include "pjl_private.h"
 
-#include <tarvel/dmb_binding.h>
 #include <tarvel/fax_layout.h>
-#include <tarvel/fax_line.h>
 #include <tarvel/setting_layout.h>
+#include <tarvel/settings/dmb_binding.h>
+#include <tarvel/stores/fax_line.h>
 
 #include <plat/text.h>
 

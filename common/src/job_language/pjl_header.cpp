@@ -7,9 +7,9 @@
  */
 #include "pjl_private.h"
 
-#include <tarvel/dmb_binding.h>
+#include <tarvel/base/util_system.h>
 #include <tarvel/setting_layout.h>
-#include <tarvel/util_system.h>
+#include <tarvel/settings/dmb_binding.h>
 
 #include <plat/clock.h>
 #include <plat/text.h>

@@ -7,7 +7,7 @@
  */
 #include "pjl_private.h"
 
-#include <tarvel/util_codepage.h>
+#include <tarvel/base/util_codepage.h>
 
 #include <plat/codepage.h>
 #include <plat/memory.h>

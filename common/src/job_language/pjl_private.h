@@ -12,9 +12,9 @@
 #ifndef TARVEL_PJL_PRIVATE_H
 #define TARVEL_PJL_PRIVATE_H
 
-#include <tarvel/mdl_context.h>
-#include <tarvel/model_records.h>
-#include <tarvel/pjl_header.h>
+#include <tarvel/job_language/pjl_header.h>
+#include <tarvel/model_data/mdl_context.h>
+#include <tarvel/model_data/model_records.h>
 
 #include <initializer_list>
 #include <span>

@@ -7,8 +7,8 @@
  */
 #include "pjl_private.h"
 
-#include <tarvel/dmb_binding.h>
 #include <tarvel/setting_layout.h>
+#include <tarvel/settings/dmb_binding.h>
 
 #include <plat/memory.h>
 

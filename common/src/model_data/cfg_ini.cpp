@@ -5,7 +5,7 @@
  * platform's profile functions; everything here works on the section text
  * they hand back (NUL-terminated lines, then one more NUL).
  */
-#include <tarvel/cfg_model.h>
+#include <tarvel/model_data/cfg_model.h>
 
 #include "cfg_private.h"
 

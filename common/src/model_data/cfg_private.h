@@ -8,7 +8,7 @@
 #ifndef TARVEL_CFG_PRIVATE_H
 #define TARVEL_CFG_PRIVATE_H
 
-#include <tarvel/cfg_model.h>
+#include <tarvel/model_data/cfg_model.h>
 
 #include <plat/types.h>
 

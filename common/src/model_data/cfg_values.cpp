@@ -4,14 +4,14 @@
  * values into the settings' internal values, and applying and answering
  * them.
  */
-#include <tarvel/cfg_model.h>
-#include <tarvel/dmb_binding.h>
-#include <tarvel/fid_value.h>
-#include <tarvel/log_trace.h>
-#include <tarvel/mdl_context.h>
-#include <tarvel/model_records.h>
-#include <tarvel/res_module.h>
+#include <tarvel/base/log_trace.h>
+#include <tarvel/base/res_module.h>
+#include <tarvel/model_data/cfg_model.h>
+#include <tarvel/model_data/mdl_context.h>
+#include <tarvel/model_data/model_records.h>
 #include <tarvel/setting_layout.h>
+#include <tarvel/settings/dmb_binding.h>
+#include <tarvel/settings/fid_value.h>
 
 #include "cfg_private.h"
 

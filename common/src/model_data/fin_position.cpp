@@ -5,7 +5,7 @@
  * opposite pairs.  The tables are the inverse of the data manager's mapping
  * from the staple and punch codes to the stored positions.
  */
-#include <tarvel/fin_position.h>
+#include "fin_position.h"
 
 #include <array>
 

@@ -2,7 +2,7 @@
  * Placement of rotated items: rotation matrix, offset, alignment in the
  * area or tiling over it, and the mapping of an item's points onto one copy.
  */
-#include <tarvel/geo_placement.h>
+#include <tarvel/model_data/geo_placement.h>
 
 #include <cmath>
 #include <numbers>

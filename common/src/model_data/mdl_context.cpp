@@ -5,7 +5,7 @@
 #include "mdl_internal.h"
 #include "mdl_hooks.h"
 
-#include <tarvel/pdt_info.h>
+#include <tarvel/stores/pdt_info.h>
 
 #include <plat/memory.h>
 #include <plat/spooler.h>

@@ -7,8 +7,8 @@
  */
 #include "mdl_internal.h"
 
-#include <tarvel/paper_rules.h>
-#include <tarvel/res_text.h>
+#include <tarvel/base/res_text.h>
+#include <tarvel/model_data/paper_rules.h>
 
 #include <plat/memory.h>
 

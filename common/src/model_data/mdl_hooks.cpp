@@ -6,10 +6,10 @@
 #include "mdl_hooks.h"
 #include "model_platform.h"
 
-#include <tarvel/cfg_model.h>
-#include <tarvel/dmb_binding.h>
-#include <tarvel/dme_mapping.h>
-#include <tarvel/fid_value.h>
+#include <tarvel/model_data/cfg_model.h>
+#include <tarvel/settings/dmb_binding.h>
+#include <tarvel/settings/dme_mapping.h>
+#include <tarvel/settings/fid_value.h>
 
 #include <plat/memory.h>
 

@@ -7,7 +7,7 @@
 #ifndef TARVEL_MDL_HOOKS_H
 #define TARVEL_MDL_HOOKS_H
 
-#include <tarvel/mdl_context.h>
+#include <tarvel/model_data/mdl_context.h>
 
 /*
  * Attaches the model's configuration values (CFG_LoadSpecials) and devmode

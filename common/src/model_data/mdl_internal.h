@@ -4,8 +4,8 @@
 #ifndef TARVEL_MDL_INTERNAL_H
 #define TARVEL_MDL_INTERNAL_H
 
-#include <tarvel/mdl_context.h>
-#include <tarvel/mdl_lookup.h>
+#include <tarvel/model_data/mdl_context.h>
+#include <tarvel/model_data/mdl_lookup.h>
 
 #include "model_internal.h"
 

@@ -1,6 +1,6 @@
 /*
  * Header entries of a model data file: the walk over entries 0-41 laid out
- * by the shared entry table (tarvel/model_format.h), item reads by number,
+ * by the shared entry table (tarvel/model_data/model_format.h), item reads by number,
  * whole-entry arrays and the text items (model texts, registry key texts).
  */
 #include "model_internal.h"

@@ -7,8 +7,8 @@
 #ifndef TARVEL_MODEL_INTERNAL_H
 #define TARVEL_MODEL_INTERNAL_H
 
-#include <tarvel/model_file.h>
-#include <tarvel/model_records.h>
+#include <tarvel/model_data/model_file.h>
+#include <tarvel/model_data/model_records.h>
 
 #include "model_platform.h"
 

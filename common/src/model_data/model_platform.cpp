@@ -10,7 +10,7 @@
  */
 #include "model_platform.h"
 
-#include <tarvel/res_module.h>
+#include <tarvel/base/res_module.h>
 
 #include <plat/codepage.h>
 #include <plat/error.h>

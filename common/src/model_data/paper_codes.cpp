@@ -2,7 +2,7 @@
  * The custom paper codes: 20 slots whose codes lie in two runs (262-266 and
  * 287-301), the free user size 256, and the custom slots' own settings.
  */
-#include <tarvel/paper_rules.h>
+#include <tarvel/model_data/paper_rules.h>
 
 namespace {
 

@@ -5,7 +5,7 @@
  * process, a failed locale read included; the rendering library may set the
  * region itself (UTL_SetDefaultPaperRegion).
  */
-#include <tarvel/paper_rules.h>
+#include <tarvel/model_data/paper_rules.h>
 
 #include <plat/sysinfo.h>
 #include <plat/text.h>

@@ -6,9 +6,9 @@
  */
 #include "dcap_internal.h"
 
-#include "tarvel/cnf_engine.h"
-#include "tarvel/fid_value.h"
-#include "tarvel/mdl_context.h"
+#include "tarvel/constraints/cnf_engine.h"
+#include "tarvel/model_data/mdl_context.h"
+#include "tarvel/settings/fid_value.h"
 
 #include <plat/text.h>
 

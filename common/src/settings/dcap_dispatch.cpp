@@ -5,11 +5,11 @@
  */
 #include "dcap_internal.h"
 
-#include "tarvel/fid_defaults.h"
-#include "tarvel/fid_value.h"
-#include "tarvel/mdl_context.h"
-#include "tarvel/model_file.h"
-#include "tarvel/util_system.h"
+#include "tarvel/base/util_system.h"
+#include "tarvel/model_data/mdl_context.h"
+#include "tarvel/model_data/model_file.h"
+#include "tarvel/settings/fid_defaults.h"
+#include "tarvel/settings/fid_value.h"
 
 #include <plat/memory.h>
 #include <plat/text.h>

@@ -6,7 +6,7 @@
 #define TARVEL_DCAP_INTERNAL_H
 
 #include "opt_internal.h"
-#include "tarvel/dcap_caps.h"
+#include "tarvel/settings/dcap_caps.h"
 
 #define DCAP_HANDLER(name)                                                                                       \
     LONG name(HANDLE printer, WORD index, void *output, WORD sources, void *devmode, void *printerData,        \

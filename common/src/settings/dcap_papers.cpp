@@ -6,14 +6,14 @@
  */
 #include "dcap_internal.h"
 
-#include "tarvel/dmb_binding.h"
-#include "tarvel/fid_merge.h"
-#include "tarvel/fid_value.h"
-#include "tarvel/mdl_context.h"
-#include "tarvel/paper_rules.h"
-#include "tarvel/ppr_paper.h"
-#include "tarvel/res_module.h"
+#include "tarvel/base/res_module.h"
+#include "tarvel/model_data/mdl_context.h"
+#include "tarvel/model_data/paper_rules.h"
 #include "tarvel/setting_layout.h"
+#include "tarvel/settings/dmb_binding.h"
+#include "tarvel/settings/fid_merge.h"
+#include "tarvel/settings/fid_value.h"
+#include "tarvel/settings/ppr_paper.h"
 
 #include <plat/memory.h>
 #include <plat/resource.h>

@@ -5,12 +5,12 @@
  * atomics, the two locally answered identifiers, the guard around
  * dma_GetValue and the conversion of string and block offsets into pointers.
  */
-#include <tarvel/dmb_binding.h>
-#include <tarvel/fid_value.h>
-#include <tarvel/log_trace.h>
+#include <tarvel/base/log_trace.h>
+#include <tarvel/base/res_module.h>
 #include <tarvel/public_id_map.h>
-#include <tarvel/res_module.h>
 #include <tarvel/setting_layout.h>
+#include <tarvel/settings/dmb_binding.h>
+#include <tarvel/settings/fid_value.h>
 
 #include <plat/error.h>
 #include <plat/loader.h>

@@ -5,9 +5,9 @@
  * values with the blanking of switched-off settings, and the comparison of
  * two settings images.
  */
-#include <tarvel/dmb_binding.h>
-#include <tarvel/fid_value.h>
 #include <tarvel/setting_layout.h>
+#include <tarvel/settings/dmb_binding.h>
+#include <tarvel/settings/fid_value.h>
 
 #include <cstdarg>
 

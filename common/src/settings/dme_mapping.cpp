@@ -4,11 +4,11 @@
  * configuration file's "DME,1" section, the mapping of Windows values to
  * driver values, and the dmFields computation.
  */
-#include <tarvel/cfg_model.h>
-#include <tarvel/dme_mapping.h>
-#include <tarvel/dmb_binding.h>
-#include <tarvel/fid_value.h>
-#include <tarvel/util_text.h>
+#include <tarvel/base/util_text.h>
+#include <tarvel/model_data/cfg_model.h>
+#include <tarvel/settings/dmb_binding.h>
+#include <tarvel/settings/dme_mapping.h>
+#include <tarvel/settings/fid_value.h>
 
 #include "cfg_private.h"
 

@@ -5,14 +5,14 @@
  */
 #include "upg_private.h"
 
-#include <tarvel/cfg_model.h>
-#include <tarvel/dms_settings.h>
-#include <tarvel/fid_defaults.h>
-#include <tarvel/fid_merge.h>
-#include <tarvel/mdl_context.h>
-#include <tarvel/pdt_info.h>
+#include <tarvel/model_data/cfg_model.h>
+#include <tarvel/model_data/mdl_context.h>
 #include <tarvel/setting_layout.h>
-#include <tarvel/upg_settings.h>
+#include <tarvel/settings/dms_settings.h>
+#include <tarvel/settings/fid_defaults.h>
+#include <tarvel/settings/fid_merge.h>
+#include <tarvel/stores/pdt_info.h>
+#include <tarvel/stores/upg_settings.h>
 
 #include <plat/error.h>
 #include <plat/memory.h>

@@ -3,16 +3,16 @@
  * a paper code names, its settings (width 5889 + slot, length 5909 + slot,
  * name 5929 + slot) and names.
  */
-#include "tarvel/fid_merge.h"
+#include "tarvel/settings/fid_merge.h"
 
 #include "merge_internal.h"
 
-#include "tarvel/dmb_binding.h"
-#include "tarvel/fid_value.h"
-#include "tarvel/mdl_context.h"
-#include "tarvel/model_records.h"
-#include "tarvel/paper_rules.h"
-#include "tarvel/res_text.h"
+#include "tarvel/base/res_text.h"
+#include "tarvel/model_data/mdl_context.h"
+#include "tarvel/model_data/model_records.h"
+#include "tarvel/model_data/paper_rules.h"
+#include "tarvel/settings/dmb_binding.h"
+#include "tarvel/settings/fid_value.h"
 
 #include <plat/memory.h>
 #include <plat/text.h>

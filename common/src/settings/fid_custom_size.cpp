@@ -2,11 +2,11 @@
  * The custom paper size in the extension block and the public paper fields,
  * the user-size flag, and the resolution limit for long papers.
  */
-#include "tarvel/fid_custom_size.h"
+#include "tarvel/settings/fid_custom_size.h"
 
-#include "tarvel/dmb_binding.h"
-#include "tarvel/fid_value.h"
 #include "tarvel/setting_layout.h"
+#include "tarvel/settings/dmb_binding.h"
+#include "tarvel/settings/fid_value.h"
 
 namespace {
 

@@ -3,13 +3,13 @@
  * model data, then the per-model configuration file), storing and freeing
  * defaults, and filling a fresh settings image and printer-data record.
  */
-#include "tarvel/fid_defaults.h"
+#include "tarvel/settings/fid_defaults.h"
 
-#include "tarvel/cfg_model.h"
-#include "tarvel/dmb_binding.h"
-#include "tarvel/fid_value.h"
-#include "tarvel/mdl_context.h"
+#include "tarvel/model_data/cfg_model.h"
+#include "tarvel/model_data/mdl_context.h"
 #include "tarvel/setting_layout.h"
+#include "tarvel/settings/dmb_binding.h"
+#include "tarvel/settings/fid_value.h"
 
 #include <plat/memory.h>
 #include <plat/text.h>

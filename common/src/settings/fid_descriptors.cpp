@@ -5,23 +5,23 @@
  * operation 1 (default), 2 (check with the model) and 16 (check without
  * it) as its descriptor's table says, and 0 to every other operation.  The
  * handlers of 8, 12, 298, 305 and 358 also build their option lists
- * (operation 4 the header, operation 8 one item, tarvel/opt_list.h).
+ * (operation 4 the header, operation 8 one item, tarvel/settings/opt_list.h).
  */
 #include "fid_descriptors.h"
 
 #include "opt_internal.h"
 
-#include "tarvel/dmb_binding.h"
-#include "tarvel/dme_mapping.h"
-#include "tarvel/fid_defaults.h"
-#include "tarvel/fid_value.h"
-#include "tarvel/mdl_context.h"
-#include "tarvel/opt_list.h"
-#include "tarvel/ppr_paper.h"
-#include "tarvel/res_text.h"
+#include "tarvel/base/res_text.h"
+#include "tarvel/base/util_system.h"
+#include "tarvel/model_data/mdl_context.h"
 #include "tarvel/setting_layout.h"
-#include "tarvel/stp_builtin.h"
-#include "tarvel/util_system.h"
+#include "tarvel/settings/dmb_binding.h"
+#include "tarvel/settings/dme_mapping.h"
+#include "tarvel/settings/fid_defaults.h"
+#include "tarvel/settings/fid_value.h"
+#include "tarvel/settings/opt_list.h"
+#include "tarvel/settings/ppr_paper.h"
+#include "tarvel/stores/stp_builtin.h"
 
 #include <plat/memory.h>
 #include <plat/resource.h>

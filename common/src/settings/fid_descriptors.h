@@ -6,7 +6,7 @@
 #ifndef TARVEL_FID_DESCRIPTORS_H
 #define TARVEL_FID_DESCRIPTORS_H
 
-#include "tarvel/fid_schema.h"
+#include "tarvel/settings/fid_schema.h"
 
 namespace fid_desc {
 

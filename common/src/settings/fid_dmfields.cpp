@@ -4,10 +4,10 @@
  * may set.  The ICM fields need both the model (header entry 7) and a system
  * that knows them.
  */
-#include "tarvel/fid_defaults.h"
+#include "tarvel/settings/fid_defaults.h"
 
-#include "tarvel/mdl_context.h"
-#include "tarvel/util_system.h"
+#include "tarvel/base/util_system.h"
+#include "tarvel/model_data/mdl_context.h"
 
 namespace {
 

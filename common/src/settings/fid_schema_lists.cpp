@@ -9,7 +9,7 @@
  * 6265-6294.  Group 3's list keeps the layout table's order (8201-8207
  * first); every other list runs in identifier order.
  */
-#include "tarvel/fid_schema.h"
+#include "tarvel/settings/fid_schema.h"
 
 #include "fid_descriptors.h"
 

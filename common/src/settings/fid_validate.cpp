@@ -5,12 +5,12 @@
  * devmode, and the derived dmColor.  The conflict check of the defaults is
  * in opt_conflicts.cpp.
  */
-#include "tarvel/fid_defaults.h"
+#include "tarvel/settings/fid_defaults.h"
 
-#include "tarvel/dmb_binding.h"
-#include "tarvel/fid_value.h"
-#include "tarvel/mdl_context.h"
+#include "tarvel/model_data/mdl_context.h"
 #include "tarvel/setting_layout.h"
+#include "tarvel/settings/dmb_binding.h"
+#include "tarvel/settings/fid_value.h"
 
 
 namespace {

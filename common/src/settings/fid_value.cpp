@@ -3,8 +3,8 @@
  * values held in 8-byte value slots.  Every read goes through memcpy (the
  * slots and the records they come from carry no alignment promise).
  */
-#include <tarvel/fid_value.h>
 #include <tarvel/setting_layout.h>
+#include <tarvel/settings/fid_value.h>
 
 namespace {
 

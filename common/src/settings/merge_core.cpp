@@ -8,16 +8,16 @@
  * fields it does not hold read as zero, and its private part is copied only
  * as far as the input reaches.
  */
-#include "tarvel/fid_merge.h"
+#include "tarvel/settings/fid_merge.h"
 
 #include "merge_internal.h"
 
-#include "tarvel/cfg_model.h"
-#include "tarvel/dmb_binding.h"
-#include "tarvel/dme_mapping.h"
-#include "tarvel/fid_defaults.h"
-#include "tarvel/log_trace.h"
-#include "tarvel/mdl_context.h"
+#include "tarvel/base/log_trace.h"
+#include "tarvel/model_data/cfg_model.h"
+#include "tarvel/model_data/mdl_context.h"
+#include "tarvel/settings/dmb_binding.h"
+#include "tarvel/settings/dme_mapping.h"
+#include "tarvel/settings/fid_defaults.h"
 
 #include <algorithm>
 #include <cstring>

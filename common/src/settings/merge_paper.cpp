@@ -4,19 +4,19 @@
  * the printer's current paper as the fall-back, and the paper fields of a
  * devmode brought back into step after a change of its paper code.
  */
-#include "tarvel/fid_merge.h"
+#include "tarvel/settings/fid_merge.h"
 
 #include "merge_internal.h"
 #include "ppr_internal.h"
 
-#include "tarvel/dmb_binding.h"
-#include "tarvel/fid_custom_size.h"
-#include "tarvel/fid_defaults.h"
-#include "tarvel/fid_value.h"
-#include "tarvel/mdl_context.h"
-#include "tarvel/pdt_info.h"
-#include "tarvel/ppr_paper.h"
-#include "tarvel/res_text.h"
+#include "tarvel/base/res_text.h"
+#include "tarvel/model_data/mdl_context.h"
+#include "tarvel/settings/dmb_binding.h"
+#include "tarvel/settings/fid_custom_size.h"
+#include "tarvel/settings/fid_defaults.h"
+#include "tarvel/settings/fid_value.h"
+#include "tarvel/settings/ppr_paper.h"
+#include "tarvel/stores/pdt_info.h"
 
 #include <plat/memory.h>
 #include <plat/text.h>

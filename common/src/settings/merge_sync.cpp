@@ -4,15 +4,15 @@
  * method, the 273 mask, the mapping description's colour and media rules)
  * and the setting helpers the merge's sources share.
  */
-#include "tarvel/fid_merge.h"
+#include "tarvel/settings/fid_merge.h"
 
 #include "merge_internal.h"
 
-#include "tarvel/dmb_binding.h"
-#include "tarvel/dme_mapping.h"
-#include "tarvel/fid_defaults.h"
-#include "tarvel/fid_value.h"
-#include "tarvel/mdl_context.h"
+#include "tarvel/model_data/mdl_context.h"
+#include "tarvel/settings/dmb_binding.h"
+#include "tarvel/settings/dme_mapping.h"
+#include "tarvel/settings/fid_defaults.h"
+#include "tarvel/settings/fid_value.h"
 
 #include <algorithm>
 #include <span>

@@ -2,14 +2,14 @@
  * The conflict check of the defaults: the constraint engine's default
  * check over every setting that has an option list, one change per call,
  * with a bound on how often a setting may change (see FID_CheckDefaultConflicts
- * in tarvel/fid_defaults.h).
+ * in tarvel/settings/fid_defaults.h).
  */
 #include "opt_internal.h"
 
-#include "tarvel/cnf_engine.h"
-#include "tarvel/dmb_binding.h"
-#include "tarvel/fid_defaults.h"
-#include "tarvel/res_text.h"
+#include "tarvel/base/res_text.h"
+#include "tarvel/constraints/cnf_engine.h"
+#include "tarvel/settings/dmb_binding.h"
+#include "tarvel/settings/fid_defaults.h"
 
 #include <plat/memory.h>
 #include <plat/msgbox.h>

@@ -5,7 +5,7 @@
 #ifndef TARVEL_OPT_INTERNAL_H
 #define TARVEL_OPT_INTERNAL_H
 
-#include "tarvel/opt_list.h"
+#include "tarvel/settings/opt_list.h"
 
 /* A GlobalAlloc copy of `text` (null stays null; an allocation failure gives null). */
 LPWSTR opt_CopyText(LPCWSTR text);

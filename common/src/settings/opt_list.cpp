@@ -5,10 +5,10 @@
  */
 #include "opt_internal.h"
 
-#include "tarvel/fid_value.h"
-#include "tarvel/mdl_context.h"
+#include "tarvel/model_data/mdl_context.h"
 #include "tarvel/setting_layout.h"
-#include "tarvel/stp_store.h"
+#include "tarvel/settings/fid_value.h"
+#include "tarvel/stores/stp_store.h"
 
 #include <plat/memory.h>
 #include <plat/resource.h>

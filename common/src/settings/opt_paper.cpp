@@ -5,11 +5,11 @@
  */
 #include "opt_internal.h"
 
-#include "tarvel/fid_merge.h"
-#include "tarvel/fid_value.h"
-#include "tarvel/paper_rules.h"
-#include "tarvel/ppr_paper.h"
-#include "tarvel/util_text.h"
+#include "tarvel/base/util_text.h"
+#include "tarvel/model_data/paper_rules.h"
+#include "tarvel/settings/fid_merge.h"
+#include "tarvel/settings/fid_value.h"
+#include "tarvel/settings/ppr_paper.h"
 
 #include <plat/memory.h>
 #include <plat/resource.h>

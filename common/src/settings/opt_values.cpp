@@ -5,11 +5,11 @@
  */
 #include "opt_internal.h"
 
-#include "tarvel/dmb_binding.h"
-#include "tarvel/fid_defaults.h"
-#include "tarvel/fid_value.h"
-#include "tarvel/mdl_context.h"
+#include "tarvel/model_data/mdl_context.h"
 #include "tarvel/setting_layout.h"
+#include "tarvel/settings/dmb_binding.h"
+#include "tarvel/settings/fid_defaults.h"
+#include "tarvel/settings/fid_value.h"
 
 #include <plat/memory.h>
 #include <plat/text.h>

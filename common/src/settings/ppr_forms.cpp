@@ -3,12 +3,12 @@
  * names, whether one is built-in, and which model paper code a form stands
  * for.
  */
-#include "tarvel/ppr_paper.h"
+#include "tarvel/settings/ppr_paper.h"
 
 #include "ppr_internal.h"
 
-#include "tarvel/mdl_context.h"
-#include "tarvel/model_records.h"
+#include "tarvel/model_data/mdl_context.h"
+#include "tarvel/model_data/model_records.h"
 
 #include <plat/error.h>
 #include <plat/memory.h>

@@ -5,7 +5,7 @@
 #ifndef TARVEL_PPR_INTERNAL_H
 #define TARVEL_PPR_INTERNAL_H
 
-#include "tarvel/ppr_paper.h"
+#include "tarvel/settings/ppr_paper.h"
 
 #include <plat/memory.h>
 

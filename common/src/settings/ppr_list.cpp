@@ -3,17 +3,17 @@
  * and the spooler's forms when forms merging is on, and the queries the
  * device capabilities and the settings engine ask of it.
  */
-#include "tarvel/ppr_paper.h"
+#include "tarvel/settings/ppr_paper.h"
 
 #include "ppr_internal.h"
 
-#include "tarvel/dmb_binding.h"
-#include "tarvel/dme_mapping.h"
-#include "tarvel/fid_merge.h"
-#include "tarvel/fid_value.h"
-#include "tarvel/mdl_context.h"
-#include "tarvel/model_file.h"
-#include "tarvel/model_records.h"
+#include "tarvel/model_data/mdl_context.h"
+#include "tarvel/model_data/model_file.h"
+#include "tarvel/model_data/model_records.h"
+#include "tarvel/settings/dmb_binding.h"
+#include "tarvel/settings/dme_mapping.h"
+#include "tarvel/settings/fid_merge.h"
+#include "tarvel/settings/fid_value.h"
 
 #include <plat/memory.h>
 #include <plat/text.h>

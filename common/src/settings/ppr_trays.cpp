@@ -3,7 +3,7 @@
  * printer-data record that describe that tray (the fourth and fifth are its
  * custom paper width and length).  Sources 277 and 261 share one set.
  */
-#include "tarvel/ppr_paper.h"
+#include "tarvel/settings/ppr_paper.h"
 
 namespace {
 

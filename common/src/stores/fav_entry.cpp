@@ -5,12 +5,12 @@
  * and the searches over it.
  */
 #include "fav_keys.h"
+#include "fav_store.h"
 
-#include <tarvel/dmb_binding.h>
-#include <tarvel/fav_store.h>
-#include <tarvel/fid_value.h>
-#include <tarvel/prn_store.h>
-#include <tarvel/upg_settings.h>
+#include <tarvel/settings/dmb_binding.h>
+#include <tarvel/settings/fid_value.h>
+#include <tarvel/stores/prn_store.h>
+#include <tarvel/stores/upg_settings.h>
 
 #include <plat/memory.h>
 #include <plat/text.h>

@@ -4,12 +4,12 @@
  * that differ from the default.
  */
 #include "fav_keys.h"
+#include "fav_store.h"
 
-#include <tarvel/fav_store.h>
-#include <tarvel/mdl_context.h>
-#include <tarvel/model_records.h>
-#include <tarvel/mrg_store.h>
-#include <tarvel/prn_store.h>
+#include <tarvel/model_data/mdl_context.h>
+#include <tarvel/model_data/model_records.h>
+#include <tarvel/stores/mrg_store.h>
+#include <tarvel/stores/prn_store.h>
 
 #include <plat/memory.h>
 #include <plat/text.h>

@@ -5,12 +5,13 @@
  * as favourites with "Flag" 0, reusing the number of a listed preset of the
  * same name.
  */
-#include <tarvel/dmb_binding.h>
-#include <tarvel/fav_store.h>
-#include <tarvel/fid_defaults.h>
-#include <tarvel/fid_value.h>
-#include <tarvel/mdl_context.h>
-#include <tarvel/model_records.h>
+#include "fav_store.h"
+
+#include <tarvel/model_data/mdl_context.h>
+#include <tarvel/model_data/model_records.h>
+#include <tarvel/settings/dmb_binding.h>
+#include <tarvel/settings/fid_defaults.h>
+#include <tarvel/settings/fid_value.h>
 
 #include <plat/memory.h>
 #include <plat/text.h>

@@ -3,10 +3,10 @@
  * braces with their counted lengths and limits, the scrambled form of the
  * attribute texts, and the JOBATTR wrapping.
  */
+#include <tarvel/base/scramble_wide.h>
+#include <tarvel/base/util_codepage.h>
 #include <tarvel/fax_layout.h>
-#include <tarvel/fax_line.h>
-#include <tarvel/scramble_wide.h>
-#include <tarvel/util_codepage.h>
+#include <tarvel/stores/fax_line.h>
 
 #include <plat/memory.h>
 

@@ -3,10 +3,10 @@
  * between the block and the fax pages' list of destinations, and the device
  * blobs saved and loaded together with it.
  */
-#include <tarvel/fax_list.h>
-#include <tarvel/pdt_blob.h>
-#include <tarvel/pdt_chunk.h>
-#include <tarvel/util_codepage.h>
+#include <tarvel/base/util_codepage.h>
+#include <tarvel/stores/fax_list.h>
+#include <tarvel/stores/pdt_blob.h>
+#include <tarvel/stores/pdt_chunk.h>
 
 #include <plat/memory.h>
 

@@ -3,9 +3,9 @@
  * registration of a file for the window that owns it, and the clean-up that
  * deletes the files of windows that are gone once they are a week old.
  */
-#include <tarvel/fax_tempfile.h>
-#include <tarvel/mrg_store.h>
-#include <tarvel/prn_store.h>
+#include <tarvel/stores/fax_tempfile.h>
+#include <tarvel/stores/mrg_store.h>
+#include <tarvel/stores/prn_store.h>
 
 #include <plat/clock.h>
 #include <plat/file.h>

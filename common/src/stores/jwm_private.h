@@ -5,7 +5,7 @@
 #ifndef TARVEL_JWM_PRIVATE_H
 #define TARVEL_JWM_PRIVATE_H
 
-#include <tarvel/jwm_record.h>
+#include <tarvel/stores/jwm_record.h>
 
 #include <string>
 

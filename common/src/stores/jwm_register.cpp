@@ -5,7 +5,7 @@
  */
 #include "jwm_private.h"
 
-#include <tarvel/uix_jobwatch.h>
+#include <tarvel/base/uix_jobwatch.h>
 
 #include <plat/clock.h>
 #include <plat/text.h>

@@ -5,14 +5,14 @@
  */
 #include "jwm_private.h"
 
-#include <tarvel/dmb_binding.h>
-#include <tarvel/fid_value.h>
-#include <tarvel/mdl_context.h>
-#include <tarvel/mdl_lookup.h>
-#include <tarvel/model_file.h>
-#include <tarvel/pdt_info.h>
-#include <tarvel/res_module.h>
-#include <tarvel/util_codepage.h>
+#include <tarvel/base/res_module.h>
+#include <tarvel/base/util_codepage.h>
+#include <tarvel/model_data/mdl_context.h>
+#include <tarvel/model_data/mdl_lookup.h>
+#include <tarvel/model_data/model_file.h>
+#include <tarvel/settings/dmb_binding.h>
+#include <tarvel/settings/fid_value.h>
+#include <tarvel/stores/pdt_info.h>
 
 #include <plat/clock.h>
 #include <plat/file.h>

@@ -3,8 +3,8 @@
  * the built-in default: loaded whole, searched and changed in memory, saved
  * whole.
  */
-#include <tarvel/mrg_store.h>
-#include <tarvel/pdt_chunk.h>
+#include <tarvel/stores/mrg_store.h>
+#include <tarvel/stores/pdt_chunk.h>
 
 #include <plat/memory.h>
 

@@ -3,11 +3,11 @@
  * machine-wide seed it is copied from when it is created, its reset, and the
  * lookup that goes user, list, default.
  */
-#include <tarvel/model_file.h>
-#include <tarvel/mdl_context.h>
-#include <tarvel/mrg_store.h>
-#include <tarvel/pdt_chunk.h>
-#include <tarvel/prn_store.h>
+#include <tarvel/model_data/mdl_context.h>
+#include <tarvel/model_data/model_file.h>
+#include <tarvel/stores/mrg_store.h>
+#include <tarvel/stores/pdt_chunk.h>
+#include <tarvel/stores/prn_store.h>
 
 #include <plat/memory.h>
 #include <plat/text.h>

@@ -2,7 +2,7 @@
  * Readers of the 16-byte margin values that favourites keep under their
  * "PaperMargin" subkey: by position in an open key, or by name.
  */
-#include <tarvel/mrg_store.h>
+#include <tarvel/stores/mrg_store.h>
 
 namespace {
 

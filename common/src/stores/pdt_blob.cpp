@@ -6,10 +6,10 @@
  * block against the bytes that are really there before it copies anything,
  * and a load that fails part-way hands nothing out.
  */
-#include <tarvel/pdt_blob.h>
+#include <tarvel/stores/pdt_blob.h>
 
-#include <tarvel/pdt_chunk.h>
-#include <tarvel/prn_store.h>
+#include <tarvel/stores/pdt_chunk.h>
+#include <tarvel/stores/prn_store.h>
 
 #include <plat/memory.h>
 #include <plat/registry.h>

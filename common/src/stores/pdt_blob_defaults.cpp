@@ -4,11 +4,11 @@
  * fresh settings image is filled with the model's defaults by the settings
  * schema, and its part behind the devmode is the extension.
  */
-#include <tarvel/pdt_blob.h>
+#include <tarvel/stores/pdt_blob.h>
 
-#include <tarvel/fid_defaults.h>
-#include <tarvel/mdl_context.h>
+#include <tarvel/model_data/mdl_context.h>
 #include <tarvel/setting_layout.h>
+#include <tarvel/settings/fid_defaults.h>
 
 #include <plat/memory.h>
 

@@ -5,7 +5,7 @@
  * write stopped part-way, or whose chunks were replaced by another blob's,
  * is refused whole rather than handed out with holes in it.
  */
-#include <tarvel/pdt_chunk.h>
+#include <tarvel/stores/pdt_chunk.h>
 
 #include <plat/memory.h>
 #include <plat/spooler.h>

@@ -3,7 +3,7 @@
  * header and data, then the fax send list, written into a file that the
  * caller has created (it is only ever truncated here) and read back whole.
  */
-#include <tarvel/pdt_blob.h>
+#include <tarvel/stores/pdt_blob.h>
 
 #include <plat/file.h>
 #include <plat/handle.h>

@@ -4,11 +4,11 @@
  * printer data.  Every walk of a table is bounded by its GlobalAlloc block,
  * so a damaged stored table is refused instead of read past its end.
  */
-#include <tarvel/pdt_fontsub.h>
+#include <tarvel/stores/pdt_fontsub.h>
 
-#include <tarvel/mdl_context.h>
-#include <tarvel/model_records.h>
-#include <tarvel/pdt_chunk.h>
+#include <tarvel/model_data/mdl_context.h>
+#include <tarvel/model_data/model_records.h>
+#include <tarvel/stores/pdt_chunk.h>
 
 #include <plat/memory.h>
 #include <plat/text.h>

@@ -4,7 +4,7 @@
  * zero-filled buffer of that size, fetch.  Anything unexpected on the way
  * gives null, never a half-filled buffer.
  */
-#include <tarvel/pdt_info.h>
+#include <tarvel/stores/pdt_info.h>
 
 #include <plat/error.h>
 #include <plat/memory.h>

@@ -5,10 +5,10 @@
  * of its own, so threads making identifiers at the same time never mix
  * their inputs.
  */
-#include <tarvel/prn_store.h>
+#include <tarvel/stores/prn_store.h>
 
-#include <tarvel/md5.h>
-#include <tarvel/pdt_info.h>
+#include <tarvel/base/md5.h>
+#include <tarvel/stores/pdt_info.h>
 
 #include <plat/clock.h>
 #include <plat/memory.h>

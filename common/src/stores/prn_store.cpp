@@ -5,10 +5,10 @@
  * identifier when it has none; readers never create anything and report a
  * missing identifier, key or value as "not found".
  */
-#include <tarvel/prn_store.h>
+#include <tarvel/stores/prn_store.h>
 
-#include <tarvel/mdl_context.h>
-#include <tarvel/model_file.h>
+#include <tarvel/model_data/mdl_context.h>
+#include <tarvel/model_data/model_file.h>
 #include <tarvel/usi_record.h>
 
 #include <plat/memory.h>

@@ -2,9 +2,9 @@
  * The built-in stamp definitions and the routines that turn them into stamp
  * records and fonts with the texts and numbers of the resource module.
  */
-#include "tarvel/stp_builtin.h"
+#include "tarvel/stores/stp_builtin.h"
 
-#include "tarvel/res_module.h"
+#include "tarvel/base/res_module.h"
 
 #include <plat/resource.h>
 #include <plat/text.h>

@@ -5,8 +5,8 @@
  */
 #include "stp_store_private.h"
 
-#include <tarvel/mrg_store.h>
-#include <tarvel/prn_store.h>
+#include <tarvel/stores/mrg_store.h>
+#include <tarvel/stores/prn_store.h>
 
 #include <plat/memory.h>
 #include <plat/text.h>

@@ -5,7 +5,7 @@
 #ifndef TARVEL_STP_STORE_PRIVATE_H
 #define TARVEL_STP_STORE_PRIVATE_H
 
-#include <tarvel/stp_store.h>
+#include <tarvel/stores/stp_store.h>
 
 /* Room for a record's name: its 33-character field and a terminator. */
 inline constexpr DWORD STP_NAME_ROOM = STP_NAME_CHARS + 2;

@@ -13,14 +13,14 @@
  */
 #include "upg_private.h"
 
-#include <tarvel/dmb_binding.h>
-#include <tarvel/fid_defaults.h>
-#include <tarvel/fid_value.h>
-#include <tarvel/mdl_context.h>
-#include <tarvel/pdt_blob.h>
-#include <tarvel/pdt_info.h>
+#include <tarvel/model_data/mdl_context.h>
 #include <tarvel/setting_layout.h>
-#include <tarvel/upg_settings.h>
+#include <tarvel/settings/dmb_binding.h>
+#include <tarvel/settings/fid_defaults.h>
+#include <tarvel/settings/fid_value.h>
+#include <tarvel/stores/pdt_blob.h>
+#include <tarvel/stores/pdt_info.h>
+#include <tarvel/stores/upg_settings.h>
 
 #include <plat/memory.h>
 #include <plat/spooler.h>

@@ -4,10 +4,10 @@
  * model text 2), the driver's directory from its driver path, helper
  * programs in it, and the first-use hooks of the property sheets.
  */
-#include <tarvel/mdl_context.h>
-#include <tarvel/model_file.h>
-#include <tarvel/pdt_info.h>
-#include <tarvel/upg_settings.h>
+#include <tarvel/model_data/mdl_context.h>
+#include <tarvel/model_data/model_file.h>
+#include <tarvel/stores/pdt_info.h>
+#include <tarvel/stores/upg_settings.h>
 
 #include <plat/error.h>
 #include <plat/memory.h>

@@ -7,19 +7,19 @@
  * record.
  */
 #include "upg_private.h"
+#include "usi_store.h"
 
-#include <tarvel/cfg_model.h>
-#include <tarvel/dmb_binding.h>
-#include <tarvel/fid_defaults.h>
-#include <tarvel/fid_value.h>
-#include <tarvel/mdl_context.h>
-#include <tarvel/model_records.h>
-#include <tarvel/pdt_chunk.h>
-#include <tarvel/pdt_info.h>
-#include <tarvel/prn_store.h>
+#include <tarvel/model_data/cfg_model.h>
+#include <tarvel/model_data/mdl_context.h>
+#include <tarvel/model_data/model_records.h>
 #include <tarvel/setting_layout.h>
-#include <tarvel/upg_settings.h>
-#include <tarvel/usi_store.h>
+#include <tarvel/settings/dmb_binding.h>
+#include <tarvel/settings/fid_defaults.h>
+#include <tarvel/settings/fid_value.h>
+#include <tarvel/stores/pdt_chunk.h>
+#include <tarvel/stores/pdt_info.h>
+#include <tarvel/stores/prn_store.h>
+#include <tarvel/stores/upg_settings.h>
 
 #include <plat/error.h>
 #include <plat/memory.h>

@@ -5,10 +5,10 @@
  */
 #include "upg_private.h"
 
-#include <tarvel/dmb_binding.h>
-#include <tarvel/fid_defaults.h>
-#include <tarvel/fid_value.h>
 #include <tarvel/setting_layout.h>
+#include <tarvel/settings/dmb_binding.h>
+#include <tarvel/settings/fid_defaults.h>
+#include <tarvel/settings/fid_value.h>
 
 #include <cstring>
 #include <vector>

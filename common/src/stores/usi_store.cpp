@@ -3,13 +3,13 @@
  * and writing it back through the data-manager binding, its defaults, and
  * keeping it under the user's per-printer key or in the printer-wide blob.
  */
-#include <tarvel/usi_store.h>
+#include "usi_store.h"
 
-#include <tarvel/dmb_binding.h>
-#include <tarvel/mdl_context.h>
-#include <tarvel/pdt_chunk.h>
-#include <tarvel/prn_store.h>
-#include <tarvel/res_module.h>
+#include <tarvel/base/res_module.h>
+#include <tarvel/model_data/mdl_context.h>
+#include <tarvel/settings/dmb_binding.h>
+#include <tarvel/stores/pdt_chunk.h>
+#include <tarvel/stores/prn_store.h>
 
 #include <plat/memory.h>
 #include <plat/resource.h>

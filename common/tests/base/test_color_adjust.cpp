@@ -2,7 +2,7 @@
 // conversion.  Expected coefficients are the 16.16 values worked out by hand
 // from the factor formulas (x 65536, truncated toward zero); expected pixels
 // follow the 14-bit, x 257, / 2^22 arithmetic by hand.
-#include <tarvel/color_adjust.h>
+#include <tarvel/base/color_adjust.h>
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The ICC profile header check: every answer, in the order the checks are
 // made, each from a hand-built header written into the test's own machine
 // folder and read back through the run-time library's file functions.
-#include <tarvel/icc_header.h>
+#include "icc_header.h"
 
 #include <plat/crt_io.h>
 #include <plat/machine.h>

@@ -3,7 +3,7 @@
  * at every position and byte by byte, so block boundaries and the padding
  * of every length modulo 64 are covered.
  */
-#include <tarvel/md5.h>
+#include <tarvel/base/md5.h>
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
  */
 #include "test_prn_support.h"
 
-#include <tarvel/pgf_services.h>
+#include <tarvel/base/pgf_services.h>
 
 #include <plat/fault.h>
 #include <plat/window.h>

@@ -4,7 +4,7 @@
  * references past the last argument, the capacity rule that leaves out a
  * piece and tries the next, and the piece and reference limits.
  */
-#include <tarvel/res_format.h>
+#include <tarvel/base/res_format.h>
 
 #include <plat/text.h>
 

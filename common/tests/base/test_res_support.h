@@ -9,8 +9,8 @@
 
 #include "test_model_support.h"
 
-#include <tarvel/res_module.h>
-#include <tarvel/util_system.h>
+#include <tarvel/base/res_module.h>
+#include <tarvel/base/util_system.h>
 
 #include <plat/loader.h>
 #include <plat/machine.h>

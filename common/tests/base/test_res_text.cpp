@@ -6,7 +6,7 @@
  */
 #include "test_res_support.h"
 
-#include <tarvel/res_text.h>
+#include <tarvel/base/res_text.h>
 
 #include <plat/memory.h>
 #include <plat/msgbox.h>

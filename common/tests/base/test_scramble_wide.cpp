@@ -1,7 +1,7 @@
 // The UTF-16 entry of the text scrambler under the ANSI code pages 1252 and
 // 932.  Expected texts are worked out by hand: the ANSI bytes XOR the key
 // A7 C5 9E B3, then Base64.
-#include <tarvel/scramble_wide.h>
+#include <tarvel/base/scramble_wide.h>
 
 #include <plat/machine.h>
 #include <plat/memory.h>

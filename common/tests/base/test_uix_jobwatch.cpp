@@ -8,7 +8,7 @@
  * the hand-over of the blocks to a newer monitor and, in the older layout
  * (checked byte by byte), to one without "JwmSetJwmDataEx".
  */
-#include <tarvel/uix_jobwatch.h>
+#include <tarvel/base/uix_jobwatch.h>
 
 #include <docmon/docmon_record.h>
 

@@ -7,8 +7,8 @@
  */
 #include "test_res_support.h"
 
-#include <tarvel/util_codepage.h>
-#include <tarvel/util_text.h>
+#include <tarvel/base/util_codepage.h>
+#include <tarvel/base/util_text.h>
 
 #include <plat/codepage.h>
 #include <plat/memory.h>

@@ -7,8 +7,8 @@
  */
 #include "test_prn_support.h"
 
-#include <tarvel/job_info_component.h>
-#include <tarvel/util_ui_services.h>
+#include <tarvel/base/job_info_component.h>
+#include <tarvel/base/util_ui_services.h>
 
 #include <plat/com.h>
 

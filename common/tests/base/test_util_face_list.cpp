@@ -2,8 +2,8 @@
 // through EnumFontFamiliesW over a fixed catalogue of faces.
 #include "test_res_support.h"
 
-#include <tarvel/font_sub_work.h>
-#include <tarvel/util_ui_services.h>
+#include <tarvel/base/font_sub_work.h>
+#include <tarvel/base/util_ui_services.h>
 
 #include <plat/engine_fonts.h>
 #include <plat/error.h>

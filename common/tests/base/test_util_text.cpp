@@ -3,7 +3,7 @@
  * conversions with their rounding, two-place splitting, bounded lengths and
  * concatenation, and global block sizes.
  */
-#include <tarvel/util_text.h>
+#include <tarvel/base/util_text.h>
 
 #include <plat/memory.h>
 

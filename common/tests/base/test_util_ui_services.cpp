@@ -6,7 +6,7 @@
  */
 #include "test_res_support.h"
 
-#include <tarvel/util_ui_services.h>
+#include <tarvel/base/util_ui_services.h>
 
 #include <plat/debug.h>
 #include <plat/error.h>

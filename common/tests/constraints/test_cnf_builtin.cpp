@@ -5,11 +5,11 @@
  */
 #include "test_cnf_support.h"
 
-#include <tarvel/jwm_record.h>
-#include <tarvel/stp_builtin.h>
-#include <tarvel/stp_store.h>
-#include <tarvel/uix_jobwatch.h>
-#include <tarvel/util_system.h>
+#include <tarvel/base/uix_jobwatch.h>
+#include <tarvel/base/util_system.h>
+#include <tarvel/stores/jwm_record.h>
+#include <tarvel/stores/stp_builtin.h>
+#include <tarvel/stores/stp_store.h>
 
 #include <docmon/docmon_record.h>
 

@@ -2,7 +2,7 @@
  * Change lists, growing identifier lists, the outcome priority merge and
  * the value comparison of the constraint engine (no model needed).
  */
-#include <tarvel/cnf_engine.h>
+#include <tarvel/constraints/cnf_engine.h>
 
 #include <plat/fault.h>
 #include <plat/machine.h>

@@ -3,9 +3,8 @@
  * and the scripted answer mapped to its code, the list texts, value texts,
  * number formatting, the change classification and the range checks.
  */
+#include "cnf_messages.h"
 #include "test_cnf_support.h"
-
-#include <tarvel/cnf_messages.h>
 
 #include <plat/msgbox.h>
 

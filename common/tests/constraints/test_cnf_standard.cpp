@@ -5,7 +5,7 @@
  */
 #include "test_cnf_support.h"
 
-#include <tarvel/fid_defaults.h>
+#include <tarvel/settings/fid_defaults.h>
 
 namespace {
 

@@ -8,8 +8,8 @@
 
 #include "test_fid_support.h"
 
-#include <tarvel/cnf_engine.h>
-#include <tarvel/model_format.h>
+#include <tarvel/constraints/cnf_engine.h>
+#include <tarvel/model_data/model_format.h>
 
 #include <standard_models.h>
 

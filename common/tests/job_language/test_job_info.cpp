@@ -3,8 +3,9 @@
 // (LF and CR LF), the writer at every capacity from 1 to 600, the
 // required-item check of each job type, and the resend block.  Expected
 // texts are written out by hand from the block's item and field tables.
-#include <tarvel/job_info.h>
-#include <tarvel/job_info_alloc.h>
+#include "job_info_alloc.h"
+
+#include <tarvel/job_language/job_info.h>
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,9 @@
 // The page list of the job-information record: its blocks of 1,600 entries
 // at creation and after growth, the cursor, and allocation failure at every
 // allocation of creation and growth (the list must be left as it was).
-#include <tarvel/job_info.h>
-#include <tarvel/job_info_alloc.h>
+#include "job_info_alloc.h"
+
+#include <tarvel/job_language/job_info.h>
 
 #include <gtest/gtest.h>
 

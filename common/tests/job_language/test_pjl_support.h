@@ -16,12 +16,12 @@
 #include <job_language.h>
 #include <standard_models.h>
 
-#include <tarvel/dmb_binding.h>
-#include <tarvel/log_trace.h>
-#include <tarvel/pjl_header.h>
-#include <tarvel/res_module.h>
+#include <tarvel/base/log_trace.h>
+#include <tarvel/base/res_module.h>
+#include <tarvel/base/util_system.h>
+#include <tarvel/job_language/pjl_header.h>
 #include <tarvel/setting_layout.h>
-#include <tarvel/util_system.h>
+#include <tarvel/settings/dmb_binding.h>
 
 #include <plat/clock.h>
 #include <plat/codepage.h>

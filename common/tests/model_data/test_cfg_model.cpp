@@ -6,8 +6,8 @@
  */
 #include "test_dmb_support.h"
 
-#include <tarvel/cfg_model.h>
-#include <tarvel/dme_mapping.h>
+#include <tarvel/model_data/cfg_model.h>
+#include <tarvel/settings/dme_mapping.h>
 
 #include "cfg_private.h"
 

@@ -5,10 +5,10 @@
  * staple and punch code written with dma_SetValue, whose derived position
  * (326, 344) translates back to the code.
  */
+#include "fin_position.h"
 #include "test_mdl_support.h"
 
 #include <tarvel/datamgr.h>
-#include <tarvel/fin_position.h>
 
 #include <plat/loader.h>
 

@@ -4,7 +4,7 @@
  * tiling counts with their limits, and the mapping of item points onto each
  * copy.  Expected values are worked out by hand from the placement rules.
  */
-#include <tarvel/geo_placement.h>
+#include <tarvel/model_data/geo_placement.h>
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
  */
 #include "test_mdl_support.h"
 
-#include <tarvel/dmb_binding.h>
+#include <tarvel/settings/dmb_binding.h>
 
 using namespace mdl_test;
 using namespace mw;

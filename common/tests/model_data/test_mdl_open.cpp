@@ -8,8 +8,8 @@
  */
 #include "test_mdl_support.h"
 
-#include <tarvel/cfg_model.h>
-#include <tarvel/dme_mapping.h>
+#include <tarvel/model_data/cfg_model.h>
+#include <tarvel/settings/dme_mapping.h>
 
 #include <plat/fault.h>
 

@@ -9,9 +9,9 @@
 
 #include "test_res_support.h"
 
-#include <tarvel/mdl_context.h>
-#include <tarvel/mdl_lookup.h>
-#include <tarvel/paper_rules.h>
+#include <tarvel/model_data/mdl_context.h>
+#include <tarvel/model_data/mdl_lookup.h>
+#include <tarvel/model_data/paper_rules.h>
 
 #include <plat/debug.h>
 #include <plat/error.h>

@@ -6,8 +6,8 @@
 #ifndef TARVEL_TEST_MODEL_SUPPORT_H
 #define TARVEL_TEST_MODEL_SUPPORT_H
 
-#include <tarvel/model_file.h>
-#include <tarvel/model_records.h>
+#include <tarvel/model_data/model_file.h>
+#include <tarvel/model_data/model_records.h>
 
 #include <modelwriter/model_writer.h>
 #include <plat/machine.h>

@@ -8,8 +8,8 @@
 #ifndef TARVEL_TEST_MODEL_WALK_H
 #define TARVEL_TEST_MODEL_WALK_H
 
-#include <tarvel/model_file.h>
-#include <tarvel/model_records.h>
+#include <tarvel/model_data/model_file.h>
+#include <tarvel/model_data/model_records.h>
 
 namespace model_walk {
 

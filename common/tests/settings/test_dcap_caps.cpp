@@ -6,8 +6,8 @@
  */
 #include "test_fid_support.h"
 
-#include <tarvel/dcap_caps.h>
-#include <tarvel/fid_defaults.h>
+#include <tarvel/settings/dcap_caps.h>
+#include <tarvel/settings/fid_defaults.h>
 
 #include <modelwriter/model_writer.h>
 #include <standard_models.h>

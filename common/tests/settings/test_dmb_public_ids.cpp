@@ -3,7 +3,7 @@
  * the own-number rule of data-manager version 20482, and settings with two
  * public identifiers mapping back to the first.
  */
-#include <tarvel/dmb_binding.h>
+#include <tarvel/settings/dmb_binding.h>
 
 #include <gtest/gtest.h>
 

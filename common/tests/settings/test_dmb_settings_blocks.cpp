@@ -5,7 +5,7 @@
  */
 #include "test_dmb_support.h"
 
-#include <tarvel/dms_settings.h>
+#include <tarvel/settings/dms_settings.h>
 
 #include <plat/error.h>
 #include <plat/memory.h>

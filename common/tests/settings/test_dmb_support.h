@@ -11,11 +11,11 @@
 
 #include "test_res_support.h"
 
-#include <tarvel/dmb_binding.h>
-#include <tarvel/fid_value.h>
-#include <tarvel/log_trace.h>
-#include <tarvel/res_module.h>
+#include <tarvel/base/log_trace.h>
+#include <tarvel/base/res_module.h>
 #include <tarvel/setting_layout.h>
+#include <tarvel/settings/dmb_binding.h>
+#include <tarvel/settings/fid_value.h>
 
 #include <plat/clock.h>
 #include <plat/debug.h>

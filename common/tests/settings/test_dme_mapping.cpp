@@ -6,7 +6,7 @@
  */
 #include "test_dmb_support.h"
 
-#include <tarvel/dme_mapping.h>
+#include <tarvel/settings/dme_mapping.h>
 
 using namespace dmb_test;
 

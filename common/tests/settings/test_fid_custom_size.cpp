@@ -5,7 +5,7 @@
  */
 #include "test_fid_support.h"
 
-#include <tarvel/fid_custom_size.h>
+#include <tarvel/settings/fid_custom_size.h>
 
 namespace {
 

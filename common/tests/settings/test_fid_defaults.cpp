@@ -8,9 +8,9 @@
  */
 #include "test_fid_support.h"
 
-#include <tarvel/fid_defaults.h>
-#include <tarvel/fid_schema.h>
-#include <tarvel/stp_builtin.h>
+#include <tarvel/settings/fid_defaults.h>
+#include <tarvel/settings/fid_schema.h>
+#include <tarvel/stores/stp_builtin.h>
 
 #include <standard_models.h>
 

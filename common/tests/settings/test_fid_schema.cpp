@@ -5,8 +5,8 @@
  * from the schema's prose, apart from the table); the list order; and the
  * built-in descriptors' flags and constants.
  */
-#include <tarvel/fid_schema.h>
 #include <tarvel/setting_layout.h>
+#include <tarvel/settings/fid_schema.h>
 
 #include <gtest/gtest.h>
 

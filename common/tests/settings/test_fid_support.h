@@ -10,16 +10,16 @@
 #ifndef TARVEL_TEST_FID_SUPPORT_H
 #define TARVEL_TEST_FID_SUPPORT_H
 
-#include <tarvel/dmb_binding.h>
-#include <tarvel/fid_value.h>
-#include <tarvel/log_trace.h>
-#include <tarvel/mdl_context.h>
-#include <tarvel/model_file.h>
-#include <tarvel/paper_rules.h>
-#include <tarvel/ppr_paper.h>
-#include <tarvel/res_module.h>
+#include <tarvel/base/log_trace.h>
+#include <tarvel/base/res_module.h>
+#include <tarvel/base/util_system.h>
+#include <tarvel/model_data/mdl_context.h>
+#include <tarvel/model_data/model_file.h>
+#include <tarvel/model_data/paper_rules.h>
 #include <tarvel/setting_layout.h>
-#include <tarvel/util_system.h>
+#include <tarvel/settings/dmb_binding.h>
+#include <tarvel/settings/fid_value.h>
+#include <tarvel/settings/ppr_paper.h>
 
 #include <modelwriter/model_writer.h>
 #include <plat/error.h>

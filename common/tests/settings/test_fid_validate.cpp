@@ -8,9 +8,9 @@
  */
 #include "test_fid_support.h"
 
-#include <tarvel/dms_settings.h>
-#include <tarvel/fid_defaults.h>
-#include <tarvel/fid_schema.h>
+#include <tarvel/settings/dms_settings.h>
+#include <tarvel/settings/fid_defaults.h>
+#include <tarvel/settings/fid_schema.h>
 
 
 namespace {

@@ -2,8 +2,8 @@
  * Tests of the typed-value operations: sizes by type, numeric reads with
  * their sign rules, copies into a slot and comparisons under every type.
  */
-#include <tarvel/fid_value.h>
 #include <tarvel/setting_layout.h>
+#include <tarvel/settings/fid_value.h>
 
 #include <gtest/gtest.h>
 

@@ -8,9 +8,9 @@
  */
 #include "test_fid_support.h"
 
-#include <tarvel/fid_defaults.h>
-#include <tarvel/fid_merge.h>
-#include <tarvel/pdt_info.h>
+#include <tarvel/settings/fid_defaults.h>
+#include <tarvel/settings/fid_merge.h>
+#include <tarvel/stores/pdt_info.h>
 
 namespace {
 

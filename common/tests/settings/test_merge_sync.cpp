@@ -7,8 +7,8 @@
  */
 #include "test_fid_support.h"
 
-#include <tarvel/fid_defaults.h>
-#include <tarvel/fid_merge.h>
+#include <tarvel/settings/fid_defaults.h>
+#include <tarvel/settings/fid_merge.h>
 
 namespace {
 

@@ -5,9 +5,9 @@
  */
 #include "test_fid_support.h"
 
-#include <tarvel/cnf_engine.h>
-#include <tarvel/fid_defaults.h>
-#include <tarvel/opt_list.h>
+#include <tarvel/constraints/cnf_engine.h>
+#include <tarvel/settings/fid_defaults.h>
+#include <tarvel/settings/opt_list.h>
 
 #include <modelwriter/model_writer.h>
 #include <plat/msgbox.h>

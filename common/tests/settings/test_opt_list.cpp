@@ -8,9 +8,9 @@
 
 #include "opt_internal.h"
 
-#include <tarvel/fid_defaults.h>
-#include <tarvel/fid_merge.h>
-#include <tarvel/opt_list.h>
+#include <tarvel/settings/fid_defaults.h>
+#include <tarvel/settings/fid_merge.h>
+#include <tarvel/settings/opt_list.h>
 
 #include <modelwriter/model_writer.h>
 #include <plat/gdi_objects.h>

@@ -7,8 +7,8 @@
  */
 #include "test_fid_support.h"
 
-#include <tarvel/fid_defaults.h>
-#include <tarvel/ppr_paper.h>
+#include <tarvel/settings/fid_defaults.h>
+#include <tarvel/settings/ppr_paper.h>
 
 #include <standard_models.h>
 

@@ -7,9 +7,9 @@
 #include "test_model_support.h"
 
 #include <tarvel/datamgr.h>
-#include <tarvel/pdt_blob.h>
 #include <tarvel/pdt_docprop_layout.h>
 #include <tarvel/setting_layout.h>
+#include <tarvel/stores/pdt_blob.h>
 
 #include <plat/file.h>
 #include <plat/handle.h>

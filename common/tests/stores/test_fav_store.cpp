@@ -7,13 +7,13 @@
  * out what the conversion never would), favourites of another model, and
  * the favourite's paper margins.
  */
-#include <tarvel/dmb_binding.h>
-#include <tarvel/fav_store.h>
-#include <tarvel/fid_defaults.h>
-#include <tarvel/fid_value.h>
-#include <tarvel/mrg_store.h>
+#include <tarvel/settings/dmb_binding.h>
+#include <tarvel/settings/fid_defaults.h>
+#include <tarvel/settings/fid_value.h>
+#include <tarvel/stores/mrg_store.h>
 
 #include "fav_keys.h"
+#include "fav_store.h"
 #include "test_mrg_support.h"
 
 #include <standard_models.h>

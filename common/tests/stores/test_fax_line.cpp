@@ -7,7 +7,7 @@
  * the capacity, and the length answered without a buffer.
  */
 #include <tarvel/fax_layout.h>
-#include <tarvel/fax_line.h>
+#include <tarvel/stores/fax_line.h>
 
 #include "test_res_support.h"
 

@@ -5,9 +5,9 @@
  * does not match their bytes, the stored list, entry access, the ANSI
  * conversions, and the device blobs saved and loaded with the list.
  */
-#include <tarvel/fax_list.h>
-#include <tarvel/pdt_blob.h>
-#include <tarvel/pdt_chunk.h>
+#include <tarvel/stores/fax_list.h>
+#include <tarvel/stores/pdt_blob.h>
+#include <tarvel/stores/pdt_chunk.h>
 
 #include "test_mrg_support.h"
 

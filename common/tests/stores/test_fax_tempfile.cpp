@@ -5,7 +5,7 @@
  * file's last write): a young file of a closed sheet stays, an old one goes
  * with its value, a missing file's value goes, a live owner keeps its file.
  */
-#include <tarvel/fax_tempfile.h>
+#include <tarvel/stores/fax_tempfile.h>
 
 #include "test_mrg_support.h"
 

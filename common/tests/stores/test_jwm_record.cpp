@@ -6,12 +6,12 @@
  * monitored), the delayed-print countdown, the user-name rules with the
  * "SYSTEM" retries, printer and port names, and starting the monitor.
  */
-#include <tarvel/dmb_binding.h>
-#include <tarvel/fid_defaults.h>
-#include <tarvel/fid_value.h>
-#include <tarvel/jwm_record.h>
-#include <tarvel/pdt_info.h>
-#include <tarvel/uix_jobwatch.h>
+#include <tarvel/base/uix_jobwatch.h>
+#include <tarvel/settings/dmb_binding.h>
+#include <tarvel/settings/fid_defaults.h>
+#include <tarvel/settings/fid_value.h>
+#include <tarvel/stores/jwm_record.h>
+#include <tarvel/stores/pdt_info.h>
 
 #include <docmon/docmon_record.h>
 

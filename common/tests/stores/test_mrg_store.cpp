@@ -5,8 +5,8 @@
  * the user key is created, the reset, the lookup user -> list -> default,
  * and the favourites' 16-byte values.
  */
-#include <tarvel/mrg_store.h>
-#include <tarvel/pdt_chunk.h>
+#include <tarvel/stores/mrg_store.h>
+#include <tarvel/stores/pdt_chunk.h>
 
 #include "test_mrg_support.h"
 

@@ -4,8 +4,8 @@
  * (store kind 2), saving and loading all three, and the document-property
  * file with its byte order checked by hand.
  */
-#include <tarvel/pdt_blob.h>
-#include <tarvel/pdt_chunk.h>
+#include <tarvel/stores/pdt_blob.h>
+#include <tarvel/stores/pdt_chunk.h>
 
 #include "test_prn_support.h"
 

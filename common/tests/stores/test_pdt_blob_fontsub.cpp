@@ -4,8 +4,8 @@
  * its first capacity, looked up and edited by face name, kept in the
  * printer data, and damaged tables that are refused instead of over-read.
  */
-#include <tarvel/pdt_chunk.h>
-#include <tarvel/pdt_fontsub.h>
+#include <tarvel/stores/pdt_chunk.h>
+#include <tarvel/stores/pdt_fontsub.h>
 
 #include "test_prn_support.h"
 

@@ -4,8 +4,8 @@
  * data agree, a store that an ordinary user can use once the printer has
  * its identifier, and persistence across processes.
  */
-#include <tarvel/pdt_blob.h>
-#include <tarvel/prn_store.h>
+#include <tarvel/stores/pdt_blob.h>
+#include <tarvel/stores/prn_store.h>
 
 #include "test_prn_support.h"
 

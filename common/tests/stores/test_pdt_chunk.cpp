@@ -5,7 +5,7 @@
  * and ignores stale chunks, the named blob table, deletion, an ordinary
  * user's handle and persistence across processes.
  */
-#include <tarvel/pdt_chunk.h>
+#include <tarvel/stores/pdt_chunk.h>
 
 #include "test_prn_support.h"
 

@@ -6,7 +6,7 @@
  */
 #include "test_mdl_support.h"
 
-#include <tarvel/pdt_info.h>
+#include <tarvel/stores/pdt_info.h>
 
 #include <plat/fault.h>
 #include <plat/memory.h>

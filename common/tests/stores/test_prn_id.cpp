@@ -3,8 +3,8 @@
  * code, threads making identifiers for two printers at once, storing it once
  * and never again, the per-user key name, and an ordinary user's handle.
  */
-#include <tarvel/md5.h>
-#include <tarvel/prn_store.h>
+#include <tarvel/base/md5.h>
+#include <tarvel/stores/prn_store.h>
 
 #include "test_prn_support.h"
 

@@ -4,7 +4,7 @@
  * caller's buffer; recursive key copies; subkey names and deletion; models
  * without a key text; ordinary users; one key tree per user; persistence.
  */
-#include <tarvel/prn_store.h>
+#include <tarvel/stores/prn_store.h>
 
 #include "test_prn_support.h"
 

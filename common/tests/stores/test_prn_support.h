@@ -7,10 +7,10 @@
 #ifndef TARVEL_TEST_PRN_SUPPORT_H
 #define TARVEL_TEST_PRN_SUPPORT_H
 
-#include <tarvel/dmb_binding.h>
-#include <tarvel/mdl_context.h>
-#include <tarvel/prn_store.h>
-#include <tarvel/res_module.h>
+#include <tarvel/base/res_module.h>
+#include <tarvel/model_data/mdl_context.h>
+#include <tarvel/settings/dmb_binding.h>
+#include <tarvel/stores/prn_store.h>
 
 #include "test_model_support.h"
 

@@ -3,9 +3,9 @@
 // hand-over file each fail cleanly, hand nothing half-read out, free what
 // they took, and lose nothing: the file is there for the next try, which
 // reads it whole.
-#include <tarvel/jwm_record.h>
-#include <tarvel/model_file.h>
-#include <tarvel/pdt_blob.h>
+#include <tarvel/model_data/model_file.h>
+#include <tarvel/stores/jwm_record.h>
+#include <tarvel/stores/pdt_blob.h>
 
 #include <plat/fault.h>
 #include <plat/file.h>

@@ -6,7 +6,7 @@
  */
 #include "test_res_support.h"
 
-#include <tarvel/stp_builtin.h>
+#include <tarvel/stores/stp_builtin.h>
 
 #include <array>
 #include <string>

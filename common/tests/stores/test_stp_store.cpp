@@ -4,8 +4,8 @@
  * the name check's codes, reading with its fall-backs, listing, deleting,
  * comparing, short stored values, and a creation that fails half-way.
  */
-#include <tarvel/res_module.h>
-#include <tarvel/stp_store.h>
+#include <tarvel/base/res_module.h>
+#include <tarvel/stores/stp_store.h>
 
 #include "test_mrg_support.h"
 #include "test_res_support.h"

@@ -8,8 +8,8 @@
  */
 #include "test_upg_support.h"
 
-#include <tarvel/dms_settings.h>
-#include <tarvel/pdt_blob.h>
+#include <tarvel/settings/dms_settings.h>
+#include <tarvel/stores/pdt_blob.h>
 
 #include "upg_private.h"
 

@@ -8,9 +8,9 @@
  * driver's directory.
  */
 #include "test_upg_support.h"
+#include "usi_store.h"
 
-#include <tarvel/cfg_model.h>
-#include <tarvel/usi_store.h>
+#include <tarvel/model_data/cfg_model.h>
 
 #include <plat/spooler.h>
 

@@ -6,12 +6,12 @@
 #ifndef TARVEL_TEST_UPG_SUPPORT_H
 #define TARVEL_TEST_UPG_SUPPORT_H
 
-#include <tarvel/dmb_binding.h>
-#include <tarvel/fid_defaults.h>
-#include <tarvel/fid_value.h>
-#include <tarvel/pdt_chunk.h>
 #include <tarvel/setting_layout.h>
-#include <tarvel/upg_settings.h>
+#include <tarvel/settings/dmb_binding.h>
+#include <tarvel/settings/fid_defaults.h>
+#include <tarvel/settings/fid_value.h>
+#include <tarvel/stores/pdt_chunk.h>
+#include <tarvel/stores/upg_settings.h>
 
 #include "test_prn_support.h"
 

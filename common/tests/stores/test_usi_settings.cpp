@@ -3,12 +3,12 @@
  * setting layout table, and the record is filled from and written back to a
  * printer-data record through the real data manager, section by section.
  */
-#include <tarvel/dmb_binding.h>
-#include <tarvel/res_module.h>
+#include <tarvel/base/res_module.h>
 #include <tarvel/setting_layout.h>
-#include <tarvel/usi_store.h>
+#include <tarvel/settings/dmb_binding.h>
 
 #include "test_prn_support.h"
+#include "usi_store.h"
 
 #include <plat/loader.h>
 

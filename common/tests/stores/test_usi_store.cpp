@@ -4,12 +4,12 @@
  * short and long stored records, the default name from the resource module,
  * an ordinary user, and persistence.
  */
-#include <tarvel/pdt_chunk.h>
-#include <tarvel/prn_store.h>
-#include <tarvel/res_module.h>
-#include <tarvel/usi_store.h>
+#include <tarvel/base/res_module.h>
+#include <tarvel/stores/pdt_chunk.h>
+#include <tarvel/stores/prn_store.h>
 
 #include "test_prn_support.h"
+#include "usi_store.h"
 
 #include <plat/loader.h>
 

@@ -7,10 +7,10 @@
  */
 #include "vis_api.h"
 
-#include <tarvel/dmb_binding.h>
-#include <tarvel/log_trace.h>
-#include <tarvel/res_module.h>
+#include <tarvel/base/log_trace.h>
+#include <tarvel/base/res_module.h>
 #include <tarvel/setting_layout.h>
+#include <tarvel/settings/dmb_binding.h>
 
 #include <vector>
 

@@ -2,7 +2,7 @@
 // calls and releases the monitor 10,000 times; the use count, the loads and
 // the monitor's own count of open handles end where they began.  Built into
 // the ThreadSanitizer tree as well, which checks the binding's lock.
-#include <tarvel/uix_jobwatch.h>
+#include <tarvel/base/uix_jobwatch.h>
 
 #include <docmon/docmon_record.h>
 

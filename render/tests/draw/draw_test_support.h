@@ -11,8 +11,8 @@
 #include "draw_functions.h"
 #include "pth_path_state.h"
 
-#include "../job_listing.h"
-#include "../test_pdev_support.h"
+#include "job_listing.h"
+#include "test_pdev_support.h"
 
 #include <cstring>
 #include <memory>

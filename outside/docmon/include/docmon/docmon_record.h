@@ -7,7 +7,7 @@
 #ifndef DOCMON_RECORD_H
 #define DOCMON_RECORD_H
 
-#include <tarvel/uix_jobwatch.h>
+#include <tarvel/base/uix_jobwatch.h>
 
 #include <plat/file.h>
 #include <plat/machine.h>

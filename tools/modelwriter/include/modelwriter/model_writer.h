@@ -5,7 +5,7 @@
  * models/ into the driver directory.
  *
  * The writer lays files out with the same header-entry table and directory
- * order as the reader (tarvel/model_format.h).  Before writing it checks the
+ * order as the reader (tarvel/model_data/model_format.h).  Before writing it checks the
  * readings this project gives the points the format leaves open (see
  * mw::check) and refuses a model that breaks them; tests that need a broken
  * file build it with checking off or edit the bytes afterwards.
@@ -17,7 +17,7 @@
 #define MODELWRITER_MODEL_WRITER_H
 
 #include <plat/types.h>
-#include <tarvel/model_format.h>
+#include <tarvel/model_data/model_format.h>
 
 #include <array>
 #include <optional>
