@@ -14,10 +14,16 @@
 #include <string>
 
 class FuzzPort {
+    /* The library attached once for the run and detached at exit, so that its heap goes with it. */
+    struct Attachment {
+        Attachment() { LMP_DllEntry(nullptr, DLL_PROCESS_ATTACH, nullptr); }
+        ~Attachment() { LMP_DllEntry(nullptr, DLL_PROCESS_DETACH, nullptr); }
+    };
+
 public:
     FuzzPort()
     {
-        static const bool attached = LMP_DllEntry(nullptr, DLL_PROCESS_ATTACH, nullptr);
+        static const Attachment attached;
         (void)attached;
         port = LMP_CreatePort(u"USB001", u"Office");
         if (port) {
