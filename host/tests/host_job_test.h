@@ -9,12 +9,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <span>
 #include <sstream>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 class HostJobTest : public ::testing::Test {
 protected:
@@ -55,6 +57,31 @@ protected:
             std::span<const uint8_t>(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size()), {}, &l))
             << pxllist::FormatError(l.error);
         return l;
+    }
+
+    /* The operators of each page, BeginPage to EndPage. */
+    static std::vector<std::vector<const pxllist::Record *>> pages(const pxllist::Listing &l)
+    {
+        std::vector<std::vector<const pxllist::Record *>> out;
+        bool in = false;
+        for (const auto &r : l.records) {
+            if (r.kind != pxllist::RecordKind::kOperator)
+                continue;
+            if (r.op == pxllist::op::kBeginPage) {
+                out.emplace_back();
+                in = true;
+            }
+            if (in)
+                out.back().push_back(&r);
+            if (r.op == pxllist::op::kEndPage)
+                in = false;
+        }
+        return out;
+    }
+    /* How many of a page's operators are `code`. */
+    static size_t count(const std::vector<const pxllist::Record *> &page, uint8_t code)
+    {
+        return size_t(std::count_if(page.begin(), page.end(), [&](const pxllist::Record *r) { return r->op == code; }));
     }
 
     std::filesystem::path dir;

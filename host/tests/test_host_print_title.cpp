@@ -22,29 +22,6 @@ class HostPrintTitle : public HostJobTest {
 protected:
     HostPrintTitle() : HostJobTest("tarvel-title-") {}
 
-    /* The operators of each page, BeginPage to EndPage. */
-    static std::vector<std::vector<const pxllist::Record *>> pages(const pxllist::Listing &l)
-    {
-        std::vector<std::vector<const pxllist::Record *>> out;
-        bool in = false;
-        for (const auto &r : l.records) {
-            if (r.kind != pxllist::RecordKind::kOperator)
-                continue;
-            if (r.op == op::kBeginPage) {
-                out.emplace_back();
-                in = true;
-            }
-            if (in)
-                out.back().push_back(&r);
-            if (r.op == op::kEndPage)
-                in = false;
-        }
-        return out;
-    }
-    static size_t count(const std::vector<const pxllist::Record *> &page, uint8_t code)
-    {
-        return size_t(std::count_if(page.begin(), page.end(), [&](const pxllist::Record *r) { return r->op == code; }));
-    }
     static std::vector<double> values(const pxllist::Record &r, uint16_t id)
     {
         const pxllist::Attribute *a = pxllist::FindAttribute(r, id);
