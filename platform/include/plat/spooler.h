@@ -645,6 +645,13 @@ std::string spool_state_path();
  */
 DWORD spool_store_error();
 
+/*
+ * Empty, or what keeps the spooler's lock file from being taken ("<path>
+ * cannot be taken: it is a symbolic link"): the spooler then saves no
+ * change, since one made unlocked could undo another process's.
+ */
+std::string spool_lock_problem();
+
 /* A printer driver to install.  File members are file names in the driver directory. */
 struct SpoolDriver {
     std::u16string name;

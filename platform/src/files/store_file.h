@@ -40,6 +40,9 @@ public:
     bool lock();
     void unlock();
     bool held() const { return held_; }
+    const std::string &path() const { return path_; }
+    /* Why the last lock() failed, in words ("it is a symbolic link", strerror's text); empty after a success. */
+    std::string why_not() const;
 
     /* The stamp of the last save (0: none yet), read under the lock. */
     uint64_t read_stamp();
@@ -52,6 +55,7 @@ private:
     int fd_ = -1;
     pid_t owner_ = 0; /* the process that opened fd_: a forked child opens its own */
     bool held_ = false;
+    int failure_ = 0; /* errno of the last failed lock(), 0 after a success */
 };
 
 /* Holds a FileLock for a scope (nothing when it cannot be taken; ok() says which). */
