@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <csetjmp>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -28,7 +29,9 @@ constexpr WORD kFeatureJpeg = 0x1102;
 constexpr DWORD kLargestPiece = 0xFF00;
 constexpr DWORD kSrcCopy = 0xCC0020;
 constexpr DWORD kBiJpeg = 4;
-constexpr size_t kLargestFile = size_t(1) << 30;
+constexpr size_t kLargestFile = size_t(64) << 20;
+/* The most pixels a photo may decode into (a 24-bit bitmap of 768 MiB at most). */
+constexpr uint64_t kLargestPixels = uint64_t(256) << 20;
 
 /* libjpeg errors jump back to the caller with the library's message. */
 struct JpegError {
@@ -193,7 +196,7 @@ bool draw_decoded(HDC dc, const JpegPhoto &photo, const RECTL &place, std::strin
 
 bool host_read_jpeg(const std::string &path, JpegPhoto &photo, std::string &error)
 {
-    if (!host_read_file(path, kLargestFile, "1 GiB", photo.file, error))
+    if (!host_read_file(path, kLargestFile, "64 MiB", photo.file, error))
         return false;
     if (photo.file.empty()) {
         error = "'" + path + "' is empty";
@@ -215,6 +218,11 @@ bool host_read_jpeg(const std::string &path, JpegPhoto &photo, std::string &erro
     photo.height = int(cinfo.image_height);
     photo.components = cinfo.num_components;
     jpeg_destroy_decompress(&cinfo);
+    if (uint64_t(photo.width) * uint64_t(photo.height) > kLargestPixels) {
+        error = "'" + path + "' is " + std::to_string(photo.width) + " x " + std::to_string(photo.height) +
+                " pixels; photos of up to " + std::to_string(kLargestPixels >> 20) + " million pixels are printed";
+        return false;
+    }
     if (photo.components != 1 && photo.components != 3) {
         error = "'" + path + "' has " + std::to_string(photo.components) +
                 " colour components; grey (1) and colour (3) photos are printed";

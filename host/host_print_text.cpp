@@ -18,7 +18,7 @@
 namespace host {
 namespace {
 
-constexpr size_t kLargestText = size_t(64) << 20; /* 64 MiB: far beyond any page count worth printing */
+constexpr size_t kLargestText = size_t(4) << 20; /* 4 MiB: about a thousand pages, printed in seconds */
 constexpr double kPoints = 10;                   /* the font's size */
 constexpr int kTabColumns = 8;
 
@@ -47,6 +47,10 @@ bool host_is_jpeg_file(const std::string &path)
 {
     if (lower_ends_with(path, ".jpg") || lower_ends_with(path, ".jpeg"))
         return true;
+    /* Only a regular file is looked into: a FIFO or device would block or never end (the read refuses it). */
+    struct stat sb;
+    if (::stat(path.c_str(), &sb) != 0 || !S_ISREG(sb.st_mode))
+        return false;
     std::ifstream in(path, std::ios::binary);
     unsigned char head[3] = {};
     return in.read(reinterpret_cast<char *>(head), 3) && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF;
@@ -55,7 +59,7 @@ bool host_is_jpeg_file(const std::string &path)
 bool host_read_text_file(const std::string &path, std::u32string &text, std::string &error)
 {
     std::string bytes;
-    if (!host_read_file(path, kLargestText, "64 MiB", bytes, error))
+    if (!host_read_file(path, kLargestText, "4 MiB", bytes, error))
         return false;
     text.clear();
     size_t i = bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;

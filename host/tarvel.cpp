@@ -27,6 +27,7 @@
 #include <tarvel/datamgr.h>
 
 #include <plat/error.h>
+#include <plat/fault.h>
 #include <plat/gdi.h>
 #include <plat/loader.h>
 #include <plat/machine.h>
@@ -37,7 +38,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <filesystem>
+#include <new>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -165,7 +168,16 @@ int cmd_install(const std::u16string &printer, const std::string &model, const s
         return 1;
     }
     host::InstallReport report;
-    bool ok = host::host_install_printer(printer, model, port, report, error);
+    /* a printer an interrupted install left half-made is taken away first, so that this install mends it */
+    bool ok = true;
+    if (host::host_printer_state(printer) == host::PrinterState::Half) {
+        ok = host::host_remove_printer(printer, error);
+        if (ok)
+            std::fprintf(stderr, "tarvel: the printer %s was left half-installed by an interrupted install; "
+                                 "it is installed again\n",
+                         plat::utf16_to_utf8(printer).c_str());
+    }
+    ok = ok && host::host_install_printer(printer, model, port, report, error);
     host::host_release_library();
     if (!ok) {
         std::fprintf(stderr, "tarvel: %s\n", error.c_str());
@@ -174,6 +186,18 @@ int cmd_install(const std::u16string &printer, const std::string &model, const s
     std::printf("Installed \"%s\" (%s) on %s; %d spooler forms added for the model's papers\n",
                 plat::utf16_to_utf8(printer).c_str(), model.c_str(), plat::utf16_to_utf8(port).c_str(),
                 report.formsAdded);
+    return 0;
+}
+
+/* `tarvel remove PRINTER`: the printer taken away, whole or half-installed. */
+int cmd_remove(const std::u16string &printer)
+{
+    std::string error;
+    if (!host::host_remove_printer(printer, error)) {
+        std::fprintf(stderr, "tarvel remove: %s\n", error.c_str());
+        return 1;
+    }
+    std::printf("Removed printer \"%s\"\n", plat::utf16_to_utf8(printer).c_str());
     return 0;
 }
 
@@ -487,6 +511,8 @@ int cmd_print(int argc, char **argv, int first)
         if (terminal)
             std::fprintf(stderr, "page %d of %d printed\n", page, pages);
     });
+    if (!report.note.empty())
+        std::fprintf(stderr, "tarvel print: %s\n", report.note.c_str());
     if (report.installed)
         std::printf("Installed printer \"%s\" (%s) on FILE:\n", plat::utf16_to_utf8(r.printer).c_str(), r.model.c_str());
     if (!ok) {
@@ -527,6 +553,8 @@ void usage(FILE *to)
                  "  install PRINTER [MODEL] [PORT]\n"
                  "             install a printer of a model data file (default TARVEL1.DDD) on a port\n"
                  "             (default FILE:)\n"
+                 "  remove PRINTER\n"
+                 "             remove a printer (also one an interrupted install left half-made)\n"
                  "  caps PRINTER\n"
                  "             create a device context on the printer and show its capabilities\n"
                  "  send JOB --port HOST:PORT|PORTNAME [--printer NAME] [--timeout SECONDS]\n"
@@ -559,7 +587,27 @@ bool stores_readable()
                      plat::registry_file().c_str(), long(e));
         return false;
     }
+    /* A store whose lock cannot be taken is not changed: the command stops rather than run unlocked. */
+    for (const std::string &problem : {plat::spool_lock_problem(), plat::registry_lock_problem()})
+        if (!problem.empty()) {
+            std::fprintf(stderr, "tarvel: the lock file %s; nothing was changed\n", problem.c_str());
+            return false;
+        }
     return true;
+}
+
+/*
+ * TARVEL_KILL_AT_SAVE="N:STEP" kills this process when its N-th save of a
+ * machine-folder store reaches STEP (1 created .. 5 renamed): the host
+ * tests' way of interrupting an install or a print at every point.
+ */
+void arm_test_kill()
+{
+    const char *text = std::getenv("TARVEL_KILL_AT_SAVE");
+    unsigned n = 0, step = 0;
+    if (text && std::sscanf(text, "%u:%u", &n, &step) == 2 && n > 0 && step >= plat::SAVE_STEP_CREATED &&
+        step <= plat::SAVE_STEP_COUNT)
+        plat::fault_kill_save_at(n, plat::SaveStep(step));
 }
 
 bool asks_help(const std::string &a) { return a == "--help" || a == "-h"; }
@@ -613,7 +661,7 @@ int cmd_send(int argc, char **argv, int first)
 
 } // namespace
 
-int main(int argc, char **argv)
+static int run_main(int argc, char **argv)
 {
     std::string machine;
     int i = 1;
@@ -655,7 +703,7 @@ int main(int argc, char **argv)
     struct Verb {
         const char *name;
         int least, most;
-    } const verbs[] = {{"settings", 0, 0}, {"install", 1, 3}, {"caps", 1, 1}, {"print", 0, argc},
+    } const verbs[] = {{"settings", 0, 0}, {"install", 1, 3}, {"remove", 1, 1}, {"caps", 1, 1}, {"print", 0, argc},
                          {"send", 0, argc}, {"status", 0, argc}};
     const Verb *known = nullptr;
     for (const Verb &v : verbs)
@@ -673,12 +721,19 @@ int main(int argc, char **argv)
         return 2;
     }
     plat::machine_reset(machine);
+    arm_test_kill();
     if (!stores_readable())
         return 1;
     if (verb == "settings")
         return cmd_settings();
-    if (verb == "install") {
+    if (verb == "install" || verb == "remove") {
         host::InstallLock installing;
+        if (!installing.ok()) {
+            std::fprintf(stderr, "tarvel %s: %s; nothing was changed\n", verb.c_str(), installing.error().c_str());
+            return 1;
+        }
+        if (verb == "remove")
+            return cmd_remove(plat::utf8_to_utf16(arg[0]));
         return cmd_install(plat::utf8_to_utf16(arg[0]), args > 1 ? arg[1] : "TARVEL1.DDD",
                            plat::utf8_to_utf16(args > 2 ? arg[2] : "FILE:"));
     }
@@ -689,4 +744,19 @@ int main(int argc, char **argv)
     if (verb == "status")
         return host::status_main(argc, argv, i + 1);
     return cmd_print(argc, argv, i + 1);
+}
+
+/* No exception leaves the program: one that escapes a verb is reported and the run fails. */
+int main(int argc, char **argv)
+{
+    try {
+        return run_main(argc, argv);
+    } catch (const std::bad_alloc &) {
+        std::fprintf(stderr, "tarvel: out of memory\n");
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "tarvel: %s\n", e.what());
+    } catch (...) {
+        std::fprintf(stderr, "tarvel: an unexpected failure\n");
+    }
+    return 1;
 }
