@@ -231,7 +231,7 @@ bool host_job_devmodes(const PrintRequest &request, PrintReport &report, std::ve
         ok = host_check_resolution(request.printer, request.resolution,
                                    request.resolutionY ? request.resolutionY : request.resolution, error);
     if (ok)
-        ok = host_forms_store_path(request.printer, request.forms, error);
+        ok = host_forms_check(request.forms, error) && host_forms_store_path(request.printer, request.forms, error);
     if (ok)
         ok = host_app_devmode(request.printer, devmode, error) && apply_choices(request, devmode, error);
     /* Pages of their own paper feed it only when the job's output paper is the job's own, as --paper makes it. */
@@ -297,6 +297,12 @@ bool host_print(const PrintRequest &request, PrintReport &report, std::string &e
         return false;
     }
     const bool passThrough = !request.photo.empty() && request.photoEscape && host_jpeg_escape_offered(dc);
+    /* Undecoded, a damaged scan would reach the printer: the file is decoded once to check it first. */
+    if (passThrough && !host_check_jpeg_scan(photo, error)) {
+        error = "'" + request.photo + "' cannot be sent undecoded: " + error;
+        DeleteDC(dc);
+        return false;
+    }
     DOCINFOW doc{};
     doc.cbSize = sizeof doc;
     doc.lpszDocName = request.document.c_str();

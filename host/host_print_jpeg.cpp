@@ -231,6 +231,32 @@ bool host_read_jpeg(const std::string &path, JpegPhoto &photo, std::string &erro
     return true;
 }
 
+bool host_check_jpeg_scan(const JpegPhoto &photo, std::string &error)
+{
+    /* Everything with a destructor exists before the error jump's target, so the jump skips none. */
+    std::vector<JSAMPLE> line;
+    jpeg_decompress_struct cinfo;
+    JpegError err;
+    catch_errors(cinfo, err);
+    if (setjmp(err.jump)) {
+        error = std::string("the JPEG file is damaged: ") + err.message;
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, photo.file.data(), static_cast<unsigned long>(photo.file.size()));
+    jpeg_read_header(&cinfo, TRUE);
+    jpeg_start_decompress(&cinfo);
+    line.resize(size_t(cinfo.output_width) * size_t(cinfo.output_components));
+    while (cinfo.output_scanline < cinfo.output_height) {
+        JSAMPROW lines[1] = {line.data()};
+        jpeg_read_scanlines(&cinfo, lines, 1);
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    return true;
+}
+
 bool host_jpeg_escape_offered(HDC dc)
 {
     BYTE on[8] = {};
