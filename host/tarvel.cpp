@@ -301,6 +301,15 @@ bool parse_int(const char *text, int low, int high, int &out)
     return true;
 }
 
+/* True when `text` holds a control character (C0, DEL or C1). */
+bool has_control(const std::u16string &text)
+{
+    for (char16_t c : text)
+        if (c < 0x20 || (c >= 0x7F && c < 0xA0))
+            return true;
+    return false;
+}
+
 int parse_orientation(const std::string &s)
 {
     return s == "portrait" ? 1 : s == "landscape" ? 2 : 0;
@@ -411,12 +420,19 @@ int cmd_print(int argc, char **argv, int first)
             r.printer = plat::utf8_to_utf16(value);
             if (r.printer.empty() || r.printer.size() > kMaxPrinterName)
                 return bad("a printer name has 1 to " + std::to_string(kMaxPrinterName) + " characters");
+            if (has_control(r.printer))
+                return bad("a printer name holds no control characters");
         } else if (a == "--model") {
             r.model = value;
         } else if (a == "--output" || a == "-o") {
             r.output = value;
         } else if (a == "--document") {
+            /* The name reaches the job's PJL and PCL XL comments: a control character there could end a
+               line or the job (an escape begins a printer-language switch), so each becomes "?". */
             r.document = plat::utf8_to_utf16(value);
+            for (char16_t &c : r.document)
+                if (c < 0x20 || (c >= 0x7F && c < 0xA0))
+                    c = u'?';
         } else if (a == "--pages") {
             if (!parse_int(v, 0, 1000000, r.pages))
                 return bad("--pages takes a number from 0 to 1000000");
@@ -564,7 +580,10 @@ void usage(FILE *to)
                  "  status --port PORTNAME [--watch [--interval SECONDS] [--count N]]\n"
                  "             the printer's status on a TCP/IP port (IP_<address> adds one) as the\n"
                  "             language monitor sees it: device ID fields, trays, errors, jobs;\n"
-                 "             --watch prints it again every few seconds (default 5) until Ctrl-C\n"
+                 "             --watch prints it again every few seconds (default 5) until Ctrl-C;\n"
+                 "             exits 1 when nothing answers\n"
+                 "  status --port PORTNAME --remove\n"
+                 "             remove a TCP/IP port no printer is on\n"
                  "\n"
                  "The machine folder (default $TARVEL_MACHINE, else ./.machine) keeps the\n"
                  "simulated machine's state between runs.\n");
@@ -726,6 +745,10 @@ static int run_main(int argc, char **argv)
         return 1;
     if (verb == "settings")
         return cmd_settings();
+    if ((verb == "install" || verb == "remove") && has_control(plat::utf8_to_utf16(arg[0]))) {
+        std::fprintf(stderr, "tarvel %s: a printer name holds no control characters\n", verb.c_str());
+        return 2;
+    }
     if (verb == "install" || verb == "remove") {
         host::InstallLock installing;
         if (!installing.ok()) {

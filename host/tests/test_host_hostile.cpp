@@ -398,3 +398,42 @@ TEST_F(HostHostile, AJobFileThatCannotBeWrittenWholeKeepsItsOldBytes)
 }
 
 } // namespace
+
+namespace {
+
+size_t countOf(const std::string &text, const std::string &what)
+{
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        n++;
+    return n;
+}
+
+TEST_F(HostHostile, ControlCharactersInNamesNeverReachTheJob)
+{
+    int status = -1;
+    std::string out = tarvel("print --pages 1 -o " + job, &status);
+    ASSERT_EQ(status, 0) << out;
+    const std::string plain = jobBytes();
+    /* an escape with a printer-language switch, line ends and PJL lines in the document name */
+    out = tarvel("print --pages 1 --document \"$(printf 'A\\033%%-12345X@PJL ENTER LANGUAGE=PCL\\r\\n@PJL EOJ\\nB\\tC')\" -o " +
+                     job,
+                 &status);
+    ASSERT_EQ(status, 0) << out;
+    const std::string bytes = jobBytes();
+    EXPECT_EQ(countOf(bytes, "\x1b%-12345X"), countOf(plain, "\x1b%-12345X")) << "no printer-language switch added";
+    /* the name's PJL lines stay inside the comments that hold it: none begins a line of its own */
+    for (const char *line : {"\n@PJL EOJ", "\n@PJL ENTER", "\x1b%-12345X@PJL ENTER", "\r@PJL"})
+        EXPECT_EQ(countOf(bytes, line), countOf(plain, line)) << line;
+    EXPECT_NE(bytes.find("A?%-12345X@PJL ENTER LANGUAGE=PCL??@PJL EOJ?B?C"), std::string::npos)
+        << "each control character is a question mark";
+    expectGoodJob(job);
+    for (const std::string &args : {std::string("print --printer \"$(printf 'P\\033Q')\" -o ") + job,
+                                    std::string("install \"$(printf 'P\\nQ')\""), std::string("remove \"$(printf 'P\\tQ')\"")}) {
+        out = tarvel(args, &status);
+        EXPECT_EQ(status, 2) << args << "\n" << out;
+        EXPECT_NE(out.find("a printer name holds no control characters"), std::string::npos) << args << "\n" << out;
+    }
+}
+
+} // namespace

@@ -725,6 +725,12 @@ struct SpoolPort {
 /* Adds (or replaces) a port.  ERROR_INVALID_PARAMETER for an empty name. */
 DWORD spool_add_port(const SpoolPort &port);
 
+/*
+ * Removes an added port.  ERROR_NOT_FOUND for an unknown one,
+ * ERROR_ACCESS_DENIED for a built-in port or one a printer is on.
+ */
+DWORD spool_delete_port(std::u16string_view name);
+
 /* A port's status and severity as SetPortW set them; false for an unknown port. */
 bool spool_port_status(std::u16string_view port, DWORD *status, DWORD *severity);
 
