@@ -8,7 +8,9 @@
 #include <plat/fault.h>
 #include <plat/file_replace.h>
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,6 +19,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 
@@ -237,6 +240,35 @@ int write_atomically(const std::string &path, const void *data, size_t size)
     fault_save_step(SAVE_STEP_RENAMED);
     flush_folder(path);
     return 0;
+}
+
+int remove_stale_temporaries(const std::string &path)
+{
+    const size_t slash = path.find_last_of('/');
+    const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash);
+    const std::string prefix = path.substr(slash == std::string::npos ? 0 : slash + 1) + ".new.";
+    DIR *d = ::opendir(dir.c_str());
+    if (!d)
+        return 0;
+    int removed = 0;
+    while (const dirent *e = ::readdir(d)) {
+        const std::string name = e->d_name;
+        if (name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        char *end = nullptr;
+        const long pid = std::strtol(name.c_str() + prefix.size(), &end, 10);
+        if (pid <= 0 || *end != '.')
+            continue;
+        /* a process that exists (or that we may not signal) may still be writing it */
+        if (::kill(pid_t(pid), 0) == 0 || errno != ESRCH)
+            continue;
+        const std::string full = dir + "/" + name;
+        struct stat sb;
+        if (::lstat(full.c_str(), &sb) == 0 && S_ISREG(sb.st_mode) && ::unlink(full.c_str()) == 0)
+            removed++;
+    }
+    ::closedir(d);
+    return removed;
 }
 
 std::string keep_aside(const std::string &path)

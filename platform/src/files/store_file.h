@@ -93,6 +93,14 @@ int read_file(const std::string &path, std::vector<BYTE> &out, size_t limit = si
 int write_atomically(const std::string &path, const void *data, size_t size);
 
 /*
+ * Removes the temporary files of saves of `path` whose process is gone
+ * ("<path>.new.<pid>.<n>" of a process killed between creating and
+ * renaming it).  Call with the store's lock held; a live process's file
+ * stays.  The number of files removed.
+ */
+int remove_stale_temporaries(const std::string &path);
+
+/*
  * Moves the damaged file at `path` aside as "<path>.bad.N", N the first
  * number not in use, so that an earlier kept copy is never replaced.  The
  * new name, or "" when the file could not be moved.

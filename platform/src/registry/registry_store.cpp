@@ -295,6 +295,8 @@ LONG save_locked(Registry &r)
 
 void load_locked(Registry &r)
 {
+    if (r.file_lock.held())
+        storefile::remove_stale_temporaries(r.file); /* left by a process killed in a save */
     std::vector<BYTE> bytes;
     int err = storefile::read_file(r.file, bytes, kMaxFileBytes);
     r.file_found = err != ENOENT;

@@ -439,6 +439,8 @@ Read read_store(const std::string &path, State &into, std::string &why, int *err
 void reload(State &st)
 {
     std::string path = st.folder + "/spooler.dat";
+    if (st.file_lock.held())
+        storefile::remove_stale_temporaries(path); /* left by a process killed in a save */
     State fresh;
     fresh.folder = st.folder;
     seed_local_ports(fresh);
