@@ -629,6 +629,47 @@ void arm_test_kill()
         plat::fault_kill_save_at(n, plat::SaveStep(step));
 }
 
+/*
+ * Printers the host installed that the spooler's store no longer holds (a
+ * damaged store is started again empty, or a removal was cut short): the
+ * driver name the install recorded for them in the registry outlived them.
+ * Each is named, its record taken away, and false is answered, so that the
+ * run does not pass for a success; the next run finds the machine clean.
+ */
+bool report_lost_printers()
+{
+    constexpr char16_t kPrinters[] = u"System\\CurrentControlSet\\control\\Print\\Printers";
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kPrinters, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return true;
+    std::vector<std::u16string> recorded;
+    char16_t name[512];
+    for (DWORD i = 0;; i++) {
+        DWORD size = sizeof name / sizeof name[0];
+        if (RegEnumKeyExW(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        recorded.emplace_back(name, size);
+    }
+    RegCloseKey(key);
+    const std::vector<std::u16string> held = plat::spool_printers();
+    bool clean = true;
+    for (const std::u16string &printer : recorded) {
+        bool found = false;
+        for (const std::u16string &p : held)
+            found = found || lstrcmpiW(p.c_str(), printer.c_str()) == 0;
+        if (found)
+            continue;
+        clean = false;
+        RegDeleteKeyW(HKEY_LOCAL_MACHINE, (std::u16string(kPrinters) + u"\\" + printer).c_str());
+        std::fprintf(stderr, "tarvel: the spooler's store no longer holds the printer %s (the store was damaged, or a "
+                             "removal was cut short); tarvel install %s installs it again\n",
+                     plat::utf16_to_utf8(printer).c_str(), plat::utf16_to_utf8(printer).c_str());
+    }
+    if (!clean)
+        std::fprintf(stderr, "tarvel: nothing else was done; run the command again\n");
+    return clean;
+}
+
 bool asks_help(const std::string &a) { return a == "--help" || a == "-h"; }
 
 /* `tarvel send JOB --port P [--printer NAME] [--timeout SECONDS]`. */
@@ -741,7 +782,7 @@ static int run_main(int argc, char **argv)
     }
     plat::machine_reset(machine);
     arm_test_kill();
-    if (!stores_readable())
+    if (!stores_readable() || !report_lost_printers())
         return 1;
     if (verb == "settings")
         return cmd_settings();

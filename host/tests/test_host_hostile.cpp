@@ -437,3 +437,32 @@ TEST_F(HostHostile, ControlCharactersInNamesNeverReachTheJob)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(HostHostile, PrintersLostWithADamagedSpoolerStoreAreNamed)
+{
+    int status = -1;
+    std::string out = tarvel("install Office", &status);
+    ASSERT_EQ(status, 0) << out;
+    out = tarvel("install \"Tarvel CX 1500\"", &status);
+    ASSERT_EQ(status, 0) << out;
+    const fs::path store = fs::path(machine()) / "spooler" / "spooler.dat";
+    std::string bytes = bytesOf(store);
+    ASSERT_GT(bytes.size(), 100u);
+    bytes[bytes.size() / 2] ^= 0x5A; /* the checksum no longer matches */
+    writeFile(store, bytes);
+    out = tarvel("print --pages 1 -o " + job, &status);
+    EXPECT_EQ(status, 1) << out;
+    EXPECT_NE(out.find("is damaged"), std::string::npos) << out;
+    for (const char *printer : {"Office", "Tarvel CX 1500"})
+        EXPECT_NE(out.find(std::string("the spooler's store no longer holds the printer ") + printer), std::string::npos)
+            << out;
+    EXPECT_NE(out.find("nothing else was done; run the command again"), std::string::npos) << out;
+    out = tarvel("print --pages 1 -o " + job, &status);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_EQ(out.find("no longer holds"), std::string::npos) << "said once: " << out;
+    expectGoodJob(job);
+}
+
+} // namespace
