@@ -5,6 +5,7 @@
  * escape, or decoded into a 24-bit bitmap and stretched onto the page.
  */
 #include "host_print_jpeg.h"
+#include "host_errors.h"
 #include "host_read_file.h"
 
 #include <plat/error.h>
@@ -186,7 +187,7 @@ bool draw_decoded(HDC dc, const JpegPhoto &photo, const RECTL &place, std::strin
     d.dest = place;
     d.src = RECTL{0, 0, photo.width, photo.height};
     if (!plat::gdi_draw_image(dc, d)) {
-        error = "drawing the decoded photo failed (error " + std::to_string(GetLastError()) + ")";
+        error = "drawing the decoded photo failed: " + host_error_text(GetLastError());
         return false;
     }
     return true;

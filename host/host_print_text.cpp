@@ -4,6 +4,7 @@
  * text call a line.
  */
 #include "host_print_text.h"
+#include "host_errors.h"
 #include "host_read_file.h"
 
 #include <plat/error.h>
@@ -117,7 +118,7 @@ bool host_layout_text(HDC dc, const std::u32string &text, TextLayout &layout, st
         return advances[c] = s.cx;
     };
     if (advance(U'M') <= 0) {
-        error = "the text font cannot be measured (error " + std::to_string(GetLastError()) + ")";
+        error = "the text font cannot be measured: " + host_error_text(GetLastError());
         return false;
     }
 
@@ -207,8 +208,8 @@ bool host_draw_text_file_page(HDC dc, const TextLayout &layout, int page, std::s
             d.origin = POINTL{0, y};
             d.align = TA_LEFT | TA_TOP;
             if (!plat::gdi_draw_text(dc, d)) {
-                error = "the text call for line " + std::to_string((y / layout.lineHeight) + 1) + " failed (error " +
-                        std::to_string(GetLastError()) + ")";
+                error = "the text call for line " + std::to_string((y / layout.lineHeight) + 1) + " failed: " +
+                        host_error_text(GetLastError());
                 return false;
             }
         }

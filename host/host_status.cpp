@@ -378,8 +378,8 @@ int status_command(const StatusRequest &r)
     int result = 0;
     if (!lm || !lm->pfnOpenPortEx(monitor, plat::sockmon_handle(), const_cast<LPWSTR>(portName.c_str()),
                                   const_cast<LPWSTR>(printer.c_str()), &port, plat::sockmon_table())) {
-        std::fprintf(stderr, "tarvel status: the language monitor cannot open the port (error %u)\n",
-                     unsigned(GetLastError()));
+        std::fprintf(stderr, "tarvel status: the language monitor cannot open the port %s: %s\n", r.port.c_str(),
+                     host_error_text(GetLastError()).c_str());
         result = 1;
     } else {
         std::signal(SIGINT, on_interrupt);

@@ -23,6 +23,7 @@
 #include "host_send.h"
 #include "host_status.h"
 #include "host_printer.h"
+#include "host_errors.h"
 
 #include <tarvel/datamgr.h>
 
@@ -206,8 +207,8 @@ int cmd_caps(const std::u16string &printer)
     /* No devmode of the caller's: the user-interface library builds the job devmode from the printer's settings. */
     HDC dc = CreateDCW(nullptr, printer.c_str(), nullptr, nullptr);
     if (!dc) {
-        std::fprintf(stderr, "tarvel: no device context on \"%s\" (error %u)\n", plat::utf16_to_utf8(printer).c_str(),
-                     unsigned(GetLastError()));
+        std::fprintf(stderr, "tarvel: no device context on \"%s\": %s\n", plat::utf16_to_utf8(printer).c_str(),
+                     host::host_error_text(GetLastError()).c_str());
         return 1;
     }
     static const struct {
