@@ -19,17 +19,18 @@
 
 #include "host_print_resolution.h"
 #include "host_printer.h"
+#include "host_errors.h"
 
 #include <tarvel/setting_layout.h>
 #include <tarvel/settings/dmb_binding.h>
 
 #include <plat/error.h>
+#include <plat/file_replace.h>
 #include <plat/gdi.h>
 #include <plat/spooler.h>
 #include <plat/text.h>
 
 #include <cstdio>
-#include <fstream>
 
 namespace host {
 namespace {
@@ -157,15 +158,6 @@ std::string failure(const char *call, int page)
     return where + host_failed_because(e);
 }
 
-bool printer_exists(const std::u16string &name)
-{
-    HANDLE h = nullptr;
-    if (!OpenPrinterW(const_cast<LPWSTR>(name.c_str()), &h, nullptr))
-        return false;
-    ClosePrinter(h);
-    return true;
-}
-
 /*
  * The title page on `dc`: the job's settings read from the devmode the
  * context prints with (the job devmode of the create-DC event, or of the
@@ -197,7 +189,7 @@ std::string host_failed_because(DWORD error)
         return " failed: the driver does not print this kind of job yet (error 120, see the trace log)";
     if (error == ERROR_INVALID_DATA)
         return " failed: the data is invalid (error 13; the trace log names what the driver could not use)";
-    return " failed (error " + std::to_string(error) + ")";
+    return " failed: " + host_error_text(error);
 }
 
 bool host_set_number(std::vector<BYTE> &devmode, WORD id, int value, std::string &error)
@@ -225,10 +217,11 @@ bool host_job_devmodes(const PrintRequest &request, PrintReport &report, std::ve
     bool ok = true;
     {
         InstallLock installing; /* one process installs; the others wait and find the printer whole */
-        if (!printer_exists(request.printer)) {
-            InstallReport installed;
-            ok = host_install_printer(request.printer, request.model, u"FILE:", installed, error);
-            report.installed = ok;
+        if (!installing.ok()) {
+            error = installing.error();
+            ok = false;
+        } else {
+            ok = host_ensure_printer(request.printer, request.model, u"FILE:", report.installed, report.note, error);
         }
     }
     /* Sets of at most N sheets take N from the printer's own settings. */
@@ -238,7 +231,7 @@ bool host_job_devmodes(const PrintRequest &request, PrintReport &report, std::ve
         ok = host_check_resolution(request.printer, request.resolution,
                                    request.resolutionY ? request.resolutionY : request.resolution, error);
     if (ok)
-        ok = host_forms_store_path(request.printer, request.forms, error);
+        ok = host_forms_check(request.forms, error) && host_forms_store_path(request.printer, request.forms, error);
     if (ok)
         ok = host_app_devmode(request.printer, devmode, error) && apply_choices(request, devmode, error);
     /* Pages of their own paper feed it only when the job's output paper is the job's own, as --paper makes it. */
@@ -304,6 +297,12 @@ bool host_print(const PrintRequest &request, PrintReport &report, std::string &e
         return false;
     }
     const bool passThrough = !request.photo.empty() && request.photoEscape && host_jpeg_escape_offered(dc);
+    /* Undecoded, a damaged scan would reach the printer: the file is decoded once to check it first. */
+    if (passThrough && !host_check_jpeg_scan(photo, error)) {
+        error = "'" + request.photo + "' cannot be sent undecoded: " + error;
+        DeleteDC(dc);
+        return false;
+    }
     DOCINFOW doc{};
     doc.cbSize = sizeof doc;
     doc.lpszDocName = request.document.c_str();
@@ -386,11 +385,9 @@ bool host_print(const PrintRequest &request, PrintReport &report, std::string &e
         error = "the spooler job's bytes cannot be read";
         return false;
     }
-    std::ofstream out(request.output, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
-    out.close();
-    if (!out) {
-        error = "cannot write '" + request.output + "'";
+    /* Through a new file renamed over the old: a failure keeps the old job file whole. */
+    if (const int e = plat::file_replace(request.output, bytes.data(), bytes.size())) {
+        error = "cannot write '" + request.output + "': " + plat::file_error_text(e) + "; the file is as it was";
         return false;
     }
     report.bytes = bytes.size();

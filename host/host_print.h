@@ -67,6 +67,7 @@ struct PrintRequest {
 /* What printing did. */
 struct PrintReport {
     bool installed = false;   /* the printer was installed first */
+    std::string note;         /* what was mended on the way (a half-installed printer installed again) */
     unsigned long jobId = 0;
     size_t bytes = 0;         /* written to the job file */
     int pages = 0;            /* pages printed */

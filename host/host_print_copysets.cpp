@@ -8,12 +8,14 @@
  */
 #include "host_print_copysets.h"
 #include "host_print.h"
+#include "host_read_file.h"
 
 #include <tarvel/base/esc_codes.h>
 #include <tarvel/fax_layout.h>
 #include <tarvel/setting_layout.h>
 #include <tarvel/settings/dmb_binding.h>
 
+#include <plat/file_replace.h>
 #include <plat/gdi.h>
 #include <plat/machine.h>
 #include <plat/spooler.h>
@@ -21,7 +23,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 
 namespace host {
 namespace {
@@ -52,10 +53,9 @@ bool host_copysets_load(CopySetsRequest &r, std::string &error)
     if (r.file.empty())
         return true;
     const std::string what = "the copy-set data file '" + r.file + "'";
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(r.file, ec);
-    if (ec) {
-        error = what + " cannot be read";
+    size_t size = 0;
+    if (!host_check_input(r.file, size_t(1) << 30, "1 GiB", size, error)) {
+        error = what + " cannot be read: " + error;
         return false;
     }
     if (size < FAX_HEADER_SIZE || size > kLargest) {
@@ -63,10 +63,8 @@ bool host_copysets_load(CopySetsRequest &r, std::string &error)
                 std::to_string(FAX_HEADER_SIZE) + " to " + std::to_string(kLargest);
         return false;
     }
-    r.data.assign(size_t(size), 0);
-    std::ifstream in(r.file, std::ios::binary);
-    if (!in.read(reinterpret_cast<char *>(r.data.data()), std::streamsize(size))) {
-        error = what + " cannot be read";
+    if (!host_read_file(r.file, kLargest, "the largest send list", r.data, error) || r.data.size() != size) {
+        error = what + " cannot be read: " + error;
         return false;
     }
     static const char16_t kTag[8] = u"DFAX001";
@@ -160,11 +158,8 @@ bool host_copysets_write_jobs(const CopySetsRequest &r, const std::u16string &pr
         }
         std::filesystem::path name = out;
         name.replace_filename(out.stem().string() + "-set" + std::to_string(i + 2) + out.extension().string());
-        std::ofstream f(name, std::ios::binary | std::ios::trunc);
-        f.write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
-        f.close();
-        if (!f) {
-            error = "cannot write '" + name.string() + "'";
+        if (const int e = plat::file_replace(name.string(), bytes.data(), bytes.size())) {
+            error = "cannot write '" + name.string() + "': " + plat::file_error_text(e) + "; the file is as it was";
             return false;
         }
         files.push_back(name.string());

@@ -2,6 +2,7 @@
  * The decoration options of `tarvel print` (see host_print_decorations.h).
  */
 #include "host_print_decorations.h"
+#include "host_read_file.h"
 
 #include <tarvel/model_data/mdl_context.h>
 #include <tarvel/setting_layout.h>
@@ -9,6 +10,7 @@
 #include <tarvel/stores/pdt_blob.h>
 
 #include <plat/engine.h>
+#include <plat/file_replace.h>
 #include <plat/gdi.h>
 #include <plat/loader.h>
 #include <plat/memory.h>
@@ -16,9 +18,11 @@
 #include <plat/machine.h>
 #include <plat/text.h>
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 
 namespace host {
 namespace {
@@ -37,6 +41,9 @@ enum : WORD {
     S_WATERMARK_SCALE = 1856,
     S_WATERMARK_BITMAP = 1857,
 };
+
+/* The largest watermark bitmap read. */
+constexpr size_t kLargestBitmap = size_t(64) << 20;
 
 /* Where a bitmap watermark is copied in the machine. */
 constexpr char16_t kBitmapPath[] = u"C:\\ProgramData\\Tarvel\\watermark.bmp";
@@ -214,6 +221,70 @@ bool store_device_blocks(const std::u16string &printer, const std::vector<BYTE> 
     return ok;
 }
 
+/*
+ * Makes the folders of `real` below the machine folder, refusing any
+ * component that is a symbolic link (a link planted there would carry the
+ * file out of the machine folder).  False with a message.
+ */
+bool machine_folders_without_links(const std::string &real, std::string &error)
+{
+    const std::string root = plat::machine_root();
+    const std::string parent = real.substr(0, real.find_last_of('/'));
+    if (parent.compare(0, root.size(), root) != 0) {
+        error = "'" + real + "' is not inside the machine folder";
+        return false;
+    }
+    std::string at = root;
+    size_t from = root.size();
+    while (from < parent.size()) {
+        const size_t slash = parent.find('/', from + 1);
+        at = parent.substr(0, slash);
+        from = slash == std::string::npos ? parent.size() : slash;
+        if (at.size() <= root.size())
+            continue;
+        struct stat sb;
+        if (::lstat(at.c_str(), &sb) != 0) {
+            if (errno != ENOENT || (::mkdir(at.c_str(), 0755) != 0 && errno != EEXIST)) {
+                error = "the folder " + at + " cannot be made: " + std::strerror(errno);
+                return false;
+            }
+        } else if (!S_ISDIR(sb.st_mode)) {
+            error = "the folder " + at + (S_ISLNK(sb.st_mode) ? " is a symbolic link" : " is not a folder");
+            return false;
+        }
+    }
+    return true;
+}
+
+/* Copies the bitmap into the machine (a new file renamed over the old, never through a link).  False with a message. */
+bool copy_bitmap_in(const std::string &bitmap, std::string &error)
+{
+    std::vector<BYTE> bytes;
+    if (!host_read_file(bitmap, kLargestBitmap, "64 MiB", bytes, error)) {
+        error = "the watermark bitmap: " + error;
+        return false;
+    }
+    std::string message;
+    if (!host_check_bitmap(bytes, message)) {
+        error = "the watermark bitmap '" + bitmap + "' cannot be printed: " + message;
+        return false;
+    }
+    std::string real;
+    if (!plat::map_path(kBitmapPath, real)) {
+        error = "the machine has no place for the watermark bitmap";
+        return false;
+    }
+    if (!machine_folders_without_links(real, error)) {
+        error = "the watermark bitmap cannot be copied into the machine: " + error;
+        return false;
+    }
+    if (const int e = plat::file_replace(real, bytes.data(), bytes.size())) {
+        error = "the watermark bitmap cannot be copied to " + real + ": " + plat::file_error_text(e);
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 int host_decoration_option(const std::string &option, const char *value, DecorationRequest &r, std::string &error)
@@ -242,8 +313,10 @@ int host_decoration_option(const std::string &option, const char *value, Decorat
         error = "a watermark text has 1 to 63 characters";
     } else if (option == "--watermark-bitmap") {
         r.bitmap = v;
-        ok = std::filesystem::is_regular_file(v);
-        error = "no bitmap file '" + v + "'";
+        size_t size = 0;
+        ok = host_check_input(v, kLargestBitmap, "64 MiB", size, error);
+        if (!ok)
+            error = "the watermark bitmap: " + error;
     } else if (option == "--watermark-size") {
         ok = number(value, 1, 500, r.fontSize);
         error = "--watermark-size takes 1 to 500 points";
@@ -301,6 +374,53 @@ void host_decoration_usage(FILE *to)
                      "                        on each sheet (items at one position share a line)\n");
 }
 
+bool host_check_bitmap(const std::vector<BYTE> &file, std::string &why)
+{
+    auto u16 = [&](size_t at) { return DWORD(file[at] | file[at + 1] << 8); };
+    auto u32 = [&](size_t at) { return u16(at) | u16(at + 2) << 16; };
+    constexpr size_t kFileHeader = 14;
+    if (file.size() < 2 || file[0] != 'B' || file[1] != 'M') {
+        why = "it is not a .bmp file (no \"BM\" header)";
+        return false;
+    }
+    if (file.size() < kFileHeader + 12) {
+        why = "it ends inside its headers";
+        return false;
+    }
+    const DWORD header = u32(kFileHeader);
+    if (header != 12 && header != 40 && header != 52 && header != 56 && header != 108 && header != 124) {
+        why = "its information header has an unknown size (" + std::to_string(header) + " bytes)";
+        return false;
+    }
+    if (file.size() < kFileHeader + header) {
+        why = "it ends inside its information header";
+        return false;
+    }
+    const bool core = header == 12;
+    const LONG width = core ? LONG(u16(kFileHeader + 4)) : LONG(u32(kFileHeader + 4));
+    const LONG height = core ? LONG(int16_t(u16(kFileHeader + 6))) : LONG(u32(kFileHeader + 8));
+    const DWORD planes = u16(kFileHeader + (core ? 8 : 12));
+    const DWORD bits = u16(kFileHeader + (core ? 10 : 14));
+    const DWORD compression = core ? 0 : u32(kFileHeader + 16);
+    if (width <= 0 || height == 0 || height == LONG(0x80000000u) || planes != 1) {
+        why = "its size (" + std::to_string(width) + " x " + std::to_string(height) + ") or plane count is not valid";
+        return false;
+    }
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) {
+        why = "it has " + std::to_string(bits) + " bits a pixel";
+        return false;
+    }
+    if (compression > 3) {
+        why = "its compression (" + std::to_string(compression) + ") is not one a watermark prints";
+        return false;
+    }
+    if (u32(10) >= file.size()) {
+        why = "its pixels would start past its end";
+        return false;
+    }
+    return true;
+}
+
 bool host_apply_decorations(const DecorationRequest &r, const std::u16string &printer, std::vector<BYTE> &dm,
                             std::string &error)
 {
@@ -322,18 +442,8 @@ bool host_apply_decorations(const DecorationRequest &r, const std::u16string &pr
             return false;
         std::u16string bitmap;
         if (!r.bitmap.empty()) {
-            std::string real;
-            std::error_code ec;
-            bool copied = plat::map_path(kBitmapPath, real);
-            if (copied) {
-                std::filesystem::create_directories(std::filesystem::path(real).parent_path(), ec);
-                copied = !ec && std::filesystem::copy_file(r.bitmap, real,
-                                                           std::filesystem::copy_options::overwrite_existing, ec);
-            }
-            if (!copied) {
-                error = "the bitmap '" + r.bitmap + "' cannot be copied into the machine";
+            if (!copy_bitmap_in(r.bitmap, error))
                 return false;
-            }
             bitmap = kBitmapPath;
             if (r.text.empty() && !set_number(dm, S_STAMP, 0, error))
                 return false;

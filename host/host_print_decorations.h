@@ -54,6 +54,14 @@ void host_decoration_usage(FILE *to);
 bool host_apply_decorations(const DecorationRequest &request, const std::u16string &printer,
                             std::vector<BYTE> &devmode, std::string &error);
 
+/*
+ * Checks that `file` (a whole .bmp file) is a bitmap the watermark can
+ * print: the "BM" file header, a known information header inside the file,
+ * a width, a height, one plane, a known bit count and compression, and its
+ * pixels starting inside the file.  False with the reason in `why`.
+ */
+bool host_check_bitmap(const std::vector<BYTE> &file, std::string &why);
+
 } // namespace host
 
 #endif /* TARVEL_HOST_PRINT_DECORATIONS_H */

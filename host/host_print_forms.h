@@ -29,6 +29,14 @@ bool host_forms_option(const std::string &option);
 bool host_forms_parse(const std::string &option, const std::string &value, FormsRequest &request,
                       std::string &error);
 
+/*
+ * For --form: the form file the driver will read exists, is a regular file
+ * and holds a well-formed stream (the job lister's checks), so that the
+ * pages never print without it unsaid.  The data manager is bound.  False
+ * with a message naming the form and the reason.
+ */
+bool host_forms_check(const FormsRequest &request, std::string &error);
+
 /* Writes the form mode into the application's devmode (the data manager is bound).  False with a message. */
 bool host_forms_apply(const FormsRequest &request, std::vector<BYTE> &devmode, std::string &error);
 

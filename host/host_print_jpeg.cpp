@@ -5,12 +5,14 @@
  * escape, or decoded into a 24-bit bitmap and stretched onto the page.
  */
 #include "host_print_jpeg.h"
+#include "host_errors.h"
 #include "host_read_file.h"
 
 #include <plat/error.h>
 
 #include <algorithm>
 #include <csetjmp>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -28,7 +30,9 @@ constexpr WORD kFeatureJpeg = 0x1102;
 constexpr DWORD kLargestPiece = 0xFF00;
 constexpr DWORD kSrcCopy = 0xCC0020;
 constexpr DWORD kBiJpeg = 4;
-constexpr size_t kLargestFile = size_t(1) << 30;
+constexpr size_t kLargestFile = size_t(64) << 20;
+/* The most pixels a photo may decode into (a 24-bit bitmap of 768 MiB at most). */
+constexpr uint64_t kLargestPixels = uint64_t(256) << 20;
 
 /* libjpeg errors jump back to the caller with the library's message. */
 struct JpegError {
@@ -183,7 +187,7 @@ bool draw_decoded(HDC dc, const JpegPhoto &photo, const RECTL &place, std::strin
     d.dest = place;
     d.src = RECTL{0, 0, photo.width, photo.height};
     if (!plat::gdi_draw_image(dc, d)) {
-        error = "drawing the decoded photo failed (error " + std::to_string(GetLastError()) + ")";
+        error = "drawing the decoded photo failed: " + host_error_text(GetLastError());
         return false;
     }
     return true;
@@ -193,7 +197,7 @@ bool draw_decoded(HDC dc, const JpegPhoto &photo, const RECTL &place, std::strin
 
 bool host_read_jpeg(const std::string &path, JpegPhoto &photo, std::string &error)
 {
-    if (!host_read_file(path, kLargestFile, "1 GiB", photo.file, error))
+    if (!host_read_file(path, kLargestFile, "64 MiB", photo.file, error))
         return false;
     if (photo.file.empty()) {
         error = "'" + path + "' is empty";
@@ -215,11 +219,42 @@ bool host_read_jpeg(const std::string &path, JpegPhoto &photo, std::string &erro
     photo.height = int(cinfo.image_height);
     photo.components = cinfo.num_components;
     jpeg_destroy_decompress(&cinfo);
+    if (uint64_t(photo.width) * uint64_t(photo.height) > kLargestPixels) {
+        error = "'" + path + "' is " + std::to_string(photo.width) + " x " + std::to_string(photo.height) +
+                " pixels; photos of up to " + std::to_string(kLargestPixels >> 20) + " million pixels are printed";
+        return false;
+    }
     if (photo.components != 1 && photo.components != 3) {
         error = "'" + path + "' has " + std::to_string(photo.components) +
                 " colour components; grey (1) and colour (3) photos are printed";
         return false;
     }
+    return true;
+}
+
+bool host_check_jpeg_scan(const JpegPhoto &photo, std::string &error)
+{
+    /* Everything with a destructor exists before the error jump's target, so the jump skips none. */
+    std::vector<JSAMPLE> line;
+    jpeg_decompress_struct cinfo;
+    JpegError err;
+    catch_errors(cinfo, err);
+    if (setjmp(err.jump)) {
+        error = std::string("the JPEG file is damaged: ") + err.message;
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, photo.file.data(), static_cast<unsigned long>(photo.file.size()));
+    jpeg_read_header(&cinfo, TRUE);
+    jpeg_start_decompress(&cinfo);
+    line.resize(size_t(cinfo.output_width) * size_t(cinfo.output_components));
+    while (cinfo.output_scanline < cinfo.output_height) {
+        JSAMPROW lines[1] = {line.data()};
+        jpeg_read_scanlines(&cinfo, lines, 1);
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
     return true;
 }
 

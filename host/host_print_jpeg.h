@@ -28,6 +28,13 @@ struct JpegPhoto {
 bool host_read_jpeg(const std::string &path, JpegPhoto &photo, std::string &error);
 
 /*
+ * Decodes the whole photo once, line by line, and throws the pixels away:
+ * the check that a file sent undecoded (the pass-through road) is whole,
+ * since the printer would get a broken image.  False with libjpeg's reason.
+ */
+bool host_check_jpeg_scan(const JpegPhoto &photo, std::string &error);
+
+/*
  * Turns the driver's extension on (control escape) and asks whether it
  * passes JPEG files through.  True when it does; the extension is left on
  * either way.

@@ -4,6 +4,7 @@
  * text call a line.
  */
 #include "host_print_text.h"
+#include "host_errors.h"
 #include "host_read_file.h"
 
 #include <plat/error.h>
@@ -18,7 +19,7 @@
 namespace host {
 namespace {
 
-constexpr size_t kLargestText = size_t(64) << 20; /* 64 MiB: far beyond any page count worth printing */
+constexpr size_t kLargestText = size_t(4) << 20; /* 4 MiB: about a thousand pages, printed in seconds */
 constexpr double kPoints = 10;                   /* the font's size */
 constexpr int kTabColumns = 8;
 
@@ -47,6 +48,10 @@ bool host_is_jpeg_file(const std::string &path)
 {
     if (lower_ends_with(path, ".jpg") || lower_ends_with(path, ".jpeg"))
         return true;
+    /* Only a regular file is looked into: a FIFO or device would block or never end (the read refuses it). */
+    struct stat sb;
+    if (::stat(path.c_str(), &sb) != 0 || !S_ISREG(sb.st_mode))
+        return false;
     std::ifstream in(path, std::ios::binary);
     unsigned char head[3] = {};
     return in.read(reinterpret_cast<char *>(head), 3) && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF;
@@ -55,7 +60,7 @@ bool host_is_jpeg_file(const std::string &path)
 bool host_read_text_file(const std::string &path, std::u32string &text, std::string &error)
 {
     std::string bytes;
-    if (!host_read_file(path, kLargestText, "64 MiB", bytes, error))
+    if (!host_read_file(path, kLargestText, "4 MiB", bytes, error))
         return false;
     text.clear();
     size_t i = bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
@@ -113,7 +118,7 @@ bool host_layout_text(HDC dc, const std::u32string &text, TextLayout &layout, st
         return advances[c] = s.cx;
     };
     if (advance(U'M') <= 0) {
-        error = "the text font cannot be measured (error " + std::to_string(GetLastError()) + ")";
+        error = "the text font cannot be measured: " + host_error_text(GetLastError());
         return false;
     }
 
@@ -203,8 +208,8 @@ bool host_draw_text_file_page(HDC dc, const TextLayout &layout, int page, std::s
             d.origin = POINTL{0, y};
             d.align = TA_LEFT | TA_TOP;
             if (!plat::gdi_draw_text(dc, d)) {
-                error = "the text call for line " + std::to_string((y / layout.lineHeight) + 1) + " failed (error " +
-                        std::to_string(GetLastError()) + ")";
+                error = "the text call for line " + std::to_string((y / layout.lineHeight) + 1) + " failed: " +
+                        host_error_text(GetLastError());
                 return false;
             }
         }

@@ -5,6 +5,7 @@
  * paper rules and the data-manager binding.
  */
 #include "host_printer.h"
+#include "host_errors.h"
 
 #include <tarvel/base/res_module.h>
 #include <tarvel/base/res_text.h>
@@ -34,6 +35,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -89,6 +91,27 @@ bool has_value(HANDLE printer, LPCWSTR name)
 }
 
 /*
+ * What the printer-initialisation event must have stored and the printer
+ * lacks, in words; empty when it has all of it.
+ */
+std::string missing_stored_part(HANDLE printer)
+{
+    BYTE id[PRN_ID_SIZE] = {};
+    DWORD size = 0;
+    if (!REG_ReadPrnId(printer, id))
+        return "the printer's identifier was not stored";
+    if (!has_value(printer, u"SPLUserModePrinterDriver") || !has_value(printer, u"SupportJobOwnerTool"))
+        return "the printer's driver values were not stored";
+    if (!PDT_ReadNamedBlob(printer, PDT_BLOB_PRINTERDATA, nullptr, &size) ||
+        !PDT_ReadNamedBlob(printer, PDT_BLOB_FONTSUBTABLE, nullptr, &size))
+        return "the printer's shared settings were not stored";
+    std::vector<BYTE> extension(SETTINGS_EXTENSION_SIZE, 0);
+    if (!PDT_ReadNDev(printer, nullptr, PDT_STORE_PRINTER, extension.data(), nullptr, nullptr))
+        return "the printer's device settings were not stored";
+    return std::string();
+}
+
+/*
  * Runs the printer-initialisation event of the user-interface library, as
  * the spooler does when it installs a printer, and reads back what it must
  * have stored (the event itself never reports a failure).  Empty on
@@ -109,19 +132,7 @@ std::string initialise_through_library(const std::u16string &printer, const Open
     if (!event)
         return "the user-interface library has no printer events";
     report.formsAdded = form_count(p.handle) - before;
-    BYTE id[PRN_ID_SIZE] = {};
-    DWORD size = 0;
-    if (!REG_ReadPrnId(p.handle, id))
-        return "the printer's identifier was not stored";
-    if (!has_value(p.handle, u"SPLUserModePrinterDriver") || !has_value(p.handle, u"SupportJobOwnerTool"))
-        return "the printer's driver values were not stored";
-    if (!PDT_ReadNamedBlob(p.handle, PDT_BLOB_PRINTERDATA, nullptr, &size) ||
-        !PDT_ReadNamedBlob(p.handle, PDT_BLOB_FONTSUBTABLE, nullptr, &size))
-        return "the printer's shared settings were not stored";
-    std::vector<BYTE> extension(SETTINGS_EXTENSION_SIZE, 0);
-    if (!PDT_ReadNDev(p.handle, nullptr, PDT_STORE_PRINTER, extension.data(), nullptr, nullptr))
-        return "the printer's device settings were not stored";
-    return std::string();
+    return missing_stored_part(p.handle);
 }
 
 } // namespace
@@ -154,11 +165,11 @@ std::string store_default_settings(const OpenPrinter &p, const std::u16string &n
     GetPrinterW(p.handle, 2, nullptr, 0, &needed);
     std::vector<BYTE> info(needed ? needed : 1);
     if (!GetPrinterW(p.handle, 2, info.data(), needed, &needed))
-        return "the printer cannot be read (error " + std::to_string(GetLastError()) + ")";
+        return "the printer cannot be read: " + host_error_text(GetLastError());
     auto *pi = reinterpret_cast<PRINTER_INFO_2W *>(info.data());
     pi->pDevMode = reinterpret_cast<DEVMODEW *>(image.data()); /* the driver devmode: 220 + 1,384 bytes */
     if (!SetPrinterW(p.handle, 2, info.data(), 0))
-        return "the printer's settings cannot be stored (error " + std::to_string(GetLastError()) + ")";
+        return "the printer's settings cannot be stored: " + host_error_text(GetLastError());
     return std::string();
 }
 
@@ -247,7 +258,7 @@ std::string record_printer_driver(const std::u16string &printer, const std::u16s
                            DWORD((driver.size() + 1) * sizeof(char16_t)));
         RegCloseKey(key);
     }
-    return r == ERROR_SUCCESS ? std::string() : "the printer's driver cannot be recorded (error " + std::to_string(r) + ")";
+    return r == ERROR_SUCCESS ? std::string() : "the printer's driver cannot be recorded: " + host_error_text(DWORD(r));
 }
 
 /* The install's steps after the spooler has the printer; empty on success, else a message. */
@@ -255,7 +266,7 @@ std::string configure_printer(const std::u16string &printer, const std::string &
 {
     OpenPrinter open(printer, PRINTER_ALL_ACCESS);
     if (!open.handle)
-        return "the new printer cannot be opened (error " + std::to_string(GetLastError()) + ")";
+        return "the new printer cannot be opened: " + host_error_text(GetLastError());
     if (!open.model)
         return "the model data " + modelFile + " cannot be opened for " + utf8(printer);
     std::string error = initialise_through_library(printer, open, report);
@@ -287,7 +298,7 @@ bool host_install_printer(const std::u16string &printer, const std::string &mode
     driver.dependent_files = {companion, u"tarveldm.dll", u"tarvelrs.xrs"};
     DWORD r = plat::spool_add_driver(driver);
     if (r != ERROR_SUCCESS) {
-        error = "the driver cannot be installed (error " + std::to_string(r) + ")";
+        error = "the driver cannot be installed: " + host_error_text(r);
         return false;
     }
     plat::SpoolPrinter p;
@@ -298,8 +309,12 @@ bool host_install_printer(const std::u16string &printer, const std::string &mode
     if (!driver.monitor_name.empty())
         p.attributes |= PRINTER_ATTRIBUTE_ENABLE_BIDI;
     r = plat::spool_add_printer(p);
+    if (r == ERROR_PRINTER_ALREADY_EXISTS) {
+        error = "the printer " + utf8(printer) + " is already installed (tarvel remove takes it away)";
+        return false;
+    }
     if (r != ERROR_SUCCESS) {
-        error = "the printer cannot be installed (error " + std::to_string(r) + ")";
+        error = "the printer " + utf8(printer) + " cannot be installed: " + host_error_text(r);
         return false;
     }
     error = record_printer_driver(printer, driver.name);
@@ -311,22 +326,82 @@ bool host_install_printer(const std::u16string &printer, const std::string &mode
     RegDeleteKeyW(HKEY_LOCAL_MACHINE, printer_key(printer).c_str());
     DWORD undone = plat::spool_delete_printer(printer);
     if (undone != ERROR_SUCCESS)
-        error += "; the half-installed printer could not be removed (error " + std::to_string(undone) + ")";
+        error += "; the half-installed printer could not be removed: " + host_error_text(undone);
     return false;
 }
 
 InstallLock::InstallLock()
 {
-    std::string path = plat::machine_root() + "/install.lock";
-    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
-    while (fd_ >= 0 && ::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+    const std::string path = plat::machine_root() + "/install.lock";
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0644);
+    int e = fd < 0 ? errno : 0;
+    struct stat sb;
+    if (!e && (::fstat(fd, &sb) != 0 || !S_ISREG(sb.st_mode)))
+        e = EINVAL; /* a device or FIFO planted at the name is no lock */
+    while (!e && ::flock(fd, LOCK_EX) != 0)
+        if (errno != EINTR)
+            e = errno;
+    if (e) {
+        if (fd >= 0)
+            ::close(fd);
+        error_ = "the install lock " + path + " cannot be taken: " +
+                 (e == ELOOP                   ? std::string("it is a symbolic link")
+                  : e == EINVAL || e == EISDIR ? std::string("it is not a file")
+                                               : std::string(std::strerror(e)));
+        return;
     }
+    fd_ = fd;
 }
 
 InstallLock::~InstallLock()
 {
     if (fd_ >= 0)
         ::close(fd_); /* lets the lock go */
+}
+
+PrinterState host_printer_state(const std::u16string &printer)
+{
+    HANDLE handle = nullptr;
+    if (!OpenPrinterW(printer.c_str(), &handle, nullptr))
+        return GetLastError() == ERROR_INVALID_PRINTER_NAME ? PrinterState::Missing : PrinterState::Half;
+    std::vector<BYTE> devmode;
+    const bool whole = take_printer_devmode(handle, devmode) && missing_stored_part(handle).empty();
+    ClosePrinter(handle);
+    return whole ? PrinterState::Whole : PrinterState::Half;
+}
+
+bool host_remove_printer(const std::u16string &printer, std::string &error)
+{
+    const DWORD r = plat::spool_delete_printer(printer);
+    if (r != ERROR_SUCCESS) {
+        error = "the printer " + utf8(printer) + " cannot be removed: " +
+                (r == ERROR_INVALID_PRINTER_NAME ? std::string("there is no such printer") : host_error_text(r));
+        return false;
+    }
+    const LONG k = RegDeleteKeyW(HKEY_LOCAL_MACHINE, printer_key(printer).c_str());
+    if (k != ERROR_SUCCESS && k != ERROR_FILE_NOT_FOUND) {
+        error = "the printer " + utf8(printer) + " was removed, but its driver record cannot be: " +
+                host_error_text(DWORD(k));
+        return false;
+    }
+    return true;
+}
+
+bool host_ensure_printer(const std::u16string &printer, const std::string &modelFile, const std::u16string &port,
+                         bool &installed, std::string &note, std::string &error)
+{
+    installed = false;
+    const PrinterState state = host_printer_state(printer);
+    if (state == PrinterState::Whole)
+        return true;
+    if (state == PrinterState::Half) {
+        if (!host_remove_printer(printer, error))
+            return false;
+        note = "the printer " + utf8(printer) + " was left half-installed by an interrupted install; it is installed again";
+    }
+    InstallReport report;
+    installed = host_install_printer(printer, modelFile, port, report, error);
+    return installed;
 }
 
 bool host_app_devmode(const std::u16string &printer, std::vector<BYTE> &devmode, std::string &error)

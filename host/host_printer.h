@@ -54,7 +54,9 @@ bool host_app_devmode(const std::u16string &printer, std::vector<BYTE> &devmode,
 /*
  * Holds the machine folder's install lock between processes for a scope, so
  * that of several processes that find a printer missing only one installs
- * it and the others find it whole.
+ * it and the others find it whole.  A lock that cannot be taken (its file a
+ * link, a folder, or not to be opened) is not held: ok() is false and
+ * error() names the file and the reason, and the caller stops.
  */
 class InstallLock {
 public:
@@ -62,10 +64,38 @@ public:
     ~InstallLock();
     InstallLock(const InstallLock &) = delete;
     InstallLock &operator=(const InstallLock &) = delete;
+    bool ok() const { return fd_ >= 0; }
+    const std::string &error() const { return error_; }
 
 private:
     int fd_ = -1;
+    std::string error_;
 };
+
+/*
+ * What the spooler holds of a printer: nothing, the whole printer, or a
+ * printer an interrupted install left behind (its settings are stored last,
+ * so a printer without them, or without what the printer-initialisation
+ * event stores, is half-installed).  The data manager must be bound.
+ */
+enum class PrinterState { Missing, Whole, Half };
+PrinterState host_printer_state(const std::u16string &printer);
+
+/*
+ * Takes the printer away: the spooler's printer (with its jobs) and the
+ * driver name recorded for its monitors.  False with a message naming the
+ * printer and the reason.
+ */
+bool host_remove_printer(const std::u16string &printer, std::string &error);
+
+/*
+ * Makes sure `printer` is whole (install lock held, data manager bound):
+ * installs it when missing, and removes and installs again a printer an
+ * interrupted install left half-made, saying so in `note`.  `installed` is
+ * set when it installed.  False with a message.
+ */
+bool host_ensure_printer(const std::u16string &printer, const std::string &modelFile, const std::u16string &port,
+                         bool &installed, std::string &note, std::string &error);
 
 /*
  * Writes number setting `id` of the printer's shared settings (those the

@@ -8,6 +8,7 @@
  * the time-out, or whose connection fails, ends the job with a message.
  */
 #include "host_send.h"
+#include "host_read_file.h"
 
 #include <plat/error.h>
 #include <plat/loader.h>
@@ -18,8 +19,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <mutex>
 
 namespace host {
@@ -27,6 +26,9 @@ namespace host {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+/* The largest job file sent. */
+constexpr size_t kLargestJob = size_t(1) << 30;
 
 /* The device of an installed Standard TCP/IP port: its address and port number (9100 when not set). */
 bool installed_port_address(const std::string &name, std::string &host, unsigned short &port)
@@ -106,12 +108,16 @@ private:
 
 int send_job(const SendRequest &r)
 {
-    std::ifstream in(r.jobFile, std::ios::binary);
-    if (!in) {
-        std::fprintf(stderr, "tarvel send: cannot read the job file %s\n", r.jobFile.c_str());
+    /* A job file is a regular file of bounded size: a device or FIFO could block or never end. */
+    std::string job, error;
+    if (!host_read_file(r.jobFile, kLargestJob, "1 GiB", job, error)) {
+        std::fprintf(stderr, "tarvel send: cannot read the job file: %s\n", error.c_str());
         return 1;
     }
-    std::string job((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (job.empty()) {
+        std::fprintf(stderr, "tarvel send: the job file '%s' is empty; nothing is sent\n", r.jobFile.c_str());
+        return 1;
+    }
 
     std::string host;
     unsigned short tcpPort = 0;

@@ -10,6 +10,7 @@
  * as a TCP/IP port of that address.
  */
 #include "host_status.h"
+#include "host_errors.h"
 
 #include <plodrmz/plodrmz_control.h>
 
@@ -21,6 +22,7 @@
 #include <plat/spooler.h>
 #include <plat/text.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -124,8 +126,10 @@ constexpr ErrorCondition kErrorConditions[] = {
     {"BinError", {0, 0x40004010, 0}},         {"PeriodicChange", {0, 0, 0x80800}},
 };
 
-void print_round(LPMONITOR2 lm, HANDLE port, const PlodrmzControl &sm, const std::vector<std::u16string> &printers)
+/* Prints one round of the status; false when the device did not answer. */
+bool print_round(LPMONITOR2 lm, HANDLE port, const PlodrmzControl &sm, const std::vector<std::u16string> &printers)
 {
+    bool answered = true;
     LONG answer = 0;
     for (const std::u16string &p : printers)
         ask(lm, port, u"Refresh:" + p, &answer);
@@ -134,6 +138,7 @@ void print_round(LPMONITOR2 lm, HANDLE port, const PlodrmzControl &sm, const std
     LONG silent = 0;
     if (ask(lm, port, u"LM_SysName", &silent) && silent == -1) {
         std::printf("device: not answering\n");
+        answered = false;
     } else {
         char sysName[33] = {};
         const DWORD sysSize = lm_value(lm, port, u"LM_SysName", sysName, 32);
@@ -179,6 +184,7 @@ void print_round(LPMONITOR2 lm, HANDLE port, const PlodrmzControl &sm, const std
             std::printf("  job: none\n");
     }
     std::fflush(stdout);
+    return answered;
 }
 
 /* The monitor's endpoint record, as LMN_SetTestEndpoints takes it (langmon/src/network.h). */
@@ -224,7 +230,33 @@ int apply_test_endpoints(HMODULE lib)
 
 } // namespace
 
-bool ensure_tcp_port(const std::string &name)
+bool host_port_address_ok(const std::string &address)
+{
+    if (address.empty() || address.size() > 253)
+        return false;
+    /* four numbers 0-255: a dotted IPv4 address */
+    unsigned parts[4];
+    char tail = 0;
+    if (std::sscanf(address.c_str(), "%u.%u.%u.%u%c", &parts[0], &parts[1], &parts[2], &parts[3], &tail) == 4 &&
+        address.find_first_not_of("0123456789.") == std::string::npos)
+        return parts[0] <= 255 && parts[1] <= 255 && parts[2] <= 255 && parts[3] <= 255;
+    if (address.find_first_not_of("0123456789.") == std::string::npos)
+        return false; /* digits and dots that are no IPv4 address */
+    /* a host name: labels of 1 to 63 letters, digits and hyphens, never starting or ending with a hyphen */
+    size_t start = 0;
+    while (start <= address.size()) {
+        const size_t dot = std::min(address.find('.', start), address.size());
+        const std::string label = address.substr(start, dot - start);
+        if (label.empty() || label.size() > 63 || label.front() == '-' || label.back() == '-' ||
+            label.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-") !=
+                std::string::npos)
+            return false;
+        start = dot + 1;
+    }
+    return true;
+}
+
+PortKind host_port_kind(const std::string &name)
 {
     const std::u16string wide = plat::utf8_to_utf16(name);
     DWORD needed = 0, count = 0;
@@ -233,11 +265,21 @@ bool ensure_tcp_port(const std::string &name)
     if (needed && EnumPortsW(nullptr, 2, buffer.data(), needed, &needed, &count)) {
         const auto *info = reinterpret_cast<const PORT_INFO_2W *>(buffer.data());
         for (DWORD i = 0; i < count; ++i)
-            if (info[i].pPortName && wide == info[i].pPortName)
-                return true;
+            if (info[i].pPortName && lstrcmpiW(wide.c_str(), info[i].pPortName) == 0)
+                return info[i].pMonitorName && lstrcmpiW(info[i].pMonitorName, u"tcpmon.dll") == 0 ? PortKind::Tcp
+                                                                                                   : PortKind::Other;
     }
-    if (name.size() <= 3 || name.compare(0, 3, "IP_") != 0)
+    return PortKind::Missing;
+}
+
+bool ensure_tcp_port(const std::string &name)
+{
+    const PortKind kind = host_port_kind(name);
+    if (kind != PortKind::Missing)
+        return kind == PortKind::Tcp;
+    if (name.size() <= 3 || name.compare(0, 3, "IP_") != 0 || !host_port_address_ok(name.substr(3)))
         return false;
+    const std::u16string wide = plat::utf8_to_utf16(name);
     plat::SpoolPort port;
     port.name = wide;
     port.monitor = u"tcpmon.dll";
@@ -248,6 +290,39 @@ bool ensure_tcp_port(const std::string &name)
 
 int status_command(const StatusRequest &r)
 {
+    const PortKind kind = host_port_kind(r.port);
+    if (r.remove) {
+        if (kind != PortKind::Tcp) {
+            std::fprintf(stderr, "tarvel status: '%s' is not a TCP/IP port of this machine; nothing was removed\n",
+                         r.port.c_str());
+            return 2;
+        }
+        const std::vector<std::u16string> users = printers_on(plat::utf8_to_utf16(r.port));
+        if (!users.empty()) {
+            std::fprintf(stderr, "tarvel status: the port %s is used by the printer %s; remove the printer first\n",
+                         r.port.c_str(), plat::utf16_to_utf8(users.front()).c_str());
+            return 1;
+        }
+        const DWORD e = plat::spool_delete_port(plat::utf8_to_utf16(r.port));
+        if (e != ERROR_SUCCESS) {
+            std::fprintf(stderr, "tarvel status: the port %s cannot be removed: %s\n", r.port.c_str(),
+                         host_error_text(e).c_str());
+            return 1;
+        }
+        std::printf("Removed port %s\n", r.port.c_str());
+        return 0;
+    }
+    if (kind == PortKind::Other) {
+        std::fprintf(stderr, "tarvel status: '%s' is not a TCP/IP port; the status is read over the network\n",
+                     r.port.c_str());
+        return 2;
+    }
+    if (kind == PortKind::Missing && r.port.rfind("IP_", 0) == 0 && !host_port_address_ok(r.port.substr(3))) {
+        std::fprintf(stderr, "tarvel status: '%s' names no address (an IPv4 address or a host name follows IP_); "
+                             "no port was added\n",
+                     r.port.c_str());
+        return 2;
+    }
     if (!ensure_tcp_port(r.port)) {
         std::fprintf(stderr, "tarvel status: '%s' is not an installed port (a new one is named IP_<address>)\n",
                      r.port.c_str());
@@ -303,15 +378,16 @@ int status_command(const StatusRequest &r)
     int result = 0;
     if (!lm || !lm->pfnOpenPortEx(monitor, plat::sockmon_handle(), const_cast<LPWSTR>(portName.c_str()),
                                   const_cast<LPWSTR>(printer.c_str()), &port, plat::sockmon_table())) {
-        std::fprintf(stderr, "tarvel status: the language monitor cannot open the port (error %u)\n",
-                     unsigned(GetLastError()));
+        std::fprintf(stderr, "tarvel status: the language monitor cannot open the port %s: %s\n", r.port.c_str(),
+                     host_error_text(GetLastError()).c_str());
         result = 1;
     } else {
         std::signal(SIGINT, on_interrupt);
+        bool answered = false;
         for (unsigned round = 0; !g_stop; ++round) {
             if (round)
                 std::printf("\n");
-            print_round(lm, port, sm, printers);
+            answered = print_round(lm, port, sm, printers) || answered;
             if (!r.watch || (r.count && round + 1 >= r.count))
                 break;
             for (unsigned s = 0; s < r.intervalSeconds * 10 && !g_stop; ++s)
@@ -319,6 +395,11 @@ int status_command(const StatusRequest &r)
         }
         std::signal(SIGINT, SIG_DFL);
         lm->pfnClosePort(port);
+        if (!answered) {
+            std::fprintf(stderr, "tarvel status: nothing answers at %s (port %s)\n",
+                         port_address(portName).c_str(), r.port.c_str());
+            result = 1;
+        }
     }
     if (lm && lm->pfnShutdown)
         lm->pfnShutdown(monitor);
@@ -336,8 +417,8 @@ int status_main(int argc, char **argv, int first)
     StatusRequest r;
     for (int i = first; i < argc; i++) {
         const std::string a = argv[i];
-        if (a == "--watch") {
-            r.watch = true;
+        if (a == "--watch" || a == "--remove") {
+            (a == "--watch" ? r.watch : r.remove) = true;
             continue;
         }
         if (a != "--port" && a != "--interval" && a != "--count") {

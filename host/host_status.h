@@ -14,7 +14,15 @@ struct StatusRequest {
     bool watch = false;          /* print again every intervalSeconds until interrupted */
     unsigned intervalSeconds = 5;
     unsigned count = 0;          /* with watch: stop after this many rounds (0: never) */
+    bool remove = false;         /* --remove: take the TCP/IP port away instead */
 };
+
+/* What a port name is on this machine. */
+enum class PortKind { Missing, Tcp, Other };
+PortKind host_port_kind(const std::string &name);
+
+/* An address a new "IP_<address>" port may have: a dotted IPv4 address or a host name. */
+bool host_port_address_ok(const std::string &address);
 
 /*
  * The port is known to the spooler, or is added as a Standard TCP/IP port of
@@ -22,7 +30,10 @@ struct StatusRequest {
  */
 bool ensure_tcp_port(const std::string &name);
 
-/* 0 when the status was printed; 1 when the monitor could not be used; 2 for a bad port. */
+/*
+ * 0 when the status was printed (or the port removed); 1 when the monitor
+ * could not be used or nothing answered; 2 for a bad port.
+ */
 int status_command(const StatusRequest &request);
 
 /* Parses the options after "status" and runs it; the exit code. */

@@ -5,6 +5,7 @@
  * the page's description in the README.
  */
 #include "host_text_page.h"
+#include "host_errors.h"
 
 #include <plat/engine_fonts.h>
 #include <plat/error.h>
@@ -40,7 +41,7 @@ struct TextPage {
     {
         if (plat::gdi_draw_text(dc, d))
             return true;
-        error = "the text call for " + what + " failed (error " + std::to_string(GetLastError()) + ")";
+        error = "the text call for " + what + " failed: " + host_error_text(GetLastError());
         return false;
     }
 };

@@ -23,10 +23,12 @@
 #include "host_send.h"
 #include "host_status.h"
 #include "host_printer.h"
+#include "host_errors.h"
 
 #include <tarvel/datamgr.h>
 
 #include <plat/error.h>
+#include <plat/fault.h>
 #include <plat/gdi.h>
 #include <plat/loader.h>
 #include <plat/machine.h>
@@ -37,7 +39,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <filesystem>
+#include <new>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -165,7 +169,16 @@ int cmd_install(const std::u16string &printer, const std::string &model, const s
         return 1;
     }
     host::InstallReport report;
-    bool ok = host::host_install_printer(printer, model, port, report, error);
+    /* a printer an interrupted install left half-made is taken away first, so that this install mends it */
+    bool ok = true;
+    if (host::host_printer_state(printer) == host::PrinterState::Half) {
+        ok = host::host_remove_printer(printer, error);
+        if (ok)
+            std::fprintf(stderr, "tarvel: the printer %s was left half-installed by an interrupted install; "
+                                 "it is installed again\n",
+                         plat::utf16_to_utf8(printer).c_str());
+    }
+    ok = ok && host::host_install_printer(printer, model, port, report, error);
     host::host_release_library();
     if (!ok) {
         std::fprintf(stderr, "tarvel: %s\n", error.c_str());
@@ -177,13 +190,25 @@ int cmd_install(const std::u16string &printer, const std::string &model, const s
     return 0;
 }
 
+/* `tarvel remove PRINTER`: the printer taken away, whole or half-installed. */
+int cmd_remove(const std::u16string &printer)
+{
+    std::string error;
+    if (!host::host_remove_printer(printer, error)) {
+        std::fprintf(stderr, "tarvel remove: %s\n", error.c_str());
+        return 1;
+    }
+    std::printf("Removed printer \"%s\"\n", plat::utf16_to_utf8(printer).c_str());
+    return 0;
+}
+
 int cmd_caps(const std::u16string &printer)
 {
     /* No devmode of the caller's: the user-interface library builds the job devmode from the printer's settings. */
     HDC dc = CreateDCW(nullptr, printer.c_str(), nullptr, nullptr);
     if (!dc) {
-        std::fprintf(stderr, "tarvel: no device context on \"%s\" (error %u)\n", plat::utf16_to_utf8(printer).c_str(),
-                     unsigned(GetLastError()));
+        std::fprintf(stderr, "tarvel: no device context on \"%s\": %s\n", plat::utf16_to_utf8(printer).c_str(),
+                     host::host_error_text(GetLastError()).c_str());
         return 1;
     }
     static const struct {
@@ -275,6 +300,15 @@ bool parse_int(const char *text, int low, int high, int &out)
         return false;
     out = int(v);
     return true;
+}
+
+/* True when `text` holds a control character (C0, DEL or C1). */
+bool has_control(const std::u16string &text)
+{
+    for (char16_t c : text)
+        if (c < 0x20 || (c >= 0x7F && c < 0xA0))
+            return true;
+    return false;
 }
 
 int parse_orientation(const std::string &s)
@@ -387,12 +421,19 @@ int cmd_print(int argc, char **argv, int first)
             r.printer = plat::utf8_to_utf16(value);
             if (r.printer.empty() || r.printer.size() > kMaxPrinterName)
                 return bad("a printer name has 1 to " + std::to_string(kMaxPrinterName) + " characters");
+            if (has_control(r.printer))
+                return bad("a printer name holds no control characters");
         } else if (a == "--model") {
             r.model = value;
         } else if (a == "--output" || a == "-o") {
             r.output = value;
         } else if (a == "--document") {
+            /* The name reaches the job's PJL and PCL XL comments: a control character there could end a
+               line or the job (an escape begins a printer-language switch), so each becomes "?". */
             r.document = plat::utf8_to_utf16(value);
+            for (char16_t &c : r.document)
+                if (c < 0x20 || (c >= 0x7F && c < 0xA0))
+                    c = u'?';
         } else if (a == "--pages") {
             if (!parse_int(v, 0, 1000000, r.pages))
                 return bad("--pages takes a number from 0 to 1000000");
@@ -487,6 +528,8 @@ int cmd_print(int argc, char **argv, int first)
         if (terminal)
             std::fprintf(stderr, "page %d of %d printed\n", page, pages);
     });
+    if (!report.note.empty())
+        std::fprintf(stderr, "tarvel print: %s\n", report.note.c_str());
     if (report.installed)
         std::printf("Installed printer \"%s\" (%s) on FILE:\n", plat::utf16_to_utf8(r.printer).c_str(), r.model.c_str());
     if (!ok) {
@@ -527,6 +570,8 @@ void usage(FILE *to)
                  "  install PRINTER [MODEL] [PORT]\n"
                  "             install a printer of a model data file (default TARVEL1.DDD) on a port\n"
                  "             (default FILE:)\n"
+                 "  remove PRINTER\n"
+                 "             remove a printer (also one an interrupted install left half-made)\n"
                  "  caps PRINTER\n"
                  "             create a device context on the printer and show its capabilities\n"
                  "  send JOB --port HOST:PORT|PORTNAME [--printer NAME] [--timeout SECONDS]\n"
@@ -536,7 +581,10 @@ void usage(FILE *to)
                  "  status --port PORTNAME [--watch [--interval SECONDS] [--count N]]\n"
                  "             the printer's status on a TCP/IP port (IP_<address> adds one) as the\n"
                  "             language monitor sees it: device ID fields, trays, errors, jobs;\n"
-                 "             --watch prints it again every few seconds (default 5) until Ctrl-C\n"
+                 "             --watch prints it again every few seconds (default 5) until Ctrl-C;\n"
+                 "             exits 1 when nothing answers\n"
+                 "  status --port PORTNAME --remove\n"
+                 "             remove a TCP/IP port no printer is on\n"
                  "\n"
                  "The machine folder (default $TARVEL_MACHINE, else ./.machine) keeps the\n"
                  "simulated machine's state between runs.\n");
@@ -559,7 +607,68 @@ bool stores_readable()
                      plat::registry_file().c_str(), long(e));
         return false;
     }
+    /* A store whose lock cannot be taken is not changed: the command stops rather than run unlocked. */
+    for (const std::string &problem : {plat::spool_lock_problem(), plat::registry_lock_problem()})
+        if (!problem.empty()) {
+            std::fprintf(stderr, "tarvel: the lock file %s; nothing was changed\n", problem.c_str());
+            return false;
+        }
     return true;
+}
+
+/*
+ * TARVEL_KILL_AT_SAVE="N:STEP" kills this process when its N-th save of a
+ * machine-folder store reaches STEP (1 created .. 5 renamed): the host
+ * tests' way of interrupting an install or a print at every point.
+ */
+void arm_test_kill()
+{
+    const char *text = std::getenv("TARVEL_KILL_AT_SAVE");
+    unsigned n = 0, step = 0;
+    if (text && std::sscanf(text, "%u:%u", &n, &step) == 2 && n > 0 && step >= plat::SAVE_STEP_CREATED &&
+        step <= plat::SAVE_STEP_COUNT)
+        plat::fault_kill_save_at(n, plat::SaveStep(step));
+}
+
+/*
+ * Printers the host installed that the spooler's store no longer holds (a
+ * damaged store is started again empty, or a removal was cut short): the
+ * driver name the install recorded for them in the registry outlived them.
+ * Each is named, its record taken away, and false is answered, so that the
+ * run does not pass for a success; the next run finds the machine clean.
+ */
+bool report_lost_printers()
+{
+    constexpr char16_t kPrinters[] = u"System\\CurrentControlSet\\control\\Print\\Printers";
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kPrinters, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return true;
+    std::vector<std::u16string> recorded;
+    char16_t name[512];
+    for (DWORD i = 0;; i++) {
+        DWORD size = sizeof name / sizeof name[0];
+        if (RegEnumKeyExW(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        recorded.emplace_back(name, size);
+    }
+    RegCloseKey(key);
+    const std::vector<std::u16string> held = plat::spool_printers();
+    bool clean = true;
+    for (const std::u16string &printer : recorded) {
+        bool found = false;
+        for (const std::u16string &p : held)
+            found = found || lstrcmpiW(p.c_str(), printer.c_str()) == 0;
+        if (found)
+            continue;
+        clean = false;
+        RegDeleteKeyW(HKEY_LOCAL_MACHINE, (std::u16string(kPrinters) + u"\\" + printer).c_str());
+        std::fprintf(stderr, "tarvel: the spooler's store no longer holds the printer %s (the store was damaged, or a "
+                             "removal was cut short); tarvel install %s installs it again\n",
+                     plat::utf16_to_utf8(printer).c_str(), plat::utf16_to_utf8(printer).c_str());
+    }
+    if (!clean)
+        std::fprintf(stderr, "tarvel: nothing else was done; run the command again\n");
+    return clean;
 }
 
 bool asks_help(const std::string &a) { return a == "--help" || a == "-h"; }
@@ -613,7 +722,7 @@ int cmd_send(int argc, char **argv, int first)
 
 } // namespace
 
-int main(int argc, char **argv)
+static int run_main(int argc, char **argv)
 {
     std::string machine;
     int i = 1;
@@ -655,7 +764,7 @@ int main(int argc, char **argv)
     struct Verb {
         const char *name;
         int least, most;
-    } const verbs[] = {{"settings", 0, 0}, {"install", 1, 3}, {"caps", 1, 1}, {"print", 0, argc},
+    } const verbs[] = {{"settings", 0, 0}, {"install", 1, 3}, {"remove", 1, 1}, {"caps", 1, 1}, {"print", 0, argc},
                          {"send", 0, argc}, {"status", 0, argc}};
     const Verb *known = nullptr;
     for (const Verb &v : verbs)
@@ -673,12 +782,23 @@ int main(int argc, char **argv)
         return 2;
     }
     plat::machine_reset(machine);
-    if (!stores_readable())
+    arm_test_kill();
+    if (!stores_readable() || !report_lost_printers())
         return 1;
     if (verb == "settings")
         return cmd_settings();
-    if (verb == "install") {
+    if ((verb == "install" || verb == "remove") && has_control(plat::utf8_to_utf16(arg[0]))) {
+        std::fprintf(stderr, "tarvel %s: a printer name holds no control characters\n", verb.c_str());
+        return 2;
+    }
+    if (verb == "install" || verb == "remove") {
         host::InstallLock installing;
+        if (!installing.ok()) {
+            std::fprintf(stderr, "tarvel %s: %s; nothing was changed\n", verb.c_str(), installing.error().c_str());
+            return 1;
+        }
+        if (verb == "remove")
+            return cmd_remove(plat::utf8_to_utf16(arg[0]));
         return cmd_install(plat::utf8_to_utf16(arg[0]), args > 1 ? arg[1] : "TARVEL1.DDD",
                            plat::utf8_to_utf16(args > 2 ? arg[2] : "FILE:"));
     }
@@ -689,4 +809,19 @@ int main(int argc, char **argv)
     if (verb == "status")
         return host::status_main(argc, argv, i + 1);
     return cmd_print(argc, argv, i + 1);
+}
+
+/* No exception leaves the program: one that escapes a verb is reported and the run fails. */
+int main(int argc, char **argv)
+{
+    try {
+        return run_main(argc, argv);
+    } catch (const std::bad_alloc &) {
+        std::fprintf(stderr, "tarvel: out of memory\n");
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "tarvel: %s\n", e.what());
+    } catch (...) {
+        std::fprintf(stderr, "tarvel: an unexpected failure\n");
+    }
+    return 1;
 }

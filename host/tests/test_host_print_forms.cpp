@@ -67,13 +67,51 @@ TEST_F(HostPrintForms, AFormIsMadeThenPrintedUnderEveryPage)
     EXPECT_EQ(count(l, pxllist::op::kBeginPage), 3);
     EXPECT_EQ(count(l, pxllist::op::kExecStream), 3);
 
-    /* a form that does not exist: the pages print without it */
+    /* a form that does not exist is refused: the pages never print without it unsaid */
+    const std::string before = bytesOf(job);
     out = print("--pages 1 --form 'C:\\NoSuchFolder\\Nothing'", &status);
+    EXPECT_EQ(status, 1) << out;
+    EXPECT_NE(out.find("the form 'C:\\NoSuchFolder\\Nothing' cannot be printed: cannot open '"), std::string::npos)
+        << out;
+    EXPECT_NE(out.find("Nothing.frm': No such file or directory"), std::string::npos) << out;
+    EXPECT_EQ(bytesOf(job), before) << "the job file is as it was";
+}
+
+TEST_F(HostPrintForms, DamagedFormsAreRefusedWithTheirReasons)
+{
+    int status = -1;
+    std::string out = print("--pages 1 --form-create Good", &status);
     ASSERT_EQ(status, 0) << out;
-    const std::string plain = bytesOf(job);
-    ASSERT_TRUE(pxllist::ListJob(std::span<const uint8_t>(reinterpret_cast<const uint8_t *>(plain.data()), plain.size()),
-                                 {}, &l));
-    EXPECT_EQ(count(l, pxllist::op::kExecStream), 0);
+    const auto found = formFiles("good.frm");
+    ASSERT_EQ(found.size(), 1u);
+    const std::string good = bytesOf(found[0]);
+    ASSERT_GT(good.size(), 40u);
+    const std::filesystem::path bad = found[0].parent_path() / "Bad.frm";
+    struct Case {
+        const char *what;
+        std::string bytes;
+        const char *message;
+    } const cases[] = {
+        {"empty", "", "it is empty"},
+        {"not a stream", "plain text, not a form\n", "it is damaged: "},
+        {"cut inside its last operator's attributes", good.substr(0, good.size() - 1), "it is damaged: "},
+        {"cut in half", good.substr(0, good.size() / 2), "it is damaged: "},
+        {"an escape in the stream", good + "\x1b%-12345X@PJL\n", "it is damaged: "},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        std::ofstream(bad, std::ios::binary | std::ios::trunc) << c.bytes;
+        out = print("--pages 1 --form Bad", &status);
+        EXPECT_EQ(status, 1) << out;
+        EXPECT_NE(out.find("the form 'Bad' (" + bad.string() + ") cannot be printed: "), std::string::npos) << out;
+        EXPECT_NE(out.find(c.message), std::string::npos) << out;
+    }
+    /* a form on a network path can neither be made nor read: the machine has no shares */
+    for (const char *option : {"--form-create", "--form"}) {
+        out = print(std::string("--pages 1 ") + option + " '\\\\server\\share\\f'", &status);
+        EXPECT_EQ(status, 2) << out;
+        EXPECT_NE(out.find("the machine has no network shares"), std::string::npos) << out;
+    }
 }
 
 TEST_F(HostPrintForms, BadValuesAreRefused)

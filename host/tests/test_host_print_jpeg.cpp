@@ -95,6 +95,23 @@ TEST_F(HostPrintJpeg, BadFilesAndOptionsAreRefused)
     const std::string cut = write("cut.jpg", std::vector<uint8_t>(good.begin(), good.end() - 30));
     const std::string text = write("notes.jpg", {'h', 'e', 'l', 'l', 'o'});
     const std::string empty = write("empty.jpg", {});
+    /* the scan ends early (an end-of-image marker in its middle) and a scan garbled: the headers read well */
+    size_t sos = 0;
+    while (sos + 3 < good.size() && !(good[sos] == 0xFF && good[sos + 1] == 0xDA))
+        sos++;
+    ASSERT_LT(sos + 3, good.size());
+    const size_t scan = sos + 2 + size_t(good[sos + 2] << 8 | good[sos + 3]);
+    const size_t middle = scan + (good.size() - 2 - scan) / 2;
+    auto ended = std::vector<uint8_t>(good.begin(), good.begin() + std::ptrdiff_t(middle));
+    ended.push_back(0xFF);
+    ended.push_back(0xD9);
+    const std::string endedEarly = write("ended.jpg", ended);
+    auto garbled = good;
+    for (size_t i = middle; i < middle + 16 && i + 2 < garbled.size(); i++)
+        garbled[i] = uint8_t(0xD0 + i % 8); /* restart markers' numbers where no marker may be */
+    for (size_t i = middle; i < middle + 16 && i + 2 < garbled.size(); i += 2)
+        garbled[i] = 0xFF;
+    const std::string garbledScan = write("garbled.jpg", garbled);
     struct Row {
         std::string options;
         int status;
@@ -104,7 +121,10 @@ TEST_F(HostPrintJpeg, BadFilesAndOptionsAreRefused)
         {text, 1, "not a JPEG file"},
         {empty, 1, "is empty"},
         {cut, 1, "cannot be decoded"},
-        {"--pass-through " + cut, 1, "refused the JPEG piece"},
+        {"--pass-through " + cut, 1, "cannot be sent undecoded: the JPEG file is damaged: "},
+        {"--pass-through " + endedEarly, 1, "cannot be sent undecoded: the JPEG file is damaged: "},
+        {"--pass-through " + garbledScan, 1, "cannot be sent undecoded: the JPEG file is damaged: "},
+        {endedEarly, 1, "cannot be decoded"},
         {"--pass-through", 2, "needs a JPEG file"},
         {photo + " " + photo, 2, "one JPEG file"},
         {"--pages 2 " + photo, 2, "one page"},

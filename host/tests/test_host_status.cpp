@@ -7,6 +7,10 @@
 #include "../../langmon/tests/lm_device_fixture.h"
 #include "../../langmon/tests/net/snmp_peers.h"
 
+#include <plat/machine.h>
+#include <plat/spooler.h>
+#include <plat/text.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -89,8 +93,69 @@ TEST_F(HostStatusTest, SilentDeviceIsReportedAsNotAnswering)
 {
     int code = -1;
     const std::string out = status("--port IP_" + std::string(SnmpPeers::kSilent), &code);
-    EXPECT_EQ(code, 0) << out;
+    EXPECT_EQ(code, 1) << out;
     EXPECT_EQ(out.rfind("device: not answering\n", 0), 0u) << out;
+    EXPECT_NE(out.find("tarvel status: nothing answers at " + std::string(SnmpPeers::kSilent) + " (port IP_"),
+              std::string::npos)
+        << out;
+}
+
+TEST_F(HostStatusTest, PortsThatCannotBeReadOverTheNetworkAreRefusedAndAddedOnesCanBeRemoved)
+{
+    struct Case {
+        std::string port;
+        const char *message;
+    } const cases[] = {
+        {"COM1:", "'COM1:' is not a TCP/IP port; the status is read over the network"},
+        {"FILE:", "'FILE:' is not a TCP/IP port"},
+        {"IP_999.1.1.1", "'IP_999.1.1.1' names no address"},
+        {"IP_1.2.3", "'IP_1.2.3' names no address"},
+        {"IP_a..b", "'IP_a..b' names no address"},
+        {"IP_-printer", "'IP_-printer' names no address"},
+        {"IP_has space", "names no address"},
+        {"IP_" + std::string(254, 'a'), "names no address"},
+        {"NoSuchPort", "'NoSuchPort' is not an installed port"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.port);
+        int code = -1;
+        const std::string out = status("--port '" + c.port + "'", &code);
+        EXPECT_EQ(code, 2) << out;
+        EXPECT_NE(out.find(c.message), std::string::npos) << out;
+    }
+    plat::machine_reset((dir / "machine").string());
+    DWORD needed = 0, count = 0;
+    EnumPortsW(nullptr, 2, nullptr, 0, &needed, &count);
+    std::vector<BYTE> ports(needed ? needed : 1);
+    ASSERT_TRUE(EnumPortsW(nullptr, 2, ports.data(), needed, &needed, &count));
+    for (DWORD i = 0; i < count; i++)
+        EXPECT_NE(plat::utf16_to_utf8(reinterpret_cast<const PORT_INFO_2W *>(ports.data())[i].pPortName).rfind("IP_", 0),
+                  0u)
+            << "no impossible port is stored";
+    plat::machine_reset((dir / "idle").string());
+
+    /* an added port goes with --remove; a built-in one or one a printer is on stays */
+    const std::string port = "IP_" + std::string(SnmpPeers::kSilent);
+    int code = -1;
+    std::string out = status("--port " + port, &code);
+    EXPECT_EQ(code, 1) << out;
+    out = run("--machine " + (dir / "machine").string() + " install Office TARVEL1.DDD " + port, &code);
+    ASSERT_EQ(code, 0) << out;
+    out = status("--port " + port + " --remove", &code);
+    EXPECT_EQ(code, 1) << out;
+    EXPECT_NE(out.find("the port " + port + " is used by the printer Office; remove the printer first"),
+              std::string::npos)
+        << out;
+    out = run("--machine " + (dir / "machine").string() + " remove Office", &code);
+    ASSERT_EQ(code, 0) << out;
+    out = status("--port " + port + " --remove", &code);
+    EXPECT_EQ(code, 0) << out;
+    EXPECT_NE(out.find("Removed port " + port), std::string::npos) << out;
+    out = status("--port " + port + " --remove", &code);
+    EXPECT_EQ(code, 2) << out;
+    out = status("--port COM1: --remove", &code);
+    EXPECT_EQ(code, 2) << out;
+    EXPECT_NE(out.find("'COM1:' is not a TCP/IP port of this machine; nothing was removed"), std::string::npos) << out;
 }
 
 TEST_F(HostStatusTest, MalformedEndpointSettingIsRefused)

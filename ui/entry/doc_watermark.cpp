@@ -9,6 +9,7 @@
 
 #include <tarvel/base/esc_codes.h>
 
+#include <plat/error.h>
 #include <plat/gdi_dc.h>
 #include <plat/memory.h>
 
@@ -96,7 +97,10 @@ int DOC_DrawBitmapWatermark(HDC hdc, const BYTE *query, int resolution, DWORD po
     BITMAPINFOHEADER header{};
     const BYTE *bits = dib && PRV_ReadDibHeader(dib, &header) ? dib_bits(dib, header) : nullptr;
     LONG w = 0, h = 0;
-    int result = 1;
+    /* A bitmap that cannot be read or used fails the page: it is never dropped from it without a word. */
+    int result = bits ? 1 : -1;
+    if (!bits)
+        SetLastError(dib ? ERROR_INVALID_DATA : ERROR_FILE_NOT_FOUND);
     if (bits && DOC_BitmapWatermarkSize(&header, scale, resolution, &w, &h)) {
         const auto *info = reinterpret_cast<const BITMAPINFO *>(dib);
         const LONG rows = header.biHeight < 0 ? -header.biHeight : header.biHeight;

@@ -204,9 +204,11 @@ TEST_F(WatermarkDrawing, ARefusedPlacementFailsWithTheContextRestored)
     expectRestored();
 }
 
-TEST_F(WatermarkDrawing, ABitmapThatCannotBeReadDrawsNothing)
+TEST_F(WatermarkDrawing, ABitmapThatCannotBeReadDrawsNothingAndFailsThePage)
 {
-    EXPECT_EQ(DOC_DrawBitmapWatermark(dc, area.data(), 600, 0x0202, u"C:\\marks\\none.bmp", FALSE, 1000, 1), 1);
+    SetLastError(0);
+    EXPECT_EQ(DOC_DrawBitmapWatermark(dc, area.data(), 600, 0x0202, u"C:\\marks\\none.bmp", FALSE, 1000, 1), -1);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
     auto log = plat::gdi_dc_log();
     EXPECT_EQ(only(log, "StretchDIBits").size(), 0u);
     EXPECT_EQ(log.back().op, "RestoreDC");

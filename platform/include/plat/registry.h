@@ -306,6 +306,13 @@ std::string registry_file();
  */
 LONG registry_store_error();
 
+/*
+ * Empty, or what keeps the registry's lock file from being taken ("<path>
+ * cannot be taken: it is a symbolic link"): the registry then saves no
+ * change.
+ */
+std::string registry_lock_problem();
+
 /* The registry as the bytes its file holds. */
 std::string registry_image();
 

@@ -645,6 +645,13 @@ std::string spool_state_path();
  */
 DWORD spool_store_error();
 
+/*
+ * Empty, or what keeps the spooler's lock file from being taken ("<path>
+ * cannot be taken: it is a symbolic link"): the spooler then saves no
+ * change, since one made unlocked could undo another process's.
+ */
+std::string spool_lock_problem();
+
 /* A printer driver to install.  File members are file names in the driver directory. */
 struct SpoolDriver {
     std::u16string name;
@@ -717,6 +724,12 @@ struct SpoolPort {
 
 /* Adds (or replaces) a port.  ERROR_INVALID_PARAMETER for an empty name. */
 DWORD spool_add_port(const SpoolPort &port);
+
+/*
+ * Removes an added port.  ERROR_NOT_FOUND for an unknown one,
+ * ERROR_ACCESS_DENIED for a built-in port or one a printer is on.
+ */
+DWORD spool_delete_port(std::u16string_view name);
 
 /* A port's status and severity as SetPortW set them; false for an unknown port. */
 bool spool_port_status(std::u16string_view port, DWORD *status, DWORD *severity);

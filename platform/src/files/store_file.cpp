@@ -6,8 +6,11 @@
 #include "store_file.h"
 
 #include <plat/fault.h>
+#include <plat/file_replace.h>
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,6 +19,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <random>
 
 namespace plat::storefile {
@@ -84,7 +89,7 @@ bool FileLock::open_file()
     size_t slash = path_.find_last_of('/');
     if (slash != std::string::npos && slash > 0)
         make_folders(path_.substr(0, slash));
-    int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
+    int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0644);
     if (fd < 0)
         return false;
     struct stat sb;
@@ -100,13 +105,29 @@ bool FileLock::open_file()
 
 bool FileLock::lock()
 {
-    if (path_.empty() || !open_file())
+    if (path_.empty() || !open_file()) {
+        failure_ = path_.empty() ? EINVAL : errno;
         return false;
+    }
     while (::flock(fd_, LOCK_EX) != 0)
-        if (errno != EINTR)
+        if (errno != EINTR) {
+            failure_ = errno;
             return false;
+        }
     held_ = true;
+    failure_ = 0;
     return true;
+}
+
+std::string FileLock::why_not() const
+{
+    if (failure_ == 0)
+        return std::string();
+    if (failure_ == ELOOP)
+        return "it is a symbolic link";
+    if (failure_ == EINVAL || failure_ == EISDIR)
+        return "it is not a file";
+    return std::strerror(failure_);
 }
 
 void FileLock::unlock()
@@ -141,7 +162,7 @@ uint64_t FileLock::write_new_stamp()
 int read_file(const std::string &path, std::vector<BYTE> &out, size_t limit)
 {
     out.clear();
-    int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK); /* a planted FIFO never blocks */
     if (fd < 0)
         return errno;
     struct stat sb;
@@ -221,6 +242,35 @@ int write_atomically(const std::string &path, const void *data, size_t size)
     return 0;
 }
 
+int remove_stale_temporaries(const std::string &path)
+{
+    const size_t slash = path.find_last_of('/');
+    const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash);
+    const std::string prefix = path.substr(slash == std::string::npos ? 0 : slash + 1) + ".new.";
+    DIR *d = ::opendir(dir.c_str());
+    if (!d)
+        return 0;
+    int removed = 0;
+    while (const dirent *e = ::readdir(d)) {
+        const std::string name = e->d_name;
+        if (name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        char *end = nullptr;
+        const long pid = std::strtol(name.c_str() + prefix.size(), &end, 10);
+        if (pid <= 0 || *end != '.')
+            continue;
+        /* a process that exists (or that we may not signal) may still be writing it */
+        if (::kill(pid_t(pid), 0) == 0 || errno != ESRCH)
+            continue;
+        const std::string full = dir + "/" + name;
+        struct stat sb;
+        if (::lstat(full.c_str(), &sb) == 0 && S_ISREG(sb.st_mode) && ::unlink(full.c_str()) == 0)
+            removed++;
+    }
+    ::closedir(d);
+    return removed;
+}
+
 std::string keep_aside(const std::string &path)
 {
     for (unsigned n = 1; n < 100000; n++) {
@@ -292,3 +342,47 @@ DWORD read_error_of_errno(int e)
 }
 
 } // namespace plat::storefile
+
+namespace plat {
+
+int file_replace(const std::string &path, const void *data, size_t size)
+{
+    struct stat sb;
+    if (::lstat(path.c_str(), &sb) == 0 && !S_ISREG(sb.st_mode) && !S_ISLNK(sb.st_mode)) {
+        if (S_ISDIR(sb.st_mode))
+            return EISDIR;
+        if (!S_ISCHR(sb.st_mode))
+            return ENODEV;
+        /* A character device (/dev/null) takes the bytes as they come; nothing there can be replaced. */
+        const int fd = ::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+        if (fd < 0)
+            return errno;
+        int err = 0;
+        const BYTE *p = static_cast<const BYTE *>(data);
+        for (size_t left = size; left > 0 && !err;) {
+            const ssize_t k = ::write(fd, p, left);
+            if (k < 0 && errno == EINTR)
+                continue;
+            if (k <= 0)
+                err = k < 0 ? errno : EIO;
+            else
+                p += k, left -= size_t(k);
+        }
+        ::close(fd);
+        return err;
+    }
+    return storefile::write_atomically(path, data, size);
+}
+
+std::string file_error_text(int error)
+{
+    if (error == ELOOP)
+        return "it is a symbolic link";
+    if (error == ENODEV)
+        return "it is a device, FIFO or socket, not a file";
+    if (error == EISDIR)
+        return "it is a folder";
+    return std::strerror(error);
+}
+
+} // namespace plat

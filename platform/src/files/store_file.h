@@ -40,6 +40,9 @@ public:
     bool lock();
     void unlock();
     bool held() const { return held_; }
+    const std::string &path() const { return path_; }
+    /* Why the last lock() failed, in words ("it is a symbolic link", strerror's text); empty after a success. */
+    std::string why_not() const;
 
     /* The stamp of the last save (0: none yet), read under the lock. */
     uint64_t read_stamp();
@@ -52,6 +55,7 @@ private:
     int fd_ = -1;
     pid_t owner_ = 0; /* the process that opened fd_: a forked child opens its own */
     bool held_ = false;
+    int failure_ = 0; /* errno of the last failed lock(), 0 after a success */
 };
 
 /* Holds a FileLock for a scope (nothing when it cannot be taken; ok() says which). */
@@ -87,6 +91,14 @@ int read_file(const std::string &path, std::vector<BYTE> &out, size_t limit = si
  * on failure the temporary file is gone and the old file untouched.
  */
 int write_atomically(const std::string &path, const void *data, size_t size);
+
+/*
+ * Removes the temporary files of saves of `path` whose process is gone
+ * ("<path>.new.<pid>.<n>" of a process killed between creating and
+ * renaming it).  Call with the store's lock held; a live process's file
+ * stays.  The number of files removed.
+ */
+int remove_stale_temporaries(const std::string &path);
 
 /*
  * Moves the damaged file at `path` aside as "<path>.bad.N", N the first

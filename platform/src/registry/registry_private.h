@@ -65,6 +65,7 @@ struct Registry {
     uint64_t stamp = 0;              /* the stamp of the file as this process last read or saved it */
     bool file_found = false;         /* the last read found a file (damaged or not) */
     LONG store_error = ERROR_SUCCESS; /* the file could not be read: every call fails with this, nothing is saved */
+    LONG lock_error = ERROR_SUCCESS;  /* the lock could not be taken by the last hold: nothing is saved */
 };
 
 /*

@@ -270,6 +270,8 @@ LONG save_locked(Registry &r)
 {
     if (r.store_error)
         return r.save_error = r.store_error;
+    if (r.lock_error)
+        return r.save_error = r.lock_error; /* unlocked, a save could write over another process's change */
     std::string image;
     try {
         image = image_locked(r);
@@ -293,6 +295,8 @@ LONG save_locked(Registry &r)
 
 void load_locked(Registry &r)
 {
+    if (r.file_lock.held())
+        storefile::remove_stale_temporaries(r.file); /* left by a process killed in a save */
     std::vector<BYTE> bytes;
     int err = storefile::read_file(r.file, bytes, kMaxFileBytes);
     r.file_found = err != ENOENT;
@@ -326,8 +330,15 @@ void load_locked(Registry &r)
 
 FileHold::FileHold(Registry &r) : r_(r), held_(r.file_lock.lock())
 {
-    if (!held_)
+    if (!held_) {
+        if (r.lock_error == ERROR_SUCCESS)
+            std::fprintf(stderr, "tarvel: the registry's lock file %s cannot be taken (%s); the registry saves no "
+                                 "changes\n",
+                         r.file_lock.path().c_str(), r.file_lock.why_not().c_str());
+        r.lock_error = ERROR_ACCESS_DENIED;
         return;
+    }
+    r.lock_error = ERROR_SUCCESS;
     uint64_t now = r.file_lock.read_stamp();
     if (now == r.stamp && now != 0 && r.store_error == ERROR_SUCCESS)
         return;

@@ -207,6 +207,7 @@ void registry_machine_reset()
     r.file_lock.set_path(machine_root() + "/registry.lock");
     r.stamp = 0;
     r.store_error = ERROR_SUCCESS;
+    r.lock_error = ERROR_SUCCESS;
     drop_tree(r);
     FileHold hold(r);
     if (!r.file_found)
@@ -318,6 +319,17 @@ std::string registry_file()
     Registry &r = registry();
     std::lock_guard<std::mutex> g(r.lock);
     return r.file;
+}
+
+std::string registry_lock_problem()
+{
+    ensure_machine();
+    Registry &r = registry();
+    std::lock_guard<std::mutex> g(r.lock);
+    FileHold hold(r);
+    if (r.lock_error == ERROR_SUCCESS)
+        return std::string();
+    return r.file_lock.path() + " cannot be taken: " + r.file_lock.why_not();
 }
 
 LONG registry_store_error()

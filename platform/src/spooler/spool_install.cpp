@@ -260,6 +260,27 @@ DWORD spool_add_port(const SpoolPort &port)
     return put_saved(s.st, s.st.ports, old, std::move(p));
 }
 
+DWORD spool_delete_port(std::u16string_view name)
+{
+    Session s;
+    State &st = s.st;
+    Port *p = find_port(st, name);
+    if (!p)
+        return ERROR_NOT_FOUND;
+    if (p->builtin)
+        return ERROR_ACCESS_DENIED;
+    for (const Printer &printer : st.printers)
+        if (same_name(printer.port, name))
+            return ERROR_ACCESS_DENIED;
+    const size_t index = size_t(p - st.ports.data());
+    Port gone = std::move(*p);
+    st.ports.erase(st.ports.begin() + std::ptrdiff_t(index));
+    DWORD err = save(st);
+    if (err)
+        st.ports.insert(st.ports.begin() + std::ptrdiff_t(index), std::move(gone));
+    return err;
+}
+
 bool spool_port_status(std::u16string_view port, DWORD *status, DWORD *severity)
 {
     Session s;

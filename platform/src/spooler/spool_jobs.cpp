@@ -16,6 +16,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <ctime>
 #include <filesystem>
 
@@ -233,6 +234,16 @@ DWORD StartDocPrinterW(HANDLE hPrinter, DWORD Level, const BYTE *pDocInfo)
      */
     std::error_code ec;
     std::filesystem::create_directories(st.folder + "/jobs", ec);
+    /* The jobs folder and the spooler's own are real folders: a link planted there would put jobs outside. */
+    for (const std::string &folder : {st.folder, st.folder + "/jobs"}) {
+        struct stat sb;
+        if (::lstat(folder.c_str(), &sb) != 0 || !S_ISDIR(sb.st_mode)) {
+            std::fprintf(stderr, "tarvel spooler: %s %s; no job is written\n", folder.c_str(),
+                         ::lstat(folder.c_str(), &sb) == 0 && S_ISLNK(sb.st_mode) ? "is a symbolic link"
+                                                                                  : "is not a folder");
+            return fail(ERROR_ACCESS_DENIED);
+        }
+    }
     DWORD id = st.next_job_id;
     Fd data, sizes;
     DWORD err = ERROR_SUCCESS;

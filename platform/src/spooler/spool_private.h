@@ -141,6 +141,7 @@ struct State {
     storefile::FileLock file_lock; /* "<folder>/spooler.lock", which also holds the stamp of the last save */
     uint64_t stamp = 0;        /* the stamp of the store as this process last read or saved it */
     DWORD store_error = 0;     /* the store could not be read: it is not written over (the read's error) */
+    DWORD lock_error = 0;      /* the store's lock could not be taken by the last hold: nothing is saved */
     uint64_t generation = 0; /* grows with every load; handles of an older one are dead */
     std::string folder;      /* "<root>/spooler" of the loaded machine */
     uint32_t next_printer_id = 1;

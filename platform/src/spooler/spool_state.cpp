@@ -258,6 +258,14 @@ DWORD spool_store_error()
     return s.st.store_error;
 }
 
+std::string spool_lock_problem()
+{
+    Session s;
+    if (!s.st.lock_error)
+        return std::string();
+    return s.st.file_lock.path() + " cannot be taken: " + s.st.file_lock.why_not();
+}
+
 void spool_set_current_user_rights(SpoolUser user)
 {
     ensure_loaded();

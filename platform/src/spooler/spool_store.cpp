@@ -439,6 +439,8 @@ Read read_store(const std::string &path, State &into, std::string &why, int *err
 void reload(State &st)
 {
     std::string path = st.folder + "/spooler.dat";
+    if (st.file_lock.held())
+        storefile::remove_stale_temporaries(path); /* left by a process killed in a save */
     State fresh;
     fresh.folder = st.folder;
     seed_local_ports(fresh);
@@ -524,6 +526,8 @@ DWORD save(State &st)
 {
     if (st.store_error)
         return st.store_error;
+    if (st.lock_error)
+        return st.lock_error; /* unlocked, a save could write over another process's change */
     if (fault_disk_is_full())
         return ERROR_DISK_FULL;
     std::vector<BYTE> body = serialize(st);
@@ -550,8 +554,14 @@ void load_state(State &st, const std::string &root)
     st.folder = root + "/spooler";
     st.file_lock.set_path(st.folder + "/spooler.lock");
     st.store_error = 0;
+    st.lock_error = 0;
     st.stamp = 0;
     storefile::LockHold hold(st.file_lock);
+    if (!hold.ok()) {
+        std::fprintf(stderr, "tarvel spooler: the lock file %s cannot be taken (%s); the spooler makes no changes\n",
+                     st.file_lock.path().c_str(), st.file_lock.why_not().c_str());
+        st.lock_error = ERROR_ACCESS_DENIED;
+    }
     refresh_state(st);
 }
 
@@ -567,8 +577,16 @@ void refresh_state(State &st)
 
 StoreHold::StoreHold(State &st) : st_(st), held_(st.file_lock.lock())
 {
-    if (held_)
+    if (held_) {
+        st_.lock_error = 0;
         refresh_state(st_);
+        return;
+    }
+    /* No change is made unlocked: it could undo another process's, so every save is refused until the lock is back. */
+    if (st_.lock_error == 0)
+        std::fprintf(stderr, "tarvel spooler: the lock file %s cannot be taken (%s); the spooler makes no changes\n",
+                     st_.file_lock.path().c_str(), st_.file_lock.why_not().c_str());
+    st_.lock_error = ERROR_ACCESS_DENIED;
 }
 
 StoreHold::~StoreHold()

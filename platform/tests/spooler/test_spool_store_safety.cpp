@@ -132,6 +132,15 @@ TEST_F(StoreSafety, ProcessesAtOnceGetDistinctJobsAndLoseNoChange)
     EXPECT_LE(stored_number(), kProcesses * kJobs);
 }
 
+/* Files in `folder` whose names begin with `prefix`. */
+int temporaries(const fs::path &folder, const std::string &prefix)
+{
+    int n = 0;
+    for (const auto &e : fs::directory_iterator(folder))
+        n += e.path().filename().string().rfind(prefix, 0) == 0;
+    return n;
+}
+
 TEST_F(StoreSafety, AKillAtAnyStepOfASaveLeavesTheOldOrTheNewStore)
 {
     install();
@@ -147,6 +156,8 @@ TEST_F(StoreSafety, AKillAtAnyStepOfASaveLeavesTheOldOrTheNewStore)
         EXPECT_EQ(status, 128 + SIGKILL);
         std::string err = restart_quietly();
         EXPECT_EQ(err, "") << "the store loads whole";
+        EXPECT_EQ(temporaries(fs::path(plat::spool_state_path()).parent_path(), "spooler.dat.new."), 0)
+            << "the killed save's temporary file is gone";
         long after = stored_number();
         EXPECT_TRUE(after == before || after == before + 1) << after;
         EXPECT_EQ(after, step == plat::SAVE_STEP_RENAMED ? before + 1 : before);
@@ -165,6 +176,8 @@ TEST_F(StoreSafety, AKillAtAnyStepOfASaveLeavesTheOldOrTheNewStore)
         EXPECT_EQ(status, 128 + SIGKILL);
         std::string err = restart_quietly();
         EXPECT_EQ(err, "");
+        plat::registry_store_error(); /* the registry reads its file under its lock */
+        EXPECT_EQ(temporaries(root, "registry.dat.new."), 0) << "the killed save's temporary file is gone";
         HKEY k = nullptr;
         LONG open = RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Kill", 0, KEY_READ, &k);
         EXPECT_EQ(open == ERROR_SUCCESS, step == plat::SAVE_STEP_RENAMED);

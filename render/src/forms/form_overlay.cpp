@@ -121,6 +121,7 @@ struct Converter {
     FormSink sink;
     void *sinkContext;
     WORD previousAttribute;
+    bool attributesOpen = false; /* values read that no operator has taken yet */
 };
 
 bool cv_Put(Converter &c, const void *bytes, DWORD n)
@@ -343,18 +344,22 @@ int OVL_ConvertForm(FormReader *reader, const FormConversion *conversion, FormSc
         switch (t.kind) {
         case FORM_TAG_SINGLE:
             ok = cv_Put(c, &tag, 1);
+            c.attributesOpen = false; /* the operator takes the attribute list */
             break;
         case FORM_TAG_VALUE:
             ok = cv_Value(c, tag, t);
+            c.attributesOpen = true;
             break;
         case FORM_TAG_ARRAY:
             ok = cv_Array(c, tag, t);
+            c.attributesOpen = true;
             break;
         case FORM_TAG_EMBEDDED:
-            ok = cv_Embedded(c, tag, t);
+            /* data belongs to the operator before it, never to an open attribute list */
+            ok = !c.attributesOpen && cv_Embedded(c, tag, t);
             break;
         case FORM_TAG_LINE:
-            ok = cv_Line(c, tag);
+            ok = !c.attributesOpen && cv_Line(c, tag);
             break;
         default: /* not allowed, or an attribute without its value */
             break;
@@ -362,7 +367,8 @@ int OVL_ConvertForm(FormReader *reader, const FormConversion *conversion, FormSc
         if (!ok)
             return 0;
     }
-    if (reader->failed || !reader->done)
+    /* a form that ends inside an attribute list would leave the job's stream without its operator */
+    if (reader->failed || !reader->done || c.attributesOpen)
         return 0;
     scan->size = reader->consumed;
     return 1;
