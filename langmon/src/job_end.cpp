@@ -10,6 +10,8 @@
 #include <plat/clock.h>
 #include <plat/error.h>
 #include <plat/spooler.h>
+#include <plat/sysinfo.h>
+#include <plat/thread.h>
 
 #include <cstring>
 
@@ -44,10 +46,16 @@ bool job_status(HANDLE handle, DWORD jobId, DWORD *status)
     return ok;
 }
 
-void release_job(HANDLE printer, DWORD jobId, DWORD times)
+/* The spooler thread gets back the priority it had before "PrintingPriority" changed it. */
+void restore_priority(MonitorPort *port)
 {
-    for (DWORD i = 0; i < times; ++i)
-        SetJobW(printer, jobId, 0, nullptr, JOB_CONTROL_LAST_PAGE_EJECTED);
+    if (!port->priorityThread)
+        return;
+    /* Only the thread that was changed can put itself back; a raise back may be refused (plat/thread.h). */
+    if (port->priorityThreadId == GetCurrentThreadId())
+        SetThreadPriority(GetCurrentThread(), int(port->savedPriority));
+    port->priorityThread = nullptr;
+    port->priorityThreadId = 0;
 }
 
 /* The job printer's spooler handle, else the printer opened by name (`opened` then set). */
@@ -84,24 +92,22 @@ void reset_device(MonitorPort *port)
 
 BOOL end_plain(MonitorPort *port)
 {
-    bool startFailed = false;
     if (has_bits(port, ST_PORT_OPEN)) {
         LMP_ClearState(port, ST_PORT_OPEN);
         LMP_PortEndDoc(port);
     } else if (LMP_PortStartDoc(port, port->printerName, port->jobId, port->docInfoLevel,
                                 static_cast<LPBYTE>(port->docInfo))) {
         LMP_PortEndDoc(port); /* the port monitor sees the job, also one that wrote nothing */
-    } else {
-        startFailed = true;
     }
     LMP_ClearState(port, ST_JOB_OPEN);
     if (port->portMode & 0x2) {
         port->flowing = 0;
         port->portMode &= ~0x2u;
     }
+    /* released once, also when the port monitor never saw the job: a second release could hit a later job */
     HANDLE h = nullptr;
     if (port->printerName && OpenPrinterW(port->printerName, &h, nullptr)) {
-        release_job(h, port->jobId, startFailed ? 2 : 1);
+        SetJobW(h, port->jobId, 0, nullptr, JOB_CONTROL_LAST_PAGE_EJECTED);
         ClosePrinter(h);
     }
     LMU_Free(port->docInfo);
@@ -286,15 +292,12 @@ BOOL EndDocPort(HANDLE hPort)
         }
         LMS_NotifyChanged(port);
         if (!port->dataWritten) {
-            /* nothing reached the device: every queued job is released now */
-            while (JobQueueEntry *e = port->jobQueueHead) {
-                if (!e->next) {
-                    port->releaseCount += 2;
-                    break;
-                }
-                if (e->printer && e->printer->spoolerHandle)
-                    release_job(e->printer->spoolerHandle, e->jobId, 2);
-                LMJ_ReleaseFirstJob(port);
+            /* nothing reached the device: every queued job is released now, this one at the end */
+            for (JobQueueEntry *e = port->jobQueueHead; e; e = e->next) {
+                if (e->jobId == port->jobId)
+                    ++port->releaseCount;
+                else
+                    LMJ_ReleaseQueuedJob(port, e, JOB_CONTROL_LAST_PAGE_EJECTED);
             }
             LMJ_FreeJobQueue(port);
             LMS_SetJobActive(port, FALSE);
@@ -327,14 +330,10 @@ BOOL EndDocPort(HANDLE hPort)
     if (port->portKind & KIND_NETWORK)
         end_network(port);
 
-    if (port->releaseCount) {
-        bool openedHere = false;
-        if (HANDLE h = spooler_handle(port, openedHere)) {
-            release_job(h, port->jobId, port->releaseCount < 2 ? port->releaseCount : 2);
-            if (openedHere)
-                ClosePrinter(h);
-        }
-    }
+    /* however many reasons there were, the job is released once */
+    if (port->releaseCount)
+        LMJ_ReleaseCurrentJob(port);
+    restore_priority(port);
     LMP_ClearState(port, ST_END_REQUESTED | ST_END_SENT);
     port->portMode &= ~0x2u;
     port->idleSkip = 1;

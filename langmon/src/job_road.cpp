@@ -17,7 +17,9 @@
 #include <plat/debug.h>
 #include <plat/error.h>
 #include <plat/spooler.h>
+#include <plat/sysinfo.h>
 #include <plat/text.h>
+#include <plat/thread.h>
 
 #include <cstring>
 
@@ -114,9 +116,12 @@ HANDLE job_handle(MonitorPort *port)
     return p->spoolerHandle;
 }
 
-/* "PrintingPriority" of the monitor's own key through the spooler's registry callbacks; remembered only,
-   as the platform has no thread priorities. */
-void read_printing_priority(MonitorPort *port)
+/*
+ * "PrintingPriority" of the monitor's own key through the spooler's registry
+ * callbacks: the calling (spooler) thread runs the job at that priority; its
+ * own priority is remembered and put back by EndDocPort.
+ */
+void apply_printing_priority(MonitorPort *port)
 {
     PMONITORINIT init = LMP_MonitorInit();
     if (!init || !init->pMonitorReg || !init->pMonitorReg->fpOpenKey || !init->pMonitorReg->fpQueryValue)
@@ -127,8 +132,17 @@ void read_printing_priority(MonitorPort *port)
     DWORD type = 0, value = 0, size = sizeof value;
     if (init->pMonitorReg->fpQueryValue(key, u"PrintingPriority", &type, reinterpret_cast<PBYTE>(&value), &size,
                                         init->hSpooler) == ERROR_SUCCESS &&
-        type == REG_DWORD) {
-        port->savedPriority = LONG(value);
+        type == REG_DWORD && size == sizeof value) {
+        const int saved = GetThreadPriority(GetCurrentThread());
+        /* A value that is no priority level changes nothing; a raise the process may not make goes as far as it may. */
+        if (saved != THREAD_PRIORITY_ERROR_RETURN &&
+            (SetThreadPriority(GetCurrentThread(), int(LONG(value))) || GetLastError() == ERROR_PRIVILEGE_NOT_HELD)) {
+            if (!port->priorityThread) {
+                port->savedPriority = saved;
+                port->priorityThread = GetCurrentThread();
+                port->priorityThreadId = GetCurrentThreadId();
+            }
+        }
     }
     if (init->pMonitorReg->fpCloseKey)
         init->pMonitorReg->fpCloseKey(key, init->hSpooler);
@@ -225,6 +239,7 @@ BOOL StartDocPort(HANDLE hPort, LPWSTR pPrinterName, DWORD JobId, DWORD Level, L
     }
     LMP_ClearState(port, ST_HEADER_SENT | ST_END_REQUESTED | ST_DISCARD | ST_END_SENT);
     port->jobId = JobId;
+    port->jobReleased = 0;
 
     if (port->portKind & KIND_BIDI) {
         LMP_Lock(port);
@@ -255,7 +270,7 @@ BOOL StartDocPort(HANDLE hPort, LPWSTR pPrinterName, DWORD JobId, DWORD Level, L
             LMJ_MakeJobId(port->jobIdentifier);
         LMS_SetSendingJobInfo(port, TRUE);
         LMS_UpdateJobStatusBits(port, 0x1, TRUE);
-        read_printing_priority(port);
+        apply_printing_priority(port);
         LMP_Unlock(port);
     } else {
         LMU_Free(port->docInfo);
