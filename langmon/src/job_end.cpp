@@ -29,11 +29,13 @@ constexpr BYTE PARALLEL_INIT = 1;
 
 bool has_bits(const MonitorPort *p, DWORD bits) { return LMP_TestState(p, bits); }
 
-/* The spooler job's status; false when it cannot be read. */
-bool job_status(HANDLE handle, DWORD jobId, DWORD *status)
+/* The spooler job's status; false when it cannot be read (`gone`: the spooler no longer holds the job). */
+bool job_status(HANDLE handle, DWORD jobId, DWORD *status, bool *gone)
 {
     DWORD needed = 0;
-    GetJobW(handle, jobId, 1, nullptr, 0, &needed);
+    *gone = false;
+    if (!GetJobW(handle, jobId, 1, nullptr, 0, &needed) && GetLastError() == ERROR_INVALID_PARAMETER)
+        *gone = true;
     if (!needed)
         return false;
     auto *job = static_cast<JOB_INFO_1W *>(LMU_Alloc(needed));
@@ -234,7 +236,8 @@ BOOL EndDocPort(HANDLE hPort)
     bool opened = false;
     if (HANDLE h = spooler_handle(port, opened)) {
         DWORD status = 0;
-        if (job_status(h, port->jobId, &status)) {
+        bool gone = false;
+        if (job_status(h, port->jobId, &status, &gone)) {
             if (status & JOB_STATUS_DELETING) {
                 LMS_UpdateJobStatusBits(port, 0x4, TRUE);
                 reset_device(port);
@@ -254,6 +257,9 @@ BOOL EndDocPort(HANDLE hPort)
                 if (!followed)
                     ++port->releaseCount;
             }
+        } else if (gone) {
+            /* deleted in the spooler already: nothing to release, and its id may be given to a later job */
+            LMJ_ForgetCurrentJob(port);
         }
         if (opened)
             ClosePrinter(h);

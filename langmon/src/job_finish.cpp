@@ -78,6 +78,18 @@ void LMJ_ReleaseCurrentJob(MonitorPort *port)
     LMP_Unlock(port);
 }
 
+void LMJ_ForgetCurrentJob(MonitorPort *port)
+{
+    if (!port)
+        return;
+    LMP_Lock(port);
+    port->jobReleased = 1;
+    for (JobQueueEntry *e = port->jobQueueHead; e; e = e->next)
+        if (e->jobId == port->jobId)
+            e->flags |= LM_JOB_RELEASED;
+    LMP_Unlock(port);
+}
+
 bool LMJ_ReleaseFirstJob(MonitorPort *port)
 {
     if (!port)

@@ -245,6 +245,8 @@ void LMJ_ReleaseQueuedJob(MonitorPort *port, JobQueueEntry *job, DWORD command);
  * handle or the printer opened by name.
  */
 void LMJ_ReleaseCurrentJob(MonitorPort *port);
+/* The spooler no longer holds the port's current job: it counts as released, so it is never released. */
+void LMJ_ForgetCurrentJob(MonitorPort *port);
 
 /* ---- The monitor's own PJL and the job-stream inspection ------------------------ */
 

@@ -106,6 +106,9 @@ TEST_F(JobRoadTest, AnotherModelGetsNoHeaderAndTheLeadingExitIsNotSent)
     ASSERT_TRUE(EndDocPort(port));
     /* no header; the inspected stream still gets the monitor's end of job behind its own exit */
     EXPECT_EQ(written_since(before), kJob.substr(9) + "@PJL EOJ NAME=\"" + id + "\"\r\n" + kUel);
+    /* the device does not report on it: its end releases it, once for all its reasons */
+    EXPECT_FALSE(job_exists(job));
+    EXPECT_EQ(plat::spool_release_count(job), 1u);
 }
 
 TEST_F(JobRoadTest, SecondStartWhileAJobIsOpenIsBusy)
@@ -175,6 +178,17 @@ TEST_F(JobRoadTest, PlainPortPassesTheJobAndTheMonitorSeesStartAndEnd)
     ASSERT_TRUE(EndDocPort(port));
     EXPECT_EQ(written_since(before), kJob);
     EXPECT_FALSE(job_exists(job2));
+    EXPECT_EQ(plat::spool_release_count(job), 1u);
+    EXPECT_EQ(plat::spool_release_count(job2), 1u);
+
+    /* the port monitor refuses the late start of a job it never saw: still released once, not twice */
+    const DWORD job3 = make_job(u"Plain", u"Memo");
+    ASSERT_TRUE(StartDocPort(port, const_cast<LPWSTR>(u"Plain"), job3, 1, reinterpret_cast<LPBYTE>(&info)));
+    LMP_ClearState(port, ST_PORT_OPEN);
+    plat::portmon_fail(plat::PortmonCall::StartDocPort, 1232);
+    ASSERT_TRUE(EndDocPort(port));
+    EXPECT_FALSE(job_exists(job3));
+    EXPECT_EQ(plat::spool_release_count(job3), 1u);
 }
 
 TEST_F(JobRoadTest, RefusedStartOnAPortOtherThanUsb)
@@ -241,6 +255,7 @@ TEST_F(JobRoadTest, DeletedJobIsDroppedAndTheDeviceReset)
     EXPECT_TRUE(reset || !job_exists(job)) << "a deleting job resets the device";
     EXPECT_LE(GetTickCount() - startTick, 120000u) << "the wait for the device is bounded";
     EXPECT_NE(written_since(before).find("@PJL JOB NAME"), std::string::npos);
+    EXPECT_EQ(plat::spool_release_count(job), 1u) << "the spooler's own deletion ends it; the monitor adds none";
 }
 
 TEST_F(JobRoadTest, DeviceThatNeverAnswersTakesNothingAndLosesNoJob)
@@ -267,6 +282,7 @@ TEST_F(JobRoadTest, DeviceThatNeverAnswersTakesNothingAndLosesNoJob)
     EXPECT_EQ(busy_of(port), 0u);
     EXPECT_EQ(queue_head_of(port), nullptr);
     EXPECT_FALSE(job_exists(job)) << "nothing was written: the job is released, not left hanging";
+    EXPECT_EQ(plat::spool_release_count(job), 1u);
 }
 
 TEST_F(JobRoadTest, CountQueuedJobsIgnoresFinishedOnes)

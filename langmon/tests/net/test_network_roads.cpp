@@ -191,16 +191,23 @@ TEST_F(NetRoadTest, JobTableDoneStateClosesAndReleasesTheFirstJob)
     serve(SnmpPeers::kV1AndV3, device_row(kIdleId) + job_rows(3, "0300FFFFFFFF00000000FFFF", 17));
     MonitorPort *port = served_tcp(SnmpPeers::kV1AndV3);
     ASSERT_NE(port, nullptr);
-    queue_job(port, 9, kJobA);
+    const DWORD job = make_job(u"Office", u"Report");
+    queue_job(port, job, kJobA);
     /* a job the device does not list changes nothing */
     EXPECT_TRUE(LMS_PollRound(port));
     ASSERT_NE(queue_head_of(port), nullptr);
     EXPECT_STREQ(queue_head_of(port)->identifier, kJobA);
+    EXPECT_TRUE(job_exists(job));
 
-    /* the device lists it as done: its records are installed and the job leaves the queue */
+    /* the device lists it as done: its records are installed, the job leaves the queue and the spooler */
     serve(SnmpPeers::kV1AndV3, device_row(kIdleId) + job_rows(3, kJobA, 17));
     EXPECT_TRUE(LMS_PollRound(port));
     EXPECT_EQ(queue_head_of(port), nullptr);
+    EXPECT_FALSE(job_exists(job));
+    EXPECT_EQ(plat::spool_release_count(job), 1u);
+    /* a later poll that still sees it done releases nothing more */
+    EXPECT_TRUE(LMS_PollRound(port));
+    EXPECT_EQ(plat::spool_release_count(job), 1u);
 }
 
 TEST_F(NetRoadTest, DisplayLanguageByTheAgent)
