@@ -243,11 +243,11 @@ BOOL EndDocPort(HANDLE hPort)
                 reset_device(port);
                 Sleep(1000);
                 LMP_SetState(port, ST_END_REQUESTED | ST_END_SENT);
-                port->jobEndSeen = 0;
+                LMP_StoreWord(port->jobEndSeen, 0);
                 /* the device's end of job is waited for, in 4 s steps, at most a minute */
                 for (unsigned round = 0; round < kDeleteRounds; ++round) {
                     LMJ_SleepUnlocked(port, owned, kDeleteWaitMs);
-                    if (port->jobEndSeen || has_bits(port, ST_UNREACHABLE) || !has_bits(port, ST_POLL_RUN))
+                    if (LMP_LoadWord(port->jobEndSeen) || has_bits(port, ST_UNREACHABLE) || !has_bits(port, ST_POLL_RUN))
                         break;
                 }
             } else {
@@ -341,9 +341,12 @@ BOOL EndDocPort(HANDLE hPort)
         LMJ_ReleaseCurrentJob(port);
     restore_priority(port);
     LMP_ClearState(port, ST_END_REQUESTED | ST_END_SENT);
+    /* the poll's status side reads these under the port's lock */
+    LMP_Lock(port);
     port->portMode &= ~0x2u;
     port->idleSkip = 1;
     port->releaseOnIdle = 1;
+    LMP_Unlock(port);
     SetLastError(0);
     return TRUE;
 }

@@ -279,6 +279,8 @@ BOOL StartDocPort(HANDLE hPort, LPWSTR pPrinterName, DWORD JobId, DWORD Level, L
     }
     LMJ_ReleasePortMutex(port, owned);
     LMP_ClearState(port, ST_JOB_FINISHED);
+    /* the job's stream state; the poll's status side reads some of it under the port's lock */
+    LMP_Lock(port);
     if (!LMP_TestState(port, ST_IDENTIFIED))
         port->writeBlocked = 0;
     port->streamLanguage = 0;
@@ -286,9 +288,11 @@ BOOL StartDocPort(HANDLE hPort, LPWSTR pPrinterName, DWORD JobId, DWORD Level, L
     port->inspectionDone = port->streamHasUel = port->postScriptJob = port->releaseOnIdle = port->dataWritten = 0;
     port->usbResidue = 0;
     port->residueByte = 0;
-    port->residueLength = port->releaseCount = port->trailerOwed = port->jobEndSeen = 0;
+    port->residueLength = port->releaseCount = port->trailerOwed = 0;
+    LMP_StoreWord(port->jobEndSeen, 0);
     LMP_StoreWord(port->deviceIdAnswered, 0);
     port->uelSkipped = 0;
+    LMP_Unlock(port);
     SetLastError(0);
     return TRUE;
 }
@@ -310,6 +314,8 @@ void LMJ_ReplacePrinterName(MonitorPort *port, const WCHAR *name)
 /* ---- WritePort ---------------------------------------------------------------------- */
 
 namespace {
+
+bool network_port(const MonitorPort *port) { return port->portKind & KIND_NETWORK; }
 
 /* What the header phase decided. */
 enum class Header { TakeNothing, Released, Data };
@@ -364,12 +370,17 @@ Header header_phase(MonitorPort *port, bool &owned, LPBYTE data, DWORD length, L
         }
         LMP_ClearState(port, ST_HEADER_DUE);
     } else {
-        if (LMP_TestState(port, ST_UNREACHABLE))
+        /* A network printer's status comes by SNMP, its job by the raw port: an SNMP agent that does not answer
+           says nothing about the raw port, so the job goes without the monitor's header. */
+        if (LMP_TestState(port, ST_UNREACHABLE) && !network_port(port))
             return Header::TakeNothing;
         LMP_ClearState(port, ST_HEADER_DUE);
     }
-    /* the stream's own universal exit is not sent after the monitor's header: reported written, once */
-    if (port->streamHasUel && !port->uelSkipped && length >= kUelBytes && std::memcmp(data, kUel, kUelBytes) == 0) {
+    /* the stream's own universal exit is not sent after the monitor's header: reported written, once (a
+       network printer that got no header gets the job whole) */
+    const bool headed = LMP_TestState(port, ST_HEADER_SENT) || !network_port(port);
+    if (headed && port->streamHasUel && !port->uelSkipped && length >= kUelBytes &&
+        std::memcmp(data, kUel, kUelBytes) == 0) {
         port->uelSkipped = 1;
         *written = kUelBytes;
         return Header::Released;
