@@ -253,6 +253,12 @@ TEST_F(HostSendTest, BadArgumentsAreRefused)
         EXPECT_NE(out.find(c.message), std::string::npos) << c.args << "\n" << out;
     }
     int status = -1;
+    /* --help says which form means what */
+    const std::string help = run("send --help", &status);
+    EXPECT_EQ(status, 0) << help;
+    for (const char *form : {"HOST[:PORT]", "a network printer's raw port (default 9100)", "usb:HOST:PORT",
+                             "an installed TCP/IP port"})
+        EXPECT_NE(help.find(form), std::string::npos) << form << "\n" << help;
     const std::string out = run("--machine " + (dir / "machine").string() + " send " + (dir / "none.bin").string() +
                                     " --port 127.0.0.1:9",
                                 &status);
