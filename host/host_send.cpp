@@ -234,7 +234,8 @@ int send_job(const SendRequest &r)
         to.portGiven = r.port.find(':') != std::string::npos && r.port.back() != ']';
         to.portName = u"IP_" + plat::utf8_to_utf16(to.host);
         if (!ensure_network_port(to.portName, to.host)) {
-            std::fprintf(stderr, "tarvel send: cannot add the TCP/IP port %s\n", plat::utf16_to_utf8(to.portName).c_str());
+            std::fprintf(stderr, "tarvel send: cannot add the TCP/IP port %s\n",
+                         plat::utf16_to_utf8(to.portName).c_str());
             return 1;
         }
     } else {

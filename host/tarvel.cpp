@@ -529,7 +529,8 @@ void usage(FILE *to)
                  "             (default FILE:)\n"
                  "  caps PRINTER\n"
                  "             create a device context on the printer and show its capabilities\n"
-                 "  send JOB --port HOST[:PORT]|PORTNAME|usb:HOST:PORT [--printer NAME] [--timeout SECONDS]\n"
+                 "  send JOB --port HOST[:PORT]|PORTNAME|usb:HOST:PORT [--printer NAME]\n"
+                 "           [--timeout SECONDS]\n"
                  "             send a job file through the language monitor to a device:\n"
                  "               HOST[:PORT]    a network printer's raw port (default 9100), through\n"
                  "                              the TCP/IP port IP_<HOST>: the job's bytes only\n"
@@ -568,7 +569,7 @@ bool stores_readable()
 
 bool asks_help(const std::string &a) { return a == "--help" || a == "-h"; }
 
-/* `tarvel send JOB --port HOST[:PORT]|PORTNAME|usb:HOST:PORT [--printer NAME] [--timeout SECONDS]`. */
+/* `tarvel send JOB --port HOST[:PORT]|PORTNAME|usb:HOST:PORT [--printer NAME] ...`. */
 int cmd_send(int argc, char **argv, int first)
 {
     host::SendRequest r;

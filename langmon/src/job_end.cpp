@@ -247,7 +247,8 @@ BOOL EndDocPort(HANDLE hPort)
                 /* the device's end of job is waited for, in 4 s steps, at most a minute */
                 for (unsigned round = 0; round < kDeleteRounds; ++round) {
                     LMJ_SleepUnlocked(port, owned, kDeleteWaitMs);
-                    if (LMP_LoadWord(port->jobEndSeen) || has_bits(port, ST_UNREACHABLE) || !has_bits(port, ST_POLL_RUN))
+                    if (LMP_LoadWord(port->jobEndSeen) || has_bits(port, ST_UNREACHABLE) ||
+                        !has_bits(port, ST_POLL_RUN))
                         break;
                 }
             } else {

@@ -294,8 +294,8 @@ TEST_F(JobRoadTest, DeviceThatNeverAnswersTakesNothingAndLosesNoJob)
 void set_printing_priority(LONG value)
 {
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Tarvel Language Monitor",
-                              0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+    const char16_t *path = u"SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Tarvel Language Monitor";
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
               ERROR_SUCCESS);
     const DWORD v = DWORD(value);
     RegSetValueExW(key, u"PrintingPriority", 0, REG_DWORD, reinterpret_cast<const BYTE *>(&v), sizeof v);
