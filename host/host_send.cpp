@@ -160,6 +160,40 @@ std::string connect_failure(DWORD error)
     }
 }
 
+/*
+ * The job as the spooler holds it while its port sends it: a job of the
+ * printer with the file's bytes, which the monitor releases once the device
+ * has it.  Its id; 0 when the printer is not installed (no spooler job, so
+ * the monitor releases none, and never another job that has id 1).
+ */
+DWORD spool_job(const std::u16string &printer, std::u16string &document, const std::string &bytes)
+{
+    HANDLE h = nullptr;
+    if (!OpenPrinterW(printer.c_str(), &h, nullptr))
+        return 0;
+    DOC_INFO_1W doc{document.data(), nullptr, nullptr};
+    DWORD id = StartDocPrinterW(h, 1, reinterpret_cast<const BYTE *>(&doc));
+    DWORD written = 0;
+    if (id && (!WritePrinter(h, bytes.data(), DWORD(bytes.size()), &written) || written != bytes.size())) {
+        SetJobW(h, id, 0, nullptr, JOB_CONTROL_DELETE);
+        id = 0;
+    }
+    if (id && !EndDocPrinter(h))
+        id = 0;
+    ClosePrinter(h);
+    return id;
+}
+
+/* Deletes a spooler job the monitor never took (its port could not start it). */
+void delete_job(const std::u16string &printer, DWORD id)
+{
+    HANDLE h = nullptr;
+    if (!id || !OpenPrinterW(printer.c_str(), &h, nullptr))
+        return;
+    SetJobW(h, id, 0, nullptr, JOB_CONTROL_DELETE);
+    ClosePrinter(h);
+}
+
 /* Where the job goes. */
 struct Destination {
     std::u16string portName; /* the port the monitor opens */
@@ -283,9 +317,13 @@ int send_job(const SendRequest &r)
         std::fflush(stdout);
         std::u16string document = u"tarvel send";
         DOC_INFO_1W info{document.data(), nullptr, nullptr};
-        if (!lm->pfnStartDocPort(port, const_cast<LPWSTR>(r.printer.c_str()), 1, 1, reinterpret_cast<LPBYTE>(&info))) {
+        const DWORD jobId = spool_job(r.printer, document, job);
+        if (!lm->pfnStartDocPort(port, const_cast<LPWSTR>(r.printer.c_str()), jobId, 1,
+                                 reinterpret_cast<LPBYTE>(&info))) {
+            const DWORD error = GetLastError();
+            delete_job(r.printer, jobId);
             std::fprintf(stderr, "tarvel send: cannot send to %s:%u: %s\n", host.c_str(), unsigned(tcpPort),
-                         connect_failure(GetLastError()).c_str());
+                         connect_failure(error).c_str());
             result = 1;
         } else {
             size_t taken = 0, shown = 0;

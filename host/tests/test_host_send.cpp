@@ -5,6 +5,9 @@
 // status lines; bad arguments are refused with a message.
 #include "host_test_support.h"
 
+#include <plat/machine.h>
+#include <plat/spooler.h>
+
 #include "../../langmon/tests/pjl_peer.h"
 
 #include <gtest/gtest.h>
@@ -189,6 +192,10 @@ TEST_F(HostSendTest, NetworkPrinterGetsTheWholeJobAndNothingElse)
         EXPECT_EQ(device.received(job.size()), job) << c.name;
         EXPECT_EQ(device.connections(), 1) << c.name << ": the job's connection only";
     }
+    /* the installed printer's spooler jobs were released once the device had them */
+    plat::machine_reset((dir / "machine").string());
+    EXPECT_TRUE(plat::spool_jobs(u"Net").empty()) << plat::spool_jobs(u"Net").size() << " jobs left";
+    plat::machine_reset((dir / "idle").string());
 }
 
 TEST_F(HostSendTest, ClosedPortExitsWithAClearMessage)
