@@ -210,6 +210,29 @@ TEST_F(NetRoadTest, JobTableDoneStateClosesAndReleasesTheFirstJob)
     EXPECT_EQ(plat::spool_release_count(job), 1u);
 }
 
+TEST_F(NetRoadTest, JobGoesWholeWhenTheDeviceDoesNotAnswerSnmp)
+{
+    /* a network printer without SNMP: its status is unknown, its raw port takes the job as it is */
+    MonitorPort *port = served_tcp(SnmpPeers::kSilent);
+    ASSERT_NE(port, nullptr);
+    const DWORD job = make_job(u"Office", u"Report");
+    const std::string data = kUel + "@PJL ENTER LANGUAGE=PCLXL\r\n) HP-PCL XL;2;0\r\n<page data>" + kUel;
+    const size_t before = plat::portmon_written().size();
+    DOC_INFO_1W info{const_cast<LPWSTR>(u"Report"), nullptr, nullptr};
+    ASSERT_TRUE(StartDocPort(port, const_cast<LPWSTR>(u"Office"), job, 1, reinterpret_cast<LPBYTE>(&info)));
+    EXPECT_TRUE(LMP_TestState(port, ST_UNREACHABLE));
+    size_t taken = 0;
+    for (int i = 0; i < 5 && taken < data.size(); ++i) {
+        std::string rest = data.substr(taken);
+        DWORD n = 0;
+        ASSERT_TRUE(WritePort(port, reinterpret_cast<LPBYTE>(rest.data()), DWORD(rest.size()), &n));
+        taken += n;
+    }
+    EXPECT_EQ(taken, data.size()) << "taken at once, not held for an SNMP answer";
+    ASSERT_TRUE(EndDocPort(port));
+    EXPECT_EQ(plat::portmon_written().substr(before), data) << "no header, no trailer, the job's own exit kept";
+}
+
 TEST_F(NetRoadTest, DisplayLanguageByTheAgent)
 {
     serve(SnmpPeers::kV1AndV3, device_row(kIdleId) + mib_row("." LMN_OID_DISPLAY_LANG, "integer", "6"));
