@@ -11,7 +11,7 @@ namespace host {
 
 struct SendRequest {
     std::string jobFile;
-    std::string port; /* HOST:PORT, or the name of an installed TCP/IP port */
+    std::string port; /* HOST[:PORT], the name of an installed TCP/IP port, or usb:HOST:PORT */
     std::u16string printer = u"Tarvel CX 1500";
     unsigned timeoutSeconds = 60;
 };

@@ -58,20 +58,6 @@ std::vector<std::u16string> printers_on(const std::u16string &port)
     return out;
 }
 
-/* The port's device address, as the spooler's TCP/IP port monitor gives it; empty when it has none. */
-std::string port_address(const std::u16string &port)
-{
-    HANDLE h = nullptr;
-    const std::u16string xcv = u",XcvPort " + port;
-    if (!OpenPrinterW(xcv.c_str(), &h, nullptr))
-        return "";
-    char16_t out[131] = {};
-    DWORD needed = 0, status = 0;
-    const BOOL ok = XcvDataW(h, u"IPAddress", nullptr, 0, reinterpret_cast<LPBYTE>(out), 260, &needed, &status);
-    ClosePrinter(h);
-    return ok && status == ERROR_SUCCESS ? plat::utf16_to_utf8(out) : "";
-}
-
 /* A named request with a 4-byte answer; false when the request gave none. */
 bool ask(LPMONITOR2 lm, HANDLE port, const std::u16string &name, LONG *answer)
 {
@@ -193,14 +179,22 @@ struct MonitorEndpoints {
 };
 static_assert(sizeof(MonitorEndpoints) == 20, "endpoint record layout");
 
-/*
- * TARVEL_STATUS_ENDPOINTS="SNMPPORT,RAWPORT,SNMPMS,RECEIVEMS,PAUSEMS" points
- * the monitor at peers on other ports with other time-outs (the tests'
- * agents).  Only this command reads it; the monitor never does.  The raw
- * port to use (9100 when unset, nothing changed); 0, with a message, when
- * it is malformed.
- */
-int apply_test_endpoints(HMODULE lib)
+} // namespace
+
+std::string tcp_port_address(const std::u16string &port)
+{
+    HANDLE h = nullptr;
+    const std::u16string xcv = u",XcvPort " + port;
+    if (!OpenPrinterW(xcv.c_str(), &h, nullptr))
+        return "";
+    char16_t out[131] = {};
+    DWORD needed = 0, status = 0;
+    const BOOL ok = XcvDataW(h, u"IPAddress", nullptr, 0, reinterpret_cast<LPBYTE>(out), 260, &needed, &status);
+    ClosePrinter(h);
+    return ok && status == ERROR_SUCCESS ? plat::utf16_to_utf8(out) : "";
+}
+
+int apply_test_endpoints(HMODULE lib, const char *verb)
 {
     const char *text = std::getenv("TARVEL_STATUS_ENDPOINTS");
     if (!text)
@@ -218,7 +212,7 @@ int apply_test_endpoints(HMODULE lib)
     using SetEndpoints = void (*)(const MonitorEndpoints *);
     const auto set = plat::proc_cast<SetEndpoints>(GetProcAddress(lib, "LMN_SetTestEndpoints"));
     if (!ok || !set) {
-        std::fprintf(stderr, "tarvel status: TARVEL_STATUS_ENDPOINTS '%s' %s\n", text,
+        std::fprintf(stderr, "tarvel %s: TARVEL_STATUS_ENDPOINTS '%s' %s\n", verb, text,
                      ok ? "cannot be applied: the monitor has no endpoint setter"
                         : "wants five numbers SNMPPORT,RAWPORT,SNMPMS,RECEIVEMS,PAUSEMS");
         return 0;
@@ -227,8 +221,6 @@ int apply_test_endpoints(HMODULE lib)
     set(&e);
     return v[1];
 }
-
-} // namespace
 
 bool host_port_address_ok(const std::string &address)
 {
@@ -362,7 +354,7 @@ int status_command(const StatusRequest &r)
             FreeLibrary(lib);
         return 1;
     }
-    const int rawPort = apply_test_endpoints(lib);
+    const int rawPort = apply_test_endpoints(lib, "status");
     if (!rawPort) {
         FreeLibrary(lib);
         return 2;
@@ -370,7 +362,7 @@ int status_command(const StatusRequest &r)
     PlodrmzControl sm;
     sm.load();
     /* the raw port of the device, for the requests that go through the port monitor */
-    plat::sockmon_set_target(r.port, port_address(portName), rawPort);
+    plat::sockmon_set_target(r.port, tcp_port_address(portName), rawPort);
     HANDLE monitor = nullptr;
     LPMONITOR2 lm = entry(plat::monitor_init_for(u"Tarvel Language Monitor"), &monitor);
     HANDLE port = nullptr;
@@ -397,7 +389,7 @@ int status_command(const StatusRequest &r)
         lm->pfnClosePort(port);
         if (!answered) {
             std::fprintf(stderr, "tarvel status: nothing answers at %s (port %s)\n",
-                         port_address(portName).c_str(), r.port.c_str());
+                         tcp_port_address(portName).c_str(), r.port.c_str());
             result = 1;
         }
     }

@@ -5,6 +5,8 @@
 #ifndef TARVEL_HOST_STATUS_H
 #define TARVEL_HOST_STATUS_H
 
+#include <plat/types.h>
+
 #include <string>
 
 namespace host {
@@ -29,6 +31,18 @@ bool host_port_address_ok(const std::string &address);
  * the address its name gives ("IP_<address>"); false when it is neither.
  */
 bool ensure_tcp_port(const std::string &name);
+
+/* The device address of a Standard TCP/IP port, as the spooler's port monitor gives it; empty when none. */
+std::string tcp_port_address(const std::u16string &port);
+
+/*
+ * TARVEL_STATUS_ENDPOINTS="SNMPPORT,RAWPORT,SNMPMS,RECEIVEMS,PAUSEMS" points
+ * the loaded monitor `lib` at peers on other ports with other time-outs (the
+ * tests' agents); only the host reads it, never the monitor.  The raw port
+ * to use (9100 when unset, nothing changed); 0, with a message naming
+ * `verb`, when it is malformed.
+ */
+int apply_test_endpoints(HMODULE lib, const char *verb);
 
 /*
  * 0 when the status was printed (or the port removed); 1 when the monitor

@@ -574,10 +574,15 @@ void usage(FILE *to)
                  "             remove a printer (also one an interrupted install left half-made)\n"
                  "  caps PRINTER\n"
                  "             create a device context on the printer and show its capabilities\n"
-                 "  send JOB --port HOST:PORT|PORTNAME [--printer NAME] [--timeout SECONDS]\n"
-                 "             send a job file through the language monitor to the device at a TCP\n"
-                 "             port (as a USB printer) or on an installed TCP/IP port, printing the\n"
-                 "             device's status lines as they arrive (time-out default 60 s)\n"
+                 "  send JOB --port HOST[:PORT]|PORTNAME|usb:HOST:PORT [--printer NAME]\n"
+                 "           [--timeout SECONDS]\n"
+                 "             send a job file through the language monitor to a device:\n"
+                 "               HOST[:PORT]    a network printer's raw port (default 9100), through\n"
+                 "                              the TCP/IP port IP_<HOST>: the job's bytes only\n"
+                 "               PORTNAME       an installed TCP/IP port (e.g. IP_<address>)\n"
+                 "               usb:HOST:PORT  the simulated USB printer at a TCP port\n"
+                 "             printing what the device sends back as it arrives (time-out\n"
+                 "             default 60 s)\n"
                  "  status --port PORTNAME [--watch [--interval SECONDS] [--count N]]\n"
                  "             the printer's status on a TCP/IP port (IP_<address> adds one) as the\n"
                  "             language monitor sees it: device ID fields, trays, errors, jobs;\n"
@@ -673,7 +678,7 @@ bool report_lost_printers()
 
 bool asks_help(const std::string &a) { return a == "--help" || a == "-h"; }
 
-/* `tarvel send JOB --port P [--printer NAME] [--timeout SECONDS]`. */
+/* `tarvel send JOB --port HOST[:PORT]|PORTNAME|usb:HOST:PORT [--printer NAME] ...`. */
 int cmd_send(int argc, char **argv, int first)
 {
     host::SendRequest r;

@@ -10,6 +10,8 @@
 #include <plat/clock.h>
 #include <plat/error.h>
 #include <plat/spooler.h>
+#include <plat/sysinfo.h>
+#include <plat/thread.h>
 
 #include <cstring>
 
@@ -27,11 +29,13 @@ constexpr BYTE PARALLEL_INIT = 1;
 
 bool has_bits(const MonitorPort *p, DWORD bits) { return LMP_TestState(p, bits); }
 
-/* The spooler job's status; false when it cannot be read. */
-bool job_status(HANDLE handle, DWORD jobId, DWORD *status)
+/* The spooler job's status; false when it cannot be read (`gone`: the spooler no longer holds the job). */
+bool job_status(HANDLE handle, DWORD jobId, DWORD *status, bool *gone)
 {
     DWORD needed = 0;
-    GetJobW(handle, jobId, 1, nullptr, 0, &needed);
+    *gone = false;
+    if (!GetJobW(handle, jobId, 1, nullptr, 0, &needed) && GetLastError() == ERROR_INVALID_PARAMETER)
+        *gone = true;
     if (!needed)
         return false;
     auto *job = static_cast<JOB_INFO_1W *>(LMU_Alloc(needed));
@@ -44,10 +48,16 @@ bool job_status(HANDLE handle, DWORD jobId, DWORD *status)
     return ok;
 }
 
-void release_job(HANDLE printer, DWORD jobId, DWORD times)
+/* The spooler thread gets back the priority it had before "PrintingPriority" changed it. */
+void restore_priority(MonitorPort *port)
 {
-    for (DWORD i = 0; i < times; ++i)
-        SetJobW(printer, jobId, 0, nullptr, JOB_CONTROL_LAST_PAGE_EJECTED);
+    if (!port->priorityThread)
+        return;
+    /* Only the thread that was changed can put itself back; a raise back may be refused (plat/thread.h). */
+    if (port->priorityThreadId == GetCurrentThreadId())
+        SetThreadPriority(GetCurrentThread(), int(port->savedPriority));
+    port->priorityThread = nullptr;
+    port->priorityThreadId = 0;
 }
 
 /* The job printer's spooler handle, else the printer opened by name (`opened` then set). */
@@ -84,24 +94,22 @@ void reset_device(MonitorPort *port)
 
 BOOL end_plain(MonitorPort *port)
 {
-    bool startFailed = false;
     if (has_bits(port, ST_PORT_OPEN)) {
         LMP_ClearState(port, ST_PORT_OPEN);
         LMP_PortEndDoc(port);
     } else if (LMP_PortStartDoc(port, port->printerName, port->jobId, port->docInfoLevel,
                                 static_cast<LPBYTE>(port->docInfo))) {
         LMP_PortEndDoc(port); /* the port monitor sees the job, also one that wrote nothing */
-    } else {
-        startFailed = true;
     }
     LMP_ClearState(port, ST_JOB_OPEN);
     if (port->portMode & 0x2) {
         port->flowing = 0;
         port->portMode &= ~0x2u;
     }
+    /* released once, also when the port monitor never saw the job: a second release could hit a later job */
     HANDLE h = nullptr;
     if (port->printerName && OpenPrinterW(port->printerName, &h, nullptr)) {
-        release_job(h, port->jobId, startFailed ? 2 : 1);
+        SetJobW(h, port->jobId, 0, nullptr, JOB_CONTROL_LAST_PAGE_EJECTED);
         ClosePrinter(h);
     }
     LMU_Free(port->docInfo);
@@ -228,17 +236,19 @@ BOOL EndDocPort(HANDLE hPort)
     bool opened = false;
     if (HANDLE h = spooler_handle(port, opened)) {
         DWORD status = 0;
-        if (job_status(h, port->jobId, &status)) {
+        bool gone = false;
+        if (job_status(h, port->jobId, &status, &gone)) {
             if (status & JOB_STATUS_DELETING) {
                 LMS_UpdateJobStatusBits(port, 0x4, TRUE);
                 reset_device(port);
                 Sleep(1000);
                 LMP_SetState(port, ST_END_REQUESTED | ST_END_SENT);
-                port->jobEndSeen = 0;
+                LMP_StoreWord(port->jobEndSeen, 0);
                 /* the device's end of job is waited for, in 4 s steps, at most a minute */
                 for (unsigned round = 0; round < kDeleteRounds; ++round) {
                     LMJ_SleepUnlocked(port, owned, kDeleteWaitMs);
-                    if (port->jobEndSeen || has_bits(port, ST_UNREACHABLE) || !has_bits(port, ST_POLL_RUN))
+                    if (LMP_LoadWord(port->jobEndSeen) || has_bits(port, ST_UNREACHABLE) ||
+                        !has_bits(port, ST_POLL_RUN))
                         break;
                 }
             } else {
@@ -248,6 +258,9 @@ BOOL EndDocPort(HANDLE hPort)
                 if (!followed)
                     ++port->releaseCount;
             }
+        } else if (gone) {
+            /* deleted in the spooler already: nothing to release, and its id may be given to a later job */
+            LMJ_ForgetCurrentJob(port);
         }
         if (opened)
             ClosePrinter(h);
@@ -286,15 +299,12 @@ BOOL EndDocPort(HANDLE hPort)
         }
         LMS_NotifyChanged(port);
         if (!port->dataWritten) {
-            /* nothing reached the device: every queued job is released now */
-            while (JobQueueEntry *e = port->jobQueueHead) {
-                if (!e->next) {
-                    port->releaseCount += 2;
-                    break;
-                }
-                if (e->printer && e->printer->spoolerHandle)
-                    release_job(e->printer->spoolerHandle, e->jobId, 2);
-                LMJ_ReleaseFirstJob(port);
+            /* nothing reached the device: every queued job is released now, this one at the end */
+            for (JobQueueEntry *e = port->jobQueueHead; e; e = e->next) {
+                if (e->jobId == port->jobId)
+                    ++port->releaseCount;
+                else
+                    LMJ_ReleaseQueuedJob(port, e, JOB_CONTROL_LAST_PAGE_EJECTED);
             }
             LMJ_FreeJobQueue(port);
             LMS_SetJobActive(port, FALSE);
@@ -327,18 +337,17 @@ BOOL EndDocPort(HANDLE hPort)
     if (port->portKind & KIND_NETWORK)
         end_network(port);
 
-    if (port->releaseCount) {
-        bool openedHere = false;
-        if (HANDLE h = spooler_handle(port, openedHere)) {
-            release_job(h, port->jobId, port->releaseCount < 2 ? port->releaseCount : 2);
-            if (openedHere)
-                ClosePrinter(h);
-        }
-    }
+    /* however many reasons there were, the job is released once */
+    if (port->releaseCount)
+        LMJ_ReleaseCurrentJob(port);
+    restore_priority(port);
     LMP_ClearState(port, ST_END_REQUESTED | ST_END_SENT);
+    /* the poll's status side reads these under the port's lock */
+    LMP_Lock(port);
     port->portMode &= ~0x2u;
     port->idleSkip = 1;
     port->releaseOnIdle = 1;
+    LMP_Unlock(port);
     SetLastError(0);
     return TRUE;
 }

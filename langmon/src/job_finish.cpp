@@ -12,10 +12,18 @@
 
 namespace {
 
-void release_job(JobQueueEntry *job, DWORD command)
+/* SetJobW with `command` on `handle`, else on the port's printer opened by name. */
+void control_job(MonitorPort *port, HANDLE handle, DWORD jobId, DWORD command)
 {
-    if (job->printer && job->printer->spoolerHandle)
-        SetJobW(job->printer->spoolerHandle, job->jobId, 0, nullptr, command);
+    if (handle) {
+        SetJobW(handle, jobId, 0, nullptr, command);
+        return;
+    }
+    HANDLE opened = nullptr;
+    if (port->printerName && OpenPrinterW(port->printerName, &opened, nullptr)) {
+        SetJobW(opened, jobId, 0, nullptr, command);
+        ClosePrinter(opened);
+    }
 }
 
 /* Reads the port's job with GetJobW level 1 into a heap block; null when the spooler does not return it. */
@@ -38,6 +46,50 @@ JOB_INFO_1W *read_job(MonitorPort *port)
 
 } // namespace
 
+void LMJ_ReleaseQueuedJob(MonitorPort *port, JobQueueEntry *job, DWORD command)
+{
+    if (!port || !job)
+        return;
+    LMP_Lock(port);
+    if (!(job->flags & LM_JOB_RELEASED)) {
+        job->flags |= LM_JOB_RELEASED;
+        if (job->jobId == port->jobId)
+            port->jobReleased = 1;
+        control_job(port, job->printer ? job->printer->spoolerHandle : nullptr, job->jobId, command);
+    }
+    LMP_Unlock(port);
+}
+
+void LMJ_ReleaseCurrentJob(MonitorPort *port)
+{
+    if (!port)
+        return;
+    LMP_Lock(port);
+    JobQueueEntry *entry = port->jobQueueHead;
+    while (entry && entry->jobId != port->jobId)
+        entry = entry->next;
+    if (entry) {
+        LMJ_ReleaseQueuedJob(port, entry, JOB_CONTROL_LAST_PAGE_EJECTED);
+    } else if (!port->jobReleased) {
+        port->jobReleased = 1;
+        control_job(port, port->jobPrinter ? port->jobPrinter->spoolerHandle : nullptr, port->jobId,
+                    JOB_CONTROL_LAST_PAGE_EJECTED);
+    }
+    LMP_Unlock(port);
+}
+
+void LMJ_ForgetCurrentJob(MonitorPort *port)
+{
+    if (!port)
+        return;
+    LMP_Lock(port);
+    port->jobReleased = 1;
+    for (JobQueueEntry *e = port->jobQueueHead; e; e = e->next)
+        if (e->jobId == port->jobId)
+            e->flags |= LM_JOB_RELEASED;
+    LMP_Unlock(port);
+}
+
 bool LMJ_ReleaseFirstJob(MonitorPort *port)
 {
     if (!port)
@@ -48,7 +100,7 @@ bool LMJ_ReleaseFirstJob(MonitorPort *port)
         port->jobQueueHead = head->next;
         if (port->jobQueueTail == head)
             port->jobQueueTail = nullptr;
-        release_job(head, JOB_CONTROL_LAST_PAGE_EJECTED);
+        LMJ_ReleaseQueuedJob(port, head, JOB_CONTROL_LAST_PAGE_EJECTED);
         LMU_Free(head);
     }
     LMP_Unlock(port);
@@ -75,7 +127,7 @@ BOOL LMS_FinishJobs(MonitorPort *port, BOOL deleteCurrent)
     if (LMP_TestState(port, ST_JOB_OPEN) && LMP_TestState(port, ST_HEADER_SENT) && current) {
         if (deleteCurrent) {
             LMP_SetState(port, ST_DISCARD | ST_JOB_FINISHED);
-            release_job(current, JOB_CONTROL_DELETE);
+            LMJ_ReleaseQueuedJob(port, current, JOB_CONTROL_DELETE);
             LMS_UpdateJobStatusBits(port, 0x4, TRUE);
             deleted = TRUE;
         }
@@ -108,7 +160,7 @@ BOOL LMS_FinishJobs(MonitorPort *port, BOOL deleteCurrent)
     while (port->jobQueueHead && port->jobQueueHead != current) {
         JobQueueEntry *job = port->jobQueueHead;
         port->jobQueueHead = job->next;
-        release_job(job, JOB_CONTROL_LAST_PAGE_EJECTED);
+        LMJ_ReleaseQueuedJob(port, job, JOB_CONTROL_LAST_PAGE_EJECTED);
         LMU_Free(job);
         LMP_SetState(port, ST_JOB_FINISHED);
     }
@@ -116,10 +168,11 @@ BOOL LMS_FinishJobs(MonitorPort *port, BOOL deleteCurrent)
         port->jobQueueTail = nullptr;
     current = port->jobQueueHead;
     if (current && (!LMP_TestState(port, ST_JOB_OPEN) || sendingCleared)) {
+        /* the open job is released by its EndDocPort, once */
         if (LMP_TestState(port, ST_JOB_OPEN))
             ++port->releaseCount;
         else
-            release_job(current, JOB_CONTROL_LAST_PAGE_EJECTED);
+            LMJ_ReleaseQueuedJob(port, current, JOB_CONTROL_LAST_PAGE_EJECTED);
         LMJ_FreeJobQueue(port);
         current = nullptr;
     }

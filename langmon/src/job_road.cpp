@@ -17,7 +17,9 @@
 #include <plat/debug.h>
 #include <plat/error.h>
 #include <plat/spooler.h>
+#include <plat/sysinfo.h>
 #include <plat/text.h>
+#include <plat/thread.h>
 
 #include <cstring>
 
@@ -114,9 +116,12 @@ HANDLE job_handle(MonitorPort *port)
     return p->spoolerHandle;
 }
 
-/* "PrintingPriority" of the monitor's own key through the spooler's registry callbacks; remembered only,
-   as the platform has no thread priorities. */
-void read_printing_priority(MonitorPort *port)
+/*
+ * "PrintingPriority" of the monitor's own key through the spooler's registry
+ * callbacks: the calling (spooler) thread runs the job at that priority; its
+ * own priority is remembered and put back by EndDocPort.
+ */
+void apply_printing_priority(MonitorPort *port)
 {
     PMONITORINIT init = LMP_MonitorInit();
     if (!init || !init->pMonitorReg || !init->pMonitorReg->fpOpenKey || !init->pMonitorReg->fpQueryValue)
@@ -127,8 +132,17 @@ void read_printing_priority(MonitorPort *port)
     DWORD type = 0, value = 0, size = sizeof value;
     if (init->pMonitorReg->fpQueryValue(key, u"PrintingPriority", &type, reinterpret_cast<PBYTE>(&value), &size,
                                         init->hSpooler) == ERROR_SUCCESS &&
-        type == REG_DWORD) {
-        port->savedPriority = LONG(value);
+        type == REG_DWORD && size == sizeof value) {
+        const int saved = GetThreadPriority(GetCurrentThread());
+        /* A value that is no priority level changes nothing; a raise the process may not make goes as far as it may. */
+        if (saved != THREAD_PRIORITY_ERROR_RETURN &&
+            (SetThreadPriority(GetCurrentThread(), int(LONG(value))) || GetLastError() == ERROR_PRIVILEGE_NOT_HELD)) {
+            if (!port->priorityThread) {
+                port->savedPriority = saved;
+                port->priorityThread = GetCurrentThread();
+                port->priorityThreadId = GetCurrentThreadId();
+            }
+        }
     }
     if (init->pMonitorReg->fpCloseKey)
         init->pMonitorReg->fpCloseKey(key, init->hSpooler);
@@ -225,6 +239,7 @@ BOOL StartDocPort(HANDLE hPort, LPWSTR pPrinterName, DWORD JobId, DWORD Level, L
     }
     LMP_ClearState(port, ST_HEADER_SENT | ST_END_REQUESTED | ST_DISCARD | ST_END_SENT);
     port->jobId = JobId;
+    port->jobReleased = 0;
 
     if (port->portKind & KIND_BIDI) {
         LMP_Lock(port);
@@ -255,7 +270,7 @@ BOOL StartDocPort(HANDLE hPort, LPWSTR pPrinterName, DWORD JobId, DWORD Level, L
             LMJ_MakeJobId(port->jobIdentifier);
         LMS_SetSendingJobInfo(port, TRUE);
         LMS_UpdateJobStatusBits(port, 0x1, TRUE);
-        read_printing_priority(port);
+        apply_printing_priority(port);
         LMP_Unlock(port);
     } else {
         LMU_Free(port->docInfo);
@@ -264,6 +279,8 @@ BOOL StartDocPort(HANDLE hPort, LPWSTR pPrinterName, DWORD JobId, DWORD Level, L
     }
     LMJ_ReleasePortMutex(port, owned);
     LMP_ClearState(port, ST_JOB_FINISHED);
+    /* the job's stream state; the poll's status side reads some of it under the port's lock */
+    LMP_Lock(port);
     if (!LMP_TestState(port, ST_IDENTIFIED))
         port->writeBlocked = 0;
     port->streamLanguage = 0;
@@ -271,9 +288,11 @@ BOOL StartDocPort(HANDLE hPort, LPWSTR pPrinterName, DWORD JobId, DWORD Level, L
     port->inspectionDone = port->streamHasUel = port->postScriptJob = port->releaseOnIdle = port->dataWritten = 0;
     port->usbResidue = 0;
     port->residueByte = 0;
-    port->residueLength = port->releaseCount = port->trailerOwed = port->jobEndSeen = 0;
+    port->residueLength = port->releaseCount = port->trailerOwed = 0;
+    LMP_StoreWord(port->jobEndSeen, 0);
     LMP_StoreWord(port->deviceIdAnswered, 0);
     port->uelSkipped = 0;
+    LMP_Unlock(port);
     SetLastError(0);
     return TRUE;
 }
@@ -295,6 +314,8 @@ void LMJ_ReplacePrinterName(MonitorPort *port, const WCHAR *name)
 /* ---- WritePort ---------------------------------------------------------------------- */
 
 namespace {
+
+bool network_port(const MonitorPort *port) { return port->portKind & KIND_NETWORK; }
 
 /* What the header phase decided. */
 enum class Header { TakeNothing, Released, Data };
@@ -349,12 +370,17 @@ Header header_phase(MonitorPort *port, bool &owned, LPBYTE data, DWORD length, L
         }
         LMP_ClearState(port, ST_HEADER_DUE);
     } else {
-        if (LMP_TestState(port, ST_UNREACHABLE))
+        /* A network printer's status comes by SNMP, its job by the raw port: an SNMP agent that does not answer
+           says nothing about the raw port, so the job goes without the monitor's header. */
+        if (LMP_TestState(port, ST_UNREACHABLE) && !network_port(port))
             return Header::TakeNothing;
         LMP_ClearState(port, ST_HEADER_DUE);
     }
-    /* the stream's own universal exit is not sent after the monitor's header: reported written, once */
-    if (port->streamHasUel && !port->uelSkipped && length >= kUelBytes && std::memcmp(data, kUel, kUelBytes) == 0) {
+    /* the stream's own universal exit is not sent after the monitor's header: reported written, once (a
+       network printer that got no header gets the job whole) */
+    const bool headed = LMP_TestState(port, ST_HEADER_SENT) || !network_port(port);
+    if (headed && port->streamHasUel && !port->uelSkipped && length >= kUelBytes &&
+        std::memcmp(data, kUel, kUelBytes) == 0) {
         port->uelSkipped = 1;
         *written = kUelBytes;
         return Header::Released;

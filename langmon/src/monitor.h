@@ -218,7 +218,8 @@ struct MonitorPort {
     DWORD endDocTick;
     DWORD stallTick;
     LONG savedPriority;
-    HANDLE priorityThread;
+    HANDLE priorityThread;  /* the thread "PrintingPriority" changed (its pseudo handle), null when none */
+    DWORD priorityThreadId; /* its id, so that only that thread puts its priority back */
     ULONGLONG modelMask;
     ServedPrinter *selectedPrinter;
     JobRecordList *jobRecordQueue;
@@ -251,6 +252,7 @@ struct MonitorPort {
     DWORD lastWriteError;
     DWORD writeFailed;
     DWORD releaseCount;
+    DWORD jobReleased; /* the open job (jobId) was released or deleted in the spooler already */
     DWORD usbResidue;
     BYTE residueByte;
     DWORD residueLength;

@@ -31,9 +31,10 @@ constexpr DWORD LM_TOOL_ANSWER_BYTES = 4096;
 /*
  * The device check before a device is asked for a printer: the device ID is
  * read, then -19 (no "PrinterStatus"), -37 (not answering), -80 (another
- * model than the printer's) or -38 (a job on its way); 0 to go on.
+ * model than the printer of `printerModelMask`) or -38 (a job on its way); 0
+ * to go on.
  */
-LONG LMS_DeviceCheck(MonitorPort *port, const ServedPrinter *printer);
+LONG LMS_DeviceCheck(MonitorPort *port, ULONGLONG printerModelMask);
 
 /*
  * "ToolBox:" (withAnswer) and "ToolBox2:" for the printer `printerName`: the

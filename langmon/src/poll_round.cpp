@@ -56,6 +56,7 @@ bool is_network(const MonitorPort *port)
 
 } // namespace
 
+/* The entry stays valid only while the caller holds the port's lock. */
 JobQueueEntry *LMS_FindJobByIdentifier(const char *text, MonitorPort *port)
 {
     if (!text || !port || std::strlen(text) < kMinIdentifier)
@@ -72,6 +73,12 @@ JobQueueEntry *LMS_FindJobByIdentifier(const char *text, MonitorPort *port)
     return found;
 }
 
+/*
+ * The whole walk runs under the port's lock: the queue entries it finds may
+ * otherwise be freed under it by EndDocPort, ClosePort or a delivered job
+ * record.  A job is named by its spooler id after every call that may change
+ * the queue, never by a pointer kept across one.
+ */
 int LMN_PollJobInfo(MonitorPort *port)
 {
     if (!port)
@@ -82,46 +89,37 @@ int LMN_PollJobInfo(MonitorPort *port)
     port->snmpSession = LMN_OpenSession(host, port->community);
     LMU_Free(host);
     int result = port->snmpSession ? LMN_Walk(port->snmpSession, LMN_OID_JOB_IDS, 0) : 0;
-    LMP_Unlock(port);
-    if (!port->snmpSession)
+    if (!port->snmpSession) {
+        LMP_Unlock(port);
         return result;
+    }
 
     char value[LMN_VALUE_BYTES], oid[LMN_VALUE_BYTES], stateOid[LMN_VALUE_BYTES];
     int32_t type = 0;
     for (;;) {
-        LMP_Lock(port);
         const int more = LMN_NextResult(port->snmpSession, value, &type, nullptr, oid);
-        LMP_Unlock(port);
         if (!more || !oid[0])
             break;
         const bool lastColumn = column_of(oid) == 4;
         JobQueueEntry *job = value[0] ? LMS_FindJobByIdentifier(value, port) : nullptr;
         if (job && state_oid(oid, stateOid, sizeof stateOid)) {
+            const DWORD id = job->jobId;
             int32_t state = 0;
-            LMP_Lock(port);
             result = LMN_Get(port->snmpSession, nullptr, &state, stateOid, 0);
-            LMP_Unlock(port);
             const bool acted = result && (state == kJobStarted || state == kJobFinished);
             bool announced = false;
             if (std::strcmp(job->identifier, value) == 0) {
                 LMN_BeginJobRecord(port);
-                LMP_Lock(port);
                 job->identifier[0] = 0;
-                const DWORD id = job->jobId;
-                LMP_Unlock(port);
                 LMN_InstallJobRecord(port, id);
                 if (!acted)
                     break;
-                LMS_NotifyChanged(port);
+                LMS_NotifyChanged(port); /* may release jobs ahead of this one: `job` is not used after it */
                 announced = true;
             }
             if (!acted)
                 break;
-            LMP_Lock(port);
-            const bool first = port->jobQueueHead == job;
-            const DWORD id = job->jobId;
-            LMP_Unlock(port);
-            if (first) {
+            if (port->jobQueueHead && port->jobQueueHead->jobId == id) {
                 LMN_BeginClosingRecord(port);
                 LMN_InstallJobRecord(port, id);
                 if (!announced)
@@ -133,7 +131,6 @@ int LMN_PollJobInfo(MonitorPort *port)
             break;
     }
     LMS_NotifyChanged(port);
-    LMP_Lock(port);
     LMN_FreeResults(port->snmpSession);
     LMP_Unlock(port);
     return result;

@@ -85,13 +85,16 @@ LONG LMS_RefreshStatus(const WCHAR *printerName, MonitorPort *port)
     LMS_RefreshPrinters(port);
     if (!(port->portKind & KIND_BIDI))
         return kRefused;
+    /* The printer record is used only under the port's lock: it may be unbound and freed meanwhile. */
+    LMP_Lock(port);
     ServedPrinter *p = LMS_FindServedPrinter(printerName, port);
-    if (!p || !p->GetPrinterStatusA)
-        return kRefused;
     std::string names;
-    if (!read_names(p, names))
+    const bool named = p && p->GetPrinterStatusA && read_names(p, names);
+    const LONG groups = named ? LMS_GroupsOfNames(names.c_str(), p, port) : 0;
+    const ULONGLONG printerMask = named ? p->modelMask : 0;
+    LMP_Unlock(port);
+    if (!named)
         return kRefused;
-    const LONG groups = LMS_GroupsOfNames(names.c_str(), p, port);
     if (!groups || ((groups & (SVG_STATUS | SVG_CONFIG)) && !(groups & SVG_PANEL) && worker_runs(port)) ||
         job_in_hand(port))
         return kRefused;
@@ -117,7 +120,7 @@ LONG LMS_RefreshStatus(const WCHAR *printerName, MonitorPort *port)
                 result = kRefused;
             else if (words[1] & 0x100)
                 result = kNotAnswering;
-            else if (!LMU_MaskIntersects(port->modelMask, p->modelMask))
+            else if (!LMU_MaskIntersects(port->modelMask, printerMask))
                 result = kOtherModel;
             else if (words[2] & 0x8)
                 result = kBusy;

@@ -173,7 +173,7 @@ int LMS_OnJobCanceled(const char *text, const char **end, ReplyParser *, Monitor
         if (port->postScriptJob)
             port->cancelSeen = 1;
     } else if (std::strncmp(value, "HOST_CANCELED", 13) == 0) {
-        port->jobEndSeen = 1;
+        LMP_StoreWord(port->jobEndSeen, 1);
         LMS_FinishJobs(port, TRUE);
     }
     return 1;

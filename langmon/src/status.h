@@ -165,6 +165,8 @@ constexpr DWORD LM_ST_JOB_NOT_FOUND = 0x10000000;
 
 /* JobQueueEntry::flags: a job record has announced the job. */
 constexpr DWORD LM_JOB_ANNOUNCED = 0x1;
+/* JobQueueEntry::flags: the job was released (or deleted) in the spooler; it is never released again. */
+constexpr DWORD LM_JOB_RELEASED = 0x2;
 
 struct StatusVariable {
     const char *name;
@@ -228,8 +230,23 @@ BOOL LMS_JobStillQueued(MonitorPort *port);
 void LMS_ResetPortStatus(MonitorPort *port);
 /* True when the device counts as identified (reachable, answering, the supported model). */
 bool LMS_DeviceIdentified(MonitorPort *port);
-/* Removes the head of the job queue (freed); false when the queue is empty. */
+/* Removes the head of the job queue (freed) and releases its job; false when the queue is empty. */
 bool LMJ_ReleaseFirstJob(MonitorPort *port);
+/*
+ * Ends a queued job in the spooler once: `command` (JOB_CONTROL_LAST_PAGE_EJECTED
+ * or JOB_CONTROL_DELETE) on its printer's spooler handle, else on the port's
+ * printer opened by name.  An entry already released is left alone, so that
+ * no job id is released twice.  Takes the port's lock.
+ */
+void LMJ_ReleaseQueuedJob(MonitorPort *port, JobQueueEntry *job, DWORD command);
+/*
+ * Releases the port's current job (jobId) once unless it was already: through
+ * its queue entry when it has one, else by id on the job printer's spooler
+ * handle or the printer opened by name.
+ */
+void LMJ_ReleaseCurrentJob(MonitorPort *port);
+/* The spooler no longer holds the port's current job: it counts as released, so it is never released. */
+void LMJ_ForgetCurrentJob(MonitorPort *port);
 
 /* ---- The monitor's own PJL and the job-stream inspection ------------------------ */
 

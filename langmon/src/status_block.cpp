@@ -9,6 +9,7 @@
 
 #include <plat/clock.h>
 
+#include <atomic>
 #include <cstring>
 
 namespace {
@@ -219,9 +220,9 @@ void apply_status_class(const DeviceStatusBlock *b, MonitorPort *port, DWORD sta
     const bool queued = port->jobQueueHead != nullptr;
     const bool jobOpen = LMP_TestState(port, ST_JOB_OPEN);
     if (is_idle_class(statusClass) && (!jobOpen || LMP_TestState(port, ST_END_SENT))) {
-        port->jobEndSeen = 1;
+        LMP_StoreWord(port->jobEndSeen, 1);
         if (port->releaseOnIdle) {
-            if (!port->idleSkip || !port->threadEvent) {
+            if (!port->idleSkip || !std::atomic_ref<HANDLE>(port->threadEvent).load()) {
                 LMS_ReleaseAllJobs(port);
                 port->releaseOnIdle = 0;
                 port->idleSkip = 1;
@@ -242,7 +243,7 @@ void apply_status_class(const DeviceStatusBlock *b, MonitorPort *port, DWORD sta
         port->jobEndCount = 0;
     }
     if (statusClass == 7 || (b->bytes[kJobState] == 2 && statusClass != 39 && !queued))
-        port->jobEndSeen = 1;
+        LMP_StoreWord(port->jobEndSeen, 1);
     if (statusClass == 4)
         LMS_UpdateJobStatusBits(port, 0x4, TRUE);
     else if (!LMP_TestState(port, ST_END_SENT))

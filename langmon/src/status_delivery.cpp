@@ -100,22 +100,6 @@ DWORD get32(const BYTE *b, DWORD at)
 
 void put32(BYTE *b, DWORD at, DWORD v) { std::memcpy(b + at, &v, 4); }
 
-void unlink_job(MonitorPort *port, JobQueueEntry *target)
-{
-    JobQueueEntry **link = &port->jobQueueHead;
-    JobQueueEntry *prev = nullptr;
-    while (*link && *link != target) {
-        prev = *link;
-        link = &(*link)->next;
-    }
-    if (!*link)
-        return;
-    *link = target->next;
-    if (port->jobQueueTail == target)
-        port->jobQueueTail = prev;
-    LMU_Free(target);
-}
-
 /* A record of the row's size naming `jobId` with `pages`, sent to p; the call's result. */
 LONG send_record(ServedPrinter *p, StatusVariable *row, LONG size, DWORD jobId, DWORD pages)
 {
@@ -148,7 +132,8 @@ void deliver_gap_records(MonitorPort *port, StatusVariable *row, LONG size, JobQ
             onlySecond = false;
             lastPrinter = p;
         }
-        unlink_job(port, job);
+        /* the device has taken it: it leaves the queue and is released in the spooler */
+        LMJ_ReleaseFirstJob(port);
     }
     if (closing && lastPrinter)
         send_record(lastPrinter, row, size, target->jobId, 0);
@@ -238,10 +223,12 @@ Outcome deliver_job_record(MonitorPort *port, StatusVariable *row, LONG size)
     }
     /* A closing record ends its job: it leaves the queue (on USB with every entry of the same id). */
     if (closing && port->jobQueueHead && port->jobQueueHead->jobId == id) {
-        unlink_job(port, port->jobQueueHead);
+        LMJ_ReleaseFirstJob(port);
         if (port->portKind & KIND_USB)
-            while (port->jobQueueHead && port->jobQueueHead->jobId == id)
-                unlink_job(port, port->jobQueueHead);
+            while (port->jobQueueHead && port->jobQueueHead->jobId == id) {
+                port->jobQueueHead->flags |= LM_JOB_RELEASED; /* the same spooler job: released above */
+                LMJ_ReleaseFirstJob(port);
+            }
         if (!port->jobQueueHead)
             LMS_SetJobActive(port, FALSE);
     }

@@ -40,12 +40,28 @@ bool queued_or_open(MonitorPort *port)
     return any;
 }
 
-/* An exchange under way: its printer, its outcome so far, the tool's block and the device's answer. */
+/*
+ * An exchange under way: its printer's name, its outcome so far, the tool's
+ * block and the device's answer.  The printer is named, not held: it can be
+ * unbound (and freed) while the exchange waits for the device, so every use
+ * finds it again under the port's lock.
+ */
 struct Exchange {
-    ServedPrinter *printer = nullptr;
+    std::u16string printer;
     LONG outcome = 0;
     std::string block, answer;
 };
+
+/* Runs `use` on the exchange's printer under the port's lock; false when the printer is no longer served. */
+template <typename F> bool with_printer(MonitorPort *port, const Exchange &x, F use)
+{
+    LMP_Lock(port);
+    ServedPrinter *p = LMS_FindServedPrinter(x.printer.c_str(), port);
+    if (p)
+        use(p);
+    LMP_Unlock(port);
+    return p != nullptr;
+}
 
 /*
  * The opening every exchange shares: the printer of the request, refused
@@ -63,10 +79,13 @@ LONG open_exchange(const WCHAR *name, MonitorPort *port, LONG preset, Exchange &
     LMS_RefreshPrinters(port);
     if (!(port->portKind & KIND_BIDI))
         return LM_ANSWER_REFUSED;
+    LMP_Lock(port);
     ServedPrinter *p = LMS_FindServedPrinter(name, port);
-    if (!p || !p->GetPrinterStatusA)
+    const bool usable = p && p->GetPrinterStatusA;
+    LMP_Unlock(port);
+    if (!usable)
         return LM_ANSWER_REFUSED;
-    x.printer = p;
+    x.printer = name;
     x.outcome = preset;
     return 0;
 }
@@ -76,12 +95,17 @@ void check_device(MonitorPort *port, bool taken, Exchange &x)
 {
     if (x.outcome == 0 && taken)
         x.outcome = LM_ANSWER_BUSY;
-    if (x.outcome == 0)
-        x.outcome = LMS_DeviceCheck(port, x.printer);
+    if (x.outcome == 0) {
+        ULONGLONG mask = 0;
+        if (!with_printer(port, x, [&](ServedPrinter *p) { mask = p->modelMask; }))
+            x.outcome = LM_ANSWER_REFUSED;
+        else
+            x.outcome = LMS_DeviceCheck(port, mask);
+    }
 }
 
 /* A manager value of the printer as bytes (a trailing NUL dropped); false when it cannot be read. */
-bool read_value(ServedPrinter *p, const char *name, std::string &out)
+bool read_value_of(ServedPrinter *p, const char *name, std::string &out)
 {
     DWORD needed = 0;
     const LONG r = p->GetPrinterStatusA(p->managerHandle, name, nullptr, 0, &needed);
@@ -99,8 +123,15 @@ bool read_value(ServedPrinter *p, const char *name, std::string &out)
     return true;
 }
 
+bool read_value(MonitorPort *port, const Exchange &x, const char *name, std::string &out)
+{
+    bool read = false;
+    with_printer(port, x, [&](ServedPrinter *p) { read = read_value_of(p, name, out); });
+    return read;
+}
+
 /* Writes a manager value: 0 for a printer with bidirectional support off; -19 without the manager. */
-LONG write_value(ServedPrinter *p, const char *name, const void *value, DWORD size)
+LONG write_value_of(ServedPrinter *p, const char *name, const void *value, DWORD size)
 {
     if (bidi_off(p))
         return 0;
@@ -109,10 +140,23 @@ LONG write_value(ServedPrinter *p, const char *name, const void *value, DWORD si
     return p->UpdatePrinterStatusA(p->managerHandle, name, value, size);
 }
 
-void write_outcome(ServedPrinter *p, LONG outcome)
+/* As write_value_of on the exchange's printer; -19 when it is no longer served. */
+LONG write_value(MonitorPort *port, const Exchange &x, const char *name, const void *value, DWORD size)
+{
+    LONG result = LM_ANSWER_REFUSED;
+    with_printer(port, x, [&](ServedPrinter *p) { result = write_value_of(p, name, value, size); });
+    return result;
+}
+
+void write_outcome_of(ServedPrinter *p, LONG outcome)
 {
     if (!bidi_off(p))
-        write_value(p, "RWResult", &outcome, sizeof outcome);
+        write_value_of(p, "RWResult", &outcome, sizeof outcome);
+}
+
+void write_outcome(MonitorPort *port, const Exchange &x, LONG outcome)
+{
+    with_printer(port, x, [&](ServedPrinter *p) { write_outcome_of(p, outcome); });
 }
 
 /* Opens the port for status unless it is open; false when it cannot be.  `opened`: this call opened it. */
@@ -201,20 +245,20 @@ void put_back_client(MonitorPort *port, TcpClient *client, DWORD turn)
 }
 
 /* The end of an exchange: "TBValue" := the answer (when asked), "RWResult" := the outcome. */
-LONG finish(const Exchange &x, bool writeAnswer)
+LONG finish(MonitorPort *port, const Exchange &x, bool writeAnswer)
 {
     LONG written = 0;
     if (writeAnswer) {
         const std::string text = x.answer + '\0';
-        written = write_value(x.printer, "TBValue", text.data(), DWORD(text.size()));
+        written = write_value(port, x, "TBValue", text.data(), DWORD(text.size()));
     }
-    write_outcome(x.printer, x.outcome);
+    write_outcome(port, x, x.outcome);
     return x.outcome != 0 ? x.outcome : written;
 }
 
 } // namespace
 
-LONG LMS_DeviceCheck(MonitorPort *port, const ServedPrinter *printer)
+LONG LMS_DeviceCheck(MonitorPort *port, ULONGLONG printerModelMask)
 {
     LMS_QueryDeviceId(port);
     DWORD words[3];
@@ -225,7 +269,7 @@ LONG LMS_DeviceCheck(MonitorPort *port, const ServedPrinter *printer)
         return LM_ANSWER_REFUSED;
     if (words[1] & 0x100)
         return LM_ANSWER_NOT_ANSWERING;
-    if (!LMU_MaskIntersects(port->modelMask, printer->modelMask))
+    if (!LMU_MaskIntersects(port->modelMask, printerModelMask))
         return LM_ANSWER_OTHER_MODEL;
     if (words[2] & 0x8)
         return LM_ANSWER_BUSY;
@@ -238,7 +282,7 @@ LONG LMS_ToolBoxRequest(const WCHAR *printerName, MonitorPort *port, LONG preset
     if (LONG refused = open_exchange(printerName, port, preset, x))
         return refused;
     bool held = false, opened = false;
-    if (x.outcome == 0 && (!read_value(x.printer, withAnswer ? "TBValue" : "TBValue2", x.block) || job_in_hand(port)))
+    if (x.outcome == 0 && (!read_value(port, x, withAnswer ? "TBValue" : "TBValue2", x.block) || job_in_hand(port)))
         x.outcome = LM_ANSWER_REFUSED;
     if (x.outcome == 0 && !(port->portKind & KIND_UNC)) {
         const DWORD r = WaitForSingleObject(port->portMutex, LM_PORT_WAIT_MS);
@@ -279,7 +323,7 @@ LONG LMS_ToolBoxRequest(const WCHAR *printerName, MonitorPort *port, LONG preset
             }
         }
     }
-    const LONG result = finish(x, withAnswer);
+    const LONG result = finish(port, x, withAnswer);
     close_if_opened(port, opened);
     if (held)
         ReleaseMutex(port->portMutex);
@@ -313,7 +357,7 @@ LONG LMS_ToolBoxUstatusStart(const WCHAR *printerName, MonitorPort *port, LONG p
             x.outcome = LM_ANSWER_EXCHANGE_FAILED;
         }
     }
-    write_outcome(x.printer, x.outcome);
+    write_outcome(port, x, x.outcome);
     return x.outcome;
 }
 
@@ -322,7 +366,7 @@ LONG LMS_ToolBoxUstatusRead(const WCHAR *printerName, MonitorPort *port, LONG pr
     Exchange x;
     if (LONG refused = open_exchange(printerName, port, preset, x))
         return refused;
-    if (x.outcome == 0 && !read_value(x.printer, "ToolBoxUstatusRead", x.block))
+    if (x.outcome == 0 && !read_value(port, x, "ToolBoxUstatusRead", x.block))
         x.outcome = LM_ANSWER_REFUSED;
     check_device(port, queued_or_open(port), x);
     const bool onlyRead = x.block.compare(0, 11, "GetResponse") == 0;
@@ -354,18 +398,23 @@ LONG LMS_ToolBoxUstatusRead(const WCHAR *printerName, MonitorPort *port, LONG pr
         }
         close_if_opened(port, opened);
     }
-    return finish(x, true);
+    return finish(port, x, true);
 }
 
 LONG LMS_ToolBoxUstatusEnd(const WCHAR *printerName, MonitorPort *port)
 {
     if (!port || !printerName || LMU_BoundedLength(printerName) < 0)
         return LM_ANSWER_REFUSED;
+    LMP_Lock(port);
     ServedPrinter *p = LMS_FindServedPrinter(printerName, port);
-    if (!p || !p->GetPrinterStatusA)
+    const bool usable = p && p->GetPrinterStatusA;
+    LMP_Unlock(port);
+    if (!usable)
         return LM_ANSWER_REFUSED;
     if (port->portKind & KIND_NETWORK)
         LMN_TcpClose(swap_client(port, nullptr));
-    write_outcome(p, 0);
+    Exchange x;
+    x.printer = printerName;
+    write_outcome(port, x, 0);
     return 0;
 }

@@ -297,6 +297,8 @@ BOOL start_worker(MonitorPort *port, LPTHREAD_START_ROUTINE routine)
     }
     LMP_SetState(port, ST_POLL_STARTED);
     port->workerThread = thread;
+    /* The worker yields to the job: a step below normal under flow control, else the lowest. */
+    SetThreadPriority(thread, (port->portMode & 0x2) ? THREAD_PRIORITY_BELOW_NORMAL : THREAD_PRIORITY_LOWEST);
     ResumeThread(thread);
     LMP_Unlock(port);
     return TRUE;
@@ -390,9 +392,9 @@ BOOL LMS_ReleaseAllJobs(MonitorPort *port)
     if (!port)
         return FALSE;
     LMP_Lock(port);
+    /* the entries stay until the device's records or the next job's end take them; each is released once */
     for (JobQueueEntry *e = port->jobQueueHead; e; e = e->next)
-        if (e->printer && e->printer->spoolerHandle)
-            SetJobW(e->printer->spoolerHandle, e->jobId, 0, nullptr, JOB_CONTROL_LAST_PAGE_EJECTED);
+        LMJ_ReleaseQueuedJob(port, e, JOB_CONTROL_LAST_PAGE_EJECTED);
     if (StatusVariable *q = LMS_FindVariable("PrinterQueue", port->statusVariables, port, TRUE)) {
         std::memset(q->value, 0, 4);
         q->changed = 1;

@@ -10,7 +10,12 @@
 #include "lm_device_fixture.h"
 #include "lm_status_fixture.h"
 
+#include <plat/thread.h>
+
+#include <cerrno>
 #include <string>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -106,6 +111,9 @@ TEST_F(JobRoadTest, AnotherModelGetsNoHeaderAndTheLeadingExitIsNotSent)
     ASSERT_TRUE(EndDocPort(port));
     /* no header; the inspected stream still gets the monitor's end of job behind its own exit */
     EXPECT_EQ(written_since(before), kJob.substr(9) + "@PJL EOJ NAME=\"" + id + "\"\r\n" + kUel);
+    /* the device does not report on it: its end releases it, once for all its reasons */
+    EXPECT_FALSE(job_exists(job));
+    EXPECT_EQ(plat::spool_release_count(job), 1u);
 }
 
 TEST_F(JobRoadTest, SecondStartWhileAJobIsOpenIsBusy)
@@ -175,6 +183,17 @@ TEST_F(JobRoadTest, PlainPortPassesTheJobAndTheMonitorSeesStartAndEnd)
     ASSERT_TRUE(EndDocPort(port));
     EXPECT_EQ(written_since(before), kJob);
     EXPECT_FALSE(job_exists(job2));
+    EXPECT_EQ(plat::spool_release_count(job), 1u);
+    EXPECT_EQ(plat::spool_release_count(job2), 1u);
+
+    /* the port monitor refuses the late start of a job it never saw: still released once, not twice */
+    const DWORD job3 = make_job(u"Plain", u"Memo");
+    ASSERT_TRUE(StartDocPort(port, const_cast<LPWSTR>(u"Plain"), job3, 1, reinterpret_cast<LPBYTE>(&info)));
+    LMP_ClearState(port, ST_PORT_OPEN);
+    plat::portmon_fail(plat::PortmonCall::StartDocPort, 1232);
+    ASSERT_TRUE(EndDocPort(port));
+    EXPECT_FALSE(job_exists(job3));
+    EXPECT_EQ(plat::spool_release_count(job3), 1u);
 }
 
 TEST_F(JobRoadTest, RefusedStartOnAPortOtherThanUsb)
@@ -241,6 +260,7 @@ TEST_F(JobRoadTest, DeletedJobIsDroppedAndTheDeviceReset)
     EXPECT_TRUE(reset || !job_exists(job)) << "a deleting job resets the device";
     EXPECT_LE(GetTickCount() - startTick, 120000u) << "the wait for the device is bounded";
     EXPECT_NE(written_since(before).find("@PJL JOB NAME"), std::string::npos);
+    EXPECT_EQ(plat::spool_release_count(job), 1u) << "the spooler's own deletion ends it; the monitor adds none";
 }
 
 TEST_F(JobRoadTest, DeviceThatNeverAnswersTakesNothingAndLosesNoJob)
@@ -267,6 +287,95 @@ TEST_F(JobRoadTest, DeviceThatNeverAnswersTakesNothingAndLosesNoJob)
     EXPECT_EQ(busy_of(port), 0u);
     EXPECT_EQ(queue_head_of(port), nullptr);
     EXPECT_FALSE(job_exists(job)) << "nothing was written: the job is released, not left hanging";
+    EXPECT_EQ(plat::spool_release_count(job), 1u);
+}
+
+/* "PrintingPriority" in the monitor's own key, as a DWORD. */
+void set_printing_priority(LONG value)
+{
+    HKEY key = nullptr;
+    const char16_t *path = u"SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Tarvel Language Monitor";
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    const DWORD v = DWORD(value);
+    RegSetValueExW(key, u"PrintingPriority", 0, REG_DWORD, reinterpret_cast<const BYTE *>(&v), sizeof v);
+    RegCloseKey(key);
+}
+
+int thread_nice()
+{
+    errno = 0;
+    const int n = getpriority(PRIO_PROCESS, id_t(gettid()));
+    return errno ? 1000 : n;
+}
+
+/* What a spooler thread saw of its own priority around one job. */
+struct PriorityTrace {
+    int before = 99, during = 99, duringNice = 1000, after = 99, worker = 99;
+};
+
+TEST_F(JobRoadTest, PrintingPriorityRunsTheJobsThreadAtThatPriority)
+{
+    errno = 0;
+    const int base = getpriority(PRIO_PROCESS, 0);
+    ASSERT_EQ(errno, 0);
+    if (base + 10 > 19)
+        GTEST_SKIP() << "the process's nice value leaves no room below normal";
+    struct Case {
+        LONG value;
+        int expected; /* the priority during the job */
+    } cases[] = {
+        {THREAD_PRIORITY_BELOW_NORMAL, THREAD_PRIORITY_BELOW_NORMAL},
+        {THREAD_PRIORITY_LOWEST, THREAD_PRIORITY_LOWEST},
+        {7, THREAD_PRIORITY_NORMAL}, /* not a priority level: nothing changes */
+    };
+    MonitorPort *port = usb_port(device_id(sts_of(idle_block())));
+    for (const Case &c : cases) {
+        set_printing_priority(c.value);
+        const DWORD job = make_job(u"Office", u"Report");
+        struct Run {
+            MonitorPort *port;
+            DWORD job;
+            PriorityTrace trace;
+            static DWORD go(LPVOID p)
+            {
+                auto *r = static_cast<Run *>(p);
+                r->trace.before = GetThreadPriority(GetCurrentThread());
+                DOC_INFO_1W info{const_cast<LPWSTR>(u"Report"), nullptr, nullptr};
+                if (!StartDocPort(r->port, const_cast<LPWSTR>(u"Office"), r->job, 1, reinterpret_cast<LPBYTE>(&info)))
+                    return 1;
+                r->trace.during = GetThreadPriority(GetCurrentThread());
+                r->trace.duringNice = thread_nice();
+                LMP_Lock(r->port);
+                if (r->port->workerThread)
+                    r->trace.worker = GetThreadPriority(r->port->workerThread);
+                LMP_Unlock(r->port);
+                if (!write_all(r->port, kJob) || !EndDocPort(r->port))
+                    return 2;
+                r->trace.after = GetThreadPriority(GetCurrentThread());
+                return 0;
+            }
+        } run{port, job, {}};
+        /* the spooler's thread for the job: a thread of its own, so its priority changes die with it */
+        HANDLE t = CreateThread(nullptr, 0, &Run::go, &run, 0, nullptr);
+        ASSERT_NE(t, nullptr);
+        ASSERT_EQ(WaitForSingleObject(t, 60000), WAIT_OBJECT_0);
+        DWORD code = 99;
+        GetExitCodeThread(t, &code);
+        CloseHandle(t);
+        ASSERT_EQ(code, 0u) << c.value;
+        EXPECT_EQ(run.trace.before, THREAD_PRIORITY_NORMAL) << c.value;
+        EXPECT_EQ(run.trace.during, c.expected) << c.value;
+        EXPECT_EQ(run.trace.duringNice, base - 5 * c.expected) << c.value;
+        /* the poll worker, started with the job, runs at the lowest priority (no flow control) */
+        EXPECT_EQ(run.trace.worker, THREAD_PRIORITY_LOWEST) << c.value;
+        /* the job's end puts the thread back, as far as the process may raise it again */
+        if (geteuid() == 0)
+            EXPECT_EQ(run.trace.after, THREAD_PRIORITY_NORMAL) << c.value;
+        else
+            EXPECT_EQ(run.trace.after, c.expected) << c.value << ": an unprivileged raise back is refused";
+        EXPECT_EQ(port->priorityThread, nullptr);
+    }
 }
 
 TEST_F(JobRoadTest, CountQueuedJobsIgnoresFinishedOnes)

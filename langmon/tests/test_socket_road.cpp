@@ -16,6 +16,8 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -116,6 +118,43 @@ TEST_F(SocketRoadTest, WholeJobAgainstTheResponder)
     ASSERT_TRUE(LMS_ReadPrinterStatus(port, words));
     EXPECT_EQ(words[1] & 0x100, 0u) << "the device answers";
     EXPECT_FALSE(LMP_TestState(port, ST_JOB_OPEN));
+}
+
+TEST_F(SocketRoadTest, TwentyJobsAreEachReleasedOnceAndLeaveTheSpoolerEmpty)
+{
+    PjlPeer peer(record_path());
+    ASSERT_TRUE(peer.running());
+    MonitorPort *port = usb_port(peer);
+    ASSERT_NE(port, nullptr);
+    /* the device reports each job's end in real time; the poll worker must read it in real time too */
+    plat::clock_real();
+    std::vector<DWORD> jobs;
+    for (int i = 0; i < 20; ++i) {
+        const DWORD job = make_job(u"Office", u"Report");
+        ASSERT_TRUE(start(port, job)) << i;
+        size_t taken = 0;
+        ASSERT_TRUE(write_job(port, kJob, 20, &taken)) << i;
+        ASSERT_EQ(taken, kJob.size()) << i;
+        ASSERT_TRUE(EndDocPort(port)) << i;
+        jobs.push_back(job);
+    }
+    /* each job leaves the spooler when the device reports its end (a poll cycle every few seconds) */
+    bool empty = false;
+    for (int i = 0; i < 600 && !empty; ++i) {
+        empty = plat::spool_jobs(u"Office").empty() && queue_head_of(port) == nullptr;
+        if (!empty)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_TRUE(empty) << plat::spool_jobs(u"Office").size() << " jobs left in the spooler";
+    for (DWORD job : jobs)
+        EXPECT_EQ(plat::spool_release_count(job), 1u) << "job " << job;
+    /* the device received all twenty, each with its end of job */
+    const std::string received = peer.received();
+    size_t ends = 0;
+    for (size_t at = received.find("@PJL EOJ NAME="); at != std::string::npos;
+         at = received.find("@PJL EOJ NAME=", at + 1))
+        ++ends;
+    EXPECT_EQ(ends, 20u);
 }
 
 TEST_F(SocketRoadTest, RefusedConnectionEndsTheJobAndKeepsTheOthers)

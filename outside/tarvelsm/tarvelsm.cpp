@@ -8,7 +8,10 @@
  * once and never shut down; the library stays resident (-z nodelete), so a
  * monitor that loads and frees it every poll does not start it again.  No
  * configuration file, persistent file or MIB is read: object names are
- * parsed here as dotted numbers.
+ * parsed here as dotted numbers.  Before the first exchange with an opened
+ * agent its port is probed with a connected UDP socket: a host that answers
+ * at once that nothing listens there (ICMP port unreachable), as a printer
+ * without SNMP does, fails the fetch without waiting out every try.
  */
 #include <tarvelsm/pmc.h>
 
@@ -17,6 +20,13 @@
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
 
+#include <netdb.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -25,6 +35,48 @@
 #include <vector>
 
 namespace {
+
+/*
+ * How long the probe waits for the host's "nothing listens here": on a
+ * local network it comes within a millisecond or two; a later one only
+ * costs the usual time-out.  Each opened agent that listens pays it once.
+ */
+constexpr int kProbeMs = 20;
+
+/*
+ * True when the host says at once that nothing listens on the UDP port: a
+ * connected socket sends an empty SEQUENCE (which an agent drops) and sees
+ * ECONNREFUSED.  A silent or listening host gives false.
+ */
+bool udp_port_refuses(const std::string &host, int family, int port, int waitMs)
+{
+    addrinfo hints{};
+    hints.ai_family = family == PMC_FAMILY_IPV6 ? AF_INET6 : AF_INET;
+    hints.ai_socktype = SOCK_DGRAM;
+    hints.ai_flags = AI_NUMERICSERV;
+    addrinfo *found = nullptr;
+    const std::string service = std::to_string(port);
+    if (getaddrinfo(host.c_str(), service.c_str(), &hints, &found) != 0 || !found)
+        return false;
+    bool refused = false;
+    const int fd = socket(found->ai_family, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd >= 0 && connect(fd, found->ai_addr, found->ai_addrlen) == 0) {
+        static const unsigned char empty[] = {0x30, 0x00};
+        if (send(fd, empty, sizeof empty, MSG_NOSIGNAL) < 0) {
+            refused = errno == ECONNREFUSED;
+        } else {
+            pollfd p{fd, POLLIN, 0};
+            if (poll(&p, 1, waitMs) > 0) {
+                char byte;
+                refused = recv(fd, &byte, 1, MSG_DONTWAIT) < 0 && errno == ECONNREFUSED;
+            }
+        }
+    }
+    if (fd >= 0)
+        close(fd);
+    freeaddrinfo(found);
+    return refused;
+}
 
 /* A walk stops after this many variables, whatever the agent answers. */
 constexpr int kMaxWalk = 4096;
@@ -192,6 +244,10 @@ public:
         } else if (modeWord != PMC_MODE_COMMUNITY) {
             return 1;
         }
+        host_ = host;
+        probed = -1;
+        family_ = family;
+        port_ = port;
         peer = family == PMC_FAMILY_IPV6 ? "udp6:[" + std::string(host) + "]:" + std::to_string(port)
                                          : "udp:" + std::string(host) + ":" + std::to_string(port);
         mode = modeWord;
@@ -240,6 +296,8 @@ public:
         auto *list = static_cast<PduList *>(target);
         if (!list || !arcCount)
             return 1;
+        if (refuses())
+            return 1; /* as a time-out */
         std::lock_guard<std::mutex> g(library_lock());
         void *session = open_session();
         if (!session)
@@ -330,7 +388,7 @@ private:
     /* One GET of the kept variable; its value as text and, when asked, as an integer. */
     bool get(std::string &text, long *number)
     {
-        if (!arcCount)
+        if (!arcCount || refuses())
             return false;
         std::lock_guard<std::mutex> g(library_lock());
         void *session = open_session();
@@ -357,6 +415,18 @@ private:
         return ok;
     }
 
+    /* The agent's host says that nothing listens on its port; probed once per opened agent. */
+    bool refuses()
+    {
+        if (probed < 0)
+            probed = udp_port_refuses(host_, family_, port_, std::min<int>(timeout, kProbeMs)) ? 1 : 0;
+        return probed == 1;
+    }
+
+    int probed = -1; /* -1 not yet, 0 listening or silent, 1 refused */
+    std::string host_;
+    int32_t family_ = PMC_FAMILY_IPV4;
+    int32_t port_ = 161;
     std::string community = "public";
     std::string peer, user, authPass, privPass, context;
     int32_t mode = PMC_MODE_COMMUNITY;

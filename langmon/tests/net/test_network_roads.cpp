@@ -191,16 +191,46 @@ TEST_F(NetRoadTest, JobTableDoneStateClosesAndReleasesTheFirstJob)
     serve(SnmpPeers::kV1AndV3, device_row(kIdleId) + job_rows(3, "0300FFFFFFFF00000000FFFF", 17));
     MonitorPort *port = served_tcp(SnmpPeers::kV1AndV3);
     ASSERT_NE(port, nullptr);
-    queue_job(port, 9, kJobA);
+    const DWORD job = make_job(u"Office", u"Report");
+    queue_job(port, job, kJobA);
     /* a job the device does not list changes nothing */
     EXPECT_TRUE(LMS_PollRound(port));
     ASSERT_NE(queue_head_of(port), nullptr);
     EXPECT_STREQ(queue_head_of(port)->identifier, kJobA);
+    EXPECT_TRUE(job_exists(job));
 
-    /* the device lists it as done: its records are installed and the job leaves the queue */
+    /* the device lists it as done: its records are installed, the job leaves the queue and the spooler */
     serve(SnmpPeers::kV1AndV3, device_row(kIdleId) + job_rows(3, kJobA, 17));
     EXPECT_TRUE(LMS_PollRound(port));
     EXPECT_EQ(queue_head_of(port), nullptr);
+    EXPECT_FALSE(job_exists(job));
+    EXPECT_EQ(plat::spool_release_count(job), 1u);
+    /* a later poll that still sees it done releases nothing more */
+    EXPECT_TRUE(LMS_PollRound(port));
+    EXPECT_EQ(plat::spool_release_count(job), 1u);
+}
+
+TEST_F(NetRoadTest, JobGoesWholeWhenTheDeviceDoesNotAnswerSnmp)
+{
+    /* a network printer without SNMP: its status is unknown, its raw port takes the job as it is */
+    MonitorPort *port = served_tcp(SnmpPeers::kSilent);
+    ASSERT_NE(port, nullptr);
+    const DWORD job = make_job(u"Office", u"Report");
+    const std::string data = kUel + "@PJL ENTER LANGUAGE=PCLXL\r\n) HP-PCL XL;2;0\r\n<page data>" + kUel;
+    const size_t before = plat::portmon_written().size();
+    DOC_INFO_1W info{const_cast<LPWSTR>(u"Report"), nullptr, nullptr};
+    ASSERT_TRUE(StartDocPort(port, const_cast<LPWSTR>(u"Office"), job, 1, reinterpret_cast<LPBYTE>(&info)));
+    EXPECT_TRUE(LMP_TestState(port, ST_UNREACHABLE));
+    size_t taken = 0;
+    for (int i = 0; i < 5 && taken < data.size(); ++i) {
+        std::string rest = data.substr(taken);
+        DWORD n = 0;
+        ASSERT_TRUE(WritePort(port, reinterpret_cast<LPBYTE>(rest.data()), DWORD(rest.size()), &n));
+        taken += n;
+    }
+    EXPECT_EQ(taken, data.size()) << "taken at once, not held for an SNMP answer";
+    ASSERT_TRUE(EndDocPort(port));
+    EXPECT_EQ(plat::portmon_written().substr(before), data) << "no header, no trailer, the job's own exit kept";
 }
 
 TEST_F(NetRoadTest, DisplayLanguageByTheAgent)

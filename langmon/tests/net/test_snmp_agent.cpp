@@ -148,17 +148,16 @@ TEST_F(NetTest, WalkOfAnEmptyTableAnswersWithNoResults)
     EXPECT_EQ(s.session->results, nullptr);
 }
 
-TEST_F(NetTest, SilentAddressEndsWithinTheTimeOuts)
+TEST_F(NetTest, AddressWithNothingListeningFailsAtOnce)
 {
+    /* the host refuses the SNMP port (as a printer without SNMP does): no time-out is waited out */
     SessionHolder s(session_to(SnmpPeers::kSilent));
     ASSERT_NE(s.session, nullptr);
     char text[LMN_VALUE_BYTES] = {};
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(LMN_Get(s.session, text, nullptr, LMN_OID_DEVICE_ID, 0), 0);
-    /* two credentials, each with one try and one retry */
     const double limit = 4 * kTestSnmpTimeoutMs / 1000.0;
-    EXPECT_LT(seconds_since(start), limit + 0.5);
-    EXPECT_GE(seconds_since(start), limit * 0.9);
+    EXPECT_LT(seconds_since(start), limit * 0.5);
     EXPECT_STREQ(text, "");
     EXPECT_EQ(LMN_Walk(s.session, LMN_OID_JOB_IDS, 0), 0);
 }
@@ -170,7 +169,10 @@ TEST_F(NetTest, SlowAgentCountsAsNotAnswering)
     char text[LMN_VALUE_BYTES] = {};
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(LMN_Get(s.session, text, nullptr, LMN_OID_DEVICE_ID, 0), 0);
-    EXPECT_LT(seconds_since(start), 4 * kTestSnmpTimeoutMs / 1000.0 + 0.5);
+    /* a listening agent gets every try: two credentials, each with one try and one retry */
+    const double limit = 4 * kTestSnmpTimeoutMs / 1000.0;
+    EXPECT_LT(seconds_since(start), limit + 0.5);
+    EXPECT_GE(seconds_since(start), limit * 0.9);
 }
 
 TEST_F(NetTest, HostsResolveToTheirNumericForm)

@@ -782,6 +782,14 @@ std::string spool_job_path(DWORD job);
 /* Deletes a job as SetJobW JOB_CONTROL_DELETE does; false for an unknown job. */
 bool spool_delete_job(DWORD job);
 
+/*
+ * How often the job was released or ended through SetJobW in this process
+ * (JOB_CONTROL_LAST_PAGE_EJECTED, _CANCEL or _DELETE), counting calls for a
+ * job the spooler no longer holds too: a job released more than once shows
+ * more than 1.  Cleared by machine_reset.
+ */
+unsigned spool_release_count(DWORD job);
+
 /* ---- Fault injection (cleared by machine_reset) --------------------------- */
 
 /* The spooler functions whose failure can be injected. */

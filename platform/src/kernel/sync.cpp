@@ -19,8 +19,13 @@
 #include <plat/text.h>
 #include <plat/thread.h>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <condition_variable>
 #include <map>
 #include <memory>
@@ -54,6 +59,7 @@ struct Object {
     unsigned suspend_count = 0;
     DWORD exit_code = STILL_ACTIVE;
     DWORD tid = 0;
+    pid_t os_tid = 0; /* the Linux thread id, for its priority */
 };
 
 using ObjectRef = std::shared_ptr<Object>;
@@ -314,6 +320,7 @@ void thread_main(const ObjectRef &obj, LPTHREAD_START_ROUTINE start, LPVOID para
     {
         std::unique_lock<std::mutex> lk(s.lock);
         obj->tid = tid;
+        obj->os_tid = ::gettid();
         obj->started = true;
         s.changed.notify_all();
         s.changed.wait(lk, [&] { return obj->suspend_count == 0; });
@@ -554,4 +561,135 @@ BOOL GetExitCodeThread(HANDLE thread, LPDWORD code)
     }
     *code = o->exit_code;
     return TRUE;
+}
+
+/* ---- Thread priorities as nice values ---------------------------------------- */
+
+namespace {
+
+constexpr int kNiceMin = -20;
+constexpr int kNiceMax = 19;
+constexpr int kLevels[] = {THREAD_PRIORITY_IDLE,         THREAD_PRIORITY_LOWEST,  THREAD_PRIORITY_BELOW_NORMAL,
+                           THREAD_PRIORITY_NORMAL,       THREAD_PRIORITY_ABOVE_NORMAL, THREAD_PRIORITY_HIGHEST,
+                           THREAD_PRIORITY_TIME_CRITICAL};
+
+HANDLE const kCurrentThread = reinterpret_cast<HANDLE>(static_cast<intptr_t>(-2));
+
+/* The nice value that stands for "normal": the process's when priorities were first used. */
+int base_nice()
+{
+    static const int base = [] {
+        errno = 0;
+        const int n = getpriority(PRIO_PROCESS, 0);
+        return errno ? 0 : n;
+    }();
+    return base;
+}
+
+int clamp_nice(int n) { return n < kNiceMin ? kNiceMin : n > kNiceMax ? kNiceMax : n; }
+
+int nice_of(int priority)
+{
+    if (priority == THREAD_PRIORITY_IDLE)
+        return kNiceMax;
+    if (priority == THREAD_PRIORITY_TIME_CRITICAL)
+        return kNiceMin;
+    return clamp_nice(base_nice() - 5 * priority);
+}
+
+bool valid_priority(int priority)
+{
+    for (int level : kLevels)
+        if (level == priority)
+            return true;
+    return false;
+}
+
+/*
+ * The Linux thread id behind a thread handle (the pseudo handle is the
+ * caller); 0 with ERROR_INVALID_HANDLE.  An ended thread answers 0: its id
+ * may already belong to another thread.
+ */
+pid_t os_thread_of(HANDLE thread)
+{
+    if (thread == kCurrentThread)
+        return ::gettid();
+    SyncState &s = state();
+    std::lock_guard<std::mutex> g(s.lock);
+    ObjectRef o = find_kind(s, thread, Kind::Thread);
+    if (!o)
+        return 0;
+    if (o->done || !o->os_tid) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return 0;
+    }
+    return o->os_tid;
+}
+
+/* The thread's nice value; false when it cannot be read. */
+bool read_nice(pid_t tid, int &nice)
+{
+    errno = 0;
+    nice = getpriority(PRIO_PROCESS, id_t(tid));
+    return errno == 0;
+}
+
+} // namespace
+
+HANDLE GetCurrentThread(void) { return kCurrentThread; }
+
+BOOL SetThreadPriority(HANDLE thread, int priority)
+{
+    if (!valid_priority(priority)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    const pid_t tid = os_thread_of(thread);
+    if (!tid)
+        return FALSE;
+    int current = 0;
+    if (!read_nice(tid, current)) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    const int wanted = nice_of(priority);
+    if (wanted == current)
+        return TRUE;
+    if (setpriority(PRIO_PROCESS, id_t(tid), wanted) == 0)
+        return TRUE;
+    if (errno == ESRCH) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    /* A raise beyond what the process may: as far as RLIMIT_NICE lets it, never lower than before. */
+    rlimit limit{};
+    if (wanted < current && getrlimit(RLIMIT_NICE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) {
+        const int floor = clamp_nice(20 - int(limit.rlim_cur));
+        if (floor < current && floor > wanted)
+            setpriority(PRIO_PROCESS, id_t(tid), floor);
+    }
+    SetLastError(ERROR_PRIVILEGE_NOT_HELD);
+    return FALSE;
+}
+
+int GetThreadPriority(HANDLE thread)
+{
+    const pid_t tid = os_thread_of(thread);
+    int nice = 0;
+    if (!tid || !read_nice(tid, nice)) {
+        if (tid)
+            SetLastError(ERROR_INVALID_HANDLE);
+        return THREAD_PRIORITY_ERROR_RETURN;
+    }
+    /* the level whose nice value is nearest; between two, the one nearer normal */
+    int best = THREAD_PRIORITY_NORMAL, bestDistance = 1 << 20;
+    for (int level : kLevels) {
+        const int d = std::abs(nice_of(level) - nice);
+        const bool nearerNormal = std::abs(level) < std::abs(best);
+        if (d < bestDistance || (d == bestDistance && nearerNormal)) {
+            best = level;
+            bestDistance = d;
+        }
+    }
+    return best;
 }

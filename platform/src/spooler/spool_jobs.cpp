@@ -447,6 +447,8 @@ BOOL SetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, const BYTE *pJob, DWORD 
         return FALSE;
     if (Level != 0)
         return fail(ERROR_INVALID_LEVEL);
+    if (Command == JOB_CONTROL_LAST_PAGE_EJECTED || Command == JOB_CONTROL_CANCEL || Command == JOB_CONTROL_DELETE)
+        ++st.releases[JobId];
     auto it = st.jobs.find(JobId);
     if (it == st.jobs.end() || !same_name(it->second.printer, p->name))
         return fail(ERROR_INVALID_PARAMETER);
@@ -542,6 +544,13 @@ std::string spool_job_path(DWORD job)
         return std::string();
     flush_job(it->second);
     return job_data_path(s.st, job);
+}
+
+unsigned spool_release_count(DWORD job)
+{
+    Session s;
+    auto it = s.st.releases.find(job);
+    return it == s.st.releases.end() ? 0 : it->second;
 }
 
 bool spool_delete_job(DWORD job)

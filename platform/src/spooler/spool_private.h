@@ -160,6 +160,7 @@ struct State {
     DWORD fail_error[size_t(SpoolCall::Count)] = {};
     unsigned short_write_at = 0;
     DWORD short_write_bytes = 0;
+    std::map<DWORD, unsigned> releases; /* SetJobW releases and ends per job id (spool_release_count) */
 };
 
 /* The one state of the process.  Call ensure_loaded() before taking its lock in an entry point. */

@@ -30,6 +30,7 @@ void reset_settings(State &st)
         st.fail_error[i] = 0;
     }
     st.short_write_at = 0;
+    st.releases.clear();
     st.short_write_bytes = 0;
 }
 
