@@ -13,8 +13,8 @@
 #include <tarvel/settings/dmb_binding.h>
 #include <tarvel/stores/pdt_blob.h>
 
-#include <tarvel/res_text.h>
-#include <tarvel/res_module.h>
+#include <tarvel/base/res_text.h>
+#include <tarvel/base/res_module.h>
 
 #include <plat/machine.h>
 #include <plat/memory.h>
