@@ -254,6 +254,8 @@ int write_built_header(PdevContext *pdev, DWORD copySet)
     params.documentName = document_name(pdev);
     params.insertFlag = 1;
     params.printer = job_printer(pdev);
+    if (pdev->jobSettings)
+        params.copiesBy = pdev->jobSettings->driverCollate ? PJL_COPIES_DRIVER : PJL_COPIES_PRINTER;
     /* A missing owner name does not stop the job: nothing in the header reads it. */
     JOB_GetOwnerName(params.printer, params.ownerName);
 
