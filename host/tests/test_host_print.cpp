@@ -118,6 +118,14 @@ TEST_F(HostPrint, CopiesAreUncollatedUnlessAsked)
     EXPECT_TRUE(hasLine(l, "@PJL COMMENT QZJOBINFO JOBCOPIES=1"));
     EXPECT_TRUE(hasLine(l, "@PJL COMMENT QZJOBINFO PAGECOPIES=3"));
     EXPECT_TRUE(hasLine(l, "@PJL COMMENT QZJOBINFO ESTIMATEDSHEETS=6"));
+
+    /* --collate: the driver repeats the pages for each copy, and the printer makes one copy of them */
+    out = print("--pages 2 --copies 3 --collate", &status);
+    ASSERT_EQ(status, 0) << out;
+    l = listed();
+    EXPECT_EQ(count(l, pxllist::op::kBeginPage), 6);
+    EXPECT_TRUE(hasLine(l, "@PJL SET COPIES=1"));
+    EXPECT_FALSE(hasLine(l, "@PJL SET COPIES=3"));
 }
 
 TEST_F(HostPrint, RecordedJobsPrint)

@@ -1,7 +1,7 @@
 // `tarvel print` with watermarks and annotations: each decorated job lists
 // cleanly, and the decoration is drawn on the page it belongs to, after the
 // page's own drawing and before the page ends, each tiled copy after its
-// placement; a blank first page, before the job's first drawing, gets none.
+// placement; a page without drawing of its own carries them too.
 #include "host_job_test.h"
 
 #include <gtest/gtest.h>
@@ -314,11 +314,12 @@ TEST_F(HostPrintDecorations, AtTheEndOfTheDocumentTheSheetWatermarkAndTheAnnotat
 }
 
 /*
- * Decorations start with the job's first drawing: a text file whose first
- * page is blank (it opens with a form feed) prints that page exactly as
- * without decorations, and its second page carries them after its text.
+ * A page without drawing carries its decorations like any other: a text
+ * file whose first page is blank (it opens with a form feed) prints the
+ * decoration on that page (it printed the page bare before), and its second
+ * page carries them after its text.
  */
-TEST_F(HostPrintDecorations, ABlankFirstPageBeforeTheFirstDrawingGetsNone)
+TEST_F(HostPrintDecorations, ABlankFirstPageCarriesItsDecorations)
 {
     const std::string file = (dir / "second.txt").string();
     std::ofstream(file, std::ios::binary) << "\fThe second page\n";
@@ -339,10 +340,9 @@ TEST_F(HostPrintDecorations, ABlankFirstPageBeforeTheFirstDrawingGetsNone)
         const pxllist::Listing listing = print(c.options + " " + file);
         const auto p = pages(listing);
         ASSERT_EQ(p.size(), 2u);
-        ASSERT_EQ(p[0].size(), plainPages[0].size()) << "the blank first page is as without decorations";
-        for (size_t i = 0; i < p[0].size(); i++)
-            EXPECT_EQ(p[0][i]->op, plainPages[0][i]->op) << "operator " << i;
-        EXPECT_TRUE(where(p[0], c.drawn).empty());
+        EXPECT_TRUE(where(plainPages[0], c.drawn).empty()) << "the plain first page is blank";
+        EXPECT_FALSE(where(p[0], c.drawn).empty()) << "the blank first page carries the decoration";
+        EXPECT_EQ(p[0].back()->op, op::kEndPage);
         /* The second page's own text first, as printed plainly (its font is removed after the decoration). */
         const auto plainTexts = where(plainPages[1], op::kText);
         ASSERT_EQ(plainTexts.size(), 1u);
@@ -354,6 +354,30 @@ TEST_F(HostPrintDecorations, ABlankFirstPageBeforeTheFirstDrawingGetsNone)
         ASSERT_FALSE(drawn.empty());
         EXPECT_GE(drawn.back(), own) << "the second page carries the decoration after its text";
         EXPECT_EQ(p[1].back()->op, op::kEndPage);
+    }
+}
+
+/* A text watermark on five pages, the fifth blank: the watermark's text on every one of them. */
+TEST_F(HostPrintDecorations, ATextWatermarkIsOnEveryPageBlankOnesToo)
+{
+    const pxllist::Listing plain = print("--pages 5");
+    const auto plainPages = pages(plain);
+    ASSERT_EQ(plainPages.size(), 5u);
+    EXPECT_TRUE(where(plainPages[4], op::kText).empty()) << "page 5 is blank";
+    const pxllist::Listing listing = print("--pages 5 --watermark CONFIDENTIAL --watermark-position centre");
+    const auto p = pages(listing);
+    ASSERT_EQ(p.size(), 5u);
+    for (size_t i = 0; i < p.size(); i++) {
+        SCOPED_TRACE("page " + std::to_string(i + 1));
+        /* The last Text of the page is the watermark: the 12 characters of CONFIDENTIAL, of the glyphs the
+           watermark's font downloaded (C O N F I D E N T I A L: the N, I repeat). */
+        const auto texts = where(p[i], op::kText);
+        ASSERT_FALSE(texts.empty());
+        const std::vector<double> codes = values(*p[i][texts.back()], attr::kTextData);
+        ASSERT_EQ(codes.size(), 12u);
+        EXPECT_EQ(codes[2], codes[7]) << "N";
+        EXPECT_EQ(codes[4], codes[9]) << "I";
+        EXPECT_EQ(p[i].back()->op, op::kEndPage);
     }
 }
 

@@ -164,6 +164,12 @@ LONG PJL_FormatPlainValue(LPCWSTR key, WORD id, const JobHeaderParams *params, P
 LONG pjl_FormatCopies(LPCWSTR key, JobHeaderContext *ctx, PjlBuffer *out)
 {
     const JobHeaderParams *p = ctx->params;
+    /* Pages the driver repeats for each copy must not be multiplied again by
+       the printer; copies the printer makes keep their count. */
+    if (p->copiesBy == PJL_COPIES_DRIVER)
+        return PJL_AppendKeyValue(key, u"1", out);
+    if (p->copiesBy == PJL_COPIES_PRINTER)
+        return PJL_FormatPlainValue(key, kCopies, p, out);
     const DWORD both = PJL_F26_HCPN | PJL_F26_COPIES_ONE;
     if ((ctx->flags26 & both) == both && pjl_Effective(p, kOptionTray4) == 0 && pjl_Effective(p, kOptionOther) == 0 &&
         pjl_Effective(p, kProtocolClass) >= kCopiesOneClass) {

@@ -15,14 +15,19 @@
 
 namespace {
 
-/* `size` bytes at `block` are exactly one valid list: 1 with its count. */
+/*
+ * `size` bytes at `block` are exactly one valid list with at least one
+ * destination: 1 with its count.  A list of no destination may be stored
+ * (the fax page saves an empty list), but a job cannot send to it: a
+ * copy-set job of no data set would print no set at all.
+ */
 bool exactList(const BYTE *block, DWORD size, WORD *count)
 {
     DWORD listSize = 0;
     if (!DPF_CheckFaxList(block, size, &listSize) || listSize != size)
         return false;
     *count = plat::load_u16(block, FAX_OFF_COUNT);
-    return true;
+    return *count != 0;
 }
 
 } // namespace

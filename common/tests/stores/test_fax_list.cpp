@@ -114,6 +114,12 @@ TEST_F(FaxList, ListsOfZeroOneAndEightySixEntriesRoundTrip)
         WORD count = 99;
         Global<> loaded;
         loaded.p = FAX_LoadSendList(printer(), size, block.p, &count);
+        if (n == 0) {
+            /* stored and packed as it stands, but no job sends to a list of no destination */
+            EXPECT_EQ(loaded.p, nullptr);
+            EXPECT_EQ(count, 0);
+            continue;
+        }
         ASSERT_NE(loaded.p, nullptr);
         EXPECT_NE(loaded.p, block.p) << "a copy";
         EXPECT_EQ(count, n);

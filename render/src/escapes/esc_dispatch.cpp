@@ -145,6 +145,21 @@ ULONG query_decorations(PdevContext *pdev, ULONG cjIn, const void *pvIn, ULONG c
     BYTE *out = static_cast<BYTE *>(pvOut);
     std::memset(out, 0, ESC_DECORATION_QUERY_SIZE);
 
+    /*
+     * A page without drawing has opened no sheet and no page yet.  Its
+     * decorations belong on it like on any other page, so the page is opened
+     * here as the first drawing would open it (not where blank pages are
+     * left out of the job).
+     */
+    const DWORD live = pdev->jobState & (JOB_OPEN | JOB_ABORTED);
+    if (!endOfDocument && live == JOB_OPEN && !(pdev->jobState & JOB_PAGE_OPEN) && pdev->jobSettings) {
+        if (!JOB_IsSheetSetUp(pdev) && JOB_BeginSheetSetup(pdev) != 0)
+            return ESC_DONE;
+        const JobSettings *due = pdev->jobSettings;
+        if (!due->skipBlankPages && (due->pageWatermark || due->sheetWatermark || due->annotation) &&
+            JOB_BeginPage(pdev) != 0)
+            return ESC_DONE;
+    }
     const JobSettings *js = pdev->jobSettings;
     if (!JOB_IsSheetSetUp(pdev) || !(pdev->jobState & JOB_SHEET_OPEN) || !js || !pdev->pageLayout)
         return ESC_DONE;

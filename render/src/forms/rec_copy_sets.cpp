@@ -39,9 +39,13 @@ int REC_ReplayCopySets(PdevContext *pdev)
             rc = REC_ReplayJob(pdev);
         if (rc == 0)
             rc = JOB_EndJobOutput(pdev);
-        /* A later set's own spool job is closed here; the first set's is the engine's, closed with the job. */
-        if (set > 0 && OUT_CloseJobTarget(pdev) != 0)
+        /* A later set's own spool job is ended here when the set went out whole, and deleted when it failed:
+           a cut-off set never reaches the printer.  The first set's is the engine's, ended or aborted with the
+           job. */
+        if (set > 0 && rc == 0 && OUT_CloseJobTarget(pdev) != 0)
             rc = -1;
+        else if (set > 0 && rc != 0)
+            OUT_AbortJobTarget(pdev);
         /* Each set's header registered the set with the document monitor; that record is done
            once the set went out, and the next set's header makes its own. */
         if (pdev->owner.registration && DMJ_Release(pdev->owner.registration) != 1)

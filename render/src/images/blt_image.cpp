@@ -341,7 +341,7 @@ BOOL BLT_EmitImage(PdevContext *pdev, SURFOBJ *psoSrc, const SIZEL *size, const 
                 pal = swapped;
                 length = count * 3;
             }
-            ok = XL_SetColorSpacePalette(pdev, bands.colorSpace, XLE_8Bit, length, pal) == 0;
+            ok = XL_SetColorSpaceIndexed(pdev, bands.colorSpace, XLE_8Bit, bands.colorDepth, length, pal) == 0;
         } else if (ok) {
             ok = XL_SetColorSpace(pdev, bands.colorSpace) == 0;
         }
@@ -430,7 +430,7 @@ BOOL BLT_EmitMaskImage(PdevContext *pdev, SURFOBJ *psoSrc, const SIZEL *size, co
         return FALSE;
     const ImageSpool *spool = pdev->imageSpool;
     bands.compression = spool && spool->mode == BLT_COMPRESS_RLE_DELTAROW ? BLT_BAND_RLE : BLT_BAND_NONE;
-    const BOOL ok = XL_SetColorSpacePalette(pdev, 2, XLE_8Bit, sizeof palette, palette) == 0 &&
+    const BOOL ok = XL_SetColorSpaceIndexed(pdev, 2, XLE_8Bit, XLE_1Bit, sizeof palette, palette) == 0 &&
                     XL_SetCursor(pdev, bands.x, bands.y) == 0 &&
                     XL_BeginImage(pdev, XLE_IndexedPixel, XLE_1Bit, WORD(size->cx), WORD(size->cy),
                                   WORD(d.destWidth), WORD(d.destHeight)) == 0 &&

@@ -52,4 +52,12 @@ int OUT_EndFormFile(PdevContext *pdev);
 int OUT_OpenJobOnNewSpoolJob(PdevContext *pdev);
 int OUT_CloseJobTarget(PdevContext *pdev);
 
+/*
+ * Abandons a second spool job whose output failed: what is still buffered
+ * is dropped, the spool job is deleted (never printed cut off) and its
+ * handle closed.  The engine's own job is left to the engine's abort.  0, or
+ * -1 when there is no second job or deleting it failed.
+ */
+int OUT_AbortJobTarget(PdevContext *pdev);
+
 #endif /* TARVELGR_JOB_CHANNEL_H */

@@ -48,6 +48,16 @@ int OUT_OpenJobOnNewSpoolJob(PdevContext *pdev)
     return OUT_OpenNewJob(channel, engine, pdev->jobSettings->documentName);
 }
 
+int OUT_AbortJobTarget(PdevContext *pdev)
+{
+    if (!pdev || !pdev->channel || !pdev->jobSettings)
+        return -1;
+    OutputChannel *channel = pdev->channel;
+    if (!channel->target || channel->target == pdev->jobSettings->printer)
+        return -1;
+    return OUT_AbortNewJob(channel);
+}
+
 int OUT_CloseJobTarget(PdevContext *pdev)
 {
     if (!pdev || !pdev->channel || !pdev->jobSettings)

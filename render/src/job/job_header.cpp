@@ -162,6 +162,20 @@ void deferred_values(PdevContext *pdev, LONG *iwaSide2Start, LONG *hcpn)
     *hcpn = sides >= 0 ? std::min<LONG>(sides, 65535) : 0;
 }
 
+/*
+ * The "@BKTP=" value of a job whose booklet line is on: the booklet's sides,
+ * two for every four logical pages begun (9 pages: 3 sheets, 6 sides); 0
+ * when the line is off or no page was placed yet (the slot stays blank).
+ */
+LONG booklet_value(PdevContext *pdev)
+{
+    const JobSettings *js = pdev->jobSettings;
+    const ULONGLONG pages = pdev->jobCounters.logicalPages;
+    if (!js || !js->bktpLine || pages == 0)
+        return 0;
+    return LONG(std::min<ULONGLONG>(2 * ((pages - 1 + 4) / 4), 65534));
+}
+
 /* A line for a slot, in the job-language text mode (UTF-8 or ANSI; the texts are ASCII either way). */
 int patch(const char *line, DWORD position, LPSTR text, DWORD textLength)
 {
@@ -218,6 +232,8 @@ int write_copy_set_header(PdevContext *pdev, const CopySetHeaderTable *table, DW
     deferred_values(pdev, &iwa, &hcpn);
     JOB_PatchIwaSide2Start(main, companion, iwa, table->iwaSide2StartPositions[copySet], text, length);
     JOB_PatchHcpn(main, companion, hcpn, table->hcpnPositions[copySet], text, length);
+    if (const LONG booklet = booklet_value(pdev))
+        JOB_PatchBooklet(main, companion, booklet, table->bookletPositions[copySet], text, length);
     int r = write_text(pdev, text, length);
     GlobalFree(text);
     return r;
@@ -254,6 +270,8 @@ int write_built_header(PdevContext *pdev, DWORD copySet)
     params.documentName = document_name(pdev);
     params.insertFlag = 1;
     params.printer = job_printer(pdev);
+    if (pdev->jobSettings)
+        params.copiesBy = pdev->jobSettings->driverCollate ? PJL_COPIES_DRIVER : PJL_COPIES_PRINTER;
     /* A missing owner name does not stop the job: nothing in the header reads it. */
     JOB_GetOwnerName(params.printer, params.ownerName);
 
@@ -264,6 +282,7 @@ int write_built_header(PdevContext *pdev, DWORD copySet)
     deferred_values(pdev, &iwa, &hcpn);
     params.iwaSide2StartValue = SHORT(iwa);
     params.hcpnValue = WORD(hcpn);
+    params.bookletValue = WORD(booklet_value(pdev));
 
     ModelFileReader *main = pdev->mainReader, *companion = pdev->companionReader;
     LONG size = PJL_GetHeaderSize(main, companion, &params);

@@ -153,12 +153,14 @@ int JOB_MoveToContext(PdevContext *oldPdev, PdevContext *newPdev)
     newPdev->ext = oldPdev->ext;
     newPdev->owner = oldPdev->owner;
     newPdev->startDocNotice = oldPdev->startDocNotice;
+    newPdev->pagePaperInfo = oldPdev->pagePaperInfo;
+    newPdev->pagePaperInfoSet = oldPdev->pagePaperInfoSet;
+    /* The job's own data blocks take the place of the new context's; their sizes go with them (freeing the
+       new context's blocks clears its sizes, so they are taken over after it). */
+    ESC_FreeContextData(newPdev);
     newPdev->auxBlockSize = oldPdev->auxBlockSize;
     newPdev->extDataSize = oldPdev->extDataSize;
     newPdev->copySetRecordsSize = oldPdev->copySetRecordsSize;
-    newPdev->pagePaperInfo = oldPdev->pagePaperInfo;
-    newPdev->pagePaperInfoSet = oldPdev->pagePaperInfoSet;
-    ESC_FreeContextData(newPdev); /* the job's own take their place */
     move(newPdev->channel, oldPdev->channel);
     move(newPdev->annotation, oldPdev->annotation);
     move(newPdev->copySetData, oldPdev->copySetData);

@@ -99,12 +99,21 @@ int OUT_OpenOnPrinter(OutputChannel *channel, HANDLE printer);
 int OUT_OpenNewJob(OutputChannel *channel, HANDLE printer, LPCWSTR docName);
 
 /*
- * Flushes and ends the second spool job opened by OUT_OpenNewJob; the
+ * Flushes and ends the second spool job opened by OUT_OpenNewJob (a job
+ * whose flush fails is deleted instead, never printed cut off); the
  * channel is closed with no target afterwards in every case, since the job's
  * handle is closed even when a step of ending it fails.  Returns 0, or -1
  * when the flush or a step of ending the job failed.
  */
 int OUT_CloseNewJob(OutputChannel *channel);
+
+/*
+ * Abandons the second spool job opened by OUT_OpenNewJob: the buffered
+ * bytes are dropped, the job is deleted with AbortPrinter and its handle
+ * closed; the channel is closed with no target afterwards.  0, or -1 when a
+ * step failed.
+ */
+int OUT_AbortNewJob(OutputChannel *channel);
 
 /*
  * Appends `length` bytes.  While they fit the free space of the buffer they

@@ -118,6 +118,9 @@ int OUT_CloseNewJob(OutputChannel *channel)
     if (!channel || !channel->target)
         return -1;
     int rc = channel->mode == OUT_MODE_CLOSED ? 0 : OUT_Flush(channel);
+    /* A job whose last bytes did not go out is deleted, not ended: ending it would print it cut off. */
+    if (rc != 0)
+        return OUT_AbortNewJob(channel), -1;
     if (OUT_PrinterCloseJob(channel->target) != 0)
         rc = -1;
     /* The handle is closed even when ending the job failed: keeping it as
@@ -126,6 +129,18 @@ int OUT_CloseNewJob(OutputChannel *channel)
     channel->mode = OUT_MODE_CLOSED;
     channel->fill = 0;
     return rc;
+}
+
+int OUT_AbortNewJob(OutputChannel *channel)
+{
+    if (!channel || !channel->target)
+        return -1;
+    bool ok = AbortPrinter(channel->target) != FALSE;
+    ok = ClosePrinter(channel->target) != FALSE && ok;
+    channel->target = nullptr;
+    channel->mode = OUT_MODE_CLOSED;
+    channel->fill = 0;
+    return ok ? 0 : -1;
 }
 
 int OUT_PrinterWrite(HANDLE printer, const BYTE *bytes, DWORD length, DWORD *written)

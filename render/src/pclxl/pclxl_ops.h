@@ -125,6 +125,18 @@ int XL_SetColorSpace(PdevContext *pdev, BYTE colorSpace);
 int XL_SetColorSpacePalette(PdevContext *pdev, BYTE colorSpace, BYTE paletteDepth, DWORD paletteLength,
                             const BYTE *palette);
 
+/*
+ * SetColorSpace with the palette of an indexed image or raster pattern whose
+ * indices are `colorDepth` (0 e1Bit, 1 e4Bit, 2 e8Bit) bits wide.  A printer
+ * takes an indexed image only with a palette of exactly 2^bits entries, so
+ * the palette goes out as that many entries: padded with zero bytes, or its
+ * first 2^bits entries when it has more (indices of that width reach no
+ * further).  Otherwise as XL_SetColorSpacePalette (same cache, -1 for a
+ * missing palette or an unknown depth).
+ */
+int XL_SetColorSpaceIndexed(PdevContext *pdev, BYTE colorSpace, BYTE paletteDepth, BYTE colorDepth,
+                            DWORD paletteLength, const BYTE *palette);
+
 /* --- Brush and pen (SetBrushSource / SetPenSource) --- */
 
 /*

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 namespace {
 
@@ -151,8 +152,10 @@ int xl_SetSourceRasterPattern(PdevContext *pdev, const SourceRole &role, const X
         return -1;
     if (xl_SamePattern(pdev->xlCache.*role.state, *p))
         return 0;
-    int rc = p->paletteLength == 0
-                 ? XL_SetColorSpace(pdev, p->colorSpace)
+    int rc = p->paletteLength == 0 ? XL_SetColorSpace(pdev, p->colorSpace)
+             : p->colorMapping == 1 /* eIndexedPixel */
+                 ? XL_SetColorSpaceIndexed(pdev, p->colorSpace, p->paletteDepth, p->colorDepth, p->paletteLength,
+                                           p->palette)
                  : XL_SetColorSpacePalette(pdev, p->colorSpace, p->paletteDepth, p->paletteLength, p->palette);
     if (rc != 0 ||
         XL_BeginRastPattern(pdev, p->colorMapping, p->colorDepth, p->sourceWidth, p->sourceHeight,
@@ -258,6 +261,20 @@ int XL_SetColorSpacePalette(PdevContext *pdev, BYTE colorSpace, BYTE paletteDept
     c.paletteLength = SHORT(paletteLength);
     std::memcpy(c.palette, palette, paletteLength);
     return 0;
+}
+
+int XL_SetColorSpaceIndexed(PdevContext *pdev, BYTE colorSpace, BYTE paletteDepth, BYTE colorDepth,
+                            DWORD paletteLength, const BYTE *palette)
+{
+    static constexpr DWORD kEntries[] = {2, 16, 256}; /* e1Bit, e4Bit, e8Bit */
+    if (!pdev || colorDepth >= std::size(kEntries) || paletteLength == 0 || !palette)
+        return -1;
+    const DWORD entrySize = colorSpace == XL_eRGB || colorSpace == XL_eSRGB ? 3 : 1;
+    const DWORD whole = kEntries[colorDepth] * entrySize;
+    BYTE table[XL_MAX_PALETTE_BYTES] = {};
+    static_assert(sizeof table >= 256 * 3, "room for 256 RGB entries");
+    std::memcpy(table, palette, std::min(paletteLength, whole));
+    return XL_SetColorSpacePalette(pdev, colorSpace, paletteDepth, whole, table);
 }
 
 /* --- Brush and pen --- */

@@ -5,6 +5,7 @@
 // a copy set shared by all; the data file of the driver directory; the data
 // file of the job deleted only when every set went out; and the refusals.
 #include "copy_set_test_support.h"
+#include "output_channel.h"
 #include "job_listing.h"
 #include "sheet_cover.h"
 #include "sheet_data.h"
@@ -204,6 +205,38 @@ TEST_F(CopySetJob, ThreeDataSetsMakeThreeSpoolJobsEachWithItsOwnCover)
         EXPECT_LT(j.bytes.find("StartPage"), firstEnd);
     }
     EXPECT_FALSE(exists(kDataFile)) << "every set went out: the data file goes with the job";
+}
+
+/* The engine's spool handle: writes to it go to the spooler, writes to any other (a later set's job) fail. */
+HANDLE g_engineJob = nullptr;
+BOOL failLaterSets(HANDLE printer, const void *bytes, DWORD length, DWORD *written)
+{
+    if (printer != g_engineJob) {
+        *written = 0;
+        SetLastError(ERROR_WRITE_FAULT);
+        return FALSE;
+    }
+    return WritePrinter(printer, const_cast<void *>(bytes), length, written);
+}
+
+TEST_F(CopySetJob, ASetWhoseOutputFailsIsDeletedNotPrintedCutOff)
+{
+    /* Three data sets; the second set's spool job takes no byte.  Before, that job was ended with what had
+       gone out (nothing of its pages) and printed; now it is deleted, no third set starts, and the failed job
+       keeps its data file. */
+    enableCopySetContext();
+    copySetSettings(3, 0, 1);
+    ASSERT_TRUE(startCopySetDoc(3));
+    g_engineJob = pdev->jobSettings->printer;
+    OUT_SetTestSink(failLaterSets);
+    const bool finished = finishBlank(2);
+    OUT_SetTestSink(nullptr);
+    EXPECT_FALSE(finished);
+    const std::vector<plat::SpoolJob> jobs = plat::spool_jobs(kCopySetPrinter);
+    for (const plat::SpoolJob &job : jobs)
+        EXPECT_TRUE(job.status & JOB_STATUS_SPOOLING || job.bytes > 0) << "job " << job.id << " ended empty";
+    EXPECT_LE(jobs.size(), 1u) << "only the engine's own job of the first set may be left";
+    EXPECT_TRUE(exists(kDataFile)) << "a failed job keeps its data file";
 }
 
 TEST_F(CopySetJob, EachSetIsRegisteredWithTheDocumentMonitorAndReleasedAfterIt)

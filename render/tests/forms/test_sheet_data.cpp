@@ -72,6 +72,8 @@ TEST_F(JobTest, CopySetDataIsCheckedAndReadAsDestinations)
              return b;
          }()},
         {"only a header's worth", std::vector<BYTE>(one.begin(), one.begin() + 100)},
+        /* a whole list of no destination: the job would send nowhere (it was taken before, with no set) */
+        {"no destination", sendList(0)},
     };
     for (const Bad &b : bad) {
         EXPECT_EQ(SDB_LoadCopySetData(pdev, DWORD(b.block.size()), b.block.data()), -1) << b.what;

@@ -98,9 +98,15 @@ TEST_F(ImageOutput, APaletteImageSendsItsPaletteRedGreenBlue)
     ASSERT_NE(space, nullptr);
     const pxllist::Attribute *palette = pxllist::FindAttribute(*space, pxllist::attr::kPaletteData);
     ASSERT_NE(palette, nullptr);
-    /* The table's two 0x00RRGGBB entries go out red, green, blue. */
-    EXPECT_EQ(palette->values, (std::vector<double>{0x11, 0x22, 0x33, 0x44, 0x55, 0x66}));
-    EXPECT_EQ(attrOf(*firstOp(l, pxllist::op::kBeginImage), pxllist::attr::kColorMapping), 1);
+    /* The table's two 0x00RRGGBB entries go out red, green, blue, and the
+       8-bit indices take a palette of 256 entries: 762 zero bytes follow
+       (the palette stopped after the two entries before). */
+    std::vector<double> expected{0x11, 0x22, 0x33, 0x44, 0x55, 0x66};
+    expected.resize(768, 0);
+    EXPECT_EQ(palette->values, expected);
+    const pxllist::Record *begin = firstOp(l, pxllist::op::kBeginImage);
+    EXPECT_EQ(attrOf(*begin, pxllist::attr::kColorMapping), 1);
+    EXPECT_EQ(attrOf(*begin, pxllist::attr::kColorDepth), 2); /* e8Bit */
     EXPECT_EQ(decodedRows(l), (std::vector<BYTE>{0, 1, 1}));
 }
 

@@ -88,9 +88,10 @@ protected:
         } else {
             const BYTE palette[3] = {0, 0, 0};
             bands.compression = BLT_BAND_RLE;
-            ok = XL_SetColorSpacePalette(ctx(), 1, XLE_8Bit, 1, palette) == 0 &&
-                 XL_BeginImage(ctx(), XLE_IndexedPixel, out == 1 ? XLE_1Bit : out == 4 ? XLE_4Bit : XLE_8Bit,
-                               WORD(size.cx), WORD(size.cy), WORD(size.cx), WORD(size.cy)) == 0;
+            const BYTE depth = out == 1 ? XLE_1Bit : out == 4 ? XLE_4Bit : XLE_8Bit;
+            ok = XL_SetColorSpaceIndexed(ctx(), 1, XLE_8Bit, depth, 1, palette) == 0 &&
+                 XL_BeginImage(ctx(), XLE_IndexedPixel, depth, WORD(size.cx), WORD(size.cy), WORD(size.cx),
+                               WORD(size.cy)) == 0;
         }
         ok = ok && BLT_WriteImageBands(ctx(), rowBytes, ULONG(size.cy), &bands, rows) && XL_EndImage(ctx()) == 0;
         EXPECT_TRUE(ok);

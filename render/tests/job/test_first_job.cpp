@@ -83,6 +83,23 @@ TEST_F(FirstJob, UncollatedCopiesAreThePrinters)
     EXPECT_EQ(j.trailer, kUel + jobInfo(items(1, 3, "SIMPLEX", 1, 1, 3), {kA4Simplex}) + "@PJL EOJ\n");
 }
 
+TEST_F(FirstJob, DriverCollatedCopiesAskThePrinterForOne)
+{
+    /* The driver repeats the two pages for each of 3 collated copies, so the printer makes one copy of the six
+       pages (the header asked for 3 before: 18 sheets). */
+    dm->set(12, 3);
+    dm->set(18, 1);
+    enableContext();
+    ASSERT_TRUE(printBlank(2));
+    Job j = list(spooled());
+    EXPECT_EQ(j.header, pjlHeader(kSimplex, 1));
+    size_t begins = 0;
+    for (const std::string &op : j.ops)
+        begins += op.rfind("BeginPage", 0) == 0;
+    EXPECT_EQ(begins, 6u);
+    EXPECT_NE(j.trailer.find("QZJOBINFO JOBCOPIES=1\n"), std::string::npos);
+}
+
 /* Each page's transform, read back from the commands the job lister decoded. */
 std::vector<PageTransform> transforms(const Job &j)
 {

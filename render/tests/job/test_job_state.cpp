@@ -7,6 +7,7 @@
 // roads that wait for the sheet pipeline, recording, replay and overlays.
 #include "test_job_support.h"
 
+#include "esc_job_data.h"
 #include "form_overlay.h"
 #include "job_channel.h"
 #include "job_ext.h"
@@ -558,6 +559,39 @@ TEST_F(JobReset, TheRunningJobMovesToTheNewContext)
     EXPECT_EQ(next->channel, channel);
     EXPECT_TRUE(DrvEndDoc(r.so, 0));
     EXPECT_EQ(spooled(), "");
+}
+
+TEST_F(JobReset, TheJobsDataBlocksKeepTheirSizesInTheNewContext)
+{
+    ASSERT_TRUE(startDoc());
+    const BYTE aux[3] = {0xA1, 0xA2, 0xA3};
+    const BYTE ext[5] = {'E', 'X', 'T', 0x00, 0x7F};
+    std::vector<BYTE> records(68, 0x44);
+    ASSERT_EQ(ESC_SetDataBlock(pdev, ESC_SET_AUX_BLOCK, sizeof aux, aux), ULONG(ESC_DONE));
+    ASSERT_EQ(ESC_SetDataBlock(pdev, ESC_SET_EXT_DATA, sizeof ext, ext), ULONG(ESC_DONE));
+    ASSERT_EQ(ESC_SetDataBlock(pdev, ESC_SET_COPYSET_RECORDS, DWORD(records.size()), records.data()), ULONG(ESC_DONE));
+    JobDevmode same;
+    makeReplacement(same);
+    PdevContext *next = r.pdev();
+    ASSERT_TRUE(DrvResetPDEV(e.dhpdev, r.e.dhpdev));
+    /* The blocks moved with sizes of 0 before: the application's extension data could not be read back. */
+    EXPECT_EQ(next->auxBlockSize, 3u);
+    EXPECT_EQ(next->extDataSize, 5u);
+    EXPECT_EQ(next->copySetRecordsSize, 68u);
+    const WORD sizeCode = 0, dataCode = 1;
+    BYTE size[4] = {};
+    ASSERT_EQ(ESC_GetExtData(next, sizeof sizeCode, &sizeCode, sizeof size, size), ULONG(ESC_DONE));
+    EXPECT_EQ(std::vector<BYTE>(size, size + 4), (std::vector<BYTE>{5, 0, 0, 0}));
+    BYTE back[5] = {};
+    ASSERT_EQ(ESC_GetExtData(next, sizeof dataCode, &dataCode, sizeof back, back), ULONG(ESC_DONE));
+    EXPECT_EQ(std::vector<BYTE>(back, back + 5), (std::vector<BYTE>{'E', 'X', 'T', 0x00, 0x7F}));
+    ASSERT_NE(next->auxBlock, nullptr);
+    EXPECT_EQ(std::vector<BYTE>(static_cast<BYTE *>(next->auxBlock), static_cast<BYTE *>(next->auxBlock) + 3),
+              (std::vector<BYTE>{0xA1, 0xA2, 0xA3}));
+    EXPECT_EQ(pdev->extDataSize, 0u);
+    EXPECT_EQ(pdev->extData, nullptr);
+    disable();
+    EXPECT_TRUE(DrvEndDoc(r.so, 0));
 }
 
 TEST_F(JobReset, AJobWithItsFirstSheetSetUpKeepsItsSettings)

@@ -233,6 +233,31 @@ TEST_F(CacheTest, PalettesArePaddedToWholeTablesAndLongOnesRefused)
     EXPECT_EQ(take(), "C0 02 F8 03 6A") << "no palette is the plain colour space";
 }
 
+TEST_F(CacheTest, IndexedPalettesHoldOneEntryPerIndexValue)
+{
+    /* Two RGB entries for 8-bit indices: 256 entries (768 bytes, uint16 length), 762 of them zero; the
+       smallest-table rule alone gave 6 bytes, which a printer refuses for 8-bit indices. */
+    Bytes rgb6 = {0x11, 0x22, 0x33, 0x44, 0x55, 0x66};
+    ASSERT_EQ(XL_SetColorSpaceIndexed(ctx(), 2, 2, 2, 6, rgb6.data()), 0);
+    EXPECT_EQ(take(), "C0 02 F8 03 C0 02 F8 02 C8 C1 00 03 11 22 33 44 55 66 " + hex(Bytes(762, 0)) + " F8 06 6A");
+    /* The same palette again for 8-bit indices is in force. */
+    ASSERT_EQ(XL_SetColorSpaceIndexed(ctx(), 2, 2, 2, 6, rgb6.data()), 0);
+    EXPECT_EQ(take(), "");
+    /* 4-bit grey indices: 16 entries. */
+    Bytes grey3 = {0x00, 0x80, 0xFF};
+    ASSERT_EQ(XL_SetColorSpaceIndexed(ctx(), 1, 2, 1, 3, grey3.data()), 0);
+    EXPECT_EQ(take(), "C0 01 F8 03 C0 02 F8 02 C8 C0 10 00 80 FF " + hex(Bytes(13, 0)) + " F8 06 6A");
+    /* 1-bit indices with a 16-entry grey palette: the first two entries. */
+    Bytes grey16(16, 0x40);
+    grey16[1] = 0xC0;
+    ASSERT_EQ(XL_SetColorSpaceIndexed(ctx(), 1, 2, 0, 16, grey16.data()), 0);
+    EXPECT_EQ(take(), "C0 01 F8 03 C0 02 F8 02 C8 C0 02 40 C0 F8 06 6A");
+    /* Refused: no palette, an unknown depth. */
+    EXPECT_EQ(XL_SetColorSpaceIndexed(ctx(), 1, 2, 0, 1, nullptr), -1);
+    EXPECT_EQ(XL_SetColorSpaceIndexed(ctx(), 1, 2, 3, 1, grey3.data()), -1);
+    EXPECT_EQ(take(), "");
+}
+
 TEST_F(CacheTest, SameClipRectangleTwiceWritesOnceUnlessAPageTransformCame)
 {
     ASSERT_EQ(XL_SetClipRectangle(ctx(), 0, 10, 20, 30, 40), 0);

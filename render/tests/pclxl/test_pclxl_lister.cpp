@@ -500,6 +500,24 @@ private:
 
     void palette() { setPalette(spaceOf(), DWORD(oneOf({1, 2, 3, 16, 17, 200, 256}))); }
 
+    /* The palette of an indexed image of `depth` (0, 1, 2): exactly 2, 16 or 256 entries, zero-padded or cut. */
+    void setIndexedPalette(BYTE space, DWORD entries, BYTE depth)
+    {
+        const DWORD width = space == 1 ? 1 : 3;
+        static const DWORD kEntries[] = {2, 16, 256};
+        Bytes pal = randomBytes(entries * width);
+        Bytes table = pal;
+        table.resize(kEntries[depth] * width, 0);
+        lastPalette_ = table;
+        cached("colorSpace", keyOf({double(space), 2, double(table.size())}, table),
+               [&] { return XL_SetColorSpaceIndexed(pdev_, space, 2, depth, DWORD(pal.size()), pal.data()); },
+               {Cmd(op::kSetColorSpace)
+                    .ub(attr::kColorSpace, space)
+                    .ub(attr::kPaletteDepth, 2)
+                    .uba(attr::kPaletteData, table)});
+        space_ = space;
+    }
+
     /* --- Brush and pen --- */
 
     void source()
@@ -932,7 +950,7 @@ private:
         BYTE depth = 2; /* e8Bit */
         if (indexed) {
             depth = BYTE(pick(0, 2));
-            setPalette(spaceOf(), DWORD(oneOf({2, 16, 256, pick(1, 256)})));
+            setIndexedPalette(spaceOf(), DWORD(oneOf({2, 16, 256, pick(1, 256)})), depth);
         } else {
             setColorSpace(spaceOf());
         }
@@ -1054,7 +1072,11 @@ private:
             return;
         }
         std::string name = "TT" + std::to_string(pick(10000, 99999));
-        Bytes header = randomBytes(size_t(pick(0, 300)));
+        /* The header's fixed fields (format 0, a bitmap or TrueType font), then any bytes. */
+        const bool bitmap = chance(50);
+        Bytes header = {0, 0, 0x02, 0x0E, BYTE(bitmap ? 254 : 1), 0, 0, 1};
+        const Bytes rest = randomBytes(size_t(pick(0, 292)));
+        header.insert(header.end(), rest.begin(), rest.end());
         always([&] { return XL_BeginFontHeader(pdev_, name.c_str()); },
                {Cmd(op::kBeginFontHeader).text(attr::kFontName, name).ub(attr::kFontFormat, 0)});
         always([&] { return XL_ReadFontHeader(pdev_, header.data(), DWORD(header.size())); },
@@ -1062,7 +1084,20 @@ private:
         always([&] { return XL_EndFontHeader(pdev_); }, {Cmd(op::kEndFontHeader)});
         for (int n = pick(0, 3); n > 0; n--) {
             WORD code = WORD(pick(0, 65535));
-            Bytes glyph = randomBytes(size_t(pick(0, 400)));
+            /* A character of the font's kind: bitmap format 0 class 0 with its rows,
+               or TrueType format 1 class 0 with the size of what follows. */
+            Bytes glyph;
+            if (bitmap) {
+                const int w = pick(0, 40), h = pick(0, 40);
+                glyph = {0, 0, 0, 0, 0, BYTE(h), 0, BYTE(w), 0, BYTE(h)};
+                const Bytes bits = randomBytes(size_t((w + 7) / 8 * h));
+                glyph.insert(glyph.end(), bits.begin(), bits.end());
+            } else {
+                const Bytes body = randomBytes(size_t(pick(0, 400)));
+                const size_t size = 4 + body.size();
+                glyph = {1, 0, BYTE(size >> 8), BYTE(size & 0xFF), 0, 7};
+                glyph.insert(glyph.end(), body.begin(), body.end());
+            }
             always([&] { return XL_BeginChar(pdev_, name.c_str()); }, {Cmd(op::kBeginChar).text(attr::kFontName, name)});
             always([&] { return XL_ReadChar(pdev_, code, glyph.data(), DWORD(glyph.size())); },
                    {Cmd(op::kReadChar).u16(attr::kCharCode, code).u32(attr::kCharDataSize, double(glyph.size())).data(glyph)});

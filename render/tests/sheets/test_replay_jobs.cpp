@@ -4,6 +4,7 @@
 // the header values only the recorded job knows, and the crop marks.
 #include "job_header.h"
 #include "job_listing.h"
+#include "output_channel.h"
 #include "page_colors.h"
 #include "page_geometry.h"
 #include "page_recording.h"
@@ -12,6 +13,7 @@
 #include <plat/clock.h>
 
 #include <algorithm>
+#include <cstring>
 
 using namespace job_test;
 
@@ -359,6 +361,33 @@ TEST_F(HeldColour, ColoursOfTwoRecordedPagesAreMergedForTheirSide)
 }
 
 /* ---- Header values only the recorded job knows ------------------------------ */
+
+TEST_F(ReplayJob, ACopySetHeaderGetsTheBookletsSidesInItsBookletSlot)
+{
+    /* A copy-set header of the user-interface library with a blank booklet slot at byte 5; the job's booklet
+       line is on and 9 logical pages went out: 2 x ((9 - 1 + 4) / 4) = 6 sides.  The slot stayed blank before. */
+    enableContext();
+    ASSERT_TRUE(startDoc());
+    const std::string slotText = "@PJL\n" + std::string(38, ' ') + "\n@PJL ENTER LANGUAGE=PCLXL\n";
+    std::vector<BYTE> slots(4 + slotText.size() + 8, 0);
+    slots[0] = BYTE(slotText.size());
+    std::memcpy(slots.data() + 4, slotText.data(), slotText.size());
+    DWORD booklet[1] = {5}, iwa[1] = {0}, hcpn[1] = {0};
+    CopySetHeaderTable table{1, DWORD(slots.size()), slots.data(), booklet, iwa, hcpn};
+    pdev->jobSettings->bktpLine = 1;
+    pdev->jobCounters.logicalPages = 9;
+    void *kept = pdev->copySetHeaders;
+    pdev->copySetHeaders = &table;
+    const int rc = JOB_WriteHeader(pdev, JOB_TEXT_HEADER, 0);
+    pdev->copySetHeaders = kept;
+    ASSERT_EQ(rc, 0);
+    pdev->jobCounters.logicalPages = 0;
+    pdev->jobSettings->bktpLine = 0;
+    ASSERT_EQ(OUT_Flush(pdev->channel), 0);
+    const std::string expected = "@PJL\n@PJL SET JOBATTR=\"@BKTP=6\"" + std::string(38 - 26, ' ') +
+                                 "\n@PJL ENTER LANGUAGE=PCLXL\n";
+    EXPECT_EQ(spooled(), expected);
+}
 
 TEST_F(ReplayJob, HeaderSlotsTakeTheCountsOfTheRecordedJob)
 {

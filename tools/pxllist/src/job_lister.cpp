@@ -61,10 +61,10 @@ class JobLister {
         if (!ParseStream(&pos)) return false;
         after_uel = false;
       } else if (b == '@' || b == ' ') {
-        if (!after_uel) return shared_.Fail(pos, "PJL line without a universal exit before it");
+        if (!after_uel) return shared_.Fail(pos, "", "PJL line without a universal exit before it");
         if (!ParsePjlLine(&pos)) return false;
       } else {
-        return shared_.Fail(pos, after_uel ? "expected a PJL line or a stream header"
+        return shared_.Fail(pos, "", after_uel ? "expected a PJL line or a stream header"
                                            : "expected a universal exit or a stream header");
       }
     }
@@ -74,7 +74,7 @@ class JobLister {
  private:
   bool ParseUel(size_t *pos) {
     if (job_.size() - *pos < kUelSize || std::memcmp(job_.data() + *pos, kUel, kUelSize) != 0)
-      return shared_.Fail(*pos, "escape sequence other than the universal exit");
+      return shared_.Fail(*pos, "", "escape sequence other than the universal exit");
     Record rec;
     rec.kind = RecordKind::kPjlLine;
     rec.pjl = PjlKind::kUel;
@@ -89,13 +89,13 @@ class JobLister {
     const size_t at = *pos;
     const uint8_t *d = job_.data();
     const auto *lf = static_cast<const uint8_t *>(std::memchr(d + at, '\n', job_.size() - at));
-    if (!lf) return shared_.Fail(at, "PJL line without a line end");
+    if (!lf) return shared_.Fail(at, "", "PJL line without a line end");
     size_t end = static_cast<size_t>(lf - d);
     const size_t next = end + 1;
     if (end > at && d[end - 1] == '\r') --end;
     for (size_t i = at; i < end; ++i) {
       if ((d[i] < 0x20 && d[i] != '\t') || d[i] == 0x7F)
-        return shared_.Fail(i, Printf("control byte 0x%02X in a PJL line", d[i]));
+        return shared_.Fail(i, "", Printf("control byte 0x%02X in a PJL line", d[i]));
     }
     Record rec;
     rec.kind = RecordKind::kPjlLine;
@@ -103,7 +103,7 @@ class JobLister {
     rec.length = next - at;
     rec.text.assign(reinterpret_cast<const char *>(d + at), end - at);
     if (rec.text[0] == ' ' && rec.text.find_first_not_of(' ') != std::string::npos)
-      return shared_.Fail(at, "PJL line begins with a blank");
+      return shared_.Fail(at, "", "PJL line begins with a blank");
     rec.pjl = ClassifyPjl(rec.text);
     shared_.listing.records.push_back(std::move(rec));
     *pos = next;

@@ -134,8 +134,9 @@ std::string FormatRecord(const Record &record) {
 }
 
 std::string FormatError(const Error &error) {
-  return Printf("error at offset %llu (0x%08llX): %s", static_cast<unsigned long long>(error.offset),
-                static_cast<unsigned long long>(error.offset), error.message.c_str());
+  return Printf("error at offset %llu (0x%08llX): %s%s%s", static_cast<unsigned long long>(error.offset),
+                static_cast<unsigned long long>(error.offset), error.name.c_str(),
+                error.name.empty() ? "" : ": ", error.message.c_str());
 }
 
 }  // namespace pxllist

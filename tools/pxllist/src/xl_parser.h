@@ -28,8 +28,9 @@ struct Shared {
   Listing &listing;
   uint64_t budget;  // decoded image bytes still allowed
 
-  // Ends the listing with an error at a byte offset of the job; returns false.
-  bool Fail(uint64_t offset, std::string message);
+  // Ends the listing with an error at a byte offset of the job, `name` being
+  // the format's name of the error (empty outside PCL XL); returns false.
+  bool Fail(uint64_t offset, std::string_view name, std::string message);
 };
 
 // Maps offsets in a parser's data to offsets in the job: the data of a user
@@ -39,7 +40,8 @@ struct Segment {
   uint64_t job;    // the same byte in the job
 };
 
-// What the graphics state holds as colour space, per graphics-state level.
+// What the graphics state holds as colour space and font, per graphics-state
+// level.
 struct ColorState {
   enum Kind : uint8_t {
     kNotSet,     // nothing set on this page yet
@@ -50,6 +52,17 @@ struct ColorState {
   Kind kind = kNotSet;
   uint8_t space = 0;             // ColorSpace value
   uint16_t palette_entries = 0;  // 0 = no palette
+  enum Font : uint8_t {
+    kNoFont,      // no SetFont on this page yet: Text fails with NoCurrentFont
+    kFontSet,
+    kCallerFont,  // stream data: whatever font the caller has
+  };
+  Font font = kNoFont;
+};
+
+// A downloaded font as its header describes it.
+struct FontInfo {
+  uint8_t technology = 0;  // ScalingTechnology: 1 TrueType, 254 bitmap
 };
 
 // What running a user stream does to the caller's colour state: the state of
@@ -90,8 +103,8 @@ class XlParser {
 
  private:
   uint64_t JobOffset(uint64_t local) const;
-  bool Fail(uint64_t local, std::string message);
-  bool FailAt(uint64_t job_offset, std::string message);
+  bool Fail(uint64_t local, std::string_view name, std::string message);
+  bool FailAt(uint64_t job_offset, std::string_view name, std::string message);
 
   bool ParseCommand(size_t *pos);
   bool ParseValue(size_t *pos, Attribute *value);
@@ -102,6 +115,8 @@ class XlParser {
 
   bool BeginPage(const Record &rec);
   bool SetColorSpace(const Record &rec);
+  bool EndFontHeader(const Record &rec);
+  bool ReadChar(const Record &rec, std::span<const uint8_t> data);
   bool SetSource(const Record &rec);
   bool SetLineDash(const Record &rec);
   bool SetPageScale(const Record &rec);
@@ -134,8 +149,12 @@ class XlParser {
   std::set<int> page_patterns_;
   std::set<int> session_patterns_;
 
-  std::set<std::string> fonts_;
+  std::map<std::string, FontInfo> fonts_;
   std::string font_name_;
+  std::vector<uint8_t> font_header_;  // the first bytes of the open font header
+  uint64_t font_header_offset_ = 0;   // job offset of its first data block
+  uint64_t font_header_length_ = 0;
+  FontInfo char_font_;                // the font of the open character block
 
   std::string stream_name_;
   std::vector<uint8_t> stream_data_;

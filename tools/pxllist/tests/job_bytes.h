@@ -69,6 +69,15 @@ inline Bytes InPage() { return Header() + Session() + Page(); }
 // 5 bytes: SetColorSpace (ColorSpace ubyte v).
 inline Bytes ColorSpace(int v) { return B({0xC0, v, 0xF8, 0x03, 0x6A}); }
 
+// 16 bytes: SetFont with FontName "F", CharSize ubyte 12, SymbolSet 526.
+inline Bytes SetFontF() {
+  return B({0xC8, 0xC0, 0x01, 'F', 0xF8, 0xA8, 0xC0, 0x0C, 0xF8, 0xA6, 0xC1, 0x0E, 0x02, 0xF8, 0xAA, 0x6F});
+}
+
+// 8 bytes: the fixed fields of a bitmap font's header (Format 0, Orientation
+// 0, Mapping 526, ScalingTechnology 254, Variety 0, NumberOfChars 1).
+inline Bytes BitmapFontFields() { return B({0x00, 0x00, 0x02, 0x0E, 0xFE, 0x00, 0x00, 0x01}); }
+
 inline pxllist::Listing List(const Bytes &job, pxllist::Options options = {}) {
   pxllist::Listing listing;
   pxllist::ListJob(job, options, &listing);
@@ -92,12 +101,15 @@ inline const pxllist::Record *FindOp(const pxllist::Listing &listing, uint8_t op
   return nullptr;
 }
 
-// Whether the listing stopped with an error at `offset` whose message holds
-// `message`.
+// Whether the listing stopped with an error at `offset` whose text, the
+// format's error name then the message ("ImagePaletteMismatch: BeginImage
+// ..."), holds `message`.
 inline ::testing::AssertionResult RefusedAt(const pxllist::Listing &listing, uint64_t offset,
                                             std::string_view message) {
   if (listing.ok) return ::testing::AssertionFailure() << "listed without an error";
-  if (listing.error.offset != offset || listing.error.message.find(message) == std::string::npos)
+  const std::string text = listing.error.name.empty() ? listing.error.message
+                                                      : listing.error.name + ": " + listing.error.message;
+  if (listing.error.offset != offset || text.find(message) == std::string::npos)
     return ::testing::AssertionFailure() << pxllist::FormatError(listing.error) << "; expected offset "
                                          << offset << " and \"" << message << "\"";
   return ::testing::AssertionSuccess();

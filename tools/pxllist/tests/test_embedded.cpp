@@ -25,11 +25,23 @@ struct DataCase {
 
 class EmbeddedLengthTest : public ::testing::TestWithParam<DataCase> {};
 
+// n bytes of a font header: counting bytes, with the fixed fields of a
+// bitmap font where they fit.
+Bytes FontHeaderData(uint32_t n) {
+  Bytes data = Counting(n, 3);
+  const Bytes fields = BitmapFontFields();
+  for (size_t i = 0; i < n && i < fields.size(); ++i) data[i] = fields[i];
+  return data;
+}
+
 TEST_P(EmbeddedLengthTest, ReadsTheBlock) {
   const DataCase &c = GetParam();
-  const Bytes data = Counting(c.length, 3);
+  const Bytes data = FontHeaderData(c.length);
+  // A second block of 8 bytes completes the header's fixed fields when the
+  // first is shorter.
   const Bytes job = Header() + Session() + FontHeaderBegin() + ReadFontHeader(c.length) + c.tag +
-                    data + B({0x51}) + B({0x49, 0x42});
+                    data + ReadFontHeader(8) + B({0xFB, 0x08}) + BitmapFontFields() + B({0x51}) +
+                    B({0x49, 0x42});
   const pxllist::Listing listing = List(job);
   ASSERT_TRUE(listing.ok) << pxllist::FormatError(listing.error);
   const pxllist::Record *r = FindOp(listing, 0x50);
@@ -42,7 +54,7 @@ TEST_P(EmbeddedLengthTest, ReadsTheBlock) {
   EXPECT_EQ(r->length, 6 + c.tag.size() + c.length);
   const pxllist::Record *end = FindOp(listing, 0x51);
   ASSERT_NE(end, nullptr);
-  EXPECT_EQ(end->offset, 63 + c.tag.size() + c.length);
+  EXPECT_EQ(end->offset, 63 + c.tag.size() + c.length + 6 + 2 + 8);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -54,12 +66,12 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Embedded, KeepDataOffLeavesTheBytesOut) {
   pxllist::Options options;
   options.keep_data = false;
-  const Bytes job = Header() + Session() + FontHeaderBegin() + ReadFontHeader(4) +
-                    B({0xFB, 0x04, 1, 2, 3, 4, 0x51, 0x49, 0x42});
+  const Bytes job = Header() + Session() + FontHeaderBegin() + ReadFontHeader(8) + B({0xFB, 0x08}) +
+                    BitmapFontFields() + B({0x51, 0x49, 0x42});
   const pxllist::Listing listing = List(job, options);
   ASSERT_TRUE(listing.ok) << pxllist::FormatError(listing.error);
   const pxllist::Record *r = FindOp(listing, 0x50);
-  EXPECT_EQ(r->data_length, 4u);
+  EXPECT_EQ(r->data_length, 8u);
   EXPECT_TRUE(r->data.empty());
 }
 
@@ -154,13 +166,12 @@ TEST(Embedded, SinglePointPathsTakeNoData) {
 
 TEST(Embedded, ReadCharDataSizeMustMatch) {
   // BeginChar "F" after the font header; ReadChar CharCode 65, CharDataSize uint32 5, 4 bytes.
-  const Bytes job = Header() + Session() + FontHeaderBegin() + ReadFontHeader(1) +
-                    B({0xFB, 0x01, 0x00, 0x51}) +
-                    B({0xC8, 0xC0, 0x01, 0x46, 0xF8, 0xA8, 0x52}) +
+  const Bytes job = Header() + Session() + FontHeaderBegin() + ReadFontHeader(8) + B({0xFB, 0x08}) +
+                    BitmapFontFields() + B({0x51}) + B({0xC8, 0xC0, 0x01, 0x46, 0xF8, 0xA8, 0x52}) +
                     B({0xC1, 0x41, 0x00, 0xF8, 0xA2, 0xC2, 0x05, 0, 0, 0, 0xF8, 0xA3, 0x53,
                        0xFB, 0x04, 1, 2, 3, 4});
   const pxllist::Listing listing = List(job);
-  EXPECT_TRUE(RefusedAt(listing, 57u + 6 + 4 + 7 + 13, "CharDataSize 5"));
+  EXPECT_TRUE(RefusedAt(listing, 57u + 6 + 10 + 1 + 7 + 13, "IllegalDataLength: CharDataSize 5"));
 }
 
 }  // namespace

@@ -68,11 +68,11 @@ TEST(Images, PadBytesMultipleOfOne) {
   EXPECT_EQ(AllRows(listing), B({10, 20, 30, 40, 50, 60}));
 }
 
-TEST(Images, IndexedOneBitWithPaddedPalette) {
-  // Grey palette of 16 entries (padded by length) for a 1-bit image of 10 x 1:
-  // a row of 2 bytes padded to 4.
-  const Bytes palette = B({0xC0, 0x01, 0xF8, 0x03, 0xC0, 0x02, 0xF8, 0x02, 0xC8, 0xC0, 0x10}) +
-                        Counting(16, 0xF0) + B({0xF8, 0x06, 0x6A});
+TEST(Images, IndexedOneBitWithTwoEntryPalette) {
+  // Grey palette of 2 entries for a 1-bit image of 10 x 1: a row of 2 bytes
+  // padded to 4.
+  const Bytes palette = B({0xC0, 0x01, 0xF8, 0x03, 0xC0, 0x02, 0xF8, 0x02, 0xC8, 0xC0, 0x02}) +
+                        B({0x00, 0xFF}) + B({0xF8, 0x06, 0x6A});
   const Bytes job = InPage() + palette + BeginImage(1, 0, 10, 1) + ReadImage(0, 1, 0) +
                     Data(B({0xA5, 0xC0, 0, 0})) + B({0xB2}) + EndAll();
   const pxllist::Listing listing = List(job);

@@ -46,11 +46,11 @@ TEST(Tolerated, GraphicsStateLeftPushedAtEndPage) {
   ASSERT_TRUE(listing.ok) << pxllist::FormatError(listing.error);
 }
 
-TEST(Tolerated, RgbPalettesPaddedByLength) {
-  // An 8-bit indexed image with a 16-entry palette (48 bytes), then a 1-bit
-  // image with a 256-entry palette (768 bytes, uint16 length).
-  const Bytes small = B({0xC0, 0x02, 0xF8, 0x03, 0xC0, 0x02, 0xF8, 0x02, 0xC8, 0xC0, 0x30}) +
-                      Counting(48) + B({0xF8, 0x06, 0x6A});
+TEST(Tolerated, RgbPaletteLengthWrittenAsUint16) {
+  // An 8-bit indexed image with a 256-entry palette (768 bytes, uint16
+  // length), then a 1-bit image with a 2-entry palette.
+  const Bytes small = B({0xC0, 0x02, 0xF8, 0x03, 0xC0, 0x02, 0xF8, 0x02, 0xC8, 0xC0, 0x06}) +
+                      Counting(6) + B({0xF8, 0x06, 0x6A});
   const Bytes large = B({0xC0, 0x02, 0xF8, 0x03, 0xC0, 0x02, 0xF8, 0x02, 0xC8, 0xC1, 0x00, 0x03}) +
                       Bytes(768, 0x11) + B({0xF8, 0x06, 0x6A});
   // BeginImage indexed, e8Bit or e1Bit, 4 x 1; ReadImage 0, 1, raw; 4 bytes.
@@ -60,7 +60,7 @@ TEST(Tolerated, RgbPalettesPaddedByLength) {
               0x00, 0xF8, 0x6D, 0xC1, 0x01, 0x00, 0xF8, 0x63, 0xC0, 0x00, 0xF8, 0x65, 0xB1, 0xFB,
               0x04, 0x01, 0x02, 0x03, 0x04, 0xB2});
   };
-  const pxllist::Listing listing = List(InPage() + small + image(2) + large + image(0) + EndAll());
+  const pxllist::Listing listing = List(InPage() + large + image(2) + small + image(0) + EndAll());
   ASSERT_TRUE(listing.ok) << pxllist::FormatError(listing.error);
 }
 
@@ -197,7 +197,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         BrokenCase{"wrong attribute type",
                    Header() + Session() + B({0xC1, 0x00, 0x00, 0xF8, 0x28, 0xC0, 0x02, 0xF8, 0x25, 0x43}),
-                   46, "Orientation of BeginPage has type uint16; allowed: ubyte"},
+                   46, "IllegalAttributeDataType: Orientation of BeginPage has type uint16; allowed: ubyte"},
         BrokenCase{"data length short by one",
                    Header() + Session() + B({0xC8, 0xC0, 0x01, 'S', 0xF8, 0x8B, 0x5B}) +
                        B({0xC2, 0x03, 0, 0, 0, 0xF8, 0x8C, 0x5C, 0xFB, 0x02, 'A', 'B'}),
@@ -275,9 +275,10 @@ INSTANTIATE_TEST_SUITE_P(
                    Header() + Session() + B({0xC8, 0xC0, 0x01, 'F', 0xF8, 0xA8, 0x52}), 46,
                    "BeginChar of font \"F\" that was not downloaded"},
         BrokenCase{"spacing for another character count",
-                   InPage() + B({0xC9, 0xC0, 0x02, 0x41, 0x00, 0x42, 0x00, 0xF8, 0xAB, 0xCB, 0xC0, 0x01,
-                                 0x0A, 0x00, 0xF8, 0xAF, 0xA8}),
-                   64, "XSpacingData of 1 elements for 2 characters"},
+                   InPage() + SetFontF() +
+                       B({0xC9, 0xC0, 0x02, 0x41, 0x00, 0x42, 0x00, 0xF8, 0xAB, 0xCB, 0xC0, 0x01, 0x0A,
+                          0x00, 0xF8, 0xAF, 0xA8}),
+                   80, "IllegalArraySize: XSpacingData of 1 elements for 2 characters"},
         BrokenCase{"two brush sources", InPage() + B({0xC0, 0x00, 0xF8, 0x09, 0xC0, 0x00, 0xF8, 0x04, 0x63}),
                    63, "SetBrushSource needs exactly one of"},
         BrokenCase{"RGBColor of two bytes", InPage() + B({0xC8, 0xC0, 0x02, 0x01, 0x02, 0xF8, 0x0B, 0x63}),

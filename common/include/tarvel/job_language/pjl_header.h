@@ -119,7 +119,15 @@ struct JobHeaderParams {
     SHORT iwaSide2StartValue;
     DWORD iwaSide2StartPosition;      /* out */
     DWORD hcpnPosition;               /* out */
+    /* Who makes the copies, as the rendering library decided it: 0 not told
+       (the copies line follows the model's rule), PJL_COPIES_DRIVER (the
+       driver repeats the pages for each copy, so the printer is asked for
+       one), PJL_COPIES_PRINTER (the printer makes them: the setting's value). */
+    DWORD copiesBy;
 };
+
+inline constexpr DWORD PJL_COPIES_DRIVER = 1;
+inline constexpr DWORD PJL_COPIES_PRINTER = 2;
 
 /* ---- Header and trailer -------------------------------------------------- */
 

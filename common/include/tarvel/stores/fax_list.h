@@ -36,8 +36,9 @@ static_assert(offsetof(FaxPageRecord, headerText2) == FAX_HEADER_TEXT1_SIZE, "th
 /*
  * FAX_LoadSendList: a new copy of `block` (`byteCount` bytes) when it is
  * given, else the printer's stored "FaxSendList".  The block must carry the
- * tag "DFAX001", at most 86 entries and be exactly 1,442 + 742 x count bytes
- * long; anything else is treated as no list.  Returns the block with its
+ * tag "DFAX001", 1 to 86 entries and be exactly 1,442 + 742 x count bytes
+ * long; anything else, a list of no destination too, is treated as no list
+ * (a job has nowhere to send it).  Returns the block with its
  * entry count in *count (optional), or null (*count 0).
  */
 BYTE *FAX_LoadSendList(HANDLE printer, DWORD byteCount, const BYTE *block, WORD *count);

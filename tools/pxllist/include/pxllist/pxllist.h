@@ -177,6 +177,10 @@ struct Record {
 
 struct Error {
   uint64_t offset = 0;
+  // The format's name of the error a printer reports for it
+  // ("ImagePaletteMismatch", "MissingAttribute", "IllegalOperatorSequence",
+  // ...); empty for faults of the PJL part, which has no such names.
+  std::string name;
   std::string message;
 };
 
@@ -209,7 +213,8 @@ bool ListJob(std::span<const uint8_t> job, const Options &options, Listing *list
 // stream data are indented by their depth.
 std::string FormatRecord(const Record &record);
 
-// "error at offset N (0xN): message".
+// "error at offset N (0xN): ErrorName: message" (without the name where the
+// error has none).
 std::string FormatError(const Error &error);
 
 // The format's names; an empty view for a code the format does not define.
