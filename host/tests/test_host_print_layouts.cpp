@@ -19,7 +19,8 @@ protected:
     HostPrintLayouts() : HostJobTest("tarvel-layouts-") {}
 };
 
-int count(const pxllist::Listing &l, uint8_t code)
+/* How many top-level operators of the job are `code`. */
+int jobCount(const pxllist::Listing &l, uint8_t code)
 {
     int n = 0;
     for (const pxllist::Record &r : l.records)
@@ -69,10 +70,10 @@ TEST_F(HostPrintLayouts, EveryLayoutAndModeListsCleanly)
         ASSERT_EQ(status, 0) << out;
         const pxllist::Listing l = listed();
         ASSERT_TRUE(l.ok) << pxllist::FormatError(l.error);
-        EXPECT_EQ(count(l, op::kBeginPage), c.pages);
-        EXPECT_EQ(count(l, op::kEndPage), count(l, op::kBeginPage));
-        EXPECT_EQ(count(l, op::kBeginSession), 1);
-        EXPECT_EQ(count(l, op::kEndSession), 1);
+        EXPECT_EQ(jobCount(l, op::kBeginPage), c.pages);
+        EXPECT_EQ(jobCount(l, op::kEndPage), jobCount(l, op::kBeginPage));
+        EXPECT_EQ(jobCount(l, op::kBeginSession), 1);
+        EXPECT_EQ(jobCount(l, op::kEndSession), 1);
     }
 }
 
