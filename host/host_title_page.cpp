@@ -10,7 +10,7 @@
 #include "host_print.h"
 #include "host_text_page.h"
 
-#include <tarvel/dmb_binding.h>
+#include <tarvel/settings/dmb_binding.h>
 #include <tarvel/setting_layout.h>
 
 #include <plat/engine_fonts.h>
