@@ -8,6 +8,8 @@
  */
 #include "test_ui_module.h"
 
+#include <plat/error.h>
+
 #include <plat/clock.h>
 #include <plat/controls.h>
 #include <plat/raster.h>
@@ -375,6 +377,28 @@ TEST_F(UiDialog, KeyboardInputGoesToTheParentFirst)
         EXPECT_EQ(std::count(g_seen.begin(), g_seen.end(), "command 130 1"), c.selChange ? 1 : 0) << c.answer;
         DestroyWindow(d);
     }
+}
+
+/* ShowScrollBar hides and shows a scroll-bar control, or sets a window's scroll styles; the tree's top row is its first root. */
+TEST_F(UiDialog, ScrollBarsShowAndTheTreeNamesItsTopRow)
+{
+    HWND d = open();
+    HWND bar = GetDlgItem(d, kScroll), edit = GetDlgItem(d, kEdit);
+    EXPECT_TRUE(ShowScrollBar(bar, SB_CTL, FALSE));
+    EXPECT_FALSE(IsWindowVisible(bar));
+    EXPECT_TRUE(ShowScrollBar(bar, SB_CTL, TRUE));
+    EXPECT_TRUE(IsWindowVisible(bar));
+    EXPECT_TRUE(ShowScrollBar(edit, SB_BOTH, TRUE));
+    EXPECT_EQ(GetWindowLongPtrW(edit, GWL_STYLE) & (WS_HSCROLL | WS_VSCROLL), LONG_PTR(WS_HSCROLL | WS_VSCROLL));
+    EXPECT_TRUE(ShowScrollBar(edit, SB_HORZ, FALSE));
+    EXPECT_EQ(GetWindowLongPtrW(edit, GWL_STYLE) & (WS_HSCROLL | WS_VSCROLL), LONG_PTR(WS_VSCROLL));
+    SetLastError(0);
+    EXPECT_FALSE(ShowScrollBar(edit, 7, TRUE));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(SendDlgItemMessageW(d, kTree, TVM_GETNEXTITEM, TVGN_FIRSTVISIBLE, 0),
+              SendDlgItemMessageW(d, kTree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+    EXPECT_NE(SendDlgItemMessageW(d, kTree, TVM_GETNEXTITEM, TVGN_FIRSTVISIBLE, 0), 0);
+    DestroyWindow(d);
 }
 
 TEST_F(UiDialog, QueriesAnswerEveryControlsState)
