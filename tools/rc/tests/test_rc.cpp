@@ -301,10 +301,19 @@ TEST_F(RcFiles, ShippedResourcesCompileToTheBuiltModule)
     ASSERT_TRUE(src && drv) << "run through ctest";
     rc::Project p;
     std::vector<fs::path> sources;
-    for (const auto &e : fs::directory_iterator(fs::path(src) / "resources"))
+    for (const auto &e : fs::directory_iterator(fs::path(src) / "resources")) {
         if (e.path().extension() == ".trc")
             sources.push_back(e.path());
+        if (e.is_directory())
+            for (const auto &f : fs::directory_iterator(e.path()))
+                if (f.path().extension() == ".trc")
+                    sources.push_back(f.path());
+    }
     std::sort(sources.begin(), sources.end()); // the build passes them sorted too
+    /* Then the pictures' source that tarvelpics wrote into the build tree. */
+    const fs::path pictures = fs::path(drv).parent_path() / "resources" / "pictures" / "pictures.trc";
+    ASSERT_TRUE(fs::exists(pictures)) << pictures;
+    sources.push_back(pictures);
     for (const fs::path &s : sources)
         ASSERT_TRUE(rc::parse_file(s.string(), p)) << p.errors[0].text();
     ASSERT_GT(p.strings.size(), 100u);
