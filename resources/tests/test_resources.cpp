@@ -3,7 +3,9 @@
 // buffer its caller reads it into, and takes the arguments its caller passes
 // in the order it passes them.
 #include <plat/error.h>
+#include <plat/controls.h>
 #include <plat/machine.h>
+#include <plat/raster.h>
 #include <plat/resource.h>
 #include <plat/text.h>
 
@@ -12,6 +14,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <set>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -282,4 +286,52 @@ TEST_F(ResourceModule, CharacterRulesAreByteLists)
     }
     EXPECT_EQ(load(9239).size(), 1u);
     EXPECT_EQ(load(9240).size(), 1u);
+}
+
+namespace {
+
+/* The pictures of tarvelpics' table so far: the list rows' icons, the trays' icons and the prompt's icon. */
+constexpr WORD kIcons[] = {252, 253, 384, 859, 1011, 1012, 3554};
+
+} // namespace
+
+/*
+ * Every icon the pages name loads at its stored 32 x 32 size and is a
+ * picture: it has transparent and opaque pixels and at least three colours
+ * (a shape with an edge and a fill, not a flat box); no two are alike.
+ */
+TEST_F(ResourceModule, IconsArePicturesThatDiffer)
+{
+    std::vector<std::vector<COLORREF>> seen;
+    for (WORD id : kIcons) {
+        HICON icon = static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_ICON, 0, 0, 0));
+        ASSERT_NE(icon, nullptr) << id << " error " << GetLastError();
+        ICONINFO ii{};
+        ASSERT_TRUE(GetIconInfo(icon, &ii)) << id;
+        BITMAP bm{};
+        GetObjectW(ii.hbmColor, sizeof bm, &bm);
+        EXPECT_EQ(bm.bmWidth, 32) << id;
+        EXPECT_EQ(bm.bmHeight, 32) << id;
+        std::vector<COLORREF> pixels;
+        std::set<COLORREF> colours;
+        int transparent = 0;
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 32; ++x) {
+                const bool clear = plat::bitmap_pixel(ii.hbmMask, x, y) != RGB(0, 0, 0);
+                const COLORREF c = clear ? CLR_INVALID : plat::bitmap_pixel(ii.hbmColor, x, y);
+                transparent += clear;
+                if (!clear)
+                    colours.insert(c);
+                pixels.push_back(c);
+            }
+        EXPECT_GT(transparent, 0) << id;
+        EXPECT_LT(transparent, 32 * 32 - 100) << id << " shows too little";
+        EXPECT_GE(colours.size(), 3u) << id;
+        for (const std::vector<COLORREF> &other : seen)
+            EXPECT_NE(pixels, other) << id << " looks like another icon";
+        seen.push_back(pixels);
+        DeleteObject(ii.hbmColor);
+        DeleteObject(ii.hbmMask);
+        DestroyIcon(icon);
+    }
 }

@@ -12,6 +12,11 @@
 #include <tarvel/base/util_codepage.h>
 
 #include <plat/codepage.h>
+#include <plat/file.h>
+#include <plat/registry.h>
+#include <plat/sysdir.h>
+#include <plat/text.h>
+#include <plat/window.h>
 #include <plat/memory.h>
 #include <plat/prsht.h>
 #include <plat/resource.h>
@@ -266,6 +271,67 @@ int PGF_ScaleToDpi(HDC dc, int length, int index)
     const LONGLONG product = LONGLONG(length) * dpi;
     const LONGLONG half = product < 0 ? -48 : 48;
     return int((product + half) / 96);
+}
+
+BOOL PGF_DirectoryExists(LPCWSTR path)
+{
+    if (!path || !path[0])
+        return FALSE;
+    WCHAR previous[MAX_PATH + 1];
+    const DWORD n = GetCurrentDirectoryW(MAX_PATH + 1, previous);
+    if (n == 0 || n > MAX_PATH)
+        return FALSE;
+    if (!SetCurrentDirectoryW(path))
+        return FALSE;
+    SetCurrentDirectoryW(previous);
+    return TRUE;
+}
+
+BOOL PGF_CreateDirectoryPath(LPCWSTR path)
+{
+    if (!path || !path[0])
+        return FALSE;
+    const std::u16string whole(path);
+    if (whole.size() > MAX_PATH)
+        return FALSE;
+    /* Prefixes before the second and every later backslash, then the whole path. */
+    size_t at = whole.find(u'\\');
+    while (at != std::u16string::npos) {
+        at = whole.find(u'\\', at + 1);
+        if (at == std::u16string::npos)
+            break;
+        CreateDirectoryW(whole.substr(0, at).c_str(), nullptr);
+    }
+    return CreateDirectoryW(whole.c_str(), nullptr);
+}
+
+BOOL PGF_CanWriteMachineKey(void)
+{
+    HKEY root = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, nullptr, 0, KEY_WRITE, &root) != ERROR_SUCCESS)
+        return FALSE;
+    const DWORD one = 1;
+    const bool set = RegSetValueExW(root, u"WriteCheck", 0, REG_DWORD, reinterpret_cast<const BYTE *>(&one),
+                                    sizeof one) == ERROR_SUCCESS;
+    if (set)
+        RegDeleteValueW(root, u"WriteCheck");
+    RegCloseKey(root);
+    return set ? TRUE : FALSE;
+}
+
+void PGF_MirrorSheetForRtl(HWND page)
+{
+    constexpr LONG_PTR kMirror = WS_EX_LAYOUTRTL | WS_EX_NOINHERITLAYOUT;
+    HWND frame = page ? GetParent(page) : nullptr;
+    const LONG_PTR exStyle = frame ? GetWindowLongPtrW(frame, GWL_EXSTYLE) : 0;
+    if (exStyle == 0)
+        return;
+    SetWindowLongPtrW(frame, GWL_EXSTYLE, exStyle | kMirror);
+    for (HWND child = GetWindow(frame, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        WCHAR name[32];
+        if (GetClassNameW(child, name, 32) && lstrcmpiW(name, u"SysTabControl32") == 0)
+            SetWindowLongPtrW(child, GWL_EXSTYLE, GetWindowLongPtrW(child, GWL_EXSTYLE) | kMirror);
+    }
 }
 
 void PGF_MarkSheetChanged(HWND page)

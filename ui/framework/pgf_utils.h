@@ -83,7 +83,38 @@ BOOL PGF_FromAnsi(LPCSTR bytes, LPWSTR *text, DWORD *count);
  */
 BOOL PGF_ToAnsiStrict(LPCWSTR text, LPSTR *bytes, DWORD *length);
 
+/* ---- Folders and the registry ------------------------------------------ */
+
+/*
+ * 1 when `path` names a folder: the current directory is moved into it and
+ * back (the previous one, at most 260 characters, is put back); 0 for a
+ * missing path, a file, or a current directory that cannot be read.
+ */
+BOOL PGF_DirectoryExists(LPCWSTR path);
+/*
+ * Creates every folder of `path` (at most 260 characters) in turn: each
+ * prefix ending before a backslash from the second backslash on, then the
+ * whole path.  Answers the last CreateDirectoryW's result (FALSE for an
+ * existing folder, as that call answers); FALSE for a missing or longer path.
+ */
+BOOL PGF_CreateDirectoryPath(LPCWSTR path);
+/*
+ * 1 when the caller may write below HKEY_LOCAL_MACHINE: the root is opened
+ * for writing, the REG_DWORD value "WriteCheck" = 1 is set there and
+ * deleted again; 0 when opening or setting fails.
+ */
+BOOL PGF_CanWriteMachineKey(void);
+
 /* ---- Windows ------------------------------------------------------------ */
+
+/*
+ * Right-to-left mirroring of a sheet: adds WS_EX_LAYOUTRTL and
+ * WS_EX_NOINHERITLAYOUT to the extended style of the page's parent (the
+ * property-sheet frame) and of each of the frame's child windows of class
+ * "SysTabControl32" (compared without case).  Nothing is changed when the
+ * frame's extended style reads as 0 (no frame).
+ */
+void PGF_MirrorSheetForRtl(HWND page);
 
 /* MulDiv(length, the context's LOGPIXELSX (for that index) or LOGPIXELSY, 96). */
 int PGF_ScaleToDpi(HDC dc, int length, int index);

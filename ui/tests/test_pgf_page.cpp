@@ -7,6 +7,7 @@
 // they should; apply and cancel through the overridden slots keep the
 // working, initial and last-applied settings apart; and the page is
 // rendered to a PNG file.
+#include "ui_resource_check.h"
 #include "ui_test_support.h"
 
 #include "ctl_handlers.h"
@@ -361,6 +362,42 @@ TEST_F(FrameworkPage, ApplyAndCancelKeepTheThreeSetsApart)
     EXPECT_EQ(notify(PSN_RESET), 0);
     EXPECT_EQ(context->working.settings[0], 0x5A);
     EXPECT_EQ(context->initial.settings[0], 1);
+}
+
+/*
+ * The page's records fit template 9900: every id exists with a class that
+ * fits its kind.  Records that name a missing control, label, greyed id or
+ * help-pair control, or bind a kind to the wrong class, are each reported.
+ */
+TEST_F(FrameworkPage, ResourcesFitThePageRecords)
+{
+    HMODULE module = RES_GetResourceModule();
+    ASSERT_NE(module, nullptr);
+    const std::vector<std::string> problems = ui_test::checkPageResources(module, kTemplate, kInfo);
+    EXPECT_TRUE(problems.empty()) << (problems.empty() ? "" : problems[0]);
+
+    const LONG grey[] = {kCheck, 9998, PGF_NONE};
+    const HelpIdPair help[] = {{kCombo, 1}, {9997, 2}, {0, 0}};
+    const ControlDescriptor wrong[] = {
+        {9999, 1, kItem8, CTL_KIND_CHECK_BOX, nullptr, nullptr, PGF_NONE, PGF_NONE, nullptr},
+        {kCheck, 1, kItem8, CTL_KIND_OPTION_COMBO, nullptr, nullptr, PGF_NONE, PGF_NONE, nullptr},
+        {kNumber, 1, kItem268, CTL_KIND_NUMBER_EDIT, nullptr, nullptr, 9996, PGF_NONE, nullptr},
+        {kList, 1, kItem8, CTL_KIND_SLIDER, nullptr, nullptr, PGF_NONE, PGF_NONE, nullptr},
+        {PGF_NO_CONTROL, 1, kItem8, CTL_KIND_NONE, nullptr, nullptr, PGF_NONE, PGF_NONE, nullptr},
+    };
+    const PageInfo bad{wrong, WORD(std::size(wrong)), 0, help, grey, 0};
+    const std::vector<std::string> found = ui_test::checkPageResources(module, kTemplate, bad);
+    const std::vector<std::string> expected = {
+        "template 9900: control 9999 is not in the template",
+        "template 9900: control 9917 of kind 1 is a BUTTON that does not fit its kind",
+        "template 9900: label 9996 is not in the template",
+        "template 9900: control 9912 of kind 12 is a LISTBOX that does not fit its kind",
+        "template 9900: greyed id 9998 is not in the template",
+        "template 9900: help-pair control 9997 is not in the template",
+    };
+    EXPECT_EQ(found, expected);
+    EXPECT_EQ(ui_test::checkPageResources(module, 9899, kInfo),
+              std::vector<std::string>{"template 9899: missing or unreadable"});
 }
 
 TEST_F(FrameworkPage, RenderedToAPng)

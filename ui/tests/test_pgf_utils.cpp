@@ -8,6 +8,15 @@
 
 #include <plat/memory.h>
 #include <plat/msgbox.h>
+#include <plat/file.h>
+#include <plat/handle.h>
+#include <plat/registry.h>
+#include <plat/sysdir.h>
+#include <plat/text.h>
+#include <plat/window.h>
+
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -197,3 +206,97 @@ TEST_F(PgfUtils, FourValueRecords)
 }
 
 } // namespace
+
+namespace {
+
+/* The value names below HKEY_LOCAL_MACHINE's root. */
+std::vector<std::u16string> machineRootValues()
+{
+    std::vector<std::u16string> names;
+    for (DWORD i = 0;; ++i) {
+        WCHAR name[256];
+        DWORD chars = 256;
+        if (RegEnumValueW(HKEY_LOCAL_MACHINE, i, name, &chars, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        names.emplace_back(name, chars);
+    }
+    return names;
+}
+
+} // namespace
+
+/* The machine-key test writes and removes its value as an administrator, and answers 0 for an ordinary user. */
+TEST_F(PgfUtils, MachineKeyWriteTestLeavesNothingBehind)
+{
+    const std::vector<std::u16string> before = machineRootValues();
+    EXPECT_EQ(PGF_CanWriteMachineKey(), TRUE);
+    EXPECT_EQ(machineRootValues(), before) << "no WriteCheck value is left";
+    plat::registry_set_admin(false);
+    EXPECT_EQ(PGF_CanWriteMachineKey(), FALSE);
+    plat::registry_set_admin(true);
+    EXPECT_EQ(machineRootValues(), before);
+}
+
+/*
+ * Every folder of a path is made in turn; a second call answers the last
+ * CreateDirectoryW's FALSE for the existing folder.  The folder test moves
+ * the current directory and puts it back.
+ */
+TEST_F(PgfUtils, FoldersAreMadeAndFound)
+{
+    WCHAR temp[MAX_PATH];
+    ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
+    const std::u16string base = std::u16string(temp) + u"made";
+    const std::u16string one = base + u"\\one", two = one + u"\\two";
+    EXPECT_TRUE(PGF_CreateDirectoryPath(two.c_str())) << GetLastError();
+    for (const std::u16string &folder : {base, one, two})
+        EXPECT_NE(GetFileAttributesW(folder.c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u) << plat::utf16_to_utf8(folder);
+    EXPECT_FALSE(PGF_CreateDirectoryPath(two.c_str())) << "it exists";
+    EXPECT_FALSE(PGF_CreateDirectoryPath(nullptr));
+    EXPECT_FALSE(PGF_CreateDirectoryPath((u"C:\\" + std::u16string(260, u'x')).c_str()));
+    const std::u16string file = base + u"\\file.txt", missing = base + u"\\missing";
+    HANDLE f = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(f, INVALID_HANDLE_VALUE);
+    CloseHandle(f);
+    ASSERT_TRUE(SetCurrentDirectoryW(one.c_str()));
+    struct Case {
+        const char16_t *path;
+        BOOL exists;
+    } cases[] = {
+        {two.c_str(), TRUE}, {u"two", TRUE}, {missing.c_str(), FALSE}, {file.c_str(), FALSE}, {u"", FALSE}, {nullptr, FALSE},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(PGF_DirectoryExists(c.path), c.exists) << (c.path ? plat::utf16_to_utf8(c.path) : "null");
+        WCHAR now[MAX_PATH];
+        GetCurrentDirectoryW(MAX_PATH, now);
+        EXPECT_EQ(std::u16string(now), one) << "the current directory is put back";
+    }
+    SetCurrentDirectoryW(u"C:\\");
+}
+
+/* Mirroring marks the frame and its tab controls only, and nothing without a frame's style. */
+TEST_F(PgfUtils, MirroringMarksTheFrameAndItsTabs)
+{
+    constexpr LONG_PTR kMirror = WS_EX_LAYOUTRTL | WS_EX_NOINHERITLAYOUT;
+    ASSERT_EQ(kMirror, 0x500000);
+    HWND frame = CreateWindowExW(WS_EX_DLGMODALFRAME, u"#32770", u"Sheet", WS_POPUP, 0, 0, 300, 200, nullptr,
+                                 nullptr, nullptr, nullptr);
+    ASSERT_NE(frame, nullptr);
+    auto child = [&](const char16_t *cls) {
+        return CreateWindowExW(0, cls, u"", WS_CHILD, 0, 0, 10, 10, frame, nullptr, nullptr, nullptr);
+    };
+    HWND page = child(u"#32770"), tabs = child(u"systabcontrol32"), button = child(u"Button");
+    PGF_MirrorSheetForRtl(page);
+    EXPECT_EQ(GetWindowLongPtrW(frame, GWL_EXSTYLE), LONG_PTR(WS_EX_DLGMODALFRAME) | kMirror);
+    EXPECT_EQ(GetWindowLongPtrW(tabs, GWL_EXSTYLE) & kMirror, kMirror);
+    EXPECT_EQ(GetWindowLongPtrW(button, GWL_EXSTYLE) & kMirror, 0);
+    EXPECT_EQ(GetWindowLongPtrW(page, GWL_EXSTYLE) & kMirror, 0);
+    DestroyWindow(frame);
+
+    HWND plain = CreateWindowExW(0, u"#32770", u"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    HWND inner = CreateWindowExW(0, u"#32770", u"", WS_CHILD, 0, 0, 5, 5, plain, nullptr, nullptr, nullptr);
+    PGF_MirrorSheetForRtl(inner);
+    EXPECT_EQ(GetWindowLongPtrW(plain, GWL_EXSTYLE), 0) << "a frame whose style reads 0 is left alone";
+    DestroyWindow(plain);
+    PGF_MirrorSheetForRtl(nullptr);
+}

@@ -89,6 +89,19 @@ DWORD CommDlgExtendedError(void);
 BOOL WinHelpW(HWND window, LPCWSTR file, UINT command, ULONG_PTR data);
 HINSTANCE ShellExecuteW(HWND window, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters, LPCWSTR directory, int show);
 
+/*
+ * HTML Help (the function "hhctrl.ocx" exports; the driver loads that
+ * module by name): recorded in plat::help_log with `html` set, answers a
+ * made-up non-null window for the commands that open help, null for the
+ * others.
+ */
+#define HH_DISPLAY_TOPIC 0x0000u
+#define HH_HELP_CONTEXT 0x000Fu
+#define HH_TP_HELP_CONTEXTMENU 0x0010u
+#define HH_TP_HELP_WM_HELP 0x0011u
+#define HH_CLOSE_ALL 0x0012u
+HWND HtmlHelpW(HWND caller, LPCWSTR file, UINT command, ULONG_PTR data);
+
 namespace plat {
 
 struct HelpCall {
@@ -96,6 +109,7 @@ struct HelpCall {
     std::u16string file;
     UINT command;
     ULONG_PTR data;
+    bool html = false; /* HtmlHelpW rather than WinHelpW */
 };
 struct ShellCall {
     HWND window;

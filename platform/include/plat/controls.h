@@ -234,6 +234,7 @@
 #define SB_HORZ 0
 #define SB_VERT 1
 #define SB_CTL 2
+#define SB_BOTH 3
 #define SB_LINEUP 0
 #define SB_LINELEFT 0
 #define SB_LINEDOWN 1
@@ -265,6 +266,14 @@ BOOL SetScrollRange(HWND window, int bar, int min, int max, BOOL redraw);
 BOOL GetScrollRange(HWND window, int bar, int *min, int *max);
 int SetScrollInfo(HWND window, int bar, const SCROLLINFO *info, BOOL redraw);
 BOOL GetScrollInfo(HWND window, int bar, SCROLLINFO *info);
+/*
+ * Shows or hides a scroll bar: SB_CTL shows or hides the scroll-bar control
+ * itself; SB_HORZ, SB_VERT and SB_BOTH set or clear WS_HSCROLL and
+ * WS_VSCROLL of the window (windows have no non-client area here, so
+ * nothing more is drawn).  FALSE with ERROR_INVALID_WINDOW_HANDLE or, for
+ * another bar, ERROR_INVALID_PARAMETER.
+ */
+BOOL ShowScrollBar(HWND window, int bar, BOOL show);
 
 /* ---- Trackbar ---- */
 #define TBS_HORZ 0x0000u
@@ -417,6 +426,7 @@ typedef struct plat_treeitem *HTREEITEM;
 #define TVGN_PREVIOUS 0x0002u
 #define TVGN_PARENT 0x0003u
 #define TVGN_CHILD 0x0004u
+#define TVGN_FIRSTVISIBLE 0x0005u /* the item in the top row: the first root (the tree does not scroll) */
 #define TVGN_CARET 0x0009u
 #define TVE_COLLAPSE 0x0001u
 #define TVE_EXPAND 0x0002u

@@ -40,7 +40,11 @@
  *   data: each entry's bytes lie wholly inside the file.
  *
  *   Resource types: 2 bitmap (a DIB: BITMAPINFOHEADER, colour table, bits;
- *   the .bmp file without its 14-byte file header), 5 dialog template
+ *   the .bmp file without its 14-byte file header), 3 icon (one image: a
+ *   40-byte BITMAPINFOHEADER whose height is twice the icon's, BI_RGB of 1,
+ *   4, 8, 24 or 32 bits, its colour table, the colour rows, then the 1-bit
+ *   mask rows (set = transparent); rows bottom-up, each padded to 4 bytes;
+ *   1 to 256 pixels a side), 5 dialog template
  *   (reserved), 6 string block, 10 raw data; any other number or name is an
  *   application type (the glyph set is type 260).
  *
@@ -59,6 +63,7 @@
 #ifndef PLAT_RESOURCE_H
 #define PLAT_RESOURCE_H
 
+#include <plat/gdi_objects.h>
 #include <plat/types.h>
 
 #include <cstddef>
@@ -86,6 +91,7 @@
 #define MAKEINTRESOURCE MAKEINTRESOURCEW
 
 #define RT_BITMAP MAKEINTRESOURCEW(2)
+#define RT_ICON MAKEINTRESOURCEW(3)
 #define RT_DIALOG MAKEINTRESOURCEW(5)
 #define RT_STRING MAKEINTRESOURCEW(6)
 #define RT_RCDATA MAKEINTRESOURCEW(10)
@@ -127,6 +133,37 @@ DWORD SizeofResource(HMODULE module, HRSRC info);
 
 /* Nothing to free: resources live as long as their module.  Returns FALSE. */
 BOOL FreeResource(HGLOBAL data);
+
+/* LoadImageW flags. */
+#define LR_DEFAULTCOLOR 0x0000u
+#define LR_MONOCHROME 0x0001u
+#define LR_LOADFROMFILE 0x0010u
+#define LR_DEFAULTSIZE 0x0040u
+#define LR_SHARED 0x8000u
+
+/*
+ * Images of a resource module.  LoadImageW loads bitmap (IMAGE_BITMAP, type
+ * 2) or icon (IMAGE_ICON, type 3) `name` of `instance`: a bitmap as a
+ * 32-bit bitmap of the display's format, an icon as an HICON of its colour
+ * and mask.  cx and cy give the size, each 0 meaning the stored size (with
+ * LR_DEFAULTSIZE, SM_CXICON and SM_CYICON for icons); a different size is
+ * stretched, nearest pixel.  LR_MONOCHROME keeps black and white only.
+ * Every image loaded here belongs to the caller (DeleteObject for a
+ * bitmap, DestroyIcon for an icon), LR_SHARED included: nothing is shared.
+ * Fails with null and ERROR_RESOURCE_* (not found), ERROR_BAD_FORMAT (the
+ * stored picture is malformed: every size, count and offset is checked
+ * against the resource's bytes), ERROR_INVALID_PARAMETER (another image
+ * type, a negative or larger than 256 size for an icon, more than 4,096
+ * pixels a side for a bitmap) or ERROR_CALL_NOT_IMPLEMENTED (LR_LOADFROMFILE,
+ * or a null instance: the system's own pictures are not offered).
+ */
+HANDLE LoadImageW(HINSTANCE instance, LPCWSTR name, UINT type, int cx, int cy, UINT flags);
+
+/* LoadImageW(instance, name, IMAGE_ICON, 0, 0, LR_DEFAULTSIZE). */
+HICON LoadIconW(HINSTANCE instance, LPCWSTR name);
+
+/* LoadImageW(instance, name, IMAGE_BITMAP, 0, 0, 0). */
+HBITMAP LoadBitmapW(HINSTANCE instance, LPCWSTR name);
 
 namespace plat {
 

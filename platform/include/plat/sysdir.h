@@ -55,6 +55,24 @@ UINT GetWindowsDirectoryW(LPWSTR buffer, UINT size);
 UINT GetSystemDirectoryW(LPWSTR buffer, UINT size);
 
 /*
+ * The process's current directory ("C:\" after machine_reset; a folder
+ * without a trailing backslash, a drive's root with one), with the rules of
+ * GetWindowsDirectoryW (note the order of the arguments).  Only
+ * SetCurrentDirectoryW reads it: the file functions resolve relative paths
+ * from "C:\" whatever it is.
+ */
+DWORD GetCurrentDirectoryW(DWORD size, LPWSTR buffer);
+
+/*
+ * Makes `path` (absolute, or relative to the current directory; "\x" is
+ * on the current drive) the current directory.  FALSE with
+ * ERROR_INVALID_PARAMETER (null or empty), ERROR_FILENAME_EXCED_RANGE (over
+ * 258 characters), ERROR_PATH_NOT_FOUND (no such folder) or ERROR_DIRECTORY
+ * (a file); the current directory then stays as it was.
+ */
+BOOL SetCurrentDirectoryW(LPCWSTR path);
+
+/*
  * The current user's temporary folder, ending in a backslash, into `buffer`
  * (`size` characters; note the order of the arguments), with the rules of
  * GetWindowsDirectoryW.

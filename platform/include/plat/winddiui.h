@@ -36,6 +36,23 @@ static_assert(sizeof(DOCUMENTPROPERTYHEADER) == 48 && offsetof(DOCUMENTPROPERTYH
 #define DM_MODIFY 8u
 #define DM_USER_DEFAULT 0x40u
 #endif
+#ifndef DM_NOPERMISSION
+#define DM_ADVANCED 0x10u
+#define DM_NOPERMISSION 0x20u
+#endif
+
+/* The device-property header (DrvDevicePropertySheets). */
+struct DEVICEPROPERTYHEADER {
+    WORD cbSize; /* 24 */
+    WORD Flags;
+    HANDLE hPrinter;
+    LPWSTR pszPrinterName;
+};
+static_assert(sizeof(DEVICEPROPERTYHEADER) == 24 && offsetof(DEVICEPROPERTYHEADER, pszPrinterName) == 16,
+              "DEVICEPROPERTYHEADER layout");
+
+/* Flags of the device-property header. */
+#define DPS_NOPERMISSION 0x0001u
 
 /* The query-print record of DevQueryPrintEx. */
 struct DEVQUERYPRINT_INFO {

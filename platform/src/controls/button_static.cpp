@@ -9,6 +9,7 @@
 #include "controls_private.h"
 
 #include <plat/dialog.h>
+#include <plat/resource.h>
 
 namespace {
 
@@ -203,7 +204,39 @@ LRESULT buttonProc(HWND h, UINT msg, WPARAM wp, LPARAM lp)
 struct StaticState {
     HANDLE image = nullptr;
     UINT imageType = IMAGE_BITMAP;
+    HANDLE loaded = nullptr; /* the image the control loaded from its text itself; freed with it */
 };
+
+/* Frees the image the control loaded itself, when it is the one given. */
+void freeLoaded(StaticState &st, HANDLE image)
+{
+    if (!image || image != st.loaded)
+        return;
+    if (st.imageType == IMAGE_ICON)
+        DestroyIcon(static_cast<HICON>(image));
+    else
+        DeleteObject(image);
+    st.loaded = nullptr;
+}
+
+/*
+ * An SS_ICON or SS_BITMAP static made with a text (a template's "#123" or
+ * a name) shows that picture of the module it was made with, as a dialog
+ * template's icon control does; the control owns what it loaded.
+ */
+void loadImageFromText(HWND h, const CREATESTRUCTW *cs)
+{
+    const UINT type = UINT(cs->style) & SS_TYPEMASK;
+    if ((type != SS_ICON && type != SS_BITMAP) || !cs->lpszName || !cs->lpszName[0] || !cs->hInstance)
+        return;
+    const UINT kind = type == SS_ICON ? UINT(IMAGE_ICON) : UINT(IMAGE_BITMAP);
+    HANDLE image = LoadImageW(cs->hInstance, cs->lpszName, kind, 0, 0, type == SS_ICON ? LR_DEFAULTSIZE : 0);
+    if (!image)
+        return;
+    auto st = state<StaticState>(h);
+    st->image = st->loaded = image;
+    st->imageType = kind;
+}
 
 void paintStatic(HWND h)
 {
@@ -268,10 +301,23 @@ LRESULT staticProc(HWND h, UINT msg, WPARAM wp, LPARAM lp)
     case STM_SETIMAGE: {
         auto st = state<StaticState>(h);
         HANDLE previous = st->image;
+        if (previous && previous == st->loaded) {
+            /* The control's own picture goes now; the caller gets nothing to free. */
+            freeLoaded(*st, previous);
+            previous = nullptr;
+        }
         st->image = reinterpret_cast<HANDLE>(msg == STM_SETICON ? wp : WPARAM(lp));
         st->imageType = msg == STM_SETICON ? UINT(IMAGE_ICON) : UINT(wp);
         InvalidateRect(h, nullptr, TRUE);
         return reinterpret_cast<LRESULT>(previous);
+    }
+    case WM_CREATE:
+        loadImageFromText(h, reinterpret_cast<const CREATESTRUCTW *>(lp));
+        return 0;
+    case WM_DESTROY: {
+        auto st = state<StaticState>(h);
+        freeLoaded(*st, st->loaded);
+        return 0;
     }
     case STM_GETICON:
     case STM_GETIMAGE:

@@ -121,6 +121,15 @@ BOOL WinHelpW(HWND window, LPCWSTR file, UINT command, ULONG_PTR data)
     return TRUE;
 }
 
+HWND HtmlHelpW(HWND caller, LPCWSTR file, UINT command, ULONG_PTR data)
+{
+    records().help.push_back(plat::HelpCall{caller, text(file), command, data, true});
+    if (command == HH_CLOSE_ALL)
+        return nullptr;
+    /* No help window is made; a caller only tests the answer for null. */
+    return reinterpret_cast<HWND>(uintptr_t(0x4848));
+}
+
 HINSTANCE ShellExecuteW(HWND window, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters, LPCWSTR directory, int show)
 {
     records().shell.push_back(plat::ShellCall{window, text(verb), text(file), text(parameters), text(directory), show});

@@ -9,6 +9,7 @@
  */
 #include "controls_private.h"
 
+#include <plat/error.h>
 #include <plat/dialog.h>
 
 #include <algorithm>
@@ -476,4 +477,30 @@ int SetScrollInfo(HWND window, int bar, const SCROLLINFO *info, BOOL redraw)
 BOOL GetScrollInfo(HWND window, int bar, SCROLLINFO *info)
 {
     return bar == SB_CTL ? BOOL(SendMessageW(window, SBM_GETSCROLLINFO, 0, reinterpret_cast<LPARAM>(info))) : FALSE;
+}
+
+BOOL ShowScrollBar(HWND window, int bar, BOOL show)
+{
+    if (!IsWindow(window)) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return FALSE;
+    }
+    if (bar == SB_CTL) {
+        ShowWindow(window, show ? SW_SHOW : SW_HIDE);
+        return TRUE;
+    }
+    LONG_PTR bits = 0;
+    if (bar == SB_HORZ)
+        bits = WS_HSCROLL;
+    else if (bar == SB_VERT)
+        bits = WS_VSCROLL;
+    else if (bar == SB_BOTH)
+        bits = WS_HSCROLL | WS_VSCROLL;
+    else {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    const LONG_PTR style = GetWindowLongPtrW(window, GWL_STYLE);
+    SetWindowLongPtrW(window, GWL_STYLE, show ? (style | bits) : (style & ~bits));
+    return TRUE;
 }

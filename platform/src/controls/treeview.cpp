@@ -239,6 +239,7 @@ LRESULT treeProc(HWND h, UINT msg, WPARAM wp, LPARAM lp)
         switch (wp) {
         case TVGN_ROOT: return t->roots.empty() ? 0 : reinterpret_cast<LRESULT>(t->roots.front());
         case TVGN_CARET: return reinterpret_cast<LRESULT>(t->selected);
+        case TVGN_FIRSTVISIBLE: return t->roots.empty() ? 0 : reinterpret_cast<LRESULT>(t->roots.front());
         default: break;
         }
         if (!isItem(*t, item))

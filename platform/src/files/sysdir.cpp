@@ -23,6 +23,7 @@ namespace {
 constexpr std::u16string_view kWindows = u"C:\\Windows";
 constexpr std::u16string_view kSystem = u"C:\\Windows\\System32";
 constexpr UINT kUniqueNames = 0xFFFF; /* numbers 1 to 65535 */
+constexpr size_t kMaxCurrentDirectory = 258; /* MAX_PATH less the terminator and the "\\" a file name needs */
 
 struct SysdirState {
     std::mutex lock;
@@ -30,6 +31,7 @@ struct SysdirState {
     bool fail_all_temp = false;
     std::vector<std::u16string> fail_temp_in; /* normalised folders */
     bool fail_folder_path = false;
+    std::u16string current = u"C:\\"; /* the process's current directory */
 };
 
 SysdirState &state()
@@ -46,6 +48,7 @@ void sysdir_reset()
     s.fail_all_temp = false;
     s.fail_temp_in.clear();
     s.fail_folder_path = false;
+    s.current = u"C:\\";
 }
 
 const bool registered = (plat::machine_on_reset(sysdir_reset), true);
@@ -277,3 +280,62 @@ void sysdir_fail_folder_path(bool fail)
 }
 
 } // namespace plat
+
+/*
+ * The current directory is kept as a full path with a trailing backslash
+ * only at a drive's root; it names the folder a relative path given to
+ * SetCurrentDirectoryW starts from.  The file functions still resolve a
+ * relative path from "C:\" (see plat/file.h).
+ */
+DWORD GetCurrentDirectoryW(DWORD size, LPWSTR buffer)
+{
+    SysdirState &s = state();
+    std::u16string current;
+    {
+        std::lock_guard<std::mutex> g(s.lock);
+        current = s.current;
+    }
+    return answer(current, buffer, size);
+}
+
+BOOL SetCurrentDirectoryW(LPCWSTR path)
+{
+    if (!path || !path[0]) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    std::u16string full(path);
+    for (char16_t &c : full)
+        if (c == u'/')
+            c = u'\\';
+    SysdirState &s = state();
+    const bool absolute = full.size() >= 2 && full[1] == u':';
+    if (!absolute) {
+        std::lock_guard<std::mutex> g(s.lock);
+        std::u16string base = s.current;
+        if (base.back() != u'\\')
+            base.push_back(u'\\');
+        full = full[0] == u'\\' ? base.substr(0, 2) + full : base + full;
+    }
+    if (full.size() > kMaxCurrentDirectory) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return FALSE;
+    }
+    const DWORD attributes = GetFileAttributesW(full.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        if (GetLastError() == ERROR_FILE_NOT_FOUND)
+            SetLastError(ERROR_PATH_NOT_FOUND);
+        return FALSE;
+    }
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        SetLastError(ERROR_DIRECTORY);
+        return FALSE;
+    }
+    while (full.size() > 3 && full.back() == u'\\')
+        full.pop_back();
+    if (full.size() == 2)
+        full.push_back(u'\\');
+    std::lock_guard<std::mutex> g(s.lock);
+    s.current = full;
+    return TRUE;
+}

@@ -7,6 +7,7 @@
  */
 #include "test_ui_module.h"
 
+#include <plat/commdlg.h>
 #include <plat/compstui.h>
 #include <plat/controls.h>
 #include <plat/error.h>
@@ -418,9 +419,45 @@ TEST_F(PropertySheet, TheCommonHostRunsTheCallbackAroundOneSheet)
     FreeLibrary(compstui);
 }
 
+/* With no fake registered, "compstui.dll" is the outside module in the driver directory, running the same host. */
+TEST_F(PropertySheet, TheOutsideHostModuleLoadsByItsWindowsName)
+{
+    HMODULE compstui = LoadLibraryW(u"compstui.dll");
+    ASSERT_NE(compstui, nullptr) << plat::loader_last_failure();
+    auto run = plat::proc_cast<HostEntry>(GetProcAddress(compstui, "CommonPropertySheetUIW"));
+    ASSERT_NE(run, nullptr);
+    EXPECT_NE(run, plat::proc_cast<HostEntry>(plat::to_farproc(CommonPropertySheetUIW))) << "the module's own export";
+    plat_test::expectSheet([](UiSheet &s) {
+        const LONG_PTR page = plat::compstui_log()[1].lParam1;
+        EXPECT_EQ(g_hostInfo->pfnComPropSheet(g_hostInfo->hComPropSheet, CPSFUNC_SET_RESULT, page, CPSUI_OK), 1);
+        s.ok();
+    });
+    DWORD result = 99;
+    EXPECT_EQ(run(nullptr, sheetCallback, 1234, &result), CPSUI_OK);
+    EXPECT_EQ(result, DWORD(CPSUI_OK));
+    EXPECT_FALSE(plat::compstui_log().empty()) << "recorded by the platform's host";
+    FreeLibrary(compstui);
+
+    /* The HTML Help control loads the same way and its calls are recorded. */
+    HMODULE hh = LoadLibraryW(u"hhctrl.ocx");
+    ASSERT_NE(hh, nullptr) << plat::loader_last_failure();
+    using HtmlHelp = HWND (*)(HWND, LPCWSTR, UINT, ULONG_PTR);
+    auto help = plat::proc_cast<HtmlHelp>(GetProcAddress(hh, "HtmlHelpW"));
+    ASSERT_NE(help, nullptr);
+    EXPECT_NE(help(nullptr, u"C:\\drv\\tarvel.chm", HH_HELP_CONTEXT, 42730), nullptr);
+    EXPECT_EQ(help(nullptr, nullptr, HH_CLOSE_ALL, 0), nullptr);
+    const std::vector<plat::HelpCall> log = plat::help_log();
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_TRUE(log[0].html);
+    EXPECT_EQ(log[0].file, u"C:\\drv\\tarvel.chm");
+    EXPECT_EQ(log[0].command, UINT(HH_HELP_CONTEXT));
+    EXPECT_EQ(log[0].data, ULONG_PTR(42730));
+    EXPECT_EQ(log[1].command, UINT(HH_CLOSE_ALL));
+    FreeLibrary(hh);
+}
+
 TEST_F(PropertySheet, ModesNotBuiltFailVisibly)
 {
-    EXPECT_EQ(LoadLibraryW(u"compstui.dll"), nullptr) << "the outside module is not built";
     HPROPSHEETPAGE p = makePage(801, 0);
     PROPSHEETHEADERW h{};
     h.dwSize = sizeof h;

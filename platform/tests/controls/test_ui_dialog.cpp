@@ -8,6 +8,8 @@
  */
 #include "test_ui_module.h"
 
+#include <plat/error.h>
+
 #include <plat/clock.h>
 #include <plat/controls.h>
 #include <plat/raster.h>
@@ -39,6 +41,20 @@ enum : WORD {
     kTabs = 160, kTree = 161,
 };
 constexpr COLORREF kRowColour = RGB(200, 30, 40);
+constexpr WORD kIconResource = 300;
+constexpr long kIconBody = 0x4060A0; /* the printer's body in the icon, 0x00RRGGBB */
+
+/* Icon 300: a printer (a blue-grey body, a white sheet coming out of its top) on a transparent background. */
+std::vector<BYTE> printerIcon()
+{
+    return iconResource(32, 32, [](int x, int y) -> long {
+        if (x >= 9 && x < 23 && y >= 3 && y < 13)
+            return (x == 9 || x == 22 || y == 3) ? 0x000000 : 0xFFFFFF;
+        if (x >= 3 && x < 29 && y >= 13 && y < 27)
+            return (x == 3 || x == 28 || y == 13 || y == 26) ? 0x000000 : (x > 23 && y == 16 ? 0x00C000 : kIconBody);
+        return -1;
+    });
+}
 
 plat::DialogTemplate everyControl()
 {
@@ -59,7 +75,7 @@ plat::DialogTemplate everyControl()
     add(kRadioB, u"BUTTON", BS_AUTORADIOBUTTON, 7, 53, 60, 10, u"Radio B");
     add(kGroup, u"BUTTON", BS_GROUPBOX | WS_GROUP, 72, 4, 70, 62, u"Group");
     add(kLabel, u"STATIC", SS_LEFT, 78, 16, 60, 10, u"Label text");
-    add(kIcon, u"STATIC", SS_ICON | SS_NOTIFY | SS_CENTERIMAGE, 78, 30, 30, 30);
+    add(kIcon, u"STATIC", SS_ICON | SS_NOTIFY | SS_CENTERIMAGE, 78, 30, 30, 30, u"#300");
     add(kEdit, u"EDIT", ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 150, 7, 70, 12);
     add(kNumber, u"EDIT", ES_NUMBER | WS_BORDER | WS_TABSTOP, 150, 23, 70, 12);
     add(kReadOnly, u"EDIT", ES_READONLY | WS_BORDER, 150, 39, 70, 12, u"fixed");
@@ -220,7 +236,7 @@ protected:
     void SetUp() override
     {
         UiMachineTest::SetUp();
-        bytes_ = dialogContainer({{kDialog, everyControl()}});
+        bytes_ = dialogContainer({{kDialog, everyControl()}}, {{3, kIconResource, printerIcon()}});
         module = plat::rsrc_open_bytes(bytes_);
         ASSERT_NE(module, nullptr);
         g_seen.clear();
@@ -363,6 +379,28 @@ TEST_F(UiDialog, KeyboardInputGoesToTheParentFirst)
     }
 }
 
+/* ShowScrollBar hides and shows a scroll-bar control, or sets a window's scroll styles; the tree's top row is its first root. */
+TEST_F(UiDialog, ScrollBarsShowAndTheTreeNamesItsTopRow)
+{
+    HWND d = open();
+    HWND bar = GetDlgItem(d, kScroll), edit = GetDlgItem(d, kEdit);
+    EXPECT_TRUE(ShowScrollBar(bar, SB_CTL, FALSE));
+    EXPECT_FALSE(IsWindowVisible(bar));
+    EXPECT_TRUE(ShowScrollBar(bar, SB_CTL, TRUE));
+    EXPECT_TRUE(IsWindowVisible(bar));
+    EXPECT_TRUE(ShowScrollBar(edit, SB_BOTH, TRUE));
+    EXPECT_EQ(GetWindowLongPtrW(edit, GWL_STYLE) & (WS_HSCROLL | WS_VSCROLL), LONG_PTR(WS_HSCROLL | WS_VSCROLL));
+    EXPECT_TRUE(ShowScrollBar(edit, SB_HORZ, FALSE));
+    EXPECT_EQ(GetWindowLongPtrW(edit, GWL_STYLE) & (WS_HSCROLL | WS_VSCROLL), LONG_PTR(WS_VSCROLL));
+    SetLastError(0);
+    EXPECT_FALSE(ShowScrollBar(edit, 7, TRUE));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(SendDlgItemMessageW(d, kTree, TVM_GETNEXTITEM, TVGN_FIRSTVISIBLE, 0),
+              SendDlgItemMessageW(d, kTree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+    EXPECT_NE(SendDlgItemMessageW(d, kTree, TVM_GETNEXTITEM, TVGN_FIRSTVISIBLE, 0), 0);
+    DestroyWindow(d);
+}
+
 TEST_F(UiDialog, QueriesAnswerEveryControlsState)
 {
     HWND d = open();
@@ -495,6 +533,12 @@ TEST_F(UiDialog, RenderedToAPngThatShowsEveryControl)
     const RECT list = rectOf(kOwnerList);
     EXPECT_EQ(pixel(list.right - 6, list.top + 2 + 15 + 3), kRowColour) << "row 1 drawn by the owner, selected";
     EXPECT_EQ(pixel(list.right - 6, list.top + 2 + 3), RGB(255, 255, 255)) << "row 0 not selected";
+    /* The icon control shows icon 300 of its template's text: its body in the middle, the face around it. */
+    const RECT icon = rectOf(kIcon);
+    const int ix = (icon.left + icon.right) / 2, iy = (icon.top + icon.bottom) / 2;
+    EXPECT_EQ(pixel(ix, iy + 4), RGB(0x40, 0x60, 0xA0));
+    EXPECT_EQ(pixel(ix, iy - 8), RGB(255, 255, 255)) << "the sheet";
+    EXPECT_EQ(pixel(icon.left + 1, icon.top + 1), GetSysColor(COLOR_BTNFACE)) << "transparent";
     /* The check mark is drawn in black inside the box. */
     const RECT check = rectOf(kCheck);
     bool dark = false;

@@ -217,3 +217,59 @@ TEST_F(Sysdir, ProfileTooLongForMaxPathFails)
 }
 
 } // namespace
+
+namespace {
+
+std::u16string currentDirectory()
+{
+    WCHAR buf[300];
+    const DWORD n = GetCurrentDirectoryW(300, buf);
+    return std::u16string(buf, n < 300 ? n : 0);
+}
+
+} // namespace
+
+/*
+ * The current directory starts at "C:\", moves only into folders that
+ * exist (absolute, relative or from the drive's root) and stays where it
+ * was after every refusal; its answer follows the size rules.
+ */
+TEST_F(Sysdir, CurrentDirectoryMovesOnlyIntoFolders)
+{
+    EXPECT_EQ(currentDirectory(), u"C:\\");
+    ASSERT_TRUE(CreateDirectoryW(u"C:\\cd", nullptr));
+    ASSERT_TRUE(CreateDirectoryW(u"C:\\cd\\inner", nullptr));
+    HANDLE f = CreateFileW(u"C:\\cd\\file.txt", GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(f, INVALID_HANDLE_VALUE);
+    CloseHandle(f);
+    struct Case {
+        const char16_t *path;
+        BOOL ok;
+        DWORD error;
+        const char16_t *after;
+    } cases[] = {
+        {u"C:\\cd\\", TRUE, 0, u"C:\\cd"},
+        {u"inner", TRUE, 0, u"C:\\cd\\inner"},
+        {u"missing", FALSE, ERROR_PATH_NOT_FOUND, u"C:\\cd\\inner"},
+        {u"C:\\cd\\file.txt", FALSE, ERROR_DIRECTORY, u"C:\\cd\\inner"},
+        {u"", FALSE, ERROR_INVALID_PARAMETER, u"C:\\cd\\inner"},
+        {u"\\cd", TRUE, 0, u"C:\\cd"},
+        {u"C:/", TRUE, 0, u"C:\\"},
+    };
+    for (const Case &c : cases) {
+        SetLastError(0);
+        EXPECT_EQ(SetCurrentDirectoryW(c.path), c.ok) << plat::utf16_to_utf8(c.path);
+        if (!c.ok) {
+            EXPECT_EQ(GetLastError(), c.error) << plat::utf16_to_utf8(c.path);
+        }
+        EXPECT_EQ(currentDirectory(), c.after) << plat::utf16_to_utf8(c.path);
+    }
+    const std::u16string tooLong = u"C:\\" + std::u16string(260, u'a');
+    EXPECT_FALSE(SetCurrentDirectoryW(tooLong.c_str()));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_FILENAME_EXCED_RANGE));
+    EXPECT_FALSE(SetCurrentDirectoryW(nullptr));
+    ASSERT_TRUE(SetCurrentDirectoryW(u"C:\\cd"));
+    WCHAR small[4];
+    EXPECT_EQ(GetCurrentDirectoryW(4, small), 6u) << "the size needed, terminator included";
+    EXPECT_EQ(GetCurrentDirectoryW(0, nullptr), 6u);
+}

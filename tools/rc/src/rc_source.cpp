@@ -292,9 +292,11 @@ public:
         else if (kw == "STRING")
             string_statement();
         else if (kw == "RCDATA")
-            file_statement(number_key(10), 1, false);
+            file_statement(number_key(10), 1, FileKind::raw);
         else if (kw == "BITMAP")
-            file_statement(number_key(2), 1, true);
+            file_statement(number_key(2), 1, FileKind::bitmap);
+        else if (kw == "ICON")
+            file_statement(number_key(3), 1, FileKind::icon);
         else if (kw == "RESOURCE")
             resource_statement();
         else if (kw == "DIALOG")
@@ -544,17 +546,21 @@ private:
         if (!type.named) {
             switch (type.number) {
             case 2: return error("type 2 is written with BITMAP");
+            case 3: return error("type 3 is written with ICON");
             case 5: return error("type 5 is reserved for dialog templates");
             case 6: return error("type 6 is built from STRING statements");
             case 10: return error("type 10 is written with RCDATA");
             default: break;
             }
         }
-        file_statement(type, 2, false);
+        file_statement(type, 2, FileKind::raw);
     }
 
+    /* What a file statement makes of its file. */
+    enum class FileKind { raw, bitmap, icon };
+
     /* "<keyword> [type] id "file"": the data comes from a file. */
-    void file_statement(const Key &type, size_t id_at, bool bitmap)
+    void file_statement(const Key &type, size_t id_at, FileKind kind)
     {
         Key id;
         if (!key_at(id_at, "id", id))
@@ -580,7 +586,9 @@ private:
         if (!read_file(path, r.data, why))
             return error("cannot read '" + name + "': " + why);
         p_.inputs.push_back(path);
-        if (bitmap && !strip_bitmap_header(r.data, why))
+        if (kind == FileKind::bitmap && !strip_bitmap_header(r.data, why))
+            return error("'" + name + "' " + why);
+        if (kind == FileKind::icon && !make_icon(r.data, why))
             return error("'" + name + "' " + why);
         p_.resources.push_back(std::move(r));
     }
@@ -616,6 +624,67 @@ private:
      * A .bmp file is a 14-byte file header ("BM", sizes, bits offset) and a
      * DIB; the DIB (info header, colour table, bits) is what is stored.
      */
+    /*
+     * Turns a 24- or 32-bit uncompressed .bmp file (40-byte header) into the
+     * icon form of plat/resource.h: its pure magenta pixels (255, 0, 255)
+     * become transparent (mask bit set, colour black), every other pixel is
+     * kept opaque.  Icons are 1 to 256 pixels a side.
+     */
+    static bool make_icon(std::vector<uint8_t> &data, std::string &why)
+    {
+        constexpr size_t FILE_HEADER = 14, INFO = 40;
+        if (data.size() < FILE_HEADER + INFO || data[0] != 'B' || data[1] != 'M') {
+            why = "is not a BMP file";
+            return false;
+        }
+        const uint8_t *h = data.data() + FILE_HEADER;
+        const uint32_t size = plat::load_u32(h, 0);
+        const int32_t cx = int32_t(plat::load_u32(h, 4)), cyStored = int32_t(plat::load_u32(h, 8));
+        const uint16_t bits = uint16_t(h[14] | h[15] << 8);
+        const uint32_t compression = plat::load_u32(h, 16);
+        const uint32_t pixels = plat::load_u32(data.data(), 10);
+        if (size != INFO || (bits != 24 && bits != 32) || compression != 0) {
+            why = "is not an uncompressed 24- or 32-bit bitmap with a 40-byte header (an icon's source)";
+            return false;
+        }
+        const bool topDown = cyStored < 0;
+        const int64_t cy = topDown ? -int64_t(cyStored) : cyStored;
+        if (cx < 1 || cx > 256 || cy < 1 || cy > 256) {
+            why = "is not 1 to 256 pixels a side (an icon's size)";
+            return false;
+        }
+        const size_t bpp = bits / 8, stride = (size_t(cx) * bpp + 3) / 4 * 4;
+        if (pixels > data.size() || data.size() - pixels < stride * size_t(cy)) {
+            why = "holds fewer pixel rows than its header says";
+            return false;
+        }
+        const size_t colourStride = (size_t(cx) * 3 + 3) / 4 * 4, maskStride = (size_t(cx) + 31) / 32 * 4;
+        std::vector<uint8_t> out(INFO + (colourStride + maskStride) * size_t(cy), 0);
+        plat::store_u32(out.data(), 0, uint32_t(INFO));
+        plat::store_u32(out.data(), 4, uint32_t(cx));
+        plat::store_u32(out.data(), 8, uint32_t(cy * 2));
+        out[12] = 1;
+        out[14] = 24;
+        plat::store_u32(out.data(), 20, uint32_t((colourStride + maskStride) * size_t(cy)));
+        uint8_t *colour = out.data() + INFO, *mask = colour + colourStride * size_t(cy);
+        for (int64_t row = 0; row < cy; ++row) {
+            /* Output rows are bottom-up: output row r is the picture's line cy - 1 - r. */
+            const int64_t line = cy - 1 - row;
+            const int64_t fileRow = topDown ? line : cy - 1 - line;
+            const uint8_t *in = data.data() + pixels + size_t(fileRow) * stride;
+            for (int32_t x = 0; x < cx; ++x) {
+                const uint8_t *p = in + size_t(x) * bpp;
+                uint8_t *c = colour + size_t(row) * colourStride + size_t(x) * 3;
+                if (p[0] == 255 && p[1] == 0 && p[2] == 255)
+                    mask[size_t(row) * maskStride + size_t(x) / 8] |= uint8_t(0x80u >> (x % 8));
+                else
+                    std::memcpy(c, p, 3);
+            }
+        }
+        data = std::move(out);
+        return true;
+    }
+
     static bool strip_bitmap_header(std::vector<uint8_t> &data, std::string &why)
     {
         constexpr size_t FILE_HEADER = 14;

@@ -5,6 +5,8 @@
 
 #include <plat/controls.h>
 #include <plat/dialog.h>
+#include <plat/error.h>
+#include <plat/raster.h>
 #include <plat/resource.h>
 #include <plat/text.h>
 
@@ -52,6 +54,36 @@ protected:
 
     fs::path dir;
 };
+
+/* A 24-bit bottom-up .bmp file of cx x cy pixels; `colour(x, y)` gives 0x00RRGGBB of line y (top first). */
+template <typename Colour>
+std::string bmp24(int cx, int cy, Colour colour)
+{
+    const size_t stride = (size_t(cx) * 3 + 3) / 4 * 4;
+    std::string b(54 + stride * size_t(cy), '\0');
+    auto put32 = [&](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            b[at + size_t(i)] = char(v >> (8 * i));
+    };
+    b[0] = 'B';
+    b[1] = 'M';
+    put32(2, uint32_t(b.size()));
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, uint32_t(cx));
+    put32(22, uint32_t(cy));
+    b[26] = 1;
+    b[28] = 24;
+    for (int y = 0; y < cy; ++y)
+        for (int x = 0; x < cx; ++x) {
+            const long v = colour(x, y);
+            const size_t at = 54 + size_t(cy - 1 - y) * stride + size_t(x) * 3;
+            b[at] = char(v);
+            b[at + 1] = char(v >> 8);
+            b[at + 2] = char(v >> 16);
+        }
+    return b;
+}
 
 std::string read_all(const fs::path &p)
 {
@@ -141,6 +173,127 @@ TEST_F(RcFiles, EveryStatementRoundTrips)
     EXPECT_EQ(data_of(*img, plat::rsrc_name(u"GLYPHS_2"), plat::rsrc_name(u"X")), std::string("a\0b", 3));
 }
 
+/*
+ * An ICON statement turns a .bmp file with a magenta background into the
+ * icon form: bottom-up 24-bit colour rows with the transparent pixels
+ * black, then the mask rows.  The bytes of a 2 x 2 icon are written out by
+ * hand; the module's images then load through the platform.
+ */
+TEST_F(RcFiles, IconsAndBitmapsLoadAsPictures)
+{
+    /* Line 0: red, magenta; line 1: magenta, blue. */
+    write("i.bmp", bmp24(2, 2, [](int x, int y) {
+              static const long px[2][2] = {{0xFF0000, 0xFF00FF}, {0xFF00FF, 0x0000FF}};
+              return px[y][x];
+          }));
+    write("b.bmp", bmp24(3, 1, [](int x, int) { return x == 0 ? 0x00FF00L : 0x102030L; }));
+    plat::RsrcImagePtr img = compile("ICON 252 \"i.bmp\"\nBITMAP 373 \"b.bmp\"\n");
+    ASSERT_TRUE(img);
+    std::span<const BYTE> icon;
+    ASSERT_TRUE(plat::rsrc_find(*img, plat::rsrc_number(3), plat::rsrc_number(252), icon));
+    const BYTE header[40] = {40, 0, 0, 0, 2, 0, 0, 0, 4, 0, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0, 24, 0, 0, 0};
+    const BYTE rows[24] = {
+        0, 0, 0, 0xFF, 0, 0, 0, 0,    /* line 1 first: transparent (black), blue */
+        0, 0, 0xFF, 0, 0, 0, 0, 0,    /* line 0: red, transparent (black) */
+        0x80, 0, 0, 0, 0x40, 0, 0, 0, /* masks: line 1 left pixel, line 0 right pixel */
+    };
+    ASSERT_EQ(icon.size(), 64u);
+    EXPECT_TRUE(std::equal(header, header + 40, icon.begin()));
+    EXPECT_TRUE(std::equal(rows, rows + 24, icon.begin() + 40));
+
+    rc::Project p;
+    ASSERT_TRUE(parse("ICON 252 \"i.bmp\"\nBITMAP 373 \"b.bmp\"\n", p));
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(rc::write_container(p, bytes));
+    HMODULE module = plat::rsrc_open_bytes(bytes);
+    ASSERT_NE(module, nullptr);
+    HICON i = LoadIconW(module, MAKEINTRESOURCEW(252));
+    ASSERT_NE(i, nullptr);
+    ICONINFO ii{};
+    ASSERT_TRUE(GetIconInfo(i, &ii));
+    BITMAP bm{};
+    GetObjectW(ii.hbmColor, sizeof bm, &bm);
+    EXPECT_EQ(bm.bmWidth, 32) << "LoadIconW gives the system icon size";
+    EXPECT_EQ(plat::bitmap_pixel(ii.hbmColor, 0, 0), RGB(255, 0, 0));
+    EXPECT_EQ(plat::bitmap_pixel(ii.hbmColor, 31, 31), RGB(0, 0, 255));
+    EXPECT_EQ(plat::bitmap_pixel(ii.hbmMask, 31, 0), RGB(255, 255, 255)) << "transparent";
+    EXPECT_EQ(plat::bitmap_pixel(ii.hbmMask, 0, 0), RGB(0, 0, 0)) << "opaque";
+    DeleteObject(ii.hbmColor);
+    DeleteObject(ii.hbmMask);
+    DestroyIcon(i);
+    HICON stored = static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(252), IMAGE_ICON, 0, 0, 0));
+    ASSERT_NE(stored, nullptr);
+    ASSERT_TRUE(GetIconInfo(stored, &ii));
+    GetObjectW(ii.hbmColor, sizeof bm, &bm);
+    EXPECT_EQ(bm.bmWidth, 2) << "size 0 without LR_DEFAULTSIZE is the stored size";
+    DeleteObject(ii.hbmColor);
+    DeleteObject(ii.hbmMask);
+    DestroyIcon(stored);
+
+    HBITMAP b = LoadBitmapW(module, MAKEINTRESOURCEW(373));
+    ASSERT_NE(b, nullptr);
+    GetObjectW(b, sizeof bm, &bm);
+    EXPECT_EQ(bm.bmWidth, 3);
+    EXPECT_EQ(bm.bmHeight, 1);
+    EXPECT_EQ(plat::bitmap_pixel(b, 0, 0), RGB(0, 255, 0));
+    EXPECT_EQ(plat::bitmap_pixel(b, 2, 0), RGB(0x10, 0x20, 0x30));
+    DeleteObject(b);
+
+    SetLastError(0);
+    HANDLE missing = LoadImageW(module, MAKEINTRESOURCEW(999), IMAGE_ICON, 0, 0, 0);
+    EXPECT_EQ(missing, nullptr);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_RESOURCE_NAME_NOT_FOUND));
+    for (auto [type, cx, flags, error] : {std::tuple<UINT, int, UINT, DWORD>{2u, 0, 0u, ERROR_INVALID_PARAMETER},
+                                          {IMAGE_ICON, 257, 0u, ERROR_INVALID_PARAMETER},
+                                          {IMAGE_ICON, -1, 0u, ERROR_INVALID_PARAMETER},
+                                          {IMAGE_ICON, 0, LR_LOADFROMFILE, ERROR_CALL_NOT_IMPLEMENTED}}) {
+        SetLastError(0);
+        EXPECT_EQ(LoadImageW(module, MAKEINTRESOURCEW(252), type, cx, cx, flags), nullptr) << type << " " << cx;
+        EXPECT_EQ(GetLastError(), error) << type << " " << cx;
+    }
+    plat::rsrc_close(module);
+}
+
+/* Stored pictures whose header, table or rows do not fit their bytes are refused with ERROR_BAD_FORMAT. */
+TEST_F(RcFiles, MalformedStoredPicturesAreRefused)
+{
+    write("i.bmp", bmp24(4, 4, [](int, int) { return 0x123456L; }));
+    rc::Project p;
+    ASSERT_TRUE(parse("ICON 1 \"i.bmp\"\n", p));
+    struct Case {
+        const char *what;
+        size_t at;
+        uint32_t value;  /* written as 32 bits at `at`, or the new size when `at` is SIZE_MAX */
+        bool word;
+    } cases[] = {
+        {"header size", 0, 12, false},   {"width 0", 4, 0, false},      {"odd height", 8, 7, false},
+        {"height 0", 8, 0, false},       {"planes", 12, 2, true},       {"bit count 16", 14, 16, true},
+        {"compressed", 16, 1, false},    {"cut rows", SIZE_MAX, 60, false}, {"no header", SIZE_MAX, 20, false},
+        {"8 bits without room for the table", 14, 8, true}, {"1 bit with a table of 3", 32, 3, false},
+    };
+    for (const Case &c : cases) {
+        rc::Project q;
+        q.resources.push_back(p.resources[0]);
+        std::vector<uint8_t> &d = q.resources[0].data;
+        if (c.at == SIZE_MAX)
+            d.resize(c.value);
+        else if (c.word)
+            plat::store_u16(d.data(), c.at, uint16_t(c.value));
+        else
+            plat::store_u32(d.data(), c.at, c.value);
+        if (c.at == 32)
+            plat::store_u16(d.data(), 14, 1);
+        std::vector<uint8_t> bytes;
+        ASSERT_TRUE(rc::write_container(q, bytes)) << c.what;
+        HMODULE module = plat::rsrc_open_bytes(bytes);
+        ASSERT_NE(module, nullptr) << c.what;
+        SetLastError(0);
+        EXPECT_EQ(LoadImageW(module, MAKEINTRESOURCEW(1), IMAGE_ICON, 0, 0, 0), nullptr) << c.what;
+        EXPECT_EQ(GetLastError(), DWORD(ERROR_BAD_FORMAT)) << c.what;
+        plat::rsrc_close(module);
+    }
+}
+
 TEST_F(RcFiles, ShippedResourcesCompileToTheBuiltModule)
 {
     const char *src = std::getenv("TARVEL_SOURCE_DIR");
@@ -148,10 +301,19 @@ TEST_F(RcFiles, ShippedResourcesCompileToTheBuiltModule)
     ASSERT_TRUE(src && drv) << "run through ctest";
     rc::Project p;
     std::vector<fs::path> sources;
-    for (const auto &e : fs::directory_iterator(fs::path(src) / "resources"))
+    for (const auto &e : fs::directory_iterator(fs::path(src) / "resources")) {
         if (e.path().extension() == ".trc")
             sources.push_back(e.path());
+        if (e.is_directory())
+            for (const auto &f : fs::directory_iterator(e.path()))
+                if (f.path().extension() == ".trc")
+                    sources.push_back(f.path());
+    }
     std::sort(sources.begin(), sources.end()); // the build passes them sorted too
+    /* Then the pictures' source that tarvelpics wrote into the build tree. */
+    const fs::path pictures = fs::path(drv).parent_path() / "resources" / "pictures" / "pictures.trc";
+    ASSERT_TRUE(fs::exists(pictures)) << pictures;
+    sources.push_back(pictures);
     for (const fs::path &s : sources)
         ASSERT_TRUE(rc::parse_file(s.string(), p)) << p.errors[0].text();
     ASSERT_GT(p.strings.size(), 100u);
@@ -202,6 +364,12 @@ TEST_F(RcFiles, BadSourcesAreRefusedWithFileAndLine)
     write("d.bin", "x");
     write("notbmp.bin", "BX0123456789012345678901234567");
     write("short.bmp", std::string("BM") + std::string(12, '\0') + std::string("\x28\0\0\0", 4) + "abcdefghij");
+    std::string mono = bmp24(1, 1, [](int, int) { return 0L; });
+    mono[28] = 8;
+    write("mono.bmp", mono);
+    write("wide.bmp", bmp24(257, 1, [](int, int) { return 0L; }));
+    std::string cut = bmp24(4, 4, [](int, int) { return 0L; });
+    write("cut.bmp", cut.substr(0, cut.size() - 1));
     struct Case {
         std::string src;
         unsigned line;
@@ -262,6 +430,12 @@ TEST_F(RcFiles, BadSourcesAreRefusedWithFileAndLine)
         {"BITMAP 1 \"notbmp.bin\"", 1, "'notbmp.bin' is not a BMP file"},
         {"BITMAP 1 \"d.bin\"", 1, "'d.bin' is not a BMP file"},
         {"BITMAP 1 \"short.bmp\"", 1, "'short.bmp' is cut short"},
+        {"RESOURCE 3 1 \"d.bin\"", 1, "written with ICON"},
+        {"ICON 1 \"d.bin\"", 1, "'d.bin' is not a BMP file"},
+        {"ICON 1 \"short.bmp\"", 1, "'short.bmp' is not a BMP file"},
+        {"ICON 1 \"mono.bmp\"", 1, "is not an uncompressed 24- or 32-bit bitmap"},
+        {"ICON 1 \"wide.bmp\"", 1, "is not 1 to 256 pixels a side"},
+        {"ICON 1 \"cut.bmp\"", 1, "holds fewer pixel rows"},
     };
     for (const Case &c : cases) {
         rc::Project p;

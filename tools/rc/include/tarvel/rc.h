@@ -12,6 +12,11 @@
  *   RCDATA LOGO "data/logo.bin"            ids may be names
  *   BITMAP 101 "pictures/tray.bmp"         a .bmp file, stored without its
  *                                          14-byte file header (type 2)
+ *   ICON 252 "pictures/toggle_off.bmp"     an icon (type 3) from a 24- or
+ *                                          32-bit .bmp file whose magenta
+ *                                          (255, 0, 255) pixels are
+ *                                          transparent: colour and mask
+ *                                          in the icon form of plat/resource.h
  *   RESOURCE 260 6 "glyphs.bin"            any other type, by number or name
  *   DIALOG 700 0 0 330 200 STYLE WS_POPUP|WS_CAPTION FONT 8 "MS Shell Dlg" CAPTION "Title"
  *   CONTROL 100 BUTTON 7 7 50 14 BS_PUSHBUTTON|WS_TABSTOP "&Push"
