@@ -4,6 +4,8 @@
  * one is then walked through every lookup the driver makes, touching every
  * byte handed out, so that an out-of-bounds view shows up under ASan.
  */
+#include <plat/controls.h>
+#include <plat/gdi_objects.h>
 #include <plat/resource.h>
 
 #include <cstdint>
@@ -43,6 +45,17 @@ void walk_module(HMODULE h, const plat::RsrcImage &img)
         if (!r || SizeofResource(h, r) != e.data.size())
             __builtin_trap(); /* every listed entry is found again */
         touch(LockResource(LoadResource(h, r)), e.data.size());
+        if (!e.type.named && (e.type.number == 2 || e.type.number == 3)) {
+            /* Stored bitmaps and icons through the picture loader, at their size and stretched. */
+            const UINT kind = e.type.number == 3 ? IMAGE_ICON : IMAGE_BITMAP;
+            for (int size : {0, 7}) {
+                HANDLE pic = LoadImageW(h, key_arg(e.id, id_name), kind, size, size, 0);
+                if (pic && kind == IMAGE_ICON)
+                    DestroyIcon(static_cast<HICON>(pic));
+                else if (pic)
+                    DeleteObject(pic);
+            }
+        }
         if (e.type.named || e.type.number != 6)
             continue;
         for (UINT id = UINT(e.id.number - 1) * 16; id < UINT(e.id.number) * 16; ++id) {
